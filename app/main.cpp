@@ -1,0 +1,2 @@
+// Process entry: hands over to the platform port.
+int main() { return 0; }

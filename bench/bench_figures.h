@@ -1,0 +1,25 @@
+// Figures that `make bench` prints: each benchmark file registers the ratios
+// and reported values it owns, naming the Google Benchmark cases they are
+// computed from. The cases of one figure run side by side in the same run,
+// so a ratio compares like with like on a shared, noisy machine.
+#pragma once
+
+#include <string>
+
+// NAME: time(numerator) / time(denominator), printed with its goal.
+int bench_register_ratio(const std::string &name, const std::string &numerator,
+                         const std::string &denominator, double goal);
+
+// NAME: the median real time of one case in milliseconds, printed as is.
+int bench_register_ms(const std::string &name, const std::string &bench);
+
+// NAME: a value computed by the benchmark file itself (set while it runs).
+int bench_register_value(const std::string &name, double goal);
+void bench_set_value(const std::string &name, double value);
+
+#define BENCH_CONCAT2(a, b) a##b
+#define BENCH_CONCAT(a, b) BENCH_CONCAT2(a, b)
+#define BENCH_RATIO(name, num, den, goal) \
+  static int BENCH_CONCAT(bench_ratio_, __LINE__) = bench_register_ratio(name, num, den, goal)
+#define BENCH_MS(name, bench) \
+  static int BENCH_CONCAT(bench_ms_, __LINE__) = bench_register_ms(name, bench)

@@ -1,0 +1,122 @@
+// Runs every registered Google Benchmark case (repeated, so medians are used)
+// and prints one line per figure: "bench NAME: VALUE (goal <= GOAL)".
+#include "bench_figures.h"
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ratio_figure {
+  std::string name, numerator, denominator;
+  double goal;
+};
+struct ms_figure {
+  std::string name, bench;
+};
+struct value_figure {
+  std::string name;
+  double goal;
+};
+
+std::vector<ratio_figure> &ratios() {
+  static std::vector<ratio_figure> list;
+  return list;
+}
+std::vector<ms_figure> &reported() {
+  static std::vector<ms_figure> list;
+  return list;
+}
+std::vector<value_figure> &values() {
+  static std::vector<value_figure> list;
+  return list;
+}
+std::map<std::string, double> &value_store() {
+  static std::map<std::string, double> store;
+  return store;
+}
+
+// Collects the real time of every repetition of every case, in nanoseconds.
+class figure_reporter : public benchmark::ConsoleReporter {
+ public:
+  std::map<std::string, std::vector<double>> times;
+
+  void ReportRuns(const std::vector<Run> &runs) override {
+    for (const Run &run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+      double ns = run.GetAdjustedRealTime() *
+                  benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
+                  benchmark::GetTimeUnitMultiplier(run.time_unit);
+      times[run.run_name.function_name].push_back(ns);
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  double median(const std::string &name) const {
+    auto it = times.find(name);
+    if (it == times.end() || it->second.empty()) return -1;
+    std::vector<double> v = it->second;
+    std::sort(v.begin(), v.end());
+    size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+  }
+};
+
+}  // namespace
+
+int bench_register_ratio(const std::string &name, const std::string &numerator,
+                         const std::string &denominator, double goal) {
+  ratios().push_back({name, numerator, denominator, goal});
+  return 0;
+}
+
+int bench_register_ms(const std::string &name, const std::string &bench) {
+  reported().push_back({name, bench});
+  return 0;
+}
+
+int bench_register_value(const std::string &name, double goal) {
+  values().push_back({name, goal});
+  return 0;
+}
+
+void bench_set_value(const std::string &name, double value) { value_store()[name] = value; }
+
+int main(int argc, char **argv) {
+  benchmark::Initialize(&argc, argv);
+  figure_reporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+
+  std::printf("\n");
+  for (const ratio_figure &f : ratios()) {
+    double num = reporter.median(f.numerator), den = reporter.median(f.denominator);
+    if (num < 0 || den <= 0) {
+      std::printf("bench %s: not measured\n", f.name.c_str());
+      continue;
+    }
+    std::printf("bench %s: %.3f (goal <= %g)\n", f.name.c_str(), num / den, f.goal);
+  }
+  for (const ms_figure &f : reported()) {
+    double t = reporter.median(f.bench);
+    if (t < 0)
+      std::printf("bench %s: not measured\n", f.name.c_str());
+    else
+      std::printf("bench %s: %.3f\n", f.name.c_str(), t / 1e6);
+  }
+  for (const value_figure &f : values()) {
+    auto it = value_store().find(f.name);
+    if (it == value_store().end())
+      std::printf("bench %s: not measured\n", f.name.c_str());
+    else if (f.goal > 0)
+      std::printf("bench %s: %.3f (goal <= %g)\n", f.name.c_str(), it->second, f.goal);
+    else
+      std::printf("bench %s: %.3f\n", f.name.c_str(), it->second);
+  }
+  benchmark::Shutdown();
+  return 0;
+}
