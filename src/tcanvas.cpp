@@ -235,7 +235,8 @@ int tcanvas_fill_rect(tcanvas *canvas, int32_t x1, int32_t y1, int32_t x2, int32
     // phase follows x itself, so cutting them changes no pixel.
     int32_t left = std::max(area.x1, 0), right = std::min(area.x2, tbitmap_get_width(canvas->_bitmap) - 1);
     int32_t top = std::max(area.y1, 0), bottom = std::min(area.y2, tbitmap_get_height(canvas->_bitmap) - 1);
-    for (int32_t y = top; y <= bottom && left <= right; y++) tcanvas_fill_span_pattern(canvas, left, y, right - left + 1);
+    for (int32_t y = top; y <= bottom && left <= right; y++)
+      tcanvas_fill_span_pattern(canvas, left, y, right - left + 1);
   }
   return 1;
 }
