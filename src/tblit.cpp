@@ -565,6 +565,7 @@ struct fill_color {
   uint32_t a;
   rgb c;       // the colour at the destination's depth
   uint32_t packed;  // the stored form (16-bit word, or b | g << 8 | r << 16)
+  uint32_t rgb8;    // b | g << 8 | r << 16
 };
 
 template <int D>
@@ -574,6 +575,7 @@ fill_color<D> fill_color_of(uint32_t color) {
   f.a = color >> 24;
   f.c = source_channels<F32, D>(bytes, nullptr);
   uint32_t r = (color >> 16) & 0xFF, g = (color >> 8) & 0xFF, b = color & 0xFF;
+  f.rgb8 = color & 0xFFFFFF;
   if constexpr (D == F555) f.packed = (b >> 3) | (g & 0xF8) << 2 | (r & 0xF8) << 7;
   if constexpr (D == F565) f.packed = (b >> 3) | (g & 0xFC) << 3 | (r & 0xF8) << 8;
   if constexpr (D == F24 || D == F32) f.packed = b | g << 8 | r << 16;
@@ -596,19 +598,30 @@ inline void fill_pixel(uint8_t *p, const fill_color<D> &f) {
 
 template <int D>
 void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
-  if (f.a == 255) {
-    if constexpr (D == F555 || D == F565) {
-      uint16_t word = uint16_t(f.packed);
-      for (int32_t i = 0; i < count; i++) std::memcpy(p + 2 * i, &word, 2);
-    } else if constexpr (D == F32) {
-      for (int32_t i = 0; i < count; i++, p += 4) store32(p, (load32(p) & 0xFF000000u) | f.packed);
-    } else {
-      for (int32_t i = 0; i < count; i++) fill_pixel<D>(p + 3 * i, f);
-    }
-    return;
-  }
   if (f.a == 0) return;
-  for (int32_t i = 0; i < count; i++) fill_pixel<D>(p + bytes_of(D) * i, f);
+  int32_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (D != F24) {
+    if (f.a == 255 && D == F32) {
+      __m128i keep = splat32(0xFF000000u), color = splat32(f.packed);
+      for (; i + 4 <= count; i += 4) {
+        __m128i *q = reinterpret_cast<__m128i *>(p + 4 * i);
+        _mm_storeu_si128(q, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(q), keep), color));
+      }
+    } else if (f.a == 255) {
+      __m128i word = splat16(int(f.packed));
+      for (; i + 8 <= count; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 2 * i), word);
+    } else {
+      // A blend towards the colour is the alpha blit of a source made of it.
+      alignas(16) uint32_t source[8];
+      for (uint32_t &s : source) s = f.rgb8;
+      __m128i w = splat16(int(f.a)), none = _mm_setzero_si128();
+      for (; i + 8 <= count; i += 8)
+        step8<F32, D, false>(p + bytes_of(D) * i, reinterpret_cast<const uint8_t *>(source), nullptr, w, none, false);
+    }
+  }
+#endif
+  for (; i < count; i++) fill_pixel<D>(p + bytes_of(D) * i, f);
 }
 
 template <int D>
