@@ -38,7 +38,7 @@ paint_context *new_context(tscreen *screen, int32_t w, int32_t h) {
 // A picture whose every pixel tells where it came from.
 tbitmap *pattern_picture(int32_t w, int32_t h, int bpp, uint8_t fourth = 255) {
   tbitmap *b = tbitmap_new(w, h, bpp);
-  for (int32_t y = 0; y < h; y++)
+  for (int32_t y = 0; y < tbitmap_get_height(b); y++)
     for (int32_t x = 0; x < w; x++) {
       uint32_t rgb = uint32_t(x * 7 & 0xFF) << 16 | uint32_t(y * 5 & 0xFF) << 8 | uint32_t((x + y) & 0xFF);
       tbitmap_set_pixel(b, x, y, bpp == 32 ? rgb | uint32_t(fourth) << 24 : rgb);

@@ -124,7 +124,7 @@ TEST_F(Surface, EmptySidesAreValidAndComposeNothing) {
   EXPECT_EQ(tsurface_get_width(&flat.surface), 0);
   tscreen_insert_surface(&screen_, &empty.surface);
   tscreen_insert_surface(&screen_, &flat.surface);
-  tbitmap_fill_rect(tscreen_get_bitmap(&screen_), 0, 0, width_ - 1, height_ - 1, 0);
+  tbitmap_fill_rect(tscreen_get_bitmap(&screen_), 0, 0, width_ - 1, height_ - 1, 0xFF000000u);
   tscreen_paint(&screen_, nullptr);
   EXPECT_EQ(tsurface_update(&empty.surface, nullptr), 1);
   EXPECT_EQ(screen_pixel(&screen_, 5, 5), 0u);
@@ -140,7 +140,7 @@ TEST_F(Surface, InvisibleStillPaintsIntoItsOwnBuffer) {
   tscreen_insert_surface(&screen_, &s.surface);
   tsurface_set_visible(&s.surface, 0);
   tsurface_set_update_mode(&s.surface, 1, 0);
-  tbitmap_fill_rect(tscreen_get_bitmap(&screen_), 0, 0, width_ - 1, height_ - 1, 0);
+  tbitmap_fill_rect(tscreen_get_bitmap(&screen_), 0, 0, width_ - 1, height_ - 1, 0xFF000000u);
   s.fill = 0xFF00FF00u;
   EXPECT_EQ(tsurface_update(&s.surface, nullptr), 1);
   EXPECT_EQ(tbitmap_get_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s.surface)), 1, 1), 0x07E0u);
