@@ -116,9 +116,10 @@ namespace {
 tscreen *g_unlink_screen;
 int unlink_self(tsurface *s, int32_t, int32_t, int32_t, int32_t) {
   g_screen_log.push_back("unlink");
+  auto *self = static_cast<named_surface *>(tsurface_get_owner(s));
   tscreen_remove_surface(g_unlink_screen, s);
   tsurface_deinit(s);
-  delete static_cast<named_surface *>(tsurface_get_owner(s));
+  delete self;
   return 0;
 }
 int unlink_self_key(tsurface *s, int32_t, int32_t, int32_t) { return unlink_self(s, 0, 0, 0, 0); }
