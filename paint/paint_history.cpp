@@ -38,6 +38,8 @@ constexpr uint64_t CHECKPOINT_CHUNK = 1u << 30;
 constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
 
 static int32_t zoom_percent(double zoom);
+static void snapshot_state(const paint_context *pc, paint_history_record *record);
+static void restore_state(paint_context *pc, const paint_history_record *record);
 static int grow_records(paint_history *history, int32_t needed);
 static void free_records(paint_history *history, int32_t from);
 static void delete_all_checkpoints(paint_history *history);
@@ -133,7 +135,7 @@ paint_history_record *paint_history_add(paint_history *history, int32_t operatio
 
   double zoom = 1.0;
   if (pc) {
-    paint_context_snapshot(pc, record);
+    snapshot_state(pc, record);
     zoom = paint_context_get_zoom(pc);
   }
   record->_zoom = zoom;
@@ -198,7 +200,7 @@ void paint_history_replay(paint_history *history, int full) {
   if (position < 0 || position >= history->_count) return;
 
   paint_history_record saved = {};
-  paint_context_snapshot(pc, &saved);
+  snapshot_state(pc, &saved);
   void *popup = nullptr;
   bool popup_shown = false;
   if (full || (position > PAINT_HISTORY_CHECKPOINT_STEP &&
@@ -214,7 +216,7 @@ void paint_history_replay(paint_history *history, int full) {
   for (int32_t i = start; i <= position; i++) {
     const paint_history_record *record = history->_records[i];
     if (!record) break;
-    paint_context_restore(pc, record);
+    restore_state(pc, record);
     double scale;
     if (record_scale(record, zoom, &scale)) replay_record(history, record, scale);
     cairo_t *cr = paint_context_get_cairo(pc);
@@ -235,7 +237,7 @@ void paint_history_replay(paint_history *history, int full) {
     }
   }
   if (popup && history->_hooks.progress_free) history->_hooks.progress_free(popup);
-  paint_context_restore(pc, &saved);
+  restore_state(pc, &saved);
 }
 
 int32_t paint_history_get_count(const paint_history *history) {
@@ -407,6 +409,30 @@ int paint_history_checkpoint_path(const paint_history *history, int32_t index, i
   return length > 0 && length < n;
 }
 
+// The drawing state a record keeps: view origin, colours, pen and rubber
+// sizes, pen style (the zoom is stored by the caller).
+static void snapshot_state(const paint_context *pc, paint_history_record *record) {
+  tpoint origin;
+  paint_context_get_origin(pc, &origin);
+  record->_view_x = origin.x;
+  record->_view_y = origin.y;
+  paint_context_get_fore_color(pc, &record->_fore_color);
+  paint_context_get_back_color(pc, &record->_back_color);
+  record->_pen_size = paint_context_get_pen_size(pc);
+  record->_rubber_size = paint_context_get_rubber_size(pc);
+  record->_pen_style = paint_context_get_pen_style(pc);
+}
+
+// Colours go through the setters, so the cached components follow.
+static void restore_state(paint_context *pc, const paint_history_record *record) {
+  paint_context_set_origin(pc, record->_view_x, record->_view_y);
+  paint_context_set_fore_color(pc, record->_fore_color);
+  paint_context_set_back_color(pc, record->_back_color);
+  pc->_pen_size = record->_pen_size;
+  pc->_rubber_size = record->_rubber_size;
+  pc->_pen_style = record->_pen_style;
+}
+
 static int32_t zoom_percent(double zoom) {
   double percent = zoom * 100;
   if (!(percent >= 0)) return 0;
@@ -534,8 +560,9 @@ static void start_canvas(paint_context *pc) {
 
 // Loads the latest checkpoint at or below the position, after giving the
 // canvas the size it had then (the crops before it); the index of the first
-// record still to draw. A checkpoint that fails to load leaves the canvas
-// cleared and the replay starting at record 0.
+// record still to draw. A checkpoint that fails to load (another canvas size,
+// cut short, not ours) leaves the canvas cleared and the replay starting at
+// record 0.
 static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_t z) {
   int32_t k = (history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP;
   k = std::min(k, history->_checkpoint_counts[z]);
@@ -550,6 +577,9 @@ static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_
       call_app_record(history->_hooks.apply_crop, pc, record, scale);
   }
   if (paint_history_load_checkpoint(history, k - 1, z)) return first_after;
+  // A file that cannot be used is deleted, so that this replay writes a good one.
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (paint_history_checkpoint_path(history, k - 1, z, path, sizeof path)) unlink(path);
   start_canvas(pc);
   return 0;
 }

@@ -83,32 +83,32 @@ void *shape_get_extra(const shape *tool) {
   return tool->_extra;
 }
 
-void shape_set_input_fn(shape *tool, shape_input_fn fn) {
+void shape_set_input_fn(shape *tool, shape_input_slot fn) {
   PORT_CHECK(tool != nullptr);
   tool->_input = fn;
 }
 
-void shape_set_query_fn(shape *tool, shape_query_fn fn) {
+void shape_set_query_fn(shape *tool, shape_query_slot fn) {
   PORT_CHECK(tool != nullptr);
   tool->_query = fn;
 }
 
-void shape_set_draw_fn(shape *tool, shape_draw_fn fn) {
+void shape_set_draw_fn(shape *tool, shape_draw_slot fn) {
   PORT_CHECK(tool != nullptr);
   tool->_draw = fn;
 }
 
-void shape_set_reset_fn(shape *tool, shape_reset_fn fn) {
+void shape_set_reset_fn(shape *tool, shape_reset_slot fn) {
   PORT_CHECK(tool != nullptr);
   tool->_reset = fn;
 }
 
-void shape_set_data_fn(shape *tool, shape_set_data_fn fn) {
+void shape_set_data_fn(shape *tool, shape_data_slot fn) {
   PORT_CHECK(tool != nullptr);
   tool->_set_data = fn;
 }
 
-void shape_set_reserved_fn(shape *tool, shape_reserved_fn fn) {
+void shape_set_reserved_fn(shape *tool, shape_reserved_slot fn) {
   PORT_CHECK(tool != nullptr);
   tool->_reserved = fn;
 }
@@ -218,7 +218,7 @@ void shape_backup_end(shape_backup *backup) {
 }
 
 shape *shape_two_point_new(int32_t id, const char16_t *name, paint_context *context, paint_history *history,
-                           shape_draw_fn draw, int32_t mode, int32_t sides, int32_t rotate, void *extra) {
+                           shape_draw_slot draw, int32_t mode, int32_t sides, int32_t rotate, void *extra) {
   shape_two_point *tool = static_cast<shape_two_point *>(std::calloc(1, sizeof(shape_two_point)));
   if (!tool) return nullptr;
   shape_two_point_init(tool, id, name, context, history, draw, mode, sides, rotate, extra);
@@ -233,7 +233,7 @@ void shape_two_point_free(shape *base) {
 }
 
 int shape_two_point_init(shape_two_point *tool, int32_t id, const char16_t *name, paint_context *context,
-                         paint_history *history, shape_draw_fn draw, int32_t mode, int32_t sides, int32_t rotate,
+                         paint_history *history, shape_draw_slot draw, int32_t mode, int32_t sides, int32_t rotate,
                          void *extra) {
   PORT_CHECK(tool != nullptr);
   shape_init(&tool->_base, id, name, context, history, extra);
@@ -269,6 +269,7 @@ int32_t shape_two_point_input(shape *base, int32_t type, int32_t x, int32_t y, i
     tpoint p = canvas_point(pc, x, y);
     tool->_x0 = tool->_x1 = p.x;
     tool->_y0 = tool->_y1 = p.y;
+    tool->_has_points = 1;
     shape_backup_begin(&tool->_backup);
     tool->_remembered_set = 0;
     tool->_preview_shown = 1;
@@ -320,7 +321,8 @@ void shape_copy_two_points(shape *base, const void *payload, int32_t length) {
   PORT_CHECK(base != nullptr);
   shape_two_point *tool = reinterpret_cast<shape_two_point *>(base);
   tool->_remembered_set = 0;
-  if (!payload || length != SHAPE_TWO_POINT_PAYLOAD) {
+  tool->_has_points = payload && length == SHAPE_TWO_POINT_PAYLOAD;
+  if (!tool->_has_points) {
     tool->_x0 = tool->_y0 = tool->_x1 = tool->_y1 = 0;
     return;
   }
@@ -348,7 +350,7 @@ shape_paint shape_paint_of_mode(int32_t mode) {
 void shape_two_point_render(shape_two_point *tool, cairo_t *cr, double scale, cairo_line_cap_t cap,
                             cairo_line_join_t join, shape_paint paint, shape_path_fn path) {
   PORT_CHECK(tool != nullptr && path != nullptr);
-  if (!cr) return;
+  if (!cr || !tool->_has_points) return;
   paint_context *pc = tool->_base._context;
   double width = shape_line_width(pc);
   cairo_set_line_width(cr, width);

@@ -88,23 +88,23 @@ constexpr int SHAPE_NAME_CHARS = 64;
 constexpr int SHAPE_DESCRIPTION_CHARS = 1024;
 constexpr int SHAPE_TWO_POINT_PAYLOAD = 16;
 
-typedef int32_t (*shape_input_fn)(shape *tool, int32_t type, int32_t x, int32_t y, int32_t modifiers);
-typedef int32_t (*shape_query_fn)(shape *tool);
-typedef void (*shape_draw_fn)(shape *tool, cairo_t *cr, const trect *rect, double scale);
-typedef void (*shape_reset_fn)(shape *tool);
-typedef void (*shape_set_data_fn)(shape *tool, const void *payload, int32_t length);
-typedef int32_t (*shape_reserved_fn)(shape *tool);
+typedef int32_t (*shape_input_slot)(shape *tool, int32_t type, int32_t x, int32_t y, int32_t modifiers);
+typedef int32_t (*shape_query_slot)(shape *tool);
+typedef void (*shape_draw_slot)(shape *tool, cairo_t *cr, const trect *rect, double scale);
+typedef void (*shape_reset_slot)(shape *tool);
+typedef void (*shape_data_slot)(shape *tool, const void *payload, int32_t length);
+typedef int32_t (*shape_reserved_slot)(shape *tool);
 
 struct shape {
   int32_t _id;
   char16_t _name[SHAPE_NAME_CHARS];
   char16_t _description[SHAPE_DESCRIPTION_CHARS];
-  shape_input_fn _input;
-  shape_query_fn _query;
-  shape_draw_fn _draw;
-  shape_reset_fn _reset;
-  shape_set_data_fn _set_data;
-  shape_reserved_fn _reserved;
+  shape_input_slot _input;
+  shape_query_slot _query;
+  shape_draw_slot _draw;
+  shape_reset_slot _reset;
+  shape_data_slot _set_data;
+  shape_reserved_slot _reserved;
   int32_t _active;
   paint_context *_context;
   paint_history *_history;
@@ -132,6 +132,7 @@ struct shape_two_point {
   int32_t _remembered_set;
   int32_t _preview_shown;  // the canvas shows the preview of the current points
   int32_t _backup_mode;    // set by the preview around its draw (shape.cpp)
+  int32_t _has_points;     // the points came from the pen or a whole payload
   shape_backup _backup;
   int32_t _mode;
   int32_t _sides;
@@ -155,12 +156,12 @@ paint_context *shape_get_context(const shape *tool);
 paint_history *shape_get_history(const shape *tool);
 void *shape_get_extra(const shape *tool);
 
-void shape_set_input_fn(shape *tool, shape_input_fn fn);
-void shape_set_query_fn(shape *tool, shape_query_fn fn);
-void shape_set_draw_fn(shape *tool, shape_draw_fn fn);
-void shape_set_reset_fn(shape *tool, shape_reset_fn fn);
-void shape_set_data_fn(shape *tool, shape_set_data_fn fn);
-void shape_set_reserved_fn(shape *tool, shape_reserved_fn fn);
+void shape_set_input_fn(shape *tool, shape_input_slot fn);
+void shape_set_query_fn(shape *tool, shape_query_slot fn);
+void shape_set_draw_fn(shape *tool, shape_draw_slot fn);
+void shape_set_reset_fn(shape *tool, shape_reset_slot fn);
+void shape_set_data_fn(shape *tool, shape_data_slot fn);
+void shape_set_reserved_fn(shape *tool, shape_reserved_slot fn);
 
 // Dispatchers: an empty slot does nothing (input answers 0).
 int32_t shape_input(shape *tool, int32_t type, int32_t x, int32_t y, int32_t modifiers);
@@ -197,10 +198,10 @@ void shape_backup_end(shape_backup *backup);
 // Two-point tools. new gives a zero-filled record with the slots set (null
 // when memory is short); free cancels and frees the preview and the backup.
 shape *shape_two_point_new(int32_t id, const char16_t *name, paint_context *context, paint_history *history,
-                           shape_draw_fn draw, int32_t mode, int32_t sides, int32_t rotate, void *extra);
+                           shape_draw_slot draw, int32_t mode, int32_t sides, int32_t rotate, void *extra);
 void shape_two_point_free(shape *tool);
 int shape_two_point_init(shape_two_point *tool, int32_t id, const char16_t *name, paint_context *context,
-                         paint_history *history, shape_draw_fn draw, int32_t mode, int32_t sides, int32_t rotate,
+                         paint_history *history, shape_draw_slot draw, int32_t mode, int32_t sides, int32_t rotate,
                          void *extra);
 void shape_two_point_deinit(shape_two_point *tool);
 int32_t shape_two_point_input(shape *tool, int32_t type, int32_t x, int32_t y, int32_t modifiers);
@@ -208,7 +209,7 @@ int32_t shape_two_point_input(shape *tool, int32_t type, int32_t x, int32_t y, i
 // shape at scale 1.0 (nothing when the end equals the start).
 void shape_two_point_preview(shape_two_point *tool);
 // set_data of the two-point tools: takes exactly a 16-byte payload; any other
-// length leaves no shape (start = end), so a damaged record draws nothing.
+// length leaves no shape, so a damaged record draws nothing.
 void shape_copy_two_points(shape *tool, const void *payload, int32_t length);
 void shape_two_point_reset(shape *tool);
 

@@ -246,6 +246,7 @@ static void count_or_stamp(shape_brush1 *tool) {
   }
   tpoint at = {tool->_position.x - tool->_dab_size / 2, tool->_position.y - tool->_dab_size / 2};
   tbitmap_blit_masked(tool->_target, &at, tool->_dab_color, &tool->_dab_rect, tool->_dab_mask, 255);
+  tool->_stamps++;
   tool->_steps++;
 }
 

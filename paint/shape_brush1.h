@@ -25,6 +25,7 @@ struct shape_brush1 {
   int32_t _spacing;
   tpoint _position;
   tpoint _previous;  // scaled point the next segment starts from
+  int64_t _stamps;   // dabs stamped since the tool was made
 };
 
 static_assert(std::is_standard_layout_v<shape_brush1>, "tools are cast to their base");
