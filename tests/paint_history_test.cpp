@@ -414,3 +414,5 @@ TEST_F(HistoryTest, HostileRecordsReplayWithoutHarm) {
   }
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
+
+int main(int argc, char **argv) { return paint_test_main(argc, argv); }

@@ -214,3 +214,5 @@ TEST_F(FreeHandTest, AFlushPendingAtPenUpNeverRunsOnTheFinishedStroke) {
   EXPECT_EQ(paint_history_get_count(history), 1);
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
+
+int main(int argc, char **argv) { return paint_test_main(argc, argv); }

@@ -21,8 +21,14 @@ tcolor test_rgba(int r, int g, int b, int a);
 // neither reads nor writes checkpoints. The canvas holds the rebuild afterwards.
 ::testing::AssertionResult canvas_matches_rebuild(paint_context *pc, paint_history *history);
 
-// Runs the signalled active objects (the message loop's turn).
+// Runs the signalled active objects: dispatches the messages waiting now, as
+// a turn of the message loop would.
 void test_run_active_objects();
+
+// The main of a tool or history test program: the tests run as the
+// application main of the port (headless display, 480 x 640 screen), so the
+// platform context and its active-object list exist while they run.
+int paint_test_main(int argc, char **argv);
 
 class PaintTest : public ::testing::Test {
  protected:
