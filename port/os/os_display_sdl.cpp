@@ -70,7 +70,13 @@ int sdl_open(int32_t width, int32_t height, const char *title, char *error, int 
   if (!init_video(error, error_size)) return 0;
   const char *driver = SDL_GetCurrentVideoDriver();
   int offscreen = driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"));
-  if (offscreen) SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  // Without a window system the software renderer draws straight into the
+  // driver's own surface; a GL texture behind it would copy the whole window
+  // on every present.
+  if (offscreen) {
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   g_sdl = sdl_state();
   g_sdl.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                                   SDL_WINDOW_RESIZABLE);
