@@ -32,15 +32,23 @@ int test_app_main(void *instance, const char16_t *command_line) {
   return result;
 }
 
+// Made on first use, removed when the test process ends.
+struct user_dir_holder {
+  std::string dir;
+  ~user_dir_holder() {
+    if (!dir.empty()) test_remove_tree(dir);
+  }
+};
+
 }  // namespace
 
 std::string port_test_user_dir() {
-  static std::string dir;
-  if (dir.empty()) {
-    dir = test_make_temp_dir("home");
-    setenv("BRIVOLA_HOME", dir.c_str(), 1);
+  static user_dir_holder holder;
+  if (holder.dir.empty()) {
+    holder.dir = test_make_temp_dir("home");
+    setenv("BRIVOLA_HOME", holder.dir.c_str(), 1);
   }
-  return dir;
+  return holder.dir;
 }
 
 int port_test_run_app(const std::function<int()> &body, const char *screen) {
