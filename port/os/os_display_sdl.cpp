@@ -8,6 +8,7 @@
 // An expose or a new window size draws the whole mirror again.
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,11 +29,14 @@ struct sdl_state {
   int32_t texture_width = 0, texture_height = 0;
   int keeps_target = 0;   // the render target keeps its pixels between presents
   int whole_pending = 1;  // the next present draws the whole mirror
-  uint32_t wake_event = 0;
   int finger_down = 0;
   SDL_FingerID finger = 0;
 };
 sdl_state g_sdl;
+// Read by posting threads: the event that wakes a wait, and whether one is
+// already on its way (posts between two polls share one wake-up).
+std::atomic<uint32_t> g_wake_event{0};
+std::atomic<int> g_wake_pending{0};
 
 int sdl_open(int32_t width, int32_t height, const char *title, char *error, int error_size);
 void sdl_close();
@@ -70,7 +74,13 @@ int sdl_open(int32_t width, int32_t height, const char *title, char *error, int 
   if (!init_video(error, error_size)) return 0;
   const char *driver = SDL_GetCurrentVideoDriver();
   int offscreen = driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"));
-  if (offscreen) SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  // Without a window system the software renderer draws straight into the
+  // driver's own surface; a GL texture behind it would copy the whole window
+  // on every present.
+  if (offscreen) {
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
   g_sdl = sdl_state();
   g_sdl.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                                   SDL_WINDOW_RESIZABLE);
@@ -86,7 +96,9 @@ int sdl_open(int32_t width, int32_t height, const char *title, char *error, int 
   SDL_RendererInfo info;
   if (SDL_GetRendererInfo(g_sdl.renderer, &info) == 0) g_sdl.keeps_target = (info.flags & SDL_RENDERER_SOFTWARE) != 0;
   SDL_SetWindowMinimumSize(g_sdl.window, k_min_side, k_min_side);
-  g_sdl.wake_event = SDL_RegisterEvents(1);
+  uint32_t wake_event = SDL_RegisterEvents(1);
+  g_wake_event.store(wake_event == uint32_t(-1) ? 0 : wake_event);
+  g_wake_pending.store(0);
   // Text input stays on: the canvas takes letters as commands.
   SDL_StartTextInput();
   // A box needs a window system; the offscreen drivers have none to show it.
@@ -96,6 +108,7 @@ int sdl_open(int32_t width, int32_t height, const char *title, char *error, int 
 
 void sdl_close() {
   port_log_set_box_hook(nullptr);
+  g_wake_event.store(0);
   if (g_sdl.texture) SDL_DestroyTexture(g_sdl.texture);
   if (g_sdl.renderer) SDL_DestroyRenderer(g_sdl.renderer);
   if (g_sdl.window) SDL_DestroyWindow(g_sdl.window);
@@ -161,6 +174,7 @@ void sdl_raise() {
 }
 
 void sdl_poll() {
+  g_wake_pending.store(0);
   SDL_Event event;
   while (SDL_PollEvent(&event)) translate(&event);
 }
@@ -168,10 +182,11 @@ void sdl_poll() {
 void sdl_wait(uint32_t timeout_ms) { SDL_WaitEventTimeout(nullptr, int(timeout_ms)); }
 
 void sdl_wake() {
-  if (!g_sdl.wake_event || g_sdl.wake_event == uint32_t(-1)) return;
+  uint32_t wake_event = g_wake_event.load();
+  if (!wake_event || g_wake_pending.exchange(1)) return;
   SDL_Event event;
   std::memset(&event, 0, sizeof event);
-  event.type = g_sdl.wake_event;
+  event.type = wake_event;
   SDL_PushEvent(&event);
 }
 
