@@ -2,8 +2,9 @@
 //
 // The general path is one template per family, instantiated for every format
 // pair, so no pixel pays for a dispatch; it is written pixel by pixel and
-// follows the arithmetic of the header literally. The fast paths are the
-// same templates' SSE2 twins (eight pixels per step) and plain row copies;
+// follows the arithmetic of the header literally. The fast paths are SSE2
+// twins of it (eight pixels per step, the row's tail through the general
+// pixel code), plain row copies, and a 256-bit loop for the canvas present;
 // fast_table says which pair uses which. A fast path never differs from the
 // general one in a single byte: the tests run both on random input.
 #include "tblit.h"
@@ -39,12 +40,6 @@ inline void store16(uint8_t *p, uint32_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);
 }
-inline uint32_t load32(const uint8_t *p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-inline void store32(uint8_t *p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 // Row y of a buffer that starts at `base` and runs down the image.
 template <typename T>
@@ -196,6 +191,12 @@ void copy_rows(const tblit_job *job) {
 }
 
 #if defined(__SSE2__)
+
+inline uint32_t load32(const uint8_t *p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
 
 // Eight pixels' channels, one 16-bit lane each, at the destination's depth.
 struct lanes {
@@ -510,7 +511,11 @@ void fast_keyed(const tblit_job *job) {
 // The canvas present (keyed 32 -> 565 copy) runs every frame, so it gets a
 // 256-bit twin on processors that have AVX2: the same steps as
 // words_from_bytes<F565>, sixteen pixels at a time.
-bool g_wide_vectors = __builtin_cpu_supports("avx2");
+bool cpu_has_avx2() {
+  __builtin_cpu_init();  // this may run before the library's own detection
+  return __builtin_cpu_supports("avx2");
+}
+bool g_wide_vectors = cpu_has_avx2();
 
 __attribute__((target("avx2"))) void keyed_copy_32_to_565_avx2(const tblit_job *job) {
   const int32_t columns = job->columns;
@@ -710,7 +715,7 @@ tblit_format tblit_source_format(int bpp, uint32_t red_mask, uint32_t green_mask
 int tblit_set_wide_vectors(int on) {
 #if defined(TBLIT_HAVE_AVX2)
   int was = g_wide_vectors;
-  g_wide_vectors = on && __builtin_cpu_supports("avx2");
+  g_wide_vectors = on && cpu_has_avx2();
   return was;
 #else
   (void)on;

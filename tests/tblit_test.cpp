@@ -284,48 +284,6 @@ TEST(Keys, FourthByteOnlyTravelsBetween32BitPixels) {
             0xAB7F7F7Fu);
 }
 
-TEST(Fills, StoreAtFullAlphaAndBlendWith256Weights) {
-  uint16_t w16[3] = {0, 0, 0x1234};
-  tblit_hline_565(reinterpret_cast<uint8_t *>(w16), 2, 0xFFFFFFFF);
-  EXPECT_EQ(w16[0], 0xFFFF);
-  EXPECT_EQ(w16[2], 0x1234);
-  tblit_hline_555(reinterpret_cast<uint8_t *>(w16), 1, 0xFFFFFFFF);
-  EXPECT_EQ(w16[0], 0x7FFF);
-  // White at alpha 128 over black 32-bit: 127, fourth byte kept.
-  uint32_t px[2] = {0x40000000, 0x40000000};
-  tblit_fill_rect_32(reinterpret_cast<uint8_t *>(px), 4, 1, 2, 0x80FFFFFF, true);
-  EXPECT_EQ(px[0], 0x407F7F7Fu);
-  EXPECT_EQ(px[1], 0x407F7F7Fu);
-  tblit_hline_32(reinterpret_cast<uint8_t *>(px), 2, 0x00FFFFFF);  // alpha 0 changes nothing
-  EXPECT_EQ(px[1], 0x407F7F7Fu);
-  // The 32-bit column writes three bytes per row, walking up a bottom-up buffer.
-  uint32_t column[3] = {0xEE000000, 0xEE000000, 0xEE000000};
-  tblit_vline_32(reinterpret_cast<uint8_t *>(&column[2]), 4, 2, 0xFF010203, false);
-  EXPECT_EQ(column[0], 0xEE000000u);
-  EXPECT_EQ(column[1], 0xEE010203u);
-  EXPECT_EQ(column[2], 0xEE010203u);
-}
-
-TEST(RowStepping, BottomUpSourceIntoTopDownDestination) {
-  // Source rows in memory: [row1][row0] (bottom-up); destination top-down.
-  uint32_t src[2] = {0x00000002, 0x00000001};
-  uint32_t dst[2] = {0, 0};
-  tblit_job job = {};
-  job.dst = reinterpret_cast<uint8_t *>(dst);
-  job.dst_stride = 4;
-  job.src = reinterpret_cast<const uint8_t *>(&src[1]);
-  job.src_stride = 4;
-  job.columns = 1;
-  job.rows = 2;
-  job.key = TBLIT_NO_KEY;
-  job.alpha = 255;
-  job.src_top_down = false;
-  job.dst_top_down = true;
-  tblit_select(TBLIT_KEYED, TBLIT_FORMAT_32, TBLIT_FORMAT_32)(&job);
-  EXPECT_EQ(dst[0], 1u);
-  EXPECT_EQ(dst[1], 2u);
-}
-
 // A fill is the keyed copy (alpha 255) or the alpha blit (below) of a 24-bit
 // source made of the colour: the fill loops must agree with those general paths.
 TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
