@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -63,8 +64,8 @@ struct painting {
     shape_pencil_free(pencil);
     paint_history_free(history);
     paint_context_free(pc);
-    std::string command = "rm -rf '" + home + "'";
-    if (std::system(command.c_str()) != 0) home.clear();
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
   }
   // Draws a stroke as the pencil's flush does, and records it.
   void add_stroke(const std::vector<tpoint> &points, int32_t colour_seed) {
@@ -88,13 +89,14 @@ std::vector<tpoint> random_stroke(std::mt19937 &random, int32_t width, int32_t h
 }
 
 painting &history_painting() {
-  static painting *p = [] {
-    painting *made = new painting(nullptr, SCREEN_W, SCREEN_H);
+  static painting p(nullptr, SCREEN_W, SCREEN_H);
+  static bool drawn = [] {
     std::mt19937 random(7);
-    for (int i = 0; i < STROKES; i++) made->add_stroke(random_stroke(random, SCREEN_W, SCREEN_H), i);
-    return made;
+    for (int i = 0; i < STROKES; i++) p.add_stroke(random_stroke(random, SCREEN_W, SCREEN_H), i);
+    return true;
   }();
-  return *p;
+  (void)drawn;
+  return p;
 }
 
 void BM_undo_worst(benchmark::State &state) {
@@ -118,13 +120,14 @@ void BM_rebuild_from_record_0(benchmark::State &state) {
 BENCHMARK(BM_rebuild_from_record_0)->Unit(benchmark::kMillisecond);
 
 painting &big_painting() {
-  static painting *p = [] {
-    painting *made = new painting(nullptr, 1024, 1024);
+  static painting p(nullptr, 1024, 1024);
+  static bool drawn = [] {
     std::mt19937 random(11);
-    for (int i = 0; i < STROKES; i++) made->add_stroke(random_stroke(random, 1024, 1024), i);
-    return made;
+    for (int i = 0; i < STROKES; i++) p.add_stroke(random_stroke(random, 1024, 1024), i);
+    return true;
   }();
-  return *p;
+  (void)drawn;
+  return p;
 }
 
 void BM_checkpoint_write_1024(benchmark::State &state) {
@@ -167,6 +170,10 @@ struct screen_scene {
     std::mt19937 random(3);
     for (int i = 0; i < 20; i++) paint->add_stroke(random_stroke(random, SCREEN_W, SCREEN_H), i);
   }
+  ~screen_scene() {
+    delete paint;
+    tscreen_deinit(&screen);
+  }
 
   static void paint_hook(tscreen *screen, const trect *rect) {
     paint_context *pc = current->paint->pc;
@@ -190,9 +197,9 @@ struct screen_scene {
 screen_scene *screen_scene::current = nullptr;
 
 screen_scene &the_screen() {
-  static screen_scene *s = new screen_scene();
-  screen_scene::current = s;
-  return *s;
+  static screen_scene s;
+  screen_scene::current = &s;
+  return s;
 }
 
 // The pencil's flush after one pen move: the pending pair (last point, new

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <string>
 
@@ -47,8 +48,12 @@ struct painting {
 
 painting *the_painting() {
   static painting *p = [] {
-    std::string home = "/tmp/brivola-fuzz-" + std::to_string(getpid());
+    static std::string home = "/tmp/brivola-fuzz-" + std::to_string(getpid());
     setenv("BRIVOLA_HOME", home.c_str(), 1);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(home, ignored);
+    });
     painting *made = new painting();
     tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255}, yellow = {0, 255, 255, 255};
     made->pc = paint_context_new(nullptr, 96, 64, black, yellow, white, 5, 0, 0, 0, 9);
