@@ -1,0 +1,446 @@
+// Text passes, fonts and metrics.
+#include "wins_graphics.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tbitmap.h"
+#include "tcanvas.h"
+#include "wins_font.h"
+
+namespace {
+
+constexpr uint32_t k_white = 0xFFFFFFFF;
+constexpr uint32_t k_black = 0xFF000000;
+constexpr uint32_t k_blue = 0xFF0000FF;
+
+struct rgb {
+  int red, green, blue;
+  bool operator==(const rgb &o) const { return red == o.red && green == o.green && blue == o.blue; }
+};
+
+// 8-bit channels of a 16, 24 or 32-bit pixel (16-bit read as 565).
+rgb read_pixel(const tbitmap *bitmap, int x, int y) {
+  const uint8_t *p = tbitmap_get_pixel_ptr(bitmap, x, y);
+  if (tbitmap_get_bpp(bitmap) == 16) {
+    int v = p[0] | p[1] << 8;
+    return {(v >> 11) << 3, ((v >> 5) & 63) << 2, (v & 31) << 3};
+  }
+  return {p[2], p[1], p[0]};
+}
+
+std::vector<uint8_t> pixels_of(const tbitmap *bitmap) {
+  return std::vector<uint8_t>(bitmap->_pixels, bitmap->_pixels + tbitmap_get_image_size(bitmap));
+}
+
+struct canvas_holder {
+  tcanvas canvas{};
+  explicit canvas_holder(int bpp, int width = 160, int height = 60, uint32_t background = k_white) {
+    EXPECT_EQ(tcanvas_init(&canvas, nullptr, bpp, width, height), 1);
+    tbitmap_fill_rect(canvas._bitmap, 0, 0, width - 1, height - 1, background);
+  }
+  ~canvas_holder() { tcanvas_deinit(&canvas); }
+  tbitmap *bitmap() { return canvas._bitmap; }
+  int width() { return tbitmap_get_width(canvas._bitmap); }
+  int height() { return tbitmap_get_height(canvas._bitmap); }
+};
+
+int draw(tcanvas *canvas, int x, int y, const std::u16string &text) {
+  wins_graphics_pass *pass = wins_graphics_begin_text(canvas);
+  if (!pass) return -1;
+  tpoint at = {x, y};
+  int drawn = wins_graphics_draw_text(canvas, pass, &at, text.c_str(), int(text.size()));
+  wins_graphics_end_text(canvas, pass);
+  return drawn;
+}
+
+// The bounding box of pixels that differ from `background`; x1 > x2 when none do.
+trect changed_box(const tbitmap *bitmap, rgb background) {
+  trect box = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  for (int y = 0; y < tbitmap_get_height(bitmap); y++)
+    for (int x = 0; x < tbitmap_get_width(bitmap); x++)
+      if (!(read_pixel(bitmap, x, y) == background)) {
+        box.x1 = std::min(box.x1, x), box.y1 = std::min(box.y1, y);
+        box.x2 = std::max(box.x2, x), box.y2 = std::max(box.y2, y);
+      }
+  return box;
+}
+
+struct text_metrics {
+  int height, ascent, descent, width;
+};
+
+text_metrics measure(tcanvas *canvas, const std::u16string &text) {
+  wins_graphics_pass *pass = wins_graphics_begin_text(canvas);
+  EXPECT_NE(pass, nullptr);
+  text_metrics m = {wins_graphics_get_text_height(canvas, pass), wins_graphics_get_text_ascent(canvas, pass),
+                    wins_graphics_get_text_descent(canvas, pass),
+                    wins_graphics_get_text_width(canvas, pass, text.c_str(), int(text.size()))};
+  wins_graphics_end_text(canvas, pass);
+  return m;
+}
+
+class wins_graphics_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wins_graphics_set_dpi(96);
+    wins_graphics_set_fixed_metrics(0);
+  }
+  void TearDown() override {
+    wins_graphics_set_dpi(0);
+    wins_graphics_set_fixed_metrics(0);
+  }
+};
+
+TEST_F(wins_graphics_test, faces_resolve_through_fontconfig_with_fallback_for_missing_characters) {
+  wins_font *tahoma = wins_font_get(u"tahoma", 16, 0);
+  wins_font *sans = wins_font_get(u"sans-serif", 16, 0);
+  wins_font *arial = wins_font_get(u"Arial", 16, 0);
+  ASSERT_TRUE(tahoma && sans && arial);
+  EXPECT_STREQ(wins_font_get_family(tahoma), wins_font_get_family(sans));
+  EXPECT_STREQ(wins_font_get_family(wins_font_get(nullptr, 16, 0)), wins_font_get_family(tahoma));
+  EXPECT_STREQ(wins_font_get_family(arial), "Liberation Sans");
+
+  // The default face has no Chinese; the glyph comes from a face that has
+  // it, so it is neither empty nor the missing-glyph box of a character no
+  // face has.
+  const wins_glyph *chinese = wins_font_get_glyph(tahoma, 0x4E2D);
+  const wins_glyph *missing = wins_font_get_glyph(tahoma, 0x10FFFD);
+  ASSERT_TRUE(chinese && missing && chinese->coverage);
+  EXPECT_GE(chinese->advance, 14);
+  bool same = chinese->width == missing->width && chinese->rows == missing->rows && missing->coverage &&
+              std::memcmp(chinese->coverage, missing->coverage, size_t(chinese->width * chinese->rows)) == 0;
+  EXPECT_FALSE(same);
+}
+
+TEST_F(wins_graphics_test, glyphs_are_rendered_once_per_face_size_and_style) {
+  wins_font *font = wins_font_get(u"tahoma", 23, 0);
+  const wins_glyph *first = wins_font_get_glyph(font, 'Q');
+  size_t bytes = wins_font_get_cache_bytes();
+  EXPECT_EQ(wins_font_get_glyph(font, 'Q'), first);
+  EXPECT_EQ(wins_font_get_cache_bytes(), bytes);
+  // Another size and another style are other glyphs.
+  EXPECT_NE(wins_font_get_glyph(wins_font_get(u"tahoma", 24, 0), 'Q'), first);
+  const wins_glyph *bold = wins_font_get_glyph(wins_font_get(u"tahoma", 23, WINS_FONT_BOLD), 'Q');
+  EXPECT_NE(bold, first);
+  EXPECT_GT(wins_font_get_cache_bytes(), bytes);
+}
+
+TEST_F(wins_graphics_test, font_height_follows_size_and_dpi) {
+  canvas_holder c(32);
+  wins_graphics_set_fixed_metrics(1);
+  wins_graphics_set_font(&c.canvas, 12, u"tahoma");
+  text_metrics m = measure(&c.canvas, u"abc");
+  EXPECT_EQ(m.ascent, 16);  // 12 * 96 / 72
+  EXPECT_EQ(m.descent, 4);
+  EXPECT_EQ(m.height, 20);
+  EXPECT_EQ(m.width, 24);
+
+  wins_graphics_set_font(&c.canvas, -12, nullptr);
+  EXPECT_EQ(measure(&c.canvas, u"abc").ascent, 16);
+  wins_graphics_set_font(&c.canvas, 10, nullptr);
+  EXPECT_EQ(measure(&c.canvas, u"abc").ascent, 13);  // 13.33 truncated
+  wins_graphics_set_dpi(192);
+  EXPECT_EQ(measure(&c.canvas, u"abc").ascent, 26);
+
+  wins_graphics_set_fixed_metrics(0);
+  m = measure(&c.canvas, u"abc");
+  EXPECT_EQ(m.height, m.ascent + m.descent);
+  EXPECT_GE(m.ascent, 20);
+}
+
+TEST_F(wins_graphics_test, dpi_comes_from_the_screen_class) {
+  EXPECT_EQ(wins_graphics_dpi_for_screen(480, 640), 192);
+  EXPECT_EQ(wins_graphics_dpi_for_screen(640, 480), 192);
+  EXPECT_EQ(wins_graphics_dpi_for_screen(480, 479), 96);
+  EXPECT_EQ(wins_graphics_dpi_for_screen(240, 320), 96);
+  wins_graphics_set_dpi(0);
+  EXPECT_EQ(wins_graphics_get_dpi(), 192);
+}
+
+TEST_F(wins_graphics_test, size_index_table_and_face_names) {
+  canvas_holder c(16);
+  const int expected[] = {12, 22, 18, 12, 10, 8, 8, 12};
+  for (int index = 0; index <= 7; index++) EXPECT_EQ(wins_graphics_get_font_size(&c.canvas, index), expected[index]);
+  EXPECT_EQ(wins_graphics_get_font_size(&c.canvas, -1), 12);
+
+  wins_graphics_set_font(&c.canvas, 9, u"Arial");
+  wins_graphics_set_font_size_index(&c.canvas, 6);
+  EXPECT_EQ(c.canvas._font_size, 8);
+  EXPECT_EQ(c.canvas._font_size_index, 6);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), u"tahoma");
+  wins_graphics_set_font_size_index(&c.canvas, 0);
+  EXPECT_EQ(c.canvas._font_size, 12);
+  wins_graphics_set_font_size_index(&c.canvas, 7);
+  EXPECT_EQ(c.canvas._font_size, 12);
+  EXPECT_EQ(c.canvas._font_size_index, 7);
+
+  // 31 units fit the canvas; 32 and more leave the previous face.
+  std::u16string fits(31, u'x'), too_long(32, u'y');
+  EXPECT_EQ(wins_graphics_set_font(&c.canvas, 10, fits.c_str()), 1);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), fits);
+  EXPECT_EQ(wins_graphics_set_font(&c.canvas, 11, too_long.c_str()), 1);
+  EXPECT_EQ(c.canvas._font_size, 11);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), fits);
+  wins_graphics_set_font(&c.canvas, 11, u"Arial");
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  EXPECT_EQ(wins_graphics_select_font(&c.canvas, pass, 14, too_long.c_str(), k_black, 0), 1);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), u"Arial");
+  EXPECT_EQ(c.canvas._font_size, 14);
+  wins_graphics_end_text(&c.canvas, pass);
+}
+
+TEST_F(wins_graphics_test, fit_of_the_width_is_the_whole_string) {
+  canvas_holder c(16);
+  const std::u16string texts[] = {u"Hello, world", u"Привет, мир", u"你好世界，画图", u"mixed Ж 中 x",
+                                  u"pair \U0001F600 end"};
+  for (int fixed = 0; fixed <= 1; fixed++) {
+    wins_graphics_set_fixed_metrics(fixed);
+    for (uint32_t style = 0; style <= 3; style++) {
+      c.canvas._font_style = style;
+      wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+      ASSERT_NE(pass, nullptr);
+      for (const std::u16string &s : texts) {
+        int len = int(s.size());
+        int width = wins_graphics_get_text_width(&c.canvas, pass, s.c_str(), len);
+        EXPECT_GT(width, 0);
+        EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, s.c_str(), len, width), len)
+            << "fixed " << fixed << " style " << style << " text " << len;
+        EXPECT_LT(wins_graphics_get_fit_chars(&c.canvas, pass, s.c_str(), len, width - 1), len);
+        EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, s.c_str(), len, -5), 0);
+      }
+      wins_graphics_end_text(&c.canvas, pass);
+    }
+  }
+  // A surrogate pair is one character: never half of it.
+  wins_graphics_set_fixed_metrics(1);
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  std::u16string pair = u"a\U0001F600b";
+  int one = wins_graphics_get_text_width(&c.canvas, pass, u"a", 1);
+  EXPECT_EQ(wins_graphics_get_text_width(&c.canvas, pass, pair.c_str(), 4), 3 * one);
+  EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, pair.c_str(), 4, 2 * one - 1), 1);
+  EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, pair.c_str(), 4, 2 * one), 3);
+  wins_graphics_end_text(&c.canvas, pass);
+}
+
+TEST_F(wins_graphics_test, a_null_pass_answers_zero) {
+  canvas_holder c(16);
+  tpoint at = {0, 0};
+  EXPECT_EQ(wins_graphics_draw_text(&c.canvas, nullptr, &at, u"a", 1), 0);
+  EXPECT_EQ(wins_graphics_get_text_height(&c.canvas, nullptr), 0);
+  EXPECT_EQ(wins_graphics_get_text_ascent(&c.canvas, nullptr), 0);
+  EXPECT_EQ(wins_graphics_get_text_descent(&c.canvas, nullptr), 0);
+  EXPECT_EQ(wins_graphics_get_text_width(&c.canvas, nullptr, u"a", 1), 0);
+  EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, nullptr, u"a", 1, 100), 0);
+  EXPECT_EQ(wins_graphics_select_font(&c.canvas, nullptr, 20, u"Arial", k_black, 0), 0);
+  EXPECT_EQ(c.canvas._font_size, 12);
+  wins_graphics_end_text(&c.canvas, nullptr);
+}
+
+TEST_F(wins_graphics_test, the_pass_sits_in_the_canvas_while_open) {
+  canvas_holder c(16);
+  wins_graphics_pass *outer = wins_graphics_begin_text(&c.canvas);
+  EXPECT_EQ(c.canvas._dc, outer);
+  wins_graphics_pass *inner = wins_graphics_begin_text(&c.canvas);
+  EXPECT_EQ(c.canvas._dc, inner);
+  wins_graphics_end_text(&c.canvas, inner);
+  EXPECT_EQ(c.canvas._dc, outer);
+  wins_graphics_end_text(&c.canvas, outer);
+  EXPECT_EQ(c.canvas._dc, nullptr);
+}
+
+TEST_F(wins_graphics_test, direct_pass_draws_the_pen_colour_inside_the_text_cell) {
+  for (int bpp : {16, 24, 32}) {
+    canvas_holder c(bpp);
+    // 32-bit pixels keep their fourth byte whatever text does.
+    if (bpp == 32) {
+      for (int y = 0; y < c.height(); y++)
+        for (int x = 0; x < c.width(); x++) tbitmap_get_pixel_ptr(c.bitmap(), x, y)[3] = uint8_t(x ^ y);
+    }
+    tcanvas_set_pen_color(&c.canvas, 0xFF0000C0);
+    text_metrics m = measure(&c.canvas, u"Wg");
+    ASSERT_EQ(draw(&c.canvas, 10, 7, u"Wg"), 1);
+    trect box = changed_box(c.bitmap(), read_pixel(c.bitmap(), 0, 0));
+    ASSERT_LE(box.x1, box.x2) << bpp;
+    EXPECT_GE(box.x1, 10);
+    EXPECT_GE(box.y1, 7);
+    EXPECT_LT(box.x2, 10 + m.width + 2);
+    EXPECT_LT(box.y2, 7 + m.height);
+    bool full = false;
+    for (int y = box.y1; y <= box.y2; y++)
+      for (int x = box.x1; x <= box.x2; x++) {
+        rgb p = read_pixel(c.bitmap(), x, y);
+        full |= p == rgb{0, 0, 0xC0};
+        // Between white and the pen colour: red and green alike, blue the most.
+        EXPECT_TRUE(std::abs(p.red - p.green) <= 8 && p.blue >= p.red - 8) << bpp << " at " << x << "," << y;
+      }
+    EXPECT_TRUE(full) << bpp;
+    if (bpp != 32) continue;
+    for (int y = 0; y < c.height(); y++)
+      for (int x = 0; x < c.width(); x++) ASSERT_EQ(tbitmap_get_pixel_ptr(c.bitmap(), x, y)[3], uint8_t(x ^ y));
+  }
+}
+
+TEST_F(wins_graphics_test, pen_style_none_draws_nothing) {
+  for (uint32_t pen : {0xFF102030u, 0x80102030u}) {
+    canvas_holder c(32);
+    tcanvas_set_pen(&c.canvas, 2, 1, pen);
+    c.canvas._font_style = TCANVAS_FONT_UNDERLINE;
+    std::vector<uint8_t> before = pixels_of(c.bitmap());
+    EXPECT_EQ(draw(&c.canvas, 5, 5, u"Nothing here"), 0);
+    EXPECT_EQ(pixels_of(c.bitmap()), before);
+  }
+}
+
+TEST_F(wins_graphics_test, alpha_128_is_a_half_blend_over_the_background) {
+  for (int bpp : {16, 24, 32}) {
+    canvas_holder c(bpp, 160, 60, k_blue);
+    tcanvas_set_pen_color(&c.canvas, 0x80FF0000);  // red at alpha 128
+    wins_graphics_set_font(&c.canvas, 20, nullptr);
+    ASSERT_EQ(draw(&c.canvas, 4, 4, u"HIH"), 1);
+    rgb background = read_pixel(c.bitmap(), 0, 0);
+    trect box = changed_box(c.bitmap(), background);
+    ASSERT_LE(box.x1, box.x2);
+    int half = 0;
+    for (int y = box.y1; y <= box.y2; y++)
+      for (int x = box.x1; x <= box.x2; x++) {
+        rgb p = read_pixel(c.bitmap(), x, y);
+        // Never more than half the pen colour, never less than half the background.
+        EXPECT_LE(p.red, 128) << bpp;
+        EXPECT_GE(p.blue, 120) << bpp;
+        if (bpp == 16 ? (p.red >= 112 && p.blue <= 136) : p == rgb{127, 0, 127}) half++;
+      }
+    EXPECT_GT(half, 40) << bpp;  // the stems of H and I
+  }
+}
+
+TEST_F(wins_graphics_test, coverage_pass_matches_the_direct_pass_and_stays_in_the_text_box) {
+  for (int bpp : {16, 24, 32}) {
+    canvas_holder direct(bpp), blended(bpp);
+    tcanvas_set_pen_color(&direct.canvas, 0xFF000000);
+    tcanvas_set_pen_color(&blended.canvas, 0xFE000000);
+    for (canvas_holder *c : {&direct, &blended}) {
+      c->canvas._font_style = TCANVAS_FONT_ITALIC | TCANVAS_FONT_UNDERLINE;
+      ASSERT_EQ(draw(&c->canvas, 3, 2, u"Ab, ёж 中"), 1);
+      ASSERT_EQ(draw(&c->canvas, 30, 30, u"overlap"), 1);
+    }
+    trect direct_box = changed_box(direct.bitmap(), {255, 255, 255});
+    trect blended_box = changed_box(blended.bitmap(), {255, 255, 255});
+    EXPECT_TRUE(trect_is_equal(&direct_box, &blended_box)) << bpp;
+    int worst = 0;
+    for (int y = 0; y < direct.height(); y++)
+      for (int x = 0; x < direct.width(); x++) {
+        rgb a = read_pixel(direct.bitmap(), x, y), b = read_pixel(blended.bitmap(), x, y);
+        worst = std::max({worst, std::abs(a.red - b.red), std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
+      }
+    EXPECT_LE(worst, bpp == 16 ? 12 : 4) << bpp;
+  }
+}
+
+// Spaces have no ink, so whatever is painted is the rule itself.
+TEST_F(wins_graphics_test, underline_and_strike_out_rows) {
+  for (int bpp : {16, 32}) {
+    for (uint32_t pen : {0xFF000000u, 0x80000000u}) {
+      for (uint32_t style : {uint32_t(TCANVAS_FONT_UNDERLINE), uint32_t(TCANVAS_FONT_STRIKEOUT)}) {
+        canvas_holder c(bpp);
+        tcanvas_set_pen_color(&c.canvas, pen);
+        c.canvas._font_style = style;
+        text_metrics m = measure(&c.canvas, u"    ");
+        ASSERT_EQ(draw(&c.canvas, 20, 10, u"    "), 1);
+        trect box = changed_box(c.bitmap(), read_pixel(c.bitmap(), 0, 0));
+        ASSERT_LE(box.x1, box.x2) << bpp << " " << style;
+        EXPECT_EQ(box.x1, 20);
+        EXPECT_EQ(box.x2, 20 + m.width - 1);
+        int baseline = 10 + m.ascent;
+        if (style == TCANVAS_FONT_UNDERLINE) {
+          EXPECT_GT(box.y1, baseline);
+          EXPECT_LT(box.y2, 10 + m.height);
+        } else {
+          EXPECT_LT(box.y2, baseline);
+          EXPECT_GT(box.y1, 10 + m.ascent / 3);
+        }
+        rgb solid = read_pixel(c.bitmap(), box.x1, box.y1);
+        for (int y = box.y1; y <= box.y2; y++)
+          for (int x = box.x1; x <= box.x2; x++) ASSERT_TRUE(read_pixel(c.bitmap(), x, y) == solid) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST_F(wins_graphics_test, a_clip_cuts_glyphs) {
+  for (uint32_t pen : {0xFF0000FFu, 0x800000FFu}) {
+    canvas_holder whole(24), clipped(24);
+    for (canvas_holder *c : {&whole, &clipped}) tcanvas_set_pen_color(&c->canvas, pen);
+    trect clip = {23, 12, 9, 22};  // normalised by the canvas: columns 9..23, rows 12..22
+    tcanvas_set_clip(&clipped.canvas, &clip);
+    for (canvas_holder *c : {&whole, &clipped}) {
+      c->canvas._font_style = TCANVAS_FONT_STRIKEOUT;
+      ASSERT_EQ(draw(&c->canvas, 2, 4, u"MMMM"), 1);
+    }
+    int inside = 0, outside = 0;
+    for (int y = 0; y < whole.height(); y++)
+      for (int x = 0; x < whole.width(); x++) {
+        rgb a = read_pixel(whole.bitmap(), x, y), b = read_pixel(clipped.bitmap(), x, y);
+        bool in = x >= 9 && x <= 23 && y >= 12 && y <= 22;
+        bool inked = !(a == rgb{255, 255, 255});
+        if (in) {
+          inside += inked;
+          ASSERT_TRUE(a == b) << "inside at " << x << "," << y;
+        } else {
+          outside += inked;
+          ASSERT_TRUE(b == (rgb{255, 255, 255})) << "outside at " << x << "," << y;
+        }
+      }
+    EXPECT_GT(inside, 10);
+    EXPECT_GT(outside, 10);
+  }
+}
+
+TEST_F(wins_graphics_test, text_outside_the_bitmap_and_on_small_depths_is_safe) {
+  canvas_holder c(32, 20, 10);
+  std::vector<uint8_t> before = pixels_of(c.bitmap());
+  for (uint32_t pen : {0xFF000000u, 0x80000000u}) {
+    tcanvas_set_pen_color(&c.canvas, pen);
+    wins_graphics_set_font(&c.canvas, 200, nullptr);
+    EXPECT_EQ(draw(&c.canvas, -100000, -100000, u"far away"), 1);
+    EXPECT_EQ(draw(&c.canvas, 2000000000, 5, u"WWWW"), 1);
+    EXPECT_EQ(pixels_of(c.bitmap()), before);
+    EXPECT_EQ(draw(&c.canvas, -30, -40, u"Big"), 1);
+  }
+
+  canvas_holder grey(8, 40, 20);
+  before = pixels_of(grey.bitmap());
+  wins_graphics_pass *pass = wins_graphics_begin_text(&grey.canvas);
+  ASSERT_NE(pass, nullptr);
+  tpoint at = {0, 0};
+  EXPECT_GT(wins_graphics_get_text_width(&grey.canvas, pass, u"ab", 2), 0);
+  EXPECT_EQ(wins_graphics_draw_text(&grey.canvas, pass, &at, u"ab", 2), 0);
+  wins_graphics_end_text(&grey.canvas, pass);
+  EXPECT_EQ(pixels_of(grey.bitmap()), before);
+}
+
+TEST_F(wins_graphics_test, select_font_changes_what_the_pass_measures_and_draws) {
+  canvas_holder c(32, 200, 60);
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  int regular = wins_graphics_get_text_width(&c.canvas, pass, u"Bold text", 9);
+  int small = wins_graphics_get_text_height(&c.canvas, pass);
+  ASSERT_EQ(wins_graphics_select_font(&c.canvas, pass, 24, u"Arial", 0xFF00FF00, TCANVAS_FONT_BOLD), 1);
+  EXPECT_EQ(c.canvas._font_style, uint32_t(TCANVAS_FONT_BOLD));
+  EXPECT_EQ(c.canvas._pen_color.green, 255);
+  EXPECT_GT(wins_graphics_get_text_width(&c.canvas, pass, u"Bold text", 9), regular);
+  EXPECT_GT(wins_graphics_get_text_height(&c.canvas, pass), small);
+  tpoint at = {0, 0};
+  EXPECT_EQ(wins_graphics_draw_text(&c.canvas, pass, &at, u"I", 1), 1);
+  wins_graphics_end_text(&c.canvas, pass);
+  bool green = false;
+  for (int y = 0; y < c.height(); y++)
+    for (int x = 0; x < c.width(); x++) green |= read_pixel(c.bitmap(), x, y) == rgb{0, 255, 0};
+  EXPECT_TRUE(green);
+}
+
+}  // namespace
