@@ -403,10 +403,11 @@ bool load_glyph(wins_font *font, face_entry *entry, FT_UInt glyph_index, glyph_s
   glyph.top = slot->bitmap_top;
   glyph.width = int32_t(bitmap.width);
   glyph.rows = int32_t(bitmap.rows);
-  out->pixels.assign(size_t(glyph.width) * size_t(glyph.rows), 0);
+  glyph.stride = (glyph.width + 7) & ~7;
+  out->pixels.assign(size_t(glyph.stride) * size_t(glyph.rows), 0);
   for (int y = 0; y < glyph.rows; y++) {
     const uint8_t *src = bitmap.buffer + ptrdiff_t(y) * bitmap.pitch;
-    uint8_t *dst = out->pixels.data() + size_t(y) * size_t(glyph.width);
+    uint8_t *dst = out->pixels.data() + size_t(y) * size_t(glyph.stride);
     if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
       int levels = bitmap.num_grays > 1 ? bitmap.num_grays - 1 : 255;
       for (int x = 0; x < glyph.width; x++) dst[x] = uint8_t(src[x] * 255 / levels);

@@ -29,7 +29,8 @@ struct wins_glyph {
   int32_t top;
   int32_t width;
   int32_t rows;
-  const uint8_t *coverage;  // width * rows bytes, rows top to bottom
+  int32_t stride;           // bytes per row: width rounded up to 8, zero-padded
+  const uint8_t *coverage;  // stride * rows bytes, rows top to bottom
 };
 
 enum { WINS_FONT_BOLD = 1, WINS_FONT_ITALIC = 2 };

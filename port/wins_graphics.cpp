@@ -23,11 +23,14 @@ constexpr int k_large_side = 480;
 constexpr size_t k_glyph_cache_limit = 8u << 20;
 
 // A piece of coverage already clipped to the pass's clip box: a glyph's
-// image (row stride `stride`) or, with no image, a solid rule.
+// image (row stride `stride`) or, with no image, a solid rule. `spare`
+// columns right of it lie inside the clip box and read as zero coverage, so
+// a painter may run over them in whole blocks.
 struct coverage_piece {
   int32_t x, y, width, rows;
   const uint8_t *coverage;
   int32_t stride;
+  int32_t spare;
 };
 
 }  // namespace
@@ -51,7 +54,7 @@ namespace {
 wins_font *make_font(const tcanvas *canvas, int size, uint32_t style);
 void copy_face(tcanvas *canvas, const char16_t *face);
 void put_coverage(wins_graphics_pass *pass, int64_t x, int64_t y, int32_t width, int32_t rows,
-                  const uint8_t *coverage);
+                  const uint8_t *coverage, int32_t stride);
 void paint_direct(wins_graphics_pass *pass, const coverage_piece &piece);
 void blend_coverage_pass(wins_graphics_pass *pass);
 uint8_t section_coverage(int bpp, uint8_t coverage);
@@ -118,19 +121,20 @@ int wins_graphics_draw_text(tcanvas *canvas, wins_graphics_pass *pass, const tpo
       uint32_t code_point = wins_font_next_char(text, len, &i);
       const wins_glyph *glyph = wins_font_get_glyph(font, code_point);
       if (glyph && glyph->coverage)
-        put_coverage(pass, pen + glyph->left, baseline - glyph->top, glyph->width, glyph->rows, glyph->coverage);
+        put_coverage(pass, pen + glyph->left, baseline - glyph->top, glyph->width, glyph->rows, glyph->coverage,
+                     glyph->stride);
       pen += fixed ? wins_font_get_advance(font, code_point) : glyph ? glyph->advance : 0;
     }
     int64_t width = pen - point->x;
     if (width > 0 && (pass->style & TCANVAS_FONT_UNDERLINE)) {
       wins_font_rule rule = wins_font_get_underline(font);
       put_coverage(pass, point->x, baseline + rule.top, int32_t(std::min<int64_t>(width, INT32_MAX)),
-                   rule.thickness, nullptr);
+                   rule.thickness, nullptr, 0);
     }
     if (width > 0 && (pass->style & TCANVAS_FONT_STRIKEOUT)) {
       wins_font_rule rule = wins_font_get_strike_out(font);
       put_coverage(pass, point->x, baseline + rule.top, int32_t(std::min<int64_t>(width, INT32_MAX)),
-                   rule.thickness, nullptr);
+                   rule.thickness, nullptr, 0);
     }
   } catch (const std::bad_alloc &) {
     return 0;
@@ -239,16 +243,19 @@ void copy_face(tcanvas *canvas, const char16_t *face) {
 // Cuts a piece of coverage to the clip box, then paints it (direct pass) or
 // keeps it for the end of the pass (coverage pass). Coverage null: solid.
 void put_coverage(wins_graphics_pass *pass, int64_t x, int64_t y, int32_t width, int32_t rows,
-                  const uint8_t *coverage) {
+                  const uint8_t *coverage, int32_t stride) {
   if (pass->clip_empty || width <= 0 || rows <= 0) return;
   const trect &clip = pass->clip;
   int64_t x1 = std::max<int64_t>(x, clip.x1), y1 = std::max<int64_t>(y, clip.y1);
   int64_t x2 = std::min<int64_t>(x + width - 1, clip.x2), y2 = std::min<int64_t>(y + rows - 1, clip.y2);
   if (x1 > x2 || y1 > y2) return;
-  coverage_piece piece{int32_t(x1), int32_t(y1), int32_t(x2 - x1 + 1), int32_t(y2 - y1 + 1), nullptr, 0};
+  coverage_piece piece{int32_t(x1), int32_t(y1), int32_t(x2 - x1 + 1), int32_t(y2 - y1 + 1), nullptr, 0, 0};
   if (coverage) {
-    piece.coverage = coverage + (y1 - y) * width + (x1 - x);
-    piece.stride = width;
+    piece.coverage = coverage + (y1 - y) * stride + (x1 - x);
+    piece.stride = stride;
+    // Past the image's right edge its rows hold zero padding; a piece cut
+    // by the clip ends at the clip's edge and has no spare columns.
+    piece.spare = int32_t(std::min<int64_t>(stride - (x1 - x) - piece.width, clip.x2 - x2));
   }
   if (!pass->blend) {
     paint_direct(pass, piece);
@@ -266,76 +273,146 @@ void put_coverage(wins_graphics_pass *pass, int64_t x, int64_t y, int32_t width,
 // Weight of a coverage byte: 255 replaces the pixel, 0 keeps it.
 inline uint32_t weight_of(uint32_t coverage) { return coverage + (coverage >> 7); }
 
-inline uint32_t mix(uint32_t source, uint32_t dest, uint32_t weight) {
-  return (source * weight + dest * (256 - weight)) >> 8;
+// The direct pass blends at the bitmap's own channel depth, as the blitters
+// do. A pixel's three channels sit in 16-bit lanes of one word (blue at bit
+// 0, green at 16, red at 32), so one multiply per operand blends all three;
+// no lane overflows, as 255 * 256 < 65536.
+constexpr uint64_t k_lanes = 0x000000FF00FF00FFull;
+
+inline uint64_t blend_lanes(uint64_t source, uint64_t dest, uint32_t weight) {
+  return ((source * weight + dest * (256 - weight)) >> 8) & k_lanes;
 }
 
-struct rgb {
-  uint32_t red, green, blue;
-};
+inline uint64_t lanes_of(uint32_t red, uint32_t green, uint32_t blue) {
+  return uint64_t(red) << 32 | uint64_t(green) << 16 | blue;
+}
 
-// Pixel access per depth, 8-bit channels in and out. The 16-bit form uses the
-// bitmap's own channel fields, so 555 and 565 bitmaps both work.
+// Any 16-bit layout, through the bitmap's channel fields.
 struct pixel16 {
   enum { bytes = 2 };
-  const tbitmap *bitmap;
-  rgb read(const uint8_t *p) const {
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
-    return {((v & bitmap->_red_mask) >> bitmap->_red_shift) << bitmap->_red_loss & 0xFF,
-            ((v & bitmap->_green_mask) >> bitmap->_green_shift) << bitmap->_green_loss & 0xFF,
-            ((v & bitmap->_blue_mask) >> bitmap->_blue_shift) << bitmap->_blue_loss & 0xFF};
+  uint32_t red_mask, green_mask, blue_mask;
+  uint32_t red_shift, green_shift, blue_shift;
+  uint32_t red_loss, green_loss, blue_loss;
+
+  explicit pixel16(const tbitmap *b)
+      : red_mask(b->_red_mask), green_mask(b->_green_mask), blue_mask(b->_blue_mask),
+        red_shift(b->_red_shift), green_shift(b->_green_shift), blue_shift(b->_blue_shift),
+        red_loss(b->_red_loss), green_loss(b->_green_loss), blue_loss(b->_blue_loss) {}
+  uint64_t color(uint32_t word) const {
+    return lanes_of(((word >> 16) & 0xFF) >> red_loss, ((word >> 8) & 0xFF) >> green_loss, (word & 0xFF) >> blue_loss);
   }
-  void write(uint8_t *p, rgb c) const {
-    uint32_t v = (c.red >> bitmap->_red_loss) << bitmap->_red_shift |
-                 (c.green >> bitmap->_green_loss) << bitmap->_green_shift |
-                 (c.blue >> bitmap->_blue_loss) << bitmap->_blue_shift;
+  uint64_t read(const uint8_t *p) const {
+    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
+    return lanes_of((v & red_mask) >> red_shift, (v & green_mask) >> green_shift, (v & blue_mask) >> blue_shift);
+  }
+  void write(uint8_t *p, uint64_t c) const {
+    uint32_t v = uint32_t(c >> 32) << red_shift | uint32_t((c >> 16) & 0xFF) << green_shift |
+                 uint32_t(c & 0xFF) << blue_shift;
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
   }
 };
 
-template <int Bytes>
-struct pixel_bgr {
-  enum { bytes = Bytes };
-  rgb read(const uint8_t *p) const { return {p[2], p[1], p[0]}; }
-  // The fourth byte of a 32-bit pixel is not touched.
-  void write(uint8_t *p, rgb c) const {
-    p[0] = uint8_t(c.blue);
-    p[1] = uint8_t(c.green);
-    p[2] = uint8_t(c.red);
+// 565, the screen's layout.
+struct pixel565 {
+  enum { bytes = 2 };
+  uint64_t color(uint32_t word) const {
+    return lanes_of(((word >> 16) & 0xFF) >> 3, ((word >> 8) & 0xFF) >> 2, (word & 0xFF) >> 3);
+  }
+  uint64_t read(const uint8_t *p) const {
+    uint64_t v = uint64_t(p[0]) | uint64_t(p[1]) << 8;
+    return (v & 0xF800) << 21 | (v & 0x07E0) << 11 | (v & 0x001F);
+  }
+  void write(uint8_t *p, uint64_t c) const {
+    uint32_t v = (uint32_t(c >> 21) & 0xF800) | (uint32_t(c >> 11) & 0x07E0) | (uint32_t(c) & 0x001F);
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
   }
 };
 
+// Bytes blue, green, red; the fourth byte of a 32-bit pixel is not touched.
+template <int Bytes>
+struct pixel_bgr {
+  enum { bytes = Bytes };
+  uint64_t color(uint32_t word) const { return lanes_of((word >> 16) & 0xFF, (word >> 8) & 0xFF, word & 0xFF); }
+  uint64_t read(const uint8_t *p) const { return lanes_of(p[2], p[1], p[0]); }
+  void write(uint8_t *p, uint64_t c) const {
+    p[0] = uint8_t(c);
+    p[1] = uint8_t(c >> 16);
+    p[2] = uint8_t(c >> 32);
+  }
+};
+
+// No branch per pixel: weight 0 gives the pixel back and 256 the pen colour,
+// exactly.
 template <class Pixel>
-void paint_piece(const Pixel &pixel, tbitmap *bitmap, const coverage_piece &piece, rgb color) {
-  for (int32_t row = 0; row < piece.rows; row++) {
-    uint8_t *dst = tbitmap_get_row(bitmap, piece.y + row) + size_t(piece.x) * Pixel::bytes;
+void paint_piece(const Pixel &pixel, tbitmap *bitmap, const coverage_piece &piece, uint32_t color_word) {
+  uint64_t color = pixel.color(color_word);
+  uint8_t *line = tbitmap_get_row(bitmap, piece.y) + size_t(piece.x) * Pixel::bytes;
+  ptrdiff_t step = tbitmap_is_top_down(bitmap) ? ptrdiff_t(bitmap->_stride) : -ptrdiff_t(bitmap->_stride);
+  for (int32_t row = 0; row < piece.rows; row++, line += step) {
+    uint8_t *dst = line;
     if (!piece.coverage) {
       for (int32_t col = 0; col < piece.width; col++, dst += Pixel::bytes) pixel.write(dst, color);
       continue;
     }
     const uint8_t *cov = piece.coverage + size_t(row) * size_t(piece.stride);
-    for (int32_t col = 0; col < piece.width; col++, dst += Pixel::bytes) {
-      uint32_t c = cov[col];
-      if (c == 0) continue;
-      if (c == 255) {
-        pixel.write(dst, color);
-        continue;
-      }
-      uint32_t w = weight_of(c);
-      rgb old = pixel.read(dst);
-      pixel.write(dst, {mix(color.red, old.red, w), mix(color.green, old.green, w), mix(color.blue, old.blue, w)});
+    for (int32_t col = 0; col < piece.width; col++, dst += Pixel::bytes)
+      pixel.write(dst, blend_lanes(color, pixel.read(dst), weight_of(cov[col])));
+  }
+}
+
+// The screen's case, eight pixels at a time: every channel blend fits in
+// 16 bits (63 * 256 < 65536), so eight of them share one vector.
+typedef uint16_t u16x8 __attribute__((vector_size(16)));
+typedef uint8_t u8x8 __attribute__((vector_size(8)));
+
+void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t color_word) {
+  if (!piece.coverage) {
+    paint_piece(pixel565{}, bitmap, piece, color_word);
+    return;
+  }
+  const u16x8 red = u16x8{} + uint16_t(((color_word >> 16) & 0xFF) >> 3);
+  const u16x8 green = u16x8{} + uint16_t(((color_word >> 8) & 0xFF) >> 2);
+  const u16x8 blue = u16x8{} + uint16_t((color_word & 0xFF) >> 3);
+  const int32_t reach = piece.width + piece.spare;
+  uint8_t *line = tbitmap_get_row(bitmap, piece.y) + size_t(piece.x) * 2;
+  ptrdiff_t step = tbitmap_is_top_down(bitmap) ? ptrdiff_t(bitmap->_stride) : -ptrdiff_t(bitmap->_stride);
+  for (int32_t row = 0; row < piece.rows; row++, line += step) {
+    const uint8_t *cov = piece.coverage + size_t(row) * size_t(piece.stride);
+    int32_t col = 0;
+    for (; col < piece.width && col + 8 <= reach; col += 8) {
+      u8x8 bytes;
+      u16x8 dst;
+      std::memcpy(&bytes, cov + col, sizeof bytes);
+      std::memcpy(&dst, line + size_t(col) * 2, sizeof dst);
+      u16x8 weight = __builtin_convertvector(bytes, u16x8);
+      weight += weight >> 7;
+      u16x8 keep = 256 - weight;
+      u16x8 r = (red * weight + (dst >> 11) * keep) >> 8;
+      u16x8 g = (green * weight + ((dst >> 5) & 63) * keep) >> 8;
+      u16x8 b = (blue * weight + (dst & 31) * keep) >> 8;
+      dst = r << 11 | g << 5 | b;
+      std::memcpy(line + size_t(col) * 2, &dst, sizeof dst);
+    }
+    if (col < piece.width) {
+      coverage_piece rest = {piece.x + col, piece.y + row, piece.width - col, 1, cov + col, piece.stride, 0};
+      paint_piece(pixel565{}, bitmap, rest, color_word);
     }
   }
 }
 
 void paint_direct(wins_graphics_pass *pass, const coverage_piece &piece) {
-  rgb color = {(pass->color >> 16) & 0xFF, (pass->color >> 8) & 0xFF, pass->color & 0xFF};
   tbitmap *bitmap = pass->target;
   switch (tbitmap_get_bpp(bitmap)) {
-    case 16: paint_piece(pixel16{bitmap}, bitmap, piece, color); break;
-    case 24: paint_piece(pixel_bgr<3>{}, bitmap, piece, color); break;
-    case 32: paint_piece(pixel_bgr<4>{}, bitmap, piece, color); break;
+    case 16:
+      if (bitmap->_red_mask == 0xF800 && bitmap->_green_mask == 0x07E0 && bitmap->_blue_mask == 0x001F)
+        paint_piece_565(bitmap, piece, pass->color);
+      else
+        paint_piece(pixel16(bitmap), bitmap, piece, pass->color);
+      break;
+    case 24: paint_piece(pixel_bgr<3>{}, bitmap, piece, pass->color); break;
+    case 32: paint_piece(pixel_bgr<4>{}, bitmap, piece, pass->color); break;
     default: break;
   }
 }
