@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -441,6 +442,166 @@ TEST_F(wins_graphics_test, select_font_changes_what_the_pass_measures_and_draws)
   for (int y = 0; y < c.height(); y++)
     for (int x = 0; x < c.width(); x++) green |= read_pixel(c.bitmap(), x, y) == rgb{0, 255, 0};
   EXPECT_TRUE(green);
+}
+
+// The slow, obviously right forms both passes are held against: every glyph
+// pixel in turn, at the layout the pass uses. A direct pass blends each one at
+// the bitmap's channel depth; a coverage pass builds a mask as large as the
+// canvas and blends the pen colour through it over the whole canvas.
+struct reference_case {
+  tbitmap *bitmap;
+  trect clip;  // inclusive, inside the bitmap
+  wins_font *font;
+  uint32_t style;
+  uint32_t pen;
+};
+
+template <class Visit>
+void reference_layout(const reference_case &rc, int x, int y, const std::u16string &text, Visit visit) {
+  int baseline = y + wins_font_get_ascent(rc.font);
+  int pen = x;
+  for (int i = 0; i < int(text.size());) {
+    uint32_t code_point = wins_font_next_char(text.c_str(), int(text.size()), &i);
+    const wins_glyph *glyph = wins_font_get_glyph(rc.font, code_point);
+    for (int row = 0; row < glyph->rows; row++)
+      for (int col = 0; col < glyph->width; col++)
+        visit(pen + glyph->left + col, baseline - glyph->top + row, glyph->coverage[row * glyph->stride + col]);
+    pen += wins_font_get_advance(rc.font, code_point);
+  }
+  for (uint32_t bit : {uint32_t(TCANVAS_FONT_UNDERLINE), uint32_t(TCANVAS_FONT_STRIKEOUT)}) {
+    if (!(rc.style & bit)) continue;
+    wins_font_rule rule = bit == TCANVAS_FONT_UNDERLINE ? wins_font_get_underline(rc.font) : wins_font_get_strike_out(rc.font);
+    for (int row = 0; row < rule.thickness; row++)
+      for (int col = x; col < pen; col++) visit(col, baseline + rule.top + row, 255);
+  }
+}
+
+bool inside(const trect &clip, int x, int y) { return x >= clip.x1 && x <= clip.x2 && y >= clip.y1 && y <= clip.y2; }
+
+void reference_direct(const reference_case &rc, int x, int y, const std::u16string &text) {
+  tbitmap *b = rc.bitmap;
+  reference_layout(rc, x, y, text, [&](int px, int py, int coverage) {
+    if (!inside(rc.clip, px, py)) return;
+    int w = coverage + (coverage >> 7);
+    uint8_t *p = tbitmap_get_pixel_ptr(b, px, py);
+    int pen[3] = {int(rc.pen >> 16) & 255, int(rc.pen >> 8) & 255, int(rc.pen) & 255};
+    if (tbitmap_get_bpp(b) == 16) {
+      uint32_t v = p[0] | p[1] << 8, out = 0;
+      const uint32_t masks[3] = {b->_red_mask, b->_green_mask, b->_blue_mask};
+      const uint32_t shifts[3] = {b->_red_shift, b->_green_shift, b->_blue_shift};
+      const uint32_t losses[3] = {b->_red_loss, b->_green_loss, b->_blue_loss};
+      for (int k = 0; k < 3; k++) {
+        uint32_t old = (v & masks[k]) >> shifts[k], source = uint32_t(pen[k]) >> losses[k];
+        out |= ((source * w + old * (256 - w)) >> 8) << shifts[k];
+      }
+      p[0] = uint8_t(out), p[1] = uint8_t(out >> 8);
+    } else {
+      for (int k = 0; k < 3; k++) p[2 - k] = uint8_t((pen[k] * w + p[2 - k] * (256 - w)) >> 8);
+    }
+  });
+}
+
+void reference_coverage(const reference_case &rc, std::vector<uint8_t> *mask, int x, int y,
+                        const std::u16string &text) {
+  int width = tbitmap_get_width(rc.bitmap);
+  reference_layout(rc, x, y, text, [&](int px, int py, int coverage) {
+    if (!inside(rc.clip, px, py)) return;
+    uint8_t &m = (*mask)[size_t(py) * size_t(width) + size_t(px)];
+    m = uint8_t(m + ((255 - m) * coverage + 127) / 255);
+  });
+}
+
+void reference_coverage_end(tcanvas *canvas, std::vector<uint8_t> &mask) {
+  tbitmap *b = canvas->_bitmap;
+  int width = tbitmap_get_width(b), height = tbitmap_get_height(b), bpp = tbitmap_get_bpp(b);
+  tbitmap *mask_bitmap = tbitmap_new(width, height, 8);
+  tbitmap *color = tbitmap_new(width, height, bpp);
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < width; x++) {
+      int c = mask[size_t(y) * size_t(width) + size_t(x)];
+      int red = c, green = c, blue = c;
+      if (bpp == 16) red = (c >> 3) << 3, green = (c >> 2) << 2, blue = (c >> 3) << 3;
+      *tbitmap_get_pixel_ptr(mask_bitmap, x, y) = uint8_t((green * 151 + red * 77 + blue * 28) >> 8);
+    }
+  tcolor pen = canvas->_pen_color;
+  tbitmap_fill_rect(color, 0, 0, width - 1, height - 1, tcolor_to_word(&pen) | 0xFF000000u);
+  tpoint origin = {0, 0};
+  trect all = {0, 0, width - 1, height - 1};
+  tcanvas_draw_bitmap_masked(canvas, &origin, color, &all, mask_bitmap, pen.alpha);
+  tbitmap_free(mask_bitmap);
+  tbitmap_free(color);
+}
+
+TEST_F(wins_graphics_test, both_passes_match_the_pixel_by_pixel_reference) {
+  const char16_t pool[] = u"AaWgjy|.,Q@ ЖщЯй中画图层€";
+  const int sizes[] = {6, 8, 10, 12, 18, 22};
+  for (uint32_t seed = 1; seed <= 48; seed++) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+    const int kinds[] = {565, 555, 24, 32};
+    int kind = kinds[pick(4)];
+    int width = 20 + pick(90), height = 20 + pick(60);
+    int bpp = kind == 565 || kind == 555 ? 16 : kind;
+    tbitmap *bitmaps[2];
+    tcanvas canvases[2];
+    for (int k = 0; k < 2; k++) {
+      bitmaps[k] = tbitmap_new(width, (seed & 1) ? -height : height, bpp);
+      ASSERT_NE(bitmaps[k], nullptr);
+      if (kind == 555) {
+        const uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+        std::memcpy(bitmaps[k]->_info + TBITMAP_INFO_MASKS, masks, sizeof masks);
+        tbitmap_init_channels(bitmaps[k]);
+      }
+      tcanvas_init_on_bitmap(&canvases[k], bitmaps[k]);
+    }
+    // Bytes biased to 0x00 and 0xFF, the fourth byte of 32-bit pixels too.
+    for (uint32_t i = 0; i < tbitmap_get_image_size(bitmaps[0]); i++) {
+      int choice = pick(3);
+      bitmaps[0]->_pixels[i] = uint8_t(choice == 0 ? 0 : choice == 1 ? 255 : pick(256));
+    }
+    std::memcpy(bitmaps[1]->_pixels, bitmaps[0]->_pixels, tbitmap_get_image_size(bitmaps[0]));
+
+    const uint32_t alphas[] = {255, 255, 128, 0, uint32_t(pick(256))};
+    uint32_t pen = uint32_t(pick(1 << 24)) | alphas[pick(5)] << 24;
+    uint32_t style = uint32_t(pick(16));
+    int size = sizes[pick(6)];
+    trect clip = {0, 0, width - 1, height - 1};
+    bool clipped = pick(2);
+    trect asked = {pick(width + 20) - 10, pick(height + 20) - 10, pick(width + 20) - 10, pick(height + 20) - 10};
+    for (tcanvas &canvas : canvases) {
+      tcanvas_set_pen_color(&canvas, pen);
+      canvas._font_size = size;
+      canvas._font_style = style;
+      if (clipped) tcanvas_set_clip(&canvas, &asked);
+    }
+    if (clipped) {
+      trect_normalize(&asked);
+      clip = {std::max(asked.x1, 0), std::max(asked.y1, 0), std::min(asked.x2, width - 1), std::min(asked.y2, height - 1)};
+    }
+    SCOPED_TRACE(testing::Message() << "seed " << seed << ": " << kind << " " << width << "x" << height << " pen "
+                                    << std::hex << pen << std::dec << " style " << style << " size " << size
+                                    << " clip " << clipped);
+
+    reference_case rc = {bitmaps[1], clip, wins_font_get(u"tahoma", size * 96 / 72, int(style & 3)), style, pen};
+    std::vector<uint8_t> mask(size_t(width) * size_t(height), 0);
+    wins_graphics_pass *pass = wins_graphics_begin_text(&canvases[0]);
+    ASSERT_NE(pass, nullptr);
+    for (int n = 0; n < 3; n++) {
+      std::u16string text;
+      for (int len = 1 + pick(10); len > 0; len--) text += pool[pick(int(std::size(pool)) - 1)];
+      tpoint at = {pick(width + 30) - 20, pick(height + 20) - 15};
+      ASSERT_EQ(wins_graphics_draw_text(&canvases[0], pass, &at, text.c_str(), int(text.size())), 1);
+      if (pen >> 24 == 255)
+        reference_direct(rc, at.x, at.y, text);
+      else
+        reference_coverage(rc, &mask, at.x, at.y, text);
+    }
+    wins_graphics_end_text(&canvases[0], pass);
+    if (pen >> 24 != 255) reference_coverage_end(&canvases[1], mask);
+
+    EXPECT_EQ(pixels_of(bitmaps[0]), pixels_of(bitmaps[1]));
+    for (tbitmap *b : bitmaps) tbitmap_free(b);
+  }
 }
 
 }  // namespace
