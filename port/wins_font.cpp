@@ -11,6 +11,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -102,7 +103,7 @@ std::map<font_key, std::unique_ptr<wins_font>> g_fonts;
 
 }  // namespace
 
-wins_font *wins_font_get(const char16_t *face, int pixel_height, int style) {
+wins_font *wins_font_get(const char16_t *face, int pixel_height, int style) try {
   std::u16string name = face && face[0] ? std::u16string(face) : std::u16string(k_default_face);
   pixel_height = std::clamp(pixel_height, 1, WINS_FONT_MAX_PIXELS);
   style &= WINS_FONT_BOLD | WINS_FONT_ITALIC;
@@ -123,6 +124,8 @@ wins_font *wins_font_get(const char16_t *face, int pixel_height, int style) {
   }
   if (!font->faces->primary && !g_fixed_metrics) return nullptr;
   return font;
+} catch (const std::bad_alloc &) {
+  return nullptr;
 }
 
 const char *wins_font_get_family(const wins_font *font) {
@@ -164,7 +167,11 @@ const wins_glyph *wins_font_get_glyph(wins_font *font, uint32_t code_point) {
   if (code_point < k_latin_count && font->latin[code_point]) return font->latin[code_point];
   auto found = font->glyphs.find(code_point);
   if (found != font->glyphs.end()) return &found->second.glyph;
-  return render_glyph(font, code_point);
+  try {
+    return render_glyph(font, code_point);
+  } catch (const std::bad_alloc &) {
+    return nullptr;
+  }
 }
 
 uint32_t wins_font_next_char(const char16_t *text, int len, int *i) {

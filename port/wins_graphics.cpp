@@ -110,7 +110,7 @@ int wins_graphics_draw_text(tcanvas *canvas, wins_graphics_pass *pass, const tpo
   if (!pass || !point || canvas->_pen_style == TCANVAS_PEN_NONE) return 0;
   int bpp = tbitmap_get_bpp(pass->target);
   if (bpp != 16 && bpp != 24 && bpp != 32) return 0;
-  if (!text || len <= 0) return text != nullptr || len == 0;
+  if (!text || len < 0) return 0;
 
   wins_font *font = pass->font;
   bool fixed = wins_font_get_fixed_metrics();
