@@ -202,22 +202,52 @@ struct lanes {
 inline __m128i splat16(int v) { return _mm_set1_epi16(short(v)); }
 inline __m128i splat32(uint32_t v) { return _mm_set1_epi32(int(v)); }
 
-// Eight 8-bit-channel source pixels as two registers of b | g << 8 | r << 16
-// (the fourth byte as it is for 32-bit pixels, undefined otherwise).
+// Eight 8-bit-channel pixels as two registers of b | g << 8 | r << 16 (the
+// fourth byte as it is for 32-bit pixels, undefined otherwise). Eight 24-bit
+// pixels are read as two 16-byte loads, the second ending four bytes past
+// them: callers keep two spare pixels before the end of a row.
 template <int S>
 inline void load_bytes8(const uint8_t *p, const uint8_t *palette, __m128i *lo, __m128i *hi) {
   if constexpr (S == F32) {
     *lo = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
     *hi = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+  } else if constexpr (S == F24) {
+    auto four = [](const uint8_t *q) {
+      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+      __m128i p01 = _mm_unpacklo_epi32(x, _mm_srli_si128(x, 3));
+      __m128i p23 = _mm_unpacklo_epi32(_mm_srli_si128(x, 6), _mm_srli_si128(x, 9));
+      return _mm_unpacklo_epi64(p01, p23);
+    };
+    *lo = four(p);
+    *hi = four(p + 12);
   } else {
-    alignas(16) uint32_t t[8];
-    for (int i = 0; i < 8; i++) {
-      const uint8_t *c = S == F8 ? palette + 4 * p[i] : p + 3 * i;
-      t[i] = uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16;
-    }
-    *lo = _mm_load_si128(reinterpret_cast<const __m128i *>(t));
-    *hi = _mm_load_si128(reinterpret_cast<const __m128i *>(t + 4));
+    auto entry = [palette](uint8_t index) { return int(load32(palette + 4 * index)); };
+    *lo = _mm_setr_epi32(entry(p[0]), entry(p[1]), entry(p[2]), entry(p[3]));
+    *hi = _mm_setr_epi32(entry(p[4]), entry(p[5]), entry(p[6]), entry(p[7]));
   }
+}
+
+// Pixels a step of eight may read past its own: 24-bit loads over-read.
+constexpr int32_t spare_pixels(int s, int d) { return s == F24 || d == F24 ? 2 : 0; }
+
+// Opaque 8-bit channels straight into a 16-bit word, four pixels per register:
+// 565 is (b >> 3) | (g & 0xFC) << 3 | (r & 0xF8) << 8, 555 the same with 5-bit
+// green. One multiply-add places red and blue at once: lane halves b & 0xF8
+// and r & 0xF8 times 4 and 2^13 (2^12 for 555) give the word shifted left by
+// 5, where green already sits (p & 0xFC00) or one shift away (555).
+template <int D>
+inline __m128i words_from_bytes(__m128i lo, __m128i hi) {
+  auto one = [](__m128i p) {
+    __m128i rb = _mm_and_si128(p, splat32(0x00F800F8));
+    __m128i v;
+    if constexpr (D == F565)
+      v = _mm_or_si128(_mm_madd_epi16(rb, splat32(8192u << 16 | 4)), _mm_and_si128(p, splat32(0xFC00)));
+    else
+      v = _mm_or_si128(_mm_madd_epi16(rb, splat32(4096u << 16 | 4)),
+                       _mm_srli_epi32(_mm_and_si128(p, splat32(0xF800)), 1));
+    return _mm_srai_epi32(_mm_slli_epi32(v, 11), 16);  // signed, so the pack keeps all 16 bits
+  };
+  return _mm_packs_epi32(one(lo), one(hi));
 }
 
 inline __m128i byte_lane(__m128i lo, __m128i hi, int shift) {
@@ -282,11 +312,11 @@ inline __m128i select(__m128i keep_mask, __m128i kept, __m128i other) {
 // of `skip` that are all ones leave their destination pixel as it was.
 template <int S, int D, bool Copy>
 inline void step8(uint8_t *dp, const uint8_t *sp, const uint8_t *palette, __m128i w, __m128i skip, bool any_skip) {
-  lanes s;
+  lanes s = {};
   __m128i src_lo = _mm_setzero_si128(), src_hi = _mm_setzero_si128();
   if constexpr (is_byte_format(S)) {
     load_bytes8<S>(sp, palette, &src_lo, &src_hi);
-    s = lanes_from_bytes<D>(src_lo, src_hi);
+    if constexpr (!(Copy && (D == F555 || D == F565 || (S == F32 && D == F32)))) s = lanes_from_bytes<D>(src_lo, src_hi);
   } else {
     s = lanes_from_words<S, D>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(sp)));
   }
@@ -296,7 +326,9 @@ inline void step8(uint8_t *dp, const uint8_t *sp, const uint8_t *palette, __m128
     __m128i *dv = reinterpret_cast<__m128i *>(dp);
     __m128i d = _mm_loadu_si128(dv);
     __m128i out;
-    if constexpr (Copy) {
+    if constexpr (Copy && is_byte_format(S)) {
+      out = words_from_bytes<D>(src_lo, src_hi);
+    } else if constexpr (Copy) {
       out = pack_words(s, red_shift);
     } else {
       lanes dc;
@@ -368,6 +400,8 @@ inline __m128i key_lanes(const uint8_t *sp, const uint8_t *palette, uint32_t sou
 
 template <int S, int D>
 void fast_alpha(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const uint8_t *palette = job->palette;
   uint32_t a = uint32_t(job->alpha);
   if (a == 0) return;
   __m128i w = splat16(int(a)), none = _mm_setzero_si128();
@@ -375,39 +409,42 @@ void fast_alpha(const tblit_job *job) {
     uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
     const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
     int32_t x = 0;
-    for (; x + 8 <= job->columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S))
-      step8<S, D, false>(dp, sp, job->palette, w, none, false);
-    for (; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S)) alpha_pixel<S, D>(dp, sp, job->palette, a);
+    for (; x + 8 + spare_pixels(S, D) <= columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S))
+      step8<S, D, false>(dp, sp, palette, w, none, false);
+    for (; x < columns; x++, dp += bytes_of(D), sp += bytes_of(S)) alpha_pixel<S, D>(dp, sp, palette, a);
   }
 }
 
 template <int S, int D, bool Partial>
 void fast_masked_rows(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const uint8_t *palette = job->palette;
   float factor = float(job->alpha) * 0.003921569f;
   uint16_t weight_of[256];
   for (uint32_t m = 0; m < 256; m++) weight_of[m] = uint16_t(mask_weight(m, Partial, factor));
   __m128i none = _mm_setzero_si128();
+  __m128 factor_v = _mm_set1_ps(factor);
   for (int32_t y = 0; y < job->rows; y++) {
     uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
     const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
     const uint8_t *mp = row_at(job->mask, job->mask_stride, y, job->mask_top_down);
     int32_t x = 0;
-    for (; x + 8 <= job->columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S)) {
+    for (; x + 8 + spare_pixels(S, D) <= columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S)) {
       uint64_t m8;
       std::memcpy(&m8, mp + x, 8);
       if (!m8) continue;  // weight 0 everywhere: the destination stays
-      __m128i w;
+      __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(mp + x)), _mm_setzero_si128());
       if constexpr (Partial) {
-        w = _mm_setr_epi16(short(weight_of[mp[x]]), short(weight_of[mp[x + 1]]), short(weight_of[mp[x + 2]]),
-                           short(weight_of[mp[x + 3]]), short(weight_of[mp[x + 4]]), short(weight_of[mp[x + 5]]),
-                           short(weight_of[mp[x + 6]]), short(weight_of[mp[x + 7]]));
-      } else {
-        w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(mp + x)), _mm_setzero_si128());
+        // The same single-precision product and truncation as one pixel at a time.
+        __m128i zero = _mm_setzero_si128();
+        __m128i lo = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(w, zero)), factor_v));
+        __m128i hi = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(w, zero)), factor_v));
+        w = _mm_packs_epi32(lo, hi);
       }
-      step8<S, D, false>(dp, sp, job->palette, w, none, false);
+      step8<S, D, false>(dp, sp, palette, w, none, false);
     }
-    for (; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S))
-      alpha_pixel<S, D>(dp, sp, job->palette, weight_of[mp[x]]);
+    for (; x < columns; x++, dp += bytes_of(D), sp += bytes_of(S))
+      alpha_pixel<S, D>(dp, sp, palette, weight_of[mp[x]]);
   }
 }
 
@@ -421,6 +458,8 @@ void fast_masked(const tblit_job *job) {
 
 template <int S, int D, bool HasKey, bool Copy>
 void fast_keyed_rows(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const uint8_t *palette = job->palette;
   uint32_t source_key = key_in_source_form<S>(job->key);
   uint32_t a = uint32_t(job->alpha);
   __m128i w = splat16(int(a)), none = _mm_setzero_si128();
@@ -428,18 +467,25 @@ void fast_keyed_rows(const tblit_job *job) {
     uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
     const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
     int32_t x = 0;
-    for (; x + 8 <= job->columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S)) {
-      if constexpr (HasKey) {
-        __m128i skip = key_lanes<S>(sp, job->palette, source_key);
-        int bits = _mm_movemask_epi8(skip);
-        if (bits == 0xFFFF) continue;
-        step8<S, D, Copy>(dp, sp, job->palette, w, skip, bits != 0);
-      } else {
-        step8<S, D, Copy>(dp, sp, job->palette, w, none, false);
+    if constexpr (!HasKey) {
+      // Plain conversions are short enough for the loop to matter: two steps a turn.
+      for (; x + 16 + spare_pixels(S, D) <= columns; x += 16, dp += 16 * bytes_of(D), sp += 16 * bytes_of(S)) {
+        step8<S, D, Copy>(dp, sp, palette, w, none, false);
+        step8<S, D, Copy>(dp + 8 * bytes_of(D), sp + 8 * bytes_of(S), palette, w, none, false);
       }
     }
-    for (; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S))
-      keyed_pixel<S, D>(dp, sp, job->palette, HasKey, source_key, Copy, a);
+    for (; x + 8 + spare_pixels(S, D) <= columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S)) {
+      if constexpr (HasKey) {
+        __m128i skip = key_lanes<S>(sp, palette, source_key);
+        int bits = _mm_movemask_epi8(skip);
+        if (bits == 0xFFFF) continue;
+        step8<S, D, Copy>(dp, sp, palette, w, skip, bits != 0);
+      } else {
+        step8<S, D, Copy>(dp, sp, palette, w, none, false);
+      }
+    }
+    for (; x < columns; x++, dp += bytes_of(D), sp += bytes_of(S))
+      keyed_pixel<S, D>(dp, sp, palette, HasKey, source_key, Copy, a);
   }
 }
 
@@ -519,6 +565,7 @@ struct fill_color {
   uint32_t a;
   rgb c;       // the colour at the destination's depth
   uint32_t packed;  // the stored form (16-bit word, or b | g << 8 | r << 16)
+  uint32_t rgb8;    // b | g << 8 | r << 16
 };
 
 template <int D>
@@ -528,6 +575,7 @@ fill_color<D> fill_color_of(uint32_t color) {
   f.a = color >> 24;
   f.c = source_channels<F32, D>(bytes, nullptr);
   uint32_t r = (color >> 16) & 0xFF, g = (color >> 8) & 0xFF, b = color & 0xFF;
+  f.rgb8 = color & 0xFFFFFF;
   if constexpr (D == F555) f.packed = (b >> 3) | (g & 0xF8) << 2 | (r & 0xF8) << 7;
   if constexpr (D == F565) f.packed = (b >> 3) | (g & 0xFC) << 3 | (r & 0xF8) << 8;
   if constexpr (D == F24 || D == F32) f.packed = b | g << 8 | r << 16;
@@ -550,19 +598,30 @@ inline void fill_pixel(uint8_t *p, const fill_color<D> &f) {
 
 template <int D>
 void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
-  if (f.a == 255) {
-    if constexpr (D == F555 || D == F565) {
-      uint16_t word = uint16_t(f.packed);
-      for (int32_t i = 0; i < count; i++) std::memcpy(p + 2 * i, &word, 2);
-    } else if constexpr (D == F32) {
-      for (int32_t i = 0; i < count; i++, p += 4) store32(p, (load32(p) & 0xFF000000u) | f.packed);
-    } else {
-      for (int32_t i = 0; i < count; i++) fill_pixel<D>(p + 3 * i, f);
-    }
-    return;
-  }
   if (f.a == 0) return;
-  for (int32_t i = 0; i < count; i++) fill_pixel<D>(p + bytes_of(D) * i, f);
+  int32_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (D != F24) {
+    if (f.a == 255 && D == F32) {
+      __m128i keep = splat32(0xFF000000u), color = splat32(f.packed);
+      for (; i + 4 <= count; i += 4) {
+        __m128i *q = reinterpret_cast<__m128i *>(p + 4 * i);
+        _mm_storeu_si128(q, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(q), keep), color));
+      }
+    } else if (f.a == 255) {
+      __m128i word = splat16(int(f.packed));
+      for (; i + 8 <= count; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 2 * i), word);
+    } else {
+      // A blend towards the colour is the alpha blit of a source made of it.
+      alignas(16) uint32_t source[8];
+      for (uint32_t &s : source) s = f.rgb8;
+      __m128i w = splat16(int(f.a)), none = _mm_setzero_si128();
+      for (; i + 8 <= count; i += 8)
+        step8<F32, D, false>(p + bytes_of(D) * i, reinterpret_cast<const uint8_t *>(source), nullptr, w, none, false);
+    }
+  }
+#endif
+  for (; i < count; i++) fill_pixel<D>(p + bytes_of(D) * i, f);
 }
 
 template <int D>

@@ -35,6 +35,10 @@ struct flood_ctx {
   tcanvas *canvas;
   tbitmap *bitmap;
   flood_reader reader;
+  // Row addressing, taken once: row y from the top starts at
+  // first_row + y * row_step (row_step is negative for bottom-up bitmaps).
+  uint8_t *first_row;
+  int64_t row_step;
   rgba seed;
   // A channel passes when (value - low) as unsigned is at most its span.
   int low_r, low_g, low_b;
@@ -61,6 +65,7 @@ void ellipse_span(void *ctx, int32_t x_left, int32_t x_right, int32_t y);
 int32_t clamp32(int64_t v);
 int64_t floor_mod(int64_t value, int64_t modulus);
 void flood_prepare(flood_ctx *flood, tcanvas *canvas);
+const uint8_t *flood_row(const flood_ctx *flood, int32_t y);
 rgba flood_read(const flood_ctx *flood, const uint8_t *row, int32_t x, int32_t y);
 int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int want);
 void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y);
@@ -312,7 +317,7 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   if (x < 0 || y < 0 || x >= width || y >= height) return 0;
   flood_ctx flood;
   flood_prepare(&flood, canvas);
-  flood.seed = flood_read(&flood, tbitmap_get_row(bitmap, y), x, y);
+  flood.seed = flood_read(&flood, flood_row(&flood, y), x, y);
   int tol = std::clamp(tolerance, 0, 255);
   flood.low_r = flood.seed.r - tol, flood.span_r = unsigned(std::min(flood.seed.r + tol, 255) - flood.low_r);
   flood.low_g = flood.seed.g - tol, flood.span_g = unsigned(std::min(flood.seed.g + tol, 255) - flood.low_g);
@@ -493,7 +498,12 @@ void flood_prepare(flood_ctx *flood, tcanvas *canvas) {
     flood->reader = FLOOD_READ_MASKS_16;
   else
     flood->reader = FLOOD_READ_GENERIC;
+  flood->first_row = tbitmap_get_row(flood->bitmap, 0);
+  flood->row_step = tbitmap_is_top_down(flood->bitmap) ? int64_t(tbitmap_get_stride(flood->bitmap))
+                                                        : -int64_t(tbitmap_get_stride(flood->bitmap));
 }
+
+const uint8_t *flood_row(const flood_ctx *flood, int32_t y) { return flood->first_row + y * flood->row_step; }
 
 inline int mask_channel(uint32_t raw, uint32_t mask, uint32_t shift, uint32_t loss) {
   return int((((raw & mask) >> shift) << loss) & 0xFF);
@@ -548,7 +558,7 @@ inline bool flood_passes(const flood_ctx *flood, rgba c) {
 
 template <flood_reader R>
 int64_t scan_row(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, int dir, int want) {
-  const uint8_t *row = tbitmap_get_row(flood->bitmap, y);
+  const uint8_t *row = flood_row(flood, y);
   const bool wanted = want != 0;
   if (dir > 0) {
     for (int32_t at = x; at <= limit; at++)
@@ -585,7 +595,7 @@ void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y) {
     tcanvas_fill_span_pattern(canvas, x1, y, x2 - x1 + 1);
     return;
   }
-  const uint8_t *row = tbitmap_get_row(flood->bitmap, y);
+  const uint8_t *row = flood_row(flood, y);
   const rgba seed = flood->seed;
   auto exact = [&seed](rgba c) { return c.r == seed.r && c.g == seed.g && c.b == seed.b; };
   int32_t left = x1;

@@ -24,9 +24,11 @@ struct flood_run {
   int32_t x1, x2;
 };
 
-// One pending scan: row y over x1..x2.
+// One pending scan: row y over x1..x2, a stretch of a recorded run on row
+// y - dir (dir 0 for the seed).
 struct flood_scan {
   int32_t y, x1, x2;
+  int32_t dir;
 };
 
 struct pixel_test_ctx {
@@ -161,7 +163,7 @@ int flood_fill(void *scan_ctx, traster_scan_fn scan, void *fill_ctx, traster_fil
   try {
     std::vector<std::vector<flood_run>> rows(size_t(by2 - by1));
     std::vector<flood_scan> pending;
-    pending.push_back({y, x, x});
+    pending.push_back({y, x, x, 0});
     while (!pending.empty()) {
       const flood_scan job = pending.back();
       pending.pop_back();
@@ -196,8 +198,20 @@ int flood_fill(void *scan_ctx, traster_scan_fn scan, void *fill_ctx, traster_fil
         runs.insert(runs.begin() + i, flood_run{int32_t(run_x1), int32_t(run_x2)});
         i++;
         fill(fill_ctx, int32_t(run_x1), int32_t(run_x2), job.y);
-        if (job.y > by1) pending.push_back({job.y - 1, int32_t(run_x1), int32_t(run_x2)});
-        if (job.y + 1 < by2) pending.push_back({job.y + 1, int32_t(run_x1), int32_t(run_x2)});
+        // Onwards the whole run is scanned; back towards the row the scan
+        // came from only what reaches past the run it started from, which
+        // is recorded there.
+        const int32_t x1 = int32_t(run_x1), x2 = int32_t(run_x2);
+        for (int dir : {-1, 1}) {
+          const int64_t row = int64_t(job.y) + dir;
+          if (row < by1 || row >= by2) continue;
+          if (dir != -job.dir) {
+            pending.push_back({int32_t(row), x1, x2, dir});
+            continue;
+          }
+          if (run_x1 < job.x1) pending.push_back({int32_t(row), x1, job.x1 - 1, dir});
+          if (run_x2 > job.x2) pending.push_back({int32_t(row), job.x2 + 1, x2, dir});
+        }
         at = run_x2 + 2;
       }
     }

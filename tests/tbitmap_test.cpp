@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -588,4 +589,24 @@ TEST(Contract, NullBitmapIsFatal) {
   trect r = {0, 0, 0, 0};
   EXPECT_EXIT(tbitmap_blit_keyed(nullptr, &at, nullptr, &r, TBLIT_NO_KEY, 255), ::testing::ExitedWithCode(255),
               "code = tbitmap\\(");
+}
+
+// The fuzz target's seeds are files of this writer: with BRIVOLA_BMP_SEED_DIR
+// set, this test writes them there (fuzz/seeds/bmp/ holds the committed ones).
+TEST_F(TempDir, SmallFilesOfEveryDepthReload) {
+  const char *seed_dir = std::getenv("BRIVOLA_BMP_SEED_DIR");
+  std::string out = seed_dir ? seed_dir : dir;
+  std::mt19937 rng(7);
+  for (int bpp : {8, 16, 24, 32}) {
+    for (int32_t h : {3, -2}) {
+      bitmap_ptr b = make(5, h, bpp);
+      fill_random(b.get(), rng);
+      std::string path = out + "/seed_" + std::to_string(bpp) + (h < 0 ? "_top_down" : "") + ".bmp";
+      ASSERT_EQ(tbitmap_save_bmp(b.get(), wide(path).c_str()), 1);
+      tbitmap back;
+      ASSERT_EQ(tbitmap_load_bmp(&back, wide(path).c_str()), 1);
+      EXPECT_EQ(std::memcmp(back._pixels, b->_pixels, tbitmap_get_image_size(b.get())), 0);
+      tbitmap_deinit(&back);
+    }
+  }
 }

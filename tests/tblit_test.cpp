@@ -315,3 +315,54 @@ TEST(RowStepping, BottomUpSourceIntoTopDownDestination) {
   EXPECT_EQ(dst[0], 1u);
   EXPECT_EQ(dst[1], 2u);
 }
+
+// A fill is the keyed copy (alpha 255) or the alpha blit (below) of a 24-bit
+// source made of the colour: the fill loops must agree with those general paths.
+TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
+  for (uint32_t seed = 1; seed <= 400; seed++) {
+    std::mt19937 rng(seed);
+    int d = TBLIT_FORMAT_555 + int(rng() % 4);
+    uint32_t a = rng() % 3 == 0 ? 255 : rng() % 2 ? uint32_t(rng() % 256) : 0;
+    uint32_t color = a << 24 | (uint32_t(biased_byte(rng)) << 16) | (uint32_t(biased_byte(rng)) << 8) | biased_byte(rng);
+    int32_t columns = int32_t(1 + rng() % 40), rows = int32_t(1 + rng() % 4);
+    buffer dst;
+    dst.make(rng, columns, rows, bytes_of(d));
+    buffer expect = dst;
+    std::vector<uint8_t> source(size_t(columns) * 3);
+    for (int32_t x = 0; x < columns; x++) {
+      source[3 * x] = uint8_t(color), source[3 * x + 1] = uint8_t(color >> 8), source[3 * x + 2] = uint8_t(color >> 16);
+    }
+    tblit_job job = {};
+    job.dst = expect.start(rows);
+    job.dst_stride = expect.stride;
+    job.src = source.data();
+    job.src_stride = 0;
+    job.columns = columns;
+    job.rows = rows;
+    job.key = TBLIT_NO_KEY;
+    job.alpha = int(a);
+    job.dst_top_down = expect.top_down;
+    job.src_top_down = true;
+    tblit_general(a == 255 ? TBLIT_KEYED : TBLIT_ALPHA, TBLIT_FORMAT_24, tblit_format(d))(&job);
+
+    uint8_t *start = dst.start(rows);
+    if (rows == 1 && rng() % 2) {
+      if (d == TBLIT_FORMAT_555) tblit_hline_555(start, columns, color);
+      if (d == TBLIT_FORMAT_565) tblit_hline_565(start, columns, color);
+      if (d == TBLIT_FORMAT_24) tblit_hline_24(start, columns, color);
+      if (d == TBLIT_FORMAT_32) tblit_hline_32(start, columns, color);
+    } else if (columns == 1 && rng() % 2) {
+      if (d == TBLIT_FORMAT_555) tblit_vline_555(start, dst.stride, rows, color, dst.top_down);
+      if (d == TBLIT_FORMAT_565) tblit_vline_565(start, dst.stride, rows, color, dst.top_down);
+      if (d == TBLIT_FORMAT_24) tblit_vline_24(start, dst.stride, rows, color, dst.top_down);
+      if (d == TBLIT_FORMAT_32) tblit_vline_32(start, dst.stride, rows, color, dst.top_down);
+    } else {
+      if (d == TBLIT_FORMAT_555) tblit_fill_rect_555(start, dst.stride, columns, rows, color, dst.top_down);
+      if (d == TBLIT_FORMAT_565) tblit_fill_rect_565(start, dst.stride, columns, rows, color, dst.top_down);
+      if (d == TBLIT_FORMAT_24) tblit_fill_rect_24(start, dst.stride, columns, rows, color, dst.top_down);
+      if (d == TBLIT_FORMAT_32) tblit_fill_rect_32(start, dst.stride, columns, rows, color, dst.top_down);
+    }
+    ASSERT_EQ(dst.bytes, expect.bytes) << "seed " << seed << ": fill " << format_name(d) << " colour " << std::hex
+                                       << color << std::dec << " " << columns << "x" << rows;
+  }
+}
