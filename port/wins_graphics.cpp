@@ -221,8 +221,9 @@ namespace {
 // A size of 0 points asks for the default height, as a zero font height does
 // on the handheld.
 wins_font *make_font(const tcanvas *canvas, int size, uint32_t style) {
-  int64_t pixels = std::llabs(int64_t(size) * wins_graphics_get_dpi() / k_points_per_inch);
-  if (pixels == 0) pixels = int64_t(tfont_size_from_index(TFONT_DEFAULT_SIZE_INDEX)) * wins_graphics_get_dpi() / k_points_per_inch;
+  int64_t dpi = wins_graphics_get_dpi();
+  int64_t pixels = std::llabs(int64_t(size) * dpi / k_points_per_inch);
+  if (pixels == 0) pixels = tfont_size_from_index(TFONT_DEFAULT_SIZE_INDEX) * dpi / k_points_per_inch;
   pixels = std::min<int64_t>(pixels, WINS_FONT_MAX_PIXELS);
   char16_t face[TCANVAS_FACE_UNITS];
   std::memcpy(face, canvas->_font_face, sizeof face);

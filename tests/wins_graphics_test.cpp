@@ -436,7 +436,8 @@ void reference_layout(const reference_case &rc, int x, int y, const std::u16stri
   }
   for (uint32_t bit : {uint32_t(TCANVAS_FONT_UNDERLINE), uint32_t(TCANVAS_FONT_STRIKEOUT)}) {
     if (!(rc.style & bit)) continue;
-    wins_font_rule rule = bit == TCANVAS_FONT_UNDERLINE ? wins_font_get_underline(rc.font) : wins_font_get_strike_out(rc.font);
+    wins_font_rule rule =
+        bit == TCANVAS_FONT_UNDERLINE ? wins_font_get_underline(rc.font) : wins_font_get_strike_out(rc.font);
     for (int row = 0; row < rule.thickness; row++)
       for (int col = x; col < pen; col++) visit(col, baseline + rule.top + row, 255);
   }
@@ -542,7 +543,8 @@ TEST_F(wins_graphics_test, both_passes_match_the_pixel_by_pixel_reference) {
     }
     if (clipped) {
       trect_normalize(&asked);
-      clip = {std::max(asked.x1, 0), std::max(asked.y1, 0), std::min(asked.x2, width - 1), std::min(asked.y2, height - 1)};
+      clip = {std::max(asked.x1, 0), std::max(asked.y1, 0), std::min(asked.x2, width - 1),
+              std::min(asked.y2, height - 1)};
     }
     SCOPED_TRACE(testing::Message() << "seed " << seed << ": " << kind << " " << width << "x" << height << " pen "
                                     << std::hex << pen << std::dec << " style " << style << " size " << size
