@@ -35,6 +35,10 @@ struct face_entry {
   int weight = FC_WEIGHT_REGULAR;
   int slant = FC_SLANT_ROMAN;
   std::string family;
+
+  ~face_entry() {
+    if (face) FT_Done_Face(face);
+  }
 };
 
 // A face of fontconfig's sorted list for one request, opened on first need.
@@ -255,14 +259,13 @@ face_entry *open_face(const face_candidate &candidate) {
   auto found = g_faces.find(key);
   if (found != g_faces.end()) return found->second.get();
   FT_Library lib = library();
-  FT_Face face = nullptr;
-  if (!lib || FT_New_Face(lib, candidate.file.c_str(), candidate.index, &face) != 0) return nullptr;
-  if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
-    FT_Done_Face(face);
+  auto entry = std::make_unique<face_entry>();
+  if (!lib || FT_New_Face(lib, candidate.file.c_str(), candidate.index, &entry->face) != 0) {
+    entry->face = nullptr;
     return nullptr;
   }
-  auto entry = std::make_unique<face_entry>();
-  entry->face = face;
+  FT_Face face = entry->face;
+  if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) return nullptr;
   entry->family = face->family_name ? face->family_name : "";
   entry->weight = candidate.weight;
   entry->slant = candidate.slant;
