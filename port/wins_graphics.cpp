@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "port_device.h"
 #include "port_log.h"
 #include "tbitmap.h"
 #include "tcanvas.h"
@@ -16,9 +17,6 @@
 namespace {
 
 constexpr int k_points_per_inch = 72;
-constexpr int k_dpi_small = 96;
-constexpr int k_dpi_large = 192;
-constexpr int k_large_side = 480;
 // Glyphs are dropped between passes once they hold more than this.
 constexpr size_t k_glyph_cache_limit = 8u << 20;
 
@@ -208,11 +206,7 @@ void wins_graphics_set_font_size_index(tcanvas *canvas, int index) {
 
 void wins_graphics_set_dpi(int dpi) { g_dpi = std::max(0, dpi); }
 
-int wins_graphics_get_dpi() { return g_dpi > 0 ? g_dpi : k_dpi_large; }
-
-int wins_graphics_dpi_for_screen(int width, int height) {
-  return width >= k_large_side && height >= k_large_side ? k_dpi_large : k_dpi_small;
-}
+int wins_graphics_get_dpi() { return g_dpi > 0 ? g_dpi : port_device_get_dpi(); }
 
 void wins_graphics_set_fixed_metrics(int on) { wins_font_set_fixed_metrics(on); }
 

@@ -59,12 +59,11 @@ int wins_graphics_get_font_size(tcanvas *canvas, int index);
 // Size from the index, face "tahoma", the index kept in the canvas.
 void wins_graphics_set_font_size_index(tcanvas *canvas, int index);
 
-// The logical dpi of text. The display sets it from the screen size at
-// start-up and on every resize; tests set it directly. 0 returns to the
-// default, the dpi of the default 480x640 screen.
+// The logical dpi of text: the screen's (port_device_get_dpi, which also
+// converts pixels to points), unless a test has set its own; 0 returns to
+// the screen's.
 void wins_graphics_set_dpi(int dpi);
 int wins_graphics_get_dpi();
-int wins_graphics_dpi_for_screen(int width, int height);
 
 // Fixed-advance metrics for layout tests: every character is half the font's
 // pixel height wide, ascent = pixel height, descent = a quarter of it; the
