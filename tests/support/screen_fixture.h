@@ -1,0 +1,40 @@
+// A screen installed in the platform context for the length of one test, and
+// surfaces whose slots write what happened into a shared log.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tscreen.h"
+#include "tsurface.h"
+
+// Runs body on the screen of a started port (headless display of the given
+// size) with an empty log.
+void run_on_screen(const std::function<void(tscreen *)> &body, const char *size = "64x48");
+
+// A surface with a name, for slots that log.
+struct named_surface {
+  tsurface surface;  // its owner word points back here
+  std::string name;
+  int pen_answer = 0;
+  int key_answer = 0;
+  uint32_t fill = 0;
+  int draws = 0;
+  std::vector<tsurface *> children;
+};
+
+extern std::vector<std::string> g_screen_log;
+
+// Fills its own buffer with `fill` (a colour word) on every draw.
+void named_surface_init(named_surface *s, const char *name, tsurface *parent, trect rect, uint32_t fill);
+// Slots that log "<name>:pen type x y", "<name>:key code" and answer as set.
+void named_surface_log_input(named_surface *s);
+// A compose override that only logs "<name>:compose".
+void named_surface_log_compose(named_surface *s);
+void named_surface_add_children(named_surface *s);
+
+// The frame buffer pixel as a raw 16-bit word.
+uint32_t screen_pixel(tscreen *screen, int32_t x, int32_t y);
