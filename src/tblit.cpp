@@ -1,0 +1,701 @@
+// tblit: general and fast pixel loops for the fills and the three blit families.
+//
+// The general path is one template per family, instantiated for every format
+// pair, so no pixel pays for a dispatch; it is written pixel by pixel and
+// follows the arithmetic of the header literally. The fast paths are the
+// same templates' SSE2 twins (eight pixels per step) and plain row copies;
+// fast_table says which pair uses which. A fast path never differs from the
+// general one in a single byte: the tests run both on random input.
+#include "tblit.h"
+
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr int F8 = TBLIT_FORMAT_8;
+constexpr int F555 = TBLIT_FORMAT_555;
+constexpr int F565 = TBLIT_FORMAT_565;
+constexpr int F24 = TBLIT_FORMAT_24;
+constexpr int F32 = TBLIT_FORMAT_32;
+
+constexpr int bytes_of(int format) {
+  return format == F8 ? 1 : format == F24 ? 3 : format == F32 ? 4 : 2;
+}
+constexpr bool is_byte_format(int format) { return format == F8 || format == F24 || format == F32; }
+
+struct rgb {
+  uint32_t r, g, b;
+};
+
+inline uint32_t load16(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
+inline void store16(uint8_t *p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+}
+inline uint32_t load32(const uint8_t *p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline void store32(uint8_t *p, uint32_t v) { std::memcpy(p, &v, 4); }
+
+// Row y of a buffer that starts at `base` and runs down the image.
+template <typename T>
+inline T *row_at(T *base, uint32_t stride, int32_t y, bool top_down) {
+  ptrdiff_t step = top_down ? ptrdiff_t(stride) : -ptrdiff_t(stride);
+  return base + step * y;
+}
+
+inline uint32_t blend(uint32_t s, uint32_t d, uint32_t w) { return (s * w + d * (256 - w)) >> 8; }
+
+// ---- the general path, pixel by pixel ----
+
+// The source pixel's channels at the destination's depth.
+template <int S, int D>
+inline rgb source_channels(const uint8_t *p, const uint8_t *palette) {
+  if constexpr (is_byte_format(S)) {
+    const uint8_t *c = S == F8 ? palette + 4 * p[0] : p;
+    if constexpr (D == F555) return {uint32_t(c[2]) >> 3, uint32_t(c[1]) >> 3, uint32_t(c[0]) >> 3};
+    if constexpr (D == F565) return {uint32_t(c[2]) >> 3, uint32_t(c[1]) >> 2, uint32_t(c[0]) >> 3};
+    if constexpr (D == F24 || D == F32) return {c[2], c[1], c[0]};
+  } else if constexpr (S == F565) {
+    uint32_t s = load16(p);
+    if constexpr (D == F555) return {s >> 11, (s >> 6) & 31, s & 31};
+    if constexpr (D == F565) return {s >> 11, (s >> 5) & 63, s & 31};
+    if constexpr (D == F24 || D == F32) return {(s >> 8) & 0xF8, (s >> 3) & 0xFC, (s & 31) << 3};
+  } else {
+    uint32_t s = load16(p);
+    if constexpr (D == F555) return {s >> 10, (s >> 5) & 31, s & 31};
+    if constexpr (D == F565) return {s >> 10, ((s >> 5) & 31) << 1, s & 31};
+    if constexpr (D == F24 || D == F32) return {(s >> 7) & 0xF8, (s >> 2) & 0xF8, (s & 31) << 3};
+  }
+}
+
+template <int D>
+inline rgb dest_channels(const uint8_t *p) {
+  if constexpr (D == F555) {
+    uint32_t d = load16(p);
+    return {d >> 10, (d >> 5) & 31, d & 31};
+  } else if constexpr (D == F565) {
+    uint32_t d = load16(p);
+    return {d >> 11, (d >> 5) & 63, d & 31};
+  } else {
+    return {p[2], p[1], p[0]};
+  }
+}
+
+// Packs channels into the destination; a 32-bit pixel keeps its fourth byte.
+template <int D>
+inline void store_channels(uint8_t *p, rgb c) {
+  if constexpr (D == F555) {
+    store16(p, c.r << 10 | c.g << 5 | c.b);
+  } else if constexpr (D == F565) {
+    store16(p, c.r << 11 | c.g << 5 | c.b);
+  } else {
+    p[0] = uint8_t(c.b);
+    p[1] = uint8_t(c.g);
+    p[2] = uint8_t(c.r);
+  }
+}
+
+// The key in the source's own form: bytes blue | green << 8 | red << 16 for
+// the 8-bit-channel formats, the packed word for 16-bit ones.
+template <int S>
+inline uint32_t key_in_source_form(uint32_t key) {
+  uint32_t r = key & 0xFF, g = (key >> 8) & 0xFF, b = (key >> 16) & 0xFF;
+  if constexpr (S == F565) return (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
+  if constexpr (S == F555) return (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+  return b | g << 8 | r << 16;
+}
+
+template <int S>
+inline bool is_key(const uint8_t *p, const uint8_t *palette, uint32_t source_key) {
+  if constexpr (S == F565 || S == F555) return load16(p) == source_key;
+  const uint8_t *c = S == F8 ? palette + 4 * p[0] : p;
+  return (uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16) == source_key;
+}
+
+template <int S, int D>
+inline void alpha_pixel(uint8_t *dp, const uint8_t *sp, const uint8_t *palette, uint32_t w) {
+  rgb s = source_channels<S, D>(sp, palette), d = dest_channels<D>(dp);
+  store_channels<D>(dp, {blend(s.r, d.r, w), blend(s.g, d.g, w), blend(s.b, d.b, w)});
+}
+
+// The weight of one mask byte: alpha below 255 scales it by the single
+// precision factor alpha * 0.003921569, truncated.
+inline uint32_t mask_weight(uint32_t m, bool partial, float factor) {
+  return partial ? uint32_t(uint16_t(uint32_t(float(m) * factor))) : m;
+}
+
+template <int S, int D>
+inline void keyed_pixel(uint8_t *dp, const uint8_t *sp, const uint8_t *palette, bool has_key, uint32_t source_key,
+                        bool copy, uint32_t w) {
+  if (has_key && is_key<S>(sp, palette, source_key)) return;
+  if (!copy)
+    alpha_pixel<S, D>(dp, sp, palette, w);
+  else if constexpr (S == F32 && D == F32)
+    std::memcpy(dp, sp, 4);
+  else
+    store_channels<D>(dp, source_channels<S, D>(sp, palette));
+}
+
+template <int S, int D>
+void general_alpha(const tblit_job *job) {
+  uint32_t w = uint32_t(job->alpha);
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    for (int32_t x = 0; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S))
+      alpha_pixel<S, D>(dp, sp, job->palette, w);
+  }
+}
+
+template <int S, int D>
+void general_masked(const tblit_job *job) {
+  float factor = float(job->alpha) * 0.003921569f;
+  bool partial = job->alpha < 255;
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    const uint8_t *mp = row_at(job->mask, job->mask_stride, y, job->mask_top_down);
+    for (int32_t x = 0; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S))
+      alpha_pixel<S, D>(dp, sp, job->palette, mask_weight(mp[x], partial, factor));
+  }
+}
+
+template <int S, int D>
+void general_keyed(const tblit_job *job) {
+  bool has_key = job->key != TBLIT_NO_KEY;
+  uint32_t source_key = key_in_source_form<S>(job->key);
+  bool copy = job->alpha >= 255;
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    for (int32_t x = 0; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S))
+      keyed_pixel<S, D>(dp, sp, job->palette, has_key, source_key, copy, uint32_t(job->alpha));
+  }
+}
+
+// ---- fast paths ----
+
+// Same-format opaque copies without a key are row copies. memmove, because a
+// bitmap may be blitted onto itself.
+template <int F>
+void copy_rows(const tblit_job *job) {
+  size_t row_bytes = size_t(job->columns > 0 ? job->columns : 0) * bytes_of(F);
+  for (int32_t y = 0; y < job->rows && row_bytes; y++)
+    std::memmove(row_at(job->dst, job->dst_stride, y, job->dst_top_down),
+                 row_at(job->src, job->src_stride, y, job->src_top_down), row_bytes);
+}
+
+#if defined(__SSE2__)
+
+// Eight pixels' channels, one 16-bit lane each, at the destination's depth.
+struct lanes {
+  __m128i r, g, b;
+};
+
+inline __m128i splat16(int v) { return _mm_set1_epi16(short(v)); }
+inline __m128i splat32(uint32_t v) { return _mm_set1_epi32(int(v)); }
+
+// Eight 8-bit-channel pixels as two registers of b | g << 8 | r << 16 (the
+// fourth byte as it is for 32-bit pixels, undefined otherwise). Eight 24-bit
+// pixels are read as two 16-byte loads, the second ending four bytes past
+// them: callers keep two spare pixels before the end of a row.
+template <int S>
+inline void load_bytes8(const uint8_t *p, const uint8_t *palette, __m128i *lo, __m128i *hi) {
+  if constexpr (S == F32) {
+    *lo = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    *hi = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16));
+  } else if constexpr (S == F24) {
+    auto four = [](const uint8_t *q) {
+      __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(q));
+      __m128i p01 = _mm_unpacklo_epi32(x, _mm_srli_si128(x, 3));
+      __m128i p23 = _mm_unpacklo_epi32(_mm_srli_si128(x, 6), _mm_srli_si128(x, 9));
+      return _mm_unpacklo_epi64(p01, p23);
+    };
+    *lo = four(p);
+    *hi = four(p + 12);
+  } else {
+    auto entry = [palette](uint8_t index) { return int(load32(palette + 4 * index)); };
+    *lo = _mm_setr_epi32(entry(p[0]), entry(p[1]), entry(p[2]), entry(p[3]));
+    *hi = _mm_setr_epi32(entry(p[4]), entry(p[5]), entry(p[6]), entry(p[7]));
+  }
+}
+
+// Pixels a step of eight may read past its own: 24-bit loads over-read.
+constexpr int32_t spare_pixels(int s, int d) { return s == F24 || d == F24 ? 2 : 0; }
+
+// Opaque 8-bit channels straight into a 16-bit word, four pixels per register:
+// 565 is (b >> 3) | (g & 0xFC) << 3 | (r & 0xF8) << 8, 555 the same with 5-bit
+// green. One multiply-add places red and blue at once: lane halves b & 0xF8
+// and r & 0xF8 times 4 and 2^13 (2^12 for 555) give the word shifted left by
+// 5, where green already sits (p & 0xFC00) or one shift away (555).
+template <int D>
+inline __m128i words_from_bytes(__m128i lo, __m128i hi) {
+  auto one = [](__m128i p) {
+    __m128i rb = _mm_and_si128(p, splat32(0x00F800F8));
+    __m128i v;
+    if constexpr (D == F565)
+      v = _mm_or_si128(_mm_madd_epi16(rb, splat32(8192u << 16 | 4)), _mm_and_si128(p, splat32(0xFC00)));
+    else
+      v = _mm_or_si128(_mm_madd_epi16(rb, splat32(4096u << 16 | 4)),
+                       _mm_srli_epi32(_mm_and_si128(p, splat32(0xF800)), 1));
+    return _mm_srai_epi32(_mm_slli_epi32(v, 11), 16);  // signed, so the pack keeps all 16 bits
+  };
+  return _mm_packs_epi32(one(lo), one(hi));
+}
+
+inline __m128i byte_lane(__m128i lo, __m128i hi, int shift) {
+  __m128i ff = splat32(0xFF);
+  return _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(lo, shift), ff), _mm_and_si128(_mm_srli_epi32(hi, shift), ff));
+}
+
+template <int D>
+inline lanes lanes_from_bytes(__m128i lo, __m128i hi) {
+  lanes c = {byte_lane(lo, hi, 16), byte_lane(lo, hi, 8), byte_lane(lo, hi, 0)};
+  if constexpr (D == F555) {
+    c.r = _mm_srli_epi16(c.r, 3), c.g = _mm_srli_epi16(c.g, 3), c.b = _mm_srli_epi16(c.b, 3);
+  } else if constexpr (D == F565) {
+    c.r = _mm_srli_epi16(c.r, 3), c.g = _mm_srli_epi16(c.g, 2), c.b = _mm_srli_epi16(c.b, 3);
+  }
+  return c;
+}
+
+template <int S, int D>
+inline lanes lanes_from_words(__m128i s) {
+  __m128i m31 = splat16(31);
+  if constexpr (S == F565) {
+    if constexpr (D == F555)
+      return {_mm_srli_epi16(s, 11), _mm_and_si128(_mm_srli_epi16(s, 6), m31), _mm_and_si128(s, m31)};
+    if constexpr (D == F565)
+      return {_mm_srli_epi16(s, 11), _mm_and_si128(_mm_srli_epi16(s, 5), splat16(63)), _mm_and_si128(s, m31)};
+    if constexpr (D == F24 || D == F32)
+      return {_mm_and_si128(_mm_srli_epi16(s, 8), splat16(0xF8)), _mm_and_si128(_mm_srli_epi16(s, 3), splat16(0xFC)),
+              _mm_slli_epi16(_mm_and_si128(s, m31), 3)};
+  } else {
+    if constexpr (D == F555)
+      return {_mm_srli_epi16(s, 10), _mm_and_si128(_mm_srli_epi16(s, 5), m31), _mm_and_si128(s, m31)};
+    if constexpr (D == F565)
+      return {_mm_srli_epi16(s, 10), _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(s, 5), m31), 1),
+              _mm_and_si128(s, m31)};
+    if constexpr (D == F24 || D == F32)
+      return {_mm_and_si128(_mm_srli_epi16(s, 7), splat16(0xF8)), _mm_and_si128(_mm_srli_epi16(s, 2), splat16(0xF8)),
+              _mm_slli_epi16(_mm_and_si128(s, m31), 3)};
+  }
+}
+
+inline __m128i pack_words(lanes c, int red_shift) {
+  return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(c.r, red_shift), _mm_slli_epi16(c.g, 5)), c.b);
+}
+
+// b | g << 8 | r << 16 in 32-bit lanes (fourth byte zero), low and high four pixels.
+inline void bytes_from_lanes(lanes c, __m128i *lo, __m128i *hi) {
+  __m128i bg = _mm_or_si128(c.b, _mm_slli_epi16(c.g, 8));
+  *lo = _mm_unpacklo_epi16(bg, c.r);
+  *hi = _mm_unpackhi_epi16(bg, c.r);
+}
+
+inline __m128i blend_lanes(__m128i s, __m128i d, __m128i w, __m128i inv) {
+  return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(s, w), _mm_mullo_epi16(d, inv)), 8);
+}
+
+inline __m128i select(__m128i keep_mask, __m128i kept, __m128i other) {
+  return _mm_or_si128(_mm_and_si128(keep_mask, kept), _mm_andnot_si128(keep_mask, other));
+}
+
+// One step of eight pixels. `w` holds the weights (ignored when Copy); lanes
+// of `skip` that are all ones leave their destination pixel as it was.
+template <int S, int D, bool Copy>
+inline void step8(uint8_t *dp, const uint8_t *sp, const uint8_t *palette, __m128i w, __m128i skip, bool any_skip) {
+  lanes s = {};
+  __m128i src_lo = _mm_setzero_si128(), src_hi = _mm_setzero_si128();
+  if constexpr (is_byte_format(S)) {
+    load_bytes8<S>(sp, palette, &src_lo, &src_hi);
+    if constexpr (!(Copy && (D == F555 || D == F565 || (S == F32 && D == F32)))) s = lanes_from_bytes<D>(src_lo, src_hi);
+  } else {
+    s = lanes_from_words<S, D>(_mm_loadu_si128(reinterpret_cast<const __m128i *>(sp)));
+  }
+
+  if constexpr (D == F555 || D == F565) {
+    constexpr int red_shift = D == F555 ? 10 : 11;
+    __m128i *dv = reinterpret_cast<__m128i *>(dp);
+    __m128i d = _mm_loadu_si128(dv);
+    __m128i out;
+    if constexpr (Copy && is_byte_format(S)) {
+      out = words_from_bytes<D>(src_lo, src_hi);
+    } else if constexpr (Copy) {
+      out = pack_words(s, red_shift);
+    } else {
+      lanes dc;
+      if constexpr (D == F555)
+        dc = {_mm_srli_epi16(d, 10), _mm_and_si128(_mm_srli_epi16(d, 5), splat16(31)), _mm_and_si128(d, splat16(31))};
+      else
+        dc = {_mm_srli_epi16(d, 11), _mm_and_si128(_mm_srli_epi16(d, 5), splat16(63)), _mm_and_si128(d, splat16(31))};
+      __m128i inv = _mm_sub_epi16(splat16(256), w);
+      out = pack_words({blend_lanes(s.r, dc.r, w, inv), blend_lanes(s.g, dc.g, w, inv), blend_lanes(s.b, dc.b, w, inv)},
+                       red_shift);
+    }
+    if (any_skip) out = select(skip, d, out);
+    _mm_storeu_si128(dv, out);
+  } else {
+    __m128i d_lo, d_hi;
+    if constexpr (D == F32) {
+      d_lo = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dp));
+      d_hi = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dp + 16));
+    } else {
+      load_bytes8<F24>(dp, nullptr, &d_lo, &d_hi);
+    }
+    __m128i out_lo, out_hi;
+    if constexpr (Copy && S == F32 && D == F32) {
+      out_lo = src_lo, out_hi = src_hi;
+    } else {
+      lanes o = s;
+      if constexpr (!Copy) {
+        lanes dc = lanes_from_bytes<D>(d_lo, d_hi);
+        __m128i inv = _mm_sub_epi16(splat16(256), w);
+        o = {blend_lanes(s.r, dc.r, w, inv), blend_lanes(s.g, dc.g, w, inv), blend_lanes(s.b, dc.b, w, inv)};
+      }
+      bytes_from_lanes(o, &out_lo, &out_hi);
+      __m128i fourth = splat32(0xFF000000u);
+      out_lo = _mm_or_si128(out_lo, _mm_and_si128(d_lo, fourth));
+      out_hi = _mm_or_si128(out_hi, _mm_and_si128(d_hi, fourth));
+    }
+    if (any_skip) {
+      out_lo = select(_mm_unpacklo_epi16(skip, skip), d_lo, out_lo);
+      out_hi = select(_mm_unpackhi_epi16(skip, skip), d_hi, out_hi);
+    }
+    if constexpr (D == F32) {
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(dp), out_lo);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(dp + 16), out_hi);
+    } else {
+      alignas(16) uint32_t t[8];
+      _mm_store_si128(reinterpret_cast<__m128i *>(t), out_lo);
+      _mm_store_si128(reinterpret_cast<__m128i *>(t + 4), out_hi);
+      for (int i = 0; i < 8; i++) {
+        dp[3 * i] = uint8_t(t[i]);
+        dp[3 * i + 1] = uint8_t(t[i] >> 8);
+        dp[3 * i + 2] = uint8_t(t[i] >> 16);
+      }
+    }
+  }
+}
+
+// All ones in the lanes of the eight source pixels that match the key.
+template <int S>
+inline __m128i key_lanes(const uint8_t *sp, const uint8_t *palette, uint32_t source_key) {
+  if constexpr (S == F565 || S == F555) {
+    return _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i *>(sp)), splat16(int(source_key)));
+  } else {
+    __m128i lo, hi, rgb_mask = splat32(0xFFFFFF), k = splat32(source_key);
+    load_bytes8<S>(sp, palette, &lo, &hi);
+    return _mm_packs_epi32(_mm_cmpeq_epi32(_mm_and_si128(lo, rgb_mask), k),
+                           _mm_cmpeq_epi32(_mm_and_si128(hi, rgb_mask), k));
+  }
+}
+
+template <int S, int D>
+void fast_alpha(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const uint8_t *palette = job->palette;
+  uint32_t a = uint32_t(job->alpha);
+  if (a == 0) return;
+  __m128i w = splat16(int(a)), none = _mm_setzero_si128();
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    int32_t x = 0;
+    for (; x + 8 + spare_pixels(S, D) <= columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S))
+      step8<S, D, false>(dp, sp, palette, w, none, false);
+    for (; x < columns; x++, dp += bytes_of(D), sp += bytes_of(S)) alpha_pixel<S, D>(dp, sp, palette, a);
+  }
+}
+
+template <int S, int D, bool Partial>
+void fast_masked_rows(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const uint8_t *palette = job->palette;
+  float factor = float(job->alpha) * 0.003921569f;
+  uint16_t weight_of[256];
+  for (uint32_t m = 0; m < 256; m++) weight_of[m] = uint16_t(mask_weight(m, Partial, factor));
+  __m128i none = _mm_setzero_si128();
+  __m128 factor_v = _mm_set1_ps(factor);
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    const uint8_t *mp = row_at(job->mask, job->mask_stride, y, job->mask_top_down);
+    int32_t x = 0;
+    for (; x + 8 + spare_pixels(S, D) <= columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S)) {
+      uint64_t m8;
+      std::memcpy(&m8, mp + x, 8);
+      if (!m8) continue;  // weight 0 everywhere: the destination stays
+      __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(mp + x)), _mm_setzero_si128());
+      if constexpr (Partial) {
+        // The same single-precision product and truncation as one pixel at a time.
+        __m128i zero = _mm_setzero_si128();
+        __m128i lo = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpacklo_epi16(w, zero)), factor_v));
+        __m128i hi = _mm_cvttps_epi32(_mm_mul_ps(_mm_cvtepi32_ps(_mm_unpackhi_epi16(w, zero)), factor_v));
+        w = _mm_packs_epi32(lo, hi);
+      }
+      step8<S, D, false>(dp, sp, palette, w, none, false);
+    }
+    for (; x < columns; x++, dp += bytes_of(D), sp += bytes_of(S))
+      alpha_pixel<S, D>(dp, sp, palette, weight_of[mp[x]]);
+  }
+}
+
+template <int S, int D>
+void fast_masked(const tblit_job *job) {
+  if (job->alpha < 255)
+    fast_masked_rows<S, D, true>(job);
+  else
+    fast_masked_rows<S, D, false>(job);
+}
+
+template <int S, int D, bool HasKey, bool Copy>
+void fast_keyed_rows(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const uint8_t *palette = job->palette;
+  uint32_t source_key = key_in_source_form<S>(job->key);
+  uint32_t a = uint32_t(job->alpha);
+  __m128i w = splat16(int(a)), none = _mm_setzero_si128();
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    int32_t x = 0;
+    if constexpr (!HasKey) {
+      // Plain conversions are short enough for the loop to matter: two steps a turn.
+      for (; x + 16 + spare_pixels(S, D) <= columns; x += 16, dp += 16 * bytes_of(D), sp += 16 * bytes_of(S)) {
+        step8<S, D, Copy>(dp, sp, palette, w, none, false);
+        step8<S, D, Copy>(dp + 8 * bytes_of(D), sp + 8 * bytes_of(S), palette, w, none, false);
+      }
+    }
+    for (; x + 8 + spare_pixels(S, D) <= columns; x += 8, dp += 8 * bytes_of(D), sp += 8 * bytes_of(S)) {
+      if constexpr (HasKey) {
+        __m128i skip = key_lanes<S>(sp, palette, source_key);
+        int bits = _mm_movemask_epi8(skip);
+        if (bits == 0xFFFF) continue;
+        step8<S, D, Copy>(dp, sp, palette, w, skip, bits != 0);
+      } else {
+        step8<S, D, Copy>(dp, sp, palette, w, none, false);
+      }
+    }
+    for (; x < columns; x++, dp += bytes_of(D), sp += bytes_of(S))
+      keyed_pixel<S, D>(dp, sp, palette, HasKey, source_key, Copy, a);
+  }
+}
+
+template <int S, int D>
+void fast_keyed(const tblit_job *job) {
+  bool has_key = job->key != TBLIT_NO_KEY, copy = job->alpha >= 255;
+  if (!has_key && copy && S == D) return copy_rows<S>(job);
+  if (!copy && job->alpha <= 0) return;  // weight 0 everywhere
+  if (has_key)
+    copy ? fast_keyed_rows<S, D, true, true>(job) : fast_keyed_rows<S, D, true, false>(job);
+  else
+    copy ? fast_keyed_rows<S, D, false, true>(job) : fast_keyed_rows<S, D, false, false>(job);
+}
+
+#endif  // __SSE2__
+
+// ---- tables ----
+
+struct family_row {
+  tblit_worker by_pair[TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT];  // [source][destination]
+};
+
+#define TBLIT_PAIRS(M, fam)                                                                                 \
+  {                                                                                                         \
+    {nullptr, M(fam, F8, F555), M(fam, F8, F565), M(fam, F8, F24), M(fam, F8, F32)},                      \
+        {nullptr, M(fam, F555, F555), M(fam, F555, F565), M(fam, F555, F24), M(fam, F555, F32)},          \
+        {nullptr, M(fam, F565, F555), M(fam, F565, F565), M(fam, F565, F24), M(fam, F565, F32)},          \
+        {nullptr, M(fam, F24, F555), M(fam, F24, F565), M(fam, F24, F24), M(fam, F24, F32)},              \
+        {nullptr, M(fam, F32, F555), M(fam, F32, F565), M(fam, F32, F24), M(fam, F32, F32)},              \
+  }
+#define TBLIT_WORKER(fam, s, d) fam<s, d>
+
+const tblit_worker general_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
+    TBLIT_PAIRS(TBLIT_WORKER, general_alpha),
+    TBLIT_PAIRS(TBLIT_WORKER, general_masked),
+    TBLIT_PAIRS(TBLIT_WORKER, general_keyed),
+};
+
+#if defined(__SSE2__)
+// Every pair has an SSE2 path; the pairs the program leans on most are the
+// 32 -> 565 present of the canvas, the 565 -> 565 compose of the surfaces and
+// panels (opaque, translucent, keyed), the 24/32 -> 32 picture draws and the
+// masked text and brush stamps.
+const tblit_worker fast_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
+    TBLIT_PAIRS(TBLIT_WORKER, fast_alpha),
+    TBLIT_PAIRS(TBLIT_WORKER, fast_masked),
+    TBLIT_PAIRS(TBLIT_WORKER, fast_keyed),
+};
+#else
+// Without SSE2 only the keyed same-format copies have a faster road than the
+// general loops.
+template <int S, int D>
+void fast_keyed_copy(const tblit_job *job) {
+  if (job->key == TBLIT_NO_KEY && job->alpha >= 255) return copy_rows<S>(job);
+  general_keyed<S, D>(job);
+}
+const tblit_worker fast_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
+    {},
+    {},
+    {{},
+     {nullptr, fast_keyed_copy<F555, F555>},
+     {nullptr, nullptr, fast_keyed_copy<F565, F565>},
+     {nullptr, nullptr, nullptr, fast_keyed_copy<F24, F24>},
+     {nullptr, nullptr, nullptr, nullptr, fast_keyed_copy<F32, F32>}},
+};
+#endif
+
+bool valid(tblit_family family, tblit_format src, tblit_format dst) {
+  return family >= 0 && family < TBLIT_FAMILY_COUNT && src >= 0 && src < TBLIT_FORMAT_COUNT && dst >= 0 &&
+         dst < TBLIT_FORMAT_COUNT;
+}
+
+// ---- fills ----
+
+template <int D>
+struct fill_color {
+  uint32_t a;
+  rgb c;       // the colour at the destination's depth
+  uint32_t packed;  // the stored form (16-bit word, or b | g << 8 | r << 16)
+  uint32_t rgb8;    // b | g << 8 | r << 16
+};
+
+template <int D>
+fill_color<D> fill_color_of(uint32_t color) {
+  uint8_t bytes[4] = {uint8_t(color), uint8_t(color >> 8), uint8_t(color >> 16), 0};
+  fill_color<D> f;
+  f.a = color >> 24;
+  f.c = source_channels<F32, D>(bytes, nullptr);
+  uint32_t r = (color >> 16) & 0xFF, g = (color >> 8) & 0xFF, b = color & 0xFF;
+  f.rgb8 = color & 0xFFFFFF;
+  if constexpr (D == F555) f.packed = (b >> 3) | (g & 0xF8) << 2 | (r & 0xF8) << 7;
+  if constexpr (D == F565) f.packed = (b >> 3) | (g & 0xFC) << 3 | (r & 0xF8) << 8;
+  if constexpr (D == F24 || D == F32) f.packed = b | g << 8 | r << 16;
+  return f;
+}
+
+template <int D>
+inline void fill_pixel(uint8_t *p, const fill_color<D> &f) {
+  if (f.a == 255) {
+    if constexpr (D == F555 || D == F565) {
+      store16(p, f.packed);
+    } else {
+      p[0] = uint8_t(f.packed), p[1] = uint8_t(f.packed >> 8), p[2] = uint8_t(f.packed >> 16);
+    }
+  } else {
+    rgb d = dest_channels<D>(p);
+    store_channels<D>(p, {blend(f.c.r, d.r, f.a), blend(f.c.g, d.g, f.a), blend(f.c.b, d.b, f.a)});
+  }
+}
+
+template <int D>
+void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
+  if (f.a == 0) return;
+  int32_t i = 0;
+#if defined(__SSE2__)
+  if constexpr (D != F24) {
+    if (f.a == 255 && D == F32) {
+      __m128i keep = splat32(0xFF000000u), color = splat32(f.packed);
+      for (; i + 4 <= count; i += 4) {
+        __m128i *q = reinterpret_cast<__m128i *>(p + 4 * i);
+        _mm_storeu_si128(q, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(q), keep), color));
+      }
+    } else if (f.a == 255) {
+      __m128i word = splat16(int(f.packed));
+      for (; i + 8 <= count; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 2 * i), word);
+    } else {
+      // A blend towards the colour is the alpha blit of a source made of it.
+      alignas(16) uint32_t source[8];
+      for (uint32_t &s : source) s = f.rgb8;
+      __m128i w = splat16(int(f.a)), none = _mm_setzero_si128();
+      for (; i + 8 <= count; i += 8)
+        step8<F32, D, false>(p + bytes_of(D) * i, reinterpret_cast<const uint8_t *>(source), nullptr, w, none, false);
+    }
+  }
+#endif
+  for (; i < count; i++) fill_pixel<D>(p + bytes_of(D) * i, f);
+}
+
+template <int D>
+void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color, bool top_down) {
+  if (columns < 1) return;
+  fill_color<D> f = fill_color_of<D>(color);
+  for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f);
+}
+
+template <int D>
+void fill_column(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
+  fill_color<D> f = fill_color_of<D>(color);
+  for (int32_t y = 0; y < count; y++) fill_pixel<D>(row_at(start, stride, y, top_down), f);
+}
+
+}  // namespace
+
+tblit_format tblit_source_format(int bpp, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask) {
+  switch (bpp) {
+    case 8: return TBLIT_FORMAT_8;
+    case 16:
+      return red_mask == 0xF800 && green_mask == 0x07E0 && blue_mask == 0x001F ? TBLIT_FORMAT_565 : TBLIT_FORMAT_555;
+    case 24: return TBLIT_FORMAT_24;
+    case 32: return TBLIT_FORMAT_32;
+    default: return TBLIT_FORMAT_NONE;
+  }
+}
+
+tblit_worker tblit_general(tblit_family family, tblit_format src, tblit_format dst) {
+  return valid(family, src, dst) ? general_table[family][src][dst] : nullptr;
+}
+
+tblit_worker tblit_fast(tblit_family family, tblit_format src, tblit_format dst) {
+  return valid(family, src, dst) ? fast_table[family][src][dst] : nullptr;
+}
+
+tblit_worker tblit_select(tblit_family family, tblit_format src, tblit_format dst) {
+  tblit_worker fast = tblit_fast(family, src, dst);
+  return fast ? fast : tblit_general(family, src, dst);
+}
+
+void tblit_hline_555(uint8_t *start, int32_t count, uint32_t color) { fill_block<F555>(start, 0, count, 1, color, true); }
+void tblit_hline_565(uint8_t *start, int32_t count, uint32_t color) { fill_block<F565>(start, 0, count, 1, color, true); }
+void tblit_hline_24(uint8_t *start, int32_t count, uint32_t color) { fill_block<F24>(start, 0, count, 1, color, true); }
+void tblit_hline_32(uint8_t *start, int32_t count, uint32_t color) { fill_block<F32>(start, 0, count, 1, color, true); }
+
+void tblit_vline_555(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
+  fill_column<F555>(start, stride, count, color, top_down);
+}
+void tblit_vline_565(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
+  fill_column<F565>(start, stride, count, color, top_down);
+}
+void tblit_vline_24(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
+  fill_column<F24>(start, stride, count, color, top_down);
+}
+// A 32-bit column is the 24-bit column with a longer stride: three bytes per
+// row, the fourth left as it was.
+void tblit_vline_32(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
+  fill_column<F24>(start, stride, count, color, top_down);
+}
+
+void tblit_fill_rect_555(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                         bool top_down) {
+  fill_block<F555>(start, stride, columns, rows, color, top_down);
+}
+void tblit_fill_rect_565(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                         bool top_down) {
+  fill_block<F565>(start, stride, columns, rows, color, top_down);
+}
+void tblit_fill_rect_24(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                        bool top_down) {
+  fill_block<F24>(start, stride, columns, rows, color, top_down);
+}
+void tblit_fill_rect_32(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                        bool top_down) {
+  fill_block<F32>(start, stride, columns, rows, color, top_down);
+}

@@ -1,0 +1,157 @@
+// tscale: nearest-neighbour scaling.
+#include "tscale.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "port_log.h"
+
+namespace {
+
+constexpr size_t PALETTE_BYTES = 256 * 4;
+
+bool is_scalable(const tbitmap *bitmap);
+int32_t engine_row_to_dst(const tscale_context *ctx, int32_t y);
+uint8_t *palette_of(const tbitmap *bitmap);
+template <class Pixel>
+void sample_row(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep);
+void sample_row_24(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep);
+
+}  // namespace
+
+tbitmap *tscale_new_scaled(const tbitmap *src_bmp, int32_t width, int32_t height, int fit) {
+  PORT_CHECK(src_bmp != nullptr);
+  if (!is_scalable(src_bmp)) return nullptr;
+  int64_t h = height < 0 ? -int64_t(height) : int64_t(height);
+  if (width < 1 || h < 1) return nullptr;
+  int64_t w = width;
+  if (fit) {
+    int32_t src_width = tbitmap_get_width(src_bmp), src_height = tbitmap_get_height(src_bmp);
+    double s = std::min(double(w) / src_width, double(h) / src_height);
+    // A very long, thin picture would otherwise come out 0 pixels across.
+    w = std::max<int64_t>(1, int64_t(src_width * s));
+    h = std::max<int64_t>(1, int64_t(src_height * s));
+  }
+  int bpp = tbitmap_get_bpp(src_bmp);
+  tbitmap *dst = tbitmap_new(int32_t(w), height < 0 ? -int32_t(h) : int32_t(h), bpp);
+  if (!dst) return nullptr;
+  if (bpp == 8) std::memcpy(palette_of(dst), palette_of(src_bmp), PALETTE_BYTES);
+  tscale_context ctx = {dst, src_bmp, 0};
+  tscale_scale_rows(&ctx, src_bmp, int32_t(w), int32_t(h), tscale_on_get_row, tscale_on_put_row);
+  return dst;
+}
+
+int tscale_scale_into(const tbitmap *bitmap, tbitmap *dst_bmp) {
+  PORT_CHECK(bitmap != nullptr && dst_bmp != nullptr);
+  if (!is_scalable(bitmap) || !is_scalable(dst_bmp)) return 0;
+  int bpp = tbitmap_get_bpp(bitmap);
+  if (bpp != tbitmap_get_bpp(dst_bmp)) return 0;
+  if (bpp == 8) std::memmove(palette_of(dst_bmp), palette_of(bitmap), PALETTE_BYTES);
+  tscale_context ctx = {dst_bmp, bitmap, 0};
+  return tscale_scale_rows(&ctx, bitmap, tbitmap_get_width(dst_bmp), tbitmap_get_height(dst_bmp), tscale_on_get_row,
+                           tscale_on_put_row);
+}
+
+int tscale_scale_rows(void *ctx, const tbitmap *src, int32_t dst_width, int32_t dst_height, tscale_get_row_fn get_row,
+                      tscale_put_row_fn put_row) {
+  PORT_CHECK(src != nullptr && get_row != nullptr && put_row != nullptr);
+  if (dst_width < 1 || dst_height < 1 || !is_scalable(src)) return 0;
+  const int32_t src_width = tbitmap_get_width(src), src_height = tbitmap_get_height(src);
+  const int bpp = tbitmap_get_bpp(src);
+  const uint64_t stride = tbitmap_get_stride(src);
+  // Sides are at most 32767, so every x * xstep stays below 2^31.
+  const uint32_t xstep = uint32_t((uint64_t(src_width) << 16) / uint64_t(dst_width));
+  const uint64_t ystep = (uint64_t(src_height) << 16) / uint64_t(dst_height);
+
+  uint64_t fy = 0;
+  uint64_t src_row = 0;
+  uint8_t *row = nullptr;
+  for (int32_t y = 0; y < dst_height; y++) {
+    if (y > 0) {
+      fy += ystep;
+      if ((fy >> 16) == src_row) {
+        put_row(ctx, row, y);
+        continue;
+      }
+      src_row = fy >> 16;
+    }
+    row = get_row(ctx, y);
+    if (!row) return 0;
+    const uint8_t *src_pixels = src->_pixels + src_row * stride;
+    switch (bpp) {
+      case 8: sample_row<uint8_t>(row, src_pixels, dst_width, xstep); break;
+      case 16: sample_row<uint16_t>(row, src_pixels, dst_width, xstep); break;
+      case 24: sample_row_24(row, src_pixels, dst_width, xstep); break;
+      default: sample_row<uint32_t>(row, src_pixels, dst_width, xstep); break;
+    }
+    put_row(ctx, row, y);
+  }
+  return 1;
+}
+
+uint8_t *tscale_on_get_row(void *ctx, int32_t y) {
+  PORT_CHECK(ctx != nullptr);
+  tscale_context *scale = static_cast<tscale_context *>(ctx);
+  scale->row = engine_row_to_dst(scale, y);
+  return tbitmap_get_row(scale->dst, scale->row);
+}
+
+void tscale_on_put_row(void *ctx, uint8_t *row, int32_t y) {
+  PORT_CHECK(ctx != nullptr && row != nullptr);
+  tscale_context *scale = static_cast<tscale_context *>(ctx);
+  uint8_t *target = tbitmap_get_row(scale->dst, engine_row_to_dst(scale, y));
+  if (target && target != row) std::memcpy(target, row, tbitmap_get_stride(scale->dst));
+}
+
+namespace {
+
+bool is_scalable(const tbitmap *bitmap) {
+  int bpp = tbitmap_get_bpp(bitmap);
+  return bitmap->_pixels && tbitmap_get_width(bitmap) > 0 && tbitmap_get_height(bitmap) > 0 &&
+         (bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32);
+}
+
+// Engine rows follow the source's memory order: from the top for a top-down
+// source, from the bottom for a bottom-up one.
+int32_t engine_row_to_dst(const tscale_context *ctx, int32_t y) {
+  return tbitmap_is_top_down(ctx->src) ? y : tbitmap_get_height(ctx->dst) - 1 - y;
+}
+
+// The palette follows the header (and the three masks of a bit-field block);
+// an 8-bit bitmap's info block always holds all 256 entries.
+uint8_t *palette_of(const tbitmap *bitmap) {
+  const uint8_t *info = bitmap->_info;
+  uint32_t header_size = uint32_t(info[0]) | uint32_t(info[1]) << 8 | uint32_t(info[2]) << 16 |
+                         uint32_t(info[3]) << 24;
+  if (tbitmap_get_compression(bitmap) == 3) header_size += 12;
+  return bitmap->_info + header_size;
+}
+
+// Pixels move through memcpy of their own size, which compiles to plain
+// loads and stores without aliasing questions.
+template <class Pixel>
+void sample_row(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep) {
+  const size_t size = sizeof(Pixel);
+  uint32_t fx = 0;
+  int32_t x = 0;
+  for (; x + 4 <= count; x += 4, dst += 4 * size) {
+    std::memcpy(dst, src + size * (fx >> 16), size);
+    std::memcpy(dst + size, src + size * ((fx + xstep) >> 16), size);
+    std::memcpy(dst + 2 * size, src + size * ((fx + 2 * xstep) >> 16), size);
+    std::memcpy(dst + 3 * size, src + size * ((fx + 3 * xstep) >> 16), size);
+    fx += 4 * xstep;
+  }
+  for (; x < count; x++, fx += xstep, dst += size) std::memcpy(dst, src + size * (fx >> 16), size);
+}
+
+void sample_row_24(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep) {
+  uint32_t fx = 0;
+  for (int32_t x = 0; x < count; x++, fx += xstep, dst += 3) {
+    const uint8_t *p = src + 3 * size_t(fx >> 16);
+    dst[0] = p[0];
+    dst[1] = p[1];
+    dst[2] = p[2];
+  }
+}
+
+}  // namespace

@@ -1,0 +1,612 @@
+#include "tbitmap.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tblit.h"
+#include "test_env.h"
+
+namespace {
+
+struct bitmap_deleter {
+  void operator()(tbitmap *b) const { tbitmap_free(b); }
+};
+using bitmap_ptr = std::unique_ptr<tbitmap, bitmap_deleter>;
+
+bitmap_ptr make(int32_t width, int32_t height, int bpp) { return bitmap_ptr(tbitmap_new(width, height, bpp)); }
+
+std::u16string wide(const std::string &s) { return std::u16string(s.begin(), s.end()); }
+
+std::vector<uint8_t> read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+uint32_t le32(const std::vector<uint8_t> &b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+void put32(std::vector<uint8_t> &b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
+}
+void put16(std::vector<uint8_t> &b, size_t at, uint32_t v) {
+  b[at] = uint8_t(v);
+  b[at + 1] = uint8_t(v >> 8);
+}
+
+void fill_random(tbitmap *b, std::mt19937 &rng) {
+  for (uint32_t i = 0; i < tbitmap_get_image_size(b); i++) {
+    uint32_t pick = rng() % 6;
+    b->_pixels[i] = pick == 0 ? 0 : pick == 1 ? 0xFF : uint8_t(rng());
+  }
+}
+
+class TempDir : public ::testing::Test {
+ protected:
+  std::string dir;
+  void SetUp() override {
+    dir = test_make_temp_dir("tbitmap");
+    ASSERT_FALSE(dir.empty());
+  }
+  void TearDown() override { test_remove_tree(dir); }
+};
+
+}  // namespace
+
+TEST(Geometry, StrideImageSizeAndInfoBlock) {
+  bitmap_ptr b = make(3, 2, 24);
+  ASSERT_TRUE(b);
+  EXPECT_EQ(tbitmap_get_stride(b.get()), 12u);
+  EXPECT_EQ(tbitmap_get_image_size(b.get()), 24u);
+  EXPECT_FALSE(tbitmap_is_top_down(b.get()));
+  for (uint32_t i = 0; i < 24; i++) ASSERT_EQ(b->_pixels[i], 0xFF);
+
+  bitmap_ptr t = make(3, -2, 16);
+  ASSERT_TRUE(t);
+  EXPECT_TRUE(tbitmap_is_top_down(t.get()));
+  EXPECT_EQ(tbitmap_get_height(t.get()), 2);
+  EXPECT_EQ(tbitmap_get_stride(t.get()), 8u);
+  EXPECT_EQ(tbitmap_get_compression(t.get()), 3);
+  EXPECT_EQ(t->_green_mask, 0x07E0u);
+  EXPECT_EQ(t->_green_loss, 2u);
+
+  bitmap_ptr g = make(5, 1, 8);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(tbitmap_get_color_count(g.get()), 256);
+  tcolor c = {};
+  tbitmap_set_pixel(g.get(), 0, 0, 200);
+  tbitmap_get_pixel_color(g.get(), 0, 0, &c);
+  EXPECT_EQ(c.red, 200);
+  EXPECT_EQ(c.blue, 200);
+  EXPECT_EQ(c.alpha, 0);
+}
+
+TEST(Geometry, RefusesOddDepthsNegativeWidthsAndTheBudget) {
+  tbitmap b;
+  std::memset(&b, 0x5A, sizeof b);
+  EXPECT_EQ(tbitmap_init_info(&b, 4, 4, 4), 0);
+  EXPECT_EQ(b._stride, 0x5A5A5A5Au);  // left untouched
+  EXPECT_EQ(tbitmap_init_info(&b, 4, 4, 12), 0);
+  EXPECT_EQ(tbitmap_init_info(&b, -1, 4, 32), 0);
+  EXPECT_EQ(tbitmap_new(TBITMAP_MAX_SIDE + 1, 1, 32), nullptr);
+  EXPECT_EQ(tbitmap_new(1, -TBITMAP_MAX_SIDE - 1, 32), nullptr);
+
+  bitmap_ptr big = make(16, 16, 32);  // 1024 bytes
+  uint64_t old = tbitmap_set_budget(1000);
+  EXPECT_EQ(tbitmap_new(16, 16, 32), nullptr);
+  EXPECT_EQ(tbitmap_new_copy(big.get()), nullptr);
+  bitmap_ptr fits = make(10, 10, 32);
+  ASSERT_TRUE(fits);
+  bitmap_ptr copy(tbitmap_new_copy(fits.get()));
+  tbitmap_set_budget(old);
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(std::memcmp(copy->_pixels, fits->_pixels, 400), 0);
+}
+
+// Row r from the top lies at stride * (h - 1 - r) bottom-up and at stride * r
+// top-down; pixel x at (bpp * x) >> 3 within it.
+TEST(Geometry, RowAddressingForEveryDepthAndOrder) {
+  for (int bpp : {8, 16, 24, 32}) {
+    for (int32_t h : {3, -3}) {
+      bitmap_ptr b = make(5, h, bpp);
+      ASSERT_TRUE(b);
+      uint32_t stride = tbitmap_get_stride(b.get());
+      for (int32_t y = 0; y < 3; y++) {
+        size_t row = h > 0 ? size_t(2 - y) * stride : size_t(y) * stride;
+        EXPECT_EQ(tbitmap_get_row(b.get(), y), b->_pixels + row) << bpp << " " << h;
+        EXPECT_EQ(tbitmap_get_pixel_ptr(b.get(), 4, y), b->_pixels + row + (size_t(bpp) * 4 >> 3));
+      }
+      EXPECT_EQ(tbitmap_get_row(b.get(), 3), nullptr);
+      EXPECT_EQ(tbitmap_get_row(b.get(), -1), nullptr);
+      EXPECT_EQ(tbitmap_get_pixel_ptr(b.get(), 5, 0), nullptr);
+      uint32_t value = bpp == 8 ? 0xAB : bpp == 16 ? 0xABCD : bpp == 24 ? 0xABCDEF : 0x12ABCDEF;
+      EXPECT_EQ(tbitmap_set_pixel(b.get(), 4, 2, value), 1);
+      EXPECT_EQ(tbitmap_get_pixel(b.get(), 4, 2), value);
+      EXPECT_EQ(tbitmap_get_pixel(b.get(), 3, 2), bpp == 32 ? 0xFFFFFFFFu : (1u << bpp) - 1);
+      EXPECT_EQ(tbitmap_set_pixel(b.get(), 5, 2, value), 0);
+    }
+  }
+}
+
+TEST(Pixels, ColorOfEachFormat) {
+  tcolor c;
+  bitmap_ptr b16 = make(1, 1, 16);
+  tbitmap_set_pixel(b16.get(), 0, 0, 0xFFFF);
+  c.alpha = 77;
+  tbitmap_get_pixel_color(b16.get(), 0, 0, &c);
+  EXPECT_EQ(c.red, 248);  // no bit replication
+  EXPECT_EQ(c.green, 252);
+  EXPECT_EQ(c.blue, 248);
+  EXPECT_EQ(c.alpha, 77);  // left as the caller set it
+
+  bitmap_ptr b24 = make(1, 1, 24);
+  c.alpha = 77;
+  tbitmap_get_pixel_color(b24.get(), 0, 0, &c);
+  EXPECT_EQ(c.alpha, 0);
+  bitmap_ptr b32 = make(1, 1, 32);
+  tbitmap_set_pixel(b32.get(), 0, 0, 0x80112233);
+  tbitmap_get_pixel_color(b32.get(), 0, 0, &c);
+  EXPECT_EQ(c.alpha, 0x80);
+  EXPECT_EQ(c.red, 0x11);
+  EXPECT_EQ(c.blue, 0x33);
+  // Outside the bitmap a pixel reads as raw 0.
+  tbitmap_get_pixel_color(b32.get(), 9, 0, &c);
+  EXPECT_EQ(c.alpha, 0);
+  EXPECT_EQ(c.red, 0);
+}
+
+TEST(Pixels, BlendUses255WeightsAndSetsTheFourthByte) {
+  bitmap_ptr b24 = make(2, 1, 24);
+  tbitmap_set_pixel(b24.get(), 0, 0, 0);
+  EXPECT_EQ(tbitmap_blend_pixel(b24.get(), 0, 0, 0x80FFFFFF), 1);
+  EXPECT_EQ(tbitmap_get_pixel(b24.get(), 0, 0), 0x7F7F7Fu);  // 255 * 128 >> 8
+
+  bitmap_ptr b32 = make(1, 1, 32);
+  tbitmap_set_pixel(b32.get(), 0, 0, 0x10000000);
+  tbitmap_blend_pixel(b32.get(), 0, 0, 0x00FFFFFF);  // alpha 0: colour unchanged, fourth byte 255
+  EXPECT_EQ(tbitmap_get_pixel(b32.get(), 0, 0), 0xFF000000u);
+  tbitmap_blend_pixel(b32.get(), 0, 0, 0xFF123456);
+  EXPECT_EQ(tbitmap_get_pixel(b32.get(), 0, 0), 0xFF123456u);
+
+  bitmap_ptr b16 = make(1, 1, 16);
+  tbitmap_blend_pixel(b16.get(), 0, 0, 0xFFFF0000);
+  EXPECT_EQ(tbitmap_get_pixel(b16.get(), 0, 0), 0xF800u);
+  // 565 black blended with white at 128: (0 * 127 + 255 * 128) >> 8 = 127 per
+  // 8-bit channel, packed back: red 127 >> 3 = 15, green 127 >> 2 = 31.
+  tbitmap_set_pixel(b16.get(), 0, 0, 0);
+  tbitmap_blend_pixel(b16.get(), 0, 0, 0x80FFFFFF);
+  EXPECT_EQ(tbitmap_get_pixel(b16.get(), 0, 0), uint32_t(15 << 11 | 31 << 5 | 15));
+
+  bitmap_ptr b8 = make(1, 1, 8);
+  EXPECT_EQ(tbitmap_blend_pixel(b8.get(), 0, 0, 0xFF000000), 0);
+  EXPECT_EQ(tbitmap_blend_pixel(b32.get(), 1, 0, 0xFF000000), 0);
+}
+
+TEST(Fills, ClampAndOrderTheirCoordinates) {
+  bitmap_ptr b = make(10, 6, 32);
+  EXPECT_EQ(tbitmap_draw_hline(b.get(), -5, 15, 2, 0xFF000000), 1);
+  for (int x = 0; x < 10; x++) EXPECT_EQ(tbitmap_get_pixel(b.get(), x, 2), 0xFF000000u);
+  EXPECT_EQ(tbitmap_draw_hline(b.get(), 10, 12, 1, 0xFF000000), 0);
+  EXPECT_EQ(tbitmap_draw_hline(b.get(), -2, -1, 1, 0xFF000000), 0);
+  EXPECT_EQ(tbitmap_draw_hline(b.get(), 0, 3, 6, 0xFF000000), 0);
+  EXPECT_EQ(tbitmap_get_pixel(b.get(), 0, 1), 0xFFFFFFFFu);
+
+  // A column on a bottom-up bitmap walks backwards through memory.
+  EXPECT_EQ(tbitmap_draw_vline(b.get(), 3, 9, -4, 0xFF0000FF), 1);
+  for (int y = 0; y < 6; y++) EXPECT_EQ(tbitmap_get_pixel(b.get(), 3, y) & 0xFFFFFF, 0x0000FFu);
+  EXPECT_EQ(tbitmap_draw_vline(b.get(), 10, 0, 3, 0xFF0000FF), 0);
+  EXPECT_EQ(tbitmap_draw_vline(b.get(), 1, 6, 8, 0xFF0000FF), 0);
+
+  bitmap_ptr p = make(12, -12, 16), q = make(12, -12, 16);
+  EXPECT_EQ(tbitmap_fill_rect(p.get(), 10, 10, 2, 2, 0xFF00FF00), 1);
+  EXPECT_EQ(tbitmap_fill_rect(q.get(), 2, 2, 10, 10, 0xFF00FF00), 1);
+  EXPECT_EQ(std::memcmp(p->_pixels, q->_pixels, tbitmap_get_image_size(p.get())), 0);
+  EXPECT_EQ(tbitmap_get_pixel(p.get(), 2, 2), 0x07E0u);
+  EXPECT_EQ(tbitmap_get_pixel(p.get(), 11, 11), 0xFFFFu);
+  // Cut at the right and bottom edges; refused when the start is outside.
+  EXPECT_EQ(tbitmap_fill_rect(p.get(), -3, 8, 40, 40, 0xFF000000), 1);
+  EXPECT_EQ(tbitmap_get_pixel(p.get(), 11, 11), 0u);
+  EXPECT_EQ(tbitmap_get_pixel(p.get(), 0, 7), 0xFFFFu);
+  EXPECT_EQ(tbitmap_fill_rect(p.get(), -9, -9, -1, 5, 0xFF000000), 0);
+  EXPECT_EQ(tbitmap_fill_rect(p.get(), 12, 0, 14, 5, 0xFF000000), 0);
+
+  bitmap_ptr g = make(4, 4, 8);
+  EXPECT_EQ(tbitmap_fill_rect(g.get(), 0, 0, 3, 3, 0xFF000000), 0);
+  EXPECT_EQ(tbitmap_draw_hline(g.get(), 0, 3, 0, 0xFF000000), 0);
+}
+
+TEST(Fills, PartialAlphaBlendsWith256WeightsAndKeepsTheFourthByte) {
+  bitmap_ptr b = make(3, 1, 32);
+  for (int x = 0; x < 3; x++) tbitmap_set_pixel(b.get(), x, 0, 0x40000000);
+  tbitmap_fill_rect(b.get(), 0, 0, 2, 0, 0x80FFFFFF);
+  EXPECT_EQ(tbitmap_get_pixel(b.get(), 1, 0), 0x407F7F7Fu);
+  bitmap_ptr w = make(2, 1, 16);
+  *reinterpret_cast<uint32_t *>(w->_info + TBITMAP_INFO_MASKS) = 0x7C00;  // a 555 bitmap
+  *reinterpret_cast<uint32_t *>(w->_info + TBITMAP_INFO_MASKS + 4) = 0x03E0;
+  tbitmap_init_channels(w.get());
+  tbitmap_draw_hline(w.get(), 0, 1, 0, 0xFFFFFFFF);
+  EXPECT_EQ(tbitmap_get_pixel(w.get(), 1, 0), 0x7FFFu);
+}
+
+namespace {
+
+// What one source pixel becomes, through the general path on a 1 x 1 job.
+void reference_pixel(tblit_family family, tbitmap *dst, int32_t dx, int32_t dy, const tbitmap *src, int32_t sx,
+                     int32_t sy, const tbitmap *mask, uint32_t key, int alpha) {
+  tblit_format sf = tblit_source_format(tbitmap_get_bpp(src), src->_red_mask, src->_green_mask, src->_blue_mask);
+  tblit_format df = tblit_source_format(tbitmap_get_bpp(dst), dst->_red_mask, dst->_green_mask, dst->_blue_mask);
+  tblit_job job = {};
+  job.dst = tbitmap_get_pixel_ptr(dst, dx, dy);
+  job.src = tbitmap_get_pixel_ptr(src, sx, sy);
+  job.palette = src->_info + 40;
+  job.columns = job.rows = 1;
+  job.mask = mask ? tbitmap_get_pixel_ptr(mask, sx, sy) : nullptr;
+  job.key = key;
+  job.alpha = alpha;
+  tblit_general(family, sf, df)(&job);
+}
+
+}  // namespace
+
+// The clipping keeps exactly the source pixels that lie in the source and
+// land in the destination, at dst + (s - rect corner), whatever the signs.
+TEST(Blits, ClippingInEveryDirectionMatchesAPixelByPixelReference) {
+  const int depths[] = {8, 16, 24, 32};
+  for (uint32_t seed = 1; seed <= 400; seed++) {
+    std::mt19937 rng(seed);
+    int sbpp = depths[rng() % 4], dbpp = depths[1 + rng() % 3];
+    int32_t sw = 1 + rng() % 13, sh = 1 + rng() % 9, dw = 1 + rng() % 13, dh = 1 + rng() % 9;
+    bitmap_ptr src = make(sw, rng() & 1 ? sh : -sh, sbpp);
+    bitmap_ptr a = make(dw, rng() & 1 ? dh : -dh, dbpp);
+    bitmap_ptr mask = make(sw, rng() & 1 ? sh : -sh, 8);
+    fill_random(src.get(), rng);
+    fill_random(a.get(), rng);
+    fill_random(mask.get(), rng);
+    bitmap_ptr b(tbitmap_new_copy(a.get()));
+    auto coord = [&rng](int32_t span) { return int32_t(rng() % (3 * span + 6)) - span - 3; };
+    tpoint at = {coord(dw), coord(dh)};
+    trect r = {coord(sw), coord(sh), coord(sw), coord(sh)};
+    auto family = tblit_family(rng() % 3);
+    int alpha = int(rng() % 257);
+    uint32_t key = rng() & 1 ? TBLIT_NO_KEY : tbitmap_get_pixel(src.get(), 0, 0);
+    if (sbpp == 24 || sbpp == 32) key = rng() & 1 ? TBLIT_NO_KEY : 0xFFFFFF;
+    int result = family == TBLIT_ALPHA    ? tbitmap_blit_alpha(a.get(), &at, src.get(), &r, alpha)
+                 : family == TBLIT_MASKED ? tbitmap_blit_masked(a.get(), &at, src.get(), &r, mask.get(), alpha)
+                                          : tbitmap_blit_keyed(a.get(), &at, src.get(), &r, key, alpha);
+    ASSERT_EQ(result, 1);
+
+    trect n = r;
+    trect_normalize(&n);
+    int clamped = family == TBLIT_ALPHA ? alpha : std::min(alpha, 255);
+    for (int32_t sy = n.y1; sy <= n.y2; sy++) {
+      for (int32_t sx = n.x1; sx <= n.x2; sx++) {
+        int32_t dx = at.x + sx - n.x1, dy = at.y + sy - n.y1;
+        if (sx < 0 || sy < 0 || sx >= sw || sy >= sh || dx < 0 || dy < 0 || dx >= dw || dy >= dh) continue;
+        reference_pixel(family, b.get(), dx, dy, src.get(), sx, sy, family == TBLIT_MASKED ? mask.get() : nullptr,
+                        family == TBLIT_KEYED ? key : TBLIT_NO_KEY, clamped);
+      }
+    }
+    ASSERT_EQ(std::memcmp(a->_pixels, b->_pixels, tbitmap_get_image_size(a.get())), 0)
+        << "seed " << seed << ": family " << family << " " << sbpp << " -> " << dbpp << " at (" << at.x << ", "
+        << at.y << ") rect (" << r.x1 << ", " << r.y1 << ", " << r.x2 << ", " << r.y2 << ")";
+  }
+}
+
+TEST(Blits, NegativeDestinationShiftsTheSourceAndEdgesAreRespected) {
+  bitmap_ptr src = make(8, -1, 32), dst = make(8, -1, 32);
+  for (int x = 0; x < 8; x++) tbitmap_set_pixel(src.get(), x, 0, uint32_t(x));
+  tpoint at = {-3, 0};
+  trect all = {0, 0, 7, 0};
+  EXPECT_EQ(tbitmap_blit_keyed(dst.get(), &at, src.get(), &all, TBLIT_NO_KEY, 255), 1);
+  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 0, 0), 3u);
+  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 4, 0), 7u);
+  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 5, 0), 0xFFFFFFFFu);
+
+  // Beyond the right edge: accepted, nothing changes.
+  bitmap_ptr before(tbitmap_new_copy(dst.get()));
+  at = {8, 0};
+  EXPECT_EQ(tbitmap_blit_keyed(dst.get(), &at, src.get(), &all, TBLIT_NO_KEY, 255), 1);
+  EXPECT_EQ(std::memcmp(before->_pixels, dst->_pixels, 32), 0);
+
+  // A one-column rectangle is one column, not nothing.
+  at = {6, 0};
+  trect one = {2, 0, 2, 0};
+  EXPECT_EQ(tbitmap_blit_alpha(dst.get(), &at, src.get(), &one, 256), 1);
+  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 6, 0), 0xFF000002u);
+}
+
+TEST(Blits, RefusedFormatsAndMasks) {
+  bitmap_ptr src = make(4, 4, 32), dst8 = make(4, 4, 8), dst = make(4, 4, 32);
+  bitmap_ptr small_mask = make(3, 4, 8), mask24 = make(4, 4, 24), mask = make(4, 4, 8);
+  tpoint at = {0, 0};
+  trect r = {0, 0, 3, 3};
+  EXPECT_EQ(tbitmap_blit_keyed(dst8.get(), &at, src.get(), &r, TBLIT_NO_KEY, 255), 0);
+  EXPECT_EQ(tbitmap_blit_masked(dst.get(), &at, src.get(), &r, small_mask.get(), 255), 0);
+  EXPECT_EQ(tbitmap_blit_masked(dst.get(), &at, src.get(), &r, mask24.get(), 255), 0);
+  EXPECT_EQ(tbitmap_blit_masked(dst.get(), &at, src.get(), &r, mask.get(), 255), 1);
+  tbitmap empty = {};
+  EXPECT_EQ(tbitmap_blit_alpha(dst.get(), &at, &empty, &r, 128), 0);
+  // A bottom-up 8-bit source through its grey palette into a top-down 565.
+  bitmap_ptr grey = make(1, 2, 8), screen = make(1, -2, 16);
+  tbitmap_set_pixel(grey.get(), 0, 0, 0xFF);
+  tbitmap_set_pixel(grey.get(), 0, 1, 0x00);
+  trect col = {0, 0, 0, 1};
+  EXPECT_EQ(tbitmap_blit_keyed(screen.get(), &at, grey.get(), &col, TBLIT_NO_KEY, 255), 1);
+  EXPECT_EQ(tbitmap_get_pixel(screen.get(), 0, 0), 0xFFFFu);
+  EXPECT_EQ(tbitmap_get_pixel(screen.get(), 0, 1), 0u);
+}
+
+// ---- BMP files ----
+
+TEST_F(TempDir, BmpRoundTripsEveryDepthAndOrder) {
+  std::mt19937 rng(42);
+  for (int bpp : {8, 16, 24, 32}) {
+    for (int32_t h : {5, -5}) {
+      bitmap_ptr b = make(7, h, bpp);
+      fill_random(b.get(), rng);
+      if (bpp == 8) b->_info[40 + 4 * 3 + 1] = 0x42;  // a palette that is not the ramp
+      std::string path = dir + "/pic" + std::to_string(bpp) + (h < 0 ? "t" : "b") + ".bmp";
+      ASSERT_EQ(tbitmap_save_bmp(b.get(), wide(path).c_str()), 1);
+      std::vector<uint8_t> bytes = read_file(path);
+      uint32_t offset = 14 + 40 + (bpp == 8 ? 1024 : bpp == 16 ? 12 : 0);
+      ASSERT_EQ(le32(bytes, 10), offset);
+      ASSERT_EQ(bytes.size(), offset + tbitmap_get_image_size(b.get()));
+      EXPECT_EQ(le32(bytes, 2), bytes.size());
+
+      tbitmap back;
+      ASSERT_EQ(tbitmap_load_bmp(&back, wide(path).c_str()), 1);
+      EXPECT_EQ(tbitmap_get_height(&back), 5);
+      EXPECT_EQ(tbitmap_is_top_down(&back), h < 0);
+      EXPECT_EQ(tbitmap_get_stride(&back), tbitmap_get_stride(b.get()));
+      EXPECT_EQ(std::memcmp(back._info, b->_info, offset - 14), 0);
+      EXPECT_EQ(std::memcmp(back._pixels, b->_pixels, tbitmap_get_image_size(b.get())), 0);
+      EXPECT_EQ(back._red_mask, b->_red_mask);
+      // Saving what was loaded gives the same file.
+      std::string again = path + "2";
+      ASSERT_EQ(tbitmap_save_bmp(&back, wide(again).c_str()), 1);
+      EXPECT_EQ(read_file(again), bytes);
+      tbitmap_deinit(&back);
+    }
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 16) << "no temporary files are left";
+}
+
+namespace {
+
+// A small valid file: 3 x 2 at 24 bpp, bottom-up.
+std::vector<uint8_t> small_bmp() {
+  std::vector<uint8_t> b(14 + 40 + 2 * 12, 0);
+  b[0] = 'B', b[1] = 'M';
+  put32(b, 2, uint32_t(b.size()));
+  put32(b, 10, 54);
+  put32(b, 14, 40);
+  put32(b, 18, 3);
+  put32(b, 22, 2);
+  put16(b, 26, 1);
+  put16(b, 28, 24);
+  for (size_t i = 54; i < b.size(); i++) b[i] = uint8_t(i);
+  return b;
+}
+
+}  // namespace
+
+TEST_F(TempDir, BmpLoaderRefusesFilesThatLie) {
+  std::string path = dir + "/x.bmp";
+  write_file(path, small_bmp());
+  tbitmap b;
+  ASSERT_EQ(tbitmap_load_bmp(&b, wide(path).c_str()), 1);
+  EXPECT_EQ(tbitmap_get_pixel(&b, 0, 1), 0x383736u);  // the first stored row is the bottom one
+  tbitmap_deinit(&b);
+
+  struct lie {
+    const char *what;
+    size_t at;
+    int width;  // 2 or 4 bytes
+    uint32_t value;
+  };
+  const lie lies[] = {
+      {"not BM", 0, 2, 0x4D43},
+      {"header size 12", 14, 4, 12},
+      {"header size past the data", 14, 4, 44},
+      {"data offset inside the file header", 10, 4, 13},
+      {"data offset past the end", 10, 4, 5000},
+      {"depth 7", 28, 2, 7},
+      {"depth 0", 28, 2, 0},
+      {"depth 64", 28, 2, 64},
+      {"width 0", 18, 4, 0},
+      {"negative width", 18, 4, 0xFFFFFFFF},
+      {"huge width", 18, 4, 0x7FFFFFFF},
+      {"height 0", 22, 4, 0},
+      {"more rows than stored", 22, 4, 3},
+      {"more top-down rows than stored", 22, 4, uint32_t(-3)},
+      {"most negative height", 22, 4, 0x80000000},
+      {"RLE", 30, 4, 1},
+      {"colours used beyond any palette", 46, 4, 0x40000000},
+  };
+  for (const lie &l : lies) {
+    std::vector<uint8_t> bytes = small_bmp();
+    if (l.width == 2)
+      put16(bytes, l.at, l.value);
+    else
+      put32(bytes, l.at, l.value);
+    write_file(path, bytes);
+    std::memset(&b, 0x5A, sizeof b);
+    EXPECT_EQ(tbitmap_load_bmp(&b, wide(path).c_str()), 0) << l.what;
+    EXPECT_EQ(b._info, nullptr) << l.what;
+    EXPECT_EQ(b._pixels, nullptr) << l.what;
+  }
+  // Cut short anywhere: refused.
+  std::vector<uint8_t> whole = small_bmp();
+  for (size_t n = 0; n < whole.size(); n += 5) {
+    write_file(path, std::vector<uint8_t>(whole.begin(), whole.begin() + long(n)));
+    EXPECT_EQ(tbitmap_load_bmp(&b, wide(path).c_str()), 0) << n;
+  }
+  // A file that cannot be opened leaves the record as it was.
+  std::memset(&b, 0x5A, sizeof b);
+  EXPECT_EQ(tbitmap_load_bmp(&b, wide(dir + "/missing.bmp").c_str()), 0);
+  EXPECT_EQ(b._stride, 0x5A5A5A5Au);
+}
+
+TEST_F(TempDir, BmpShortPalettesAndMasksStayInBounds) {
+  // An 8-bit file that stores two palette entries: the other 254 read as 0.
+  std::vector<uint8_t> b(14 + 40 + 8 + 4, 0);
+  b[0] = 'B', b[1] = 'M';
+  put32(b, 10, 14 + 40 + 8);
+  put32(b, 14, 40);
+  put32(b, 18, 2);
+  put32(b, 22, 1);
+  put16(b, 28, 8);
+  put32(b, 46, 2);
+  b[54] = 9, b[55] = 8, b[56] = 7;  // entry 0
+  b[62] = 0, b[63] = 250;           // pixel 0 uses entry 0, pixel 1 entry 250
+  std::string path = dir + "/p.bmp";
+  write_file(path, b);
+  tbitmap bmp;
+  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  tcolor c;
+  tbitmap_get_pixel_color(&bmp, 0, 0, &c);
+  EXPECT_EQ(c.red, 7);
+  tbitmap_get_pixel_color(&bmp, 1, 0, &c);
+  EXPECT_EQ(c.red, 0);
+  bitmap_ptr dst = make(2, 1, 32);
+  tpoint at = {0, 0};
+  trect r = {0, 0, 1, 0};
+  EXPECT_EQ(tbitmap_blit_keyed(dst.get(), &at, &bmp, &r, TBLIT_NO_KEY, 255), 1);
+  bitmap_ptr copy(tbitmap_new_copy(&bmp));
+  ASSERT_TRUE(copy);
+  tbitmap_deinit(&bmp);
+
+  // A 16-bit file without masks is read as 565; bit fields too short to
+  // hold their masks read zeros, and a mask wider than 8 bits loses nothing.
+  std::vector<uint8_t> w(14 + 40 + 4, 0);
+  w[0] = 'B', w[1] = 'M';
+  put32(w, 10, 54);
+  put32(w, 14, 40);
+  put32(w, 18, 1);
+  put32(w, 22, 1);
+  put16(w, 28, 16);
+  write_file(path, w);
+  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  EXPECT_EQ(bmp._red_mask, 0xF800u);
+  EXPECT_EQ(bmp._green_loss, 2u);
+  tbitmap_deinit(&bmp);
+  put32(w, 30, 3);
+  write_file(path, w);
+  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  EXPECT_EQ(bmp._red_mask, 0u);
+  tbitmap_deinit(&bmp);
+
+  std::vector<uint8_t> wide_masks(14 + 40 + 12 + 4, 0);
+  std::copy(w.begin(), w.begin() + 54, wide_masks.begin());
+  put32(wide_masks, 10, 66);
+  put16(wide_masks, 28, 32);
+  put32(wide_masks, 54, 0xFFF00000);
+  put32(wide_masks, 58, 0x000FFC00);
+  put32(wide_masks, 62, 0x000003FF);
+  write_file(path, wide_masks);
+  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  EXPECT_EQ(bmp._red_shift, 20u);
+  EXPECT_EQ(bmp._red_loss, 0u);
+  EXPECT_EQ(tbitmap_blend_pixel(&bmp, 0, 0, 0x80FFFFFF), 1);
+  tbitmap_deinit(&bmp);
+}
+
+TEST_F(TempDir, BmpLowDepthsLoadForPixelAccessOnly) {
+  // 4 bpp, 3 x 1: nibbles 0xA, 0x5, 0x1, palette entry 5 is (1, 2, 3).
+  std::vector<uint8_t> b(14 + 40 + 64 + 4, 0);
+  b[0] = 'B', b[1] = 'M';
+  put32(b, 10, 14 + 40 + 64);
+  put32(b, 14, 40);
+  put32(b, 18, 3);
+  put32(b, 22, 1);
+  put16(b, 28, 4);
+  b[54 + 20] = 1, b[54 + 21] = 2, b[54 + 22] = 3;
+  b[118] = 0xA5, b[119] = 0x10;
+  std::string path = dir + "/n.bmp";
+  write_file(path, b);
+  tbitmap bmp;
+  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  EXPECT_EQ(tbitmap_get_pixel(&bmp, 0, 0), 0xAu);
+  EXPECT_EQ(tbitmap_get_pixel(&bmp, 1, 0), 0x5u);
+  tcolor c;
+  tbitmap_get_pixel_color(&bmp, 1, 0, &c);
+  EXPECT_EQ(c.red, 3);
+  // The value is cut to the nibble: the neighbour keeps its own.
+  EXPECT_EQ(tbitmap_set_pixel(&bmp, 1, 0, 0x37), 1);
+  EXPECT_EQ(tbitmap_get_pixel(&bmp, 0, 0), 0xAu);
+  EXPECT_EQ(tbitmap_get_pixel(&bmp, 1, 0), 0x7u);
+  bitmap_ptr dst = make(3, 1, 32);
+  tpoint at = {0, 0};
+  trect r = {0, 0, 2, 0};
+  EXPECT_EQ(tbitmap_blit_keyed(dst.get(), &at, &bmp, &r, TBLIT_NO_KEY, 255), 0);
+  EXPECT_EQ(tbitmap_fill_rect(&bmp, 0, 0, 2, 0, 0xFF000000), 0);
+  tbitmap_deinit(&bmp);
+}
+
+TEST_F(TempDir, FailedSaveLeavesTheOldFile) {
+  std::string path = dir + "/keep.bmp";
+  bitmap_ptr small = make(2, 2, 24);
+  ASSERT_EQ(tbitmap_save_bmp(small.get(), wide(path).c_str()), 1);
+  std::vector<uint8_t> old = read_file(path);
+
+  // The file system refuses to grow a file past 200 bytes.
+  bitmap_ptr big = make(64, 64, 32);
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit tight = saved;
+  tight.rlim_cur = 200;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  int result = tbitmap_save_bmp(big.get(), wide(path).c_str());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(read_file(path), old);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "the temporary file is gone";
+
+  EXPECT_EQ(tbitmap_save_bmp(small.get(), wide(dir + "/no/such/folder.bmp").c_str()), 0);
+  tbitmap empty = {};
+  EXPECT_EQ(tbitmap_save_bmp(&empty, wide(path).c_str()), 0);
+}
+
+TEST(Contract, NullBitmapIsFatal) {
+  EXPECT_EXIT(tbitmap_fill_rect(nullptr, 0, 0, 1, 1, 0), ::testing::ExitedWithCode(255), "code = tbitmap\\(");
+  tpoint at = {0, 0};
+  trect r = {0, 0, 0, 0};
+  EXPECT_EXIT(tbitmap_blit_keyed(nullptr, &at, nullptr, &r, TBLIT_NO_KEY, 255), ::testing::ExitedWithCode(255),
+              "code = tbitmap\\(");
+}
+
+// The fuzz target's seeds are files of this writer: with BRIVOLA_BMP_SEED_DIR
+// set, this test writes them there (fuzz/seeds/bmp/ holds the committed ones).
+TEST_F(TempDir, SmallFilesOfEveryDepthReload) {
+  const char *seed_dir = std::getenv("BRIVOLA_BMP_SEED_DIR");
+  std::string out = seed_dir ? seed_dir : dir;
+  std::mt19937 rng(7);
+  for (int bpp : {8, 16, 24, 32}) {
+    for (int32_t h : {3, -2}) {
+      bitmap_ptr b = make(5, h, bpp);
+      fill_random(b.get(), rng);
+      std::string path = out + "/seed_" + std::to_string(bpp) + (h < 0 ? "_top_down" : "") + ".bmp";
+      ASSERT_EQ(tbitmap_save_bmp(b.get(), wide(path).c_str()), 1);
+      tbitmap back;
+      ASSERT_EQ(tbitmap_load_bmp(&back, wide(path).c_str()), 1);
+      EXPECT_EQ(std::memcmp(back._pixels, b->_pixels, tbitmap_get_image_size(b.get())), 0);
+      tbitmap_deinit(&back);
+    }
+  }
+}

@@ -1,0 +1,403 @@
+#include "tcanvas.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t WHITE = 0xFFFFFFFF, BLACK = 0xFF000000, RED = 0xFFFF0000, BLUE = 0xFF0000FF;
+
+// A white canvas (32-bit pixels keep their fourth byte at 255).
+struct canvas_fixture {
+  tcanvas canvas;
+  canvas_fixture(int32_t w, int32_t h, int bpp = 32) { EXPECT_EQ(tcanvas_init(&canvas, nullptr, bpp, w, h), 1); }
+  ~canvas_fixture() { tcanvas_deinit(&canvas); }
+  tbitmap *bitmap() { return tcanvas_get_bitmap(&canvas); }
+  uint32_t at(int32_t x, int32_t y) { return tbitmap_get_pixel(bitmap(), x, y); }
+  // The canvas as text, a line per row: '.' white, '#' black, 'r' red, 'b' blue, '?' other.
+  std::string picture() {
+    std::string out;
+    for (int32_t y = 0; y < tbitmap_get_height(bitmap()); y++, out += '\n')
+      for (int32_t x = 0; x < tbitmap_get_width(bitmap()); x++) {
+        uint32_t p = at(x, y);
+        out += p == WHITE ? '.' : p == BLACK ? '#' : p == RED ? 'r' : p == BLUE ? 'b' : '?';
+      }
+    return out;
+  }
+};
+
+bool same_pixels(const tbitmap *a, const tbitmap *b) {
+  return tbitmap_get_image_size(a) == tbitmap_get_image_size(b) &&
+         std::memcmp(a->_pixels, b->_pixels, tbitmap_get_image_size(a)) == 0;
+}
+
+tcolor color_at(const tbitmap *b, int32_t x, int32_t y) {
+  tcolor c;
+  tcolor_make(&c, 0, 0, 0, 255);
+  tbitmap_get_pixel_color(b, x, y, &c);
+  if (tbitmap_get_bpp(b) == 24) c.alpha = 255;  // formats without alpha count as opaque
+  return c;
+}
+
+// The painting a flood fill must leave, built independently: the region by a
+// breadth-first search over the tolerance test, then every maximal run of it
+// painted by the run rule (blend the near-seed ends by their distance, fill
+// from the first to the last exact seed pixel), all cut to the clip.
+void reference_flood(tbitmap *b, const trect *clip, int32_t sx, int32_t sy, int tolerance, uint32_t brush_word) {
+  const int32_t w = tbitmap_get_width(b), h = tbitmap_get_height(b);
+  auto index = [w](int32_t x, int32_t y) { return size_t(y) * w + x; };
+  const int tol = std::clamp(tolerance, 0, 255);
+  const tcolor seed = color_at(b, sx, sy);
+  auto distance = [&seed](tcolor c, int *worst) {
+    int dr = std::abs(c.red - seed.red), dg = std::abs(c.green - seed.green), db = std::abs(c.blue - seed.blue);
+    *worst = std::max({dr, dg, db});
+    return dr + dg + db;
+  };
+  std::vector<uint8_t> region(size_t(w) * h, 0);
+  std::deque<std::pair<int32_t, int32_t>> queue = {{sx, sy}};
+  region[index(sx, sy)] = 1;
+  while (!queue.empty()) {
+    auto [x, y] = queue.front();
+    queue.pop_front();
+    for (auto [nx, ny] : {std::pair{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}}) {
+      int worst = 0;
+      if (nx >= 0 && ny >= 0 && nx < w && ny < h && !region[index(nx, ny)] &&
+          (distance(color_at(b, nx, ny), &worst), worst <= tol))
+        region[index(nx, ny)] = 1, queue.push_back({nx, ny});
+    }
+  }
+  tcolor brush;
+  tcolor_make(&brush, int(brush_word >> 16), int(brush_word >> 8), int(brush_word), int(brush_word >> 24));
+  // Blends an end pixel; false at an exact seed pixel, where the scan stops.
+  auto blend_end = [&](int32_t x, int32_t y) {
+    tcolor c = color_at(b, x, y);
+    int worst, k = distance(c, &worst) / 3;
+    if (worst == 0) return false;
+    if (clip && (x < clip->x1 || x > clip->x2)) return true;
+    uint32_t r = uint32_t(brush.red * (255 - k) + c.red * k) >> 8;
+    uint32_t g = uint32_t(brush.green * (255 - k) + c.green * k) >> 8;
+    uint32_t bl = uint32_t(brush.blue * (255 - k) + c.blue * k) >> 8;
+    tbitmap_blend_pixel(b, x, y, uint32_t(c.alpha) << 24 | r << 16 | g << 8 | bl);
+    return true;
+  };
+  for (int32_t y = 0; y < h; y++) {
+    if (clip && (y < clip->y1 || y > clip->y2)) continue;
+    for (int32_t x = 0; x < w; x++) {
+      if (!region[index(x, y)]) continue;
+      int32_t left = x, right = x;
+      while (right + 1 < w && region[index(right + 1, y)]) right++;
+      x = right;
+      while (left <= right && blend_end(left, y)) left++;
+      if (left > right) continue;
+      while (right > left && blend_end(right, y)) right--;
+      int32_t l = clip ? std::max(left, clip->x1) : left, r = clip ? std::min(right, clip->x2) : right;
+      if (l <= r) tbitmap_draw_hline(b, l, r, y, brush_word);
+    }
+  }
+}
+
+}  // namespace
+
+TEST(TcanvasInit, DefaultFontAndBorrowedBitmap) {
+  tcanvas canvas;
+  ASSERT_EQ(tcanvas_init(&canvas, nullptr, 16, 30, -20), 1);
+  EXPECT_TRUE(tbitmap_is_top_down(tcanvas_get_bitmap(&canvas)));
+  EXPECT_EQ(canvas._rect.y2, 19);
+  EXPECT_EQ(tcanvas_get_font_size(&canvas), 12);  // size step 3
+  EXPECT_EQ(std::u16string(canvas._font_face), u"tahoma");
+  tcanvas_deinit(&canvas);
+  // A borrowed bitmap outlives the canvas, even when the canvas is deinitialised.
+  tbitmap *borrowed = tbitmap_new(4, 4, 32);
+  ASSERT_EQ(tcanvas_init_on_bitmap(&canvas, borrowed), 1);
+  tcanvas_deinit(&canvas);
+  EXPECT_EQ(tbitmap_get_width(borrowed), 4);
+  tbitmap_free(borrowed);
+}
+
+TEST(TcanvasInit, FailedBitmapLeavesOnlyOwnerAndRect) {
+  uint64_t old = tbitmap_set_budget(100);
+  tcanvas canvas;
+  int owner = 0;
+  EXPECT_EQ(tcanvas_init(&canvas, &owner, 32, 100, 100), 0);
+  tbitmap_set_budget(old);
+  EXPECT_EQ(canvas._owner, &owner);
+  EXPECT_EQ(canvas._rect.x2, 99);
+  EXPECT_EQ(canvas._font_size, 0);
+  EXPECT_EQ(tcanvas_fill_rect(&canvas, 0, 0, 5, 5), 0);  // no bitmap to reach
+  tcanvas_deinit(&canvas);
+}
+
+TEST(TcanvasLines, ClipIsInclusiveAndStraightLinesAreCutToIt) {
+  canvas_fixture f(8, 8);
+  trect clip = {5, 5, 1, 2};  // normalised by the setter
+  tcanvas_set_clip(&f.canvas, &clip);
+  tcanvas_draw_line(&f.canvas, 0, 0, 20, 20);     // diagonal: tested per pixel
+  tcanvas_draw_line(&f.canvas, 12, 4, -3, 4);     // horizontal, right to left
+  tcanvas_draw_line(&f.canvas, 2, 100, 2, -100);  // vertical
+  tcanvas_draw_line(&f.canvas, 6, 0, 6, 7);       // right of the clip
+  tcanvas_set_pen_style(&f.canvas, TCANVAS_PEN_NONE);
+  tcanvas_draw_line(&f.canvas, 1, 3, 5, 3);
+  EXPECT_EQ(f.picture(),
+            "........\n"
+            "........\n"
+            "..#.....\n"
+            "..##....\n"
+            ".#####..\n"
+            "..#..#..\n"
+            "........\n"
+            "........\n");
+  tcanvas_clear_clip(&f.canvas);
+  tcanvas_set_pen_style(&f.canvas, TCANVAS_PEN_SOLID);
+  tcanvas_draw_line(&f.canvas, 7, 0, 7, 30);
+  EXPECT_EQ(f.at(7, 0), BLACK);
+  EXPECT_EQ(f.at(7, 7), BLACK);
+}
+
+TEST(TcanvasRects, OutlineOnTheEdgesFillInsideAndSingleColumnsThroughTheClip) {
+  canvas_fixture f(8, 6), g(8, 6);
+  tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_SOLID, RED);
+  tcanvas_draw_rect(&f.canvas, 1, 1, 6, 4);
+  EXPECT_EQ(f.picture(),
+            "........\n"
+            ".######.\n"
+            ".#rrrr#.\n"
+            ".#rrrr#.\n"
+            ".######.\n"
+            "........\n");
+  // Without a pen only the fill is painted; a one-column fill inside the clip
+  // is not lost to the strict intersection test.
+  tcanvas_set_brush(&g.canvas, TCANVAS_BRUSH_SOLID, RED);
+  tcanvas_set_pen_style(&g.canvas, TCANVAS_PEN_NONE);
+  tcanvas_draw_rect(&g.canvas, 1, 1, 6, 4);
+  trect clip = {0, 0, 7, 5};
+  tcanvas_set_clip(&g.canvas, &clip);
+  tcanvas_set_brush_color(&g.canvas, BLUE);
+  tcanvas_fill_rect(&g.canvas, 0, -5, 0, 20);
+  EXPECT_EQ(g.picture(),
+            "b.......\n"
+            "brrrrrr.\n"
+            "brrrrrr.\n"
+            "brrrrrr.\n"
+            "brrrrrr.\n"
+            "b.......\n");
+}
+
+TEST(TcanvasRoundRect, RadiusIsClampedToHalfTheSmallerSide) {
+  canvas_fixture a(30, 30), b(30, 30), c(14, 24);
+  for (canvas_fixture *f : {&a, &b, &c}) tcanvas_set_brush(&f->canvas, TCANVAS_BRUSH_SOLID, RED);
+  // 10 wide, 20 high: any radius above 5 cuts the corners by 5.
+  tcanvas_draw_round_rect(&a.canvas, 11, 22, 2, 3, 100);
+  tpoint cut5[9] = {{2, 8}, {2, 17}, {7, 22}, {6, 22}, {11, 17}, {11, 8}, {6, 3}, {7, 3}, {2, 8}};
+  tcanvas_draw_polygon(&b.canvas, cut5, 9);
+  EXPECT_TRUE(same_pixels(a.bitmap(), b.bitmap()));
+  EXPECT_EQ(a.at(2, 3), WHITE);
+  // A negative radius draws square corners rather than corners turned outwards.
+  tcanvas_draw_round_rect(&c.canvas, 2, 3, 11, 22, -7);
+  EXPECT_EQ(c.at(2, 3), BLACK);
+  EXPECT_EQ(c.at(1, 2), WHITE);
+}
+
+TEST(TcanvasPattern, TilesFromNegativeOriginsAndKeepsPhaseThroughTheClip) {
+  tbitmap *pattern = tbitmap_new(3, 2, 32);
+  for (int32_t i = 0; i < 6; i++) tbitmap_set_pixel(pattern, i % 3, i / 3, 0xFF000000u | uint32_t(10 * (i + 1)));
+  auto expected = [](int32_t x, int32_t y) {
+    int32_t px = ((x + 4) % 3 + 3) % 3, py = ((y + 7) % 2 + 2) % 2;
+    return 0xFF000000u | uint32_t(10 * (py * 3 + px + 1));
+  };
+  trect clip = {5, 2, 9, 6};
+  for (bool clipped : {false, true}) {
+    canvas_fixture f(17, 9);
+    tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_PATTERN, WHITE);
+    tcanvas_set_pattern(&f.canvas, pattern);
+    tcanvas_set_pattern_origin(&f.canvas, -4, -7);
+    if (clipped) tcanvas_set_clip(&f.canvas, &clip);
+    tcanvas_fill_rect(&f.canvas, -3, -3, 30, 30);
+    for (int32_t y = 0; y < 9; y++)
+      for (int32_t x = 0; x < 17; x++) {
+        bool inside = !clipped || (x >= 5 && x <= 9 && y >= 2 && y <= 6);
+        ASSERT_EQ(f.at(x, y), inside ? expected(x, y) : WHITE) << x << "," << y << " clipped " << clipped;
+      }
+  }
+  tbitmap_free(pattern);
+}
+
+TEST(TcanvasEllipse, SmallRadiiFillEachRowOnceAndOutlineEveryReport) {
+  canvas_fixture f(7, 7), g(7, 7);
+  tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_SOLID, RED);
+  tcanvas_set_brush(&g.canvas, TCANVAS_BRUSH_SOLID, RED);
+  tcanvas_draw_circle(&f.canvas, 3, 3, 0);  // walked as radius 1
+  EXPECT_EQ(f.picture(), ".......\n.......\n...#...\n..#r#..\n...#...\n.......\n.......\n");
+  tcanvas_draw_circle(&g.canvas, 3, 3, 2);
+  EXPECT_EQ(g.picture(), ".......\n..###..\n.#rrr#.\n.#rrr#.\n.#rrr#.\n..###..\n.......\n");
+}
+
+TEST(TcanvasEllipse, ClipSkipsRowsAndTestsOutlinePixels) {
+  canvas_fixture f(9, 7);
+  tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_SOLID, RED);
+  trect clip = {0, 2, 7, 4};
+  tcanvas_set_clip(&f.canvas, &clip);
+  tcanvas_draw_ellipse(&f.canvas, 4, 3, 4, 2);
+  EXPECT_EQ(f.picture().substr(0, 20), ".........\n.........\n");
+  // Row 2 is reported twice, wider the second time: filled once, outlined twice.
+  EXPECT_EQ(f.picture().substr(20, 30), ".##rrr##.\n#rrrrrrr.\n.##rrr##.\n");
+}
+
+TEST(TcanvasEllipse, FlatAndFarAwayEllipsesStayInsideTheirRowFlags) {
+  canvas_fixture f(16, 8);
+  EXPECT_EQ(tcanvas_draw_ellipse(&f.canvas, 8, 7, 5, 0), 1);  // also reports the row below the bitmap
+  EXPECT_EQ(f.at(3, 7), BLACK);
+  EXPECT_EQ(tcanvas_draw_ellipse(&f.canvas, 8, -3, 4, 3), 1);
+  EXPECT_EQ(f.at(8, 0), BLACK);
+  std::string before = f.picture();
+  EXPECT_EQ(tcanvas_draw_ellipse(&f.canvas, 2000000000, 2000000000, 3, 3), 1);
+  EXPECT_EQ(tcanvas_draw_ellipse(&f.canvas, -2000000000, -2000000000, 3, 3), 1);
+  EXPECT_EQ(f.picture(), before);
+}
+
+TEST(TcanvasPolygon, OpenListIsRefusedAndTrianglesSkipTheBottomRow) {
+  canvas_fixture f(5, 6);
+  tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_SOLID, RED);
+  tpoint open5[5] = {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 1}};
+  EXPECT_EQ(tcanvas_draw_polygon(&f.canvas, open5, 5), 0);
+  EXPECT_EQ(tcanvas_fill_polygon(&f.canvas, open5, 5), 0);
+  tpoint tri[3] = {{0, 0}, {4, 4}, {0, 4}};
+  EXPECT_EQ(tcanvas_fill_polygon(&f.canvas, tri, 3), 1);
+  EXPECT_EQ(f.picture(), "r....\nrr...\nrrr..\nrrrr.\n.....\n.....\n");
+}
+
+TEST(TcanvasFlood, SeedOutsideTheBitmapIsRefused) {
+  canvas_fixture f(5, 5);
+  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, -1, 2, 0), 0);
+  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 2, 5, 0), 0);
+}
+
+TEST(TcanvasFlood, ToleranceIsClampedToTheByteRange) {
+  std::mt19937 rng(99);
+  canvas_fixture base(24, 16);
+  for (int32_t i = 0; i < 24 * 16; i++)
+    tbitmap_blend_pixel(base.bitmap(), i % 24, i / 24, 0xFF000000u | (rng() & 0x030303u) * 60);
+  auto filled = [&](int tolerance) {
+    tbitmap *copy = tbitmap_new_copy(base.bitmap());
+    tcanvas canvas;
+    tcanvas_init_on_bitmap(&canvas, copy);
+    tcanvas_set_brush(&canvas, TCANVAS_BRUSH_SOLID, 0xFF123456);
+    EXPECT_EQ(tcanvas_flood_fill(&canvas, 5, 5, tolerance), 1);
+    return copy;
+  };
+  tbitmap *t300 = filled(300), *t255 = filled(255), *tneg = filled(-3), *t0 = filled(0);
+  EXPECT_TRUE(same_pixels(t300, t255));
+  EXPECT_TRUE(same_pixels(tneg, t0));
+  EXPECT_FALSE(same_pixels(t255, t0));
+  for (tbitmap *b : {t300, t255, tneg, t0}) tbitmap_free(b);
+}
+
+TEST(TcanvasFlood, NearSeedEndsAreBlendedByDistanceAndTheMiddleFilledSolid) {
+  for (int bpp : {32, 24}) {
+    canvas_fixture f(8, 2, bpp);
+    // Row 0: near-white pixels at both ends of a white stretch; row 1: a run
+    // with no exact seed pixel at all, so nothing of it is filled solid.
+    uint32_t near = 0xFFFAFAFA;  // distance 15 from white: k = 5
+    for (int32_t x : {0, 1, 6, 7}) tbitmap_set_pixel(f.bitmap(), x, 0, near);
+    tbitmap_draw_hline(f.bitmap(), 0, 7, 1, near);
+    tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_SOLID, BLACK);
+    EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 3, 0, 10), 1);
+    // (0 * 250 + 250 * 5) >> 8 = 4 per channel, stored as an opaque pixel.
+    uint32_t edge = bpp == 32 ? 0xFF040404u : 0x040404u, solid = bpp == 32 ? BLACK : 0u;
+    for (int32_t x = 0; x < 8; x++) {
+      EXPECT_EQ(f.at(x, 0), x >= 2 && x <= 5 ? solid : edge) << bpp << " " << x;
+      EXPECT_EQ(f.at(x, 1), edge) << bpp << " " << x;
+    }
+  }
+}
+
+TEST(TcanvasFlood, RegionIsFoundBeyondTheClipButPaintedOnlyInsideIt) {
+  // A U whose arms meet below the clip: the right arm is reached outside it.
+  canvas_fixture f(7, 5);
+  tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_SOLID, RED);
+  tbitmap_fill_rect(f.bitmap(), 2, 0, 4, 3, BLACK);
+  trect clip = {0, 0, 6, 2};
+  tcanvas_set_clip(&f.canvas, &clip);
+  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 0, 0, 0), 1);
+  EXPECT_EQ(f.picture(), "rr###rr\nrr###rr\nrr###rr\n..###..\n.......\n");
+}
+
+TEST(TcanvasFlood, PatternAndHollowBrushes) {
+  canvas_fixture f(6, 2);
+  tbitmap_draw_vline(f.bitmap(), 3, 0, 1, BLACK);
+  tcanvas_set_brush_style(&f.canvas, TCANVAS_BRUSH_NONE);
+  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 0, 0, 0), 1);
+  tbitmap *pattern = tbitmap_new(2, 1, 32);
+  tbitmap_set_pixel(pattern, 0, 0, RED);
+  tbitmap_set_pixel(pattern, 1, 0, BLUE);
+  tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_PATTERN, WHITE);
+  tcanvas_set_pattern(&f.canvas, pattern);
+  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 4, 1, 0), 1);
+  EXPECT_EQ(f.picture(), "...#rb\n...#rb\n");
+  tbitmap_free(pattern);
+}
+
+TEST(TcanvasFlood, MatchesTheBreadthFirstReferenceOnRandomPictures) {
+  const uint32_t palette[] = {WHITE, 0xFFFAFAFA, 0xFFF0FFF8, BLACK, 0xFF808080, 0xFF102030};
+  const int depths[] = {16, 16, 24, 32};
+  for (uint32_t seed = 1; seed <= 240; seed++) {
+    std::mt19937 rng(seed);
+    int bpp = depths[seed % 4];
+    int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 25);
+    tbitmap *picture = tbitmap_new(w, rng() % 2 ? h : -h, bpp);
+    if (bpp == 16 && seed % 8 == 0) {  // 555 through bit fields
+      const uint8_t masks[12] = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0};
+      std::memcpy(picture->_info + 40, masks, sizeof masks);
+      tbitmap_init_channels(picture);
+    }
+    int colours = 2 + int(rng() % 5);
+    for (int32_t i = 0; i < w * h; i++) tbitmap_blend_pixel(picture, i % w, i / w, palette[rng() % colours]);
+    tbitmap *expected = tbitmap_new_copy(picture);
+    tcanvas canvas;
+    tcanvas_init_on_bitmap(&canvas, picture);
+    uint32_t brush = rng() % 3 ? 0xFF3366CC : 0x80CC6633;
+    tcanvas_set_brush(&canvas, TCANVAS_BRUSH_SOLID, brush);
+    trect clip = {int32_t(rng() % w) - 2, int32_t(rng() % h) - 2, int32_t(rng() % w) + 2, int32_t(rng() % h) + 2};
+    bool clipped = rng() % 2;
+    if (clipped) tcanvas_set_clip(&canvas, &clip);
+    int tolerance = int(rng() % 4) * 8;
+    int32_t sx = int32_t(rng() % w), sy = int32_t(rng() % h);
+
+    ASSERT_EQ(tcanvas_flood_fill(&canvas, sx, sy, tolerance), 1) << "seed " << seed;
+    reference_flood(expected, clipped ? &canvas._clip : nullptr, sx, sy, tolerance, brush);
+    for (int32_t i = 0; i < w * h; i++)
+      ASSERT_EQ(tbitmap_get_pixel(picture, i % w, i / w), tbitmap_get_pixel(expected, i % w, i / w))
+          << "seed " << seed << " bpp " << bpp << " tolerance " << tolerance << " at " << i % w << "," << i / w;
+    tbitmap_free(expected);
+    tbitmap_free(picture);
+  }
+}
+
+TEST(TcanvasBitmaps, ClippedDrawsShiftTheSourceWithTheDestination) {
+  tbitmap *src = tbitmap_new(4, 4, 32);
+  for (int32_t i = 0; i < 16; i++) tbitmap_set_pixel(src, i % 4, i / 4, i % 4 == 3 ? BLUE : RED);
+  trect whole = {0, 0, 3, 3}, reversed = {3, 3, 0, 0};
+  trect clip = {3, 2, 5, 6};
+  canvas_fixture f(8, 8), g(8, 8);
+  tcanvas_set_clip(&f.canvas, &clip);
+  tcanvas_set_clip(&g.canvas, &clip);
+  tpoint outside = {-2, 0}, across = {2, 1}, one_column = {0, 4};
+  EXPECT_EQ(tcanvas_draw_bitmap(&f.canvas, &outside, src, &whole), 1);
+  EXPECT_EQ(f.picture(), g.picture());
+  EXPECT_EQ(tcanvas_draw_bitmap(&f.canvas, &across, src, &whole), 1);
+  // A one-column overlap with the clip is still drawn (the source's last column).
+  EXPECT_EQ(tcanvas_draw_bitmap_alpha(&g.canvas, &one_column, src, &reversed, 256), 1);
+  EXPECT_EQ(f.picture(), "........\n........\n...rrb..\n...rrb..\n...rrb..\n........\n........\n........\n");
+  EXPECT_EQ(g.picture(), "........\n........\n........\n........\n...b....\n...b....\n...b....\n........\n");
+  tbitmap *mask = tbitmap_new(4, 4, 8);
+  std::memset(mask->_pixels, 0, tbitmap_get_image_size(mask));
+  EXPECT_EQ(tcanvas_draw_bitmap_masked(&g.canvas, &across, src, &whole, mask, 255), 1);
+  EXPECT_EQ(tcanvas_draw_bitmap_keyed(&g.canvas, &across, src, &whole, 0x0000FF, 255), 1);  // red keyed out
+  EXPECT_EQ(g.picture(), "........\n........\n.....b..\n.....b..\n...b.b..\n...b....\n...b....\n........\n");
+  tbitmap_free(mask);
+  tbitmap_free(src);
+}

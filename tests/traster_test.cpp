@@ -1,0 +1,206 @@
+#include "traster.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <limits>
+#include <random>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+const int32_t LO = std::numeric_limits<int32_t>::min(), HI = std::numeric_limits<int32_t>::max();
+
+typedef std::vector<std::pair<int, int>> step_list;
+void record_step(void *ctx, int dx, int dy) { static_cast<step_list *>(ctx)->push_back({dx, dy}); }
+
+typedef std::vector<std::tuple<int32_t, int32_t, int32_t>> span_list;  // x_left, x_right, y
+void record_span(void *ctx, int32_t xl, int32_t xr, int32_t y) {
+  static_cast<span_list *>(ctx)->push_back({xl, xr, y});
+}
+
+span_list ellipse_spans(int32_t cx, int32_t cy, int32_t rx, int32_t ry) {
+  span_list spans;
+  traster_ellipse(&spans, cx, cy, rx, ry, record_span);
+  for (auto &[xl, xr, y] : spans) xl -= cx, xr -= cx, y -= cy;
+  return spans;
+}
+
+// A pass/fail mask over the bounds that counts tests and fills per pixel.
+// A filled pixel stops passing, as a fill that changes colour would make it.
+struct mask_field {
+  trect bounds;
+  int32_t width;
+  std::vector<int> pass, tests, fills;
+  bool stray = false;  // a call outside the bounds or a reversed run
+
+  explicit mask_field(trect b) : bounds(b), width(b.x2 - b.x1) {
+    pass.assign(size_t(width) * (b.y2 - b.y1), 0);
+    tests = fills = pass;
+  }
+  bool inside(int32_t x, int32_t y) const { return x >= bounds.x1 && x < bounds.x2 && y >= bounds.y1 && y < bounds.y2; }
+  size_t at(int32_t x, int32_t y) const { return size_t(y - bounds.y1) * width + size_t(x - bounds.x1); }
+};
+
+int mask_test(void *ctx, int32_t x, int32_t y) {
+  mask_field *m = static_cast<mask_field *>(ctx);
+  if (!m->inside(x, y)) return m->stray = true, 0;
+  m->tests[m->at(x, y)]++;
+  return m->pass[m->at(x, y)];
+}
+
+void mask_fill(void *ctx, int32_t x1, int32_t x2, int32_t y) {
+  mask_field *m = static_cast<mask_field *>(ctx);
+  m->stray |= x1 > x2 || !m->inside(x1, y) || !m->inside(x2, y);
+  for (int32_t x = x1; x <= x2 && !m->stray; x++) m->fills[m->at(x, y)]++, m->pass[m->at(x, y)] = 0;
+}
+
+int64_t mask_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int want) {
+  for (int64_t at = x; at != int64_t(limit) + dir; at += dir)
+    if ((mask_test(ctx, int32_t(at), y) != 0) != (want != 0)) return at;
+  return int64_t(limit) + dir;
+}
+
+std::vector<int> breadth_first(const mask_field &m, int32_t sx, int32_t sy) {
+  std::vector<int> seen(m.pass.size(), 0);
+  if (!m.pass[m.at(sx, sy)]) return seen;
+  std::deque<std::pair<int32_t, int32_t>> queue = {{sx, sy}};
+  seen[m.at(sx, sy)] = 1;
+  while (!queue.empty()) {
+    auto [x, y] = queue.front();
+    queue.pop_front();
+    for (auto [nx, ny] : {std::pair{x - 1, y}, {x + 1, y}, {x, y - 1}, {x, y + 1}})
+      if (m.inside(nx, ny) && m.pass[m.at(nx, ny)] && !seen[m.at(nx, ny)])
+        seen[m.at(nx, ny)] = 1, queue.push_back({nx, ny});
+  }
+  return seen;
+}
+
+}  // namespace
+
+TEST(TrasterLine, WalksTheDocumentedSteps) {
+  step_list steps, single;
+  traster_line(&steps, 0, 0, 5, 2, record_step);
+  EXPECT_EQ(steps, (step_list{{0, 0}, {1, 0}, {1, 1}, {1, 0}, {1, 1}, {1, 0}}));
+  traster_line(&single, 7, -3, 7, -3, record_step);
+  EXPECT_EQ(single, (step_list{{0, 0}}));
+}
+
+TEST(TrasterLine, EndsOnTheEndPointAfterOnePlusLongerSideCalls) {
+  std::mt19937 rng(1234);
+  for (int trial = 0; trial < 2000; trial++) {
+    int32_t x1 = int32_t(rng() % 81) - 40, y1 = int32_t(rng() % 81) - 40;
+    int32_t x2 = trial % 7 ? int32_t(rng() % 81) - 40 : x1, y2 = trial % 11 ? int32_t(rng() % 81) - 40 : y1;
+    if (trial % 13 == 0) x1 += HI - 50, x2 += HI - 50, y1 += LO + 50, y2 += LO + 50;  // no overflow at the edges
+    step_list steps;
+    traster_line(&steps, x1, y1, x2, y2, record_step);
+    int64_t x = x1, y = y1;
+    for (auto [dx, dy] : steps) x += dx, y += dy;
+    ASSERT_EQ(int64_t(steps.size()), 1 + std::max(std::llabs(int64_t(x2) - x1), std::llabs(int64_t(y2) - y1)));
+    ASSERT_EQ(x, x2);
+    ASSERT_EQ(y, y2);
+  }
+}
+
+TEST(TrasterEllipse, SmallRadiiReportTheWalkedSpans) {
+  // Radius 0 (or below) is walked as radius 1: a plus of five pixels.
+  span_list plus = {{0, 0, 1}, {0, 0, -1}, {-1, 1, 0}};
+  EXPECT_EQ(ellipse_spans(5, 5, 0, 0), plus);
+  EXPECT_EQ(ellipse_spans(0, 0, -4, 1), plus);
+  EXPECT_EQ(ellipse_spans(10, 10, 2, 2),
+            (span_list{{0, 0, 2}, {0, 0, -2}, {-2, 2, 0}, {-1, 1, 2}, {-1, 1, -2}, {-2, 2, 1}, {-2, 2, -1}}));
+  EXPECT_EQ(ellipse_spans(0, 0, 3, 1),
+            (span_list{{0, 0, 1}, {0, 0, -1}, {-3, 3, 0}, {-1, 1, 1}, {-1, 1, -1}, {-2, 2, 0}}));
+}
+
+TEST(TrasterEllipse, HugeCentreSaturatesInsteadOfOverflowing) {
+  span_list spans;
+  traster_ellipse(&spans, HI - 1, HI - 1, 4, 4, record_span);
+  ASSERT_FALSE(spans.empty());
+  for (auto [xl, xr, y] : spans) EXPECT_TRUE(xl <= xr && y >= HI - 5);
+}
+
+TEST(TrasterPolygon, ClosedListRules) {
+  tpoint list[4] = {{0, 0}, {5, 0}, {5, 5}, {0, 1}};
+  EXPECT_EQ(traster_is_closed_polygon(list, 3), 1);
+  EXPECT_EQ(traster_is_closed_polygon(list, 4), 0);
+  list[3].y = 0;
+  EXPECT_EQ(traster_is_closed_polygon(list, 4), 1);
+}
+
+TEST(TrasterPolygon, ChainsFillEveryRowButTheBottom) {
+  span_list spans;
+  tpoint tri[3] = {{0, 0}, {4, 4}, {0, 4}};
+  EXPECT_EQ(traster_fill_polygon(&spans, tri, 3, record_span), 1);
+  EXPECT_EQ(spans, (span_list{{0, 0, 0}, {0, 1, 1}, {0, 2, 2}, {0, 3, 3}}));
+  // A diamond: the left chain walks the list backwards, slopes round up.
+  spans.clear();
+  tpoint diamond[5] = {{10, 0}, {16, 3}, {10, 6}, {4, 3}, {10, 0}};
+  EXPECT_EQ(traster_fill_polygon(&spans, diamond, 5, record_span), 1);
+  EXPECT_EQ(spans, (span_list{{10, 10, 0}, {8, 12, 1}, {6, 14, 2}, {4, 16, 3}, {6, 14, 4}, {8, 12, 5}}));
+  // Flat or too short lists report nothing.
+  spans.clear();
+  tpoint flat[4] = {{0, 3}, {9, 3}, {4, 3}, {0, 3}};
+  EXPECT_EQ(traster_fill_polygon(&spans, flat, 4, record_span), 1);
+  EXPECT_EQ(traster_fill_polygon(&spans, tri, 2, record_span), 1);
+  EXPECT_TRUE(spans.empty());
+}
+
+TEST(TrasterPolygon, OutlineThatIsNotMonotoneStaysInItsRows) {
+  // Both chains go down, up and down again: more descending rows than the
+  // polygon is high. Each row is reported once, in order.
+  tpoint zigzag[7] = {{0, 0}, {10, 8}, {12, 2}, {14, 10}, {6, 4}, {2, 9}, {0, 0}};
+  span_list spans;
+  EXPECT_EQ(traster_fill_polygon(&spans, zigzag, 7, record_span), 1);
+  ASSERT_EQ(spans.size(), 10u);
+  for (size_t r = 0; r < spans.size(); r++) EXPECT_EQ(std::get<2>(spans[r]), int32_t(r));
+}
+
+TEST(TrasterFlood, SeedOutsideOrFailingFillsNothing) {
+  mask_field m(trect{0, 0, 8, 8});
+  EXPECT_EQ(traster_flood_fill(&m, &m.bounds, 3, 3, mask_test, mask_fill), 1);
+  EXPECT_EQ(traster_flood_fill(&m, &m.bounds, 8, 3, mask_test, mask_fill), 1);
+  EXPECT_EQ(traster_flood_fill(&m, &m.bounds, 3, -1, mask_test, mask_fill), 1);
+  for (size_t i = 0; i < m.tests.size(); i++) EXPECT_EQ(m.tests[i] + m.fills[i], i == m.at(3, 3) ? 1 : 0);
+}
+
+TEST(TrasterFlood, MatchesBreadthFirstOnRandomMasks) {
+  for (uint32_t seed = 1; seed <= 300; seed++) {
+    std::mt19937 rng(seed);
+    int32_t ox = int32_t(rng() % 21) - 10, oy = int32_t(rng() % 21) - 10;
+    int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 30);
+    trect bounds = {ox, oy, ox + w, oy + h};
+    mask_field m(bounds);
+    int density = 35 + int(rng() % 50);
+    for (int &p : m.pass) p = int(rng() % 100) < density;
+    int32_t sx = ox + int32_t(rng() % w), sy = oy + int32_t(rng() % h);
+    std::vector<int> expected = breadth_first(m, sx, sy);
+    int result = seed % 2 ? traster_flood_fill(&m, &bounds, sx, sy, mask_test, mask_fill)
+                          : traster_flood_fill_runs(&m, &bounds, sx, sy, mask_scan, mask_fill);
+    ASSERT_EQ(result, 1) << "seed " << seed;
+    ASSERT_FALSE(m.stray) << "seed " << seed;
+    // Each region pixel is filled once and tested once (never after its run
+    // was filled); any other pixel is tested at most from the rows above and
+    // below and from the runs beside it.
+    for (size_t i = 0; i < expected.size(); i++) {
+      ASSERT_EQ(m.fills[i], expected[i]) << "seed " << seed << " pixel " << i;
+      ASSERT_LE(m.tests[i], expected[i] ? 1 : 4) << "seed " << seed << " pixel " << i;
+    }
+  }
+}
+
+TEST(TrasterFlood, BoundsAtTheEdgesOfTheCoordinateRange) {
+  // Passes only near both ends of the 32-bit range, on two rows.
+  auto test = [](void *, int32_t x, int32_t) -> int { return x < LO + 4 || x > HI - 4; };
+  auto fill = [](void *ctx, int32_t x1, int32_t x2, int32_t) {
+    static_cast<std::vector<std::pair<int32_t, int32_t>> *>(ctx)->push_back({x1, x2});
+  };
+  std::vector<std::pair<int32_t, int32_t>> runs;
+  trect bounds = {LO, 0, HI, 2};
+  EXPECT_EQ(traster_flood_fill(&runs, &bounds, LO + 1, 1, test, fill), 1);
+  EXPECT_EQ(runs, (std::vector<std::pair<int32_t, int32_t>>{{LO, LO + 3}, {LO, LO + 3}}));
+  runs.clear();
+  EXPECT_EQ(traster_flood_fill(&runs, &bounds, HI - 1, 0, test, fill), 1);
+  EXPECT_EQ(runs, (std::vector<std::pair<int32_t, int32_t>>{{HI - 3, HI - 1}, {HI - 3, HI - 1}}));
+}
