@@ -83,7 +83,7 @@ class Resources : public ::testing::Test {
   std::u16string save(const std::string &name, const bytes &content) {
     std::string path = dir + "/" + name;
     FILE *f = std::fopen(path.c_str(), "wb");
-    std::fwrite(content.data(), 1, content.size(), f);
+    if (!content.empty()) std::fwrite(content.data(), 1, content.size(), f);
     std::fclose(f);
     return std::u16string(path.begin(), path.end());
   }
