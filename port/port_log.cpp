@@ -7,11 +7,14 @@
 #include <cstring>
 #include <string>
 
+#include "twformat.h"
+
 namespace {
 
 constexpr int k_module_name_max = 63;
 constexpr int k_fatal_text_max = 1024;
 constexpr int k_log_buffer_bytes = 8192;
+constexpr int k_log_buffer_chars = k_log_buffer_bytes / 2;
 constexpr char32_t k_replacement = 0xFFFD;
 
 port_log_box_fn g_box_hook = nullptr;
@@ -105,6 +108,20 @@ void port_log_printf(FILE *stream, const char *format, ...) {
   std::vsnprintf(buffer, sizeof buffer, format, args);
   va_end(args);
   port_log_write(stream, buffer);
+}
+
+void port_log_printf_wide(FILE *stream, const char16_t *format, ...) {
+  if (!stream || !format) return;
+  char16_t buffer[k_log_buffer_chars] = {};
+  va_list args;
+  va_start(args, format);
+  twformat_v(buffer, k_log_buffer_chars, format, args);
+  va_end(args);
+  int bytes = port_str_wide_to_utf8(buffer, -1, nullptr, 0);
+  std::string text(size_t(bytes), '\0');
+  port_str_wide_to_utf8(buffer, -1, text.data(), bytes);
+  std::fwrite(text.data(), 1, size_t(bytes - 1), stream);
+  std::fflush(stream);
 }
 
 int port_str_utf8_to_wide(const char *text, int length, char16_t *buffer, int n) {

@@ -1,0 +1,338 @@
+#include "tresource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "test_env.h"
+
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+void put32(bytes *out, uint32_t v) {
+  for (int i = 0; i < 4; i++) out->push_back(uint8_t(v >> (8 * i)));
+}
+void set32(bytes *out, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) (*out)[at + i] = uint8_t(v >> (8 * i));
+}
+
+// Builds resource files record by record, so that tests can make them lie.
+struct builder {
+  std::vector<std::pair<uint32_t, uint32_t>> entries;
+  bytes data;
+
+  void section(uint32_t type) { entries.push_back({type, uint32_t(data.size())}); }
+  void record(uint32_t id, const bytes &body) {
+    put32(&data, id);
+    put32(&data, uint32_t(body.size()));
+    data.insert(data.end(), body.begin(), body.end());
+  }
+  void text(uint32_t id, const std::u16string &t) {
+    bytes body;
+    for (char16_t c : t + u'\0') body.push_back(uint8_t(c)), body.push_back(uint8_t(c >> 8));
+    while (body.size() % 4) body.push_back(0);
+    record(id, body);
+  }
+  bytes file() const {
+    bytes out;
+    put32(&out, TRESOURCE_MAGIC);
+    put32(&out, TRESOURCE_VERSION);
+    put32(&out, uint32_t(16 + 8 * entries.size()));
+    put32(&out, uint32_t(data.size()));
+    for (auto [type, offset] : entries) put32(&out, type), put32(&out, offset);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+  }
+};
+
+// A stored bitmap record as the packer writes it; 8 bits is a grey mask with
+// its palette, 24 bits a colour picture. Pixel (x, y) from the top holds
+// x * 16 + y, repeated in each byte.
+bytes bitmap_body(int width, int height, int bpp) {
+  uint32_t stride = ((uint32_t(bpp) * width + 31) >> 5) * 4;
+  bytes b;
+  put32(&b, 0), put32(&b, 0), put32(&b, stride);
+  for (int i = 0; i < 10; i++) put32(&b, 0);
+  put32(&b, 40), put32(&b, uint32_t(width)), put32(&b, uint32_t(height));
+  b.push_back(1), b.push_back(0), b.push_back(uint8_t(bpp)), b.push_back(0);
+  put32(&b, 0), put32(&b, stride * height);
+  for (int i = 0; i < 5; i++) put32(&b, 0);
+  if (bpp == 8)
+    for (uint32_t i = 0; i < 256; i++) put32(&b, i | i << 8 | i << 16);
+  size_t rows = b.size();
+  b.resize(rows + stride * height, 0);
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < width; x++)
+      for (int k = 0; k < bpp / 8; k++) b[rows + size_t(height - 1 - y) * stride + x * (bpp / 8) + k] = uint8_t(x * 16 + y);
+  return b;
+}
+
+class Resources : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = test_make_temp_dir("tresource");
+    ASSERT_FALSE(dir.empty());
+  }
+  void TearDown() override {
+    tresource_unload_all();
+    test_remove_tree(dir);
+  }
+  std::u16string save(const std::string &name, const bytes &content) {
+    std::string path = dir + "/" + name;
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!content.empty()) std::fwrite(content.data(), 1, content.size(), f);
+    std::fclose(f);
+    return std::u16string(path.begin(), path.end());
+  }
+  int load(const std::string &name, const bytes &content) { return tresource_load(save(name, content).c_str()); }
+
+  std::string dir;
+};
+
+std::u16string text(const char16_t *t) { return t ? t : u"<null>"; }
+
+}  // namespace
+
+TEST_F(Resources, LanguageFileDecidesItsWholeRange) {
+  builder program;
+  program.section(TRESOURCE_SECTION_STRINGS);
+  for (uint32_t id = 25001; id <= 25240; id++) program.text(id, u"program " + std::u16string(1, char16_t(id)));
+  builder toolkit;
+  toolkit.section(TRESOURCE_SECTION_STRINGS);
+  toolkit.text(2, u"OK");
+  toolkit.text(29, u"Up");
+  builder language;
+  language.section(TRESOURCE_SECTION_STRINGS);
+  language.text(25001, u"Бривола");
+  language.text(25002, u"Ошибка");
+  language.text(25240, u"Нет сети");
+
+  ASSERT_EQ(load("brivo.tres", program.file()), 1);
+  ASSERT_EQ(load("gui.tres", toolkit.file()), 2);
+  EXPECT_EQ(text(tresource_get_string(25100, u"default")), u"program " + std::u16string(1, char16_t(25100)));
+  ASSERT_EQ(load("ru_ru.lang", language.file()), 3);
+
+  EXPECT_EQ(text(tresource_get_string(25002, u"Error")), u"Ошибка");
+  EXPECT_EQ(text(tresource_get_string(25240, u"No available network")), u"Нет сети");
+  // Inside the language file's range but missing from it: the English default
+  // written in the code, not the program file's text.
+  EXPECT_EQ(text(tresource_get_string(25100, u"Redo")), u"Redo");
+  EXPECT_EQ(tresource_find_string(25100), nullptr);
+  EXPECT_EQ(text(tresource_get_string(29, u"Up?")), u"Up");       // another range
+  EXPECT_EQ(text(tresource_get_string(30000, u"none")), u"none");  // no range at all
+
+  tresource_unload(3);
+  EXPECT_EQ(text(tresource_get_string(25100, u"Redo")), u"program " + std::u16string(1, char16_t(25100)));
+}
+
+TEST_F(Resources, SlotsAndTheTable) {
+  builder b;
+  b.section(TRESOURCE_SECTION_STRINGS);
+  b.text(1, u"one");
+  std::u16string path = save("one.tres", b.file());
+  std::u16string missing = path + u".missing";
+
+  EXPECT_EQ(tresource_get_table(), nullptr);
+  EXPECT_EQ(tresource_load(missing.c_str()), 0);
+  EXPECT_EQ(tresource_get_table(), nullptr);  // a failed first load leaves no table
+
+  EXPECT_EQ(tresource_load(path.c_str()), 1);
+  EXPECT_EQ(tresource_load(path.c_str()), 2);
+  EXPECT_EQ(tresource_load(path.c_str()), 3);
+  tresource_unload(2);
+  tresource_unload(2);  // an empty slot: nothing happens
+  EXPECT_EQ(tresource_load(missing.c_str()), 0);
+  EXPECT_EQ(tresource_load(path.c_str()), 2);  // the failed load took no slot
+  tresource_unload(1);
+  tresource_unload(2);
+  EXPECT_NE(tresource_get_table(), nullptr);
+  tresource_unload(3);
+  EXPECT_EQ(tresource_get_table(), nullptr);  // the last file took the table with it
+  EXPECT_EQ(tresource_find_string(1), nullptr);
+
+  for (int i = 1; i <= TRESOURCE_MAX_FILES; i++) EXPECT_EQ(tresource_load(path.c_str()), i);
+  EXPECT_EQ(tresource_load(path.c_str()), 0);
+  tresource_unload_all();
+  EXPECT_EQ(tresource_get_table(), nullptr);
+  EXPECT_EQ(tresource_load(path.c_str()), 1);
+}
+
+TEST_F(Resources, UnloadIdOutOfRangeIsFatal) {
+  EXPECT_EXIT(tresource_unload(0), ::testing::ExitedWithCode(255), "code = tresource\\(");
+  EXPECT_EXIT(tresource_unload(17), ::testing::ExitedWithCode(255), "code = tresource\\(");
+}
+
+TEST_F(Resources, BitmapRecordsBecomeViewsOwnedByTheFile) {
+  builder b;
+  b.section(TRESOURCE_SECTION_BITMAPS);
+  b.record(15100, bitmap_body(3, 2, 24));
+  b.record(15101, bitmap_body(3, 2, 8));
+  ASSERT_EQ(load("gui.tmbm", b.file()), 1);
+
+  tbitmap *picture = tresource_get_bitmap(15100);
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(tresource_get_bitmap(15100), picture);  // built once
+  EXPECT_EQ(tbitmap_get_width(picture), 3);
+  EXPECT_EQ(tbitmap_get_height(picture), 2);
+  EXPECT_EQ(tbitmap_get_bpp(picture), 24);
+  EXPECT_NE(picture->_view, 0u);
+  EXPECT_EQ(picture->_red_mask, 0xFF0000u);
+  const tresource_file *file = tresource_get_table()[0];
+  EXPECT_GE(picture->_pixels, file->data);
+  EXPECT_LT(picture->_pixels, file->data + file->data_size);
+  for (int y = 0; y < 2; y++)
+    for (int x = 0; x < 3; x++) EXPECT_EQ(*tbitmap_get_pixel_ptr(picture, x, y), x * 16 + y);
+
+  tbitmap *mask = tresource_get_bitmap(15101);
+  ASSERT_NE(mask, nullptr);
+  EXPECT_EQ(tbitmap_get_bpp(mask), 8);
+  EXPECT_EQ(mask->_info[40 + 4 * 200], 200);  // the palette where tbitmap reads it
+  EXPECT_EQ(*tbitmap_get_pixel_ptr(mask, 2, 1), 2 * 16 + 1);
+  EXPECT_EQ(tresource_get_bitmap(15102), nullptr);
+
+  // A copy is the caller's own; releasing a view record frees nothing.
+  tbitmap *copy = tbitmap_new_copy(mask);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->_view, 0u);
+  EXPECT_EQ(*tbitmap_get_pixel_ptr(copy, 2, 1), 2 * 16 + 1);
+  EXPECT_EQ(copy->_info[40 + 4 * 200], 200);
+  tbitmap_free(copy);
+  tbitmap shallow = *mask;
+  tbitmap_deinit(&shallow);
+  EXPECT_EQ(*tbitmap_get_pixel_ptr(mask, 0, 0), 0);
+}
+
+TEST_F(Resources, BadRecordsAreAbsentAndStillDecide) {
+  builder good;
+  good.section(TRESOURCE_SECTION_BITMAPS);
+  good.record(7, bitmap_body(4, 4, 24));
+  ASSERT_EQ(load("good.tmbm", good.file()), 1);
+  ASSERT_NE(tresource_get_bitmap(7), nullptr);
+
+  struct {
+    const char *what;
+    size_t offset;  // into the record body
+    uint32_t value;
+  } lies[] = {
+      {"stride", 8, 8},           {"header size", 52, 41},  {"width 0", 56, 0},
+      {"height 0", 60, 0},        {"huge height", 60, 40000}, {"depth 7", 66, 7},
+      {"bit fields at 24", 68, 3}, {"image size", 72, 99},   {"colours used", 84, 2},
+  };
+  builder bad;
+  bad.section(TRESOURCE_SECTION_BITMAPS);
+  uint32_t id = 1;
+  for (const auto &lie : lies) {
+    bytes body = bitmap_body(4, 4, 24);
+    if (lie.offset == 66) body[66] = uint8_t(lie.value);
+    else set32(&body, lie.offset, lie.value);
+    bad.record(id++, body);
+  }
+  bytes short_body = bitmap_body(4, 4, 24);
+  short_body.resize(short_body.size() - 4);
+  bad.record(id++, short_body);  // 10: rows cut short
+  bad.record(id++, bitmap_body(1, 1, 24));  // 11: sound
+  bad.record(id++, bytes(95, 0));         // 12: shorter than the stored record
+  ASSERT_EQ(load("bad.tmbm", bad.file()), 2);
+  for (int32_t i = 1; i <= 10; i++) EXPECT_EQ(tresource_get_bitmap(i), nullptr) << "record " << i;
+  EXPECT_NE(tresource_get_bitmap(11), nullptr);
+  EXPECT_EQ(tresource_get_bitmap(12), nullptr);
+  // Id 7 lies in the bad file's range: that file decides, and lacks it.
+  EXPECT_EQ(tresource_get_bitmap(7), nullptr);
+
+  builder texts;
+  texts.section(TRESOURCE_SECTION_STRINGS);
+  texts.record(1, {'A', 0, 0, 0, 0});  // odd length: the next record's text lies at an odd offset
+  texts.record(2, {'B', 0, 0, 0, 0});  // misaligned: absent
+  texts.record(3, {'C', 0, 0, 0});     // aligned again
+  texts.record(4, {'E', 0, 'F', 0});   // no terminator inside the record: absent
+  ASSERT_EQ(load("texts.tres", texts.file()), 3);
+  EXPECT_EQ(text(tresource_find_string(1)), u"A");
+  EXPECT_EQ(tresource_find_string(2), nullptr);
+  EXPECT_EQ(text(tresource_find_string(3)), u"C");
+  EXPECT_EQ(tresource_find_string(4), nullptr);
+}
+
+TEST_F(Resources, RangeComesFromTheFirstAndLastRecords) {
+  builder b;
+  b.section(TRESOURCE_SECTION_STRINGS);
+  b.text(5, u"five");
+  b.text(20, u"twenty");
+  b.text(10, u"ten");
+  ASSERT_EQ(load("order.tres", b.file()), 1);
+  EXPECT_EQ(text(tresource_find_string(5)), u"five");
+  EXPECT_EQ(text(tresource_find_string(10)), u"ten");
+  EXPECT_EQ(tresource_find_string(20), nullptr);  // beyond the range 5..10
+}
+
+TEST_F(Resources, SectionTableRules) {
+  builder b;
+  b.entries.push_back({7, 0});  // unknown types are skipped
+  b.section(TRESOURCE_SECTION_STRINGS);
+  b.text(1, u"first strings");
+  b.section(99);
+  b.text(2, u"still strings: 99 does not end a section");
+  b.section(TRESOURCE_SECTION_BITMAPS);
+  b.record(3, bitmap_body(2, 2, 24));
+  b.section(TRESOURCE_SECTION_STRINGS);  // a later strings entry replaces the first
+  b.text(4, u"second strings");
+  ASSERT_EQ(load("table.tres", b.file()), 1);
+  EXPECT_EQ(text(tresource_find_string(4)), u"second strings");
+  EXPECT_EQ(tresource_find_string(1), nullptr);
+  EXPECT_NE(tresource_get_bitmap(3), nullptr);
+  const tresource_file *file = tresource_get_table()[0];
+  EXPECT_EQ(file->strings_first_id, 4u);
+
+  builder empty;  // no sections at all is a valid, empty file
+  EXPECT_EQ(load("empty.tmbm", empty.file()), 2);
+}
+
+TEST_F(Resources, TruncatedForeignAndLyingFilesDoNotLoad) {
+  builder b;
+  b.section(TRESOURCE_SECTION_STRINGS);
+  b.text(1, u"text");
+  b.section(TRESOURCE_SECTION_BITMAPS);
+  b.record(2, bitmap_body(2, 2, 8));
+  const bytes whole = b.file();
+  ASSERT_EQ(load("whole.tres", whole), 1);
+  tresource_unload(1);
+
+  for (size_t size = 0; size < whole.size(); size++) {
+    bytes cut(whole.begin(), whole.begin() + long(size));
+    ASSERT_EQ(load("cut.tres", cut), 0) << "cut at " << size;
+    ASSERT_EQ(tresource_get_table(), nullptr);
+  }
+
+  struct {
+    const char *what;
+    size_t offset;
+    uint32_t value;
+  } lies[] = {
+      {"foreign magic", 0, 0x46464952},
+      {"version 2", 4, 2},
+      {"header shorter than 16", 8, 12},
+      {"header not whole entries", 8, 20},
+      {"header beyond the file", 8, 0x7FFFFFF0},
+      {"data beyond the file", 12, uint32_t(whole.size())},
+      {"data size all ones", 12, 0xFFFFFFFF},
+      {"section beyond the data", 20, 0x10000},
+      {"sections out of order", 28, 0},  // bitmaps before strings: negative length
+      {"record longer than its section", 36, 0x1000},
+      {"record length all ones", 36, 0xFFFFFFFF},
+  };
+  for (const auto &lie : lies) {
+    bytes bad = whole;
+    set32(&bad, lie.offset, lie.value);
+    if (lie.offset == 28) set32(&bad, 20, 8);
+    EXPECT_EQ(load("lie.tres", bad), 0) << lie.what;
+  }
+  bytes tail = whole;  // a partial record head at the end of the last section
+  tail.insert(tail.end(), {1, 2, 3});
+  set32(&tail, 12, uint32_t(tail.size() - 32));
+  EXPECT_EQ(load("tail.tres", tail), 0);
+  EXPECT_EQ(tresource_get_table(), nullptr);
+  EXPECT_EQ(load("dir", {}), 0);
+  EXPECT_EQ(tresource_load(std::u16string(dir.begin(), dir.end()).c_str()), 0);  // a folder
+}
