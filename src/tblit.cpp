@@ -2,8 +2,9 @@
 //
 // The general path is one template per family, instantiated for every format
 // pair, so no pixel pays for a dispatch; it is written pixel by pixel and
-// follows the arithmetic of the header literally. The fast paths are the
-// same templates' SSE2 twins (eight pixels per step) and plain row copies;
+// follows the arithmetic of the header literally. The fast paths are SSE2
+// twins of it (eight pixels per step, the row's tail through the general
+// pixel code), plain row copies, and a 256-bit loop for the canvas present;
 // fast_table says which pair uses which. A fast path never differs from the
 // general one in a single byte: the tests run both on random input.
 #include "tblit.h"
@@ -12,6 +13,9 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
 #endif
 
 namespace {
@@ -36,12 +40,6 @@ inline void store16(uint8_t *p, uint32_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);
 }
-inline uint32_t load32(const uint8_t *p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-inline void store32(uint8_t *p, uint32_t v) { std::memcpy(p, &v, 4); }
 
 // Row y of a buffer that starts at `base` and runs down the image.
 template <typename T>
@@ -193,6 +191,12 @@ void copy_rows(const tblit_job *job) {
 }
 
 #if defined(__SSE2__)
+
+inline uint32_t load32(const uint8_t *p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
 
 // Eight pixels' channels, one 16-bit lane each, at the destination's depth.
 struct lanes {
@@ -500,6 +504,59 @@ void fast_keyed(const tblit_job *job) {
     copy ? fast_keyed_rows<S, D, false, true>(job) : fast_keyed_rows<S, D, false, false>(job);
 }
 
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TBLIT_HAVE_AVX2 1
+
+// The canvas present (keyed 32 -> 565 copy) runs every frame, so it gets a
+// 256-bit twin on processors that have AVX2: the same steps as
+// words_from_bytes<F565>, sixteen pixels at a time.
+bool cpu_has_avx2() {
+  __builtin_cpu_init();  // this may run before the library's own detection
+  return __builtin_cpu_supports("avx2");
+}
+bool g_wide_vectors = cpu_has_avx2();
+
+__attribute__((target("avx2"))) void keyed_copy_32_to_565_avx2(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const bool has_key = job->key != TBLIT_NO_KEY;
+  const uint32_t source_key = key_in_source_form<F32>(job->key);
+  const __m256i rb_mask = _mm256_set1_epi32(0x00F800F8), green_mask = _mm256_set1_epi32(0xFC00);
+  const __m256i multiplier = _mm256_set1_epi32(int(8192u << 16 | 4));
+  const __m256i rgb_mask = _mm256_set1_epi32(0xFFFFFF), key = _mm256_set1_epi32(int(source_key));
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    int32_t x = 0;
+    for (; x + 16 <= columns; x += 16, dp += 32, sp += 64) {
+      __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(sp));
+      __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(sp + 32));
+      __m256i wa = _mm256_or_si256(_mm256_madd_epi16(_mm256_and_si256(a, rb_mask), multiplier),
+                                   _mm256_and_si256(a, green_mask));
+      __m256i wb = _mm256_or_si256(_mm256_madd_epi16(_mm256_and_si256(b, rb_mask), multiplier),
+                                   _mm256_and_si256(b, green_mask));
+      wa = _mm256_srai_epi32(_mm256_slli_epi32(wa, 11), 16);
+      wb = _mm256_srai_epi32(_mm256_slli_epi32(wb, 11), 16);
+      // The pack works within 128-bit halves; the permute puts the pixels back in order.
+      __m256i out = _mm256_permute4x64_epi64(_mm256_packs_epi32(wa, wb), 0xD8);
+      if (has_key) {
+        __m256i ka = _mm256_cmpeq_epi32(_mm256_and_si256(a, rgb_mask), key);
+        __m256i kb = _mm256_cmpeq_epi32(_mm256_and_si256(b, rgb_mask), key);
+        __m256i skip = _mm256_permute4x64_epi64(_mm256_packs_epi32(ka, kb), 0xD8);
+        out = _mm256_blendv_epi8(out, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dp)), skip);
+      }
+      _mm256_storeu_si256(reinterpret_cast<__m256i *>(dp), out);
+    }
+    for (; x < columns; x++, dp += 2, sp += 4) keyed_pixel<F32, F565>(dp, sp, nullptr, has_key, source_key, true, 255);
+  }
+}
+
+void fast_keyed_32_to_565(const tblit_job *job) {
+  if (g_wide_vectors && job->alpha >= 255) return keyed_copy_32_to_565_avx2(job);
+  fast_keyed<F32, F565>(job);
+}
+#endif
+
 #endif  // __SSE2__
 
 // ---- tables ----
@@ -517,6 +574,11 @@ struct family_row {
         {nullptr, M(fam, F32, F555), M(fam, F32, F565), M(fam, F32, F24), M(fam, F32, F32)},              \
   }
 #define TBLIT_WORKER(fam, s, d) fam<s, d>
+#if defined(TBLIT_HAVE_AVX2)
+#define TBLIT_KEYED_WORKER(fam, s, d) (s == F32 && d == F565 ? fast_keyed_32_to_565 : fam<s, d>)
+#else
+#define TBLIT_KEYED_WORKER TBLIT_WORKER
+#endif
 
 const tblit_worker general_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
     TBLIT_PAIRS(TBLIT_WORKER, general_alpha),
@@ -532,7 +594,7 @@ const tblit_worker general_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_F
 const tblit_worker fast_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
     TBLIT_PAIRS(TBLIT_WORKER, fast_alpha),
     TBLIT_PAIRS(TBLIT_WORKER, fast_masked),
-    TBLIT_PAIRS(TBLIT_WORKER, fast_keyed),
+    TBLIT_PAIRS(TBLIT_KEYED_WORKER, fast_keyed),
 };
 #else
 // Without SSE2 only the keyed same-format copies have a faster road than the
@@ -648,6 +710,17 @@ tblit_format tblit_source_format(int bpp, uint32_t red_mask, uint32_t green_mask
     case 32: return TBLIT_FORMAT_32;
     default: return TBLIT_FORMAT_NONE;
   }
+}
+
+int tblit_set_wide_vectors(int on) {
+#if defined(TBLIT_HAVE_AVX2)
+  int was = g_wide_vectors;
+  g_wide_vectors = on && cpu_has_avx2();
+  return was;
+#else
+  (void)on;
+  return 0;
+#endif
 }
 
 tblit_worker tblit_general(tblit_family family, tblit_format src, tblit_format dst) {

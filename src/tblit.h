@@ -73,6 +73,9 @@ tblit_format tblit_source_format(int bpp, uint32_t red_mask, uint32_t green_mask
 tblit_worker tblit_general(tblit_family family, tblit_format src, tblit_format dst);
 // The fast path of a family for a pair, null when the pair has none.
 tblit_worker tblit_fast(tblit_family family, tblit_format src, tblit_format dst);
+// Whether the fast paths may use 256-bit vectors where the processor has them
+// (on by default); returns the previous setting. Tests run both ways.
+int tblit_set_wide_vectors(int on);
 // What the bitmap blits use: the fast path when there is one, else the general one.
 tblit_worker tblit_select(tblit_family family, tblit_format src, tblit_format dst);
 

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "port_log.h"
+
 namespace {
 
 constexpr int k_max_float_precision = 100;
@@ -47,10 +49,12 @@ int twformat(char16_t *buffer, size_t n, const char16_t *format, ...) {
 }
 
 int twformat_v(char16_t *buffer, size_t n, const char16_t *format, va_list args) {
-  sink out{buffer, buffer ? n : 0, 0};
+  PORT_CHECK(format != nullptr);
+  PORT_CHECK(buffer != nullptr || n == 0);
+  sink out{buffer, n, 0};
   va_list list;
   va_copy(list, args);
-  for (const char16_t *p = format; p && *p; p++) {
+  for (const char16_t *p = format; *p; p++) {
     if (*p != u'%') {
       out.put(*p);
       continue;

@@ -11,8 +11,8 @@
 #include <cstdarg>
 #include <cstddef>
 
-// Writes at most n chars including the terminator (nothing when n is 0) and
-// always ends the text when n > 0. Returns the length the whole text has,
+// Writes at most n chars including the terminator (nothing when n is 0; the
+// buffer may then be null) and always ends the text when n > 0. Returns the length the whole text has,
 // without the terminator, so a result >= n means the text was cut.
 int twformat(char16_t *buffer, size_t n, const char16_t *format, ...);
 int twformat_v(char16_t *buffer, size_t n, const char16_t *format, va_list args);

@@ -45,8 +45,3 @@ TEST(Tdirfile, SizeTexts) {
     EXPECT_EQ(std::u16string(text), c.expected) << c.size;
   }
 }
-
-TEST(TdirfileDeathTest, NullListingIsFatal) {
-  EXPECT_EXIT(tdirfile_append(nullptr), ::testing::ExitedWithCode(255), "code = tdirfile\\(");
-  EXPECT_EXIT(tdirfile_first(nullptr), ::testing::ExitedWithCode(255), "code = tdirfile\\(");
-}
