@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "os_message.h"
 #include "trect.h"
 
 struct tresource_file;
@@ -40,18 +41,49 @@ enum {
 // Modifier bits of pen and key events.
 enum { WINS_MOD_ALT = 1, WINS_MOD_SHIFT = 2, WINS_MOD_CTRL = 4 };
 
-// Process entry: start-up, the application main, tear-down; the exit code.
-int wins_window_main(int argc, char **argv);
-wins_window_context *wins_window_get_context();
+// What start-up needs of the application: its name (the window title and
+// the single-instance key, into a buffer of 128 chars), its main (run once
+// the windows, context and screen exist; its result is the exit code) and its
+// reaction to the window becoming active (may be null).
+struct wins_window_app {
+  char16_t *(*get_app_name)(char16_t *buffer);
+  int (*main)(void *instance, const char16_t *command_line);
+  void (*on_activate)();
+};
 
+// Process entry: start-up, the application main, tear-down; the exit code.
+// Options: --screen WxH emulates a screen of that size (default 480x640);
+// resizing the window later is rotating the device. The other arguments form
+// the application's command line. A second start while one runs brings the
+// first to the front and returns 0; without a display it says why on stderr
+// and returns 1.
+int wins_window_main(int argc, char **argv, const wins_window_app *app);
+wins_window_context *wins_window_get_context();
+// The frame and drawing windows (0 before start-up and after tear-down).
+os_hwnd wins_window_get_frame();
+os_hwnd wins_window_get_view();
+// Posts to the frame window; any thread may call it (active objects, timers).
+int wins_window_post_to_frame(uint32_t message, uintptr_t wparam, intptr_t lparam);
+
+// The main loop (once, by the application main); returns the quit code.
 int wins_window_run();
+// The nested loop: returns when its level was ended by wins_window_end_wait,
+// or on a quit, which it posts again so that every outer loop ends too.
 int wins_window_run_wait();
+// Ends the innermost nested level; more ends than levels is fatal.
 void wins_window_end_wait();
+// Asks the context's exit hook (0 vetoes), then posts the quit with code.
 void wins_window_exit(int code);
 
+// Copy the screen bitmap's rect (inclusive corners; null: the whole screen)
+// to the display. Only that rectangle is copied.
 int wins_window_flush_screen(const trect *rect);
 int wins_window_blit(const trect *rect);
+// Changes the screen size at run time (rotation, input panel); returns 1.
 int wins_window_resize(int32_t width, int32_t height);
+// Full screen: the window takes the display's size.
+void wins_window_set_full_screen(os_hwnd window, int on);
+// Alt 1, Shift 2, Ctrl 4 for the keys down now.
 int wins_window_get_modifiers();
 
 // Input panel: the record is the edit control's input-method record.

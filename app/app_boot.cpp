@@ -1,0 +1,59 @@
+// The least application: paints the screen grey and runs the message loop.
+#include "app_boot.h"
+
+#include <cstring>
+
+#include "tscreen.h"
+#include "win_ao.h"
+
+namespace {
+
+// RGB565 of (192, 192, 192).
+constexpr uint16_t k_grey = (192 >> 3) << 11 | (192 >> 2) << 5 | (192 >> 3);
+const char16_t k_app_name[] = u"Brivola";
+
+void paint_grey(tscreen *screen, const trect *rect);
+
+const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate};
+
+}  // namespace
+
+char16_t *app_common_get_app_name(char16_t *buffer) {
+  std::memcpy(buffer, k_app_name, sizeof k_app_name);
+  return buffer;
+}
+
+int paint_main_start(void *instance, const char16_t *command_line) {
+  (void)instance;
+  (void)command_line;
+  tregistry_init_active_objects();
+  tscreen *screen = tscreen_get();
+  tscreen_set_paint_hook(screen, paint_grey);
+  tscreen_paint(screen, nullptr);
+  int code = wins_window_run();
+  tregistry_free_active_objects();
+  return code;
+}
+
+void app_common_on_activate() {
+  tscreen *screen = tscreen_get();
+  if (screen) tscreen_paint(screen, nullptr);
+}
+
+const wins_window_app *app_boot_get() { return &k_app; }
+
+namespace {
+
+void paint_grey(tscreen *screen, const trect *rect) {
+  tbitmap *bitmap = tscreen_get_bitmap(screen);
+  int32_t width = tbitmap_get_width(bitmap), height = tbitmap_get_height(bitmap);
+  for (int32_t y = rect->y1 < 0 ? 0 : rect->y1; y <= rect->y2 && y < height; y++) {
+    uint8_t *row = tbitmap_get_row(bitmap, y);
+    for (int32_t x = rect->x1 < 0 ? 0 : rect->x1; x <= rect->x2 && x < width; x++) {
+      row[2 * x] = uint8_t(k_grey);
+      row[2 * x + 1] = uint8_t(k_grey >> 8);
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,352 @@
+// The SDL2 display: the program's real window.
+//
+// The screen is RGB565 and lives in a streaming texture of its size that
+// mirrors what was flushed: a present uploads only its rectangle. When the
+// renderer draws into the window's own surface (the software renderer) that
+// surface keeps its pixels between presents, so only the rectangle is drawn
+// too; other renderers redraw the whole texture, which they do on the GPU.
+// An expose or a new window size draws the whole mirror again.
+#include <SDL.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "os_display.h"
+#include "port_log.h"
+#include "tbitmap.h"
+#include "trect.h"
+
+namespace {
+
+constexpr int k_min_side = 64;
+
+struct sdl_state {
+  SDL_Window *window = nullptr;
+  SDL_Renderer *renderer = nullptr;
+  SDL_Texture *texture = nullptr;
+  int32_t texture_width = 0, texture_height = 0;
+  int keeps_target = 0;   // the render target keeps its pixels between presents
+  int whole_pending = 1;  // the next present draws the whole mirror
+  int finger_down = 0;
+  SDL_FingerID finger = 0;
+};
+sdl_state g_sdl;
+// Read by posting threads: the event that wakes a wait, and whether one is
+// already on its way (posts between two polls share one wake-up).
+std::atomic<uint32_t> g_wake_event{0};
+std::atomic<int> g_wake_pending{0};
+
+int sdl_open(int32_t width, int32_t height, const char *title, char *error, int error_size);
+void sdl_close();
+void sdl_get_size(int32_t *width, int32_t *height);
+void sdl_set_size(int32_t width, int32_t height);
+int sdl_present(const tbitmap *screen, const trect *rect);
+void sdl_expose();
+void sdl_show(int visible);
+void sdl_raise();
+void sdl_poll();
+void sdl_wait(uint32_t timeout_ms);
+void sdl_wake();
+
+const os_display_backend k_sdl = {
+    "sdl",      sdl_open, sdl_close, sdl_get_size, sdl_set_size, sdl_present,
+    sdl_expose, sdl_show, sdl_raise, sdl_poll,     sdl_wait,     sdl_wake,
+};
+
+int init_video(char *error, int error_size);
+void show_fatal_box(const char *caption, const char *text);
+int draw_mirror(const SDL_Rect *area);
+void translate(const SDL_Event *event);
+uint32_t virtual_key_of(SDL_Keycode key);
+int control_char_of(SDL_Keycode key);
+
+}  // namespace
+
+const os_display_backend *os_display_sdl_backend() { return &k_sdl; }
+
+namespace {
+
+int sdl_open(int32_t width, int32_t height, const char *title, char *error, int error_size) {
+  // SIGTERM and SIGINT are the port's to take (as a close of the window).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (!init_video(error, error_size)) return 0;
+  const char *driver = SDL_GetCurrentVideoDriver();
+  int offscreen = driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"));
+  // Without a window system the software renderer draws straight into the
+  // driver's own surface; a GL texture behind it would copy the whole window
+  // on every present.
+  if (offscreen) {
+    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  }
+  g_sdl = sdl_state();
+  g_sdl.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                                  SDL_WINDOW_RESIZABLE);
+  if (g_sdl.window) {
+    g_sdl.renderer = SDL_CreateRenderer(g_sdl.window, -1, 0);
+    if (!g_sdl.renderer) g_sdl.renderer = SDL_CreateRenderer(g_sdl.window, -1, SDL_RENDERER_SOFTWARE);
+  }
+  if (!g_sdl.renderer) {
+    std::snprintf(error, size_t(error_size), "%s", SDL_GetError());
+    sdl_close();
+    return 0;
+  }
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(g_sdl.renderer, &info) == 0) g_sdl.keeps_target = (info.flags & SDL_RENDERER_SOFTWARE) != 0;
+  SDL_SetWindowMinimumSize(g_sdl.window, k_min_side, k_min_side);
+  uint32_t wake_event = SDL_RegisterEvents(1);
+  g_wake_event.store(wake_event == uint32_t(-1) ? 0 : wake_event);
+  g_wake_pending.store(0);
+  // Text input stays on: the canvas takes letters as commands.
+  SDL_StartTextInput();
+  // A box needs a window system; the offscreen drivers have none to show it.
+  if (!offscreen) port_log_set_box_hook(show_fatal_box);
+  return 1;
+}
+
+void sdl_close() {
+  port_log_set_box_hook(nullptr);
+  g_wake_event.store(0);
+  if (g_sdl.texture) SDL_DestroyTexture(g_sdl.texture);
+  if (g_sdl.renderer) SDL_DestroyRenderer(g_sdl.renderer);
+  if (g_sdl.window) SDL_DestroyWindow(g_sdl.window);
+  g_sdl = sdl_state();
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  SDL_Quit();
+}
+
+void sdl_get_size(int32_t *width, int32_t *height) {
+  int w = 0, h = 0;
+  if (g_sdl.window) SDL_GetWindowSize(g_sdl.window, &w, &h);
+  *width = w;
+  *height = h;
+}
+
+void sdl_set_size(int32_t width, int32_t height) {
+  int w = 0, h = 0;
+  SDL_GetWindowSize(g_sdl.window, &w, &h);
+  if (w == width && h == height) return;
+  SDL_SetWindowSize(g_sdl.window, width, height);
+  g_sdl.whole_pending = 1;
+}
+
+int sdl_present(const tbitmap *screen, const trect *rect) {
+  int32_t width = tbitmap_get_width(screen), height = tbitmap_get_height(screen);
+  if (!g_sdl.texture || g_sdl.texture_width != width || g_sdl.texture_height != height) {
+    if (g_sdl.texture) SDL_DestroyTexture(g_sdl.texture);
+    g_sdl.texture =
+        SDL_CreateTexture(g_sdl.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!g_sdl.texture) return 0;
+    g_sdl.texture_width = width;
+    g_sdl.texture_height = height;
+    g_sdl.whole_pending = 1;
+  }
+  SDL_Rect area = {rect->x1, rect->y1, rect->x2 - rect->x1 + 1, rect->y2 - rect->y1 + 1};
+  int stride = int(tbitmap_get_stride(screen));
+  if (tbitmap_is_top_down(screen)) {
+    SDL_UpdateTexture(g_sdl.texture, &area, tbitmap_get_pixel_ptr(screen, rect->x1, rect->y1), stride);
+  } else {
+    for (int32_t y = rect->y1; y <= rect->y2; y++) {
+      SDL_Rect row = {rect->x1, y, area.w, 1};
+      SDL_UpdateTexture(g_sdl.texture, &row, tbitmap_get_pixel_ptr(screen, rect->x1, y), stride);
+    }
+  }
+  return draw_mirror(&area);
+}
+
+void sdl_expose() {
+  g_sdl.whole_pending = 1;
+  if (g_sdl.texture) draw_mirror(nullptr);
+}
+
+void sdl_show(int visible) {
+  if (visible)
+    SDL_ShowWindow(g_sdl.window);
+  else
+    SDL_HideWindow(g_sdl.window);
+}
+
+void sdl_raise() {
+  SDL_ShowWindow(g_sdl.window);
+  SDL_RaiseWindow(g_sdl.window);
+}
+
+void sdl_poll() {
+  g_wake_pending.store(0);
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) translate(&event);
+}
+
+void sdl_wait(uint32_t timeout_ms) { SDL_WaitEventTimeout(nullptr, int(timeout_ms)); }
+
+void sdl_wake() {
+  uint32_t wake_event = g_wake_event.load();
+  if (!wake_event || g_wake_pending.exchange(1)) return;
+  SDL_Event event;
+  std::memset(&event, 0, sizeof event);
+  event.type = wake_event;
+  SDL_PushEvent(&event);
+}
+
+// SDL falls back to its offscreen driver when no window system answers; for
+// the program that is "no display" unless SDL_VIDEODRIVER asks for it (tests).
+// Wayland is not tried without a runtime folder, where it cannot connect.
+int init_video(char *error, int error_size) {
+  const char *wanted = std::getenv("SDL_VIDEODRIVER");
+  if (wanted && *wanted) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return 1;
+    std::snprintf(error, size_t(error_size), "%s", SDL_GetError());
+    return 0;
+  }
+  const char *runtime_dir = std::getenv("XDG_RUNTIME_DIR");
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); i++) {
+    const char *name = SDL_GetVideoDriver(i);
+    if (!name || !std::strcmp(name, "offscreen") || !std::strcmp(name, "dummy") || !std::strcmp(name, "evdev"))
+      continue;
+    if (!std::strcmp(name, "wayland") && !(runtime_dir && *runtime_dir)) continue;
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, name);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return 1;
+  }
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
+  std::snprintf(error, size_t(error_size), "no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
+  return 0;
+}
+
+void show_fatal_box(const char *caption, const char *text) {
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
+// Draws area of the mirror (null: all of it) at the same place and shows it.
+int draw_mirror(const SDL_Rect *area) {
+  if (g_sdl.whole_pending || !g_sdl.keeps_target || !area) {
+    SDL_SetRenderDrawColor(g_sdl.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(g_sdl.renderer);
+    SDL_Rect whole = {0, 0, g_sdl.texture_width, g_sdl.texture_height};
+    SDL_RenderCopy(g_sdl.renderer, g_sdl.texture, &whole, &whole);
+    g_sdl.whole_pending = 0;
+  } else {
+    SDL_RenderCopy(g_sdl.renderer, g_sdl.texture, area, area);
+  }
+  SDL_RenderPresent(g_sdl.renderer);
+  return 1;
+}
+
+void translate(const SDL_Event *event) {
+  switch (event->type) {
+    case SDL_QUIT:
+      os_input_close();
+      break;
+    case SDL_WINDOWEVENT:
+      switch (event->window.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          g_sdl.whole_pending = 1;
+          os_input_display_changed();
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+          g_sdl.whole_pending = 1;
+          os_input_expose();
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          os_input_activate(1);
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          os_input_activate(0);
+          break;
+        default:
+          break;
+      }
+      break;
+    // Touch is taken from the finger events; SDL's mouse copies of them are skipped.
+    case SDL_MOUSEBUTTONDOWN:
+      if (event->button.button == SDL_BUTTON_LEFT && event->button.which != SDL_TOUCH_MOUSEID)
+        os_input_pen(OS_PEN_DOWN, event->button.x, event->button.y, event->button.clicks >= 2);
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (event->button.button == SDL_BUTTON_LEFT && event->button.which != SDL_TOUCH_MOUSEID)
+        os_input_pen(OS_PEN_UP, event->button.x, event->button.y, 0);
+      break;
+    case SDL_MOUSEMOTION:
+      if (event->motion.which != SDL_TOUCH_MOUSEID) os_input_pen(OS_PEN_MOVE, event->motion.x, event->motion.y, 0);
+      break;
+    case SDL_FINGERDOWN:
+    case SDL_FINGERMOTION:
+    case SDL_FINGERUP: {
+      // One finger is the pen; the others are ignored until it lifts.
+      if (event->type == SDL_FINGERDOWN && !g_sdl.finger_down) {
+        g_sdl.finger_down = 1;
+        g_sdl.finger = event->tfinger.fingerId;
+      } else if (!g_sdl.finger_down || event->tfinger.fingerId != g_sdl.finger) {
+        break;
+      }
+      int w = 0, h = 0;
+      SDL_GetWindowSize(g_sdl.window, &w, &h);
+      int32_t x = int32_t(event->tfinger.x * float(w)), y = int32_t(event->tfinger.y * float(h));
+      int type = event->type == SDL_FINGERDOWN ? OS_PEN_DOWN : event->type == SDL_FINGERUP ? OS_PEN_UP : OS_PEN_MOVE;
+      if (type == OS_PEN_UP) g_sdl.finger_down = 0;
+      os_input_pen(type, x, y, 0);
+      break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      int down = event->type == SDL_KEYDOWN;
+      uint32_t vk = virtual_key_of(event->key.keysym.sym);
+      if (vk) os_input_key(vk, down, 1);
+      // Control characters come as chars too, as the window system makes them.
+      int ch = control_char_of(event->key.keysym.sym);
+      if (down && ch) os_input_char(char16_t(ch));
+      break;
+    }
+    case SDL_TEXTINPUT:
+      os_input_text(event->text.text);
+      break;
+    default:
+      break;
+  }
+}
+
+uint32_t virtual_key_of(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return uint32_t('A' + (key - SDLK_a));
+  if (key >= SDLK_0 && key <= SDLK_9) return uint32_t('0' + (key - SDLK_0));
+  if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + uint32_t(key - SDLK_F1);
+  switch (key) {
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT: return VK_MENU;
+    case SDLK_PAUSE: return VK_PAUSE;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_END: return VK_END;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_DOWN: return VK_DOWN;
+    case SDLK_INSERT: return VK_INSERT;
+    case SDLK_DELETE: return VK_DELETE;
+    default: return 0;
+  }
+}
+
+int control_char_of(SDL_Keycode key) {
+  switch (key) {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return 13;
+    case SDLK_ESCAPE: return 27;
+    default: return 0;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,195 @@
+// port_device: display, time, randomness, camera stand-in, opener, identity.
+#include "port_device.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <string>
+
+#include "os_clock.h"
+#include "os_display.h"
+#include "os_paths.h"
+#include "os_shell.h"
+#include "port_log.h"
+#include "wins_timer.h"
+#include "wins_window.h"
+
+namespace {
+
+constexpr int k_small_dpi = 96;
+constexpr int k_large_dpi = 192;
+constexpr int32_t k_large_side = 480;
+constexpr uint32_t k_display_restore_ms = 500;
+constexpr int k_serial_min_draw = 0xFFFFFF;
+
+std::mutex g_random_mutex;
+uint32_t g_random_state = 1;
+uint32_t g_restore_timer = 0;
+
+int next_random_locked();
+void restore_display_tick(uint32_t id, void *user_data);
+std::string utf8_of(const char16_t *text);
+int read_serial(const std::string &path, char *digits);
+void make_serial(char *digits);
+void write_serial(const std::string &path, const char *digits);
+
+}  // namespace
+
+int port_device_get_screen_size(int32_t *width, int32_t *height) {
+  PORT_CHECK(width != nullptr && height != nullptr);
+  os_display_get_size(width, height);
+  return 1;
+}
+
+int port_device_get_screen_depth() { return 16; }
+
+int port_device_get_dpi() {
+  int32_t width, height;
+  os_display_get_size(&width, &height);
+  return width >= k_large_side && height >= k_large_side ? k_large_dpi : k_small_dpi;
+}
+
+uint32_t port_device_get_ticks() { return uint32_t(os_clock_now_ms()); }
+
+int64_t port_device_get_time(int64_t *out) {
+  timespec now;
+  if (clock_gettime(CLOCK_REALTIME, &now) != 0) return out ? *out : 0;
+  if (out) *out = int64_t(now.tv_sec);
+  return int64_t(now.tv_sec);
+}
+
+int port_device_random() {
+  std::lock_guard<std::mutex> lock(g_random_mutex);
+  g_random_state = uint32_t(next_random_locked()) + uint32_t(port_device_get_time(nullptr));
+  return next_random_locked();
+}
+
+int32_t port_device_muldiv(int32_t a, int32_t b, int32_t c) {
+  if (c == 0) return -1;
+  int64_t result = int64_t(a) * int64_t(b) / int64_t(c);
+  if (result > INT32_MAX || result < INT32_MIN) return -1;
+  return int32_t(result);
+}
+
+int32_t port_device_pixels_to_points(int32_t pixels) {
+  return pixels * 72 / port_device_get_dpi() - pixels / 10;
+}
+
+int port_device_capture_photo(char16_t *path) {
+  PORT_CHECK(path != nullptr);
+  int result = 0;
+  const char *image = std::getenv("BRIVOLA_CAMERA_IMAGE");
+  struct stat st;
+  if (image && *image && stat(image, &st) == 0 && S_ISREG(st.st_mode)) {
+    std::string absolute = image;
+    if (absolute[0] != '/') {
+      char *real = realpath(image, nullptr);
+      if (real) absolute = real;
+      std::free(real);
+    }
+    int n = port_str_utf8_to_wide(absolute.c_str(), -1, path, PORT_DEVICE_PATH_CHARS);
+    result = n > 0 ? 1 : 0;
+  }
+  if (!result) path[0] = 0;
+  // The screen takes the display size again once the camera is gone; one
+  // restore at a time, and at once when no timer can be had.
+  if (g_restore_timer) wins_timer_stop(g_restore_timer);
+  g_restore_timer = wins_timer_start(k_display_restore_ms, 0, restore_display_tick, nullptr);
+  if (!g_restore_timer) wins_window_post_to_frame(WM_SETTINGCHANGE, OS_SETTING_DISPLAY, 0);
+  return result;
+}
+
+int port_device_open_file(const char16_t *path) {
+  PORT_CHECK(path != nullptr);
+  return os_shell_open(utf8_of(path));
+}
+
+int port_device_open_url(const char16_t *url) {
+  PORT_CHECK(url != nullptr);
+  return os_shell_open(utf8_of(url));
+}
+
+int port_device_get_serial(char16_t *out) {
+  PORT_CHECK(out != nullptr);
+  std::string dir = os_user_dir();
+  std::string path = dir + "/sn.dat";
+  char digits[PORT_DEVICE_SERIAL_CHARS + 1] = {};
+  if (!read_serial(path, digits)) {
+    make_serial(digits);
+    if (os_make_dirs(dir)) write_serial(path, digits);
+  }
+  for (int i = 0; i < PORT_DEVICE_SERIAL_CHARS; i++) out[i] = char16_t(digits[i]);
+  out[PORT_DEVICE_SERIAL_CHARS] = 0;
+  return PORT_DEVICE_SERIAL_CHARS;
+}
+
+namespace {
+
+// The runtime's generator of the device: 15-bit values.
+int next_random_locked() {
+  g_random_state = g_random_state * 214013u + 2531011u;
+  return int((g_random_state >> 16) & 0x7FFF);
+}
+
+void restore_display_tick(uint32_t id, void *user_data) {
+  (void)user_data;
+  wins_timer_stop(id);
+  if (g_restore_timer == id) g_restore_timer = 0;
+  wins_window_post_to_frame(WM_SETTINGCHANGE, OS_SETTING_DISPLAY, 0);
+}
+
+std::string utf8_of(const char16_t *text) {
+  int bytes = port_str_wide_to_utf8(text, -1, nullptr, 0);
+  if (bytes <= 0) return std::string();
+  std::string out(size_t(bytes), '\0');
+  port_str_wide_to_utf8(text, -1, &out[0], bytes);
+  out.resize(size_t(bytes - 1));
+  return out;
+}
+
+// 1 with 15 digits read; a missing, short or non-digit file counts as absent.
+int read_serial(const std::string &path, char *digits) {
+  FILE *file = std::fopen(path.c_str(), "rb");
+  if (!file) return 0;
+  size_t got = std::fread(digits, 1, PORT_DEVICE_SERIAL_CHARS, file);
+  std::fclose(file);
+  if (got != size_t(PORT_DEVICE_SERIAL_CHARS)) return 0;
+  for (int i = 0; i < PORT_DEVICE_SERIAL_CHARS; i++)
+    if (digits[i] < '0' || digits[i] > '9') return 0;
+  digits[PORT_DEVICE_SERIAL_CHARS] = 0;
+  return 1;
+}
+
+// Two draws, each doubled until it has 8 digits; a zero draw is drawn again,
+// since doubling 0 never ends.
+void make_serial(char *digits) {
+  int draws[2];
+  for (int &draw : draws) {
+    do draw = port_device_random();
+    while (draw == 0);
+    while (draw < k_serial_min_draw) draw *= 2;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%d%d", draws[0], draws[1]);
+  std::string all = text;
+  if (all.size() < size_t(PORT_DEVICE_SERIAL_CHARS + 1)) all += std::string(15, '0');
+  std::memcpy(digits, all.data(), PORT_DEVICE_SERIAL_CHARS);
+  digits[PORT_DEVICE_SERIAL_CHARS] = 0;
+}
+
+// Written beside the old file and renamed over it, so a failed write loses nothing.
+void write_serial(const std::string &path, const char *digits) {
+  std::string temp = path + ".tmp";
+  FILE *file = std::fopen(temp.c_str(), "wb");
+  if (!file) return;
+  size_t put = std::fwrite(digits, 1, PORT_DEVICE_SERIAL_CHARS, file);
+  int closed = std::fclose(file);
+  if (put != size_t(PORT_DEVICE_SERIAL_CHARS) || closed != 0 || std::rename(temp.c_str(), path.c_str()) != 0)
+    std::remove(temp.c_str());
+}
+
+}  // namespace

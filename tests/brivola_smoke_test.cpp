@@ -1,0 +1,175 @@
+// Starts the real program under SDL's offscreen video driver.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "os_clock.h"
+#include "os_instance.h"
+#include "os_message.h"
+#include "test_env.h"
+
+extern char **environ;
+
+namespace {
+
+std::string program() {
+  const char *dir = std::getenv("BRIVOLA_PROGRAM_DIR");
+  return std::string(dir && *dir ? dir : BRIVOLA_PROGRAM_DIR) + "/brivola";
+}
+
+void pause_ms(long ms) {
+  timespec pause{ms / 1000, (ms % 1000) * 1000000L};
+  nanosleep(&pause, nullptr);
+}
+
+// The environment of this process less the display variables, plus extras.
+std::vector<std::string> environment(const std::vector<std::string> &extra) {
+  std::vector<std::string> env;
+  for (char **e = environ; *e; e++) {
+    std::string entry = *e;
+    if (!entry.rfind("DISPLAY=", 0) || !entry.rfind("WAYLAND_DISPLAY=", 0) || !entry.rfind("SDL_VIDEODRIVER=", 0) ||
+        !entry.rfind("BRIVOLA_HOME=", 0) || !entry.rfind("XDG_RUNTIME_DIR=", 0))
+      continue;
+    env.push_back(entry);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+pid_t start(const std::vector<std::string> &env, int stderr_fd = -1) {
+  std::string path = program();
+  std::vector<char *> argv = {path.data(), nullptr};
+  std::vector<char *> envp;
+  for (const std::string &e : env) envp.push_back(const_cast<char *>(e.c_str()));
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stderr_fd >= 0) posix_spawn_file_actions_adddup2(&actions, stderr_fd, 2);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// The exit code, or -1 (still running after the wait), or 128 + signal.
+int wait_exit(pid_t pid, int timeout_ms) {
+  for (int waited = 0; waited <= timeout_ms; waited += 10) {
+    int status;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      return 128 + WTERMSIG(status);
+    }
+    pause_ms(10);
+  }
+  return -1;
+}
+
+// The program holds its lock once its signal watcher runs.
+bool wait_until_locked(const std::string &home, int timeout_ms) {
+  std::string lock = home + "/brivola.lock";
+  for (int waited = 0; waited <= timeout_ms; waited += 10) {
+    int fd = open(lock.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+      bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+      if (!held) flock(fd, LOCK_UN);
+      close(fd);
+      if (held) return true;
+    }
+    pause_ms(10);
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(Smoke, TerminationSignalIsAnOrderlyExit) {
+  std::string home = test_make_temp_dir("smoke");
+  pid_t pid = start(environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
+  ASSERT_GT(pid, 0);
+  ASSERT_TRUE(wait_until_locked(home, 10000));
+  pause_ms(300);  // let it reach its loop
+  EXPECT_EQ(wait_exit(pid, 0), -1) << "it ended on its own";
+  kill(pid, SIGTERM);
+  EXPECT_EQ(wait_exit(pid, 10000), 0);
+  test_remove_tree(home);
+}
+
+TEST(Smoke, SecondStartEndsAtOnceAndLeavesTheFirstRunning) {
+  std::string home = test_make_temp_dir("smoke");
+  std::vector<std::string> env = environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home});
+  pid_t first = start(env);
+  ASSERT_GT(first, 0);
+  ASSERT_TRUE(wait_until_locked(home, 10000));
+  pid_t second = start(env);
+  ASSERT_GT(second, 0);
+  EXPECT_EQ(wait_exit(second, 10000), 0);
+  EXPECT_EQ(wait_exit(first, 0), -1);
+  kill(first, SIGTERM);
+  EXPECT_EQ(wait_exit(first, 10000), 0);
+  test_remove_tree(home);
+}
+
+namespace {
+
+int g_foreground;
+intptr_t count_foreground(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  if (message == OS_MSG_FOREGROUND) g_foreground++;
+  return os_def_window_proc(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+TEST(Smoke, SecondStartAsksTheFirstToComeToTheFront) {
+  std::string home = test_make_temp_dir("smoke");
+  setenv("BRIVOLA_HOME", home.c_str(), 1);
+  ASSERT_EQ(os_instance_claim(u"Brivola"), 1);
+  os_hwnd window = os_window_create(u"TesselFrame", u"Brivola", count_foreground, 0, 0, 0, 1, 1);
+  os_instance_set_window(window);
+  g_foreground = 0;
+  pid_t second = start(environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
+  ASSERT_GT(second, 0);
+  EXPECT_EQ(wait_exit(second, 10000), 0);
+  os_message m;
+  uint64_t deadline = os_clock_now_ms() + 5000;
+  while (!g_foreground && os_get_message(&m, deadline) > 0) os_dispatch_message(&m);
+  EXPECT_EQ(g_foreground, 1);
+  os_instance_release();
+  os_message_reset();
+  unsetenv("BRIVOLA_HOME");
+  test_remove_tree(home);
+}
+
+TEST(Smoke, WithoutADisplayItSaysWhyAndFails) {
+  struct stat st;
+  if (stat("/dev/dri", &st) == 0) GTEST_SKIP() << "a console display may answer here";
+  std::string home = test_make_temp_dir("smoke");
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t pid = start(environment({"BRIVOLA_HOME=" + home}), fds[1]);
+  close(fds[1]);
+  ASSERT_GT(pid, 0);
+  int code = wait_exit(pid, 10000);
+  std::string said;
+  char buffer[512];
+  ssize_t n;
+  while ((n = read(fds[0], buffer, sizeof buffer)) > 0) said.append(buffer, size_t(n));
+  close(fds[0]);
+  EXPECT_NE(code, 0);
+  EXPECT_NE(code, -1);
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(said.find('\n'), said.size() - 1) << said;  // one line
+  EXPECT_NE(said.find("brivola: "), std::string::npos) << said;
+  test_remove_tree(home);
+}

@@ -1,0 +1,152 @@
+#include "port_device.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "os_clock.h"
+#include "os_display.h"
+#include "os_shell.h"
+#include "port_test_app.h"
+#include "tscreen.h"
+#include "wins_window.h"
+
+namespace {
+
+std::string sn_path() { return port_test_user_dir() + "/sn.dat"; }
+
+std::string read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_file(const std::string &path, const std::string &bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string serial() {
+  char16_t out[PORT_DEVICE_SERIAL_CHARS + 1];
+  EXPECT_EQ(port_device_get_serial(out), PORT_DEVICE_SERIAL_CHARS);
+  return std::string(out, out + PORT_DEVICE_SERIAL_CHARS);
+}
+
+bool all_digits(const std::string &text) {
+  return text.size() == 15 && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::vector<std::vector<std::string>> g_launched;
+int record_launch(const std::vector<std::string> &argv) {
+  g_launched.push_back(argv);
+  return 1;
+}
+
+}  // namespace
+
+TEST(Serial, MadeOnceThenReused) {
+  std::remove(sn_path().c_str());
+  std::string first = serial();
+  EXPECT_TRUE(all_digits(first)) << first;
+  EXPECT_EQ(read_file(sn_path()), first);  // 15 bytes, no terminator, no line end
+  EXPECT_EQ(serial(), first);
+  write_file(sn_path(), "123456789012345");
+  EXPECT_EQ(serial(), "123456789012345");
+}
+
+TEST(Serial, ShortOrDamagedFileIsMadeAgain) {
+  for (const char *bad : {"", "12345", "12345678901234", "1234567890x2345"}) {
+    write_file(sn_path(), bad);
+    std::string made = serial();
+    EXPECT_TRUE(all_digits(made)) << "from \"" << bad << "\": " << made;
+    EXPECT_EQ(read_file(sn_path()), made);
+  }
+}
+
+TEST(Device, Arithmetic) {
+  EXPECT_EQ(port_device_muldiv(7, 3, 2), 10);
+  EXPECT_EQ(port_device_muldiv(-7, 3, 2), -10);  // toward zero
+  EXPECT_EQ(port_device_muldiv(100000, 100000, 1000), 10000000);  // the product needs 64 bits
+  EXPECT_EQ(port_device_muldiv(1, 2, 0), -1);
+  EXPECT_EQ(port_device_muldiv(INT32_MAX, 4, 1), -1);
+  for (int i = 0; i < 1000; i++) {
+    int r = port_device_random();
+    ASSERT_GE(r, 0);
+    ASSERT_LE(r, PORT_DEVICE_RANDOM_MAX);
+  }
+}
+
+TEST(Device, PointsFollowTheScreenClass) {
+  // Before a display opens, the default 480x640 screen: the large class.
+  EXPECT_EQ(port_device_get_dpi(), 192);
+  EXPECT_EQ(port_device_pixels_to_points(40), 40 * 72 / 192 - 4);
+  port_test_run_app(
+      [] {
+        EXPECT_EQ(port_device_get_dpi(), 96);
+        EXPECT_EQ(port_device_pixels_to_points(20), 20 * 72 / 96 - 2);
+        int32_t w, h;
+        port_device_get_screen_size(&w, &h);
+        EXPECT_EQ(w, 240);
+        EXPECT_EQ(port_device_get_screen_depth(), 16);
+        return 0;
+      },
+      "240x320");
+}
+
+TEST(Device, TimeAndTicks) {
+  int64_t stored = 0;
+  int64_t now = port_device_get_time(&stored);
+  EXPECT_EQ(now, stored);
+  EXPECT_LE(std::llabs(now - int64_t(std::time(nullptr))), 2);
+  os_clock_drive(1);
+  uint32_t before = port_device_get_ticks();
+  wins_window_sleep(250);  // a driven clock moves instead of sleeping
+  EXPECT_EQ(port_device_get_ticks() - before, 250u);
+  os_clock_drive(0);
+}
+
+TEST(Device, OpenersGoToXdgOpen) {
+  g_launched.clear();
+  os_launcher_fn old = os_shell_set_launcher(record_launch);
+  EXPECT_EQ(port_device_open_url(u"https://example.org/a b"), 1);
+  EXPECT_EQ(port_device_open_file(u"/tmp/caf\u00e9.png"), 1);
+  os_shell_set_launcher(old);
+  ASSERT_EQ(g_launched.size(), 2u);
+  EXPECT_EQ(g_launched[0], (std::vector<std::string>{"xdg-open", "https://example.org/a b"}));
+  EXPECT_EQ(g_launched[1], (std::vector<std::string>{"xdg-open", "/tmp/caf\xC3\xA9.png"}));
+  EXPECT_EQ(os_shell_run({"brivola-no-such-program"}), 0);
+}
+
+TEST(Camera, AnswersAndRestoresTheDisplayHalfASecondLater) {
+  os_clock_drive(1);
+  port_test_run_app([] {
+    char16_t path[PORT_DEVICE_PATH_CHARS];
+    unsetenv("BRIVOLA_CAMERA_IMAGE");
+    EXPECT_EQ(port_device_capture_photo(path), 0);  // no camera
+    // The display changed size meanwhile (the camera's window); the screen
+    // follows only when the restore fires.
+    os_headless_set_size(300, 400);
+    os_message message;
+    while (os_peek_message(&message)) {
+    }  // drop the change: the camera's own window had the display
+    os_clock_advance(499);
+    port_test_pump();
+    EXPECT_EQ(tbitmap_get_width(tscreen_get_bitmap(tscreen_get())), 480);
+    os_clock_advance(1);
+    port_test_pump();
+    EXPECT_EQ(tbitmap_get_width(tscreen_get_bitmap(tscreen_get())), 300);
+
+    std::string image = port_test_user_dir() + "/photo.png";
+    write_file(image, "not really a picture");
+    setenv("BRIVOLA_CAMERA_IMAGE", image.c_str(), 1);
+    EXPECT_EQ(port_device_capture_photo(path), 1);
+    EXPECT_EQ(std::u16string(path), std::u16string(image.begin(), image.end()));
+    unsetenv("BRIVOLA_CAMERA_IMAGE");
+    return 0;
+  });
+  os_clock_drive(0);
+}

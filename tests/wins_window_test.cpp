@@ -1,0 +1,410 @@
+#include "wins_window.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "os_clock.h"
+#include "os_display.h"
+#include "port_test_app.h"
+#include "tscreen.h"
+#include "win_ao.h"
+#include "wins_timer.h"
+
+namespace {
+
+struct event {
+  int kind;  // 'p' pen, 'k' key
+  int a, b, c, mods;
+};
+std::vector<event> g_events;
+
+int32_t record_key(uint32_t code, uint32_t repeat, uint32_t modifiers) {
+  g_events.push_back({'k', int(code), int(repeat), 0, int(modifiers)});
+  return 1;
+}
+
+int32_t record_pen(int type, int32_t x, int32_t y, uint32_t modifiers) {
+  g_events.push_back({'p', type, x, y, int(modifiers)});
+  return 1;
+}
+
+void install_recorders() {
+  g_events.clear();
+  tscreen_set_key_hook(tscreen_get(), record_key);
+  tscreen_set_pen_hook(tscreen_get(), record_pen);
+}
+
+// A loop that never ends on its own is ended by this, so a fault fails the
+// test instead of hanging it.
+void quit_99(uint32_t, void *) { wins_window_exit(99); }
+uint32_t start_safety_timer() { return wins_timer_start(3000, 0, quit_99, nullptr); }
+
+}  // namespace
+
+TEST(Translation, ModifierKeysGiveCodesOnPressAndRelease) {
+  port_test_run_app([] {
+    install_recorders();
+    os_input_key(VK_SHIFT, 1, 1);
+    os_input_key(VK_SHIFT, 0, 1);
+    os_input_key(VK_CONTROL, 1, 1);
+    os_input_key(VK_CONTROL, 0, 1);
+    port_test_pump();
+    EXPECT_EQ(g_events.size(), 4u);
+    if (g_events.size() != 4u) return 1;
+    EXPECT_EQ(g_events[0].a, 0xF80B);
+    EXPECT_EQ(g_events[1].a, 0xF80B);
+    EXPECT_EQ(g_events[0].mods, WINS_MOD_SHIFT);  // state as of the key's own message
+    EXPECT_EQ(g_events[1].mods, 0);
+    EXPECT_EQ(g_events[2].a, 0xF80D);
+    EXPECT_EQ(g_events[3].a, 0xF80D);
+    return 0;
+  });
+}
+
+TEST(Translation, OnlyListedKeysAndCharsReachTheScreen) {
+  port_test_run_app([] {
+    install_recorders();
+    os_input_key('A', 1, 1);    // not listed: its character comes as a char
+    os_input_key('A', 0, 1);
+    os_input_key(VK_LEFT, 1, 3);
+    os_input_key(VK_LEFT, 0, 1);  // key-up of a non-modifier: nothing
+    os_input_key(VK_DELETE, 1, 1);
+    os_input_text("a\xC3\xA9");
+    os_input_char(8);
+    port_test_pump();
+    std::vector<int> codes;
+    for (const event &e : g_events) codes.push_back(e.a);
+    EXPECT_EQ(codes, (std::vector<int>{0xF807, 127, 'a', 0xE9, 8}));
+    if (!g_events.empty()) {
+      EXPECT_EQ(g_events[0].b, 3);  // the repeat count
+    }
+    return 0;
+  });
+}
+
+TEST(Translation, PenEvents) {
+  port_test_run_app([] {
+    install_recorders();
+    os_input_pen(OS_PEN_MOVE, 10, 10, 0);  // no down yet: nothing
+    os_input_pen(OS_PEN_DOWN, 20, 30, 0);
+    os_input_pen(OS_PEN_MOVE, 5, 31, 0);
+    os_input_pen(OS_PEN_MOVE, -7, -2, 0);  // dragged past the left and top edges
+    os_input_pen(OS_PEN_UP, -9, 4, 0);
+    os_input_pen(OS_PEN_MOVE, 1, 1, 0);   // after the up: nothing
+    os_input_pen(OS_PEN_DOWN, 40, 40, 1);  // a double tap's second down
+    os_input_pen(OS_PEN_UP, 40, 40, 0);
+    port_test_pump();
+    std::vector<std::vector<int>> got;
+    for (const event &e : g_events) got.push_back({e.a, e.b, e.c});
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{
+                       {1, 20, 30}, {3, 5, 31}, {3, -7, -2}, {2, -9, 4}, {1, 40, 40}, {2, 40, 40}}));
+    tpoint last;
+    tscreen_get_last_pen_pos(tscreen_get(), &last);
+    EXPECT_EQ(last.x, 40);
+    return 0;
+  });
+}
+
+TEST(Translation, CtrlQClosesTheProgram) {
+  int result = port_test_run_app([] {
+    start_safety_timer();
+    os_input_key(VK_CONTROL, 1, 1);
+    os_input_key('Q', 1, 1);
+    int code = wins_window_run();
+    EXPECT_FALSE(os_window_is_alive(wins_window_get_frame()));
+    return code;
+  });
+  EXPECT_EQ(result, 0);
+}
+
+namespace {
+
+std::vector<std::string> g_trace;
+win_ao *g_outer, *g_inner;
+
+void inner_run(win_ao *, void *) {
+  g_trace.push_back("inner runs");
+  wins_window_end_wait();
+}
+
+void outer_run(win_ao *, void *) {
+  win_ao_signal(g_inner);
+  wins_window_run_wait();
+  g_trace.push_back("level 2 returned");
+  wins_window_end_wait();
+}
+
+void outer_quits_run(win_ao *, void *) {
+  win_ao_signal(g_inner);
+  wins_window_run_wait();
+  g_trace.push_back("level 2 returned");
+}
+
+void inner_quits_run(win_ao *, void *) {
+  g_trace.push_back("inner quits");
+  wins_window_exit(7);
+}
+
+win_ao *g_flagged;
+intptr_t flag_setting_proc(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  // Sets the flag without the signal's message: only the nested loop's
+  // pass after every message can run the object.
+  if (message == WM_USER + 7) g_flagged->_signalled.store(1);
+  return os_def_window_proc(window, message, wparam, lparam);
+}
+
+int g_hook_answer;
+std::vector<int> g_hook_codes;
+int32_t exit_hook(int code) {
+  g_hook_codes.push_back(code);
+  return g_hook_answer;
+}
+
+}  // namespace
+
+TEST(Loops, NestedLevelsEndInnermostFirst) {
+  port_test_run_app([] {
+    g_trace.clear();
+    uint32_t safety = start_safety_timer();
+    g_outer = win_ao_new(0);
+    g_inner = win_ao_new(0);
+    win_ao_set_run(g_outer, outer_run);
+    win_ao_set_run(g_inner, inner_run);
+    win_ao_signal(g_outer);
+    EXPECT_EQ(wins_window_run_wait(), 1);
+    g_trace.push_back("level 1 returned");
+    EXPECT_EQ(g_trace, (std::vector<std::string>{"inner runs", "level 2 returned", "level 1 returned"}));
+    wins_timer_stop(safety);
+    win_ao_free(g_outer);
+    win_ao_free(g_inner);
+    return 0;
+  });
+}
+
+TEST(Loops, EndingMoreLevelsThanRunIsFatal) {
+  EXPECT_EXIT(wins_window_end_wait(), ::testing::ExitedWithCode(255), "code = wins_window\\([0-9]+\\)");
+}
+
+TEST(Loops, NestedLoopRunsActiveObjectsAfterEveryMessage) {
+  port_test_run_app([] {
+    g_trace.clear();
+    uint32_t safety = start_safety_timer();
+    g_flagged = win_ao_new(0);
+    win_ao_set_run(g_flagged, inner_run);
+    os_hwnd window = os_window_create(u"Test", u"", flag_setting_proc, 0, 0, 0, 1, 1);
+    os_post_message(window, WM_USER + 7, 0, 0);
+    EXPECT_EQ(wins_window_run_wait(), 1);
+    EXPECT_EQ(g_trace, std::vector<std::string>{"inner runs"});
+    wins_timer_stop(safety);
+    win_ao_free(g_flagged);
+    os_window_destroy(window);
+    return 0;
+  });
+}
+
+TEST(Loops, QuitInsideNestedLoopsEndsEveryLevelAndTheProgram) {
+  int result = port_test_run_app([] {
+    g_trace.clear();
+    start_safety_timer();
+    g_outer = win_ao_new(0);
+    g_inner = win_ao_new(0);
+    win_ao_set_run(g_outer, outer_quits_run);
+    win_ao_set_run(g_inner, inner_quits_run);
+    win_ao_signal(g_outer);
+    // Level 1 holds level 2; the quit taken by level 2 must end level 1 too.
+    EXPECT_EQ(wins_window_run_wait(), 0);
+    g_trace.push_back("level 1 returned");
+    int code = wins_window_run();
+    g_trace.push_back("main loop returned");
+    win_ao_free(g_outer);
+    win_ao_free(g_inner);
+    return code;
+  });
+  EXPECT_EQ(result, 7);
+  EXPECT_EQ(g_trace, (std::vector<std::string>{"inner quits", "level 2 returned", "level 1 returned",
+                                               "main loop returned"}));
+}
+
+TEST(Loops, ExitHookVetoesAndPasses) {
+  int result = port_test_run_app([] {
+    g_hook_codes.clear();
+    wins_window_exit(5);  // no hook: the quit is posted at once
+    os_message message;
+    EXPECT_EQ(os_peek_message(&message), 1);
+    EXPECT_EQ(message.message, WM_QUIT);
+    EXPECT_EQ(int(message.wparam), 5);
+
+    wins_window_get_context()->_exit_hook = exit_hook;
+    g_hook_answer = 0;
+    wins_window_exit(1);
+    EXPECT_EQ(os_peek_message(&message), 0);  // vetoed: nothing to quit with
+    g_hook_answer = 1;
+    wins_window_exit(2);
+    EXPECT_EQ(g_hook_codes, (std::vector<int>{1, 2}));
+    return wins_window_run();
+  });
+  EXPECT_EQ(result, 2);
+}
+
+namespace {
+
+std::vector<trect> g_resizes;
+std::vector<uint32_t> g_lock_in_hook;
+int g_paints;
+
+void record_resize(const trect *rect) {
+  g_resizes.push_back(*rect);
+  g_lock_in_hook.push_back(tscreen_get_update_lock(tscreen_get()));
+}
+
+void count_paint(tscreen *, const trect *) { g_paints++; }
+
+}  // namespace
+
+TEST(Resize, RotationResizesTheTopDownScreenUnderTheLock) {
+  port_test_run_app([] {
+    tscreen *screen = tscreen_get();
+    g_resizes.clear();
+    g_lock_in_hook.clear();
+    g_paints = 0;
+    tscreen_set_resize_hook(screen, record_resize);
+    tscreen_set_paint_hook(screen, count_paint);
+    os_headless_set_size(640, 480);
+    port_test_pump();
+    tbitmap *bitmap = tscreen_get_bitmap(screen);
+    EXPECT_EQ(tbitmap_get_width(bitmap), 640);
+    EXPECT_EQ(tbitmap_get_height(bitmap), 480);
+    EXPECT_TRUE(tbitmap_is_top_down(bitmap));
+    EXPECT_EQ(g_resizes.size(), 1u);
+    if (!g_resizes.empty()) {
+      EXPECT_EQ(g_resizes[0].x2, 639);
+    }
+    EXPECT_EQ(g_lock_in_hook, std::vector<uint32_t>{1});
+    EXPECT_EQ(tscreen_get_update_lock(screen), 0u);  // restored as found
+    EXPECT_GE(g_paints, 1);
+    os_window_rect frame;
+    os_window_get_rect(wins_window_get_frame(), &frame);
+    EXPECT_EQ(frame.width, 640);
+    EXPECT_EQ(frame.height, 480);
+    EXPECT_EQ(os_headless_get_last_rect().x2, 639);
+
+    // A lock raised by a caller stays raised: nothing is painted.
+    tscreen_set_update_lock(screen, 1);
+    int paints = g_paints;
+    os_headless_set_size(480, 640);
+    port_test_pump();
+    EXPECT_EQ(g_paints, paints);
+    EXPECT_EQ(tscreen_get_update_lock(screen), 1u);
+    tscreen_set_update_lock(screen, 0);
+    return 0;
+  });
+}
+
+TEST(Display, FlushCopiesOnlyTheRectangle) {
+  port_test_run_app([] {
+    tbitmap *bitmap = tscreen_get_bitmap(tscreen_get());
+    for (int32_t y = 0; y < 640; y++) {
+      uint8_t *row = tbitmap_get_row(bitmap, y);
+      for (int32_t x = 0; x < 480; x++) row[2 * x] = uint8_t(x), row[2 * x + 1] = uint8_t(y);
+    }
+    uint64_t before = os_headless_get_uploaded_pixels();
+    trect rect = {10, 20, 73, 83};
+    wins_window_flush_screen(&rect);
+    EXPECT_EQ(os_headless_get_uploaded_pixels() - before, 64u * 64u);
+    EXPECT_EQ(os_headless_get_pixel(10, 20), uint32_t(10 | 20 << 8));
+    EXPECT_EQ(os_headless_get_pixel(73, 83), uint32_t(73 | 83 << 8));
+    EXPECT_EQ(os_headless_get_pixel(74, 83), 0u);  // never flushed
+    // A rectangle reaching past the screen is cut to it.
+    trect over = {-10, -10, 5, 5};
+    before = os_headless_get_uploaded_pixels();
+    wins_window_blit(&over);
+    EXPECT_EQ(os_headless_get_uploaded_pixels() - before, 36u);
+    // An expose shows the mirror again without copying the screen.
+    int presents = os_headless_get_present_count(), exposes = os_headless_get_expose_count();
+    os_input_expose();
+    port_test_pump();
+    EXPECT_EQ(os_headless_get_present_count(), presents);
+    EXPECT_EQ(os_headless_get_expose_count(), exposes + 1);
+    return 0;
+  });
+}
+
+TEST(Display, ComingToTheFrontActivatesTheApplication) {
+  port_test_run_app([] {
+    int raises = os_headless_get_raise_count(), activations = port_test_activations();
+    wins_window_hide();
+    EXPECT_FALSE(os_headless_is_visible());
+    os_post_message(wins_window_get_frame(), OS_MSG_FOREGROUND, 0, 0);
+    port_test_pump();
+    EXPECT_TRUE(os_headless_is_visible());
+    EXPECT_EQ(os_headless_get_raise_count(), raises + 1);
+    EXPECT_EQ(port_test_activations(), activations + 1);
+    return 0;
+  });
+}
+
+TEST(InputPanel, OneRepaintTimerAtATime) {
+  os_clock_drive(1);
+  port_test_run_app([] {
+    tscreen_set_paint_hook(tscreen_get(), count_paint);
+    static wins_ime record;
+    wins_window_set_ime(&record, nullptr, nullptr);
+    wins_window_show_input_panel(&record);
+    wins_window_show_input_panel(&record);  // a second show replaces the timer
+    g_paints = 0;
+    os_clock_advance(500);
+    port_test_pump();
+    EXPECT_EQ(g_paints, 1);
+    os_clock_advance(500);
+    port_test_pump();
+    EXPECT_EQ(g_paints, 2);
+
+    wins_window_hide_input_panel(&record);
+    g_paints = 0;
+    for (int i = 0; i < 4; i++) {
+      os_clock_advance(500);
+      port_test_pump();
+    }
+    EXPECT_EQ(g_paints, 1);  // the hide's one repaint, and the show's timer is gone
+    EXPECT_EQ(os_next_timer_in(), -1);
+    return 0;
+  });
+  os_clock_drive(0);
+}
+
+TEST(StartUp, BadScreenOptionIsRefused) {
+  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "12x";
+  char *argv[] = {arg0, arg1, arg2, nullptr};
+  port_test_user_dir();
+  os_display_select(os_display_headless_backend());
+  static const wins_window_app app = {[](char16_t *b) { return b; }, [](void *, const char16_t *) { return 0; },
+                                      nullptr};
+  EXPECT_EQ(wins_window_main(3, argv, &app), 2);
+  EXPECT_FALSE(os_display_is_open());
+}
+
+TEST(StartUp, ScreenOptionAndCommandLineReachTheApplication) {
+  int result = port_test_run_app(
+      [] {
+        int32_t w, h;
+        tscreen_get_size(tscreen_get(), &w, &h);
+        EXPECT_EQ(w, 240);
+        EXPECT_EQ(h, 320);
+        os_window_rect view;
+        os_window_get_rect(wins_window_get_view(), &view);
+        EXPECT_EQ(view.width, 240);
+        EXPECT_EQ(view.x, 0);
+        char16_t title[32];
+        os_window_get_title(wins_window_get_frame(), title, 32);
+        EXPECT_EQ(std::u16string(title), u"Brivola");
+        char16_t dir[512];
+        EXPECT_EQ(wins_window_get_program_dir(dir, 512), 1);
+        std::u16string program_dir(dir);
+        EXPECT_EQ(program_dir.back(), u'/');
+        return 42;
+      },
+      "240x320");
+  EXPECT_EQ(result, 42);
+}
