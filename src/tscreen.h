@@ -1,75 +1,91 @@
-// tscreen: the root of the display. The whole interface is drawn into one
-// off-screen frame buffer that the port copies to the window.
+// tscreen: the root of the toolkit's display.
 //
-// For now the frame buffer is a plain 16-bit (RGB565) bitmap embedded first;
-// the list of top-level surfaces, the modal and capture slots are kept but
-// not yet used, so input goes straight to the application's hooks. The
-// screen owns its frame buffer; it owns none of the surfaces. The update lock
-// is a flag, not a counter: whoever raises it restores the value it found.
+// The whole user interface is composed into one frame buffer (the embedded
+// canvas, first member, at the display depth) that the port copies to the
+// window. The screen keeps the list of top-level surfaces (front = most
+// recently inserted), the modal surface and the pen capture, hands pen and
+// key events to them in a fixed order and falls back to the application's
+// hooks. It owns the frame buffer; it owns none of the surfaces.
+//
+// Invariants:
+// - a surface is in the list at most once (inserting a listed surface moves it);
+// - a paint composes and flushes only the area asked for, so the frame buffer
+//   always holds, inside any flushed area, what was composed for it.
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "tbitmap.h"
+#include "tcanvas.h"
 #include "trect.h"
+#include "tsurface.h"
 
 struct tscreen;
-struct tsurface;
 
-// The link pair every top-level surface carries; the screen holds the head.
-struct tsurface_link {
-  tsurface_link *next;
-  tsurface_link *prev;
-};
-
-typedef void (*tscreen_paint_hook)(tscreen *screen, const trect *rect);
-typedef void (*tscreen_resize_hook)(const trect *rect);
-typedef int32_t (*tscreen_key_hook)(uint32_t code, uint32_t repeat, uint32_t modifiers);
-typedef int32_t (*tscreen_pen_hook)(int type, int32_t x, int32_t y, uint32_t modifiers);
+typedef void (*tscreen_paint_fn)(tscreen *screen, const trect *rect);
+typedef void (*tscreen_resize_fn)(const trect *rect);
+typedef int (*tscreen_key_fn)(int32_t code, int32_t repeat, int32_t modifiers);
+typedef int (*tscreen_pen_fn)(int32_t type, int32_t x, int32_t y, int32_t modifiers);
 
 // Pen event types.
 enum { TSCREEN_PEN_DOWN = 1, TSCREEN_PEN_UP = 2, TSCREEN_PEN_MOVE = 3 };
 
 struct tscreen {
-  tbitmap _bitmap;  // the frame buffer at the display depth
-  trect _rect;      // {0, 0, width - 1, |height| - 1}
+  tcanvas _canvas;
+  trect _rect;
   tsurface_link _surfaces;
-  tscreen_paint_hook _paint_hook;
-  tscreen_resize_hook _resize_hook;
-  tscreen_key_hook _key_hook;
-  tscreen_pen_hook _pen_hook;
+  tscreen_paint_fn _paint_hook;
+  tscreen_resize_fn _resize_hook;
+  tscreen_key_fn _key_hook;
+  tscreen_pen_fn _pen_hook;
   int32_t _last_pen_x, _last_pen_y;
   uint32_t _update_lock;
-  tsurface *_pen_capture;
+  tsurface *_capture;
   tsurface *_modal;
 };
 
-// A negative height makes the frame buffer top-down. 0 when it cannot be made.
+static_assert(std::is_standard_layout_v<tscreen>, "the screen is its own canvas");
+
 int tscreen_init(tscreen *screen, int32_t width, int32_t height);
 void tscreen_deinit(tscreen *screen);
-// The screen of the platform context.
 tscreen *tscreen_get();
+
+tcanvas *tscreen_get_canvas(tscreen *screen);
 tbitmap *tscreen_get_bitmap(tscreen *screen);
-// The display size as the platform reports it now.
-void tscreen_get_size(tscreen *screen, int32_t *width, int32_t *height);
-int32_t tscreen_get_width(tscreen *screen);
-int32_t tscreen_get_height(tscreen *screen);
+void tscreen_get_size(const tscreen *screen, int32_t *width, int32_t *height);
+int32_t tscreen_get_width(const tscreen *screen);
+int32_t tscreen_get_height(const tscreen *screen);
+const trect *tscreen_get_rect(const tscreen *screen);
 
-void tscreen_set_paint_hook(tscreen *screen, tscreen_paint_hook hook);
-void tscreen_set_resize_hook(tscreen *screen, tscreen_resize_hook hook);
-void tscreen_set_key_hook(tscreen *screen, tscreen_key_hook hook);
-void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_hook hook);
-void tscreen_set_update_lock(tscreen *screen, uint32_t flag);
-uint32_t tscreen_get_update_lock(tscreen *screen);
-void tscreen_get_last_pen_pos(tscreen *screen, tpoint *point);
+int tscreen_insert_surface(tscreen *screen, tsurface *surface);
+int tscreen_append_surface(tscreen *screen, tsurface *surface);
+int tscreen_remove_surface(tscreen *screen, tsurface *surface);
+int tscreen_bring_to_front(tscreen *screen, tsurface *surface);
+int tscreen_send_to_back(tscreen *screen, tsurface *surface);
 
-// Paints rect (null: the whole screen) and copies it to the display; nothing
-// while the update lock is set. Returns 1.
 int tscreen_paint(tscreen *screen, const trect *rect);
-// 1 when the event was taken, else the hook's answer (0 without one).
-int tscreen_dispatch_key(tscreen *screen, uint32_t code, uint32_t repeat, uint32_t modifiers);
-int tscreen_dispatch_pen(tscreen *screen, int type, int32_t x, int32_t y, uint32_t modifiers);
-// The display size changed: a new frame buffer (its row order kept), then
-// the notification with the new screen rect.
+int tscreen_dispatch_key(tscreen *screen, int32_t code, int32_t repeat, int32_t modifiers);
+int tscreen_dispatch_pen(tscreen *screen, int32_t type, int32_t x, int32_t y, int32_t modifiers);
+
+void tscreen_set_paint_hook(tscreen *screen, tscreen_paint_fn hook);
+void tscreen_set_resize_hook(tscreen *screen, tscreen_resize_fn hook);
+void tscreen_set_key_hook(tscreen *screen, tscreen_key_fn hook);
+void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_fn hook);
+
 int tscreen_resize(tscreen *screen, int32_t width, int32_t height);
 void tscreen_notify_resize(tscreen *screen, const trect *rect);
+
+// The lock is a flag: a raiser restores the value it found.
+void tscreen_set_update_lock(tscreen *screen, uint32_t flag);
+uint32_t tscreen_get_update_lock(const tscreen *screen);
+void tscreen_set_pen_capture(tscreen *screen, tsurface *surface);
+tsurface *tscreen_get_pen_capture(const tscreen *screen);
+void tscreen_set_modal(tscreen *screen, tsurface *surface);
+tsurface *tscreen_get_modal(const tscreen *screen);
+tpoint *tscreen_get_last_pen_pos(const tscreen *screen, tpoint *point);
+
+// Composes the surfaces in front of `below` (a top-level surface; null: every
+// listed surface) and then the modal one into `area` of the frame buffer. A
+// direct surface update uses it to keep what lies above it on top.
+void tscreen_compose_above(tscreen *screen, const tsurface *below, const trect *area);

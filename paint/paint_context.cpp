@@ -1,0 +1,603 @@
+// paint_context: the painting document in memory (canvas, base picture, view,
+// zoom, origin, drawing settings, tools, cairo).
+#include "paint_context.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "port_device.h"
+#include "port_log.h"
+#include "shape.h"
+#include "tscale.h"
+#include "tscreen.h"
+
+namespace {
+
+constexpr double ZOOM_SHRINK = 0.9090909090909091;  // 1 / 1.1 per refused allocation
+constexpr uint32_t NO_KEY = 0xFFFFFFFFu;
+constexpr uint32_t OPAQUE = 0xFF000000u;
+
+}  // namespace
+
+static void screen_size(int32_t *width, int32_t *height);
+static int32_t zoomed_side(int32_t side, double zoom);
+static tbitmap *new_canvas_bitmap(const tbitmap *base, int32_t width, int32_t height);
+static void install_canvas(paint_context *pc, tbitmap *canvas);
+static void drop_zoomed_base(paint_context *pc);
+static void cache_components(const tcolor *color, double *out, int count);
+static void copy_whole(tbitmap *dst, int32_t x, int32_t y, const tbitmap *src);
+static void force_opaque(tbitmap *bitmap);
+static int32_t clamp_i32(int64_t v);
+
+paint_context *paint_context_new(tscreen *screen, int32_t width, int32_t height, tcolor fore, tcolor back,
+                                 tcolor new_color, uint8_t pen_size, int32_t pen_style, int32_t fill_style,
+                                 int32_t font_style, uint8_t rubber_size) {
+  if (width < 1 || height < 1) return nullptr;
+  paint_context *pc = static_cast<paint_context *>(std::calloc(1, sizeof(paint_context)));
+  if (!pc) return nullptr;
+  pc->_screen = screen;
+  paint_context_set_fore_color(pc, fore);
+  paint_context_set_back_color(pc, back);
+  paint_context_set_new_color(pc, new_color);
+  pc->_pen_size = pen_size;
+  pc->_pen_style = pen_style;
+  pc->_fill_style = fill_style;
+  pc->_font_style = font_style;
+  pc->_rubber_size = rubber_size;
+  pc->_zoom = 1.0;
+  pc->_picture_width = width;
+  pc->_picture_height = height;
+  int32_t sw = 0, sh = 0;
+  screen_size(&sw, &sh);
+  pc->_last_screen_width = sw;
+  pc->_last_screen_height = sh;
+  pc->_canvas = new_canvas_bitmap(nullptr, width, height);
+  pc->_view = tbitmap_new(std::max(sw, 0), -std::max(sh, 0), 32);
+  // Without a canvas and a view nothing can be drawn or previewed: the
+  // application reports "not enough memory" at start-up instead.
+  if (!pc->_canvas || !pc->_view || !paint_context_rebuild_cairo(pc)) {
+    paint_context_free(pc);
+    return nullptr;
+  }
+  pc->_origin.x = sw / 2 - (width >> 1);
+  pc->_origin.y = sh / 2 - (height >> 1);
+  return pc;
+}
+
+void paint_context_free(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (pc->_surface) cairo_surface_destroy(pc->_surface);
+  if (pc->_cairo) cairo_destroy(pc->_cairo);
+  drop_zoomed_base(pc);
+  if (pc->_base) tbitmap_free(pc->_base);
+  if (pc->_canvas) tbitmap_free(pc->_canvas);
+  if (pc->_view) tbitmap_free(pc->_view);
+  std::free(pc);
+}
+
+void paint_context_set_fore_color(paint_context *pc, tcolor color) {
+  PORT_CHECK(pc != nullptr);
+  pc->_fore_color = color;
+  cache_components(&color, pc->_fore_rgba, 4);
+}
+
+void paint_context_set_back_color(paint_context *pc, tcolor color) {
+  PORT_CHECK(pc != nullptr);
+  pc->_back_color = color;
+  cache_components(&color, pc->_back_rgba, 4);
+}
+
+void paint_context_set_new_color(paint_context *pc, tcolor color) {
+  PORT_CHECK(pc != nullptr);
+  pc->_new_color = color;
+  cache_components(&color, pc->_new_rgb, 3);
+  // The zoomed base shows the new colour where the base does not reach.
+  drop_zoomed_base(pc);
+}
+
+void paint_context_set_font_style(paint_context *pc, int32_t style) {
+  PORT_CHECK(pc != nullptr);
+  pc->_font_style = style;
+}
+
+void paint_context_set_origin(paint_context *pc, int32_t x, int32_t y) {
+  PORT_CHECK(pc != nullptr);
+  pc->_origin.x = x;
+  pc->_origin.y = y;
+}
+
+tcolor *paint_context_get_fore_color(const paint_context *pc, tcolor *out) {
+  PORT_CHECK(pc != nullptr && out != nullptr);
+  *out = pc->_fore_color;
+  return out;
+}
+
+tcolor *paint_context_get_back_color(const paint_context *pc, tcolor *out) {
+  PORT_CHECK(pc != nullptr && out != nullptr);
+  *out = pc->_back_color;
+  return out;
+}
+
+tcolor *paint_context_get_new_color(const paint_context *pc, tcolor *out) {
+  PORT_CHECK(pc != nullptr && out != nullptr);
+  *out = pc->_new_color;
+  return out;
+}
+
+double paint_context_get_fore_r(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_fore_rgba[0];
+}
+
+double paint_context_get_fore_g(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_fore_rgba[1];
+}
+
+double paint_context_get_fore_b(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_fore_rgba[2];
+}
+
+double paint_context_get_fore_a(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_fore_rgba[3];
+}
+
+double paint_context_get_back_r(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_back_rgba[0];
+}
+
+double paint_context_get_back_g(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_back_rgba[1];
+}
+
+double paint_context_get_back_b(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_back_rgba[2];
+}
+
+double paint_context_get_new_r(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_new_rgb[0];
+}
+
+double paint_context_get_new_g(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_new_rgb[1];
+}
+
+double paint_context_get_new_b(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_new_rgb[2];
+}
+
+uint8_t paint_context_get_pen_size(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_pen_size;
+}
+
+uint8_t paint_context_get_rubber_size(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_rubber_size;
+}
+
+int32_t paint_context_get_pen_style(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_pen_style;
+}
+
+int32_t paint_context_get_fill_style(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_fill_style;
+}
+
+int32_t paint_context_get_font_style(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_font_style;
+}
+
+double paint_context_get_zoom(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_zoom;
+}
+
+tpoint *paint_context_get_origin(const paint_context *pc, tpoint *out) {
+  PORT_CHECK(pc != nullptr && out != nullptr);
+  *out = pc->_origin;
+  return out;
+}
+
+tpoint *paint_context_get_origin_ptr(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return &pc->_origin;
+}
+
+tscreen *paint_context_get_screen(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_screen;
+}
+
+tbitmap *paint_context_get_canvas(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_canvas;
+}
+
+tbitmap *paint_context_get_base_picture(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_base;
+}
+
+int32_t paint_context_get_picture_width(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_picture_width;
+}
+
+int32_t paint_context_get_picture_height(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_picture_height;
+}
+
+cairo_t *paint_context_get_cairo(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_cairo;
+}
+
+int paint_context_is_partial_refresh(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  return pc->_partial_refresh;
+}
+
+int paint_context_add_tool(paint_context *pc, shape *tool) {
+  PORT_CHECK(pc != nullptr);
+  if (pc->_tool_count + 1 > PAINT_CONTEXT_MAX_TOOLS) return 0;
+  pc->_tools[pc->_tool_count++] = tool;
+  return 1;
+}
+
+shape *paint_context_find_tool(const paint_context *pc, int32_t id) {
+  PORT_CHECK(pc != nullptr);
+  for (int32_t i = 0; i < pc->_tool_count; i++)
+    if (pc->_tools[i] && shape_get_id(pc->_tools[i]) == id) return pc->_tools[i];
+  return nullptr;
+}
+
+int paint_context_load_blank(paint_context *pc, int32_t width, int32_t height, tcolor color) {
+  PORT_CHECK(pc != nullptr);
+  if (width < 1 || height < 1) return 0;
+  // The old painting stays whole until the new canvas exists.
+  tbitmap *canvas = new_canvas_bitmap(nullptr, width, height);
+  if (!canvas) return 0;
+  drop_zoomed_base(pc);
+  if (pc->_base) tbitmap_free(pc->_base);
+  pc->_base = nullptr;
+  install_canvas(pc, canvas);
+  paint_context_set_new_color(pc, color);
+  pc->_zoom = 1.0;
+  pc->_picture_width = width;
+  pc->_picture_height = height;
+  int32_t sw = 0, sh = 0;
+  screen_size(&sw, &sh);
+  pc->_origin.x = sw / 2 - (width >> 1);
+  pc->_origin.y = sh / 2 - (height >> 1);
+  return 1;
+}
+
+int paint_context_load_picture(paint_context *pc, const tbitmap *bitmap) {
+  PORT_CHECK(pc != nullptr && bitmap != nullptr);
+  int32_t width = tbitmap_get_width(bitmap), height = tbitmap_get_height(bitmap);
+  if (width < 1 || height < 1 || tbitmap_get_bpp(bitmap) < 8) return 0;
+  tbitmap *base = tbitmap_new(width, -height, 32);
+  if (!base) return 0;
+  copy_whole(base, 0, 0, bitmap);
+  // A 32-bit picture may carry any fourth byte; cairo would read it as alpha.
+  force_opaque(base);
+
+  double zoom = 1.0;
+  int32_t cw = width, ch = height;
+  tbitmap *canvas = nullptr;
+  while (!(canvas = new_canvas_bitmap(base, cw, ch))) {
+    zoom *= ZOOM_SHRINK;
+    cw = int32_t(width * zoom);
+    ch = int32_t(height * zoom);
+    if (cw < 1 || ch < 1) {
+      tbitmap_free(base);
+      return 0;
+    }
+  }
+  drop_zoomed_base(pc);
+  if (pc->_base) tbitmap_free(pc->_base);
+  pc->_base = base;
+  install_canvas(pc, canvas);
+  tcolor white = {255, 255, 255, 255};
+  paint_context_set_new_color(pc, white);
+  pc->_zoom = zoom;
+  pc->_picture_width = width;
+  pc->_picture_height = height;
+  int32_t sw = 0, sh = 0;
+  screen_size(&sw, &sh);
+  pc->_origin.x = sw / 2 - cw / 2;
+  pc->_origin.y = sh / 2 - ch / 2;
+  return 1;
+}
+
+int paint_context_apply_zoom(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  // A canvas of the picture size is the start of every rebuild: the base lies
+  // at its top-left again, and recorded crops move both once more.
+  pc->_base_offset = {0, 0};
+  drop_zoomed_base(pc);
+  int32_t w = zoomed_side(pc->_picture_width, pc->_zoom), h = zoomed_side(pc->_picture_height, pc->_zoom);
+  if (pc->_canvas && tbitmap_get_width(pc->_canvas) == w && tbitmap_get_height(pc->_canvas) == h) return 1;
+  return paint_context_set_canvas_size(pc, w, h);
+}
+
+int paint_context_set_zoom(paint_context *pc, double zoom) {
+  PORT_CHECK(pc != nullptr);
+  if (!(zoom > 0)) return 0;
+  if (zoom > PAINT_CONTEXT_MAX_ZOOM) zoom = PAINT_CONTEXT_MAX_ZOOM;
+  int32_t w = zoomed_side(pc->_picture_width, zoom), h = zoomed_side(pc->_picture_height, zoom);
+  if (!paint_context_set_canvas_size(pc, w, h)) return 0;
+  if (tbitmap_get_width(pc->_canvas) != w || tbitmap_get_height(pc->_canvas) != h) return -1;
+  pc->_zoom = zoom;
+  return 1;
+}
+
+int paint_context_set_canvas_size(paint_context *pc, int32_t width, int32_t height) {
+  PORT_CHECK(pc != nullptr);
+  tbitmap *canvas = width >= 1 && height >= 1 ? new_canvas_bitmap(pc->_base, width, height) : nullptr;
+  if (canvas) {
+    install_canvas(pc, canvas);
+    pc->_base_offset = {0, 0};
+  }
+  return pc->_canvas != nullptr;
+}
+
+int paint_context_resize_canvas(paint_context *pc, int32_t x, int32_t y, int32_t width, int32_t height) {
+  PORT_CHECK(pc != nullptr);
+  if (width < 1 || height < 1) return 0;
+  tbitmap *canvas = new_canvas_bitmap(pc->_base, width, height);
+  if (!canvas) return 0;
+  tbitmap_fill_rect(canvas, 0, 0, width - 1, height - 1, tcolor_to_word(&pc->_new_color) | OPAQUE);
+  if (pc->_canvas) {
+    if (pc->_surface) cairo_surface_flush(pc->_surface);
+    tpoint dst = {std::max(0, -x), std::max(0, -y)};
+    int32_t left = std::max(0, x), top = std::max(0, y);
+    trect src = {left, top, clamp_i32(int64_t(left) + width - 1), clamp_i32(int64_t(top) + height - 1)};
+    tbitmap_blit_keyed(canvas, &dst, pc->_canvas, &src, NO_KEY, 255);
+  }
+  install_canvas(pc, canvas);
+  // The base picture moves with the painting, so the eraser and clear still
+  // reveal it where it lies under the strokes.
+  pc->_base_offset.x = clamp_i32(int64_t(pc->_base_offset.x) - x);
+  pc->_base_offset.y = clamp_i32(int64_t(pc->_base_offset.y) - y);
+  return 1;
+}
+
+void paint_context_clear(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (!pc->_cairo) return;
+  tbitmap *zoomed = pc->_base ? paint_context_get_zoomed_base(pc) : nullptr;
+  if (zoomed) {
+    cairo_surface_flush(pc->_surface);
+    copy_whole(pc->_canvas, 0, 0, zoomed);
+    cairo_surface_mark_dirty(pc->_surface);
+    return;
+  }
+  // No base, or no memory for it at this zoom: the new colour.
+  cairo_save(pc->_cairo);
+  cairo_reset_clip(pc->_cairo);
+  cairo_set_operator(pc->_cairo, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_rgb(pc->_cairo, pc->_new_rgb[0], pc->_new_rgb[1], pc->_new_rgb[2]);
+  cairo_paint(pc->_cairo);
+  cairo_restore(pc->_cairo);
+  cairo_surface_flush(pc->_surface);
+}
+
+tbitmap *paint_context_get_zoomed_base(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (!pc->_base || !pc->_canvas) return nullptr;
+  if (pc->_zoomed_base) return pc->_zoomed_base;
+  int32_t bw = tbitmap_get_width(pc->_base), bh = tbitmap_get_height(pc->_base);
+  int32_t cw = tbitmap_get_width(pc->_canvas), ch = tbitmap_get_height(pc->_canvas);
+  // The base at the zoom: the size clear gives the uncropped canvas, so that
+  // the eraser reveals exactly the pixels clear draws.
+  int32_t sw = zoomed_side(bw, pc->_zoom), sh = zoomed_side(bh, pc->_zoom);
+  bool in_place = pc->_base_offset.x == 0 && pc->_base_offset.y == 0 && sw == cw && sh == ch;
+  if (in_place && sw == bw && sh == bh) return pc->_base;
+  tbitmap *scaled = sw == bw && sh == bh ? pc->_base : tscale_new_scaled(pc->_base, sw, -sh, 0);
+  if (!scaled) return nullptr;
+  if (in_place) {
+    pc->_zoomed_base = scaled;
+    return scaled;
+  }
+  tbitmap *placed = tbitmap_new(cw, -ch, 32);
+  if (placed) {
+    tbitmap_fill_rect(placed, 0, 0, cw - 1, ch - 1, tcolor_to_word(&pc->_new_color) | OPAQUE);
+    copy_whole(placed, pc->_base_offset.x, pc->_base_offset.y, scaled);
+  }
+  if (scaled != pc->_base) tbitmap_free(scaled);
+  pc->_zoomed_base = placed;
+  return placed;
+}
+
+tbitmap *paint_context_copy_visible(const paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (!pc->_canvas) return nullptr;
+  int32_t sw = 0, sh = 0;
+  screen_size(&sw, &sh);
+  int64_t x = pc->_origin.x, y = pc->_origin.y;
+  int64_t left = std::max<int64_t>(0, -x), top = std::max<int64_t>(0, -y);
+  int64_t right = x > 0 ? sw - 1 - x : left + sw - 1;
+  int64_t bottom = y > 0 ? sh - 1 - y : top + sh - 1;
+  int64_t width = std::min<int64_t>(right - left + 1, tbitmap_get_width(pc->_canvas) - left);
+  int64_t height = std::min<int64_t>(bottom - top + 1, tbitmap_get_height(pc->_canvas) - top);
+  // The canvas lies wholly off the screen: there is nothing to copy.
+  if (width < 1 || height < 1) return nullptr;
+  tbitmap *copy = tbitmap_new(int32_t(width), -int32_t(height), 32);
+  if (!copy) return nullptr;
+  if (pc->_surface) cairo_surface_flush(pc->_surface);
+  tpoint dst = {0, 0};
+  trect src = {int32_t(left), int32_t(top), int32_t(left + width - 1), int32_t(top + height - 1)};
+  tbitmap_blit_keyed(copy, &dst, pc->_canvas, &src, NO_KEY, 255);
+  return copy;
+}
+
+int paint_context_save_view(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (!pc->_canvas || !pc->_view) return 0;
+  int32_t sw = 0, sh = 0;
+  screen_size(&sw, &sh);
+  int32_t x = pc->_origin.x, y = pc->_origin.y;
+  if (pc->_surface) cairo_surface_flush(pc->_surface);
+  tpoint dst = {std::max(0, x), std::max(0, y)};
+  int32_t left = std::max(0, -x), top = std::max(0, -y);
+  trect src = {left, top, clamp_i32(int64_t(left) + sw - 1), clamp_i32(int64_t(top) + sh - 1)};
+  return tbitmap_blit_keyed(pc->_view, &dst, pc->_canvas, &src, NO_KEY, 255);
+}
+
+int paint_context_restore_view(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (!pc->_canvas || !pc->_view) return 0;
+  int32_t sw = 0, sh = 0;
+  screen_size(&sw, &sh);
+  int32_t x = pc->_origin.x, y = pc->_origin.y;
+  if (pc->_surface) cairo_surface_flush(pc->_surface);
+  tpoint dst = {std::max(0, -x), std::max(0, -y)};
+  int32_t left = std::max(0, x), top = std::max(0, y);
+  trect src = {left, top, clamp_i32(int64_t(left) + sw - 1), clamp_i32(int64_t(top) + sh - 1)};
+  int ok = tbitmap_blit_keyed(pc->_canvas, &dst, pc->_view, &src, NO_KEY, 255);
+  if (pc->_surface) cairo_surface_mark_dirty(pc->_surface);
+  return ok;
+}
+
+int paint_context_update_screen_size(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  int32_t sw = 0, sh = 0;
+  screen_size(&sw, &sh);
+  tbitmap *view = tbitmap_new(std::max(sw, 0), -std::max(sh, 0), 32);
+  if (view && pc->_view) copy_whole(view, 0, 0, pc->_view);
+  if (pc->_view) tbitmap_free(pc->_view);
+  pc->_view = view;
+  if (sw == pc->_last_screen_width && sh == pc->_last_screen_height) return 0;
+  // A rotation: keep the canvas centre where it was relative to the screen centre.
+  pc->_origin.x = sw / 2 - sh / 2 + pc->_origin.x;
+  pc->_origin.y = sh / 2 - sw / 2 + pc->_origin.y;
+  pc->_last_screen_width = sw;
+  pc->_last_screen_height = sh;
+  return 1;
+}
+
+int paint_context_refresh(paint_context *pc, const trect *rect, int full) {
+  PORT_CHECK(pc != nullptr);
+  if (!pc->_screen) return 0;
+  pc->_partial_refresh = full == 0;
+  trect area;
+  if (rect) {
+    trect r = *rect;
+    trect_normalize(&r);
+    int64_t cw = pc->_canvas ? tbitmap_get_width(pc->_canvas) : 0;
+    int64_t ch = pc->_canvas ? tbitmap_get_height(pc->_canvas) : 0;
+    int64_t ox = pc->_origin.x, oy = pc->_origin.y;
+    // Inclusive corners: a one-pixel-wide area is a real area.
+    int64_t x1 = std::max<int64_t>(r.x1 + ox, ox), y1 = std::max<int64_t>(r.y1 + oy, oy);
+    int64_t x2 = std::min<int64_t>(r.x2 + ox, ox + cw - 1), y2 = std::min<int64_t>(r.y2 + oy, oy + ch - 1);
+    if (x1 > x2 || y1 > y2) {
+      pc->_partial_refresh = 0;
+      return 0;
+    }
+    area = {clamp_i32(x1), clamp_i32(y1), clamp_i32(x2), clamp_i32(y2)};
+  }
+  int result = tscreen_paint(pc->_screen, rect ? &area : nullptr);
+  pc->_partial_refresh = 0;
+  return result;
+}
+
+cairo_t *paint_context_rebuild_cairo(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (pc->_surface) cairo_surface_destroy(pc->_surface);
+  if (pc->_cairo) cairo_destroy(pc->_cairo);
+  pc->_surface = nullptr;
+  pc->_cairo = nullptr;
+  if (!pc->_canvas) return nullptr;
+  int32_t w = tbitmap_get_width(pc->_canvas), h = tbitmap_get_height(pc->_canvas);
+  cairo_surface_t *surface = cairo_image_surface_create_for_data(
+      pc->_canvas->_pixels, CAIRO_FORMAT_ARGB32, w, h, cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, w));
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  cairo_t *cr = cairo_create(surface);
+  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  pc->_surface = surface;
+  pc->_cairo = cr;
+  return cr;
+}
+
+static void screen_size(int32_t *width, int32_t *height) { port_device_get_screen_size(width, height); }
+
+// Sides never shrink below one pixel, whatever the zoom: an empty canvas would
+// leave cairo and every tool without a surface.
+static int32_t zoomed_side(int32_t side, double zoom) {
+  double v = side * zoom;
+  if (!(v >= 1)) return 1;
+  if (v > double(TBITMAP_MAX_SIDE) + 1) return TBITMAP_MAX_SIDE + 1;  // refused by the allocation
+  return int32_t(v);
+}
+
+// The canvas and the base picture under it share one pixel budget: opening a
+// picture that leaves too little room shrinks the zoom rather than failing,
+// as it would on a device that holds both in the same memory.
+static tbitmap *new_canvas_bitmap(const tbitmap *base, int32_t width, int32_t height) {
+  if (base) {
+    uint64_t need = uint64_t(width) * 4 * uint64_t(height) + tbitmap_get_image_size(base);
+    if (need > tbitmap_get_budget()) return nullptr;
+  }
+  return tbitmap_new(width, -height, 32);
+}
+
+static void install_canvas(paint_context *pc, tbitmap *canvas) {
+  if (pc->_surface) cairo_surface_destroy(pc->_surface);
+  if (pc->_cairo) cairo_destroy(pc->_cairo);
+  pc->_surface = nullptr;
+  pc->_cairo = nullptr;
+  if (pc->_canvas) tbitmap_free(pc->_canvas);
+  pc->_canvas = canvas;
+  drop_zoomed_base(pc);
+  paint_context_rebuild_cairo(pc);
+}
+
+static void drop_zoomed_base(paint_context *pc) {
+  if (pc->_zoomed_base && pc->_zoomed_base != pc->_base) tbitmap_free(pc->_zoomed_base);
+  pc->_zoomed_base = nullptr;
+}
+
+static void cache_components(const tcolor *color, double *out, int count) {
+  out[0] = color->red / 255.0;
+  out[1] = color->green / 255.0;
+  out[2] = color->blue / 255.0;
+  if (count > 3) out[3] = color->alpha / 255.0;
+}
+
+static void copy_whole(tbitmap *dst, int32_t x, int32_t y, const tbitmap *src) {
+  tpoint at = {x, y};
+  trect all = {0, 0, tbitmap_get_width(src) - 1, tbitmap_get_height(src) - 1};
+  tbitmap_blit_keyed(dst, &at, src, &all, NO_KEY, 255);
+}
+
+static void force_opaque(tbitmap *bitmap) {
+  int32_t w = tbitmap_get_width(bitmap), h = tbitmap_get_height(bitmap);
+  for (int32_t y = 0; y < h; y++) {
+    uint8_t *row = tbitmap_get_row(bitmap, y);
+    for (int32_t x = 0; x < w; x++) row[4 * x + 3] = 255;
+  }
+}
+
+static int32_t clamp_i32(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }

@@ -1,0 +1,123 @@
+// paint_context: the painting document in memory.
+//
+// Owns the 32-bit canvas (the picture at the current zoom, rows top-down), the
+// screen-sized view bitmap that tools back the visible canvas up into, the
+// base picture a painting was opened from (32 bpp, zoom 1.0) with its cached
+// copy at the current zoom, and the cairo surface and context every vector
+// tool draws through. Borrows the screen (null: no refreshes) and the tools.
+//
+// Invariants:
+// - canvas side = trunc(picture side x zoom), never below 1 pixel;
+// - the cairo surface always wraps the current canvas pixels, and every canvas
+//   pixel keeps its fourth byte at 255 (cairo reads ARGB32, we show RGB);
+// - a canvas point is a screen point minus the view origin;
+// - the base picture lies under the painting at _base_offset (canvas pixels at
+//   the current zoom): a crop moves both, a fresh canvas of the picture size
+//   puts it back at 0, 0.
+#pragma once
+
+#include <cairo.h>
+
+#include <cstdint>
+
+#include "tbitmap.h"
+#include "trect.h"
+
+struct tscreen;
+struct shape;
+struct paint_history_record;
+
+constexpr int PAINT_CONTEXT_MAX_TOOLS = 128;
+constexpr double PAINT_CONTEXT_MAX_ZOOM = 10.0;
+
+struct paint_context {
+  tscreen *_screen;
+  shape *_tools[PAINT_CONTEXT_MAX_TOOLS];
+  int32_t _tool_count;
+  tpoint _origin;
+  tcolor _fore_color;
+  tcolor _back_color;
+  double _fore_rgba[4];
+  double _back_rgba[4];
+  uint8_t _pen_size;
+  int32_t _pen_style;
+  int32_t _fill_style;
+  int32_t _font_style;
+  double _zoom;
+  uint8_t _rubber_size;
+  tcolor _new_color;
+  double _new_rgb[3];
+  tbitmap *_canvas;
+  tbitmap *_view;
+  tbitmap *_base;
+  tbitmap *_zoomed_base;
+  int32_t _picture_width, _picture_height;
+  int32_t _last_screen_width, _last_screen_height;
+  cairo_surface_t *_surface;
+  cairo_t *_cairo;
+  uint8_t _partial_refresh;
+  tpoint _base_offset;
+};
+
+paint_context *paint_context_new(tscreen *screen, int32_t width, int32_t height, tcolor fore, tcolor back,
+                                 tcolor new_color, uint8_t pen_size, int32_t pen_style, int32_t fill_style,
+                                 int32_t font_style, uint8_t rubber_size);
+void paint_context_free(paint_context *pc);
+
+void paint_context_set_fore_color(paint_context *pc, tcolor color);
+void paint_context_set_back_color(paint_context *pc, tcolor color);
+void paint_context_set_new_color(paint_context *pc, tcolor color);
+tcolor *paint_context_get_fore_color(const paint_context *pc, tcolor *out);
+tcolor *paint_context_get_back_color(const paint_context *pc, tcolor *out);
+tcolor *paint_context_get_new_color(const paint_context *pc, tcolor *out);
+double paint_context_get_fore_r(const paint_context *pc);
+double paint_context_get_fore_g(const paint_context *pc);
+double paint_context_get_fore_b(const paint_context *pc);
+double paint_context_get_fore_a(const paint_context *pc);
+double paint_context_get_back_r(const paint_context *pc);
+double paint_context_get_back_g(const paint_context *pc);
+double paint_context_get_back_b(const paint_context *pc);
+double paint_context_get_new_r(const paint_context *pc);
+double paint_context_get_new_g(const paint_context *pc);
+double paint_context_get_new_b(const paint_context *pc);
+
+uint8_t paint_context_get_pen_size(const paint_context *pc);
+uint8_t paint_context_get_rubber_size(const paint_context *pc);
+int32_t paint_context_get_pen_style(const paint_context *pc);
+int32_t paint_context_get_fill_style(const paint_context *pc);
+int32_t paint_context_get_font_style(const paint_context *pc);
+void paint_context_set_font_style(paint_context *pc, int32_t style);
+double paint_context_get_zoom(const paint_context *pc);
+tpoint *paint_context_get_origin(const paint_context *pc, tpoint *out);
+tpoint *paint_context_get_origin_ptr(paint_context *pc);
+void paint_context_set_origin(paint_context *pc, int32_t x, int32_t y);
+tscreen *paint_context_get_screen(const paint_context *pc);
+tbitmap *paint_context_get_canvas(const paint_context *pc);
+tbitmap *paint_context_get_base_picture(const paint_context *pc);
+int32_t paint_context_get_picture_width(const paint_context *pc);
+int32_t paint_context_get_picture_height(const paint_context *pc);
+cairo_t *paint_context_get_cairo(const paint_context *pc);
+int paint_context_is_partial_refresh(const paint_context *pc);
+
+// Tools, in registration order; the 129th is refused.
+int paint_context_add_tool(paint_context *pc, shape *tool);
+shape *paint_context_find_tool(const paint_context *pc, int32_t id);
+
+// Picture operations: 1 on success unless said otherwise. A failed allocation
+// leaves the painting as it was.
+int paint_context_load_blank(paint_context *pc, int32_t width, int32_t height, tcolor color);
+int paint_context_load_picture(paint_context *pc, const tbitmap *bitmap);
+int paint_context_apply_zoom(paint_context *pc);
+// 1 done, 0 refused (zoom not above 0, or no canvas), -1 the canvas kept its old
+// size for lack of memory (the zoom is unchanged in both failures).
+int paint_context_set_zoom(paint_context *pc, double zoom);
+int paint_context_set_canvas_size(paint_context *pc, int32_t width, int32_t height);
+int paint_context_resize_canvas(paint_context *pc, int32_t x, int32_t y, int32_t width, int32_t height);
+void paint_context_clear(paint_context *pc);
+tbitmap *paint_context_get_zoomed_base(paint_context *pc);
+tbitmap *paint_context_copy_visible(const paint_context *pc);
+int paint_context_save_view(paint_context *pc);
+int paint_context_restore_view(paint_context *pc);
+int paint_context_update_screen_size(paint_context *pc);
+int paint_context_refresh(paint_context *pc, const trect *rect, int full);
+cairo_t *paint_context_rebuild_cairo(paint_context *pc);

@@ -1,0 +1,61 @@
+// Screen fixture and logging surfaces for the screen and surface tests.
+#include "screen_fixture.h"
+
+#include "wins_window.h"
+
+std::vector<std::string> g_screen_log;
+
+void screen_fixture::SetUp() {
+  g_screen_log.clear();
+  ASSERT_EQ(tscreen_init(&screen_, width_, -height_), 1);
+  wins_window_context *context = wins_window_get_context();
+  ASSERT_NE(context, nullptr);
+  previous_ = context->_screen;
+  context->_screen = &screen_;
+}
+
+void screen_fixture::TearDown() {
+  wins_window_get_context()->_screen = previous_;
+  tscreen_deinit(&screen_);
+}
+
+static named_surface *named(tsurface *s) { return static_cast<named_surface *>(tsurface_get_owner(s)); }
+
+static void fill_draw(tsurface *s, tcanvas *canvas, const trect *rect) {
+  named(s)->draws++;
+  tbitmap_fill_rect(tcanvas_get_bitmap(canvas), rect->x1, rect->y1, rect->x2, rect->y2, named(s)->fill);
+}
+
+static int log_pen(tsurface *s, int32_t type, int32_t x, int32_t y, int32_t) {
+  g_screen_log.push_back(named(s)->name + ":pen " + std::to_string(type) + " " + std::to_string(x) + " " +
+                         std::to_string(y));
+  return named(s)->pen_answer;
+}
+
+static int log_key(tsurface *s, int32_t code, int32_t, int32_t) {
+  g_screen_log.push_back(named(s)->name + ":key " + std::to_string(code));
+  return named(s)->key_answer;
+}
+
+static void log_compose(tsurface *s, tcanvas *, const trect *) { g_screen_log.push_back(named(s)->name + ":compose"); }
+
+static int32_t child_count(tsurface *s) { return int32_t(named(s)->children.size()); }
+static tsurface *child_at(tsurface *s, int32_t i) { return named(s)->children[size_t(i)]; }
+
+void named_surface_init(named_surface *s, const char *name, tsurface *parent, trect rect, uint32_t fill) {
+  ASSERT_EQ(tsurface_init(&s->surface, parent, &rect, s), 1);
+  s->name = name;
+  s->fill = fill;
+  tsurface_set_on_paint(&s->surface, fill_draw);
+}
+
+void named_surface_log_input(named_surface *s) {
+  tsurface_set_on_pen(&s->surface, log_pen);
+  tsurface_set_on_key(&s->surface, log_key);
+}
+
+void named_surface_log_compose(named_surface *s) { tsurface_set_on_compose(&s->surface, log_compose); }
+
+void named_surface_add_children(named_surface *s) { tsurface_set_children_fns(&s->surface, child_count, child_at); }
+
+uint32_t screen_pixel(tscreen *screen, int32_t x, int32_t y) { return tbitmap_get_pixel(tscreen_get_bitmap(screen), x, y); }

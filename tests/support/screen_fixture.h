@@ -1,0 +1,45 @@
+// A screen installed in the platform context for the length of one test, and
+// surfaces whose slots write what happened into a shared log.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tscreen.h"
+#include "tsurface.h"
+
+class screen_fixture : public testing::Test {
+ protected:
+  tscreen screen_{};
+  tscreen *previous_ = nullptr;
+  int32_t width_ = 64, height_ = 48;
+
+  void SetUp() override;
+  void TearDown() override;
+};
+
+// A surface with a name, for slots that log.
+struct named_surface {
+  tsurface surface;  // its owner word points back here
+  std::string name;
+  int pen_answer = 0;
+  int key_answer = 0;
+  uint32_t fill = 0;
+  int draws = 0;
+  std::vector<tsurface *> children;
+};
+
+extern std::vector<std::string> g_screen_log;
+
+// Fills its own buffer with `fill` (a colour word) on every draw.
+void named_surface_init(named_surface *s, const char *name, tsurface *parent, trect rect, uint32_t fill);
+// Slots that log "<name>:pen type x y", "<name>:key code" and answer as set.
+void named_surface_log_input(named_surface *s);
+// A compose override that only logs "<name>:compose".
+void named_surface_log_compose(named_surface *s);
+void named_surface_add_children(named_surface *s);
+
+// The frame buffer pixel as a raw 16-bit word.
+uint32_t screen_pixel(tscreen *screen, int32_t x, int32_t y);
