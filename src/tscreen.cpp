@@ -142,7 +142,7 @@ int tscreen_paint(tscreen *screen, const trect *rect) {
   return 1;
 }
 
-int tscreen_dispatch_key(tscreen *screen, int32_t code, int32_t repeat, int32_t modifiers) {
+int tscreen_dispatch_key(tscreen *screen, uint32_t code, uint32_t repeat, uint32_t modifiers) {
   PORT_CHECK(screen != nullptr);
   tsurface *modal = screen->_modal;
   if (modal && modal->_visible && modal->_key_fn && modal->_key_fn(modal, code, repeat, modifiers)) return 1;
@@ -156,7 +156,7 @@ int tscreen_dispatch_key(tscreen *screen, int32_t code, int32_t repeat, int32_t 
   return screen->_key_hook ? screen->_key_hook(code, repeat, modifiers) : 0;
 }
 
-int tscreen_dispatch_pen(tscreen *screen, int32_t type, int32_t x, int32_t y, int32_t modifiers) {
+int tscreen_dispatch_pen(tscreen *screen, int type, int32_t x, int32_t y, uint32_t modifiers) {
   PORT_CHECK(screen != nullptr);
   screen->_last_pen_x = x;
   screen->_last_pen_y = y;
@@ -189,22 +189,22 @@ int tscreen_dispatch_pen(tscreen *screen, int32_t type, int32_t x, int32_t y, in
   return screen->_pen_hook ? screen->_pen_hook(type, x, y, modifiers) : 0;
 }
 
-void tscreen_set_paint_hook(tscreen *screen, tscreen_paint_fn hook) {
+void tscreen_set_paint_hook(tscreen *screen, tscreen_paint_hook hook) {
   PORT_CHECK(screen != nullptr);
   screen->_paint_hook = hook;
 }
 
-void tscreen_set_resize_hook(tscreen *screen, tscreen_resize_fn hook) {
+void tscreen_set_resize_hook(tscreen *screen, tscreen_resize_hook hook) {
   PORT_CHECK(screen != nullptr);
   screen->_resize_hook = hook;
 }
 
-void tscreen_set_key_hook(tscreen *screen, tscreen_key_fn hook) {
+void tscreen_set_key_hook(tscreen *screen, tscreen_key_hook hook) {
   PORT_CHECK(screen != nullptr);
   screen->_key_hook = hook;
 }
 
-void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_fn hook) {
+void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_hook hook) {
   PORT_CHECK(screen != nullptr);
   screen->_pen_hook = hook;
 }

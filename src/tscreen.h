@@ -23,10 +23,10 @@
 
 struct tscreen;
 
-typedef void (*tscreen_paint_fn)(tscreen *screen, const trect *rect);
-typedef void (*tscreen_resize_fn)(const trect *rect);
-typedef int (*tscreen_key_fn)(int32_t code, int32_t repeat, int32_t modifiers);
-typedef int (*tscreen_pen_fn)(int32_t type, int32_t x, int32_t y, int32_t modifiers);
+typedef void (*tscreen_paint_hook)(tscreen *screen, const trect *rect);
+typedef void (*tscreen_resize_hook)(const trect *rect);
+typedef int32_t (*tscreen_key_hook)(uint32_t code, uint32_t repeat, uint32_t modifiers);
+typedef int32_t (*tscreen_pen_hook)(int type, int32_t x, int32_t y, uint32_t modifiers);
 
 // Pen event types.
 enum { TSCREEN_PEN_DOWN = 1, TSCREEN_PEN_UP = 2, TSCREEN_PEN_MOVE = 3 };
@@ -35,10 +35,10 @@ struct tscreen {
   tcanvas _canvas;
   trect _rect;
   tsurface_link _surfaces;
-  tscreen_paint_fn _paint_hook;
-  tscreen_resize_fn _resize_hook;
-  tscreen_key_fn _key_hook;
-  tscreen_pen_fn _pen_hook;
+  tscreen_paint_hook _paint_hook;
+  tscreen_resize_hook _resize_hook;
+  tscreen_key_hook _key_hook;
+  tscreen_pen_hook _pen_hook;
   int32_t _last_pen_x, _last_pen_y;
   uint32_t _update_lock;
   tsurface *_capture;
@@ -65,13 +65,13 @@ int tscreen_bring_to_front(tscreen *screen, tsurface *surface);
 int tscreen_send_to_back(tscreen *screen, tsurface *surface);
 
 int tscreen_paint(tscreen *screen, const trect *rect);
-int tscreen_dispatch_key(tscreen *screen, int32_t code, int32_t repeat, int32_t modifiers);
-int tscreen_dispatch_pen(tscreen *screen, int32_t type, int32_t x, int32_t y, int32_t modifiers);
+int tscreen_dispatch_key(tscreen *screen, uint32_t code, uint32_t repeat, uint32_t modifiers);
+int tscreen_dispatch_pen(tscreen *screen, int type, int32_t x, int32_t y, uint32_t modifiers);
 
-void tscreen_set_paint_hook(tscreen *screen, tscreen_paint_fn hook);
-void tscreen_set_resize_hook(tscreen *screen, tscreen_resize_fn hook);
-void tscreen_set_key_hook(tscreen *screen, tscreen_key_fn hook);
-void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_fn hook);
+void tscreen_set_paint_hook(tscreen *screen, tscreen_paint_hook hook);
+void tscreen_set_resize_hook(tscreen *screen, tscreen_resize_hook hook);
+void tscreen_set_key_hook(tscreen *screen, tscreen_key_hook hook);
+void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_hook hook);
 
 int tscreen_resize(tscreen *screen, int32_t width, int32_t height);
 void tscreen_notify_resize(tscreen *screen, const trect *rect);

@@ -31,8 +31,8 @@ struct tsurface_link {
 
 typedef void (*tsurface_draw_fn)(tsurface *surface, tcanvas *canvas, const trect *rect);
 typedef void (*tsurface_rect_fn)(tsurface *surface, const trect *rect);
-typedef int (*tsurface_key_fn)(tsurface *surface, int32_t code, int32_t repeat, int32_t modifiers);
-typedef int (*tsurface_pen_fn)(tsurface *surface, int32_t type, int32_t x, int32_t y, int32_t modifiers);
+typedef int (*tsurface_key_fn)(tsurface *surface, uint32_t code, uint32_t repeat, uint32_t modifiers);
+typedef int (*tsurface_pen_fn)(tsurface *surface, int type, int32_t x, int32_t y, uint32_t modifiers);
 typedef int32_t (*tsurface_child_count_fn)(tsurface *surface);
 typedef tsurface *(*tsurface_child_at_fn)(tsurface *surface, int32_t index);
 typedef void (*tsurface_compose_fn)(tsurface *surface, tcanvas *canvas, const trect *rect);

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "os_display.h"
 #include "screen_fixture.h"
-#include "wins_window.h"
 
 namespace {
 
@@ -19,11 +19,11 @@ int count_listed(tscreen *screen) {
   return n;
 }
 
-int hook_pen(int32_t type, int32_t x, int32_t y, int32_t) {
+int32_t hook_pen(int type, int32_t x, int32_t y, uint32_t) {
   g_screen_log.push_back("hook:pen " + std::to_string(type) + " " + std::to_string(x) + " " + std::to_string(y));
   return 7;
 }
-int hook_key(int32_t code, int32_t, int32_t) {
+int32_t hook_key(uint32_t code, uint32_t, uint32_t) {
   g_screen_log.push_back("hook:key " + std::to_string(code));
   return 5;
 }
@@ -31,90 +31,96 @@ void hook_paint(tscreen *, const trect *) { g_screen_log.push_back("hook:paint")
 
 }  // namespace
 
-class ScreenDispatch : public screen_fixture {};
-
-TEST_F(ScreenDispatch, NothingListedAndNoHooksAnswersZero) {
-  EXPECT_EQ(tscreen_dispatch_pen(&screen_, 1, 3, 4, 0), 0);
-  EXPECT_EQ(tscreen_dispatch_key(&screen_, 'a', 1, 0), 0);
-  tpoint p;
-  tscreen_get_last_pen_pos(&screen_, &p);
-  EXPECT_EQ(p.x, 3);
-  EXPECT_EQ(p.y, 4);
+TEST(ScreenDispatch, NothingListedAndNoHooksAnswersZero) {
+  run_on_screen([](tscreen *screen) {
+    EXPECT_EQ(tscreen_dispatch_pen(screen, 1, 3, 4, 0), 0);
+    EXPECT_EQ(tscreen_dispatch_key(screen, 'a', 1, 0), 0);
+    tpoint p;
+    tscreen_get_last_pen_pos(screen, &p);
+    EXPECT_EQ(p.x, 3);
+    EXPECT_EQ(p.y, 4);
+  });
 }
 
-TEST_F(ScreenDispatch, ModalThenFrontToBackThenTheHook) {
-  named_surface back, front, hidden, modal;
-  named_surface_init(&back, "back", nullptr, {0, 0, 9, 9}, 0);
-  named_surface_init(&front, "front", nullptr, {0, 0, 9, 9}, 0);
-  named_surface_init(&hidden, "hidden", nullptr, {0, 0, 9, 9}, 0);
-  named_surface_init(&modal, "modal", nullptr, {0, 0, 9, 9}, 0);
-  for (named_surface *s : {&back, &front, &hidden, &modal}) named_surface_log_input(s);
-  tscreen_insert_surface(&screen_, &back.surface);
-  tscreen_insert_surface(&screen_, &hidden.surface);
-  tscreen_insert_surface(&screen_, &front.surface);
-  tsurface_set_visible(&hidden.surface, 0);
-  tscreen_set_modal(&screen_, &modal.surface);
-  tscreen_set_pen_hook(&screen_, hook_pen);
-  tscreen_set_key_hook(&screen_, hook_key);
+TEST(ScreenDispatch, ModalThenFrontToBackThenTheHook) {
+  run_on_screen([](tscreen *screen) {
+    named_surface back, front, hidden, modal;
+    named_surface_init(&back, "back", nullptr, {0, 0, 9, 9}, 0);
+    named_surface_init(&front, "front", nullptr, {0, 0, 9, 9}, 0);
+    named_surface_init(&hidden, "hidden", nullptr, {0, 0, 9, 9}, 0);
+    named_surface_init(&modal, "modal", nullptr, {0, 0, 9, 9}, 0);
+    for (named_surface *s : {&back, &front, &hidden, &modal}) named_surface_log_input(s);
+    tscreen_insert_surface(screen, &back.surface);
+    tscreen_insert_surface(screen, &hidden.surface);
+    tscreen_insert_surface(screen, &front.surface);
+    tsurface_set_visible(&hidden.surface, 0);
+    tscreen_set_modal(screen, &modal.surface);
+    tscreen_set_pen_hook(screen, hook_pen);
+    tscreen_set_key_hook(screen, hook_key);
 
-  EXPECT_EQ(tscreen_dispatch_pen(&screen_, 3, 5, 6, 0), 7);
-  EXPECT_EQ(tscreen_dispatch_key(&screen_, 65, 1, 0), 5);
-  std::vector<std::string> want = {"modal:pen 3 5 6", "front:pen 3 5 6", "back:pen 3 5 6", "hook:pen 3 5 6",
-                                   "modal:key 65",    "front:key 65",    "back:key 65",    "hook:key 65"};
-  EXPECT_EQ(g_screen_log, want);
+    EXPECT_EQ(tscreen_dispatch_pen(screen, 3, 5, 6, 0), 7);
+    EXPECT_EQ(tscreen_dispatch_key(screen, 65, 1, 0), 5);
+    std::vector<std::string> want = {"modal:pen 3 5 6", "front:pen 3 5 6", "back:pen 3 5 6", "hook:pen 3 5 6",
+                                     "modal:key 65",    "front:key 65",    "back:key 65",    "hook:key 65"};
+    EXPECT_EQ(g_screen_log, want);
 
-  g_screen_log.clear();
-  front.pen_answer = 1;
-  EXPECT_EQ(tscreen_dispatch_pen(&screen_, 1, 0, 0, 0), 1);
-  EXPECT_EQ(g_screen_log.back(), "front:pen 1 0 0");
-  for (named_surface *s : {&back, &front, &hidden, &modal}) tsurface_deinit(&s->surface);
+    g_screen_log.clear();
+    front.pen_answer = 1;
+    EXPECT_EQ(tscreen_dispatch_pen(screen, 1, 0, 0, 0), 1);
+    EXPECT_EQ(g_screen_log.back(), "front:pen 1 0 0");
+    for (named_surface *s : {&back, &front, &hidden, &modal}) tsurface_deinit(&s->surface);
+  });
 }
 
-TEST_F(ScreenDispatch, PenUpClearsTheCaptureEvenWhenItAnswersZero) {
-  named_surface cap, listed;
-  named_surface_init(&cap, "cap", nullptr, {0, 0, 9, 9}, 0);
-  named_surface_init(&listed, "listed", nullptr, {0, 0, 9, 9}, 0);
-  named_surface_log_input(&cap);
-  named_surface_log_input(&listed);
-  tscreen_insert_surface(&screen_, &listed.surface);
-  tsurface_set_pen_capture(&cap.surface, 1);
-  ASSERT_EQ(tscreen_get_pen_capture(&screen_), &cap.surface);
+TEST(ScreenDispatch, PenUpClearsTheCaptureEvenWhenItAnswersZero) {
+  run_on_screen([](tscreen *screen) {
+    named_surface cap, listed;
+    named_surface_init(&cap, "cap", nullptr, {0, 0, 9, 9}, 0);
+    named_surface_init(&listed, "listed", nullptr, {0, 0, 9, 9}, 0);
+    named_surface_log_input(&cap);
+    named_surface_log_input(&listed);
+    tscreen_insert_surface(screen, &listed.surface);
+    tsurface_set_pen_capture(&cap.surface, 1);
+    ASSERT_EQ(tscreen_get_pen_capture(screen), &cap.surface);
 
-  EXPECT_EQ(tscreen_dispatch_pen(&screen_, 2, 8, 9, 0), 0);
-  EXPECT_EQ(tscreen_get_pen_capture(&screen_), nullptr);
-  EXPECT_EQ(tsurface_has_pen_capture(&cap.surface), 0);
-  std::vector<std::string> want = {"cap:pen 2 8 9", "listed:pen 2 8 9"};
-  EXPECT_EQ(g_screen_log, want);
+    EXPECT_EQ(tscreen_dispatch_pen(screen, 2, 8, 9, 0), 0);
+    EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
+    EXPECT_EQ(tsurface_has_pen_capture(&cap.surface), 0);
+    std::vector<std::string> want = {"cap:pen 2 8 9", "listed:pen 2 8 9"};
+    EXPECT_EQ(g_screen_log, want);
 
-  // A move does not release it, and an answer of 1 ends the dispatch there.
-  tsurface_set_pen_capture(&cap.surface, 1);
-  cap.pen_answer = 1;
-  g_screen_log.clear();
-  EXPECT_EQ(tscreen_dispatch_pen(&screen_, 3, 1, 1, 0), 1);
-  EXPECT_EQ(tscreen_get_pen_capture(&screen_), &cap.surface);
-  EXPECT_EQ(g_screen_log.size(), 1u);
-  tsurface_deinit(&cap.surface);
-  EXPECT_EQ(tscreen_get_pen_capture(&screen_), nullptr);
-  tsurface_deinit(&listed.surface);
+    // A move does not release it, and an answer of 1 ends the dispatch there.
+    tsurface_set_pen_capture(&cap.surface, 1);
+    cap.pen_answer = 1;
+    g_screen_log.clear();
+    EXPECT_EQ(tscreen_dispatch_pen(screen, 3, 1, 1, 0), 1);
+    EXPECT_EQ(tscreen_get_pen_capture(screen), &cap.surface);
+    EXPECT_EQ(g_screen_log.size(), 1u);
+    tsurface_deinit(&cap.surface);
+    EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
+    tsurface_deinit(&listed.surface);
+  });
 }
 
-TEST_F(ScreenDispatch, CaptureThreeLevelsDeepGetsThePointMinusThreeOrigins) {
-  named_surface a, b, c, d;
-  named_surface_init(&a, "a", nullptr, {10, 20, 59, 47}, 0);
-  named_surface_init(&b, "b", &a.surface, {3, 4, 40, 20}, 0);
-  named_surface_init(&c, "c", &b.surface, {1, 2, 30, 15}, 0);
-  named_surface_init(&d, "d", &c.surface, {5, 5, 9, 9}, 0);
-  named_surface_log_input(&d);
-  tsurface_set_pen_capture(&d.surface, 1);
-  tscreen_dispatch_pen(&screen_, 3, 30, 40, 0);
-  ASSERT_FALSE(g_screen_log.empty());
-  EXPECT_EQ(g_screen_log[0], "d:pen 3 16 14");
-  for (named_surface *s : {&d, &c, &b, &a}) tsurface_deinit(&s->surface);
+TEST(ScreenDispatch, CaptureThreeLevelsDeepGetsThePointMinusThreeOrigins) {
+  run_on_screen([](tscreen *screen) {
+    named_surface a, b, c, d;
+    named_surface_init(&a, "a", nullptr, {10, 20, 59, 47}, 0);
+    named_surface_init(&b, "b", &a.surface, {3, 4, 40, 20}, 0);
+    named_surface_init(&c, "c", &b.surface, {1, 2, 30, 15}, 0);
+    named_surface_init(&d, "d", &c.surface, {5, 5, 9, 9}, 0);
+    named_surface_log_input(&d);
+    tsurface_set_pen_capture(&d.surface, 1);
+    tscreen_dispatch_pen(screen, 3, 30, 40, 0);
+    ASSERT_FALSE(g_screen_log.empty());
+    EXPECT_EQ(g_screen_log[0], "d:pen 3 16 14");
+    for (named_surface *s : {&d, &c, &b, &a}) tsurface_deinit(&s->surface);
+  });
 }
 
 namespace {
 tscreen *g_unlink_screen;
-int unlink_self(tsurface *s, int32_t, int32_t, int32_t, int32_t) {
+int unlink_self(tsurface *s, int, int32_t, int32_t, uint32_t) {
   g_screen_log.push_back("unlink");
   auto *self = static_cast<named_surface *>(tsurface_get_owner(s));
   tscreen_remove_surface(g_unlink_screen, s);
@@ -122,139 +128,156 @@ int unlink_self(tsurface *s, int32_t, int32_t, int32_t, int32_t) {
   delete self;
   return 0;
 }
-int unlink_self_key(tsurface *s, int32_t, int32_t, int32_t) { return unlink_self(s, 0, 0, 0, 0); }
+int unlink_self_key(tsurface *s, uint32_t, uint32_t, uint32_t) { return unlink_self(s, 0, 0, 0, 0); }
 }  // namespace
 
-TEST_F(ScreenDispatch, HandlerMayUnlinkAndFreeItsOwnSurface) {
-  g_unlink_screen = &screen_;
-  named_surface back;
-  named_surface_init(&back, "back", nullptr, {0, 0, 9, 9}, 0);
-  named_surface_log_input(&back);
-  tscreen_insert_surface(&screen_, &back.surface);
-  for (int pass = 0; pass < 2; pass++) {
-    auto *gone = new named_surface;
-    named_surface_init(gone, "gone", nullptr, {0, 0, 9, 9}, 0);
-    tsurface_set_on_pen(&gone->surface, unlink_self);
-    tsurface_set_on_key(&gone->surface, unlink_self_key);
-    tscreen_insert_surface(&screen_, &gone->surface);
-    if (pass == 0)
-      tscreen_dispatch_pen(&screen_, 1, 2, 3, 0);
-    else
-      tscreen_dispatch_key(&screen_, 'x', 1, 0);
-  }
-  std::vector<std::string> want = {"unlink", "back:pen 1 2 3", "unlink", "back:key 120"};
-  EXPECT_EQ(g_screen_log, want);
-  EXPECT_EQ(count_listed(&screen_), 1);
-  tsurface_deinit(&back.surface);
+TEST(ScreenDispatch, HandlerMayUnlinkAndFreeItsOwnSurface) {
+  run_on_screen([](tscreen *screen) {
+    g_unlink_screen = screen;
+    named_surface back;
+    named_surface_init(&back, "back", nullptr, {0, 0, 9, 9}, 0);
+    named_surface_log_input(&back);
+    tscreen_insert_surface(screen, &back.surface);
+    for (int pass = 0; pass < 2; pass++) {
+      auto *gone = new named_surface;
+      named_surface_init(gone, "gone", nullptr, {0, 0, 9, 9}, 0);
+      tsurface_set_on_pen(&gone->surface, unlink_self);
+      tsurface_set_on_key(&gone->surface, unlink_self_key);
+      tscreen_insert_surface(screen, &gone->surface);
+      if (pass == 0)
+        tscreen_dispatch_pen(screen, 1, 2, 3, 0);
+      else
+        tscreen_dispatch_key(screen, 'x', 1, 0);
+    }
+    std::vector<std::string> want = {"unlink", "back:pen 1 2 3", "unlink", "back:key 120"};
+    EXPECT_EQ(g_screen_log, want);
+    EXPECT_EQ(count_listed(screen), 1);
+    tsurface_deinit(&back.surface);
+  });
 }
 
-class ScreenList : public screen_fixture {};
+TEST(ScreenList, InsertingTwiceLeavesOneEntryAndRemovingTwiceIsHarmless) {
+  run_on_screen([](tscreen *screen) {
+    named_surface a, b;
+    named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0);
+    named_surface_init(&b, "b", nullptr, {0, 0, 3, 3}, 0);
+    named_surface_log_compose(&a);
+    named_surface_log_compose(&b);
+    EXPECT_EQ(tsurface_is_linked(&a.surface), 0);
+    tscreen_remove_surface(screen, &a.surface);  // never listed
+    tscreen_insert_surface(screen, &a.surface);
+    tscreen_insert_surface(screen, &b.surface);
+    tscreen_insert_surface(screen, &a.surface);
+    tscreen_append_surface(screen, &b.surface);
+    tscreen_append_surface(screen, &b.surface);
+    EXPECT_EQ(count_listed(screen), 2);
+    tscreen_paint(screen, nullptr);
+    std::vector<std::string> want = {"b:compose", "a:compose"};
+    EXPECT_EQ(g_screen_log, want);
 
-TEST_F(ScreenList, InsertingTwiceLeavesOneEntryAndRemovingTwiceIsHarmless) {
-  named_surface a, b;
-  named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0);
-  named_surface_init(&b, "b", nullptr, {0, 0, 3, 3}, 0);
-  named_surface_log_compose(&a);
-  named_surface_log_compose(&b);
-  EXPECT_EQ(tsurface_is_linked(&a.surface), 0);
-  tscreen_remove_surface(&screen_, &a.surface);  // never listed
-  tscreen_insert_surface(&screen_, &a.surface);
-  tscreen_insert_surface(&screen_, &b.surface);
-  tscreen_insert_surface(&screen_, &a.surface);
-  tscreen_append_surface(&screen_, &b.surface);
-  tscreen_append_surface(&screen_, &b.surface);
-  EXPECT_EQ(count_listed(&screen_), 2);
-  tscreen_paint(&screen_, nullptr);
-  std::vector<std::string> want = {"b:compose", "a:compose"};
-  EXPECT_EQ(g_screen_log, want);
-
-  tscreen_remove_surface(&screen_, &a.surface);
-  tscreen_remove_surface(&screen_, &a.surface);
-  EXPECT_EQ(count_listed(&screen_), 1);
-  // Tearing down a listed surface takes it out of the list.
-  tsurface_deinit(&b.surface);
-  EXPECT_EQ(count_listed(&screen_), 0);
-  tsurface_deinit(&a.surface);
+    tscreen_remove_surface(screen, &a.surface);
+    tscreen_remove_surface(screen, &a.surface);
+    EXPECT_EQ(count_listed(screen), 1);
+    // Tearing down a listed surface takes it out of the list.
+    tsurface_deinit(&b.surface);
+    EXPECT_EQ(count_listed(screen), 0);
+    tsurface_deinit(&a.surface);
+  });
 }
 
-class ScreenPaint : public screen_fixture {};
+TEST(ScreenPaint, LockStopsTheHookTheCompositionAndTheFlush) {
+  run_on_screen([](tscreen *screen) {
+    named_surface a;
+    named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0xFFFF0000u);
+    tsurface_realize(&a.surface);
+    tscreen_insert_surface(screen, &a.surface);
+    tscreen_set_paint_hook(screen, hook_paint);
+    tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, 0xFF0000FFu);
+    int presents = os_headless_get_present_count();
+    tscreen_set_update_lock(screen, 1);
+    EXPECT_EQ(tscreen_paint(screen, nullptr), 1);
+    EXPECT_TRUE(g_screen_log.empty());
+    EXPECT_EQ(screen_pixel(screen, 0, 0), rgb565(0xFF0000FFu));
+    EXPECT_EQ(os_headless_get_present_count(), presents);
 
-TEST_F(ScreenPaint, LockStopsTheHookTheCompositionAndTheFlush) {
-  named_surface a;
-  named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0xFFFF0000u);
-  tsurface_realize(&a.surface);
-  tscreen_insert_surface(&screen_, &a.surface);
-  tscreen_set_paint_hook(&screen_, hook_paint);
-  tbitmap_fill_rect(tscreen_get_bitmap(&screen_), 0, 0, width_ - 1, height_ - 1, 0xFF0000FFu);
-  tscreen_set_update_lock(&screen_, 1);
-  EXPECT_EQ(tscreen_paint(&screen_, nullptr), 1);
-  EXPECT_TRUE(g_screen_log.empty());
-  EXPECT_EQ(screen_pixel(&screen_, 0, 0), rgb565(0xFF0000FFu));
-  tscreen_set_update_lock(&screen_, 0);
-  tscreen_paint(&screen_, nullptr);
-  EXPECT_EQ(g_screen_log, std::vector<std::string>{"hook:paint"});
-  EXPECT_EQ(screen_pixel(&screen_, 0, 0), rgb565(0xFFFF0000u));
-  tsurface_deinit(&a.surface);
+    // Unlocked: the area asked for is composed and shown, the rest is not.
+    tscreen_set_update_lock(screen, 0);
+    trect part = {2, 1, 5, 3};
+    tscreen_paint(screen, &part);
+    EXPECT_EQ(g_screen_log, std::vector<std::string>{"hook:paint"});
+    trect shown = os_headless_get_last_rect();
+    EXPECT_TRUE(trect_is_equal(&shown, &part));
+    EXPECT_EQ(os_headless_get_pixel(3, 2), rgb565(0xFFFF0000u));
+    EXPECT_EQ(screen_pixel(screen, 0, 0), rgb565(0xFF0000FFu));
+    tscreen_paint(screen, nullptr);
+    EXPECT_EQ(os_headless_get_pixel(0, 0), rgb565(0xFFFF0000u));
+    EXPECT_EQ(os_headless_get_pixel(4, 4), rgb565(0xFF0000FFu));
+    tsurface_deinit(&a.surface);
+  });
 }
 
-TEST_F(ScreenPaint, ModalIsComposedOnceAndLast) {
-  named_surface back, modal, front;
-  named_surface_init(&back, "back", nullptr, {0, 0, 3, 3}, 0);
-  named_surface_init(&modal, "modal", nullptr, {0, 0, 3, 3}, 0);
-  named_surface_init(&front, "front", nullptr, {0, 0, 3, 3}, 0);
-  for (named_surface *s : {&back, &modal, &front}) named_surface_log_compose(s);
-  tscreen_insert_surface(&screen_, &back.surface);
-  tscreen_insert_surface(&screen_, &modal.surface);
-  tscreen_insert_surface(&screen_, &front.surface);
-  tscreen_set_modal(&screen_, &modal.surface);
-  tscreen_set_paint_hook(&screen_, hook_paint);
-  tscreen_paint(&screen_, nullptr);
-  std::vector<std::string> want = {"hook:paint", "back:compose", "front:compose", "modal:compose"};
-  EXPECT_EQ(g_screen_log, want);
-  tsurface_deinit(&modal.surface);
-  EXPECT_EQ(tscreen_get_modal(&screen_), nullptr);
-  tsurface_deinit(&back.surface);
-  tsurface_deinit(&front.surface);
+TEST(ScreenPaint, ModalIsComposedOnceAndLast) {
+  run_on_screen([](tscreen *screen) {
+    named_surface back, modal, front;
+    named_surface_init(&back, "back", nullptr, {0, 0, 3, 3}, 0);
+    named_surface_init(&modal, "modal", nullptr, {0, 0, 3, 3}, 0);
+    named_surface_init(&front, "front", nullptr, {0, 0, 3, 3}, 0);
+    for (named_surface *s : {&back, &modal, &front}) named_surface_log_compose(s);
+    tscreen_insert_surface(screen, &back.surface);
+    tscreen_insert_surface(screen, &modal.surface);
+    tscreen_insert_surface(screen, &front.surface);
+    tscreen_set_modal(screen, &modal.surface);
+    tscreen_set_paint_hook(screen, hook_paint);
+    tscreen_paint(screen, nullptr);
+    std::vector<std::string> want = {"hook:paint", "back:compose", "front:compose", "modal:compose"};
+    EXPECT_EQ(g_screen_log, want);
+    tsurface_deinit(&modal.surface);
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+    tsurface_deinit(&back.surface);
+    tsurface_deinit(&front.surface);
+  });
 }
 
-TEST_F(ScreenPaint, KeyedMagentaIsSkippedAndMaskWinsOverKey) {
-  const uint32_t under = 0xFF204060u, body = 0xFF00FF00u, magenta = 0xFFFF00FFu;
-  tbitmap_fill_rect(tscreen_get_bitmap(&screen_), 0, 0, width_ - 1, height_ - 1, under);
-  named_surface keyed, masked, hidden;
-  named_surface_init(&keyed, "keyed", nullptr, {0, 0, 7, 7}, body);
-  named_surface_init(&masked, "masked", nullptr, {20, 0, 27, 7}, body);
-  named_surface_init(&hidden, "hidden", nullptr, {40, 0, 47, 7}, body);
-  for (named_surface *s : {&keyed, &masked, &hidden}) {
-    tsurface_realize(&s->surface);
-    tbitmap_set_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s->surface)), 2, 2, rgb565(magenta));
-    tscreen_insert_surface(&screen_, &s->surface);
-  }
-  tcolor key;
-  tcolor_make(&key, 255, 0, 255, 255);
-  tsurface_set_color_key(&keyed.surface, key);
-  tsurface_set_color_key(&masked.surface, key);
-  tbitmap *mask = tbitmap_new(8, -8, 8);
-  for (int32_t y = 0; y < 8; y++)
-    for (int32_t x = 0; x < 8; x++) tbitmap_set_pixel(mask, x, y, x < 4 ? 255 : 0);
-  tsurface_set_mask(&masked.surface, mask, 255);
-  tsurface_set_visible(&hidden.surface, 0);
-  tscreen_paint(&screen_, nullptr);
+TEST(ScreenPaint, KeyedMagentaIsSkippedAndMaskWinsOverKey) {
+  run_on_screen([](tscreen *screen) {
+    const uint32_t under = 0xFF204060u, body = 0xFF00FF00u, magenta = 0xFFFF00FFu;
+    tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, under);
+    named_surface keyed, masked, hidden;
+    named_surface_init(&keyed, "keyed", nullptr, {0, 0, 7, 7}, body);
+    named_surface_init(&masked, "masked", nullptr, {20, 0, 27, 7}, body);
+    named_surface_init(&hidden, "hidden", nullptr, {40, 0, 47, 7}, body);
+    for (named_surface *s : {&keyed, &masked, &hidden}) {
+      tsurface_realize(&s->surface);
+      tbitmap_set_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s->surface)), 2, 2, rgb565(magenta));
+      tscreen_insert_surface(screen, &s->surface);
+    }
+    tcolor key;
+    tcolor_make(&key, 255, 0, 255, 255);
+    tsurface_set_color_key(&keyed.surface, key);
+    tsurface_set_color_key(&masked.surface, key);
+    tbitmap *mask = tbitmap_new(8, -8, 8);
+    for (int32_t y = 0; y < 8; y++)
+      for (int32_t x = 0; x < 8; x++) tbitmap_set_pixel(mask, x, y, x < 4 ? 255 : 0);
+    tsurface_set_mask(&masked.surface, mask, 255);
+    tsurface_set_visible(&hidden.surface, 0);
+    tscreen_paint(screen, nullptr);
 
-  EXPECT_EQ(screen_pixel(&screen_, 2, 2), rgb565(under));  // the key colour lets the frame show
-  EXPECT_EQ(screen_pixel(&screen_, 3, 2), rgb565(body));
-  // The mask, not the key, decides: the same masked blit on the same ground.
-  tbitmap *expect = tbitmap_new(8, -8, 16);
-  tbitmap_fill_rect(expect, 0, 0, 7, 7, under);
-  tpoint at = {0, 0};
-  trect all = {0, 0, 7, 7};
-  tbitmap_blit_masked(expect, &at, tcanvas_get_bitmap(tsurface_get_canvas(&masked.surface)), &all, mask, 255);
-  EXPECT_NE(tbitmap_get_pixel(expect, 2, 2), rgb565(under));
-  for (int32_t y = 0; y < 8; y++)
-    for (int32_t x = 0; x < 8; x++) EXPECT_EQ(screen_pixel(&screen_, 20 + x, y), tbitmap_get_pixel(expect, x, y));
-  tbitmap_free(expect);
-  EXPECT_EQ(screen_pixel(&screen_, 42, 2), rgb565(under));  // invisible: not composed
-  tbitmap_free(mask);
-  for (named_surface *s : {&keyed, &masked, &hidden}) tsurface_deinit(&s->surface);
+    EXPECT_EQ(screen_pixel(screen, 2, 2), rgb565(under));  // the key colour lets the frame show
+    EXPECT_EQ(screen_pixel(screen, 3, 2), rgb565(body));
+    // The mask, not the key, decides: the same masked blit on the same ground.
+    tbitmap *expect = tbitmap_new(8, -8, 16);
+    tbitmap_fill_rect(expect, 0, 0, 7, 7, under);
+    tpoint at = {0, 0};
+    trect all = {0, 0, 7, 7};
+    tbitmap_blit_masked(expect, &at, tcanvas_get_bitmap(tsurface_get_canvas(&masked.surface)), &all, mask, 255);
+    EXPECT_NE(tbitmap_get_pixel(expect, 2, 2), rgb565(under));
+    for (int32_t y = 0; y < 8; y++)
+      for (int32_t x = 0; x < 8; x++) EXPECT_EQ(screen_pixel(screen, 20 + x, y), tbitmap_get_pixel(expect, x, y));
+    tbitmap_free(expect);
+    EXPECT_EQ(screen_pixel(screen, 42, 2), rgb565(under));  // invisible: not composed
+    tbitmap_free(mask);
+    for (named_surface *s : {&keyed, &masked, &hidden}) tsurface_deinit(&s->surface);
+  });
 }
 
 namespace {
@@ -266,69 +289,98 @@ void dim_backdrop(tsurface *, tcanvas *canvas, const trect *rect) {
 }
 }  // namespace
 
-TEST_F(ScreenPaint, PartialPaintTouchesOnlyItsAreaAndDimsItOnce) {
-  const uint32_t white = 0xFFFFFFFFu;
-  named_surface dialog, panel;
-  named_surface_init(&dialog, "dialog", nullptr, {30, 30, 39, 39}, 0xFF0000FFu);
-  named_surface_init(&panel, "panel", nullptr, {0, 0, 19, 19}, white);
-  tsurface_set_on_backdrop(&dialog.surface, dim_backdrop);
-  tsurface_realize(&dialog.surface);
-  tsurface_realize(&panel.surface);
-  tscreen_insert_surface(&screen_, &panel.surface);
-  tscreen_insert_surface(&screen_, &dialog.surface);
-  tscreen_set_modal(&screen_, &dialog.surface);
-  tbitmap_fill_rect(tscreen_get_bitmap(&screen_), 0, 0, width_ - 1, height_ - 1, white);
-  tscreen_paint(&screen_, nullptr);
-  uint32_t dimmed = (rgb565(white) >> 1) & 0x7BEF;
-  EXPECT_EQ(screen_pixel(&screen_, 5, 5), dimmed);
-  EXPECT_EQ(screen_pixel(&screen_, 50, 5), dimmed);
+TEST(ScreenPaint, PartialPaintTouchesOnlyItsAreaAndDimsItOnce) {
+  run_on_screen([](tscreen *screen) {
+    const uint32_t white = 0xFFFFFFFFu;
+    named_surface dialog, panel;
+    named_surface_init(&dialog, "dialog", nullptr, {30, 30, 39, 39}, 0xFF0000FFu);
+    named_surface_init(&panel, "panel", nullptr, {0, 0, 19, 19}, white);
+    tsurface_set_on_backdrop(&dialog.surface, dim_backdrop);
+    tsurface_realize(&dialog.surface);
+    tsurface_realize(&panel.surface);
+    tscreen_insert_surface(screen, &panel.surface);
+    tscreen_insert_surface(screen, &dialog.surface);
+    tscreen_set_modal(screen, &dialog.surface);
+    tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, white);
+    tscreen_paint(screen, nullptr);
+    uint32_t dimmed = (rgb565(white) >> 1) & 0x7BEF;
+    EXPECT_EQ(screen_pixel(screen, 5, 5), dimmed);
+    EXPECT_EQ(screen_pixel(screen, 50, 5), dimmed);
 
-  // Repaints of a part, and direct updates of the panel, dim only that part
-  // again, and only once.
-  trect part = {0, 0, 9, 9};
-  tscreen_paint(&screen_, &part);
-  tscreen_paint(&screen_, &part);
-  EXPECT_EQ(screen_pixel(&screen_, 5, 5), dimmed);
-  EXPECT_EQ(screen_pixel(&screen_, 50, 5), dimmed);
-  tsurface_set_update_mode(&panel.surface, 1, 0);
-  trect local = {2, 2, 4, 4};
-  tsurface_update(&panel.surface, &local);
-  tsurface_update(&panel.surface, &local);
-  EXPECT_EQ(screen_pixel(&screen_, 3, 3), dimmed);
-  EXPECT_EQ(screen_pixel(&screen_, 15, 15), dimmed);
-  EXPECT_EQ(screen_pixel(&screen_, 35, 35), rgb565(0xFF0000FFu));
-  tsurface_deinit(&dialog.surface);
-  tsurface_deinit(&panel.surface);
+    // Repaints of a part, and direct updates of the panel, dim only that part
+    // again, and only once.
+    trect part = {0, 0, 9, 9};
+    tscreen_paint(screen, &part);
+    tscreen_paint(screen, &part);
+    EXPECT_EQ(screen_pixel(screen, 5, 5), dimmed);
+    EXPECT_EQ(screen_pixel(screen, 50, 5), dimmed);
+    tsurface_set_update_mode(&panel.surface, 1, 0);
+    trect local = {2, 2, 4, 4};
+    tsurface_update(&panel.surface, &local);
+    tsurface_update(&panel.surface, &local);
+    EXPECT_EQ(screen_pixel(screen, 3, 3), dimmed);
+    EXPECT_EQ(screen_pixel(screen, 15, 15), dimmed);
+    EXPECT_EQ(screen_pixel(screen, 35, 35), rgb565(0xFF0000FFu));
+    tsurface_deinit(&dialog.surface);
+    tsurface_deinit(&panel.surface);
+  });
 }
 
-TEST_F(ScreenPaint, DirectUpdateKeepsFrontSurfacesOnTop) {
-  named_surface anim, hint;
-  named_surface_init(&anim, "anim", nullptr, {0, 0, 19, 19}, 0xFFFF0000u);
-  named_surface_init(&hint, "hint", nullptr, {10, 10, 29, 29}, 0xFF00FF00u);
-  tsurface_realize(&anim.surface);
-  tsurface_realize(&hint.surface);
-  tscreen_insert_surface(&screen_, &anim.surface);
-  tscreen_insert_surface(&screen_, &hint.surface);
-  tscreen_paint(&screen_, nullptr);
-  tsurface_set_update_mode(&anim.surface, 1, 0);
-  anim.fill = 0xFF0000FFu;
-  tsurface_update(&anim.surface, nullptr);
-  EXPECT_EQ(screen_pixel(&screen_, 5, 5), rgb565(0xFF0000FFu));
-  EXPECT_EQ(screen_pixel(&screen_, 15, 15), rgb565(0xFF00FF00u));
-  // Locked: the buffer follows, the frame buffer does not.
-  tscreen_set_update_lock(&screen_, 1);
-  anim.fill = 0xFFFFFF00u;
-  tsurface_update(&anim.surface, nullptr);
-  EXPECT_EQ(screen_pixel(&screen_, 5, 5), rgb565(0xFF0000FFu));
-  tscreen_set_update_lock(&screen_, 0);
-  tsurface_deinit(&anim.surface);
-  tsurface_deinit(&hint.surface);
+TEST(ScreenPaint, DirectUpdateKeepsFrontSurfacesOnTop) {
+  run_on_screen([](tscreen *screen) {
+    named_surface anim, hint;
+    named_surface_init(&anim, "anim", nullptr, {0, 0, 19, 19}, 0xFFFF0000u);
+    named_surface_init(&hint, "hint", nullptr, {10, 10, 29, 29}, 0xFF00FF00u);
+    tsurface_realize(&anim.surface);
+    tsurface_realize(&hint.surface);
+    tscreen_insert_surface(screen, &anim.surface);
+    tscreen_insert_surface(screen, &hint.surface);
+    tscreen_paint(screen, nullptr);
+    tsurface_set_update_mode(&anim.surface, 1, 0);
+    anim.fill = 0xFF0000FFu;
+    tsurface_update(&anim.surface, nullptr);
+    EXPECT_EQ(screen_pixel(screen, 5, 5), rgb565(0xFF0000FFu));
+    EXPECT_EQ(screen_pixel(screen, 15, 15), rgb565(0xFF00FF00u));
+    // Locked: the buffer follows, the frame buffer does not.
+    tscreen_set_update_lock(screen, 1);
+    anim.fill = 0xFFFFFF00u;
+    tsurface_update(&anim.surface, nullptr);
+    EXPECT_EQ(screen_pixel(screen, 5, 5), rgb565(0xFF0000FFu));
+    tscreen_set_update_lock(screen, 0);
+    tsurface_deinit(&anim.surface);
+    tsurface_deinit(&hint.surface);
+  });
 }
 
-TEST_F(ScreenPaint, ResizeKeepsTheFrameBufferTopDown) {
-  ASSERT_TRUE(tbitmap_is_top_down(tscreen_get_bitmap(&screen_)));
-  ASSERT_EQ(tscreen_resize(&screen_, 30, 20), 1);
-  EXPECT_TRUE(tbitmap_is_top_down(tscreen_get_bitmap(&screen_)));
-  EXPECT_EQ(tbitmap_get_width(tscreen_get_bitmap(&screen_)), 30);
-  EXPECT_EQ(tscreen_get_rect(&screen_)->y2, 19);
+TEST(ScreenResize, KeepsTheRowOrderWhateverSignIsPassed) {
+  tscreen screen;
+  ASSERT_EQ(tscreen_init(&screen, 30, -20), 1);
+  EXPECT_EQ(tbitmap_get_bpp(tscreen_get_bitmap(&screen)), 16);
+  ASSERT_EQ(tscreen_resize(&screen, 40, 50), 1);
+  EXPECT_TRUE(tbitmap_is_top_down(tscreen_get_bitmap(&screen)));
+  EXPECT_EQ(screen._rect.x2, 39);
+  EXPECT_EQ(screen._rect.y2, 49);
+  tscreen_deinit(&screen);
+
+  ASSERT_EQ(tscreen_init(&screen, 30, 20), 1);
+  ASSERT_EQ(tscreen_resize(&screen, 40, -50), 1);
+  EXPECT_FALSE(tbitmap_is_top_down(tscreen_get_bitmap(&screen)));
+  tscreen_deinit(&screen);
+}
+
+TEST(ScreenResize, FailedResizeLeavesAScreenThatDoesNotPaint) {
+  tscreen screen;
+  ASSERT_EQ(tscreen_init(&screen, 30, -20), 1);
+  uint64_t budget = tbitmap_set_budget(100);
+  EXPECT_EQ(tscreen_resize(&screen, 400, 400), 0);
+  tbitmap_set_budget(budget);
+  g_screen_log.clear();
+  tscreen_set_paint_hook(&screen, hook_paint);
+  EXPECT_EQ(tscreen_paint(&screen, nullptr), 1);
+  EXPECT_TRUE(g_screen_log.empty());
+  tscreen_deinit(&screen);
+}
+
+TEST(ScreenResize, NullScreenIsFatal) {
+  EXPECT_EXIT(tscreen_paint(nullptr, nullptr), ::testing::ExitedWithCode(255), "code = tscreen\\([0-9]+\\)");
 }

@@ -1,22 +1,18 @@
 // Screen fixture and logging surfaces for the screen and surface tests.
 #include "screen_fixture.h"
 
-#include "wins_window.h"
+#include "port_test_app.h"
 
 std::vector<std::string> g_screen_log;
 
-void screen_fixture::SetUp() {
+void run_on_screen(const std::function<void(tscreen *)> &body, const char *size) {
   g_screen_log.clear();
-  ASSERT_EQ(tscreen_init(&screen_, width_, -height_), 1);
-  wins_window_context *context = wins_window_get_context();
-  ASSERT_NE(context, nullptr);
-  previous_ = context->_screen;
-  context->_screen = &screen_;
-}
-
-void screen_fixture::TearDown() {
-  wins_window_get_context()->_screen = previous_;
-  tscreen_deinit(&screen_);
+  port_test_run_app(
+      [&] {
+        body(tscreen_get());
+        return 0;
+      },
+      size);
 }
 
 static named_surface *named(tsurface *s) { return static_cast<named_surface *>(tsurface_get_owner(s)); }
@@ -26,13 +22,13 @@ static void fill_draw(tsurface *s, tcanvas *canvas, const trect *rect) {
   tbitmap_fill_rect(tcanvas_get_bitmap(canvas), rect->x1, rect->y1, rect->x2, rect->y2, named(s)->fill);
 }
 
-static int log_pen(tsurface *s, int32_t type, int32_t x, int32_t y, int32_t) {
+static int log_pen(tsurface *s, int type, int32_t x, int32_t y, uint32_t) {
   g_screen_log.push_back(named(s)->name + ":pen " + std::to_string(type) + " " + std::to_string(x) + " " +
                          std::to_string(y));
   return named(s)->pen_answer;
 }
 
-static int log_key(tsurface *s, int32_t code, int32_t, int32_t) {
+static int log_key(tsurface *s, uint32_t code, uint32_t, uint32_t) {
   g_screen_log.push_back(named(s)->name + ":key " + std::to_string(code));
   return named(s)->key_answer;
 }

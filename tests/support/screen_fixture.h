@@ -4,21 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "tscreen.h"
 #include "tsurface.h"
 
-class screen_fixture : public testing::Test {
- protected:
-  tscreen screen_{};
-  tscreen *previous_ = nullptr;
-  int32_t width_ = 64, height_ = 48;
-
-  void SetUp() override;
-  void TearDown() override;
-};
+// Runs body on the screen of a started port (headless display of the given
+// size) with an empty log.
+void run_on_screen(const std::function<void(tscreen *)> &body, const char *size = "64x48");
 
 // A surface with a name, for slots that log.
 struct named_surface {
