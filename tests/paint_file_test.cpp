@@ -242,9 +242,10 @@ uint32_t rgb_of(const tbitmap *b, int32_t x, int32_t y) {
 // --- The native document --------------------------------------------------
 
 TEST_F(PaintFile, TwoRecordDocumentIsWrittenByteForByte) {
-  remake(5, 4);
+  // One row: the thumbnail is 100 x 2, and the file a small fuzz seed.
+  remake(50, 1);
   tcolor colour = test_rgba(10, 20, 30, 255);
-  ASSERT_EQ(paint_context_load_blank(pc, 5, 4, colour), 1);
+  ASSERT_EQ(paint_context_load_blank(pc, 50, 1, colour), 1);
   paint_context_clear(pc);
   paint_context_set_origin(pc, 7, -3);
   paint_context_set_fore_color(pc, test_rgba(1, 2, 3, 4));
@@ -258,7 +259,7 @@ TEST_F(PaintFile, TwoRecordDocumentIsWrittenByteForByte) {
   keep_seed(doc, "bvf_thumb", "two_records.bvf");
 
   expect_bytes e;
-  e.u32(0x62766620), e.u32(0x00030001), e.u32(5), e.u32(4);
+  e.u32(0x62766620), e.u32(0x00030001), e.u32(50), e.u32(1);
   e.u8(30), e.u8(20), e.u8(10), e.u8(255);
   e.f64(1.0), e.u32(2), e.u32(1);
   e.u32(44 + 56 + 16 + 56);  // the thumbnail offset, patched in at the end
@@ -277,11 +278,11 @@ TEST_F(PaintFile, TwoRecordDocumentIsWrittenByteForByte) {
   }
   ASSERT_EQ(e.b.size(), 172u);
   // The thumbnail: the canvas fitted into 100 x 100, rows bottom-up.
-  e.u32(52 + 44 + 400 * 80);
+  e.u32(52 + 44 + 400 * 2);
   e.u32(0), e.u32(0), e.u32(400), e.u32(0xFF0000), e.u32(0xFF00), e.u32(0xFF);
   e.u32(16), e.u32(8), e.u32(0), e.zeros(12), e.u32(0);
-  e.u32(40), e.u32(100), e.u32(80), e.u16(1), e.u16(32), e.u32(0), e.u32(400 * 80), e.zeros(16), e.zeros(4);
-  for (int i = 0; i < 100 * 80; i++) e.u8(30), e.u8(20), e.u8(10), e.u8(255);
+  e.u32(40), e.u32(100), e.u32(2), e.u16(1), e.u16(32), e.u32(0), e.u32(400 * 2), e.zeros(16), e.zeros(4);
+  for (int i = 0; i < 100 * 2; i++) e.u8(30), e.u8(20), e.u8(10), e.u8(255);
   EXPECT_TRUE(same_bytes(read_file(doc), e.b));
   EXPECT_EQ(paint_history_is_modified(history), 0);
 }
@@ -302,7 +303,6 @@ TEST_F(PaintFile, BlankAndPictureDocumentsReopenToTheSameCanvasAndHistory) {
   EXPECT_EQ(paint_history_get_count(history), 0);
   EXPECT_EQ(paint_context_get_picture_width(pc), 30);
   EXPECT_EQ(canvas_rgb(29, 19), 0xC86432u);
-  keep_seed(blank, "bvf", "blank.bvf");
 
   // Drawn over an opened picture: the base comes back through zlib and the
   // rebuild equals the canvas as it was.
@@ -319,7 +319,6 @@ TEST_F(PaintFile, BlankAndPictureDocumentsReopenToTheSameCanvasAndHistory) {
   int32_t count = paint_history_get_count(history);
   std::string doc = path("over picture.bvf");
   ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
-  keep_seed(doc, "bvf", "over_picture.bvf");
 
   ASSERT_EQ(paint_context_load_blank(pc, 50, 60, test_rgba(1, 2, 3, 255)), 1);
   paint_history_reset(history);
@@ -390,8 +389,8 @@ TEST_F(PaintFile, RefusedDocumentsLeaveThePaintingAndHistoryAlone) {
 }
 
 TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
-  tbitmap *picture = tbitmap_new(40, 30, 32);
-  tbitmap_fill_rect(picture, 0, 0, 39, 29, 0xFF336699);
+  tbitmap *picture = tbitmap_new(50, 2, 32);
+  tbitmap_fill_rect(picture, 0, 0, 49, 1, 0xFF336699);
   ASSERT_EQ(paint_context_load_picture(pc, picture), 1);
   tbitmap_free(picture);
   paint_context_clear(pc);
@@ -399,6 +398,8 @@ TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
   ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
   const bytes good = read_file(doc);
   ASSERT_GT(le32(good, 40), 96u);
+  keep_seed(doc, "bvf", "base_picture.bvf");
+  keep_seed(doc, "bvf_thumb", "base_picture.bvf");
   remake(60, 50);
   painting_state before = state();
 
@@ -409,8 +410,8 @@ TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
     uint32_t value;
     int code;
   };
-  for (lie l : {lie{"stride", record + 8, 40 * 4 + 4, -2}, lie{"depth", info + 14, 24, -2},
-                lie{"width", info + 4, 41, -2}, lie{"height", info + 8, uint32_t(-31), -2},
+  for (lie l : {lie{"stride", record + 8, 50 * 4 + 4, -2}, lie{"depth", info + 14, 24, -2},
+                lie{"width", info + 4, 51, -2}, lie{"height", info + 8, uint32_t(-3), -2},
                 lie{"header size", info, 12, -2}, lie{"compression", info + 16, 3, -2},
                 lie{"huge", info + 8, uint32_t(-30000), -6}}) {
     SCOPED_TRACE(l.what);
@@ -430,7 +431,7 @@ TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
   EXPECT_EQ(paint_file_open(file, wide(path("bad.bvf")).c_str()), 0);
   expect_unchanged(before);
   // A picture under the budget is what decides "no memory".
-  uint64_t budget = tbitmap_set_budget(40 * 30 * 4 - 1);
+  uint64_t budget = tbitmap_set_budget(50 * 2 * 4 - 1);
   ui.messages.clear();
   EXPECT_EQ(paint_file_open(file, wide(doc).c_str()), 0);
   tbitmap_set_budget(budget);
@@ -496,7 +497,6 @@ TEST_F(PaintFile, ThumbnailIsTheFittedCanvasAndItsReaderTrustsNothing) {
   EXPECT_EQ(rgb_of(thumbnail, 10, 45), 0x102030u);
   EXPECT_EQ(rgb_of(thumbnail, 90, 5), 0xFFFFFFu);
   tbitmap_free(thumbnail);
-  keep_seed(doc, "bvf_thumb", "wide.bvf");
 
   const bytes good = read_file(doc);
   uint32_t offset = le32(good, 36);
