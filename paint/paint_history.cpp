@@ -1,0 +1,662 @@
+// paint_history: the operation list, undo and redo, replay and checkpoints.
+#include "paint_history.h"
+
+#include <cairo.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "os_paths.h"
+#include "paint_context.h"
+#include "port_log.h"
+#include "shape.h"
+#include "tbitmap.h"
+#include "tscreen.h"
+
+constexpr int32_t RECORD_GROWTH = 64;
+constexpr int32_t PROGRESS_STEP = 25;
+// A replay shows its popup from the start when it cannot begin at a
+// checkpoint and has more records than this to draw.
+constexpr int32_t PROGRESS_LONG_REPLAY = 76;
+constexpr double PROGRESS_ZOOM = 2.0;
+constexpr uint8_t CHECKPOINT_MAGIC[4] = {'B', 'V', 'C', 'P'};
+constexpr int CHECKPOINT_HEADER = 16;
+constexpr unsigned CHECKPOINT_BUFFER = 256 * 1024;
+// gzread and gzwrite count in unsigned ints; larger canvases go in pieces.
+constexpr uint64_t CHECKPOINT_CHUNK = 1u << 30;
+// Scales a record may be replayed at: far beyond what zooms between a
+// shrunken huge picture and 10x give, and far from cairo's matrix limits.
+constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
+// The largest checkpoint kept in memory after it was read.
+constexpr uint64_t KEEP_LIMIT = 64ull << 20;
+
+static int32_t zoom_percent(double zoom);
+static void snapshot_state(const paint_context *pc, paint_history_record *record);
+static void restore_state(paint_context *pc, const paint_history_record *record);
+static int grow_records(paint_history *history, int32_t needed);
+static void free_records(paint_history *history, int32_t from);
+static void delete_all_checkpoints(paint_history *history);
+static void delete_stale_files(const char *dir);
+static int is_checkpoint_name(const char *name);
+static int record_scale(const paint_history_record *record, double zoom, double *scale);
+static void replay_record(paint_history *history, const paint_history_record *record, double scale);
+static void call_app_record(paint_history_replay_fn fn, paint_context *pc, const paint_history_record *record,
+                            double scale);
+static void *show_progress(paint_history *history);
+static void set_progress(paint_history *history, void *popup, int percent);
+static void start_canvas(paint_context *pc);
+static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_t z);
+static void put_u32(uint8_t *at, uint32_t value);
+static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
+static int file_identity(const char *path, paint_history_kept *kept);
+static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
+                            const char *path);
+static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path);
+static void forget_kept(paint_history *history);
+static uint32_t get_u32(const uint8_t *at);
+
+paint_history *paint_history_new(paint_context *context) {
+  paint_history *history = static_cast<paint_history *>(std::calloc(1, sizeof(paint_history)));
+  if (!history) return nullptr;
+  history->_records = static_cast<paint_history_record **>(std::calloc(RECORD_GROWTH, sizeof(void *)));
+  if (!history->_records) {
+    std::free(history);
+    return nullptr;
+  }
+  history->_capacity = RECORD_GROWTH;
+  history->_context = context;
+  history->_use_checkpoints = 1;
+  // A folder that does not fit is left empty rather than cut, which would
+  // put the files somewhere else: the painting then works without checkpoints.
+  std::string dir = os_user_dir() + "/cache";
+  if (dir.size() < sizeof history->_cache_dir && os_make_dirs(dir)) {
+    std::memcpy(history->_cache_dir, dir.c_str(), dir.size() + 1);
+    delete_stale_files(history->_cache_dir);
+  }
+  return history;
+}
+
+void paint_history_free(paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  delete_all_checkpoints(history);
+  forget_kept(history);
+  free_records(history, 0);
+  std::free(history->_records);
+  std::free(history);
+}
+
+void paint_history_reset(paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  free_records(history, 0);
+  paint_history_record **records =
+      static_cast<paint_history_record **>(std::calloc(RECORD_GROWTH, sizeof(paint_history_record *)));
+  if (records) {
+    std::free(history->_records);
+    history->_records = records;
+    history->_capacity = RECORD_GROWTH;
+  }
+  history->_count = 0;
+  history->_position = 0;
+  delete_all_checkpoints(history);
+  forget_kept(history);
+  if (history->_cache_dir[0]) delete_stale_files(history->_cache_dir);
+  history->_modified = 0;
+}
+
+void paint_history_set_hooks(paint_history *history, const paint_history_hooks *hooks) {
+  PORT_CHECK(history != nullptr);
+  history->_hooks = hooks ? *hooks : paint_history_hooks{};
+}
+
+paint_history_record *paint_history_add(paint_history *history, int32_t operation, const void *payload,
+                                        int32_t size) {
+  PORT_CHECK(history != nullptr);
+  PORT_CHECK(size >= 0 && (size == 0 || payload != nullptr));
+  paint_context *pc = history->_context;
+  paint_history_record *record = paint_history_record_new(operation, payload, size);
+  if (!record) return nullptr;
+  int32_t kept = history->_count > 0 ? std::clamp(history->_position + 1, 0, history->_count) : 0;
+  if (!grow_records(history, kept + 1)) {
+    paint_history_record_free(record);
+    return nullptr;
+  }
+  free_records(history, kept);
+  // Checkpoints past the kept records were drawn from records that are gone,
+  // whatever zoom they were drawn at.
+  int32_t valid = kept / PAINT_HISTORY_CHECKPOINT_STEP;
+  for (int32_t z = 0; z < PAINT_HISTORY_ZOOM_SLOTS; z++) {
+    int32_t written = history->_checkpoint_counts[z];
+    if (written <= valid) continue;
+    for (int32_t i = valid; i < written; i++) remove_checkpoint(history, i, z);
+    history->_checkpoint_counts[z] = valid;
+  }
+
+  double zoom = 1.0;
+  if (pc) {
+    snapshot_state(pc, record);
+    zoom = paint_context_get_zoom(pc);
+  }
+  record->_zoom = zoom;
+  history->_records[history->_count++] = record;
+  history->_position = history->_count - 1;
+  // The canvas holds exactly count records now: the checkpoint it completes
+  // is the only one it may be written as.
+  if (history->_use_checkpoints && history->_count % PAINT_HISTORY_CHECKPOINT_STEP == 0)
+    paint_history_save_checkpoint(history, history->_count / PAINT_HISTORY_CHECKPOINT_STEP - 1, zoom_percent(zoom));
+  history->_modified = 1;
+  return record;
+}
+
+int paint_history_append_record(paint_history *history, paint_history_record *record) {
+  PORT_CHECK(history != nullptr && record != nullptr);
+  if (!grow_records(history, history->_count + 1)) return 0;
+  if (!record->_payload || record->_size < 0) record->_size = 0;
+  history->_records[history->_count++] = record;
+  return 1;
+}
+
+int paint_history_can_undo(const paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  return history->_count >= 1 && history->_position >= 0;
+}
+
+int paint_history_can_redo(const paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  return history->_count >= 1 && history->_position < history->_count - 1;
+}
+
+void paint_history_undo(paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  if (!paint_history_can_undo(history)) return;
+  history->_position--;
+  paint_history_replay(history, 0);
+  history->_modified = 1;
+}
+
+void paint_history_redo(paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  if (!paint_history_can_redo(history)) return;
+  history->_position++;
+  paint_history_replay(history, 0);
+  history->_modified = 1;
+}
+
+void paint_history_rebuild(paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  paint_history_replay(history, 1);
+  history->_modified = 1;
+}
+
+void paint_history_replay(paint_history *history, int full) {
+  PORT_CHECK(history != nullptr);
+  paint_context *pc = history->_context;
+  if (!pc) return;
+  double zoom = paint_context_get_zoom(pc);
+  int32_t z = zoom_percent(zoom);
+  start_canvas(pc);
+  int32_t position = history->_position;
+  if (position < 0 || position >= history->_count) return;
+
+  paint_history_record saved = {};
+  snapshot_state(pc, &saved);
+  void *popup = nullptr;
+  bool popup_shown = false;
+  if (full || (position > PAINT_HISTORY_CHECKPOINT_STEP &&
+               (history->_checkpoint_counts[z] == 0 || zoom >= PROGRESS_ZOOM))) {
+    popup = show_progress(history);
+    popup_shown = true;
+  }
+  int32_t start = history->_use_checkpoints ? start_from_checkpoint(history, zoom, z) : 0;
+  if (!popup_shown && start == 0 && position >= PROGRESS_LONG_REPLAY) popup = show_progress(history);
+
+  int32_t threshold = PROGRESS_STEP;
+  int32_t next_checkpoint = position / PAINT_HISTORY_CHECKPOINT_STEP;
+  for (int32_t i = start; i <= position; i++) {
+    const paint_history_record *record = history->_records[i];
+    if (!record) break;
+    restore_state(pc, record);
+    double scale;
+    if (record_scale(record, zoom, &scale)) replay_record(history, record, scale);
+    cairo_t *cr = paint_context_get_cairo(pc);
+    // A context that went into an error state would draw nothing from now on.
+    if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
+    int32_t done = i + 1;
+    if (history->_use_checkpoints && done % PAINT_HISTORY_CHECKPOINT_STEP == 0 &&
+        done / PAINT_HISTORY_CHECKPOINT_STEP >= next_checkpoint) {
+      paint_history_save_checkpoint(history, done / PAINT_HISTORY_CHECKPOINT_STEP - 1, z);
+      next_checkpoint++;
+    }
+    if (popup && position != 0) {
+      int percent = int(int64_t(i) * 100 / position);
+      if (percent >= threshold) {
+        set_progress(history, popup, percent);
+        threshold += PROGRESS_STEP;
+      }
+    }
+  }
+  if (popup && history->_hooks.progress_free) history->_hooks.progress_free(popup);
+  restore_state(pc, &saved);
+}
+
+int32_t paint_history_get_count(const paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  return history->_count;
+}
+
+paint_history_record *paint_history_get_record(const paint_history *history, int32_t index) {
+  PORT_CHECK(history != nullptr);
+  if (index < 0 || index >= history->_count) return nullptr;
+  return history->_records[index];
+}
+
+int32_t paint_history_get_position(const paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  return history->_position;
+}
+
+void paint_history_set_position(paint_history *history, int32_t position) {
+  PORT_CHECK(history != nullptr);
+  history->_position = std::clamp(position, -1, std::max(history->_count - 1, -1));
+}
+
+void paint_history_set_modified(paint_history *history, int modified) {
+  PORT_CHECK(history != nullptr);
+  history->_modified = modified ? 1 : 0;
+}
+
+int paint_history_is_modified(const paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  return history->_modified;
+}
+
+const char *paint_history_get_cache_dir(const paint_history *history) {
+  PORT_CHECK(history != nullptr);
+  return history->_cache_dir;
+}
+
+void paint_history_set_use_checkpoints(paint_history *history, int on) {
+  PORT_CHECK(history != nullptr);
+  history->_use_checkpoints = on ? 1 : 0;
+}
+
+paint_history_record *paint_history_record_new(int32_t operation, const void *payload, int32_t size) {
+  paint_history_record *record = static_cast<paint_history_record *>(std::calloc(1, sizeof(paint_history_record)));
+  if (!record) return nullptr;
+  record->_operation = operation;
+  if (size > 0 && payload) {
+    record->_payload = static_cast<uint8_t *>(std::malloc(size_t(size)));
+    if (!record->_payload) {
+      std::free(record);
+      return nullptr;
+    }
+    std::memcpy(record->_payload, payload, size_t(size));
+    record->_size = size;
+  }
+  return record;
+}
+
+void paint_history_record_free(paint_history_record *item) {
+  PORT_CHECK(item != nullptr);
+  std::free(item->_payload);
+  std::free(item);
+}
+
+int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
+  PORT_CHECK(history != nullptr);
+  if (index < 0 || zoom_percent < 0 || zoom_percent >= PAINT_HISTORY_ZOOM_SLOTS || !history->_context) return 0;
+  tbitmap *canvas = paint_context_get_canvas(history->_context);
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (!canvas || !paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
+  if (access(path, F_OK) == 0) return 0;
+  // Written aside and renamed: a file under the real name is always whole.
+  std::string temp = std::string(path) + ".tmp";
+  gzFile file = gzopen(temp.c_str(), "wb");
+  if (!file) return 0;
+  gzbuffer(file, CHECKPOINT_BUFFER);
+  gzsetparams(file, 1, Z_DEFAULT_STRATEGY);
+  cairo_t *cr = paint_context_get_cairo(history->_context);
+  if (cr) cairo_surface_flush(cairo_get_target(cr));
+  uint8_t header[CHECKPOINT_HEADER];
+  std::memcpy(header, CHECKPOINT_MAGIC, 4);
+  put_u32(header + 4, uint32_t(tbitmap_get_width(canvas)));
+  put_u32(header + 8, uint32_t(tbitmap_get_height(canvas)));
+  put_u32(header + 12, tbitmap_get_stride(canvas));
+  bool ok = gzwrite(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER;
+  uint64_t total = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
+  for (uint64_t done = 0; ok && done < total;) {
+    unsigned piece = unsigned(std::min(total - done, CHECKPOINT_CHUNK));
+    ok = gzwrite(file, canvas->_pixels + done, piece) == int(piece);
+    done += piece;
+  }
+  if (gzclose(file) != Z_OK) ok = false;
+  if (!ok || std::rename(temp.c_str(), path) != 0) {
+    unlink(temp.c_str());
+    return 0;
+  }
+  int32_t &written = history->_checkpoint_counts[zoom_percent];
+  written = std::max(written, index + 1);
+  return 1;
+}
+
+int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
+  PORT_CHECK(history != nullptr);
+  if (!history->_context) return 0;
+  tbitmap *canvas = paint_context_get_canvas(history->_context);
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (!canvas || !paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
+  if (load_kept(history, index, zoom_percent, canvas, path)) return 1;
+  gzFile file = gzopen(path, "rb");
+  if (!file) return 0;
+  gzbuffer(file, CHECKPOINT_BUFFER);
+  uint8_t header[CHECKPOINT_HEADER];
+  bool ok = gzread(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
+            std::memcmp(header, CHECKPOINT_MAGIC, 4) == 0 &&
+            get_u32(header + 4) == uint32_t(tbitmap_get_width(canvas)) &&
+            get_u32(header + 8) == uint32_t(tbitmap_get_height(canvas)) &&
+            get_u32(header + 12) == tbitmap_get_stride(canvas);
+  cairo_t *cr = paint_context_get_cairo(history->_context);
+  if (ok && cr) cairo_surface_flush(cairo_get_target(cr));
+  uint64_t total = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
+  for (uint64_t done = 0; ok && done < total;) {
+    unsigned piece = unsigned(std::min(total - done, CHECKPOINT_CHUNK));
+    ok = gzread(file, canvas->_pixels + done, piece) == int(piece);
+    done += piece;
+  }
+  gzclose(file);
+  if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
+  if (!ok) return 0;
+  keep_checkpoint(history, index, zoom_percent, canvas, path);
+  return 1;
+}
+
+int paint_history_checkpoint_exists(const paint_history *history, int32_t index, int32_t zoom_percent) {
+  PORT_CHECK(history != nullptr);
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (!paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
+  return access(path, F_OK) == 0;
+}
+
+void paint_history_delete_zoom_checkpoints(paint_history *history, int32_t zoom_percent) {
+  PORT_CHECK(history != nullptr);
+  if (zoom_percent < 0 || zoom_percent >= PAINT_HISTORY_ZOOM_SLOTS) return;
+  for (int32_t i = 0; i < history->_checkpoint_counts[zoom_percent]; i++) remove_checkpoint(history, i, zoom_percent);
+  history->_checkpoint_counts[zoom_percent] = 0;
+}
+
+void paint_history_delete_checkpoint_index(paint_history *history, int32_t index) {
+  PORT_CHECK(history != nullptr);
+  for (int32_t z = 0; z < PAINT_HISTORY_ZOOM_SLOTS; z++) {
+    if (history->_checkpoint_counts[z] > index) remove_checkpoint(history, index, z);
+  }
+}
+
+int32_t paint_history_get_checkpoint_count(const paint_history *history, int32_t zoom_percent) {
+  PORT_CHECK(history != nullptr);
+  if (zoom_percent < 0 || zoom_percent >= PAINT_HISTORY_ZOOM_SLOTS) return 0;
+  return history->_checkpoint_counts[zoom_percent];
+}
+
+int paint_history_checkpoint_path(const paint_history *history, int32_t index, int32_t zoom_percent, char *out,
+                                  int n) {
+  PORT_CHECK(history != nullptr && out != nullptr);
+  if (!history->_cache_dir[0] || index < 0 || zoom_percent < 0) return 0;
+  int length = std::snprintf(out, size_t(n), "%s%c%d_%d.cache", history->_cache_dir, '/', int(index),
+                             int(zoom_percent));
+  return length > 0 && length < n;
+}
+
+// The drawing state a record keeps: view origin, colours, pen and rubber
+// sizes, pen style (the zoom is stored by the caller).
+static void snapshot_state(const paint_context *pc, paint_history_record *record) {
+  tpoint origin;
+  paint_context_get_origin(pc, &origin);
+  record->_view_x = origin.x;
+  record->_view_y = origin.y;
+  paint_context_get_fore_color(pc, &record->_fore_color);
+  paint_context_get_back_color(pc, &record->_back_color);
+  record->_pen_size = paint_context_get_pen_size(pc);
+  record->_rubber_size = paint_context_get_rubber_size(pc);
+  record->_pen_style = paint_context_get_pen_style(pc);
+}
+
+// Colours go through the setters, so the cached components follow.
+static void restore_state(paint_context *pc, const paint_history_record *record) {
+  paint_context_set_origin(pc, record->_view_x, record->_view_y);
+  paint_context_set_fore_color(pc, record->_fore_color);
+  paint_context_set_back_color(pc, record->_back_color);
+  pc->_pen_size = record->_pen_size;
+  pc->_rubber_size = record->_rubber_size;
+  pc->_pen_style = record->_pen_style;
+}
+
+static int32_t zoom_percent(double zoom) {
+  double percent = zoom * 100;
+  if (!(percent >= 0)) return 0;
+  return int32_t(std::min(percent, double(PAINT_HISTORY_ZOOM_SLOTS - 1)));
+}
+
+static int grow_records(paint_history *history, int32_t needed) {
+  if (needed <= history->_capacity) return 1;
+  if (history->_capacity > INT32_MAX - RECORD_GROWTH) return 0;
+  int32_t capacity = history->_capacity + RECORD_GROWTH;
+  void *grown = std::realloc(history->_records, size_t(capacity) * sizeof(paint_history_record *));
+  if (!grown) return 0;
+  history->_records = static_cast<paint_history_record **>(grown);
+  std::fill(history->_records + history->_capacity, history->_records + capacity, nullptr);
+  history->_capacity = capacity;
+  return 1;
+}
+
+static void free_records(paint_history *history, int32_t from) {
+  for (int32_t i = from; i < history->_count; i++) {
+    if (history->_records[i]) paint_history_record_free(history->_records[i]);
+    history->_records[i] = nullptr;
+  }
+  history->_count = std::min(history->_count, from);
+}
+
+static void delete_all_checkpoints(paint_history *history) {
+  for (int32_t z = 0; z < PAINT_HISTORY_ZOOM_SLOTS; z++)
+    if (history->_checkpoint_counts[z] > 0) paint_history_delete_zoom_checkpoints(history, z);
+}
+
+// Files named like checkpoints, and their half-written temporaries, can only
+// be left over from an earlier painting: none of them is ours yet.
+static void delete_stale_files(const char *dir) {
+  DIR *folder = opendir(dir);
+  if (!folder) return;
+  while (struct dirent *entry = readdir(folder)) {
+    if (!is_checkpoint_name(entry->d_name)) continue;
+    std::string path = std::string(dir) + "/" + entry->d_name;
+    unlink(path.c_str());
+  }
+  closedir(folder);
+}
+
+// "<digits>_<digits>.cache", optionally followed by ".tmp".
+static int is_checkpoint_name(const char *name) {
+  const char *p = name;
+  if (!(*p >= '0' && *p <= '9')) return 0;
+  while (*p >= '0' && *p <= '9') p++;
+  if (*p++ != '_') return 0;
+  if (!(*p >= '0' && *p <= '9')) return 0;
+  while (*p >= '0' && *p <= '9') p++;
+  return std::strcmp(p, ".cache") == 0 || std::strcmp(p, ".cache.tmp") == 0;
+}
+
+// A record's zoom comes from a file: one that is not a positive number, or a
+// scale cairo could not invert, makes the record a no-op.
+static int record_scale(const paint_history_record *record, double zoom, double *scale) {
+  if (!std::isfinite(record->_zoom) || record->_zoom <= 0) return 0;
+  double s = zoom / record->_zoom;
+  if (!(s >= MIN_SCALE && s <= MAX_SCALE)) return 0;
+  *scale = s;
+  return 1;
+}
+
+static void replay_record(paint_history *history, const paint_history_record *record, double scale) {
+  paint_context *pc = history->_context;
+  const paint_history_hooks &hooks = history->_hooks;
+  shape *tool = paint_context_find_tool(pc, record->_operation);
+  if (tool) {
+    shape_set_data(tool, record->_payload, record->_payload ? record->_size : 0);
+    shape_draw(tool, paint_context_get_cairo(pc), nullptr, scale);
+    return;
+  }
+  switch (record->_operation) {
+    case PAINT_HISTORY_OP_CLEAR:
+      if (hooks.clear)
+        hooks.clear(pc);
+      else
+        paint_context_clear(pc);
+      break;
+    case PAINT_HISTORY_OP_TEXT:
+      call_app_record(hooks.draw_text, pc, record, scale);
+      break;
+    case PAINT_HISTORY_OP_IMAGE:
+      call_app_record(hooks.draw_image, pc, record, scale);
+      break;
+    case PAINT_HISTORY_OP_CROP:
+      call_app_record(hooks.apply_crop, pc, record, scale);
+      break;
+    default:
+      break;
+  }
+}
+
+static void call_app_record(paint_history_replay_fn fn, paint_context *pc, const paint_history_record *record,
+                            double scale) {
+  if (fn) fn(pc, record->_payload, record->_payload ? record->_size : 0, scale);
+}
+
+static void *show_progress(paint_history *history) {
+  if (!history->_hooks.progress_new) return nullptr;
+  void *popup = history->_hooks.progress_new(history);
+  if (popup) set_progress(history, popup, 0);
+  return popup;
+}
+
+// The replay runs with the screen's updates locked; the popup is the one
+// thing that shows meanwhile.
+static void set_progress(paint_history *history, void *popup, int percent) {
+  if (!history->_hooks.progress_set) return;
+  tscreen *screen = paint_context_get_screen(history->_context);
+  uint32_t lock = screen ? tscreen_get_update_lock(screen) : 0;
+  if (screen) tscreen_set_update_lock(screen, 0);
+  history->_hooks.progress_set(popup, percent);
+  if (screen) tscreen_set_update_lock(screen, lock);
+}
+
+static void start_canvas(paint_context *pc) {
+  paint_context_apply_zoom(pc);
+  cairo_t *cr = paint_context_get_cairo(pc);
+  if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
+  paint_context_clear(pc);
+}
+
+// Loads the latest checkpoint at or below the position, after giving the
+// canvas the size it had then (the crops before it); the index of the first
+// record still to draw. A checkpoint that fails to load (another canvas size,
+// cut short, not ours) leaves the canvas cleared and the replay starting at
+// record 0.
+static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_t z) {
+  int32_t k = (history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP;
+  k = std::min(k, history->_checkpoint_counts[z]);
+  while (k > 0 && !paint_history_checkpoint_exists(history, k - 1, z)) k--;
+  if (k == 0) return 0;
+  paint_context *pc = history->_context;
+  int32_t first_after = k * PAINT_HISTORY_CHECKPOINT_STEP;
+  for (int32_t i = 0; i < first_after; i++) {
+    const paint_history_record *record = history->_records[i];
+    double scale;
+    if (record && record->_operation == PAINT_HISTORY_OP_CROP && record_scale(record, zoom, &scale))
+      call_app_record(history->_hooks.apply_crop, pc, record, scale);
+  }
+  if (paint_history_load_checkpoint(history, k - 1, z)) return first_after;
+  // A file that cannot be used is deleted, so that this replay writes a good one.
+  remove_checkpoint(history, k - 1, z);
+  start_canvas(pc);
+  return 0;
+}
+
+static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) unlink(path);
+  const paint_history_kept &kept = history->_kept;
+  if (kept.pixels && kept.index == index && kept.zoom_percent == zoom_percent) forget_kept(history);
+}
+
+static int file_identity(const char *path, paint_history_kept *kept) {
+  struct stat info;
+  if (stat(path, &info) != 0) return 0;
+  kept->inode = uint64_t(info.st_ino);
+  kept->file_size = uint64_t(info.st_size);
+  kept->mtime_sec = int64_t(info.st_mtim.tv_sec);
+  kept->mtime_nsec = int64_t(info.st_mtim.tv_nsec);
+  return 1;
+}
+
+static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
+                            const char *path) {
+  paint_history_kept &kept = history->_kept;
+  uint64_t bytes = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
+  if (bytes > KEEP_LIMIT || !file_identity(path, &kept)) {
+    forget_kept(history);
+    return;
+  }
+  if (kept.pixels && kept.bytes != bytes) {
+    tbitmap_free_pixels(kept.pixels);
+    kept.pixels = nullptr;
+  }
+  if (!kept.pixels) kept.pixels = tbitmap_alloc_pixels(bytes);
+  if (!kept.pixels) {
+    forget_kept(history);
+    return;
+  }
+  std::memcpy(kept.pixels, canvas->_pixels, size_t(bytes));
+  kept.bytes = bytes;
+  kept.index = index;
+  kept.zoom_percent = zoom_percent;
+  kept.width = uint32_t(tbitmap_get_width(canvas));
+  kept.height = uint32_t(tbitmap_get_height(canvas));
+  kept.stride = tbitmap_get_stride(canvas);
+}
+
+static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path) {
+  const paint_history_kept &kept = history->_kept;
+  if (!kept.pixels || kept.index != index || kept.zoom_percent != zoom_percent) return 0;
+  if (kept.width != uint32_t(tbitmap_get_width(canvas)) || kept.height != uint32_t(tbitmap_get_height(canvas)) ||
+      kept.stride != tbitmap_get_stride(canvas))
+    return 0;
+  paint_history_kept now;
+  if (!file_identity(path, &now) || now.inode != kept.inode || now.file_size != kept.file_size ||
+      now.mtime_sec != kept.mtime_sec || now.mtime_nsec != kept.mtime_nsec)
+    return 0;
+  cairo_t *cr = paint_context_get_cairo(history->_context);
+  if (cr) cairo_surface_flush(cairo_get_target(cr));
+  std::memcpy(canvas->_pixels, kept.pixels, size_t(kept.bytes));
+  if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
+  return 1;
+}
+
+static void forget_kept(paint_history *history) {
+  if (history->_kept.pixels) tbitmap_free_pixels(history->_kept.pixels);
+  history->_kept = paint_history_kept{};
+}
+
+static void put_u32(uint8_t *at, uint32_t value) {
+  for (int i = 0; i < 4; i++) at[i] = uint8_t(value >> (8 * i));
+}
+
+static uint32_t get_u32(const uint8_t *at) {
+  return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}

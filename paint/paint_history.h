@@ -1,0 +1,160 @@
+// paint_history: the painting as the list of operations that made it, with
+// undo, redo and the rebuild of the canvas by replaying the list.
+//
+// Owns the records and their payloads, and the checkpoint files in the cache
+// folder (canvas pixels every 25 records, per zoom percent). Borrows the
+// painting context it replays onto and the tools registered in it. The
+// operations the application owns (text 1007, picture 1009, crop 1010, clear
+// 1004) and the progress popup are reached through hooks it installs; with no
+// hook a 1007, 1009 or 1010 record is skipped on replay, a 1004 record clears
+// through the painting context, and no popup is shown.
+//
+// Invariants:
+// - records 0..position are applied to the canvas; after an add the new
+//   record is the last and the position points at it;
+// - checkpoint i of zoom percent z holds the canvas after the first
+//   25 x (i + 1) records of the current list, drawn at that zoom; a file
+//   that could be stale is deleted before it could be read;
+// - the live canvas equals a rebuild of it from the list.
+//
+// Checkpoint file "<cache>/<index>_<zoom percent>.cache", one gzip stream
+// (level 1, default strategy) of:
+//
+//   | offset | size         | field                                       |
+//   |--------|--------------|---------------------------------------------|
+//   | 0      | 4            | magic "BVCP"                                |
+//   | 4      | 4            | canvas width (u32, little-endian)           |
+//   | 8      | 4            | canvas height (u32)                         |
+//   | 12     | 4            | row stride in bytes (u32)                   |
+//   | 16     | stride x h   | canvas rows, top-down, 32 bpp, as in memory |
+//
+// A file whose header does not match the canvas counts as missing.
+#pragma once
+
+#include <cstdint>
+
+#include "trect.h"
+
+struct paint_context;
+struct paint_history;
+
+// Operations that are not tools.
+enum {
+  PAINT_HISTORY_OP_CLEAR = 1004,
+  PAINT_HISTORY_OP_TEXT = 1007,
+  PAINT_HISTORY_OP_IMAGE = 1009,
+  PAINT_HISTORY_OP_CROP = 1010,
+};
+
+constexpr int PAINT_HISTORY_CHECKPOINT_STEP = 25;
+constexpr int PAINT_HISTORY_ZOOM_SLOTS = 1024;
+constexpr int PAINT_HISTORY_CACHE_DIR_BYTES = 256;
+
+struct paint_history_record {
+  int32_t _view_x, _view_y;
+  tcolor _fore_color;
+  tcolor _back_color;
+  uint8_t _pen_size;
+  uint8_t _rubber_size;
+  int32_t _pen_style;
+  double _zoom;
+  int32_t _operation;
+  int32_t _size;
+  uint8_t *_payload;
+};
+
+// Replays one application-owned record: (context, payload, size, scale);
+// scale = current zoom / the record's zoom.
+typedef int (*paint_history_replay_fn)(paint_context *pc, const uint8_t *payload, int32_t size, double scale);
+
+struct paint_history_hooks {
+  paint_history_replay_fn draw_text;   // 1007
+  paint_history_replay_fn draw_image;  // 1009
+  paint_history_replay_fn apply_crop;  // 1010
+  void (*clear)(paint_context *pc);    // 1004; null: paint_context_clear
+  // The progress popup: new gives the shown popup (null: none), set moves
+  // it to a percent, free closes it.
+  void *(*progress_new)(paint_history *history);
+  void (*progress_set)(void *popup, int percent);
+  void (*progress_free)(void *popup);
+};
+
+// The checkpoint read last, kept in memory while its file is the one it was
+// read from (same inode, size and modification time), so that undoing step by
+// step within 25 records does not decompress it again and again.
+struct paint_history_kept {
+  uint8_t *pixels;
+  uint64_t bytes;
+  int32_t index, zoom_percent;
+  uint32_t width, height, stride;
+  uint64_t inode, file_size;
+  int64_t mtime_sec, mtime_nsec;
+};
+
+struct paint_history {
+  paint_history_record **_records;
+  int32_t _count;
+  int32_t _capacity;
+  paint_context *_context;
+  int32_t _position;
+  char _cache_dir[PAINT_HISTORY_CACHE_DIR_BYTES];
+  int32_t _checkpoint_counts[PAINT_HISTORY_ZOOM_SLOTS];
+  uint8_t _modified;
+  uint8_t _use_checkpoints;
+  paint_history_hooks _hooks;
+  paint_history_kept _kept;
+};
+
+// The cache folder is the user folder's "cache"; it is made when missing, and
+// checkpoint files an earlier run left there are deleted. Null when memory
+// is short.
+paint_history *paint_history_new(paint_context *context);
+void paint_history_free(paint_history *history);
+void paint_history_reset(paint_history *history);
+void paint_history_set_hooks(paint_history *history, const paint_history_hooks *hooks);
+
+// Appends an operation made just now (the canvas already shows it): drops the
+// redo tail and its checkpoints, snapshots the drawing state and the zoom,
+// writes the checkpoint the new count completes. Null when memory is short
+// (nothing changes then).
+paint_history_record *paint_history_add(paint_history *history, int32_t operation, const void *payload,
+                                        int32_t size);
+// The document reader's append: the record is taken as it is (its stored
+// state and zoom), owned from now on; no checkpoint is written and the
+// position is left alone. 0 when the list cannot grow (the record stays the
+// caller's).
+int paint_history_append_record(paint_history *history, paint_history_record *record);
+
+int paint_history_can_undo(const paint_history *history);
+int paint_history_can_redo(const paint_history *history);
+void paint_history_undo(paint_history *history);
+void paint_history_redo(paint_history *history);
+void paint_history_rebuild(paint_history *history);
+// Draws the canvas for the current position: from a cleared canvas, or from
+// the nearest checkpoint at or below the position.
+void paint_history_replay(paint_history *history, int full);
+
+int32_t paint_history_get_count(const paint_history *history);
+paint_history_record *paint_history_get_record(const paint_history *history, int32_t index);
+int32_t paint_history_get_position(const paint_history *history);
+// Positions outside -1..count - 1 are taken as the nearest end.
+void paint_history_set_position(paint_history *history, int32_t position);
+void paint_history_set_modified(paint_history *history, int modified);
+int paint_history_is_modified(const paint_history *history);
+const char *paint_history_get_cache_dir(const paint_history *history);
+// Checkpoints can be switched off, so that a replay starts from record 0
+// and writes nothing (a check that the canvas equals a rebuild from scratch).
+void paint_history_set_use_checkpoints(paint_history *history, int on);
+
+paint_history_record *paint_history_record_new(int32_t operation, const void *payload, int32_t size);
+void paint_history_record_free(paint_history_record *item);
+
+int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
+int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
+int paint_history_checkpoint_exists(const paint_history *history, int32_t index, int32_t zoom_percent);
+void paint_history_delete_zoom_checkpoints(paint_history *history, int32_t zoom_percent);
+void paint_history_delete_checkpoint_index(paint_history *history, int32_t index);
+int32_t paint_history_get_checkpoint_count(const paint_history *history, int32_t zoom_percent);
+// The file name of a checkpoint; writes at most n bytes with the terminator.
+int paint_history_checkpoint_path(const paint_history *history, int32_t index, int32_t zoom_percent, char *out,
+                                  int n);

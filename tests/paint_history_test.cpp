@@ -1,0 +1,437 @@
+// The undo history: checkpoints written, loaded and dropped exactly when the
+// records they hold stay or go (across zooms too), stale or foreign files
+// never read, the application's operations reached through its hooks, and
+// hostile records that replay without harm. Every scenario ends with the
+// canvas compared against a rebuild from record 0.
+#include "paint_history.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "paint_fixture.h"
+
+namespace {
+
+// A tool that records which payloads a replay hands it, and draws a
+// translucent square for each, so that a record drawn twice shows.
+constexpr int32_t MARK_ID = 40;
+
+struct mark_tool {
+  shape base;
+  int32_t value;
+  int32_t has_value;
+  std::vector<int32_t> *log;
+};
+
+void mark_set_data(shape *tool, const void *payload, int32_t length) {
+  mark_tool *mark = reinterpret_cast<mark_tool *>(tool);
+  mark->has_value = payload && length == 4;
+  if (mark->has_value) std::memcpy(&mark->value, payload, 4);
+}
+
+void mark_draw(shape *tool, cairo_t *cr, const trect *, double scale) {
+  mark_tool *mark = reinterpret_cast<mark_tool *>(tool);
+  if (!mark->has_value || !cr) return;
+  mark->log->push_back(mark->value);
+  paint_context *pc = tool->_context;
+  double x = (mark->value * 37) % 180, y = (mark->value * 23) % 130;
+  cairo_set_source_rgba(cr, paint_context_get_fore_r(pc), paint_context_get_fore_g(pc), paint_context_get_fore_b(pc),
+                        paint_context_get_fore_a(pc));
+  cairo_new_path(cr);
+  cairo_rectangle(cr, x * scale, y * scale, 17 * scale, 13 * scale);
+  cairo_fill(cr);
+}
+
+struct hook_calls {
+  int progress_new = 0, progress_free = 0;
+  std::vector<int> percents;
+  std::vector<std::pair<int32_t, double>> app;  // operation, scale
+};
+hook_calls *calls = nullptr;
+
+int popup_token;
+void *count_progress_new(paint_history *) {
+  calls->progress_new++;
+  return &popup_token;
+}
+void count_progress_set(void *, int percent) { calls->percents.push_back(percent); }
+void count_progress_free(void *) { calls->progress_free++; }
+int note_text(paint_context *, const uint8_t *, int32_t, double scale) {
+  calls->app.push_back({PAINT_HISTORY_OP_TEXT, scale});
+  return 1;
+}
+int note_image(paint_context *, const uint8_t *, int32_t, double scale) {
+  calls->app.push_back({PAINT_HISTORY_OP_IMAGE, scale});
+  return 1;
+}
+// The application's crop: new rect then old rect, eight i32.
+int apply_crop(paint_context *pc, const uint8_t *payload, int32_t size, double scale) {
+  calls->app.push_back({PAINT_HISTORY_OP_CROP, scale});
+  if (size != 32) return 0;
+  int32_t r[4];
+  std::memcpy(r, payload, 16);
+  int32_t l = int32_t(r[0] * scale), t = int32_t(r[1] * scale), rt = int32_t(r[2] * scale),
+          b = int32_t(r[3] * scale);
+  return paint_context_resize_canvas(pc, l, t, rt - l + 1, b - t + 1);
+}
+
+bool file_exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
+
+void write_gz(const std::string &path, const std::vector<uint8_t> &bytes) {
+  gzFile file = gzopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  gzwrite(file, bytes.data(), unsigned(bytes.size()));
+  gzclose(file);
+}
+
+std::vector<uint8_t> header(uint32_t w, uint32_t h, uint32_t stride) {
+  std::vector<uint8_t> bytes = {'B', 'V', 'C', 'P'};
+  for (uint32_t v : {w, h, stride})
+    for (int i = 0; i < 4; i++) bytes.push_back(uint8_t(v >> (8 * i)));
+  return bytes;
+}
+
+}  // namespace
+
+class HistoryTest : public PaintTest {
+ protected:
+  void SetUp() override {
+    PaintTest::SetUp();
+    calls = &hook_calls_;
+    install_mark();
+  }
+  void TearDown() override {
+    PaintTest::TearDown();
+    calls = nullptr;
+  }
+  void install_mark() {
+    mark_ = mark_tool{};
+    shape_init(&mark_.base, MARK_ID, u"Mark", pc, history, nullptr);
+    shape_set_data_fn(&mark_.base, mark_set_data);
+    shape_set_draw_fn(&mark_.base, mark_draw);
+    mark_.log = &log;
+    paint_context_add_tool(pc, &mark_.base);
+  }
+  void install_hooks() {
+    paint_history_hooks hooks = {};
+    hooks.draw_text = note_text;
+    hooks.draw_image = note_image;
+    hooks.apply_crop = apply_crop;
+    hooks.progress_new = count_progress_new;
+    hooks.progress_set = count_progress_set;
+    hooks.progress_free = count_progress_free;
+    paint_history_set_hooks(history, &hooks);
+  }
+  // Draws record n as the live tool would, then adds it.
+  void add_marks(int32_t from, int32_t count) {
+    for (int32_t v = from; v < from + count; v++) {
+      paint_context_set_fore_color(pc, test_rgba(v * 41 % 256, v * 13 % 256, 90, 150));
+      shape_set_data(&mark_.base, &v, 4);
+      shape_draw(&mark_.base, paint_context_get_cairo(pc), nullptr, 1.0);
+      ASSERT_NE(paint_history_add(history, MARK_ID, &v, 4), nullptr);
+    }
+    log.clear();
+  }
+  std::vector<int32_t> range(int32_t from, int32_t to) {
+    std::vector<int32_t> v;
+    for (int32_t i = from; i <= to; i++) v.push_back(i);
+    return v;
+  }
+  void go_to(int32_t position) {
+    paint_history_set_position(history, position);
+    paint_history_replay(history, 0);
+    log.clear();
+  }
+  void set_zoom(double zoom) {
+    ASSERT_EQ(paint_context_set_zoom(pc, zoom), 1);
+    paint_history_rebuild(history);
+  }
+
+  mark_tool mark_;
+  std::vector<int32_t> log;
+  hook_calls hook_calls_;
+};
+
+TEST_F(HistoryTest, ACheckpointIsWrittenWithEveryTwentyFifthRecord) {
+  add_marks(0, 24);
+  EXPECT_FALSE(file_exists(checkpoint_path(0, 100)));
+  add_marks(24, 1);
+  EXPECT_TRUE(file_exists(checkpoint_path(0, 100)));
+  EXPECT_EQ(paint_history_get_checkpoint_count(history, 100), 1);
+  add_marks(25, 25);
+  EXPECT_TRUE(file_exists(checkpoint_path(1, 100)));
+  EXPECT_EQ(paint_history_get_checkpoint_count(history, 100), 2);
+  EXPECT_EQ(paint_history_get_position(history), 49);
+  EXPECT_TRUE(paint_history_is_modified(history));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, UndoAtSixtyLoadsTheSecondCheckpointAndReplaysOnlyWhatFollows) {
+  install_hooks();
+  add_marks(0, 60);
+  paint_history_undo(history);
+  EXPECT_EQ(paint_history_get_position(history), 58);
+  EXPECT_EQ(log, range(50, 58));
+  EXPECT_EQ(hook_calls_.progress_new, 0);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, UndoAtTwiceTheZoomShowsTheProgressPopup) {
+  install_hooks();
+  set_zoom(2.0);
+  hook_calls_ = {};
+  add_marks(0, 60);
+  paint_history_undo(history);
+  EXPECT_EQ(hook_calls_.progress_new, 1);
+  EXPECT_EQ(hook_calls_.progress_free, 1);
+  ASSERT_FALSE(hook_calls_.percents.empty());
+  EXPECT_EQ(hook_calls_.percents.front(), 0);
+  EXPECT_EQ(hook_calls_.percents.back(), 100);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, ANewRecordAfterUndoDropsTheTailAndItsCheckpoints) {
+  add_marks(0, 60);
+  while (paint_history_get_position(history) > 30) paint_history_undo(history);
+  add_marks(1000, 1);
+  EXPECT_EQ(paint_history_get_count(history), 32);
+  EXPECT_EQ(paint_history_get_position(history), 31);
+  EXPECT_FALSE(file_exists(checkpoint_path(1, 100)));
+  EXPECT_TRUE(file_exists(checkpoint_path(0, 100)));
+  EXPECT_FALSE(paint_history_can_redo(history));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, CheckpointsOfAnotherZoomAreNeverReadStale) {
+  set_zoom(2.0);
+  add_marks(0, 100);
+  EXPECT_EQ(paint_history_get_checkpoint_count(history, 200), 4);
+  go_to(30);
+  set_zoom(1.0);
+  add_marks(2000, 1);
+  // The records 31..99 are gone: so are the checkpoints 1..3 drawn from them at 200 %.
+  for (int32_t i = 1; i <= 3; i++) EXPECT_FALSE(file_exists(checkpoint_path(i, 200))) << i;
+  EXPECT_TRUE(file_exists(checkpoint_path(0, 200)));
+  add_marks(3000, 40);
+  set_zoom(2.0);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+  paint_history_undo(history);
+  paint_history_undo(history);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, ACheckpointReadOnceIsNotReusedAfterItsRecordsChanged) {
+  add_marks(0, 50);
+  ASSERT_EQ(paint_history_load_checkpoint(history, 1, 100), 1);  // now kept in memory
+  paint_history_set_position(history, 30);
+  paint_history_set_use_checkpoints(history, 0);
+  paint_history_replay(history, 0);
+  paint_history_set_use_checkpoints(history, 1);
+  add_marks(500, 19);  // records 31..49 are new: checkpoint 1 is written again
+  ASSERT_TRUE(file_exists(checkpoint_path(1, 100)));
+  auto drawn = canvas_bytes();
+  ASSERT_EQ(paint_history_load_checkpoint(history, 1, 100), 1);
+  EXPECT_EQ(canvas_bytes(), drawn);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, UndoingTheOnlyRecordClearsAndRedoDrawsItAgain) {
+  auto blank = canvas_bytes();
+  add_marks(7, 1);
+  auto drawn = canvas_bytes();
+  paint_history_undo(history);
+  EXPECT_EQ(paint_history_get_position(history), -1);
+  EXPECT_FALSE(paint_history_can_undo(history));
+  EXPECT_EQ(canvas_bytes(), blank);
+  paint_history_redo(history);
+  EXPECT_EQ(canvas_bytes(), drawn);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, AReplayAtANewZoomWritesTheCheckpointBelowThePosition) {
+  add_marks(0, 60);
+  set_zoom(1.5);
+  EXPECT_EQ(log.front(), 0);
+  EXPECT_TRUE(file_exists(checkpoint_path(1, 150)));
+  EXPECT_FALSE(file_exists(checkpoint_path(0, 150)));
+  log.clear();
+  paint_history_undo(history);
+  EXPECT_EQ(log, range(50, 58));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, FilesAnEarlierRunLeftAreDeletedWhenAPaintingStarts) {
+  std::string cache = home + "/cache/";
+  free_painting();
+  for (const char *name : {"0_100.cache", "3_250.cache", "1_100.cache.tmp", "paint.cache", "notes.txt", "1_x.cache"})
+    std::ofstream(cache + name) << "old";
+  make_painting(200, 150);
+  install_mark();
+  EXPECT_FALSE(file_exists(cache + "0_100.cache"));
+  EXPECT_FALSE(file_exists(cache + "3_250.cache"));
+  EXPECT_FALSE(file_exists(cache + "1_100.cache.tmp"));
+  EXPECT_TRUE(file_exists(cache + "paint.cache"));
+  EXPECT_TRUE(file_exists(cache + "notes.txt"));
+  EXPECT_TRUE(file_exists(cache + "1_x.cache"));
+
+  add_marks(0, 30);
+  EXPECT_TRUE(file_exists(checkpoint_path(0, 100)));
+  std::ofstream(cache + "4_100.cache") << "old";
+  paint_history_reset(history);
+  EXPECT_FALSE(file_exists(checkpoint_path(0, 100)));
+  EXPECT_FALSE(file_exists(cache + "4_100.cache"));
+  EXPECT_EQ(paint_history_get_count(history), 0);
+  EXPECT_FALSE(paint_history_is_modified(history));
+}
+
+TEST_F(HistoryTest, ACheckpointOfAnotherCanvasOrCutShortIsNotUsed) {
+  add_marks(0, 30);
+  tbitmap *canvas = paint_context_get_canvas(pc);
+  write_gz(checkpoint_path(0, 100), header(100, 100, 400));
+  paint_history_undo(history);
+  EXPECT_EQ(log, range(0, 28));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+
+  // The right header, then too few pixel bytes: the part read is thrown away.
+  auto cut = header(tbitmap_get_width(canvas), tbitmap_get_height(canvas), tbitmap_get_stride(canvas));
+  cut.resize(cut.size() + 5000, 0x55);
+  write_gz(checkpoint_path(0, 100), cut);
+  log.clear();
+  paint_history_undo(history);
+  EXPECT_EQ(log, range(0, 27));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+
+  // Not a gzip stream at all.
+  std::ofstream(checkpoint_path(0, 100), std::ios::trunc) << "garbage";
+  log.clear();
+  paint_history_undo(history);
+  EXPECT_EQ(log, range(0, 26));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, ApplicationRecordsGoThroughItsHooksOrAreSkipped) {
+  uint8_t text[6] = {1, 2, 3, 4, 5, 6};
+  add_marks(0, 3);
+  paint_history_add(history, PAINT_HISTORY_OP_TEXT, text, sizeof text);
+  paint_history_add(history, PAINT_HISTORY_OP_IMAGE, text, sizeof text);
+  paint_history_add(history, 4242, text, sizeof text);
+  paint_context_clear(pc);
+  paint_history_add(history, PAINT_HISTORY_OP_CLEAR, nullptr, 0);
+  add_marks(3, 2);
+  // No hooks: the text and image are skipped, the clear clears.
+  paint_history_rebuild(history);
+  EXPECT_EQ(log, range(0, 4));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+
+  install_hooks();
+  ASSERT_EQ(paint_context_set_zoom(pc, 2.0), 1);
+  paint_history_rebuild(history);
+  ASSERT_EQ(hook_calls_.app.size(), 2u);
+  EXPECT_EQ(hook_calls_.app[0].first, PAINT_HISTORY_OP_TEXT);
+  EXPECT_EQ(hook_calls_.app[1].first, PAINT_HISTORY_OP_IMAGE);
+  EXPECT_DOUBLE_EQ(hook_calls_.app[1].second, 2.0);
+}
+
+TEST_F(HistoryTest, CropsBeforeACheckpointAreAppliedBeforeItIsLoaded) {
+  install_hooks();
+  add_marks(0, 10);
+  int32_t crop[8] = {-10, 5, 179, 134, 0, 0, 199, 149};
+  apply_crop(pc, reinterpret_cast<uint8_t *>(crop), 32, 1.0);
+  paint_history_add(history, PAINT_HISTORY_OP_CROP, crop, 32);
+  add_marks(10, 20);
+  EXPECT_TRUE(file_exists(checkpoint_path(0, 100)));
+  hook_calls_.app.clear();
+  paint_history_undo(history);
+  ASSERT_EQ(hook_calls_.app.size(), 1u);
+  EXPECT_EQ(log, range(24, 28));  // records 25..29 hold marks 24..28
+  EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(pc)), 190);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, TheDocumentReadersAppendKeepsRecordsAsStored) {
+  for (int32_t v = 0; v < 30; v++) {
+    paint_history_record *record = paint_history_record_new(MARK_ID, &v, 4);
+    ASSERT_NE(record, nullptr);
+    record->_view_x = 11;
+    record->_view_y = 12;
+    record->_fore_color = test_rgba(v * 8, 100, 50, 200);
+    record->_pen_size = 9;
+    record->_zoom = 0.5;
+    ASSERT_EQ(paint_history_append_record(history, record), 1);
+  }
+  EXPECT_EQ(paint_history_get_count(history), 30);
+  EXPECT_FALSE(file_exists(checkpoint_path(0, 100)));
+  const paint_history_record *record = paint_history_get_record(history, 29);
+  EXPECT_EQ(record->_view_x, 11);
+  EXPECT_EQ(record->_zoom, 0.5);
+  EXPECT_EQ(record->_fore_color.red, uint8_t(29 * 8));
+  paint_history_set_position(history, 1000);
+  EXPECT_EQ(paint_history_get_position(history), 29);
+  paint_history_set_position(history, -7);
+  EXPECT_EQ(paint_history_get_position(history), -1);
+  paint_history_set_position(history, 29);
+  paint_history_rebuild(history);
+  EXPECT_EQ(log, range(0, 29));
+  // Replayed at zoom 1 from records of zoom 0.5: scale 2, and the state
+  // around the replay is the state from before it.
+  EXPECT_EQ(paint_context_get_pen_size(pc), 5);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, HostileRecordsReplayWithoutHarm) {
+  std::mt19937 random(20240611);
+  const int32_t extremes[] = {INT32_MIN, INT32_MAX, 0, -1, 65535, 100, 75, -65535, 1 << 30};
+  auto extreme = [&]() { return extremes[random() % (sizeof extremes / sizeof extremes[0])]; };
+  std::vector<int32_t> ids = {SHAPE_ID_PENCIL, SHAPE_ID_ERASER, SHAPE_ID_SPRAY, MARK_ID};
+  for (int32_t id = 0; id < 400; id++)
+    if (shape *t = paint_context_find_tool(pc, id); t && id != SHAPE_ID_PENCIL && id != SHAPE_ID_ERASER &&
+                                                    id != SHAPE_ID_SPRAY && id != MARK_ID)
+      ids.push_back(id);
+  auto append = [&](int32_t id, const std::vector<uint8_t> &payload, double zoom) {
+    paint_history_record *record = paint_history_record_new(id, payload.data(), int32_t(payload.size()));
+    ASSERT_NE(record, nullptr);
+    record->_zoom = zoom;
+    record->_pen_size = uint8_t(random() % 40);
+    record->_rubber_size = uint8_t(random() % 40);
+    record->_fore_color = test_rgba(int(random() % 256), 0, 0, int(random() % 256));
+    ASSERT_EQ(paint_history_append_record(history, record), 1);
+  };
+  for (int32_t id : ids) {
+    for (int variant = 0; variant < 6; variant++) {
+      std::vector<int32_t> words;
+      if (variant == 1) words = {extreme()};
+      if (variant >= 2)
+        for (int i = 0; i < (variant == 5 ? 4000 : 4); i++) words.push_back(extreme());
+      std::vector<uint8_t> payload(words.size() * 4);
+      if (!words.empty()) std::memcpy(payload.data(), words.data(), payload.size());
+      if (variant == 3) payload.pop_back();  // a partial point
+      append(id, payload, variant % 2 ? 1.0 : 3.0);
+    }
+    // Zooms no painting has: the record is left out, the context stays usable.
+    std::vector<uint8_t> line = {10, 0, 0, 0, 10, 0, 0, 0, 90, 0, 0, 0, 60, 0, 0, 0};
+    for (double zoom : {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity(), 1e-300, 1e300})
+      append(id, line, zoom);
+  }
+  // A record that claims a payload it does not have.
+  paint_history_record *liar = paint_history_record_new(SHAPE_ID_PENCIL, nullptr, 0);
+  liar->_size = 1 << 30;
+  liar->_zoom = 1;
+  ASSERT_EQ(paint_history_append_record(history, liar), 1);
+  paint_history_set_position(history, paint_history_get_count(history) - 1);
+  for (double zoom : {1.0, 0.37, 2.5}) {
+    ASSERT_EQ(paint_context_set_zoom(pc, zoom), 1);
+    paint_history_rebuild(history);
+    EXPECT_EQ(cairo_status(paint_context_get_cairo(pc)), CAIRO_STATUS_SUCCESS);
+  }
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+int main(int argc, char **argv) { return paint_test_main(argc, argv); }

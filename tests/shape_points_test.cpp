@@ -1,0 +1,220 @@
+// The free-hand tools (pencil, eraser, spray brush): the stored stroke form
+// with its batch joins, translucent strokes, the eraser's background, the
+// spray's stamp spacing, and after every scenario the canvas against a
+// rebuild from the history.
+#include "shape_points.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "paint_fixture.h"
+#include "shape_brush1.h"
+
+namespace {
+
+std::vector<tpoint> stored_points(const paint_history_record *record) {
+  std::vector<tpoint> points;
+  for (int32_t i = 0; i + 8 <= record->_size; i += 8) {
+    const uint8_t *at = record->_payload + i;
+    uint32_t x = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+    uint32_t y = uint32_t(at[4]) | uint32_t(at[5]) << 8 | uint32_t(at[6]) << 16 | uint32_t(at[7]) << 24;
+    points.push_back({int32_t(x), int32_t(y)});
+  }
+  return points;
+}
+
+// What a stroke given to PaintTest::stroke must store: every batch after the
+// first begins with the marker and the previous batch's last point.
+std::vector<tpoint> expected_stroke(const std::vector<tpoint> &points, int batch) {
+  std::vector<tpoint> stored, pending = {points.front()};
+  auto flush = [&]() {
+    if (!stored.empty()) stored.push_back({SHAPE_POINT_MARKER, SHAPE_POINT_MARKER});
+    stored.insert(stored.end(), pending.begin(), pending.end());
+    pending = {pending.back()};
+  };
+  for (size_t i = 1; i + 1 < points.size(); i++) {
+    pending.push_back(points[i]);
+    if (batch > 0 && i % size_t(batch) == 0) flush();
+  }
+  pending.push_back(points.back());
+  flush();
+  return stored;
+}
+
+std::vector<tpoint> line_points(tpoint a, tpoint b, int steps) {
+  std::vector<tpoint> points;
+  for (int i = 0; i <= steps; i++)
+    points.push_back({a.x + (b.x - a.x) * i / steps, a.y + (b.y - a.y) * i / steps});
+  return points;
+}
+
+bool same(const std::vector<tpoint> &a, const std::vector<tpoint> &b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i++)
+    if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
+  return true;
+}
+
+// A picture whose every pixel is different from its neighbours.
+tbitmap *pattern_picture(int32_t w, int32_t h) {
+  tbitmap *b = tbitmap_new(w, -h, 32);
+  for (int32_t y = 0; y < h; y++)
+    for (int32_t x = 0; x < w; x++)
+      tbitmap_set_pixel(b, x, y, 0xFF000000u | uint32_t(x * 7 & 0xFF) << 16 | uint32_t(y * 5 & 0xFF) << 8 |
+                                     uint32_t((x + y) & 0xFF));
+  return b;
+}
+
+}  // namespace
+
+class FreeHandTest : public PaintTest {};
+
+TEST_F(FreeHandTest, ATapRecordsTwoEqualPointsForEveryFreeHandTool) {
+  for (int32_t id : {SHAPE_ID_PENCIL, SHAPE_ID_ERASER, SHAPE_ID_SPRAY}) {
+    int32_t before = paint_history_get_count(history);
+    pen(tool(id), SHAPE_PEN_DOWN, 50, 60);
+    pen(tool(id), SHAPE_PEN_UP, 50, 60);
+    ASSERT_EQ(paint_history_get_count(history), before + 1);
+    const paint_history_record *record = paint_history_get_record(history, before);
+    EXPECT_EQ(record->_operation, id);
+    EXPECT_TRUE(same(stored_points(record), {{50, 60}, {50, 60}})) << "tool " << id;
+  }
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, ALongStrokeInManyBatchesStoresEveryPointWithTheBatchJoins) {
+  std::vector<tpoint> points;
+  for (int i = 0; i < 3000; i++) {
+    double a = i * 0.01;
+    points.push_back({int32_t(100 + std::cos(a) * (20 + i % 60)), int32_t(75 + std::sin(a * 1.3) * 60)});
+  }
+  for (int32_t id : {SHAPE_ID_PENCIL, SHAPE_ID_ERASER, SHAPE_ID_SPRAY}) {
+    stroke(tool(id), points, 7);
+    const paint_history_record *record = paint_history_get_record(history, paint_history_get_count(history) - 1);
+    auto want = expected_stroke(points, 7);
+    EXPECT_GT(want.size(), 2048u);
+    EXPECT_TRUE(same(stored_points(record), want)) << "tool " << id;
+    EXPECT_EQ(record->_size, int32_t(want.size() * 8));
+  }
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, OpaqueBatchesAndTranslucentStrokesRebuildToTheSamePixels) {
+  paint_context_set_fore_color(pc, test_rgba(10, 120, 30, 255));
+  stroke(tool(SHAPE_ID_PENCIL), line_points({10, 10}, {190, 140}, 40), 3);
+  paint_context_set_fore_color(pc, test_rgba(200, 20, 30, 100));
+  pc->_pen_size = 11;
+  std::vector<tpoint> zigzag = line_points({10, 120}, {190, 20}, 30);
+  auto back = line_points({190, 20}, {20, 60}, 25);
+  zigzag.insert(zigzag.end(), back.begin(), back.end());
+  stroke(tool(SHAPE_ID_PENCIL), zigzag, 4);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, ATranslucentStrokeOverItselfIsUniform) {
+  paint_context_set_fore_color(pc, test_rgba(200, 0, 0, 128));
+  pc->_pen_size = 7;
+  // Along y = 40 and back over the same pixels, in several batches.
+  std::vector<tpoint> there_and_back = line_points({20, 40}, {180, 40}, 16);
+  auto back = line_points({180, 40}, {20, 40}, 16);
+  there_and_back.insert(there_and_back.end(), back.begin() + 1, back.end());
+  stroke(tool(SHAPE_ID_PENCIL), there_and_back, 3);
+  // Once along y = 100 for comparison.
+  stroke(tool(SHAPE_ID_PENCIL), line_points({20, 100}, {180, 100}, 16), 3);
+  EXPECT_EQ(pixel(100, 40), pixel(100, 100));
+  EXPECT_EQ(pixel(60, 40), pixel(60, 100));
+  EXPECT_NE(pixel(100, 40), 0xFFFFFFFFu);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, TheEraserPaintsTheOpenedPictureBack) {
+  tbitmap *picture = pattern_picture(200, 150);
+  ASSERT_EQ(paint_context_load_picture(pc, picture), 1);
+  tbitmap_free(picture);
+  paint_context_clear(pc);
+  paint_history_reset(history);
+  auto opened = canvas_bytes();
+
+  pc->_pen_size = 9;
+  stroke(tool(SHAPE_ID_PENCIL), line_points({20, 60}, {180, 60}, 10), 2);
+  EXPECT_NE(canvas_bytes(), opened);
+  pc->_rubber_size = 30;
+  stroke(tool(SHAPE_ID_ERASER), line_points({10, 60}, {190, 60}, 12), 2);
+  EXPECT_EQ(canvas_bytes(), opened);
+  // cairo no longer holds the wrapper of the picture's pixels as its source.
+  EXPECT_EQ(cairo_pattern_get_type(cairo_get_source(paint_context_get_cairo(pc))), CAIRO_PATTERN_TYPE_SOLID);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+
+  // At twice the zoom the picture comes back at that zoom.
+  ASSERT_EQ(paint_context_set_zoom(pc, 2.0), 1);
+  paint_history_rebuild(history);
+  stroke(tool(SHAPE_ID_PENCIL), line_points({40, 200}, {360, 200}, 10), 2);
+  stroke(tool(SHAPE_ID_ERASER), line_points({30, 200}, {370, 200}, 10), 2);
+  tbitmap *zoomed = paint_context_get_zoomed_base(pc);
+  ASSERT_NE(zoomed, nullptr);
+  EXPECT_EQ(pixel(200, 200), tbitmap_get_pixel(zoomed, 200, 200));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, TheEraserPaintsTheNewColourOnABlankPainting) {
+  paint_context_set_fore_color(pc, test_rgba(0, 0, 0, 255));
+  stroke(tool(SHAPE_ID_PENCIL), line_points({20, 75}, {180, 75}, 8), 3);
+  EXPECT_EQ(pixel(100, 75), 0xFF000000u);
+  pc->_rubber_size = 20;
+  stroke(tool(SHAPE_ID_ERASER), line_points({10, 75}, {190, 75}, 8), 3);
+  EXPECT_EQ(pixel(100, 75), 0xFFFFFFFFu);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, TheSprayStampsEverySpacingthStepAcrossBatches) {
+  shape_brush1 *spray = reinterpret_cast<shape_brush1 *>(tool(SHAPE_ID_SPRAY));
+  struct row {
+    uint8_t size;
+    int32_t spacing;
+  } rows[] = {{2, 0}, {12, 4}, {13, 4}, {100, 12}, {121, 24}};
+  const int32_t length = 150;
+  for (const row &r : rows) {
+    EXPECT_EQ(shape_brush1_spacing(r.size), r.spacing);
+    pc->_pen_size = r.size;
+    int64_t before = spray->_stamps;
+    // Fifteen segments of 10 pixels in batches of four moves: the joints
+    // between segments and batches are not counted twice.
+    stroke(&spray->_points._base, line_points({20, 75}, {20 + length, 75}, 15), 4);
+    int64_t want = r.spacing == 0 ? length + 1 : length / r.spacing + 1;
+    EXPECT_EQ(spray->_stamps - before, want) << "size " << int(r.size);
+  }
+  // Below one pixel nothing is stamped, but the stroke is still recorded.
+  pc->_pen_size = 1;
+  ASSERT_EQ(paint_context_set_zoom(pc, 0.5), 1);
+  paint_history_rebuild(history);
+  int64_t before = spray->_stamps;
+  int32_t count = paint_history_get_count(history);
+  stroke(&spray->_points._base, line_points({10, 10}, {60, 40}, 5), 2);
+  EXPECT_EQ(spray->_stamps, before);
+  EXPECT_EQ(paint_history_get_count(history), count + 1);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, ASprayStrokeFarOffTheCanvasIsClippedNotWalked) {
+  pc->_pen_size = 12;
+  shape *spray = tool(SHAPE_ID_SPRAY);
+  stroke(spray, {{100, 75}, {2000000000, 75}, {2000000000, -2000000000}, {-2000000000, 100}, {50, 50}}, 1);
+  EXPECT_EQ(paint_history_get_count(history), 1);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(FreeHandTest, AFlushPendingAtPenUpNeverRunsOnTheFinishedStroke) {
+  shape *spray = tool(SHAPE_ID_SPRAY);
+  pen(spray, SHAPE_PEN_DOWN, 20, 20);
+  pen(spray, SHAPE_PEN_MOVE, 80, 80);
+  pen(spray, SHAPE_PEN_UP, 120, 60);
+  auto after_up = canvas_bytes();
+  test_run_active_objects();
+  EXPECT_EQ(canvas_bytes(), after_up);
+  EXPECT_EQ(paint_history_get_count(history), 1);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+int main(int argc, char **argv) { return paint_test_main(argc, argv); }
