@@ -53,6 +53,11 @@ constexpr uint32_t k_frame = 0x60808080u;          // (128, 128, 128) at alpha 9
 constexpr uint32_t k_handle_outline = 0x40404040u;  // (64, 64, 64) at alpha 64
 constexpr int32_t k_handle_half_small = 7, k_handle_half = 15;
 
+// Floating panels: margin, thumbnail sides and colour panel side by class.
+constexpr int32_t k_panel_margin_small = 5, k_panel_margin = 10;
+constexpr int32_t k_thumb_small[2] = {55, 80}, k_thumb_large[2] = {132, 192}, k_thumb_normal[2] = {110, 160};
+constexpr int32_t k_color_small = 25, k_color_large = 60, k_color_normal = 50;
+
 constexpr int k_pen_cancel = 4;  // an event type that only ends a gesture
 
 const char16_t k_product_file[] = u"brivo.tres";
@@ -414,6 +419,26 @@ trect paint_main_canvas_rect() {
   tbitmap *canvas = paint_context_get_canvas(pc);
   int32_t width = canvas ? tbitmap_get_width(canvas) : 0, height = canvas ? tbitmap_get_height(canvas) : 0;
   return {origin.x, origin.y, origin.x + width - 1, origin.y + height - 1};
+}
+
+trect paint_main_thumbnail_rect(int32_t width, int32_t height) {
+  bool small = app_common_is_qvga_size(width, height), large = app_common_is_vga_size(width, height);
+  const int32_t *sides = small ? k_thumb_small : large ? k_thumb_large : k_thumb_normal;
+  int32_t margin = small ? k_panel_margin_small : k_panel_margin;
+  if (width <= height) {
+    int32_t x = width - margin - sides[0], y = height - margin - sides[1];
+    return {x, y, x + sides[0] - 1, y + sides[1] - 1};
+  }
+  int32_t x = width - margin - sides[1];
+  return {x, margin, x + sides[1] - 1, margin + sides[0] - 1};
+}
+
+trect paint_main_colorpanel_rect(int32_t width, int32_t height) {
+  bool small = app_common_is_qvga_size(width, height), large = app_common_is_vga_size(width, height);
+  int32_t side = small ? k_color_small : large ? k_color_large : k_color_normal;
+  int32_t margin = small ? k_panel_margin_small : k_panel_margin;
+  int32_t x = width > height ? width - margin - side : margin, y = height - margin - side;
+  return {x, y, x + side - 1, y + side - 1};
 }
 
 namespace {

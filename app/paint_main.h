@@ -79,3 +79,9 @@ void paint_main_update_frame();
 void paint_main_after_rebuild();
 // The canvas rectangle on the screen (view origin, canvas size).
 trect paint_main_canvas_rect();
+// Where the floating panels sit on a screen of this size (corners
+// inclusive): the navigation thumbnail in the bottom-right corner (top-right
+// and turned on its side in landscape), the colour panel in the bottom-left
+// corner (bottom-right in landscape).
+trect paint_main_thumbnail_rect(int32_t width, int32_t height);
+trect paint_main_colorpanel_rect(int32_t width, int32_t height);
