@@ -19,6 +19,9 @@ app_test_folders::app_test_folders() {
   docs = root + "/docs";
   setenv("BRIVOLA_HOME", home.c_str(), 1);
   setenv("XDG_DOCUMENTS_DIR", docs.c_str(), 1);
+  // The resources are the build's, also when the test runs outside ctest.
+  const char *program = std::getenv("BRIVOLA_PROGRAM_DIR");
+  if (!program || !*program) setenv("BRIVOLA_PROGRAM_DIR", BRIVOLA_PROGRAM_DIR, 1);
 }
 
 app_test_folders::~app_test_folders() {
