@@ -577,10 +577,12 @@ void release_painting(app_context *app) {
   paint_context *pc = app->_paint_context;
   app->_current_tool = nullptr;
   if (pc) {
-    for (const tool_entry &entry : k_tools) {
-      shape *tool = paint_context_find_tool(pc, entry.id);
-      if (tool) entry.free(tool);
-    }
+    // Every tool is found before any is freed: the search reads them all.
+    constexpr size_t count = sizeof k_tools / sizeof k_tools[0];
+    shape *made[count];
+    for (size_t i = 0; i < count; i++) made[i] = paint_context_find_tool(pc, k_tools[i].id);
+    for (size_t i = 0; i < count; i++)
+      if (made[i]) k_tools[i].free(made[i]);
   }
   if (app->_file) paint_file_free(app->_file);
   app->_file = nullptr;

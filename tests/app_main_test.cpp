@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app_common.h"
 #include "app_test_env.h"
@@ -61,25 +62,24 @@ struct program_copy {
   }
 };
 
-struct screen_class_case {
-  const char *screen;
-  const char *res_folder;
-  int32_t pen, rubber;
-  int32_t tb_width1, tb_height1, tb_width2, tb_height2;
-  trect thumbnail, color_panel;
-};
+std::vector<int32_t> rect_fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
 
 }  // namespace
 
 TEST(AppStart, DefaultsFollowTheScreenClass) {
-  const screen_class_case cases[] = {
-      {"240x320", "resqvga", 7, 12, 230, 60, 60, 230, {180, 235, 234, 314}, {5, 290, 29, 314}},
-      {"320x240", "resqvga", 7, 12, 230, 60, 60, 230, {235, 5, 314, 59}, {290, 210, 314, 234}},
-      {"320x320", "resqvga", 7, 12, 310, 60, 60, 310, {260, 235, 314, 314}, {5, 290, 29, 314}},
-      {"480x640", "resvga", 14, 14, 470, 150, 150, 470, {338, 438, 469, 629}, {10, 570, 69, 629}},
-      {"800x480", "resvga", 14, 14, 470, 150, 150, 470, {598, 10, 789, 141}, {730, 410, 789, 469}},
+  // Resource folder; pen and eraser; tool bar x1, y1, width1, height1, x2,
+  // y2, width2, height2; thumbnail; colour panel.
+  const struct {
+    const char *screen, *res_folder;
+    std::vector<int32_t> sizes, tool_bar, thumbnail, color_panel;
+  } cases[] = {
+      {"240x320", "resqvga", {7, 12}, {5, 5, 230, 60, 5, 5, 60, 230}, {180, 235, 234, 314}, {5, 290, 29, 314}},
+      {"320x240", "resqvga", {7, 12}, {5, 5, 230, 60, 5, 5, 60, 230}, {235, 5, 314, 59}, {290, 210, 314, 234}},
+      {"320x320", "resqvga", {7, 12}, {5, 5, 310, 60, 5, 5, 60, 310}, {260, 235, 314, 314}, {5, 290, 29, 314}},
+      {"480x640", "resvga", {14, 14}, {5, 5, 470, 150, 5, 5, 150, 470}, {338, 438, 469, 629}, {10, 570, 69, 629}},
+      {"800x480", "resvga", {14, 14}, {5, 5, 470, 150, 5, 5, 150, 470}, {598, 10, 789, 141}, {730, 410, 789, 469}},
   };
-  for (const screen_class_case &c : cases) {
+  for (const auto &c : cases) {
     SCOPED_TRACE(c.screen);
     app_test_folders folders;
     ASSERT_TRUE(app_test_run(
@@ -88,25 +88,16 @@ TEST(AppStart, DefaultsFollowTheScreenClass) {
           ASSERT_TRUE(app_common_get_res_dir(res, APP_PATH_CHARS));
           std::string folder = utf8(res);
           EXPECT_EQ(folder.substr(folder.rfind('/') + 1), c.res_folder);
-          EXPECT_EQ(app->_pen_size, c.pen);
-          EXPECT_EQ(app->_rubber_size, c.rubber);
-          EXPECT_EQ(paint_context_get_pen_size(app->_paint_context), c.pen);
-          EXPECT_EQ(app->_tb_x1, 5);
-          EXPECT_EQ(app->_tb_y2, 5);
-          EXPECT_EQ(app->_tb_width1, c.tb_width1);
-          EXPECT_EQ(app->_tb_height1, c.tb_height1);
-          EXPECT_EQ(app->_tb_width2, c.tb_width2);
-          EXPECT_EQ(app->_tb_height2, c.tb_height2);
+          EXPECT_EQ((std::vector<int32_t>{app->_pen_size, app->_rubber_size}), c.sizes);
+          EXPECT_EQ((std::vector<int32_t>{app->_tb_x1, app->_tb_y1, app->_tb_width1, app->_tb_height1, app->_tb_x2,
+                                          app->_tb_y2, app->_tb_width2, app->_tb_height2}),
+                    c.tool_bar);
           int32_t w, h;
           tscreen_get_size(tscreen_get(), &w, &h);
-          trect thumb = paint_main_thumbnail_rect(w, h), color = paint_main_colorpanel_rect(w, h);
-          EXPECT_TRUE(trect_is_equal(&thumb, &c.thumbnail))
-              << thumb.x1 << "," << thumb.y1 << "," << thumb.x2 << "," << thumb.y2;
-          EXPECT_TRUE(trect_is_equal(&color, &c.color_panel))
-              << color.x1 << "," << color.y1 << "," << color.x2 << "," << color.y2;
-          EXPECT_EQ(app->_new_width, w);
-          EXPECT_EQ(app->_new_height, h);
-          ASSERT_NE(app->_current_tool, nullptr);
+          EXPECT_EQ(rect_fields(paint_main_thumbnail_rect(w, h)), c.thumbnail);
+          EXPECT_EQ(rect_fields(paint_main_colorpanel_rect(w, h)), c.color_panel);
+          EXPECT_EQ((std::vector<int32_t>{app->_new_width, app->_new_height}), (std::vector<int32_t>{w, h}));
+          EXPECT_EQ(paint_context_get_pen_size(app->_paint_context), c.sizes[0]);
           EXPECT_EQ(shape_get_id(app->_current_tool), SHAPE_ID_PENCIL);
         },
         c.screen));
@@ -127,28 +118,17 @@ TEST(AppStart, LanguageFromTheLocale) {
 
 TEST(AppStart, LanguageFilesAndTheSmallScreenChineseFontSize) {
   app_test_folders folders;
-  const char *saved = std::getenv("LC_ALL");
-  std::string restore = saved ? saved : "";
+  std::string saved = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "C";
   setenv("LC_ALL", "zh_CN.UTF-8", 1);
-  app_test_run(
-      [](app_context *app) {
-        EXPECT_EQ(utf8(app->_lang_code), "zh_cn");
-        EXPECT_EQ(app_common_get_default_font_size(), 10);
-      },
-      "240x320");
+  app_test_run([](app_context *) { EXPECT_EQ(app_common_get_default_font_size(), 10); }, "240x320");
   app_test_run([](app_context *) { EXPECT_EQ(app_common_get_default_font_size(), 7); }, "480x640");
   setenv("LC_ALL", "ru_RU.UTF-8", 1);
   app_test_run([](app_context *app) {
-    EXPECT_EQ(app->_language, 16);
-    EXPECT_EQ(utf8(app_common_get_app()->_lang_code), "ru_ru");
-    // The Russian pair was loaded over the English texts.
-    EXPECT_NE(utf8(tresource_get_string(25046, u"Pencil")), "Pencil");
+    EXPECT_EQ(utf8(app->_lang_code), "ru_ru");
+    EXPECT_NE(utf8(tresource_get_string(25046, u"Pencil")), "Pencil") << "the Russian texts were loaded";
     EXPECT_EQ(app_common_get_default_font_size(), 7);
   });
-  if (saved)
-    setenv("LC_ALL", restore.c_str(), 1);
-  else
-    unsetenv("LC_ALL");
+  setenv("LC_ALL", saved.c_str(), 1);
 }
 
 TEST(AppStart, AWaitingResourceFileReplacesTheOldOnceAndOnlyOnLargerScreens) {
@@ -175,35 +155,29 @@ TEST(AppStart, AWaitingResourceFileReplacesTheOldOnceAndOnlyOnLargerScreens) {
 }
 
 TEST(AppStart, AFailedStartSaysWhyInOneLineAndLeavesNothing) {
+  auto failed_start = [](const std::string &home, const char *cause) {
+    testing::internal::CaptureStderr();
+    int code = port_test_run_app([] {
+      int result = paint_main_start(nullptr, u"");
+      EXPECT_EQ(wins_window_get_context()->_app, nullptr);
+      EXPECT_EQ(wins_window_get_context()->_exit_hook, nullptr);
+      return result;
+    });
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    EXPECT_NE(said.find(cause), std::string::npos) << said;
+    EXPECT_FALSE(exists(home + "/config.xml"));
+    EXPECT_EQ(tresource_get_table(), nullptr);
+  };
   program_copy program;
   app_test_folders folders;
   std::remove((program.dir + "/resvga/brivo.tres").c_str());
-  testing::internal::CaptureStderr();
-  int code = port_test_run_app([] {
-    int result = paint_main_start(nullptr, u"");
-    EXPECT_EQ(wins_window_get_context()->_app, nullptr);
-    EXPECT_EQ(wins_window_get_context()->_exit_hook, nullptr);
-    return result;
-  });
-  std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(code, 1);
-  EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
-  EXPECT_NE(said.find("brivo.tres"), std::string::npos) << said;
-  EXPECT_FALSE(exists(folders.home + "/config.xml"));
-  EXPECT_EQ(tresource_get_table(), nullptr);
-
-  // A documents folder that cannot be made (a file stands in its way).
-  app_test_folders blocked;
-  app_test_write(blocked.root + "/docs", "a file");
+  failed_start(folders.home, "brivo.tres");
   setenv("BRIVOLA_PROGRAM_DIR", program.saved.c_str(), 1);
-  testing::internal::CaptureStderr();
-  code = port_test_run_app([] { return paint_main_start(nullptr, u""); });
-  said = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(code, 1);
-  EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
-  EXPECT_NE(said.find("docs"), std::string::npos) << said;
-  EXPECT_FALSE(exists(blocked.home + "/config.xml"));
-  EXPECT_EQ(tresource_get_table(), nullptr);
+  app_test_folders blocked;
+  app_test_write(blocked.docs, "a file standing where the folder goes");
+  failed_start(blocked.home, "docs");
 }
 
 TEST(AppStart, SettingsThatGiveNoPaintingOrFolderFallBack) {

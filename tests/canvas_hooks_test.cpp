@@ -84,6 +84,8 @@ TEST(ResizeFrame, HandlesSitOnTheCanvasCornersAndEdgeMiddles) {
     paint_main_mouse(1, 339 + 14, 320 + 14, 0);
     EXPECT_EQ(app->_drag_handle, 3);
     paint_main_mouse(2, 339 + 14, 320 + 14, 0);
+    EXPECT_EQ(last_crop(app), (std::vector<int32_t>{0, 0, 199, 100, 0, 0, 199, 100})) << "lifted without a move";
+    EXPECT_EQ(paint_main_mouse(4, 200, 300, 0), 1) << "a cancel is taken and does nothing";
   });
   with_canvas(100, 100, [](app_context *app) {
     EXPECT_EQ(app->_handle_rects[0].x2 - app->_handle_points[0].x, 7) << "small squares on the small class";
@@ -105,15 +107,6 @@ TEST(ResizeFrame, ADragKeepsAtLeastSixteenPixels) {
     EXPECT_EQ(last_crop(app), (std::vector<int32_t>{0, 0, 15, 100, 0, 0, 199, 100}));
     EXPECT_EQ(canvas_width(app), 16);
     EXPECT_EQ(canvas_height(app), 101);
-  });
-}
-
-TEST(ResizeFrame, LiftingWithoutMovingRecordsTheSameRectangle) {
-  with_canvas(200, 101, [](app_context *app) {
-    app_test_pen(OS_PEN_DOWN, 240, 370);
-    app_test_pen(OS_PEN_UP, 240, 370);
-    EXPECT_EQ(last_crop(app), (std::vector<int32_t>{0, 0, 199, 100, 0, 0, 199, 100}));
-    EXPECT_EQ(app->_drag_handle, -1);
   });
 }
 
@@ -239,19 +232,6 @@ TEST(CanvasHooks, PaintShowsTheCanvasOnTheGreyBackgroundAndTheFrameAboveIt) {
     tscreen_paint(tscreen_get(), nullptr);
     EXPECT_NE(os_headless_get_pixel(140, 300), plain) << "the frame's left edge";
     EXPECT_NE(os_headless_get_pixel(240, 262), k_background_565) << "a handle square";
-  });
-}
-
-TEST(CanvasHooks, PenAndKeyAnswers) {
-  with_canvas(200, 101, [](app_context *app) {
-    EXPECT_EQ(paint_main_mouse(4, 200, 300, 0), 1);
-    EXPECT_EQ(paint_main_key('x', 1, 0), 0);
-    EXPECT_EQ(paint_main_key(0xF80F, 1, 0), 0);
-    shape *pencil = app->_current_tool;
-    app->_current_tool = nullptr;
-    app->_resizing = 0;
-    EXPECT_EQ(paint_main_mouse(1, 200, 300, 0), 0);
-    app->_current_tool = pencil;
   });
 }
 

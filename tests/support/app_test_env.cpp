@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "os_display.h"
 #include "paint_context.h"
@@ -74,19 +76,11 @@ std::string app_test_canvas_bytes(app_context *app) {
 }
 
 std::string app_test_read(const std::string &path) {
-  std::string bytes;
-  FILE *file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  std::fclose(file);
-  return bytes;
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 bool app_test_write(const std::string &path, const std::string &bytes) {
-  FILE *file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  return bool(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
 }
