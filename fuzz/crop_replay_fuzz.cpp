@@ -42,7 +42,7 @@ painting *the_painting() {
     });
     // Crops may ask for any size; a small budget keeps each run short while
     // the refusals it causes are part of what is tested.
-    tbitmap_set_budget(4u << 20);
+    tbitmap_set_budget(1u << 20);
     painting *made = new painting();
     tcolor white = {255, 255, 255, 255}, black = {0, 0, 0, 255};
     made->pc = paint_context_new(nullptr, 64, 48, black, white, white, 5, 0, 0, 0, 9);
