@@ -8,8 +8,8 @@
 
 namespace {
 
-// RGB565 of (192, 192, 192).
-constexpr uint16_t k_grey = (192 >> 3) << 11 | (192 >> 2) << 5 | (192 >> 3);
+// Opaque (192, 192, 192) as a colour word.
+constexpr uint32_t k_grey = 0xFFC0C0C0u;
 const char16_t k_app_name[] = u"Brivola";
 
 void paint_grey(tscreen *screen, const trect *rect);
@@ -45,15 +45,7 @@ const wins_window_app *app_boot_get() { return &k_app; }
 namespace {
 
 void paint_grey(tscreen *screen, const trect *rect) {
-  tbitmap *bitmap = tscreen_get_bitmap(screen);
-  int32_t width = tbitmap_get_width(bitmap), height = tbitmap_get_height(bitmap);
-  for (int32_t y = rect->y1 < 0 ? 0 : rect->y1; y <= rect->y2 && y < height; y++) {
-    uint8_t *row = tbitmap_get_row(bitmap, y);
-    for (int32_t x = rect->x1 < 0 ? 0 : rect->x1; x <= rect->x2 && x < width; x++) {
-      row[2 * x] = uint8_t(k_grey);
-      row[2 * x + 1] = uint8_t(k_grey >> 8);
-    }
-  }
+  tbitmap_fill_rect(tscreen_get_bitmap(screen), rect->x1, rect->y1, rect->x2, rect->y2, k_grey);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ void tscreen_deinit(tscreen *screen) {
   // Surfaces still listed are not ours; unlinked, they stay safe to remove.
   tsurface_link *head = &screen->_surfaces;
   for (tsurface_link *link = head->next; link && link != head;) {
-    tsurface_link *next = link->next;
+    tsurface_link *next = link->next == link ? head : link->next;
     link->next = link->prev = link;
     link = next;
   }

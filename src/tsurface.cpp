@@ -46,9 +46,12 @@ void tsurface_deinit(tsurface *surface) {
   if (screen) {
     if (tscreen_get_modal(screen) == surface) tscreen_set_modal(screen, nullptr);
     if (tscreen_get_pen_capture(screen) == surface) tscreen_set_pen_capture(screen, nullptr);
-    // A record torn down while still listed would leave the list pointing at
-    // freed memory.
-    if (tsurface_is_linked(surface)) tscreen_remove_surface(screen, surface);
+  }
+  // A record torn down while still listed would leave the list pointing at
+  // freed memory; whichever screen holds it, the neighbours close ranks.
+  if (tsurface_is_linked(surface)) {
+    surface->_link.prev->next = surface->_link.next;
+    surface->_link.next->prev = surface->_link.prev;
   }
   if (tcanvas_get_bitmap(&surface->_canvas)) tcanvas_deinit(&surface->_canvas);
   std::memset(surface, 0, sizeof *surface);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "os_display.h"
+#include "port_test_app.h"
 #include "screen_fixture.h"
 
 namespace {
@@ -153,6 +154,23 @@ TEST(ScreenDispatch, HandlerMayUnlinkAndFreeItsOwnSurface) {
     EXPECT_EQ(g_screen_log, want);
     EXPECT_EQ(count_listed(screen), 1);
     tsurface_deinit(&back.surface);
+  });
+}
+
+TEST(ScreenDispatch, ThePortHandsTheViewsPenAndKeysToTheSurfaces) {
+  run_on_screen([](tscreen *screen) {
+    named_surface panel;
+    named_surface_init(&panel, "panel", nullptr, {0, 0, 9, 9}, 0);
+    named_surface_log_input(&panel);
+    panel.pen_answer = panel.key_answer = 1;
+    tscreen_insert_surface(screen, &panel.surface);
+    os_input_pen(OS_PEN_DOWN, 12, 7, 0);
+    os_input_pen(OS_PEN_UP, 12, 7, 0);
+    os_input_char(u'q');
+    port_test_pump();
+    std::vector<std::string> want = {"panel:pen 1 12 7", "panel:pen 2 12 7", "panel:key 113"};
+    EXPECT_EQ(g_screen_log, want);
+    tsurface_deinit(&panel.surface);
   });
 }
 

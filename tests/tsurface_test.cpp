@@ -176,3 +176,21 @@ TEST(Surface, DirectUpdateWithSyncRecomposesTheAncestors) {
     tsurface_deinit(&parent.surface);
   });
 }
+
+// Torn down in any order, with or without a started port: no dangling links.
+TEST(SurfaceTeardown, ListedSurfacesLeaveTheListWithoutAPort) {
+  tscreen screen;
+  ASSERT_EQ(tscreen_init(&screen, 16, -16), 1);
+  named_surface a, b, c;
+  named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0);
+  named_surface_init(&b, "b", nullptr, {0, 0, 3, 3}, 0);
+  named_surface_init(&c, "c", nullptr, {0, 0, 3, 3}, 0);
+  for (named_surface *s : {&a, &b, &c}) tscreen_insert_surface(&screen, &s->surface);
+  tsurface_deinit(&b.surface);
+  EXPECT_EQ(screen._surfaces.next, &c.surface._link);
+  EXPECT_EQ(c.surface._link.next, &a.surface._link);
+  tsurface_deinit(&a.surface);
+  tscreen_deinit(&screen);  // c is still listed: the screen lets go of it
+  EXPECT_EQ(tsurface_is_linked(&c.surface), 0);
+  tsurface_deinit(&c.surface);
+}
