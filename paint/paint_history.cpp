@@ -36,6 +36,8 @@ constexpr uint64_t CHECKPOINT_CHUNK = 1u << 30;
 // Scales a record may be replayed at: far beyond what zooms between a
 // shrunken huge picture and 10x give, and far from cairo's matrix limits.
 constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
+// The largest checkpoint kept in memory after it was read.
+constexpr uint64_t KEEP_LIMIT = 64ull << 20;
 
 static int32_t zoom_percent(double zoom);
 static void snapshot_state(const paint_context *pc, paint_history_record *record);
@@ -54,6 +56,12 @@ static void set_progress(paint_history *history, void *popup, int percent);
 static void start_canvas(paint_context *pc);
 static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_t z);
 static void put_u32(uint8_t *at, uint32_t value);
+static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
+static int file_identity(const char *path, paint_history_kept *kept);
+static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
+                            const char *path);
+static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path);
+static void forget_kept(paint_history *history);
 static uint32_t get_u32(const uint8_t *at);
 
 paint_history *paint_history_new(paint_context *context) {
@@ -80,6 +88,7 @@ paint_history *paint_history_new(paint_context *context) {
 void paint_history_free(paint_history *history) {
   PORT_CHECK(history != nullptr);
   delete_all_checkpoints(history);
+  forget_kept(history);
   free_records(history, 0);
   std::free(history->_records);
   std::free(history);
@@ -98,6 +107,7 @@ void paint_history_reset(paint_history *history) {
   history->_count = 0;
   history->_position = 0;
   delete_all_checkpoints(history);
+  forget_kept(history);
   if (history->_cache_dir[0]) delete_stale_files(history->_cache_dir);
   history->_modified = 0;
 }
@@ -126,10 +136,7 @@ paint_history_record *paint_history_add(paint_history *history, int32_t operatio
   for (int32_t z = 0; z < PAINT_HISTORY_ZOOM_SLOTS; z++) {
     int32_t written = history->_checkpoint_counts[z];
     if (written <= valid) continue;
-    for (int32_t i = valid; i < written; i++) {
-      char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
-      if (paint_history_checkpoint_path(history, i, z, path, sizeof path)) unlink(path);
-    }
+    for (int32_t i = valid; i < written; i++) remove_checkpoint(history, i, z);
     history->_checkpoint_counts[z] = valid;
   }
 
@@ -346,6 +353,7 @@ int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t
   tbitmap *canvas = paint_context_get_canvas(history->_context);
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
   if (!canvas || !paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
+  if (load_kept(history, index, zoom_percent, canvas, path)) return 1;
   gzFile file = gzopen(path, "rb");
   if (!file) return 0;
   gzbuffer(file, CHECKPOINT_BUFFER);
@@ -365,7 +373,9 @@ int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t
   }
   gzclose(file);
   if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
-  return ok ? 1 : 0;
+  if (!ok) return 0;
+  keep_checkpoint(history, index, zoom_percent, canvas, path);
+  return 1;
 }
 
 int paint_history_checkpoint_exists(const paint_history *history, int32_t index, int32_t zoom_percent) {
@@ -378,19 +388,14 @@ int paint_history_checkpoint_exists(const paint_history *history, int32_t index,
 void paint_history_delete_zoom_checkpoints(paint_history *history, int32_t zoom_percent) {
   PORT_CHECK(history != nullptr);
   if (zoom_percent < 0 || zoom_percent >= PAINT_HISTORY_ZOOM_SLOTS) return;
-  for (int32_t i = 0; i < history->_checkpoint_counts[zoom_percent]; i++) {
-    char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
-    if (paint_history_checkpoint_path(history, i, zoom_percent, path, sizeof path)) unlink(path);
-  }
+  for (int32_t i = 0; i < history->_checkpoint_counts[zoom_percent]; i++) remove_checkpoint(history, i, zoom_percent);
   history->_checkpoint_counts[zoom_percent] = 0;
 }
 
 void paint_history_delete_checkpoint_index(paint_history *history, int32_t index) {
   PORT_CHECK(history != nullptr);
   for (int32_t z = 0; z < PAINT_HISTORY_ZOOM_SLOTS; z++) {
-    if (history->_checkpoint_counts[z] <= index) continue;
-    char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
-    if (paint_history_checkpoint_path(history, index, z, path, sizeof path)) unlink(path);
+    if (history->_checkpoint_counts[z] > index) remove_checkpoint(history, index, z);
   }
 }
 
@@ -578,10 +583,74 @@ static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_
   }
   if (paint_history_load_checkpoint(history, k - 1, z)) return first_after;
   // A file that cannot be used is deleted, so that this replay writes a good one.
-  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
-  if (paint_history_checkpoint_path(history, k - 1, z, path, sizeof path)) unlink(path);
+  remove_checkpoint(history, k - 1, z);
   start_canvas(pc);
   return 0;
+}
+
+static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) unlink(path);
+  const paint_history_kept &kept = history->_kept;
+  if (kept.pixels && kept.index == index && kept.zoom_percent == zoom_percent) forget_kept(history);
+}
+
+static int file_identity(const char *path, paint_history_kept *kept) {
+  struct stat info;
+  if (stat(path, &info) != 0) return 0;
+  kept->inode = uint64_t(info.st_ino);
+  kept->file_size = uint64_t(info.st_size);
+  kept->mtime_sec = int64_t(info.st_mtim.tv_sec);
+  kept->mtime_nsec = int64_t(info.st_mtim.tv_nsec);
+  return 1;
+}
+
+static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
+                            const char *path) {
+  paint_history_kept &kept = history->_kept;
+  uint64_t bytes = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
+  if (bytes > KEEP_LIMIT || !file_identity(path, &kept)) {
+    forget_kept(history);
+    return;
+  }
+  if (kept.pixels && kept.bytes != bytes) {
+    tbitmap_free_pixels(kept.pixels);
+    kept.pixels = nullptr;
+  }
+  if (!kept.pixels) kept.pixels = tbitmap_alloc_pixels(bytes);
+  if (!kept.pixels) {
+    forget_kept(history);
+    return;
+  }
+  std::memcpy(kept.pixels, canvas->_pixels, size_t(bytes));
+  kept.bytes = bytes;
+  kept.index = index;
+  kept.zoom_percent = zoom_percent;
+  kept.width = uint32_t(tbitmap_get_width(canvas));
+  kept.height = uint32_t(tbitmap_get_height(canvas));
+  kept.stride = tbitmap_get_stride(canvas);
+}
+
+static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path) {
+  const paint_history_kept &kept = history->_kept;
+  if (!kept.pixels || kept.index != index || kept.zoom_percent != zoom_percent) return 0;
+  if (kept.width != uint32_t(tbitmap_get_width(canvas)) || kept.height != uint32_t(tbitmap_get_height(canvas)) ||
+      kept.stride != tbitmap_get_stride(canvas))
+    return 0;
+  paint_history_kept now;
+  if (!file_identity(path, &now) || now.inode != kept.inode || now.file_size != kept.file_size ||
+      now.mtime_sec != kept.mtime_sec || now.mtime_nsec != kept.mtime_nsec)
+    return 0;
+  cairo_t *cr = paint_context_get_cairo(history->_context);
+  if (cr) cairo_surface_flush(cairo_get_target(cr));
+  std::memcpy(canvas->_pixels, kept.pixels, size_t(kept.bytes));
+  if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
+  return 1;
+}
+
+static void forget_kept(paint_history *history) {
+  if (history->_kept.pixels) tbitmap_free_pixels(history->_kept.pixels);
+  history->_kept = paint_history_kept{};
 }
 
 static void put_u32(uint8_t *at, uint32_t value) {

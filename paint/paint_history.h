@@ -79,6 +79,18 @@ struct paint_history_hooks {
   void (*progress_free)(void *popup);
 };
 
+// The checkpoint read last, kept in memory while its file is the one it was
+// read from (same inode, size and modification time), so that undoing step by
+// step within 25 records does not decompress it again and again.
+struct paint_history_kept {
+  uint8_t *pixels;
+  uint64_t bytes;
+  int32_t index, zoom_percent;
+  uint32_t width, height, stride;
+  uint64_t inode, file_size;
+  int64_t mtime_sec, mtime_nsec;
+};
+
 struct paint_history {
   paint_history_record **_records;
   int32_t _count;
@@ -90,6 +102,7 @@ struct paint_history {
   uint8_t _modified;
   uint8_t _use_checkpoints;
   paint_history_hooks _hooks;
+  paint_history_kept _kept;
 };
 
 // The cache folder is the user folder's "cache"; it is made when missing, and

@@ -228,6 +228,21 @@ TEST_F(HistoryTest, CheckpointsOfAnotherZoomAreNeverReadStale) {
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
+TEST_F(HistoryTest, ACheckpointReadOnceIsNotReusedAfterItsRecordsChanged) {
+  add_marks(0, 50);
+  ASSERT_EQ(paint_history_load_checkpoint(history, 1, 100), 1);  // now kept in memory
+  paint_history_set_position(history, 30);
+  paint_history_set_use_checkpoints(history, 0);
+  paint_history_replay(history, 0);
+  paint_history_set_use_checkpoints(history, 1);
+  add_marks(500, 19);  // records 31..49 are new: checkpoint 1 is written again
+  ASSERT_TRUE(file_exists(checkpoint_path(1, 100)));
+  auto drawn = canvas_bytes();
+  ASSERT_EQ(paint_history_load_checkpoint(history, 1, 100), 1);
+  EXPECT_EQ(canvas_bytes(), drawn);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
 TEST_F(HistoryTest, UndoingTheOnlyRecordClearsAndRedoDrawsItAgain) {
   auto blank = canvas_bytes();
   add_marks(7, 1);

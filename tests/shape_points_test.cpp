@@ -143,6 +143,8 @@ TEST_F(FreeHandTest, TheEraserPaintsTheOpenedPictureBack) {
   pc->_rubber_size = 30;
   stroke(tool(SHAPE_ID_ERASER), line_points({10, 60}, {190, 60}, 12), 2);
   EXPECT_EQ(canvas_bytes(), opened);
+  // cairo no longer holds the wrapper of the picture's pixels as its source.
+  EXPECT_EQ(cairo_pattern_get_type(cairo_get_source(paint_context_get_cairo(pc))), CAIRO_PATTERN_TYPE_SOLID);
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 
   // At twice the zoom the picture comes back at that zoom.

@@ -14,9 +14,7 @@
 #include "shape_rect.h"
 #include "shape_rubber.h"
 #include "test_env.h"
-#include "os_display.h"
-#include "os_message.h"
-#include "win_ao.h"
+#include "port_test_app.h"
 #include "wins_window.h"
 
 tcolor test_rgba(int r, int g, int b, int a) {
@@ -58,41 +56,11 @@ tcolor test_rgba(int r, int g, int b, int a) {
   return ::testing::AssertionFailure() << text;
 }
 
-void test_run_active_objects() {
-  os_message message;
-  while (os_peek_message(&message)) {
-    if (message.message == WM_QUIT) {
-      os_post_quit_message(int(message.wparam));
-      break;
-    }
-    os_dispatch_message(&message);
-  }
-}
-
-static char16_t *test_app_name(char16_t *buffer) {
-  const char16_t name[] = u"Brivola";
-  std::memcpy(buffer, name, sizeof name);
-  return buffer;
-}
-
-static int test_app_main(void *, const char16_t *) {
-  tregistry_init_active_objects();
-  int result = RUN_ALL_TESTS();
-  tregistry_free_active_objects();
-  return result;
-}
+void test_run_active_objects() { port_test_pump(); }
 
 int paint_test_main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  std::string home = test_make_temp_dir("paint-home");
-  setenv("BRIVOLA_HOME", home.c_str(), 1);
-  os_display_select(os_display_headless_backend());
-  static const wins_window_app app = {test_app_name, test_app_main, nullptr};
-  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "480x640";
-  char *args[] = {arg0, arg1, arg2, nullptr};
-  int result = wins_window_main(3, args, &app);
-  test_remove_tree(home);
-  return result;
+  return port_test_run_app([] { return RUN_ALL_TESTS(); });
 }
 
 void PaintTest::SetUp() {
