@@ -86,14 +86,6 @@ struct writer {
   int ok;
 };
 
-static const save_type SAVE_TYPES[PAINT_FILE_TYPE_COUNT] = {
-    {u"Brivola Format(*.bvf)", u"bvf", 0},          {u"BMP - true color(*.bmp)", u"bmp", 0},
-    {u"BMP - 256 colors(*.bmp)", u"bmp", 0},        {u"BMP - gray color(*.bmp)", u"bmp", 0},
-    {u"JPEG - low quality(*.jpg)", u"jpg", 40},     {u"JPEG - medium quality(*.jpg)", u"jpg", 75},
-    {u"JPEG - high quality(*.jpg)", u"jpg", 100},   {u"GIF file(*.gif)", u"gif", 100},
-    {u"PNG file(*.png)", u"png", 100},
-};
-
 static int write_document(paint_file *file, const char16_t *path);
 static void write_bytes(writer *w, const void *bytes, size_t count);
 static void put_u16(uint8_t *at, uint32_t value);
@@ -135,6 +127,14 @@ static void show_wait_note(paint_file *file, int id, const char16_t *english);
 static void close_wait_note(paint_file *file);
 static void show_note(paint_file *file, const char16_t *message);
 static void show_message(paint_file *file, const char16_t *message);
+
+static const save_type SAVE_TYPES[PAINT_FILE_TYPE_COUNT] = {
+    {u"Brivola Format(*.bvf)", u"bvf", 0},          {u"BMP - true color(*.bmp)", u"bmp", 0},
+    {u"BMP - 256 colors(*.bmp)", u"bmp", 0},        {u"BMP - gray color(*.bmp)", u"bmp", 0},
+    {u"JPEG - low quality(*.jpg)", u"jpg", 40},     {u"JPEG - medium quality(*.jpg)", u"jpg", 75},
+    {u"JPEG - high quality(*.jpg)", u"jpg", 100},   {u"GIF file(*.gif)", u"gif", 100},
+    {u"PNG file(*.png)", u"png", 100},
+};
 
 paint_file *paint_file_new(paint_context *context, paint_history *history, char16_t *last_dir,
                            const paint_file_ui *ui) {
