@@ -45,6 +45,7 @@ constexpr int32_t k_font_size = 7;
 
 void screen_size(int32_t *width, int32_t *height);
 void report(const char16_t *title, const char16_t *text);
+bool takes_one_text(const char16_t *format);
 std::string utf8_of(const char16_t *text);
 
 }  // namespace
@@ -220,10 +221,14 @@ void app_common_show_error(const char16_t *text) {
 void app_common_show_error_fmt(const char16_t *format, const char16_t *argument) {
   PORT_CHECK(format != nullptr);
   if (!argument) argument = u"";
-  size_t chars = std::char_traits<char16_t>::length(format) + std::char_traits<char16_t>::length(argument) + 16;
+  size_t format_length = std::char_traits<char16_t>::length(format);
+  size_t chars = format_length + std::char_traits<char16_t>::length(argument) + 16;
   char16_t *text = static_cast<char16_t *>(std::calloc(chars, sizeof(char16_t)));
   if (!text) return;
-  twformat(text, chars, format, argument);
+  if (takes_one_text(format))
+    twformat(text, chars, format, argument);
+  else
+    std::memcpy(text, format, format_length * sizeof(char16_t));
   app_common_show_error(text);
   std::free(text);
 }
@@ -305,6 +310,25 @@ void report(const char16_t *title, const char16_t *text) {
   std::fprintf(stderr, "brivola: %s\n", line.c_str());
   wins_window_context *context = wins_window_get_context();
   if (context && context->_log) port_log_printf(context->_log, "%s\n", line.c_str());
+}
+
+// The format comes from a language file: a conversion other than one %s
+// would read an argument that was never passed, so such a text is shown as
+// it stands.
+bool takes_one_text(const char16_t *format) {
+  int texts = 0;
+  for (const char16_t *at = format; *at; at++) {
+    if (*at != u'%') continue;
+    if (at[1] == u'%') {
+      at++;
+    } else if (at[1] == u's') {
+      texts++;
+      at++;
+    } else {
+      return false;
+    }
+  }
+  return texts <= 1;
 }
 
 std::string utf8_of(const char16_t *text) {
