@@ -103,6 +103,32 @@ shape *make_pentagram(const tool_entry &e, const char16_t *name, paint_context *
                       app_context *app);
 shape *make_heart(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
 
+app_context *start_failed(app_context *app, const char *what, const char16_t *path);
+void swap_variants(const char16_t *res_dir);
+int join_path(char16_t *out, const char16_t *folder, const char16_t *name);
+int set_folder(char16_t *field, const std::string &utf8);
+void set_defaults(app_context *app, int32_t width, int32_t height);
+void load_language_files();
+paint_context *make_painting(app_context *app, tscreen *screen);
+int make_tools(app_context *app);
+void release_painting(app_context *app);
+void release_app(app_context *app);
+tcolor color_of(const uint8_t rgba[4]);
+void draw_frame(tcanvas *canvas, const app_context *app);
+int32_t handle_at(const app_context *app, int32_t x, int32_t y);
+void drag_handle_to(app_context *app, int32_t x, int32_t y);
+void commit_resize(app_context *app);
+void put_i32(uint8_t *at, int32_t value);
+int32_t get_i32(const uint8_t *at);
+void undo_or_redo(app_context *app, int redo);
+void restore_kept_painting(app_context *app);
+void paint_ui_wait_note(void *user, const char16_t *text);
+void paint_ui_close_wait_note(void *user);
+void paint_ui_note(void *user, const char16_t *text);
+void paint_ui_message(void *user, const char16_t *text);
+int paint_ui_ask(void *user, const char16_t *text);
+void paint_ui_add_save_dir(void *user, const char16_t *folder);
+
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
      shape_pencil_free, 0, 0, 0},
@@ -153,32 +179,6 @@ const tool_entry k_tools[] = {
     {SHAPE_ID_FILLED_HEART, 25096, u"Filled Heart", u"Draw a filled heart with the selected color.", make_heart,
      shape_heart_free, 2, 0, 0},
 };
-
-app_context *start_failed(app_context *app, const char *what, const char16_t *path);
-void swap_variants(const char16_t *res_dir);
-int join_path(char16_t *out, const char16_t *folder, const char16_t *name);
-int set_folder(char16_t *field, const std::string &utf8);
-void set_defaults(app_context *app, int32_t width, int32_t height);
-void load_language_files();
-paint_context *make_painting(app_context *app, tscreen *screen);
-int make_tools(app_context *app);
-void release_painting(app_context *app);
-void release_app(app_context *app);
-tcolor color_of(const uint8_t rgba[4]);
-void draw_frame(tcanvas *canvas, const app_context *app);
-int32_t handle_at(const app_context *app, int32_t x, int32_t y);
-void drag_handle_to(app_context *app, int32_t x, int32_t y);
-void commit_resize(app_context *app);
-void put_i32(uint8_t *at, int32_t value);
-int32_t get_i32(const uint8_t *at);
-void undo_or_redo(app_context *app, int redo);
-void restore_kept_painting(app_context *app);
-void paint_ui_wait_note(void *user, const char16_t *text);
-void paint_ui_close_wait_note(void *user);
-void paint_ui_note(void *user, const char16_t *text);
-void paint_ui_message(void *user, const char16_t *text);
-int paint_ui_ask(void *user, const char16_t *text);
-void paint_ui_add_save_dir(void *user, const char16_t *folder);
 
 const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate};
 

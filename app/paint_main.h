@@ -74,8 +74,8 @@ int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size
 void paint_main_set_frame(const trect *canvas_rect);
 void paint_main_update_frame();
 // After the canvas was rebuilt (undo, redo, zoom, clear, crop, open): the
-// thumbnail, the zoom label and the resize frame follow it and the whole
-// screen is painted.
+// one routine all of them end with, so that whatever shows the canvas (the
+// resize frame) follows it; then the whole screen is painted.
 void paint_main_after_rebuild();
 // The canvas rectangle on the screen (view origin, canvas size).
 trect paint_main_canvas_rect();
