@@ -9,10 +9,6 @@
 #include "tfile.h"
 #include "wins_window.h"
 
-// The platform port defines the context; a program or test built without it
-// keeps the table here instead.
-#pragma weak wins_window_get_context
-
 struct tresource_view {
   uint32_t record_offset;  // of the record's bytes in the data block
   int valid;
@@ -27,6 +23,8 @@ constexpr uint32_t k_record_head = 8;
 
 enum resource_kind { kind_strings, kind_bitmaps };
 
+// The table lives in the platform context while the port runs; code that
+// runs without the port (tests, the packer) keeps it here instead.
 tresource_file **g_fallback_table;
 
 struct file_closer {
@@ -153,8 +151,7 @@ tresource_file **tresource_get_table() { return *table_slot(); }
 namespace {
 
 tresource_file ***table_slot() {
-  wins_window_context *(*get_context)() = &wins_window_get_context;
-  wins_window_context *context = get_context ? get_context() : nullptr;
+  wins_window_context *context = wins_window_get_context();
   return context ? &context->_resource_files : &g_fallback_table;
 }
 

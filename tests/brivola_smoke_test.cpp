@@ -40,11 +40,15 @@ std::vector<std::string> environment(const std::vector<std::string> &extra) {
   for (char **e = environ; *e; e++) {
     std::string entry = *e;
     if (!entry.rfind("DISPLAY=", 0) || !entry.rfind("WAYLAND_DISPLAY=", 0) || !entry.rfind("SDL_VIDEODRIVER=", 0) ||
-        !entry.rfind("BRIVOLA_HOME=", 0) || !entry.rfind("XDG_RUNTIME_DIR=", 0))
+        !entry.rfind("BRIVOLA_HOME=", 0) || !entry.rfind("XDG_RUNTIME_DIR=", 0) ||
+        !entry.rfind("XDG_DOCUMENTS_DIR=", 0))
       continue;
     env.push_back(entry);
   }
   env.insert(env.end(), extra.begin(), extra.end());
+  // The documents folder goes beside the user folder, never into the real home.
+  for (const std::string &e : extra)
+    if (!e.rfind("BRIVOLA_HOME=", 0)) env.push_back("XDG_DOCUMENTS_DIR=" + e.substr(13) + "/Documents");
   return env;
 }
 
@@ -103,6 +107,10 @@ TEST(Smoke, TerminationSignalIsAnOrderlyExit) {
   EXPECT_EQ(wait_exit(pid, 0), -1) << "it ended on its own";
   kill(pid, SIGTERM);
   EXPECT_EQ(wait_exit(pid, 10000), 0);
+  struct stat st;
+  EXPECT_EQ(stat((home + "/config.xml").c_str(), &st), 0) << "the settings are written at an orderly exit";
+  EXPECT_EQ(stat((home + "/save_dirs.dat").c_str(), &st), 0);
+  EXPECT_EQ(stat((home + "/Documents/Brivola").c_str(), &st), 0);
   test_remove_tree(home);
 }
 

@@ -1,0 +1,343 @@
+// app_common: the application's shared services.
+#include "app_common.h"
+
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "os_paths.h"
+#include "paint_context.h"
+#include "paint_file.h"
+#include "port_device.h"
+#include "port_fs.h"
+#include "port_log.h"
+#include "tfile.h"
+#include "tresource.h"
+#include "twformat.h"
+#include "wins_window.h"
+
+namespace {
+
+const char16_t k_app_name[] = u"Brivola";
+const char16_t k_res_small[] = u"resqvga";
+const char16_t k_res_other[] = u"resvga";
+const char16_t k_cache_file[] = u"paint.cache";
+
+// The feedback page and what it is told about this build.
+const char16_t k_feedback_format[] =
+    u"http://%s/cgi-bin/feedback.pl?product=brivola&from=client&ver=%s&dev=%s&oem=%s&sn=%s";
+const char16_t k_service_host[] = u"brivola.example.com";
+const char16_t k_version[] = u"1.5";
+const char16_t k_device[] = u"wceppc";
+const char16_t k_distributor[] = u"linux";
+constexpr int k_feedback_chars = 4096;
+
+constexpr int32_t k_dialog_margin = 30;
+constexpr int32_t k_language_russian = 16;
+constexpr int32_t k_language_belarusian = 40;
+constexpr int32_t k_language_chinese = 31;
+constexpr int32_t k_font_size_small_chinese = 10;
+constexpr int32_t k_font_size = 7;
+
+void screen_size(int32_t *width, int32_t *height);
+void report(const char16_t *title, const char16_t *text);
+bool takes_one_text(const char16_t *format);
+std::string utf8_of(const char16_t *text);
+
+}  // namespace
+
+app_context *app_common_get_app() {
+  app_context *app = app_common_find_app();
+  PORT_CHECK(app != nullptr);
+  return app;
+}
+
+app_context *app_common_find_app() {
+  wins_window_context *context = wins_window_get_context();
+  return context ? context->_app : nullptr;
+}
+
+char16_t *app_common_get_app_name(char16_t *buffer) {
+  PORT_CHECK(buffer != nullptr);
+  std::memcpy(buffer, k_app_name, sizeof k_app_name);
+  return buffer;
+}
+
+const char16_t *app_common_get_product_name() { return tresource_get_string(APP_TEXT_PRODUCT, u"Brivola"); }
+
+void app_common_on_activate() {
+  app_context *app = app_common_find_app();
+  if (app && app->_paint_context) paint_context_refresh(app->_paint_context, nullptr, 1);
+}
+
+int app_common_get_program_dir(char16_t *buffer, int n) {
+  PORT_CHECK(buffer != nullptr);
+  return wins_window_get_program_dir(buffer, n);
+}
+
+int app_common_get_res_dir(char16_t *buffer, int n) {
+  PORT_CHECK(buffer != nullptr && n > 0);
+  buffer[0] = 0;
+  char16_t program[APP_PATH_CHARS];
+  if (!wins_window_get_program_dir(program, APP_PATH_CHARS)) return 0;
+  size_t length = std::char_traits<char16_t>::length(program);
+  const char16_t *separator = length && tfile_is_separator(program[length - 1]) ? u"" : u"/";
+  int need = twformat(buffer, size_t(n), u"%s%s%s", program, separator,
+                      app_common_is_qvga() ? k_res_small : k_res_other);
+  if (need >= n) {
+    buffer[0] = 0;
+    return 0;
+  }
+  return 1;
+}
+
+const char16_t *app_common_get_cache_dir() { return app_common_get_app()->_cache_dir; }
+
+const char16_t *app_common_get_temp_dir() { return app_common_get_app()->_temp_dir; }
+
+const char16_t *app_common_get_my_paints_dir() { return app_common_get_app()->_my_paints_dir; }
+
+int app_common_is_qvga() {
+  int32_t width, height;
+  screen_size(&width, &height);
+  return app_common_is_qvga_size(width, height);
+}
+
+int app_common_is_vga() {
+  int32_t width, height;
+  screen_size(&width, &height);
+  return app_common_is_vga_size(width, height);
+}
+
+int app_common_is_qvga_size(int32_t width, int32_t height) {
+  return width == 240 || height == 240 || (width == 320 && height == 320);
+}
+
+int app_common_is_vga_size(int32_t width, int32_t height) { return width >= 480 && height >= 480; }
+
+int32_t app_common_get_dialog_width() {
+  int32_t width, height;
+  screen_size(&width, &height);
+  return std::min(width, height) - k_dialog_margin;
+}
+
+void app_common_init_language() {
+  app_context *app = app_common_get_app();
+  app->_language = port_fs_get_language();
+  app->_lang_id = port_fs_get_lang_id();
+  const char16_t *code = app_common_lang_code_of(app->_language);
+  std::memset(app->_lang_code, 0, sizeof app->_lang_code);
+  std::memcpy(app->_lang_code, code, std::char_traits<char16_t>::length(code) * sizeof(char16_t));
+}
+
+const char16_t *app_common_lang_code_of(int32_t language) {
+  if (language == k_language_russian || language == k_language_belarusian) return u"ru_ru";
+  if (language == k_language_chinese) return u"zh_cn";
+  return u"en_us";
+}
+
+int32_t app_common_get_default_font_size() {
+  app_context *app = app_common_get_app();
+  return app_common_is_qvga() && app->_language == k_language_chinese ? k_font_size_small_chinese : k_font_size;
+}
+
+int app_common_utf8_to_wide_cut(const char *text, int length, char16_t *buffer, int n) {
+  PORT_CHECK(text != nullptr && buffer != nullptr && n > 0);
+  buffer[0] = 0;
+  int need = port_str_utf8_to_wide(text, length, nullptr, 0);
+  if (need <= 0) return 0;
+  std::u16string wide(size_t(need), u'\0');
+  port_str_utf8_to_wide(text, length, wide.data(), need);
+  size_t chars = std::char_traits<char16_t>::length(wide.c_str());
+  if (chars > size_t(n - 1)) {
+    chars = size_t(n - 1);
+    if (chars > 0 && wide[chars - 1] >= 0xD800 && wide[chars - 1] <= 0xDBFF) chars--;
+  }
+  std::memcpy(buffer, wide.data(), chars * sizeof(char16_t));
+  buffer[chars] = 0;
+  return int(chars);
+}
+
+int app_common_wide_to_utf8_cut(const char16_t *text, char *buffer, int n) {
+  PORT_CHECK(text != nullptr && buffer != nullptr && n > 0);
+  std::string utf8 = utf8_of(text);
+  size_t bytes = utf8.size();
+  if (bytes > size_t(n - 1)) {
+    bytes = size_t(n - 1);
+    // Back to the first byte of the character the cut would split.
+    while (bytes > 0 && (uint8_t(utf8[bytes]) & 0xC0) == 0x80) bytes--;
+  }
+  std::memcpy(buffer, utf8.data(), bytes);
+  buffer[bytes] = 0;
+  return int(bytes);
+}
+
+uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw) {
+  PORT_CHECK(path != nullptr && size != nullptr);
+  FILE *file = port_fs_open(path, raw ? "rb" : "r");
+  if (!file) return nullptr;
+  uint8_t *data = nullptr;
+  off_t length = -1;
+  if (fseeko(file, 0, SEEK_END) == 0) length = ftello(file);
+  if (length >= 0 && uint64_t(length) < SIZE_MAX && fseeko(file, 0, SEEK_SET) == 0)
+    data = static_cast<uint8_t *>(std::calloc(size_t(length) + 1, 1));
+  if (data) {
+    // A file that shrank since it was measured gives what it still holds.
+    size_t got = std::fread(data, 1, size_t(length), file);
+    data[got] = 0;
+    *size = int64_t(got);
+  }
+  std::fclose(file);
+  return data;
+}
+
+int app_common_ask_yes_no(const char16_t *title, const char16_t *text, int32_t picture_id, int32_t mask_id) {
+  PORT_CHECK(text != nullptr);
+  (void)picture_id;
+  (void)mask_id;
+  app_context *app = app_common_get_app();
+  app_common_close_wait_note();
+  report(title, text);
+  app->_answer = 0;
+  return app->_answer;
+}
+
+void app_common_show_message(const char16_t *text, const char16_t *title, int32_t buttons, int32_t icon) {
+  PORT_CHECK(text != nullptr);
+  (void)buttons;
+  (void)icon;
+  report(title, text);
+}
+
+void app_common_show_error(const char16_t *text) {
+  PORT_CHECK(text != nullptr);
+  report(tresource_get_string(APP_TEXT_ERROR, u"Error"), text);
+}
+
+void app_common_show_error_fmt(const char16_t *format, const char16_t *argument) {
+  PORT_CHECK(format != nullptr);
+  if (!argument) argument = u"";
+  size_t format_length = std::char_traits<char16_t>::length(format);
+  size_t chars = format_length + std::char_traits<char16_t>::length(argument) + 16;
+  char16_t *text = static_cast<char16_t *>(std::calloc(chars, sizeof(char16_t)));
+  if (!text) return;
+  if (takes_one_text(format))
+    twformat(text, chars, format, argument);
+  else
+    std::memcpy(text, format, format_length * sizeof(char16_t));
+  app_common_show_error(text);
+  std::free(text);
+}
+
+void app_common_show_stop(const char16_t *text) {
+  PORT_CHECK(text != nullptr);
+  // A stop ends whatever was being waited for.
+  app_common_close_wait_note();
+  report(tresource_get_string(APP_TEXT_STOP, u"Stop"), text);
+}
+
+void app_common_show_info(const char16_t *text) {
+  PORT_CHECK(text != nullptr);
+  app_common_close_wait_note();
+  report(nullptr, text);
+}
+
+void app_common_show_wait_note(const char16_t *text) {
+  PORT_CHECK(text != nullptr);
+  app_common_close_wait_note();
+  report(nullptr, text);
+}
+
+void app_common_close_wait_note() {
+  app_context *app = app_common_find_app();
+  if (app) app->_wait_note = nullptr;
+}
+
+int app_common_is_wait_note_shown() {
+  app_context *app = app_common_find_app();
+  return app && app->_wait_note ? 1 : 0;
+}
+
+void app_common_open_feedback() {
+  char16_t *url = static_cast<char16_t *>(std::calloc(k_feedback_chars, sizeof(char16_t)));
+  if (!url) return;
+  twformat(url, k_feedback_chars, k_feedback_format, k_service_host, k_version, k_device, k_distributor, u"");
+  if (!port_device_open_url(url)) app_common_show_error(tresource_get_string(APP_TEXT_OPEN_URL_FAILED, u"Fail to open url."));
+  std::free(url);
+}
+
+int app_common_on_exit(int code) {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_file) return 1;
+  if (code == APP_EXIT_ASK_SAVE) {
+    paint_file_ask_save_changes(app->_file);
+    return 1;
+  }
+  char16_t path[APP_PATH_CHARS];
+  if (app_common_get_cache_file(path, APP_PATH_CHARS)) {
+    os_make_dirs(port_fs_native_path(app->_cache_dir));
+    paint_file_save_to(app->_file, path);
+  }
+  return 1;
+}
+
+int app_common_get_cache_file(char16_t *buffer, int n) {
+  PORT_CHECK(buffer != nullptr && n > 0);
+  app_context *app = app_common_get_app();
+  int need = twformat(buffer, size_t(n), u"%s%c%s", app->_cache_dir, int(TFILE_SEPARATOR), k_cache_file);
+  if (need >= n) {
+    buffer[0] = 0;
+    return 0;
+  }
+  return 1;
+}
+
+namespace {
+
+// The display size now (the screen follows it).
+void screen_size(int32_t *width, int32_t *height) { port_device_get_screen_size(width, height); }
+
+// One line on stderr and in the debug log: "title: text", line ends as spaces.
+void report(const char16_t *title, const char16_t *text) {
+  std::string line = title && *title ? utf8_of(title) + ": " : std::string();
+  line += utf8_of(text);
+  std::replace(line.begin(), line.end(), '\r', ' ');
+  std::replace(line.begin(), line.end(), '\n', ' ');
+  std::fprintf(stderr, "brivola: %s\n", line.c_str());
+  wins_window_context *context = wins_window_get_context();
+  if (context && context->_log) port_log_printf(context->_log, "%s\n", line.c_str());
+}
+
+// The format comes from a language file: a conversion other than one %s
+// would read an argument that was never passed, so such a text is shown as
+// it stands.
+bool takes_one_text(const char16_t *format) {
+  int texts = 0;
+  for (const char16_t *at = format; *at; at++) {
+    if (*at != u'%') continue;
+    if (at[1] == u'%') {
+      at++;
+    } else if (at[1] == u's') {
+      texts++;
+      at++;
+    } else {
+      return false;
+    }
+  }
+  return texts <= 1;
+}
+
+std::string utf8_of(const char16_t *text) {
+  int bytes = port_str_wide_to_utf8(text, -1, nullptr, 0);
+  if (bytes <= 0) return std::string();
+  std::string out(size_t(bytes), '\0');
+  port_str_wide_to_utf8(text, -1, out.data(), bytes);
+  out.pop_back();
+  return out;
+}
+
+}  // namespace

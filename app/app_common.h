@@ -1,0 +1,116 @@
+// app_common: the small services every application module uses.
+//
+// Screen-class tests, the folders (program, resources, cache, temp, My
+// Paints), the language, the message, question, error, stop and information
+// boxes and the wait note, a whole-file reader, the feedback page and the
+// exit hook. Everything reads the application's state through the platform
+// context (app_common_get_app).
+//
+// Screen classes: small when a side is 240 or the screen is 320 x 320; large
+// when both sides are at least 480; normal otherwise.
+//
+// Until the toolkit's message dialogs and hints exist, the boxes and notes
+// write their text, one line each, to stderr and the debug log; a question
+// then answers No.
+#pragma once
+
+#include <cstdint>
+
+#include "app_context.h"
+
+constexpr int APP_NAME_CHARS = 128;
+
+// Texts of this module, by id.
+enum {
+  APP_TEXT_PRODUCT = 25001,
+  APP_TEXT_ERROR = 25002,
+  APP_TEXT_STOP = 25003,
+  APP_TEXT_OPEN_URL_FAILED = 25005,
+};
+
+// Button sets and icon kinds of the message boxes.
+enum {
+  APP_BUTTONS_YES_NO = 4,
+  APP_BUTTONS_BACK = 5,
+  APP_ICON_ERROR = 3,
+  APP_ICON_STOP = 4,
+  APP_ICON_QUESTION = 5,
+};
+
+// Exit codes the exit hook knows: the command panel's Quit asks to save;
+// any other (the canvas 'Q' key) keeps the painting in "paint.cache".
+enum { APP_EXIT_KEEP_CACHE = 0, APP_EXIT_ASK_SAVE = 1 };
+
+// The application's state (fatal when there is none).
+app_context *app_common_get_app();
+// The application's state or null (start-up and tear-down).
+app_context *app_common_find_app();
+
+// Copies "Brivola" into a buffer of APP_NAME_CHARS chars and returns it.
+char16_t *app_common_get_app_name(char16_t *buffer);
+const char16_t *app_common_get_product_name();
+// The main window became active: the painting is shown again, background
+// included.
+void app_common_on_activate();
+
+// The program folder with its trailing separator; 1 on success.
+int app_common_get_program_dir(char16_t *buffer, int n);
+// The program folder, a separator, "resqvga" on the small class, else
+// "resvga"; 1 on success, 0 when it does not fit.
+int app_common_get_res_dir(char16_t *buffer, int n);
+const char16_t *app_common_get_cache_dir();
+const char16_t *app_common_get_temp_dir();
+const char16_t *app_common_get_my_paints_dir();
+
+int app_common_is_qvga();
+int app_common_is_vga();
+// The same tests for a given size.
+int app_common_is_qvga_size(int32_t width, int32_t height);
+int app_common_is_vga_size(int32_t width, int32_t height);
+// The smaller screen side minus 30.
+int32_t app_common_get_dialog_width();
+
+// _language and _lang_id from the user's locale; _lang_code "ru_ru" for the
+// language numbers 16 and 40, "zh_cn" for 31, "en_us" for any other.
+void app_common_init_language();
+const char16_t *app_common_lang_code_of(int32_t language);
+// Point size of the default text drawer: 10 for Chinese on the small screen
+// class (its glyphs need it), else 7.
+int32_t app_common_get_default_font_size();
+
+// UTF-8 text (length bytes, -1: NUL-ended) as UTF-16 in a buffer of n chars:
+// at most n - 1 chars, never half of a surrogate pair, always NUL-ended.
+// Returns the chars written.
+int app_common_utf8_to_wide_cut(const char *text, int length, char16_t *buffer, int n);
+// UTF-16 text as UTF-8 in a buffer of n bytes: at most n - 1 bytes, never
+// half of a character, always NUL-ended. Returns the bytes written.
+int app_common_wide_to_utf8_cut(const char16_t *text, char *buffer, int n);
+
+// The whole file and its size, NUL-ended one byte past the size; the caller
+// frees it. raw: binary mode (the same on Linux). Null when the file cannot be
+// opened, measured or held in memory.
+uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw);
+
+// The boxes. ask_yes_no answers 1 for Yes; show_message returns once closed;
+// the error and stop boxes do not wait.
+int app_common_ask_yes_no(const char16_t *title, const char16_t *text, int32_t picture_id, int32_t mask_id);
+void app_common_show_message(const char16_t *text, const char16_t *title, int32_t buttons, int32_t icon);
+void app_common_show_error(const char16_t *text);
+// format holds one %s, replaced by argument.
+void app_common_show_error_fmt(const char16_t *format, const char16_t *argument);
+void app_common_show_stop(const char16_t *text);
+// Closes the wait note and shows the text for 2 s.
+void app_common_show_info(const char16_t *text);
+// A note that stays until app_common_close_wait_note.
+void app_common_show_wait_note(const char16_t *text);
+void app_common_close_wait_note();
+int app_common_is_wait_note_shown();
+
+// Opens the service's feedback page in the browser.
+void app_common_open_feedback();
+// The exit hook: APP_EXIT_ASK_SAVE asks whether to save a changed painting;
+// any other code writes it silently to "paint.cache" in the cache folder.
+// Always 1: the exit goes on.
+int app_common_on_exit(int code);
+// The file the exit hook keeps the painting in (APP_PATH_CHARS chars).
+int app_common_get_cache_file(char16_t *buffer, int n);

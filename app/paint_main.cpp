@@ -1,0 +1,802 @@
+// paint_main: start-up, tear-down and the canvas hooks.
+#include "paint_main.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app_common.h"
+#include "os_paths.h"
+#include "paint_config.h"
+#include "paint_context.h"
+#include "paint_file.h"
+#include "paint_history.h"
+#include "port_fs.h"
+#include "port_log.h"
+#include "save_dirs.h"
+#include "shape.h"
+#include "shape_brush1.h"
+#include "shape_circle.h"
+#include "shape_heart.h"
+#include "shape_line.h"
+#include "shape_pencil.h"
+#include "shape_pentagram.h"
+#include "shape_polygon.h"
+#include "shape_rect.h"
+#include "shape_rubber.h"
+#include "tcanvas.h"
+#include "tfile.h"
+#include "tresource.h"
+#include "tscreen.h"
+#include "win_ao.h"
+#include "wins_timer.h"
+
+namespace {
+
+// Defaults before config.xml is read.
+constexpr uint8_t k_fore[4] = {128, 0, 0, 255};      // R, G, B, A
+constexpr uint8_t k_new[4] = {255, 255, 153, 255};   // canvas and second colour
+constexpr int32_t k_pen_style = 1;
+constexpr int32_t k_picture_style = 1;
+constexpr int32_t k_pen_size = 7, k_rubber_size = 12, k_large_pen_size = 14;
+constexpr int32_t k_tb_margin = 5;
+constexpr int32_t k_tb_short_small = 60, k_tb_short_large = 150, k_tb_short_normal = 120;
+
+// The painting area's look.
+constexpr uint32_t k_background = 0xFF404040u;     // opaque (64, 64, 64)
+constexpr uint32_t k_frame = 0x60808080u;          // (128, 128, 128) at alpha 96
+constexpr uint32_t k_handle_outline = 0x40404040u;  // (64, 64, 64) at alpha 64
+constexpr int32_t k_handle_half_small = 7, k_handle_half = 15;
+
+// Floating panels: margin, thumbnail sides and colour panel side by class.
+constexpr int32_t k_panel_margin_small = 5, k_panel_margin = 10;
+constexpr int32_t k_thumb_small[2] = {55, 80}, k_thumb_large[2] = {132, 192}, k_thumb_normal[2] = {110, 160};
+constexpr int32_t k_color_small = 25, k_color_large = 60, k_color_normal = 50;
+
+constexpr int k_pen_cancel = 4;  // an event type that only ends a gesture
+
+const char16_t k_product_file[] = u"brivo.tres";
+const char16_t k_product_variant[] = u"brivo1.tres";
+const char16_t k_gui_bitmaps[] = u"gui.tmbm";
+const char16_t k_gui_variant[] = u"gui1.tmbm";
+const char k_documents_folder[] = "/Brivola";
+
+// Which edges of the canvas rectangle each resize handle moves.
+enum { EDGE_LEFT = 1, EDGE_TOP = 2, EDGE_RIGHT = 4, EDGE_BOTTOM = 8 };
+const int k_handle_edges[APP_RESIZE_HANDLES] = {
+    EDGE_LEFT | EDGE_TOP, EDGE_TOP,    EDGE_RIGHT | EDGE_TOP,   EDGE_RIGHT,
+    EDGE_RIGHT | EDGE_BOTTOM, EDGE_BOTTOM, EDGE_LEFT | EDGE_BOTTOM, EDGE_LEFT,
+};
+
+// The drawing tools, registered in this order. Name and description come
+// by text id (description = name id + 1) with these English defaults.
+struct tool_entry;
+typedef shape *(*tool_maker)(const tool_entry &entry, const char16_t *name, paint_context *pc,
+                             paint_history *history, app_context *app);
+
+struct tool_entry {
+  int32_t id;
+  int32_t name_id;
+  const char16_t *name;
+  const char16_t *description;
+  tool_maker make;
+  void (*free)(shape *tool);
+  int32_t mode, sides, rotate;
+};
+
+shape *make_pencil(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_line(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_rect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_roundrect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                      app_context *app);
+shape *make_circle(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_rubber(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_brush1(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_polygon(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                    app_context *app);
+shape *make_pentagram(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                      app_context *app);
+shape *make_heart(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+
+app_context *start_failed(app_context *app, const char *what, const char16_t *path);
+void swap_variants(const char16_t *res_dir);
+int join_path(char16_t *out, const char16_t *folder, const char16_t *name);
+int set_folder(char16_t *field, const std::string &utf8);
+void set_defaults(app_context *app, int32_t width, int32_t height);
+void load_language_files();
+paint_context *make_painting(app_context *app, tscreen *screen);
+int make_tools(app_context *app);
+void release_painting(app_context *app);
+void release_app(app_context *app);
+tcolor color_of(const uint8_t rgba[4]);
+void draw_frame(tcanvas *canvas, const app_context *app);
+int32_t handle_at(const app_context *app, int32_t x, int32_t y);
+void drag_handle_to(app_context *app, int32_t x, int32_t y);
+void commit_resize(app_context *app);
+void put_i32(uint8_t *at, int32_t value);
+int32_t get_i32(const uint8_t *at);
+void undo_or_redo(app_context *app, int redo);
+void restore_kept_painting(app_context *app);
+void paint_ui_wait_note(void *user, const char16_t *text);
+void paint_ui_close_wait_note(void *user);
+void paint_ui_note(void *user, const char16_t *text);
+void paint_ui_message(void *user, const char16_t *text);
+int paint_ui_ask(void *user, const char16_t *text);
+void paint_ui_add_save_dir(void *user, const char16_t *folder);
+
+const tool_entry k_tools[] = {
+    {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
+     shape_pencil_free, 0, 0, 0},
+    {SHAPE_ID_LINE, 25048, u"Line", u"Draw a straight line with the selected line width and color.", make_line,
+     shape_line_free, 0, 0, 0},
+    {SHAPE_ID_RECT, 25050, u"Rectangle Outline", u"Draw a rectangle outline with the selected line width and color.",
+     make_rect, shape_rect_free, 1, 0, 0},
+    {SHAPE_ID_FILLED_RECT, 25052, u"Filled Rectangle", u"Draw a filled rectangle with the selected color.", make_rect,
+     shape_rect_free, 2, 0, 0},
+    {SHAPE_ID_ROUNDRECT, 25054, u"Round Rectangle Outline",
+     u"Draw a round rectangle outline with the selected line width and color.", make_roundrect,
+     shape_roundrect_free, 1, 0, 0},
+    {SHAPE_ID_FILLED_ROUNDRECT, 25056, u"Filled Round Rectangle",
+     u"Draw a filled round rectangle with the selected color.", make_roundrect, shape_roundrect_free, 2, 0, 0},
+    {SHAPE_ID_ELLIPSE, 25058, u"Ellipse Outline", u"Draw a ellipse outline with the selected line width and color.",
+     make_circle, shape_circle_free, 1, 0, 0},
+    {SHAPE_ID_FILLED_ELLIPSE, 25060, u"Filled Ellipse", u"Draw a filled ellipse with the selected color.",
+     make_circle, shape_circle_free, 2, 0, 0},
+    {SHAPE_ID_CIRCLE, 25062, u"Circle Outline", u"Draw a circle outline with the selected line width and color.",
+     make_circle, shape_circle_free, 3, 0, 0},
+    {SHAPE_ID_FILLED_CIRCLE, 25064, u"Filled Circle", u"Draw a filled circle with the selected color.", make_circle,
+     shape_circle_free, 4, 0, 0},
+    {SHAPE_ID_ERASER, 25066, u"Eraser",
+     u"Erase part of the painting and replace it with the selected line width and canvas background color.",
+     make_rubber, shape_rubber_free, 0, 0, 0},
+    {SHAPE_ID_SPRAY, 25221, u"Spray Brush",
+     u"Draw a free-form spray effect line with the selected line width and color.", make_brush1, shape_brush1_free, 0,
+     0, 0},
+    {SHAPE_ID_TRIANGLE, 25078, u"Triangle Outline", u"Draw a triangle outline with the selected line width and color.",
+     make_polygon, shape_polygon_free, 1, 3, 0},
+    {SHAPE_ID_FILLED_TRIANGLE, 25080, u"Filled Triangle", u"Draw a filled triangle with the selected color.",
+     make_polygon, shape_polygon_free, 2, 3, 0},
+    {SHAPE_ID_RHOMBUS, 25082, u"Rhombus Outline", u"Draw a rhombus outline with the selected line width and color.",
+     make_polygon, shape_polygon_free, 1, 4, 1},
+    {SHAPE_ID_FILLED_RHOMBUS, 25084, u"Filled Rhombus", u"Draw a filled rhombus with the selected color.",
+     make_polygon, shape_polygon_free, 2, 4, 1},
+    {SHAPE_ID_PENTAGON, 25086, u"Pentagon Outline", u"Draw a pentagon outline with the selected line width and color.",
+     make_polygon, shape_polygon_free, 1, 5, 0},
+    {SHAPE_ID_FILLED_PENTAGON, 25088, u"Filled Pentagon", u"Draw a filled pentagon with the selected color.",
+     make_polygon, shape_polygon_free, 2, 5, 0},
+    {SHAPE_ID_PENTAGRAM, 25090, u"Pentagram Outline",
+     u"Draw a pentagram outline with the selected line width and color.", make_pentagram, shape_pentagram_free, 1, 0,
+     0},
+    {SHAPE_ID_FILLED_PENTAGRAM, 25092, u"Filled Pentagram", u"Draw a filled pentagram with the selected color.",
+     make_pentagram, shape_pentagram_free, 2, 0, 0},
+    {SHAPE_ID_HEART, 25094, u"Heart Outline", u"Draw a heart outline with the selected line width and color.",
+     make_heart, shape_heart_free, 1, 0, 0},
+    {SHAPE_ID_FILLED_HEART, 25096, u"Filled Heart", u"Draw a filled heart with the selected color.", make_heart,
+     shape_heart_free, 2, 0, 0},
+};
+
+const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate};
+
+}  // namespace
+
+const wins_window_app *paint_main_get_app() { return &k_app; }
+
+int paint_main_start(void *instance, const char16_t *command_line) {
+  (void)instance;
+  (void)command_line;
+  app_context *app = paint_main_init();
+  if (!app) return 1;
+  wins_window_run();
+  paint_main_deinit(app);
+  return 0;
+}
+
+app_context *paint_main_init() {
+  wins_window_context *context = wins_window_get_context();
+  PORT_CHECK(context != nullptr && context->_screen != nullptr);
+  tscreen *screen = context->_screen;
+  int32_t width, height;
+  tscreen_get_size(screen, &width, &height);
+
+  context->_exit_hook = app_common_on_exit;
+  app_context *app = static_cast<app_context *>(std::calloc(1, sizeof(app_context)));
+  if (!app) {
+    context->_exit_hook = nullptr;
+    std::fprintf(stderr, "brivola: not enough memory to start\n");
+    return nullptr;
+  }
+  context->_app = app;
+  app->_drag_handle = -1;
+
+  char16_t res_dir[APP_PATH_CHARS], path[APP_PATH_CHARS];
+  if (!app_common_get_res_dir(res_dir, APP_PATH_CHARS)) return start_failed(app, "no resource folder", nullptr);
+  if (!app_common_is_qvga()) swap_variants(res_dir);
+  if (!join_path(path, res_dir, k_product_file)) return start_failed(app, "no resource folder", nullptr);
+  if (!tresource_load(path)) return start_failed(app, "cannot load", path);
+
+  std::string documents = os_documents_dir() + k_documents_folder;
+  if (!os_make_dirs(documents) || !set_folder(app->_my_paints_dir, documents)) {
+    char16_t folder[APP_PATH_CHARS * 4];
+    app_common_utf8_to_wide_cut(documents.c_str(), -1, folder, APP_PATH_CHARS * 4);
+    return start_failed(app, "cannot create the folder", folder);
+  }
+  std::string user = os_user_dir();
+  os_make_dirs(user);
+  set_folder(app->_open_dir, "/");
+  set_folder(app->_cache_dir, user + "/cache");
+  set_folder(app->_temp_dir, user + "/temp");
+  std::memcpy(app->_save_dir, app->_my_paints_dir, sizeof app->_save_dir);
+  set_defaults(app, width, height);
+
+  paint_config_load();
+  save_dirs_load();
+  if (!port_fs_is_directory(app->_save_dir)) std::memcpy(app->_save_dir, app->_my_paints_dir, sizeof app->_save_dir);
+  app_common_init_language();
+  load_language_files();
+  tregistry_init_active_objects();
+
+  app->_paint_context = make_painting(app, screen);
+  if (!app->_paint_context) return start_failed(app, "not enough memory for the painting", nullptr);
+  app->_history = paint_history_new(app->_paint_context);
+  if (app->_history) {
+    paint_history_hooks hooks = {};
+    hooks.apply_crop = paint_main_apply_crop;
+    paint_history_set_hooks(app->_history, &hooks);
+    paint_file_ui ui = {app,           paint_ui_wait_note, paint_ui_close_wait_note, paint_ui_note,
+                        paint_ui_message, paint_ui_ask,    nullptr,                  paint_ui_add_save_dir};
+    app->_file = paint_file_new(app->_paint_context, app->_history, app->_save_dir, &ui);
+  }
+  if (!app->_file) return start_failed(app, "not enough memory for the painting", nullptr);
+
+  uint32_t lock_found = tscreen_get_update_lock(screen);
+  tscreen_set_update_lock(screen, 1);
+  if (!make_tools(app)) {
+    tscreen_set_update_lock(screen, lock_found);
+    return start_failed(app, "not enough memory for the drawing tools", nullptr);
+  }
+  tscreen_set_paint_hook(screen, paint_main_paint);
+  tscreen_set_pen_hook(screen, paint_main_mouse);
+  tscreen_set_key_hook(screen, paint_main_key);
+  tscreen_set_resize_hook(screen, paint_main_layout);
+  app->_restore_timer = wins_timer_start(PAINT_MAIN_RESTORE_DELAY_MS, 0, paint_main_restore_timer, app);
+  tscreen_set_update_lock(screen, lock_found);
+  tscreen_paint(screen, nullptr);
+  // A refused timer would never tick: the restore runs now instead.
+  if (!app->_restore_timer) restore_kept_painting(app);
+  return app;
+}
+
+void paint_main_deinit(app_context *app) {
+  PORT_CHECK(app != nullptr);
+  release_painting(app);
+  tregistry_free_active_objects();
+  paint_config_save();
+  save_dirs_save();
+  release_app(app);
+}
+
+void paint_main_paint(tscreen *screen, const trect *rect) {
+  PORT_CHECK(screen != nullptr && rect != nullptr);
+  tcanvas *canvas = tscreen_get_canvas(screen);
+  app_context *app = app_common_find_app();
+  paint_context *pc = app ? app->_paint_context : nullptr;
+  if (!pc || !paint_context_is_partial_refresh(pc)) {
+    tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, k_background);
+    const trect *whole = tscreen_get_rect(screen);
+    tcanvas_fill_rect(canvas, whole->x1, whole->y1, whole->x2, whole->y2);
+  }
+  tbitmap *bitmap = pc ? paint_context_get_canvas(pc) : nullptr;
+  if (bitmap) {
+    if (cairo_t *cr = paint_context_get_cairo(pc)) cairo_surface_flush(cairo_get_target(cr));
+    trect on_screen = paint_main_canvas_rect();
+    trect part = {std::max(on_screen.x1, rect->x1), std::max(on_screen.y1, rect->y1),
+                  std::min(on_screen.x2, rect->x2), std::min(on_screen.y2, rect->y2)};
+    if (part.x1 <= part.x2 && part.y1 <= part.y2) {
+      tpoint at = {part.x1, part.y1};
+      trect source = {part.x1 - on_screen.x1, part.y1 - on_screen.y1, part.x2 - on_screen.x1,
+                      part.y2 - on_screen.y1};
+      tcanvas_draw_bitmap(canvas, &at, bitmap, &source);
+    }
+  }
+  if (app && app->_resizing) draw_frame(canvas, app);
+}
+
+int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers) {
+  if (type == k_pen_cancel) return 1;
+  app_context *app = app_common_find_app();
+  if (!app) return 0;
+  if (app->_resizing) {
+    if (type == TSCREEN_PEN_DOWN) {
+      app->_drag_handle = handle_at(app, x, y);
+      if (app->_drag_handle >= 0) {
+        app->_drag_rect = {app->_handle_points[0].x, app->_handle_points[0].y, app->_handle_points[4].x,
+                           app->_handle_points[4].y};
+        return 1;
+      }
+    } else if (type == TSCREEN_PEN_MOVE && app->_drag_handle >= 0) {
+      drag_handle_to(app, x, y);
+      return 1;
+    } else if (type == TSCREEN_PEN_UP && app->_drag_handle >= 0) {
+      commit_resize(app);
+      return 1;
+    }
+  }
+  if (!app->_current_tool) return 0;
+  return shape_input(app->_current_tool, type, x, y, int32_t(modifiers));
+}
+
+int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers) {
+  (void)repeat;
+  (void)modifiers;
+  app_context *app = app_common_find_app();
+  if (!app) return 0;
+  switch (code) {
+    case 'Q':
+    case 'q':
+      wins_window_exit(APP_EXIT_KEEP_CACHE);
+      return 1;
+    case 'B':
+    case 'b':
+      undo_or_redo(app, 0);
+      return 1;
+    case 'F':
+    case 'f':
+      undo_or_redo(app, 1);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+void paint_main_layout(const trect *rect) {
+  (void)rect;
+  app_context *app = app_common_find_app();
+  if (!app || !app->_paint_context) return;
+  if (paint_context_update_screen_size(app->_paint_context) && app->_resizing) paint_main_update_frame();
+}
+
+void paint_main_on_view_moved() { paint_main_update_frame(); }
+
+void paint_main_restore_timer(uint32_t timer, void *user_data) {
+  app_context *app = static_cast<app_context *>(user_data);
+  PORT_CHECK(app != nullptr);
+  wins_timer_stop(timer);
+  app->_restore_timer = 0;
+  restore_kept_painting(app);
+}
+
+int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size, double scale) {
+  PORT_CHECK(pc != nullptr);
+  if (!record || size != PAINT_MAIN_CROP_RECORD_SIZE || !std::isfinite(scale) || scale <= 0) return 0;
+  int32_t corner[4];
+  for (int i = 0; i < 4; i++) {
+    double scaled = std::trunc(double(get_i32(record + 4 * i)) * scale);
+    if (!(scaled >= double(INT32_MIN) && scaled <= double(INT32_MAX))) return 0;
+    corner[i] = int32_t(scaled);
+  }
+  int64_t width = int64_t(corner[2]) - corner[0] + 1, height = int64_t(corner[3]) - corner[1] + 1;
+  if (width < 1 || height < 1 || width > INT32_MAX || height > INT32_MAX) return 0;
+  return paint_context_resize_canvas(pc, corner[0], corner[1], int32_t(width), int32_t(height));
+}
+
+void paint_main_set_frame(const trect *canvas_rect) {
+  PORT_CHECK(canvas_rect != nullptr);
+  app_context *app = app_common_get_app();
+  const trect &r = *canvas_rect;
+  int32_t cx = r.x1 + (r.x2 - r.x1 + 1) / 2, cy = r.y1 + (r.y2 - r.y1 + 1) / 2;
+  const tpoint centres[APP_RESIZE_HANDLES] = {{r.x1, r.y1}, {cx, r.y1}, {r.x2, r.y1}, {r.x2, cy},
+                                              {r.x2, r.y2}, {cx, r.y2}, {r.x1, r.y2}, {r.x1, cy}};
+  int32_t half = app_common_is_qvga() ? k_handle_half_small : k_handle_half;
+  for (int i = 0; i < APP_RESIZE_HANDLES; i++) {
+    app->_handle_points[i] = centres[i];
+    app->_handle_rects[i] = {centres[i].x - half, centres[i].y - half, centres[i].x + half, centres[i].y + half};
+  }
+}
+
+void paint_main_update_frame() {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_resizing || !app->_paint_context) return;
+  trect canvas = paint_main_canvas_rect();
+  paint_main_set_frame(&canvas);
+}
+
+void paint_main_after_rebuild() {
+  paint_main_update_frame();
+  if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+}
+
+trect paint_main_canvas_rect() {
+  app_context *app = app_common_get_app();
+  PORT_CHECK(app->_paint_context != nullptr);
+  paint_context *pc = app->_paint_context;
+  tpoint origin;
+  paint_context_get_origin(pc, &origin);
+  tbitmap *canvas = paint_context_get_canvas(pc);
+  int32_t width = canvas ? tbitmap_get_width(canvas) : 0, height = canvas ? tbitmap_get_height(canvas) : 0;
+  return {origin.x, origin.y, origin.x + width - 1, origin.y + height - 1};
+}
+
+trect paint_main_thumbnail_rect(int32_t width, int32_t height) {
+  bool small = app_common_is_qvga_size(width, height), large = app_common_is_vga_size(width, height);
+  const int32_t *sides = small ? k_thumb_small : large ? k_thumb_large : k_thumb_normal;
+  int32_t margin = small ? k_panel_margin_small : k_panel_margin;
+  if (width <= height) {
+    int32_t x = width - margin - sides[0], y = height - margin - sides[1];
+    return {x, y, x + sides[0] - 1, y + sides[1] - 1};
+  }
+  int32_t x = width - margin - sides[1];
+  return {x, margin, x + sides[1] - 1, margin + sides[0] - 1};
+}
+
+trect paint_main_colorpanel_rect(int32_t width, int32_t height) {
+  bool small = app_common_is_qvga_size(width, height), large = app_common_is_vga_size(width, height);
+  int32_t side = small ? k_color_small : large ? k_color_large : k_color_normal;
+  int32_t margin = small ? k_panel_margin_small : k_panel_margin;
+  int32_t x = width > height ? width - margin - side : margin, y = height - margin - side;
+  return {x, y, x + side - 1, y + side - 1};
+}
+
+namespace {
+
+// Says why in one line and frees what start-up made; null.
+app_context *start_failed(app_context *app, const char *what, const char16_t *path) {
+  if (path) {
+    char utf8[APP_PATH_CHARS * 4];
+    app_common_wide_to_utf8_cut(path, utf8, int(sizeof utf8));
+    std::fprintf(stderr, "brivola: %s %s\n", what, utf8);
+  } else {
+    std::fprintf(stderr, "brivola: %s\n", what);
+  }
+  release_painting(app);
+  tregistry_free_active_objects();
+  release_app(app);
+  return nullptr;
+}
+
+// A new resource file waiting beside the one in use replaces it, once: the
+// rename takes the old file's place in one step, so a failed swap leaves
+// the old file as it was. The toolkit's bitmaps follow only a swapped file.
+void swap_variants(const char16_t *res_dir) {
+  char16_t from[APP_PATH_CHARS], to[APP_PATH_CHARS];
+  if (!join_path(from, res_dir, k_product_variant) || !join_path(to, res_dir, k_product_file)) return;
+  if (std::rename(port_fs_native_path(from).c_str(), port_fs_native_path(to).c_str()) != 0) return;
+  if (!join_path(from, res_dir, k_gui_variant) || !join_path(to, res_dir, k_gui_bitmaps)) return;
+  std::rename(port_fs_native_path(from).c_str(), port_fs_native_path(to).c_str());
+}
+
+// folder, a separator when it lacks one, name; 0 when it does not fit.
+int join_path(char16_t *out, const char16_t *folder, const char16_t *name) {
+  size_t length = std::char_traits<char16_t>::length(folder);
+  const char16_t *separator = length && tfile_is_separator(folder[length - 1]) ? u"" : u"/";
+  size_t need = length + std::char_traits<char16_t>::length(separator) + std::char_traits<char16_t>::length(name);
+  if (need >= APP_PATH_CHARS) {
+    out[0] = 0;
+    return 0;
+  }
+  std::u16string joined = std::u16string(folder) + separator + name;
+  std::memcpy(out, joined.c_str(), (joined.size() + 1) * sizeof(char16_t));
+  return 1;
+}
+
+// 0 when the folder does not fit the field whole.
+int set_folder(char16_t *field, const std::string &utf8) {
+  char16_t wide[APP_PATH_CHARS * 4];
+  int chars = app_common_utf8_to_wide_cut(utf8.c_str(), -1, wide, APP_PATH_CHARS * 4);
+  if (chars >= APP_PATH_CHARS) return 0;
+  std::memcpy(field, wide, size_t(chars + 1) * sizeof(char16_t));
+  return 1;
+}
+
+void set_defaults(app_context *app, int32_t width, int32_t height) {
+  bool small = app_common_is_qvga_size(width, height), large = app_common_is_vga_size(width, height);
+  app->_recent_color_num = 1;
+  app->_recent_colors[0] = 0;
+  app->_fore_color = color_of(k_fore);
+  app->_back_color = color_of(k_new);
+  app->_new_color = color_of(k_new);
+  app->_pen_style = k_pen_style;
+  app->_fill_style = 0;
+  app->_font_style = 0;
+  app->_picture_style = k_picture_style;
+  app->_pen_size = large ? k_large_pen_size : k_pen_size;
+  app->_rubber_size = large ? k_large_pen_size : k_rubber_size;
+  app->_new_width = width;
+  app->_new_height = height;
+  app->_tb_translucent = 1;
+  app->_tb_auto_hide = 1;
+  app->_tb_x1 = app->_tb_y1 = app->_tb_x2 = app->_tb_y2 = k_tb_margin;
+  int32_t long_side = std::min(width, height) - 2 * k_tb_margin;
+  int32_t short_side = small ? k_tb_short_small : large ? k_tb_short_large : k_tb_short_normal;
+  app->_tb_width1 = app->_tb_height2 = long_side;
+  app->_tb_height1 = app->_tb_width2 = short_side;
+}
+
+// The toolkit's texts "gui_<code>.tres" and the application's "<code>.lang";
+// a file that does not load leaves the English defaults.
+void load_language_files() {
+  app_context *app = app_common_get_app();
+  char16_t program[APP_PATH_CHARS], path[APP_PATH_CHARS];
+  if (!app_common_get_program_dir(program, APP_PATH_CHARS)) return;
+  std::u16string gui = std::u16string(u"gui_") + app->_lang_code + u".tres";
+  std::u16string lang = std::u16string(app->_lang_code) + u".lang";
+  if (join_path(path, program, gui.c_str())) tresource_load(path);
+  if (join_path(path, program, lang.c_str())) tresource_load(path);
+}
+
+// A size from config.xml that gives no canvas (none, or too big for memory)
+// falls back to the screen's size, so the program still starts.
+paint_context *make_painting(app_context *app, tscreen *screen) {
+  int32_t width, height;
+  tscreen_get_size(screen, &width, &height);
+  paint_context *pc = nullptr;
+  for (int attempt = 0; attempt < 2 && !pc; attempt++) {
+    if (attempt == 1) {
+      app->_new_width = width;
+      app->_new_height = height;
+    }
+    pc = paint_context_new(screen, app->_new_width, app->_new_height, app->_fore_color, app->_back_color,
+                           app->_new_color, uint8_t(app->_pen_size), app->_pen_style, app->_fill_style,
+                           app->_font_style, uint8_t(app->_rubber_size));
+  }
+  if (pc) paint_context_clear(pc);
+  return pc;
+}
+
+int make_tools(app_context *app) {
+  paint_context *pc = app->_paint_context;
+  for (const tool_entry &entry : k_tools) {
+    const char16_t *name = tresource_get_string(entry.name_id, entry.name);
+    shape *tool = entry.make(entry, name, pc, app->_history, app);
+    if (!tool) return 0;
+    shape_set_description(tool, tresource_get_string(entry.name_id + 1, entry.description));
+    if (!paint_context_add_tool(pc, tool)) {
+      entry.free(tool);
+      return 0;
+    }
+  }
+  app->_current_tool = paint_context_find_tool(pc, SHAPE_ID_PENCIL);
+  return 1;
+}
+
+// Everything of the painting, in the reverse order of start-up; the live pen
+// values go back into the settings first.
+void release_painting(app_context *app) {
+  if (app->_restore_timer) wins_timer_stop(app->_restore_timer);
+  app->_restore_timer = 0;
+  if (tscreen *screen = tscreen_get()) {
+    tscreen_set_paint_hook(screen, nullptr);
+    tscreen_set_pen_hook(screen, nullptr);
+    tscreen_set_key_hook(screen, nullptr);
+    tscreen_set_resize_hook(screen, nullptr);
+  }
+  paint_context *pc = app->_paint_context;
+  app->_current_tool = nullptr;
+  if (pc) {
+    // Every tool is found before any is freed: the search reads them all.
+    constexpr size_t count = sizeof k_tools / sizeof k_tools[0];
+    shape *made[count];
+    for (size_t i = 0; i < count; i++) made[i] = paint_context_find_tool(pc, k_tools[i].id);
+    for (size_t i = 0; i < count; i++)
+      if (made[i]) k_tools[i].free(made[i]);
+  }
+  if (app->_file) paint_file_free(app->_file);
+  app->_file = nullptr;
+  if (app->_history) paint_history_free(app->_history);
+  app->_history = nullptr;
+  if (pc) {
+    paint_context_get_fore_color(pc, &app->_fore_color);
+    paint_context_get_back_color(pc, &app->_back_color);
+    app->_pen_size = paint_context_get_pen_size(pc);
+    app->_pen_style = paint_context_get_pen_style(pc);
+    app->_fill_style = paint_context_get_fill_style(pc);
+    app->_font_style = paint_context_get_font_style(pc);
+    app->_rubber_size = paint_context_get_rubber_size(pc);
+    paint_context_free(pc);
+  }
+  app->_paint_context = nullptr;
+  app_common_close_wait_note();
+}
+
+void release_app(app_context *app) {
+  tresource_unload_all();
+  for (char16_t *&entry : app->_save_dirs) {
+    std::free(entry);
+    entry = nullptr;
+  }
+  wins_window_context *context = wins_window_get_context();
+  if (context && context->_app == app) {
+    context->_app = nullptr;
+    context->_exit_hook = nullptr;
+  }
+  std::free(app);
+}
+
+shape *make_pencil(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  (void)app;
+  return shape_pencil_new(e.id, name, pc, h, nullptr);
+}
+
+shape *make_line(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  (void)app;
+  return shape_line_new(e.id, name, pc, h, nullptr);
+}
+
+shape *make_rect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  (void)app;
+  return shape_rect_new(e.id, name, pc, h, e.mode, nullptr);
+}
+
+shape *make_roundrect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                      app_context *app) {
+  (void)app;
+  return shape_roundrect_new(e.id, name, pc, h, e.mode, nullptr);
+}
+
+shape *make_circle(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  (void)app;
+  return shape_circle_new(e.id, name, pc, h, e.mode, nullptr);
+}
+
+shape *make_rubber(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  (void)app;
+  return shape_rubber_new(e.id, name, pc, h, nullptr);
+}
+
+shape *make_brush1(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  (void)app;
+  return shape_brush1_new(e.id, name, pc, h, nullptr);
+}
+
+shape *make_polygon(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                    app_context *app) {
+  return shape_polygon_new(e.id, name, pc, h, e.mode, e.sides, e.rotate, app);
+}
+
+shape *make_pentagram(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                      app_context *app) {
+  return shape_pentagram_new(e.id, name, pc, h, e.mode, app);
+}
+
+shape *make_heart(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  return shape_heart_new(e.id, name, pc, h, e.mode, app);
+}
+
+tcolor color_of(const uint8_t rgba[4]) {
+  tcolor color;
+  return *tcolor_make(&color, rgba[0], rgba[1], rgba[2], rgba[3]);
+}
+
+void draw_frame(tcanvas *canvas, const app_context *app) {
+  const tpoint &first = app->_handle_points[0], &last = app->_handle_points[4];
+  tcanvas_set_brush_style(canvas, TCANVAS_BRUSH_NONE);
+  tcanvas_set_pen(canvas, TCANVAS_PEN_SOLID, 1, k_frame);
+  tcanvas_draw_rect(canvas, first.x, first.y, last.x, last.y);
+  tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, k_frame);
+  tcanvas_set_pen(canvas, TCANVAS_PEN_SOLID, 1, k_handle_outline);
+  for (const trect &r : app->_handle_rects) tcanvas_draw_rect(canvas, r.x1, r.y1, r.x2, r.y2);
+}
+
+// The first handle whose square holds the point, right and bottom edges
+// excluded; -1 for none.
+int32_t handle_at(const app_context *app, int32_t x, int32_t y) {
+  for (int32_t i = 0; i < APP_RESIZE_HANDLES; i++) {
+    const trect &r = app->_handle_rects[i];
+    if (x >= r.x1 && x < r.x2 && y >= r.y1 && y < r.y2) return i;
+  }
+  return -1;
+}
+
+// The dragged edges follow the pen; a rectangle under the least side is
+// refused and the frame stays where it was.
+void drag_handle_to(app_context *app, int32_t x, int32_t y) {
+  int32_t handle = app->_drag_handle;
+  int64_t dx = int64_t(x) - app->_handle_points[handle].x, dy = int64_t(y) - app->_handle_points[handle].y;
+  int64_t left = app->_drag_rect.x1, top = app->_drag_rect.y1, right = app->_drag_rect.x2,
+          bottom = app->_drag_rect.y2;
+  int edges = k_handle_edges[handle];
+  if (edges & EDGE_LEFT) left += dx;
+  if (edges & EDGE_TOP) top += dy;
+  if (edges & EDGE_RIGHT) right += dx;
+  if (edges & EDGE_BOTTOM) bottom += dy;
+  if (right - left + 1 < PAINT_MAIN_MIN_CANVAS_SIDE || bottom - top + 1 < PAINT_MAIN_MIN_CANVAS_SIDE) return;
+  if (left < INT32_MIN || top < INT32_MIN || right > INT32_MAX || bottom > INT32_MAX) return;
+  app->_drag_rect = {int32_t(left), int32_t(top), int32_t(right), int32_t(bottom)};
+  paint_main_set_frame(&app->_drag_rect);
+  tscreen_paint(tscreen_get(), nullptr);
+}
+
+// The canvas becomes the dragged rectangle, recorded as operation 1010. A
+// resize that finds no memory leaves the canvas and the view where they were
+// and records nothing; a record the history cannot take is undone by a
+// rebuild, so the canvas never shows what the history lacks.
+void commit_resize(app_context *app) {
+  paint_context *pc = app->_paint_context;
+  tbitmap *canvas = paint_context_get_canvas(pc);
+  int32_t old_width = canvas ? tbitmap_get_width(canvas) : 0, old_height = canvas ? tbitmap_get_height(canvas) : 0;
+  tpoint origin;
+  paint_context_get_origin(pc, &origin);
+  app->_drag_handle = -1;
+  paint_context_set_origin(pc, app->_drag_rect.x1, app->_drag_rect.y1);
+  const trect &r = app->_drag_rect;
+  uint8_t record[PAINT_MAIN_CROP_RECORD_SIZE];
+  put_i32(record, r.x1 - origin.x);
+  put_i32(record + 4, r.y1 - origin.y);
+  put_i32(record + 8, r.x2 - origin.x);
+  put_i32(record + 12, r.y2 - origin.y);
+  put_i32(record + 16, 0);
+  put_i32(record + 20, 0);
+  put_i32(record + 24, old_width - 1);
+  put_i32(record + 28, old_height - 1);
+  if (!paint_main_apply_crop(pc, record, PAINT_MAIN_CROP_RECORD_SIZE, 1.0)) {
+    paint_context_set_origin(pc, origin.x, origin.y);
+  } else if (!paint_history_add(app->_history, PAINT_HISTORY_OP_CROP, record, PAINT_MAIN_CROP_RECORD_SIZE)) {
+    paint_context_set_origin(pc, origin.x, origin.y);
+    paint_history_replay(app->_history, 0);
+  }
+  paint_main_after_rebuild();
+}
+
+void put_i32(uint8_t *at, int32_t value) {
+  uint32_t v = uint32_t(value);
+  for (int i = 0; i < 4; i++) at[i] = uint8_t(v >> (8 * i));
+}
+
+int32_t get_i32(const uint8_t *at) {
+  return int32_t(uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24);
+}
+
+// The keyboard's undo and redo do what the tool bar's do: rebuild with the
+// screen locked, then let everything that shows the canvas follow it.
+void undo_or_redo(app_context *app, int redo) {
+  if (!app->_history) return;
+  tscreen *screen = tscreen_get();
+  uint32_t lock_found = tscreen_get_update_lock(screen);
+  tscreen_set_update_lock(screen, 1);
+  if (redo)
+    paint_history_redo(app->_history);
+  else
+    paint_history_undo(app->_history);
+  tscreen_set_update_lock(screen, lock_found);
+  paint_main_after_rebuild();
+}
+
+// Bringing back the painting kept in "paint.cache" belongs to the command
+// panel; with none yet, a kept painting waits in the cache folder.
+void restore_kept_painting(app_context *app) { (void)app; }
+
+void paint_ui_wait_note(void *user, const char16_t *text) {
+  (void)user;
+  app_common_show_wait_note(text);
+}
+
+void paint_ui_close_wait_note(void *user) {
+  (void)user;
+  app_common_close_wait_note();
+}
+
+void paint_ui_note(void *user, const char16_t *text) {
+  (void)user;
+  app_common_show_info(text);
+}
+
+void paint_ui_message(void *user, const char16_t *text) {
+  (void)user;
+  app_common_show_message(text, app_common_get_product_name(), APP_BUTTONS_BACK, APP_ICON_ERROR);
+}
+
+int paint_ui_ask(void *user, const char16_t *text) {
+  (void)user;
+  return app_common_ask_yes_no(app_common_get_product_name(), text, 0, 0);
+}
+
+void paint_ui_add_save_dir(void *user, const char16_t *folder) {
+  (void)user;
+  save_dirs_add_folder(folder);
+}
+
+}  // namespace

@@ -1,0 +1,87 @@
+// paint_main: the application main (start-up, the main loop, tear-down) and
+// the canvas hooks that make the screen's background the painting area.
+//
+// Start-up builds the application's state (app_context), loads the resource,
+// language and settings files, makes the painting context, its undo history
+// and document file object, registers every drawing tool, installs the screen
+// hooks and the start-up restore timer; tear-down frees all of it in reverse
+// and writes the settings. Failing to start (no "brivo.tres", no documents
+// folder, no memory for the painting) frees what was made, says why in one
+// line on stderr and gives exit code 1.
+//
+// The canvas hooks: paint draws the visible canvas and, while the canvas is
+// being resized, a frame with eight handles; pen goes to the resize frame or
+// the current tool; keys 'Q' quit keeping the painting, 'B' undo, 'F' redo;
+// layout follows a rotation.
+//
+// Crop record, the payload of history operation 1010 (32 bytes, i32 each,
+// little-endian): the new canvas rectangle in pixels of the canvas as it was
+// (at the zoom of the record, corners inclusive, it may reach outside the old
+// canvas), then the old rectangle (0, 0, old width - 1, old height - 1).
+//
+//   | offset | field      | offset | field              |
+//   |--------|------------|--------|--------------------|
+//   | 0      | new left   | 16     | old left, 0        |
+//   | 4      | new top    | 20     | old top, 0         |
+//   | 8      | new right  | 24     | old right          |
+//   | 12     | new bottom | 28     | old bottom         |
+#pragma once
+
+#include <cstdint>
+
+#include "app_context.h"
+#include "wins_window.h"
+
+struct tscreen;
+struct paint_context;
+
+constexpr int32_t PAINT_MAIN_CROP_RECORD_SIZE = 32;
+constexpr int32_t PAINT_MAIN_MIN_CANVAS_SIDE = 16;  // a resize drag keeps at least this
+constexpr uint32_t PAINT_MAIN_RESTORE_DELAY_MS = 50;
+
+// The application as the platform's start-up takes it.
+const wins_window_app *paint_main_get_app();
+
+// The application main: start-up, the main loop, tear-down; 0 after an
+// orderly run, 1 when it could not start.
+int paint_main_start(void *instance, const char16_t *command_line);
+// Start-up up to the main loop (the first paint included); null when it
+// could not start (then nothing it made is left).
+app_context *paint_main_init();
+// Tear-down after the main loop: frees everything, writes the settings.
+void paint_main_deinit(app_context *app);
+
+// Screen hooks.
+void paint_main_paint(tscreen *screen, const trect *rect);
+int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers);
+int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers);
+void paint_main_layout(const trect *rect);
+
+// Callbacks of the Pan tool and the thumbnail: the frame follows the canvas.
+void paint_main_on_view_moved();
+// The start-up timer: runs once, then restores a kept painting.
+void paint_main_restore_timer(uint32_t timer, void *user_data);
+
+// Replays a crop record at scale s (the history's replay of 1010): the canvas
+// becomes the record's rectangle, each corner times s truncated. A record of
+// the wrong size or one giving no pixel is skipped (0); otherwise the
+// painting context's resize result.
+int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size, double scale);
+
+// The resize frame: handle centres and squares around a canvas rectangle on
+// the screen, and the same for the canvas where it is now (only while the
+// frame is shown).
+void paint_main_set_frame(const trect *canvas_rect);
+void paint_main_update_frame();
+// After the canvas was rebuilt (undo, redo, zoom, clear, crop, open): the
+// one routine all of them end with, so that whatever shows the canvas (the
+// resize frame) follows it; then the whole screen is painted.
+void paint_main_after_rebuild();
+// The canvas rectangle on the screen (view origin, canvas size).
+trect paint_main_canvas_rect();
+// Where the floating panels sit on a screen of this size (corners
+// inclusive): the navigation thumbnail in the bottom-right corner (top-right
+// and turned on its side in landscape), the colour panel in the bottom-left
+// corner (bottom-right in landscape).
+trect paint_main_thumbnail_rect(int32_t width, int32_t height);
+trect paint_main_colorpanel_rect(int32_t width, int32_t height);

@@ -1,0 +1,145 @@
+// save_dirs: the recent save folders and "save_dirs.dat".
+#include "save_dirs.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app_common.h"
+#include "app_context.h"
+#include "os_paths.h"
+#include "port_log.h"
+#include "tfile.h"
+#include "tsavefile.h"
+#include "tstring.h"
+
+namespace {
+
+const char k_file_name[] = "/save_dirs.dat";
+
+std::u16string list_path();
+// Entries up to the first missing or empty one.
+int32_t used_count(const app_context *app);
+char16_t *new_entry();
+int same_folder(const char16_t *a, const char16_t *b);
+
+}  // namespace
+
+const char16_t *save_dirs_get(int32_t index) {
+  app_context *app = app_common_get_app();
+  save_dirs_load();
+  if (index < 0 || index >= APP_SAVE_DIRS) return nullptr;
+  return app->_save_dirs[index];
+}
+
+void save_dirs_add(const char16_t *file_path) {
+  PORT_CHECK(file_path != nullptr);
+  const char16_t *name = tfile_get_name(file_path);
+  size_t length = size_t(name - file_path);
+  if (length > 0) length--;  // the separator before the name
+  std::u16string folder(file_path, length);
+  save_dirs_add_folder(folder.c_str());
+}
+
+void save_dirs_add_folder(const char16_t *folder) {
+  PORT_CHECK(folder != nullptr);
+  app_context *app = app_common_get_app();
+  save_dirs_load();
+  if (!folder[0]) return;
+  int32_t count = used_count(app);
+  for (int32_t k = 0; k < count; k++) {
+    if (!same_folder(app->_save_dirs[k], folder)) continue;
+    char16_t *found = app->_save_dirs[k];
+    std::memmove(&app->_save_dirs[1], &app->_save_dirs[0], size_t(k) * sizeof(char16_t *));
+    app->_save_dirs[0] = found;
+    return;
+  }
+  char16_t *entry = new_entry();
+  if (!entry) return;
+  size_t chars = std::char_traits<char16_t>::length(folder);
+  if (chars > APP_PATH_CHARS - 1) chars = APP_PATH_CHARS - 1;
+  // Never keep half of a surrogate pair.
+  if (chars > 0 && folder[chars - 1] >= 0xD800 && folder[chars - 1] <= 0xDBFF) chars--;
+  std::memcpy(entry, folder, chars * sizeof(char16_t));
+  std::free(app->_save_dirs[APP_SAVE_DIRS - 1]);
+  std::memmove(&app->_save_dirs[1], &app->_save_dirs[0], (APP_SAVE_DIRS - 1) * sizeof(char16_t *));
+  app->_save_dirs[0] = entry;
+}
+
+void save_dirs_save() {
+  app_context *app = app_common_get_app();
+  if (!app->_save_dirs_loaded) return;
+  int32_t count = used_count(app);
+  std::string text;
+  char line[APP_PATH_CHARS];
+  for (int32_t i = 0; i < count; i++) {
+    app_common_wide_to_utf8_cut(app->_save_dirs[i], line, int(sizeof line));
+    text += line;
+    text += '\n';
+  }
+  std::u16string path = list_path();
+  tsavefile save;
+  if (FILE *file = tsavefile_open(&save, path.c_str())) {
+    bool failed = std::fwrite(text.data(), 1, text.size(), file) != text.size();
+    tsavefile_commit(&save, failed);
+  }
+  for (char16_t *&entry : app->_save_dirs) {
+    std::free(entry);
+    entry = nullptr;
+  }
+  app->_save_dirs_loaded = 0;
+}
+
+void save_dirs_load() {
+  app_context *app = app_common_get_app();
+  if (app->_save_dirs_loaded) return;
+  app->_save_dirs_loaded = 1;
+  int64_t size = 0;
+  std::u16string path = list_path();
+  uint8_t *data = app_common_read_file(path.c_str(), &size, 0);
+  if (!data) return;
+  int32_t stored = 0;
+  int64_t start = 0;
+  for (int64_t at = 0; at < size && stored < APP_SAVE_DIRS; at++) {
+    if (data[at] != '\n') continue;
+    int64_t end = at;
+    if (end > start && data[end - 1] == '\r') end--;
+    char16_t *entry = new_entry();
+    if (!entry) break;
+    // A line longer than any folder we keep is cut by the conversion.
+    int64_t bytes = end - start;
+    if (bytes > APP_PATH_CHARS * 4) bytes = APP_PATH_CHARS * 4;
+    app_common_utf8_to_wide_cut(reinterpret_cast<const char *>(data + start), int(bytes), entry, APP_PATH_CHARS);
+    std::free(app->_save_dirs[stored]);
+    app->_save_dirs[stored++] = entry;
+    start = at + 1;
+  }
+  std::free(data);
+}
+
+namespace {
+
+std::u16string list_path() {
+  std::string path = os_user_dir() + k_file_name;
+  char16_t wide[APP_PATH_CHARS * 4];
+  app_common_utf8_to_wide_cut(path.c_str(), -1, wide, int(sizeof wide / sizeof wide[0]));
+  return wide;
+}
+
+int32_t used_count(const app_context *app) {
+  int32_t count = 0;
+  while (count < APP_SAVE_DIRS && app->_save_dirs[count] && app->_save_dirs[count][0]) count++;
+  return count;
+}
+
+char16_t *new_entry() { return static_cast<char16_t *>(std::calloc(APP_PATH_CHARS, sizeof(char16_t))); }
+
+int same_folder(const char16_t *a, const char16_t *b) {
+  for (;; a++, b++) {
+    if (twstr_to_lower(*a) != twstr_to_lower(*b)) return 0;
+    if (!*a) return 1;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// The application in process on the headless display at 480 x 640: the time
+// from the port's start to the first paint of the painting, and one pencil
+// pen-move through the whole road (dispatch, tool, cairo, refresh, screen
+// paint of the dirty rectangle, flush) against a full-screen repaint.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench_figures.h"
+#include "os_display.h"
+#include "os_message.h"
+#include "paint_main.h"
+#include "tscreen.h"
+#include "wins_window.h"
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+// A private user and documents folder, and the build's resources.
+struct bench_folders {
+  std::string root;
+  bench_folders() {
+    root = (std::filesystem::temp_directory_path() / ("brivola-app-bench-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directories(root);
+    setenv("BRIVOLA_HOME", (root + "/home").c_str(), 1);
+    setenv("XDG_DOCUMENTS_DIR", (root + "/docs").c_str(), 1);
+    setenv("BRIVOLA_PROGRAM_DIR", BRIVOLA_PROGRAM_DIR, 1);
+  }
+  ~bench_folders() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+  }
+};
+
+std::function<void(app_context *)> g_body;
+clock_type::time_point g_started;
+double g_startup_ms = -1;
+
+int bench_main(void *instance, const char16_t *command_line) {
+  (void)instance;
+  (void)command_line;
+  app_context *app = paint_main_init();
+  g_startup_ms = std::chrono::duration<double, std::milli>(clock_type::now() - g_started).count();
+  if (!app) return 1;
+  g_body(app);
+  paint_main_deinit(app);
+  return 0;
+}
+
+char16_t *bench_app_name(char16_t *buffer) {
+  const char16_t name[] = u"Brivola";
+  std::copy(name, name + sizeof name / sizeof name[0], buffer);
+  return buffer;
+}
+
+// Runs the application's start-up, body and tear-down; 0 when it started.
+int run_app(const std::function<void(app_context *)> &body) {
+  static bench_folders folders;
+  static const wins_window_app app = {bench_app_name, bench_main, nullptr};
+  os_display_select(os_display_headless_backend());
+  g_body = body;
+  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "480x640";
+  char *argv[] = {arg0, arg1, arg2, nullptr};
+  g_started = clock_type::now();
+  int result = wins_window_main(3, argv, &app);
+  os_display_select(os_display_sdl_backend());
+  return result;
+}
+
+// What a turn of the main loop does with the messages waiting now.
+void pump() {
+  os_message message;
+  while (os_peek_message(&message)) {
+    if (message.message == WM_QUIT) break;
+    os_dispatch_message(&message);
+  }
+}
+
+void BM_startup_to_first_paint(benchmark::State &state) {
+  std::vector<double> times;
+  for (auto _ : state) {
+    if (run_app([](app_context *) {}) != 0) {
+      state.SkipWithError("the application did not start");
+      return;
+    }
+    state.SetIterationTime(g_startup_ms / 1000.0);
+    times.push_back(g_startup_ms);
+  }
+  std::sort(times.begin(), times.end());
+  if (!times.empty()) bench_set_value("startup_to_first_paint_ms", times[times.size() / 2]);
+}
+
+void BM_pen_move_to_flush(benchmark::State &state) {
+  int result = run_app([&](app_context *) {
+    os_input_pen(OS_PEN_DOWN, 240, 320, 0);
+    pump();
+    int step = 0;
+    for (auto _ : state) {
+      double angle = 0.1 * step++;
+      os_input_pen(OS_PEN_MOVE, 240 + int(std::lround(60 * std::cos(angle))), 320 + int(std::lround(60 * std::sin(angle))), 0);
+      pump();
+    }
+    os_input_pen(OS_PEN_UP, 240, 320, 0);
+    pump();
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+void BM_full_repaint(benchmark::State &state) {
+  int result = run_app([&](app_context *) {
+    tscreen *screen = tscreen_get();
+    for (auto _ : state) tscreen_paint(screen, nullptr);
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+}  // namespace
+
+BENCHMARK(BM_startup_to_first_paint)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_pen_move_to_flush);
+BENCHMARK(BM_full_repaint);
+static int startup_figure = bench_register_value("startup_to_first_paint_ms", 150);
+BENCH_RATIO("pen_to_flush_vs_full_repaint", "BM_pen_move_to_flush", "BM_full_repaint", 0.15);

@@ -1,0 +1,108 @@
+// Text drawing: 20 list rows of mixed text on the 480x640 16-bit screen, in
+// one pass, against cairo drawing the same strings at the same pixel size
+// into a same-sized ARGB surface.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <string>
+#include <vector>
+
+#include "bench_figures.h"
+#include "tcanvas.h"
+#include "tfont_sizes.h"
+#include "wins_graphics.h"
+
+namespace {
+
+constexpr int k_width = 480;
+constexpr int k_height = 640;
+constexpr int k_rows = 20;
+constexpr int k_row_pitch = k_height / k_rows;
+constexpr int k_size_index = 4;  // the list rows' size
+constexpr int k_dpi = 192;       // the 480x640 screen is of the large class
+
+const char16_t *const k_texts[] = {
+    u"Untitled painting 1.bvf",  u"Photos from the trip",   u"Мои рисунки",
+    u"画图 2024-05-17",          u"Brush size: 12 px",      u"Сохранить как…",
+    u"New picture (480 x 640)",  u"图层和颜色",             u"Recent folders",
+    u"Открыть изображение",      u"Sunset over the bay.png", u"最近使用的文件",
+};
+
+std::vector<std::u16string> row_texts() {
+  std::vector<std::u16string> rows;
+  for (int i = 0; i < k_rows; i++) rows.emplace_back(k_texts[i % (sizeof k_texts / sizeof k_texts[0])]);
+  return rows;
+}
+
+std::string to_utf8(const std::u16string &text) {
+  std::string out;
+  for (char16_t unit : text) {
+    uint32_t c = unit;
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | c >> 6), out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xE0 | c >> 12), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+void draw_rows(benchmark::State &state, uint32_t pen) {
+  wins_graphics_set_dpi(k_dpi);
+  tcanvas canvas;
+  if (!tcanvas_init(&canvas, nullptr, 16, k_width, -k_height)) {
+    state.SkipWithError("no canvas");
+    return;
+  }
+  tcanvas_set_pen_color(&canvas, pen);
+  wins_graphics_set_font_size_index(&canvas, k_size_index);
+  std::vector<std::u16string> rows = row_texts();
+  for (auto _ : state) {
+    wins_graphics_pass *pass = wins_graphics_begin_text(&canvas);
+    for (int i = 0; i < k_rows; i++) {
+      tpoint at = {8, i * k_row_pitch};
+      wins_graphics_draw_text(&canvas, pass, &at, rows[i].c_str(), int(rows[i].size()));
+    }
+    wins_graphics_end_text(&canvas, pass);
+    benchmark::DoNotOptimize(canvas._bitmap->_pixels);
+  }
+  tcanvas_deinit(&canvas);
+  wins_graphics_set_dpi(0);
+}
+
+void BM_text_rows_20(benchmark::State &state) { draw_rows(state, 0xFF000000); }
+
+void BM_text_rows_20_translucent(benchmark::State &state) { draw_rows(state, 0x80000000); }
+
+void BM_text_rows_20_cairo(benchmark::State &state) {
+  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, k_width, k_height);
+  cairo_t *cr = cairo_create(surface);
+  cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, double(tfont_size_from_index(k_size_index) * k_dpi / 72));
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  cairo_font_extents_t extents;
+  cairo_font_extents(cr, &extents);
+  std::vector<std::string> rows;
+  for (const std::u16string &text : row_texts()) rows.push_back(to_utf8(text));
+  for (auto _ : state) {
+    for (int i = 0; i < k_rows; i++) {
+      cairo_move_to(cr, 8, i * k_row_pitch + extents.ascent);
+      cairo_show_text(cr, rows[i].c_str());
+    }
+    cairo_surface_flush(surface);
+    benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+}
+
+}  // namespace
+
+BENCHMARK(BM_text_rows_20);
+BENCHMARK(BM_text_rows_20_cairo);
+BENCHMARK(BM_text_rows_20_translucent);
+
+BENCH_RATIO("text_rows_20_vs_cairo", "BM_text_rows_20", "BM_text_rows_20_cairo", 1.0);
+BENCH_MS("text_rows_20_translucent_ms", "BM_text_rows_20_translucent");

@@ -1,0 +1,66 @@
+// Feeds the document reader arbitrary files and rebuilds the canvas from
+// whatever history it accepted, with the free-hand and two-point tools
+// registered, so that a record the reader lets through is also replayed.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "os_clock.h"
+#include "paint_context.h"
+#include "paint_file.h"
+#include "paint_history.h"
+#include "shape.h"
+#include "shape_line.h"
+#include "shape_pencil.h"
+#include "shape_rect.h"
+
+namespace {
+
+// Small enough that a lying size cannot make the fuzzer run out of memory.
+constexpr uint64_t FUZZ_BUDGET = 4ull << 20;
+
+struct painting {
+  paint_context *pc;
+  paint_history *history;
+  paint_file file;
+  std::string path;
+  std::u16string wide_path;
+};
+
+painting *make_painting() {
+  std::string home = "/tmp/bvf_fuzz_home_" + std::to_string(getpid());
+  setenv("BRIVOLA_HOME", home.c_str(), 1);
+  os_clock_drive(1);  // the reader's pause before reading costs nothing
+  tbitmap_set_budget(FUZZ_BUDGET);
+  painting *p = new painting();
+  tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255};
+  p->pc = paint_context_new(nullptr, 64, 48, black, white, white, 3, 0, 0, 0, 8);
+  p->history = paint_history_new(p->pc);
+  paint_history_set_use_checkpoints(p->history, 0);
+  paint_context_add_tool(p->pc, shape_pencil_new(SHAPE_ID_PENCIL, u"Pencil", p->pc, p->history, nullptr));
+  paint_context_add_tool(p->pc, shape_line_new(SHAPE_ID_LINE, u"Line", p->pc, p->history, nullptr));
+  paint_context_add_tool(p->pc, shape_rect_new(SHAPE_ID_RECT + 1, u"Rectangle", p->pc, p->history, 1, nullptr));
+  // The reader needs the document's painting and history only: no save
+  // job, no dialogs.
+  p->file._context = p->pc;
+  p->file._history = p->history;
+  p->path = "/tmp/bvf_fuzz_" + std::to_string(getpid()) + ".bvf";
+  p->wide_path.assign(p->path.begin(), p->path.end());
+  return p;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  static painting *p = make_painting();
+  FILE *f = std::fopen(p->path.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+  paint_file_open(&p->file, p->wide_path.c_str());
+  paint_history_rebuild(p->history);
+  return 0;
+}

@@ -1,0 +1,28 @@
+// tsavefile: writing a file so that a failed write never loses the old one.
+//
+// The bytes go to a new temporary file in the target's own folder (so the
+// final rename stays on one file system); only when every write, the flush,
+// the sync and the close succeeded is it renamed over the target. Any
+// failure, or an abort, deletes the temporary file and leaves the target as
+// it was. Owns the open stream and the two names between open and
+// commit/abort.
+#pragma once
+
+#include <cstdio>
+
+struct tsavefile {
+  FILE *_file;
+  char *_temp;    // UTF-8 name of the temporary file
+  char *_target;  // UTF-8 name of the target
+};
+
+// Opens the temporary file for writing (binary); null when the folder is
+// missing or refuses a new file. On success the caller writes through the
+// stream and ends with tsavefile_commit or tsavefile_abort.
+FILE *tsavefile_open(tsavefile *save, const char16_t *path);
+// Closes the stream and renames the temporary file over the target; 1 on
+// success. failed nonzero means the caller saw a write fail: the file is
+// dropped and 0 returned. Either way the record is released.
+int tsavefile_commit(tsavefile *save, int failed);
+// Drops the temporary file; the target is untouched.
+void tsavefile_abort(tsavefile *save);

@@ -1,0 +1,261 @@
+// The application's start-up and tear-down: defaults by screen class,
+// language, the resource swap, failed starts, and a whole session from the
+// first stroke to the settings a second start reads back.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app_common.h"
+#include "app_test_env.h"
+#include "os_display.h"
+#include "paint_context.h"
+#include "paint_file.h"
+#include "paint_history.h"
+#include "paint_main.h"
+#include "port_fs.h"
+#include "port_test_app.h"
+#include "save_dirs.h"
+#include "shape.h"
+#include "test_env.h"
+#include "tresource.h"
+#include "tscreen.h"
+#include "wins_window.h"
+
+namespace {
+
+bool exists(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+std::string utf8(const char16_t *text) {
+  char out[1024];
+  port_str_wide_to_utf8(text, -1, out, sizeof out);
+  return out;
+}
+
+std::string program_dir() {
+  const char *dir = std::getenv("BRIVOLA_PROGRAM_DIR");
+  return dir && *dir ? dir : BRIVOLA_PROGRAM_DIR;
+}
+
+// A program folder of our own with copies of the resource files it needs.
+struct program_copy {
+  std::string dir = test_make_temp_dir("program");
+  std::string saved = program_dir();
+  program_copy() {
+    for (const char *folder : {"/resvga", "/resqvga"}) {
+      mkdir((dir + folder).c_str(), 0755);
+      for (const char *file : {"/brivo.tres", "/gui.tmbm", "/gui.tres"})
+        app_test_write(dir + folder + file, app_test_read(saved + folder + file));
+    }
+    setenv("BRIVOLA_PROGRAM_DIR", dir.c_str(), 1);
+  }
+  ~program_copy() {
+    setenv("BRIVOLA_PROGRAM_DIR", saved.c_str(), 1);
+    test_remove_tree(dir);
+  }
+};
+
+std::vector<int32_t> rect_fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
+
+}  // namespace
+
+TEST(AppStart, DefaultsFollowTheScreenClass) {
+  // Resource folder; pen and eraser; tool bar x1, y1, width1, height1, x2,
+  // y2, width2, height2; thumbnail; colour panel.
+  const struct {
+    const char *screen, *res_folder;
+    std::vector<int32_t> sizes, tool_bar, thumbnail, color_panel;
+  } cases[] = {
+      {"240x320", "resqvga", {7, 12}, {5, 5, 230, 60, 5, 5, 60, 230}, {180, 235, 234, 314}, {5, 290, 29, 314}},
+      {"320x240", "resqvga", {7, 12}, {5, 5, 230, 60, 5, 5, 60, 230}, {235, 5, 314, 59}, {290, 210, 314, 234}},
+      {"320x320", "resqvga", {7, 12}, {5, 5, 310, 60, 5, 5, 60, 310}, {260, 235, 314, 314}, {5, 290, 29, 314}},
+      {"480x640", "resvga", {14, 14}, {5, 5, 470, 150, 5, 5, 150, 470}, {338, 438, 469, 629}, {10, 570, 69, 629}},
+      {"800x480", "resvga", {14, 14}, {5, 5, 470, 150, 5, 5, 150, 470}, {598, 10, 789, 141}, {730, 410, 789, 469}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.screen);
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run(
+        [&](app_context *app) {
+          char16_t res[APP_PATH_CHARS];
+          ASSERT_TRUE(app_common_get_res_dir(res, APP_PATH_CHARS));
+          std::string folder = utf8(res);
+          EXPECT_EQ(folder.substr(folder.rfind('/') + 1), c.res_folder);
+          EXPECT_EQ((std::vector<int32_t>{app->_pen_size, app->_rubber_size}), c.sizes);
+          EXPECT_EQ((std::vector<int32_t>{app->_tb_x1, app->_tb_y1, app->_tb_width1, app->_tb_height1, app->_tb_x2,
+                                          app->_tb_y2, app->_tb_width2, app->_tb_height2}),
+                    c.tool_bar);
+          int32_t w, h;
+          tscreen_get_size(tscreen_get(), &w, &h);
+          EXPECT_EQ(rect_fields(paint_main_thumbnail_rect(w, h)), c.thumbnail);
+          EXPECT_EQ(rect_fields(paint_main_colorpanel_rect(w, h)), c.color_panel);
+          EXPECT_EQ((std::vector<int32_t>{app->_new_width, app->_new_height}), (std::vector<int32_t>{w, h}));
+          EXPECT_EQ(paint_context_get_pen_size(app->_paint_context), c.sizes[0]);
+          EXPECT_EQ(shape_get_id(app->_current_tool), SHAPE_ID_PENCIL);
+        },
+        c.screen));
+  }
+}
+
+TEST(AppStart, LanguageFromTheLocale) {
+  struct {
+    const char *locale;
+    const char *code;
+  } cases[] = {{"ru_RU.UTF-8", "ru_ru"}, {"be_BY", "ru_ru"}, {"zh_CN.UTF-8", "zh_cn"},
+               {"de_DE", "en_us"},       {"C", "en_us"}};
+  for (const auto &c : cases) {
+    int language = port_fs_language_of_lang_id(port_fs_lang_id_of_locale(c.locale));
+    EXPECT_EQ(utf8(app_common_lang_code_of(language)), c.code) << c.locale;
+  }
+}
+
+TEST(AppStart, LanguageFilesAndTheSmallScreenChineseFontSize) {
+  app_test_folders folders;
+  std::string saved = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "C";
+  setenv("LC_ALL", "zh_CN.UTF-8", 1);
+  app_test_run([](app_context *) { EXPECT_EQ(app_common_get_default_font_size(), 10); }, "240x320");
+  app_test_run([](app_context *) { EXPECT_EQ(app_common_get_default_font_size(), 7); }, "480x640");
+  setenv("LC_ALL", "ru_RU.UTF-8", 1);
+  app_test_run([](app_context *app) {
+    EXPECT_EQ(utf8(app->_lang_code), "ru_ru");
+    EXPECT_NE(utf8(tresource_get_string(25046, u"Pencil")), "Pencil") << "the Russian texts were loaded";
+    EXPECT_EQ(app_common_get_default_font_size(), 7);
+  });
+  setenv("LC_ALL", saved.c_str(), 1);
+}
+
+TEST(AppStart, AWaitingResourceFileReplacesTheOldOnceAndOnlyOnLargerScreens) {
+  program_copy program;
+  app_test_folders folders;
+  std::string res = program.dir + "/resvga", small = program.dir + "/resqvga";
+  std::string tres = app_test_read(res + "/brivo.tres");
+  ASSERT_TRUE(app_test_write(res + "/brivo1.tres", tres));
+  ASSERT_TRUE(app_test_write(res + "/gui1.tmbm", "new bitmaps"));
+  ASSERT_TRUE(app_test_write(small + "/brivo1.tres", tres));
+  ASSERT_TRUE(app_test_write(res + "/brivo.tres", "old and broken"));
+  EXPECT_TRUE(app_test_run([](app_context *) {}));
+  EXPECT_FALSE(exists(res + "/brivo1.tres"));
+  EXPECT_FALSE(exists(res + "/gui1.tmbm"));
+  EXPECT_EQ(app_test_read(res + "/brivo.tres"), tres);
+  EXPECT_EQ(app_test_read(res + "/gui.tmbm"), "new bitmaps");
+  EXPECT_TRUE(app_test_run([](app_context *) {}, "240x320"));
+  EXPECT_TRUE(exists(small + "/brivo1.tres")) << "the small class never swaps";
+
+  // Without a waiting resource file, the toolkit's bitmaps stay as they are.
+  ASSERT_TRUE(app_test_write(res + "/gui1.tmbm", "newer"));
+  EXPECT_TRUE(app_test_run([](app_context *) {}));
+  EXPECT_EQ(app_test_read(res + "/gui.tmbm"), "new bitmaps");
+}
+
+TEST(AppStart, AFailedStartSaysWhyInOneLineAndLeavesNothing) {
+  auto failed_start = [](const std::string &home, const char *cause) {
+    testing::internal::CaptureStderr();
+    int code = port_test_run_app([] {
+      int result = paint_main_start(nullptr, u"");
+      EXPECT_EQ(wins_window_get_context()->_app, nullptr);
+      EXPECT_EQ(wins_window_get_context()->_exit_hook, nullptr);
+      return result;
+    });
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(code, 1);
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    EXPECT_NE(said.find(cause), std::string::npos) << said;
+    EXPECT_FALSE(exists(home + "/config.xml"));
+    EXPECT_EQ(tresource_get_table(), nullptr);
+  };
+  program_copy program;
+  app_test_folders folders;
+  std::remove((program.dir + "/resvga/brivo.tres").c_str());
+  failed_start(folders.home, "brivo.tres");
+  setenv("BRIVOLA_PROGRAM_DIR", program.saved.c_str(), 1);
+  app_test_folders blocked;
+  app_test_write(blocked.docs, "a file standing where the folder goes");
+  failed_start(blocked.home, "docs");
+}
+
+TEST(AppStart, SettingsThatGiveNoPaintingOrFolderFallBack) {
+  app_test_folders folders;
+  mkdir(folders.home.c_str(), 0755);
+  app_test_write(folders.home + "/config.xml",
+                 "<Brivola><NewWidth>0</NewWidth><NewHeight>99999999</NewHeight>"
+                 "<SaveDir>/no/such/folder</SaveDir><PenSize>3</PenSize></Brivola>");
+  EXPECT_TRUE(app_test_run([](app_context *app) {
+    EXPECT_EQ(app->_new_width, 480);
+    EXPECT_EQ(app->_new_height, 640);
+    EXPECT_EQ(std::u16string(app->_save_dir), std::u16string(app->_my_paints_dir));
+    EXPECT_EQ(app->_pen_size, 3);
+  }));
+}
+
+TEST(AppSession, StrokeUndoRedoQuitKeepsThePaintingAndTheSettings) {
+  app_test_folders folders;
+  std::string initial, stroked, cache = folders.home + "/cache/paint.cache";
+  const int stroke[][2] = {{100, 100}, {130, 115}, {160, 130}, {200, 150}};
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    initial = app_test_canvas_bytes(app);
+    app_test_stroke(stroke, 4);
+    EXPECT_EQ(app_test_canvas_pixel(app, 130, 115), 0xFF800000u) << "the pencil's dark red";
+    EXPECT_EQ(os_headless_get_pixel(130, 115), (128u >> 3) << 11) << "and the display shows it";
+    EXPECT_EQ(paint_history_get_count(app->_history), 1);
+    stroked = app_test_canvas_bytes(app);
+
+    app_test_char(u'B');
+    EXPECT_EQ(paint_history_get_position(app->_history), -1);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == initial);
+    EXPECT_EQ(os_headless_get_pixel(130, 115), os_headless_get_pixel(300, 300));
+    app_test_char(u'F');
+    EXPECT_TRUE(app_test_canvas_bytes(app) == stroked);
+
+    tcolor blue;
+    paint_context_set_fore_color(app->_paint_context, *tcolor_make(&blue, 10, 20, 30, 200));
+    save_dirs_add_folder(u"/tmp/R&D <\u7528>");
+    app_test_char(u'Q');
+    EXPECT_TRUE(exists(cache)) << "'Q' keeps the painting";
+  }));
+  std::string config = app_test_read(folders.home + "/config.xml");
+  EXPECT_NE(config.find("<ForeColor>10,20,30,200</ForeColor>\n"), std::string::npos) << config;
+  EXPECT_EQ(app_test_read(folders.home + "/save_dirs.dat"), "/tmp/R&D <\xE7\x94\xA8>\n");
+
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    EXPECT_EQ(app->_fore_color.red, 10);
+    EXPECT_EQ(app->_fore_color.alpha, 200);
+    ASSERT_NE(save_dirs_get(0), nullptr);
+    EXPECT_EQ(std::u16string(save_dirs_get(0)), u"/tmp/R&D <\u7528>");
+    char16_t path[APP_PATH_CHARS];
+    ASSERT_TRUE(app_common_get_cache_file(path, APP_PATH_CHARS));
+    ASSERT_EQ(paint_file_open(app->_file, path), 1);
+    EXPECT_EQ(paint_history_get_count(app->_history), 1);
+    EXPECT_EQ(paint_history_get_position(app->_history), 0);
+    paint_history_rebuild(app->_history);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == stroked) << "the kept painting draws the same";
+  }));
+}
+
+TEST(AppSession, ControlQQuitsWithoutKeepingThePainting) {
+  app_test_folders folders;
+  const int stroke[][2] = {{50, 50}, {80, 80}};
+  ASSERT_TRUE(app_test_run([&](app_context *) {
+    app_test_stroke(stroke, 2);
+    os_input_key(VK_CONTROL, 1, 1);
+    os_input_key('Q', 1, 1);
+    wins_window_run();
+  }));
+  EXPECT_FALSE(exists(folders.home + "/cache/paint.cache"));
+  EXPECT_TRUE(exists(folders.home + "/config.xml"));
+}
+
+TEST(AppCommon, AnErrorFormatTakesOneTextOnly) {
+  testing::internal::CaptureStderr();
+  app_common_show_error_fmt(u"Cannot open file \"%s\" (100%%)", u"a.bvf");
+  app_common_show_error_fmt(u"Fail %d of %s", u"a.bvf");  // a language file may lie
+  std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("Error: Cannot open file \"a.bvf\" (100%)\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("Error: Fail %d of %s\n"), std::string::npos) << said;
+}

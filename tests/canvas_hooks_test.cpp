@@ -1,0 +1,249 @@
+// The canvas hooks: what the painting area shows, the resize frame and its
+// crop records, the keys, and the layout after a rotation.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app_test_env.h"
+#include "os_display.h"
+#include "paint_context.h"
+#include "paint_fixture.h"
+#include "paint_history.h"
+#include "paint_main.h"
+#include "port_test_app.h"
+#include "tbitmap.h"
+#include "tscreen.h"
+
+namespace {
+
+constexpr uint32_t k_background_565 = (64u >> 3) << 11 | (64u >> 2) << 5 | (64u >> 3);
+constexpr uint32_t k_new_color = 0xFFFFFF99u;  // the new painting's (255, 255, 153)
+
+// The application on a screen of `screen` with a canvas of width x height
+// (through config.xml), the resize frame shown.
+void with_canvas(int32_t width, int32_t height, const std::function<void(app_context *)> &body,
+                 const char *screen = "480x640") {
+  app_test_folders folders;
+  mkdir(folders.home.c_str(), 0755);
+  char config[160];
+  std::snprintf(config, sizeof config, "<Brivola><NewWidth>%d</NewWidth><NewHeight>%d</NewHeight></Brivola>", width,
+                height);
+  app_test_write(folders.home + "/config.xml", config);
+  ASSERT_TRUE(app_test_run(
+      [&](app_context *app) {
+        app->_resizing = 1;
+        paint_main_update_frame();
+        body(app);
+      },
+      screen));
+}
+
+int32_t get_i32(const uint8_t *at) {
+  return int32_t(uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24);
+}
+
+// The fields of the last history record, which must be a crop.
+std::vector<int32_t> last_crop(app_context *app) {
+  paint_history_record *record = paint_history_get_record(app->_history, paint_history_get_count(app->_history) - 1);
+  if (!record || record->_operation != PAINT_HISTORY_OP_CROP || record->_size != 32) return {};
+  std::vector<int32_t> fields;
+  for (int i = 0; i < 8; i++) fields.push_back(get_i32(record->_payload + 4 * i));
+  return fields;
+}
+
+void drag(tpoint from, tpoint to) {
+  app_test_pen(OS_PEN_DOWN, from.x, from.y);
+  app_test_pen(OS_PEN_MOVE, to.x, to.y);
+  app_test_pen(OS_PEN_UP, to.x, to.y);
+}
+
+int32_t canvas_width(app_context *app) { return tbitmap_get_width(paint_context_get_canvas(app->_paint_context)); }
+int32_t canvas_height(app_context *app) { return tbitmap_get_height(paint_context_get_canvas(app->_paint_context)); }
+
+}  // namespace
+
+TEST(ResizeFrame, HandlesSitOnTheCanvasCornersAndEdgeMiddles) {
+  // A 200 x 101 canvas centred on 480 x 640: (140, 270) to (339, 370).
+  with_canvas(200, 101, [](app_context *app) {
+    const tpoint expected[8] = {{140, 270}, {240, 270}, {339, 270}, {339, 320},
+                                {339, 370}, {240, 370}, {140, 370}, {140, 320}};
+    for (int i = 0; i < 8; i++) {
+      EXPECT_EQ(app->_handle_points[i].x, expected[i].x) << i;
+      EXPECT_EQ(app->_handle_points[i].y, expected[i].y) << i;
+      trect square = {expected[i].x - 15, expected[i].y - 15, expected[i].x + 15, expected[i].y + 15};
+      EXPECT_TRUE(trect_is_equal(&app->_handle_rects[i], &square)) << i;
+    }
+    // The square's right and bottom edges do not start a drag.
+    paint_main_mouse(1, 339 + 15, 320, 0);  // the pencil's
+    EXPECT_EQ(app->_drag_handle, -1);
+    paint_main_mouse(2, 339 + 15, 320, 0);
+    paint_main_mouse(1, 339 + 14, 320 + 14, 0);
+    EXPECT_EQ(app->_drag_handle, 3);
+    paint_main_mouse(2, 339 + 14, 320 + 14, 0);
+    EXPECT_EQ(last_crop(app), (std::vector<int32_t>{0, 0, 199, 100, 0, 0, 199, 100})) << "lifted without a move";
+    EXPECT_EQ(paint_main_mouse(4, 200, 300, 0), 1) << "a cancel is taken and does nothing";
+  });
+  with_canvas(100, 100, [](app_context *app) {
+    EXPECT_EQ(app->_handle_rects[0].x2 - app->_handle_points[0].x, 7) << "small squares on the small class";
+  }, "240x320");
+}
+
+TEST(ResizeFrame, ADragKeepsAtLeastSixteenPixels) {
+  with_canvas(200, 101, [](app_context *app) {
+    int32_t count = paint_history_get_count(app->_history);
+    app_test_pen(OS_PEN_DOWN, 339, 320);
+    app_test_pen(OS_PEN_MOVE, 154, 320);  // width 15: refused
+    EXPECT_EQ(app->_handle_points[3].x, 339);
+    app_test_pen(OS_PEN_MOVE, 155, 320);  // width 16: taken
+    EXPECT_EQ(app->_handle_points[3].x, 155);
+    app_test_pen(OS_PEN_MOVE, 140, 320);  // refused again, the frame stays
+    EXPECT_EQ(app->_handle_points[3].x, 155);
+    app_test_pen(OS_PEN_UP, 155, 320);
+    EXPECT_EQ(paint_history_get_count(app->_history), count + 1);
+    EXPECT_EQ(last_crop(app), (std::vector<int32_t>{0, 0, 15, 100, 0, 0, 199, 100}));
+    EXPECT_EQ(canvas_width(app), 16);
+    EXPECT_EQ(canvas_height(app), 101);
+  });
+}
+
+TEST(ResizeFrame, GrowingUpAndLeftAddsBackgroundStripsAndKeepsThePicture) {
+  with_canvas(200, 101, [](app_context *app) {
+    const int stroke[][2] = {{170, 300}, {220, 340}};
+    app_test_stroke(stroke, 2);
+    uint32_t painted = app_test_canvas_pixel(app, 30, 30);
+    ASSERT_NE(painted, k_new_color);
+    drag({140, 270}, {120, 250});
+    EXPECT_EQ(last_crop(app), (std::vector<int32_t>{-20, -20, 199, 100, 0, 0, 199, 100}));
+    EXPECT_EQ(canvas_width(app), 220);
+    EXPECT_EQ(canvas_height(app), 121);
+    EXPECT_EQ(app_test_canvas_pixel(app, 5, 60), k_new_color);
+    EXPECT_EQ(app_test_canvas_pixel(app, 60, 5), k_new_color);
+    EXPECT_EQ(app_test_canvas_pixel(app, 50, 50), painted);
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    EXPECT_EQ(origin.x, 120);
+    EXPECT_EQ(origin.y, 250);
+    EXPECT_EQ(app->_handle_points[0].x, 120) << "the frame stays on the new canvas";
+    EXPECT_EQ(app->_handle_points[4].y, 370);
+  });
+}
+
+TEST(ResizeFrame, ACropMadeAtZoomTwoReplaysAtHalfScaleAtZoomOne) {
+  with_canvas(200, 101, [](app_context *app) {
+    paint_context_set_zoom(app->_paint_context, 2.0);
+    paint_history_rebuild(app->_history);
+    paint_context_set_origin(app->_paint_context, 40, 100);
+    paint_main_update_frame();
+    drag({40, 100}, {20, 80});
+    EXPECT_EQ(last_crop(app), (std::vector<int32_t>{-20, -20, 399, 201, 0, 0, 399, 201}));
+    EXPECT_EQ(canvas_width(app), 420);
+    paint_context_set_zoom(app->_paint_context, 1.0);
+    paint_history_rebuild(app->_history);
+    EXPECT_EQ(canvas_width(app), 210);
+    EXPECT_EQ(canvas_height(app), 111);
+  });
+}
+
+TEST(ResizeFrame, TheCanvasEqualsARebuildAfterCropsStrokesAndUndo) {
+  with_canvas(200, 101, [](app_context *app) {
+    // Strokes start and end away from the handle squares.
+    const int first[][2] = {{170, 300}, {320, 350}}, second[][2] = {{150, 280}, {260, 330}};
+    app_test_stroke(first, 2);
+    drag({339, 320}, {300, 320});
+    drag({140, 270}, {110, 240});
+    app_test_stroke(second, 2);
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    app_test_char(u'b');
+    app_test_char(u'b');
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    app_test_char(u'f');
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+  });
+}
+
+TEST(ResizeFrame, UndoingACropFromTheKeyboardMovesTheFrameBack) {
+  with_canvas(200, 101, [](app_context *app) {
+    drag({339, 370}, {300, 330});
+    EXPECT_EQ(app->_handle_points[4].x, 300);
+    app_test_char(u'B');
+    EXPECT_EQ(canvas_width(app), 200);
+    EXPECT_EQ(app->_handle_points[4].x, 339) << "no stale frame after the keyboard's undo";
+    EXPECT_EQ(app->_handle_points[4].y, 370);
+    app_test_char(u'F');
+    EXPECT_EQ(app->_handle_points[4].x, 300);
+  });
+}
+
+TEST(ResizeFrame, ACropWithoutMemoryChangesAndRecordsNothing) {
+  with_canvas(200, 101, [](app_context *app) {
+    int32_t count = paint_history_get_count(app->_history);
+    uint64_t budget = tbitmap_set_budget(200 * 101 * 4);
+    drag({140, 270}, {100, 230});
+    tbitmap_set_budget(budget);
+    EXPECT_EQ(paint_history_get_count(app->_history), count);
+    EXPECT_EQ(canvas_width(app), 200);
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    EXPECT_EQ(origin.x, 140);
+    EXPECT_EQ(origin.y, 270);
+    EXPECT_EQ(app->_handle_points[0].x, 140) << "the frame returns to the canvas";
+  });
+}
+
+TEST(CropRecord, ReplayRefusesBadRecords) {
+  with_canvas(200, 101, [](app_context *app) {
+    paint_context *pc = app->_paint_context;
+    uint8_t record[33] = {};
+    auto put = [&](int field, int32_t value) {
+      for (int i = 0; i < 4; i++) record[4 * field + i] = uint8_t(uint32_t(value) >> (8 * i));
+    };
+    put(2, 49);
+    put(3, 9);
+    EXPECT_EQ(paint_main_apply_crop(pc, record, 31, 1.0), 0);
+    EXPECT_EQ(paint_main_apply_crop(pc, record, 33, 1.0), 0);
+    EXPECT_EQ(paint_main_apply_crop(pc, nullptr, 32, 1.0), 0);
+    EXPECT_EQ(canvas_width(app), 200);
+    put(0, 50);  // left beyond right: no pixel left
+    EXPECT_EQ(paint_main_apply_crop(pc, record, 32, 1.0), 0);
+    put(0, INT32_MIN);
+    EXPECT_EQ(paint_main_apply_crop(pc, record, 32, 1e10), 0);
+    put(0, 0);
+    EXPECT_EQ(paint_main_apply_crop(pc, record, 32, 0.0), 0);
+    EXPECT_EQ(paint_main_apply_crop(pc, record, 32, std::nan("")), 0);
+    EXPECT_EQ(canvas_width(app), 200);
+    EXPECT_EQ(paint_main_apply_crop(pc, record, 32, 1.0), 1);
+    EXPECT_EQ(canvas_width(app), 50);
+    EXPECT_EQ(canvas_height(app), 10);
+  });
+}
+
+TEST(CanvasHooks, PaintShowsTheCanvasOnTheGreyBackgroundAndTheFrameAboveIt) {
+  with_canvas(200, 101, [](app_context *app) {
+    app->_resizing = 0;
+    tscreen_paint(tscreen_get(), nullptr);
+    EXPECT_EQ(os_headless_get_pixel(5, 5), k_background_565);
+    EXPECT_EQ(os_headless_get_pixel(240, 320), 0xFFF3u);
+    uint32_t plain = os_headless_get_pixel(140, 300);
+    app->_resizing = 1;
+    tscreen_paint(tscreen_get(), nullptr);
+    EXPECT_NE(os_headless_get_pixel(140, 300), plain) << "the frame's left edge";
+    EXPECT_NE(os_headless_get_pixel(240, 262), k_background_565) << "a handle square";
+  });
+}
+
+TEST(CanvasHooks, ARotationMovesTheCanvasAndTheFrameFollows) {
+  with_canvas(200, 101, [](app_context *app) {
+    os_headless_set_size(640, 480);
+    port_test_pump();
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    EXPECT_EQ(origin.x, 140 + 80);
+    EXPECT_EQ(origin.y, 270 - 80);
+    EXPECT_EQ(app->_handle_points[0].x, 220);
+    EXPECT_EQ(app->_handle_points[0].y, 190);
+  });
+}

@@ -1,0 +1,139 @@
+// config.xml: how each key reads, the exact text written, a round trip of
+// every key, and the file on disk.
+#include "paint_config.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+
+#include "app_context.h"
+#include "app_test_env.h"
+
+namespace {
+
+void set_folder(char16_t *field, const std::u16string &text) {
+  std::memset(field, 0, APP_PATH_CHARS * sizeof(char16_t));
+  std::memcpy(field, text.data(), text.size() * sizeof(char16_t));
+}
+
+std::string config(const std::string &keys) { return "<?xml version=\"1.0\"?>\n<Brivola>\n" + keys + "</Brivola>\n"; }
+
+}  // namespace
+
+TEST(PaintConfigRead, ColoursNumbersAndRecentColours) {
+  app_context app = {};
+  app._fore_color = {1, 2, 3, 77};
+  app._new_color = {9, 9, 9, 88};
+  ASSERT_EQ(paint_config_load_text(&app, config("<ForeColor>10,20</ForeColor><NewColor>1122867</NewColor>"
+                                                "<PenSize> -12abc</PenSize><FillStyle>abc</FillStyle>"
+                                                "<FontStyle>99999999999</FontStyle><TBAutoHide>257</TBAutoHide>")
+                                             .c_str()),
+            1);
+  EXPECT_EQ(app._fore_color.red, 10);
+  EXPECT_EQ(app._fore_color.green, 20);
+  EXPECT_EQ(app._fore_color.blue, 0);
+  EXPECT_EQ(app._fore_color.alpha, 255);
+  EXPECT_EQ(app._new_color.red, 0x33);
+  EXPECT_EQ(app._new_color.green, 0x22);
+  EXPECT_EQ(app._new_color.blue, 0x11);
+  EXPECT_EQ(app._new_color.alpha, 88) << "the file does not hold NewColor's alpha";
+  EXPECT_EQ(app._pen_size, -12);
+  EXPECT_EQ(app._fill_style, 0);
+  EXPECT_EQ(app._font_style, INT32_MAX);
+  EXPECT_EQ(app._tb_auto_hide, 1);
+
+  app._fore_color.alpha = 66;
+  paint_config_load_text(&app, config("<ForeColor>255</ForeColor>").c_str());
+  EXPECT_EQ(app._fore_color.red, 255);
+  EXPECT_EQ(app._fore_color.green, 0);
+  EXPECT_EQ(app._fore_color.alpha, 66) << "without a comma, ForeColor keeps its alpha";
+
+  int32_t before[APP_RECENT_COLORS] = {-1, -1, -1, -1, -1, -1, -1, -1};
+  std::memcpy(app._recent_colors, before, sizeof before);
+  paint_config_load_text(&app, config("<RecentColorNum>3</RecentColorNum><RecentColors>1,2,3</RecentColors>").c_str());
+  EXPECT_EQ(app._recent_colors[0], 1);
+  EXPECT_EQ(app._recent_colors[1], 2);
+  EXPECT_EQ(app._recent_colors[2], -1) << "the 3 has no comma after it";
+  paint_config_load_text(
+      &app, config("<RecentColorNum>20</RecentColorNum><RecentColors>1,2,3,4,5,6,7,8,9,10,</RecentColors>").c_str());
+  EXPECT_EQ(app._recent_colors[7], 8);
+}
+
+TEST(PaintConfigRead, AnotherRootOrABrokenFileChangesNothing) {
+  app_context app = {};
+  for (const char *text : {"<Other><PenSize>3</PenSize></Other>", "<Brivola><PenSize>3</Pen></Brivola>"})
+    EXPECT_EQ(paint_config_load_text(&app, text), 0) << text;
+  EXPECT_EQ(app._pen_size, 0);
+}
+
+TEST(PaintConfigWrite, EveryKeyInOrderRoundTrips) {
+  app_context app = {};
+  int32_t value = 0;
+  for (int32_t *field : {&app._new_width, &app._new_height, &app._pen_size, &app._rubber_size, &app._pen_style,
+                         &app._fill_style, &app._font_style, &app._picture_style, &app._tb_x1, &app._tb_y1,
+                         &app._tb_width1, &app._tb_height1, &app._tb_x2, &app._tb_y2, &app._tb_width2,
+                         &app._tb_height2})
+    *field = value += 7;
+  app._recent_color_num = 8;
+  for (int i = 0; i < APP_RECENT_COLORS; i++) app._recent_colors[i] = i * 1000 + 1;
+  app._new_color = {0x11, 0x22, 0x33, 0x44};
+  app._back_color = {0x55, 0x66, 0x77, 0x88};
+  app._fore_color = {1, 2, 3, 4};
+  app._tb_auto_hide = 1;
+  set_folder(app._my_paints_dir, u"/home/\u7528/R&D <\u753B> \"q\"");
+  set_folder(app._open_dir, u"/tmp/&amp;lt;");
+  set_folder(app._save_dir, u"/tmp/ends in ^");
+
+  std::string text = paint_config_text(&app);
+  size_t at = 0;
+  for (const char *key : {"Brivola", "NewWidth", "NewHeight", "NewColor", "ForeColor", "BackColor", "PenSize",
+                          "RubberSize", "PenStyle", "FillStyle", "FontStyle", "PictureStyle", "MyPaintsDir", "OpenDir",
+                          "SaveDir", "TBTranslucent", "TBAutoHide", "TBX1", "TBY1", "TBWidth1", "TBHeight1", "TBX2",
+                          "TBY2", "TBWidth2", "TBHeight2", "RecentColorNum", "RecentColors", "/Brivola"}) {
+    EXPECT_EQ(text.compare(at, std::strlen(key) + 2, std::string("<") + key + ">"), 0) << key << " at " << at;
+    at = text.find('\n', at) + 1;
+  }
+  EXPECT_EQ(at, text.size());
+  EXPECT_NE(text.find("<NewColor>1122867</NewColor>\n"), std::string::npos);  // B 0x11, G 0x22, R 0x33
+  EXPECT_NE(text.find("<ForeColor>3,2,1,4</ForeColor>\n"), std::string::npos);
+  EXPECT_NE(text.find("<RecentColors>1,1001,2001,3001,4001,5001,6001,7001,</RecentColors>\n"), std::string::npos);
+  EXPECT_NE(text.find("R&amp;D &lt;"), std::string::npos);
+
+  app_context back = {};
+  back._new_color.alpha = 9;
+  ASSERT_EQ(paint_config_load_text(&back, text.c_str()), 1) << text;
+  EXPECT_EQ(paint_config_text(&back), text);
+  EXPECT_EQ(back._new_color.alpha, 9) << "the file does not hold NewColor's alpha";
+  EXPECT_EQ(std::u16string(back._my_paints_dir), std::u16string(app._my_paints_dir));
+  EXPECT_EQ(std::u16string(back._save_dir), u"/tmp/ends in ^");
+}
+
+TEST(PaintConfigRead, LongFoldersAreCutWholeCharacters) {
+  app_context app = {};
+  std::string folder = "//";
+  for (int i = 0; i < 300; i++) folder += "\xF0\x9F\x8E\xA8";  // one character, two UTF-16 units each
+  paint_config_load_text(&app, config("<OpenDir>" + folder + "</OpenDir>").c_str());
+  std::u16string read = app._open_dir;
+  EXPECT_EQ(read.size(), 258u) << "259 units would end in half a pair";
+  EXPECT_EQ(read.substr(2, 2), u"\U0001F3A8");
+  EXPECT_TRUE(read.back() >= 0xDC00 && read.back() <= 0xDFFF);
+}
+
+TEST(PaintConfigFile, ReadOnlyFileIsReadAndTheExitRewritesIt) {
+  app_test_folders folders;
+  mkdir(folders.home.c_str(), 0755);
+  std::string path = folders.home + "/config.xml";
+  ASSERT_TRUE(app_test_write(path, config("<PenSize>3</PenSize><SaveDir>" + folders.root + "</SaveDir>")));
+  chmod(path.c_str(), 0444);
+  EXPECT_TRUE(app_test_run([&](app_context *app) {
+    EXPECT_EQ(app->_pen_size, 3);
+    EXPECT_EQ(app->_save_dir[1], u't') << "an existing folder is kept";
+    app->_tb_x1 = 42;
+  }));
+  std::string written = app_test_read(path);
+  EXPECT_NE(written.find("<TBX1>42</TBX1>"), std::string::npos) << written;
+  EXPECT_NE(written.find("<PenSize>3</PenSize>"), std::string::npos);
+}

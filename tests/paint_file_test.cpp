@@ -1,0 +1,855 @@
+#include "paint_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "gif_image.h"
+#include "jpeg_image.h"
+#include "os_clock.h"
+#include "os_shell.h"
+#include "paint_fixture.h"
+#include "png_image.h"
+#include "test_env.h"
+#include "win_ao.h"
+
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+bytes read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void write_file(const std::string &path, const bytes &data) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char *>(data.data()), std::streamsize(data.size()));
+}
+
+std::u16string wide(const std::string &s) { return std::u16string(s.begin(), s.end()); }
+std::string narrow(const std::u16string &s) { return std::string(s.begin(), s.end()); }
+
+uint32_t le32(const bytes &b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+void put32(bytes &b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
+}
+void put_f64(bytes &b, size_t at, double v) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  for (int i = 0; i < 8; i++) b[at + i] = uint8_t(bits >> (8 * i));
+}
+
+// A little-endian appender for the expected bytes.
+struct expect_bytes {
+  bytes b;
+  void u8(uint32_t v) { b.push_back(uint8_t(v)); }
+  void u16(uint32_t v) { u8(v), u8(v >> 8); }
+  void u32(uint32_t v) { u16(v), u16(v >> 16); }
+  void f64(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    u32(uint32_t(bits)), u32(uint32_t(bits >> 32));
+  }
+  void zeros(size_t n) { b.insert(b.end(), n, 0); }
+};
+
+::testing::AssertionResult same_bytes(const bytes &actual, const bytes &expected) {
+  size_t n = std::min(actual.size(), expected.size());
+  for (size_t i = 0; i < n; i++)
+    if (actual[i] != expected[i])
+      return ::testing::AssertionFailure() << "first difference at offset " << i << ": " << int(actual[i])
+                                           << " instead of " << int(expected[i]);
+  if (actual.size() != expected.size())
+    return ::testing::AssertionFailure() << actual.size() << " bytes instead of " << expected.size();
+  return ::testing::AssertionSuccess();
+}
+
+// The application's side, recorded: every text shown, the answers to the
+// questions, and a Save As dialog that plays its steps from an active
+// object, inside the nested loop that waits for it, as a real dialog would.
+struct dialog_step {
+  std::u16string name;
+  int32_t type;
+  int result;  // 1 OK, 0 Cancel
+  std::u16string folder;  // empty: leave the folder
+};
+
+struct ui_double {
+  std::vector<std::u16string> messages, notes, wait_notes, questions, titles, save_dirs;
+  std::deque<int> answers;  // Yes when empty
+  std::deque<dialog_step> steps;
+  int wait_notes_closed = 0;
+  int vetoes = 0;
+  paint_file_save_dialog dialog = {};
+  win_ao *ao = nullptr;
+};
+
+void on_wait_note(void *user, const char16_t *text) { static_cast<ui_double *>(user)->wait_notes.push_back(text); }
+void on_close_wait_note(void *user) { static_cast<ui_double *>(user)->wait_notes_closed++; }
+void on_note(void *user, const char16_t *text) { static_cast<ui_double *>(user)->notes.push_back(text); }
+void on_message(void *user, const char16_t *text) { static_cast<ui_double *>(user)->messages.push_back(text); }
+void on_add_save_dir(void *user, const char16_t *folder) { static_cast<ui_double *>(user)->save_dirs.push_back(folder); }
+int on_ask(void *user, const char16_t *text) {
+  ui_double *ui = static_cast<ui_double *>(user);
+  ui->questions.push_back(text);
+  if (ui->answers.empty()) return 1;
+  int answer = ui->answers.front();
+  ui->answers.pop_front();
+  return answer;
+}
+
+int on_show_save_dialog(void *user, const paint_file_save_dialog *dialog) {
+  ui_double *ui = static_cast<ui_double *>(user);
+  ui->titles.push_back(dialog->title);
+  ui->dialog = *dialog;
+  win_ao_signal(ui->ao);
+  return 1;
+}
+
+// One press of the dialog's button: OK is vetoed or taken; a veto leaves the
+// dialog open for the next step.
+void play_dialog_step(win_ao *ao, void *user) {
+  ui_double *ui = static_cast<ui_double *>(user);
+  paint_file_save_dialog &d = ui->dialog;
+  if (ui->steps.empty()) {
+    ADD_FAILURE() << "the dialog has no step left";
+    paint_file_on_save_as_result(d.file, 0);
+    return;
+  }
+  dialog_step step = ui->steps.front();
+  ui->steps.pop_front();
+  if (step.result == 1) {
+    std::u16string name = step.name.substr(0, size_t(d.name_capacity - 1));
+    std::memcpy(d.name, name.c_str(), (name.size() + 1) * sizeof(char16_t));
+    if (!step.folder.empty()) std::memcpy(d.folder, step.folder.c_str(), (step.folder.size() + 1) * sizeof(char16_t));
+    *d.type = step.type;
+    if (!paint_file_check_name(d.file, 1)) {
+      ui->vetoes++;
+      win_ao_signal(ao);
+      return;
+    }
+  }
+  paint_file_on_save_as_result(d.file, step.result);
+}
+
+std::vector<std::string> g_launched;
+int record_launch(const std::vector<std::string> &argv) {
+  g_launched.push_back(argv.back());
+  return 1;
+}
+
+class PaintFile : public PaintTest {
+ protected:
+  void SetUp() override {
+    PaintTest::SetUp();
+    dir = test_make_temp_dir("paint-file");
+    os_clock_drive(1);  // the pause before a document is read costs no time
+    ui.ao = win_ao_new(0);
+    win_ao_set_run(ui.ao, play_dialog_step);
+    win_ao_set_user_data(ui.ao, &ui);
+    make_file();
+  }
+  void TearDown() override {
+    if (file) paint_file_free(file);
+    win_ao_free(ui.ao);
+    os_clock_drive(0);
+    test_remove_tree(dir);
+    PaintTest::TearDown();
+  }
+  void make_file() {
+    if (file) paint_file_free(file);
+    std::u16string folder = wide(dir);
+    std::memcpy(last_dir, folder.c_str(), (folder.size() + 1) * sizeof(char16_t));
+    paint_file_ui hooks = {&ui, on_wait_note, on_close_wait_note, on_note, on_message, on_ask, on_show_save_dialog,
+                           on_add_save_dir};
+    file = paint_file_new(pc, history, last_dir, &hooks);
+    ASSERT_NE(file, nullptr);
+  }
+  void remake(int32_t width, int32_t height) {
+    make_painting(width, height);
+    make_file();
+  }
+  std::string path(const char *name) const { return dir + "/" + name; }
+  // A few records of different tools.
+  void draw_something() {
+    stroke(tool(SHAPE_ID_PENCIL), {{10, 10}, {40, 30}, {60, 12}, {90, 50}}, 2);
+    drag(tool(SHAPE_ID_LINE), {5, 140}, {190, 20});
+    drag(tool(SHAPE_ID_RECT + 1), {100, 60}, {150, 120});
+  }
+  void keep_seed(const std::string &file_path, const char *folder, const char *name) const {
+    if (const char *seeds = std::getenv("BRIVOLA_SEED_DIR")) {
+      std::string out = std::string(seeds) + "/" + folder;
+      std::filesystem::create_directories(out);
+      std::filesystem::copy_file(file_path, out + "/" + name, std::filesystem::copy_options::overwrite_existing);
+    }
+  }
+  // What must survive a refused open.
+  struct painting_state {
+    bytes canvas;
+    int32_t count, position, width, height;
+    std::u16string name;
+  };
+  painting_state state() const {
+    return {canvas_bytes(), paint_history_get_count(history), paint_history_get_position(history),
+            paint_context_get_picture_width(pc), paint_context_get_picture_height(pc), paint_file_get_name(file)};
+  }
+  void expect_unchanged(const painting_state &before) const {
+    painting_state after = state();
+    EXPECT_EQ(after.canvas, before.canvas);
+    EXPECT_EQ(after.count, before.count);
+    EXPECT_EQ(after.position, before.position);
+    EXPECT_EQ(after.width, before.width);
+    EXPECT_EQ(after.height, before.height);
+    EXPECT_EQ(after.name, before.name);
+  }
+  int save_as(std::vector<dialog_step> steps) {
+    ui.steps.assign(steps.begin(), steps.end());
+    int code = paint_file_save_as(file);
+    EXPECT_TRUE(ui.steps.empty()) << "steps left over";
+    return code;
+  }
+  void fill(int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t rgb) {
+    cairo_surface_flush(cairo_get_target(paint_context_get_cairo(pc)));
+    tbitmap_fill_rect(paint_context_get_canvas(pc), x1, y1, x2, y2, 0xFF000000u | rgb);
+    cairo_surface_mark_dirty(cairo_get_target(paint_context_get_cairo(pc)));
+  }
+  uint32_t canvas_rgb(int32_t x, int32_t y) const { return pixel(x, y) & 0xFFFFFF; }
+
+  std::string dir;
+  char16_t last_dir[PAINT_FILE_DIR_CHARS] = {};
+  ui_double ui;
+  paint_file *file = nullptr;
+};
+
+uint32_t rgb_of(const tbitmap *b, int32_t x, int32_t y) {
+  tcolor c = {};
+  tbitmap_get_pixel_color(b, x, y, &c);
+  return uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
+}
+
+// --- The native document --------------------------------------------------
+
+TEST_F(PaintFile, TwoRecordDocumentIsWrittenByteForByte) {
+  // One row: the thumbnail is 100 x 2, and the file a small fuzz seed.
+  remake(50, 1);
+  tcolor colour = test_rgba(10, 20, 30, 255);
+  ASSERT_EQ(paint_context_load_blank(pc, 50, 1, colour), 1);
+  paint_context_clear(pc);
+  paint_context_set_origin(pc, 7, -3);
+  paint_context_set_fore_color(pc, test_rgba(1, 2, 3, 4));
+  paint_context_set_back_color(pc, test_rgba(5, 6, 7, 8));
+  const int32_t line[4] = {1, 1, 3, 2};
+  ASSERT_NE(paint_history_add(history, SHAPE_ID_LINE, line, sizeof line), nullptr);
+  ASSERT_NE(paint_history_add(history, PAINT_HISTORY_OP_CLEAR, nullptr, 0), nullptr);
+  std::string doc = path("golden.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+  keep_seed(doc, "bvf", "two_records.bvf");
+  keep_seed(doc, "bvf_thumb", "two_records.bvf");
+
+  expect_bytes e;
+  e.u32(0x62766620), e.u32(0x00030001), e.u32(50), e.u32(1);
+  e.u8(30), e.u8(20), e.u8(10), e.u8(255);
+  e.f64(1.0), e.u32(2), e.u32(1);
+  e.u32(44 + 56 + 16 + 56);  // the thumbnail offset, patched in at the end
+  e.u32(0);                  // no base picture
+  for (int record = 0; record < 2; record++) {
+    e.u32(7), e.u32(uint32_t(-3));
+    e.u8(3), e.u8(2), e.u8(1), e.u8(4);
+    e.u8(7), e.u8(6), e.u8(5), e.u8(8);
+    e.u8(5), e.u8(12), e.zeros(2), e.u32(0), e.zeros(8);
+    e.f64(1.0);
+    e.u32(record == 0 ? uint32_t(SHAPE_ID_LINE) : uint32_t(PAINT_HISTORY_OP_CLEAR));
+    e.u32(record == 0 ? 16 : 0);
+    e.zeros(8);
+    if (record == 0)
+      for (int32_t v : line) e.u32(uint32_t(v));
+  }
+  ASSERT_EQ(e.b.size(), 172u);
+  // The thumbnail: the canvas fitted into 100 x 100, rows bottom-up.
+  e.u32(52 + 44 + 400 * 2);
+  e.u32(0), e.u32(0), e.u32(400), e.u32(0xFF0000), e.u32(0xFF00), e.u32(0xFF);
+  e.u32(16), e.u32(8), e.u32(0), e.zeros(12), e.u32(0);
+  e.u32(40), e.u32(100), e.u32(2), e.u16(1), e.u16(32), e.u32(0), e.u32(400 * 2), e.zeros(16), e.zeros(4);
+  for (int i = 0; i < 100 * 2; i++) e.u8(30), e.u8(20), e.u8(10), e.u8(255);
+  EXPECT_TRUE(same_bytes(read_file(doc), e.b));
+  EXPECT_EQ(paint_history_is_modified(history), 0);
+}
+
+TEST_F(PaintFile, BlankAndPictureDocumentsReopenToTheSameCanvasAndHistory) {
+  // Blank: an empty history and the stored colour.
+  remake(30, 20);
+  ASSERT_EQ(paint_context_load_blank(pc, 30, 20, test_rgba(200, 100, 50, 255)), 1);
+  paint_context_clear(pc);
+  std::string blank = path("blank.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(blank).c_str()), 1);
+  bytes stored = read_file(blank);
+  EXPECT_EQ(le32(stored, 40), 0u);
+  EXPECT_EQ(le32(stored, 36), 44u) << "the thumbnail follows the header at once";
+  ASSERT_EQ(paint_context_load_blank(pc, 8, 8, test_rgba(0, 0, 0, 255)), 1);
+  ASSERT_EQ(paint_file_open(file, wide(blank).c_str()), 1);
+  paint_history_rebuild(history);
+  EXPECT_EQ(paint_history_get_count(history), 0);
+  EXPECT_EQ(paint_context_get_picture_width(pc), 30);
+  EXPECT_EQ(canvas_rgb(29, 19), 0xC86432u);
+
+  // Drawn over an opened picture: the base comes back through zlib and the
+  // rebuild equals the canvas as it was.
+  remake(200, 150);
+  tbitmap *picture = tbitmap_new(120, 90, 24);
+  for (int32_t y = 0; y < 90; y++)
+    for (int32_t x = 0; x < 120; x++) tbitmap_set_pixel(picture, x, y, uint32_t(x * 2) << 16 | uint32_t(y * 2) << 8 | 99);
+  ASSERT_EQ(paint_context_load_picture(pc, picture), 1);
+  tbitmap_free(picture);
+  paint_context_clear(pc);
+  draw_something();
+  paint_history_undo(history);  // the position is stored too
+  std::vector<uint8_t> canvas = canvas_bytes();
+  int32_t count = paint_history_get_count(history);
+  std::string doc = path("over picture.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+
+  ASSERT_EQ(paint_context_load_blank(pc, 50, 60, test_rgba(1, 2, 3, 255)), 1);
+  paint_history_reset(history);
+  stroke(tool(SHAPE_ID_PENCIL), {{1, 1}, {20, 20}}, 0);
+  ASSERT_EQ(paint_file_open(file, wide(doc).c_str()), 1);
+  EXPECT_EQ(paint_history_is_modified(history), 0);
+  EXPECT_EQ(paint_history_get_count(history), count);
+  EXPECT_EQ(paint_history_get_position(history), count - 2);
+  EXPECT_EQ(std::u16string(paint_file_get_name(file)), u"over picture");
+  EXPECT_EQ(std::u16string(file->_path), wide(doc));
+  ASSERT_NE(paint_context_get_base_picture(pc), nullptr);
+  paint_history_rebuild(history);
+  EXPECT_EQ(canvas_bytes(), canvas);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(ui.wait_notes.front(), u"Loading paint...");
+}
+
+TEST_F(PaintFile, RefusedDocumentsLeaveThePaintingAndHistoryAlone) {
+  draw_something();
+  std::string doc = path("good.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+  const bytes good = read_file(doc);
+  paint_history_undo(history);
+  paint_file_set_name(file, u"current");
+  painting_state before = state();
+
+  struct lie {
+    const char *what;
+    size_t at;
+    uint32_t value;
+    int code;
+  };
+  const char *damaged = "Fail to open paint (code: -2)\nDamaged file..";
+  std::vector<lie> lies = {{"version", 4, 0x00030002, -4}, {"magic", 0, 0x62766621, -3},
+                           {"width 0", 8, 0, -2},          {"negative height", 12, uint32_t(-5), -2},
+                           {"negative count", 28, uint32_t(-1), -2},
+                           {"thumbnail offset 0", 36, 0, -2},
+                           {"base block shorter than its prefix", 40, 50, -2},
+                           {"base block past the end", 40, 0x7FFFFFF0, -2}};
+  for (const lie &l : lies) {
+    SCOPED_TRACE(l.what);
+    bytes changed = good;
+    put32(changed, l.at, l.value);
+    std::string bad = path("bad.bvf");
+    write_file(bad, changed);
+    ui.messages.clear();
+    EXPECT_EQ(paint_file_open(file, wide(bad).c_str()), 0);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const char *expected = l.code == -3   ? "Fail to open paint (code: -3)\nInvalid file format.."
+                           : l.code == -4 ? "Fail to open paint (code: -4)\nCan not open higher version of paint file.."
+                                          : damaged;
+    EXPECT_EQ(narrow(ui.messages[0]), expected);
+    expect_unchanged(before);
+  }
+  for (double zoom : {0.0, -1.0, double(NAN), double(INFINITY)}) {
+    bytes changed = good;
+    put_f64(changed, 20, zoom);
+    write_file(path("bad.bvf"), changed);
+    EXPECT_EQ(paint_file_open(file, wide(path("bad.bvf")).c_str()), 0) << zoom;
+    expect_unchanged(before);
+  }
+  ui.messages.clear();
+  EXPECT_EQ(paint_file_open(file, wide(path("missing.bvf")).c_str()), 0);
+  EXPECT_EQ(narrow(ui.messages.at(0)), "Fail to open paint (code: -1)\nFail to open this file..");
+  write_file(path("short.bvf"), bytes(good.begin(), good.begin() + 20));
+  EXPECT_EQ(paint_file_open(file, wide(path("short.bvf")).c_str()), 0);
+  expect_unchanged(before);
+}
+
+TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
+  tbitmap *picture = tbitmap_new(50, 2, 32);
+  tbitmap_fill_rect(picture, 0, 0, 49, 1, 0xFF336699);
+  ASSERT_EQ(paint_context_load_picture(pc, picture), 1);
+  tbitmap_free(picture);
+  paint_context_clear(pc);
+  std::string doc = path("base.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+  const bytes good = read_file(doc);
+  ASSERT_GT(le32(good, 40), 96u);
+  keep_seed(doc, "bvf", "base_picture.bvf");
+  keep_seed(doc, "bvf_thumb", "base_picture.bvf");
+  remake(60, 50);
+  painting_state before = state();
+
+  const size_t record = 44, info = 44 + 52;
+  struct lie {
+    const char *what;
+    size_t at;
+    uint32_t value;
+    int code;
+  };
+  for (lie l : {lie{"stride", record + 8, 50 * 4 + 4, -2}, lie{"depth", info + 14, 24, -2},
+                lie{"width", info + 4, 51, -2}, lie{"height", info + 8, uint32_t(-3), -2},
+                lie{"header size", info, 12, -2}, lie{"compression", info + 16, 3, -2},
+                lie{"huge", info + 8, uint32_t(-30000), -6}}) {
+    SCOPED_TRACE(l.what);
+    bytes changed = good;
+    if (std::string(l.what) == "huge") put32(changed, info + 4, 30000), put32(changed, record + 8, 120000);
+    put32(changed, l.at, l.value);
+    write_file(path("bad.bvf"), changed);
+    ui.messages.clear();
+    EXPECT_EQ(paint_file_open(file, wide(path("bad.bvf")).c_str()), 0);
+    EXPECT_EQ(narrow(ui.messages.at(0)).substr(0, 29), "Fail to open paint (code: " + std::to_string(l.code) + ")");
+    expect_unchanged(before);
+  }
+  // The compressed rows damaged: zlib refuses them.
+  bytes changed = good;
+  for (size_t i = 44 + 96 + 2; i < 44 + 96 + 12; i++) changed[i] ^= 0x5A;
+  write_file(path("bad.bvf"), changed);
+  EXPECT_EQ(paint_file_open(file, wide(path("bad.bvf")).c_str()), 0);
+  expect_unchanged(before);
+  // A picture under the budget is what decides "no memory".
+  uint64_t budget = tbitmap_set_budget(50 * 2 * 4 - 1);
+  ui.messages.clear();
+  EXPECT_EQ(paint_file_open(file, wide(doc).c_str()), 0);
+  tbitmap_set_budget(budget);
+  EXPECT_EQ(narrow(ui.messages.at(0)), "Fail to open paint (code: -6)\nNo enough memory..");
+  expect_unchanged(before);
+}
+
+TEST_F(PaintFile, ADocumentCutInsideItsRecordsOpensWithTheRecordsBeforeTheCut) {
+  draw_something();
+  std::string doc = path("cut.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+  const bytes good = read_file(doc);
+  int32_t count = paint_history_get_count(history);
+  ASSERT_EQ(count, 3);
+  // Where each record starts: after the header (no base), 56 bytes and its payload.
+  std::vector<size_t> starts = {44};
+  for (int32_t i = 0; i < count; i++) starts.push_back(starts.back() + 56 + size_t(paint_history_get_record(history, i)->_size));
+
+  struct cut {
+    const char *what;
+    bytes data;
+    int32_t kept;
+  };
+  bytes lying_payload = good;
+  put32(lying_payload, starts[1] + 44, 0x100000);
+  bytes negative_payload = good;
+  put32(negative_payload, starts[2] + 44, uint32_t(-4));
+  bytes bad_zoom = good;
+  put_f64(bad_zoom, starts[1] + 32, 0.0);
+  std::vector<cut> cuts = {{"inside the second record", bytes(good.begin(), good.begin() + long(starts[1] + 30)), 1},
+                           {"inside the third payload", bytes(good.begin(), good.begin() + long(starts[2] + 60)), 2},
+                           {"payload larger than the rest", lying_payload, 1},
+                           {"negative payload size", negative_payload, 2},
+                           {"record zoom 0", bad_zoom, 1}};
+  for (const cut &c : cuts) {
+    SCOPED_TRACE(c.what);
+    write_file(path("bad.bvf"), c.data);
+    paint_history_reset(history);
+    ui.messages.clear();
+    EXPECT_EQ(paint_file_open(file, wide(path("bad.bvf")).c_str()), 0);
+    EXPECT_EQ(narrow(ui.messages.at(0)), "Fail to open paint (code: -2)\nDamaged file..");
+    EXPECT_EQ(paint_history_get_count(history), c.kept);
+    EXPECT_EQ(paint_history_get_position(history), c.kept - 1) << "clamped to the records read";
+    for (int32_t i = 0; i < c.kept; i++)
+      EXPECT_EQ(paint_history_get_record(history, i)->_operation, i == 0 ? SHAPE_ID_PENCIL : i == 1 ? SHAPE_ID_LINE : 102);
+    paint_history_rebuild(history);
+  }
+  write_file(path("cut_seed.bvf"), cuts[0].data);
+  keep_seed(path("cut_seed.bvf"), "bvf", "cut_in_records.bvf");
+}
+
+TEST_F(PaintFile, ThumbnailIsTheFittedCanvasAndItsReaderTrustsNothing) {
+  remake(400, 200);
+  fill(0, 0, 199, 199, 0x102030);
+  std::string doc = path("wide.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+  tbitmap *thumbnail = paint_file_read_thumbnail(wide(doc).c_str());
+  ASSERT_NE(thumbnail, nullptr);
+  EXPECT_EQ(tbitmap_get_width(thumbnail), 100);
+  EXPECT_EQ(tbitmap_get_height(thumbnail), 50);
+  EXPECT_EQ(tbitmap_get_bpp(thumbnail), 32);
+  EXPECT_FALSE(tbitmap_is_top_down(thumbnail));
+  EXPECT_EQ(rgb_of(thumbnail, 10, 45), 0x102030u);
+  EXPECT_EQ(rgb_of(thumbnail, 90, 5), 0xFFFFFFu);
+  tbitmap_free(thumbnail);
+
+  const bytes good = read_file(doc);
+  uint32_t offset = le32(good, 36);
+  struct lie {
+    const char *what;
+    size_t at;
+    uint32_t value;
+  };
+  for (lie l : {lie{"offset 0", 36, 0}, lie{"offset past the end", 36, uint32_t(good.size())},
+                lie{"block past the end", offset, 0x10000000}, lie{"block of 0", offset, 0},
+                lie{"stride", offset + 4 + 8, 404}, lie{"depth 16", offset + 4 + 52 + 14, 16},
+                lie{"taller than the block", offset + 4 + 52 + 8, 51}, lie{"version", 4, 0x00030002},
+                lie{"magic", 0, 0}}) {
+    SCOPED_TRACE(l.what);
+    bytes changed = good;
+    put32(changed, l.at, l.value);
+    write_file(path("bad.bvf"), changed);
+    EXPECT_EQ(paint_file_read_thumbnail(wide(path("bad.bvf")).c_str()), nullptr);
+  }
+  write_file(path("bad.bvf"), bytes(good.begin(), good.end() - 1));
+  EXPECT_EQ(paint_file_read_thumbnail(wide(path("bad.bvf")).c_str()), nullptr);
+  EXPECT_EQ(paint_file_read_thumbnail(wide(path("missing.bvf")).c_str()), nullptr);
+
+  // Offset 0: no thumbnail, and the full reader calls the file damaged.
+  bytes changed = good;
+  put32(changed, 36, 0);
+  write_file(path("bad.bvf"), changed);
+  ui.messages.clear();
+  EXPECT_EQ(paint_file_open(file, wide(path("bad.bvf")).c_str()), 0);
+  EXPECT_EQ(narrow(ui.messages.at(0)), "Fail to open paint (code: -2)\nDamaged file..");
+}
+
+TEST_F(PaintFile, AFailedSaveKeepsTheOldDocument) {
+  draw_something();
+  std::string doc = path("keep.bvf");
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+  const bytes old = read_file(doc);
+  stroke(tool(SHAPE_ID_PENCIL), {{3, 3}, {150, 100}, {20, 140}}, 0);
+  ASSERT_EQ(paint_history_is_modified(history), 1);
+
+  // The disk fills up after 1000 bytes.
+  struct rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit tight = saved;
+  tight.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  int result = paint_file_save_to(file, wide(doc).c_str());
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(read_file(doc), old);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "no temporary file is left";
+  EXPECT_EQ(narrow(ui.messages.at(0)), "Fail to save file (code: -2).");
+  EXPECT_EQ(paint_history_is_modified(history), 1);
+
+  ui.messages.clear();
+  EXPECT_EQ(paint_file_save_to(file, wide(dir + "/no/such/folder.bvf").c_str()), 0);
+  EXPECT_EQ(narrow(ui.messages.at(0)), "Fail to save file (code: -1).");
+
+  // A hole in the history is -3, and nothing is written.
+  paint_history_record *taken = history->_records[1];
+  history->_records[1] = nullptr;
+  ui.messages.clear();
+  EXPECT_EQ(paint_file_save_to(file, wide(doc).c_str()), 0);
+  history->_records[1] = taken;
+  EXPECT_EQ(narrow(ui.messages.at(0)), "Fail to save file (code: -3).");
+  EXPECT_EQ(read_file(doc), old);
+}
+
+// --- Exports ------------------------------------------------------------
+
+TEST_F(PaintFile, EachOfTheNineTypesIsWrittenAndReadsBack) {
+  remake(48, 32);
+  // 256 colours, every channel a multiple of 16, no two in one bin.
+  for (int32_t y = 0; y < 32; y++)
+    for (int32_t x = 0; x < 48; x++) fill(x, y, x, y, uint32_t(x % 16) << 20 | uint32_t(y % 16) << 12 | 0x30);
+  const char *names[] = {"doc", "true", "indexed", "grey", "low", "medium", "high", "anim", "lossless"};
+  const char *extensions[] = {"bvf", "bmp", "bmp", "bmp", "jpg", "jpg", "jpg", "gif", "png"};
+  for (int type = 0; type < PAINT_FILE_TYPE_COUNT; type++) {
+    SCOPED_TRACE(names[type]);
+    ui.notes.clear();
+    EXPECT_EQ(save_as({{wide(names[type]), type, 1, u""}}), 1);
+    std::string written = path(names[type]) + "." + extensions[type];
+    ASSERT_TRUE(std::filesystem::exists(written));
+    EXPECT_EQ(ui.notes.back(), u"Saved Ok");
+    EXPECT_EQ(narrow(file->_target_path), written);
+    tbitmap *image = nullptr;
+    int exact = 1;
+    switch (type) {
+      case PAINT_FILE_TYPE_NATIVE:
+        EXPECT_EQ(narrow(file->_path), written);
+        image = paint_file_read_thumbnail(wide(written).c_str());
+        exact = 0;
+        break;
+      case PAINT_FILE_TYPE_BMP24:
+      case PAINT_FILE_TYPE_BMP256:
+      case PAINT_FILE_TYPE_BMP_GREY:
+        image = static_cast<tbitmap *>(std::calloc(1, sizeof(tbitmap)));
+        ASSERT_EQ(tbitmap_load_bmp(image, wide(written).c_str()), 1);
+        EXPECT_EQ(tbitmap_get_bpp(image), type == PAINT_FILE_TYPE_BMP24 ? 24 : 8);
+        EXPECT_FALSE(tbitmap_is_top_down(image));
+        break;
+      case PAINT_FILE_TYPE_GIF: ASSERT_EQ(gif_image_load(&image, wide(written).c_str()), 1); break;
+      case PAINT_FILE_TYPE_PNG: {
+        tbitmap *mask = nullptr;
+        ASSERT_EQ(png_image_load(&image, &mask, wide(written).c_str()), 1);
+        tbitmap_free(mask);
+        break;
+      }
+      default:
+        ASSERT_EQ(jpeg_image_load(&image, wide(written).c_str()), 1);
+        exact = 0;
+        break;
+    }
+    ASSERT_NE(image, nullptr);
+    if (type != PAINT_FILE_TYPE_NATIVE) {
+      ASSERT_EQ(tbitmap_get_width(image), 48);
+      ASSERT_EQ(tbitmap_get_height(image), 32);
+    }
+    double difference = 0;
+    for (int32_t y = 0; y < 32 && exact; y++)
+      for (int32_t x = 0; x < 48; x++) {
+        uint32_t want = canvas_rgb(x, y);
+        if (type == PAINT_FILE_TYPE_BMP_GREY) {
+          uint32_t r = want >> 16, g = (want >> 8) & 0xFF, b = want & 0xFF;
+          uint32_t grey = (151 * g + 77 * r + 28 * b) >> 8;
+          want = grey * 0x010101u;
+        }
+        ASSERT_EQ(rgb_of(image, x, y), want) << x << "," << y;
+      }
+    if (type >= PAINT_FILE_TYPE_JPEG_LOW && type <= PAINT_FILE_TYPE_JPEG_HIGH) {
+      for (int32_t y = 0; y < 32; y++)
+        for (int32_t x = 0; x < 48; x++)
+          difference += std::abs(int(rgb_of(image, x, y) >> 16) - int(canvas_rgb(x, y) >> 16));
+      EXPECT_LT(difference / (48 * 32), 40.0);
+    }
+    tbitmap_free(image);
+  }
+  EXPECT_LT(std::filesystem::file_size(path("low.jpg")), std::filesystem::file_size(path("medium.jpg")));
+  EXPECT_LT(std::filesystem::file_size(path("medium.jpg")), std::filesystem::file_size(path("high.jpg")));
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(paint_history_is_modified(history), 0) << "only the native save clears it";
+}
+
+TEST_F(PaintFile, ExportsWriteTheCanvasAtItsZoomAndFailWithTheCodeOfTheirFormat) {
+  ASSERT_EQ(paint_context_set_zoom(pc, 2.0), 1);
+  paint_history_rebuild(history);
+  ASSERT_EQ(paint_file_save_bmp24(file, wide(path("twice.bmp")).c_str()), 1);
+  tbitmap twice = {};
+  ASSERT_EQ(tbitmap_load_bmp(&twice, wide(path("twice.bmp")).c_str()), 1);
+  EXPECT_EQ(tbitmap_get_width(&twice), 400);
+  EXPECT_EQ(tbitmap_get_height(&twice), 300);
+  tbitmap_deinit(&twice);
+
+  // Whatever the save type says, a failure is named after what was written.
+  file->_save_type = PAINT_FILE_TYPE_JPEG_MEDIUM;
+  std::u16string nowhere = wide(dir + "/no/such/folder/x");
+  EXPECT_EQ(paint_file_save_png(file, nowhere.c_str()), -10);
+  EXPECT_EQ(paint_file_save_gif(file, nowhere.c_str()), -9);
+  EXPECT_EQ(paint_file_save_jpeg(file, nowhere.c_str(), 75), -8);
+  EXPECT_EQ(paint_file_save_bmp24(file, nowhere.c_str()), -5);
+  EXPECT_EQ(paint_file_save_bmp256(file, nowhere.c_str()), -5);
+  EXPECT_EQ(paint_file_save_bmp_grey(file, nowhere.c_str()), -5);
+  std::vector<std::string> shown;
+  for (auto &m : ui.messages) shown.push_back(narrow(m));
+  EXPECT_EQ(shown, (std::vector<std::string>{"Fail to save file (code: -10).", "Fail to save file (code: -9).",
+                                             "Fail to save file (code: -8).", "Fail to save file (code: -5).",
+                                             "Fail to save file (code: -5).", "Fail to save file (code: -5)."}));
+  uint64_t budget = tbitmap_set_budget(1000);
+  EXPECT_EQ(paint_file_save_bmp24(file, wide(path("small.bmp")).c_str()), -6);
+  tbitmap_set_budget(budget);
+
+  // Opened with the shell afterwards when asked, once.
+  g_launched.clear();
+  os_launcher_fn old_launcher = os_shell_set_launcher(record_launch);
+  paint_file_set_open_after_save(file);
+  EXPECT_EQ(paint_file_save_png(file, wide(path("shown.png")).c_str()), 1);
+  EXPECT_EQ(paint_file_save_bmp_grey(file, wide(path("quiet.bmp")).c_str()), 1);
+  paint_file_set_open_after_save(file);
+  paint_file_clear_open_after_save(file);
+  EXPECT_EQ(paint_file_save_bmp24(file, wide(path("quiet.bmp")).c_str()), 1);
+  os_shell_set_launcher(old_launcher);
+  EXPECT_EQ(g_launched, std::vector<std::string>{path("shown.png")});
+}
+
+TEST_F(PaintFile, QuantiserKeepsFewColoursAndSortsBinsByCount) {
+  // One colour: the first entry is that colour rounded down to multiples of
+  // 16, the other 255 are black; rows come out bottom-up.
+  tbitmap *one = tbitmap_new(3, -2, 32);
+  tbitmap_fill_rect(one, 0, 0, 2, 1, 0xFF7F81FF);
+  uint8_t palette[1024], pixels[8];
+  ASSERT_EQ(paint_file_quantize_256(one, palette, pixels, 4), 1);
+  EXPECT_EQ(palette[0], 0xF0);  // blue
+  EXPECT_EQ(palette[1], 0x80);  // green
+  EXPECT_EQ(palette[2], 0x70);  // red
+  EXPECT_EQ(palette[3], 0);
+  for (int i = 4; i < 1024; i++) ASSERT_EQ(palette[i], 0) << i;
+  tbitmap_free(one);
+
+  // 300 bins, the colour of column x in bin x: the bin with the most pixels
+  // comes first, then equal counts in bin order; the bins past the 256th
+  // go to the nearest entry.
+  tbitmap *many = tbitmap_new(300, -2, 24);
+  for (int32_t x = 0; x < 300; x++) {
+    uint32_t colour = uint32_t(x % 16) << 20 | uint32_t((x / 16) % 16) << 12 | uint32_t(x / 256) << 4;
+    tbitmap_set_pixel(many, x, 0, colour);
+    tbitmap_set_pixel(many, x, 1, x < 3 ? 0x0000F0u : colour);
+  }
+  std::vector<uint8_t> rows(300 * 2);
+  ASSERT_EQ(paint_file_quantize_256(many, palette, rows.data(), 300), 1);
+  EXPECT_EQ(palette[0], 0xF0);
+  EXPECT_EQ(palette[2], 0x00);
+  // The exchange sort swaps over a distance, so equal counts do not keep
+  // their order: column 3 went behind when the blue bin came forward.
+  EXPECT_EQ(palette[4 + 2], 0x40);
+  EXPECT_EQ(palette[8 + 2], 0x50);
+  // Output row 0 is the bottom row, which starts with the blue bin.
+  EXPECT_EQ(rows[0], 0);
+  EXPECT_EQ(rows[2], 0);
+  auto distance = [&](int entry, const tcolor &c) {
+    int db = palette[4 * entry] - (c.blue & 0xF0), dg = palette[4 * entry + 1] - (c.green & 0xF0);
+    int dr = palette[4 * entry + 2] - (c.red & 0xF0);
+    return db * db + dg * dg + dr * dr;
+  };
+  int exact = 0;
+  for (int32_t x = 0; x < 300; x++) {
+    tcolor c = {};
+    tbitmap_get_pixel_color(many, x, 0, &c);
+    int nearest = 1 << 30;
+    for (int entry = 0; entry < 256; entry++) nearest = std::min(nearest, distance(entry, c));
+    ASSERT_EQ(distance(rows[300 + x], c), nearest) << x;  // the top row
+    if (nearest == 0) exact++;
+    if (x < 3) {
+      EXPECT_GT(nearest, 0) << "a bin of one pixel has no entry of its own";
+    }
+  }
+  EXPECT_EQ(exact, 255) << "the blue bin and 255 bins of two pixels fill the palette";
+  tbitmap_free(many);
+
+  // Grey: pure red 76, green 150, blue 27.
+  remake(3, 1);
+  fill(0, 0, 0, 0, 0xFF0000);
+  fill(1, 0, 1, 0, 0x00FF00);
+  fill(2, 0, 2, 0, 0x0000FF);
+  ASSERT_EQ(paint_file_save_bmp_grey(file, wide(path("grey.bmp")).c_str()), 1);
+  tbitmap grey = {};
+  ASSERT_EQ(tbitmap_load_bmp(&grey, wide(path("grey.bmp")).c_str()), 1);
+  EXPECT_EQ(tbitmap_get_pixel(&grey, 0, 0), 76u);
+  EXPECT_EQ(tbitmap_get_pixel(&grey, 1, 0), 150u);
+  EXPECT_EQ(tbitmap_get_pixel(&grey, 2, 0), 27u);
+  tbitmap_deinit(&grey);
+}
+
+// --- The save flows -----------------------------------------------------
+
+TEST_F(PaintFile, SaveOnAnUntitledPaintingAsksForANameThenSavesInPlace) {
+  draw_something();
+  ui.steps = {{u"", 0, 0, u""}};
+  EXPECT_EQ(paint_file_save_current(file), 0) << "cancelled";
+  ASSERT_EQ(ui.titles.size(), 1u);
+  EXPECT_EQ(ui.titles[0], u"Save Untitled As");
+  ui.steps = {{u"sky", PAINT_FILE_TYPE_NATIVE, 1, u""}};
+  EXPECT_EQ(paint_file_save_current(file), 1);
+  EXPECT_EQ(narrow(file->_path), path("sky.bvf"));
+  EXPECT_EQ(paint_history_is_modified(history), 0);
+  EXPECT_EQ(ui.save_dirs, std::vector<std::u16string>{wide(dir)});
+  EXPECT_EQ(ui.notes.back(), u"Saved Ok");
+  EXPECT_GE(ui.wait_notes_closed, 1);
+
+  // Now titled: Save writes in place without a dialog.
+  stroke(tool(SHAPE_ID_PENCIL), {{5, 5}, {100, 5}}, 0);
+  EXPECT_EQ(paint_file_save_current(file), 1);
+  EXPECT_EQ(ui.titles.size(), 2u);
+  EXPECT_EQ(ui.wait_notes.back(), u"Saving file...");
+  EXPECT_EQ(paint_history_is_modified(history), 0);
+
+  // Save As names the document in its title.
+  EXPECT_EQ(save_as({{u"", 0, 0, u""}}), 0);
+  EXPECT_EQ(ui.titles.back(), u"Save sky As");
+
+  // The question before dropping the painting: No keeps it unsaved, Yes saves.
+  stroke(tool(SHAPE_ID_PENCIL), {{5, 50}, {100, 50}}, 0);
+  ui.answers = {0};
+  paint_file_ask_save_changes(file);
+  EXPECT_EQ(paint_history_is_modified(history), 1);
+  EXPECT_EQ(ui.questions.back(), u"Save paint changes to file?");
+  paint_file_ask_save_changes(file);
+  EXPECT_EQ(paint_history_is_modified(history), 0);
+  size_t asked = ui.questions.size();
+  paint_file_ask_save_changes(file);
+  EXPECT_EQ(ui.questions.size(), asked) << "nothing to ask when nothing changed";
+}
+
+TEST_F(PaintFile, SaveAsBuildsTheNameChecksItAndAsksBeforeOverwriting) {
+  // sky, type 5: sky.jpg at quality 75, the same bytes the codec writes.
+  EXPECT_EQ(save_as({{u"sky", PAINT_FILE_TYPE_JPEG_MEDIUM, 1, u""}}), 1);
+  ASSERT_TRUE(std::filesystem::exists(path("sky.jpg")));
+  ASSERT_EQ(jpeg_image_save(paint_context_get_canvas(pc), wide(path("direct.jpg")).c_str(), 75), 1);
+  EXPECT_EQ(read_file(path("sky.jpg")), read_file(path("direct.jpg")));
+  EXPECT_EQ(std::u16string(file->_path), u"") << "an export leaves the document untitled";
+  EXPECT_EQ(save_as({{u"sky.JPG", PAINT_FILE_TYPE_JPEG_MEDIUM, 1, u""}}), 1);
+  EXPECT_TRUE(std::filesystem::exists(path("sky.JPG")));
+  EXPECT_FALSE(std::filesystem::exists(path("sky.JPG.jpg")));
+
+  // Refused names keep the dialog open: the next step is taken in it.
+  ui.messages.clear();
+  EXPECT_EQ(save_as({{u"a:b", 8, 1, u""}, {u"", 8, 1, u""}, {u"ab", 8, 1, u""}}), 1);
+  EXPECT_EQ(ui.vetoes, 2);
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(narrow(ui.messages[0]), "File name contains invalid char such as /\\:*?\"<>|");
+  EXPECT_EQ(narrow(ui.messages[1]), "File name can not be empty.");
+  EXPECT_TRUE(std::filesystem::exists(path("ab.png")));
+
+  // The file exists: No brings the dialog back; Yes replaces the file.
+  const bytes old = read_file(path("sky.jpg"));
+  size_t shown = ui.titles.size();
+  ui.answers = {0};
+  EXPECT_EQ(save_as({{u"sky", PAINT_FILE_TYPE_JPEG_MEDIUM, 1, u""}, {u"sky", PAINT_FILE_TYPE_PNG, 1, u""}}), 1);
+  EXPECT_EQ(ui.titles.size(), shown + 2);
+  EXPECT_EQ(narrow(ui.questions.back()), "File '" + path("sky.jpg") + "' exists, do you want to overwrite it?");
+  EXPECT_EQ(read_file(path("sky.jpg")), old);
+  EXPECT_TRUE(std::filesystem::exists(path("sky.png")));
+  ui.answers = {1};
+  EXPECT_EQ(save_as({{u"sky", PAINT_FILE_TYPE_JPEG_LOW, 1, u""}}), 1);
+  EXPECT_NE(read_file(path("sky.jpg")), old);
+
+  // A folder that is not there yet is made; it becomes the application's
+  // last folder when the file object goes.
+  std::u16string fresh = wide(dir + "/fresh");
+  EXPECT_EQ(save_as({{u"there", PAINT_FILE_TYPE_BMP24, 1, fresh}}), 1);
+  EXPECT_TRUE(std::filesystem::exists(dir + "/fresh/there.bmp"));
+  paint_file_free(file);
+  file = nullptr;
+  EXPECT_EQ(std::u16string(last_dir), fresh);
+}
+
+TEST_F(PaintFile, LongPathsAreNotCut) {
+  std::string deep = dir;
+  while (deep.size() < 400) {
+    deep += "/a_rather_long_folder_name_for_the_test";
+    std::filesystem::create_directory(deep);
+  }
+  std::string target = deep + "/picture.png";
+  EXPECT_EQ(paint_file_save_png(file, wide(target).c_str()), 1);
+  EXPECT_TRUE(std::filesystem::exists(target));
+  EXPECT_EQ(narrow(file->_target_path), target);
+  std::string doc = deep + "/document.bvf";
+  ASSERT_EQ(paint_file_save_to(file, wide(doc).c_str()), 1);
+  ASSERT_EQ(paint_file_open(file, wide(doc).c_str()), 1);
+  EXPECT_EQ(narrow(file->_path), doc);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) { return paint_test_main(argc, argv); }

@@ -1,0 +1,86 @@
+// The application started for a test.
+#include "app_test_env.h"
+
+#include <cairo.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "os_display.h"
+#include "paint_context.h"
+#include "paint_main.h"
+#include "port_test_app.h"
+#include "test_env.h"
+
+app_test_folders::app_test_folders() {
+  port_test_user_dir();  // the port's own, made once; ours replaces it
+  root = test_make_temp_dir("app");
+  home = root + "/home";
+  docs = root + "/docs";
+  setenv("BRIVOLA_HOME", home.c_str(), 1);
+  setenv("XDG_DOCUMENTS_DIR", docs.c_str(), 1);
+  // The resources are the build's, also when the test runs outside ctest.
+  const char *program = std::getenv("BRIVOLA_PROGRAM_DIR");
+  if (!program || !*program) setenv("BRIVOLA_PROGRAM_DIR", BRIVOLA_PROGRAM_DIR, 1);
+}
+
+app_test_folders::~app_test_folders() {
+  setenv("BRIVOLA_HOME", port_test_user_dir().c_str(), 1);
+  unsetenv("XDG_DOCUMENTS_DIR");
+  test_remove_tree(root);
+}
+
+int app_test_run(const std::function<void(app_context *)> &body, const char *screen) {
+  int started = 0;
+  port_test_run_app(
+      [&] {
+        app_context *app = paint_main_init();
+        if (!app) return 1;
+        started = 1;
+        port_test_pump();
+        body(app);
+        paint_main_deinit(app);
+        return 0;
+      },
+      screen);
+  return started;
+}
+
+void app_test_pen(int type, int x, int y) {
+  os_input_pen(type, x, y, 0);
+  port_test_pump();
+}
+
+void app_test_char(char16_t c) {
+  os_input_char(c);
+  port_test_pump();
+}
+
+void app_test_stroke(const int (*points)[2], int count) {
+  for (int i = 0; i < count; i++)
+    app_test_pen(i == 0 ? OS_PEN_DOWN : i == count - 1 ? OS_PEN_UP : OS_PEN_MOVE, points[i][0], points[i][1]);
+}
+
+uint32_t app_test_canvas_pixel(app_context *app, int x, int y) {
+  cairo_surface_flush(cairo_get_target(paint_context_get_cairo(app->_paint_context)));
+  return tbitmap_get_pixel(paint_context_get_canvas(app->_paint_context), x, y);
+}
+
+std::string app_test_canvas_bytes(app_context *app) {
+  cairo_surface_flush(cairo_get_target(paint_context_get_cairo(app->_paint_context)));
+  tbitmap *canvas = paint_context_get_canvas(app->_paint_context);
+  size_t bytes = size_t(tbitmap_get_stride(canvas)) * size_t(tbitmap_get_height(canvas));
+  return std::string(reinterpret_cast<const char *>(canvas->_pixels), bytes);
+}
+
+std::string app_test_read(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool app_test_write(const std::string &path, const std::string &bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  return bool(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
+}

@@ -1,0 +1,35 @@
+// The real application under test: started in process on the headless
+// display with a private user folder and documents folder, driven with pen
+// and key input as the window system gives it.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app_context.h"
+
+// A user folder ("home") and a documents folder ("docs") under one temporary
+// folder, set as BRIVOLA_HOME and XDG_DOCUMENTS_DIR while the object lives.
+struct app_test_folders {
+  std::string root, home, docs;
+  app_test_folders();
+  ~app_test_folders();
+};
+
+// Starts the port (headless, screen "WxH") and the application's start-up;
+// when it started, runs body and the tear-down. 1 when the application
+// started.
+int app_test_run(const std::function<void(app_context *)> &body, const char *screen = "480x640");
+
+// Input through the window system, each followed by a turn of the loop.
+void app_test_pen(int type, int x, int y);
+void app_test_char(char16_t c);
+// A pen stroke through the points (screen coordinates).
+void app_test_stroke(const int (*points)[2], int count);
+
+// The canvas pixel (colour word) and the canvas as bytes.
+uint32_t app_test_canvas_pixel(app_context *app, int x, int y);
+std::string app_test_canvas_bytes(app_context *app);
+
+std::string app_test_read(const std::string &path);
+bool app_test_write(const std::string &path, const std::string &bytes);

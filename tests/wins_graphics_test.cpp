@@ -1,0 +1,571 @@
+// Text passes, fonts and metrics.
+#include "wins_graphics.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "port_device.h"
+#include "tbitmap.h"
+#include "tcanvas.h"
+#include "wins_font.h"
+
+namespace {
+
+constexpr uint32_t k_white = 0xFFFFFFFF;
+constexpr uint32_t k_black = 0xFF000000;
+constexpr uint32_t k_blue = 0xFF0000FF;
+
+struct rgb {
+  int red, green, blue;
+  bool operator==(const rgb &o) const { return red == o.red && green == o.green && blue == o.blue; }
+};
+
+// 8-bit channels of a 16, 24 or 32-bit pixel (16-bit read as 565).
+rgb read_pixel(const tbitmap *bitmap, int x, int y) {
+  const uint8_t *p = tbitmap_get_pixel_ptr(bitmap, x, y);
+  if (tbitmap_get_bpp(bitmap) == 16) {
+    int v = p[0] | p[1] << 8;
+    return {(v >> 11) << 3, ((v >> 5) & 63) << 2, (v & 31) << 3};
+  }
+  return {p[2], p[1], p[0]};
+}
+
+std::vector<uint8_t> pixels_of(const tbitmap *bitmap) {
+  return std::vector<uint8_t>(bitmap->_pixels, bitmap->_pixels + tbitmap_get_image_size(bitmap));
+}
+
+struct canvas_holder {
+  tcanvas canvas{};
+  explicit canvas_holder(int bpp, int width = 160, int height = 60, uint32_t background = k_white) {
+    EXPECT_EQ(tcanvas_init(&canvas, nullptr, bpp, width, height), 1);
+    tbitmap_fill_rect(canvas._bitmap, 0, 0, width - 1, height - 1, background);
+  }
+  ~canvas_holder() { tcanvas_deinit(&canvas); }
+  tbitmap *bitmap() { return canvas._bitmap; }
+  int width() { return tbitmap_get_width(canvas._bitmap); }
+  int height() { return tbitmap_get_height(canvas._bitmap); }
+};
+
+int draw(tcanvas *canvas, int x, int y, const std::u16string &text) {
+  wins_graphics_pass *pass = wins_graphics_begin_text(canvas);
+  if (!pass) return -1;
+  tpoint at = {x, y};
+  int drawn = wins_graphics_draw_text(canvas, pass, &at, text.c_str(), int(text.size()));
+  wins_graphics_end_text(canvas, pass);
+  return drawn;
+}
+
+// The bounding box of pixels that differ from `background`; x1 > x2 when none do.
+trect changed_box(const tbitmap *bitmap, rgb background) {
+  trect box = {INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+  for (int y = 0; y < tbitmap_get_height(bitmap); y++)
+    for (int x = 0; x < tbitmap_get_width(bitmap); x++)
+      if (!(read_pixel(bitmap, x, y) == background)) {
+        box.x1 = std::min(box.x1, x), box.y1 = std::min(box.y1, y);
+        box.x2 = std::max(box.x2, x), box.y2 = std::max(box.y2, y);
+      }
+  return box;
+}
+
+struct text_metrics {
+  int height, ascent, descent, width;
+};
+
+text_metrics measure(tcanvas *canvas, const std::u16string &text) {
+  wins_graphics_pass *pass = wins_graphics_begin_text(canvas);
+  EXPECT_NE(pass, nullptr);
+  text_metrics m = {wins_graphics_get_text_height(canvas, pass), wins_graphics_get_text_ascent(canvas, pass),
+                    wins_graphics_get_text_descent(canvas, pass),
+                    wins_graphics_get_text_width(canvas, pass, text.c_str(), int(text.size()))};
+  wins_graphics_end_text(canvas, pass);
+  return m;
+}
+
+class wins_graphics_test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wins_graphics_set_dpi(96);
+    wins_graphics_set_fixed_metrics(0);
+  }
+  void TearDown() override {
+    wins_graphics_set_dpi(0);
+    wins_graphics_set_fixed_metrics(0);
+  }
+};
+
+TEST_F(wins_graphics_test, faces_resolve_through_fontconfig_with_fallback_for_missing_characters) {
+  wins_font *tahoma = wins_font_get(u"tahoma", 16, 0);
+  wins_font *sans = wins_font_get(u"sans-serif", 16, 0);
+  wins_font *arial = wins_font_get(u"Arial", 16, 0);
+  ASSERT_TRUE(tahoma && sans && arial);
+  EXPECT_STREQ(wins_font_get_family(tahoma), wins_font_get_family(sans));
+  EXPECT_STREQ(wins_font_get_family(wins_font_get(nullptr, 16, 0)), wins_font_get_family(tahoma));
+  EXPECT_STREQ(wins_font_get_family(arial), "Liberation Sans");
+
+  // The default face has no Chinese; the glyph comes from a face that has
+  // it, so it is neither empty nor the missing-glyph box of a character no
+  // face has.
+  const wins_glyph *chinese = wins_font_get_glyph(tahoma, 0x4E2D);
+  const wins_glyph *missing = wins_font_get_glyph(tahoma, 0x10FFFD);
+  ASSERT_TRUE(chinese && missing && chinese->coverage);
+  EXPECT_GE(chinese->advance, 14);
+  bool same = chinese->width == missing->width && chinese->rows == missing->rows && missing->coverage &&
+              std::memcmp(chinese->coverage, missing->coverage, size_t(chinese->stride * chinese->rows)) == 0;
+  EXPECT_FALSE(same);
+}
+
+TEST_F(wins_graphics_test, glyphs_are_rendered_once_per_face_size_and_style) {
+  wins_font *font = wins_font_get(u"tahoma", 23, 0);
+  const wins_glyph *first = wins_font_get_glyph(font, 'Q');
+  size_t bytes = wins_font_get_cache_bytes();
+  EXPECT_EQ(wins_font_get_glyph(font, 'Q'), first);
+  EXPECT_EQ(wins_font_get_cache_bytes(), bytes);
+  // Another size and another style are other glyphs.
+  EXPECT_NE(wins_font_get_glyph(wins_font_get(u"tahoma", 24, 0), 'Q'), first);
+  const wins_glyph *bold = wins_font_get_glyph(wins_font_get(u"tahoma", 23, WINS_FONT_BOLD), 'Q');
+  EXPECT_NE(bold, first);
+  EXPECT_GT(wins_font_get_cache_bytes(), bytes);
+}
+
+TEST_F(wins_graphics_test, font_height_follows_size_and_dpi) {
+  canvas_holder c(32);
+  wins_graphics_set_fixed_metrics(1);
+  wins_graphics_set_font(&c.canvas, 12, u"tahoma");
+  text_metrics m = measure(&c.canvas, u"abc");
+  EXPECT_EQ(m.ascent, 16);  // 12 * 96 / 72
+  EXPECT_EQ(m.descent, 4);
+  EXPECT_EQ(m.height, 20);
+  EXPECT_EQ(m.width, 24);
+
+  wins_graphics_set_font(&c.canvas, -12, nullptr);
+  EXPECT_EQ(measure(&c.canvas, u"abc").ascent, 16);
+  wins_graphics_set_font(&c.canvas, 10, nullptr);
+  EXPECT_EQ(measure(&c.canvas, u"abc").ascent, 13);  // 13.33 truncated
+  wins_graphics_set_dpi(192);
+  EXPECT_EQ(measure(&c.canvas, u"abc").ascent, 26);
+
+  wins_graphics_set_fixed_metrics(0);
+  m = measure(&c.canvas, u"abc");
+  EXPECT_EQ(m.height, m.ascent + m.descent);
+  EXPECT_GE(m.ascent, 20);
+
+  // Without a dpi of its own, text takes the screen's.
+  wins_graphics_set_dpi(0);
+  EXPECT_EQ(wins_graphics_get_dpi(), port_device_get_dpi());
+}
+
+TEST_F(wins_graphics_test, size_index_table_and_face_names) {
+  canvas_holder c(16);
+  const int expected[] = {12, 22, 18, 12, 10, 8, 8, 12};
+  for (int index = 0; index <= 7; index++) EXPECT_EQ(wins_graphics_get_font_size(&c.canvas, index), expected[index]);
+  EXPECT_EQ(wins_graphics_get_font_size(&c.canvas, -1), 12);
+
+  wins_graphics_set_font(&c.canvas, 9, u"Arial");
+  wins_graphics_set_font_size_index(&c.canvas, 6);
+  EXPECT_EQ(c.canvas._font_size, 8);
+  EXPECT_EQ(c.canvas._font_size_index, 6);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), u"tahoma");
+  wins_graphics_set_font_size_index(&c.canvas, 0);
+  EXPECT_EQ(c.canvas._font_size, 12);
+  wins_graphics_set_font_size_index(&c.canvas, 7);
+  EXPECT_EQ(c.canvas._font_size, 12);
+  EXPECT_EQ(c.canvas._font_size_index, 7);
+
+  // 31 units fit the canvas; 32 and more leave the previous face.
+  std::u16string fits(31, u'x'), too_long(32, u'y');
+  EXPECT_EQ(wins_graphics_set_font(&c.canvas, 10, fits.c_str()), 1);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), fits);
+  EXPECT_EQ(wins_graphics_set_font(&c.canvas, 11, too_long.c_str()), 1);
+  EXPECT_EQ(c.canvas._font_size, 11);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), fits);
+  wins_graphics_set_font(&c.canvas, 11, u"Arial");
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  EXPECT_EQ(wins_graphics_select_font(&c.canvas, pass, 14, too_long.c_str(), k_black, 0), 1);
+  EXPECT_EQ(std::u16string(c.canvas._font_face), u"Arial");
+  EXPECT_EQ(c.canvas._font_size, 14);
+  wins_graphics_end_text(&c.canvas, pass);
+}
+
+TEST_F(wins_graphics_test, fit_of_the_width_is_the_whole_string) {
+  canvas_holder c(16);
+  const std::u16string texts[] = {u"Hello, world", u"Привет, мир", u"你好世界，画图", u"mixed Ж 中 x",
+                                  u"pair \U0001F600 end"};
+  for (int fixed = 0; fixed <= 1; fixed++) {
+    wins_graphics_set_fixed_metrics(fixed);
+    for (uint32_t style = 0; style <= 3; style++) {
+      c.canvas._font_style = style;
+      wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+      ASSERT_NE(pass, nullptr);
+      for (const std::u16string &s : texts) {
+        int len = int(s.size());
+        int width = wins_graphics_get_text_width(&c.canvas, pass, s.c_str(), len);
+        EXPECT_GT(width, 0);
+        EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, s.c_str(), len, width), len)
+            << "fixed " << fixed << " style " << style << " text " << len;
+        EXPECT_LT(wins_graphics_get_fit_chars(&c.canvas, pass, s.c_str(), len, width - 1), len);
+        EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, s.c_str(), len, -5), 0);
+      }
+      wins_graphics_end_text(&c.canvas, pass);
+    }
+  }
+  // A surrogate pair is one character: never half of it.
+  wins_graphics_set_fixed_metrics(1);
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  std::u16string pair = u"a\U0001F600b";
+  int one = wins_graphics_get_text_width(&c.canvas, pass, u"a", 1);
+  EXPECT_EQ(wins_graphics_get_text_width(&c.canvas, pass, pair.c_str(), 4), 3 * one);
+  EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, pair.c_str(), 4, 2 * one - 1), 1);
+  EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, pass, pair.c_str(), 4, 2 * one), 3);
+  wins_graphics_end_text(&c.canvas, pass);
+}
+
+TEST_F(wins_graphics_test, a_null_pass_answers_zero) {
+  canvas_holder c(16);
+  tpoint at = {0, 0};
+  EXPECT_EQ(wins_graphics_draw_text(&c.canvas, nullptr, &at, u"a", 1), 0);
+  EXPECT_EQ(wins_graphics_get_text_height(&c.canvas, nullptr), 0);
+  EXPECT_EQ(wins_graphics_get_text_ascent(&c.canvas, nullptr), 0);
+  EXPECT_EQ(wins_graphics_get_text_descent(&c.canvas, nullptr), 0);
+  EXPECT_EQ(wins_graphics_get_text_width(&c.canvas, nullptr, u"a", 1), 0);
+  EXPECT_EQ(wins_graphics_get_fit_chars(&c.canvas, nullptr, u"a", 1, 100), 0);
+  EXPECT_EQ(wins_graphics_select_font(&c.canvas, nullptr, 20, u"Arial", k_black, 0), 0);
+  EXPECT_EQ(c.canvas._font_size, 12);
+  wins_graphics_end_text(&c.canvas, nullptr);
+}
+
+TEST_F(wins_graphics_test, the_pass_sits_in_the_canvas_while_open) {
+  canvas_holder c(16);
+  wins_graphics_pass *outer = wins_graphics_begin_text(&c.canvas);
+  EXPECT_EQ(c.canvas._dc, outer);
+  wins_graphics_pass *inner = wins_graphics_begin_text(&c.canvas);
+  EXPECT_EQ(c.canvas._dc, inner);
+  wins_graphics_end_text(&c.canvas, inner);
+  EXPECT_EQ(c.canvas._dc, outer);
+  wins_graphics_end_text(&c.canvas, outer);
+  EXPECT_EQ(c.canvas._dc, nullptr);
+}
+
+// Ink stays inside the text cell the metrics describe, at the pen colour
+// where the coverage is full.
+TEST_F(wins_graphics_test, direct_pass_draws_the_pen_colour_inside_the_text_cell) {
+  for (int bpp : {16, 24, 32}) {
+    canvas_holder c(bpp);
+    tcanvas_set_pen_color(&c.canvas, 0xFF0000C0);
+    text_metrics m = measure(&c.canvas, u"Wg");
+    ASSERT_EQ(draw(&c.canvas, 10, 7, u"Wg"), 1);
+    trect box = changed_box(c.bitmap(), read_pixel(c.bitmap(), 0, 0));
+    ASSERT_LE(box.x1, box.x2) << bpp;
+    EXPECT_GE(box.x1, 10);
+    EXPECT_GE(box.y1, 7);
+    EXPECT_LT(box.x2, 10 + m.width + 2);
+    EXPECT_LT(box.y2, 7 + m.height);
+    bool full = false;
+    for (int y = box.y1; y <= box.y2; y++)
+      for (int x = box.x1; x <= box.x2; x++) full |= read_pixel(c.bitmap(), x, y) == rgb{0, 0, 0xC0};
+    EXPECT_TRUE(full) << bpp;
+  }
+}
+
+TEST_F(wins_graphics_test, pen_style_none_draws_nothing) {
+  for (uint32_t pen : {0xFF102030u, 0x80102030u}) {
+    canvas_holder c(32);
+    tcanvas_set_pen(&c.canvas, 2, 1, pen);
+    c.canvas._font_style = TCANVAS_FONT_UNDERLINE;
+    std::vector<uint8_t> before = pixels_of(c.bitmap());
+    EXPECT_EQ(draw(&c.canvas, 5, 5, u"Nothing here"), 0);
+    EXPECT_EQ(pixels_of(c.bitmap()), before);
+  }
+}
+
+TEST_F(wins_graphics_test, alpha_128_is_a_half_blend_over_the_background) {
+  for (int bpp : {16, 24, 32}) {
+    canvas_holder c(bpp, 160, 60, k_blue);
+    tcanvas_set_pen_color(&c.canvas, 0x80FF0000);  // red at alpha 128
+    wins_graphics_set_font(&c.canvas, 20, nullptr);
+    ASSERT_EQ(draw(&c.canvas, 4, 4, u"HIH"), 1);
+    rgb background = read_pixel(c.bitmap(), 0, 0);
+    trect box = changed_box(c.bitmap(), background);
+    ASSERT_LE(box.x1, box.x2);
+    int half = 0;
+    for (int y = box.y1; y <= box.y2; y++)
+      for (int x = box.x1; x <= box.x2; x++) {
+        rgb p = read_pixel(c.bitmap(), x, y);
+        // Never more than half the pen colour, never less than half the background.
+        EXPECT_LE(p.red, 128) << bpp;
+        EXPECT_GE(p.blue, 120) << bpp;
+        if (bpp == 16 ? (p.red >= 112 && p.blue <= 136) : p == rgb{127, 0, 127}) half++;
+      }
+    EXPECT_GT(half, 40) << bpp;  // the stems of H and I
+  }
+}
+
+// Spaces have no ink, so whatever is painted is the rule itself.
+TEST_F(wins_graphics_test, underline_and_strike_out_rows) {
+  for (int bpp : {16, 32}) {
+    for (uint32_t pen : {0xFF000000u, 0x80000000u}) {
+      for (uint32_t style : {uint32_t(TCANVAS_FONT_UNDERLINE), uint32_t(TCANVAS_FONT_STRIKEOUT)}) {
+        canvas_holder c(bpp);
+        tcanvas_set_pen_color(&c.canvas, pen);
+        c.canvas._font_style = style;
+        text_metrics m = measure(&c.canvas, u"    ");
+        ASSERT_EQ(draw(&c.canvas, 20, 10, u"    "), 1);
+        trect box = changed_box(c.bitmap(), read_pixel(c.bitmap(), 0, 0));
+        ASSERT_LE(box.x1, box.x2) << bpp << " " << style;
+        EXPECT_EQ(box.x1, 20);
+        EXPECT_EQ(box.x2, 20 + m.width - 1);
+        int baseline = 10 + m.ascent;
+        if (style == TCANVAS_FONT_UNDERLINE) {
+          EXPECT_GT(box.y1, baseline);
+          EXPECT_LT(box.y2, 10 + m.height);
+        } else {
+          EXPECT_LT(box.y2, baseline);
+          EXPECT_GT(box.y1, 10 + m.ascent / 3);
+        }
+        rgb solid = read_pixel(c.bitmap(), box.x1, box.y1);
+        for (int y = box.y1; y <= box.y2; y++)
+          for (int x = box.x1; x <= box.x2; x++) ASSERT_TRUE(read_pixel(c.bitmap(), x, y) == solid) << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST_F(wins_graphics_test, a_clip_cuts_glyphs) {
+  for (uint32_t pen : {0xFF0000FFu, 0x800000FFu}) {
+    canvas_holder whole(24), clipped(24);
+    for (canvas_holder *c : {&whole, &clipped}) tcanvas_set_pen_color(&c->canvas, pen);
+    trect clip = {23, 12, 9, 22};  // normalised by the canvas: columns 9..23, rows 12..22
+    tcanvas_set_clip(&clipped.canvas, &clip);
+    for (canvas_holder *c : {&whole, &clipped}) {
+      c->canvas._font_style = TCANVAS_FONT_STRIKEOUT;
+      ASSERT_EQ(draw(&c->canvas, 2, 4, u"MMMM"), 1);
+    }
+    int inside = 0, outside = 0;
+    for (int y = 0; y < whole.height(); y++)
+      for (int x = 0; x < whole.width(); x++) {
+        rgb a = read_pixel(whole.bitmap(), x, y), b = read_pixel(clipped.bitmap(), x, y);
+        bool in = x >= 9 && x <= 23 && y >= 12 && y <= 22;
+        bool inked = !(a == rgb{255, 255, 255});
+        if (in) {
+          inside += inked;
+          ASSERT_TRUE(a == b) << "inside at " << x << "," << y;
+        } else {
+          outside += inked;
+          ASSERT_TRUE(b == (rgb{255, 255, 255})) << "outside at " << x << "," << y;
+        }
+      }
+    EXPECT_GT(inside, 10);
+    EXPECT_GT(outside, 10);
+  }
+}
+
+TEST_F(wins_graphics_test, text_outside_the_bitmap_and_on_small_depths_is_safe) {
+  canvas_holder c(32, 20, 10);
+  std::vector<uint8_t> before = pixels_of(c.bitmap());
+  for (uint32_t pen : {0xFF000000u, 0x80000000u}) {
+    tcanvas_set_pen_color(&c.canvas, pen);
+    wins_graphics_set_font(&c.canvas, 200, nullptr);
+    EXPECT_EQ(draw(&c.canvas, -100000, -100000, u"far away"), 1);
+    EXPECT_EQ(draw(&c.canvas, 2000000000, 5, u"WWWW"), 1);
+    EXPECT_EQ(pixels_of(c.bitmap()), before);
+    EXPECT_EQ(draw(&c.canvas, -30, -40, u"Big"), 1);
+  }
+
+  canvas_holder grey(8, 40, 20);
+  before = pixels_of(grey.bitmap());
+  wins_graphics_pass *pass = wins_graphics_begin_text(&grey.canvas);
+  ASSERT_NE(pass, nullptr);
+  tpoint at = {0, 0};
+  EXPECT_GT(wins_graphics_get_text_width(&grey.canvas, pass, u"ab", 2), 0);
+  EXPECT_EQ(wins_graphics_draw_text(&grey.canvas, pass, &at, u"ab", 2), 0);
+  wins_graphics_end_text(&grey.canvas, pass);
+  EXPECT_EQ(pixels_of(grey.bitmap()), before);
+}
+
+TEST_F(wins_graphics_test, select_font_changes_what_the_pass_measures_and_draws) {
+  canvas_holder c(32, 200, 60);
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  int regular = wins_graphics_get_text_width(&c.canvas, pass, u"Bold text", 9);
+  int small = wins_graphics_get_text_height(&c.canvas, pass);
+  ASSERT_EQ(wins_graphics_select_font(&c.canvas, pass, 24, u"Arial", 0xFF00FF00, TCANVAS_FONT_BOLD), 1);
+  EXPECT_EQ(c.canvas._font_style, uint32_t(TCANVAS_FONT_BOLD));
+  EXPECT_EQ(c.canvas._pen_color.green, 255);
+  EXPECT_GT(wins_graphics_get_text_width(&c.canvas, pass, u"Bold text", 9), regular);
+  EXPECT_GT(wins_graphics_get_text_height(&c.canvas, pass), small);
+  tpoint at = {0, 0};
+  EXPECT_EQ(wins_graphics_draw_text(&c.canvas, pass, &at, u"I", 1), 1);
+  wins_graphics_end_text(&c.canvas, pass);
+  bool green = false;
+  for (int y = 0; y < c.height(); y++)
+    for (int x = 0; x < c.width(); x++) green |= read_pixel(c.bitmap(), x, y) == rgb{0, 255, 0};
+  EXPECT_TRUE(green);
+}
+
+// The slow, obviously right forms both passes are held against: every glyph
+// pixel in turn, at the layout the pass uses. A direct pass blends each one at
+// the bitmap's channel depth; a coverage pass builds a mask as large as the
+// canvas and blends the pen colour through it over the whole canvas.
+struct reference_case {
+  tbitmap *bitmap;
+  trect clip;  // inclusive, inside the bitmap
+  wins_font *font;
+  uint32_t style;
+  uint32_t pen;
+};
+
+template <class Visit>
+void reference_layout(const reference_case &rc, int x, int y, const std::u16string &text, Visit visit) {
+  int baseline = y + wins_font_get_ascent(rc.font);
+  int pen = x;
+  for (int i = 0; i < int(text.size());) {
+    uint32_t code_point = wins_font_next_char(text.c_str(), int(text.size()), &i);
+    const wins_glyph *glyph = wins_font_get_glyph(rc.font, code_point);
+    for (int row = 0; row < glyph->rows; row++)
+      for (int col = 0; col < glyph->width; col++)
+        visit(pen + glyph->left + col, baseline - glyph->top + row, glyph->coverage[row * glyph->stride + col]);
+    pen += wins_font_get_advance(rc.font, code_point);
+  }
+  for (uint32_t bit : {uint32_t(TCANVAS_FONT_UNDERLINE), uint32_t(TCANVAS_FONT_STRIKEOUT)}) {
+    if (!(rc.style & bit)) continue;
+    wins_font_rule rule =
+        bit == TCANVAS_FONT_UNDERLINE ? wins_font_get_underline(rc.font) : wins_font_get_strike_out(rc.font);
+    for (int row = 0; row < rule.thickness; row++)
+      for (int col = x; col < pen; col++) visit(col, baseline + rule.top + row, 255);
+  }
+}
+
+bool inside(const trect &clip, int x, int y) { return x >= clip.x1 && x <= clip.x2 && y >= clip.y1 && y <= clip.y2; }
+
+void reference_direct(const reference_case &rc, int x, int y, const std::u16string &text) {
+  tbitmap *b = rc.bitmap;
+  reference_layout(rc, x, y, text, [&](int px, int py, int coverage) {
+    if (!inside(rc.clip, px, py)) return;
+    int w = coverage + (coverage >> 7);
+    uint8_t *p = tbitmap_get_pixel_ptr(b, px, py);
+    int pen[3] = {int(rc.pen >> 16) & 255, int(rc.pen >> 8) & 255, int(rc.pen) & 255};
+    if (tbitmap_get_bpp(b) == 16) {
+      uint32_t v = p[0] | p[1] << 8, out = 0;
+      const uint32_t masks[3] = {b->_red_mask, b->_green_mask, b->_blue_mask};
+      const uint32_t shifts[3] = {b->_red_shift, b->_green_shift, b->_blue_shift};
+      const uint32_t losses[3] = {b->_red_loss, b->_green_loss, b->_blue_loss};
+      for (int k = 0; k < 3; k++) {
+        uint32_t old = (v & masks[k]) >> shifts[k], source = uint32_t(pen[k]) >> losses[k];
+        out |= ((source * w + old * (256 - w)) >> 8) << shifts[k];
+      }
+      p[0] = uint8_t(out), p[1] = uint8_t(out >> 8);
+    } else {
+      for (int k = 0; k < 3; k++) p[2 - k] = uint8_t((pen[k] * w + p[2 - k] * (256 - w)) >> 8);
+    }
+  });
+}
+
+void reference_coverage(const reference_case &rc, std::vector<uint8_t> *mask, int x, int y,
+                        const std::u16string &text) {
+  int width = tbitmap_get_width(rc.bitmap);
+  reference_layout(rc, x, y, text, [&](int px, int py, int coverage) {
+    if (!inside(rc.clip, px, py)) return;
+    uint8_t &m = (*mask)[size_t(py) * size_t(width) + size_t(px)];
+    m = uint8_t(m + ((255 - m) * coverage + 127) / 255);
+  });
+}
+
+void reference_coverage_end(tcanvas *canvas, std::vector<uint8_t> &mask) {
+  tbitmap *b = canvas->_bitmap;
+  int width = tbitmap_get_width(b), height = tbitmap_get_height(b), bpp = tbitmap_get_bpp(b);
+  tbitmap *mask_bitmap = tbitmap_new(width, height, 8);
+  tbitmap *color = tbitmap_new(width, height, bpp);
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < width; x++) {
+      int c = mask[size_t(y) * size_t(width) + size_t(x)];
+      int red = c, green = c, blue = c;
+      if (bpp == 16) red = (c >> 3) << 3, green = (c >> 2) << 2, blue = (c >> 3) << 3;
+      *tbitmap_get_pixel_ptr(mask_bitmap, x, y) = uint8_t((green * 151 + red * 77 + blue * 28) >> 8);
+    }
+  tcolor pen = canvas->_pen_color;
+  tbitmap_fill_rect(color, 0, 0, width - 1, height - 1, tcolor_to_word(&pen) | 0xFF000000u);
+  tpoint origin = {0, 0};
+  trect all = {0, 0, width - 1, height - 1};
+  tcanvas_draw_bitmap_masked(canvas, &origin, color, &all, mask_bitmap, pen.alpha);
+  tbitmap_free(mask_bitmap);
+  tbitmap_free(color);
+}
+
+TEST_F(wins_graphics_test, both_passes_match_the_pixel_by_pixel_reference) {
+  const char16_t pool[] = u"AaWgjy|.,Q@ ЖщЯй中画图层€";
+  const int sizes[] = {6, 8, 10, 12, 18, 22};
+  for (uint32_t seed = 1; seed <= 48; seed++) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return int(rng() % uint32_t(n)); };
+    const int kinds[] = {565, 555, 24, 32};
+    int kind = kinds[pick(4)];
+    int width = 20 + pick(90), height = 20 + pick(60);
+    int bpp = kind == 565 || kind == 555 ? 16 : kind;
+    tbitmap *bitmaps[2];
+    tcanvas canvases[2];
+    for (int k = 0; k < 2; k++) {
+      bitmaps[k] = tbitmap_new(width, (seed & 1) ? -height : height, bpp);
+      ASSERT_NE(bitmaps[k], nullptr);
+      if (kind == 555) {
+        const uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
+        std::memcpy(bitmaps[k]->_info + TBITMAP_INFO_MASKS, masks, sizeof masks);
+        tbitmap_init_channels(bitmaps[k]);
+      }
+      tcanvas_init_on_bitmap(&canvases[k], bitmaps[k]);
+    }
+    // Bytes biased to 0x00 and 0xFF, the fourth byte of 32-bit pixels too.
+    for (uint32_t i = 0; i < tbitmap_get_image_size(bitmaps[0]); i++) {
+      int choice = pick(3);
+      bitmaps[0]->_pixels[i] = uint8_t(choice == 0 ? 0 : choice == 1 ? 255 : pick(256));
+    }
+    std::memcpy(bitmaps[1]->_pixels, bitmaps[0]->_pixels, tbitmap_get_image_size(bitmaps[0]));
+
+    const uint32_t alphas[] = {255, 255, 128, 0, uint32_t(pick(256))};
+    uint32_t pen = uint32_t(pick(1 << 24)) | alphas[pick(5)] << 24;
+    uint32_t style = uint32_t(pick(16));
+    int size = sizes[pick(6)];
+    trect clip = {0, 0, width - 1, height - 1};
+    bool clipped = pick(2);
+    trect asked = {pick(width + 20) - 10, pick(height + 20) - 10, pick(width + 20) - 10, pick(height + 20) - 10};
+    for (tcanvas &canvas : canvases) {
+      tcanvas_set_pen_color(&canvas, pen);
+      canvas._font_size = size;
+      canvas._font_style = style;
+      if (clipped) tcanvas_set_clip(&canvas, &asked);
+    }
+    if (clipped) {
+      trect_normalize(&asked);
+      clip = {std::max(asked.x1, 0), std::max(asked.y1, 0), std::min(asked.x2, width - 1),
+              std::min(asked.y2, height - 1)};
+    }
+    SCOPED_TRACE(testing::Message() << "seed " << seed << ": " << kind << " " << width << "x" << height << " pen "
+                                    << std::hex << pen << std::dec << " style " << style << " size " << size
+                                    << " clip " << clipped);
+
+    reference_case rc = {bitmaps[1], clip, wins_font_get(u"tahoma", size * 96 / 72, int(style & 3)), style, pen};
+    std::vector<uint8_t> mask(size_t(width) * size_t(height), 0);
+    wins_graphics_pass *pass = wins_graphics_begin_text(&canvases[0]);
+    ASSERT_NE(pass, nullptr);
+    for (int n = 0; n < 3; n++) {
+      std::u16string text;
+      for (int len = 1 + pick(10); len > 0; len--) text += pool[pick(int(std::size(pool)) - 1)];
+      tpoint at = {pick(width + 30) - 20, pick(height + 20) - 15};
+      ASSERT_EQ(wins_graphics_draw_text(&canvases[0], pass, &at, text.c_str(), int(text.size())), 1);
+      if (pen >> 24 == 255)
+        reference_direct(rc, at.x, at.y, text);
+      else
+        reference_coverage(rc, &mask, at.x, at.y, text);
+    }
+    wins_graphics_end_text(&canvases[0], pass);
+    if (pen >> 24 != 255) reference_coverage_end(&canvases[1], mask);
+
+    EXPECT_EQ(pixels_of(bitmaps[0]), pixels_of(bitmaps[1]));
+    for (tbitmap *b : bitmaps) tbitmap_free(b);
+  }
+}
+
+}  // namespace
