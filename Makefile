@@ -50,7 +50,7 @@ fuzz-smoke:
 
 bench: deps $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS) --target brivola_bench
-	./$(BUILD)/bench/brivola_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=false | grep "^bench " || true
+	./$(BUILD)/bench/brivola_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true | grep "^bench " || true
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
