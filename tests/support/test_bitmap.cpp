@@ -13,3 +13,7 @@ uint32_t test_rgb(const tbitmap *b, int32_t x, int32_t y) {
   tbitmap_get_pixel_color(b, x, y, &c);
   return uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
 }
+
+std::vector<int32_t> test_shape(const tbitmap *b) {
+  return {tbitmap_get_width(b), tbitmap_get_height(b), tbitmap_get_bpp(b), tbitmap_is_top_down(b) ? 1 : 0};
+}
