@@ -11,6 +11,7 @@
 
 #include "app_context.h"
 #include "app_test_env.h"
+#include "test_env.h"
 
 namespace {
 
@@ -126,14 +127,14 @@ TEST(PaintConfigFile, ReadOnlyFileIsReadAndTheExitRewritesIt) {
   app_test_folders folders;
   mkdir(folders.home.c_str(), 0755);
   std::string path = folders.home + "/config.xml";
-  ASSERT_TRUE(app_test_write(path, config("<PenSize>3</PenSize><SaveDir>" + folders.root + "</SaveDir>")));
+  ASSERT_TRUE(test_write_file(path, config("<PenSize>3</PenSize><SaveDir>" + folders.root + "</SaveDir>")));
   chmod(path.c_str(), 0444);
   EXPECT_TRUE(app_test_run([&](app_context *app) {
     EXPECT_EQ(app->_pen_size, 3);
     EXPECT_EQ(app->_save_dir[1], u't') << "an existing folder is kept";
     app->_tb_x1 = 42;
   }));
-  std::string written = app_test_read(path);
+  std::string written = test_read_text(path);
   EXPECT_NE(written.find("<TBX1>42</TBX1>"), std::string::npos) << written;
   EXPECT_NE(written.find("<PenSize>3</PenSize>"), std::string::npos);
 }
