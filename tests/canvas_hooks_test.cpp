@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app_test_env.h"
@@ -48,8 +47,9 @@ void with_canvas(int32_t width, int32_t height, const std::function<void(app_con
 std::vector<int32_t> last_crop(app_context *app) {
   paint_history_record *record = paint_history_get_record(app->_history, paint_history_get_count(app->_history) - 1);
   if (!record || record->_operation != PAINT_HISTORY_OP_CROP || record->_size != 32) return {};
-  std::vector<int32_t> fields(8);
-  std::memcpy(fields.data(), record->_payload, 32);
+  test_bytes payload(record->_payload, record->_payload + 32);
+  std::vector<int32_t> fields;
+  for (size_t i = 0; i < 8; i++) fields.push_back(int32_t(test_le32(payload, 4 * i)));
   return fields;
 }
 
