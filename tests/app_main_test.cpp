@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -28,16 +29,8 @@
 
 namespace {
 
-bool exists(const std::string &path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
-std::string utf8(const char16_t *text) {
-  char out[1024];
-  port_str_wide_to_utf8(text, -1, out, sizeof out);
-  return out;
-}
+bool exists(const std::string &path) { return std::filesystem::exists(path); }
+std::string utf8(const char16_t *text) { return test_utf8(text); }
 
 std::string program_dir() {
   const char *dir = std::getenv("BRIVOLA_PROGRAM_DIR");
@@ -52,7 +45,7 @@ struct program_copy {
     for (const char *folder : {"/resvga", "/resqvga"}) {
       mkdir((dir + folder).c_str(), 0755);
       for (const char *file : {"/brivo.tres", "/gui.tmbm", "/gui.tres"})
-        app_test_write(dir + folder + file, app_test_read(saved + folder + file));
+        test_write_file(dir + folder + file, test_read_text(saved + folder + file));
     }
     setenv("BRIVOLA_PROGRAM_DIR", dir.c_str(), 1);
   }
@@ -111,8 +104,8 @@ TEST(AppStart, LanguageFromTheLocale) {
   } cases[] = {{"ru_RU.UTF-8", "ru_ru"}, {"be_BY", "ru_ru"}, {"zh_CN.UTF-8", "zh_cn"},
                {"de_DE", "en_us"},       {"C", "en_us"}};
   for (const auto &c : cases) {
-    int language = port_fs_language_of_lang_id(port_fs_lang_id_of_locale(c.locale));
-    EXPECT_EQ(utf8(app_common_lang_code_of(language)), c.code) << c.locale;
+    EXPECT_EQ(utf8(app_common_lang_code_of(port_fs_language_of_lang_id(port_fs_lang_id_of_locale(c.locale)))), c.code)
+        << c.locale;
   }
 }
 
@@ -135,23 +128,23 @@ TEST(AppStart, AWaitingResourceFileReplacesTheOldOnceAndOnlyOnLargerScreens) {
   program_copy program;
   app_test_folders folders;
   std::string res = program.dir + "/resvga", small = program.dir + "/resqvga";
-  std::string tres = app_test_read(res + "/brivo.tres");
-  ASSERT_TRUE(app_test_write(res + "/brivo1.tres", tres));
-  ASSERT_TRUE(app_test_write(res + "/gui1.tmbm", "new bitmaps"));
-  ASSERT_TRUE(app_test_write(small + "/brivo1.tres", tres));
-  ASSERT_TRUE(app_test_write(res + "/brivo.tres", "old and broken"));
+  std::string tres = test_read_text(res + "/brivo.tres");
+  ASSERT_TRUE(test_write_file(res + "/brivo1.tres", tres));
+  ASSERT_TRUE(test_write_file(res + "/gui1.tmbm", "new bitmaps"));
+  ASSERT_TRUE(test_write_file(small + "/brivo1.tres", tres));
+  ASSERT_TRUE(test_write_file(res + "/brivo.tres", "old and broken"));
   EXPECT_TRUE(app_test_run([](app_context *) {}));
   EXPECT_FALSE(exists(res + "/brivo1.tres"));
   EXPECT_FALSE(exists(res + "/gui1.tmbm"));
-  EXPECT_EQ(app_test_read(res + "/brivo.tres"), tres);
-  EXPECT_EQ(app_test_read(res + "/gui.tmbm"), "new bitmaps");
+  EXPECT_EQ(test_read_text(res + "/brivo.tres"), tres);
+  EXPECT_EQ(test_read_text(res + "/gui.tmbm"), "new bitmaps");
   EXPECT_TRUE(app_test_run([](app_context *) {}, "240x320"));
   EXPECT_TRUE(exists(small + "/brivo1.tres")) << "the small class never swaps";
 
   // Without a waiting resource file, the toolkit's bitmaps stay as they are.
-  ASSERT_TRUE(app_test_write(res + "/gui1.tmbm", "newer"));
+  ASSERT_TRUE(test_write_file(res + "/gui1.tmbm", "newer"));
   EXPECT_TRUE(app_test_run([](app_context *) {}));
-  EXPECT_EQ(app_test_read(res + "/gui.tmbm"), "new bitmaps");
+  EXPECT_EQ(test_read_text(res + "/gui.tmbm"), "new bitmaps");
 }
 
 TEST(AppStart, AFailedStartSaysWhyInOneLineAndLeavesNothing) {
@@ -176,21 +169,20 @@ TEST(AppStart, AFailedStartSaysWhyInOneLineAndLeavesNothing) {
   failed_start(folders.home, "brivo.tres");
   setenv("BRIVOLA_PROGRAM_DIR", program.saved.c_str(), 1);
   app_test_folders blocked;
-  app_test_write(blocked.docs, "a file standing where the folder goes");
+  test_write_file(blocked.docs, "a file standing where the folder goes");
   failed_start(blocked.home, "docs");
 }
 
 TEST(AppStart, SettingsThatGiveNoPaintingOrFolderFallBack) {
   app_test_folders folders;
   mkdir(folders.home.c_str(), 0755);
-  app_test_write(folders.home + "/config.xml",
+  test_write_file(folders.home + "/config.xml",
                  "<Brivola><NewWidth>0</NewWidth><NewHeight>99999999</NewHeight>"
                  "<SaveDir>/no/such/folder</SaveDir><PenSize>3</PenSize></Brivola>");
   EXPECT_TRUE(app_test_run([](app_context *app) {
-    EXPECT_EQ(app->_new_width, 480);
-    EXPECT_EQ(app->_new_height, 640);
+    EXPECT_EQ(std::vector<int32_t>({app->_new_width, app->_new_height, app->_pen_size}),
+              std::vector<int32_t>({480, 640, 3}));
     EXPECT_EQ(std::u16string(app->_save_dir), std::u16string(app->_my_paints_dir));
-    EXPECT_EQ(app->_pen_size, 3);
   }));
 }
 
@@ -219,20 +211,19 @@ TEST(AppSession, StrokeUndoRedoQuitKeepsThePaintingAndTheSettings) {
     app_test_char(u'Q');
     EXPECT_TRUE(exists(cache)) << "'Q' keeps the painting";
   }));
-  std::string config = app_test_read(folders.home + "/config.xml");
+  std::string config = test_read_text(folders.home + "/config.xml");
   EXPECT_NE(config.find("<ForeColor>10,20,30,200</ForeColor>\n"), std::string::npos) << config;
-  EXPECT_EQ(app_test_read(folders.home + "/save_dirs.dat"), "/tmp/R&D <\xE7\x94\xA8>\n");
+  EXPECT_EQ(test_read_text(folders.home + "/save_dirs.dat"), "/tmp/R&D <\xE7\x94\xA8>\n");
 
   ASSERT_TRUE(app_test_run([&](app_context *app) {
-    EXPECT_EQ(app->_fore_color.red, 10);
-    EXPECT_EQ(app->_fore_color.alpha, 200);
+    EXPECT_EQ(tcolor_to_word(&app->_fore_color), 0xC80A141Eu);
     ASSERT_NE(save_dirs_get(0), nullptr);
     EXPECT_EQ(std::u16string(save_dirs_get(0)), u"/tmp/R&D <\u7528>");
     char16_t path[APP_PATH_CHARS];
     ASSERT_TRUE(app_common_get_cache_file(path, APP_PATH_CHARS));
     ASSERT_EQ(paint_file_open(app->_file, path), 1);
-    EXPECT_EQ(paint_history_get_count(app->_history), 1);
-    EXPECT_EQ(paint_history_get_position(app->_history), 0);
+    EXPECT_EQ(std::make_pair(paint_history_get_count(app->_history), paint_history_get_position(app->_history)),
+              std::make_pair(1, 0));
     paint_history_rebuild(app->_history);
     EXPECT_TRUE(app_test_canvas_bytes(app) == stroked) << "the kept painting draws the same";
   }));

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app_test_env.h"
+#include "test_env.h"
 #include "os_display.h"
 #include "paint_context.h"
 #include "paint_fixture.h"
@@ -32,7 +33,7 @@ void with_canvas(int32_t width, int32_t height, const std::function<void(app_con
   char config[160];
   std::snprintf(config, sizeof config, "<Brivola><NewWidth>%d</NewWidth><NewHeight>%d</NewHeight></Brivola>", width,
                 height);
-  app_test_write(folders.home + "/config.xml", config);
+  test_write_file(folders.home + "/config.xml", config);
   ASSERT_TRUE(app_test_run(
       [&](app_context *app) {
         app->_resizing = 1;
@@ -42,16 +43,13 @@ void with_canvas(int32_t width, int32_t height, const std::function<void(app_con
       screen));
 }
 
-int32_t get_i32(const uint8_t *at) {
-  return int32_t(uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24);
-}
-
 // The fields of the last history record, which must be a crop.
 std::vector<int32_t> last_crop(app_context *app) {
   paint_history_record *record = paint_history_get_record(app->_history, paint_history_get_count(app->_history) - 1);
   if (!record || record->_operation != PAINT_HISTORY_OP_CROP || record->_size != 32) return {};
+  test_bytes payload(record->_payload, record->_payload + 32);
   std::vector<int32_t> fields;
-  for (int i = 0; i < 8; i++) fields.push_back(get_i32(record->_payload + 4 * i));
+  for (size_t i = 0; i < 8; i++) fields.push_back(int32_t(test_le32(payload, 4 * i)));
   return fields;
 }
 
@@ -63,6 +61,13 @@ void drag(tpoint from, tpoint to) {
 
 int32_t canvas_width(app_context *app) { return tbitmap_get_width(paint_context_get_canvas(app->_paint_context)); }
 int32_t canvas_height(app_context *app) { return tbitmap_get_height(paint_context_get_canvas(app->_paint_context)); }
+std::vector<int32_t> canvas_size(app_context *app) { return {canvas_width(app), canvas_height(app)}; }
+std::vector<int32_t> origin_of(app_context *app) {
+  tpoint o;
+  paint_context_get_origin(app->_paint_context, &o);
+  return {o.x, o.y};
+}
+std::vector<int32_t> handle(app_context *app, int i) { return {app->_handle_points[i].x, app->_handle_points[i].y}; }
 
 }  // namespace
 
@@ -72,8 +77,7 @@ TEST(ResizeFrame, HandlesSitOnTheCanvasCornersAndEdgeMiddles) {
     const tpoint expected[8] = {{140, 270}, {240, 270}, {339, 270}, {339, 320},
                                 {339, 370}, {240, 370}, {140, 370}, {140, 320}};
     for (int i = 0; i < 8; i++) {
-      EXPECT_EQ(app->_handle_points[i].x, expected[i].x) << i;
-      EXPECT_EQ(app->_handle_points[i].y, expected[i].y) << i;
+      EXPECT_EQ(handle(app, i), (std::vector<int32_t>{expected[i].x, expected[i].y})) << i;
       trect square = {expected[i].x - 15, expected[i].y - 15, expected[i].x + 15, expected[i].y + 15};
       EXPECT_TRUE(trect_is_equal(&app->_handle_rects[i], &square)) << i;
     }
@@ -105,8 +109,7 @@ TEST(ResizeFrame, ADragKeepsAtLeastSixteenPixels) {
     app_test_pen(OS_PEN_UP, 155, 320);
     EXPECT_EQ(paint_history_get_count(app->_history), count + 1);
     EXPECT_EQ(last_crop(app), (std::vector<int32_t>{0, 0, 15, 100, 0, 0, 199, 100}));
-    EXPECT_EQ(canvas_width(app), 16);
-    EXPECT_EQ(canvas_height(app), 101);
+    EXPECT_EQ(canvas_size(app), (std::vector<int32_t>{16, 101}));
   });
 }
 
@@ -118,15 +121,11 @@ TEST(ResizeFrame, GrowingUpAndLeftAddsBackgroundStripsAndKeepsThePicture) {
     ASSERT_NE(painted, k_new_color);
     drag({140, 270}, {120, 250});
     EXPECT_EQ(last_crop(app), (std::vector<int32_t>{-20, -20, 199, 100, 0, 0, 199, 100}));
-    EXPECT_EQ(canvas_width(app), 220);
-    EXPECT_EQ(canvas_height(app), 121);
+    EXPECT_EQ(canvas_size(app), (std::vector<int32_t>{220, 121}));
     EXPECT_EQ(app_test_canvas_pixel(app, 5, 60), k_new_color);
     EXPECT_EQ(app_test_canvas_pixel(app, 60, 5), k_new_color);
     EXPECT_EQ(app_test_canvas_pixel(app, 50, 50), painted);
-    tpoint origin;
-    paint_context_get_origin(app->_paint_context, &origin);
-    EXPECT_EQ(origin.x, 120);
-    EXPECT_EQ(origin.y, 250);
+    EXPECT_EQ(origin_of(app), (std::vector<int32_t>{120, 250}));
     EXPECT_EQ(app->_handle_points[0].x, 120) << "the frame stays on the new canvas";
     EXPECT_EQ(app->_handle_points[4].y, 370);
   });
@@ -143,8 +142,7 @@ TEST(ResizeFrame, ACropMadeAtZoomTwoReplaysAtHalfScaleAtZoomOne) {
     EXPECT_EQ(canvas_width(app), 420);
     paint_context_set_zoom(app->_paint_context, 1.0);
     paint_history_rebuild(app->_history);
-    EXPECT_EQ(canvas_width(app), 210);
-    EXPECT_EQ(canvas_height(app), 111);
+    EXPECT_EQ(canvas_size(app), (std::vector<int32_t>{210, 111}));
   });
 }
 
@@ -171,8 +169,7 @@ TEST(ResizeFrame, UndoingACropFromTheKeyboardMovesTheFrameBack) {
     EXPECT_EQ(app->_handle_points[4].x, 300);
     app_test_char(u'B');
     EXPECT_EQ(canvas_width(app), 200);
-    EXPECT_EQ(app->_handle_points[4].x, 339) << "no stale frame after the keyboard's undo";
-    EXPECT_EQ(app->_handle_points[4].y, 370);
+    EXPECT_EQ(handle(app, 4), (std::vector<int32_t>{339, 370})) << "no stale frame after the keyboard's undo";
     app_test_char(u'F');
     EXPECT_EQ(app->_handle_points[4].x, 300);
   });
@@ -186,10 +183,7 @@ TEST(ResizeFrame, ACropWithoutMemoryChangesAndRecordsNothing) {
     tbitmap_set_budget(budget);
     EXPECT_EQ(paint_history_get_count(app->_history), count);
     EXPECT_EQ(canvas_width(app), 200);
-    tpoint origin;
-    paint_context_get_origin(app->_paint_context, &origin);
-    EXPECT_EQ(origin.x, 140);
-    EXPECT_EQ(origin.y, 270);
+    EXPECT_EQ(origin_of(app), (std::vector<int32_t>{140, 270}));
     EXPECT_EQ(app->_handle_points[0].x, 140) << "the frame returns to the canvas";
   });
 }
@@ -216,8 +210,7 @@ TEST(CropRecord, ReplayRefusesBadRecords) {
     EXPECT_EQ(paint_main_apply_crop(pc, record, 32, std::nan("")), 0);
     EXPECT_EQ(canvas_width(app), 200);
     EXPECT_EQ(paint_main_apply_crop(pc, record, 32, 1.0), 1);
-    EXPECT_EQ(canvas_width(app), 50);
-    EXPECT_EQ(canvas_height(app), 10);
+    EXPECT_EQ(canvas_size(app), (std::vector<int32_t>{50, 10}));
   });
 }
 
@@ -239,11 +232,7 @@ TEST(CanvasHooks, ARotationMovesTheCanvasAndTheFrameFollows) {
   with_canvas(200, 101, [](app_context *app) {
     os_headless_set_size(640, 480);
     port_test_pump();
-    tpoint origin;
-    paint_context_get_origin(app->_paint_context, &origin);
-    EXPECT_EQ(origin.x, 140 + 80);
-    EXPECT_EQ(origin.y, 270 - 80);
-    EXPECT_EQ(app->_handle_points[0].x, 220);
-    EXPECT_EQ(app->_handle_points[0].y, 190);
+    EXPECT_EQ(origin_of(app), (std::vector<int32_t>{140 + 80, 270 - 80}));
+    EXPECT_EQ(handle(app, 0), (std::vector<int32_t>{220, 190}));
   });
 }

@@ -3,42 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include <jpeglib.h>
 
+#include "test_bitmap.h"
 #include "test_env.h"
 
 namespace {
 
-struct bitmap_deleter {
-  void operator()(tbitmap *b) const {
-    if (b) tbitmap_free(b);
-  }
-};
-using bitmap_ptr = std::unique_ptr<tbitmap, bitmap_deleter>;
-
-std::u16string wide(const std::string &s) { return std::u16string(s.begin(), s.end()); }
-
-std::vector<uint8_t> read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 // Smooth enough for JPEG to keep close, with a top half that differs from
 // the bottom so that a picture upside down shows.
 bitmap_ptr gradient(int32_t width, int32_t height, int bpp) {
-  bitmap_ptr b(tbitmap_new(width, height, bpp));
+  bitmap_ptr b = test_bitmap(width, height, bpp);
   int32_t rows = height < 0 ? -height : height;
   for (int32_t y = 0; y < rows; y++)
     for (int32_t x = 0; x < width; x++) {
@@ -55,10 +35,8 @@ double mean_difference(const tbitmap *a, const tbitmap *b) {
   double sum = 0;
   for (int32_t y = 0; y < tbitmap_get_height(a); y++)
     for (int32_t x = 0; x < tbitmap_get_width(a); x++) {
-      tcolor ca = {}, cb = {};
-      tbitmap_get_pixel_color(a, x, y, &ca);
-      tbitmap_get_pixel_color(b, x, y, &cb);
-      sum += std::abs(ca.red - cb.red) + std::abs(ca.green - cb.green) + std::abs(ca.blue - cb.blue);
+      uint32_t ca = test_rgb(a, x, y), cb = test_rgb(b, x, y);
+      for (int shift : {0, 8, 16}) sum += std::abs(int(ca >> shift & 0xFF) - int(cb >> shift & 0xFF));
     }
   return sum / (3.0 * tbitmap_get_width(a) * tbitmap_get_height(a));
 }
@@ -89,19 +67,16 @@ void write_jpeg(const std::string &path, int width, int height, int components, 
   std::fclose(f);
 }
 
-class JpegImage : public ::testing::Test {
+class JpegImage : public TempDirTest {
  protected:
-  std::string dir;
-  void SetUp() override { dir = test_make_temp_dir("jpeg"); }
-  void TearDown() override { test_remove_tree(dir); }
-  std::string path(const char *name) const { return dir + "/" + name; }
-  void keep_seed(const std::string &file, const char *name) const {
-    if (const char *seeds = std::getenv("BRIVOLA_SEED_DIR")) {
-      std::filesystem::create_directories(std::string(seeds) + "/jpeg");
-      std::filesystem::copy_file(file, std::string(seeds) + "/jpeg/" + name,
-                                 std::filesystem::copy_options::overwrite_existing);
-    }
+  // 1 when the file loaded into `image`.
+  int load(const std::string &name) {
+    tbitmap *out = nullptr;
+    int ok = jpeg_image_load(&out, wpath(name).c_str());
+    image.reset(out);
+    return ok;
   }
+  bitmap_ptr image;
 };
 
 TEST_F(JpegImage, RoundTripIsCloseUprightAndLeavesTheSourceAlone) {
@@ -109,31 +84,25 @@ TEST_F(JpegImage, RoundTripIsCloseUprightAndLeavesTheSourceAlone) {
     for (int32_t height : {21, -21}) {
       SCOPED_TRACE("bpp " + std::to_string(bpp) + " height " + std::to_string(height));
       bitmap_ptr src = gradient(35, height, bpp);
-      std::vector<uint8_t> before(src->_pixels, src->_pixels + tbitmap_get_image_size(src.get()));
-      std::string file = path("round.jpg");
-      ASSERT_EQ(jpeg_image_save(src.get(), wide(file).c_str(), 100), 1);
+      test_bytes before(src->_pixels, src->_pixels + tbitmap_get_image_size(src.get()));
+      ASSERT_EQ(jpeg_image_save(src.get(), wpath("round.jpg").c_str(), 100), 1);
       EXPECT_EQ(std::memcmp(before.data(), src->_pixels, before.size()), 0);
 
-      tbitmap *loaded = nullptr;
-      ASSERT_EQ(jpeg_image_load(&loaded, wide(file).c_str()), 1);
-      bitmap_ptr image(loaded);
+      ASSERT_EQ(load("round.jpg"), 1);
       EXPECT_EQ(tbitmap_get_bpp(image.get()), 24);
       EXPECT_TRUE(tbitmap_is_top_down(image.get()));
       ASSERT_EQ(tbitmap_get_width(image.get()), 35);
       ASSERT_EQ(tbitmap_get_height(image.get()), 21);
       EXPECT_LE(mean_difference(src.get(), image.get()), 4.0);
-      tcolor top = {}, bottom = {};
-      tbitmap_get_pixel_color(image.get(), 5, 1, &top);
-      tbitmap_get_pixel_color(image.get(), 5, 19, &bottom);
-      EXPECT_GT(top.red, 200);
-      EXPECT_LT(bottom.red, 50);
-      if (bpp == 24 && height > 0) keep_seed(file, "colour.jpg");
+      EXPECT_GT(test_rgb(image.get(), 5, 1) >> 16, 200u);
+      EXPECT_LT(test_rgb(image.get(), 5, 19) >> 16, 50u);
+      if (bpp == 24 && height > 0) test_keep_seed(path("round.jpg"), "jpeg", "colour.jpg");
     }
 
   // Quality matters: 40 is smaller than 100.
   bitmap_ptr src = gradient(64, 64, 24);
-  ASSERT_EQ(jpeg_image_save(src.get(), wide(path("low.jpg")).c_str(), 40), 1);
-  ASSERT_EQ(jpeg_image_save(src.get(), wide(path("high.jpg")).c_str(), 100), 1);
+  ASSERT_EQ(jpeg_image_save(src.get(), wpath("low.jpg").c_str(), 40), 1);
+  ASSERT_EQ(jpeg_image_save(src.get(), wpath("high.jpg").c_str(), 100), 1);
   EXPECT_LT(std::filesystem::file_size(path("low.jpg")), std::filesystem::file_size(path("high.jpg")));
 }
 
@@ -141,64 +110,49 @@ TEST_F(JpegImage, GreyGivesAnEightBitGreyBitmapAndCmykIsRefused) {
   std::vector<uint8_t> grey;
   for (int y = 0; y < 8; y++)
     for (int x = 0; x < 16; x++) grey.push_back(y < 4 ? 16 : 240);
-  std::string file = path("grey.jpg");
-  write_jpeg(file, 16, 8, 1, JCS_GRAYSCALE, grey);
-  tbitmap *loaded = nullptr;
-  ASSERT_EQ(jpeg_image_load(&loaded, wide(file).c_str()), 1);
-  bitmap_ptr image(loaded);
+  write_jpeg(path("grey.jpg"), 16, 8, 1, JCS_GRAYSCALE, grey);
+  ASSERT_EQ(load("grey.jpg"), 1);
   EXPECT_EQ(tbitmap_get_bpp(image.get()), 8);
   EXPECT_TRUE(tbitmap_is_top_down(image.get()));
-  tcolor top = {}, bottom = {};
-  tbitmap_get_pixel_color(image.get(), 3, 0, &top);
-  tbitmap_get_pixel_color(image.get(), 3, 7, &bottom);
-  EXPECT_NEAR(top.red, 16, 6);
-  EXPECT_EQ(top.red, top.blue) << "the palette is grey";
-  EXPECT_NEAR(bottom.green, 240, 6);
-  keep_seed(file, "grey.jpg");
+  uint32_t top = test_rgb(image.get(), 3, 0), bottom = test_rgb(image.get(), 3, 7);
+  EXPECT_NEAR(int(top >> 16), 16, 6);
+  EXPECT_EQ(top >> 16, top & 0xFF) << "the palette is grey";
+  EXPECT_NEAR(int(bottom >> 8 & 0xFF), 240, 6);
+  test_keep_seed(path("grey.jpg"), "jpeg", "grey.jpg");
 
-  std::vector<uint8_t> cmyk(8 * 8 * 4, 100);
-  file = path("cmyk.jpg");
-  write_jpeg(file, 8, 8, 4, JCS_CMYK, cmyk);
-  loaded = nullptr;
-  EXPECT_EQ(jpeg_image_load(&loaded, wide(file).c_str()), 0);
-  EXPECT_EQ(loaded, nullptr);
+  write_jpeg(path("cmyk.jpg"), 8, 8, 4, JCS_CMYK, std::vector<uint8_t>(8 * 8 * 4, 100));
+  EXPECT_EQ(load("cmyk.jpg"), 0);
+  EXPECT_EQ(image, nullptr);
 }
 
 // Each of these would end the process under the library's own error manager.
 TEST_F(JpegImage, CorruptCutAndOversizedFilesGiveZeroAndLeaveTheOutPointer) {
   bitmap_ptr src = gradient(48, 40, 24);
-  std::string good = path("good.jpg");
-  ASSERT_EQ(jpeg_image_save(src.get(), wide(good).c_str(), 75), 1);
-  std::vector<uint8_t> bytes = read_file(good);
+  ASSERT_EQ(jpeg_image_save(src.get(), wpath("good.jpg").c_str(), 75), 1);
+  test_bytes good = test_read_file(path("good.jpg"));
   tbitmap sentinel = {};
-  std::string bad = path("bad.jpg");
-
-  std::vector<std::vector<uint8_t>> cases;
-  cases.push_back(std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(bytes.size() * 2 / 3)));
-  cases.push_back(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 100));
-  std::vector<uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0x13, 0x37};
-  cases.push_back(garbage);
-  cases.push_back({});
-  for (size_t i = 0; i < cases.size(); i++) {
-    write_file(bad, cases[i]);
+  auto load_leaves_sentinel = [&](const std::string &name) {
     tbitmap *out = &sentinel;
-    EXPECT_EQ(jpeg_image_load(&out, wide(bad).c_str()), 0) << "case " << i;
-    EXPECT_EQ(out, &sentinel) << "case " << i;
+    return jpeg_image_load(&out, wpath(name).c_str()) == 0 && out == &sentinel;
+  };
+  const test_bytes cases[] = {test_bytes(good.begin(), good.begin() + long(good.size() * 2 / 3)),
+                              test_bytes(good.begin(), good.begin() + 100),
+                              {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0x13, 0x37},
+                              {}};
+  for (size_t i = 0; i < std::size(cases); i++) {
+    test_write_file(path("bad.jpg"), cases[i]);
+    EXPECT_TRUE(load_leaves_sentinel("bad.jpg")) << "case " << i;
   }
-  tbitmap *out = &sentinel;
-  EXPECT_EQ(jpeg_image_load(&out, wide(path("missing.jpg")).c_str()), 0);
-
+  EXPECT_TRUE(load_leaves_sentinel("missing.jpg"));
   uint64_t budget = tbitmap_set_budget(48 * 40 * 3 - 1);
-  EXPECT_EQ(jpeg_image_load(&out, wide(good).c_str()), 0);
+  EXPECT_TRUE(load_leaves_sentinel("good.jpg"));
   tbitmap_set_budget(budget);
-  EXPECT_EQ(out, &sentinel);
 }
 
 TEST_F(JpegImage, SaveRefusesOtherDepthsAndMissingFolders) {
-  bitmap_ptr sixteen(tbitmap_new(4, 4, 16)), grey(tbitmap_new(4, 4, 8)), colour = gradient(4, 4, 24);
-  EXPECT_EQ(jpeg_image_save(sixteen.get(), wide(path("a.jpg")).c_str(), 75), 0);
-  EXPECT_EQ(jpeg_image_save(grey.get(), wide(path("a.jpg")).c_str(), 75), 0);
-  EXPECT_EQ(jpeg_image_save(colour.get(), wide(dir + "/no/such/a.jpg").c_str(), 75), 0);
+  EXPECT_EQ(jpeg_image_save(test_bitmap(4, 4, 16).get(), wpath("a.jpg").c_str(), 75), 0);
+  EXPECT_EQ(jpeg_image_save(test_bitmap(4, 4, 8).get(), wpath("a.jpg").c_str(), 75), 0);
+  EXPECT_EQ(jpeg_image_save(gradient(4, 4, 24).get(), wpath("no/such/a.jpg").c_str(), 75), 0);
   EXPECT_TRUE(std::filesystem::is_empty(dir));
 }
 

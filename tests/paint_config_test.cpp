@@ -11,6 +11,7 @@
 
 #include "app_context.h"
 #include "app_test_env.h"
+#include "test_env.h"
 
 namespace {
 
@@ -32,31 +33,20 @@ TEST(PaintConfigRead, ColoursNumbersAndRecentColours) {
                                                 "<FontStyle>99999999999</FontStyle><TBAutoHide>257</TBAutoHide>")
                                              .c_str()),
             1);
-  EXPECT_EQ(app._fore_color.red, 10);
-  EXPECT_EQ(app._fore_color.green, 20);
-  EXPECT_EQ(app._fore_color.blue, 0);
-  EXPECT_EQ(app._fore_color.alpha, 255);
-  EXPECT_EQ(app._new_color.red, 0x33);
-  EXPECT_EQ(app._new_color.green, 0x22);
-  EXPECT_EQ(app._new_color.blue, 0x11);
-  EXPECT_EQ(app._new_color.alpha, 88) << "the file does not hold NewColor's alpha";
-  EXPECT_EQ(app._pen_size, -12);
-  EXPECT_EQ(app._fill_style, 0);
-  EXPECT_EQ(app._font_style, INT32_MAX);
-  EXPECT_EQ(app._tb_auto_hide, 1);
+  EXPECT_EQ(tcolor_to_word(&app._fore_color), 0xFF0A1400u);
+  EXPECT_EQ(tcolor_to_word(&app._new_color), 0x58332211u) << "the file does not hold NewColor's alpha";
+  EXPECT_EQ(std::vector<int32_t>({app._pen_size, app._fill_style, app._font_style, app._tb_auto_hide}),
+            std::vector<int32_t>({-12, 0, INT32_MAX, 1}));
 
   app._fore_color.alpha = 66;
   paint_config_load_text(&app, config("<ForeColor>255</ForeColor>").c_str());
-  EXPECT_EQ(app._fore_color.red, 255);
-  EXPECT_EQ(app._fore_color.green, 0);
-  EXPECT_EQ(app._fore_color.alpha, 66) << "without a comma, ForeColor keeps its alpha";
+  EXPECT_EQ(tcolor_to_word(&app._fore_color) & 0xFFFFFF00u, 0x42FF0000u) << "without a comma, ForeColor keeps its alpha";
 
   int32_t before[APP_RECENT_COLORS] = {-1, -1, -1, -1, -1, -1, -1, -1};
   std::memcpy(app._recent_colors, before, sizeof before);
   paint_config_load_text(&app, config("<RecentColorNum>3</RecentColorNum><RecentColors>1,2,3</RecentColors>").c_str());
-  EXPECT_EQ(app._recent_colors[0], 1);
-  EXPECT_EQ(app._recent_colors[1], 2);
-  EXPECT_EQ(app._recent_colors[2], -1) << "the 3 has no comma after it";
+  EXPECT_EQ(std::vector<int32_t>(app._recent_colors, app._recent_colors + 3), std::vector<int32_t>({1, 2, -1}))
+      << "the 3 has no comma after it";
   paint_config_load_text(
       &app, config("<RecentColorNum>20</RecentColorNum><RecentColors>1,2,3,4,5,6,7,8,9,10,</RecentColors>").c_str());
   EXPECT_EQ(app._recent_colors[7], 8);
@@ -126,14 +116,14 @@ TEST(PaintConfigFile, ReadOnlyFileIsReadAndTheExitRewritesIt) {
   app_test_folders folders;
   mkdir(folders.home.c_str(), 0755);
   std::string path = folders.home + "/config.xml";
-  ASSERT_TRUE(app_test_write(path, config("<PenSize>3</PenSize><SaveDir>" + folders.root + "</SaveDir>")));
+  ASSERT_TRUE(test_write_file(path, config("<PenSize>3</PenSize><SaveDir>" + folders.root + "</SaveDir>")));
   chmod(path.c_str(), 0444);
   EXPECT_TRUE(app_test_run([&](app_context *app) {
     EXPECT_EQ(app->_pen_size, 3);
     EXPECT_EQ(app->_save_dir[1], u't') << "an existing folder is kept";
     app->_tb_x1 = 42;
   }));
-  std::string written = app_test_read(path);
+  std::string written = test_read_text(path);
   EXPECT_NE(written.find("<TBX1>42</TBX1>"), std::string::npos) << written;
   EXPECT_NE(written.find("<PenSize>3</PenSize>"), std::string::npos);
 }

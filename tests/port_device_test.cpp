@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -13,22 +12,13 @@
 #include "os_display.h"
 #include "os_shell.h"
 #include "port_test_app.h"
+#include "test_env.h"
 #include "tscreen.h"
 #include "wins_window.h"
 
 namespace {
 
 std::string sn_path() { return port_test_user_dir() + "/sn.dat"; }
-
-std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void write_file(const std::string &path, const std::string &bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 std::string serial() {
   char16_t out[PORT_DEVICE_SERIAL_CHARS + 1];
@@ -48,56 +38,32 @@ int record_launch(const std::vector<std::string> &argv) {
 
 }  // namespace
 
-TEST(Serial, MadeOnceThenReused) {
+TEST(Serial, MadeOnceThenReusedAndMadeAgainWhenDamaged) {
   std::remove(sn_path().c_str());
   std::string first = serial();
   EXPECT_TRUE(all_digits(first)) << first;
-  EXPECT_EQ(read_file(sn_path()), first);  // 15 bytes, no terminator, no line end
+  EXPECT_EQ(test_read_text(sn_path()), first);  // 15 bytes, no terminator, no line end
   EXPECT_EQ(serial(), first);
-  write_file(sn_path(), "123456789012345");
+  test_write_file(sn_path(), std::string("123456789012345"));
   EXPECT_EQ(serial(), "123456789012345");
-}
-
-TEST(Serial, ShortOrDamagedFileIsMadeAgain) {
   for (const char *bad : {"", "12345", "12345678901234", "1234567890x2345"}) {
-    write_file(sn_path(), bad);
+    test_write_file(sn_path(), std::string(bad));
     std::string made = serial();
     EXPECT_TRUE(all_digits(made)) << "from \"" << bad << "\": " << made;
-    EXPECT_EQ(read_file(sn_path()), made);
+    EXPECT_EQ(test_read_text(sn_path()), made);
   }
 }
 
-TEST(Device, Arithmetic) {
+TEST(Device, ArithmeticTimeAndTicks) {
   EXPECT_EQ(port_device_muldiv(7, 3, 2), 10);
-  EXPECT_EQ(port_device_muldiv(-7, 3, 2), -10);  // toward zero
+  EXPECT_EQ(port_device_muldiv(-7, 3, 2), -10);                   // toward zero
   EXPECT_EQ(port_device_muldiv(100000, 100000, 1000), 10000000);  // the product needs 64 bits
   EXPECT_EQ(port_device_muldiv(1, 2, 0), -1);
   EXPECT_EQ(port_device_muldiv(INT32_MAX, 4, 1), -1);
   for (int i = 0; i < 1000; i++) {
     int r = port_device_random();
-    ASSERT_GE(r, 0);
-    ASSERT_LE(r, PORT_DEVICE_RANDOM_MAX);
+    ASSERT_TRUE(r >= 0 && r <= PORT_DEVICE_RANDOM_MAX) << r;
   }
-}
-
-TEST(Device, PointsFollowTheScreenClass) {
-  // Before a display opens, the default 480x640 screen: the large class.
-  EXPECT_EQ(port_device_get_dpi(), 192);
-  EXPECT_EQ(port_device_pixels_to_points(40), 40 * 72 / 192 - 4);
-  port_test_run_app(
-      [] {
-        EXPECT_EQ(port_device_get_dpi(), 96);
-        EXPECT_EQ(port_device_pixels_to_points(20), 20 * 72 / 96 - 2);
-        int32_t w, h;
-        port_device_get_screen_size(&w, &h);
-        EXPECT_EQ(w, 240);
-        EXPECT_EQ(port_device_get_screen_depth(), 16);
-        return 0;
-      },
-      "240x320");
-}
-
-TEST(Device, TimeAndTicks) {
   int64_t stored = 0;
   int64_t now = port_device_get_time(&stored);
   EXPECT_EQ(now, stored);
@@ -109,15 +75,30 @@ TEST(Device, TimeAndTicks) {
   os_clock_drive(0);
 }
 
+TEST(Device, PointsFollowTheScreenClass) {
+  // Before a display opens, the default 480x640 screen: the large class.
+  EXPECT_EQ(port_device_get_dpi(), 192);
+  EXPECT_EQ(port_device_pixels_to_points(40), 40 * 72 / 192 - 4);
+  port_test_run_app(
+      [] {
+        int32_t w, h;
+        port_device_get_screen_size(&w, &h);
+        EXPECT_EQ(std::vector<int>({port_device_get_dpi(), port_device_pixels_to_points(20), w,
+                                    port_device_get_screen_depth()}),
+                  std::vector<int>({96, 20 * 72 / 96 - 2, 240, 16}));
+        return 0;
+      },
+      "240x320");
+}
+
 TEST(Device, OpenersGoToXdgOpen) {
   g_launched.clear();
   os_launcher_fn old = os_shell_set_launcher(record_launch);
   EXPECT_EQ(port_device_open_url(u"https://example.org/a b"), 1);
   EXPECT_EQ(port_device_open_file(u"/tmp/caf\u00e9.png"), 1);
   os_shell_set_launcher(old);
-  ASSERT_EQ(g_launched.size(), 2u);
-  EXPECT_EQ(g_launched[0], (std::vector<std::string>{"xdg-open", "https://example.org/a b"}));
-  EXPECT_EQ(g_launched[1], (std::vector<std::string>{"xdg-open", "/tmp/caf\xC3\xA9.png"}));
+  EXPECT_EQ(g_launched, (std::vector<std::vector<std::string>>{{"xdg-open", "https://example.org/a b"},
+                                                               {"xdg-open", "/tmp/caf\xC3\xA9.png"}}));
   EXPECT_EQ(os_shell_run({"brivola-no-such-program"}), 0);
 }
 
@@ -127,24 +108,22 @@ TEST(Camera, AnswersAndRestoresTheDisplayHalfASecondLater) {
     char16_t path[PORT_DEVICE_PATH_CHARS];
     unsetenv("BRIVOLA_CAMERA_IMAGE");
     EXPECT_EQ(port_device_capture_photo(path), 0);  // no camera
-    // The display changed size meanwhile (the camera's window); the screen
-    // follows only when the restore fires.
+    // The display changed size meanwhile (the camera's window had it, so its
+    // change is dropped); the screen follows only when the restore fires.
     os_headless_set_size(300, 400);
     os_message message;
     while (os_peek_message(&message)) {
-    }  // drop the change: the camera's own window had the display
-    os_clock_advance(499);
-    port_test_pump();
-    EXPECT_EQ(tbitmap_get_width(tscreen_get_bitmap(tscreen_get())), 480);
-    os_clock_advance(1);
-    port_test_pump();
-    EXPECT_EQ(tbitmap_get_width(tscreen_get_bitmap(tscreen_get())), 300);
-
+    }
+    for (auto [ms, width] : {std::pair{499, 480}, {1, 300}}) {
+      os_clock_advance(uint32_t(ms));
+      port_test_pump();
+      EXPECT_EQ(tbitmap_get_width(tscreen_get_bitmap(tscreen_get())), width);
+    }
     std::string image = port_test_user_dir() + "/photo.png";
-    write_file(image, "not really a picture");
+    test_write_file(image, std::string("not really a picture"));
     setenv("BRIVOLA_CAMERA_IMAGE", image.c_str(), 1);
     EXPECT_EQ(port_device_capture_photo(path), 1);
-    EXPECT_EQ(std::u16string(path), std::u16string(image.begin(), image.end()));
+    EXPECT_EQ(std::u16string(path), test_wide(image));
     unsetenv("BRIVOLA_CAMERA_IMAGE");
     return 0;
   });

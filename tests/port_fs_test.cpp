@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -15,17 +15,6 @@
 #include "test_env.h"
 
 namespace {
-
-std::u16string wide(const std::string &utf8) {
-  std::u16string out;
-  int n = port_str_utf8_to_wide(utf8.c_str(), -1, nullptr, 0);
-  out.resize(size_t(n));
-  port_str_utf8_to_wide(utf8.c_str(), -1, out.data(), n);
-  out.pop_back();
-  return out;
-}
-
-void write_file(const std::string &path, const std::string &bytes) { std::ofstream(path) << bytes; }
 
 struct listed {
   std::u16string name;
@@ -40,73 +29,60 @@ std::vector<listed> entries_of(tdirfile *dfd) {
   return out;
 }
 
-class PortFsTree : public ::testing::Test {
+class PortFsTree : public TempDirTest {
  protected:
-  void SetUp() override {
-    root = test_make_temp_dir("port_fs");
-    ASSERT_FALSE(root.empty());
-  }
   void TearDown() override {
-    chmod((root + "/readonly.bin").c_str(), 0644);
-    test_remove_tree(root);
+    chmod(path("readonly.bin").c_str(), 0644);
+    TempDirTest::TearDown();
   }
-  std::string root;
 };
 
 }  // namespace
 
 TEST_F(PortFsTree, ListsSortedWithFlagsAndWithoutDotEntries) {
-  for (const char *folder : {"Beta", "alpha", ".hidden"}) mkdir((root + "/" + folder).c_str(), 0755);
+  for (const char *folder : {"Beta", "alpha", ".hidden"}) mkdir(path(folder).c_str(), 0755);
   for (const char *file : {"b.txt", "A.txt", "c.TXT", ".dotfile", "\xD0\x81\xD0\xBB\xD0\xBA\xD0\xB0.png"})
-    write_file(root + "/" + file, "hello");
-  write_file(root + "/readonly.bin", "1234567");
-  chmod((root + "/readonly.bin").c_str(), 0444);
-  ASSERT_EQ(mkfifo((root + "/pipe").c_str(), 0644), 0);
-  ASSERT_EQ(symlink("nowhere", (root + "/dangling").c_str()), 0);
+    test_write_file(path(file), std::string("hello"));
+  test_write_file(path("readonly.bin"), std::string("1234567"));
+  chmod(path("readonly.bin").c_str(), 0444);
+  ASSERT_EQ(mkfifo(path("pipe").c_str(), 0644), 0);
+  ASSERT_EQ(symlink("nowhere", path("dangling").c_str()), 0);
   // 2001-09-09 01:46:40 UTC and a quarter second.
   struct timespec times[2] = {{1000000000, 250000000}, {1000000000, 250000000}};
-  utimensat(AT_FDCWD, (root + "/b.txt").c_str(), times, 0);
+  utimensat(AT_FDCWD, path("b.txt").c_str(), times, 0);
 
-  tdirfile *folders = tdirfile_new(0);
-  tdirfile *files = tdirfile_new(0);
-  EXPECT_EQ(port_fs_list_dir(wide(root).c_str(), folders, files), 11);
-
-  std::vector<listed> dirs = entries_of(folders);
-  ASSERT_EQ(dirs.size(), 3u);
-  EXPECT_EQ(dirs[0].name, u".hidden");
-  EXPECT_EQ(dirs[0].flags, uint32_t(TDIRFILE_DIRECTORY | TDIRFILE_HIDDEN));
-  EXPECT_EQ(dirs[1].name, u"alpha");
-  EXPECT_EQ(dirs[2].name, u"Beta");
-  EXPECT_EQ(dirs[2].flags, uint32_t(TDIRFILE_DIRECTORY));
-
-  std::vector<listed> plain = entries_of(files);
+  tdirfile *folders = tdirfile_new(0), *files = tdirfile_new(0);
+  EXPECT_EQ(port_fs_list_dir(test_wide(dir).c_str(), folders, files), 11);
+  std::vector<listed> dirs = entries_of(folders), plain = entries_of(files);
+  std::vector<std::pair<std::u16string, uint32_t>> found;
+  for (const listed &e : dirs) found.push_back({e.name, e.flags});
+  const uint32_t d = TDIRFILE_DIRECTORY;
+  EXPECT_EQ(found, (std::vector<std::pair<std::u16string, uint32_t>>{{u".hidden", d | TDIRFILE_HIDDEN}, {u"alpha", d}, {u"Beta", d}}));
   std::vector<std::u16string> names;
   for (const listed &e : plain) names.push_back(e.name);
   EXPECT_EQ(names, (std::vector<std::u16string>{u".dotfile", u"A.txt", u"b.txt", u"c.TXT", u"dangling", u"pipe",
                                                   u"readonly.bin", u"Ёлка.png"}));
+  ASSERT_EQ(plain.size(), 8u);
   EXPECT_EQ(plain[0].flags, uint32_t(TDIRFILE_HIDDEN));
-  EXPECT_EQ(plain[2].size, 5u);
-  EXPECT_EQ(plain[2].time, 116444736000000000ull + 1000000000ull * 10000000 + 2500000);
-  EXPECT_EQ(plain[2].flags, 0u);
+  EXPECT_EQ(std::make_tuple(plain[2].size, plain[2].flags, plain[2].time),
+            std::make_tuple(uint64_t(5), 0u, 116444736000000000ull + 1000000000ull * 10000000 + 2500000));
   EXPECT_EQ(plain[5].flags, uint32_t(TDIRFILE_SYSTEM));
-  EXPECT_EQ(plain[6].flags, uint32_t(TDIRFILE_READONLY));
-  EXPECT_EQ(plain[6].size, 7u);
+  EXPECT_EQ(std::make_pair(plain[6].flags, plain[6].size), std::make_pair(uint32_t(TDIRFILE_READONLY), uint64_t(7)));
   tdirfile_free(folders);
   tdirfile_free(files);
 }
 
-TEST_F(PortFsTree, MissingFolderAndEmptyFolder) {
-  tdirfile *folders = tdirfile_new(0);
-  tdirfile *files = tdirfile_new(0);
-  EXPECT_EQ(port_fs_list_dir(wide(root + "/none").c_str(), folders, files), -1);
-  EXPECT_EQ(port_fs_list_dir(wide(root + "/").c_str(), folders, files), 0);
+TEST_F(PortFsTree, AMissingFolderIsMinusOneAndAnEmptyOneZero) {
+  tdirfile *folders = tdirfile_new(0), *files = tdirfile_new(0);
+  EXPECT_EQ(port_fs_list_dir(wpath("none").c_str(), folders, files), -1);
+  EXPECT_EQ(port_fs_list_dir(test_wide(dir + "/").c_str(), folders, files), 0);
   EXPECT_EQ(tdirfile_first(folders), nullptr);
   tdirfile_free(folders);
   tdirfile_free(files);
 }
 
 TEST_F(PortFsTree, ExistsMakeDirAndDelete) {
-  std::u16string folder = wide(root + "/Папка");
+  std::u16string folder = wpath("Папка");
   std::u16string file = folder + u"/画.bvf";
   EXPECT_FALSE(port_fs_exists(folder.c_str()));
   EXPECT_EQ(port_fs_make_dir(folder.c_str()), 1);
@@ -136,8 +112,7 @@ TEST(PortFsDrives, OnlyTheRoot) {
   port_fs_drive_info info = {};
   EXPECT_EQ(port_fs_get_drive_info(u'/', &info), 1);
   EXPECT_EQ(info.type, uint32_t(PORT_FS_DRIVE_FIXED));
-  EXPECT_GT(info.total_bytes, 0u);
-  EXPECT_LE(info.free_bytes, info.total_bytes);
+  EXPECT_TRUE(info.total_bytes > 0 && info.free_bytes <= info.total_bytes);
   EXPECT_EQ(port_fs_get_drive_info(u'C', &info), 0);
 }
 
@@ -159,31 +134,9 @@ TEST(PortFsLanguage, LocaleNamesToIdsAndNumbers) {
     EXPECT_EQ(port_fs_lang_id_of_locale(c.locale), c.id) << c.locale;
     EXPECT_EQ(port_fs_language_of_lang_id(port_fs_lang_id_of_locale(c.locale)), c.number) << c.locale;
   }
-}
-
-TEST(PortFsLanguage, TheIdsWhoseNumbersAreFixed) {
-  struct {
-    int number;
-    std::vector<uint16_t> ids;
-  } groups[] = {
-      {3, {0x0407, 0x1007, 0x1407, 0x0007}},
-      {16, {0x0419, 0x0019}},
-      {24, {0x140C, 0x180C, 0x000C}},
-      {30, {0x0C04, 0x1404, 0x1004}},
-      {31, {0x0804, 0x0004}},
-      {37, {0x0401, 0x0801, 0x0C01, 0x1001, 0x1401, 0x1801, 0x1C01, 0x2001, 0x2401, 0x2801, 0x2C01, 0x3001,
-            0x3401, 0x3801, 0x3C01, 0x4001, 0x0001}},
-      {40, {0x0423, 0x0023}},
-      {47, {0x1809, 0x2009, 0x2409, 0x2809, 0x2C09, 0x3009, 0x3409, 0x0009}},
-      {82, {0x0C0A, 0x540A, 0x000A}},
-      {83, {0x080A, 0x100A, 0x140A, 0x180A, 0x1C0A, 0x200A, 0x240A, 0x280A, 0x2C0A, 0x300A, 0x340A, 0x380A,
-            0x3C0A, 0x400A, 0x440A, 0x480A, 0x4C0A, 0x500A}},
-  };
-  for (const auto &g : groups)
-    for (uint16_t id : g.ids) EXPECT_EQ(port_fs_language_of_lang_id(id), g.number) << std::hex << id;
-  EXPECT_EQ(port_fs_language_of_lang_id(0x0409), 10);
-  EXPECT_EQ(port_fs_language_of_lang_id(0x040A), 4);
-  EXPECT_EQ(port_fs_language_of_lang_id(0x7777), 99);
+  // Ids no locale name gives, and one the table lacks.
+  for (auto [id, number] : {std::pair{0x1407, 3}, {0x000C, 24}, {0x4001, 37}, {0x040A, 4}, {0x7777, 99}})
+    EXPECT_EQ(port_fs_language_of_lang_id(uint16_t(id)), number) << std::hex << id;
 }
 
 TEST(PortFsLanguage, VariablesInPosixOrder) {

@@ -5,26 +5,19 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "port_log.h"
 #include "tresource.h"
+#include "test_bitmap.h"
 #include "test_env.h"
 
 namespace {
 
 const std::string k_respack = BRIVOLA_PROGRAM_DIR "/tools/respack";
-
-std::u16string wide(const std::string &utf8) {
-  int n = port_str_utf8_to_wide(utf8.c_str(), -1, nullptr, 0);
-  std::u16string out(size_t(n), u'\0');
-  port_str_utf8_to_wide(utf8.c_str(), -1, out.data(), n);
-  out.pop_back();
-  return out;
-}
 
 void write_png(const std::string &path, int width, int height, bool alpha, const std::vector<uint8_t> &pixels) {
   png_image image = {};
@@ -40,8 +33,6 @@ int run_respack(const std::string &manifest, const std::string &output) {
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-bool exists(const std::string &path) { return std::ifstream(path).good(); }
 
 // Every text of a loaded file, by id, walked record by record.
 std::map<uint32_t, std::u16string> texts_of(int file_id) {
@@ -82,18 +73,13 @@ std::u16string skeleton(const std::u16string &text) {
   return out;
 }
 
-class Packer : public ::testing::Test {
+class Packer : public TempDirTest {
  protected:
-  void SetUp() override {
-    dir = test_make_temp_dir("respack");
-    ASSERT_FALSE(dir.empty());
-  }
   void TearDown() override {
     tresource_unload_all();
-    test_remove_tree(dir);
+    TempDirTest::TearDown();
   }
-  void write(const std::string &name, const std::string &content) { std::ofstream(dir + "/" + name) << content; }
-  std::string dir;
+  void write(const std::string &name, const std::string &content) { test_write_file(path(name), content); }
 };
 
 }  // namespace
@@ -103,9 +89,9 @@ TEST_F(Packer, TextsAndABitmapWithMaskRoundTrip) {
   std::vector<uint8_t> rgba;
   for (int y = 0; y < 2; y++)
     for (int x = 0; x < 3; x++) rgba.insert(rgba.end(), {uint8_t(10 + x), uint8_t(20 + y), uint8_t(30 + x + y), uint8_t(x * 100 + y * 7)});
-  write_png(dir + "/pic.png", 3, 2, true, rgba);
-  write_png(dir + "/grey.png", 2, 1, false, {0, 200});
-  std::system(("mkdir -p '" + dir + "/more'").c_str());
+  write_png(path("pic.png"), 3, 2, true, rgba);
+  write_png(path("grey.png"), 2, 1, false, {0, 200});
+  std::filesystem::create_directory(path("more"));
   write("more/extra.manifest", "25 \"from an include\"\n");
   write("all.manifest",
         "# texts\n"
@@ -120,38 +106,29 @@ TEST_F(Packer, TextsAndABitmapWithMaskRoundTrip) {
         "mask 102 \"grey.png\"\n");
   std::string output = dir + "/out.tres";
   ASSERT_EQ(run_respack(dir + "/all.manifest", output), 0);
-  EXPECT_FALSE(exists(output + ".tmp"));
+  EXPECT_FALSE(std::filesystem::exists(output + ".tmp"));
 
-  int id = tresource_load(wide(output).c_str());
+  int id = tresource_load(test_wide(output).c_str());
   ASSERT_EQ(id, 1);
   std::map<uint32_t, std::u16string> texts = texts_of(id);  // also checks the alignment
-  EXPECT_EQ(texts.size(), 5u);
-  EXPECT_EQ(texts[1], u"Line one\r\nTab\there \"quoted\" back\\slash");
-  EXPECT_EQ(texts[2], u"\U0001F3A8");
-  EXPECT_EQ(texts[3], u"Ёлка и 画");
-  EXPECT_EQ(texts[4], u"");
-  EXPECT_EQ(texts[25], u"from an include");
+  EXPECT_EQ(texts, (std::map<uint32_t, std::u16string>{{1, u"Line one\r\nTab\there \"quoted\" back\\slash"},
+                                                       {2, u"\U0001F3A8"}, {3, u"Ёлка и 画"}, {4, u""},
+                                                       {25, u"from an include"}}));
 
   tbitmap *picture = tresource_get_bitmap(100);
   tbitmap *mask = tresource_get_bitmap(101);
   tbitmap *grey = tresource_get_bitmap(102);
   ASSERT_TRUE(picture && mask && grey);
-  EXPECT_EQ(tbitmap_get_bpp(picture), 24);
+  EXPECT_EQ(test_shape(picture), (std::vector<int32_t>{3, 2, 24, 0}));
   EXPECT_EQ(tbitmap_get_compression(picture), 0);
-  EXPECT_EQ(tbitmap_get_bpp(mask), 8);
-  EXPECT_FALSE(tbitmap_is_top_down(picture));
-  ASSERT_EQ(tbitmap_get_width(mask), 3);
-  ASSERT_EQ(tbitmap_get_height(mask), 2);
+  ASSERT_EQ(test_shape(mask), (std::vector<int32_t>{3, 2, 8, 0}));
   for (int y = 0; y < 2; y++)
     for (int x = 0; x < 3; x++) {
-      const uint8_t *bgr = tbitmap_get_pixel_ptr(picture, x, y);
-      EXPECT_EQ(bgr[0], 30 + x + y);
-      EXPECT_EQ(bgr[1], 20 + y);
-      EXPECT_EQ(bgr[2], 10 + x);
+      EXPECT_EQ(test_rgb(picture, x, y), uint32_t(10 + x) << 16 | uint32_t(20 + y) << 8 | uint32_t(30 + x + y));
       EXPECT_EQ(*tbitmap_get_pixel_ptr(mask, x, y), x * 100 + y * 7);
     }
-  EXPECT_EQ(*tbitmap_get_pixel_ptr(grey, 0, 0), 0);
-  EXPECT_EQ(*tbitmap_get_pixel_ptr(grey, 1, 0), 200);  // no alpha: the grey level
+  EXPECT_EQ(std::make_pair(*tbitmap_get_pixel_ptr(grey, 0, 0), *tbitmap_get_pixel_ptr(grey, 1, 0)),
+            std::make_pair(uint8_t(0), uint8_t(200)));  // no alpha: the grey level
 }
 
 TEST_F(Packer, RefusesBadManifestsAndLeavesNoOutput) {
@@ -170,8 +147,8 @@ TEST_F(Packer, RefusesBadManifestsAndLeavesNoOutput) {
   for (const char *manifest : bad) {
     write("all.manifest", manifest);
     EXPECT_EQ(run_respack(dir + "/all.manifest", output), 1) << manifest;
-    EXPECT_FALSE(exists(output)) << manifest;
-    EXPECT_FALSE(exists(output + ".tmp")) << manifest;
+    EXPECT_FALSE(std::filesystem::exists(output)) << manifest;
+    EXPECT_FALSE(std::filesystem::exists(output + ".tmp")) << manifest;
   }
   write("text.png", "not a picture");
   write("all.manifest", "bitmap 5 \"text.png\"\n");
@@ -181,7 +158,7 @@ TEST_F(Packer, RefusesBadManifestsAndLeavesNoOutput) {
 // The build packs these into the program folder.
 TEST(BuiltResources, EveryFileLoadsWithItsTexts) {
   const std::string program = BRIVOLA_PROGRAM_DIR;
-  auto load = [&](const std::string &name) { return tresource_load(wide(program + "/" + name).c_str()); };
+  auto load = [&](const std::string &name) { return tresource_load(test_wide(program + "/" + name).c_str()); };
   for (const char *screen : {"resvga", "resqvga"}) {
     int brivo = load(std::string(screen) + "/brivo.tres");
     int gui = load(std::string(screen) + "/gui.tres");

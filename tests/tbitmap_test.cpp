@@ -1,69 +1,55 @@
 #include "tbitmap.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "tblit.h"
+#include "test_bitmap.h"
 #include "test_env.h"
 
 namespace {
 
-struct bitmap_deleter {
-  void operator()(tbitmap *b) const { tbitmap_free(b); }
-};
-using bitmap_ptr = std::unique_ptr<tbitmap, bitmap_deleter>;
+using bytes = test_bytes;
+bitmap_ptr make(int32_t width, int32_t height, int bpp) { return test_bitmap(width, height, bpp); }
 
-bitmap_ptr make(int32_t width, int32_t height, int bpp) { return bitmap_ptr(tbitmap_new(width, height, bpp)); }
-
-std::u16string wide(const std::string &s) { return std::u16string(s.begin(), s.end()); }
-
-std::vector<uint8_t> read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// The pixel's colour as 0xAARRGGBB, read into a colour whose alpha was `alpha`.
+uint32_t argb(const tbitmap *b, int32_t x, int32_t y, uint8_t alpha = 0x5A) {
+  tcolor c = {0x5A, 0x5A, 0x5A, alpha};
+  tbitmap_get_pixel_color(b, x, y, &c);
+  return tcolor_to_word(&c);
 }
 
-void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+// The headers of a BMP file with `palette` bytes after them and room for
+// `data` bytes of rows.
+bytes bmp_file(int32_t width, int32_t height, int bpp, size_t palette, size_t data) {
+  bytes b(14 + 40 + palette + data, 0);
+  b[0] = 'B', b[1] = 'M';
+  test_put32(b, 2, uint32_t(b.size()));
+  test_put32(b, 10, uint32_t(14 + 40 + palette));
+  test_put32(b, 14, 40);
+  test_put32(b, 18, uint32_t(width));
+  test_put32(b, 22, uint32_t(height));
+  test_put16(b, 26, 1);
+  test_put16(b, 28, uint32_t(bpp));
+  return b;
 }
 
-uint32_t le32(const std::vector<uint8_t> &b, size_t at) {
-  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
-}
-void put32(std::vector<uint8_t> &b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
-}
-void put16(std::vector<uint8_t> &b, size_t at, uint32_t v) {
-  b[at] = uint8_t(v);
-  b[at + 1] = uint8_t(v >> 8);
+// A small valid file: 3 x 2 at 24 bpp, bottom-up.
+bytes small_bmp() {
+  bytes b = bmp_file(3, 2, 24, 0, 2 * 12);
+  for (size_t i = 54; i < b.size(); i++) b[i] = uint8_t(i);
+  return b;
 }
 
-void fill_random(tbitmap *b, std::mt19937 &rng) {
-  for (uint32_t i = 0; i < tbitmap_get_image_size(b); i++) {
-    uint32_t pick = rng() % 6;
-    b->_pixels[i] = pick == 0 ? 0 : pick == 1 ? 0xFF : uint8_t(rng());
-  }
+// Loads the bytes written as x.bmp into *b; 1 when loaded.
+int load(const std::string &dir, const bytes &file, tbitmap *b) {
+  test_write_file(dir + "/x.bmp", file);
+  return tbitmap_load_bmp(b, test_wide(dir + "/x.bmp").c_str());
 }
-
-class TempDir : public ::testing::Test {
- protected:
-  std::string dir;
-  void SetUp() override {
-    dir = test_make_temp_dir("tbitmap");
-    ASSERT_FALSE(dir.empty());
-  }
-  void TearDown() override { test_remove_tree(dir); }
-};
 
 }  // namespace
 
@@ -80,19 +66,12 @@ TEST(Geometry, StrideImageSizeAndInfoBlock) {
   EXPECT_TRUE(tbitmap_is_top_down(t.get()));
   EXPECT_EQ(tbitmap_get_height(t.get()), 2);
   EXPECT_EQ(tbitmap_get_stride(t.get()), 8u);
-  EXPECT_EQ(tbitmap_get_compression(t.get()), 3);
-  EXPECT_EQ(t->_green_mask, 0x07E0u);
-  EXPECT_EQ(t->_green_loss, 2u);
+  EXPECT_EQ(tbitmap_get_compression(t.get()), 3) << "16 bits are 565 bit fields";
 
   bitmap_ptr g = make(5, 1, 8);
   ASSERT_TRUE(g);
-  EXPECT_EQ(tbitmap_get_color_count(g.get()), 256);
-  tcolor c = {};
   tbitmap_set_pixel(g.get(), 0, 0, 200);
-  tbitmap_get_pixel_color(g.get(), 0, 0, &c);
-  EXPECT_EQ(c.red, 200);
-  EXPECT_EQ(c.blue, 200);
-  EXPECT_EQ(c.alpha, 0);
+  EXPECT_EQ(argb(g.get(), 0, 0), 0x00C8C8C8u);  // the grey ramp, alpha 0
 }
 
 TEST(Geometry, RefusesOddDepthsNegativeWidthsAndTheBudget) {
@@ -143,30 +122,14 @@ TEST(Geometry, RowAddressingForEveryDepthAndOrder) {
 }
 
 TEST(Pixels, ColorOfEachFormat) {
-  tcolor c;
-  bitmap_ptr b16 = make(1, 1, 16);
+  bitmap_ptr b16 = make(1, 1, 16), b24 = make(1, 1, 24), b32 = make(1, 1, 32);
   tbitmap_set_pixel(b16.get(), 0, 0, 0xFFFF);
-  c.alpha = 77;
-  tbitmap_get_pixel_color(b16.get(), 0, 0, &c);
-  EXPECT_EQ(c.red, 248);  // no bit replication
-  EXPECT_EQ(c.green, 252);
-  EXPECT_EQ(c.blue, 248);
-  EXPECT_EQ(c.alpha, 77);  // left as the caller set it
-
-  bitmap_ptr b24 = make(1, 1, 24);
-  c.alpha = 77;
-  tbitmap_get_pixel_color(b24.get(), 0, 0, &c);
-  EXPECT_EQ(c.alpha, 0);
-  bitmap_ptr b32 = make(1, 1, 32);
+  // 565 without bit replication; the alpha is left as the caller set it.
+  EXPECT_EQ(argb(b16.get(), 0, 0, 77), 0x4DF8FCF8u);
+  EXPECT_EQ(argb(b24.get(), 0, 0, 77), 0x00FFFFFFu);
   tbitmap_set_pixel(b32.get(), 0, 0, 0x80112233);
-  tbitmap_get_pixel_color(b32.get(), 0, 0, &c);
-  EXPECT_EQ(c.alpha, 0x80);
-  EXPECT_EQ(c.red, 0x11);
-  EXPECT_EQ(c.blue, 0x33);
-  // Outside the bitmap a pixel reads as raw 0.
-  tbitmap_get_pixel_color(b32.get(), 9, 0, &c);
-  EXPECT_EQ(c.alpha, 0);
-  EXPECT_EQ(c.red, 0);
+  EXPECT_EQ(argb(b32.get(), 0, 0), 0x80112233u);
+  EXPECT_EQ(argb(b32.get(), 9, 0), 0u) << "outside the bitmap a pixel reads as raw 0";
 }
 
 TEST(Pixels, BlendUses255WeightsAndSetsTheFourthByte) {
@@ -273,9 +236,9 @@ TEST(Blits, ClippingInEveryDirectionMatchesAPixelByPixelReference) {
     bitmap_ptr src = make(sw, rng() & 1 ? sh : -sh, sbpp);
     bitmap_ptr a = make(dw, rng() & 1 ? dh : -dh, dbpp);
     bitmap_ptr mask = make(sw, rng() & 1 ? sh : -sh, 8);
-    fill_random(src.get(), rng);
-    fill_random(a.get(), rng);
-    fill_random(mask.get(), rng);
+    test_fill_random(src.get(), rng);
+    test_fill_random(a.get(), rng);
+    test_fill_random(mask.get(), rng);
     bitmap_ptr b(tbitmap_new_copy(a.get()));
     auto coord = [&rng](int32_t span) { return int32_t(rng() % (3 * span + 6)) - span - 3; };
     tpoint at = {coord(dw), coord(dh)};
@@ -306,27 +269,17 @@ TEST(Blits, ClippingInEveryDirectionMatchesAPixelByPixelReference) {
   }
 }
 
-TEST(Blits, NegativeDestinationShiftsTheSourceAndEdgesAreRespected) {
+TEST(Blits, PlainCopiesShiftTheSourceAndOneColumnIsOneColumn) {
   bitmap_ptr src = make(8, -1, 32), dst = make(8, -1, 32);
   for (int x = 0; x < 8; x++) tbitmap_set_pixel(src.get(), x, 0, uint32_t(x));
-  tpoint at = {-3, 0};
-  trect all = {0, 0, 7, 0};
+  tpoint at = {-3, 0}, past = {8, 0}, six = {6, 0};
+  trect all = {0, 0, 7, 0}, one = {2, 0, 2, 0};
   EXPECT_EQ(tbitmap_blit_keyed(dst.get(), &at, src.get(), &all, TBLIT_NO_KEY, 255), 1);
-  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 0, 0), 3u);
-  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 4, 0), 7u);
-  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 5, 0), 0xFFFFFFFFu);
-
-  // Beyond the right edge: accepted, nothing changes.
-  bitmap_ptr before(tbitmap_new_copy(dst.get()));
-  at = {8, 0};
-  EXPECT_EQ(tbitmap_blit_keyed(dst.get(), &at, src.get(), &all, TBLIT_NO_KEY, 255), 1);
-  EXPECT_EQ(std::memcmp(before->_pixels, dst->_pixels, 32), 0);
-
-  // A one-column rectangle is one column, not nothing.
-  at = {6, 0};
-  trect one = {2, 0, 2, 0};
-  EXPECT_EQ(tbitmap_blit_alpha(dst.get(), &at, src.get(), &one, 256), 1);
-  EXPECT_EQ(tbitmap_get_pixel(dst.get(), 6, 0), 0xFF000002u);
+  EXPECT_EQ(tbitmap_blit_keyed(dst.get(), &past, src.get(), &all, TBLIT_NO_KEY, 255), 1);  // accepted, no change
+  EXPECT_EQ(tbitmap_blit_alpha(dst.get(), &six, src.get(), &one, 256), 1);
+  std::vector<uint32_t> row;
+  for (int x = 0; x < 8; x++) row.push_back(tbitmap_get_pixel(dst.get(), x, 0));
+  EXPECT_EQ(row, (std::vector<uint32_t>{3, 4, 5, 6, 7, 0xFFFFFFFF, 0xFF000002, 0xFFFFFFFF}));
 }
 
 TEST(Blits, RefusedFormatsAndMasks) {
@@ -352,30 +305,25 @@ TEST(Blits, RefusedFormatsAndMasks) {
 
 // ---- BMP files ----
 
-// The fuzz target's seeds are files of this test: with BRIVOLA_BMP_SEED_DIR
-// set it also writes them there (fuzz/seeds/bmp/ holds the committed ones).
-TEST_F(TempDir, BmpRoundTripsEveryDepthAndOrder) {
-  const char *seed_dir = std::getenv("BRIVOLA_BMP_SEED_DIR");
+// The fuzz target's seeds (fuzz/seeds/bmp/) are files of this test.
+TEST_F(TempDirTest, BmpRoundTripsEveryDepthAndOrder) {
   std::mt19937 rng(42);
   for (int bpp : {8, 16, 24, 32}) {
     for (int32_t h : {5, -5}) {
       bitmap_ptr b = make(7, h, bpp);
-      fill_random(b.get(), rng);
+      test_fill_random(b.get(), rng);
       if (bpp == 8) b->_info[40 + 4 * 3 + 1] = 0x42;  // a palette that is not the ramp
-      std::string name = "/seed_" + std::to_string(bpp) + (h < 0 ? "_top_down" : "") + ".bmp";
-      if (seed_dir) {
-        ASSERT_EQ(tbitmap_save_bmp(b.get(), wide(seed_dir + name).c_str()), 1);
-      }
-      std::string path = dir + name;
-      ASSERT_EQ(tbitmap_save_bmp(b.get(), wide(path).c_str()), 1);
-      std::vector<uint8_t> bytes = read_file(path);
+      std::string name = "seed_" + std::to_string(bpp) + (h < 0 ? "_top_down" : "") + ".bmp";
+      ASSERT_EQ(tbitmap_save_bmp(b.get(), wpath(name).c_str()), 1);
+      test_keep_seed(path(name), "bmp", name.c_str());
+      bytes file = test_read_file(path(name));
       uint32_t offset = 14 + 40 + (bpp == 8 ? 1024 : bpp == 16 ? 12 : 0);
-      ASSERT_EQ(le32(bytes, 10), offset);
-      ASSERT_EQ(bytes.size(), offset + tbitmap_get_image_size(b.get()));
-      EXPECT_EQ(le32(bytes, 2), bytes.size());
+      ASSERT_EQ(test_le32(file, 10), offset);
+      ASSERT_EQ(file.size(), offset + tbitmap_get_image_size(b.get()));
+      EXPECT_EQ(test_le32(file, 2), file.size());
 
       tbitmap back;
-      ASSERT_EQ(tbitmap_load_bmp(&back, wide(path).c_str()), 1);
+      ASSERT_EQ(tbitmap_load_bmp(&back, wpath(name).c_str()), 1);
       EXPECT_EQ(tbitmap_get_height(&back), 5);
       EXPECT_EQ(tbitmap_is_top_down(&back), h < 0);
       EXPECT_EQ(tbitmap_get_stride(&back), tbitmap_get_stride(b.get()));
@@ -383,39 +331,17 @@ TEST_F(TempDir, BmpRoundTripsEveryDepthAndOrder) {
       EXPECT_EQ(std::memcmp(back._pixels, b->_pixels, tbitmap_get_image_size(b.get())), 0);
       EXPECT_EQ(back._red_mask, b->_red_mask);
       // Saving what was loaded gives the same file.
-      std::string again = path + "2";
-      ASSERT_EQ(tbitmap_save_bmp(&back, wide(again).c_str()), 1);
-      EXPECT_EQ(read_file(again), bytes);
+      ASSERT_EQ(tbitmap_save_bmp(&back, wpath(name + "2").c_str()), 1);
+      EXPECT_EQ(test_read_file(path(name + "2")), file);
       tbitmap_deinit(&back);
     }
   }
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 16) << "no temporary files are left";
+  EXPECT_EQ(test_count_entries(dir), 16u) << "no temporary files are left";
 }
 
-namespace {
-
-// A small valid file: 3 x 2 at 24 bpp, bottom-up.
-std::vector<uint8_t> small_bmp() {
-  std::vector<uint8_t> b(14 + 40 + 2 * 12, 0);
-  b[0] = 'B', b[1] = 'M';
-  put32(b, 2, uint32_t(b.size()));
-  put32(b, 10, 54);
-  put32(b, 14, 40);
-  put32(b, 18, 3);
-  put32(b, 22, 2);
-  put16(b, 26, 1);
-  put16(b, 28, 24);
-  for (size_t i = 54; i < b.size(); i++) b[i] = uint8_t(i);
-  return b;
-}
-
-}  // namespace
-
-TEST_F(TempDir, BmpLoaderRefusesFilesThatLie) {
-  std::string path = dir + "/x.bmp";
-  write_file(path, small_bmp());
+TEST_F(TempDirTest, BmpLoaderRefusesFilesThatLie) {
   tbitmap b;
-  ASSERT_EQ(tbitmap_load_bmp(&b, wide(path).c_str()), 1);
+  ASSERT_EQ(load(dir, small_bmp(), &b), 1);
   EXPECT_EQ(tbitmap_get_pixel(&b, 0, 1), 0x383736u);  // the first stored row is the bottom one
   tbitmap_deinit(&b);
 
@@ -445,50 +371,35 @@ TEST_F(TempDir, BmpLoaderRefusesFilesThatLie) {
       {"colours used beyond any palette", 46, 4, 0x40000000},
   };
   for (const lie &l : lies) {
-    std::vector<uint8_t> bytes = small_bmp();
+    bytes file = small_bmp();
     if (l.width == 2)
-      put16(bytes, l.at, l.value);
+      test_put16(file, l.at, l.value);
     else
-      put32(bytes, l.at, l.value);
-    write_file(path, bytes);
+      test_put32(file, l.at, l.value);
     std::memset(&b, 0x5A, sizeof b);
-    EXPECT_EQ(tbitmap_load_bmp(&b, wide(path).c_str()), 0) << l.what;
+    EXPECT_EQ(load(dir, file, &b), 0) << l.what;
     EXPECT_EQ(b._info, nullptr) << l.what;
     EXPECT_EQ(b._pixels, nullptr) << l.what;
   }
   // Cut short anywhere: refused.
-  std::vector<uint8_t> whole = small_bmp();
-  for (size_t n = 0; n < whole.size(); n += 5) {
-    write_file(path, std::vector<uint8_t>(whole.begin(), whole.begin() + long(n)));
-    EXPECT_EQ(tbitmap_load_bmp(&b, wide(path).c_str()), 0) << n;
-  }
+  bytes whole = small_bmp();
+  for (size_t n = 0; n < whole.size(); n += 5) EXPECT_EQ(load(dir, bytes(whole.begin(), whole.begin() + long(n)), &b), 0) << n;
   // A file that cannot be opened leaves the record as it was.
   std::memset(&b, 0x5A, sizeof b);
-  EXPECT_EQ(tbitmap_load_bmp(&b, wide(dir + "/missing.bmp").c_str()), 0);
+  EXPECT_EQ(tbitmap_load_bmp(&b, wpath("missing.bmp").c_str()), 0);
   EXPECT_EQ(b._stride, 0x5A5A5A5Au);
 }
 
-TEST_F(TempDir, BmpShortPalettesAndMasksStayInBounds) {
+TEST_F(TempDirTest, BmpShortPalettesAndMasksStayInBounds) {
   // An 8-bit file that stores two palette entries: the other 254 read as 0.
-  std::vector<uint8_t> b(14 + 40 + 8 + 4, 0);
-  b[0] = 'B', b[1] = 'M';
-  put32(b, 10, 14 + 40 + 8);
-  put32(b, 14, 40);
-  put32(b, 18, 2);
-  put32(b, 22, 1);
-  put16(b, 28, 8);
-  put32(b, 46, 2);
-  b[54] = 9, b[55] = 8, b[56] = 7;  // entry 0
-  b[62] = 0, b[63] = 250;           // pixel 0 uses entry 0, pixel 1 entry 250
-  std::string path = dir + "/p.bmp";
-  write_file(path, b);
+  bytes file = bmp_file(2, 1, 8, 8, 4);
+  test_put32(file, 46, 2);
+  file[54] = 9, file[55] = 8, file[56] = 7;  // entry 0
+  file[62] = 0, file[63] = 250;              // pixel 0 uses entry 0, pixel 1 entry 250
   tbitmap bmp;
-  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
-  tcolor c;
-  tbitmap_get_pixel_color(&bmp, 0, 0, &c);
-  EXPECT_EQ(c.red, 7);
-  tbitmap_get_pixel_color(&bmp, 1, 0, &c);
-  EXPECT_EQ(c.red, 0);
+  ASSERT_EQ(load(dir, file, &bmp), 1);
+  EXPECT_EQ(argb(&bmp, 0, 0) & 0xFFFFFF, 0x070809u);
+  EXPECT_EQ(argb(&bmp, 1, 0) & 0xFF0000, 0u);
   bitmap_ptr dst = make(2, 1, 32);
   tpoint at = {0, 0};
   trect r = {0, 0, 1, 0};
@@ -499,59 +410,38 @@ TEST_F(TempDir, BmpShortPalettesAndMasksStayInBounds) {
 
   // A 16-bit file without masks is read as 565; bit fields too short to
   // hold their masks read zeros, and a mask wider than 8 bits loses nothing.
-  std::vector<uint8_t> w(14 + 40 + 4, 0);
-  w[0] = 'B', w[1] = 'M';
-  put32(w, 10, 54);
-  put32(w, 14, 40);
-  put32(w, 18, 1);
-  put32(w, 22, 1);
-  put16(w, 28, 16);
-  write_file(path, w);
-  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  bytes w = bmp_file(1, 1, 16, 0, 4);
+  ASSERT_EQ(load(dir, w, &bmp), 1);
   EXPECT_EQ(bmp._red_mask, 0xF800u);
   EXPECT_EQ(bmp._green_loss, 2u);
   tbitmap_deinit(&bmp);
-  put32(w, 30, 3);
-  write_file(path, w);
-  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  test_put32(w, 30, 3);
+  ASSERT_EQ(load(dir, w, &bmp), 1);
   EXPECT_EQ(bmp._red_mask, 0u);
   tbitmap_deinit(&bmp);
 
-  std::vector<uint8_t> wide_masks(14 + 40 + 12 + 4, 0);
-  std::copy(w.begin(), w.begin() + 54, wide_masks.begin());
-  put32(wide_masks, 10, 66);
-  put16(wide_masks, 28, 32);
-  put32(wide_masks, 54, 0xFFF00000);
-  put32(wide_masks, 58, 0x000FFC00);
-  put32(wide_masks, 62, 0x000003FF);
-  write_file(path, wide_masks);
-  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  bytes wide_masks = bmp_file(1, 1, 32, 12, 4);
+  test_put32(wide_masks, 30, 3);
+  test_put32(wide_masks, 54, 0xFFF00000);
+  test_put32(wide_masks, 58, 0x000FFC00);
+  test_put32(wide_masks, 62, 0x000003FF);
+  ASSERT_EQ(load(dir, wide_masks, &bmp), 1);
   EXPECT_EQ(bmp._red_shift, 20u);
   EXPECT_EQ(bmp._red_loss, 0u);
   EXPECT_EQ(tbitmap_blend_pixel(&bmp, 0, 0, 0x80FFFFFF), 1);
   tbitmap_deinit(&bmp);
 }
 
-TEST_F(TempDir, BmpLowDepthsLoadForPixelAccessOnly) {
+TEST_F(TempDirTest, BmpLowDepthsLoadForPixelAccessOnly) {
   // 4 bpp, 3 x 1: nibbles 0xA, 0x5, 0x1, palette entry 5 is (1, 2, 3).
-  std::vector<uint8_t> b(14 + 40 + 64 + 4, 0);
-  b[0] = 'B', b[1] = 'M';
-  put32(b, 10, 14 + 40 + 64);
-  put32(b, 14, 40);
-  put32(b, 18, 3);
-  put32(b, 22, 1);
-  put16(b, 28, 4);
-  b[54 + 20] = 1, b[54 + 21] = 2, b[54 + 22] = 3;
-  b[118] = 0xA5, b[119] = 0x10;
-  std::string path = dir + "/n.bmp";
-  write_file(path, b);
+  bytes file = bmp_file(3, 1, 4, 64, 4);
+  file[54 + 20] = 1, file[54 + 21] = 2, file[54 + 22] = 3;
+  file[118] = 0xA5, file[119] = 0x10;
   tbitmap bmp;
-  ASSERT_EQ(tbitmap_load_bmp(&bmp, wide(path).c_str()), 1);
+  ASSERT_EQ(load(dir, file, &bmp), 1);
   EXPECT_EQ(tbitmap_get_pixel(&bmp, 0, 0), 0xAu);
   EXPECT_EQ(tbitmap_get_pixel(&bmp, 1, 0), 0x5u);
-  tcolor c;
-  tbitmap_get_pixel_color(&bmp, 1, 0, &c);
-  EXPECT_EQ(c.red, 3);
+  EXPECT_EQ(argb(&bmp, 1, 0) & 0xFF0000, 0x030000u);
   // The value is cut to the nibble: the neighbour keeps its own.
   EXPECT_EQ(tbitmap_set_pixel(&bmp, 1, 0, 0x37), 1);
   EXPECT_EQ(tbitmap_get_pixel(&bmp, 0, 0), 0xAu);
@@ -564,30 +454,18 @@ TEST_F(TempDir, BmpLowDepthsLoadForPixelAccessOnly) {
   tbitmap_deinit(&bmp);
 }
 
-TEST_F(TempDir, FailedSaveLeavesTheOldFile) {
-  std::string path = dir + "/keep.bmp";
-  bitmap_ptr small = make(2, 2, 24);
-  ASSERT_EQ(tbitmap_save_bmp(small.get(), wide(path).c_str()), 1);
-  std::vector<uint8_t> old = read_file(path);
-
+TEST_F(TempDirTest, FailedSaveLeavesTheOldFile) {
+  bitmap_ptr small = make(2, 2, 24), big = make(64, 64, 32);
+  ASSERT_EQ(tbitmap_save_bmp(small.get(), wpath("keep.bmp").c_str()), 1);
+  bytes old = test_read_file(path("keep.bmp"));
   // The file system refuses to grow a file past 200 bytes.
-  bitmap_ptr big = make(64, 64, 32);
-  struct rlimit saved;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
-  struct rlimit tight = saved;
-  tight.rlim_cur = 200;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-  int result = tbitmap_save_bmp(big.get(), wide(path).c_str());
-  setrlimit(RLIMIT_FSIZE, &saved);
-  signal(SIGXFSZ, old_handler);
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(read_file(path), old);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "the temporary file is gone";
+  EXPECT_EQ(test_with_file_limit(200, [&] { return tbitmap_save_bmp(big.get(), wpath("keep.bmp").c_str()); }), 0);
+  EXPECT_EQ(test_read_file(path("keep.bmp")), old);
+  EXPECT_EQ(test_count_entries(dir), 1u) << "the temporary file is gone";
 
-  EXPECT_EQ(tbitmap_save_bmp(small.get(), wide(dir + "/no/such/folder.bmp").c_str()), 0);
+  EXPECT_EQ(tbitmap_save_bmp(small.get(), wpath("no/such/folder.bmp").c_str()), 0);
   tbitmap empty = {};
-  EXPECT_EQ(tbitmap_save_bmp(&empty, wide(path).c_str()), 0);
+  EXPECT_EQ(tbitmap_save_bmp(&empty, wpath("keep.bmp").c_str()), 0);
 }
 
 TEST(Contract, NullBitmapIsFatal) {
@@ -597,4 +475,3 @@ TEST(Contract, NullBitmapIsFatal) {
   EXPECT_EXIT(tbitmap_blit_keyed(nullptr, &at, nullptr, &r, TBLIT_NO_KEY, 255), ::testing::ExitedWithCode(255),
               "code = tbitmap\\(");
 }
-

@@ -9,22 +9,14 @@
 
 namespace {
 
-const char *format_name(int f) {
-  static const char *names[] = {"8", "555", "565", "24", "32"};
-  return names[f];
-}
-const char *family_name(int f) {
-  static const char *names[] = {"alpha", "masked", "keyed"};
-  return names[f];
-}
+const char *const k_format_names[] = {"8", "555", "565", "24", "32"};
+const char *const k_family_names[] = {"alpha", "masked", "keyed"};
 int bytes_of(int f) { return f == TBLIT_FORMAT_8 ? 1 : f == TBLIT_FORMAT_24 ? 3 : f == TBLIT_FORMAT_32 ? 4 : 2; }
 
 // Bytes biased to the extremes, where truncation and overflow faults show.
 uint8_t biased_byte(std::mt19937 &rng) {
   uint32_t pick = rng() % 8;
-  if (pick == 0) return 0x00;
-  if (pick == 1) return 0xFF;
-  return uint8_t(rng());
+  return pick == 0 ? 0x00 : pick == 1 ? 0xFF : uint8_t(rng());
 }
 
 // A buffer of `rows` rows with room after each row that no worker may touch.
@@ -62,22 +54,16 @@ void make_case(std::mt19937 &rng, int family, int s, int d, blit_case *c) {
   if (family == TBLIT_KEYED && rng() % 4 != 0) {
     uint32_t r = biased_byte(rng), g = biased_byte(rng), b = biased_byte(rng);
     key = r | g << 8 | b << 16;
+    uint32_t w565 = (r >> 3) << 11 | (g >> 2) << 5 | b >> 3, w555 = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
     for (size_t i = 0; i + 4 <= c->src.bytes.size(); i += bytes_of(s)) {
-      if (rng() % 3) {
-        continue;
-      }
+      if (rng() % 3) continue;
       uint8_t *p = &c->src.bytes[i];
-      if (s == TBLIT_FORMAT_24 || s == TBLIT_FORMAT_32) {
-        p[0] = uint8_t(b), p[1] = uint8_t(g), p[2] = uint8_t(r);
-      } else if (s == TBLIT_FORMAT_565) {
-        uint32_t w = (r >> 3) << 11 | (g >> 2) << 5 | b >> 3;
-        p[0] = uint8_t(w), p[1] = uint8_t(w >> 8);
-      } else if (s == TBLIT_FORMAT_555) {
-        uint32_t w = (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+      if (s == TBLIT_FORMAT_8) p = &c->palette[4 * p[0]];
+      if (s == TBLIT_FORMAT_565 || s == TBLIT_FORMAT_555) {
+        uint32_t w = s == TBLIT_FORMAT_565 ? w565 : w555;
         p[0] = uint8_t(w), p[1] = uint8_t(w >> 8);
       } else {
-        uint8_t *e = &c->palette[4 * p[0]];
-        e[0] = uint8_t(b), e[1] = uint8_t(g), e[2] = uint8_t(r);
+        p[0] = uint8_t(b), p[1] = uint8_t(g), p[2] = uint8_t(r);
       }
     }
   }
@@ -103,13 +89,11 @@ void make_case(std::mt19937 &rng, int family, int s, int d, blit_case *c) {
 }
 
 std::string describe(uint32_t seed, int family, int s, int d, const tblit_job &job) {
-  return "seed " + std::to_string(seed) + ": " + family_name(family) + " " + format_name(s) + " -> " +
-         format_name(d) + ", " + std::to_string(job.columns) + "x" + std::to_string(job.rows) +
-         " alpha " + std::to_string(job.alpha) + " key " + std::to_string(job.key) + " src " +
+  return "seed " + std::to_string(seed) + ": " + k_family_names[family] + " " + k_format_names[s] + " -> " +
+         k_format_names[d] + ", " + std::to_string(job.columns) + "x" + std::to_string(job.rows) + " alpha " +
+         std::to_string(job.alpha) + " key " + std::to_string(job.key) + " src " +
          (job.src_top_down ? "top-down" : "bottom-up") + " dst " + (job.dst_top_down ? "top-down" : "bottom-up");
 }
-
-}  // namespace
 
 // Every fast path against the general path on random cases of every pair;
 // returns how many cases were compared.
@@ -137,15 +121,15 @@ int compare_fast_with_general() {
           EXPECT_EQ(a.dst.bytes, b.dst.bytes) << describe(seed, family, s, d, a.job);
           if (a.dst.bytes != b.dst.bytes) return compared;
           compared++;
-          if (a.job.alpha == 0 && family != TBLIT_KEYED) {
-            EXPECT_EQ(a.dst.bytes, before);
-          }
+          EXPECT_TRUE(a.job.alpha != 0 || family == TBLIT_KEYED || a.dst.bytes == before) << "alpha 0 changed it";
         }
       }
     }
   }
   return compared;
 }
+
+}  // namespace
 
 // Fast paths give the general path's bytes, padding included, with and
 // without the 256-bit loops.
@@ -166,127 +150,93 @@ TEST(FastPaths, PairsWithoutADestinationHaveNoWorker) {
   EXPECT_EQ(tblit_source_format(4, 0, 0, 0), TBLIT_FORMAT_NONE);
 }
 
-namespace {
-
-// One pixel through the selected worker of a family.
-template <typename D, typename S>
-D one_pixel(tblit_family family, tblit_format sf, tblit_format df, S src, D dst, int alpha, uint32_t key = TBLIT_NO_KEY,
-            uint8_t mask = 255, const uint8_t *palette = nullptr) {
+// One pixel through the selected worker of each family: the exact words the
+// conversions, weights and keys give. Pixels are little-endian words of the
+// format's size; a 24-bit word is blue, green, red from the low byte up.
+TEST(OnePixel, ConversionsWeightsAndKeys) {
+  uint8_t palette[1024] = {};
+  palette[4 * 7 + 2] = 255;  // entry 7 is red
+  const uint32_t magenta = 221 | 0 << 8 | 221u << 16, none = TBLIT_NO_KEY;
+  const int A = TBLIT_ALPHA, M = TBLIT_MASKED, K = TBLIT_KEYED;
+  const int F8 = TBLIT_FORMAT_8, F555 = TBLIT_FORMAT_555, F565 = TBLIT_FORMAT_565, F24 = TBLIT_FORMAT_24,
+            F32 = TBLIT_FORMAT_32;
+  const struct {
+    const char *what;
+    int family, s, d;
+    uint32_t src, dst;
+    int alpha;
+    uint32_t key, mask, expected;
+  } cases[] = {
+      // 16-bit channels widen and narrow without replication.
+      {"565 green into 555 keeps the top five bits", A, F565, F555, 0x07E0, 0, 256, none, 255, 0x03E0},
+      {"the same, keyed", K, F565, F555, 0x07E0, 0, 255, none, 255, 0x03E0},
+      {"565 white into 32: low bits zero, fourth byte kept", K, F565, F32, 0xFFFF, 0x12000000, 255, none, 255,
+       0x12F8FCF8},
+      {"555 bit 15 counts as red into 565 and falls off", K, F555, F565, 0x8000 | 0x7C00, 0, 255, none, 255, 0xF800},
+      {"555 green into 565", K, F555, F565, 0x03E0, 0, 255, none, 255, 0x07C0},
+      {"555 bit 15 is masked off when widening", K, F555, F32, 0x8000, 0, 255, none, 255, 0},
+      {"8-bit channels into 565 truncate", K, F32, F565, 0x00FFFFFF, 0, 255, none, 255, 0xFFFF},
+      {"8-bit channels into 555 truncate", K, F32, F555, 0x00FFFFFF, 0, 255, none, 255, 0x7FFF},
+      {"low bits into 565 vanish", K, F32, F565, 0x00070307, 0, 255, none, 255, 0},
+      // The alpha family weighs by 256: 0 leaves, 256 copies exactly.
+      {"white over black at 128", A, F24, F24, 0xFFFFFF, 0, 128, none, 255, 0x7F7F7F},
+      {"alpha 0 leaves the destination", A, F32, F32, 0x00FFFFFF, 0x11223344, 0, none, 255, 0x11223344},
+      {"alpha 256 copies the colour", A, F32, F32, 0x99FFFEFD, 0x11223344, 256, none, 255, 0x11FFFEFD},
+      // The masked family keeps a 256th and scales the mask in single precision.
+      {"mask 255 at alpha 255 weighs 255", M, F32, F32, 0x00FFFFFF, 0xFF000000, 255, none, 255, 0xFFFEFEFE},
+      {"a zero mask leaves the destination", M, F32, F32, 0x00FFFFFF, 0x01020304, 128, none, 0, 0x01020304},
+      {"255 at alpha 51 weighs 51: 255 * 51 >> 8", M, F32, F32, 0x00FFFFFF, 0, 51, none, 255, 0x00323232},
+      {"128 at alpha 128 weighs 64", M, F32, F32, 0x00FFFFFF, 0, 128, none, 128, 0x003F3F3F},
+      // Keys are compared in the source format.
+      {"key 0xFF is pure red, skipped", K, F24, F24, 0xFF0000, 0x090909, 255, 0xFF, 255, 0x090909},
+      {"a near red is copied", K, F24, F24, 0xFF0100, 0x090909, 255, 0xFF, 255, 0xFF0100},
+      {"magenta packs to 565 0xD81B", K, F565, F565, 0xD81B, 0x1234, 216, magenta, 255, 0x1234},
+      {"8-bit sources compare the palette entry", K, F8, F32, 7, 0x55555555, 255, 0xFF, 255, 0x55555555},
+      {"entry 6 is black, copied", K, F8, F32, 6, 0x55555555, 255, 0xFF, 255, 0x55000000},
+      // The fourth byte travels only between 32-bit pixels.
+      {"32 to 32 copies the fourth byte", K, F32, F32, 0x7F010203, 0xFF000000, 255, none, 255, 0x7F010203},
+      {"24 to 32 keeps the destination's", K, F24, F32, 0x00030201, 0xAB000000, 255, none, 255, 0xAB030201},
+      {"a keyed blend keeps it too", K, F32, F32, 0x00FFFFFF, 0xAB000000, 128, none, 255, 0xAB7F7F7F},
+  };
+  for (const auto &c : cases) {
+    uint32_t src = c.src, dst = c.dst;
+    uint8_t mask = uint8_t(c.mask);
+    tblit_job job = {};
+    job.dst = reinterpret_cast<uint8_t *>(&dst);
+    job.src = reinterpret_cast<const uint8_t *>(&src);
+    job.palette = palette;
+    job.columns = job.rows = 1;
+    job.mask = &mask;
+    job.key = c.key;
+    job.alpha = c.alpha;
+    job.src_top_down = job.dst_top_down = job.mask_top_down = true;
+    tblit_select(tblit_family(c.family), tblit_format(c.s), tblit_format(c.d))(&job);
+    uint32_t kept = bytes_of(c.d) == 4 ? 0 : 0xFFFFFFFFu << (8 * bytes_of(c.d));
+    EXPECT_EQ(dst & kept, c.dst & kept) << c.what << ": bytes past the pixel";
+    EXPECT_EQ(dst & ~kept, c.expected) << c.what;
+  }
+  // Magenta's near neighbour is not the key.
+  uint32_t src = 0xD81C, dst = 0x1234;
   tblit_job job = {};
   job.dst = reinterpret_cast<uint8_t *>(&dst);
   job.src = reinterpret_cast<const uint8_t *>(&src);
-  job.palette = palette;
-  job.columns = 1;
-  job.rows = 1;
-  job.mask = &mask;
-  job.key = key;
-  job.alpha = alpha;
-  job.src_top_down = job.dst_top_down = job.mask_top_down = true;
-  tblit_select(family, sf, df)(&job);
-  return dst;
-}
-
-}  // namespace
-
-TEST(Conversions, SixteenBitChannelsWidenAndNarrowWithoutReplication) {
-  // 565 pure green into 555 keeps the top five bits.
-  EXPECT_EQ((one_pixel<uint16_t, uint16_t>(TBLIT_ALPHA, TBLIT_FORMAT_565, TBLIT_FORMAT_555, 0x07E0, 0, 256)), 0x03E0);
-  EXPECT_EQ((one_pixel<uint16_t, uint16_t>(TBLIT_KEYED, TBLIT_FORMAT_565, TBLIT_FORMAT_555, 0x07E0, 0, 255)), 0x03E0);
-  // 565 white into 32 bits: low bits stay zero, the fourth byte stays.
-  EXPECT_EQ((one_pixel<uint32_t, uint16_t>(TBLIT_KEYED, TBLIT_FORMAT_565, TBLIT_FORMAT_32, 0xFFFF, 0x12000000u, 255)),
-            0x12F8FCF8u);
-  // A 555 word's bit 15 counts as red into 565 (and falls off the top)...
-  EXPECT_EQ((one_pixel<uint16_t, uint16_t>(TBLIT_KEYED, TBLIT_FORMAT_555, TBLIT_FORMAT_565, 0x8000 | 0x7C00, 0, 255)),
-            0xF800);
-  EXPECT_EQ((one_pixel<uint16_t, uint16_t>(TBLIT_KEYED, TBLIT_FORMAT_555, TBLIT_FORMAT_565, 0x03E0, 0, 255)), 0x07C0);
-  // ...but is masked off when widening to 8 bits.
-  EXPECT_EQ((one_pixel<uint32_t, uint16_t>(TBLIT_KEYED, TBLIT_FORMAT_555, TBLIT_FORMAT_32, 0x8000, 0, 255)), 0u);
-  // 8-bit channels into 565 and 555 truncate.
-  EXPECT_EQ((one_pixel<uint16_t, uint32_t>(TBLIT_KEYED, TBLIT_FORMAT_32, TBLIT_FORMAT_565, 0x00FFFFFF, 0, 255)), 0xFFFF);
-  EXPECT_EQ((one_pixel<uint16_t, uint32_t>(TBLIT_KEYED, TBLIT_FORMAT_32, TBLIT_FORMAT_555, 0x00FFFFFF, 0, 255)), 0x7FFF);
-  EXPECT_EQ((one_pixel<uint16_t, uint32_t>(TBLIT_KEYED, TBLIT_FORMAT_32, TBLIT_FORMAT_565, 0x00070307, 0, 255)), 0);
-}
-
-TEST(Weights, AlphaFamilyUses256) {
-  uint8_t white[3] = {255, 255, 255};
-  struct px24 {
-    uint8_t b, g, r;
-  };
-  px24 out = (one_pixel<px24>(TBLIT_ALPHA, TBLIT_FORMAT_24, TBLIT_FORMAT_24, *reinterpret_cast<px24 *>(white),
-                             px24{0, 0, 0}, 128));
-  EXPECT_EQ(out.b, 127);
-  EXPECT_EQ(out.g, 127);
-  EXPECT_EQ(out.r, 127);
-  // 0 leaves the destination; 256 copies the source exactly.
-  EXPECT_EQ((one_pixel<uint32_t, uint32_t>(TBLIT_ALPHA, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x00FFFFFF, 0x11223344, 0)),
-            0x11223344u);
-  EXPECT_EQ((one_pixel<uint32_t, uint32_t>(TBLIT_ALPHA, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x99FFFEFD, 0x11223344, 256)),
-            0x11FFFEFDu);
-}
-
-TEST(Weights, MaskedFamilyKeepsA256thAndScalesBySinglePrecision) {
-  // Mask 255 at alpha 255: weight 255, so white over black is 254.
-  EXPECT_EQ((one_pixel<uint32_t, uint32_t>(TBLIT_MASKED, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x00FFFFFF, 0xFF000000, 255,
-                                          TBLIT_NO_KEY, 255)),
-            0xFFFEFEFEu);
-  // A zero mask leaves the destination.
-  EXPECT_EQ((one_pixel<uint32_t, uint32_t>(TBLIT_MASKED, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x00FFFFFF, 0x01020304, 128,
-                                          TBLIT_NO_KEY, 0)),
-            0x01020304u);
-  // Partial alpha scales the mask byte: 255 at alpha 51 weighs 51, so white
-  // over black is 255 * 51 >> 8 = 50; 128 at alpha 128 weighs 64 -> 63.
-  uint32_t got = (one_pixel<uint32_t, uint32_t>(TBLIT_MASKED, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x00FFFFFF, 0, 51,
-                                                TBLIT_NO_KEY, 255));
-  EXPECT_EQ(got & 0xFF, 50u);
-  got = (one_pixel<uint32_t, uint32_t>(TBLIT_MASKED, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x00FFFFFF, 0, 128, TBLIT_NO_KEY,
-                                       128));
-  EXPECT_EQ(got & 0xFF, 63u);
-}
-
-TEST(Keys, ComparedInTheSourceFormat) {
-  struct px24 {
-    uint8_t b, g, r;
-  };
-  // Key word 0xFF is pure red: bytes blue 0, green 0, red 255 are skipped.
-  px24 red = {0, 0, 255}, other = {0, 1, 255};
-  px24 dst = {9, 9, 9};
-  px24 out = (one_pixel<px24>(TBLIT_KEYED, TBLIT_FORMAT_24, TBLIT_FORMAT_24, red, dst, 255, 0xFF));
-  EXPECT_EQ(out.g, 9);
-  out = (one_pixel<px24>(TBLIT_KEYED, TBLIT_FORMAT_24, TBLIT_FORMAT_24, other, dst, 255, 0xFF));
-  EXPECT_EQ(out.g, 1);
-  // Magenta 221, 0, 221 packs to the 565 word 0xD81B; so do its near neighbours.
-  uint32_t magenta = 221 | 0 << 8 | 221u << 16;
-  EXPECT_EQ((one_pixel<uint16_t, uint16_t>(TBLIT_KEYED, TBLIT_FORMAT_565, TBLIT_FORMAT_565, 0xD81B, 0x1234, 216, magenta)),
-            0x1234);
-  EXPECT_NE((one_pixel<uint16_t, uint16_t>(TBLIT_KEYED, TBLIT_FORMAT_565, TBLIT_FORMAT_565, 0xD81C, 0x1234, 216, magenta)),
-            0x1234);
-  // An 8-bit source compares its palette entry, not its index.
-  uint8_t palette[1024] = {};
-  palette[4 * 7 + 2] = 255;
-  EXPECT_EQ((one_pixel<uint32_t, uint8_t>(TBLIT_KEYED, TBLIT_FORMAT_8, TBLIT_FORMAT_32, 7, 0x55555555, 255, 0xFF, 255,
-                                         palette)),
-            0x55555555u);
-  EXPECT_EQ((one_pixel<uint32_t, uint8_t>(TBLIT_KEYED, TBLIT_FORMAT_8, TBLIT_FORMAT_32, 6, 0x55555555, 255, 0xFF, 255,
-                                         palette)),
-            0x55000000u);
-}
-
-TEST(Keys, FourthByteOnlyTravelsBetween32BitPixels) {
-  EXPECT_EQ((one_pixel<uint32_t, uint32_t>(TBLIT_KEYED, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x7F010203, 0xFF000000, 255)),
-            0x7F010203u);
-  uint8_t src24[4] = {1, 2, 3, 0};
-  uint32_t s;
-  std::memcpy(&s, src24, 4);
-  EXPECT_EQ((one_pixel<uint32_t, uint32_t>(TBLIT_KEYED, TBLIT_FORMAT_24, TBLIT_FORMAT_32, s, 0xAB000000, 255)),
-            0xAB030201u);
-  // Below 255 the keyed blit blends and leaves the fourth byte.
-  EXPECT_EQ((one_pixel<uint32_t, uint32_t>(TBLIT_KEYED, TBLIT_FORMAT_32, TBLIT_FORMAT_32, 0x00FFFFFF, 0xAB000000, 128)),
-            0xAB7F7F7Fu);
+  job.columns = job.rows = 1;
+  job.key = magenta;
+  job.alpha = 216;
+  job.src_top_down = job.dst_top_down = true;
+  tblit_select(TBLIT_KEYED, TBLIT_FORMAT_565, TBLIT_FORMAT_565)(&job);
+  EXPECT_NE(dst, 0x1234u);
 }
 
 // A fill is the keyed copy (alpha 255) or the alpha blit (below) of a 24-bit
 // source made of the colour: the fill loops must agree with those general paths.
 TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
+  using hline_fn = void (*)(uint8_t *, int32_t, uint32_t);
+  using vline_fn = void (*)(uint8_t *, uint32_t, int32_t, uint32_t, bool);
+  using rect_fn = void (*)(uint8_t *, uint32_t, int32_t, int32_t, uint32_t, bool);
+  const hline_fn hlines[] = {tblit_hline_555, tblit_hline_565, tblit_hline_24, tblit_hline_32};
+  const vline_fn vlines[] = {tblit_vline_555, tblit_vline_565, tblit_vline_24, tblit_vline_32};
+  const rect_fn rects[] = {tblit_fill_rect_555, tblit_fill_rect_565, tblit_fill_rect_24, tblit_fill_rect_32};
   for (uint32_t seed = 1; seed <= 400; seed++) {
     std::mt19937 rng(seed);
     int d = TBLIT_FORMAT_555 + int(rng() % 4);
@@ -297,14 +247,12 @@ TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
     dst.make(rng, columns, rows, bytes_of(d));
     buffer expect = dst;
     std::vector<uint8_t> source(size_t(columns) * 3);
-    for (int32_t x = 0; x < columns; x++) {
+    for (int32_t x = 0; x < columns; x++)
       source[3 * x] = uint8_t(color), source[3 * x + 1] = uint8_t(color >> 8), source[3 * x + 2] = uint8_t(color >> 16);
-    }
     tblit_job job = {};
     job.dst = expect.start(rows);
     job.dst_stride = expect.stride;
     job.src = source.data();
-    job.src_stride = 0;
     job.columns = columns;
     job.rows = rows;
     job.key = TBLIT_NO_KEY;
@@ -314,23 +262,14 @@ TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
     tblit_general(a == 255 ? TBLIT_KEYED : TBLIT_ALPHA, TBLIT_FORMAT_24, tblit_format(d))(&job);
 
     uint8_t *start = dst.start(rows);
-    if (rows == 1 && rng() % 2) {
-      if (d == TBLIT_FORMAT_555) tblit_hline_555(start, columns, color);
-      if (d == TBLIT_FORMAT_565) tblit_hline_565(start, columns, color);
-      if (d == TBLIT_FORMAT_24) tblit_hline_24(start, columns, color);
-      if (d == TBLIT_FORMAT_32) tblit_hline_32(start, columns, color);
-    } else if (columns == 1 && rng() % 2) {
-      if (d == TBLIT_FORMAT_555) tblit_vline_555(start, dst.stride, rows, color, dst.top_down);
-      if (d == TBLIT_FORMAT_565) tblit_vline_565(start, dst.stride, rows, color, dst.top_down);
-      if (d == TBLIT_FORMAT_24) tblit_vline_24(start, dst.stride, rows, color, dst.top_down);
-      if (d == TBLIT_FORMAT_32) tblit_vline_32(start, dst.stride, rows, color, dst.top_down);
-    } else {
-      if (d == TBLIT_FORMAT_555) tblit_fill_rect_555(start, dst.stride, columns, rows, color, dst.top_down);
-      if (d == TBLIT_FORMAT_565) tblit_fill_rect_565(start, dst.stride, columns, rows, color, dst.top_down);
-      if (d == TBLIT_FORMAT_24) tblit_fill_rect_24(start, dst.stride, columns, rows, color, dst.top_down);
-      if (d == TBLIT_FORMAT_32) tblit_fill_rect_32(start, dst.stride, columns, rows, color, dst.top_down);
-    }
-    ASSERT_EQ(dst.bytes, expect.bytes) << "seed " << seed << ": fill " << format_name(d) << " colour " << std::hex
+    int k = d - TBLIT_FORMAT_555;
+    if (rows == 1 && rng() % 2)
+      hlines[k](start, columns, color);
+    else if (columns == 1 && rng() % 2)
+      vlines[k](start, dst.stride, rows, color, dst.top_down);
+    else
+      rects[k](start, dst.stride, columns, rows, color, dst.top_down);
+    ASSERT_EQ(dst.bytes, expect.bytes) << "seed " << seed << ": fill " << k_format_names[d] << " colour " << std::hex
                                        << color << std::dec << " " << columns << "x" << rows;
   }
 }

@@ -103,7 +103,7 @@ void reference_flood(tbitmap *b, const trect *clip, int32_t sx, int32_t sy, int 
 
 }  // namespace
 
-TEST(TcanvasInit, DefaultFontAndBorrowedBitmap) {
+TEST(TcanvasInit, DefaultFontBorrowedBitmapAndAFailedBitmap) {
   tcanvas canvas;
   ASSERT_EQ(tcanvas_init(&canvas, nullptr, 16, 30, -20), 1);
   EXPECT_TRUE(tbitmap_is_top_down(tcanvas_get_bitmap(&canvas)));
@@ -117,11 +117,9 @@ TEST(TcanvasInit, DefaultFontAndBorrowedBitmap) {
   tcanvas_deinit(&canvas);
   EXPECT_EQ(tbitmap_get_width(borrowed), 4);
   tbitmap_free(borrowed);
-}
 
-TEST(TcanvasInit, FailedBitmapLeavesOnlyOwnerAndRect) {
+  // No memory for the bitmap: only the owner and the rectangle are set.
   uint64_t old = tbitmap_set_budget(100);
-  tcanvas canvas;
   int owner = 0;
   EXPECT_EQ(tcanvas_init(&canvas, &owner, 32, 100, 100), 0);
   tbitmap_set_budget(old);
@@ -270,12 +268,6 @@ TEST(TcanvasPolygon, OpenListIsRefusedAndTrianglesSkipTheBottomRow) {
   EXPECT_EQ(f.picture(), "r....\nrr...\nrrr..\nrrrr.\n.....\n.....\n");
 }
 
-TEST(TcanvasFlood, SeedOutsideTheBitmapIsRefused) {
-  canvas_fixture f(5, 5);
-  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, -1, 2, 0), 0);
-  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 2, 5, 0), 0);
-}
-
 TEST(TcanvasFlood, ToleranceIsClampedToTheByteRange) {
   std::mt19937 rng(99);
   canvas_fixture base(24, 16);
@@ -326,8 +318,10 @@ TEST(TcanvasFlood, RegionIsFoundBeyondTheClipButPaintedOnlyInsideIt) {
   EXPECT_EQ(f.picture(), "rr###rr\nrr###rr\nrr###rr\n..###..\n.......\n");
 }
 
-TEST(TcanvasFlood, PatternAndHollowBrushes) {
+TEST(TcanvasFlood, PatternAndHollowBrushesAndSeedsOutsideTheBitmap) {
   canvas_fixture f(6, 2);
+  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, -1, 0, 0), 0);
+  EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 2, 2, 0), 0);
   tbitmap_draw_vline(f.bitmap(), 3, 0, 1, BLACK);
   tcanvas_set_brush_style(&f.canvas, TCANVAS_BRUSH_NONE);
   EXPECT_EQ(tcanvas_flood_fill(&f.canvas, 0, 0, 0), 1);

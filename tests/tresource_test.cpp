@@ -2,21 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "test_bitmap.h"
 #include "test_env.h"
 
 namespace {
 
-using bytes = std::vector<uint8_t>;
+using bytes = test_bytes;
 
 void put32(bytes *out, uint32_t v) {
   for (int i = 0; i < 4; i++) out->push_back(uint8_t(v >> (8 * i)));
-}
-void set32(bytes *out, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) (*out)[at + i] = uint8_t(v >> (8 * i));
 }
 
 // Builds resource files record by record, so that tests can make them lie.
@@ -70,26 +67,17 @@ bytes bitmap_body(int width, int height, int bpp) {
   return b;
 }
 
-class Resources : public ::testing::Test {
+class Resources : public TempDirTest {
  protected:
-  void SetUp() override {
-    dir = test_make_temp_dir("tresource");
-    ASSERT_FALSE(dir.empty());
-  }
   void TearDown() override {
     tresource_unload_all();
-    test_remove_tree(dir);
+    TempDirTest::TearDown();
   }
   std::u16string save(const std::string &name, const bytes &content) {
-    std::string path = dir + "/" + name;
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!content.empty()) std::fwrite(content.data(), 1, content.size(), f);
-    std::fclose(f);
-    return std::u16string(path.begin(), path.end());
+    test_write_file(path(name), content);
+    return wpath(name);
   }
   int load(const std::string &name, const bytes &content) { return tresource_load(save(name, content).c_str()); }
-
-  std::string dir;
 };
 
 std::u16string text(const char16_t *t) { return t ? t : u"<null>"; }
@@ -97,14 +85,12 @@ std::u16string text(const char16_t *t) { return t ? t : u"<null>"; }
 }  // namespace
 
 TEST_F(Resources, LanguageFileDecidesItsWholeRange) {
-  builder program;
+  builder program, toolkit, language;
   program.section(TRESOURCE_SECTION_STRINGS);
   for (uint32_t id = 25001; id <= 25240; id++) program.text(id, u"program " + std::u16string(1, char16_t(id)));
-  builder toolkit;
   toolkit.section(TRESOURCE_SECTION_STRINGS);
   toolkit.text(2, u"OK");
   toolkit.text(29, u"Up");
-  builder language;
   language.section(TRESOURCE_SECTION_STRINGS);
   language.text(25001, u"Бривола");
   language.text(25002, u"Ошибка");
@@ -112,7 +98,8 @@ TEST_F(Resources, LanguageFileDecidesItsWholeRange) {
 
   ASSERT_EQ(load("brivo.tres", program.file()), 1);
   ASSERT_EQ(load("gui.tres", toolkit.file()), 2);
-  EXPECT_EQ(text(tresource_get_string(25100, u"default")), u"program " + std::u16string(1, char16_t(25100)));
+  const std::u16string program_text = u"program " + std::u16string(1, char16_t(25100));
+  EXPECT_EQ(text(tresource_get_string(25100, u"default")), program_text);
   ASSERT_EQ(load("ru_ru.lang", language.file()), 3);
 
   EXPECT_EQ(text(tresource_get_string(25002, u"Error")), u"Ошибка");
@@ -125,29 +112,25 @@ TEST_F(Resources, LanguageFileDecidesItsWholeRange) {
   EXPECT_EQ(text(tresource_get_string(30000, u"none")), u"none");  // no range at all
 
   tresource_unload(3);
-  EXPECT_EQ(text(tresource_get_string(25100, u"Redo")), u"program " + std::u16string(1, char16_t(25100)));
+  EXPECT_EQ(text(tresource_get_string(25100, u"Redo")), program_text);
 }
 
 TEST_F(Resources, SlotsAndTheTable) {
   builder b;
   b.section(TRESOURCE_SECTION_STRINGS);
   b.text(1, u"one");
-  std::u16string path = save("one.tres", b.file());
-  std::u16string missing = path + u".missing";
+  std::u16string path = save("one.tres", b.file()), missing = path + u".missing";
 
   EXPECT_EQ(tresource_get_table(), nullptr);
   EXPECT_EQ(tresource_load(missing.c_str()), 0);
   EXPECT_EQ(tresource_get_table(), nullptr);  // a failed first load leaves no table
 
-  EXPECT_EQ(tresource_load(path.c_str()), 1);
-  EXPECT_EQ(tresource_load(path.c_str()), 2);
-  EXPECT_EQ(tresource_load(path.c_str()), 3);
+  for (int i = 1; i <= 3; i++) EXPECT_EQ(tresource_load(path.c_str()), i);
   tresource_unload(2);
   tresource_unload(2);  // an empty slot: nothing happens
   EXPECT_EQ(tresource_load(missing.c_str()), 0);
   EXPECT_EQ(tresource_load(path.c_str()), 2);  // the failed load took no slot
-  tresource_unload(1);
-  tresource_unload(2);
+  tresource_unload(1), tresource_unload(2);
   EXPECT_NE(tresource_get_table(), nullptr);
   tresource_unload(3);
   EXPECT_EQ(tresource_get_table(), nullptr);  // the last file took the table with it
@@ -175,9 +158,7 @@ TEST_F(Resources, BitmapRecordsBecomeViewsOwnedByTheFile) {
   tbitmap *picture = tresource_get_bitmap(15100);
   ASSERT_NE(picture, nullptr);
   EXPECT_EQ(tresource_get_bitmap(15100), picture);  // built once
-  EXPECT_EQ(tbitmap_get_width(picture), 3);
-  EXPECT_EQ(tbitmap_get_height(picture), 2);
-  EXPECT_EQ(tbitmap_get_bpp(picture), 24);
+  EXPECT_EQ(test_shape(picture), (std::vector<int32_t>{3, 2, 24, 0}));
   EXPECT_NE(picture->_view, 0u);
   EXPECT_EQ(picture->_red_mask, 0xFF0000u);
   const tresource_file *file = tresource_get_table()[0];
@@ -194,12 +175,11 @@ TEST_F(Resources, BitmapRecordsBecomeViewsOwnedByTheFile) {
   EXPECT_EQ(tresource_get_bitmap(15102), nullptr);
 
   // A copy is the caller's own; releasing a view record frees nothing.
-  tbitmap *copy = tbitmap_new_copy(mask);
+  bitmap_ptr copy(tbitmap_new_copy(mask));
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->_view, 0u);
-  EXPECT_EQ(*tbitmap_get_pixel_ptr(copy, 2, 1), 2 * 16 + 1);
+  EXPECT_EQ(*tbitmap_get_pixel_ptr(copy.get(), 2, 1), 2 * 16 + 1);
   EXPECT_EQ(copy->_info[40 + 4 * 200], 200);
-  tbitmap_free(copy);
   tbitmap shallow = *mask;
   tbitmap_deinit(&shallow);
   EXPECT_EQ(*tbitmap_get_pixel_ptr(mask, 0, 0), 0);
@@ -217,24 +197,26 @@ TEST_F(Resources, BadRecordsAreAbsentAndStillDecide) {
     size_t offset;  // into the record body
     uint32_t value;
   } lies[] = {
-      {"stride", 8, 8},           {"header size", 52, 41},  {"width 0", 56, 0},
-      {"height 0", 60, 0},        {"huge height", 60, 40000}, {"depth 7", 66, 7},
-      {"bit fields at 24", 68, 3}, {"image size", 72, 99},   {"colours used", 84, 2},
+      {"stride", 8, 8},            {"header size", 52, 41},    {"width 0", 56, 0},
+      {"height 0", 60, 0},         {"huge height", 60, 40000}, {"depth 7", 66, 7},
+      {"bit fields at 24", 68, 3}, {"image size", 72, 99},     {"colours used", 84, 2},
   };
   builder bad;
   bad.section(TRESOURCE_SECTION_BITMAPS);
   uint32_t id = 1;
   for (const auto &lie : lies) {
     bytes body = bitmap_body(4, 4, 24);
-    if (lie.offset == 66) body[66] = uint8_t(lie.value);
-    else set32(&body, lie.offset, lie.value);
+    if (lie.offset == 66)
+      body[66] = uint8_t(lie.value);
+    else
+      test_put32(body, lie.offset, lie.value);
     bad.record(id++, body);
   }
   bytes short_body = bitmap_body(4, 4, 24);
   short_body.resize(short_body.size() - 4);
-  bad.record(id++, short_body);  // 10: rows cut short
+  bad.record(id++, short_body);             // 10: rows cut short
   bad.record(id++, bitmap_body(1, 1, 24));  // 11: sound
-  bad.record(id++, bytes(95, 0));         // 12: shorter than the stored record
+  bad.record(id++, bytes(95, 0));           // 12: shorter than the stored record
   ASSERT_EQ(load("bad.tmbm", bad.file()), 2);
   for (int32_t i = 1; i <= 10; i++) EXPECT_EQ(tresource_get_bitmap(i), nullptr) << "record " << i;
   EXPECT_NE(tresource_get_bitmap(11), nullptr);
@@ -249,25 +231,12 @@ TEST_F(Resources, BadRecordsAreAbsentAndStillDecide) {
   texts.record(3, {'C', 0, 0, 0});     // aligned again
   texts.record(4, {'E', 0, 'F', 0});   // no terminator inside the record: absent
   ASSERT_EQ(load("texts.tres", texts.file()), 3);
-  EXPECT_EQ(text(tresource_find_string(1)), u"A");
-  EXPECT_EQ(tresource_find_string(2), nullptr);
-  EXPECT_EQ(text(tresource_find_string(3)), u"C");
-  EXPECT_EQ(tresource_find_string(4), nullptr);
+  std::vector<std::u16string> found;
+  for (uint32_t i = 1; i <= 4; i++) found.push_back(text(tresource_find_string(i)));
+  EXPECT_EQ(found, (std::vector<std::u16string>{u"A", u"<null>", u"C", u"<null>"}));
 }
 
-TEST_F(Resources, RangeComesFromTheFirstAndLastRecords) {
-  builder b;
-  b.section(TRESOURCE_SECTION_STRINGS);
-  b.text(5, u"five");
-  b.text(20, u"twenty");
-  b.text(10, u"ten");
-  ASSERT_EQ(load("order.tres", b.file()), 1);
-  EXPECT_EQ(text(tresource_find_string(5)), u"five");
-  EXPECT_EQ(text(tresource_find_string(10)), u"ten");
-  EXPECT_EQ(tresource_find_string(20), nullptr);  // beyond the range 5..10
-}
-
-TEST_F(Resources, SectionTableRules) {
+TEST_F(Resources, SectionTableAndRangeRules) {
   builder b;
   b.entries.push_back({7, 0});  // unknown types are skipped
   b.section(TRESOURCE_SECTION_STRINGS);
@@ -282,11 +251,20 @@ TEST_F(Resources, SectionTableRules) {
   EXPECT_EQ(text(tresource_find_string(4)), u"second strings");
   EXPECT_EQ(tresource_find_string(1), nullptr);
   EXPECT_NE(tresource_get_bitmap(3), nullptr);
-  const tresource_file *file = tresource_get_table()[0];
-  EXPECT_EQ(file->strings_first_id, 4u);
+  EXPECT_EQ(tresource_get_table()[0]->strings_first_id, 4u);
 
-  builder empty;  // no sections at all is a valid, empty file
-  EXPECT_EQ(load("empty.tmbm", empty.file()), 2);
+  EXPECT_EQ(load("empty.tmbm", builder().file()), 2) << "no sections at all is a valid, empty file";
+
+  // The range comes from the first and last records, not the smallest and largest ids.
+  builder order;
+  order.section(TRESOURCE_SECTION_STRINGS);
+  order.text(5, u"five");
+  order.text(20, u"twenty");
+  order.text(10, u"ten");
+  ASSERT_EQ(load("order.tres", order.file()), 3);
+  EXPECT_EQ(text(tresource_find_string(5)), u"five");
+  EXPECT_EQ(text(tresource_find_string(10)), u"ten");
+  EXPECT_EQ(tresource_find_string(20), nullptr);  // beyond the range 5..10
 }
 
 TEST_F(Resources, TruncatedForeignAndLyingFilesDoNotLoad) {
@@ -300,8 +278,7 @@ TEST_F(Resources, TruncatedForeignAndLyingFilesDoNotLoad) {
   tresource_unload(1);
 
   for (size_t size = 0; size < whole.size(); size++) {
-    bytes cut(whole.begin(), whole.begin() + long(size));
-    ASSERT_EQ(load("cut.tres", cut), 0) << "cut at " << size;
+    ASSERT_EQ(load("cut.tres", bytes(whole.begin(), whole.begin() + long(size))), 0) << "cut at " << size;
     ASSERT_EQ(tresource_get_table(), nullptr);
   }
 
@@ -310,29 +287,24 @@ TEST_F(Resources, TruncatedForeignAndLyingFilesDoNotLoad) {
     size_t offset;
     uint32_t value;
   } lies[] = {
-      {"foreign magic", 0, 0x46464952},
-      {"version 2", 4, 2},
-      {"header shorter than 16", 8, 12},
-      {"header not whole entries", 8, 20},
-      {"header beyond the file", 8, 0x7FFFFFF0},
-      {"data beyond the file", 12, uint32_t(whole.size())},
-      {"data size all ones", 12, 0xFFFFFFFF},
+      {"foreign magic", 0, 0x46464952}, {"version 2", 4, 2}, {"header shorter than 16", 8, 12},
+      {"header not whole entries", 8, 20}, {"header beyond the file", 8, 0x7FFFFFF0},
+      {"data beyond the file", 12, uint32_t(whole.size())}, {"data size all ones", 12, 0xFFFFFFFF},
       {"section beyond the data", 20, 0x10000},
       {"sections out of order", 28, 0},  // bitmaps before strings: negative length
-      {"record longer than its section", 36, 0x1000},
-      {"record length all ones", 36, 0xFFFFFFFF},
+      {"record longer than its section", 36, 0x1000}, {"record length all ones", 36, 0xFFFFFFFF},
   };
   for (const auto &lie : lies) {
     bytes bad = whole;
-    set32(&bad, lie.offset, lie.value);
-    if (lie.offset == 28) set32(&bad, 20, 8);
+    test_put32(bad, lie.offset, lie.value);
+    if (lie.offset == 28) test_put32(bad, 20, 8);
     EXPECT_EQ(load("lie.tres", bad), 0) << lie.what;
   }
   bytes tail = whole;  // a partial record head at the end of the last section
   tail.insert(tail.end(), {1, 2, 3});
-  set32(&tail, 12, uint32_t(tail.size() - 32));
+  test_put32(tail, 12, uint32_t(tail.size() - 32));
   EXPECT_EQ(load("tail.tres", tail), 0);
   EXPECT_EQ(tresource_get_table(), nullptr);
   EXPECT_EQ(load("dir", {}), 0);
-  EXPECT_EQ(tresource_load(std::u16string(dir.begin(), dir.end()).c_str()), 0);  // a folder
+  EXPECT_EQ(tresource_load(test_wide(dir).c_str()), 0);  // a folder
 }

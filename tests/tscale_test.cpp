@@ -5,6 +5,8 @@
 #include <cstring>
 #include <random>
 
+#include "test_bitmap.h"
+
 namespace {
 
 // Raw pixel value at (x, y), y counted from the top.
@@ -14,9 +16,9 @@ uint32_t raw(const tbitmap *b, int32_t x, int32_t y) {
   return v;
 }
 
-tbitmap *random_bitmap(std::mt19937 &rng, int32_t w, int32_t h, int bpp) {
-  tbitmap *b = tbitmap_new(w, h, bpp);
-  for (uint32_t i = 0; i < tbitmap_get_image_size(b); i++) b->_pixels[i] = uint8_t(rng());
+bitmap_ptr random_bitmap(std::mt19937 &rng, int32_t w, int32_t h, int bpp) {
+  bitmap_ptr b = test_bitmap(w, h, bpp);
+  for (uint32_t i = 0; i < tbitmap_get_image_size(b.get()); i++) b->_pixels[i] = uint8_t(rng());
   if (bpp == 8)
     for (int i = 0; i < 1024; i++) b->_info[40 + i] = uint8_t(rng());
   return b;
@@ -48,52 +50,39 @@ void counting_put(void *ctx, uint8_t *row, int32_t y) {
 
 }  // namespace
 
-TEST(TscaleNew, DoublingRepeatsEveryPixelTwiceEachWay) {
+TEST(TscaleNew, DoublingRepeatsEveryPixelAndFitKeepsTheAspectRatio) {
   std::mt19937 rng(7);
   for (int bpp : {8, 16, 24, 32}) {
     for (int32_t h : {4, -4}) {
-      tbitmap *src = random_bitmap(rng, 4, h, bpp);
-      tbitmap *dst = tscale_new_scaled(src, 8, 2 * h, 0);
+      bitmap_ptr src = random_bitmap(rng, 4, h, bpp);
+      bitmap_ptr dst(tscale_new_scaled(src.get(), 8, 2 * h, 0));
       ASSERT_NE(dst, nullptr);
-      EXPECT_EQ(tbitmap_get_height(dst), 8);
-      EXPECT_EQ(tbitmap_is_top_down(dst), h < 0);
+      EXPECT_EQ(test_shape(dst.get()), (std::vector<int32_t>{8, 8, bpp, h < 0}));
       for (int32_t y = 0; y < 8; y++)
-        for (int32_t x = 0; x < 8; x++) ASSERT_EQ(raw(dst, x, y), raw(src, x / 2, y / 2)) << bpp << " at " << x << y;
+        for (int32_t x = 0; x < 8; x++) ASSERT_EQ(raw(dst.get(), x, y), raw(src.get(), x / 2, y / 2)) << bpp << " at " << x << y;
       EXPECT_TRUE(bpp != 8 || std::memcmp(dst->_info + 40, src->_info + 40, 1024) == 0);
-      tbitmap_free(dst);
-      tbitmap_free(src);
     }
   }
-}
-
-TEST(TscaleNew, FitKeepsTheAspectRatioAndNeverGivesAnEmptySide) {
-  struct fit_case {
+  // Fitted: never an empty side.
+  const struct {
     int32_t sw, sh, w, h, expect_w, expect_h;
-  } cases[] = {{100, 50, 40, 40, 40, 20}, {100, 50, 40, -40, 40, -20},  //
-               {1000, 1, 10, 10, 10, 1},  {1, 1000, 10, 10, 1, 10}};
-  for (const fit_case &c : cases) {
-    tbitmap *src = tbitmap_new(c.sw, c.sh, 24);
-    tbitmap *fitted = tscale_new_scaled(src, c.w, c.h, 1);
+  } cases[] = {{100, 50, 40, 40, 40, 20}, {100, 50, 40, -40, 40, -20}, {1000, 1, 10, 10, 10, 1}, {1, 1000, 10, 10, 1, 10}};
+  for (const auto &c : cases) {
+    bitmap_ptr fitted(tscale_new_scaled(test_bitmap(c.sw, c.sh, 24).get(), c.w, c.h, 1));
     ASSERT_NE(fitted, nullptr);
-    EXPECT_EQ(tbitmap_get_width(fitted), c.expect_w);
-    EXPECT_EQ(tbitmap_get_height(fitted) * (tbitmap_is_top_down(fitted) ? -1 : 1), c.expect_h);
-    tbitmap_free(fitted);
-    tbitmap_free(src);
+    EXPECT_EQ(tbitmap_get_width(fitted.get()), c.expect_w);
+    EXPECT_EQ(tbitmap_get_height(fitted.get()) * (tbitmap_is_top_down(fitted.get()) ? -1 : 1), c.expect_h);
   }
 }
 
 TEST(TscaleNew, RefusesEmptySourcesSizesAndBudget) {
-  tbitmap *empty = tbitmap_new(0, 5, 32), *src = tbitmap_new(5, 5, 32);
-  EXPECT_EQ(tscale_new_scaled(empty, 10, 10, 0), nullptr);
-  EXPECT_EQ(tscale_new_scaled(empty, 10, 10, 1), nullptr);
-  EXPECT_EQ(tscale_new_scaled(src, 0, 10, 0), nullptr);
-  EXPECT_EQ(tscale_new_scaled(src, 10, 0, 1), nullptr);
-  EXPECT_EQ(tscale_new_scaled(src, -3, 10, 0), nullptr);
+  bitmap_ptr empty = test_bitmap(0, 5, 32), src = test_bitmap(5, 5, 32);
+  for (auto [from, w, h, fit] : {std::tuple{empty.get(), 10, 10, 0}, {empty.get(), 10, 10, 1}, {src.get(), 0, 10, 0},
+                                 {src.get(), 10, 0, 1}, {src.get(), -3, 10, 0}})
+    EXPECT_EQ(tscale_new_scaled(from, w, h, fit), nullptr) << w << "x" << h;
   uint64_t old = tbitmap_set_budget(1000);
-  EXPECT_EQ(tscale_new_scaled(src, 100, 100, 0), nullptr);
+  EXPECT_EQ(tscale_new_scaled(src.get(), 100, 100, 0), nullptr);
   tbitmap_set_budget(old);
-  tbitmap_free(src);
-  tbitmap_free(empty);
 }
 
 TEST(TscaleInto, EveryDepthAndRowOrderMatchesTheSamplingRule) {
@@ -103,41 +92,33 @@ TEST(TscaleInto, EveryDepthAndRowOrderMatchesTheSamplingRule) {
     int bpp = depths[seed % 4];
     int32_t sw = 1 + int32_t(rng() % 23), sh = 1 + int32_t(rng() % 19);
     int32_t dw = 1 + int32_t(rng() % 37), dh = 1 + int32_t(rng() % 29);
-    tbitmap *src = random_bitmap(rng, sw, rng() % 2 ? sh : -sh, bpp);
-    tbitmap *dst = random_bitmap(rng, dw, rng() % 2 ? dh : -dh, bpp);
-    ASSERT_EQ(tscale_scale_into(src, dst), 1) << "seed " << seed;
+    bitmap_ptr src = random_bitmap(rng, sw, rng() % 2 ? sh : -sh, bpp);
+    bitmap_ptr dst = random_bitmap(rng, dw, rng() % 2 ? dh : -dh, bpp);
+    ASSERT_EQ(tscale_scale_into(src.get(), dst.get()), 1) << "seed " << seed;
     for (int32_t y = 0; y < dh; y++)
       for (int32_t x = 0; x < dw; x++)
-        ASSERT_EQ(raw(dst, x, y), expected_pixel(src, dst, x, y))
+        ASSERT_EQ(raw(dst.get(), x, y), expected_pixel(src.get(), dst.get(), x, y))
             << "seed " << seed << " bpp " << bpp << " " << sw << "x" << sh << " -> " << dw << "x" << dh << " at " << x
             << "," << y;
-    tbitmap_free(src);
-    tbitmap_free(dst);
   }
 }
 
 TEST(TscaleInto, RefusesMismatchedOrEmptyBitmapsWithoutTouchingThem) {
-  tbitmap *src = tbitmap_new(4, 4, 24), *dst = tbitmap_new(4, 4, 32), *empty = tbitmap_new(4, 0, 24);
-  std::memset(src->_pixels, 0x12, tbitmap_get_image_size(src));
-  EXPECT_EQ(tscale_scale_into(src, dst), 0);
-  for (uint32_t i = 0; i < tbitmap_get_image_size(dst); i++) ASSERT_EQ(dst->_pixels[i], 0xFF);
-  EXPECT_EQ(tscale_scale_into(src, empty), 0);
-  EXPECT_EQ(tscale_scale_into(empty, src), 0);
-  tbitmap_free(empty);
-  tbitmap_free(dst);
-  tbitmap_free(src);
+  bitmap_ptr src = test_bitmap(4, 4, 24), dst = test_bitmap(4, 4, 32), empty = test_bitmap(4, 0, 24);
+  std::memset(src->_pixels, 0x12, tbitmap_get_image_size(src.get()));
+  EXPECT_EQ(tscale_scale_into(src.get(), dst.get()), 0);
+  for (uint32_t i = 0; i < tbitmap_get_image_size(dst.get()); i++) ASSERT_EQ(dst->_pixels[i], 0xFF);
+  EXPECT_EQ(tscale_scale_into(src.get(), empty.get()), 0);
+  EXPECT_EQ(tscale_scale_into(empty.get(), src.get()), 0);
 }
 
 TEST(TscaleEngine, SamplesEachSourceRowOnceAndCopiesRepeats) {
-  tbitmap *src = tbitmap_new(10, 10, 16), *dst = tbitmap_new(25, 40, 16);
+  bitmap_ptr src = test_bitmap(10, 10, 16), dst = test_bitmap(25, 40, 16);
   counting_ctx ctx;
-  ctx.scale = {dst, src, 0};
-  ASSERT_EQ(tscale_scale_rows(&ctx, src, 25, 40, counting_get, counting_put), 1);
+  ctx.scale = {dst.get(), src.get(), 0};
+  ASSERT_EQ(tscale_scale_rows(&ctx, src.get(), 25, 40, counting_get, counting_put), 1);
+  EXPECT_EQ(std::make_pair(ctx.gets, ctx.puts), std::make_pair(10, 40));
+  EXPECT_EQ(tscale_scale_rows(&ctx, src.get(), 0, 40, counting_get, counting_put), 0);
+  EXPECT_EQ(tscale_scale_rows(&ctx, src.get(), 25, -1, counting_get, counting_put), 0);
   EXPECT_EQ(ctx.gets, 10);
-  EXPECT_EQ(ctx.puts, 40);
-  EXPECT_EQ(tscale_scale_rows(&ctx, src, 0, 40, counting_get, counting_put), 0);
-  EXPECT_EQ(tscale_scale_rows(&ctx, src, 25, -1, counting_get, counting_put), 0);
-  EXPECT_EQ(ctx.gets, 10);
-  tbitmap_free(dst);
-  tbitmap_free(src);
 }

@@ -10,6 +10,8 @@
 
 namespace {
 
+using log_t = std::vector<std::string>;
+
 uint32_t rgb565(uint32_t word) {
   return ((word >> 19) & 0x1F) << 11 | ((word >> 10) & 0x3F) << 5 | ((word >> 3) & 0x1F);
 }
@@ -32,24 +34,17 @@ void hook_paint(tscreen *, const trect *) { g_screen_log.push_back("hook:paint")
 
 }  // namespace
 
-TEST(ScreenDispatch, NothingListedAndNoHooksAnswersZero) {
+TEST(ScreenDispatch, ModalThenFrontToBackThenTheHook) {
   run_on_screen([](tscreen *screen) {
+    // Nothing listed and no hooks: nobody answers, the pen position is kept.
     EXPECT_EQ(tscreen_dispatch_pen(screen, 1, 3, 4, 0), 0);
     EXPECT_EQ(tscreen_dispatch_key(screen, 'a', 1, 0), 0);
     tpoint p;
     tscreen_get_last_pen_pos(screen, &p);
-    EXPECT_EQ(p.x, 3);
-    EXPECT_EQ(p.y, 4);
-  });
-}
+    EXPECT_EQ(std::make_pair(p.x, p.y), std::make_pair(3, 4));
 
-TEST(ScreenDispatch, ModalThenFrontToBackThenTheHook) {
-  run_on_screen([](tscreen *screen) {
-    named_surface back, front, hidden, modal;
-    named_surface_init(&back, "back", nullptr, {0, 0, 9, 9}, 0);
-    named_surface_init(&front, "front", nullptr, {0, 0, 9, 9}, 0);
-    named_surface_init(&hidden, "hidden", nullptr, {0, 0, 9, 9}, 0);
-    named_surface_init(&modal, "modal", nullptr, {0, 0, 9, 9}, 0);
+    named_surface back("back", nullptr, {0, 0, 9, 9}), front("front", nullptr, {0, 0, 9, 9});
+    named_surface hidden("hidden", nullptr, {0, 0, 9, 9}), modal("modal", nullptr, {0, 0, 9, 9});
     for (named_surface *s : {&back, &front, &hidden, &modal}) named_surface_log_input(s);
     tscreen_insert_surface(screen, &back.surface);
     tscreen_insert_surface(screen, &hidden.surface);
@@ -61,23 +56,18 @@ TEST(ScreenDispatch, ModalThenFrontToBackThenTheHook) {
 
     EXPECT_EQ(tscreen_dispatch_pen(screen, 3, 5, 6, 0), 7);
     EXPECT_EQ(tscreen_dispatch_key(screen, 65, 1, 0), 5);
-    std::vector<std::string> want = {"modal:pen 3 5 6", "front:pen 3 5 6", "back:pen 3 5 6", "hook:pen 3 5 6",
-                                     "modal:key 65",    "front:key 65",    "back:key 65",    "hook:key 65"};
-    EXPECT_EQ(g_screen_log, want);
-
+    EXPECT_EQ(g_screen_log, (log_t{"modal:pen 3 5 6", "front:pen 3 5 6", "back:pen 3 5 6", "hook:pen 3 5 6",
+                                   "modal:key 65", "front:key 65", "back:key 65", "hook:key 65"}));
     g_screen_log.clear();
     front.pen_answer = 1;
     EXPECT_EQ(tscreen_dispatch_pen(screen, 1, 0, 0, 0), 1);
     EXPECT_EQ(g_screen_log.back(), "front:pen 1 0 0");
-    for (named_surface *s : {&back, &front, &hidden, &modal}) tsurface_deinit(&s->surface);
   });
 }
 
 TEST(ScreenDispatch, PenUpClearsTheCaptureEvenWhenItAnswersZero) {
   run_on_screen([](tscreen *screen) {
-    named_surface cap, listed;
-    named_surface_init(&cap, "cap", nullptr, {0, 0, 9, 9}, 0);
-    named_surface_init(&listed, "listed", nullptr, {0, 0, 9, 9}, 0);
+    named_surface cap("cap", nullptr, {0, 0, 9, 9}), listed("listed", nullptr, {0, 0, 9, 9});
     named_surface_log_input(&cap);
     named_surface_log_input(&listed);
     tscreen_insert_surface(screen, &listed.surface);
@@ -87,8 +77,7 @@ TEST(ScreenDispatch, PenUpClearsTheCaptureEvenWhenItAnswersZero) {
     EXPECT_EQ(tscreen_dispatch_pen(screen, 2, 8, 9, 0), 0);
     EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
     EXPECT_EQ(tsurface_has_pen_capture(&cap.surface), 0);
-    std::vector<std::string> want = {"cap:pen 2 8 9", "listed:pen 2 8 9"};
-    EXPECT_EQ(g_screen_log, want);
+    EXPECT_EQ(g_screen_log, (log_t{"cap:pen 2 8 9", "listed:pen 2 8 9"}));
 
     // A move does not release it, and an answer of 1 ends the dispatch there.
     tsurface_set_pen_capture(&cap.surface, 1);
@@ -97,25 +86,18 @@ TEST(ScreenDispatch, PenUpClearsTheCaptureEvenWhenItAnswersZero) {
     EXPECT_EQ(tscreen_dispatch_pen(screen, 3, 1, 1, 0), 1);
     EXPECT_EQ(tscreen_get_pen_capture(screen), &cap.surface);
     EXPECT_EQ(g_screen_log.size(), 1u);
-    tsurface_deinit(&cap.surface);
+    cap.deinit();
     EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
-    tsurface_deinit(&listed.surface);
-  });
-}
+    listed.deinit();
 
-TEST(ScreenDispatch, CaptureThreeLevelsDeepGetsThePointMinusThreeOrigins) {
-  run_on_screen([](tscreen *screen) {
-    named_surface a, b, c, d;
-    named_surface_init(&a, "a", nullptr, {10, 20, 59, 47}, 0);
-    named_surface_init(&b, "b", &a.surface, {3, 4, 40, 20}, 0);
-    named_surface_init(&c, "c", &b.surface, {1, 2, 30, 15}, 0);
-    named_surface_init(&d, "d", &c.surface, {5, 5, 9, 9}, 0);
+    // Captured three levels deep: the point less three origins.
+    named_surface a("a", nullptr, {10, 20, 59, 47}), b("b", &a.surface, {3, 4, 40, 20});
+    named_surface c("c", &b.surface, {1, 2, 30, 15}), d("d", &c.surface, {5, 5, 9, 9});
     named_surface_log_input(&d);
     tsurface_set_pen_capture(&d.surface, 1);
+    g_screen_log.clear();
     tscreen_dispatch_pen(screen, 3, 30, 40, 0);
-    ASSERT_FALSE(g_screen_log.empty());
-    EXPECT_EQ(g_screen_log[0], "d:pen 3 16 14");
-    for (named_surface *s : {&d, &c, &b, &a}) tsurface_deinit(&s->surface);
+    EXPECT_EQ(g_screen_log, log_t{"d:pen 3 16 14"});
   });
 }
 
@@ -125,7 +107,6 @@ int unlink_self(tsurface *s, int, int32_t, int32_t, uint32_t) {
   g_screen_log.push_back("unlink");
   auto *self = static_cast<named_surface *>(tsurface_get_owner(s));
   tscreen_remove_surface(g_unlink_screen, s);
-  tsurface_deinit(s);
   delete self;
   return 0;
 }
@@ -135,13 +116,11 @@ int unlink_self_key(tsurface *s, uint32_t, uint32_t, uint32_t) { return unlink_s
 TEST(ScreenDispatch, HandlerMayUnlinkAndFreeItsOwnSurface) {
   run_on_screen([](tscreen *screen) {
     g_unlink_screen = screen;
-    named_surface back;
-    named_surface_init(&back, "back", nullptr, {0, 0, 9, 9}, 0);
+    named_surface back("back", nullptr, {0, 0, 9, 9});
     named_surface_log_input(&back);
     tscreen_insert_surface(screen, &back.surface);
     for (int pass = 0; pass < 2; pass++) {
-      auto *gone = new named_surface;
-      named_surface_init(gone, "gone", nullptr, {0, 0, 9, 9}, 0);
+      auto *gone = new named_surface("gone", nullptr, {0, 0, 9, 9});
       tsurface_set_on_pen(&gone->surface, unlink_self);
       tsurface_set_on_key(&gone->surface, unlink_self_key);
       tscreen_insert_surface(screen, &gone->surface);
@@ -150,17 +129,14 @@ TEST(ScreenDispatch, HandlerMayUnlinkAndFreeItsOwnSurface) {
       else
         tscreen_dispatch_key(screen, 'x', 1, 0);
     }
-    std::vector<std::string> want = {"unlink", "back:pen 1 2 3", "unlink", "back:key 120"};
-    EXPECT_EQ(g_screen_log, want);
+    EXPECT_EQ(g_screen_log, (log_t{"unlink", "back:pen 1 2 3", "unlink", "back:key 120"}));
     EXPECT_EQ(count_listed(screen), 1);
-    tsurface_deinit(&back.surface);
   });
 }
 
 TEST(ScreenDispatch, ThePortHandsTheViewsPenAndKeysToTheSurfaces) {
   run_on_screen([](tscreen *screen) {
-    named_surface panel;
-    named_surface_init(&panel, "panel", nullptr, {0, 0, 9, 9}, 0);
+    named_surface panel("panel", nullptr, {0, 0, 9, 9});
     named_surface_log_input(&panel);
     panel.pen_answer = panel.key_answer = 1;
     tscreen_insert_surface(screen, &panel.surface);
@@ -168,17 +144,13 @@ TEST(ScreenDispatch, ThePortHandsTheViewsPenAndKeysToTheSurfaces) {
     os_input_pen(OS_PEN_UP, 12, 7, 0);
     os_input_char(u'q');
     port_test_pump();
-    std::vector<std::string> want = {"panel:pen 1 12 7", "panel:pen 2 12 7", "panel:key 113"};
-    EXPECT_EQ(g_screen_log, want);
-    tsurface_deinit(&panel.surface);
+    EXPECT_EQ(g_screen_log, (log_t{"panel:pen 1 12 7", "panel:pen 2 12 7", "panel:key 113"}));
   });
 }
 
 TEST(ScreenList, InsertingTwiceLeavesOneEntryAndRemovingTwiceIsHarmless) {
   run_on_screen([](tscreen *screen) {
-    named_surface a, b;
-    named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0);
-    named_surface_init(&b, "b", nullptr, {0, 0, 3, 3}, 0);
+    named_surface a("a", nullptr, {0, 0, 3, 3}), b("b", nullptr, {0, 0, 3, 3});
     named_surface_log_compose(&a);
     named_surface_log_compose(&b);
     EXPECT_EQ(tsurface_is_linked(&a.surface), 0);
@@ -190,23 +162,19 @@ TEST(ScreenList, InsertingTwiceLeavesOneEntryAndRemovingTwiceIsHarmless) {
     tscreen_append_surface(screen, &b.surface);
     EXPECT_EQ(count_listed(screen), 2);
     tscreen_paint(screen, nullptr);
-    std::vector<std::string> want = {"b:compose", "a:compose"};
-    EXPECT_EQ(g_screen_log, want);
+    EXPECT_EQ(g_screen_log, (log_t{"b:compose", "a:compose"}));
 
     tscreen_remove_surface(screen, &a.surface);
     tscreen_remove_surface(screen, &a.surface);
     EXPECT_EQ(count_listed(screen), 1);
-    // Tearing down a listed surface takes it out of the list.
-    tsurface_deinit(&b.surface);
+    b.deinit();  // tearing down a listed surface takes it out of the list
     EXPECT_EQ(count_listed(screen), 0);
-    tsurface_deinit(&a.surface);
   });
 }
 
 TEST(ScreenPaint, LockStopsTheHookTheCompositionAndTheFlush) {
   run_on_screen([](tscreen *screen) {
-    named_surface a;
-    named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0xFFFF0000u);
+    named_surface a("a", nullptr, {0, 0, 3, 3}, 0xFFFF0000u);
     tsurface_realize(&a.surface);
     tscreen_insert_surface(screen, &a.surface);
     tscreen_set_paint_hook(screen, hook_paint);
@@ -222,7 +190,7 @@ TEST(ScreenPaint, LockStopsTheHookTheCompositionAndTheFlush) {
     tscreen_set_update_lock(screen, 0);
     trect part = {2, 1, 5, 3};
     tscreen_paint(screen, &part);
-    EXPECT_EQ(g_screen_log, std::vector<std::string>{"hook:paint"});
+    EXPECT_EQ(g_screen_log, log_t{"hook:paint"});
     trect shown = os_headless_get_last_rect();
     EXPECT_TRUE(trect_is_equal(&shown, &part));
     EXPECT_EQ(os_headless_get_pixel(3, 2), rgb565(0xFFFF0000u));
@@ -230,29 +198,23 @@ TEST(ScreenPaint, LockStopsTheHookTheCompositionAndTheFlush) {
     tscreen_paint(screen, nullptr);
     EXPECT_EQ(os_headless_get_pixel(0, 0), rgb565(0xFFFF0000u));
     EXPECT_EQ(os_headless_get_pixel(4, 4), rgb565(0xFF0000FFu));
-    tsurface_deinit(&a.surface);
   });
 }
 
 TEST(ScreenPaint, ModalIsComposedOnceAndLast) {
   run_on_screen([](tscreen *screen) {
-    named_surface back, modal, front;
-    named_surface_init(&back, "back", nullptr, {0, 0, 3, 3}, 0);
-    named_surface_init(&modal, "modal", nullptr, {0, 0, 3, 3}, 0);
-    named_surface_init(&front, "front", nullptr, {0, 0, 3, 3}, 0);
-    for (named_surface *s : {&back, &modal, &front}) named_surface_log_compose(s);
-    tscreen_insert_surface(screen, &back.surface);
-    tscreen_insert_surface(screen, &modal.surface);
-    tscreen_insert_surface(screen, &front.surface);
+    named_surface back("back", nullptr, {0, 0, 3, 3}), modal("modal", nullptr, {0, 0, 3, 3});
+    named_surface front("front", nullptr, {0, 0, 3, 3});
+    for (named_surface *s : {&back, &modal, &front}) {
+      named_surface_log_compose(s);
+      tscreen_insert_surface(screen, &s->surface);
+    }
     tscreen_set_modal(screen, &modal.surface);
     tscreen_set_paint_hook(screen, hook_paint);
     tscreen_paint(screen, nullptr);
-    std::vector<std::string> want = {"hook:paint", "back:compose", "front:compose", "modal:compose"};
-    EXPECT_EQ(g_screen_log, want);
-    tsurface_deinit(&modal.surface);
+    EXPECT_EQ(g_screen_log, (log_t{"hook:paint", "back:compose", "front:compose", "modal:compose"}));
+    modal.deinit();
     EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-    tsurface_deinit(&back.surface);
-    tsurface_deinit(&front.surface);
   });
 }
 
@@ -260,10 +222,8 @@ TEST(ScreenPaint, KeyedMagentaIsSkippedAndMaskWinsOverKey) {
   run_on_screen([](tscreen *screen) {
     const uint32_t under = 0xFF204060u, body = 0xFF00FF00u, magenta = 0xFFFF00FFu;
     tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, under);
-    named_surface keyed, masked, hidden;
-    named_surface_init(&keyed, "keyed", nullptr, {0, 0, 7, 7}, body);
-    named_surface_init(&masked, "masked", nullptr, {20, 0, 27, 7}, body);
-    named_surface_init(&hidden, "hidden", nullptr, {40, 0, 47, 7}, body);
+    named_surface keyed("keyed", nullptr, {0, 0, 7, 7}, body), masked("masked", nullptr, {20, 0, 27, 7}, body);
+    named_surface hidden("hidden", nullptr, {40, 0, 47, 7}, body);
     for (named_surface *s : {&keyed, &masked, &hidden}) {
       tsurface_realize(&s->surface);
       tbitmap_set_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s->surface)), 2, 2, rgb565(magenta));
@@ -293,8 +253,8 @@ TEST(ScreenPaint, KeyedMagentaIsSkippedAndMaskWinsOverKey) {
       for (int32_t x = 0; x < 8; x++) EXPECT_EQ(screen_pixel(screen, 20 + x, y), tbitmap_get_pixel(expect, x, y));
     tbitmap_free(expect);
     EXPECT_EQ(screen_pixel(screen, 42, 2), rgb565(under));  // invisible: not composed
+    masked.deinit();
     tbitmap_free(mask);
-    for (named_surface *s : {&keyed, &masked, &hidden}) tsurface_deinit(&s->surface);
   });
 }
 
@@ -310,9 +270,7 @@ void dim_backdrop(tsurface *, tcanvas *canvas, const trect *rect) {
 TEST(ScreenPaint, PartialPaintTouchesOnlyItsAreaAndDimsItOnce) {
   run_on_screen([](tscreen *screen) {
     const uint32_t white = 0xFFFFFFFFu;
-    named_surface dialog, panel;
-    named_surface_init(&dialog, "dialog", nullptr, {30, 30, 39, 39}, 0xFF0000FFu);
-    named_surface_init(&panel, "panel", nullptr, {0, 0, 19, 19}, white);
+    named_surface panel("panel", nullptr, {0, 0, 19, 19}, white), dialog("dialog", nullptr, {30, 30, 39, 39}, 0xFF0000FFu);
     tsurface_set_on_backdrop(&dialog.surface, dim_backdrop);
     tsurface_realize(&dialog.surface);
     tsurface_realize(&panel.surface);
@@ -327,32 +285,27 @@ TEST(ScreenPaint, PartialPaintTouchesOnlyItsAreaAndDimsItOnce) {
 
     // Repaints of a part, and direct updates of the panel, dim only that part
     // again, and only once.
-    trect part = {0, 0, 9, 9};
+    trect part = {0, 0, 9, 9}, local = {2, 2, 4, 4};
     tscreen_paint(screen, &part);
     tscreen_paint(screen, &part);
     EXPECT_EQ(screen_pixel(screen, 5, 5), dimmed);
     EXPECT_EQ(screen_pixel(screen, 50, 5), dimmed);
     tsurface_set_update_mode(&panel.surface, 1, 0);
-    trect local = {2, 2, 4, 4};
     tsurface_update(&panel.surface, &local);
     tsurface_update(&panel.surface, &local);
     EXPECT_EQ(screen_pixel(screen, 3, 3), dimmed);
     EXPECT_EQ(screen_pixel(screen, 15, 15), dimmed);
     EXPECT_EQ(screen_pixel(screen, 35, 35), rgb565(0xFF0000FFu));
-    tsurface_deinit(&dialog.surface);
-    tsurface_deinit(&panel.surface);
   });
 }
 
 TEST(ScreenPaint, DirectUpdateKeepsFrontSurfacesOnTop) {
   run_on_screen([](tscreen *screen) {
-    named_surface anim, hint;
-    named_surface_init(&anim, "anim", nullptr, {0, 0, 19, 19}, 0xFFFF0000u);
-    named_surface_init(&hint, "hint", nullptr, {10, 10, 29, 29}, 0xFF00FF00u);
-    tsurface_realize(&anim.surface);
-    tsurface_realize(&hint.surface);
-    tscreen_insert_surface(screen, &anim.surface);
-    tscreen_insert_surface(screen, &hint.surface);
+    named_surface anim("anim", nullptr, {0, 0, 19, 19}, 0xFFFF0000u), hint("hint", nullptr, {10, 10, 29, 29}, 0xFF00FF00u);
+    for (named_surface *s : {&anim, &hint}) {
+      tsurface_realize(&s->surface);
+      tscreen_insert_surface(screen, &s->surface);
+    }
     tscreen_paint(screen, nullptr);
     tsurface_set_update_mode(&anim.surface, 1, 0);
     anim.fill = 0xFF0000FFu;
@@ -365,30 +318,16 @@ TEST(ScreenPaint, DirectUpdateKeepsFrontSurfacesOnTop) {
     tsurface_update(&anim.surface, nullptr);
     EXPECT_EQ(screen_pixel(screen, 5, 5), rgb565(0xFF0000FFu));
     tscreen_set_update_lock(screen, 0);
-    tsurface_deinit(&anim.surface);
-    tsurface_deinit(&hint.surface);
   });
 }
 
-TEST(ScreenResize, KeepsTheRowOrderWhateverSignIsPassed) {
+TEST(ScreenResize, KeepsTheRowOrderAndAFailureLeavesAScreenThatDoesNotPaint) {
   tscreen screen;
   ASSERT_EQ(tscreen_init(&screen, 30, -20), 1);
   EXPECT_EQ(tbitmap_get_bpp(tscreen_get_bitmap(&screen)), 16);
   ASSERT_EQ(tscreen_resize(&screen, 40, 50), 1);
   EXPECT_TRUE(tbitmap_is_top_down(tscreen_get_bitmap(&screen)));
-  EXPECT_EQ(screen._rect.x2, 39);
-  EXPECT_EQ(screen._rect.y2, 49);
-  tscreen_deinit(&screen);
-
-  ASSERT_EQ(tscreen_init(&screen, 30, 20), 1);
-  ASSERT_EQ(tscreen_resize(&screen, 40, -50), 1);
-  EXPECT_FALSE(tbitmap_is_top_down(tscreen_get_bitmap(&screen)));
-  tscreen_deinit(&screen);
-}
-
-TEST(ScreenResize, FailedResizeLeavesAScreenThatDoesNotPaint) {
-  tscreen screen;
-  ASSERT_EQ(tscreen_init(&screen, 30, -20), 1);
+  EXPECT_EQ(std::make_pair(screen._rect.x2, screen._rect.y2), std::make_pair(39, 49));
   uint64_t budget = tbitmap_set_budget(100);
   EXPECT_EQ(tscreen_resize(&screen, 400, 400), 0);
   tbitmap_set_budget(budget);
@@ -397,8 +336,10 @@ TEST(ScreenResize, FailedResizeLeavesAScreenThatDoesNotPaint) {
   EXPECT_EQ(tscreen_paint(&screen, nullptr), 1);
   EXPECT_TRUE(g_screen_log.empty());
   tscreen_deinit(&screen);
-}
 
-TEST(ScreenResize, NullScreenIsFatal) {
+  ASSERT_EQ(tscreen_init(&screen, 30, 20), 1);
+  ASSERT_EQ(tscreen_resize(&screen, 40, -50), 1);
+  EXPECT_FALSE(tbitmap_is_top_down(tscreen_get_bitmap(&screen)));
+  tscreen_deinit(&screen);
   EXPECT_EXIT(tscreen_paint(nullptr, nullptr), ::testing::ExitedWithCode(255), "code = tscreen\\([0-9]+\\)");
 }

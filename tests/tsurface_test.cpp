@@ -20,17 +20,23 @@ void log_parent_resized(tsurface *s, const trect *r) {
                          std::to_string(r->x2 - r->x1 + 1));
 }
 
-bool same(const trect &a, const trect &b) { return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2; }
+std::vector<int32_t> fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
+const tbitmap *buffer_of(named_surface &s) { return tcanvas_get_bitmap(tsurface_get_canvas(&s.surface)); }
+
+// A parent with one child, both realised.
+void adopt(named_surface *parent, named_surface *child) {
+  parent->children = {&child->surface};
+  named_surface_add_children(parent);
+}
 
 }  // namespace
 
 TEST(Surface, RealiseNotifiesDrawsAndComposesChildrenOnce) {
   run_on_screen([](tscreen *) {
-    named_surface parent, child;
-    named_surface_init(&parent, "parent", nullptr, {5, 5, 24, 24}, 0xFFFFFFFFu);
-    named_surface_init(&child, "child", &parent.surface, {2, 3, 5, 6}, 0xFF0000FFu);
-    parent.children = {&child.surface, nullptr};
-    named_surface_add_children(&parent);
+    named_surface parent("parent", nullptr, {5, 5, 24, 24}, 0xFFFFFFFFu);
+    named_surface child("child", &parent.surface, {2, 3, 5, 6}, 0xFF0000FFu);
+    adopt(&parent, &child);
+    parent.children.push_back(nullptr);
     tsurface_set_on_rect_changed(&parent.surface, log_rect_changed);
     tsurface_set_on_parent_resized(&child.surface, log_parent_resized);
 
@@ -38,29 +44,22 @@ TEST(Surface, RealiseNotifiesDrawsAndComposesChildrenOnce) {
     EXPECT_EQ(parent.draws, 0);
     EXPECT_EQ(tsurface_realize(&parent.surface), 1);
     EXPECT_EQ(tsurface_realize(&parent.surface), 1);
-    std::vector<std::string> want = {"parent:rect", "child:parent 20"};
-    EXPECT_EQ(g_screen_log, want);
-    EXPECT_EQ(parent.draws, 1);
-    EXPECT_EQ(child.draws, 1);
+    EXPECT_EQ(g_screen_log, (std::vector<std::string>{"parent:rect", "child:parent 20"}));
+    EXPECT_EQ(std::make_pair(parent.draws, child.draws), std::make_pair(1, 1));
     EXPECT_TRUE(tsurface_is_realized(&child.surface));
-    const tbitmap *buffer = tcanvas_get_bitmap(tsurface_get_canvas(&parent.surface));
-    EXPECT_EQ(tbitmap_get_pixel(buffer, 2, 3), 0x001Fu);
-    EXPECT_EQ(tbitmap_get_pixel(buffer, 1, 3), 0xFFFFu);
+    EXPECT_EQ(tbitmap_get_pixel(buffer_of(parent), 2, 3), 0x001Fu);
+    EXPECT_EQ(tbitmap_get_pixel(buffer_of(parent), 1, 3), 0xFFFFu);
     trect on_screen;
     tsurface_get_screen_rect(&child.surface, &on_screen);
-    EXPECT_TRUE(same(on_screen, {7, 8, 10, 11}));
-    tsurface_deinit(&child.surface);
-    tsurface_deinit(&parent.surface);
+    EXPECT_EQ(fields(on_screen), (std::vector<int32_t>{7, 8, 10, 11}));
   });
 }
 
 TEST(Surface, UpdateClimbsToTheScreenWithTheAreaInScreenCoordinates) {
   run_on_screen([](tscreen *screen) {
-    named_surface parent, child;
-    named_surface_init(&parent, "parent", nullptr, {10, 20, 39, 39}, 0xFFFFFFFFu);
-    named_surface_init(&child, "child", &parent.surface, {4, 4, 13, 13}, 0xFF00FF00u);
-    parent.children = {&child.surface};
-    named_surface_add_children(&parent);
+    named_surface parent("parent", nullptr, {10, 20, 39, 39}, 0xFFFFFFFFu);
+    named_surface child("child", &parent.surface, {4, 4, 13, 13}, 0xFF00FF00u);
+    adopt(&parent, &child);
     tsurface_realize(&parent.surface);
     tscreen_insert_surface(screen, &parent.surface);
     tscreen_set_paint_hook(screen, record_paint);
@@ -69,59 +68,52 @@ TEST(Surface, UpdateClimbsToTheScreenWithTheAreaInScreenCoordinates) {
     trect local = {3, 1, 1, 2};  // reversed corners are normalised
     EXPECT_EQ(tsurface_update(&child.surface, &local), 1);
     ASSERT_EQ(g_painted.size(), 1u);
-    EXPECT_TRUE(same(g_painted[0], {15, 25, 17, 26}));
+    EXPECT_EQ(fields(g_painted[0]), (std::vector<int32_t>{15, 25, 17, 26}));
     EXPECT_EQ(screen_pixel(screen, 15, 25), 0x07E0u);
 
     // A move marks the old area: the next update repaints both.
     tsurface_move(&child.surface, 5, 0, 0);
     trect dirty;
     ASSERT_EQ(tsurface_get_dirty_rect(&child.surface, &dirty), 1);
-    EXPECT_TRUE(same(dirty, {4, 4, 18, 13}));
+    EXPECT_EQ(fields(dirty), (std::vector<int32_t>{4, 4, 18, 13}));
     tsurface_update(&child.surface, &local);
-    EXPECT_TRUE(same(g_painted.back(), {14, 24, 28, 33}));
+    EXPECT_EQ(fields(g_painted.back()), (std::vector<int32_t>{14, 24, 28, 33}));
     EXPECT_EQ(tsurface_get_dirty_rect(&child.surface, &dirty), 0);
-    tsurface_deinit(&child.surface);
-    tsurface_deinit(&parent.surface);
   });
 }
 
 TEST(Surface, SameSizeKeepsTheBufferButMarksTheOldArea) {
   run_on_screen([](tscreen *) {
-    named_surface s;
-    named_surface_init(&s, "s", nullptr, {0, 0, 9, 9}, 0);
+    named_surface s("s", nullptr, {0, 0, 9, 9});
     tsurface_set_on_rect_changed(&s.surface, log_rect_changed);
     tsurface_realize(&s.surface);
     g_screen_log.clear();
-    const tbitmap *buffer = tcanvas_get_bitmap(tsurface_get_canvas(&s.surface));
+    const tbitmap *buffer = buffer_of(s);
 
     tsurface_resize(&s.surface, 10, 10);
-    EXPECT_EQ(tcanvas_get_bitmap(tsurface_get_canvas(&s.surface)), buffer);
+    EXPECT_EQ(buffer_of(s), buffer);
     EXPECT_TRUE(g_screen_log.empty());
     trect dirty;
     EXPECT_EQ(tsurface_get_dirty_rect(&s.surface, &dirty), 1);
 
     tsurface_set_rect(&s.surface, 3, 3, 10, 10);  // moved, same size: told, same buffer
     EXPECT_EQ(g_screen_log.size(), 1u);
-    EXPECT_EQ(tcanvas_get_bitmap(tsurface_get_canvas(&s.surface)), buffer);
+    EXPECT_EQ(buffer_of(s), buffer);
 
     tsurface_resize(&s.surface, 12, 7);
     EXPECT_EQ(g_screen_log.size(), 2u);
-    const tbitmap *grown = tcanvas_get_bitmap(tsurface_get_canvas(&s.surface));
-    EXPECT_EQ(tbitmap_get_width(grown), 12);
-    EXPECT_EQ(tbitmap_get_height(grown), 7);
-    EXPECT_TRUE(tbitmap_is_top_down(grown));
-    EXPECT_TRUE(same(*tsurface_get_rect(&s.surface), {3, 3, 14, 9}));
-    tsurface_deinit(&s.surface);
+    EXPECT_EQ(std::vector<int32_t>({tbitmap_get_width(buffer_of(s)), tbitmap_get_height(buffer_of(s)),
+                                    tbitmap_is_top_down(buffer_of(s)) ? 1 : 0}),
+              std::vector<int32_t>({12, 7, 1}));
+    EXPECT_EQ(fields(*tsurface_get_rect(&s.surface)), (std::vector<int32_t>{3, 3, 14, 9}));
   });
 }
 
 TEST(Surface, EmptySidesAreValidAndComposeNothing) {
   run_on_screen([](tscreen *screen) {
-    named_surface empty, flat;
-    named_surface_init(&empty, "empty", nullptr, {5, 5, 4, 14}, 0xFFFF0000u);
-    named_surface_init(&flat, "flat", nullptr, {0, 0, 9, 9}, 0xFFFF0000u);
+    named_surface empty("empty", nullptr, {5, 5, 4, 14}, 0xFFFF0000u), flat("flat", nullptr, {0, 0, 9, 9}, 0xFFFF0000u);
     EXPECT_EQ(tsurface_get_width(&empty.surface), 0);
-    EXPECT_EQ(tbitmap_get_width(tcanvas_get_bitmap(tsurface_get_canvas(&empty.surface))), 0);
+    EXPECT_EQ(tbitmap_get_width(buffer_of(empty)), 0);
     tsurface_realize(&empty.surface);
     tsurface_realize(&flat.surface);
     tsurface_set_rect(&flat.surface, 0, 0, 10, 0);
@@ -134,15 +126,12 @@ TEST(Surface, EmptySidesAreValidAndComposeNothing) {
     EXPECT_EQ(tsurface_update(&empty.surface, nullptr), 1);
     EXPECT_EQ(screen_pixel(screen, 5, 5), 0u);
     EXPECT_EQ(screen_pixel(screen, 0, 0), 0u);
-    tsurface_deinit(&empty.surface);
-    tsurface_deinit(&flat.surface);
   });
 }
 
 TEST(Surface, InvisibleStillPaintsIntoItsOwnBuffer) {
   run_on_screen([](tscreen *screen) {
-    named_surface s;
-    named_surface_init(&s, "s", nullptr, {0, 0, 7, 7}, 0xFFFF0000u);
+    named_surface s("s", nullptr, {0, 0, 7, 7}, 0xFFFF0000u);
     tsurface_realize(&s.surface);
     tscreen_insert_surface(screen, &s.surface);
     tsurface_set_visible(&s.surface, 0);
@@ -150,19 +139,16 @@ TEST(Surface, InvisibleStillPaintsIntoItsOwnBuffer) {
     tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, 0xFF000000u);
     s.fill = 0xFF00FF00u;
     EXPECT_EQ(tsurface_update(&s.surface, nullptr), 1);
-    EXPECT_EQ(tbitmap_get_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s.surface)), 1, 1), 0x07E0u);
+    EXPECT_EQ(tbitmap_get_pixel(buffer_of(s), 1, 1), 0x07E0u);
     EXPECT_EQ(screen_pixel(screen, 1, 1), 0u);
-    tsurface_deinit(&s.surface);
   });
 }
 
 TEST(Surface, DirectUpdateWithSyncRecomposesTheAncestors) {
   run_on_screen([](tscreen *screen) {
-    named_surface parent, child;
-    named_surface_init(&parent, "parent", nullptr, {8, 8, 27, 27}, 0xFFFFFFFFu);
-    named_surface_init(&child, "child", &parent.surface, {2, 2, 5, 5}, 0xFF0000FFu);
-    parent.children = {&child.surface};
-    named_surface_add_children(&parent);
+    named_surface parent("parent", nullptr, {8, 8, 27, 27}, 0xFFFFFFFFu);
+    named_surface child("child", &parent.surface, {2, 2, 5, 5}, 0xFF0000FFu);
+    adopt(&parent, &child);
     tsurface_realize(&parent.surface);
     tscreen_insert_surface(screen, &parent.surface);
     tscreen_paint(screen, nullptr);
@@ -170,10 +156,8 @@ TEST(Surface, DirectUpdateWithSyncRecomposesTheAncestors) {
     child.fill = 0xFFFF0000u;
     tsurface_update(&child.surface, nullptr);
     EXPECT_EQ(screen_pixel(screen, 10, 10), 0xF800u);
-    EXPECT_EQ(tbitmap_get_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&parent.surface)), 2, 2), 0xF800u);
+    EXPECT_EQ(tbitmap_get_pixel(buffer_of(parent), 2, 2), 0xF800u);
     EXPECT_EQ(parent.draws, 1);  // the parent was recomposed, not repainted
-    tsurface_deinit(&child.surface);
-    tsurface_deinit(&parent.surface);
   });
 }
 
@@ -181,16 +165,12 @@ TEST(Surface, DirectUpdateWithSyncRecomposesTheAncestors) {
 TEST(SurfaceTeardown, ListedSurfacesLeaveTheListWithoutAPort) {
   tscreen screen;
   ASSERT_EQ(tscreen_init(&screen, 16, -16), 1);
-  named_surface a, b, c;
-  named_surface_init(&a, "a", nullptr, {0, 0, 3, 3}, 0);
-  named_surface_init(&b, "b", nullptr, {0, 0, 3, 3}, 0);
-  named_surface_init(&c, "c", nullptr, {0, 0, 3, 3}, 0);
+  named_surface a("a", nullptr, {0, 0, 3, 3}), b("b", nullptr, {0, 0, 3, 3}), c("c", nullptr, {0, 0, 3, 3});
   for (named_surface *s : {&a, &b, &c}) tscreen_insert_surface(&screen, &s->surface);
-  tsurface_deinit(&b.surface);
+  b.deinit();
   EXPECT_EQ(screen._surfaces.next, &c.surface._link);
   EXPECT_EQ(c.surface._link.next, &a.surface._link);
-  tsurface_deinit(&a.surface);
+  a.deinit();
   tscreen_deinit(&screen);  // c is still listed: the screen lets go of it
   EXPECT_EQ(tsurface_is_linked(&c.surface), 0);
-  tsurface_deinit(&c.surface);
 }

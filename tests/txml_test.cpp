@@ -25,19 +25,21 @@ parser_ptr parse(const std::string &text, int expected = 1) {
   return parser;
 }
 
-std::u16string wide(const std::string &utf8) {
-  std::u16string out(size_t(port_str_utf8_to_wide(utf8.c_str(), -1, nullptr, 0)), u'\0');
-  port_str_utf8_to_wide(utf8.c_str(), -1, out.data(), int(out.size()));
-  out.pop_back();
+// The tree as text: name(attribute=value,...)"text"{children}, siblings
+// separated by spaces; the parts that are empty are left out.
+std::string dump(txml_node *node) {
+  std::string out;
+  for (; node; node = node->_sibling) {
+    out += (out.empty() ? "" : " ") + node->_name;
+    for (size_t i = 0; i < node->_attribute_names.size(); i++)
+      out += (i ? "," : "(") + node->_attribute_names[i] + "=" + node->_attribute_values[i] +
+             (i + 1 == node->_attribute_names.size() ? ")" : "");
+    if (*txml_node_get_text(node)) out += std::string("\"") + txml_node_get_text(node) + "\"";
+    if (node->_child) out += "{" + dump(node->_child) + "}";
+  }
   return out;
 }
-
-bool write_file(const std::string &path, const std::string &bytes) {
-  FILE *file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
-}
+std::string dump(const std::string &text) { return dump(txml_get_root(parse(text).get())); }
 
 const char k_config[] =
     "<Brivola>\n<NewWidth>480</NewWidth>\n<NewHeight>640</NewHeight>\n<NewColor>10092543</NewColor>\n"
@@ -52,75 +54,28 @@ const char k_config[] =
 
 }  // namespace
 
-TEST(TxmlParse, SelfClosingElementWithQuotedAndBareAttributes) {
-  parser_ptr p = parse("<a x=\"1\" y=2/>");
-  txml_node *a = txml_get_root(p.get());
-  ASSERT_NE(a, nullptr);
-  EXPECT_STREQ(txml_node_get_name(a), "a");
-  EXPECT_STREQ(txml_node_get_text(a), "");
-  ASSERT_EQ(a->_attribute_names.size(), 2u);
-  EXPECT_EQ(a->_attribute_names[0], "x");
-  EXPECT_EQ(a->_attribute_values[0], "1");
-  EXPECT_EQ(a->_attribute_names[1], "y");
-  EXPECT_EQ(a->_attribute_values[1], "2");
-  EXPECT_EQ(a->_child, nullptr);
-  EXPECT_EQ(a->_sibling, nullptr);  // the trailing empty node is gone
-}
-
-TEST(TxmlParse, SingleQuotesAreABareValueAndBlanksAroundEqualsAreSkipped) {
-  parser_ptr p = parse("<a k='v w' m = \"x y\"></a>");
-  txml_node *a = txml_get_root(p.get());
-  ASSERT_EQ(a->_attribute_names.size(), 2u);
-  EXPECT_EQ(a->_attribute_values[0], "'v");  // a bare value ends at the space
-  EXPECT_EQ(a->_attribute_names[1], "w' m");
-  EXPECT_EQ(a->_attribute_values[1], "x y");
-}
-
-TEST(TxmlParse, DeclarationSkippedTextTrimmedMixedContentDropped) {
-  parser_ptr p = parse("<?xml version=\"1.0\"?>\n<r>\n  head \t<b>1</b> tail <c/>\r\n</r>junk<s/>");
-  txml_node *r = txml_get_root(p.get());
-  ASSERT_NE(r, nullptr);
-  EXPECT_STREQ(txml_node_get_name(r), "r");
-  EXPECT_STREQ(txml_node_get_text(r), "head");
-  ASSERT_NE(r->_child, nullptr);
-  EXPECT_STREQ(txml_node_get_text(r->_child), "1");
-  ASSERT_NE(r->_child->_sibling, nullptr);
-  EXPECT_STREQ(txml_node_get_name(r->_child->_sibling), "c");
-  EXPECT_EQ(r->_child->_sibling->_sibling, nullptr);
-  ASSERT_NE(r->_sibling, nullptr);
-  EXPECT_STREQ(txml_node_get_name(r->_sibling), "s");
-}
-
-TEST(TxmlParse, CaretMakesTheNextDelimiterOrdinaryAndStays) {
-  parser_ptr p = parse("<a>x^<y^>z</a>");
-  EXPECT_STREQ(txml_node_get_text(txml_get_root(p.get())), "x^<y^>z");
-  parse("<a>^", 0);  // a caret at the very end must not step past the text
+TEST(TxmlParse, AttributesTextAndTheTreeAsBuilt) {
+  EXPECT_EQ(dump("<a x=\"1\" y=2/>"), "a(x=1,y=2)") << "the trailing empty node is gone";
+  // Single quotes are a bare value, which ends at a space; blanks around
+  // the equals sign are skipped.
+  EXPECT_EQ(dump("<a k='v w' m = \"x y\"></a>"), "a(k='v,w' m=x y)");
+  // The declaration is skipped, text trimmed, mixed content dropped.
+  EXPECT_EQ(dump("<?xml version=\"1.0\"?>\n<r>\n  head \t<b>1</b> tail <c/>\r\n</r>junk<s/>"), "r\"head\"{b\"1\" c} s");
+  // A caret makes the next delimiter ordinary and stays; at the very end it
+  // must not step past the text.
+  EXPECT_EQ(dump("<a>x^<y^>z</a>"), "a\"x^<y^>z\"");
+  parse("<a>^", 0);
   parse("<a^>", 0);
-}
-
-TEST(TxmlParse, UnnamedElementsAreRemovedWithoutLosingTheirFollowers) {
-  parser_ptr p = parse("<r><><x/></><b/>< /><c/></r>");
-  txml_node *b = txml_get_root(p.get())->_child;
-  ASSERT_NE(b, nullptr);
-  EXPECT_STREQ(txml_node_get_name(b), "b");
-  ASSERT_NE(b->_sibling, nullptr);
-  EXPECT_STREQ(txml_node_get_name(b->_sibling), "c");
-  EXPECT_EQ(b->_sibling->_sibling, nullptr);
-
-  EXPECT_EQ(txml_get_root(parse("").get()), nullptr);
-  EXPECT_EQ(txml_get_root(parse("just text").get()), nullptr);
+  // Unnamed elements are removed without losing their followers.
+  EXPECT_EQ(dump("<r><><x/></><b/>< /><c/></r>"), "r{b c}");
+  EXPECT_EQ(dump(""), "");
+  EXPECT_EQ(dump("just text"), "");
 }
 
 TEST(TxmlEntities, DecodedOnceInOnePass) {
   parser_ptr p = parse("<a&amp;b t=\"&quot;&lt;\">&amp;lt; &lt;&gt;&quot;&amp; &amp;amp; &apos; & &lt</a&amp;b>");
-  txml_node *a = txml_get_root(p.get());
-  ASSERT_NE(a, nullptr);
-  EXPECT_STREQ(txml_node_get_name(a), "a&b");
-  EXPECT_EQ(a->_attribute_values[0], "\"<");
-  const char *expected = "&lt; <>\"& &amp; &apos; & &lt";
-  EXPECT_STREQ(txml_node_get_text(a), expected);
-  EXPECT_STREQ(txml_node_get_text(a), expected);  // asking again decodes nothing more
-  EXPECT_STREQ(txml_node_get_name(a), "a&b");
+  EXPECT_EQ(dump(txml_get_root(p.get())), "a&b(t=\"<)\"&lt; <>\"& &amp; &apos; & &lt\"");
+  EXPECT_EQ(dump(txml_get_root(p.get())), "a&b(t=\"<)\"&lt; <>\"& &amp; &apos; & &lt\"") << "asked again";
 }
 
 TEST(TxmlParse, EachFailureKindGivesZeroAndKeepsTheNodesBuilt) {
@@ -128,16 +83,11 @@ TEST(TxmlParse, EachFailureKindGivesZeroAndKeepsTheNodesBuilt) {
     const char *text;
     int kind;
   } cases[] = {
-      {"<a>1</a><?xml", TXML_ERROR_SKIP_UNCLOSED},
-      {"<a>1</a><-x", TXML_ERROR_SKIP_UNCLOSED},
-      {"<a>1</a><b", TXML_ERROR_TAG_UNCLOSED},
-      {"<a>1</a><b>text", TXML_ERROR_TEXT_UNCLOSED},
-      {"<a>1</a><b>2</c>", TXML_ERROR_END_TAG_MISMATCH},
-      {"<a>1</a><b><c/></d>", TXML_ERROR_END_TAG_MISMATCH},
-      {"<a>1</a><b>2</b", TXML_ERROR_TAG_UNCLOSED},
-      {"<a>1</a><b x/>", TXML_ERROR_NO_EQUALS},
-      {"<a>1</a><b x= />", TXML_ERROR_NO_VALUE},
-      {"<a>1</a><b x=\"1/>", TXML_ERROR_QUOTE_UNCLOSED},
+      {"<a>1</a><?xml", TXML_ERROR_SKIP_UNCLOSED},       {"<a>1</a><-x", TXML_ERROR_SKIP_UNCLOSED},
+      {"<a>1</a><b", TXML_ERROR_TAG_UNCLOSED},           {"<a>1</a><b>text", TXML_ERROR_TEXT_UNCLOSED},
+      {"<a>1</a><b>2</c>", TXML_ERROR_END_TAG_MISMATCH}, {"<a>1</a><b><c/></d>", TXML_ERROR_END_TAG_MISMATCH},
+      {"<a>1</a><b>2</b", TXML_ERROR_TAG_UNCLOSED},      {"<a>1</a><b x/>", TXML_ERROR_NO_EQUALS},
+      {"<a>1</a><b x= />", TXML_ERROR_NO_VALUE},         {"<a>1</a><b x=\"1/>", TXML_ERROR_QUOTE_UNCLOSED},
       {"<a>1</a><b><c/>", TXML_ERROR_CHILD_UNCLOSED},
       {"<a>1</a><!-- comment -->", TXML_ERROR_NO_EQUALS},  // only "<?" and "<-" are skipped
   };
@@ -179,55 +129,39 @@ TEST(TxmlPath, SearchesSiblingsFirstThenChildren) {
   txml_node *a = txml_get_root(p.get());
   EXPECT_STREQ(txml_node_get_text(txml_node_find_path(a, "b/z/w")), "3");
   EXPECT_STREQ(txml_node_get_text(txml_node_find_path(a, "/b/y")), "2");
-  EXPECT_EQ(txml_node_find_path(a, "a/y"), nullptr);
-  EXPECT_EQ(txml_node_find_path(a, "B/y"), nullptr);
-  EXPECT_EQ(txml_node_find_path(a, ""), nullptr);
-  EXPECT_EQ(txml_node_find_path(a, "b//y"), nullptr);
-  EXPECT_EQ(txml_node_find_path(a, "b/"), nullptr);
+  for (const char *absent : {"a/y", "B/y", "", "b//y", "b/"}) EXPECT_EQ(txml_node_find_path(a, absent), nullptr) << absent;
   EXPECT_EQ(txml_node_find_path(a->_sibling, "a"), nullptr);  // never looks back
   EXPECT_EQ(txml_node_find_sibling(a, "b"), a->_sibling);
   EXPECT_EQ(txml_node_find_sibling(a, "x"), nullptr);
 }
 
-class TxmlFile : public ::testing::Test {
- protected:
-  void SetUp() override { dir_ = test_make_temp_dir("txml"); ASSERT_FALSE(dir_.empty()); }
-  void TearDown() override { test_remove_tree(dir_); }
-  std::string dir_;
-};
-
-TEST_F(TxmlFile, ReadOnlySettingsFileWithEscapedFoldersUnderAWideName) {
-  std::string path = dir_ + "/\xE8\xAE\xBE\xE7\xBD\xAE config.xml";
-  ASSERT_TRUE(write_file(path, k_config));
-  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+TEST_F(TempDirTest, TxmlReadsAReadOnlySettingsFileWithEscapedFoldersUnderAWideName) {
+  std::string name = "\xE8\xAE\xBE\xE7\xBD\xAE config.xml";
+  ASSERT_TRUE(test_write_file(path(name), std::string(k_config)));
+  ASSERT_EQ(chmod(path(name).c_str(), 0444), 0);
   parser_ptr p(txml_new());
-  ASSERT_EQ(txml_load_file(p.get(), wide(path).c_str()), 1);
+  ASSERT_EQ(txml_load_file(p.get(), wpath(name).c_str()), 1);
   txml_node *root = txml_get_root(p.get());
   ASSERT_NE(root, nullptr);
   EXPECT_STREQ(txml_node_get_name(root), "Brivola");
   int keys = 0;
   for (txml_node *n = root->_child; n; n = n->_sibling) keys++;
   EXPECT_EQ(keys, 26);
-  EXPECT_EQ(wide(txml_node_get_text(txml_node_find_path(root, "Brivola/MyPaintsDir"))), u"/home/用/R&D <画>");
+  EXPECT_EQ(test_wide(txml_node_get_text(txml_node_find_path(root, "Brivola/MyPaintsDir"))), u"/home/用/R&D <画>");
   EXPECT_STREQ(txml_node_get_text(txml_node_find_path(root, "Brivola/SaveDir")), "/tmp/a&lt;b");
   EXPECT_STREQ(txml_node_get_text(txml_node_find_path(root, "Brivola/RecentColors")), "0,0,0,0,0,0,0,0,");
 }
 
-TEST_F(TxmlFile, MissingEmptyOversizedAndUnreadableFilesParseNothing) {
+TEST_F(TempDirTest, TxmlParsesNothingFromMissingEmptyOversizedAndUnreadableFiles) {
   parser_ptr p = parse("<keep/>");  // a failed load keeps it, a good one replaces it
-  EXPECT_EQ(txml_load_file(p.get(), wide(dir_ + "/absent.xml").c_str()), 0);
-  std::string empty = dir_ + "/empty.xml";
-  ASSERT_TRUE(write_file(empty, ""));
-  EXPECT_EQ(txml_load_file(p.get(), wide(empty).c_str()), 0);
-  EXPECT_EQ(txml_load_file(p.get(), wide(dir_).c_str()), 0);  // a folder opens but does not read
-
-  std::string big = dir_ + "/big.xml";
-  ASSERT_TRUE(write_file(big, "<a/>"));
-  ASSERT_EQ(truncate(big.c_str(), TXML_MAX_FILE_SIZE + 1), 0);  // sparse, cheap
-  EXPECT_EQ(txml_load_file(p.get(), wide(big).c_str()), 0);
+  ASSERT_TRUE(test_write_file(path("empty.xml"), std::string()));
+  ASSERT_TRUE(test_write_file(path("big.xml"), std::string("<a/>")));
+  ASSERT_EQ(truncate(path("big.xml").c_str(), TXML_MAX_FILE_SIZE + 1), 0);  // sparse, cheap
+  for (const char *name : {"absent.xml", "empty.xml", "", "big.xml"})  // "": the folder opens but does not read
+    EXPECT_EQ(txml_load_file(p.get(), wpath(name).c_str()), 0) << name;
   EXPECT_STREQ(txml_node_get_name(txml_get_root(p.get())), "keep");
 
-  ASSERT_EQ(truncate(big.c_str(), 4 + 100), 0);  // NULs after the element end the text
-  EXPECT_EQ(txml_load_file(p.get(), wide(big).c_str()), 1);
+  ASSERT_EQ(truncate(path("big.xml").c_str(), 4 + 100), 0);  // NULs after the element end the text
+  EXPECT_EQ(txml_load_file(p.get(), wpath("big.xml").c_str()), 1);
   EXPECT_STREQ(txml_node_get_name(txml_get_root(p.get())), "a");
 }

@@ -11,13 +11,18 @@
 
 namespace {
 
-int g_runs[8];
+std::vector<int> g_runs(8);
+win_ao *g_victim;
 
-void count_run(win_ao *, void *user_data) { g_runs[reinterpret_cast<intptr_t>(user_data)]++; }
-
-void free_self(win_ao *ao, void *user_data) {
-  count_run(ao, user_data);
+void count_run(win_ao *, void *slot) { g_runs[size_t(reinterpret_cast<intptr_t>(slot))]++; }
+void free_self(win_ao *ao, void *slot) {
+  count_run(ao, slot);
   win_ao_free(ao);
+}
+void frees_the_next_one(win_ao *ao, void *slot) {
+  count_run(ao, slot);
+  win_ao_free(g_victim);
+  g_victim = nullptr;
 }
 
 win_ao *make(intptr_t slot, win_ao_run_fn run = count_run) {
@@ -27,11 +32,17 @@ win_ao *make(intptr_t slot, win_ao_run_fn run = count_run) {
   return ao;
 }
 
+std::vector<int> runs() {
+  std::vector<int> out(g_runs.begin(), g_runs.begin() + 3);
+  std::fill(g_runs.begin(), g_runs.end(), 0);
+  return out;
+}
+
 }  // namespace
 
 TEST(Scheduler, SignalsBeforeAPassRunOnceAndCancelPreventsTheRun) {
   port_test_run_app([] {
-    std::fill(std::begin(g_runs), std::end(g_runs), 0);
+    runs();
     win_ao *a = make(0), *b = make(1), *bare = win_ao_new(0);
     win_ao_signal(a);
     win_ao_signal(a);
@@ -40,60 +51,32 @@ TEST(Scheduler, SignalsBeforeAPassRunOnceAndCancelPreventsTheRun) {
     win_ao_cancel(b);
     win_ao_signal(bare);  // no run function: it only loses its flag
     port_test_pump();     // three messages: the first pass runs a, the rest find nothing
-    EXPECT_EQ(g_runs[0], 1);
-    EXPECT_EQ(g_runs[1], 0);
+    EXPECT_EQ(runs(), (std::vector<int>{1, 0, 0}));
     EXPECT_FALSE(win_ao_is_signalled(bare));
-    win_ao_free(a);
-    win_ao_free(b);
-    win_ao_free(bare);
+    for (win_ao *ao : {a, b, bare}) win_ao_free(ao);
     return 0;
   });
 }
 
-TEST(Scheduler, ObjectFreeingItselfLeavesThePassWhole) {
+// One pass over three signalled objects, the newest visited first: the one
+// in the middle frees itself, or the first frees the next; the pass stays whole.
+TEST(Scheduler, FreeingItselfOrTheNextObjectInAPassIsSafe) {
   port_test_run_app([] {
-    std::fill(std::begin(g_runs), std::end(g_runs), 0);
-    win_ao *oldest = make(0);
-    win_ao *self_freeing = make(1, free_self);
-    win_ao *newest = make(2);
-    win_ao_signal(newest);
-    win_ao_signal(self_freeing);
-    win_ao_signal(oldest);
-    win_ao_run_signalled();  // one pass; the middle one frees itself as it runs
-    EXPECT_EQ(g_runs[0], 1);
-    EXPECT_EQ(g_runs[1], 1);
-    EXPECT_EQ(g_runs[2], 1);
+    runs();
+    win_ao *oldest = make(0), *self_freeing = make(1, free_self), *newest = make(2);
+    for (win_ao *ao : {newest, self_freeing, oldest}) win_ao_signal(ao);
+    win_ao_run_signalled();
+    EXPECT_EQ(runs(), (std::vector<int>{1, 1, 1}));
     port_test_pump();
     win_ao_free(oldest);
     win_ao_free(newest);
-    return 0;
-  });
-}
 
-namespace {
-
-win_ao *g_victim;
-void frees_the_next_one(win_ao *ao, void *user_data) {
-  count_run(ao, user_data);
-  win_ao_free(g_victim);
-  g_victim = nullptr;
-}
-
-}  // namespace
-
-TEST(Scheduler, FreeingTheObjectThePassVisitsNextIsSafe) {
-  port_test_run_app([] {
-    std::fill(std::begin(g_runs), std::end(g_runs), 0);
     win_ao *last = make(2);
     g_victim = make(1);
-    win_ao *first = make(0, frees_the_next_one);  // newest: visited first
-    win_ao_signal(last);
-    win_ao_signal(g_victim);
-    win_ao_signal(first);
+    win_ao *first = make(0, frees_the_next_one);
+    for (win_ao *ao : {last, g_victim, first}) win_ao_signal(ao);
     win_ao_run_signalled();
-    EXPECT_EQ(g_runs[0], 1);
-    EXPECT_EQ(g_runs[1], 0);
-    EXPECT_EQ(g_runs[2], 1);
+    EXPECT_EQ(runs(), (std::vector<int>{1, 0, 1}));
     port_test_pump();
     win_ao_free(first);
     win_ao_free(last);
@@ -126,8 +109,6 @@ void note_progress(win_ao *, void *user_data) {
   slot->runs++;
 }
 
-void end_level(win_ao *, void *) { wins_window_end_wait(); }
-
 }  // namespace
 
 // Workers make their own objects and signal them while the GUI thread runs
@@ -136,7 +117,7 @@ TEST(Scheduler, SignalsFromFourThreadsLoseNone) {
   port_test_run_app([] {
     g_finished = 0;
     g_done = win_ao_new(0);
-    win_ao_set_run(g_done, end_level);
+    win_ao_set_run(g_done, [](win_ao *, void *) { wins_window_end_wait(); });
     std::vector<std::thread> workers;
     std::vector<win_ao *> made(k_threads);
     for (int t = 0; t < k_threads; t++) {

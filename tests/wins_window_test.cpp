@@ -14,26 +14,20 @@
 
 namespace {
 
-struct event {
-  int kind;  // 'p' pen, 'k' key
-  int a, b, c, mods;
-};
-std::vector<event> g_events;
-
-int32_t record_key(uint32_t code, uint32_t repeat, uint32_t modifiers) {
-  g_events.push_back({'k', int(code), int(repeat), 0, int(modifiers)});
-  return 1;
-}
-
-int32_t record_pen(int type, int32_t x, int32_t y, uint32_t modifiers) {
-  g_events.push_back({'p', type, x, y, int(modifiers)});
-  return 1;
-}
+// What reached the screen's hooks: {'k', code, repeat, modifiers} or
+// {'p', type, x, y}.
+std::vector<std::vector<int>> g_events;
 
 void install_recorders() {
   g_events.clear();
-  tscreen_set_key_hook(tscreen_get(), record_key);
-  tscreen_set_pen_hook(tscreen_get(), record_pen);
+  tscreen_set_key_hook(tscreen_get(), [](uint32_t code, uint32_t repeat, uint32_t modifiers) -> int32_t {
+    g_events.push_back({'k', int(code), int(repeat), int(modifiers)});
+    return 1;
+  });
+  tscreen_set_pen_hook(tscreen_get(), [](int type, int32_t x, int32_t y, uint32_t) -> int32_t {
+    g_events.push_back({'p', type, x, y});
+    return 1;
+  });
 }
 
 // A loop that never ends on its own is ended by this, so a fault fails the
@@ -43,7 +37,7 @@ uint32_t start_safety_timer() { return wins_timer_start(3000, 0, quit_99, nullpt
 
 }  // namespace
 
-TEST(Translation, ModifierKeysGiveCodesOnPressAndRelease) {
+TEST(Translation, ModifierKeysGiveCodesOnPressAndReleaseAndOnlyListedKeysPass) {
   port_test_run_app([] {
     install_recorders();
     os_input_key(VK_SHIFT, 1, 1);
@@ -51,22 +45,11 @@ TEST(Translation, ModifierKeysGiveCodesOnPressAndRelease) {
     os_input_key(VK_CONTROL, 1, 1);
     os_input_key(VK_CONTROL, 0, 1);
     port_test_pump();
-    EXPECT_EQ(g_events.size(), 4u);
-    if (g_events.size() != 4u) return 1;
-    EXPECT_EQ(g_events[0].a, 0xF80B);
-    EXPECT_EQ(g_events[1].a, 0xF80B);
-    EXPECT_EQ(g_events[0].mods, WINS_MOD_SHIFT);  // state as of the key's own message
-    EXPECT_EQ(g_events[1].mods, 0);
-    EXPECT_EQ(g_events[2].a, 0xF80D);
-    EXPECT_EQ(g_events[3].a, 0xF80D);
-    return 0;
-  });
-}
-
-TEST(Translation, OnlyListedKeysAndCharsReachTheScreen) {
-  port_test_run_app([] {
+    // The modifier state is as of the key's own message.
+    EXPECT_EQ(g_events, (std::vector<std::vector<int>>{{'k', 0xF80B, 1, WINS_MOD_SHIFT}, {'k', 0xF80B, 1, 0},
+                                                       {'k', 0xF80D, 1, WINS_MOD_CTRL}, {'k', 0xF80D, 1, 0}}));
     install_recorders();
-    os_input_key('A', 1, 1);    // not listed: its character comes as a char
+    os_input_key('A', 1, 1);  // not listed: its character comes as a char
     os_input_key('A', 0, 1);
     os_input_key(VK_LEFT, 1, 3);
     os_input_key(VK_LEFT, 0, 1);  // key-up of a non-modifier: nothing
@@ -75,11 +58,9 @@ TEST(Translation, OnlyListedKeysAndCharsReachTheScreen) {
     os_input_char(8);
     port_test_pump();
     std::vector<int> codes;
-    for (const event &e : g_events) codes.push_back(e.a);
+    for (const auto &e : g_events) codes.push_back(e[1]);
     EXPECT_EQ(codes, (std::vector<int>{0xF807, 127, 'a', 0xE9, 8}));
-    if (!g_events.empty()) {
-      EXPECT_EQ(g_events[0].b, 3);  // the repeat count
-    }
+    EXPECT_EQ(g_events.empty() ? 0 : g_events[0][2], 3) << "the repeat count";
     return 0;
   });
 }
@@ -92,14 +73,12 @@ TEST(Translation, PenEvents) {
     os_input_pen(OS_PEN_MOVE, 5, 31, 0);
     os_input_pen(OS_PEN_MOVE, -7, -2, 0);  // dragged past the left and top edges
     os_input_pen(OS_PEN_UP, -9, 4, 0);
-    os_input_pen(OS_PEN_MOVE, 1, 1, 0);   // after the up: nothing
+    os_input_pen(OS_PEN_MOVE, 1, 1, 0);    // after the up: nothing
     os_input_pen(OS_PEN_DOWN, 40, 40, 1);  // a double tap's second down
     os_input_pen(OS_PEN_UP, 40, 40, 0);
     port_test_pump();
-    std::vector<std::vector<int>> got;
-    for (const event &e : g_events) got.push_back({e.a, e.b, e.c});
-    EXPECT_EQ(got, (std::vector<std::vector<int>>{
-                       {1, 20, 30}, {3, 5, 31}, {3, -7, -2}, {2, -9, 4}, {1, 40, 40}, {2, 40, 40}}));
+    EXPECT_EQ(g_events, (std::vector<std::vector<int>>{{'p', 1, 20, 30}, {'p', 3, 5, 31}, {'p', 3, -7, -2},
+                                                       {'p', 2, -9, 4}, {'p', 1, 40, 40}, {'p', 2, 40, 40}}));
     tpoint last;
     tscreen_get_last_pen_pos(tscreen_get(), &last);
     EXPECT_EQ(last.x, 40);
@@ -124,27 +103,31 @@ namespace {
 std::vector<std::string> g_trace;
 win_ao *g_outer, *g_inner;
 
+// Level 2 is a wait run from inside level 1's object; the inner object ends
+// it (or quits the program), then the outer one ends level 1 (or does not).
 void inner_run(win_ao *, void *) {
   g_trace.push_back("inner runs");
   wins_window_end_wait();
 }
-
-void outer_run(win_ao *, void *) {
-  win_ao_signal(g_inner);
-  wins_window_run_wait();
-  g_trace.push_back("level 2 returned");
-  wins_window_end_wait();
-}
-
-void outer_quits_run(win_ao *, void *) {
-  win_ao_signal(g_inner);
-  wins_window_run_wait();
-  g_trace.push_back("level 2 returned");
-}
-
 void inner_quits_run(win_ao *, void *) {
   g_trace.push_back("inner quits");
   wins_window_exit(7);
+}
+void outer_run(win_ao *, void *ends_level_1) {
+  win_ao_signal(g_inner);
+  wins_window_run_wait();
+  g_trace.push_back("level 2 returned");
+  if (ends_level_1) wins_window_end_wait();
+}
+
+void make_levels(win_ao_run_fn inner, bool outer_ends_level_1) {
+  g_trace.clear();
+  g_outer = win_ao_new(0);
+  g_inner = win_ao_new(0);
+  win_ao_set_run(g_outer, outer_run);
+  win_ao_set_user_data(g_outer, outer_ends_level_1 ? g_outer : nullptr);
+  win_ao_set_run(g_inner, inner);
+  win_ao_signal(g_outer);
 }
 
 win_ao *g_flagged;
@@ -164,15 +147,10 @@ int32_t exit_hook(int code) {
 
 }  // namespace
 
-TEST(Loops, NestedLevelsEndInnermostFirst) {
+TEST(Loops, NestedLevelsEndInnermostFirstAndEndingOneTooManyIsFatal) {
   port_test_run_app([] {
-    g_trace.clear();
     uint32_t safety = start_safety_timer();
-    g_outer = win_ao_new(0);
-    g_inner = win_ao_new(0);
-    win_ao_set_run(g_outer, outer_run);
-    win_ao_set_run(g_inner, inner_run);
-    win_ao_signal(g_outer);
+    make_levels(inner_run, true);
     EXPECT_EQ(wins_window_run_wait(), 1);
     g_trace.push_back("level 1 returned");
     EXPECT_EQ(g_trace, (std::vector<std::string>{"inner runs", "level 2 returned", "level 1 returned"}));
@@ -181,10 +159,8 @@ TEST(Loops, NestedLevelsEndInnermostFirst) {
     win_ao_free(g_inner);
     return 0;
   });
-}
-
-TEST(Loops, EndingMoreLevelsThanRunIsFatal) {
-  EXPECT_EXIT(wins_window_end_wait(), ::testing::ExitedWithCode(255), "code = wins_window\\([0-9]+\\)");
+  EXPECT_EXIT(wins_window_end_wait(), ::testing::ExitedWithCode(255), "code = wins_window\\([0-9]+\\)")
+      << "ending more levels than run is fatal";
 }
 
 TEST(Loops, NestedLoopRunsActiveObjectsAfterEveryMessage) {
@@ -206,13 +182,8 @@ TEST(Loops, NestedLoopRunsActiveObjectsAfterEveryMessage) {
 
 TEST(Loops, QuitInsideNestedLoopsEndsEveryLevelAndTheProgram) {
   int result = port_test_run_app([] {
-    g_trace.clear();
     start_safety_timer();
-    g_outer = win_ao_new(0);
-    g_inner = win_ao_new(0);
-    win_ao_set_run(g_outer, outer_quits_run);
-    win_ao_set_run(g_inner, inner_quits_run);
-    win_ao_signal(g_outer);
+    make_levels(inner_quits_run, false);
     // Level 1 holds level 2; the quit taken by level 2 must end level 1 too.
     EXPECT_EQ(wins_window_run_wait(), 0);
     g_trace.push_back("level 1 returned");
@@ -278,17 +249,14 @@ TEST(Resize, RotationResizesTheTopDownScreenUnderTheLock) {
     EXPECT_EQ(tbitmap_get_height(bitmap), 480);
     EXPECT_TRUE(tbitmap_is_top_down(bitmap));
     EXPECT_EQ(g_resizes.size(), 1u);
-    if (!g_resizes.empty()) {
-      EXPECT_EQ(g_resizes[0].x2, 639);
-    }
+    EXPECT_EQ(g_resizes.empty() ? -1 : g_resizes[0].x2, 639);
     EXPECT_EQ(g_lock_in_hook, std::vector<uint32_t>{1});
     EXPECT_EQ(tscreen_get_update_lock(screen), 0u);  // restored as found
     EXPECT_GE(g_paints, 1);
     os_window_rect frame;
     os_window_get_rect(wins_window_get_frame(), &frame);
-    EXPECT_EQ(frame.width, 640);
-    EXPECT_EQ(frame.height, 480);
-    EXPECT_EQ(os_headless_get_last_rect().x2, 639);
+    EXPECT_EQ(std::vector<int>({frame.width, frame.height, os_headless_get_last_rect().x2}),
+              std::vector<int>({640, 480, 639}));
 
     // A lock raised by a caller stays raised: nothing is painted.
     tscreen_set_update_lock(screen, 1);
@@ -302,7 +270,7 @@ TEST(Resize, RotationResizesTheTopDownScreenUnderTheLock) {
   });
 }
 
-TEST(Display, FlushCopiesOnlyTheRectangle) {
+TEST(Display, FlushCopiesOnlyTheRectangleAndFrontActivates) {
   port_test_run_app([] {
     tbitmap *bitmap = tscreen_get_bitmap(tscreen_get());
     for (int32_t y = 0; y < 640; y++) {
@@ -327,12 +295,8 @@ TEST(Display, FlushCopiesOnlyTheRectangle) {
     port_test_pump();
     EXPECT_EQ(os_headless_get_present_count(), presents);
     EXPECT_EQ(os_headless_get_expose_count(), exposes + 1);
-    return 0;
-  });
-}
 
-TEST(Display, ComingToTheFrontActivatesTheApplication) {
-  port_test_run_app([] {
+    // Coming to the front shows, raises and activates the application.
     int raises = os_headless_get_raise_count(), activations = port_test_activations();
     wins_window_hide();
     EXPECT_FALSE(os_headless_is_visible());
@@ -354,13 +318,11 @@ TEST(InputPanel, OneRepaintTimerAtATime) {
     wins_window_show_input_panel(&record);
     wins_window_show_input_panel(&record);  // a second show replaces the timer
     g_paints = 0;
-    os_clock_advance(500);
-    port_test_pump();
-    EXPECT_EQ(g_paints, 1);
-    os_clock_advance(500);
-    port_test_pump();
-    EXPECT_EQ(g_paints, 2);
-
+    for (int expected : {1, 2}) {
+      os_clock_advance(500);
+      port_test_pump();
+      EXPECT_EQ(g_paints, expected);
+    }
     wins_window_hide_input_panel(&record);
     g_paints = 0;
     for (int i = 0; i < 4; i++) {
@@ -390,19 +352,14 @@ TEST(StartUp, ScreenOptionAndCommandLineReachTheApplication) {
       [] {
         int32_t w, h;
         tscreen_get_size(tscreen_get(), &w, &h);
-        EXPECT_EQ(w, 240);
-        EXPECT_EQ(h, 320);
         os_window_rect view;
         os_window_get_rect(wins_window_get_view(), &view);
-        EXPECT_EQ(view.width, 240);
-        EXPECT_EQ(view.x, 0);
-        char16_t title[32];
+        EXPECT_EQ(std::vector<int>({w, h, view.width, view.x}), std::vector<int>({240, 320, 240, 0}));
+        char16_t title[32], dir[512];
         os_window_get_title(wins_window_get_frame(), title, 32);
         EXPECT_EQ(std::u16string(title), u"Brivola");
-        char16_t dir[512];
         EXPECT_EQ(wins_window_get_program_dir(dir, 512), 1);
-        std::u16string program_dir(dir);
-        EXPECT_EQ(program_dir.back(), u'/');
+        EXPECT_EQ(std::u16string(dir).back(), u'/');
         return 42;
       },
       "240x320");

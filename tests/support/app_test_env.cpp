@@ -5,8 +5,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "os_display.h"
 #include "paint_context.h"
@@ -73,14 +71,4 @@ std::string app_test_canvas_bytes(app_context *app) {
   tbitmap *canvas = paint_context_get_canvas(app->_paint_context);
   size_t bytes = size_t(tbitmap_get_stride(canvas)) * size_t(tbitmap_get_height(canvas));
   return std::string(reinterpret_cast<const char *>(canvas->_pixels), bytes);
-}
-
-std::string app_test_read(const std::string &path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-bool app_test_write(const std::string &path, const std::string &bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  return bool(file.write(bytes.data(), std::streamsize(bytes.size())).flush());
 }

@@ -30,6 +30,3 @@ void app_test_stroke(const int (*points)[2], int count);
 // The canvas pixel (colour word) and the canvas as bytes.
 uint32_t app_test_canvas_pixel(app_context *app, int x, int y);
 std::string app_test_canvas_bytes(app_context *app);
-
-std::string app_test_read(const std::string &path);
-bool app_test_write(const std::string &path, const std::string &bytes);

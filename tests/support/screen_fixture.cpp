@@ -40,6 +40,7 @@ static tsurface *child_at(tsurface *s, int32_t i) { return named(s)->children[si
 
 void named_surface_init(named_surface *s, const char *name, tsurface *parent, trect rect, uint32_t fill) {
   ASSERT_EQ(tsurface_init(&s->surface, parent, &rect, s), 1);
+  s->live = true;
   s->name = name;
   s->fill = fill;
   tsurface_set_on_paint(&s->surface, fill_draw);

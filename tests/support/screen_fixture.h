@@ -15,8 +15,17 @@
 // size) with an empty log.
 void run_on_screen(const std::function<void(tscreen *)> &body, const char *size = "64x48");
 
-// A surface with a name, for slots that log.
+struct named_surface;
+void named_surface_init(named_surface *s, const char *name, tsurface *parent, trect rect, uint32_t fill);
+
+// A surface with a name, for slots that log; torn down when it goes out of
+// scope unless deinit() did it before.
 struct named_surface {
+  named_surface() = default;
+  // Filled with `fill` (a colour word) on every draw.
+  named_surface(const char *n, tsurface *parent, trect rect, uint32_t fill_word = 0) {
+    named_surface_init(this, n, parent, rect, fill_word);
+  }
   tsurface surface;  // its owner word points back here
   std::string name;
   int pen_answer = 0;
@@ -24,12 +33,16 @@ struct named_surface {
   uint32_t fill = 0;
   int draws = 0;
   std::vector<tsurface *> children;
+  bool live = false;
+  void deinit() {
+    if (live) tsurface_deinit(&surface);
+    live = false;
+  }
+  ~named_surface() { deinit(); }
 };
 
 extern std::vector<std::string> g_screen_log;
 
-// Fills its own buffer with `fill` (a colour word) on every draw.
-void named_surface_init(named_surface *s, const char *name, tsurface *parent, trect rect, uint32_t fill);
 // Slots that log "<name>:pen type x y", "<name>:key code" and answer as set.
 void named_surface_log_input(named_surface *s);
 // A compose override that only logs "<name>:compose".
