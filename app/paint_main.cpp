@@ -118,8 +118,6 @@ void draw_frame(tcanvas *canvas, const app_context *app);
 int32_t handle_at(const app_context *app, int32_t x, int32_t y);
 void drag_handle_to(app_context *app, int32_t x, int32_t y);
 void commit_resize(app_context *app);
-void put_i32(uint8_t *at, int32_t value);
-int32_t get_i32(const uint8_t *at);
 void undo_or_redo(app_context *app, int redo);
 void restore_kept_painting(app_context *app);
 void paint_ui_wait_note(void *user, const char16_t *text);
@@ -375,7 +373,7 @@ int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size
   if (!record || size != PAINT_MAIN_CROP_RECORD_SIZE || !std::isfinite(scale) || scale <= 0) return 0;
   int32_t corner[4];
   for (int i = 0; i < 4; i++) {
-    double scaled = std::trunc(double(get_i32(record + 4 * i)) * scale);
+    double scaled = std::trunc(double(int32_t(tfile_get_u32(record + 4 * i))) * scale);
     if (!(scaled >= double(INT32_MIN) && scaled <= double(INT32_MAX))) return 0;
     corner[i] = int32_t(scaled);
   }
@@ -724,14 +722,14 @@ void commit_resize(app_context *app) {
   paint_context_set_origin(pc, app->_drag_rect.x1, app->_drag_rect.y1);
   const trect &r = app->_drag_rect;
   uint8_t record[PAINT_MAIN_CROP_RECORD_SIZE];
-  put_i32(record, r.x1 - origin.x);
-  put_i32(record + 4, r.y1 - origin.y);
-  put_i32(record + 8, r.x2 - origin.x);
-  put_i32(record + 12, r.y2 - origin.y);
-  put_i32(record + 16, 0);
-  put_i32(record + 20, 0);
-  put_i32(record + 24, old_width - 1);
-  put_i32(record + 28, old_height - 1);
+  tfile_put_u32(record, uint32_t(r.x1 - origin.x));
+  tfile_put_u32(record + 4, uint32_t(r.y1 - origin.y));
+  tfile_put_u32(record + 8, uint32_t(r.x2 - origin.x));
+  tfile_put_u32(record + 12, uint32_t(r.y2 - origin.y));
+  tfile_put_u32(record + 16, 0);
+  tfile_put_u32(record + 20, 0);
+  tfile_put_u32(record + 24, uint32_t(old_width - 1));
+  tfile_put_u32(record + 28, uint32_t(old_height - 1));
   if (!paint_main_apply_crop(pc, record, PAINT_MAIN_CROP_RECORD_SIZE, 1.0)) {
     paint_context_set_origin(pc, origin.x, origin.y);
   } else if (!paint_history_add(app->_history, PAINT_HISTORY_OP_CROP, record, PAINT_MAIN_CROP_RECORD_SIZE)) {
@@ -739,15 +737,6 @@ void commit_resize(app_context *app) {
     paint_history_replay(app->_history, 0);
   }
   paint_main_after_rebuild();
-}
-
-void put_i32(uint8_t *at, int32_t value) {
-  uint32_t v = uint32_t(value);
-  for (int i = 0; i < 4; i++) at[i] = uint8_t(v >> (8 * i));
-}
-
-int32_t get_i32(const uint8_t *at) {
-  return int32_t(uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24);
 }
 
 // The keyboard's undo and redo do what the tool bar's do: rebuild with the

@@ -88,11 +88,7 @@ struct writer {
 
 static int write_document(paint_file *file, const char16_t *path);
 static void write_bytes(writer *w, const void *bytes, size_t count);
-static void put_u16(uint8_t *at, uint32_t value);
-static void put_u32(uint8_t *at, uint32_t value);
 static void put_f64(uint8_t *at, double value);
-static uint32_t get_u16(const uint8_t *at);
-static uint32_t get_u32(const uint8_t *at);
 static double get_f64(const uint8_t *at);
 static void store_bitmap(uint8_t *at, const tbitmap *bitmap);
 static void store_info(uint8_t *at, const tbitmap *bitmap);
@@ -508,15 +504,15 @@ static int write_document(paint_file *file, const char16_t *path) {
   uint8_t header[HEADER_SIZE];
   tcolor color = {};
   paint_context_get_new_color(pc, &color);
-  put_u32(header, PAINT_FILE_MAGIC);
-  put_u32(header + 4, PAINT_FILE_VERSION);
-  put_u32(header + 8, uint32_t(paint_context_get_picture_width(pc)));
-  put_u32(header + 12, uint32_t(paint_context_get_picture_height(pc)));
+  tfile_put_u32(header, PAINT_FILE_MAGIC);
+  tfile_put_u32(header + 4, PAINT_FILE_VERSION);
+  tfile_put_u32(header + 8, uint32_t(paint_context_get_picture_width(pc)));
+  tfile_put_u32(header + 12, uint32_t(paint_context_get_picture_height(pc)));
   header[16] = color.blue, header[17] = color.green, header[18] = color.red, header[19] = color.alpha;
   put_f64(header + 20, paint_context_get_zoom(pc));
-  put_u32(header + 28, uint32_t(count));
-  put_u32(header + 32, uint32_t(paint_history_get_position(history)));
-  put_u32(header + THUMBNAIL_OFFSET_AT, 0);
+  tfile_put_u32(header + 28, uint32_t(count));
+  tfile_put_u32(header + 32, uint32_t(paint_history_get_position(history)));
+  tfile_put_u32(header + THUMBNAIL_OFFSET_AT, 0);
   write_bytes(&w, header, HEADER_SIZE - 4);
 
   int code = write_base(&w, paint_context_get_base_picture(pc));
@@ -532,7 +528,7 @@ static int write_document(paint_file *file, const char16_t *path) {
   if (code == 1) code = write_thumbnail(&w, paint_context_get_canvas(pc));
   if (code == 1) {
     uint8_t offset[4];
-    put_u32(offset, uint32_t(thumbnail_offset));
+    tfile_put_u32(offset, uint32_t(thumbnail_offset));
     if (std::fseek(w.file, THUMBNAIL_OFFSET_AT, SEEK_SET) != 0) w.ok = 0;
     write_bytes(&w, offset, 4);
   }
@@ -551,25 +547,10 @@ static void write_bytes(writer *w, const void *bytes, size_t count) {
   if (w->ok && std::fwrite(bytes, 1, count, w->file) != count) w->ok = 0;
 }
 
-static void put_u16(uint8_t *at, uint32_t value) {
-  at[0] = uint8_t(value);
-  at[1] = uint8_t(value >> 8);
-}
-
-static void put_u32(uint8_t *at, uint32_t value) {
-  for (int i = 0; i < 4; i++) at[i] = uint8_t(value >> (8 * i));
-}
-
 static void put_f64(uint8_t *at, double value) {
   uint64_t bits;
   std::memcpy(&bits, &value, sizeof bits);
   for (int i = 0; i < 8; i++) at[i] = uint8_t(bits >> (8 * i));
-}
-
-static uint32_t get_u16(const uint8_t *at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8; }
-
-static uint32_t get_u32(const uint8_t *at) {
-  return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
 }
 
 static double get_f64(const uint8_t *at) {
@@ -595,26 +576,26 @@ static void store_bitmap(uint8_t *at, const tbitmap *bitmap) {
                               bitmap->_green_loss,
                               bitmap->_blue_loss,
                               0};
-  for (int i = 0; i < 13; i++) put_u32(at + 4 * i, words[i]);
+  for (int i = 0; i < 13; i++) tfile_put_u32(at + 4 * i, words[i]);
 }
 
 // The 40-byte info header of a bitmap of 9 bpp or more, and 4 zero bytes.
 static void store_info(uint8_t *at, const tbitmap *bitmap) {
   const uint8_t *info = bitmap->_info;
   std::memset(at, 0, STORED_INFO_SIZE);
-  put_u32(at, INFO_HEADER_SIZE);
-  put_u32(at + TBITMAP_INFO_WIDTH, get_u32(info + TBITMAP_INFO_WIDTH));
-  put_u32(at + TBITMAP_INFO_HEIGHT, get_u32(info + TBITMAP_INFO_HEIGHT));
-  put_u16(at + TBITMAP_INFO_PLANES, 1);
-  put_u16(at + TBITMAP_INFO_BPP, uint32_t(tbitmap_get_bpp(bitmap)));
-  put_u32(at + TBITMAP_INFO_COMPRESSION, uint32_t(tbitmap_get_compression(bitmap)));
-  put_u32(at + TBITMAP_INFO_IMAGE_SIZE, tbitmap_get_image_size(bitmap));
+  tfile_put_u32(at, INFO_HEADER_SIZE);
+  tfile_put_u32(at + TBITMAP_INFO_WIDTH, tfile_get_u32(info + TBITMAP_INFO_WIDTH));
+  tfile_put_u32(at + TBITMAP_INFO_HEIGHT, tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
+  tfile_put_u16(at + TBITMAP_INFO_PLANES, 1);
+  tfile_put_u16(at + TBITMAP_INFO_BPP, uint32_t(tbitmap_get_bpp(bitmap)));
+  tfile_put_u32(at + TBITMAP_INFO_COMPRESSION, uint32_t(tbitmap_get_compression(bitmap)));
+  tfile_put_u32(at + TBITMAP_INFO_IMAGE_SIZE, tbitmap_get_image_size(bitmap));
 }
 
 static int write_base(writer *w, const tbitmap *base) {
   uint8_t size_word[4];
   if (!base) {
-    put_u32(size_word, 0);
+    tfile_put_u32(size_word, 0);
     write_bytes(w, size_word, 4);
     return 1;
   }
@@ -627,7 +608,7 @@ static int write_base(writer *w, const tbitmap *base) {
     return PAINT_FILE_ERR_MEMORY;
   }
   uint8_t prefix[4 + BASE_PREFIX];
-  put_u32(prefix, uint32_t(length + BASE_PREFIX));
+  tfile_put_u32(prefix, uint32_t(length + BASE_PREFIX));
   store_bitmap(prefix + 4, base);
   store_info(prefix + 4 + STORED_BITMAP_SIZE, base);
   write_bytes(w, prefix, sizeof prefix);
@@ -638,18 +619,18 @@ static int write_base(writer *w, const tbitmap *base) {
 
 static void store_record(uint8_t *at, const paint_history_record *record) {
   std::memset(at, 0, RECORD_SIZE);
-  put_u32(at, uint32_t(record->_view_x));
-  put_u32(at + 4, uint32_t(record->_view_y));
+  tfile_put_u32(at, uint32_t(record->_view_x));
+  tfile_put_u32(at + 4, uint32_t(record->_view_y));
   at[8] = record->_fore_color.blue, at[9] = record->_fore_color.green;
   at[10] = record->_fore_color.red, at[11] = record->_fore_color.alpha;
   at[12] = record->_back_color.blue, at[13] = record->_back_color.green;
   at[14] = record->_back_color.red, at[15] = record->_back_color.alpha;
   at[16] = record->_pen_size;
   at[17] = record->_rubber_size;
-  put_u32(at + 20, uint32_t(record->_pen_style));
+  tfile_put_u32(at + 20, uint32_t(record->_pen_style));
   put_f64(at + 32, record->_zoom);
-  put_u32(at + 40, uint32_t(record->_operation));
-  put_u32(at + 44, uint32_t(record->_payload ? std::max(record->_size, 0) : 0));
+  tfile_put_u32(at + 40, uint32_t(record->_operation));
+  tfile_put_u32(at + 44, uint32_t(record->_payload ? std::max(record->_size, 0) : 0));
 }
 
 static int write_thumbnail(writer *w, const tbitmap *canvas) {
@@ -663,7 +644,7 @@ static int write_thumbnail(writer *w, const tbitmap *canvas) {
     tbitmap_free(thumbnail);
     return PAINT_FILE_ERR_THUMBNAIL;
   }
-  put_u32(block, uint32_t(total));
+  tfile_put_u32(block, uint32_t(total));
   store_bitmap(block + 4, thumbnail);
   store_info(block + 4 + STORED_BITMAP_SIZE, thumbnail);
   std::memcpy(block + 4 + BASE_PREFIX, thumbnail->_pixels, size_t(pixel_bytes));
@@ -679,17 +660,17 @@ static int write_thumbnail(writer *w, const tbitmap *canvas) {
 static int read_document(FILE *file, uint64_t file_size, document *doc) {
   uint8_t header[HEADER_SIZE];
   if (file_size < 8 || std::fread(header, 1, 8, file) != 8) return PAINT_FILE_ERR_RECORD;
-  if (get_u32(header) != PAINT_FILE_MAGIC) return PAINT_FILE_ERR_RECORD;
-  if (get_u32(header + 4) > PAINT_FILE_VERSION) return PAINT_FILE_ERR_THUMBNAIL;
+  if (tfile_get_u32(header) != PAINT_FILE_MAGIC) return PAINT_FILE_ERR_RECORD;
+  if (tfile_get_u32(header + 4) > PAINT_FILE_VERSION) return PAINT_FILE_ERR_THUMBNAIL;
   if (std::fread(header + 8, 1, HEADER_SIZE - 8, file) != HEADER_SIZE - 8) return PAINT_FILE_ERR_WRITE;
-  doc->width = int32_t(get_u32(header + 8));
-  doc->height = int32_t(get_u32(header + 12));
+  doc->width = int32_t(tfile_get_u32(header + 8));
+  doc->height = int32_t(tfile_get_u32(header + 12));
   doc->color = {header[16], header[17], header[18], header[19]};
   double zoom = get_f64(header + 20);
-  doc->count = int32_t(get_u32(header + 28));
-  doc->position = int32_t(get_u32(header + 32));
-  uint32_t thumbnail_offset = get_u32(header + THUMBNAIL_OFFSET_AT);
-  uint32_t base_size = get_u32(header + 40);
+  doc->count = int32_t(tfile_get_u32(header + 28));
+  doc->position = int32_t(tfile_get_u32(header + 32));
+  uint32_t thumbnail_offset = tfile_get_u32(header + THUMBNAIL_OFFSET_AT);
+  uint32_t base_size = tfile_get_u32(header + 40);
   if (doc->width < 1 || doc->height < 1 || doc->width > TBITMAP_MAX_SIDE || doc->height > TBITMAP_MAX_SIDE ||
       int32_t(thumbnail_offset) < 1 || !std::isfinite(zoom) || zoom <= 0 || doc->count < 0)
     return PAINT_FILE_ERR_WRITE;
@@ -706,13 +687,13 @@ static int read_base(FILE *file, uint32_t size, document *doc) {
   uint8_t prefix[BASE_PREFIX];
   if (std::fread(prefix, 1, BASE_PREFIX, file) != BASE_PREFIX) return PAINT_FILE_ERR_WRITE;
   const uint8_t *info = prefix + STORED_BITMAP_SIZE;
-  uint32_t stride = get_u32(prefix + 8);
-  int32_t width = int32_t(get_u32(info + TBITMAP_INFO_WIDTH));
-  int32_t height = int32_t(get_u32(info + TBITMAP_INFO_HEIGHT));
+  uint32_t stride = tfile_get_u32(prefix + 8);
+  int32_t width = int32_t(tfile_get_u32(info + TBITMAP_INFO_WIDTH));
+  int32_t height = int32_t(tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
   // A base picture is 32-bit RGB rows as the writer makes them; the stored
   // masks are not trusted, the depth gives them.
-  if (get_u32(info) != INFO_HEADER_SIZE || get_u16(info + TBITMAP_INFO_BPP) != 32 ||
-      get_u32(info + TBITMAP_INFO_COMPRESSION) != 0 || width < 1 || width > TBITMAP_MAX_SIDE || height == 0 ||
+  if (tfile_get_u32(info) != INFO_HEADER_SIZE || tfile_get_u16(info + TBITMAP_INFO_BPP) != 32 ||
+      tfile_get_u32(info + TBITMAP_INFO_COMPRESSION) != 0 || width < 1 || width > TBITMAP_MAX_SIDE || height == 0 ||
       height < -TBITMAP_MAX_SIDE || height > TBITMAP_MAX_SIDE || stride != stride_of(width, 32))
     return PAINT_FILE_ERR_WRITE;
   tbitmap *base = static_cast<tbitmap *>(std::calloc(1, sizeof(tbitmap)));
@@ -749,13 +730,13 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
       return;
     }
     remaining -= RECORD_SIZE;
-    int32_t size = int32_t(get_u32(stored + 44));
+    int32_t size = int32_t(tfile_get_u32(stored + 44));
     double zoom = get_f64(stored + 32);
     if (size < 0 || uint64_t(size) > remaining || !std::isfinite(zoom) || zoom <= 0) {
       doc->records_code = PAINT_FILE_ERR_WRITE;
       return;
     }
-    paint_history_record *record = paint_history_record_new(int32_t(get_u32(stored + 40)), nullptr, 0);
+    paint_history_record *record = paint_history_record_new(int32_t(tfile_get_u32(stored + 40)), nullptr, 0);
     uint8_t *payload = size > 0 ? static_cast<uint8_t *>(std::malloc(size_t(size))) : nullptr;
     if (!record || (size > 0 && !payload)) {
       if (record) paint_history_record_free(record);
@@ -763,13 +744,13 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
       doc->records_code = 0;
       return;
     }
-    record->_view_x = int32_t(get_u32(stored));
-    record->_view_y = int32_t(get_u32(stored + 4));
+    record->_view_x = int32_t(tfile_get_u32(stored));
+    record->_view_y = int32_t(tfile_get_u32(stored + 4));
     record->_fore_color = {stored[8], stored[9], stored[10], stored[11]};
     record->_back_color = {stored[12], stored[13], stored[14], stored[15]};
     record->_pen_size = stored[16];
     record->_rubber_size = stored[17];
-    record->_pen_style = int32_t(get_u32(stored + 20));
+    record->_pen_style = int32_t(tfile_get_u32(stored + 20));
     record->_zoom = zoom;
     record->_payload = payload;
     record->_size = size;
@@ -836,25 +817,25 @@ static uint64_t stride_of(int64_t width, int bpp) { return uint64_t((bpp * width
 static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
   uint8_t header[HEADER_SIZE];
   if (std::fread(header, 1, HEADER_SIZE, file) != HEADER_SIZE) return nullptr;
-  if (get_u32(header) != PAINT_FILE_MAGIC || get_u32(header + 4) > PAINT_FILE_VERSION) return nullptr;
-  uint32_t offset = get_u32(header + THUMBNAIL_OFFSET_AT);
+  if (tfile_get_u32(header) != PAINT_FILE_MAGIC || tfile_get_u32(header + 4) > PAINT_FILE_VERSION) return nullptr;
+  uint32_t offset = tfile_get_u32(header + THUMBNAIL_OFFSET_AT);
   if (int32_t(offset) < 1 || uint64_t(offset) + 4 > file_size) return nullptr;
   uint8_t size_word[4];
   if (std::fseek(file, long(offset), SEEK_SET) != 0 || std::fread(size_word, 1, 4, file) != 4) return nullptr;
-  uint32_t block_size = get_u32(size_word);
+  uint32_t block_size = tfile_get_u32(size_word);
   if (block_size < STORED_BITMAP_SIZE + INFO_HEADER_SIZE || block_size > file_size - offset - 4) return nullptr;
   uint8_t *block = static_cast<uint8_t *>(std::malloc(block_size));
   if (!block) return nullptr;
   tbitmap *bitmap = nullptr;
   if (std::fread(block, 1, block_size, file) == block_size) {
     const uint8_t *info = block + STORED_BITMAP_SIZE;
-    uint32_t stride = get_u32(block + 8);
-    int32_t width = int32_t(get_u32(info + TBITMAP_INFO_WIDTH));
-    int32_t height = int32_t(get_u32(info + TBITMAP_INFO_HEIGHT));
-    int bpp = int(get_u16(info + TBITMAP_INFO_BPP));
+    uint32_t stride = tfile_get_u32(block + 8);
+    int32_t width = int32_t(tfile_get_u32(info + TBITMAP_INFO_WIDTH));
+    int32_t height = int32_t(tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
+    int bpp = int(tfile_get_u16(info + TBITMAP_INFO_BPP));
     uint64_t info_size = bpp > 8 ? STORED_INFO_SIZE : ((uint64_t(1) << std::min(bpp, 8)) + 11) * 4;
     uint64_t rows = uint64_t(height < 0 ? -int64_t(height) : int64_t(height));
-    bool sound = (bpp == 8 || bpp == 24 || bpp == 32) && get_u32(info + TBITMAP_INFO_COMPRESSION) == 0 &&
+    bool sound = (bpp == 8 || bpp == 24 || bpp == 32) && tfile_get_u32(info + TBITMAP_INFO_COMPRESSION) == 0 &&
                  width >= 1 && width <= TBITMAP_MAX_SIDE && rows >= 1 && rows <= uint64_t(TBITMAP_MAX_SIDE) &&
                  stride == stride_of(width, bpp) && STORED_BITMAP_SIZE + info_size + stride * rows <= block_size;
     if (sound) bitmap = tbitmap_new(width, height, bpp);

@@ -20,6 +20,7 @@
 #include "port_log.h"
 #include "shape.h"
 #include "tbitmap.h"
+#include "tfile.h"
 #include "tscreen.h"
 
 constexpr int32_t RECORD_GROWTH = 64;
@@ -55,14 +56,12 @@ static void *show_progress(paint_history *history);
 static void set_progress(paint_history *history, void *popup, int percent);
 static void start_canvas(paint_context *pc);
 static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_t z);
-static void put_u32(uint8_t *at, uint32_t value);
 static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
 static int file_identity(const char *path, paint_history_kept *kept);
 static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
                             const char *path);
 static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path);
 static void forget_kept(paint_history *history);
-static uint32_t get_u32(const uint8_t *at);
 
 paint_history *paint_history_new(paint_context *context) {
   paint_history *history = static_cast<paint_history *>(std::calloc(1, sizeof(paint_history)));
@@ -327,9 +326,9 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
   if (cr) cairo_surface_flush(cairo_get_target(cr));
   uint8_t header[CHECKPOINT_HEADER];
   std::memcpy(header, CHECKPOINT_MAGIC, 4);
-  put_u32(header + 4, uint32_t(tbitmap_get_width(canvas)));
-  put_u32(header + 8, uint32_t(tbitmap_get_height(canvas)));
-  put_u32(header + 12, tbitmap_get_stride(canvas));
+  tfile_put_u32(header + 4, uint32_t(tbitmap_get_width(canvas)));
+  tfile_put_u32(header + 8, uint32_t(tbitmap_get_height(canvas)));
+  tfile_put_u32(header + 12, tbitmap_get_stride(canvas));
   bool ok = gzwrite(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER;
   uint64_t total = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
   for (uint64_t done = 0; ok && done < total;) {
@@ -360,9 +359,9 @@ int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t
   uint8_t header[CHECKPOINT_HEADER];
   bool ok = gzread(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
             std::memcmp(header, CHECKPOINT_MAGIC, 4) == 0 &&
-            get_u32(header + 4) == uint32_t(tbitmap_get_width(canvas)) &&
-            get_u32(header + 8) == uint32_t(tbitmap_get_height(canvas)) &&
-            get_u32(header + 12) == tbitmap_get_stride(canvas);
+            tfile_get_u32(header + 4) == uint32_t(tbitmap_get_width(canvas)) &&
+            tfile_get_u32(header + 8) == uint32_t(tbitmap_get_height(canvas)) &&
+            tfile_get_u32(header + 12) == tbitmap_get_stride(canvas);
   cairo_t *cr = paint_context_get_cairo(history->_context);
   if (ok && cr) cairo_surface_flush(cairo_get_target(cr));
   uint64_t total = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
@@ -651,12 +650,4 @@ static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent
 static void forget_kept(paint_history *history) {
   if (history->_kept.pixels) tbitmap_free_pixels(history->_kept.pixels);
   history->_kept = paint_history_kept{};
-}
-
-static void put_u32(uint8_t *at, uint32_t value) {
-  for (int i = 0; i < 4; i++) at[i] = uint8_t(value >> (8 * i));
-}
-
-static uint32_t get_u32(const uint8_t *at) {
-  return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
 }

@@ -7,6 +7,7 @@
 
 #include "paint_context.h"
 #include "paint_history.h"
+#include "tfile.h"
 #include "win_ao.h"
 
 // The payload's size in bytes must fit its i32 field.
@@ -132,9 +133,7 @@ void shape_points_set_data(shape *base, const void *payload, int32_t length) {
   const uint8_t *bytes = static_cast<const uint8_t *>(payload);
   for (int32_t i = 0; i < count; i++) {
     const uint8_t *at = bytes + size_t(i) * 8;
-    uint32_t x = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-    uint32_t y = uint32_t(at[4]) | uint32_t(at[5]) << 8 | uint32_t(at[6]) << 16 | uint32_t(at[7]) << 24;
-    tool->_pending[i] = {int32_t(x), int32_t(y)};
+    tool->_pending[i] = {int32_t(tfile_get_u32(at)), int32_t(tfile_get_u32(at + 4))};
   }
   tool->_pending_count = count;
 }

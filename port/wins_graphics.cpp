@@ -11,6 +11,7 @@
 #include "port_log.h"
 #include "tbitmap.h"
 #include "tcanvas.h"
+#include "tfile.h"
 #include "tfont_sizes.h"
 #include "wins_font.h"
 
@@ -297,14 +298,13 @@ struct pixel16 {
     return lanes_of(((word >> 16) & 0xFF) >> red_loss, ((word >> 8) & 0xFF) >> green_loss, (word & 0xFF) >> blue_loss);
   }
   uint64_t read(const uint8_t *p) const {
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8;
+    uint32_t v = tfile_get_u16(p);
     return lanes_of((v & red_mask) >> red_shift, (v & green_mask) >> green_shift, (v & blue_mask) >> blue_shift);
   }
   void write(uint8_t *p, uint64_t c) const {
     uint32_t v = uint32_t(c >> 32) << red_shift | uint32_t((c >> 16) & 0xFF) << green_shift |
                  uint32_t(c & 0xFF) << blue_shift;
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
+    tfile_put_u16(p, v);
   }
 };
 
@@ -315,13 +315,11 @@ struct pixel565 {
     return lanes_of(((word >> 16) & 0xFF) >> 3, ((word >> 8) & 0xFF) >> 2, (word & 0xFF) >> 3);
   }
   uint64_t read(const uint8_t *p) const {
-    uint64_t v = uint64_t(p[0]) | uint64_t(p[1]) << 8;
+    uint64_t v = tfile_get_u16(p);
     return (v & 0xF800) << 21 | (v & 0x07E0) << 11 | (v & 0x001F);
   }
   void write(uint8_t *p, uint64_t c) const {
-    uint32_t v = (uint32_t(c >> 21) & 0xF800) | (uint32_t(c >> 11) & 0x07E0) | (uint32_t(c) & 0x001F);
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
+    tfile_put_u16(p, (uint32_t(c >> 21) & 0xF800) | (uint32_t(c >> 11) & 0x07E0) | (uint32_t(c) & 0x001F));
   }
 };
 

@@ -39,18 +39,6 @@ namespace {
 
 uint64_t g_budget = TBITMAP_DEFAULT_BUDGET;
 
-void put_u16(uint8_t *p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void put_u32(uint8_t *p, uint32_t v) {
-  for (int i = 0; i < 4; i++) p[i] = uint8_t(v >> (8 * i));
-}
-uint32_t get_u16(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t get_u32(const uint8_t *p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
 uint64_t stride_of(int64_t width, int bpp) { return uint64_t((bpp * width + 31) >> 5) * 4; }
 
 // Shift = trailing zero bits; loss = 8 minus the run of one bits above them,
@@ -83,14 +71,15 @@ uint64_t palette_entries(int bpp, uint32_t colors_used) {
 
 const uint8_t *palette_of(const tbitmap *bitmap) {
   const uint8_t *info = bitmap->_info;
-  return info + palette_offset(get_u32(info + TBITMAP_INFO_HEADER_SIZE), get_u32(info + TBITMAP_INFO_COMPRESSION));
+  return info + palette_offset(tfile_get_u32(info + TBITMAP_INFO_HEADER_SIZE),
+                               tfile_get_u32(info + TBITMAP_INFO_COMPRESSION));
 }
 
 // The format the fills and blits write: 16 bpp with exactly the 565 masks is
 // 565, any other 16 bpp is 555. Nothing below 16 bpp is a destination.
 tblit_format dest_format(const tbitmap *bitmap) {
   if (!bitmap->_info || !bitmap->_pixels) return TBLIT_FORMAT_NONE;
-  int bpp = int(get_u16(bitmap->_info + TBITMAP_INFO_BPP));
+  int bpp = int(tfile_get_u16(bitmap->_info + TBITMAP_INFO_BPP));
   if (bpp < 16) return TBLIT_FORMAT_NONE;
   return tblit_source_format(bpp, bitmap->_red_mask, bitmap->_green_mask, bitmap->_blue_mask);
 }
@@ -141,17 +130,17 @@ int tbitmap_init_info(tbitmap *bitmap, int32_t width, int32_t height, int bpp) {
   if (!info) return 0;
 
   std::memset(bitmap, 0, sizeof *bitmap);
-  put_u32(info + TBITMAP_INFO_HEADER_SIZE, 40);
-  put_u32(info + TBITMAP_INFO_WIDTH, uint32_t(width));
-  put_u32(info + TBITMAP_INFO_HEIGHT, uint32_t(height));
-  put_u16(info + TBITMAP_INFO_PLANES, 1);
-  put_u16(info + TBITMAP_INFO_BPP, uint32_t(bpp));
-  put_u32(info + TBITMAP_INFO_COMPRESSION, bpp == 16 ? 3 : 0);
-  put_u32(info + TBITMAP_INFO_IMAGE_SIZE, uint32_t(image_size));
+  tfile_put_u32(info + TBITMAP_INFO_HEADER_SIZE, 40);
+  tfile_put_u32(info + TBITMAP_INFO_WIDTH, uint32_t(width));
+  tfile_put_u32(info + TBITMAP_INFO_HEIGHT, uint32_t(height));
+  tfile_put_u16(info + TBITMAP_INFO_PLANES, 1);
+  tfile_put_u16(info + TBITMAP_INFO_BPP, uint32_t(bpp));
+  tfile_put_u32(info + TBITMAP_INFO_COMPRESSION, bpp == 16 ? 3 : 0);
+  tfile_put_u32(info + TBITMAP_INFO_IMAGE_SIZE, uint32_t(image_size));
   if (bpp == 16) {
-    put_u32(info + TBITMAP_INFO_MASKS, 0xF800);
-    put_u32(info + TBITMAP_INFO_MASKS + 4, 0x07E0);
-    put_u32(info + TBITMAP_INFO_MASKS + 8, 0x001F);
+    tfile_put_u32(info + TBITMAP_INFO_MASKS, 0xF800);
+    tfile_put_u32(info + TBITMAP_INFO_MASKS + 4, 0x07E0);
+    tfile_put_u32(info + TBITMAP_INFO_MASKS + 8, 0x001F);
   } else if (bpp == 8) {
     for (int i = 0; i < 256; i++) {
       uint8_t *entry = info + 40 + 4 * i;
@@ -192,8 +181,8 @@ int tbitmap_init_copy(tbitmap *bitmap, const tbitmap *srcbmp) {
   std::memset(bitmap, 0, sizeof *bitmap);
   if (!srcbmp->_info || !srcbmp->_pixels) return 0;
   uint32_t image_size = tbitmap_get_image_size(srcbmp);
-  uint32_t header_size = get_u32(srcbmp->_info + TBITMAP_INFO_HEADER_SIZE);
-  uint32_t compression = get_u32(srcbmp->_info + TBITMAP_INFO_COMPRESSION);
+  uint32_t header_size = tfile_get_u32(srcbmp->_info + TBITMAP_INFO_HEADER_SIZE);
+  uint32_t compression = tfile_get_u32(srcbmp->_info + TBITMAP_INFO_COMPRESSION);
   size_t info_size = size_t(palette_offset(header_size, compression) +
                             4 * palette_entries(tbitmap_get_bpp(srcbmp), uint32_t(tbitmap_get_color_count(srcbmp))));
   uint8_t *pixels = tbitmap_alloc_pixels(image_size);
@@ -233,9 +222,9 @@ void tbitmap_init_channels(tbitmap *bitmap) {
   } else if (compression == 0 && (bpp == 24 || bpp == 32)) {
     bitmap->_red_mask = 0xFF0000, bitmap->_green_mask = 0xFF00, bitmap->_blue_mask = 0xFF;
   } else if (compression == 3) {
-    bitmap->_red_mask = get_u32(bitmap->_info + TBITMAP_INFO_MASKS);
-    bitmap->_green_mask = get_u32(bitmap->_info + TBITMAP_INFO_MASKS + 4);
-    bitmap->_blue_mask = get_u32(bitmap->_info + TBITMAP_INFO_MASKS + 8);
+    bitmap->_red_mask = tfile_get_u32(bitmap->_info + TBITMAP_INFO_MASKS);
+    bitmap->_green_mask = tfile_get_u32(bitmap->_info + TBITMAP_INFO_MASKS + 4);
+    bitmap->_blue_mask = tfile_get_u32(bitmap->_info + TBITMAP_INFO_MASKS + 8);
   } else {
     return;
   }
@@ -261,24 +250,24 @@ void tbitmap_free(tbitmap *bitmap) {
 
 int32_t tbitmap_get_width(const tbitmap *bitmap) {
   PORT_CHECK(bitmap != nullptr);
-  return bitmap->_info ? int32_t(get_u32(bitmap->_info + TBITMAP_INFO_WIDTH)) : 0;
+  return bitmap->_info ? int32_t(tfile_get_u32(bitmap->_info + TBITMAP_INFO_WIDTH)) : 0;
 }
 
 int32_t tbitmap_get_height(const tbitmap *bitmap) {
   PORT_CHECK(bitmap != nullptr);
   if (!bitmap->_info) return 0;
-  int64_t h = int32_t(get_u32(bitmap->_info + TBITMAP_INFO_HEIGHT));
+  int64_t h = int32_t(tfile_get_u32(bitmap->_info + TBITMAP_INFO_HEIGHT));
   return int32_t(h < 0 ? -h : h);
 }
 
 int tbitmap_is_top_down(const tbitmap *bitmap) {
   PORT_CHECK(bitmap != nullptr);
-  return bitmap->_info && int32_t(get_u32(bitmap->_info + TBITMAP_INFO_HEIGHT)) < 0;
+  return bitmap->_info && int32_t(tfile_get_u32(bitmap->_info + TBITMAP_INFO_HEIGHT)) < 0;
 }
 
 int tbitmap_get_bpp(const tbitmap *bitmap) {
   PORT_CHECK(bitmap != nullptr);
-  return bitmap->_info ? int(get_u16(bitmap->_info + TBITMAP_INFO_BPP)) : 0;
+  return bitmap->_info ? int(tfile_get_u16(bitmap->_info + TBITMAP_INFO_BPP)) : 0;
 }
 
 uint32_t tbitmap_get_stride(const tbitmap *bitmap) {
@@ -288,18 +277,18 @@ uint32_t tbitmap_get_stride(const tbitmap *bitmap) {
 
 int tbitmap_get_compression(const tbitmap *bitmap) {
   PORT_CHECK(bitmap != nullptr);
-  return bitmap->_info ? int(get_u32(bitmap->_info + TBITMAP_INFO_COMPRESSION)) : 0;
+  return bitmap->_info ? int(tfile_get_u32(bitmap->_info + TBITMAP_INFO_COMPRESSION)) : 0;
 }
 
 uint32_t tbitmap_get_image_size(const tbitmap *bitmap) {
   PORT_CHECK(bitmap != nullptr);
-  return bitmap->_info ? get_u32(bitmap->_info + TBITMAP_INFO_IMAGE_SIZE) : 0;
+  return bitmap->_info ? tfile_get_u32(bitmap->_info + TBITMAP_INFO_IMAGE_SIZE) : 0;
 }
 
 int tbitmap_get_color_count(const tbitmap *bitmap) {
   PORT_CHECK(bitmap != nullptr);
   if (!bitmap->_info) return 0;
-  uint32_t used = get_u32(bitmap->_info + TBITMAP_INFO_COLORS_USED);
+  uint32_t used = tfile_get_u32(bitmap->_info + TBITMAP_INFO_COLORS_USED);
   if (used) return int(used);
   switch (tbitmap_get_bpp(bitmap)) {
     case 1: return 2;
@@ -333,9 +322,9 @@ uint32_t tbitmap_get_pixel(const tbitmap *bitmap, int32_t x, int32_t y) {
     case 1: return (p[0] >> (7 - (x & 7))) & 1;
     case 4: return x & 1 ? p[0] & 15 : p[0] >> 4;
     case 8: return p[0];
-    case 16: return get_u16(p);
+    case 16: return tfile_get_u16(p);
     case 24: return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-    case 32: return get_u32(p);
+    case 32: return tfile_get_u32(p);
     default: return 0;
   }
 }
@@ -355,11 +344,11 @@ int tbitmap_set_pixel(tbitmap *bitmap, int32_t x, int32_t y, uint32_t value) {
       p[0] = x & 1 ? uint8_t((p[0] & 0xF0) | (value & 15)) : uint8_t((p[0] & 0x0F) | (value & 15) << 4);
       return 1;
     case 8: p[0] = uint8_t(value); return 1;
-    case 16: put_u16(p, value); return 1;
+    case 16: tfile_put_u16(p, value); return 1;
     case 24:
       p[0] = uint8_t(value), p[1] = uint8_t(value >> 8), p[2] = uint8_t(value >> 16);
       return 1;
-    case 32: put_u32(p, value); return 1;
+    case 32: tfile_put_u32(p, value); return 1;
     default: return 0;
   }
 }
@@ -543,13 +532,13 @@ int tbitmap_load_bmp(tbitmap *bitmap, const char16_t *path) {
     return fail();
 
   uint8_t header[40];
-  put_u32(header, header_size);
+  tfile_put_u32(header, header_size);
   if (std::fread(header + 4, 1, 36, file) != 36) return fail();
-  int32_t width = int32_t(get_u32(header + TBITMAP_INFO_WIDTH));
-  int32_t height = int32_t(get_u32(header + TBITMAP_INFO_HEIGHT));
-  int bpp = int(get_u16(header + TBITMAP_INFO_BPP));
-  uint32_t compression = get_u32(header + TBITMAP_INFO_COMPRESSION);
-  uint32_t colors_used = get_u32(header + TBITMAP_INFO_COLORS_USED);
+  int32_t width = int32_t(tfile_get_u32(header + TBITMAP_INFO_WIDTH));
+  int32_t height = int32_t(tfile_get_u32(header + TBITMAP_INFO_HEIGHT));
+  int bpp = int(tfile_get_u16(header + TBITMAP_INFO_BPP));
+  uint32_t compression = tfile_get_u32(header + TBITMAP_INFO_COMPRESSION);
+  uint32_t colors_used = tfile_get_u32(header + TBITMAP_INFO_COLORS_USED);
   if (compression != 0 && compression != 3) return fail();
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return fail();
   if (width < 1 || width > TBITMAP_MAX_SIDE || height == 0 || height < -TBITMAP_MAX_SIDE ||
@@ -575,7 +564,7 @@ int tbitmap_load_bmp(tbitmap *bitmap, const char16_t *path) {
   if (std::fread(pixels, 1, size_t(pixel_bytes), file) != pixel_bytes) return fail();
   std::fclose(file);
 
-  put_u32(info + TBITMAP_INFO_IMAGE_SIZE, uint32_t(pixel_bytes));
+  tfile_put_u32(info + TBITMAP_INFO_IMAGE_SIZE, uint32_t(pixel_bytes));
   bitmap->_info = info;
   bitmap->_pixels = pixels;
   bitmap->_stride = uint32_t(stride);
@@ -675,8 +664,8 @@ int blit(tbitmap *dst_bmp, const tpoint *dst, const tbitmap *src_bmp, const trec
 }
 
 int write_bmp(FILE *file, const tbitmap *bitmap) {
-  uint32_t header_size = get_u32(bitmap->_info + TBITMAP_INFO_HEADER_SIZE);
-  uint32_t compression = get_u32(bitmap->_info + TBITMAP_INFO_COMPRESSION);
+  uint32_t header_size = tfile_get_u32(bitmap->_info + TBITMAP_INFO_HEADER_SIZE);
+  uint32_t compression = tfile_get_u32(bitmap->_info + TBITMAP_INFO_COMPRESSION);
   uint64_t block = palette_offset(header_size, compression) + 4 * uint64_t(tbitmap_get_color_count(bitmap));
   uint64_t image_size = tbitmap_get_image_size(bitmap);
   uint64_t file_size = 14 + block + image_size;

@@ -18,6 +18,8 @@
 #include <immintrin.h>
 #endif
 
+#include "tfile.h"
+
 namespace {
 
 constexpr int F8 = TBLIT_FORMAT_8;
@@ -34,12 +36,6 @@ constexpr bool is_byte_format(int format) { return format == F8 || format == F24
 struct rgb {
   uint32_t r, g, b;
 };
-
-inline uint32_t load16(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-inline void store16(uint8_t *p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
 
 // Row y of a buffer that starts at `base` and runs down the image.
 template <typename T>
@@ -61,12 +57,12 @@ inline rgb source_channels(const uint8_t *p, const uint8_t *palette) {
     if constexpr (D == F565) return {uint32_t(c[2]) >> 3, uint32_t(c[1]) >> 2, uint32_t(c[0]) >> 3};
     if constexpr (D == F24 || D == F32) return {c[2], c[1], c[0]};
   } else if constexpr (S == F565) {
-    uint32_t s = load16(p);
+    uint32_t s = tfile_get_u16(p);
     if constexpr (D == F555) return {s >> 11, (s >> 6) & 31, s & 31};
     if constexpr (D == F565) return {s >> 11, (s >> 5) & 63, s & 31};
     if constexpr (D == F24 || D == F32) return {(s >> 8) & 0xF8, (s >> 3) & 0xFC, (s & 31) << 3};
   } else {
-    uint32_t s = load16(p);
+    uint32_t s = tfile_get_u16(p);
     if constexpr (D == F555) return {s >> 10, (s >> 5) & 31, s & 31};
     if constexpr (D == F565) return {s >> 10, ((s >> 5) & 31) << 1, s & 31};
     if constexpr (D == F24 || D == F32) return {(s >> 7) & 0xF8, (s >> 2) & 0xF8, (s & 31) << 3};
@@ -76,10 +72,10 @@ inline rgb source_channels(const uint8_t *p, const uint8_t *palette) {
 template <int D>
 inline rgb dest_channels(const uint8_t *p) {
   if constexpr (D == F555) {
-    uint32_t d = load16(p);
+    uint32_t d = tfile_get_u16(p);
     return {d >> 10, (d >> 5) & 31, d & 31};
   } else if constexpr (D == F565) {
-    uint32_t d = load16(p);
+    uint32_t d = tfile_get_u16(p);
     return {d >> 11, (d >> 5) & 63, d & 31};
   } else {
     return {p[2], p[1], p[0]};
@@ -90,9 +86,9 @@ inline rgb dest_channels(const uint8_t *p) {
 template <int D>
 inline void store_channels(uint8_t *p, rgb c) {
   if constexpr (D == F555) {
-    store16(p, c.r << 10 | c.g << 5 | c.b);
+    tfile_put_u16(p, c.r << 10 | c.g << 5 | c.b);
   } else if constexpr (D == F565) {
-    store16(p, c.r << 11 | c.g << 5 | c.b);
+    tfile_put_u16(p, c.r << 11 | c.g << 5 | c.b);
   } else {
     p[0] = uint8_t(c.b);
     p[1] = uint8_t(c.g);
@@ -112,7 +108,7 @@ inline uint32_t key_in_source_form(uint32_t key) {
 
 template <int S>
 inline bool is_key(const uint8_t *p, const uint8_t *palette, uint32_t source_key) {
-  if constexpr (S == F565 || S == F555) return load16(p) == source_key;
+  if constexpr (S == F565 || S == F555) return tfile_get_u16(p) == source_key;
   const uint8_t *c = S == F8 ? palette + 4 * p[0] : p;
   return (uint32_t(c[0]) | uint32_t(c[1]) << 8 | uint32_t(c[2]) << 16) == source_key;
 }
@@ -648,7 +644,7 @@ template <int D>
 inline void fill_pixel(uint8_t *p, const fill_color<D> &f) {
   if (f.a == 255) {
     if constexpr (D == F555 || D == F565) {
-      store16(p, f.packed);
+      tfile_put_u16(p, f.packed);
     } else {
       p[0] = uint8_t(f.packed), p[1] = uint8_t(f.packed >> 8), p[2] = uint8_t(f.packed >> 16);
     }

@@ -1,5 +1,5 @@
-// tfile: little-endian readers and writers for the file formats, and the
-// UTF-16 path helpers.
+// tfile: little-endian readers and writers for the file formats (on streams
+// and in memory), and the UTF-16 path helpers.
 //
 // Paths on Linux use '/' (TFILE_SEPARATOR); the helpers that split paths also
 // accept '\\' and ':' so that names written either way are taken apart alike.
@@ -18,6 +18,19 @@ uint32_t tfile_read_u16(FILE *file);
 uint32_t tfile_read_u32(FILE *file);
 uint32_t tfile_write_u16(FILE *file, uint32_t value);
 uint32_t tfile_write_u32(FILE *file, uint32_t value);
+
+// The same little-endian words in memory, whatever the host's byte order.
+inline uint32_t tfile_get_u16(const uint8_t *at) { return uint32_t(at[0]) | uint32_t(at[1]) << 8; }
+inline uint32_t tfile_get_u32(const uint8_t *at) {
+  return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
+inline void tfile_put_u16(uint8_t *at, uint32_t value) {
+  at[0] = uint8_t(value);
+  at[1] = uint8_t(value >> 8);
+}
+inline void tfile_put_u32(uint8_t *at, uint32_t value) {
+  for (int i = 0; i < 4; i++) at[i] = uint8_t(value >> (8 * i));
+}
 
 // 1 for '/', '\\' and ':'.
 int tfile_is_separator(char16_t c);

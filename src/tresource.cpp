@@ -35,8 +35,6 @@ struct file_closer {
 };
 
 tresource_file ***table_slot();
-uint32_t get_u16(const uint8_t *p);
-uint32_t get_u32(const uint8_t *p);
 tresource_file *read_file(const char16_t *path);
 bool walk_section(const tresource_file *file, int32_t offset, int32_t length, uint32_t *first_id,
                   uint32_t *last_id, uint32_t *count);
@@ -134,8 +132,8 @@ const uint8_t *tresource_find_record(const tresource_file *file, int32_t offset,
   const uint8_t *section = file->data + offset;
   uint64_t pos = 0;
   while (pos + k_record_head <= uint64_t(length)) {
-    uint32_t record_id = get_u32(section + pos);
-    uint32_t record_length = get_u32(section + pos + 4);
+    uint32_t record_id = tfile_get_u32(section + pos);
+    uint32_t record_length = tfile_get_u32(section + pos + 4);
     if (pos + k_record_head + record_length > uint64_t(length)) return nullptr;
     if (record_id == id) {
       if (out_length) *out_length = record_length;
@@ -153,12 +151,6 @@ namespace {
 tresource_file ***table_slot() {
   wins_window_context *context = wins_window_get_context();
   return context ? &context->_resource_files : &g_fallback_table;
-}
-
-uint32_t get_u16(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-
-uint32_t get_u32(const uint8_t *p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
 // Reads and checks the whole file; null when anything about it is wrong.
@@ -200,14 +192,14 @@ tresource_file *read_file(const char16_t *path) {
   // A later entry of the same type replaces an earlier one; a section ends
   // where the next string or bitmap entry begins, or with the data.
   for (uint32_t i = 0; i < entry_count && ok; i++) {
-    uint32_t type = get_u32(entries + i * k_section_entry);
-    uint32_t offset = get_u32(entries + i * k_section_entry + 4);
+    uint32_t type = tfile_get_u32(entries + i * k_section_entry);
+    uint32_t offset = tfile_get_u32(entries + i * k_section_entry + 4);
     if (type != TRESOURCE_SECTION_STRINGS && type != TRESOURCE_SECTION_BITMAPS) continue;
     uint32_t end = data_size;
     for (uint32_t j = i + 1; j < entry_count; j++) {
-      uint32_t next_type = get_u32(entries + j * k_section_entry);
+      uint32_t next_type = tfile_get_u32(entries + j * k_section_entry);
       if (next_type == TRESOURCE_SECTION_STRINGS || next_type == TRESOURCE_SECTION_BITMAPS) {
-        end = get_u32(entries + j * k_section_entry + 4);
+        end = tfile_get_u32(entries + j * k_section_entry + 4);
         break;
       }
     }
@@ -247,8 +239,8 @@ bool walk_section(const tresource_file *file, int32_t offset, int32_t length, ui
   uint64_t pos = 0;
   while (pos < uint64_t(length)) {
     if (pos + k_record_head > uint64_t(length)) return false;
-    uint32_t id = get_u32(section + pos);
-    uint32_t record_length = get_u32(section + pos + 4);
+    uint32_t id = tfile_get_u32(section + pos);
+    uint32_t record_length = tfile_get_u32(section + pos + 4);
     if (pos + k_record_head + record_length > uint64_t(length)) return false;
     if (*count == 0) *first_id = id;
     *last_id = id;
@@ -266,7 +258,7 @@ bool build_views(tresource_file *file, uint32_t count) {
   const uint8_t *section = file->data + file->bitmaps_offset;
   uint32_t pos = 0;
   for (uint32_t i = 0; i < count; i++) {
-    uint32_t length = get_u32(section + pos + 4);
+    uint32_t length = tfile_get_u32(section + pos + 4);
     const uint8_t *record = section + pos + k_record_head;
     tresource_view *view = &file->_views[i];
     view->record_offset = uint32_t(record - file->data);
@@ -284,14 +276,14 @@ int build_view(tresource_view *view, const uint8_t *record, uint32_t length) {
   // Pixel rows are read in whole words: the record must start aligned.
   if (length < pixels_at || uintptr_t(record) % 4 != 0) return 0;
   const uint8_t *info = record + TRESOURCE_STORED_BITMAP_SIZE;
-  int32_t width = int32_t(get_u32(info + TBITMAP_INFO_WIDTH));
-  int32_t height = int32_t(get_u32(info + TBITMAP_INFO_HEIGHT));
-  uint32_t bpp = get_u16(info + TBITMAP_INFO_BPP);
-  uint32_t compression = get_u32(info + TBITMAP_INFO_COMPRESSION);
-  uint32_t colors_used = get_u32(info + TBITMAP_INFO_COLORS_USED);
-  uint32_t image_size = get_u32(info + TBITMAP_INFO_IMAGE_SIZE);
-  uint32_t stride = get_u32(record + 8);
-  if (get_u32(info + TBITMAP_INFO_HEADER_SIZE) != 40) return 0;
+  int32_t width = int32_t(tfile_get_u32(info + TBITMAP_INFO_WIDTH));
+  int32_t height = int32_t(tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
+  uint32_t bpp = tfile_get_u16(info + TBITMAP_INFO_BPP);
+  uint32_t compression = tfile_get_u32(info + TBITMAP_INFO_COMPRESSION);
+  uint32_t colors_used = tfile_get_u32(info + TBITMAP_INFO_COLORS_USED);
+  uint32_t image_size = tfile_get_u32(info + TBITMAP_INFO_IMAGE_SIZE);
+  uint32_t stride = tfile_get_u32(record + 8);
+  if (tfile_get_u32(info + TBITMAP_INFO_HEADER_SIZE) != 40) return 0;
   if (width < 1 || width > TBITMAP_MAX_SIDE || height == 0 || height < -TBITMAP_MAX_SIDE ||
       height > TBITMAP_MAX_SIDE)
     return 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "port_log.h"
+#include "tfile.h"
 
 namespace {
 
@@ -121,8 +122,7 @@ int32_t engine_row_to_dst(const tscale_context *ctx, int32_t y) {
 // an 8-bit bitmap's info block always holds all 256 entries.
 uint8_t *palette_of(const tbitmap *bitmap) {
   const uint8_t *info = bitmap->_info;
-  uint32_t header_size = uint32_t(info[0]) | uint32_t(info[1]) << 8 | uint32_t(info[2]) << 16 |
-                         uint32_t(info[3]) << 24;
+  uint32_t header_size = tfile_get_u32(info);
   if (tbitmap_get_compression(bitmap) == 3) header_size += 12;
   return bitmap->_info + header_size;
 }
