@@ -20,13 +20,9 @@
 // entries below 16 bpp), so palette and mask reads stay inside it.
 #include "tbitmap.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -34,6 +30,7 @@
 #include "port_log.h"
 #include "tblit.h"
 #include "tfile.h"
+#include "tsavefile.h"
 
 namespace {
 
@@ -577,34 +574,10 @@ int tbitmap_load_bmp(tbitmap *bitmap, const char16_t *path) {
 int tbitmap_save_bmp(const tbitmap *bitmap, const char16_t *path) {
   PORT_CHECK(bitmap != nullptr);
   if (!path || !bitmap->_info || !bitmap->_pixels) return 0;
-  int need = port_str_wide_to_utf8(path, -1, nullptr, 0);
-  if (need <= 1) return 0;
-  std::string name(size_t(need), '\0');
-  if (port_str_wide_to_utf8(path, -1, name.data(), need) != need) return 0;
-  name.resize(size_t(need - 1));
-
-  static std::atomic<unsigned> serial{0};
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; attempt++) {
-    temp = name + ".~" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return 0;
-  }
-  if (fd < 0) return 0;
-  FILE *file = fdopen(fd, "wb");
-  if (!file) {
-    close(fd);
-    unlink(temp.c_str());
-    return 0;
-  }
-  int ok = write_bmp(file, bitmap);
-  ok = std::fflush(file) == 0 && ok;
-  ok = fsync(fileno(file)) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (ok && std::rename(temp.c_str(), name.c_str()) == 0) return 1;
-  unlink(temp.c_str());
-  return 0;
+  tsavefile save;
+  FILE *file = tsavefile_open(&save, path);
+  if (!file) return 0;
+  return tsavefile_commit(&save, !write_bmp(file, bitmap));
 }
 
 namespace {
