@@ -614,39 +614,32 @@ void release_app(app_context *app) {
   std::free(app);
 }
 
-shape *make_pencil(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  (void)app;
+shape *make_pencil(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *) {
   return shape_pencil_new(e.id, name, pc, h, nullptr);
 }
 
-shape *make_line(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  (void)app;
+shape *make_line(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *) {
   return shape_line_new(e.id, name, pc, h, nullptr);
 }
 
-shape *make_rect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  (void)app;
+shape *make_rect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *) {
   return shape_rect_new(e.id, name, pc, h, e.mode, nullptr);
 }
 
 shape *make_roundrect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
-                      app_context *app) {
-  (void)app;
+                      app_context *) {
   return shape_roundrect_new(e.id, name, pc, h, e.mode, nullptr);
 }
 
-shape *make_circle(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  (void)app;
+shape *make_circle(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *) {
   return shape_circle_new(e.id, name, pc, h, e.mode, nullptr);
 }
 
-shape *make_rubber(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  (void)app;
+shape *make_rubber(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *) {
   return shape_rubber_new(e.id, name, pc, h, nullptr);
 }
 
-shape *make_brush1(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  (void)app;
+shape *make_brush1(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *) {
   return shape_brush1_new(e.id, name, pc, h, nullptr);
 }
 

@@ -13,18 +13,17 @@
 
 static int same_text_ignoring_case(const char16_t *text, const char *ascii);
 static int decode(tbitmap **out_image, tbitmap **out_mask, const char16_t *path);
+static win_ao *new_ao(win_ao_run_fn run, void *job);
 
 image_job *image_job_new(void *user) {
   image_job *job = static_cast<image_job *>(std::calloc(1, sizeof(image_job)));
   if (!job) return nullptr;
   job->_user = user;
-  job->_ao = win_ao_new(0);
+  job->_ao = new_ao(image_job_on_loaded, job);
   if (!job->_ao) {
     std::free(job);
     return nullptr;
   }
-  win_ao_set_run(job->_ao, image_job_on_loaded);
-  win_ao_set_user_data(job->_ao, job);
   return job;
 }
 
@@ -60,13 +59,11 @@ image_save_job *image_job_save_new(void *user) {
   image_save_job *job = static_cast<image_save_job *>(std::calloc(1, sizeof(image_save_job)));
   if (!job) return nullptr;
   job->_user = user;
-  job->_ao = win_ao_new(0);
+  job->_ao = new_ao(image_job_on_saved, job);
   if (!job->_ao) {
     std::free(job);
     return nullptr;
   }
-  win_ao_set_run(job->_ao, image_job_on_saved);
-  win_ao_set_user_data(job->_ao, job);
   return job;
 }
 
@@ -134,4 +131,13 @@ static int decode(tbitmap **out_image, tbitmap **out_mask, const char16_t *path)
     return jpeg_image_load(out_image, path);
   if (same_text_ignoring_case(extension, "gif")) return gif_image_load(out_image, path);
   return 0;
+}
+
+// The active object that reports a job's end back on the GUI thread.
+static win_ao *new_ao(win_ao_run_fn run, void *job) {
+  win_ao *ao = win_ao_new(0);
+  if (!ao) return nullptr;
+  win_ao_set_run(ao, run);
+  win_ao_set_user_data(ao, job);
+  return ao;
 }

@@ -58,6 +58,7 @@ struct ellipse_ctx {
 };
 
 void set_defaults(tcanvas *canvas);
+void color_from_word(tcolor *out, uint32_t word);
 bool clip_has_point(const tcanvas *canvas, int64_t x, int64_t y);
 void line_step(void *ctx, int dx, int dy);
 void polygon_span(void *ctx, int32_t x_left, int32_t x_right, int32_t y);
@@ -120,7 +121,7 @@ void tcanvas_set_pen_style(tcanvas *canvas, int32_t style) {
 
 void tcanvas_set_pen_color(tcanvas *canvas, uint32_t color) {
   PORT_CHECK(canvas != nullptr);
-  tcolor_make(&canvas->_pen_color, int(color >> 16), int(color >> 8), int(color), int(color >> 24));
+  color_from_word(&canvas->_pen_color, color);
 }
 
 tcolor *tcanvas_get_pen_color(tcolor *out, const tcanvas *canvas) {
@@ -142,7 +143,7 @@ void tcanvas_set_brush_style(tcanvas *canvas, int32_t style) {
 
 void tcanvas_set_brush_color(tcanvas *canvas, uint32_t color) {
   PORT_CHECK(canvas != nullptr);
-  tcolor_make(&canvas->_brush_color, int(color >> 16), int(color >> 8), int(color), int(color >> 24));
+  color_from_word(&canvas->_brush_color, color);
 }
 
 void tcanvas_set_pattern(tcanvas *canvas, tbitmap *patbmp) {
@@ -428,6 +429,11 @@ void set_defaults(tcanvas *canvas) {
   canvas->_font_size = tfont_size_from_index(TFONT_DEFAULT_SIZE_INDEX);
   static_assert(sizeof TFONT_DEFAULT_FACE <= sizeof canvas->_font_face, "default face fits the canvas");
   std::memcpy(canvas->_font_face, TFONT_DEFAULT_FACE, sizeof TFONT_DEFAULT_FACE);
+}
+
+// Pen and brush colours come as words 0xAARRGGBB.
+void color_from_word(tcolor *out, uint32_t word) {
+  tcolor_make(out, int(word >> 16), int(word >> 8), int(word), int(word >> 24));
 }
 
 bool clip_has_point(const tcanvas *canvas, int64_t x, int64_t y) {
