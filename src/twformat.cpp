@@ -25,18 +25,19 @@ struct sink {
   }
 };
 
-struct spec {
+// What a conversion asks for between its % and its letter.
+struct field {
   bool left = false, plus = false, space = false, zero = false, alt = false;
   int width = 0;
   int precision = -1;
   int length = 0;  // -2 hh, -1 h, 0 int, 1 l, 2 ll, 3 size_t
 };
 
-void put_padded(sink *out, const spec &s, const char *prefix, const char *digits, int digit_count,
+void put_padded(sink *out, const field &s, const char *prefix, const char *digits, int digit_count,
                 int zeros);
-void put_integer(sink *out, const spec &s, char conversion, va_list *args);
-void put_float(sink *out, const spec &s, char conversion, double value);
-void put_text(sink *out, const spec &s, const char16_t *text);
+void put_integer(sink *out, const field &s, char conversion, va_list *args);
+void put_float(sink *out, const field &s, char conversion, double value);
+void put_text(sink *out, const field &s, const char16_t *text);
 
 }  // namespace
 
@@ -60,7 +61,7 @@ int twformat_v(char16_t *buffer, size_t n, const char16_t *format, va_list args)
       continue;
     }
     const char16_t *start = p++;
-    spec s;
+    field s;
     for (;; p++) {
       if (*p == u'-') s.left = true;
       else if (*p == u'+') s.plus = true;
@@ -104,7 +105,7 @@ int twformat_v(char16_t *buffer, size_t n, const char16_t *format, va_list args)
         break;
       case u'c': {
         char16_t one[2] = {char16_t(va_arg(list, int)), 0};
-        spec plain = s;
+        field plain = s;
         plain.precision = 1;
         put_text(&out, plain, one);
         break;
@@ -132,7 +133,7 @@ namespace {
 
 // sign or 0x prefix, zero padding (precision or the '0' flag), then digits;
 // spaces before or after for the width.
-void put_padded(sink *out, const spec &s, const char *prefix, const char *digits, int digit_count, int zeros) {
+void put_padded(sink *out, const field &s, const char *prefix, const char *digits, int digit_count, int zeros) {
   int prefix_len = 0;
   while (prefix[prefix_len]) prefix_len++;
   int body = prefix_len + zeros + digit_count;
@@ -148,7 +149,7 @@ void put_padded(sink *out, const spec &s, const char *prefix, const char *digits
   if (s.left) out->repeat(u' ', spaces);
 }
 
-void put_integer(sink *out, const spec &s, char conversion, va_list *args) {
+void put_integer(sink *out, const field &s, char conversion, va_list *args) {
   bool is_signed = conversion == 'd' || conversion == 'i';
   unsigned long long magnitude;
   bool negative = false;
@@ -193,12 +194,12 @@ void put_integer(sink *out, const spec &s, char conversion, va_list *args) {
   else if (s.alt && base == 16 && count > 0 && !(count == 1 && digits[0] == '0'))
     prefix = conversion == 'X' ? "0X" : "0x";
   int zeros = s.precision > count ? s.precision - count : 0;
-  spec padding = s;
+  field padding = s;
   if (s.precision >= 0) padding.zero = false;
   put_padded(out, padding, prefix, digits, count, zeros);
 }
 
-void put_float(sink *out, const spec &s, char conversion, double value) {
+void put_float(sink *out, const field &s, char conversion, double value) {
   int precision = s.precision < 0 ? 6 : s.precision;
   if (precision > k_max_float_precision) precision = k_max_float_precision;
   char text[k_number_chars];
@@ -213,12 +214,12 @@ void put_float(sink *out, const spec &s, char conversion, double value) {
     for (int i = 0; i < len; i++) text[(digits - text) + i] = char(digits[i] - 'a' + 'A');
 
   const char *prefix = negative ? "-" : s.plus ? "+" : s.space ? " " : "";
-  spec padding = s;
+  field padding = s;
   if (!finite) padding.zero = false;
   put_padded(out, padding, prefix, digits, len, 0);
 }
 
-void put_text(sink *out, const spec &s, const char16_t *text) {
+void put_text(sink *out, const field &s, const char16_t *text) {
   static const char16_t null_text[] = u"(null)";
   if (!text) text = null_text;
   int len = 0;

@@ -17,7 +17,7 @@ namespace {
 // A GIF written straight through giflib: a screen, an optional global map of
 // `colors` entries (colour i = i * 0x010203), an optional extension, and one
 // image whose lines are given in the order they are stored.
-struct gif_spec {
+struct gif_layout {
   int screen_width, screen_height, background;
   int colors;  // 0: no global map
   bool comment;
@@ -27,7 +27,7 @@ struct gif_spec {
   bool image = true;
 };
 
-test_bytes make_gif(const gif_spec &spec) {
+test_bytes make_gif(const gif_layout &layout) {
   test_bytes bytes;
   int error = 0;
   GifFileType *gif = EGifOpen(&bytes,
@@ -39,15 +39,15 @@ test_bytes make_gif(const gif_spec &spec) {
                               &error);
   EXPECT_NE(gif, nullptr);
   ColorMapObject *map = nullptr;
-  if (spec.colors) {
-    map = GifMakeMapObject(spec.colors, nullptr);
-    for (int i = 0; i < spec.colors; i++) map->Colors[i] = {GifByteType(i), GifByteType(2 * i), GifByteType(3 * i)};
+  if (layout.colors) {
+    map = GifMakeMapObject(layout.colors, nullptr);
+    for (int i = 0; i < layout.colors; i++) map->Colors[i] = {GifByteType(i), GifByteType(2 * i), GifByteType(3 * i)};
   }
-  EXPECT_EQ(EGifPutScreenDesc(gif, spec.screen_width, spec.screen_height, 8, spec.background, map), GIF_OK);
-  EXPECT_TRUE(!spec.comment || EGifPutComment(gif, "made by the test") == GIF_OK);
-  if (spec.image) {
-    EXPECT_EQ(EGifPutImageDesc(gif, spec.left, spec.top, spec.width, spec.height, spec.interlace, nullptr), GIF_OK);
-    for (auto line : spec.lines) EXPECT_EQ(EGifPutLine(gif, line.data(), int(line.size())), GIF_OK);
+  EXPECT_EQ(EGifPutScreenDesc(gif, layout.screen_width, layout.screen_height, 8, layout.background, map), GIF_OK);
+  EXPECT_TRUE(!layout.comment || EGifPutComment(gif, "made by the test") == GIF_OK);
+  if (layout.image) {
+    EXPECT_EQ(EGifPutImageDesc(gif, layout.left, layout.top, layout.width, layout.height, layout.interlace, nullptr), GIF_OK);
+    for (auto line : layout.lines) EXPECT_EQ(EGifPutLine(gif, line.data(), int(line.size())), GIF_OK);
   }
   EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
   if (map) GifFreeMapObject(map);
@@ -112,11 +112,11 @@ TEST_F(GifImage, PicturesOfAtMost256ColoursRoundTripExactlyFromAnyDepth) {
 }
 
 TEST_F(GifImage, InterlacedImagesComeOutUprightAtTheirPlace) {
-  gif_spec spec = {12, 14, 1, 16, true, 2, 1, 7, 11, true, {}};
+  gif_layout layout = {12, 14, 1, 16, true, 2, 1, 7, 11, true, {}};
   // Stored line order of an interlaced image of 11 rows: the four passes.
   for (int start_step : {0x08, 0x48, 0x24, 0x12})
-    for (int row = start_step >> 4; row < 11; row += start_step & 0xF) spec.lines.push_back(std::vector<uint8_t>(7, uint8_t(row)));
-  ASSERT_EQ(load_bytes(make_gif(spec), "interlaced.gif"), 1);
+    for (int row = start_step >> 4; row < 11; row += start_step & 0xF) layout.lines.push_back(std::vector<uint8_t>(7, uint8_t(row)));
+  ASSERT_EQ(load_bytes(make_gif(layout), "interlaced.gif"), 1);
   for (int32_t y = 0; y < 14; y++)
     for (int32_t x = 0; x < 12; x++) {
       bool inside = x >= 2 && x < 9 && y >= 1 && y < 12;
@@ -132,7 +132,7 @@ TEST_F(GifImage, InterlacedImagesComeOutUprightAtTheirPlace) {
 // ASan catches any that slips.
 TEST_F(GifImage, MalformedFramesAreClippedRefusedOrDrawnSafely) {
   // A frame reaching past the right and bottom edges is clipped.
-  gif_spec wider = {6, 4, 0, 4, false, 3, 2, 9, 5, false, {}};
+  gif_layout wider = {6, 4, 0, 4, false, 3, 2, 9, 5, false, {}};
   for (int row = 0; row < 5; row++) wider.lines.push_back(std::vector<uint8_t>(9, 2));
   ASSERT_EQ(load_bytes(make_gif(wider), "past_the_edges.gif"), 1);
   EXPECT_EQ(test_rgb(image.get(), 5, 3), map_color(2));
@@ -158,7 +158,7 @@ TEST_F(GifImage, MalformedFramesAreClippedRefusedOrDrawnSafely) {
   EXPECT_EQ(row, (std::vector<uint32_t>{map_color(0), map_color(1), 0, 0}));
 
   // No colour map at all for the image.
-  gif_spec mapless = {4, 4, 0, 4, false, 0, 0, 4, 4, false, {}};
+  gif_layout mapless = {4, 4, 0, 4, false, 0, 0, 4, 4, false, {}};
   for (int row = 0; row < 4; row++) mapless.lines.push_back(std::vector<uint8_t>(4, 1));
   bytes = make_gif(mapless);
   bytes[10] &= 0x7F;  // the global map is gone, its bytes too

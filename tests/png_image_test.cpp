@@ -24,7 +24,7 @@ bitmap_ptr random_bitmap(int32_t width, int32_t height, int bpp, uint32_t seed) 
 }
 
 // A PNG written straight through libpng, in forms our own writer never makes.
-struct png_spec {
+struct png_layout {
   uint32_t width, height;
   int bit_depth, color_type, interlace;
   std::vector<png_color> palette;
@@ -32,20 +32,20 @@ struct png_spec {
   std::vector<std::vector<uint8_t>> rows;  // packed as the file stores them
 };
 
-void write_png(const std::string &path, const png_spec &spec) {
+void write_png(const std::string &path, const png_layout &layout) {
   FILE *f = std::fopen(path.c_str(), "wb");
   ASSERT_NE(f, nullptr);
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   ASSERT_EQ(setjmp(png_jmpbuf(png)), 0);
   png_init_io(png, f);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bit_depth, spec.color_type, spec.interlace,
+  png_set_IHDR(png, info, layout.width, layout.height, layout.bit_depth, layout.color_type, layout.interlace,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  if (!spec.palette.empty()) png_set_PLTE(png, info, spec.palette.data(), int(spec.palette.size()));
-  if (!spec.trns.empty()) png_set_tRNS(png, info, spec.trns.data(), int(spec.trns.size()), nullptr);
+  if (!layout.palette.empty()) png_set_PLTE(png, info, layout.palette.data(), int(layout.palette.size()));
+  if (!layout.trns.empty()) png_set_tRNS(png, info, layout.trns.data(), int(layout.trns.size()), nullptr);
   png_write_info(png, info);
   std::vector<png_bytep> pointers;
-  for (auto &row : spec.rows) pointers.push_back(const_cast<png_bytep>(row.data()));
+  for (auto &row : layout.rows) pointers.push_back(const_cast<png_bytep>(row.data()));
   png_write_image(png, pointers.data());
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -69,8 +69,8 @@ class PngImage : public TempDirTest {
     mask.reset(m);
     return ok == 1;
   }
-  bool load_spec(const char *name, const png_spec &spec) {
-    write_png(path(name), spec);
+  bool load_layout(const char *name, const png_layout &layout) {
+    write_png(path(name), layout);
     test_keep_seed(path(name), "png", name);
     return load(name);
   }
@@ -105,34 +105,34 @@ TEST_F(PngImage, RoundTripsBothDepthsAndRowOrdersLeavingTheSourceAlone) {
 
 TEST_F(PngImage, ForeignFormsComeOutAs8BitBlueGreenRed) {
   // Grey at 2 bits: 0..3 stretch to 0, 85, 170, 255, and become colour.
-  ASSERT_TRUE(load_spec("grey2.png", {5, 2, 2, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, {}, {}, {{0x1B, 0x00}, {0xE4, 0x00}}}));
+  ASSERT_TRUE(load_layout("grey2.png", {5, 2, 2, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, {}, {}, {{0x1B, 0x00}, {0xE4, 0x00}}}));
   EXPECT_EQ(row_of(image.get(), 0), (words{0, 0x555555, 0xAAAAAA, 0xFFFFFF, 0}));
   EXPECT_EQ(row_of(image.get(), 1), (words{0xFFFFFF, 0xAAAAAA, 0x555555, 0, 0}));
   EXPECT_EQ(row_of(mask.get(), 1), words(5, 255));
 
   // Palette with tRNS: the alpha of each entry lands in the mask; entries
   // past the tRNS list are opaque.
-  ASSERT_TRUE(load_spec("palette_trns.png", {3, 1, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+  ASSERT_TRUE(load_layout("palette_trns.png", {3, 1, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                                              {{255, 0, 0}, {0, 255, 0}, {1, 2, 3}}, {0, 128}, {{0, 1, 2}}}));
   EXPECT_EQ(row_of(image.get(), 0), (words{0xFF0000, 0x00FF00, 0x010203}));
   EXPECT_EQ(row_of(mask.get(), 0), (words{0, 128, 255}));
 
   // 16-bit RGB keeps the high byte of each sample.
-  ASSERT_TRUE(load_spec("rgb16.png", {2, 1, 16, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, {}, {},
+  ASSERT_TRUE(load_layout("rgb16.png", {2, 1, 16, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, {}, {},
                                       {{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xFF, 0xFF, 0x00, 0x01, 0x80, 0x7F}}}));
   EXPECT_EQ(row_of(image.get(), 0), (words{0x12569A, 0xFF0080}));
 
   // Interlaced grey-alpha and RGB: every pixel in its place after the seven passes.
   for (int color_type : {PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB}) {
     int channels = color_type == PNG_COLOR_TYPE_RGB ? 3 : 2;
-    png_spec interlaced = {11, 9, 8, color_type, PNG_INTERLACE_ADAM7, {}, {}, {}};
+    png_layout interlaced = {11, 9, 8, color_type, PNG_INTERLACE_ADAM7, {}, {}, {}};
     for (uint32_t y = 0; y < 9; y++) {
       std::vector<uint8_t> row;
       for (uint32_t x = 0; x < 11; x++)
         for (int c = 0; c < channels; c++) row.push_back(uint8_t(y * 16 + x + c * 100));
       interlaced.rows.push_back(row);
     }
-    ASSERT_TRUE(load_spec(channels == 2 ? "interlaced_grey_alpha.png" : "interlaced_rgb.png", interlaced));
+    ASSERT_TRUE(load_layout(channels == 2 ? "interlaced_grey_alpha.png" : "interlaced_rgb.png", interlaced));
     for (int32_t y = 0; y < 9; y++)
       for (int32_t x = 0; x < 11; x++) {
         uint8_t v = uint8_t(y * 16 + x), v1 = uint8_t(v + 100), v2 = uint8_t(v + 200);
