@@ -107,6 +107,7 @@ tstring *tstring_insert_len(tstring *string, int32_t pos, const char16_t *val, i
 tstring *tstring_append(tstring *string, const char16_t *val) { return tstring_insert_len(string, -1, val, -1); }
 
 tstring *tstring_append_len(tstring *string, const char16_t *val, int32_t len) {
+  PORT_CHECK(string != nullptr);
   return tstring_insert_len(string, -1, val, len);
 }
 

@@ -82,6 +82,7 @@ void os_display_close() {
 int os_display_is_open() { return g_open.load() != nullptr; }
 
 void os_display_get_size(int32_t *width, int32_t *height) {
+  PORT_CHECK(width != nullptr && height != nullptr);
   const os_display_backend *backend = g_open.load();
   if (backend) {
     backend->get_size(width, height);

@@ -12,6 +12,7 @@
 
 #include "os_clock.h"
 #include "os_display.h"
+#include "port_log.h"
 
 namespace {
 
@@ -197,6 +198,7 @@ intptr_t os_send_message(os_hwnd window, uint32_t message, uintptr_t wparam, int
 }
 
 int os_get_message(os_message *message, uint64_t deadline_ms) {
+  PORT_CHECK(message != nullptr);
   for (;;) {
     os_display_poll();
     uint64_t wait_ms;
@@ -228,6 +230,7 @@ int os_get_message(os_message *message, uint64_t deadline_ms) {
 }
 
 int os_peek_message(os_message *message) {
+  PORT_CHECK(message != nullptr);
   os_display_poll();
   int taken;
   {
