@@ -10,7 +10,7 @@
 // (its alpha).
 //
 // The pictures share one flat style: a few fixed colours, a darker outline of
-// whole pixels inside each shape, edges anti-aliased in the alpha only. A
+// whole pixels along each shape's edge, edges anti-aliased in the alpha only. A
 // picture is one drawing function of the table below, given its side in
 // pixels; it draws in pixel units on a square transparent surface.
 //
@@ -92,6 +92,8 @@ bool draw_to_png(const picture &pic, int side, const std::string &path);
 bool write_text(const std::string &path, const std::string &text);
 bool make_folder(const std::string &path);
 
+// One row per picture; the program's own pictures (ids 15000 up) are rows
+// packed into brivo.tres.
 const picture k_pictures[] = {
     {2, "error", k_gui, k_message_side, draw_error},
     {4, "information", k_gui, k_message_side, draw_information},
@@ -374,7 +376,7 @@ void draw_drive(cairo_t *cr, int side) {
   double middle = std::round((top + bottom) / 2);
   double light = std::max(2.0, std::round(side * 0.12));
   set(cr, k_grey_line);
-  rect_path(cr, left + 2 * line + 1, middle - line / 2 - 0.5 * (line == 1), right - light - 4 * line, middle + line / 2 + 0.5 * (line == 1));
+  rect_path(cr, left + 2 * line + 1, middle - 1, right - light - 4 * line, middle + 1);
   cairo_fill(cr);
   set(cr, k_green);
   rect_path(cr, right - light - 2 * line, middle - light / 2, right - 2 * line, middle + light / 2);
