@@ -370,11 +370,11 @@ void draw_drive(cairo_t *cr, int side) {
   double line = outline_of(side);
   double left = std::round(side * 0.06), right = side - left;
   double top = std::round(side * 0.3), bottom = side - std::round(side * 0.26);
-  rounded_path(cr, left, top, right, bottom, std::max(1.5, side * 0.1));
+  rounded_path(cr, left, top, right, bottom, std::max(1.5, std::round(side * 0.1)));
   fill_outlined(cr, k_grey, k_grey_line, line);
   // The slot and the light.
   double middle = std::round((top + bottom) / 2);
-  double light = std::max(2.0, std::round(side * 0.12));
+  double light = 2 * std::max(1.0, std::round(side * 0.07));  // even: centred on whole pixels
   set(cr, k_grey_line);
   rect_path(cr, left + 2 * line + 1, middle - 1, right - light - 4 * line, middle + 1);
   cairo_fill(cr);
