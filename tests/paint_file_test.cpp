@@ -537,6 +537,8 @@ TEST_F(PaintFile, ThumbnailsOfEveryDepthAreRead) {
     test_put32(e.b, 0, uint32_t(e.b.size() - 4));
     changed.insert(changed.end(), e.b.begin(), e.b.end());
     test_write_file(path("thumb.bvf"), changed);
+    const std::string seed = "thumbnail_" + std::to_string(d.bpp) + (d.compression ? "_fields" : "") + ".bvf";
+    test_keep_seed(path("thumb.bvf"), "bvf_thumb", seed.c_str());
     bitmap_ptr thumbnail(paint_file_read_thumbnail(wpath("thumb.bvf").c_str()));
     ASSERT_NE(thumbnail, nullptr);
     EXPECT_EQ(test_shape(thumbnail.get()), (std::vector<int32_t>{3, 2, std::max(d.bpp, 8), 0}));
