@@ -7,7 +7,6 @@
 #include <random>
 
 #include "test_bitmap.h"
-#include "test_env.h"
 
 namespace {
 
@@ -121,13 +120,7 @@ class TscaleLoaded : public TempDirTest {};
 // there (12 bytes further lies past the block and shifts every entry).
 TEST_F(TscaleLoaded, LongHeaderBitFieldPaletteFollowsTheHeader) {
   for (uint32_t header : {108u, 124u}) {
-    test_bytes file(14 + header + 1024 + 4, 0);
-    file[0] = 'B', file[1] = 'M';
-    test_put32(file, 2, uint32_t(file.size()));
-    test_put32(file, 10, 14 + header + 1024);
-    test_put32(file, 14, header);
-    test_put32(file, 18, 2), test_put32(file, 22, 1);
-    test_put16(file, 26, 1), test_put16(file, 28, 8);
+    test_bytes file = test_bmp_file(2, 1, 8, 1024, 4, header);
     test_put32(file, 30, 3);
     for (uint32_t i = 0; i < 256; i++) test_put32(file, 14 + header + 4 * i, i * 0x010101u ^ 0x00FF00u);
     file[file.size() - 4] = 7, file[file.size() - 3] = 200;
