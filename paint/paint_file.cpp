@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
