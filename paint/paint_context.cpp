@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "paint_history.h"
 #include "port_device.h"
 #include "port_log.h"
 #include "shape.h"
@@ -514,6 +515,28 @@ int paint_context_refresh(paint_context *pc, const trect *rect, int full) {
   int result = tscreen_paint(pc->_screen, rect ? &area : nullptr);
   pc->_partial_refresh = 0;
   return result;
+}
+
+void paint_context_snapshot(const paint_context *pc, paint_history_record *record) {
+  PORT_CHECK(pc != nullptr && record != nullptr);
+  record->_view_x = pc->_origin.x;
+  record->_view_y = pc->_origin.y;
+  record->_fore_color = pc->_fore_color;
+  record->_back_color = pc->_back_color;
+  record->_pen_size = pc->_pen_size;
+  record->_rubber_size = pc->_rubber_size;
+  record->_pen_style = pc->_pen_style;
+}
+
+// Colours go through the setters, so the cached components follow.
+void paint_context_restore(paint_context *pc, const paint_history_record *record) {
+  PORT_CHECK(pc != nullptr && record != nullptr);
+  paint_context_set_origin(pc, record->_view_x, record->_view_y);
+  paint_context_set_fore_color(pc, record->_fore_color);
+  paint_context_set_back_color(pc, record->_back_color);
+  pc->_pen_size = record->_pen_size;
+  pc->_rubber_size = record->_rubber_size;
+  pc->_pen_style = record->_pen_style;
 }
 
 cairo_t *paint_context_rebuild_cairo(paint_context *pc) {

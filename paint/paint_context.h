@@ -120,4 +120,8 @@ int paint_context_save_view(paint_context *pc);
 int paint_context_restore_view(paint_context *pc);
 int paint_context_update_screen_size(paint_context *pc);
 int paint_context_refresh(paint_context *pc, const trect *rect, int full);
+// The drawing state a history record keeps: view origin, colours, pen and
+// rubber sizes, pen style. The zoom is not part of it (the history stores it).
+void paint_context_snapshot(const paint_context *pc, paint_history_record *record);
+void paint_context_restore(paint_context *pc, const paint_history_record *record);
 cairo_t *paint_context_rebuild_cairo(paint_context *pc);

@@ -6,7 +6,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -369,7 +368,7 @@ int paint_file_save_bmp256(paint_file *file, const char16_t *path) {
   tbitmap *out = tbitmap_new(tbitmap_get_width(canvas), tbitmap_get_height(canvas), 8);
   if (!out) return finish_export(file, PAINT_FILE_ERR_MEMORY, path);
   int code = PAINT_FILE_ERR_MEMORY;
-  if (paint_file_quantize_256(canvas, out->_info + INFO_HEADER_SIZE, out->_pixels, tbitmap_get_stride(out)))
+  if (paint_file_quantize_256(canvas, tbitmap_get_palette(out), out->_pixels, tbitmap_get_stride(out)))
     code = tbitmap_save_bmp(out, path) ? 1 : PAINT_FILE_ERR_BMP;
   tbitmap_free(out);
   return finish_export(file, code, path);
@@ -666,13 +665,12 @@ static int read_document(FILE *file, uint64_t file_size, document *doc) {
   doc->width = int32_t(tfile_get_u32(header + 8));
   doc->height = int32_t(tfile_get_u32(header + 12));
   doc->color = {header[16], header[17], header[18], header[19]};
-  double zoom = get_f64(header + 20);
   doc->count = int32_t(tfile_get_u32(header + 28));
   doc->position = int32_t(tfile_get_u32(header + 32));
   uint32_t thumbnail_offset = tfile_get_u32(header + THUMBNAIL_OFFSET_AT);
   uint32_t base_size = tfile_get_u32(header + 40);
   if (doc->width < 1 || doc->height < 1 || doc->width > TBITMAP_MAX_SIDE || doc->height > TBITMAP_MAX_SIDE ||
-      int32_t(thumbnail_offset) < 1 || !std::isfinite(zoom) || zoom <= 0 || doc->count < 0)
+      int32_t(thumbnail_offset) < 1 || doc->count < 0)
     return PAINT_FILE_ERR_WRITE;
   if (base_size > 0) {
     if (base_size < BASE_PREFIX || base_size > file_size - HEADER_SIZE) return PAINT_FILE_ERR_WRITE;
@@ -720,7 +718,9 @@ static int read_base(FILE *file, uint32_t size, document *doc) {
 }
 
 // Records until the count, the end of the file or a record that lies; the
-// ones before stay.
+// ones before stay. A payload size of 0 or less is a record without payload,
+// and a zoom that is no positive number is kept as it is: replay skips such
+// a record like any other it cannot use.
 static void read_records(FILE *file, uint64_t remaining, document *doc) {
   doc->records_code = 1;
   for (int32_t i = 0; i < doc->count; i++) {
@@ -730,9 +730,8 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
       return;
     }
     remaining -= RECORD_SIZE;
-    int32_t size = int32_t(tfile_get_u32(stored + 44));
-    double zoom = get_f64(stored + 32);
-    if (size < 0 || uint64_t(size) > remaining || !std::isfinite(zoom) || zoom <= 0) {
+    int32_t size = std::max(int32_t(tfile_get_u32(stored + 44)), 0);
+    if (uint64_t(size) > remaining) {
       doc->records_code = PAINT_FILE_ERR_WRITE;
       return;
     }
@@ -751,7 +750,7 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
     record->_pen_size = stored[16];
     record->_rubber_size = stored[17];
     record->_pen_style = int32_t(tfile_get_u32(stored + 20));
-    record->_zoom = zoom;
+    record->_zoom = get_f64(stored + 32);
     record->_payload = payload;
     record->_size = size;
     if (size > 0 && std::fread(payload, 1, size_t(size), file) != size_t(size)) {
@@ -814,6 +813,9 @@ static int apply_document(paint_file *file, const char16_t *path, document *doc)
 
 static uint64_t stride_of(int64_t width, int bpp) { return uint64_t((bpp * width + 31) >> 5) * 4; }
 
+// The thumbnail block; its info region is 44 bytes from 9 bpp up, else the
+// header, 2^bpp palette entries and 4 zero bytes. Pictures of 1 and 4 bpp
+// come back at 8 bpp with their palette (nothing draws fewer bits).
 static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
   uint8_t header[HEADER_SIZE];
   if (std::fread(header, 1, HEADER_SIZE, file) != HEADER_SIZE) return nullptr;
@@ -833,15 +835,38 @@ static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
     int32_t width = int32_t(tfile_get_u32(info + TBITMAP_INFO_WIDTH));
     int32_t height = int32_t(tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
     int bpp = int(tfile_get_u16(info + TBITMAP_INFO_BPP));
-    uint64_t info_size = bpp > 8 ? STORED_INFO_SIZE : ((uint64_t(1) << std::min(bpp, 8)) + 11) * 4;
+    uint32_t compression = tfile_get_u32(info + TBITMAP_INFO_COMPRESSION);
+    bool depth = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+    uint64_t info_size = bpp > 8 ? STORED_INFO_SIZE : ((uint64_t(1) << (depth ? bpp : 0)) + 11) * 4;
     uint64_t rows = uint64_t(height < 0 ? -int64_t(height) : int64_t(height));
-    bool sound = (bpp == 8 || bpp == 24 || bpp == 32) && tfile_get_u32(info + TBITMAP_INFO_COMPRESSION) == 0 &&
-                 width >= 1 && width <= TBITMAP_MAX_SIDE && rows >= 1 && rows <= uint64_t(TBITMAP_MAX_SIDE) &&
+    bool sound = depth && (compression == 0 || (compression == 3 && bpp == 16)) && width >= 1 &&
+                 width <= TBITMAP_MAX_SIDE && rows >= 1 && rows <= uint64_t(TBITMAP_MAX_SIDE) &&
                  stride == stride_of(width, bpp) && STORED_BITMAP_SIZE + info_size + stride * rows <= block_size;
-    if (sound) bitmap = tbitmap_new(width, height, bpp);
+    if (sound) bitmap = tbitmap_new(width, height, std::max(bpp, 8));
     if (bitmap) {
-      if (bpp == 8) std::memcpy(bitmap->_info + INFO_HEADER_SIZE, info + INFO_HEADER_SIZE, 4 * PALETTE_ENTRIES);
-      std::memcpy(bitmap->_pixels, info + info_size, size_t(stride * rows));
+      const uint8_t *pixels = info + info_size;
+      if (bpp == 16 && compression == 3) {
+        std::memcpy(bitmap->_info + TBITMAP_INFO_MASKS, block + 12, 12);  // the stored red, green, blue masks
+        tbitmap_init_channels(bitmap);
+      }
+      if (bpp <= 8) {
+        uint8_t *palette = tbitmap_get_palette(bitmap);
+        std::memset(palette, 0, 4 * PALETTE_ENTRIES);
+        std::memcpy(palette, info + INFO_HEADER_SIZE, size_t(4) << bpp);
+      }
+      if (bpp >= 8) {
+        std::memcpy(bitmap->_pixels, pixels, size_t(stride * rows));
+      } else {
+        // Rows keep their memory order; pixel x of a row sits in its byte
+        // from the high bits down.
+        const int per_byte = 8 / bpp, mask = (1 << bpp) - 1;
+        for (uint64_t r = 0; r < rows; r++)
+          for (int32_t x = 0; x < width; x++) {
+            uint8_t byte = pixels[r * stride + uint64_t(x / per_byte)];
+            bitmap->_pixels[r * bitmap->_stride + uint64_t(x)] =
+                uint8_t(byte >> (8 - bpp * (x % per_byte + 1)) & mask);
+          }
+      }
     }
   }
   std::free(block);

@@ -41,8 +41,6 @@ constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
 constexpr uint64_t KEEP_LIMIT = 64ull << 20;
 
 static int32_t zoom_percent(double zoom);
-static void snapshot_state(const paint_context *pc, paint_history_record *record);
-static void restore_state(paint_context *pc, const paint_history_record *record);
 static int grow_records(paint_history *history, int32_t needed);
 static void free_records(paint_history *history, int32_t from);
 static void delete_all_checkpoints(paint_history *history);
@@ -141,7 +139,7 @@ paint_history_record *paint_history_add(paint_history *history, int32_t operatio
 
   double zoom = 1.0;
   if (pc) {
-    snapshot_state(pc, record);
+    paint_context_snapshot(pc, record);
     zoom = paint_context_get_zoom(pc);
   }
   record->_zoom = zoom;
@@ -206,7 +204,7 @@ void paint_history_replay(paint_history *history, int full) {
   if (position < 0 || position >= history->_count) return;
 
   paint_history_record saved = {};
-  snapshot_state(pc, &saved);
+  paint_context_snapshot(pc, &saved);
   void *popup = nullptr;
   bool popup_shown = false;
   if (full || (position > PAINT_HISTORY_CHECKPOINT_STEP &&
@@ -222,7 +220,7 @@ void paint_history_replay(paint_history *history, int full) {
   for (int32_t i = start; i <= position; i++) {
     const paint_history_record *record = history->_records[i];
     if (!record) break;
-    restore_state(pc, record);
+    paint_context_restore(pc, record);
     double scale;
     if (record_scale(record, zoom, &scale)) replay_record(history, record, scale);
     cairo_t *cr = paint_context_get_cairo(pc);
@@ -243,7 +241,7 @@ void paint_history_replay(paint_history *history, int full) {
     }
   }
   if (popup && history->_hooks.progress_free) history->_hooks.progress_free(popup);
-  restore_state(pc, &saved);
+  paint_context_restore(pc, &saved);
 }
 
 int32_t paint_history_get_count(const paint_history *history) {
@@ -411,30 +409,6 @@ int paint_history_checkpoint_path(const paint_history *history, int32_t index, i
   int length = std::snprintf(out, size_t(n), "%s%c%d_%d.cache", history->_cache_dir, '/', int(index),
                              int(zoom_percent));
   return length > 0 && length < n;
-}
-
-// The drawing state a record keeps: view origin, colours, pen and rubber
-// sizes, pen style (the zoom is stored by the caller).
-static void snapshot_state(const paint_context *pc, paint_history_record *record) {
-  tpoint origin;
-  paint_context_get_origin(pc, &origin);
-  record->_view_x = origin.x;
-  record->_view_y = origin.y;
-  paint_context_get_fore_color(pc, &record->_fore_color);
-  paint_context_get_back_color(pc, &record->_back_color);
-  record->_pen_size = paint_context_get_pen_size(pc);
-  record->_rubber_size = paint_context_get_rubber_size(pc);
-  record->_pen_style = paint_context_get_pen_style(pc);
-}
-
-// Colours go through the setters, so the cached components follow.
-static void restore_state(paint_context *pc, const paint_history_record *record) {
-  paint_context_set_origin(pc, record->_view_x, record->_view_y);
-  paint_context_set_fore_color(pc, record->_fore_color);
-  paint_context_set_back_color(pc, record->_back_color);
-  pc->_pen_size = record->_pen_size;
-  pc->_rubber_size = record->_rubber_size;
-  pc->_pen_style = record->_pen_style;
 }
 
 static int32_t zoom_percent(double zoom) {

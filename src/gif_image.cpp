@@ -43,6 +43,7 @@ static int write_to_file(GifFileType *gif, const GifByteType *bytes, int count);
 static uint8_t *read_whole_file(const char16_t *path, size_t *size);
 static int read_gif(gif_load_state *state);
 static int skip_extension(GifFileType *gif);
+static int skip_image_data(GifFileType *gif);
 static int draw_image(gif_load_state *state);
 static void put_row(tbitmap *image, const GifImageDesc *desc, const ColorMapObject *map, const GifPixelType *line,
                     int32_t row);
@@ -135,6 +136,10 @@ static int read_gif(gif_load_state *state) {
   }
   tbitmap_fill_rect(state->image, 0, 0, gif->SWidth - 1, gif->SHeight - 1, 0xFF000000u | background);
 
+  // A descriptor that fails does not end the file: reading goes on after its
+  // data with the next record. The first image that can be read is drawn; a
+  // file whose every image failed has nothing to show and fails too.
+  bool failed_image = false;
   for (;;) {
     GifRecordType type = UNDEFINED_RECORD_TYPE;
     if (DGifGetRecordType(gif, &type) != GIF_OK) return 0;
@@ -143,10 +148,12 @@ static int read_gif(gif_load_state *state) {
         if (!skip_extension(gif)) return 0;
         break;
       case IMAGE_DESC_RECORD_TYPE:
-        if (DGifGetImageDesc(gif) != GIF_OK) return 0;
-        return draw_image(state);
+        if (DGifGetImageDesc(gif) == GIF_OK) return draw_image(state);
+        if (!skip_image_data(gif)) return 0;
+        failed_image = true;
+        break;
       case TERMINATE_RECORD_TYPE:
-        return 1;
+        return !failed_image;
       default:
         return 0;
     }
@@ -159,6 +166,16 @@ static int skip_extension(GifFileType *gif) {
   if (DGifGetExtension(gif, &code, &block) != GIF_OK) return 0;
   while (block)
     if (DGifGetExtensionNext(gif, &block) != GIF_OK) return 0;
+  return 1;
+}
+
+// The data sub-blocks of an image whose descriptor failed after its code
+// size byte; 0 when they cannot be read either.
+static int skip_image_data(GifFileType *gif) {
+  GifByteType *block = nullptr;
+  do {
+    if (DGifGetCodeNext(gif, &block) != GIF_OK) return 0;
+  } while (block);
   return 1;
 }
 

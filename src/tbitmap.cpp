@@ -66,12 +66,6 @@ uint64_t palette_entries(int bpp, uint32_t colors_used) {
   return entries;
 }
 
-const uint8_t *palette_of(const tbitmap *bitmap) {
-  const uint8_t *info = bitmap->_info;
-  return info + palette_offset(tfile_get_u32(info + TBITMAP_INFO_HEADER_SIZE),
-                               tfile_get_u32(info + TBITMAP_INFO_COMPRESSION));
-}
-
 // The format the fills and blits write: 16 bpp with exactly the 565 masks is
 // 565, any other 16 bpp is 555. Nothing below 16 bpp is a destination.
 tblit_format dest_format(const tbitmap *bitmap) {
@@ -295,6 +289,14 @@ int tbitmap_get_color_count(const tbitmap *bitmap) {
   }
 }
 
+uint8_t *tbitmap_get_palette(const tbitmap *bitmap) {
+  PORT_CHECK(bitmap != nullptr);
+  uint8_t *info = bitmap->_info;
+  if (!info) return nullptr;
+  return info + palette_offset(tfile_get_u32(info + TBITMAP_INFO_HEADER_SIZE),
+                               tfile_get_u32(info + TBITMAP_INFO_COMPRESSION));
+}
+
 uint8_t *tbitmap_get_row(const tbitmap *bitmap, int32_t y) {
   PORT_CHECK(bitmap != nullptr);
   int32_t height = tbitmap_get_height(bitmap);
@@ -356,7 +358,7 @@ int tbitmap_get_pixel_color(const tbitmap *bitmap, int32_t x, int32_t y, tcolor 
   uint32_t raw = tbitmap_get_pixel(bitmap, x, y);
   int bpp = tbitmap_get_bpp(bitmap);
   if (bpp <= 8) {
-    const uint8_t *entry = palette_of(bitmap) + 4 * size_t(raw);
+    const uint8_t *entry = tbitmap_get_palette(bitmap) + 4 * size_t(raw);
     out->blue = entry[0], out->green = entry[1], out->red = entry[2], out->alpha = entry[3];
   } else if (bpp == 24) {
     out->blue = uint8_t(raw), out->green = uint8_t(raw >> 8), out->red = uint8_t(raw >> 16), out->alpha = 0;
@@ -620,7 +622,7 @@ int blit(tbitmap *dst_bmp, const tpoint *dst, const tbitmap *src_bmp, const trec
   job.dst_stride = dst_bmp->_stride;
   job.src = tbitmap_get_row(src_bmp, int32_t(sy)) + sx * bytes_per_pixel(src_format);
   job.src_stride = src_bmp->_stride;
-  job.palette = src_format == TBLIT_FORMAT_8 ? palette_of(src_bmp) : nullptr;
+  job.palette = src_format == TBLIT_FORMAT_8 ? tbitmap_get_palette(src_bmp) : nullptr;
   job.columns = int32_t(columns);
   job.rows = int32_t(rows);
   if (mask) {

@@ -69,6 +69,11 @@ uint32_t tbitmap_get_stride(const tbitmap *bitmap);
 int tbitmap_get_compression(const tbitmap *bitmap);
 uint32_t tbitmap_get_image_size(const tbitmap *bitmap);
 int tbitmap_get_color_count(const tbitmap *bitmap);
+// Where the palette (blue, green, red, 0 entries) starts in the info block:
+// after the header, and after the three masks only when compression 3 puts
+// them behind a header too short to hold them. Every module that reads or
+// writes a palette asks here. Null without an info block.
+uint8_t *tbitmap_get_palette(const tbitmap *bitmap);
 uint8_t *tbitmap_get_row(const tbitmap *bitmap, int32_t y);
 uint8_t *tbitmap_get_pixel_ptr(const tbitmap *bitmap, int32_t x, int32_t y);
 

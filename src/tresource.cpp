@@ -13,6 +13,7 @@ struct tresource_view {
   uint32_t record_offset;  // of the record's bytes in the data block
   int valid;
   tbitmap bitmap;
+  uint8_t *rows;  // the view's own copy of rows that lie off a 4-byte boundary
 };
 
 namespace {
@@ -169,15 +170,18 @@ tresource_file *read_file(const char16_t *path) {
   if (magic != TRESOURCE_MAGIC || version != TRESOURCE_VERSION) return nullptr;
   // Sizes are checked against what the file really holds before anything is
   // allocated, so a lying header cannot ask for more memory than the file has.
-  if (header_size < k_header_fixed || (header_size - k_header_fixed) % k_section_entry != 0) return nullptr;
+  if (header_size < k_header_fixed) return nullptr;
   if (uint64_t(header_size) + data_size > uint64_t(file_size) || data_size > uint32_t(INT32_MAX)) return nullptr;
 
+  // Bytes of the table short of a whole entry are no entry; the data block
+  // still starts at H.
   uint32_t entry_count = (header_size - k_header_fixed) / k_section_entry;
   uint8_t *entries = static_cast<uint8_t *>(std::malloc(entry_count ? entry_count * k_section_entry : 1));
   tresource_file *file = static_cast<tresource_file *>(std::calloc(1, sizeof(tresource_file)));
   uint8_t *data = static_cast<uint8_t *>(std::malloc(data_size ? data_size : 1));
   bool ok = entries && file && data &&
             std::fread(entries, 1, entry_count * k_section_entry, stream) == entry_count * k_section_entry &&
+            std::fseek(stream, long(header_size), SEEK_SET) == 0 &&
             std::fread(data, 1, data_size, stream) == data_size;
   if (!ok) {
     std::free(entries);
@@ -190,8 +194,10 @@ tresource_file *read_file(const char16_t *path) {
   file->data_size = data_size;
 
   // A later entry of the same type replaces an earlier one; a section ends
-  // where the next string or bitmap entry begins, or with the data.
-  for (uint32_t i = 0; i < entry_count && ok; i++) {
+  // where the next string or bitmap entry begins, or with the data. One
+  // whose span does not lie inside the data (entries out of order, offsets
+  // past the end) is empty; the rest of the file stands.
+  for (uint32_t i = 0; i < entry_count; i++) {
     uint32_t type = tfile_get_u32(entries + i * k_section_entry);
     uint32_t offset = tfile_get_u32(entries + i * k_section_entry + 4);
     if (type != TRESOURCE_SECTION_STRINGS && type != TRESOURCE_SECTION_BITMAPS) continue;
@@ -203,10 +209,7 @@ tresource_file *read_file(const char16_t *path) {
         break;
       }
     }
-    if (offset > end || end > data_size) {
-      ok = false;
-      break;
-    }
+    if (offset > end || end > data_size) offset = end = 0;
     if (type == TRESOURCE_SECTION_STRINGS) {
       file->strings_offset = int32_t(offset);
       file->strings_length = int32_t(end - offset);
@@ -273,8 +276,7 @@ bool build_views(tresource_file *file, uint32_t count) {
 // record is bad (it stays absent), -1 when memory ran out.
 int build_view(tresource_view *view, const uint8_t *record, uint32_t length) {
   constexpr uint32_t pixels_at = TRESOURCE_STORED_BITMAP_SIZE + TRESOURCE_STORED_INFO_SIZE;
-  // Pixel rows are read in whole words: the record must start aligned.
-  if (length < pixels_at || uintptr_t(record) % 4 != 0) return 0;
+  if (length < pixels_at) return 0;
   const uint8_t *info = record + TRESOURCE_STORED_BITMAP_SIZE;
   int32_t width = int32_t(tfile_get_u32(info + TBITMAP_INFO_WIDTH));
   int32_t height = int32_t(tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
@@ -303,6 +305,19 @@ int build_view(tresource_view *view, const uint8_t *record, uint32_t length) {
   size_t info_size = 40 + (compression == 3 ? 12 : 0) + size_t(palette_bytes);
   uint8_t *block = static_cast<uint8_t *>(std::malloc(info_size));
   if (!block) return -1;
+  // Pixel rows are read in whole words: rows off a 4-byte boundary are
+  // copied once, here, to a buffer of their own.
+  const uint8_t *pixels = record + pixels_at + palette_bytes;
+  view->rows = nullptr;
+  if (uintptr_t(pixels) % 4 != 0) {
+    view->rows = tbitmap_alloc_pixels(pixel_bytes);
+    if (!view->rows) {
+      std::free(block);
+      return -1;
+    }
+    std::memcpy(view->rows, pixels, size_t(pixel_bytes));
+    pixels = view->rows;
+  }
   std::memcpy(block, info, 40);
   uint32_t image_bytes = uint32_t(pixel_bytes);
   for (int i = 0; i < 4; i++) block[TBITMAP_INFO_IMAGE_SIZE + i] = uint8_t(image_bytes >> (8 * i));
@@ -314,7 +329,7 @@ int build_view(tresource_view *view, const uint8_t *record, uint32_t length) {
   std::memset(&view->bitmap, 0, sizeof view->bitmap);
   view->bitmap._info = block;
   view->bitmap._stride = stride;
-  view->bitmap._pixels = const_cast<uint8_t *>(record + pixels_at + palette_bytes);
+  view->bitmap._pixels = const_cast<uint8_t *>(pixels);
   view->bitmap._view = 1;
   tbitmap_init_channels(&view->bitmap);
   return 1;
@@ -322,7 +337,10 @@ int build_view(tresource_view *view, const uint8_t *record, uint32_t length) {
 
 void free_file(tresource_file *file) {
   for (uint32_t i = 0; i < file->_view_count; i++)
-    if (file->_views[i].valid > 0) std::free(file->_views[i].bitmap._info);
+    if (file->_views[i].valid > 0) {
+      std::free(file->_views[i].bitmap._info);
+      tbitmap_free_pixels(file->_views[i].rows);
+    }
   std::free(file->_views);
   std::free(file->data);
   std::free(file);

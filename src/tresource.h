@@ -32,10 +32,12 @@
 // then the pixel rows.
 //
 // Every header field, offset, length and terminator is checked: a bad file
-// does not load (0) and a bad record is absent. Each bitmap record becomes a
-// tbitmap view when the file loads: its pixels point into the file's data, its
-// info block is the file's own copy in the layout tbitmap reads, and the file
-// owns both until it is unloaded. Nothing in the loaded data is ever changed.
+// does not load (0), a section whose span does not lie inside the data is
+// empty, and a bad record is absent. Each bitmap record becomes a tbitmap
+// view when the file loads: its pixels point into the file's data (rows off a
+// 4-byte boundary are copied once, at load), its info block is the file's own
+// copy in the layout tbitmap reads, and the file owns all of it until it is
+// unloaded. Nothing in the loaded data is ever changed.
 #pragma once
 
 #include <cstdint>

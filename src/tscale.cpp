@@ -5,15 +5,14 @@
 #include <cstring>
 
 #include "port_log.h"
-#include "tfile.h"
 
 namespace {
 
+// An 8-bit bitmap's info block always holds all 256 entries.
 constexpr size_t PALETTE_BYTES = 256 * 4;
 
 bool is_scalable(const tbitmap *bitmap);
 int32_t engine_row_to_dst(const tscale_context *ctx, int32_t y);
-uint8_t *palette_of(const tbitmap *bitmap);
 template <class Pixel>
 void sample_row(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep);
 void sample_row_24(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep);
@@ -36,7 +35,7 @@ tbitmap *tscale_new_scaled(const tbitmap *src_bmp, int32_t width, int32_t height
   int bpp = tbitmap_get_bpp(src_bmp);
   tbitmap *dst = tbitmap_new(int32_t(w), height < 0 ? -int32_t(h) : int32_t(h), bpp);
   if (!dst) return nullptr;
-  if (bpp == 8) std::memcpy(palette_of(dst), palette_of(src_bmp), PALETTE_BYTES);
+  if (bpp == 8) std::memcpy(tbitmap_get_palette(dst), tbitmap_get_palette(src_bmp), PALETTE_BYTES);
   tscale_context ctx = {dst, src_bmp, 0};
   tscale_scale_rows(&ctx, src_bmp, int32_t(w), int32_t(h), tscale_on_get_row, tscale_on_put_row);
   return dst;
@@ -47,7 +46,7 @@ int tscale_scale_into(const tbitmap *bitmap, tbitmap *dst_bmp) {
   if (!is_scalable(bitmap) || !is_scalable(dst_bmp)) return 0;
   int bpp = tbitmap_get_bpp(bitmap);
   if (bpp != tbitmap_get_bpp(dst_bmp)) return 0;
-  if (bpp == 8) std::memmove(palette_of(dst_bmp), palette_of(bitmap), PALETTE_BYTES);
+  if (bpp == 8) std::memmove(tbitmap_get_palette(dst_bmp), tbitmap_get_palette(bitmap), PALETTE_BYTES);
   tscale_context ctx = {dst_bmp, bitmap, 0};
   return tscale_scale_rows(&ctx, bitmap, tbitmap_get_width(dst_bmp), tbitmap_get_height(dst_bmp), tscale_on_get_row,
                            tscale_on_put_row);
@@ -116,15 +115,6 @@ bool is_scalable(const tbitmap *bitmap) {
 // source, from the bottom for a bottom-up one.
 int32_t engine_row_to_dst(const tscale_context *ctx, int32_t y) {
   return tbitmap_is_top_down(ctx->src) ? y : tbitmap_get_height(ctx->dst) - 1 - y;
-}
-
-// The palette follows the header (and the three masks of a bit-field block);
-// an 8-bit bitmap's info block always holds all 256 entries.
-uint8_t *palette_of(const tbitmap *bitmap) {
-  const uint8_t *info = bitmap->_info;
-  uint32_t header_size = tfile_get_u32(info);
-  if (tbitmap_get_compression(bitmap) == 3) header_size += 12;
-  return bitmap->_info + header_size;
 }
 
 // Pixels move through memcpy of their own size, which compiles to plain

@@ -180,6 +180,26 @@ TEST_F(GifImage, MalformedFramesAreClippedRefusedOrDrawnSafely) {
   EXPECT_EQ(image, nullptr);
 }
 
+// A descriptor that fails (an LZW code size above 8) does not end the file:
+// the next image is drawn. A file whose only image fails still fails.
+TEST_F(GifImage, AFailedDescriptorIsPassedOverForTheNextImage) {
+  gif_layout layout = {4, 2, 0, 4, false, 0, 0, 4, 2, false, {{1, 2, 3, 1}, {2, 2, 2, 2}}};
+  test_bytes one = make_gif(layout);
+  const size_t desc = 13 + 3 * 4;
+  ASSERT_EQ(one[desc], 0x2C);
+  ASSERT_EQ(one.back(), 0x3B);
+  test_bytes two(one.begin(), one.end() - 1);
+  two.insert(two.end(), one.begin() + long(desc), one.end());
+  two[desc + 10] = 12;
+  ASSERT_EQ(load_bytes(two, "failed_first_descriptor.gif"), 1);
+  std::vector<uint32_t> row;
+  for (int32_t x = 0; x < 4; x++) row.push_back(test_rgb(image.get(), x, 0));
+  EXPECT_EQ(row, (std::vector<uint32_t>{map_color(1), map_color(2), map_color(3), map_color(1)}));
+  one[desc + 10] = 12;
+  EXPECT_EQ(load_bytes(one), 0);
+  EXPECT_EQ(image, nullptr);
+}
+
 TEST_F(GifImage, SaveRefusesEmptyBitmapsAndMissingFolders) {
   EXPECT_EQ(gif_image_save(test_bitmap(0, 4, 24).get(), wpath("a.gif").c_str()), 0);
   EXPECT_EQ(gif_image_save(test_bitmap(2, 2, 16).get(), wpath("no/such/a.gif").c_str()), 0);

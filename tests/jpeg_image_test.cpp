@@ -135,7 +135,9 @@ TEST_F(JpegImage, CorruptCutAndOversizedFilesGiveZeroAndLeaveTheOutPointer) {
     tbitmap *out = &sentinel;
     return jpeg_image_load(&out, wpath(name).c_str()) == 0 && out == &sentinel;
   };
-  const test_bytes cases[] = {test_bytes(good.begin(), good.begin() + long(good.size() * 2 / 3)),
+  // Cut 10 bytes before the end, only the premature end of the data is wrong.
+  const test_bytes cases[] = {test_bytes(good.begin(), good.end() - 10),
+                              test_bytes(good.begin(), good.begin() + long(good.size() * 2 / 3)),
                               test_bytes(good.begin(), good.begin() + 100),
                               {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0x13, 0x37},
                               {}};

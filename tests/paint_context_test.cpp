@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "paint_history.h"
 #include "port_device.h"
 #include "shape.h"
 #include "test_bitmap.h"
@@ -294,4 +295,28 @@ TEST_F(PaintContext, RestoreUndoesAPreview) {
   ASSERT_EQ(paint_context_restore_view(pc), 1);
   EXPECT_EQ(at(40, 40), 0xFF102030u);
   EXPECT_EQ(at(10, 0), 0xFF102030u);
+}
+
+// A snapshot taken from one state and restored over another brings back every
+// field, and the colour components tools read follow the restored colours.
+TEST_F(PaintContext, SnapshotAndRestoreCarryTheDrawingState) {
+  make(64, 48);
+  paint_context_set_origin(pc, 7, -9);
+  paint_context_set_fore_color(pc, rgba(255, 0, 51, 128));
+  paint_context_set_back_color(pc, rgba(0, 102, 0, 255));
+  pc->_pen_size = 9, pc->_rubber_size = 20, pc->_pen_style = 2;
+  paint_history_record state = {};
+  state._zoom = 3.5;
+  paint_context_snapshot(pc, &state);
+  EXPECT_EQ(state._zoom, 3.5);
+  make(64, 48);
+  paint_context_restore(pc, &state);
+  EXPECT_EQ(origin().x, 7);
+  EXPECT_EQ(origin().y, -9);
+  EXPECT_EQ(std::vector<double>({paint_context_get_fore_r(pc), paint_context_get_fore_b(pc), paint_context_get_fore_a(pc),
+                                 paint_context_get_back_g(pc)}),
+            std::vector<double>({1.0, 51 / 255.0, 128 / 255.0, 102 / 255.0}));
+  EXPECT_EQ(std::vector<int>({paint_context_get_pen_size(pc), paint_context_get_rubber_size(pc),
+                              paint_context_get_pen_style(pc)}),
+            std::vector<int>({9, 20, 2}));
 }

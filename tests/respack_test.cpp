@@ -28,8 +28,9 @@ void write_png(const std::string &path, int width, int height, bool alpha, const
   ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr)) << image.message;
 }
 
-int run_respack(const std::string &manifest, const std::string &output) {
-  std::string command = "'" + k_respack + "' '" + manifest + "' '" + output + "' 2>/dev/null";
+int run_respack(const std::string &manifest, const std::string &output, const std::string &include_folder = "") {
+  std::string options = include_folder.empty() ? "" : " -I '" + include_folder + "'";
+  std::string command = "'" + k_respack + "'" + options + " '" + manifest + "' '" + output + "' 2>/dev/null";
   int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -153,6 +154,26 @@ TEST_F(Packer, RefusesBadManifestsAndLeavesNoOutput) {
   write("text.png", "not a picture");
   write("all.manifest", "bitmap 5 \"text.png\"\n");
   EXPECT_EQ(run_respack(dir + "/all.manifest", output), 1);
+}
+
+TEST_F(Packer, IncludesNotBesideTheManifestComeFromTheIncludeFolder) {
+  std::filesystem::create_directory(path("source"));
+  std::filesystem::create_directory(path("drawn"));
+  write("source/top.manifest", "include \"near.manifest\"\ninclude \"drawn.manifest\"\n");
+  write("source/near.manifest", "1 \"beside\"\n");
+  write("drawn/near.manifest", "1 \"from the folder\"\n");
+  write("drawn/drawn.manifest", "bitmap 2 \"dot.png\"\nmask 3 \"dot.png\"\n");
+  write_png(path("drawn/dot.png"), 1, 1, true, {1, 2, 3, 4});
+  std::string output = dir + "/out.tres";
+
+  EXPECT_EQ(run_respack(path("source/top.manifest"), output), 1);  // no folder given: not found
+  EXPECT_FALSE(std::filesystem::exists(output));
+  ASSERT_EQ(run_respack(path("source/top.manifest"), output, path("drawn")), 0);
+  ASSERT_TRUE(tresource_load(test_wide(output).c_str()));
+  EXPECT_EQ(std::u16string(tresource_get_string(1, u"")), u"beside");  // the one beside comes first
+  tbitmap *mask = tresource_get_bitmap(3);
+  ASSERT_TRUE(tresource_get_bitmap(2) && mask);  // the picture named relative to its own manifest
+  EXPECT_EQ(*tbitmap_get_pixel_ptr(mask, 0, 0), 4);
 }
 
 // The build packs these into the program folder.

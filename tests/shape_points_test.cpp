@@ -170,20 +170,15 @@ TEST_F(FreeHandTest, TheEraserPaintsTheNewColourOnABlankPainting) {
 
 TEST_F(FreeHandTest, TheSprayStampsEverySpacingthStepAcrossBatches) {
   shape_brush1 *spray = reinterpret_cast<shape_brush1 *>(tool(SHAPE_ID_SPRAY));
-  struct row {
-    uint8_t size;
-    int32_t spacing;
-  } rows[] = {{2, 0}, {12, 4}, {13, 4}, {100, 12}, {121, 24}};
   const int32_t length = 150;
-  for (const row &r : rows) {
-    EXPECT_EQ(shape_brush1_spacing(r.size), r.spacing);
-    pc->_pen_size = r.size;
+  for (uint8_t size : {2, 13, 121}) {  // every step, and two spacings that do not divide the length
+    int32_t spacing = shape_brush1_spacing(size);
+    pc->_pen_size = size;
     int64_t before = spray->_stamps;
     // Fifteen segments of 10 pixels in batches of four moves: the joints
     // between segments and batches are not counted twice.
     stroke(&spray->_points._base, line_points({20, 75}, {20 + length, 75}, 15), 4);
-    int64_t want = r.spacing == 0 ? length + 1 : length / r.spacing + 1;
-    EXPECT_EQ(spray->_stamps - before, want) << "size " << int(r.size);
+    EXPECT_EQ(spray->_stamps - before, spacing == 0 ? length + 1 : length / spacing + 1) << "size " << int(size);
   }
   // Below one pixel nothing is stamped, but the stroke is still recorded.
   pc->_pen_size = 1;

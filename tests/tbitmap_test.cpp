@@ -23,24 +23,10 @@ uint32_t argb(const tbitmap *b, int32_t x, int32_t y, uint8_t alpha = 0x5A) {
   return tcolor_to_word(&c);
 }
 
-// The headers of a BMP file with `palette` bytes after them and room for
-// `data` bytes of rows.
-bytes bmp_file(int32_t width, int32_t height, int bpp, size_t palette, size_t data) {
-  bytes b(14 + 40 + palette + data, 0);
-  b[0] = 'B', b[1] = 'M';
-  test_put32(b, 2, uint32_t(b.size()));
-  test_put32(b, 10, uint32_t(14 + 40 + palette));
-  test_put32(b, 14, 40);
-  test_put32(b, 18, uint32_t(width));
-  test_put32(b, 22, uint32_t(height));
-  test_put16(b, 26, 1);
-  test_put16(b, 28, uint32_t(bpp));
-  return b;
-}
 
 // A small valid file: 3 x 2 at 24 bpp, bottom-up.
 bytes small_bmp() {
-  bytes b = bmp_file(3, 2, 24, 0, 2 * 12);
+  bytes b = test_bmp_file(3, 2, 24, 0, 2 * 12);
   for (size_t i = 54; i < b.size(); i++) b[i] = uint8_t(i);
   return b;
 }
@@ -392,7 +378,7 @@ TEST_F(TempDirTest, BmpLoaderRefusesFilesThatLie) {
 
 TEST_F(TempDirTest, BmpShortPalettesAndMasksStayInBounds) {
   // An 8-bit file that stores two palette entries: the other 254 read as 0.
-  bytes file = bmp_file(2, 1, 8, 8, 4);
+  bytes file = test_bmp_file(2, 1, 8, 8, 4);
   test_put32(file, 46, 2);
   file[54] = 9, file[55] = 8, file[56] = 7;  // entry 0
   file[62] = 0, file[63] = 250;              // pixel 0 uses entry 0, pixel 1 entry 250
@@ -410,7 +396,7 @@ TEST_F(TempDirTest, BmpShortPalettesAndMasksStayInBounds) {
 
   // A 16-bit file without masks is read as 565; bit fields too short to
   // hold their masks read zeros, and a mask wider than 8 bits loses nothing.
-  bytes w = bmp_file(1, 1, 16, 0, 4);
+  bytes w = test_bmp_file(1, 1, 16, 0, 4);
   ASSERT_EQ(load(dir, w, &bmp), 1);
   EXPECT_EQ(bmp._red_mask, 0xF800u);
   EXPECT_EQ(bmp._green_loss, 2u);
@@ -420,7 +406,7 @@ TEST_F(TempDirTest, BmpShortPalettesAndMasksStayInBounds) {
   EXPECT_EQ(bmp._red_mask, 0u);
   tbitmap_deinit(&bmp);
 
-  bytes wide_masks = bmp_file(1, 1, 32, 12, 4);
+  bytes wide_masks = test_bmp_file(1, 1, 32, 12, 4);
   test_put32(wide_masks, 30, 3);
   test_put32(wide_masks, 54, 0xFFF00000);
   test_put32(wide_masks, 58, 0x000FFC00);
@@ -434,7 +420,7 @@ TEST_F(TempDirTest, BmpShortPalettesAndMasksStayInBounds) {
 
 TEST_F(TempDirTest, BmpLowDepthsLoadForPixelAccessOnly) {
   // 4 bpp, 3 x 1: nibbles 0xA, 0x5, 0x1, palette entry 5 is (1, 2, 3).
-  bytes file = bmp_file(3, 1, 4, 64, 4);
+  bytes file = test_bmp_file(3, 1, 4, 64, 4);
   file[54 + 20] = 1, file[54 + 21] = 2, file[54 + 22] = 3;
   file[118] = 0xA5, file[119] = 0x10;
   tbitmap bmp;

@@ -45,8 +45,8 @@ struct builder {
   }
 };
 
-// A stored bitmap record as the packer writes it; 8 bits is a grey mask with
-// its palette, 24 bits a colour picture. Pixel (x, y) from the top holds
+// A stored bitmap record as the packer writes it; 8 bits and below a grey
+// ramp palette, 24 bits a colour picture. Pixel (x, y) from the top holds
 // x * 16 + y, repeated in each byte.
 bytes bitmap_body(int width, int height, int bpp) {
   uint32_t stride = ((uint32_t(bpp) * width + 31) >> 5) * 4;
@@ -57,8 +57,8 @@ bytes bitmap_body(int width, int height, int bpp) {
   b.push_back(1), b.push_back(0), b.push_back(uint8_t(bpp)), b.push_back(0);
   put32(&b, 0), put32(&b, stride * height);
   for (int i = 0; i < 5; i++) put32(&b, 0);
-  if (bpp == 8)
-    for (uint32_t i = 0; i < 256; i++) put32(&b, i | i << 8 | i << 16);
+  if (bpp <= 8)
+    for (uint32_t i = 0; i < (1u << bpp); i++) put32(&b, i | i << 8 | i << 16);
   size_t rows = b.size();
   b.resize(rows + stride * height, 0);
   for (int y = 0; y < height; y++)
@@ -217,10 +217,17 @@ TEST_F(Resources, BadRecordsAreAbsentAndStillDecide) {
   bad.record(id++, short_body);             // 10: rows cut short
   bad.record(id++, bitmap_body(1, 1, 24));  // 11: sound
   bad.record(id++, bytes(95, 0));           // 12: shorter than the stored record
+  for (int bpp : {8, 1}) {                  // 13, 14: palettes cut short, the rows' bytes still there
+    bytes cut = bitmap_body(4, 4, bpp);
+    cut.resize(cut.size() - 4);
+    bad.record(id++, cut);
+  }
   ASSERT_EQ(load("bad.tmbm", bad.file()), 2);
   for (int32_t i = 1; i <= 10; i++) EXPECT_EQ(tresource_get_bitmap(i), nullptr) << "record " << i;
   EXPECT_NE(tresource_get_bitmap(11), nullptr);
   EXPECT_EQ(tresource_get_bitmap(12), nullptr);
+  EXPECT_EQ(tresource_get_bitmap(13), nullptr);
+  EXPECT_EQ(tresource_get_bitmap(14), nullptr);
   // Id 7 lies in the bad file's range: that file decides, and lacks it.
   EXPECT_EQ(tresource_get_bitmap(7), nullptr);
 
@@ -230,6 +237,7 @@ TEST_F(Resources, BadRecordsAreAbsentAndStillDecide) {
   texts.record(2, {'B', 0, 0, 0, 0});  // misaligned: absent
   texts.record(3, {'C', 0, 0, 0});     // aligned again
   texts.record(4, {'E', 0, 'F', 0});   // no terminator inside the record: absent
+  texts.record(0x10000, {'G', 0, 0, 0});  // the id's low bytes: a NUL right behind record 4
   ASSERT_EQ(load("texts.tres", texts.file()), 3);
   std::vector<std::u16string> found;
   for (uint32_t i = 1; i <= 4; i++) found.push_back(text(tresource_find_string(i)));
@@ -267,6 +275,45 @@ TEST_F(Resources, SectionTableAndRangeRules) {
   EXPECT_EQ(tresource_find_string(20), nullptr);  // beyond the range 5..10
 }
 
+// A section table that does not add up leaves a section empty; the file and
+// its other section load. A bitmap record off a 4-byte boundary is used.
+TEST_F(Resources, SectionsThatDoNotFitAreEmptyAndOddRecordsAreUsed) {
+  builder b;
+  b.section(TRESOURCE_SECTION_STRINGS);
+  b.text(1, u"text");
+  b.record(2, {1, 2, 3, 4, 5, 6});  // the bitmap section starts 2 bytes off a word
+  b.section(TRESOURCE_SECTION_BITMAPS);
+  b.record(3, bitmap_body(3, 2, 24));
+  b.record(4, bitmap_body(3, 2, 16));
+  const bytes whole = b.file();
+  ASSERT_EQ(load("whole.tres", whole), 1);
+  for (int32_t id : {3, 4}) {
+    tbitmap *picture = tresource_get_bitmap(id);
+    ASSERT_NE(picture, nullptr) << id;
+    EXPECT_EQ(uintptr_t(picture->_pixels) % 4, 0u);
+    EXPECT_EQ(*tbitmap_get_pixel_ptr(picture, 2, 1), 2 * 16 + 1);
+  }
+
+  bytes partial = whole;  // (H - 16) % 8 == 4: the last 4 bytes are no entry
+  test_put32(partial, 8, 16 + 2 * 8 + 4);
+  partial.insert(partial.begin() + 32, {0xEE, 0xEE, 0xEE, 0xEE});
+  bytes out_of_order = whole, past_the_data = whole;
+  test_put32(out_of_order, 20, test_le32(whole, 28) + 8);  // strings start after the bitmaps
+  test_put32(past_the_data, 20, 0x10000);
+  struct {
+    const char *what;
+    const bytes &file;
+    bool strings;
+  } cases[] = {{"partial entry", partial, true}, {"out of order", out_of_order, false},
+               {"past the data", past_the_data, false}};
+  for (const auto &c : cases) {
+    tresource_unload_all();
+    ASSERT_EQ(load("table.tres", c.file), 1) << c.what;
+    EXPECT_EQ(tresource_find_string(1) != nullptr, c.strings) << c.what;
+    EXPECT_NE(tresource_get_bitmap(3), nullptr) << c.what;
+  }
+}
+
 TEST_F(Resources, TruncatedForeignAndLyingFilesDoNotLoad) {
   builder b;
   b.section(TRESOURCE_SECTION_STRINGS);
@@ -288,16 +335,13 @@ TEST_F(Resources, TruncatedForeignAndLyingFilesDoNotLoad) {
     uint32_t value;
   } lies[] = {
       {"foreign magic", 0, 0x46464952}, {"version 2", 4, 2}, {"header shorter than 16", 8, 12},
-      {"header not whole entries", 8, 20}, {"header beyond the file", 8, 0x7FFFFFF0},
-      {"data beyond the file", 12, uint32_t(whole.size())}, {"data size all ones", 12, 0xFFFFFFFF},
-      {"section beyond the data", 20, 0x10000},
-      {"sections out of order", 28, 0},  // bitmaps before strings: negative length
-      {"record longer than its section", 36, 0x1000}, {"record length all ones", 36, 0xFFFFFFFF},
+      {"header beyond the file", 8, 0x7FFFFFF0}, {"data beyond the file", 12, uint32_t(whole.size())},
+      {"data size all ones", 12, 0xFFFFFFFF}, {"record longer than its section", 36, 0x1000},
+      {"record length all ones", 36, 0xFFFFFFFF},
   };
   for (const auto &lie : lies) {
     bytes bad = whole;
     test_put32(bad, lie.offset, lie.value);
-    if (lie.offset == 28) test_put32(bad, 20, 8);
     EXPECT_EQ(load("lie.tres", bad), 0) << lie.what;
   }
   bytes tail = whole;  // a partial record head at the end of the last section

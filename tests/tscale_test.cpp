@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -110,6 +111,31 @@ TEST(TscaleInto, RefusesMismatchedOrEmptyBitmapsWithoutTouchingThem) {
   for (uint32_t i = 0; i < tbitmap_get_image_size(dst.get()); i++) ASSERT_EQ(dst->_pixels[i], 0xFF);
   EXPECT_EQ(tscale_scale_into(src.get(), empty.get()), 0);
   EXPECT_EQ(tscale_scale_into(empty.get(), src.get()), 0);
+}
+
+class TscaleLoaded : public TempDirTest {};
+
+// Headers of 108 and 124 bytes hold the masks themselves: the palette of an
+// 8-bit bit-field file follows the header at once, and scaling must find it
+// there (12 bytes further lies past the block and shifts every entry).
+TEST_F(TscaleLoaded, LongHeaderBitFieldPaletteFollowsTheHeader) {
+  for (uint32_t header : {108u, 124u}) {
+    test_bytes file = test_bmp_file(2, 1, 8, 1024, 4, header);
+    test_put32(file, 30, 3);
+    for (uint32_t i = 0; i < 256; i++) test_put32(file, 14 + header + 4 * i, i * 0x010101u ^ 0x00FF00u);
+    file[file.size() - 4] = 7, file[file.size() - 3] = 200;
+    test_write_file(path("long.bmp"), file);
+    bitmap_ptr src(static_cast<tbitmap *>(std::calloc(1, sizeof(tbitmap))));
+    ASSERT_EQ(tbitmap_load_bmp(src.get(), wpath("long.bmp").c_str()), 1);
+    bitmap_ptr dst(tscale_new_scaled(src.get(), 4, 2, 0));
+    ASSERT_NE(dst, nullptr);
+    bitmap_ptr into = test_bitmap(6, 3, 8);
+    ASSERT_EQ(tscale_scale_into(src.get(), into.get()), 1);
+    for (const tbitmap *scaled : {dst.get(), into.get()}) {
+      EXPECT_EQ(test_rgb(scaled, 0, 0), 0x07F807u) << header;
+      EXPECT_EQ(test_rgb(scaled, tbitmap_get_width(scaled) - 1, 1), 0xC837C8u) << header;
+    }
+  }
 }
 
 TEST(TscaleEngine, SamplesEachSourceRowOnceAndCopiesRepeats) {

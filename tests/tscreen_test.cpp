@@ -119,18 +119,23 @@ TEST(ScreenDispatch, HandlerMayUnlinkAndFreeItsOwnSurface) {
     named_surface back("back", nullptr, {0, 0, 9, 9});
     named_surface_log_input(&back);
     tscreen_insert_surface(screen, &back.surface);
-    for (int pass = 0; pass < 2; pass++) {
+    // Listed and taking a pen-down or a key; then holding the capture and
+    // taking the pen-up (the release must not touch it after the free).
+    for (int pass = 0; pass < 3; pass++) {
       auto *gone = new named_surface("gone", nullptr, {0, 0, 9, 9});
       tsurface_set_on_pen(&gone->surface, unlink_self);
       tsurface_set_on_key(&gone->surface, unlink_self_key);
-      tscreen_insert_surface(screen, &gone->surface);
+      if (pass < 2) tscreen_insert_surface(screen, &gone->surface);
       if (pass == 0)
         tscreen_dispatch_pen(screen, 1, 2, 3, 0);
-      else
+      else if (pass == 1)
         tscreen_dispatch_key(screen, 'x', 1, 0);
+      else
+        tsurface_set_pen_capture(&gone->surface, 1), tscreen_dispatch_pen(screen, 2, 4, 5, 0);
     }
-    EXPECT_EQ(g_screen_log, (log_t{"unlink", "back:pen 1 2 3", "unlink", "back:key 120"}));
+    EXPECT_EQ(g_screen_log, (log_t{"unlink", "back:pen 1 2 3", "unlink", "back:key 120", "unlink", "back:pen 2 4 5"}));
     EXPECT_EQ(count_listed(screen), 1);
+    EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
   });
 }
 
@@ -218,19 +223,22 @@ TEST(ScreenPaint, ModalIsComposedOnceAndLast) {
   });
 }
 
-TEST(ScreenPaint, KeyedMagentaIsSkippedAndMaskWinsOverKey) {
+// The key's red and blue differ, so a key packed with the two swapped shows:
+// the key colour is skipped, its mirror image is drawn.
+TEST(ScreenPaint, KeyedColourIsSkippedAndMaskWinsOverKey) {
   run_on_screen([](tscreen *screen) {
-    const uint32_t under = 0xFF204060u, body = 0xFF00FF00u, magenta = 0xFFFF00FFu;
+    const uint32_t under = 0xFF204060u, body = 0xFF00FF00u, key_word = 0xFFE02040u, mirror = 0xFF4020E0u;
     tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, under);
     named_surface keyed("keyed", nullptr, {0, 0, 7, 7}, body), masked("masked", nullptr, {20, 0, 27, 7}, body);
     named_surface hidden("hidden", nullptr, {40, 0, 47, 7}, body);
     for (named_surface *s : {&keyed, &masked, &hidden}) {
       tsurface_realize(&s->surface);
-      tbitmap_set_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s->surface)), 2, 2, rgb565(magenta));
+      tbitmap_set_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s->surface)), 2, 2, rgb565(key_word));
+      tbitmap_set_pixel(tcanvas_get_bitmap(tsurface_get_canvas(&s->surface)), 4, 2, rgb565(mirror));
       tscreen_insert_surface(screen, &s->surface);
     }
     tcolor key;
-    tcolor_make(&key, 255, 0, 255, 255);
+    tcolor_make(&key, 0xE0, 0x20, 0x40, 255);
     tsurface_set_color_key(&keyed.surface, key);
     tsurface_set_color_key(&masked.surface, key);
     tbitmap *mask = tbitmap_new(8, -8, 8);
@@ -242,6 +250,7 @@ TEST(ScreenPaint, KeyedMagentaIsSkippedAndMaskWinsOverKey) {
 
     EXPECT_EQ(screen_pixel(screen, 2, 2), rgb565(under));  // the key colour lets the frame show
     EXPECT_EQ(screen_pixel(screen, 3, 2), rgb565(body));
+    EXPECT_EQ(screen_pixel(screen, 4, 2), rgb565(mirror));
     // The mask, not the key, decides: the same masked blit on the same ground.
     tbitmap *expect = tbitmap_new(8, -8, 16);
     tbitmap_fill_rect(expect, 0, 0, 7, 7, under);

@@ -202,6 +202,38 @@ TEST_F(wins_graphics_test, fit_of_the_width_is_the_whole_string) {
   wins_graphics_end_text(&c.canvas, pass);
 }
 
+// Fixed metrics give every character one width and box, so a wrong decode
+// of a surrogate pair does not show there: with a real face the pair must
+// measure and draw as the glyph of its own code point, at its place.
+TEST_F(wins_graphics_test, a_character_beyond_u_ffff_gets_its_own_glyph_and_width) {
+  wins_font *font = wins_font_get(u"tahoma", 16, 0);
+  ASSERT_NE(font, nullptr);
+  const wins_glyph *glyph = wins_font_get_glyph(font, 0x1F600), *box = wins_font_get_glyph(font, 0x10FFFD);
+  ASSERT_TRUE(glyph && box);
+  if (!glyph->coverage || (glyph->width == box->width && glyph->rows == box->rows && box->coverage &&
+                           std::memcmp(glyph->coverage, box->coverage, size_t(glyph->stride * glyph->rows)) == 0))
+    GTEST_SKIP() << "no installed face has a glyph for U+1F600";
+  canvas_holder c(32, 40, 30);
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  ASSERT_NE(pass, nullptr);
+  ASSERT_EQ(wins_graphics_select_font(&c.canvas, pass, 12, u"tahoma", k_black, 0), 1);  // 16 pixels at 96 dpi
+  const std::u16string smile = u"\U0001F600";
+  EXPECT_EQ(wins_graphics_get_text_width(&c.canvas, pass, smile.c_str(), 2), wins_font_get_advance(font, 0x1F600));
+  tpoint at = {2, 3};
+  ASSERT_EQ(wins_graphics_draw_text(&c.canvas, pass, &at, smile.c_str(), 2), 1);
+  wins_graphics_end_text(&c.canvas, pass);
+  // Black over white: each channel becomes 255 * (256 - w) / 256, w the coverage.
+  const int left = at.x + glyph->left, top = at.y + wins_font_get_ascent(font) - glyph->top;
+  for (int y = 0; y < 30; y++)
+    for (int x = 0; x < 40; x++) {
+      int coverage = x >= left && x < left + glyph->width && y >= top && y < top + glyph->rows
+                         ? glyph->coverage[(y - top) * glyph->stride + (x - left)]
+                         : 0;
+      uint32_t level = uint32_t(255 * (256 - (coverage + (coverage >> 7))) >> 8);
+      ASSERT_EQ(test_rgb(c.bitmap(), x, y), level * 0x010101u) << x << "," << y;
+    }
+}
+
 TEST_F(wins_graphics_test, a_null_pass_answers_zero_and_passes_nest_in_the_canvas) {
   canvas_holder c(16);
   tpoint at = {0, 0};

@@ -1,6 +1,6 @@
 // respack: packs texts and pictures into a resource file at build time.
 //
-//   respack <manifest> <output>
+//   respack [-I <folder>] <manifest> <output>
 //
 // The manifest is UTF-8 text, one entry a line ('#' starts a comment line):
 //
@@ -10,7 +10,9 @@
 //                               alpha, or its grey level when it has no alpha
 //   include "other.manifest"    the entries of another manifest
 //
-// File names are relative to the manifest that names them. Ids are unique
+// File names are relative to the manifest that names them; an included
+// manifest that is not there is looked for in the -I folder (where the build
+// writes the manifests of the pictures it draws). Ids are unique
 // within their kind and may be given in any order; the file holds them
 // ascending. Records are padded to 4 bytes, bitmaps are stored bottom-up and
 // uncompressed (compression 0); the layout is the one tresource.h describes.
@@ -55,16 +57,24 @@ std::string folder_of(const std::string &path);
 void put_u16(std::vector<uint8_t> *out, uint32_t value);
 void put_u32(std::vector<uint8_t> *out, uint32_t value);
 
+// The -I folder with its trailing '/', or empty.
+std::string g_include_folder;
+
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: respack <manifest> <output>\n");
+  int first = 1;
+  if (argc == 5 && std::strcmp(argv[1], "-I") == 0) {
+    g_include_folder = std::string(argv[2]) + "/";
+    first = 3;
+  }
+  if (argc != first + 2) {
+    std::fprintf(stderr, "usage: respack [-I <folder>] <manifest> <output>\n");
     return 1;
   }
   pack contents;
-  if (!read_manifest(argv[1], &contents, 0)) return 1;
-  std::string output = argv[2];
+  if (!read_manifest(argv[first], &contents, 0)) return 1;
+  std::string output = argv[first + 1];
   if (!write_file(output, file_bytes(contents))) {
     std::fprintf(stderr, "respack: cannot write %s\n", output.c_str());
     return 1;
@@ -121,7 +131,11 @@ bool read_manifest(const std::string &path, pack *out, int depth) {
       const char *end;
       if (!parse_quoted(p, &name, &end) || *end) return fail("expected include \"file\"");
       if (depth >= k_max_include_depth) return fail("includes nest too deep");
-      if (!read_manifest(folder_of(path) + name, out, depth + 1)) return fail("in the file included here");
+      std::string beside = folder_of(path) + name;
+      FILE *probe = std::fopen(beside.c_str(), "rb");
+      if (probe) std::fclose(probe);
+      std::string included = probe || g_include_folder.empty() ? beside : g_include_folder + name;
+      if (!read_manifest(included, out, depth + 1)) return fail("in the file included here");
       continue;
     }
     uint32_t id;

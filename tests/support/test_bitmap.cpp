@@ -8,6 +8,19 @@ void test_fill_random(tbitmap *b, std::mt19937 &rng, uint32_t one_in) {
   }
 }
 
+test_bytes test_bmp_file(int32_t width, int32_t height, int bpp, size_t palette, size_t data, uint32_t header) {
+  test_bytes b(14 + header + palette + data, 0);
+  b[0] = 'B', b[1] = 'M';
+  test_put32(b, 2, uint32_t(b.size()));
+  test_put32(b, 10, uint32_t(14 + header + palette));
+  test_put32(b, 14, header);
+  test_put32(b, 18, uint32_t(width));
+  test_put32(b, 22, uint32_t(height));
+  test_put16(b, 26, 1);
+  test_put16(b, 28, uint32_t(bpp));
+  return b;
+}
+
 uint32_t test_rgb(const tbitmap *b, int32_t x, int32_t y) {
   tcolor c = {};
   tbitmap_get_pixel_color(b, x, y, &c);

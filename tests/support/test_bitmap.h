@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tbitmap.h"
+#include "test_env.h"
 
 struct test_bitmap_deleter {
   void operator()(tbitmap *b) const {
@@ -24,6 +25,10 @@ void test_fill_random(tbitmap *b, std::mt19937 &rng, uint32_t one_in = 6);
 
 // Width, height, depth and 1 for top-down rows, to compare in one go.
 std::vector<int32_t> test_shape(const tbitmap *b);
+
+// The headers of a BMP file (an info header of `header` bytes) with
+// `palette` bytes after them and room for `data` bytes of rows.
+test_bytes test_bmp_file(int32_t width, int32_t height, int bpp, size_t palette, size_t data, uint32_t header = 40);
 
 // The pixel's colour as 0xRRGGBB, whatever the depth.
 uint32_t test_rgb(const tbitmap *b, int32_t x, int32_t y);
