@@ -252,12 +252,3 @@ TEST(AppSession, ControlQQuitsWithoutKeepingThePainting) {
   EXPECT_FALSE(exists(folders.home + "/cache/paint.cache"));
   EXPECT_TRUE(exists(folders.home + "/config.xml"));
 }
-
-TEST(AppCommon, AnErrorFormatTakesOneTextOnly) {
-  testing::internal::CaptureStderr();
-  app_common_show_error_fmt(u"Cannot open file \"%s\" (100%%)", u"a.bvf");
-  app_common_show_error_fmt(u"Fail %d of %s", u"a.bvf");  // a language file may lie
-  std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("Error: Cannot open file \"a.bvf\" (100%)\n"), std::string::npos) << said;
-  EXPECT_NE(said.find("Error: Fail %d of %s\n"), std::string::npos) << said;
-}
