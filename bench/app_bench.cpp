@@ -1,7 +1,8 @@
 // The application in process on the headless display at 480 x 640: the time
 // from the port's start to the first paint of the painting, and one pencil
 // pen-move through the whole road (dispatch, tool, cairo, refresh, screen
-// paint of the dirty rectangle, flush) against a full-screen repaint.
+// paint of the dirty rectangle, flush) against a full-screen repaint, and the
+// error box's opening against the same repaint.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -16,10 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "app_common.h"
 #include "bench_figures.h"
 #include "os_display.h"
 #include "os_message.h"
 #include "paint_main.h"
+#include "tdialog.h"
+#include "tmessagedialog.h"
 #include "tscreen.h"
 #include "wins_window.h"
 
@@ -125,10 +129,27 @@ void BM_full_repaint(benchmark::State &state) {
   if (result != 0) state.SkipWithError("the application did not start");
 }
 
+// The error box from nothing to the screen: build, show, the dimmed paint of
+// the whole screen. Closing it (a second whole-screen paint) is not timed.
+void BM_message_box_open(benchmark::State &state) {
+  int result = run_app([&](app_context *) {
+    tscreen *screen = tscreen_get();
+    for (auto _ : state) {
+      app_common_show_error(u"The storage card is full.");
+      state.PauseTiming();
+      tdialog_close(reinterpret_cast<tdialog *>(tscreen_get_modal(screen)), TMESSAGEDIALOG_RESULT_BACK);
+      state.ResumeTiming();
+    }
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
 }  // namespace
 
 BENCHMARK(BM_startup_to_first_paint)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_pen_move_to_flush);
 BENCHMARK(BM_full_repaint);
+BENCHMARK(BM_message_box_open);
 static int startup_figure = bench_register_value("startup_to_first_paint_ms", 150);
 BENCH_RATIO("pen_to_flush_vs_full_repaint", "BM_pen_move_to_flush", "BM_full_repaint", 0.15);
+BENCH_RATIO("message_box_open_vs_full_repaint", "BM_message_box_open", "BM_full_repaint", 3);
