@@ -236,7 +236,7 @@ TEST(AppBoxes, AnErrorFormatTakesOneTextOnly) {
           tmessagedialog *box = shown_box();
           ASSERT_NE(box, nullptr);
           tlabel *label = tmessagedialog_get_label(box);
-          EXPECT_EQ(std::u16string(label->_text, size_t(label->_len)), std::u16string(f[1]));
+          EXPECT_EQ(std::u16string(label->_text, size_t(label->_length)), std::u16string(f[1]));
           tdialog_close(tmessagedialog_get_dialog(box), TMESSAGEDIALOG_RESULT_BACK);
         }
       },

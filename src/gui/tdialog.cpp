@@ -307,13 +307,17 @@ namespace {
 // cannot be made (what was made is freed by the caller's deinit).
 int build_parts(tdialog *dialog, const char16_t *title) {
   tcontrol *control = &dialog->_control;
-  trect whole;
-  screen_rect(&whole);
-  dialog->_panel = tcontrol_new(control, &whole, dialog);
+  // As wide as the screen and as high as an empty dialog: placement gives
+  // the panel its real size when shown, and until then no part holds a
+  // buffer the size of the screen.
+  trect start;
+  screen_rect(&start);
+  start.y2 = dialog->_inset_top + dialog->_title_height + 2 * (dialog->_form_margin + 1) + dialog->_inset_bottom - 1;
+  dialog->_panel = tcontrol_new(control, &start, dialog);
   if (!dialog->_panel) return 0;
   tcontrol *panel = dialog->_panel;
-  trect client = {dialog->_inset_left, dialog->_inset_top, whole.x2 - dialog->_inset_right,
-                  whole.y2 - dialog->_inset_bottom};
+  trect client = {dialog->_inset_left, dialog->_inset_top, start.x2 - dialog->_inset_right,
+                  start.y2 - dialog->_inset_bottom};
   tcontrol_set_client_rect(panel, &client);
 
   if (!title) title = u"";

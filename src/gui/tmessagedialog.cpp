@@ -22,7 +22,6 @@ enum { k_icon_left = 0, k_top = 1, k_label_height = 2, k_icon_gap = 3 };
 constexpr int32_t k_layout_defaults[TMESSAGEDIALOG_LAYOUT_VALUES] = {10, 10, 100, 20};
 constexpr int32_t k_label_left_alone = 9;
 constexpr int32_t k_label_right_margin = 11;
-constexpr int32_t k_label_wraps = 5;  // label mode: wrapped lines, height fitted to them
 constexpr tcolor k_icon_fill = tcolor_rgba(255, 0, 255);
 enum { k_icon_id = 1, k_label_id = 2 };
 
@@ -162,7 +161,7 @@ int make_parts(tmessagedialog *box, const char16_t *text) {
   tbdrawer *fill = tcontrol_get_box_drawer(control_of(box->_icon));
   tbdrawer_set_no_border(fill);
   tbdrawer_set_fill_color(fill, k_icon_fill);
-  box->_label = tlabel_new(control_of(form), &none, text, int32_t(std::char_traits<char16_t>::length(text)), k_label_wraps, box);
+  box->_label = tlabel_new(control_of(form), &none, text, int32_t(std::char_traits<char16_t>::length(text)), TLABEL_WRAP_FIT, box);
   if (!box->_label) return 0;
   lay_out(box, bitmap, mask);
   tform_add_child(form, k_icon_id, control_of(box->_icon));
