@@ -38,16 +38,15 @@ std::string lines(int from, int count) {
 }  // namespace
 
 TEST(SaveDirsRead, LineEndsAndLimits) {
-  std::string written = with_list("/a\r\n/b\n/c", [] {
-    EXPECT_EQ(list(), u"/a|/b|") << "a last line without its line feed is not a folder";
+  std::string written = with_list("/a\r\n\n\r\n/b\n/c", [] {
+    EXPECT_EQ(list(), u"/a|/b|/c|") << "empty lines skipped, a last line without its line feed kept";
     EXPECT_EQ(save_dirs_get(16), nullptr);
     EXPECT_EQ(save_dirs_get(-1), nullptr);
   });
-  EXPECT_EQ(written, "/a\n/b\n");
+  EXPECT_EQ(written, "/a\n/b\n/c\n");
   EXPECT_EQ(with_list(lines(0, 17), [] { EXPECT_EQ(std::u16string(save_dirs_get(15)), u"/f15"); }), lines(0, 16))
       << "the 17th line is dropped";
-  written = with_list("/a\n\n/b\n", [] { EXPECT_EQ(std::u16string(save_dirs_get(1)), u""); });
-  EXPECT_EQ(written, "/a\n") << "an empty line ends the list";
+  EXPECT_EQ(with_list("\n" + lines(0, 16), [] {}), lines(0, 16)) << "an empty line takes no place";
 }
 
 TEST(SaveDirsAdd, RecentFirstWithoutRegardToCase) {
@@ -76,4 +75,25 @@ TEST(SaveDirsWrite, LongFoldersAreCutWholeCharacters) {
   ASSERT_FALSE(written.empty());
   EXPECT_EQ(written.size(), 1u + 86 * 3 + 1) << "258 bytes and the line feed, not 259";
   EXPECT_EQ(written.substr(written.size() - 4), "\xE7\x94\xBB\n");
+}
+
+TEST(SaveDirsAdd, CutNeverKeepsHalfASurrogatePair) {
+  for (std::u16string lead : {u"/", u"/x"}) {
+    std::u16string folder = lead;
+    for (int i = 0; i < 140; i++) folder += u"\U0001F600";
+    auto check = [&](const char *how) {
+      std::u16string kept = save_dirs_get(0);
+      ASSERT_FALSE(kept.empty());
+      EXPECT_LE(kept.size(), 259u);
+      EXPECT_EQ(kept, folder.substr(0, kept.size())) << how << ", lead " << lead.size();
+      EXPECT_FALSE(kept.back() >= 0xD800 && kept.back() <= 0xDBFF) << how << ", lead " << lead.size();
+    };
+    with_list("", [&] {
+      save_dirs_add_folder(folder.c_str());
+      check("added");
+    });
+    std::string line = lead.size() == 1 ? "/" : "/x";
+    for (int i = 0; i < 140; i++) line += "\xF0\x9F\x98\x80";
+    with_list(line + "\n", [&] { check("read"); });
+  }
 }
