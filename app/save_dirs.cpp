@@ -98,7 +98,7 @@ void save_dirs_load() {
   app->_save_dirs_loaded = 1;
   int64_t size = 0;
   std::u16string path = list_path();
-  uint8_t *data = app_common_read_file(path.c_str(), &size, 0);
+  uint8_t *data = app_common_read_file(path.c_str(), &size, 0, APP_SETTINGS_MAX_BYTES);
   if (!data) return;
   int32_t stored = 0;
   int64_t start = 0;

@@ -6,9 +6,16 @@
 // Slices of the text are views until they are decoded into a node, so no
 // tag, text or path component has a length limit and nothing is copied
 // through a fixed buffer. Only children recurse, and nesting is bounded by
-// TXML_MAX_DEPTH, so no input can exhaust the stack.
+// TXML_MAX_DEPTH, so no input can exhaust the stack. Memory running out
+// during a parse fails it like a bad text (TXML_ERROR_NO_MEMORY); freeing a
+// tree allocates nothing.
 #include "txml.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +26,10 @@
 
 constexpr size_t k_none = std::string_view::npos;
 
+static long g_node_limit = -1;
+
+static txml_node *new_node();
+static int read_whole(const char *name, std::string *text);
 static int parse_level(txml *parser, txml_node *node, int depth);
 static int parse_tag(std::string_view content, txml_node *node);
 static int read_end_tag(txml *parser, const txml_node *node);
@@ -49,25 +60,8 @@ int txml_load_file(txml *parser, const char16_t *path) {
   std::string name(size_t(name_bytes), '\0');
   if (port_str_wide_to_utf8(path, -1, name.data(), name_bytes) != name_bytes) return 0;
 
-  FILE *file = std::fopen(name.c_str(), "rb");
-  if (!file) return 0;
-  long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  char *text = nullptr;
-  bool read = false;
-  if (size > 0 && size <= TXML_MAX_FILE_SIZE && std::fseek(file, 0, SEEK_SET) == 0) {
-    text = static_cast<char *>(std::malloc(size_t(size) + 1));
-    read = text && std::fread(text, 1, size_t(size), file) == size_t(size);
-  }
-  std::fclose(file);
-
-  int parsed = 0;
-  if (read) {
-    text[size] = '\0';
-    parsed = txml_parse_string(parser, text);
-  }
-  std::free(text);
-  return parsed;
+  std::string text;
+  return read_whole(name.c_str(), &text) && txml_parse_string(parser, text.c_str());
 }
 
 int txml_parse_string(txml *parser, const char *text) {
@@ -76,13 +70,20 @@ int txml_parse_string(txml *parser, const char *text) {
   parser->_text = text;
   parser->_length = std::strlen(text);
   parser->_position = 0;
-  parser->_root = new txml_node();
-  parser->_error = parse_level(parser, parser->_root, 1);
+  parser->_root = nullptr;
+  try {
+    parser->_root = new_node();
+    parser->_error = parse_level(parser, parser->_root, 1);
+  } catch (const std::bad_alloc &) {
+    parser->_error = TXML_ERROR_NO_MEMORY;
+  }
   prune(&parser->_root);
   parser->_text = nullptr;
   parser->_length = 0;
   return parser->_error == TXML_OK;
 }
+
+void txml_set_node_limit(long nodes) { g_node_limit = nodes; }
 
 txml_node *txml_get_root(txml *parser) {
   PORT_CHECK(parser != nullptr);
@@ -118,6 +119,36 @@ txml_node *txml_node_find_path(txml_node *node, const char *path) {
   }
 }
 
+static txml_node *new_node() {
+  if (g_node_limit == 0) throw std::bad_alloc();
+  if (g_node_limit > 0) g_node_limit--;
+  return new txml_node();
+}
+
+// The whole of a regular file (a named pipe or a device is not a file to
+// read here, and opening one must not wait for a writer) of at most
+// TXML_MAX_FILE_SIZE bytes, not empty.
+static int read_whole(const char *name, std::string *text) {
+  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct stat info;
+  int ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size <= TXML_MAX_FILE_SIZE;
+  try {
+    if (ok) text->resize(size_t(info.st_size));
+  } catch (const std::bad_alloc &) {
+    ok = 0;
+  }
+  size_t got = 0;
+  while (ok && got < text->size()) {
+    ssize_t n = read(fd, text->data() + got, text->size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = 0;
+    else got += size_t(n);
+  }
+  close(fd);
+  return ok;
+}
+
 // Parses elements into node and the siblings it grows, up to the end of the
 // text (success) or an end tag, which is left for the caller to read.
 static int parse_level(txml *parser, txml_node *node, int depth) {
@@ -151,13 +182,13 @@ static int parse_level(txml *parser, txml_node *node, int depth) {
       node->_text = decode(trim(slice(parser, parser->_position, text_end)));
       parser->_position = text_end;
       if (!is_end_tag(parser, text_end)) {
-        node->_child = new txml_node();
+        node->_child = new_node();
         if (int error = parse_level(parser, node->_child, depth + 1)) return error;
         if (!is_end_tag(parser, parser->_position)) return TXML_ERROR_CHILD_UNCLOSED;
       }
       if (int error = read_end_tag(parser, node)) return error;
     }
-    node->_sibling = new txml_node();
+    node->_sibling = new_node();
     node = node->_sibling;
   }
 }
@@ -283,16 +314,19 @@ static void prune(txml_node **link) {
   }
 }
 
-// Without recursion, so a long sibling list or a deep tree cannot exhaust the
-// stack.
+// Without recursion or memory: a node with children is rotated so that its
+// first child takes its place and it becomes that child's next sibling, until
+// the node in front has no children and can go.
 static void free_tree(txml_node *node) {
-  std::vector<txml_node *> pending;
-  if (node) pending.push_back(node);
-  while (!pending.empty()) {
-    txml_node *next = pending.back();
-    pending.pop_back();
-    if (next->_child) pending.push_back(next->_child);
-    if (next->_sibling) pending.push_back(next->_sibling);
-    delete next;
+  while (node) {
+    if (txml_node *child = node->_child) {
+      node->_child = child->_sibling;
+      child->_sibling = node;
+      node = child;
+    } else {
+      txml_node *next = node->_sibling;
+      delete node;
+      node = next;
+    }
   }
 }
