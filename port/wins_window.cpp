@@ -55,6 +55,7 @@ wins_window_context *g_context = nullptr;
 int32_t g_screen_width = 0, g_screen_height = 0;
 wins_ime *g_ime = nullptr;
 int g_run_wait = 0;
+int g_quitting = 0;  // a quit ended the loops: no level is left to end
 uint8_t g_pen_down = 0;
 uint32_t g_panel_timer = 0;  // the one input-panel repaint timer, 0 when none
 
@@ -79,6 +80,7 @@ int wins_window_main(int argc, char **argv, const wins_window_app *app) {
   g_frame.store(0);
   g_ime = nullptr;
   g_run_wait = 0;
+  g_quitting = 0;
   g_pen_down = 0;
   g_panel_timer = 0;
 
@@ -145,17 +147,21 @@ int wins_window_run() {
   int got;
   while ((got = os_get_message(&message, OS_WAIT_FOREVER)) > 0)
     if (!translate_accelerator(&message)) os_dispatch_message(&message);
+  g_quitting = 1;
   return int(intptr_t(message.wparam));
 }
 
 int wins_window_run_wait() {
+  // The program is ending: a wait begun now would have no one to end it.
+  if (g_quitting) return 0;
   int level = ++g_run_wait;
   os_message message;
   do {
     if (os_get_message(&message, OS_WAIT_FOREVER) <= 0) {
       // The quit belongs to the whole program: this level ends and the quit
       // is posted again for the loops outside it, down to the main loop.
-      g_run_wait = level - 1;
+      g_run_wait = 0;
+      g_quitting = 1;
       os_post_quit_message(int(intptr_t(message.wparam)));
       return 0;
     }
@@ -166,6 +172,9 @@ int wins_window_run_wait() {
 }
 
 void wins_window_end_wait() {
+  // The quit ended every level; a callback that ends its wait after it (a
+  // dialog closed by the quit) has nothing left to end.
+  if (g_quitting) return;
   g_run_wait--;
   PORT_CHECK(g_run_wait >= 0);
   wins_window_post_to_frame(WM_NULL, 0, 0);
@@ -336,6 +345,8 @@ void tear_down() {
   os_message_reset();
   g_ime = nullptr;
   g_app = nullptr;
+  g_run_wait = 0;
+  g_quitting = 0;
 }
 
 intptr_t on_frame_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {

@@ -242,6 +242,35 @@ TEST(AppSession, ControlQQuitsWithoutKeepingThePainting) {
   EXPECT_TRUE(exists(folders.home + "/config.xml"));
 }
 
+namespace {
+
+// A dialog's nested loop: the window is closed while it runs, and its result
+// callback ends the wait after the quit has ended the loop.
+intptr_t dialog_proc(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  if (message != WM_USER + 1) return os_def_window_proc(window, message, wparam, lparam);
+  os_input_close();
+  wins_window_run_wait();
+  wins_window_end_wait();
+  return 0;
+}
+
+}  // namespace
+
+TEST(AppSession, ClosingTheWindowUnderANestedLoopEndsTheProgramInOrder) {
+  app_test_folders folders;
+  std::string config = folders.home + "/config.xml";
+  EXPECT_EXIT(
+      {
+        int code = port_test_run_app([] {
+          os_hwnd dialog = os_window_create(u"Dialog", u"", dialog_proc, 0, 0, 0, 1, 1);
+          os_post_message(dialog, WM_USER + 1, 0, 0);
+          return paint_main_start(nullptr, u"");
+        });
+        std::exit(code == 0 && exists(config) ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 TEST(AppCommon, AnErrorFormatTakesOneTextOnly) {
   testing::internal::CaptureStderr();
   app_common_show_error_fmt(u"Cannot open file \"%s\" (100%%)", u"a.bvf");
