@@ -160,7 +160,7 @@ int wins_window_run_wait() {
     if (os_get_message(&message, OS_WAIT_FOREVER) <= 0) {
       // The quit belongs to the whole program: this level ends and the quit
       // is posted again for the loops outside it, down to the main loop.
-      g_run_wait = 0;
+      g_run_wait = level - 1;
       g_quitting = 1;
       os_post_quit_message(int(intptr_t(message.wparam)));
       return 0;
