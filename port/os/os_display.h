@@ -18,6 +18,11 @@
 struct tbitmap;
 struct trect;
 
+// The sides a display can have: a window smaller than the minimum is not
+// given by the window systems, and a bigger one is taken at the maximum.
+constexpr int32_t OS_DISPLAY_MIN_SIDE = 64;
+constexpr int32_t OS_DISPLAY_MAX_SIDE = 8192;
+
 struct os_display_backend {
   const char *name;
   // Opens the window of the given size; on failure a one-line reason.
@@ -47,7 +52,8 @@ void os_display_select(const os_display_backend *backend);
 int os_display_open(int32_t width, int32_t height, const char16_t *title, char *error, int error_size);
 void os_display_close();
 int os_display_is_open();
-// The display size; before open, the size an open would ask for (480x640).
+// The display size, each side at most OS_DISPLAY_MAX_SIDE; before open, the
+// size an open would ask for (480x640).
 void os_display_get_size(int32_t *width, int32_t *height);
 void os_display_set_size(int32_t width, int32_t height);
 int os_display_present(const tbitmap *screen, const trect *rect);

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int k_min_side = 64;
-
 struct sdl_state {
   SDL_Window *window = nullptr;
   SDL_Renderer *renderer = nullptr;
@@ -95,7 +93,8 @@ int sdl_open(int32_t width, int32_t height, const char *title, char *error, int 
   }
   SDL_RendererInfo info;
   if (SDL_GetRendererInfo(g_sdl.renderer, &info) == 0) g_sdl.keeps_target = (info.flags & SDL_RENDERER_SOFTWARE) != 0;
-  SDL_SetWindowMinimumSize(g_sdl.window, k_min_side, k_min_side);
+  SDL_SetWindowMinimumSize(g_sdl.window, OS_DISPLAY_MIN_SIDE, OS_DISPLAY_MIN_SIDE);
+  SDL_SetWindowMaximumSize(g_sdl.window, OS_DISPLAY_MAX_SIDE, OS_DISPLAY_MAX_SIDE);
   uint32_t wake_event = SDL_RegisterEvents(1);
   g_wake_event.store(wake_event == uint32_t(-1) ? 0 : wake_event);
   g_wake_pending.store(0);
@@ -210,7 +209,14 @@ int init_video(char *error, int error_size) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return 1;
   }
   SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
-  std::snprintf(error, size_t(error_size), "no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
+  const char *x_display = std::getenv("DISPLAY"), *wayland_display = std::getenv("WAYLAND_DISPLAY");
+  if (x_display && *x_display)
+    std::snprintf(error, size_t(error_size), "the display \"%s\" (DISPLAY) could not be opened", x_display);
+  else if (wayland_display && *wayland_display)
+    std::snprintf(error, size_t(error_size), "the display \"%s\" (WAYLAND_DISPLAY) could not be opened",
+                  wayland_display);
+  else
+    std::snprintf(error, size_t(error_size), "no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
   return 0;
 }
 
