@@ -31,13 +31,14 @@ const char16_t k_res_small[] = u"resqvga";
 const char16_t k_res_other[] = u"resvga";
 const char16_t k_cache_file[] = u"paint.cache";
 
-// The feedback page and what it is told about this build.
+// The feedback page and what it is told about this build (the host and the
+// distributor are build settings).
 const char16_t k_feedback_format[] =
     u"http://%s/cgi-bin/feedback.pl?product=brivola&from=client&ver=%s&dev=%s&oem=%s&sn=%s";
-const char16_t k_service_host[] = u"brivola.example.com";
+const char16_t k_service_host[] = u"" BRIVOLA_SERVICE_HOST;
 const char16_t k_version[] = u"1.5";
 const char16_t k_device[] = u"wceppc";
-const char16_t k_distributor[] = u"linux";
+const char16_t k_distributor[] = u"" BRIVOLA_DISTRIBUTOR;
 constexpr int k_feedback_chars = 4096;
 
 constexpr int32_t k_dialog_margin = 30;

@@ -14,6 +14,7 @@
 #include "app_common.h"
 #include "app_test_env.h"
 #include "os_display.h"
+#include "os_shell.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
@@ -269,6 +270,27 @@ TEST(AppSession, ClosingTheWindowUnderANestedLoopEndsTheProgramInOrder) {
         std::exit(code == 0 && exists(config) ? 0 : 3);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+namespace {
+std::vector<std::string> g_launched;
+int record_launch(const std::vector<std::string> &argv) {
+  g_launched = argv;
+  return 1;
+}
+}  // namespace
+
+TEST(AppCommon, FoldersAndTheFeedbackServiceHaveOneHome) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    EXPECT_EQ(paint_history_get_cache_dir(app->_history), utf8(app->_cache_dir));
+    os_launcher_fn old = os_shell_set_launcher(record_launch);
+    app_common_open_feedback();
+    os_shell_set_launcher(old);
+    ASSERT_FALSE(g_launched.empty());
+    EXPECT_EQ(g_launched.back().find("http://" BRIVOLA_SERVICE_HOST "/"), 0u) << g_launched.back();
+    EXPECT_NE(g_launched.back().find("&oem=" BRIVOLA_DISTRIBUTOR "&"), std::string::npos) << g_launched.back();
+  }));
 }
 
 TEST(AppCommon, AnErrorFormatTakesOneTextOnly) {
