@@ -2,8 +2,9 @@
 //
 // SDL2 is the real window of the program (mouse and touch become pen
 // messages, keys and text input become key and char messages, the RGB565
-// screen is shown through a streaming texture of which only flushed
-// rectangles are updated). Headless keeps everything in the process: tests
+// screen is kept in a mirror of which only flushed rectangles are updated and
+// shown: through the window surface, or a streaming texture when a GPU is
+// there). Headless keeps everything in the process: tests
 // drive it with the os_input_* calls and read back what it shows.
 // The display's size is the emulated device's screen; a change of it (the
 // window resized, i.e. the device rotated) reaches the frame window as
