@@ -63,31 +63,20 @@ TEST_F(SaveFile, FoldersThatRefuseGiveNoStream) {
   }
 }
 
-// The calls of a save, traced; fail_fsync makes the sync fail.
+// The calls of a save, traced; g_fail_fsync makes the sync fail.
 std::vector<std::string> g_calls;
 bool g_fail_fsync;
+template <typename T>
+T traced(const char *name, T result) {
+  g_calls.push_back(name);
+  return result;
+}
 const tsavefile_calls k_traced = {
-    [](int fd, const void *data, size_t size) {
-      g_calls.push_back("write");
-      return ::write(fd, data, size);
-    },
-    [](FILE *file) {
-      int result = std::fflush(file);
-      g_calls.push_back("flush");
-      return result;
-    },
-    [](int fd) {
-      g_calls.push_back("fsync");
-      return g_fail_fsync ? -1 : fsync(fd);
-    },
-    [](int fd) {
-      g_calls.push_back("close");
-      return close(fd);
-    },
-    [](const char *from, const char *to) {
-      g_calls.push_back("rename");
-      return std::rename(from, to);
-    },
+    [](int fd, const void *data, size_t size) { return traced("write", ::write(fd, data, size)); },
+    [](FILE *file) { return traced("flush", std::fflush(file)); },
+    [](int fd) { return traced("fsync", g_fail_fsync ? -1 : fsync(fd)); },
+    [](int fd) { return traced("close", close(fd)); },
+    [](const char *from, const char *to) { return traced("rename", std::rename(from, to)); },
 };
 
 TEST_F(SaveFile, WriteFlushSyncCloseAndRenameInThatOrderAndAFailedSyncKeepsTheOldFile) {
