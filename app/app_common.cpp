@@ -1,13 +1,9 @@
 // app_common: the application's shared services.
 #include "app_common.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/types.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -184,30 +180,7 @@ int app_common_wide_to_utf8_cut(const char16_t *text, char *buffer, int n) {
 uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw, int64_t limit) {
   PORT_CHECK(path != nullptr && size != nullptr);
   (void)raw;
-  std::string native = port_fs_native_path(path);
-  if (native.empty()) return nullptr;
-  // Without O_NONBLOCK a named pipe would hold the open until a writer comes.
-  int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat info;
-  uint8_t *data = nullptr;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 0 && uint64_t(info.st_size) < SIZE_MAX &&
-      (limit < 0 || info.st_size <= limit))
-    data = static_cast<uint8_t *>(std::calloc(size_t(info.st_size) + 1, 1));
-  if (data) {
-    // A file that shrank since it was measured gives what it still holds.
-    size_t got = 0;
-    while (got < size_t(info.st_size)) {
-      ssize_t n = read(fd, data + got, size_t(info.st_size) - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += size_t(n);
-    }
-    data[got] = 0;
-    *size = int64_t(got);
-  }
-  close(fd);
-  return data;
+  return port_fs_read_file(path, limit, size);
 }
 
 int app_common_ask_yes_no(const char16_t *title, const char16_t *text, int32_t picture_id, int32_t mask_id) {

@@ -11,17 +11,13 @@
 // tree allocates nothing.
 #include "txml.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string_view>
 
+#include "port_fs.h"
 #include "port_log.h"
 
 constexpr size_t k_none = std::string_view::npos;
@@ -29,7 +25,6 @@ constexpr size_t k_none = std::string_view::npos;
 static long g_node_limit = -1;
 
 static txml_node *new_node();
-static int read_whole(const char *name, std::string *text);
 static int parse_level(txml *parser, txml_node *node, int depth);
 static int parse_tag(std::string_view content, txml_node *node);
 static int read_end_tag(txml *parser, const txml_node *node);
@@ -55,13 +50,11 @@ void txml_free(txml *parser) {
 
 int txml_load_file(txml *parser, const char16_t *path) {
   PORT_CHECK(parser != nullptr && path != nullptr);
-  int name_bytes = port_str_wide_to_utf8(path, -1, nullptr, 0);
-  if (name_bytes <= 0) return 0;
-  std::string name(size_t(name_bytes), '\0');
-  if (port_str_wide_to_utf8(path, -1, name.data(), name_bytes) != name_bytes) return 0;
-
-  std::string text;
-  return read_whole(name.c_str(), &text) && txml_parse_string(parser, text.c_str());
+  int64_t size = 0;
+  uint8_t *text = port_fs_read_file(path, TXML_MAX_FILE_SIZE, &size);
+  int parsed = text && size > 0 && txml_parse_string(parser, reinterpret_cast<const char *>(text));
+  std::free(text);
+  return parsed;
 }
 
 int txml_parse_string(txml *parser, const char *text) {
@@ -123,30 +116,6 @@ static txml_node *new_node() {
   if (g_node_limit == 0) throw std::bad_alloc();
   if (g_node_limit > 0) g_node_limit--;
   return new txml_node();
-}
-
-// The whole of a regular file (a named pipe or a device is not a file to
-// read here, and opening one must not wait for a writer) of at most
-// TXML_MAX_FILE_SIZE bytes, not empty.
-static int read_whole(const char *name, std::string *text) {
-  int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return 0;
-  struct stat info;
-  int ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size <= TXML_MAX_FILE_SIZE;
-  try {
-    if (ok) text->resize(size_t(info.st_size));
-  } catch (const std::bad_alloc &) {
-    ok = 0;
-  }
-  size_t got = 0;
-  while (ok && got < text->size()) {
-    ssize_t n = read(fd, text->data() + got, text->size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = 0;
-    else got += size_t(n);
-  }
-  close(fd);
-  return ok;
 }
 
 // Parses elements into node and the siblings it grows, up to the end of the
