@@ -52,8 +52,10 @@ struct wins_window_app {
 };
 
 // Process entry: start-up, the application main, tear-down; the exit code.
-// Options: --screen WxH emulates a screen of that size (default 480x640);
-// resizing the window later is rotating the device. The other arguments form
+// Options: --screen WxH emulates a screen of that size (default 480x640,
+// each side OS_DISPLAY_MIN_SIDE to OS_DISPLAY_MAX_SIDE; anything else is
+// refused in one line on stderr and returns 2); resizing the window later is
+// rotating the device. The other arguments form
 // the application's command line. A second start while one runs brings the
 // first to the front and returns 0; without a display it says why on stderr
 // and returns 1.
