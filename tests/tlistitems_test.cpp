@@ -1,10 +1,14 @@
-// Row strings, rows and the row collection.
+// Row strings, rows, the row collection and list columns.
 #include "tlistitems.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "gui_fixture.h"
+#include "tlistcolumn.h"
+#include "tstyler.h"
 
 namespace {
 
@@ -152,4 +156,24 @@ TEST(ListItems, BadIndicesAnswerNothing) {
   EXPECT_EQ(tlistitems_set_rect(items, 0, &r), 1);
   EXPECT_TRUE(trect_is_equal(tlistitems_get_rect(items, 0), &r));
   tlistitems_free(items);
+}
+
+TEST(ListColumn, CutsTheTitleAndDrawsSecondAndSelectedRowsWhite) {
+  run_on_styled_screen([](tscreen *) {
+    std::u16string long_title(40, u'x');
+    tlistcolumn *column = tlistcolumn_new(TLISTCOLUMN_TEXT, long_title.c_str(), -1);
+    ASSERT_NE(column, nullptr);
+    EXPECT_EQ(std::u16string(column->_title), long_title.substr(0, 31));
+    tcolor normal, second, selected;
+    ttdrawer_get_color(tlistcolumn_get_text_drawer(column), &normal);
+    ttdrawer_get_color(tlistcolumn_get_second_text_drawer(column), &second);
+    ttdrawer_get_color(tlistcolumn_get_selected_text_drawer(column), &selected);
+    EXPECT_EQ(tcolor_to_word(&normal), 0xFF000000u);
+    EXPECT_EQ(tcolor_to_word(&second), 0xFFFFFFFFu);
+    EXPECT_EQ(tcolor_to_word(&selected), 0xFFFFFFFFu);
+    // The column's drawers are its own: changing one leaves the style set's.
+    ttdrawer_set_font_size(tlistcolumn_get_text_drawer(column), 31);
+    EXPECT_NE(ttdrawer_get_font_size(tstyler_get_default_tdrawer()), 31);
+    tlistcolumn_free(column);
+  });
 }
