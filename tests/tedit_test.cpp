@@ -106,6 +106,7 @@ TEST(Edit, KeysFollowTheTableAndMarkTheirSelection) {
         {u"abc", 0, {{BACKSPACE, 0}}, {1}, u"|abc"},
         {u"abc", 3, {{DELETE, 0}}, {1}, u"abc|"},
         {u"abc", 1, {{DELETE, 0}, {BACKSPACE, 0}}, {1, 1}, u"|c"},
+        {u"abc", 3, {{BACKSPACE, 0}}, {1}, u"ab|"},
         {u"abcd", 3, {{LEFT, SHIFT}}, {1}, u"ab|d"},
         {u"abcd", 3, {{LEFT, SHIFT}, {LEFT, SHIFT}, {RIGHT, SHIFT}}, {1, 1, 1}, u"ab|d"},
         {u"abcd", 1, {{RIGHT, SHIFT}, {RIGHT, SHIFT}}, {1, 1}, u"a|d"},

@@ -127,10 +127,6 @@ void tedit_free(tedit *edit) {
 int tedit_set_text(tedit *edit, const char16_t *text, int32_t length) {
   PORT_CHECK(edit != nullptr);
   if (!replace(edit, 0, length_of(edit), text, bounded_length(text, length))) return 0;
-  int32_t len = length_of(edit);
-  edit->_caret = std::min(edit->_caret, len);
-  edit->_selection_start = std::min(edit->_selection_start, len);
-  edit->_selection_end = std::min(edit->_selection_end, len);
   scroll_into_view(edit, edit->_caret);
   return 1;
 }
@@ -344,10 +340,13 @@ static int key_action(tedit *edit, uint32_t code, uint32_t modifiers, bool *chan
         tedit_delete_selection(edit);
         tedit_clear_selection(edit);
         *changed = true;
-      } else if (edit->_caret > 0 && delete_at(edit, edit->_caret - 1, edit->_caret)) {
-        edit->_caret--;
-        tedit_clear_selection(edit);
-        *changed = true;
+      } else if (edit->_caret > 0) {
+        int32_t before = edit->_caret - 1;
+        if (delete_at(edit, before, before + 1)) {
+          edit->_caret = before;
+          tedit_clear_selection(edit);
+          *changed = true;
+        }
       }
       scroll_from_left_edge(edit);
       return 1;
@@ -380,13 +379,19 @@ static bool delete_at(tedit *edit, int32_t from, int32_t to) { return replace(ed
 
 // Characters [from, to) become count characters of text. The widths get room
 // first and the insertion happens before the erase, so a failure leaves the
-// text as it was.
+// text as it was. Positions beyond the new end are brought to it.
 static bool replace(tedit *edit, int32_t from, int32_t to, const char16_t *text, uint32_t count) {
   uint64_t new_length = uint64_t(length_of(edit)) - uint64_t(to - from) + count;
   if (new_length > uint64_t(INT32_MAX) || !make_room(edit, new_length)) return false;
   if (count && !tstring_insert_len(edit->_text, to, text, int32_t(count))) return false;
   if (to > from) tstring_erase(edit->_text, from, to - from);
   measure(edit);
+  // A caret or an empty selection left behind the caret (set_caret moves
+  // only the caret) must not end up past a shortened text.
+  int32_t len = length_of(edit);
+  edit->_caret = std::min(edit->_caret, len);
+  edit->_selection_start = std::min(edit->_selection_start, len);
+  edit->_selection_end = std::min(edit->_selection_end, len);
   return true;
 }
 
