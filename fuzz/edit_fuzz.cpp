@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "os_clock.h"
@@ -23,6 +24,7 @@ namespace {
 
 const uint8_t *g_data;
 size_t g_size;
+char g_home[] = "/tmp/edit_fuzz_XXXXXX";  // the user folder (instance lock) of this process
 
 struct reader {
   size_t at = 0;
@@ -115,8 +117,13 @@ char16_t *app_name(char16_t *buffer) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char home[] = "/tmp/edit_fuzz_XXXXXX";
-  if (mkdtemp(home)) setenv("BRIVOLA_HOME", home, 1);
+  if (mkdtemp(g_home)) {
+    setenv("BRIVOLA_HOME", g_home, 1);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(g_home, ignored);
+    });
+  }
   os_display_select(os_display_headless_backend());
   wins_graphics_set_fixed_metrics(1);
   os_clock_drive(1);
