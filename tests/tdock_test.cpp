@@ -186,3 +186,53 @@ TEST(Dock, ARefusedSideIsInertWhileTheOthersSnap) {
     tdock_free(dock);
   });
 }
+
+namespace {
+
+// Content of one child control that takes the pen events on it.
+tcontrol *g_content;
+int g_moves;
+int32_t one_child(tdock *) { return 1; }
+tcontrol *the_child(tdock *, int32_t index) { return index == 0 ? g_content : nullptr; }
+int take_pen(tcontrol *c, int, int32_t x, int32_t y, uint32_t) {
+  const trect *r = tsurface_get_rect(&c->_surface);
+  return x >= r->x1 && x <= r->x2 && y >= r->y1 && y <= r->y2;
+}
+void count_move(tdock *) { g_moves++; }
+
+}  // namespace
+
+TEST(Dock, ContentTakesThePenFirstAndADragCanStartFromOutside) {
+  with_dock_screen([](tscreen *) {
+    tdock *dock = shown_dock({60, 40, 99, 79});
+    trect inner = {5, 5, 19, 19};  // dock coordinates
+    g_content = tcontrol_new(&dock->_control, &inner, nullptr);
+    tcontrol_set_on_pen(g_content, take_pen);
+    tdock_set_child_funcs(dock, one_child, the_child);
+    tdock_set_on_move(dock, count_move);
+    g_moves = 0;
+
+    // On the content the dock does not move; beside it, it does.
+    pen(OS_PEN_DOWN, 70, 50);
+    drag(70, 50, 90, 50);
+    pen(OS_PEN_UP, 90, 50);
+    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{60, 40, 99, 79}));
+    pen(OS_PEN_DOWN, 90, 70);
+    drag(90, 70, 100, 75);
+    pen(OS_PEN_UP, 100, 75);
+    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{70, 45, 109, 84}));
+
+    // A drag begun by the owner (here after the content took the press)
+    // follows the pen.
+    pen(OS_PEN_DOWN, 80, 50);
+    tdock_begin_drag(dock, 80, 50);
+    EXPECT_TRUE(tdock_is_dragging(dock));
+    pen(OS_PEN_MOVE, 85, 60);
+    pen(OS_PEN_UP, 85, 60);
+    EXPECT_FALSE(tdock_is_dragging(dock));
+    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{75, 55, 114, 94}));
+    EXPECT_EQ(g_moves, 4);
+    tdock_free(dock);
+    tcontrol_free(g_content);
+  });
+}
