@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #include "port_device.h"
 #include "port_log.h"
