@@ -32,13 +32,14 @@ const char16_t k_res_small[] = u"resqvga";
 const char16_t k_res_other[] = u"resvga";
 const char16_t k_cache_file[] = u"paint.cache";
 
-// The feedback page and what it is told about this build.
+// The feedback page and what it is told about this build (the host and the
+// distributor are build settings).
 const char16_t k_feedback_format[] =
     u"http://%s/cgi-bin/feedback.pl?product=brivola&from=client&ver=%s&dev=%s&oem=%s&sn=%s";
-const char16_t k_service_host[] = u"brivola.example.com";
+const char16_t k_service_host[] = u"" BRIVOLA_SERVICE_HOST;
 const char16_t k_version[] = u"1.5";
 const char16_t k_device[] = u"wceppc";
-const char16_t k_distributor[] = u"linux";
+const char16_t k_distributor[] = u"" BRIVOLA_DISTRIBUTOR;
 constexpr int k_feedback_chars = 4096;
 
 constexpr int32_t k_dialog_margin = 30;
@@ -189,23 +190,10 @@ int app_common_wide_to_utf8_cut(const char16_t *text, char *buffer, int n) {
   return int(bytes);
 }
 
-uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw) {
+uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw, int64_t limit) {
   PORT_CHECK(path != nullptr && size != nullptr);
-  FILE *file = port_fs_open(path, raw ? "rb" : "r");
-  if (!file) return nullptr;
-  uint8_t *data = nullptr;
-  off_t length = -1;
-  if (fseeko(file, 0, SEEK_END) == 0) length = ftello(file);
-  if (length >= 0 && uint64_t(length) < SIZE_MAX && fseeko(file, 0, SEEK_SET) == 0)
-    data = static_cast<uint8_t *>(std::calloc(size_t(length) + 1, 1));
-  if (data) {
-    // A file that shrank since it was measured gives what it still holds.
-    size_t got = std::fread(data, 1, size_t(length), file);
-    data[got] = 0;
-    *size = int64_t(got);
-  }
-  std::fclose(file);
-  return data;
+  (void)raw;
+  return port_fs_read_file(path, limit, size);
 }
 
 int app_common_ask_yes_no(const char16_t *title, const char16_t *text, int32_t picture_id, int32_t mask_id) {

@@ -90,8 +90,11 @@ int app_common_wide_to_utf8_cut(const char16_t *text, char *buffer, int n);
 
 // The whole file and its size, NUL-ended one byte past the size; the caller
 // frees it. raw: binary mode (the same on Linux). Null when the file cannot be
-// opened, measured or held in memory.
-uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw);
+// opened, is not a regular file, is bigger than limit bytes (-1: no limit) or
+// cannot be held in memory.
+uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw, int64_t limit = -1);
+// No settings file of the program comes near this; a bigger one is not read.
+constexpr int64_t APP_SETTINGS_MAX_BYTES = 1 << 20;
 
 // The boxes. ask_yes_no answers 1 for Yes; show_message returns once closed;
 // the error and stop boxes do not wait.

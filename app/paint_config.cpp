@@ -1,9 +1,11 @@
 // paint_config: reading and writing config.xml.
 #include "paint_config.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -19,7 +21,13 @@ namespace {
 const char k_root[] = "Brivola";
 const char k_file_name[] = "/config.xml";
 
-enum key_kind { KEY_INT, KEY_BYTE, KEY_RGB, KEY_RGBA, KEY_FOLDER, KEY_RECENT };
+// KEY_SIZE is a 32-bit field whose value the painting context keeps in a byte.
+enum key_kind { KEY_INT, KEY_SIZE, KEY_BYTE, KEY_RGB, KEY_RGBA, KEY_FOLDER, KEY_RECENT };
+
+constexpr int64_t k_max_rgb = 0xFFFFFF;
+constexpr int64_t k_max_byte = 255;
+// Any number the reader cannot hold is beyond every range below.
+constexpr int64_t k_beyond = int64_t(1) << 40;
 
 // One key of the file: its name, how its text reads and where it goes.
 struct key_entry {
@@ -37,8 +45,8 @@ const key_entry k_keys[] = {
     KEY("NewColor", KEY_RGB, _new_color),
     KEY("ForeColor", KEY_RGBA, _fore_color),
     KEY("BackColor", KEY_RGB, _back_color),
-    KEY("PenSize", KEY_INT, _pen_size),
-    KEY("RubberSize", KEY_INT, _rubber_size),
+    KEY("PenSize", KEY_SIZE, _pen_size),
+    KEY("RubberSize", KEY_SIZE, _rubber_size),
     KEY("PenStyle", KEY_INT, _pen_style),
     KEY("FillStyle", KEY_INT, _fill_style),
     KEY("FontStyle", KEY_INT, _font_style),
@@ -68,6 +76,9 @@ std::u16string config_path();
 int apply_tree(app_context *app, txml *parser);
 void read_key(app_context *app, const key_entry &key, const char *text);
 void read_recent_colors(app_context *app, const char *text);
+int64_t parse_number(const char *text);
+int read_in_range(const char *text, int64_t low, int64_t high, int32_t *value);
+int read_rgba(const char *text, tcolor *color);
 void set_rgb(tcolor *color, int32_t value);
 int32_t rgb_word(const tcolor &color);
 void append_key(std::string *out, const app_context *app, const key_entry &key);
@@ -87,11 +98,12 @@ const T *field(const app_context *app, size_t offset) {
 
 void paint_config_load() {
   app_context *app = app_common_get_app();
-  txml *parser = txml_new();
-  if (!parser) return;
   std::u16string path = config_path();
-  if (txml_load_file(parser, path.c_str())) apply_tree(app, parser);
-  txml_free(parser);
+  int64_t size = 0;
+  uint8_t *text = app_common_read_file(path.c_str(), &size, 1, APP_SETTINGS_MAX_BYTES);
+  if (!text) return;
+  paint_config_load_text(app, reinterpret_cast<const char *>(text));
+  std::free(text);
 }
 
 void paint_config_save() {
@@ -124,32 +136,15 @@ std::string paint_config_text(const app_context *app) {
 
 tcolor paint_config_parse_rgba(const char *text) {
   PORT_CHECK(text != nullptr);
-  uint8_t channels[4] = {0, 0, 0, 255};
-  const char *at = text;
-  for (int i = 0; i < 4 && *at; i++) {
-    channels[i] = uint8_t(paint_config_parse_int(at));
-    const char *comma = std::strchr(at, ',');
-    if (!comma) break;
-    at = comma + 1;
-  }
   tcolor color;
-  return *tcolor_make(&color, channels[0], channels[1], channels[2], channels[3]);
+  tcolor_make(&color, 0, 0, 0, 255);
+  read_rgba(text, &color);
+  return color;
 }
 
 int32_t paint_config_parse_int(const char *text) {
   PORT_CHECK(text != nullptr);
-  const char *at = text;
-  while (*at == ' ' || (*at >= '\t' && *at <= '\r')) at++;
-  bool negative = *at == '-';
-  if (*at == '-' || *at == '+') at++;
-  int64_t value = 0;
-  for (; *at >= '0' && *at <= '9'; at++) {
-    value = value * 10 + (*at - '0');
-    if (value > int64_t(INT32_MAX) + 1) value = int64_t(INT32_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT32_MAX) value = INT32_MAX;
-  return int32_t(value);
+  return int32_t(std::clamp<int64_t>(parse_number(text), INT32_MIN, INT32_MAX));
 }
 
 namespace {
@@ -172,22 +167,30 @@ int apply_tree(app_context *app, txml *parser) {
   return 1;
 }
 
+// A number outside what the field can hold leaves the field as it was.
 void read_key(app_context *app, const key_entry &key, const char *text) {
+  int32_t value = 0;
   switch (key.kind) {
     case KEY_INT:
-      *field<int32_t>(app, key.offset) = paint_config_parse_int(text);
+      read_in_range(text, INT32_MIN, INT32_MAX, field<int32_t>(app, key.offset));
+      break;
+    case KEY_SIZE:
+      read_in_range(text, 0, k_max_byte, field<int32_t>(app, key.offset));
       break;
     case KEY_BYTE:
-      *field<uint8_t>(app, key.offset) = uint8_t(paint_config_parse_int(text));
+      if (read_in_range(text, 0, k_max_byte, &value)) *field<uint8_t>(app, key.offset) = uint8_t(value);
       break;
     case KEY_RGB:
-      set_rgb(field<tcolor>(app, key.offset), paint_config_parse_int(text));
+      if (read_in_range(text, 0, k_max_rgb, &value)) set_rgb(field<tcolor>(app, key.offset), value);
       break;
     case KEY_RGBA:
-      if (std::strchr(text, ','))
-        *field<tcolor>(app, key.offset) = paint_config_parse_rgba(text);
-      else
-        set_rgb(field<tcolor>(app, key.offset), paint_config_parse_int(text));
+      if (std::strchr(text, ',')) {
+        tcolor color;
+        tcolor_make(&color, 0, 0, 0, 255);
+        if (read_rgba(text, &color)) *field<tcolor>(app, key.offset) = color;
+      } else if (read_in_range(text, 0, k_max_rgb, &value)) {
+        set_rgb(field<tcolor>(app, key.offset), value);
+      }
       break;
     case KEY_FOLDER:
       app_common_utf8_to_wide_cut(text, -1, field<char16_t>(app, key.offset), APP_PATH_CHARS);
@@ -200,14 +203,50 @@ void read_key(app_context *app, const key_entry &key, const char *text) {
 
 // Every comma ends a value; text after the last comma is not a value.
 void read_recent_colors(app_context *app, const char *text) {
-  int wanted = app->_recent_color_num < APP_RECENT_COLORS ? app->_recent_color_num : APP_RECENT_COLORS;
+  int wanted = std::min(app->_recent_color_num, int32_t(APP_RECENT_COLORS));
   const char *start = text;
   for (int i = 0; i < wanted; i++) {
     const char *comma = std::strchr(start, ',');
     if (!comma) break;
-    app->_recent_colors[i] = paint_config_parse_int(std::string(start, comma).c_str());
+    read_in_range(std::string(start, comma).c_str(), 0, k_max_rgb, &app->_recent_colors[i]);
     start = comma + 1;
   }
+}
+
+// A decimal number after optional blanks and sign (no number: 0), held up to
+// k_beyond either way.
+int64_t parse_number(const char *text) {
+  const char *at = text;
+  while (*at == ' ' || (*at >= '\t' && *at <= '\r')) at++;
+  bool negative = *at == '-';
+  if (*at == '-' || *at == '+') at++;
+  int64_t value = 0;
+  for (; *at >= '0' && *at <= '9'; at++) value = std::min(value * 10 + (*at - '0'), k_beyond);
+  return negative ? -value : value;
+}
+
+int read_in_range(const char *text, int64_t low, int64_t high, int32_t *value) {
+  int64_t number = parse_number(text);
+  if (number < low || number > high) return 0;
+  *value = int32_t(number);
+  return 1;
+}
+
+// Up to four comma-separated channels R, G, B, A over what color holds;
+// nothing is changed when one of them is not a byte.
+int read_rgba(const char *text, tcolor *color) {
+  uint8_t channels[4] = {color->red, color->green, color->blue, color->alpha};
+  const char *at = text;
+  for (int i = 0; i < 4 && *at; i++) {
+    int32_t value = 0;
+    if (!read_in_range(at, 0, k_max_byte, &value)) return 0;
+    channels[i] = uint8_t(value);
+    const char *comma = std::strchr(at, ',');
+    if (!comma) break;
+    at = comma + 1;
+  }
+  tcolor_make(color, channels[0], channels[1], channels[2], channels[3]);
+  return 1;
 }
 
 void set_rgb(tcolor *color, int32_t value) {
@@ -225,6 +264,7 @@ void append_key(std::string *out, const app_context *app, const key_entry &key) 
   *out += ">";
   switch (key.kind) {
     case KEY_INT:
+    case KEY_SIZE:
       std::snprintf(number, sizeof number, "%d", *field<int32_t>(app, key.offset));
       *out += number;
       break;

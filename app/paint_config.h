@@ -1,8 +1,9 @@
 // paint_config: the settings file "config.xml" in the user folder.
 //
-// Read once at start-up into the application's state (a key that is missing
-// or a file that cannot be read leaves the defaults), written back at every
-// orderly exit through a temporary file renamed over the old one.
+// Read once at start-up into the application's state (a key that is missing,
+// a number its field cannot hold, or a file that cannot be read leaves the
+// defaults), written back at every orderly exit through a temporary file
+// renamed over the old one. Only a regular file of at most 1 MiB is read.
 //
 // Layout: the root element "Brivola" holds one element per key, each on its
 // own line, in this order ("%d" a decimal number; colours R + G*256 + B*65536
@@ -15,8 +16,8 @@
 //   | NewColor       | _new_color       | %d (alpha stays out of the file)      |
 //   | ForeColor      | _fore_color      | %d,%d,%d,%d  R, G, B, A               |
 //   | BackColor      | _back_color      | %d (alpha stays out of the file)      |
-//   | PenSize        | _pen_size        | %d                                    |
-//   | RubberSize     | _rubber_size     | %d                                    |
+//   | PenSize        | _pen_size        | %d  0..255                            |
+//   | RubberSize     | _rubber_size     | %d  0..255                            |
 //   | PenStyle       | _pen_style       | %d                                    |
 //   | FillStyle      | _fill_style      | %d                                    |
 //   | FontStyle      | _font_style      | %d                                    |
@@ -24,14 +25,15 @@
 //   | MyPaintsDir    | _my_paints_dir   | folder                                |
 //   | OpenDir        | _open_dir        | folder                                |
 //   | SaveDir        | _save_dir        | folder                                |
-//   | TBTranslucent  | _tb_translucent  | %d (low 8 bits read)                  |
-//   | TBAutoHide     | _tb_auto_hide    | %d (low 8 bits read)                  |
+//   | TBTranslucent  | _tb_translucent  | %d  0..255                            |
+//   | TBAutoHide     | _tb_auto_hide    | %d  0..255                            |
 //   | TBX1 .. TBHeight1, TBX2 .. TBHeight2 | the tool bar rectangles | %d each  |
 //   | RecentColorNum | _recent_color_num| %d                                    |
 //   | RecentColors   | _recent_colors   | "%d," eight times                     |
 //
-// Folders are UTF-8 with '&', '<' and '>' written as entities (the reader
-// decodes them), read back as at most 259 UTF-16 chars.
+// Colours: each channel 0..255, a colour word 0..0xFFFFFF. Folders are UTF-8
+// with '&', '<' and '>' written as entities (the reader decodes them), read
+// back as at most 259 UTF-16 chars.
 #pragma once
 
 #include <cstdint>
@@ -50,7 +52,8 @@ void paint_config_save();
 int paint_config_load_text(app_context *app, const char *text);
 std::string paint_config_text(const app_context *app);
 
-// ForeColor's comma form: opaque black, then up to four fields R, G, B, A.
+// ForeColor's comma form: opaque black, then up to four fields R, G, B, A;
+// opaque black when a field is not 0..255.
 tcolor paint_config_parse_rgba(const char *text);
 // A decimal number after optional blanks and sign; no number gives 0, a
 // number beyond the 32-bit range gives the nearest end of it.

@@ -245,7 +245,7 @@ app_context *paint_main_init() {
 
   app->_paint_context = make_painting(app, screen);
   if (!app->_paint_context) return start_failed(app, "not enough memory for the painting", nullptr);
-  app->_history = paint_history_new(app->_paint_context);
+  app->_history = paint_history_new(app->_paint_context, port_fs_native_path(app->_cache_dir).c_str());
   if (app->_history) {
     paint_history_hooks hooks = {};
     hooks.apply_crop = paint_main_apply_crop;

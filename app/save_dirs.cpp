@@ -1,6 +1,7 @@
 // save_dirs: the recent save folders and "save_dirs.dat".
 #include "save_dirs.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,23 +98,28 @@ void save_dirs_load() {
   app->_save_dirs_loaded = 1;
   int64_t size = 0;
   std::u16string path = list_path();
-  uint8_t *data = app_common_read_file(path.c_str(), &size, 0);
+  uint8_t *data = app_common_read_file(path.c_str(), &size, 0, APP_SETTINGS_MAX_BYTES);
   if (!data) return;
   int32_t stored = 0;
   int64_t start = 0;
-  for (int64_t at = 0; at < size && stored < APP_SAVE_DIRS; at++) {
-    if (data[at] != '\n') continue;
-    int64_t end = at;
-    if (end > start && data[end - 1] == '\r') end--;
+  // The end of the text ends a last line that has no line feed. An empty
+  // line is skipped: an empty entry would end the list there.
+  for (int64_t at = 0; at <= size && stored < APP_SAVE_DIRS; at++) {
+    if (at < size && data[at] != '\n') continue;
+    int64_t line = start, end = at;
+    start = at + 1;
+    if (end > line && data[end - 1] == '\r') end--;
+    if (end == line) continue;
     char16_t *entry = new_entry();
     if (!entry) break;
     // A line longer than any folder we keep is cut by the conversion.
-    int64_t bytes = end - start;
-    if (bytes > APP_PATH_CHARS * 4) bytes = APP_PATH_CHARS * 4;
-    app_common_utf8_to_wide_cut(reinterpret_cast<const char *>(data + start), int(bytes), entry, APP_PATH_CHARS);
+    int64_t bytes = std::min<int64_t>(end - line, APP_PATH_CHARS * 4);
+    if (!app_common_utf8_to_wide_cut(reinterpret_cast<const char *>(data + line), int(bytes), entry, APP_PATH_CHARS)) {
+      std::free(entry);
+      continue;
+    }
     std::free(app->_save_dirs[stored]);
     app->_save_dirs[stored++] = entry;
-    start = at + 1;
   }
   std::free(data);
 }

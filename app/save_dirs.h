@@ -6,8 +6,8 @@
 //
 // "save_dirs.dat": UTF-8 text, one folder per line, every line ended by a
 // line feed (a carriage return before it is dropped on reading), at most 16
-// lines; a last line without its line feed is not a folder. Each line is cut
-// to 259 bytes on writing, never inside a character.
+// folders. Reading skips empty lines and takes a last line without its line
+// feed. Each line is cut to 259 bytes on writing, never inside a character.
 #pragma once
 
 #include <cstdint>

@@ -177,7 +177,7 @@ struct document_fixture {
     os_clock_drive(1);  // the pause before reading is not the reader's cost
     tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255};
     pc = paint_context_new(nullptr, 800, 600, black, white, white, 4, 0, 0, 0, 8);
-    history = pc ? paint_history_new(pc) : nullptr;
+    history = pc ? paint_history_new(pc, nullptr) : nullptr;
     if (!history) return;
     paint_history_set_use_checkpoints(history, 0);
     pencil = shape_pencil_new(SHAPE_ID_PENCIL, u"Pencil", pc, history, nullptr);

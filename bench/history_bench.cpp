@@ -56,7 +56,7 @@ struct painting {
     pc = paint_context_new(screen, width, height, rgba(0, 0, 0, 255), rgba(255, 255, 255, 255),
                            rgba(255, 255, 255, 255), 5, 0, 0, 0, 12);
     paint_context_clear(pc);
-    history = paint_history_new(pc);
+    history = paint_history_new(pc, (home + "/cache").c_str());
     pencil = shape_pencil_new(SHAPE_ID_PENCIL, u"Pencil", pc, history, nullptr);
     paint_context_add_tool(pc, pencil);
   }

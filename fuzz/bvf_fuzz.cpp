@@ -38,7 +38,7 @@ painting *make_painting() {
   painting *p = new painting();
   tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255};
   p->pc = paint_context_new(nullptr, 64, 48, black, white, white, 3, 0, 0, 0, 8);
-  p->history = paint_history_new(p->pc);
+  p->history = paint_history_new(p->pc, nullptr);
   paint_history_set_use_checkpoints(p->history, 0);
   paint_context_add_tool(p->pc, shape_pencil_new(SHAPE_ID_PENCIL, u"Pencil", p->pc, p->history, nullptr));
   paint_context_add_tool(p->pc, shape_line_new(SHAPE_ID_LINE, u"Line", p->pc, p->history, nullptr));

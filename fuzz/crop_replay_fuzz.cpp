@@ -43,7 +43,7 @@ painting *the_painting() {
     painting *made = new painting();
     tcolor white = {255, 255, 255, 255}, black = {0, 0, 0, 255};
     made->pc = paint_context_new(nullptr, 64, 48, black, white, white, 5, 0, 0, 0, 9);
-    made->history = paint_history_new(made->pc);
+    made->history = paint_history_new(made->pc, nullptr);
     paint_history_set_use_checkpoints(made->history, 0);
     paint_history_hooks hooks = {};
     hooks.apply_crop = paint_main_apply_crop;

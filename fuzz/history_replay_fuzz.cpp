@@ -57,7 +57,7 @@ painting *the_painting() {
     painting *made = new painting();
     tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255}, yellow = {0, 255, 255, 255};
     made->pc = paint_context_new(nullptr, 96, 64, black, yellow, white, 5, 0, 0, 0, 9);
-    made->history = paint_history_new(made->pc);
+    made->history = paint_history_new(made->pc, nullptr);
     paint_history_set_use_checkpoints(made->history, 0);
     paint_context *pc = made->pc;
     paint_history *h = made->history;

@@ -484,9 +484,10 @@ int paint_context_update_screen_size(paint_context *pc) {
   if (pc->_view) tbitmap_free(pc->_view);
   pc->_view = view;
   if (sw == pc->_last_screen_width && sh == pc->_last_screen_height) return 0;
-  // A rotation: keep the canvas centre where it was relative to the screen centre.
-  pc->_origin.x = sw / 2 - sh / 2 + pc->_origin.x;
-  pc->_origin.y = sh / 2 - sw / 2 + pc->_origin.y;
+  // A rotation or any other new size: the canvas keeps its place relative to
+  // the screen centre, each side moving by half its change.
+  pc->_origin.x += sw / 2 - pc->_last_screen_width / 2;
+  pc->_origin.y += sh / 2 - pc->_last_screen_height / 2;
   pc->_last_screen_width = sw;
   pc->_last_screen_height = sh;
   return 1;

@@ -61,7 +61,7 @@ static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_
 static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path);
 static void forget_kept(paint_history *history);
 
-paint_history *paint_history_new(paint_context *context) {
+paint_history *paint_history_new(paint_context *context, const char *cache_dir) {
   paint_history *history = static_cast<paint_history *>(std::calloc(1, sizeof(paint_history)));
   if (!history) return nullptr;
   history->_records = static_cast<paint_history_record **>(std::calloc(RECORD_GROWTH, sizeof(void *)));
@@ -74,8 +74,8 @@ paint_history *paint_history_new(paint_context *context) {
   history->_use_checkpoints = 1;
   // A folder that does not fit is left empty rather than cut, which would
   // put the files somewhere else: the painting then works without checkpoints.
-  std::string dir = os_user_dir() + "/cache";
-  if (dir.size() < sizeof history->_cache_dir && os_make_dirs(dir)) {
+  std::string dir = cache_dir ? cache_dir : "";
+  if (!dir.empty() && dir.size() < sizeof history->_cache_dir && os_make_dirs(dir)) {
     std::memcpy(history->_cache_dir, dir.c_str(), dir.size() + 1);
     delete_stale_files(history->_cache_dir);
   }

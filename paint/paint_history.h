@@ -105,10 +105,10 @@ struct paint_history {
   paint_history_kept _kept;
 };
 
-// The cache folder is the user folder's "cache"; it is made when missing, and
-// checkpoint files an earlier run left there are deleted. Null when memory
-// is short.
-paint_history *paint_history_new(paint_context *context);
+// cache_dir is the application's cache folder (UTF-8; null: no checkpoints);
+// it is made when missing, and checkpoint files an earlier run left there are
+// deleted. Null when memory is short.
+paint_history *paint_history_new(paint_context *context, const char *cache_dir);
 void paint_history_free(paint_history *history);
 void paint_history_reset(paint_history *history);
 void paint_history_set_hooks(paint_history *history, const paint_history_hooks *hooks);

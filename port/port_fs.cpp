@@ -2,12 +2,14 @@
 #include "port_fs.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -116,6 +118,37 @@ FILE *port_fs_open(const char16_t *path, const char *mode) {
   std::string native = port_fs_native_path(path);
   if (native.empty()) return nullptr;
   return std::fopen(native.c_str(), mode);
+}
+
+uint8_t *port_fs_read_file(const char16_t *path, int64_t limit, int64_t *size) {
+  PORT_CHECK(path != nullptr && size != nullptr);
+  std::string native = port_fs_native_path(path);
+  if (native.empty()) return nullptr;
+  int fd = open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  uint8_t *data = nullptr;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && uint64_t(info.st_size) < SIZE_MAX &&
+      (limit < 0 || info.st_size <= limit))
+    data = static_cast<uint8_t *>(std::malloc(size_t(info.st_size) + 1));
+  size_t got = 0;
+  while (data && got < size_t(info.st_size)) {
+    ssize_t n = read(fd, data + got, size_t(info.st_size) - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0) break;
+    if (n < 0) {
+      std::free(data);
+      data = nullptr;
+    } else {
+      got += size_t(n);
+    }
+  }
+  close(fd);
+  if (data) {
+    data[got] = 0;
+    *size = int64_t(got);
+  }
+  return data;
 }
 
 int port_fs_exists(const char16_t *path) {

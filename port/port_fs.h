@@ -31,6 +31,12 @@ struct port_fs_drive_info {
 std::string port_fs_native_path(const char16_t *path);
 // fopen of a UTF-16 path; null when it cannot be opened.
 FILE *port_fs_open(const char16_t *path, const char *mode);
+// The whole of a regular file of at most limit bytes (-1: any size), NUL-ended
+// one byte past *size; the caller frees it. Null when the file cannot be
+// opened or read, is not a regular file (opening a named pipe does not wait
+// for a writer) or is too big. A file that shrank while read gives what it
+// still holds.
+uint8_t *port_fs_read_file(const char16_t *path, int64_t limit, int64_t *size);
 
 int port_fs_exists(const char16_t *path);
 int port_fs_is_directory(const char16_t *path);

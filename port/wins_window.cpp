@@ -3,6 +3,7 @@
 // the input panel.
 #include "wins_window.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -25,8 +26,6 @@ namespace {
 constexpr int k_title_chars = 128;
 constexpr uint32_t k_command_quit = 10001;  // the Ctrl+Q accelerator
 constexpr uint32_t k_panel_repaint_ms = 500;
-constexpr int32_t k_min_screen_side = 16;
-constexpr int32_t k_max_screen_side = 8192;
 const char16_t k_frame_class[] = u"TesselFrame";
 const char16_t k_view_class[] = u"TesselWin";
 const char16_t k_view_title[] = u"Tessel";
@@ -55,10 +54,12 @@ wins_window_context *g_context = nullptr;
 int32_t g_screen_width = 0, g_screen_height = 0;
 wins_ime *g_ime = nullptr;
 int g_run_wait = 0;
+int g_quitting = 0;  // a quit ended the loops: no level is left to end
 uint8_t g_pen_down = 0;
 uint32_t g_panel_timer = 0;  // the one input-panel repaint timer, 0 when none
 
 int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u16string *command_line);
+int parse_size(const char *value, int32_t *width, int32_t *height);
 int create_view(const char16_t *title, int32_t x, int32_t y, int32_t width, int32_t height);
 void tear_down();
 intptr_t on_frame_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam);
@@ -79,6 +80,7 @@ int wins_window_main(int argc, char **argv, const wins_window_app *app) {
   g_frame.store(0);
   g_ime = nullptr;
   g_run_wait = 0;
+  g_quitting = 0;
   g_pen_down = 0;
   g_panel_timer = 0;
 
@@ -145,10 +147,13 @@ int wins_window_run() {
   int got;
   while ((got = os_get_message(&message, OS_WAIT_FOREVER)) > 0)
     if (!translate_accelerator(&message)) os_dispatch_message(&message);
+  g_quitting = 1;
   return int(intptr_t(message.wparam));
 }
 
 int wins_window_run_wait() {
+  // The program is ending: a wait begun now would have no one to end it.
+  if (g_quitting) return 0;
   int level = ++g_run_wait;
   os_message message;
   do {
@@ -156,6 +161,7 @@ int wins_window_run_wait() {
       // The quit belongs to the whole program: this level ends and the quit
       // is posted again for the loops outside it, down to the main loop.
       g_run_wait = level - 1;
+      g_quitting = 1;
       os_post_quit_message(int(intptr_t(message.wparam)));
       return 0;
     }
@@ -166,6 +172,9 @@ int wins_window_run_wait() {
 }
 
 void wins_window_end_wait() {
+  // The quit ended every level; a callback that ends its wait after it (a
+  // dialog closed by the quit) has nothing left to end.
+  if (g_quitting) return;
   g_run_wait--;
   PORT_CHECK(g_run_wait >= 0);
   wins_window_post_to_frame(WM_NULL, 0, 0);
@@ -285,17 +294,28 @@ int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u
       }
       continue;
     }
-    int w = 0, h = 0;
-    char rest = 0;
-    if (std::sscanf(value, "%dx%d%c", &w, &h, &rest) != 2 || w < k_min_screen_side || h < k_min_screen_side ||
-        w > k_max_screen_side || h > k_max_screen_side) {
+    if (!parse_size(value, width, height)) {
       std::fprintf(stderr, "brivola: --screen wants WIDTHxHEIGHT between %dx%d and %dx%d, e.g. 240x320\n",
-                   k_min_screen_side, k_min_screen_side, k_max_screen_side, k_max_screen_side);
+                   OS_DISPLAY_MIN_SIDE, OS_DISPLAY_MIN_SIDE, OS_DISPLAY_MAX_SIDE, OS_DISPLAY_MAX_SIDE);
       return 0;
     }
-    *width = w;
-    *height = h;
   }
+  return 1;
+}
+
+// Two sides of decimal digits joined by 'x', each one a window can have.
+int parse_size(const char *value, int32_t *width, int32_t *height) {
+  int64_t sides[2] = {0, 0};
+  const char *at = value;
+  for (int i = 0; i < 2; i++) {
+    if (i == 1 && *at++ != 'x') return 0;
+    if (*at < '0' || *at > '9') return 0;
+    for (; *at >= '0' && *at <= '9'; at++) sides[i] = std::min<int64_t>(sides[i] * 10 + (*at - '0'), INT32_MAX);
+    if (sides[i] < OS_DISPLAY_MIN_SIDE || sides[i] > OS_DISPLAY_MAX_SIDE) return 0;
+  }
+  if (*at) return 0;
+  *width = int32_t(sides[0]);
+  *height = int32_t(sides[1]);
   return 1;
 }
 
@@ -336,6 +356,8 @@ void tear_down() {
   os_message_reset();
   g_ime = nullptr;
   g_app = nullptr;
+  g_run_wait = 0;
+  g_quitting = 0;
 }
 
 intptr_t on_frame_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {

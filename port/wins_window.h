@@ -52,8 +52,10 @@ struct wins_window_app {
 };
 
 // Process entry: start-up, the application main, tear-down; the exit code.
-// Options: --screen WxH emulates a screen of that size (default 480x640);
-// resizing the window later is rotating the device. The other arguments form
+// Options: --screen WxH emulates a screen of that size (default 480x640,
+// each side OS_DISPLAY_MIN_SIDE to OS_DISPLAY_MAX_SIDE; anything else is
+// refused in one line on stderr and returns 2); resizing the window later is
+// rotating the device. The other arguments form
 // the application's command line. A second start while one runs brings the
 // first to the front and returns 0; without a display it says why on stderr
 // and returns 1.
@@ -67,10 +69,12 @@ int wins_window_post_to_frame(uint32_t message, uintptr_t wparam, intptr_t lpara
 
 // The main loop (once, by the application main); returns the quit code.
 int wins_window_run();
-// The nested loop: returns when its level was ended by wins_window_end_wait,
-// or on a quit, which it posts again so that every outer loop ends too.
+// The nested loop: returns 1 when its level was ended by wins_window_end_wait,
+// 0 on a quit, which ends every level and is posted again so that every outer
+// loop ends too. Once a loop has seen the quit, a new wait returns 0 at once.
 int wins_window_run_wait();
-// Ends the innermost nested level; more ends than levels is fatal.
+// Ends the innermost nested level; more ends than levels is fatal. After a
+// quit has ended the levels it does nothing.
 void wins_window_end_wait();
 // Asks the context's exit hook (0 vetoes), then posts the quit with code.
 void wins_window_exit(int code);

@@ -1,4 +1,7 @@
 // tsavefile: temporary file beside the target, renamed over it on success.
+//
+// The stream is a cookie stream over the temporary file's descriptor, so that
+// every system call of a save goes through one table.
 #include "tsavefile.h"
 
 #include <fcntl.h>
@@ -7,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,16 +19,29 @@
 #include "port_log.h"
 
 constexpr int TEMP_ATTEMPTS = 100;
+constexpr int MAX_LINKS = 40;  // as the kernel follows them
 
+static ssize_t system_write(int fd, const void *data, size_t size);
+static int system_rename(const char *from, const char *to);
+static std::string follow_links(std::string path);
+static ssize_t stream_write(void *cookie, const char *data, size_t size);
+static int stream_seek(void *cookie, off64_t *offset, int whence);
+static int stream_close(void *cookie);
 static char *copy_text(const std::string &text);
 static void release(tsavefile *save);
+
+static const tsavefile_calls k_system_calls = {system_write, std::fflush, fsync, close, system_rename};
+static const tsavefile_calls *g_calls = &k_system_calls;
 
 FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
   PORT_CHECK(save != nullptr);
   std::memset(save, 0, sizeof *save);
+  save->_fd = -1;
   if (!path || !path[0]) return nullptr;
   std::string target = port_fs_native_path(path);
   if (target.empty() || target.back() == '/') return nullptr;
+  target = follow_links(target);
+  if (target.empty()) return nullptr;
 
   // A name no other writer uses: the process id and a serial number, made
   // with O_EXCL so that an existing file is never taken over.
@@ -37,7 +54,8 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
     if (fd < 0 && errno != EEXIST) return nullptr;
   }
   if (fd < 0) return nullptr;
-  FILE *file = fdopen(fd, "wb");
+  cookie_io_functions_t functions = {nullptr, stream_write, stream_seek, stream_close};
+  FILE *file = fopencookie(reinterpret_cast<void *>(intptr_t(fd)), "wb", functions);
   save->_temp = copy_text(temp);
   save->_target = copy_text(target);
   if (!file || !save->_temp || !save->_target) {
@@ -48,6 +66,7 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
     return nullptr;
   }
   save->_file = file;
+  save->_fd = fd;
   return file;
 }
 
@@ -55,11 +74,11 @@ int tsavefile_commit(tsavefile *save, int failed) {
   PORT_CHECK(save != nullptr && save->_file != nullptr);
   FILE *file = save->_file;
   int ok = !failed && !std::ferror(file);
-  ok = std::fflush(file) == 0 && ok;
-  ok = fsync(fileno(file)) == 0 && ok;
+  ok = g_calls->flush(file) == 0 && ok;
+  ok = g_calls->fsync(save->_fd) == 0 && ok;
   ok = std::fclose(file) == 0 && ok;
   save->_file = nullptr;
-  if (ok) ok = std::rename(save->_temp, save->_target) == 0;
+  if (ok) ok = g_calls->rename(save->_temp, save->_target) == 0;
   if (!ok) unlink(save->_temp);
   release(save);
   return ok;
@@ -75,6 +94,54 @@ void tsavefile_abort(tsavefile *save) {
   release(save);
 }
 
+void tsavefile_set_calls(const tsavefile_calls *calls) { g_calls = calls ? calls : &k_system_calls; }
+
+static ssize_t system_write(int fd, const void *data, size_t size) { return write(fd, data, size); }
+
+static int system_rename(const char *from, const char *to) { return std::rename(from, to); }
+
+// The file a chain of symbolic links leads to (whether or not it exists yet);
+// empty for a loop or a link that cannot be read.
+static std::string follow_links(std::string path) {
+  for (int hop = 0; hop <= MAX_LINKS; hop++) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string link(size_t(info.st_size > 0 ? info.st_size : 255) + 1, '\0');
+    ssize_t length = readlink(path.c_str(), link.data(), link.size());
+    if (length <= 0 || size_t(length) >= link.size()) return std::string();
+    link.resize(size_t(length));
+    if (link[0] != '/') {
+      size_t slash = path.rfind('/');
+      link = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + link;
+    }
+    path = link;
+  }
+  return std::string();
+}
+
+// Everything or a failure: a short write leaves the stream in error.
+static ssize_t stream_write(void *cookie, const char *data, size_t size) {
+  int fd = int(intptr_t(cookie));
+  size_t done = 0;
+  while (done < size) {
+    ssize_t written = g_calls->write(fd, data + done, size - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return -1;
+    done += size_t(written);
+  }
+  return ssize_t(done);
+}
+
+// Formats with a table of contents go back to fill it in.
+static int stream_seek(void *cookie, off64_t *offset, int whence) {
+  off_t at = lseek(int(intptr_t(cookie)), off_t(*offset), whence);
+  if (at < 0) return -1;
+  *offset = at;
+  return 0;
+}
+
+static int stream_close(void *cookie) { return g_calls->close(int(intptr_t(cookie))); }
+
 static char *copy_text(const std::string &text) {
   char *copy = static_cast<char *>(std::malloc(text.size() + 1));
   if (copy) std::memcpy(copy, text.c_str(), text.size() + 1);
@@ -85,4 +152,5 @@ static void release(tsavefile *save) {
   std::free(save->_temp);
   std::free(save->_target);
   std::memset(save, 0, sizeof *save);
+  save->_fd = -1;
 }

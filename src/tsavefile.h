@@ -4,16 +4,30 @@
 // final rename stays on one file system); only when every write, the flush,
 // the sync and the close succeeded is it renamed over the target. Any
 // failure, or an abort, deletes the temporary file and leaves the target as
-// it was. Owns the open stream and the two names between open and
-// commit/abort.
+// it was. A target reached through symbolic links is the file they lead to:
+// that file is replaced and the links stay. Owns the open stream, its
+// descriptor and the two names between open and commit/abort.
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdio>
 
 struct tsavefile {
   FILE *_file;
+  int _fd;        // the temporary file, written through _file
   char *_temp;    // UTF-8 name of the temporary file
-  char *_target;  // UTF-8 name of the target
+  char *_target;  // UTF-8 name of the target, links followed
+};
+
+// The system calls a save makes, in the order a commit makes them (write
+// during the flush). Tests replace them to see the order and to fail one.
+struct tsavefile_calls {
+  ssize_t (*write)(int fd, const void *data, size_t size);
+  int (*flush)(FILE *file);
+  int (*fsync)(int fd);
+  int (*close)(int fd);
+  int (*rename)(const char *from, const char *to);
 };
 
 // Opens the temporary file for writing (binary); null when the folder is
@@ -26,3 +40,6 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path);
 int tsavefile_commit(tsavefile *save, int failed);
 // Drops the temporary file; the target is untouched.
 void tsavefile_abort(tsavefile *save);
+
+// Tests: the calls every later save makes; null gives back the system's.
+void tsavefile_set_calls(const tsavefile_calls *calls);

@@ -6,7 +6,9 @@
 // Slices of the text are views until they are decoded into a node, so no
 // tag, text or path component has a length limit and nothing is copied
 // through a fixed buffer. Only children recurse, and nesting is bounded by
-// TXML_MAX_DEPTH, so no input can exhaust the stack.
+// TXML_MAX_DEPTH, so no input can exhaust the stack. Memory running out
+// during a parse fails it like a bad text (TXML_ERROR_NO_MEMORY); freeing a
+// tree allocates nothing.
 #include "txml.h"
 
 #include <cstdio>
@@ -15,10 +17,14 @@
 #include <new>
 #include <string_view>
 
+#include "port_fs.h"
 #include "port_log.h"
 
 constexpr size_t k_none = std::string_view::npos;
 
+static long g_node_limit = -1;
+
+static txml_node *new_node();
 static int parse_level(txml *parser, txml_node *node, int depth);
 static int parse_tag(std::string_view content, txml_node *node);
 static int read_end_tag(txml *parser, const txml_node *node);
@@ -44,28 +50,9 @@ void txml_free(txml *parser) {
 
 int txml_load_file(txml *parser, const char16_t *path) {
   PORT_CHECK(parser != nullptr && path != nullptr);
-  int name_bytes = port_str_wide_to_utf8(path, -1, nullptr, 0);
-  if (name_bytes <= 0) return 0;
-  std::string name(size_t(name_bytes), '\0');
-  if (port_str_wide_to_utf8(path, -1, name.data(), name_bytes) != name_bytes) return 0;
-
-  FILE *file = std::fopen(name.c_str(), "rb");
-  if (!file) return 0;
-  long size = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-  char *text = nullptr;
-  bool read = false;
-  if (size > 0 && size <= TXML_MAX_FILE_SIZE && std::fseek(file, 0, SEEK_SET) == 0) {
-    text = static_cast<char *>(std::malloc(size_t(size) + 1));
-    read = text && std::fread(text, 1, size_t(size), file) == size_t(size);
-  }
-  std::fclose(file);
-
-  int parsed = 0;
-  if (read) {
-    text[size] = '\0';
-    parsed = txml_parse_string(parser, text);
-  }
+  int64_t size = 0;
+  uint8_t *text = port_fs_read_file(path, TXML_MAX_FILE_SIZE, &size);
+  int parsed = text && size > 0 && txml_parse_string(parser, reinterpret_cast<const char *>(text));
   std::free(text);
   return parsed;
 }
@@ -76,13 +63,20 @@ int txml_parse_string(txml *parser, const char *text) {
   parser->_text = text;
   parser->_length = std::strlen(text);
   parser->_position = 0;
-  parser->_root = new txml_node();
-  parser->_error = parse_level(parser, parser->_root, 1);
+  parser->_root = nullptr;
+  try {
+    parser->_root = new_node();
+    parser->_error = parse_level(parser, parser->_root, 1);
+  } catch (const std::bad_alloc &) {
+    parser->_error = TXML_ERROR_NO_MEMORY;
+  }
   prune(&parser->_root);
   parser->_text = nullptr;
   parser->_length = 0;
   return parser->_error == TXML_OK;
 }
+
+void txml_set_node_limit(long nodes) { g_node_limit = nodes; }
 
 txml_node *txml_get_root(txml *parser) {
   PORT_CHECK(parser != nullptr);
@@ -118,6 +112,12 @@ txml_node *txml_node_find_path(txml_node *node, const char *path) {
   }
 }
 
+static txml_node *new_node() {
+  if (g_node_limit == 0) throw std::bad_alloc();
+  if (g_node_limit > 0) g_node_limit--;
+  return new txml_node();
+}
+
 // Parses elements into node and the siblings it grows, up to the end of the
 // text (success) or an end tag, which is left for the caller to read.
 static int parse_level(txml *parser, txml_node *node, int depth) {
@@ -151,13 +151,13 @@ static int parse_level(txml *parser, txml_node *node, int depth) {
       node->_text = decode(trim(slice(parser, parser->_position, text_end)));
       parser->_position = text_end;
       if (!is_end_tag(parser, text_end)) {
-        node->_child = new txml_node();
+        node->_child = new_node();
         if (int error = parse_level(parser, node->_child, depth + 1)) return error;
         if (!is_end_tag(parser, parser->_position)) return TXML_ERROR_CHILD_UNCLOSED;
       }
       if (int error = read_end_tag(parser, node)) return error;
     }
-    node->_sibling = new txml_node();
+    node->_sibling = new_node();
     node = node->_sibling;
   }
 }
@@ -283,16 +283,19 @@ static void prune(txml_node **link) {
   }
 }
 
-// Without recursion, so a long sibling list or a deep tree cannot exhaust the
-// stack.
+// Without recursion or memory: a node with children is rotated so that its
+// first child takes its place and it becomes that child's next sibling, until
+// the node in front has no children and can go.
 static void free_tree(txml_node *node) {
-  std::vector<txml_node *> pending;
-  if (node) pending.push_back(node);
-  while (!pending.empty()) {
-    txml_node *next = pending.back();
-    pending.pop_back();
-    if (next->_child) pending.push_back(next->_child);
-    if (next->_sibling) pending.push_back(next->_sibling);
-    delete next;
+  while (node) {
+    if (txml_node *child = node->_child) {
+      node->_child = child->_sibling;
+      child->_sibling = node;
+      node = child;
+    } else {
+      txml_node *next = node->_sibling;
+      delete node;
+      node = next;
+    }
   }
 }

@@ -48,6 +48,7 @@ enum {
   TXML_ERROR_QUOTE_UNCLOSED = 160,    // quoted value without its closing quote
   TXML_ERROR_CHILD_UNCLOSED = 170,    // a child level not ending at an end tag
   TXML_ERROR_TOO_DEEP = 180,          // elements nested deeper than TXML_MAX_DEPTH
+  TXML_ERROR_NO_MEMORY = 190,         // a node or a string could not be allocated
 };
 
 constexpr long TXML_MAX_FILE_SIZE = 104857600;
@@ -59,14 +60,18 @@ txml *txml_new();
 void txml_free(txml *parser);
 
 // Reads the file (opened read-only) whole and parses it. 1 on success; 0 when
-// the file cannot be opened or read, is empty or bigger than
-// TXML_MAX_FILE_SIZE (then nothing is parsed), or the parse fails. The text
+// the file cannot be opened or read, is not a regular file, is empty or
+// bigger than TXML_MAX_FILE_SIZE (then nothing is parsed), or the parse fails. The text
 // ends at its first NUL byte.
 int txml_load_file(txml *parser, const char16_t *path);
 // Replaces the tree by one built from the NUL-ended text; 1 on success, 0 on
 // failure (_error tells the kind; the nodes built so far stay). The text is
 // not kept.
 int txml_parse_string(txml *parser, const char *text);
+
+// Tests: the nodes a parse may still allocate before allocation fails; -1
+// (the default) for no limit.
+void txml_set_node_limit(long nodes);
 
 txml_node *txml_get_root(txml *parser);
 const char *txml_node_get_name(const txml_node *node);

@@ -234,5 +234,14 @@ TEST(CanvasHooks, ARotationMovesTheCanvasAndTheFrameFollows) {
     port_test_pump();
     EXPECT_EQ(origin_of(app), (std::vector<int32_t>{140 + 80, 270 - 80}));
     EXPECT_EQ(handle(app, 0), (std::vector<int32_t>{220, 190}));
+    // Sizes that are not a swap: the canvas comes back where it was.
+    for (auto size : {std::make_pair(480, 200), std::make_pair(301, 901), std::make_pair(640, 480)}) {
+      os_headless_set_size(size.first, size.second);
+      port_test_pump();
+    }
+    EXPECT_EQ(origin_of(app), (std::vector<int32_t>{140 + 80, 270 - 80}));
+    os_headless_set_size(480, 200);
+    port_test_pump();
+    EXPECT_EQ(origin_of(app), (std::vector<int32_t>{140, 270 - 220}));
   });
 }

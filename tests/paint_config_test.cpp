@@ -11,6 +11,7 @@
 
 #include "app_context.h"
 #include "app_test_env.h"
+#include "save_dirs.h"
 #include "test_env.h"
 
 namespace {
@@ -29,14 +30,28 @@ TEST(PaintConfigRead, ColoursNumbersAndRecentColours) {
   app._fore_color = {1, 2, 3, 77};
   app._new_color = {9, 9, 9, 88};
   ASSERT_EQ(paint_config_load_text(&app, config("<ForeColor>10,20</ForeColor><NewColor>1122867</NewColor>"
-                                                "<PenSize> -12abc</PenSize><FillStyle>abc</FillStyle>"
-                                                "<FontStyle>99999999999</FontStyle><TBAutoHide>257</TBAutoHide>")
+                                                "<PenSize> 255abc</PenSize><FillStyle>abc</FillStyle>"
+                                                "<FontStyle>-2147483648</FontStyle><TBAutoHide>2</TBAutoHide>")
                                              .c_str()),
             1);
   EXPECT_EQ(tcolor_to_word(&app._fore_color), 0xFF0A1400u);
   EXPECT_EQ(tcolor_to_word(&app._new_color), 0x58332211u) << "the file does not hold NewColor's alpha";
   EXPECT_EQ(std::vector<int32_t>({app._pen_size, app._fill_style, app._font_style, app._tb_auto_hide}),
-            std::vector<int32_t>({-12, 0, INT32_MAX, 1}));
+            std::vector<int32_t>({255, 0, INT32_MIN, 2}));
+
+  // A number its field cannot hold keeps what the field had.
+  app._recent_colors[0] = 77;
+  app_context kept = app;
+  ASSERT_EQ(paint_config_load_text(&app, config("<PenSize>99999</PenSize><RubberSize>-1</RubberSize>"
+                                                "<ForeColor>999,-5,70000,300</ForeColor><NewColor>16777216</NewColor>"
+                                                "<BackColor>-1</BackColor><FontStyle>2147483648</FontStyle>"
+                                                "<TBX1>-99999999999</TBX1><TBAutoHide>256</TBAutoHide>"
+                                                "<RecentColorNum>2</RecentColorNum><RecentColors>16777216,5,</RecentColors>")
+                                             .c_str()),
+            1);
+  kept._recent_color_num = 2;
+  kept._recent_colors[1] = 5;
+  EXPECT_EQ(paint_config_text(&app), paint_config_text(&kept));
 
   app._fore_color.alpha = 66;
   paint_config_load_text(&app, config("<ForeColor>255</ForeColor>").c_str());
@@ -47,9 +62,13 @@ TEST(PaintConfigRead, ColoursNumbersAndRecentColours) {
   paint_config_load_text(&app, config("<RecentColorNum>3</RecentColorNum><RecentColors>1,2,3</RecentColors>").c_str());
   EXPECT_EQ(std::vector<int32_t>(app._recent_colors, app._recent_colors + 3), std::vector<int32_t>({1, 2, -1}))
       << "the 3 has no comma after it";
+  // _recent_color_num and the folder after it lie just past the eight.
+  app._my_paints_dir[0] = u'/';
   paint_config_load_text(
       &app, config("<RecentColorNum>20</RecentColorNum><RecentColors>1,2,3,4,5,6,7,8,9,10,</RecentColors>").c_str());
   EXPECT_EQ(app._recent_colors[7], 8);
+  EXPECT_EQ(app._recent_color_num, 20) << "a ninth value went past the array";
+  EXPECT_EQ(app._my_paints_dir[0], u'/');
 }
 
 TEST(PaintConfigRead, AnotherRootOrABrokenFileChangesNothing) {
@@ -126,4 +145,29 @@ TEST(PaintConfigFile, ReadOnlyFileIsReadAndTheExitRewritesIt) {
   std::string written = test_read_text(path);
   EXPECT_NE(written.find("<TBX1>42</TBX1>"), std::string::npos) << written;
   EXPECT_NE(written.find("<PenSize>3</PenSize>"), std::string::npos);
+}
+
+TEST(PaintConfigFile, PipesAndOversizedFilesAreAbsent) {
+  std::string small = config("<PenSize>3</PenSize>");
+  std::string whole = config("<PenSize>3</PenSize>" + std::string((1 << 20) - small.size(), ' '));
+  for (std::string kind : {"pipe", "big"}) {
+    app_test_folders folders;
+    mkdir(folders.home.c_str(), 0755);
+    std::string path = folders.home + "/config.xml", dirs = folders.home + "/save_dirs.dat";
+    if (kind == "pipe") {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+      ASSERT_EQ(mkfifo(dirs.c_str(), 0600), 0);
+    } else {
+      ASSERT_TRUE(test_write_file(path, whole + " "));
+      ASSERT_TRUE(test_write_file(dirs, "/a\n" + std::string(1 << 20, '/')));
+    }
+    EXPECT_TRUE(app_test_run([&](app_context *app) {
+      EXPECT_NE(app->_pen_size, 3) << kind;
+      EXPECT_EQ(save_dirs_get(0), nullptr) << kind;
+    }));
+  }
+  app_test_folders folders;
+  mkdir(folders.home.c_str(), 0755);
+  ASSERT_TRUE(test_write_file(folders.home + "/config.xml", whole));
+  EXPECT_TRUE(app_test_run([&](app_context *app) { EXPECT_EQ(app->_pen_size, 3) << "1 MiB is read"; }));
 }

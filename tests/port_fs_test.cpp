@@ -121,10 +121,13 @@ TEST(PortFsLanguage, LocaleNamesToIdsAndNumbers) {
     const char *locale;
     uint16_t id;
     int number;
-  } cases[] = {  // the program's three languages, the forms a locale name takes, and none
+  } cases[] = {
+      // The program's three languages; a region the table lacks falls back to
+      // the language; codeset and modifier are dropped unless the modifier
+      // names a script.
       {"ru_RU.UTF-8", 0x0419, 16}, {"ru_UA.UTF-8", 0x0019, 16}, {"zh_CN.UTF-8", 0x0804, 31},
-      {"zh", 0x0004, 31},          {"zh_TW.Big5", 0x0404, 29},  {"en_US.UTF-8", 0x0409, 10},
-      {"C.UTF-8", 0x0409, 10},     {"de_AT@euro", 0x0C07, 22},  {"eo.UTF-8", 0x0000, 99},
+      {"zh_TW.Big5", 0x0404, 29},  {"C.UTF-8", 0x0409, 10},     {"POSIX", 0x0409, 10},
+      {"de_AT@euro", 0x0C07, 22},  {"sr_RS@latin", 0x081A, 79}, {"eo.UTF-8", 0x0000, 99},
   };
   for (const auto &c : cases) {
     EXPECT_EQ(port_fs_lang_id_of_locale(c.locale), c.id) << c.locale;

@@ -38,16 +38,15 @@ std::string lines(int from, int count) {
 }  // namespace
 
 TEST(SaveDirsRead, LineEndsAndLimits) {
-  std::string written = with_list("/a\r\n/b\n/c", [] {
-    EXPECT_EQ(list(), u"/a|/b|") << "a last line without its line feed is not a folder";
+  std::string written = with_list("/a\r\n\n\r\n/b\n/c", [] {
+    EXPECT_EQ(list(), u"/a|/b|/c|") << "empty lines skipped, a last line without its line feed kept";
     EXPECT_EQ(save_dirs_get(16), nullptr);
     EXPECT_EQ(save_dirs_get(-1), nullptr);
   });
-  EXPECT_EQ(written, "/a\n/b\n");
+  EXPECT_EQ(written, "/a\n/b\n/c\n");
   EXPECT_EQ(with_list(lines(0, 17), [] { EXPECT_EQ(std::u16string(save_dirs_get(15)), u"/f15"); }), lines(0, 16))
       << "the 17th line is dropped";
-  written = with_list("/a\n\n/b\n", [] { EXPECT_EQ(std::u16string(save_dirs_get(1)), u""); });
-  EXPECT_EQ(written, "/a\n") << "an empty line ends the list";
+  EXPECT_EQ(with_list("\n" + lines(0, 16), [] {}), lines(0, 16)) << "an empty line takes no place";
 }
 
 TEST(SaveDirsAdd, RecentFirstWithoutRegardToCase) {
@@ -76,4 +75,20 @@ TEST(SaveDirsWrite, LongFoldersAreCutWholeCharacters) {
   ASSERT_FALSE(written.empty());
   EXPECT_EQ(written.size(), 1u + 86 * 3 + 1) << "258 bytes and the line feed, not 259";
   EXPECT_EQ(written.substr(written.size() - 4), "\xE7\x94\xBB\n");
+
+  // Cut to 259 units, added or read, never half of a surrogate pair.
+  for (std::string lead : {"/", "/x"}) {
+    std::u16string pairs = test_wide(lead.c_str());
+    std::string line = lead;
+    for (int i = 0; i < 140; i++) pairs += u"\U0001F600", line += "\xF0\x9F\x98\x80";
+    auto check = [&] {
+      std::u16string kept = save_dirs_get(0);
+      EXPECT_EQ(kept, pairs.substr(0, lead.size() == 1 ? 259 : 258)) << lead;
+    };
+    with_list("", [&] {
+      save_dirs_add_folder(pairs.c_str());
+      check();
+    });
+    with_list(line + "\n", check);
+  }
 }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "test_env.h"
 
@@ -60,6 +61,55 @@ TEST_F(SaveFile, FoldersThatRefuseGiveNoStream) {
     EXPECT_EQ(write("doc.bin", "x"), -1);
     chmod(dir.c_str(), 0755);
   }
+}
+
+// The calls of a save, traced; g_fail_fsync makes the sync fail.
+std::vector<std::string> g_calls;
+bool g_fail_fsync;
+template <typename T>
+T traced(const char *name, T result) {
+  g_calls.push_back(name);
+  return result;
+}
+const tsavefile_calls k_traced = {
+    [](int fd, const void *data, size_t size) { return traced("write", ::write(fd, data, size)); },
+    [](FILE *file) { return traced("flush", std::fflush(file)); },
+    [](int fd) { return traced("fsync", g_fail_fsync ? -1 : fsync(fd)); },
+    [](int fd) { return traced("close", close(fd)); },
+    [](const char *from, const char *to) { return traced("rename", std::rename(from, to)); },
+};
+
+TEST_F(SaveFile, WriteFlushSyncCloseAndRenameInThatOrderAndAFailedSyncKeepsTheOldFile) {
+  ASSERT_EQ(write("doc.bin", "old"), 1);
+  tsavefile_set_calls(&k_traced);
+  g_calls.clear();
+  g_fail_fsync = false;
+  EXPECT_EQ(write("doc.bin", "new"), 1);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"write", "flush", "fsync", "close", "rename"}));
+  g_fail_fsync = true;
+  g_calls.clear();
+  EXPECT_EQ(write("doc.bin", "lost"), 0);
+  tsavefile_set_calls(nullptr);
+  EXPECT_EQ(g_calls, (std::vector<std::string>{"write", "flush", "fsync", "close"}));
+  EXPECT_EQ(test_read_text(path("doc.bin")), "new");
+  EXPECT_EQ(test_count_entries(dir), 1u);
+}
+
+TEST_F(SaveFile, ASaveThroughLinksReplacesTheFileTheyLeadTo) {
+  std::filesystem::create_directories(path("real"));
+  ASSERT_TRUE(test_write_file(path("real/doc.bin"), "old"));
+  ASSERT_EQ(symlink("real/doc.bin", path("near").c_str()), 0);                // relative
+  ASSERT_EQ(symlink(path("near").c_str(), path("far").c_str()), 0);          // absolute, to a link
+  ASSERT_EQ(symlink("real/new.bin", path("dangling").c_str()), 0);          // to a file not made yet
+  ASSERT_EQ(symlink("loop", path("loop").c_str()), 0);
+  EXPECT_EQ(write("far", "new"), 1);
+  EXPECT_EQ(write("dangling", "made"), 1);
+  EXPECT_EQ(write("loop", "x"), -1) << "a loop is not followed for ever";
+  for (const char *link : {"near", "far", "dangling"})
+    EXPECT_TRUE(std::filesystem::is_symlink(path(link))) << link;
+  EXPECT_EQ(test_read_text(path("real/doc.bin")), "new");
+  EXPECT_EQ(test_read_text(path("real/new.bin")), "made");
+  EXPECT_EQ(test_count_entries(path("real")), 2u) << "the temporary file went beside the target";
 }
 
 }  // namespace

@@ -124,6 +124,21 @@ TEST(TxmlParse, NestingIsBoundedAndLongContentFits) {
   EXPECT_EQ(found->_attribute_values[0], text);
 }
 
+TEST(TxmlParse, MemoryRunningOutFailsTheParseAndKeepsTheNodesBuilt) {
+  std::string text = "<r>";
+  for (int i = 0; i < 50; i++) text += "<k>" + std::to_string(i) + "</k>";
+  text += "</r>";
+  for (long limit : {0L, 1L, 2L, 30L}) {
+    txml_set_node_limit(limit);
+    parser_ptr p = parse(text, 0);
+    txml_set_node_limit(-1);
+    EXPECT_EQ(p->_error, TXML_ERROR_NO_MEMORY) << limit;
+    if (limit > 2) {
+      EXPECT_STREQ(txml_node_get_text(txml_node_find_path(txml_get_root(p.get()), "r/k")), "0");
+    }
+  }
+}
+
 TEST(TxmlPath, SearchesSiblingsFirstThenChildren) {
   parser_ptr p = parse("<a><x>1</x></a><b><y>2</y><z><w>3</w></z></b>");
   txml_node *a = txml_get_root(p.get());
@@ -154,10 +169,11 @@ TEST_F(TempDirTest, TxmlReadsAReadOnlySettingsFileWithEscapedFoldersUnderAWideNa
 
 TEST_F(TempDirTest, TxmlParsesNothingFromMissingEmptyOversizedAndUnreadableFiles) {
   parser_ptr p = parse("<keep/>");  // a failed load keeps it, a good one replaces it
+  ASSERT_EQ(mkfifo(path("pipe.xml").c_str(), 0600), 0);  // opening it must not wait for a writer
   ASSERT_TRUE(test_write_file(path("empty.xml"), std::string()));
   ASSERT_TRUE(test_write_file(path("big.xml"), std::string("<a/>")));
   ASSERT_EQ(truncate(path("big.xml").c_str(), TXML_MAX_FILE_SIZE + 1), 0);  // sparse, cheap
-  for (const char *name : {"absent.xml", "empty.xml", "", "big.xml"})  // "": the folder opens but does not read
+  for (const char *name : {"absent.xml", "empty.xml", "", "big.xml", "pipe.xml"})  // "": the folder opens but does not read
     EXPECT_EQ(txml_load_file(p.get(), wpath(name).c_str()), 0) << name;
   EXPECT_STREQ(txml_node_get_name(txml_get_root(p.get())), "keep");
 

@@ -60,6 +60,37 @@ TEST(Scheduler, SignalsBeforeAPassRunOnceAndCancelPreventsTheRun) {
 
 // One pass over three signalled objects, the newest visited first: the one
 // in the middle frees itself, or the first frees the next; the pass stays whole.
+namespace {
+
+// The middle object, run, signals itself and both others.
+std::vector<win_ao *> g_order;
+std::vector<intptr_t> g_ran;
+void trace_run(win_ao *, void *slot) { g_ran.push_back(reinterpret_cast<intptr_t>(slot)); }
+void signals_all(win_ao *ao, void *slot) {
+  trace_run(ao, slot);
+  for (win_ao *each : g_order) win_ao_signal(each);
+}
+
+}  // namespace
+
+TEST(Scheduler, ASignalDuringAPassRunsInItForAnOlderObjectElseInTheNext) {
+  port_test_run_app([] {
+    win_ao *oldest = make(0, trace_run), *middle = make(1, signals_all), *newest = make(2, trace_run);
+    g_order = {oldest, middle, newest};
+    g_ran.clear();
+    win_ao_signal(middle);
+    win_ao_run_signalled();
+    EXPECT_EQ(g_ran, (std::vector<intptr_t>{1, 0})) << "a pass goes from the newest to the oldest";
+    g_ran.clear();
+    win_ao_set_run(middle, trace_run);
+    win_ao_run_signalled();
+    EXPECT_EQ(g_ran, (std::vector<intptr_t>{2, 1}));
+    port_test_pump();
+    for (win_ao *ao : g_order) win_ao_free(ao);
+    return 0;
+  });
+}
+
 TEST(Scheduler, FreeingItselfOrTheNextObjectInAPassIsSafe) {
   port_test_run_app([] {
     runs();

@@ -266,6 +266,13 @@ TEST(Resize, RotationResizesTheTopDownScreenUnderTheLock) {
     EXPECT_EQ(g_paints, paints);
     EXPECT_EQ(tscreen_get_update_lock(screen), 1u);
     tscreen_set_update_lock(screen, 0);
+
+    // A window bigger than any screen is taken at the biggest side.
+    os_headless_set_size(20000, 300);
+    port_test_pump();
+    bitmap = tscreen_get_bitmap(screen);
+    EXPECT_EQ(std::vector<int>({tbitmap_get_width(bitmap), tbitmap_get_height(bitmap)}),
+              std::vector<int>({OS_DISPLAY_MAX_SIDE, 300}));
     return 0;
   });
 }
@@ -336,15 +343,23 @@ TEST(InputPanel, OneRepaintTimerAtATime) {
   os_clock_drive(0);
 }
 
-TEST(StartUp, BadScreenOptionIsRefused) {
-  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "12x";
-  char *argv[] = {arg0, arg1, arg2, nullptr};
+TEST(StartUp, BadScreenOptionIsRefusedInOneLine) {
   port_test_user_dir();
   os_display_select(os_display_headless_backend());
   static const wins_window_app app = {[](char16_t *b) { return b; }, [](void *, const char16_t *) { return 0; },
                                       nullptr};
-  EXPECT_EQ(wins_window_main(3, argv, &app), 2);
-  EXPECT_FALSE(os_display_is_open());
+  for (const char *size : {"12x", "4294967776x640", "480x4294967936", "16x16", "63x640", "480x8193", "-480x640",
+                           "480x640x", "480 x640", "+480x640"}) {
+    std::string option = std::string("--screen=") + size;
+    char arg0[] = "brivola";
+    char *argv[] = {arg0, option.data(), nullptr};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(wins_window_main(2, argv, &app), 2) << size;
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("brivola: --screen wants"), 0u) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    EXPECT_FALSE(os_display_is_open());
+  }
 }
 
 TEST(StartUp, ScreenOptionAndCommandLineReachTheApplication) {

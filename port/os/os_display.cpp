@@ -86,6 +86,8 @@ void os_display_get_size(int32_t *width, int32_t *height) {
   const os_display_backend *backend = g_open.load();
   if (backend) {
     backend->get_size(width, height);
+    *width = std::min(*width, OS_DISPLAY_MAX_SIDE);
+    *height = std::min(*height, OS_DISPLAY_MAX_SIDE);
   } else {
     *width = g_asked_width;
     *height = g_asked_height;
@@ -187,7 +189,8 @@ void os_input_expose() { os_post_message(pen_target(), WM_PAINT, 0, 0); }
 
 void os_headless_set_size(int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return;
-  headless_set_size(width, height);
+  // The mirror keeps only what the display can show.
+  headless_set_size(std::min(width, OS_DISPLAY_MAX_SIDE), std::min(height, OS_DISPLAY_MAX_SIDE));
   os_input_display_changed();
 }
 

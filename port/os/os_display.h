@@ -2,8 +2,9 @@
 //
 // SDL2 is the real window of the program (mouse and touch become pen
 // messages, keys and text input become key and char messages, the RGB565
-// screen is shown through a streaming texture of which only flushed
-// rectangles are updated). Headless keeps everything in the process: tests
+// screen is kept in a mirror of which only flushed rectangles are updated and
+// shown: through the window surface, or a streaming texture when a GPU is
+// there). Headless keeps everything in the process: tests
 // drive it with the os_input_* calls and read back what it shows.
 // The display's size is the emulated device's screen; a change of it (the
 // window resized, i.e. the device rotated) reaches the frame window as
@@ -17,6 +18,11 @@
 
 struct tbitmap;
 struct trect;
+
+// The sides a display can have: a window smaller than the minimum is not
+// given by the window systems, and a bigger one is taken at the maximum.
+constexpr int32_t OS_DISPLAY_MIN_SIDE = 64;
+constexpr int32_t OS_DISPLAY_MAX_SIDE = 8192;
 
 struct os_display_backend {
   const char *name;
@@ -47,7 +53,8 @@ void os_display_select(const os_display_backend *backend);
 int os_display_open(int32_t width, int32_t height, const char16_t *title, char *error, int error_size);
 void os_display_close();
 int os_display_is_open();
-// The display size; before open, the size an open would ask for (480x640).
+// The display size, each side at most OS_DISPLAY_MAX_SIDE; before open, the
+// size an open would ask for (480x640).
 void os_display_get_size(int32_t *width, int32_t *height);
 void os_display_set_size(int32_t width, int32_t height);
 int os_display_present(const tbitmap *screen, const trect *rect);

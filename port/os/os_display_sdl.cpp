@@ -1,12 +1,15 @@
 // The SDL2 display: the program's real window.
 //
-// The screen is RGB565 and lives in a streaming texture of its size that
-// mirrors what was flushed: a present uploads only its rectangle. When the
-// renderer draws into the window's own surface (the software renderer) that
-// surface keeps its pixels between presents, so only the rectangle is drawn
-// too; other renderers redraw the whole texture, which they do on the GPU.
-// An expose or a new window size draws the whole mirror again.
+// What was flushed is kept in a mirror of the RGB565 screen; a present copies
+// only its rectangle into the mirror and shows only that rectangle. Without a
+// GPU the mirror is a plain surface blitted into the window's own surface,
+// and only the flushed rectangles reach the window system (a software GL
+// would load tens of megabytes to show one texture and send the whole window
+// every time). With a GPU the mirror is a streaming texture that the renderer
+// draws whole, which it does on the GPU. An expose or a new window size draws
+// the whole mirror again.
 #include <SDL.h>
+#include <dirent.h>
 
 #include <atomic>
 #include <cstdio>
@@ -20,12 +23,11 @@
 
 namespace {
 
-constexpr int k_min_side = 64;
-
 struct sdl_state {
   SDL_Window *window = nullptr;
+  SDL_Surface *mirror = nullptr;  // without a GPU: the mirror, shown through the window surface
   SDL_Renderer *renderer = nullptr;
-  SDL_Texture *texture = nullptr;
+  SDL_Texture *texture = nullptr;  // with a GPU: the mirror
   int32_t texture_width = 0, texture_height = 0;
   int keeps_target = 0;   // the render target keeps its pixels between presents
   int whole_pending = 1;  // the next present draws the whole mirror
@@ -56,7 +58,10 @@ const os_display_backend k_sdl = {
 };
 
 int init_video(char *error, int error_size);
+int has_gpu();
 void show_fatal_box(const char *caption, const char *text);
+int present_surface(const tbitmap *screen, const trect *rect);
+int show_surface(const SDL_Rect *area);
 int draw_mirror(const SDL_Rect *area);
 void translate(const SDL_Event *event);
 uint32_t virtual_key_of(SDL_Keycode key);
@@ -74,28 +79,34 @@ int sdl_open(int32_t width, int32_t height, const char *title, char *error, int 
   if (!init_video(error, error_size)) return 0;
   const char *driver = SDL_GetCurrentVideoDriver();
   int offscreen = driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"));
-  // Without a window system the software renderer draws straight into the
-  // driver's own surface; a GL texture behind it would copy the whole window
-  // on every present.
-  if (offscreen) {
-    SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-  }
+  int use_surface = offscreen || !has_gpu();
+  // The window surface must be the window system's own, not a texture of a
+  // renderer that SDL would make behind it.
+  if (use_surface) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   g_sdl = sdl_state();
   g_sdl.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                                   SDL_WINDOW_RESIZABLE);
-  if (g_sdl.window) {
+  if (g_sdl.window && use_surface) {
+    g_sdl.mirror = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, SDL_PIXELFORMAT_RGB565);
+    if (!g_sdl.mirror || !SDL_GetWindowSurface(g_sdl.window)) {
+      std::snprintf(error, size_t(error_size), "%s", SDL_GetError());
+      sdl_close();
+      return 0;
+    }
+  } else if (g_sdl.window) {
     g_sdl.renderer = SDL_CreateRenderer(g_sdl.window, -1, 0);
     if (!g_sdl.renderer) g_sdl.renderer = SDL_CreateRenderer(g_sdl.window, -1, SDL_RENDERER_SOFTWARE);
   }
-  if (!g_sdl.renderer) {
+  if (!g_sdl.renderer && !g_sdl.mirror) {
     std::snprintf(error, size_t(error_size), "%s", SDL_GetError());
     sdl_close();
     return 0;
   }
   SDL_RendererInfo info;
-  if (SDL_GetRendererInfo(g_sdl.renderer, &info) == 0) g_sdl.keeps_target = (info.flags & SDL_RENDERER_SOFTWARE) != 0;
-  SDL_SetWindowMinimumSize(g_sdl.window, k_min_side, k_min_side);
+  if (g_sdl.renderer && SDL_GetRendererInfo(g_sdl.renderer, &info) == 0)
+    g_sdl.keeps_target = (info.flags & SDL_RENDERER_SOFTWARE) != 0;
+  SDL_SetWindowMinimumSize(g_sdl.window, OS_DISPLAY_MIN_SIDE, OS_DISPLAY_MIN_SIDE);
+  SDL_SetWindowMaximumSize(g_sdl.window, OS_DISPLAY_MAX_SIDE, OS_DISPLAY_MAX_SIDE);
   uint32_t wake_event = SDL_RegisterEvents(1);
   g_wake_event.store(wake_event == uint32_t(-1) ? 0 : wake_event);
   g_wake_pending.store(0);
@@ -111,6 +122,7 @@ void sdl_close() {
   g_wake_event.store(0);
   if (g_sdl.texture) SDL_DestroyTexture(g_sdl.texture);
   if (g_sdl.renderer) SDL_DestroyRenderer(g_sdl.renderer);
+  if (g_sdl.mirror) SDL_FreeSurface(g_sdl.mirror);
   if (g_sdl.window) SDL_DestroyWindow(g_sdl.window);
   g_sdl = sdl_state();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -133,6 +145,7 @@ void sdl_set_size(int32_t width, int32_t height) {
 }
 
 int sdl_present(const tbitmap *screen, const trect *rect) {
+  if (g_sdl.mirror) return present_surface(screen, rect);
   int32_t width = tbitmap_get_width(screen), height = tbitmap_get_height(screen);
   if (!g_sdl.texture || g_sdl.texture_width != width || g_sdl.texture_height != height) {
     if (g_sdl.texture) SDL_DestroyTexture(g_sdl.texture);
@@ -158,7 +171,10 @@ int sdl_present(const tbitmap *screen, const trect *rect) {
 
 void sdl_expose() {
   g_sdl.whole_pending = 1;
-  if (g_sdl.texture) draw_mirror(nullptr);
+  if (g_sdl.mirror)
+    show_surface(nullptr);
+  else if (g_sdl.texture)
+    draw_mirror(nullptr);
 }
 
 void sdl_show(int visible) {
@@ -210,12 +226,69 @@ int init_video(char *error, int error_size) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return 1;
   }
   SDL_SetHint(SDL_HINT_VIDEODRIVER, nullptr);
-  std::snprintf(error, size_t(error_size), "no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
+  const char *x_display = std::getenv("DISPLAY"), *wayland_display = std::getenv("WAYLAND_DISPLAY");
+  if (x_display && *x_display)
+    std::snprintf(error, size_t(error_size), "the display \"%s\" (DISPLAY) could not be opened", x_display);
+  else if (wayland_display && *wayland_display)
+    std::snprintf(error, size_t(error_size), "the display \"%s\" (WAYLAND_DISPLAY) could not be opened",
+                  wayland_display);
+  else
+    std::snprintf(error, size_t(error_size), "no display found (DISPLAY and WAYLAND_DISPLAY are not set)");
   return 0;
+}
+
+// A render node is what a GPU driver offers; software GL is asked for by name.
+int has_gpu() {
+  const char *software = std::getenv("LIBGL_ALWAYS_SOFTWARE");
+  if (software && *software && std::strcmp(software, "0") != 0) return 0;
+  DIR *dri = opendir("/dev/dri");
+  if (!dri) return 0;
+  int found = 0;
+  while (dirent *entry = readdir(dri))
+    if (!std::strncmp(entry->d_name, "renderD", 7)) found = 1;
+  closedir(dri);
+  return found;
 }
 
 void show_fatal_box(const char *caption, const char *text) {
   SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
+// Copies rect of the screen into the surface mirror (made anew when the
+// screen's size changed) and shows that rectangle.
+int present_surface(const tbitmap *screen, const trect *rect) {
+  int32_t width = tbitmap_get_width(screen), height = tbitmap_get_height(screen);
+  if (g_sdl.mirror->w != width || g_sdl.mirror->h != height) {
+    SDL_Surface *mirror = SDL_CreateRGBSurfaceWithFormat(0, width, height, 16, SDL_PIXELFORMAT_RGB565);
+    if (!mirror) return 0;
+    SDL_FreeSurface(g_sdl.mirror);
+    g_sdl.mirror = mirror;
+    g_sdl.whole_pending = 1;
+  }
+  size_t row_bytes = size_t(rect->x2 - rect->x1 + 1) * 2;
+  for (int32_t y = rect->y1; y <= rect->y2; y++)
+    std::memcpy(static_cast<uint8_t *>(g_sdl.mirror->pixels) + size_t(y) * size_t(g_sdl.mirror->pitch) +
+                    size_t(rect->x1) * 2,
+                tbitmap_get_pixel_ptr(screen, rect->x1, y), row_bytes);
+  SDL_Rect area = {rect->x1, rect->y1, rect->x2 - rect->x1 + 1, rect->y2 - rect->y1 + 1};
+  return show_surface(&area);
+}
+
+// Blits area of the surface mirror (null: all of it, on black) into the
+// window surface and sends only that to the window system.
+int show_surface(const SDL_Rect *area) {
+  SDL_Surface *target = SDL_GetWindowSurface(g_sdl.window);
+  if (!target) return 0;
+  if (g_sdl.whole_pending || !area) {
+    SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+    SDL_Rect at = {0, 0, 0, 0};
+    if (SDL_BlitSurface(g_sdl.mirror, nullptr, target, &at) != 0) return 0;
+    g_sdl.whole_pending = 0;
+    return SDL_UpdateWindowSurface(g_sdl.window) == 0;
+  }
+  SDL_Rect from = *area, to = *area;
+  if (SDL_BlitSurface(g_sdl.mirror, &from, target, &to) != 0) return 0;
+  return SDL_UpdateWindowSurfaceRects(g_sdl.window, &to, 1) == 0;
 }
 
 // Draws area of the mirror (null: all of it) at the same place and shows it.

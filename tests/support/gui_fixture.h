@@ -7,4 +7,4 @@
 
 #include "tscreen.h"
 
-void run_on_styled_screen(const std::function<void(tscreen *)> &body, const char *size = "64x48");
+void run_on_styled_screen(const std::function<void(tscreen *)> &body, const char *size = "64x64");

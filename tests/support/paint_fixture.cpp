@@ -82,7 +82,7 @@ void PaintTest::make_painting(int32_t width, int32_t height) {
                          test_rgba(255, 255, 255, 255), 5, 0, 0, 0, 12);
   ASSERT_NE(pc, nullptr);
   paint_context_clear(pc);
-  history = paint_history_new(pc);
+  history = paint_history_new(pc, (home + "/cache").c_str());
   ASSERT_NE(history, nullptr);
   auto add = [this](shape *made, void (*free_fn)(shape *)) {
     ASSERT_NE(made, nullptr);

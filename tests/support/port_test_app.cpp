@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include <gtest/gtest.h>
+
 #include "os_display.h"
 #include "test_env.h"
 #include "win_ao.h"
@@ -13,6 +15,7 @@
 namespace {
 
 std::function<int()> g_body;
+bool g_body_ran = false;
 int g_activations = 0;
 
 void test_app_on_activate() { g_activations++; }
@@ -26,6 +29,7 @@ char16_t *test_app_name(char16_t *buffer) {
 int test_app_main(void *instance, const char16_t *command_line) {
   (void)instance;
   (void)command_line;
+  g_body_ran = true;
   tregistry_init_active_objects();
   int result = g_body();
   tregistry_free_active_objects();
@@ -60,8 +64,11 @@ int port_test_run_app(const std::function<int()> &body, const char *screen) {
   char arg0[] = "brivola", arg1[] = "--screen";
   std::string arg2 = size;
   char *argv[] = {arg0, arg1, arg2.data(), nullptr};
+  g_body_ran = false;
   int result = wins_window_main(3, argv, &app);
   g_body = nullptr;
+  // A port that refuses to start would otherwise pass every test body unrun.
+  if (!g_body_ran) ADD_FAILURE() << "the port did not start at --screen " << size;
   return result;
 }
 

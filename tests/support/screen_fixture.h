@@ -13,7 +13,7 @@
 
 // Runs body on the screen of a started port (headless display of the given
 // size) with an empty log.
-void run_on_screen(const std::function<void(tscreen *)> &body, const char *size = "64x48");
+void run_on_screen(const std::function<void(tscreen *)> &body, const char *size = "64x64");
 
 struct named_surface;
 void named_surface_init(named_surface *s, const char *name, tsurface *parent, trect rect, uint32_t fill);
