@@ -52,7 +52,14 @@ constexpr int32_t k_font_size_small_chinese = 10;
 constexpr int32_t k_font_size = 7;
 
 void screen_size(int32_t *width, int32_t *height);
+// A box its caller waits for in a nested loop, and whether it has closed.
+struct box_wait {
+  app_context *app;
+  bool closed;
+};
+
 void show_box(tmessagedialog *box);
+void wait_for(tmessagedialog *box, box_wait *wait);
 void show_alert(const char16_t *title, const char16_t *text, int32_t icon);
 thint *make_note(const char16_t *text);
 void on_question_closed(int32_t result, void *user_data);
@@ -200,26 +207,25 @@ int app_common_ask_yes_no(const char16_t *title, const char16_t *text, int32_t p
   PORT_CHECK(text != nullptr);
   app_context *app = app_common_get_app();
   app_common_close_wait_note();
-  // A loop ended by a quit, or a box that cannot be made, answers No.
   app->_answer = 0;
+  box_wait wait = {app, false};
   tmessagedialog *box =
-      tmessagedialog_new(title, app_common_get_dialog_width(), text, APP_BUTTONS_YES_NO, APP_ICON_QUESTION, app);
+      tmessagedialog_new(title, app_common_get_dialog_width(), text, APP_BUTTONS_YES_NO, APP_ICON_QUESTION, &wait);
   if (!box) return 0;
   tmessagedialog_set_on_result(box, on_question_closed);
   if (picture_id != 0)
     tmessagedialog_set_icon(box, tresource_get_bitmap(picture_id), mask_id != 0 ? tresource_get_bitmap(mask_id) : nullptr);
-  show_box(box);
-  wins_window_run_wait();
+  wait_for(box, &wait);
   return app->_answer;
 }
 
 void app_common_show_message(const char16_t *text, const char16_t *title, int32_t buttons, int32_t icon) {
   PORT_CHECK(text != nullptr);
-  tmessagedialog *box = tmessagedialog_new(title, app_common_get_dialog_width(), text, buttons, icon, nullptr);
+  box_wait wait = {app_common_get_app(), false};
+  tmessagedialog *box = tmessagedialog_new(title, app_common_get_dialog_width(), text, buttons, icon, &wait);
   if (!box) return;
   tmessagedialog_set_on_result(box, on_message_closed);
-  show_box(box);
-  wins_window_run_wait();
+  wait_for(box, &wait);
 }
 
 void app_common_show_error(const char16_t *text) {
@@ -327,6 +333,15 @@ void show_box(tmessagedialog *box) {
   tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
 }
 
+// Shows the box and runs the nested loop until it closes. A quit ends the
+// loop first: the box then closes as a "No", so nothing of it outlives the
+// program's last loop.
+void wait_for(tmessagedialog *box, box_wait *wait) {
+  show_box(box);
+  wins_window_run_wait();
+  if (!wait->closed) tdialog_close(tmessagedialog_get_dialog(box), TMESSAGEDIALOG_RESULT_NO);
+}
+
 // The error and stop boxes: one "Back" key, nothing waits for them.
 void show_alert(const char16_t *title, const char16_t *text, int32_t icon) {
   tmessagedialog *box = tmessagedialog_new(title, app_common_get_dialog_width(), text, APP_BUTTONS_BACK, icon, nullptr);
@@ -340,13 +355,15 @@ thint *make_note(const char16_t *text) {
 }
 
 void on_question_closed(int32_t result, void *user_data) {
-  static_cast<app_context *>(user_data)->_answer = result == TMESSAGEDIALOG_RESULT_YES ? 1 : 0;
-  wins_window_end_wait();
+  box_wait *wait = static_cast<box_wait *>(user_data);
+  wait->app->_answer = result == TMESSAGEDIALOG_RESULT_YES ? 1 : 0;
+  on_message_closed(result, user_data);
 }
 
+// After a quit the loop has gone already and the end does nothing.
 void on_message_closed(int32_t result, void *user_data) {
   (void)result;
-  (void)user_data;
+  static_cast<box_wait *>(user_data)->closed = true;
   wins_window_end_wait();
 }
 

@@ -154,6 +154,25 @@ TEST(AppBoxes, AQuestionAnswersWhatItsTimerTapped) {
   }
 }
 
+// Closing the window under a question ends its loop: the question answers
+// No and its box is gone before the program's tear-down.
+TEST(AppBoxes, AQuitUnderAQuestionClosesItsBoxAsNo) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run(
+      [](app_context *) {
+        wins_timer_start(
+            10, 0,
+            [](uint32_t id, void *) {
+              wins_timer_stop(id);
+              os_input_close();
+            },
+            nullptr);
+        EXPECT_EQ(app_common_ask_yes_no(u"Brivola", u"Save paint changes to file?", 0, 0), 0);
+        EXPECT_EQ(shown_box(), nullptr);
+      },
+      "240x320"));
+}
+
 TEST(AppBoxes, AMessageBoxReturnsOnceClosed) {
   app_test_folders folders;
   ASSERT_TRUE(app_test_run(
