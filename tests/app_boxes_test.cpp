@@ -1,11 +1,10 @@
 // The program's boxes and notes on the screen of the running application,
-// on both screen classes (and so both picture sets): the error box with its
-// icon and Back key, the question and message boxes answered from a timer
-// inside their nested loop, the timed information note and the wait note.
+// on both screen classes (and so both picture sets): error and stop boxes
+// closed by their Back key, the question answered from a timer inside its
+// nested loop or ended by a quit, the information and wait notes.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "app_common.h"
 #include "app_test_env.h"
@@ -15,8 +14,6 @@
 #include "tbutton.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
-#include "test_env.h"
-#include "thint.h"
 #include "timage.h"
 #include "tlabel.h"
 #include "tmessagedialog.h"
@@ -62,10 +59,10 @@ void post_tap(void *control) {
   os_input_pen(OS_PEN_UP, x, y, 0);
 }
 
-// What the timer saw of the box before it tapped one of its soft keys.
+// Which soft key the timer taps (0 left, 1 right), and how wide the box's
+// icon was then (0 when hidden).
 struct tap_plan {
-  int right;  // 0 the left soft key, 1 the right one
-  bool saw_icon = false;
+  int right;
   int32_t icon_width = 0;
 };
 
@@ -75,57 +72,47 @@ void tap_from_timer(uint32_t id, void *user_data) {
   tap_plan *plan = static_cast<tap_plan *>(user_data);
   tmessagedialog *box = shown_box();
   if (!box) return;
-  plan->saw_icon = tsurface_is_visible(surface_of(box->_icon));
-  plan->icon_width = tsurface_get_width(surface_of(box->_icon));
+  if (tsurface_is_visible(surface_of(box->_icon))) plan->icon_width = tsurface_get_width(surface_of(box->_icon));
   post_tap(soft_key(box, plan->right));
 }
 
 }  // namespace
 
-TEST(AppBoxes, AnErrorBoxShowsItsIconAndBackAndLeavesTheScreenAsItWas) {
+// The error and stop boxes: title, picture, one Back key; a tap on it
+// closes the box and the painting shows as before. Nothing goes to stderr.
+TEST(AppBoxes, ErrorAndStopBoxesShowTheirPictureAndCloseOnBack) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
     app_test_folders folders;
     ASSERT_TRUE(app_test_run(
         [](app_context *) {
-          std::string before = painted_screen();
-          testing::internal::CaptureStderr();
-          app_common_show_error(u"The card is full.");
-          tmessagedialog *box = shown_box();
-          ASSERT_NE(box, nullptr);
-          tbitmap *picture = tresource_get_bitmap(2);
-          ASSERT_NE(picture, nullptr) << "the error picture of this screen class";
-          EXPECT_TRUE(tsurface_is_visible(surface_of(box->_icon)));
-          EXPECT_EQ(tsurface_get_width(surface_of(box->_icon)), tbitmap_get_width(picture));
-          EXPECT_FALSE(tsurface_is_visible(surface_of(soft_key(box, 0))));
-          EXPECT_TRUE(tsurface_is_visible(surface_of(soft_key(box, 1))));
-          EXPECT_EQ(tdialog_get_title(tmessagedialog_get_dialog(box)), std::u16string(u"Error"));
-          EXPECT_TRUE(tdialog_is_dimmed(tmessagedialog_get_dialog(box)));
-          EXPECT_NE(screen_bytes(), before);
-          post_tap(soft_key(box, 1));
-          port_test_pump();
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
-          EXPECT_TRUE(screen_bytes() == before) << "the painting shows again";
-          EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+          struct row {
+            void (*show)(const char16_t *);
+            const char16_t *title;
+            int32_t picture;
+          };
+          for (const row &r : {row{app_common_show_error, u"Error", 2}, row{app_common_show_stop, u"Stop", 10}}) {
+            std::string before = painted_screen();
+            testing::internal::CaptureStderr();
+            r.show(u"The card is full.");
+            tmessagedialog *box = shown_box();
+            ASSERT_NE(box, nullptr);
+            ASSERT_NE(tresource_get_bitmap(r.picture), nullptr) << "the picture of this screen class";
+            EXPECT_TRUE(tsurface_is_visible(surface_of(box->_icon)));
+            EXPECT_EQ(timage_get_bitmap(box->_icon), tresource_get_bitmap(r.picture));
+            EXPECT_FALSE(tsurface_is_visible(surface_of(soft_key(box, 0))));
+            EXPECT_EQ(tdialog_get_title(tmessagedialog_get_dialog(box)), std::u16string(r.title));
+            EXPECT_TRUE(tdialog_is_dimmed(tmessagedialog_get_dialog(box)));
+            EXPECT_NE(screen_bytes(), before);
+            post_tap(soft_key(box, 1));
+            port_test_pump();
+            EXPECT_EQ(shown_box(), nullptr);
+            EXPECT_TRUE(screen_bytes() == before) << "the painting shows again";
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+          }
         },
         screen));
   }
-}
-
-TEST(AppBoxes, AStopBoxShowsTheStopPicture) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
-      [](app_context *) {
-        app_common_show_stop(u"Stopped.");
-        tmessagedialog *box = shown_box();
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(tdialog_get_title(tmessagedialog_get_dialog(box)), std::u16string(u"Stop"));
-        EXPECT_EQ(tsurface_get_width(surface_of(box->_icon)), tbitmap_get_width(tresource_get_bitmap(10)));
-        post_tap(soft_key(box, 1));
-        port_test_pump();
-        EXPECT_EQ(shown_box(), nullptr);
-      },
-      "240x320"));
 }
 
 // The question waits in its nested loop; a timer inside that loop taps Yes
@@ -140,7 +127,6 @@ TEST(AppBoxes, AQuestionAnswersWhatItsTimerTapped) {
             tap_plan plan{right};
             ASSERT_NE(wins_timer_start(10, 0, tap_from_timer, &plan), 0u);
             EXPECT_EQ(app_common_ask_yes_no(u"Brivola", u"Save paint changes to file?", 0, 0), right ? 0 : 1);
-            EXPECT_TRUE(plan.saw_icon);
             EXPECT_EQ(plan.icon_width, tbitmap_get_width(tresource_get_bitmap(8)));
             EXPECT_EQ(shown_box(), nullptr);
           }
@@ -173,69 +159,36 @@ TEST(AppBoxes, AQuitUnderAQuestionClosesItsBoxAsNo) {
       "240x320"));
 }
 
-TEST(AppBoxes, AMessageBoxReturnsOnceClosed) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
-      [](app_context *) {
-        tap_plan plan{1};
-        wins_timer_start(10, 0, tap_from_timer, &plan);
-        app_common_show_message(u"Done.", u"Brivola", APP_BUTTONS_BACK, APP_ICON_ERROR);
-        EXPECT_TRUE(plan.saw_icon);
-        EXPECT_EQ(shown_box(), nullptr);
-      },
-      "480x640"));
-}
-
-TEST(AppBoxes, AnInformationNoteGoesAfterTwoSeconds) {
-  for (const char *screen : k_screens) {
-    SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
-        [&](app_context *) {
-          os_clock_drive(1);
-          std::string before = painted_screen();
-          app_common_show_info(u"Saved.");
-          tsurface *note = tscreen_get_modal(tscreen_get());
-          ASSERT_NE(note, nullptr);
-          trect area;
-          tsurface_get_screen_rect(note, &area);
-          int32_t width = std::string(screen) == "240x320" ? 240 : 480;
-          EXPECT_EQ(area.x1 + area.x2 + 1, width) << "centred";
-          os_clock_advance(1999);
-          port_test_pump();
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), note);
-          os_clock_advance(1);
-          port_test_pump();
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
-          EXPECT_TRUE(screen_bytes() == before);
-          os_clock_drive(0);
-        },
-        screen));
-  }
-}
-
-TEST(AppBoxes, AWaitNoteStaysUntilClosed) {
+// Notes are centred hints: the information note goes after 2000 ms of the
+// test clock, the wait note stays until closed; either way the painting
+// shows again.
+TEST(AppBoxes, TheInformationNoteGoesAfterTwoSecondsTheWaitNoteWhenClosed) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
     app_test_folders folders;
     ASSERT_TRUE(app_test_run(
         [](app_context *) {
           os_clock_drive(1);
-          std::string before = painted_screen();
-          app_common_show_wait_note(u"Please wait...");
-          tsurface *note = tscreen_get_modal(tscreen_get());
-          ASSERT_NE(note, nullptr);
-          os_clock_advance(10000);
-          port_test_pump();
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), note);
-          EXPECT_EQ(app_common_is_wait_note_shown(), 1);
-          // A second note replaces the first.
-          app_common_show_wait_note(u"Still waiting...");
-          EXPECT_NE(tscreen_get_modal(tscreen_get()), nullptr);
-          app_common_close_wait_note();
-          EXPECT_EQ(app_common_is_wait_note_shown(), 0);
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
-          EXPECT_TRUE(screen_bytes() == before);
+          tscreen *screen = tscreen_get();
+          for (bool wait : {false, true}) {
+            std::string before = painted_screen();
+            wait ? app_common_show_wait_note(u"Please wait...") : app_common_show_info(u"Saved.");
+            tsurface *note = tscreen_get_modal(screen);
+            ASSERT_NE(note, nullptr);
+            trect area;
+            tsurface_get_screen_rect(note, &area);
+            EXPECT_EQ(area.x1 + area.x2 + 1, tscreen_get_width(screen)) << "centred";
+            os_clock_advance(1999);
+            port_test_pump();
+            EXPECT_EQ(tscreen_get_modal(screen), note);
+            os_clock_advance(wait ? 10000 : 1);
+            port_test_pump();
+            EXPECT_EQ(tscreen_get_modal(screen), wait ? note : nullptr);
+            EXPECT_EQ(app_common_is_wait_note_shown(), wait ? 1 : 0);
+            app_common_close_wait_note();
+            EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+            EXPECT_TRUE(screen_bytes() == before);
+          }
           os_clock_drive(0);
         },
         screen));
