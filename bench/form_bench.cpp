@@ -1,4 +1,4 @@
-// A form holding 40 controls in two columns, over a 480 x 640 painting, on
+// A form holding 40 buttons in two columns, over a 480 x 640 painting, on
 // the headless display: one drag step (pen move, children moved, form
 // updated, screen painted and flushed for the form's area) against a
 // full-screen repaint of the same screen.
@@ -11,6 +11,7 @@
 #include "port_test_app.h"
 #include "tbitmap.h"
 #include "tcanvas.h"
+#include "tbutton.h"
 #include "tcontrol.h"
 #include "tform.h"
 #include "tscreen.h"
@@ -42,20 +43,19 @@ void with_form(const std::function<void(tscreen *, tform *)> &body) {
         tscreen_set_paint_hook(screen, paint_painting);
         trect rect = {3, 40, 476, 579};
         tform *form = tform_new(nullptr, &rect, nullptr);
-        std::vector<tcontrol *> children;
+        std::vector<tbutton *> children;
         for (int32_t i = 0; i < CHILDREN; i++) {
           int32_t x = 10 + (i % 2) * 230, y = 10 + (i / 2) * 50;
           trect r = {x, y, x + 199, y + 39};
-          tcontrol *c = tcontrol_new(nullptr, &r, nullptr);
-          tbdrawer_set_fill_color(tcontrol_get_box_drawer(c), tcolor_rgba(200, 200, 200));
-          tform_add_child(form, i + 1, c);
-          children.push_back(c);
+          tbutton *b = tbutton_new(nullptr, &r, u"Button", i, nullptr);
+          tform_add_child(form, i + 1, &b->_control);
+          children.push_back(b);
         }
         tcontrol_realize(&form->_control);
         tscreen_paint(screen, nullptr);
         body(screen, form);
         tform_free(form);
-        for (tcontrol *c : children) tcontrol_free(c);
+        for (tbutton *b : children) tbutton_free(b);
         tbitmap_free(g_painting);
         tstyler_free_defaults();
         return 0;
