@@ -28,6 +28,18 @@ struct trect {
 };
 
 tcolor *tcolor_make(tcolor *dst, int r, int g, int b, int a);
+// Typed constructors between the three forms: (R, G, B, A) values, the
+// tcolor bytes and the key word 0x00BBGGRR (red in the low byte).
+constexpr tcolor tcolor_rgba(int r, int g, int b, int a = 255) {
+  return tcolor{uint8_t(b), uint8_t(g), uint8_t(r), uint8_t(a)};
+}
+constexpr uint32_t tcolor_key_rgb(int r, int g, int b) {
+  return uint32_t(uint8_t(r)) | uint32_t(uint8_t(g)) << 8 | uint32_t(uint8_t(b)) << 16;
+}
+constexpr tcolor tcolor_of_key(uint32_t key, int a = 255) {
+  return tcolor_rgba(int(key & 0xFF), int(key >> 8 & 0xFF), int(key >> 16 & 0xFF), a);
+}
+constexpr uint32_t tcolor_key_of(tcolor c) { return tcolor_key_rgb(c.red, c.green, c.blue); }
 // The colour word of a tcolor (0xAARRGGBB).
 uint32_t tcolor_to_word(const tcolor *c);
 
