@@ -38,6 +38,7 @@
 #include "tfile.h"
 #include "tresource.h"
 #include "tscreen.h"
+#include "tstyler.h"
 #include "win_ao.h"
 #include "wins_timer.h"
 
@@ -253,6 +254,8 @@ app_context *paint_main_init() {
   set_folder(app->_temp_dir, user + "/temp");
   std::memcpy(app->_save_dir, app->_my_paints_dir, sizeof app->_save_dir);
   set_defaults(app, width, height);
+  // The tools' overlays and swatches are controls: the style set comes first.
+  if (!tstyler_load_defaults()) return start_failed(app, "not enough memory to start", nullptr);
 
   paint_config_load();
   save_dirs_load();
@@ -644,6 +647,7 @@ void release_painting(app_context *app) {
 }
 
 void release_app(app_context *app) {
+  tstyler_free_defaults();
   tresource_unload_all();
   for (char16_t *&entry : app->_save_dirs) {
     std::free(entry);

@@ -10,9 +10,9 @@
 #include "paint_context.h"
 #include "paint_history.h"
 #include "tcanvas.h"
+#include "tcontrol.h"
 #include "tfile.h"
 #include "tscreen.h"
-#include "tsurface.h"
 #include "win_ao.h"
 
 constexpr double ONE_THIRD = 0.3333333333333333, TWO_THIRDS = 0.6666666666666666;
@@ -40,7 +40,7 @@ static void preview(shape_curve *tool, int mode);
 static void put_back_canvas(shape_curve *tool);
 static int open_overlay(shape_curve *tool);
 static void close_overlay(shape_curve *tool);
-static int overlay_pen(tsurface *surface, int type, int32_t x, int32_t y, uint32_t modifiers);
+static int overlay_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t modifiers);
 static int32_t clamp_i32(double v);
 
 shape *shape_curve_new(int32_t id, const char16_t *name, paint_context *context, paint_history *history,
@@ -321,33 +321,26 @@ static void put_back_canvas(shape_curve *tool) {
 static int open_overlay(shape_curve *tool) {
   if (tool->_overlay) return 1;
   if (!tscreen_get()) return 0;
-  tsurface *overlay = static_cast<tsurface *>(std::calloc(1, sizeof(tsurface)));
-  if (!overlay) return 0;
   const trect empty = {0, 0, -1, -1};
-  if (!tsurface_init(overlay, nullptr, &empty, tool)) {
-    std::free(overlay);
-    return 0;
-  }
-  tsurface_set_on_pen(overlay, overlay_pen);
-  tsurface_add_to_screen(overlay);
-  tsurface_realize(overlay);
-  tsurface_set_pen_capture(overlay, 1);
-  tool->_overlay = overlay;
+  tool->_overlay = tcontrol_new(nullptr, &empty, tool);
+  if (!tool->_overlay) return 0;
+  tcontrol_set_on_pen(tool->_overlay, overlay_pen);
+  tcontrol_realize(tool->_overlay);
+  tsurface_set_pen_capture(&tool->_overlay->_surface, 1);
   return 1;
 }
 
 static void close_overlay(shape_curve *tool) {
   if (!tool->_overlay) return;
-  tsurface_set_pen_capture(tool->_overlay, 0);
-  tsurface_deinit(tool->_overlay);
-  std::free(tool->_overlay);
+  tsurface_set_pen_capture(&tool->_overlay->_surface, 0);
+  tcontrol_free(tool->_overlay);
   tool->_overlay = nullptr;
 }
 
 // The tool may free the overlay while it takes the event: nothing of the
 // overlay is touched after.
-static int overlay_pen(tsurface *surface, int type, int32_t x, int32_t y, uint32_t modifiers) {
-  shape *tool = static_cast<shape *>(tsurface_get_owner(surface));
+static int overlay_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t modifiers) {
+  shape *tool = static_cast<shape *>(tsurface_get_owner(&control->_surface));
   return shape_input(tool, type, x, y, int32_t(modifiers));
 }
 

@@ -30,7 +30,7 @@
 #include "shape.h"
 
 struct win_ao;
-struct tsurface;
+struct tcontrol;
 
 constexpr int32_t SHAPE_CURVE_PAYLOAD = 64;
 constexpr int32_t SHAPE_CURVE_HANDLE = 20, SHAPE_CURVE_HANDLE_LARGE = 30;
@@ -49,7 +49,7 @@ struct shape_curve {
   int32_t _selected;                   // handle being dragged, -1 none
   int32_t _handle_size;
   int32_t _down_x, _down_y;  // screen point of the last pen-down while editing
-  tsurface *_overlay;        // holds the pen while editing
+  tcontrol *_overlay;        // holds the pen while editing
   int32_t _has_points;       // the points came from the pen or a whole payload
   int32_t _previewing;       // set by the preview around its draw
   int32_t _preview_shown;    // the canvas shows the preview of the current points

@@ -6,8 +6,9 @@
 
 #include "app_common.h"
 #include "paint_context.h"
+#include "tbdrawer.h"
+#include "tcontrol.h"
 #include "tscreen.h"
-#include "tsurface.h"
 
 constexpr int32_t SWATCH_SMALL = 22, SWATCH_NORMAL = 45, SWATCH_LARGE = 90;
 constexpr int32_t SWATCH_GAP = 5;  // between the swatch and the pen, and the screen's top-left edges
@@ -16,7 +17,6 @@ static int32_t straw_input(shape *tool, int32_t type, int32_t x, int32_t y, int3
 static void pick_at(shape_straw *tool, int32_t x, int32_t y, tpoint *clamped);
 static void show_swatch(shape_straw *tool, const tpoint *at);
 static void close_swatch(shape_straw *tool);
-static void swatch_draw(tsurface *surface, tcanvas *canvas, const trect *rect);
 
 shape *shape_straw_new(int32_t id, const char16_t *name, paint_context *context, paint_history *history,
                        void *extra) {
@@ -97,7 +97,7 @@ static void pick_at(shape_straw *tool, int32_t x, int32_t y, tpoint *clamped) {
   tcolor color = {};
   tbitmap_get_pixel_color(canvas, int32_t(int64_t(clamped->x) - origin.x), int32_t(int64_t(clamped->y) - origin.y),
                           &color);
-  tool->_color = uint32_t(color.red) | uint32_t(color.green) << 8 | uint32_t(color.blue) << 16;
+  tool->_color = tcolor_key_of(color);
 }
 
 // Shows the swatch in the picked colour above the point, made on first use.
@@ -106,37 +106,22 @@ static void show_swatch(shape_straw *tool, const tpoint *at) {
   if (!screen) return;
   trect rect = shape_straw_popup_rect(at->x, at->y, tscreen_get_width(screen), tscreen_get_height(screen));
   if (!tool->_popup) {
-    tsurface *popup = static_cast<tsurface *>(std::calloc(1, sizeof(tsurface)));
-    if (!popup) return;
-    if (!tsurface_init(popup, nullptr, &rect, tool)) {
-      std::free(popup);
-      return;
-    }
-    tsurface_set_on_paint(popup, swatch_draw);
-    tsurface_add_to_screen(popup);
-    tsurface_realize(popup);
-    tool->_popup = popup;
+    tool->_popup = tcontrol_new(nullptr, &rect, tool);
+    if (!tool->_popup) return;
+    tcontrol_realize(tool->_popup);
   }
-  const trect *now = tsurface_get_rect(tool->_popup);
-  tsurface_move(tool->_popup, rect.x1 - now->x1, rect.y1 - now->y1, 0);
-  tsurface_update(tool->_popup, nullptr);
+  uint32_t rgb = tool->_color;
+  tbdrawer_set_fill_color(tcontrol_get_box_drawer(tool->_popup), tcolor_of_key(rgb));
+  tcontrol_move_to(tool->_popup, rect.x1, rect.y1, 0);
+  tsurface_update(&tool->_popup->_surface, nullptr);
 }
 
 // The swatch goes and the screen shows again what it covered.
 static void close_swatch(shape_straw *tool) {
   if (!tool->_popup) return;
   trect covered;
-  tsurface_get_screen_rect(tool->_popup, &covered);
-  tsurface_deinit(tool->_popup);
-  std::free(tool->_popup);
+  tsurface_get_screen_rect(&tool->_popup->_surface, &covered);
+  tcontrol_free(tool->_popup);
   tool->_popup = nullptr;
   if (tscreen *screen = tscreen_get()) tscreen_paint(screen, &covered);
-}
-
-static void swatch_draw(tsurface *surface, tcanvas *canvas, const trect *rect) {
-  const shape_straw *tool = static_cast<const shape_straw *>(tsurface_get_owner(surface));
-  uint32_t rgb = tool->_color;
-  uint32_t word = 0xFF000000u | (rgb & 0xFF) << 16 | (rgb & 0xFF00) | (rgb >> 16 & 0xFF);
-  tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, word);
-  tcanvas_fill_rect(canvas, rect->x1, rect->y1, rect->x2, rect->y2);
 }

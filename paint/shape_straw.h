@@ -16,13 +16,13 @@
 
 #include "shape.h"
 
-struct tsurface;
+struct tcontrol;
 
 typedef void (*shape_straw_pick_fn)(shape *tool, uint32_t color);
 
 struct shape_straw {
   shape _base;
-  tsurface *_popup;
+  tcontrol *_popup;
   uint32_t _color;
   shape_straw_pick_fn _on_pick;
 };

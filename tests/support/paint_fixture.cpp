@@ -20,6 +20,7 @@
 #include "shape_text.h"
 #include "test_env.h"
 #include "port_test_app.h"
+#include "tstyler.h"
 #include "wins_window.h"
 
 tcolor test_rgba(int r, int g, int b, int a) {
@@ -73,11 +74,14 @@ void PaintTest::SetUp() {
   ASSERT_FALSE(home.empty());
   setenv("BRIVOLA_HOME", home.c_str(), 1);
   ASSERT_NE(wins_window_get_context(), nullptr) << "the test program's main must be paint_test_main";
+  // The Curve's overlay and the Color Picker's swatch are controls.
+  ASSERT_EQ(tstyler_load_defaults(), 1);
   make_painting(200, 150);
 }
 
 void PaintTest::TearDown() {
   free_painting();
+  tstyler_free_defaults();
   test_remove_tree(home);
 }
 
