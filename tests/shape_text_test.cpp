@@ -40,31 +40,33 @@ TEST_F(TextTest, TheBoxArrivesNormalisedAndLeavesTheCanvas) {
 
 TEST_F(TextTest, NoDashedPixelRemainsWhateverTheLoopDid) {
   auto before = canvas_bytes();
-  // A tap, a drag back to its start with its box shown, a fast drag whose
+  // The loop runs after the first `shown` moves only: a tap, a drag back to
+  // its start whose last box is still shown at pen-up, a fast drag whose
   // preview is still pending at pen-up, and a drag half off the screen.
   struct row {
     std::vector<tpoint> moves;
-    bool run_before_up;
+    size_t shown;
     size_t placed;
   } rows[] = {
-      {{}, false, 0},
-      {{{150, 120}, {30, 30}}, true, 0},
-      {{{40, 40}, {90, 70}, {130, 100}, {170, 140}}, false, 1},
-      {{{-300, -200}, {180, 140}}, true, 1},
+      {{}, 0, 0},
+      {{{150, 120}, {30, 30}}, 1, 0},
+      {{{40, 40}, {90, 70}, {130, 100}, {170, 140}}, 0, 1},
+      {{{-300, -200}, {180, 140}}, 2, 1},
   };
   size_t placed = 0;
   for (const row &r : rows) {
     pen(text(), SHAPE_PEN_DOWN, 30, 30);
-    for (tpoint p : r.moves) {
-      pen(text(), SHAPE_PEN_MOVE, p.x, p.y);
-      if (r.run_before_up) test_run_active_objects();
+    for (size_t i = 0; i < r.moves.size(); i++) {
+      pen(text(), SHAPE_PEN_MOVE, r.moves[i].x, r.moves[i].y);
+      if (i < r.shown) test_run_active_objects();
     }
     tpoint last = r.moves.empty() ? tpoint{30, 30} : r.moves.back();
     pen(text(), SHAPE_PEN_UP, last.x, last.y);
+    EXPECT_EQ(canvas_bytes(), before) << r.moves.size() << " moves, at pen-up";
     test_run_active_objects();
     placed += r.placed;
     EXPECT_EQ(g_placed.size(), placed) << r.moves.size() << " moves";
-    EXPECT_EQ(canvas_bytes(), before) << r.moves.size() << " moves";
+    EXPECT_EQ(canvas_bytes(), before) << r.moves.size() << " moves, after the loop";
   }
 }
 
