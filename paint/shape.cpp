@@ -205,18 +205,29 @@ int shape_backup_extend(shape_backup *backup, paint_context *pc, const trect *ar
 
 int shape_backup_restore(shape_backup *backup, paint_context *pc, trect *restored) {
   PORT_CHECK(backup != nullptr && pc != nullptr);
+  return backup->_pixels ? shape_backup_restore_part(backup, pc, &backup->_area, restored) : 0;
+}
+
+int shape_backup_restore_part(shape_backup *backup, paint_context *pc, const trect *part, trect *restored) {
+  PORT_CHECK(backup != nullptr && pc != nullptr && part != nullptr);
   tbitmap *canvas = paint_context_get_canvas(pc);
   if (!backup->_pixels) return 0;
   if (!canvas || !backup_matches(backup, canvas)) {
     shape_backup_end(backup);
     return 0;
   }
+  const trect &held = backup->_area;
+  trect area = *part;
+  trect_normalize(&area);
+  area = {std::max(area.x1, held.x1), std::max(area.y1, held.y1), std::min(area.x2, held.x2),
+          std::min(area.y2, held.y2)};
+  if (area.x1 > area.x2 || area.y1 > area.y2) return 0;
   cairo_t *cr = paint_context_get_cairo(pc);
   if (cr) cairo_surface_flush(cairo_get_target(cr));
-  trect all = {0, 0, tbitmap_get_width(backup->_pixels) - 1, tbitmap_get_height(backup->_pixels) - 1};
-  copy_rect(canvas, backup->_area.x1, backup->_area.y1, backup->_pixels, &all);
+  trect from = {area.x1 - held.x1, area.y1 - held.y1, area.x2 - held.x1, area.y2 - held.y1};
+  copy_rect(canvas, area.x1, area.y1, backup->_pixels, &from);
   if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
-  if (restored) *restored = backup->_area;
+  if (restored) *restored = area;
   return 1;
 }
 

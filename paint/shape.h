@@ -198,6 +198,9 @@ double shape_angle_of(int32_t x0, int32_t y0, int32_t x1, int32_t y1, double r);
 void shape_backup_begin(shape_backup *backup);
 int shape_backup_extend(shape_backup *backup, paint_context *pc, const trect *area);
 int shape_backup_restore(shape_backup *backup, paint_context *pc, trect *restored);
+// The same for the part of the held pixels within `part` only (a preview
+// that knows where the last one drew).
+int shape_backup_restore_part(shape_backup *backup, paint_context *pc, const trect *part, trect *restored);
 void shape_backup_end(shape_backup *backup);
 
 // Two-point tools. new gives a zero-filled record with the slots set (null

@@ -42,7 +42,7 @@ struct shape_curve {
   int32_t _reserved;
   double _points[SHAPE_CURVE_POINTS][2];  // start, end, control 1, control 2 (x, y)
   win_ao *_preview;
-  trect _remembered;
+  trect _remembered;  // the rect the last draw refreshed
   int32_t _remembered_set;
   trect _handles[SHAPE_CURVE_POINTS];  // hit areas of the points
   int32_t _editing;                    // 0 the line stage, 1 the editing stage
@@ -52,8 +52,11 @@ struct shape_curve {
   tcontrol *_overlay;        // holds the pen while editing
   int32_t _has_points;       // the points came from the pen or a whole payload
   int32_t _previewing;       // set by the preview around its draw
-  int32_t _preview_shown;    // the canvas shows the preview of the current points
+  int32_t _drawn;            // the last draw reached the canvas
   shape_backup _backup;
+  // One handle drawn once for its radius: its colours and their coverage.
+  tbitmap *_stamp_color, *_stamp_mask;
+  int32_t _stamp_radius;
 };
 
 static_assert(std::is_standard_layout_v<shape_curve>, "tools are cast to their base");

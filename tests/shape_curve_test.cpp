@@ -113,8 +113,13 @@ TEST_F(CurveTest, TheRecordIsTheCurveWithoutHandlesAndTheOverlayGoes) {
   line({20, 75}, {180, 75});
   EXPECT_NE(tscreen_get_pen_capture(screen), nullptr) << "the overlay holds the pen while editing";
   test_run_active_objects();
-  // Inside the start's handle (radius 32), clear of the stroke.
-  EXPECT_NE(pixel(20, 95), 0xFFFFFFFFu);
+  // Inside the start's handle (radius 32), clear of the stroke: grey over
+  // white, and the canvas stays opaque under the translucent handles.
+  uint32_t handle = pixel(20, 95);
+  EXPECT_NE(handle, 0xFFFFFFFFu);
+  EXPECT_TRUE((handle & 0xFF) == (handle >> 8 & 0xFF) && (handle & 0xFF) == (handle >> 16 & 0xFF)) << std::hex << handle;
+  auto bytes = canvas_bytes();
+  for (size_t i = 3; i < bytes.size(); i += 4) ASSERT_EQ(bytes[i], 0xFF) << "byte " << i;
   press(AWAY, AWAY);
   EXPECT_EQ(pixel(20, 95), 0xFFFFFFFFu);
   EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
