@@ -34,10 +34,14 @@ static void compute_handles(shape_curve *tool);
 static int32_t handle_at(const shape_curve *tool, int32_t x, int32_t y);
 static int32_t handle_radius(const shape_curve *tool, double line_width);
 static void draw_handles(shape_curve *tool, cairo_t *cr, double scale, int32_t radius);
+static int make_stamp(shape_curve *tool, int32_t radius);
+static void free_stamp(shape_curve *tool);
 static void signal_preview(shape_curve *tool);
 static void preview_run(win_ao *ao, void *user_data);
 static void preview(shape_curve *tool, int mode);
 static void put_back_canvas(shape_curve *tool);
+static void show(shape_curve *tool, const trect *dirty);
+static void show_put_back(shape_curve *tool, const trect *restored);
 static int open_overlay(shape_curve *tool);
 static void close_overlay(shape_curve *tool);
 static int overlay_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t modifiers);
@@ -66,6 +70,7 @@ void shape_curve_free(shape *base) {
   close_overlay(tool);
   if (tool->_preview) win_ao_free(tool->_preview);
   shape_backup_end(&tool->_backup);
+  free_stamp(tool);
   shape_deinit(base);
   std::free(tool);
 }
@@ -128,7 +133,6 @@ static void pen_down(shape_curve *tool, int32_t x, int32_t y, const double p[2])
   for (double *point : tool->_points) std::copy(p, p + 2, point);
   tool->_has_points = 1;
   tool->_remembered_set = 0;
-  tool->_preview_shown = 1;
   shape_backup_begin(&tool->_backup);
 }
 
@@ -219,7 +223,12 @@ static void curve_draw(shape *base, cairo_t *cr, const trect *, double scale) {
                  pt[SHAPE_CURVE_CONTROL2][1], pt[SHAPE_CURVE_END][0], pt[SHAPE_CURVE_END][1]);
   if (scaled) cairo_restore(cr);
 
-  int32_t margin = tool->_editing ? handle_radius(tool, width) : tool->_handle_size;
+  // The curve lies within the hull of its points; its stroke reaches half
+  // the line width beyond (a pixel more for the edge's shading), a handle
+  // its radius.
+  int32_t radius = handle_radius(tool, width);
+  double reach = std::ceil(width / 2) + 1;
+  if (tool->_editing) reach = std::max(reach, double(radius) + 1);
   double box[4] = {pt[0][0], pt[0][1], pt[0][0], pt[0][1]};
   for (const double *point : tool->_points) {
     box[0] = std::min(box[0], point[0]);
@@ -227,34 +236,79 @@ static void curve_draw(shape *base, cairo_t *cr, const trect *, double scale) {
     box[2] = std::max(box[2], point[0]);
     box[3] = std::max(box[3], point[1]);
   }
-  trect dirty = shape_dirty_rect(box[0] * scale, box[1] * scale, box[2] * scale, box[3] * scale, margin + width);
+  trect dirty = shape_dirty_rect(box[0] * scale, box[1] * scale, box[2] * scale, box[3] * scale, reach);
   // A live preview keeps the pixels it is about to cover; when it cannot,
   // only the final drawing (which needs no way back) goes ahead.
   if (tool->_previewing == PREVIEW_LIVE && !shape_backup_extend(&tool->_backup, pc, &dirty)) {
     cairo_new_path(cr);
-    tool->_preview_shown = 0;
     return;
   }
   cairo_stroke(cr);
-  if (tool->_editing) draw_handles(tool, cr, scale, margin);
-  shape_refresh_remembered(pc, &tool->_remembered, &tool->_remembered_set, &dirty);
+  if (tool->_editing) draw_handles(tool, cr, scale, radius);
+  show(tool, &dirty);
 }
 
-// Round handles painted into the canvas by the toolkit canvas, which keeps
-// the fourth byte at 255; cairo lets go of the pixels first and learns of
-// the change after.
+// Round handles painted into the canvas through the toolkit canvas, which
+// keeps the fourth byte at 255; cairo lets go of the pixels first and learns
+// of the change after. A handle is drawn once per radius and then stamped.
 static void draw_handles(shape_curve *tool, cairo_t *cr, double scale, int32_t radius) {
   tbitmap *bitmap = paint_context_get_canvas(tool->_base._context);
-  if (!bitmap) return;
+  if (!bitmap || !make_stamp(tool, radius)) return;
   cairo_surface_flush(cairo_get_target(cr));
   tcanvas canvas;
   tcanvas_init_on_bitmap(&canvas, bitmap);
-  tcanvas_set_pen(&canvas, TCANVAS_PEN_SOLID, 1, HANDLE_OUTLINE);
-  tcanvas_set_brush(&canvas, TCANVAS_BRUSH_SOLID, HANDLE_FILL);
-  for (const double *point : tool->_points)
-    tcanvas_draw_circle(&canvas, clamp_i32(point[0] * scale), clamp_i32(point[1] * scale), radius);
+  const trect whole = {0, 0, 2 * radius, 2 * radius};
+  for (const double *point : tool->_points) {
+    tpoint at = {clamp_i32(point[0] * scale - radius), clamp_i32(point[1] * scale - radius)};
+    tcanvas_draw_bitmap_masked(&canvas, &at, tool->_stamp_color, &whole, tool->_stamp_mask, 255);
+  }
   tcanvas_deinit(&canvas);
   cairo_surface_mark_dirty(cairo_get_target(cr));
+}
+
+// The handle: a disc of the fill colour with a rim of the outline colour,
+// drawn opaque, and its coverage: the same disc drawn in the two alphas.
+static int make_stamp(shape_curve *tool, int32_t radius) {
+  if (tool->_stamp_color && tool->_stamp_radius == radius) return 1;
+  free_stamp(tool);
+  int32_t side = 2 * radius + 1;
+  tbitmap *color = tbitmap_new(side, -side, 24), *coverage = tbitmap_new(side, -side, 24);
+  tbitmap *mask = tbitmap_new(side, -side, 8);
+  bool made = color && coverage && mask;
+  if (made) {
+    const uint32_t opaque = 0xFF000000u;
+    const uint32_t words[2][2] = {
+        {opaque | (HANDLE_OUTLINE & 0xFFFFFFu), opaque | (HANDLE_FILL & 0xFFFFFFu)},
+        {opaque | (HANDLE_OUTLINE >> 24) * 0x010101u, opaque | (HANDLE_FILL >> 24) * 0x010101u}};
+    tbitmap *targets[2] = {color, coverage};
+    for (int i = 0; i < 2; i++) {
+      tbitmap_fill_rect(targets[i], 0, 0, side - 1, side - 1, opaque);
+      tcanvas canvas;
+      tcanvas_init_on_bitmap(&canvas, targets[i]);
+      tcanvas_set_pen(&canvas, TCANVAS_PEN_SOLID, 1, words[i][0]);
+      tcanvas_set_brush(&canvas, TCANVAS_BRUSH_SOLID, words[i][1]);
+      tcanvas_draw_circle(&canvas, radius, radius, radius);
+      tcanvas_deinit(&canvas);
+    }
+    for (int32_t y = 0; y < side; y++)
+      for (int32_t x = 0; x < side; x++) *tbitmap_get_pixel_ptr(mask, x, y) = *tbitmap_get_pixel_ptr(coverage, x, y);
+  }
+  if (coverage) tbitmap_free(coverage);
+  if (!made) {
+    if (color) tbitmap_free(color);
+    if (mask) tbitmap_free(mask);
+    return 0;
+  }
+  tool->_stamp_color = color;
+  tool->_stamp_mask = mask;
+  tool->_stamp_radius = radius;
+  return 1;
+}
+
+static void free_stamp(shape_curve *tool) {
+  if (tool->_stamp_color) tbitmap_free(tool->_stamp_color);
+  if (tool->_stamp_mask) tbitmap_free(tool->_stamp_mask);
+  tool->_stamp_color = tool->_stamp_mask = nullptr;
 }
 
 static void curve_reset(shape *base) { PORT_CHECK(base != nullptr); }
@@ -279,7 +333,6 @@ static void curve_set_data(shape *base, const void *payload, int32_t length) {
 }
 
 static void signal_preview(shape_curve *tool) {
-  tool->_preview_shown = 0;
   if (!tool->_preview) {
     tool->_preview = win_ao_new(0);
     if (!tool->_preview) return;
@@ -296,23 +349,42 @@ static void preview_run(win_ao *, void *user_data) { preview(static_cast<shape_c
 // handles while editing) at scale 1.0.
 static void preview(shape_curve *tool, int mode) {
   paint_context *pc = tool->_base._context;
+  // Only the last draw's rect differs from the canvas of the first pen-down.
   trect restored;
-  if (shape_backup_restore(&tool->_backup, pc, &restored))
-    shape_refresh_remembered(pc, &tool->_remembered, &tool->_remembered_set, &restored);
-  tool->_preview_shown = 1;
+  int put_back = tool->_remembered_set && shape_backup_restore_part(&tool->_backup, pc, &tool->_remembered, &restored);
+  tool->_drawn = 0;
   tool->_previewing = mode;
   shape_draw(&tool->_base, paint_context_get_cairo(pc), nullptr, 1.0);
   tool->_previewing = 0;
+  if (put_back && !tool->_drawn) show_put_back(tool, &restored);
 }
 
 // Drops a pending preview and puts back the canvas of the first pen-down.
 static void put_back_canvas(shape_curve *tool) {
   if (tool->_preview) win_ao_cancel(tool->_preview);
-  paint_context *pc = tool->_base._context;
   trect restored;
-  if (shape_backup_restore(&tool->_backup, pc, &restored))
-    shape_refresh_remembered(pc, &tool->_remembered, &tool->_remembered_set, &restored);
+  if (shape_backup_restore(&tool->_backup, tool->_base._context, &restored)) show_put_back(tool, &restored);
   shape_backup_end(&tool->_backup);
+}
+
+// The screen shows the canvas again over this draw's rect and the last one's:
+// every rect before them was shown again by the draw that followed it, and
+// the pixels put back under them all are those the screen showed before.
+static void show(shape_curve *tool, const trect *dirty) {
+  trect area = *dirty;
+  if (tool->_remembered_set) trect_union(&area, dirty, &tool->_remembered);
+  paint_context_refresh(tool->_base._context, &area, 0);
+  tool->_remembered = *dirty;
+  tool->_remembered_set = 1;
+  tool->_drawn = 1;
+}
+
+// Nothing was drawn over the canvas put back: the screen shows all of it again.
+static void show_put_back(shape_curve *tool, const trect *restored) {
+  trect area = *restored;
+  if (tool->_remembered_set) trect_union(&area, restored, &tool->_remembered);
+  paint_context_refresh(tool->_base._context, &area, 0);
+  tool->_remembered_set = 0;
 }
 
 // The overlay: a top-level control of no size that holds the pen capture
