@@ -89,6 +89,23 @@ TEST(ToolsInTheProgram, ACurveTapEndsWithinTheHandleSizeOfTheClass) {
   }
 }
 
+TEST(ToolsInTheProgram, WhileACurveIsEditedTheScreenShowsWhatARepaintWould) {
+  run("480x640", [](app_context *app) {
+    use(app, SHAPE_ID_CURVE);
+    tscreen *screen = tscreen_get();
+    trect all = *tscreen_get_rect(screen);
+    drag(60, 200, 400, 260);
+    // The end handle dragged far off and back, then a control bent.
+    drag(400, 260, 300, 500);
+    drag(300, 500, 380, 240);
+    drag(173, 220, 150, 100);
+    auto shown = screen_area(all);
+    tscreen_paint(screen, nullptr);
+    EXPECT_EQ(screen_area(all), shown);
+    EXPECT_EQ(count(app), 0);
+  });
+}
+
 TEST(ToolsInTheProgram, TheBucketFillsWhereItIsTapped) {
   for (const char *screen : SCREENS) {
     run(screen, [&](app_context *app) {
