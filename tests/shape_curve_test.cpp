@@ -117,7 +117,8 @@ TEST_F(CurveTest, TheRecordIsTheCurveWithoutHandlesAndTheOverlayGoes) {
   // white, and the canvas stays opaque under the translucent handles.
   uint32_t handle = pixel(20, 95);
   EXPECT_NE(handle, 0xFFFFFFFFu);
-  EXPECT_TRUE((handle & 0xFF) == (handle >> 8 & 0xFF) && (handle & 0xFF) == (handle >> 16 & 0xFF)) << std::hex << handle;
+  uint32_t blue = handle & 0xFF;
+  EXPECT_TRUE(blue == (handle >> 8 & 0xFF) && blue == (handle >> 16 & 0xFF)) << std::hex << handle;
   auto bytes = canvas_bytes();
   for (size_t i = 3; i < bytes.size(); i += 4) ASSERT_EQ(bytes[i], 0xFF) << "byte " << i;
   press(AWAY, AWAY);
