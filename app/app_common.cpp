@@ -140,9 +140,11 @@ const char16_t *app_common_lang_code_of(int32_t language) {
   return u"en_us";
 }
 
+// Start-up asks before _language is filled, so the platform's language is
+// read here.
 int32_t app_common_get_default_font_size() {
-  app_context *app = app_common_get_app();
-  return app_common_is_qvga() && app->_language == k_language_chinese ? k_font_size_small_chinese : k_font_size;
+  return app_common_is_qvga() && port_fs_get_language() == k_language_chinese ? k_font_size_small_chinese
+                                                                              : k_font_size;
 }
 
 int app_common_utf8_to_wide_cut(const char *text, int length, char16_t *buffer, int n) {

@@ -39,6 +39,7 @@
 #include "tresource.h"
 #include "tscreen.h"
 #include "tstyler.h"
+#include "ttdrawer.h"
 #include "win_ao.h"
 #include "wins_timer.h"
 
@@ -254,8 +255,9 @@ app_context *paint_main_init() {
   set_folder(app->_temp_dir, user + "/temp");
   std::memcpy(app->_save_dir, app->_my_paints_dir, sizeof app->_save_dir);
   set_defaults(app, width, height);
-  // The tools' overlays and swatches are controls: the style set comes first.
-  if (!tstyler_load_defaults()) return start_failed(app, "not enough memory to start", nullptr);
+  // The toolkit's look comes before any control exists.
+  if (!tstyler_load_defaults()) return start_failed(app, "not enough memory for the toolkit", nullptr);
+  ttdrawer_set_font_size(tstyler_get_default_tdrawer(), app_common_get_default_font_size());
 
   paint_config_load();
   save_dirs_load();
@@ -647,6 +649,7 @@ void release_painting(app_context *app) {
 }
 
 void release_app(app_context *app) {
+  // After the last control is gone; the set unloads its own two files.
   tstyler_free_defaults();
   tresource_unload_all();
   for (char16_t *&entry : app->_save_dirs) {

@@ -25,6 +25,8 @@
 #include "test_env.h"
 #include "tresource.h"
 #include "tscreen.h"
+#include "tstyler.h"
+#include "ttdrawer.h"
 #include "wins_window.h"
 
 namespace {
@@ -113,13 +115,22 @@ TEST(AppStart, LanguageFilesAndTheSmallScreenChineseFontSize) {
   app_test_folders folders;
   std::string saved = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "C";
   setenv("LC_ALL", "zh_CN.UTF-8", 1);
-  app_test_run([](app_context *) { EXPECT_EQ(app_common_get_default_font_size(), 10); }, "240x320");
-  app_test_run([](app_context *) { EXPECT_EQ(app_common_get_default_font_size(), 7); }, "480x640");
+  // The default text drawer takes its size at start-up, before the program's
+  // own language number is known.
+  app_test_run(
+      [](app_context *) {
+        EXPECT_EQ(ttdrawer_get_font_size(tstyler_get_default_tdrawer()), 10);
+        EXPECT_GT(tstyler_get_defaults()->_gui_tmbm_id, 0);
+        EXPECT_GT(tstyler_get_defaults()->_gui_tres_id, 0);
+      },
+      "240x320");
+  app_test_run([](app_context *) { EXPECT_EQ(ttdrawer_get_font_size(tstyler_get_default_tdrawer()), 7); },
+               "480x640");
   setenv("LC_ALL", "ru_RU.UTF-8", 1);
   app_test_run([](app_context *app) {
     EXPECT_EQ(utf8(app->_lang_code), "ru_ru");
     EXPECT_NE(utf8(tresource_get_string(25046, u"Pencil")), "Pencil") << "the Russian texts were loaded";
-    EXPECT_EQ(app_common_get_default_font_size(), 7);
+    EXPECT_EQ(ttdrawer_get_font_size(tstyler_get_default_tdrawer()), 7);
   });
   setenv("LC_ALL", saved.c_str(), 1);
 }

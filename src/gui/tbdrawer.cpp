@@ -2,12 +2,19 @@
 #include "tbdrawer.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
 #include "port_log.h"
+#include "tblit.h"
 
 static void select_brush(tbdrawer *drawer, tcanvas *canvas, const trect *rect);
+typedef void (*fill_rows_fn)(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                             bool top_down);
+
+static bool fill_rows_fast(tbdrawer *drawer, tcanvas *canvas, const trect *rect);
+static fill_rows_fn fill_rows_of(const tbitmap *target);
 static void fill_line(tbitmap *bitmap, int horizontal, int32_t line, uint32_t word);
 static uint32_t word_of(int low, int middle, int high, int alpha);
 
@@ -155,7 +162,10 @@ void tbdrawer_draw_standard(tbdrawer *drawer, tcanvas *canvas, const trect *rect
   if (int64_t(rect->x2) - rect->x1 + 1 < 1 || int64_t(rect->y2) - rect->y1 + 1 < 1) return;
   uint32_t style = drawer->_border_style;
   if (style < TBDRAWER_BORDER_PLAIN || style > TBDRAWER_BORDER_SUNKEN) return;
-  select_brush(drawer, canvas, rect);
+  if (fill_rows_fast(drawer, canvas, rect))
+    tcanvas_set_brush_style(canvas, TCANVAS_BRUSH_NONE);
+  else
+    select_brush(drawer, canvas, rect);
 
   const trect &r = *rect;
   int32_t width = drawer->_border_width;
@@ -265,6 +275,69 @@ static void select_brush(tbdrawer *drawer, tcanvas *canvas, const trect *rect) {
   else
     tcanvas_set_pattern_origin(canvas, rect->x1, rect->y1);
   tcanvas_set_brush_color(canvas, tcolor_to_word(&drawer->_fill_color));
+}
+
+// The fast path of an opaque vertical gradient: every row of the cache is one
+// colour, so the box is filled row by row with solid spans instead of being
+// blended pixel by pixel from the pattern (which weighs an opaque brush at
+// 255/256, so the two may differ by one level). It covers only fills that are
+// whole rectangles with the pattern anchored at the rect, and paints exactly
+// the area the general path's rectangle would.
+static bool fill_rows_fast(tbdrawer *drawer, tcanvas *canvas, const trect *rect) {
+  uint32_t style = drawer->_border_style;
+  if (drawer->_fill_mode != TBDRAWER_FILL_VGRADIENT || drawer->_canvas_anchored || drawer->_fill_color.alpha != 255 ||
+      style == TBDRAWER_BORDER_ROUND)
+    return false;
+  tbitmap *target = tcanvas_get_bitmap(canvas);
+  fill_rows_fn fill = target ? fill_rows_of(target) : nullptr;
+  int32_t w = rect->x2 - rect->x1 + 1, h = rect->y2 - rect->y1 + 1;
+  if (!fill || !tbdrawer_update_gradient_cache(drawer, w, h)) return false;
+  // The raised border's rectangle leaves out the last column and row.
+  trect area = {rect->x1, rect->y1, style == TBDRAWER_BORDER_RAISED ? rect->x2 - 1 : rect->x2,
+                style == TBDRAWER_BORDER_RAISED ? rect->y2 - 1 : rect->y2};
+  if (canvas->_clip_on) trect_intersect(&area, &area, &canvas->_clip);
+  trect bitmap_rect = {0, 0, tbitmap_get_width(target) - 1, tbitmap_get_height(target) - 1};
+  trect_intersect(&area, &area, &bitmap_rect);
+  if (area.x1 > area.x2 || area.y1 > area.y2) return true;
+
+  // Rows that give the same pixel in the target go in one fill (a 16-bit
+  // target drops the low bits of each channel).
+  bool sixteen = tbitmap_get_bpp(target) == 16;
+  const tbitmap *cache = drawer->_gradient_cache;
+  const uint8_t *first_row = tbitmap_get_row(cache, 0);
+  std::ptrdiff_t row_step = h > 1 ? tbitmap_get_row(cache, 1) - first_row : 0;
+  auto row_at = [&](int32_t y) { return first_row + (y - rect->y1) * row_step; };
+  auto pixel_of = [&](int32_t y) {
+    const uint8_t *p = row_at(y);
+    if (!sixteen) return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+    return uint32_t(p[0] >> target->_blue_loss) | uint32_t(p[1] >> target->_green_loss) << 8 |
+           uint32_t(p[2] >> target->_red_loss) << 16;
+  };
+  bool top_down = tbitmap_is_top_down(target);
+  uint8_t *area_start = tbitmap_get_pixel_ptr(target, area.x1, area.y1);
+  std::ptrdiff_t target_step = top_down ? std::ptrdiff_t(target->_stride) : -std::ptrdiff_t(target->_stride);
+  for (int32_t y = area.y1; y <= area.y2;) {
+    uint32_t pixel = pixel_of(y);
+    int32_t last = y;
+    while (last < area.y2 && pixel_of(last + 1) == pixel) last++;
+    const uint8_t *p = row_at(y);
+    uint32_t word = 0xFF000000u | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    fill(area_start + (y - area.y1) * target_step, target->_stride, area.x2 - area.x1 + 1, last - y + 1, word,
+         top_down);
+    y = last + 1;
+  }
+  return true;
+}
+
+// The solid fill of the target's pixel format; null for formats it has none for.
+static fill_rows_fn fill_rows_of(const tbitmap *target) {
+  switch (tblit_source_format(tbitmap_get_bpp(target), target->_red_mask, target->_green_mask, target->_blue_mask)) {
+    case TBLIT_FORMAT_555: return tblit_fill_rect_555;
+    case TBLIT_FORMAT_565: return tblit_fill_rect_565;
+    case TBLIT_FORMAT_24: return tblit_fill_rect_24;
+    case TBLIT_FORMAT_32: return tblit_fill_rect_32;
+    default: return nullptr;
+  }
 }
 
 static void fill_line(tbitmap *bitmap, int horizontal, int32_t line, uint32_t word) {

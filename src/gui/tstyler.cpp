@@ -9,7 +9,9 @@
 #include "port_log.h"
 #include "tbdrawer.h"
 #include "tfile.h"
+#include "tidrawer.h"
 #include "tresource.h"
+#include "ttdrawer.h"
 #include "wins_window.h"
 
 namespace {
@@ -59,9 +61,11 @@ int tstyler_load_defaults() {
   tstyler_set *set = static_cast<tstyler_set *>(std::calloc(1, sizeof(tstyler_set)));
   if (!set) return 0;
   set->_bdrawer = tbdrawer_new_default();
+  set->_idrawer = tidrawer_new_default();
+  set->_tdrawer = ttdrawer_new_default();
   set->_styler = tstyler_new_default();
   context->_style_set = set;
-  if (!set->_bdrawer) {
+  if (!set->_bdrawer || !set->_idrawer || !set->_tdrawer) {
     tstyler_free_defaults();
     return 0;
   }
@@ -76,6 +80,8 @@ void tstyler_free_defaults() {
   if (set->_gui_tmbm_id > 0) tresource_unload(set->_gui_tmbm_id);
   if (set->_gui_tres_id > 0) tresource_unload(set->_gui_tres_id);
   tstyler_set_default_bdrawer(nullptr);
+  tstyler_set_default_idrawer(nullptr);
+  tstyler_set_default_tdrawer(nullptr);
   tstyler_set_default(nullptr);
   std::free(set);
   wins_window_get_context()->_style_set = nullptr;
@@ -91,6 +97,16 @@ tbdrawer *tstyler_get_default_bdrawer() {
   return set ? set->_bdrawer : nullptr;
 }
 
+tidrawer *tstyler_get_default_idrawer() {
+  tstyler_set *set = tstyler_get_defaults();
+  return set ? set->_idrawer : nullptr;
+}
+
+ttdrawer *tstyler_get_default_tdrawer() {
+  tstyler_set *set = tstyler_get_defaults();
+  return set ? set->_tdrawer : nullptr;
+}
+
 tstyler *tstyler_get_default() {
   tstyler_set *set = tstyler_get_defaults();
   return set ? set->_styler : nullptr;
@@ -101,6 +117,20 @@ void tstyler_set_default_bdrawer(tbdrawer *drawer) {
   if (!set) return;
   if (set->_bdrawer && set->_bdrawer != drawer) tbdrawer_free(set->_bdrawer);
   set->_bdrawer = drawer;
+}
+
+void tstyler_set_default_idrawer(tidrawer *drawer) {
+  tstyler_set *set = tstyler_get_defaults();
+  if (!set) return;
+  if (set->_idrawer && set->_idrawer != drawer) tidrawer_free(set->_idrawer);
+  set->_idrawer = drawer;
+}
+
+void tstyler_set_default_tdrawer(ttdrawer *drawer) {
+  tstyler_set *set = tstyler_get_defaults();
+  if (!set) return;
+  if (set->_tdrawer && set->_tdrawer != drawer) ttdrawer_free(set->_tdrawer);
+  set->_tdrawer = drawer;
 }
 
 void tstyler_set_default(tstyler *styler) {

@@ -2,6 +2,7 @@
 #include "app_test_env.h"
 
 #include <cairo.h>
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "paint_main.h"
 #include "port_test_app.h"
 #include "test_env.h"
+#include "tstyler.h"
 
 app_test_folders::app_test_folders() {
   port_test_user_dir();  // the port's own, made once; ours replaces it
@@ -40,6 +42,7 @@ int app_test_run(const std::function<void(app_context *)> &body, const char *scr
         port_test_pump();
         body(app);
         paint_main_deinit(app);
+        EXPECT_EQ(tstyler_get_defaults(), nullptr) << "the tear-down frees the style set";
         return 0;
       },
       screen);
