@@ -24,6 +24,7 @@ shape *shape_straw_new(int32_t id, const char16_t *name, paint_context *context,
   if (!tool) return nullptr;
   shape_init(&tool->_base, id, name, context, history, extra);
   shape_set_input_fn(&tool->_base, straw_input);
+  shape_set_query_fn(&tool->_base, shape_query_none);
   return &tool->_base;
 }
 
