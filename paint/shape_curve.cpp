@@ -243,7 +243,12 @@ static void curve_draw(shape *base, cairo_t *cr, const trect *, double scale) {
     cairo_new_path(cr);
     return;
   }
+  // A live preview lasts until the next pen move: it is stroked with cairo's
+  // faster shading; the final drawing (and every replay) with the usual one,
+  // which the shared context keeps for every other tool.
+  if (tool->_previewing == PREVIEW_LIVE) cairo_set_antialias(cr, CAIRO_ANTIALIAS_FAST);
   cairo_stroke(cr);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
   if (tool->_editing) draw_handles(tool, cr, scale, radius);
   show(tool, &dirty);
 }

@@ -141,6 +141,7 @@ TEST_F(CurveTest, EditingOffTheScreenLeavesNoStalePixels) {
   press({300, 60}, {400, 300});
   press({480, 480}, {480, 480});
   EXPECT_EQ(paint_history_get_count(history), 1);
+  EXPECT_EQ(cairo_get_antialias(paint_context_get_cairo(pc)), CAIRO_ANTIALIAS_DEFAULT) << "as every tool expects it";
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
