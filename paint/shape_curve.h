@@ -12,6 +12,10 @@
 // starts by putting back the canvas of the first pen-down (the preview
 // backup of the tool base), so the recorded canvas carries no handle.
 //
+// Invariant: outside the rect the last draw refreshed, the canvas and the
+// screen hold the picture of the first pen-down; so a preview puts back and
+// shows again that rect only (with its own).
+//
 // Payload (64 bytes, little-endian doubles, canvas coordinates):
 //
 //   | offset | field                  |
