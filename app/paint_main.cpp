@@ -22,13 +22,18 @@
 #include "shape.h"
 #include "shape_brush1.h"
 #include "shape_circle.h"
+#include "shape_curve.h"
+#include "shape_flood.h"
 #include "shape_heart.h"
 #include "shape_line.h"
 #include "shape_pencil.h"
 #include "shape_pentagram.h"
 #include "shape_polygon.h"
+#include "shape_position.h"
 #include "shape_rect.h"
 #include "shape_rubber.h"
+#include "shape_straw.h"
+#include "shape_text.h"
 #include "tcanvas.h"
 #include "tfile.h"
 #include "tresource.h"
@@ -88,6 +93,7 @@ struct tool_entry {
   const char16_t *description;
   tool_maker make;
   void (*free)(shape *tool);
+  void (*cancel)(shape *tool);  // ends an operation under way unrecorded; null: none
   int32_t mode, sides, rotate;
 };
 
@@ -99,6 +105,12 @@ shape *make_roundrect(const tool_entry &e, const char16_t *name, paint_context *
 shape *make_circle(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
 shape *make_rubber(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
 shape *make_brush1(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_position(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                     app_context *app);
+shape *make_text(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_straw(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_flood(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+shape *make_curve(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
 shape *make_polygon(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
                     app_context *app);
 shape *make_pentagram(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
@@ -131,53 +143,64 @@ void paint_ui_add_save_dir(void *user, const char16_t *folder);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
-     shape_pencil_free, 0, 0, 0},
+     shape_pencil_free, nullptr, 0, 0, 0},
     {SHAPE_ID_LINE, 25048, u"Line", u"Draw a straight line with the selected line width and color.", make_line,
-     shape_line_free, 0, 0, 0},
+     shape_line_free, shape_two_point_cancel, 0, 0, 0},
     {SHAPE_ID_RECT, 25050, u"Rectangle Outline", u"Draw a rectangle outline with the selected line width and color.",
-     make_rect, shape_rect_free, 1, 0, 0},
+     make_rect, shape_rect_free, shape_two_point_cancel, 1, 0, 0},
     {SHAPE_ID_FILLED_RECT, 25052, u"Filled Rectangle", u"Draw a filled rectangle with the selected color.", make_rect,
-     shape_rect_free, 2, 0, 0},
+     shape_rect_free, shape_two_point_cancel, 2, 0, 0},
     {SHAPE_ID_ROUNDRECT, 25054, u"Round Rectangle Outline",
      u"Draw a round rectangle outline with the selected line width and color.", make_roundrect,
-     shape_roundrect_free, 1, 0, 0},
+     shape_roundrect_free, shape_two_point_cancel, 1, 0, 0},
     {SHAPE_ID_FILLED_ROUNDRECT, 25056, u"Filled Round Rectangle",
-     u"Draw a filled round rectangle with the selected color.", make_roundrect, shape_roundrect_free, 2, 0, 0},
+     u"Draw a filled round rectangle with the selected color.", make_roundrect, shape_roundrect_free,
+     shape_two_point_cancel, 2, 0, 0},
     {SHAPE_ID_ELLIPSE, 25058, u"Ellipse Outline", u"Draw a ellipse outline with the selected line width and color.",
-     make_circle, shape_circle_free, 1, 0, 0},
+     make_circle, shape_circle_free, shape_two_point_cancel, 1, 0, 0},
     {SHAPE_ID_FILLED_ELLIPSE, 25060, u"Filled Ellipse", u"Draw a filled ellipse with the selected color.",
-     make_circle, shape_circle_free, 2, 0, 0},
+     make_circle, shape_circle_free, shape_two_point_cancel, 2, 0, 0},
     {SHAPE_ID_CIRCLE, 25062, u"Circle Outline", u"Draw a circle outline with the selected line width and color.",
-     make_circle, shape_circle_free, 3, 0, 0},
+     make_circle, shape_circle_free, shape_two_point_cancel, 3, 0, 0},
     {SHAPE_ID_FILLED_CIRCLE, 25064, u"Filled Circle", u"Draw a filled circle with the selected color.", make_circle,
-     shape_circle_free, 4, 0, 0},
+     shape_circle_free, shape_two_point_cancel, 4, 0, 0},
     {SHAPE_ID_ERASER, 25066, u"Eraser",
      u"Erase part of the painting and replace it with the selected line width and canvas background color.",
-     make_rubber, shape_rubber_free, 0, 0, 0},
+     make_rubber, shape_rubber_free, nullptr, 0, 0, 0},
     {SHAPE_ID_SPRAY, 25221, u"Spray Brush",
-     u"Draw a free-form spray effect line with the selected line width and color.", make_brush1, shape_brush1_free, 0,
-     0, 0},
+     u"Draw a free-form spray effect line with the selected line width and color.", make_brush1, shape_brush1_free,
+     nullptr, 0, 0, 0},
+    {SHAPE_ID_PAN, 25068, u"Pan", u"Click the canvas and move it. Thumbnail window will be displayed.", make_position,
+     shape_position_free, nullptr, 0, 0, 0},
+    {SHAPE_ID_TEXT, 25070, u"Text", u"Insert text into painting.", make_text, shape_text_free, shape_two_point_cancel,
+     0, 0, 0},
+    {SHAPE_ID_COLOR_PICKER, 25072, u"Color Picker", u"Pick a color from the painting and use it for drawing.",
+     make_straw, shape_straw_free, nullptr, 0, 0, 0},
+    {SHAPE_ID_PAINT_BUCKET, 25074, u"Paint Bucket", u"Click an area on the canvas to fill it with the selected color.",
+     make_flood, shape_flood_free, nullptr, 0, 0, 0},
+    {SHAPE_ID_CURVE, 25076, u"Curve", u"Draw a smooth, curved line with the selected line width and color.",
+     make_curve, shape_curve_free, shape_curve_cancel, 0, 0, 0},
     {SHAPE_ID_TRIANGLE, 25078, u"Triangle Outline", u"Draw a triangle outline with the selected line width and color.",
-     make_polygon, shape_polygon_free, 1, 3, 0},
+     make_polygon, shape_polygon_free, shape_two_point_cancel, 1, 3, 0},
     {SHAPE_ID_FILLED_TRIANGLE, 25080, u"Filled Triangle", u"Draw a filled triangle with the selected color.",
-     make_polygon, shape_polygon_free, 2, 3, 0},
+     make_polygon, shape_polygon_free, shape_two_point_cancel, 2, 3, 0},
     {SHAPE_ID_RHOMBUS, 25082, u"Rhombus Outline", u"Draw a rhombus outline with the selected line width and color.",
-     make_polygon, shape_polygon_free, 1, 4, 1},
+     make_polygon, shape_polygon_free, shape_two_point_cancel, 1, 4, 1},
     {SHAPE_ID_FILLED_RHOMBUS, 25084, u"Filled Rhombus", u"Draw a filled rhombus with the selected color.",
-     make_polygon, shape_polygon_free, 2, 4, 1},
+     make_polygon, shape_polygon_free, shape_two_point_cancel, 2, 4, 1},
     {SHAPE_ID_PENTAGON, 25086, u"Pentagon Outline", u"Draw a pentagon outline with the selected line width and color.",
-     make_polygon, shape_polygon_free, 1, 5, 0},
+     make_polygon, shape_polygon_free, shape_two_point_cancel, 1, 5, 0},
     {SHAPE_ID_FILLED_PENTAGON, 25088, u"Filled Pentagon", u"Draw a filled pentagon with the selected color.",
-     make_polygon, shape_polygon_free, 2, 5, 0},
+     make_polygon, shape_polygon_free, shape_two_point_cancel, 2, 5, 0},
     {SHAPE_ID_PENTAGRAM, 25090, u"Pentagram Outline",
-     u"Draw a pentagram outline with the selected line width and color.", make_pentagram, shape_pentagram_free, 1, 0,
-     0},
+     u"Draw a pentagram outline with the selected line width and color.", make_pentagram, shape_pentagram_free,
+     shape_two_point_cancel, 1, 0, 0},
     {SHAPE_ID_FILLED_PENTAGRAM, 25092, u"Filled Pentagram", u"Draw a filled pentagram with the selected color.",
-     make_pentagram, shape_pentagram_free, 2, 0, 0},
+     make_pentagram, shape_pentagram_free, shape_two_point_cancel, 2, 0, 0},
     {SHAPE_ID_HEART, 25094, u"Heart Outline", u"Draw a heart outline with the selected line width and color.",
-     make_heart, shape_heart_free, 1, 0, 0},
+     make_heart, shape_heart_free, shape_two_point_cancel, 1, 0, 0},
     {SHAPE_ID_FILLED_HEART, 25096, u"Filled Heart", u"Draw a filled heart with the selected color.", make_heart,
-     shape_heart_free, 2, 0, 0},
+     shape_heart_free, shape_two_point_cancel, 2, 0, 0},
 };
 
 const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate};
@@ -364,6 +387,26 @@ void paint_main_layout(const trect *rect) {
 }
 
 void paint_main_on_view_moved() { paint_main_update_frame(); }
+
+void paint_main_set_color(shape *tool, uint32_t color) {
+  PORT_CHECK(tool != nullptr);
+  app_context *app = app_common_find_app();
+  if (!app || !app->_paint_context) return;
+  tcolor fore;
+  paint_context_get_fore_color(app->_paint_context, &fore);
+  tcolor picked;
+  tcolor_make(&picked, int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF), fore.alpha);
+  paint_context_set_fore_color(app->_paint_context, picked);
+}
+
+void paint_main_end_tool_operation() {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_paint_context) return;
+  for (const tool_entry &entry : k_tools) {
+    shape *tool = entry.cancel ? paint_context_find_tool(app->_paint_context, entry.id) : nullptr;
+    if (tool) entry.cancel(tool);
+  }
+}
 
 void paint_main_restore_timer(uint32_t timer, void *user_data) {
   app_context *app = static_cast<app_context *>(user_data);
@@ -650,6 +693,33 @@ shape *make_brush1(const tool_entry &e, const char16_t *name, paint_context *pc,
   return shape_brush1_new(e.id, name, pc, h, nullptr);
 }
 
+// The Pan tells the canvas hooks that the view moved.
+shape *make_position(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
+                     app_context *app) {
+  shape *tool = shape_position_new(e.id, name, pc, h, app);
+  if (tool) shape_position_set_on_move(tool, [](shape *) { paint_main_on_view_moved(); });
+  return tool;
+}
+
+// Nothing takes the Text tool's box until the text bar exists.
+shape *make_text(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  return shape_text_new(e.id, name, pc, h, app);
+}
+
+shape *make_straw(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  shape *tool = shape_straw_new(e.id, name, pc, h, app);
+  if (tool) shape_straw_set_on_pick(tool, paint_main_set_color);
+  return tool;
+}
+
+shape *make_flood(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  return shape_flood_new(e.id, name, pc, h, app);
+}
+
+shape *make_curve(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
+  return shape_curve_new(e.id, name, pc, h, app);
+}
+
 shape *make_polygon(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
                     app_context *app) {
   return shape_polygon_new(e.id, name, pc, h, e.mode, e.sides, e.rotate, app);
@@ -743,6 +813,7 @@ void commit_resize(app_context *app) {
 // screen locked, then let everything that shows the canvas follow it.
 void undo_or_redo(app_context *app, int redo) {
   if (!app->_history) return;
+  paint_main_end_tool_operation();
   tscreen *screen = tscreen_get();
   uint32_t lock_found = tscreen_get_update_lock(screen);
   tscreen_set_update_lock(screen, 1);

@@ -34,6 +34,7 @@
 
 struct tscreen;
 struct paint_context;
+struct shape;
 
 constexpr int32_t PAINT_MAIN_CROP_RECORD_SIZE = 32;
 constexpr int32_t PAINT_MAIN_MIN_CANVAS_SIDE = 16;  // a resize drag keeps at least this
@@ -59,6 +60,14 @@ void paint_main_layout(const trect *rect);
 
 // Callbacks of the Pan tool and the thumbnail: the frame follows the canvas.
 void paint_main_on_view_moved();
+// The Color Picker's pick (red + green x 256 + blue x 65536): the drawing
+// colour becomes it, with the alpha the drawing colour had.
+void paint_main_set_color(shape *tool, uint32_t color);
+// Before the canvas is rebuilt from the history (undo, redo): a tool in the
+// middle of an operation (a drag, a curve being edited) ends it unrecorded
+// and puts back the canvas it previewed on, so neither the rebuild nor a
+// later pen-up works with a stale picture.
+void paint_main_end_tool_operation();
 // The start-up timer: runs once, then restores a kept painting.
 void paint_main_restore_timer(uint32_t timer, void *user_data);
 

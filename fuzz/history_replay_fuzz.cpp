@@ -22,6 +22,8 @@
 #include "paint_history.h"
 #include "shape_brush1.h"
 #include "shape_circle.h"
+#include "shape_curve.h"
+#include "shape_flood.h"
 #include "shape_heart.h"
 #include "shape_line.h"
 #include "shape_pencil.h"
@@ -36,14 +38,15 @@ const int32_t OPERATIONS[] = {SHAPE_ID_PENCIL,       SHAPE_ID_LINE,     SHAPE_ID
                               SHAPE_ID_RECT,         SHAPE_ID_FILLED_ROUNDRECT, SHAPE_ID_ELLIPSE, SHAPE_ID_FILLED_CIRCLE,
                               SHAPE_ID_TRIANGLE,     SHAPE_ID_FILLED_RHOMBUS,   SHAPE_ID_PENTAGON, SHAPE_ID_PENTAGRAM,
                               SHAPE_ID_FILLED_HEART, PAINT_HISTORY_OP_CLEAR,    PAINT_HISTORY_OP_TEXT,
-                              PAINT_HISTORY_OP_CROP, 77};
+                              PAINT_HISTORY_OP_CROP, 77,                 SHAPE_ID_PAINT_BUCKET,
+                              SHAPE_ID_CURVE};
 const double PAINTING_ZOOMS[] = {1.0, 0.5, 2.0, 0.37, 3.0};
 const double RECORD_ZOOMS[] = {1.0, 2.0, 0.25, 0.0, -1.0, 1e-300, 1e300, std::numeric_limits<double>::quiet_NaN()};
 
 struct painting {
   paint_context *pc;
   paint_history *history;
-  shape *tools[13];
+  shape *tools[15];
 };
 
 painting *the_painting() {
@@ -75,6 +78,8 @@ painting *the_painting() {
     t[10] = shape_polygon_new(SHAPE_ID_PENTAGON, u"Pentagon", pc, h, 1, 5, 0, nullptr);
     t[11] = shape_pentagram_new(SHAPE_ID_PENTAGRAM, u"Pentagram", pc, h, 1, nullptr);
     t[12] = shape_heart_new(SHAPE_ID_FILLED_HEART, u"Heart", pc, h, 2, nullptr);
+    t[13] = shape_flood_new(SHAPE_ID_PAINT_BUCKET, u"Paint Bucket", pc, h, nullptr);
+    t[14] = shape_curve_new(SHAPE_ID_CURVE, u"Curve", pc, h, nullptr);
     for (shape *tool : made->tools) paint_context_add_tool(pc, tool);
     return made;
   }();

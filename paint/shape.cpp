@@ -153,6 +153,15 @@ trect shape_dirty_rect(double min_x, double min_y, double max_x, double max_y, d
   return {clamp_i32(min_x - grow), clamp_i32(min_y - grow), clamp_i32(max_x + grow), clamp_i32(max_y + grow)};
 }
 
+void shape_refresh_remembered(paint_context *pc, trect *remembered, int32_t *remembered_set, const trect *dirty) {
+  PORT_CHECK(remembered != nullptr && remembered_set != nullptr && dirty != nullptr);
+  trect area = *dirty;
+  if (*remembered_set) trect_union(&area, dirty, remembered);
+  *remembered = area;
+  *remembered_set = 1;
+  paint_context_refresh(pc, &area, 0);
+}
+
 double shape_angle_of(int32_t x0, int32_t y0, int32_t x1, int32_t y1, double r) {
   double a = std::acos(std::clamp((double(x1) - double(x0)) / r, -1.0, 1.0));
   return y1 <= y0 ? -a : a;
@@ -196,18 +205,29 @@ int shape_backup_extend(shape_backup *backup, paint_context *pc, const trect *ar
 
 int shape_backup_restore(shape_backup *backup, paint_context *pc, trect *restored) {
   PORT_CHECK(backup != nullptr && pc != nullptr);
+  return backup->_pixels ? shape_backup_restore_part(backup, pc, &backup->_area, restored) : 0;
+}
+
+int shape_backup_restore_part(shape_backup *backup, paint_context *pc, const trect *part, trect *restored) {
+  PORT_CHECK(backup != nullptr && pc != nullptr && part != nullptr);
   tbitmap *canvas = paint_context_get_canvas(pc);
   if (!backup->_pixels) return 0;
   if (!canvas || !backup_matches(backup, canvas)) {
     shape_backup_end(backup);
     return 0;
   }
+  const trect &held = backup->_area;
+  trect area = *part;
+  trect_normalize(&area);
+  area = {std::max(area.x1, held.x1), std::max(area.y1, held.y1), std::min(area.x2, held.x2),
+          std::min(area.y2, held.y2)};
+  if (area.x1 > area.x2 || area.y1 > area.y2) return 0;
   cairo_t *cr = paint_context_get_cairo(pc);
   if (cr) cairo_surface_flush(cairo_get_target(cr));
-  trect all = {0, 0, tbitmap_get_width(backup->_pixels) - 1, tbitmap_get_height(backup->_pixels) - 1};
-  copy_rect(canvas, backup->_area.x1, backup->_area.y1, backup->_pixels, &all);
+  trect from = {area.x1 - held.x1, area.y1 - held.y1, area.x2 - held.x1, area.y2 - held.y1};
+  copy_rect(canvas, area.x1, area.y1, backup->_pixels, &from);
   if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
-  if (restored) *restored = backup->_area;
+  if (restored) *restored = area;
   return 1;
 }
 
@@ -341,6 +361,14 @@ void shape_copy_two_points(shape *base, const void *payload, int32_t length) {
 
 void shape_two_point_reset(shape *base) { PORT_CHECK(base != nullptr); }
 
+void shape_two_point_cancel(shape *base) {
+  PORT_CHECK(base != nullptr);
+  if (!base->_active) return;
+  abandon_drag(reinterpret_cast<shape_two_point *>(base));
+  base->_active = 0;
+  shape_reset(base);
+}
+
 shape_paint shape_paint_of_mode(int32_t mode) {
   if (mode == SHAPE_MODE_OUTLINE || mode == SHAPE_MODE_CIRCLE_OUTLINE) return SHAPE_PAINT_STROKE;
   if (mode == SHAPE_MODE_FILLED || mode == SHAPE_MODE_CIRCLE_FILLED) return SHAPE_PAINT_FILL;
@@ -456,9 +484,5 @@ static void abandon_drag(shape_two_point *tool) {
 }
 
 static void refresh_with_remembered(shape_two_point *tool, const trect *dirty) {
-  trect area = *dirty;
-  if (tool->_remembered_set) trect_union(&area, dirty, &tool->_remembered);
-  tool->_remembered = area;
-  tool->_remembered_set = 1;
-  paint_context_refresh(tool->_base._context, &area, 0);
+  shape_refresh_remembered(tool->_base._context, &tool->_remembered, &tool->_remembered_set, dirty);
 }

@@ -180,6 +180,11 @@ double shape_line_width(const paint_context *pc);
 // inflated by line width + 1 on every side, truncated, kept in 32 bits.
 trect shape_dirty_rect(double min_x, double min_y, double max_x, double max_y, double line_width);
 
+// Refreshes the dirty rectangle united with the one remembered from the
+// draws before it (so the area of an earlier, larger preview is repainted
+// too), and remembers the union. remembered_set says whether one is held.
+void shape_refresh_remembered(paint_context *pc, trect *remembered, int32_t *remembered_set, const trect *dirty);
+
 // The angle of the vector from (x0, y0) to (x1, y1) of length r > 0, as the
 // star-shaped tools take it: acos(dx / r), negated when y1 <= y0. The cosine
 // is kept within [-1, 1] so that rounding never makes a NaN.
@@ -193,6 +198,9 @@ double shape_angle_of(int32_t x0, int32_t y0, int32_t x1, int32_t y1, double r);
 void shape_backup_begin(shape_backup *backup);
 int shape_backup_extend(shape_backup *backup, paint_context *pc, const trect *area);
 int shape_backup_restore(shape_backup *backup, paint_context *pc, trect *restored);
+// The same for the part of the held pixels within `part` only (a preview
+// that knows where the last one drew).
+int shape_backup_restore_part(shape_backup *backup, paint_context *pc, const trect *part, trect *restored);
 void shape_backup_end(shape_backup *backup);
 
 // Two-point tools. new gives a zero-filled record with the slots set (null
@@ -212,6 +220,9 @@ void shape_two_point_preview(shape_two_point *tool);
 // length leaves no shape, so a damaged record draws nothing.
 void shape_copy_two_points(shape *tool, const void *payload, int32_t length);
 void shape_two_point_reset(shape *tool);
+// Ends a drag without recording it: a pending preview is dropped and the
+// canvas of pen-down put back. Does nothing while no drag runs.
+void shape_two_point_cancel(shape *tool);
 
 // How a two-point draw paints its path.
 enum shape_paint { SHAPE_PAINT_NONE, SHAPE_PAINT_STROKE, SHAPE_PAINT_FILL };

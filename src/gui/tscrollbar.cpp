@@ -209,7 +209,8 @@ static int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t) {
       // A bar without length gives the pen nothing to measure against.
       if (extent < 1) return 1;
       int64_t d = scrollbar->_vertical ? int64_t(y) - scrollbar->_press_y : int64_t(x) - scrollbar->_press_x;
-      double offset = double(d) * scrollbar->_max / extent;
+      // Held within int64 before the cut toward zero; clamp_pos does the rest.
+      double offset = std::clamp(double(d) * scrollbar->_max / extent, -4e18, 4e18);
       moved_to(scrollbar, clamp_pos(scrollbar, scrollbar->_press_pos + int64_t(offset)));
       return 1;
     }

@@ -6,15 +6,21 @@
 
 #include "shape_brush1.h"
 #include "shape_circle.h"
+#include "shape_curve.h"
+#include "shape_flood.h"
 #include "shape_heart.h"
 #include "shape_line.h"
 #include "shape_pencil.h"
 #include "shape_pentagram.h"
 #include "shape_polygon.h"
+#include "shape_position.h"
 #include "shape_rect.h"
 #include "shape_rubber.h"
+#include "shape_straw.h"
+#include "shape_text.h"
 #include "test_env.h"
 #include "port_test_app.h"
+#include "tstyler.h"
 #include "wins_window.h"
 
 tcolor test_rgba(int r, int g, int b, int a) {
@@ -68,11 +74,14 @@ void PaintTest::SetUp() {
   ASSERT_FALSE(home.empty());
   setenv("BRIVOLA_HOME", home.c_str(), 1);
   ASSERT_NE(wins_window_get_context(), nullptr) << "the test program's main must be paint_test_main";
+  // The Curve's overlay and the Color Picker's swatch are controls.
+  ASSERT_EQ(tstyler_load_defaults(), 1);
   make_painting(200, 150);
 }
 
 void PaintTest::TearDown() {
   free_painting();
+  tstyler_free_defaults();
   test_remove_tree(home);
 }
 
@@ -104,6 +113,11 @@ void PaintTest::make_painting(int32_t width, int32_t height) {
   }
   for (int mode = 1; mode <= 4; mode++)
     add(shape_circle_new(200 + mode, u"Ellipse", pc, history, mode, nullptr), shape_circle_free);
+  add(shape_position_new(SHAPE_ID_PAN, u"Pan", pc, history, nullptr), shape_position_free);
+  add(shape_text_new(SHAPE_ID_TEXT, u"Text", pc, history, nullptr), shape_text_free);
+  add(shape_straw_new(SHAPE_ID_COLOR_PICKER, u"Color Picker", pc, history, nullptr), shape_straw_free);
+  add(shape_flood_new(SHAPE_ID_PAINT_BUCKET, u"Paint Bucket", pc, history, nullptr), shape_flood_free);
+  add(shape_curve_new(SHAPE_ID_CURVE, u"Curve", pc, history, nullptr), shape_curve_free);
 }
 
 void PaintTest::free_painting() {

@@ -1,8 +1,9 @@
 // A painting for tool and history tests: a private user folder (so the
-// checkpoints land in a fresh cache folder), the active-object list, a
-// painting context without a screen, its history and every tool of the
-// drawing-tool modules registered, and the check that protects every user's
-// work: the canvas equals a rebuild of it from the history.
+// checkpoints land in a fresh cache folder), the active-object list, the
+// toolkit's style set (some tools show controls), a painting context without
+// a screen, its history and every tool of the drawing-tool modules
+// registered, and the check that protects every user's work: the canvas
+// equals a rebuild of it from the history.
 #pragma once
 
 #include <gtest/gtest.h>
