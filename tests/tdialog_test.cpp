@@ -53,17 +53,17 @@ TEST(Dialog, SoftKeysCloseAfterThePressedLookUnlessVetoed) {
   on_dialog_screen([](tscreen *screen) {
     tdialog *dialog = shown_dialog(TDIALOG_PLACE_KEEP);
     tdialog_set_on_closing(dialog, veto);
-    widget_key(0xF822);
+    widget_key(TCONTROLBAR_RIGHT_KEY);
     widget_run_for(100);
     EXPECT_EQ(tscreen_get_modal(screen), surface_of(dialog)) << "vetoed";
     tdialog_set_on_closing(dialog, nullptr);
-    EXPECT_EQ(widget_key(0xF821), 1);
+    EXPECT_EQ(widget_key(TCONTROLBAR_LEFT_KEY), 1);
     widget_run_for(90);
     EXPECT_TRUE(g_results.empty());
     widget_run_for(10);
     EXPECT_EQ(g_results, std::vector<std::string>{"1 owner"});
     EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-    EXPECT_EQ(widget_key(0xF821), 0) << "nothing is left to take it";
+    EXPECT_EQ(widget_key(TCONTROLBAR_LEFT_KEY), 0) << "nothing is left to take it";
   });
 }
 
@@ -154,11 +154,11 @@ TEST(Dialog, AResultCallbackMayOpenTheNextDialog) {
       record_result(result, owner);
       g_next = shown_dialog(TDIALOG_PLACE_CENTRE);
     });
-    widget_key(0xF821);
+    widget_key(TCONTROLBAR_LEFT_KEY);
     widget_run_for(100);
     ASSERT_NE(g_next, nullptr);
     EXPECT_EQ(tscreen_get_modal(screen), surface_of(g_next));
-    widget_key(0xF822);
+    widget_key(TCONTROLBAR_RIGHT_KEY);
     widget_run_for(100);
     EXPECT_EQ(g_results, (std::vector<std::string>{"1 owner", "0 owner"}));
     EXPECT_EQ(tscreen_get_modal(screen), nullptr);

@@ -30,9 +30,6 @@ constexpr tcolor k_see_through = tcolor_rgba(221, 0, 221);
 // What lies behind a dimmed dialog is darkened by a quarter.
 constexpr uint32_t k_dim_word = 0x40000000;
 
-// The control bar's positions (bottom, right, left, top).
-enum { k_bar_bottom = 0, k_bar_right = 1, k_bar_left = 2, k_bar_top = 3 };
-
 tdialog *dialog_of(tcontrol *control) { return reinterpret_cast<tdialog *>(control); }
 tsurface *surface_of(tcontrol *control) { return &control->_surface; }
 tsurface *bar_surface(const tdialog *dialog) { return &reinterpret_cast<tcontrol *>(dialog->_controlbar)->_surface; }
@@ -375,7 +372,7 @@ int32_t form_content_height(const tdialog *dialog) {
 // The soft keys sit along the long side's end: at the right when the dialog
 // is wider than tall, else at the bottom.
 void follow_screen_orientation(tdialog *dialog, const trect *rect) {
-  tcontrolbar_set_position(dialog->_controlbar, width_of(*rect) > height_of(*rect) ? k_bar_right : k_bar_bottom);
+  tcontrolbar_set_position(dialog->_controlbar, width_of(*rect) > height_of(*rect) ? TCONTROLBAR_RIGHT : TCONTROLBAR_BOTTOM);
 }
 
 // x, y, width, height -1: automatic. The area left by the control bar takes
@@ -388,10 +385,10 @@ void place(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t height,
   int32_t position = tcontrolbar_get_position(dialog->_controlbar);
   if (!tsurface_is_visible(bar_surface(dialog))) {
     switch (position) {
-      case k_bar_bottom: b.y1 = b.y2; break;
-      case k_bar_top: b.y2 = b.y1; break;
-      case k_bar_right: b.x1 = b.x2; break;
-      case k_bar_left: b.x2 = b.x1; break;
+      case TCONTROLBAR_BOTTOM: b.y1 = b.y2; break;
+      case TCONTROLBAR_TOP: b.y2 = b.y1; break;
+      case TCONTROLBAR_RIGHT: b.x1 = b.x2; break;
+      case TCONTROLBAR_LEFT: b.x2 = b.x1; break;
       default: break;
     }
   }
@@ -401,23 +398,23 @@ void place(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t height,
   if (width == -1) width = std::min(screen_width, screen_height);
   trect area = screen;
   switch (position) {
-    case k_bar_bottom:
+    case TCONTROLBAR_BOTTOM:
       area.y2 = screen_height - 1 - (b.y2 - b.y1) - 1;
       if (y == -1) y = b.y1 - height;
       if (x == -1) x = 0;
       break;
-    case k_bar_right:
+    case TCONTROLBAR_RIGHT:
       area.x2 = screen_width - 1 - (b.x2 - b.x1) - 1;
       if (y == -1) y = (screen_height - height) / 2;
       if (x == -1) x = screen_width - width;
       break;
-    case k_bar_top:
+    case TCONTROLBAR_TOP:
       area.y1 = b.y2 - b.y1 + 1;
       area.y2 = screen_height - 1;
       if (y == -1) y = b.y2;
       if (x == -1) x = 0;
       break;
-    case k_bar_left:
+    case TCONTROLBAR_LEFT:
       area.x1 = b.x2 - b.x1 + 1;
       area.x2 = screen_width - 1;
       if (y == -1) y = (screen_height - height) / 2;
