@@ -21,6 +21,7 @@ static void link_front(tscreen *screen, tsurface *surface);
 static void link_back(tscreen *screen, tsurface *surface);
 static int init_canvas(tscreen *screen, int32_t width, int32_t height);
 static int clip_to_screen(const tscreen *screen, const trect *rect, trect *out);
+static const tsurface *opaque_cover(const tscreen *screen, const trect *area);
 
 int tscreen_init(tscreen *screen, int32_t width, int32_t height) {
   PORT_CHECK(screen != nullptr);
@@ -131,11 +132,16 @@ int tscreen_paint(tscreen *screen, const trect *rect) {
   trect saved_clip = canvas->_clip;
   uint8_t saved_clip_on = canvas->_clip_on;
   tcanvas_set_clip(canvas, &area);
-  if (screen->_paint_hook) {
+  // Under a surface that covers the area with its own pixels nothing behind
+  // it can show: the hook and the surfaces behind are not drawn.
+  const tsurface *cover = opaque_cover(screen, &area);
+  if (cover) {
+    tsurface_compose_onto(const_cast<tsurface *>(cover), canvas);
+  } else if (screen->_paint_hook) {
     screen->_paint_hook(screen, rect ? &area : &screen->_rect);
     tcanvas_set_clip(canvas, &area);
   }
-  tscreen_compose_above(screen, nullptr, &area);
+  tscreen_compose_above(screen, cover, &area);
   canvas->_clip = saved_clip;
   canvas->_clip_on = saved_clip_on;
   wins_window_flush_screen(rect ? &area : nullptr);
@@ -322,4 +328,21 @@ static int clip_to_screen(const tscreen *screen, const trect *rect, trect *out) 
   out->x2 = std::min(r.x2, screen->_rect.x2);
   out->y2 = std::min(r.y2, screen->_rect.y2);
   return out->x1 <= out->x2 && out->y1 <= out->y2;
+}
+
+// The frontmost listed surface (not the modal one) that is shown, plain (no
+// key, mask, backdrop or compose hook), has its buffer and holds the whole area.
+static const tsurface *opaque_cover(const tscreen *screen, const trect *area) {
+  const tsurface_link *head = &screen->_surfaces;
+  for (tsurface_link *link = head->next; link != head; link = link->next) {
+    const tsurface *surface = surface_of(link);
+    if (surface == screen->_modal || !surface->_visible || surface->_keyed || surface->_masked ||
+        surface->_compose || surface->_backdrop)
+      continue;
+    const trect &r = surface->_rect;
+    if (r.x1 > area->x1 || r.y1 > area->y1 || r.x2 < area->x2 || r.y2 < area->y2) continue;
+    const tbitmap *own = tcanvas_get_bitmap(&surface->_canvas);
+    if (own && tbitmap_get_width(own) == r.x2 - r.x1 + 1 && tbitmap_get_height(own) == r.y2 - r.y1 + 1) return surface;
+  }
+  return nullptr;
 }

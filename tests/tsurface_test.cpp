@@ -65,6 +65,15 @@ TEST(Surface, UpdateClimbsToTheScreenWithTheAreaInScreenCoordinates) {
     tscreen_set_paint_hook(screen, record_paint);
     g_painted.clear();
 
+    // Under a plain surface that holds the whole area nothing behind shows:
+    // the screen does not run its hook there.
+    trect inside = {12, 22, 30, 30};
+    tscreen_paint(screen, &inside);
+    EXPECT_TRUE(g_painted.empty());
+    // A keyed parent lets the hook's pixels through where it holds its key.
+    tsurface_set_color_key(&parent.surface, tcolor{0x12, 0x34, 0x56, 255});
+    tsurface_set_color_key_enabled(&parent.surface, 1);
+
     trect local = {3, 1, 1, 2};  // reversed corners are normalised
     EXPECT_EQ(tsurface_update(&child.surface, &local), 1);
     ASSERT_EQ(g_painted.size(), 1u);

@@ -235,11 +235,13 @@ void headless_set_size(int32_t width, int32_t height) {
 }
 
 int headless_present(const tbitmap *screen, const trect *rect) {
-  for (int32_t y = rect->y1; y <= rect->y2 && y < g_headless.height; y++) {
+  // The screen's 565 pixels are 16-bit words in memory as the mirror keeps
+  // them, so each row is one copy.
+  int32_t x2 = rect->x2 < g_headless.width ? rect->x2 : g_headless.width - 1;
+  for (int32_t y = rect->y1; y <= rect->y2 && y < g_headless.height && x2 >= rect->x1; y++) {
     const uint8_t *row = tbitmap_get_row(screen, y);
-    for (int32_t x = rect->x1; x <= rect->x2 && x < g_headless.width; x++)
-      g_headless.shown[size_t(y) * size_t(g_headless.width) + size_t(x)] =
-          uint16_t(row[2 * x] | row[2 * x + 1] << 8);
+    std::memcpy(&g_headless.shown[size_t(y) * size_t(g_headless.width) + size_t(rect->x1)], row + 2 * rect->x1,
+                size_t(x2 - rect->x1 + 1) * 2);
   }
   g_headless.presents++;
   g_headless.last_rect = *rect;
