@@ -49,6 +49,7 @@ void fit(int32_t *position, int32_t *size, int32_t low, int32_t high, int32_t mo
 void on_layout(tcontrol *control, const trect *rect);
 void on_panel_layout(tcontrol *panel, const trect *rect);
 void on_backdrop(tsurface *surface, tcanvas *canvas, const trect *rect);
+void on_compose(tsurface *surface, tcanvas *canvas, const trect *rect);
 int on_key(tcontrol *control, uint32_t code, uint32_t repeat, uint32_t modifiers);
 int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t modifiers);
 int32_t count_children(tcontrol *control);
@@ -81,6 +82,7 @@ int tdialog_init(tdialog *dialog, const char16_t *title, void *owner) {
   }
   tcontrol *control = &dialog->_control;
   tsurface_set_on_backdrop(surface_of(control), on_backdrop);
+  tsurface_set_on_compose(surface_of(control), on_compose);
   tbdrawer *fill = tcontrol_get_box_drawer(control);
   tbdrawer_set_fill_color(fill, k_see_through);
   tbdrawer_set_no_border(fill);
@@ -483,6 +485,17 @@ void on_backdrop(tsurface *surface, tcanvas *canvas, const trect *rect) {
   if (!reinterpret_cast<tdialog *>(surface)->_dimmed) return;
   tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, k_dim_word);
   tcanvas_clear(canvas);
+}
+
+// Only the panel and the bar show: they go straight onto what lies behind,
+// the panel as it is and the bar through its key, which gives the pixels
+// the see-through buffer would give without filling and keying a buffer the
+// size of the screen.
+void on_compose(tsurface *surface, tcanvas *canvas, const trect *rect) {
+  (void)rect;
+  tdialog *dialog = reinterpret_cast<tdialog *>(surface);
+  tsurface_compose_onto(&dialog->_panel->_surface, canvas);
+  tsurface_compose_onto(bar_surface(dialog), canvas);
 }
 
 // Whatever the form and the bar leave is taken: nothing behind a dialog
