@@ -1,0 +1,36 @@
+// Test clock, fixed metrics and screen input for the widget tests.
+#include "widget_fixture.h"
+
+#include "os_clock.h"
+#include "port_test_app.h"
+#include "wins_graphics.h"
+#include "wins_timer.h"
+
+widget_env::widget_env() {
+  os_clock_drive(1);
+  wins_graphics_set_dpi(72);
+  wins_graphics_set_fixed_metrics(1);
+}
+
+widget_env::~widget_env() {
+  wins_graphics_set_fixed_metrics(0);
+  wins_graphics_set_dpi(0);
+  wins_timer_stop_all();
+  os_clock_drive(0);
+}
+
+void widget_run_for(uint32_t ms) {
+  for (uint32_t t = 0; t < ms; t += 10) {
+    os_clock_advance(10);
+    port_test_pump();
+  }
+}
+
+int widget_pen(int type, int32_t x, int32_t y) { return tscreen_dispatch_pen(tscreen_get(), type, x, y, 0); }
+
+int widget_key(uint32_t code) { return tscreen_dispatch_key(tscreen_get(), code, 0, 0); }
+
+void widget_tap(int32_t x, int32_t y) {
+  widget_pen(TSCREEN_PEN_DOWN, x, y);
+  widget_pen(TSCREEN_PEN_UP, x, y);
+}

@@ -1,0 +1,23 @@
+// What widget tests share beyond the styled screen: the test clock with the
+// timer pump, fixed text metrics, and input through the screen.
+#pragma once
+
+#include <cstdint>
+
+#include "tscreen.h"
+
+// While it lives: the clock stands still until run_for moves it, and text
+// uses the fixed-advance metrics at 72 dpi (a 10-point font is 10 pixels
+// high, 5 pixels a character).
+struct widget_env {
+  widget_env();
+  ~widget_env();
+};
+
+// Moves the test clock on in 10 ms steps, dispatching timers that come due.
+void widget_run_for(uint32_t ms);
+// One pen event or key through the screen, as the port hands them over.
+int widget_pen(int type, int32_t x, int32_t y);
+int widget_key(uint32_t code);
+// A whole tap: down and up at one point.
+void widget_tap(int32_t x, int32_t y);

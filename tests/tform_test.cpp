@@ -1,0 +1,314 @@
+// Form: entry growth, key scrolling and arrow focus moves, pen drags with the
+// slop, the snap back and the fling on the test clock, the bars, and the
+// roads on which a child or the owner frees the form mid-event.
+#include "tform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gui_fixture.h"
+#include "os_clock.h"
+#include "port_test_app.h"
+#include "screen_fixture.h"
+#include "wins_timer.h"
+
+namespace {
+
+constexpr uint32_t KEY_LEFT = 0xF807, KEY_RIGHT = 0xF808, KEY_UP = 0xF809, KEY_DOWN = 0xF80A;
+
+int always(tcontrol *) { return 1; }
+
+// A top-level 100 x 100 form at (10, 10) on a 240 x 320 screen, realised,
+// with plain children it frees itself; the clock stands still unless moved.
+struct scene {
+  tform *form;
+  std::vector<tcontrol *> children;
+  explicit scene(bool animated = false) {
+    os_clock_drive(1);
+    trect rect = {10, 10, 109, 109};
+    form = tform_new(nullptr, &rect, nullptr);
+    tform_set_animated_scroll(form, animated);
+  }
+  tcontrol *add(trect r, bool focusable = false) {
+    tcontrol *c = tcontrol_new(nullptr, &r, nullptr);
+    if (focusable) tcontrol_set_focusable_test(c, always);
+    tform_add_child(form, int32_t(children.size()) + 1, c);
+    children.push_back(c);
+    return c;
+  }
+  void show() { tcontrol_realize(&form->_control); }
+  ~scene() {
+    if (form) tform_free(form);
+    for (tcontrol *c : children) tcontrol_free(c);
+    wins_timer_stop_all();
+    os_clock_drive(0);
+  }
+  // Where child i sits, as (x1, y1).
+  std::vector<int32_t> at(size_t i = 0) const {
+    const trect *r = tsurface_get_rect(&children[i]->_surface);
+    return {r->x1, r->y1};
+  }
+  void ticks(int n) {
+    for (int i = 0; i < n; i++) {
+      os_clock_advance(10);
+      port_test_pump();
+    }
+  }
+};
+
+int key(tscreen *screen, uint32_t code) { return tscreen_dispatch_key(screen, code, 0, 0); }
+int pen(tscreen *screen, int type, int32_t x, int32_t y) { return tscreen_dispatch_pen(screen, type, x, y, 0); }
+
+// Drags from (x, y) by (dx, dy) in one-pixel moves, without lifting the pen.
+void drag(tscreen *screen, int32_t x, int32_t y, int32_t dx, int32_t dy) {
+  pen(screen, 1, x, y);
+  int32_t n = std::max(std::abs(dx), std::abs(dy));
+  for (int32_t i = 1; i <= n; i++) pen(screen, 3, x + dx * i / n, y + dy * i / n);
+}
+
+}  // namespace
+
+TEST(Form, TheSeventeenthChildGrowsTheEntriesToThirtyTwo) {
+  run_on_styled_screen([](tscreen *) {
+    scene s;
+    for (int i = 0; i < 16; i++) s.add({0, i * 10, 9, i * 10 + 9});
+    EXPECT_EQ(s.form->_capacity, 16);
+    s.add({0, 160, 9, 169});
+    EXPECT_EQ(s.form->_capacity, 32);
+    EXPECT_EQ(tform_get_child_count(s.form), 17);
+    EXPECT_EQ(tform_get_child_by_id(s.form, 17), s.children[16]);
+    EXPECT_EQ(tform_get_child_at(s.form, 17), nullptr);
+    for (int i = 17; i < 33; i++) s.add({0, i * 10, 9, i * 10 + 9});
+    EXPECT_EQ(s.form->_capacity, 48);
+    // Removing shifts the later entries down.
+    EXPECT_EQ(tform_remove_child(s.form, s.children[3]), 1);
+    EXPECT_EQ(tform_get_child_index(s.form, s.children[32]), 31);
+    EXPECT_EQ(tform_get_child_index(s.form, s.children[3]), -1);
+  }, "240x320");
+}
+
+TEST(Form, DownAndUpScrollByTheStepUpToTheEnds) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    s.add({0, 0, 49, 149});  // 50 pixels taller than the view, not focusable
+    s.show();
+    std::vector<int32_t> seen;
+    for (uint32_t code : {KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_DOWN, KEY_UP, KEY_UP, KEY_UP, KEY_UP}) {
+      EXPECT_EQ(key(screen, code), 1);
+      seen.push_back(s.at()[1]);
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{-20, -40, -50, -50, -30, -10, 0, 0}));
+    EXPECT_EQ(key(screen, KEY_LEFT), 1);  // nothing wider than the view
+    EXPECT_EQ(s.at(), (std::vector<int32_t>{0, 0}));
+    EXPECT_EQ(key(screen, 'a'), 0);
+  }, "240x320");
+}
+
+TEST(Form, AnimatedKeyScrollsArriveEvenOnePixelAway) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s(true);
+    s.add({0, 0, 49, 100});  // one pixel taller than the view
+    s.show();
+    key(screen, KEY_DOWN);
+    EXPECT_EQ(s.at()[1], 0);  // not before the first tick
+    s.ticks(1);
+    EXPECT_EQ(s.at()[1], -1);
+    EXPECT_EQ(s.form->_timer, 0u);
+    key(screen, KEY_UP);  // a -1 pixel scroll ends too
+    s.ticks(1);
+    EXPECT_EQ(s.at()[1], 0);
+    EXPECT_EQ(s.form->_timer, 0u);
+  }, "240x320");
+}
+
+TEST(Form, AnimatedKeyScrollsMoveAQuarterATick) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s(true);
+    s.add({0, 0, 49, 299});
+    s.show();
+    key(screen, KEY_DOWN);
+    std::vector<int32_t> seen;
+    for (int i = 0; i < 5; i++) {
+      s.ticks(1);
+      seen.push_back(s.at()[1]);
+    }
+    EXPECT_EQ(seen, (std::vector<int32_t>{-5, -10, -15, -20, -20}));
+  }, "240x320");
+}
+
+TEST(Form, ARefusedTimerJumpsToTheTarget) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s(true);
+    s.add({0, 0, 49, 299});
+    s.show();
+    std::vector<uint32_t> taken;
+    for (int i = 0; i < WINS_TIMER_MAX; i++) taken.push_back(wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr));
+    key(screen, KEY_DOWN);
+    EXPECT_EQ(s.at()[1], -20);
+    EXPECT_EQ(s.form->_timer, 0u);
+  }, "240x320");
+}
+
+TEST(Form, ArrowsMoveTheFocusToTheNearestChildAndFrameIt) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    tcontrol *a = s.add({0, 0, 29, 19}, true);
+    tcontrol *b = s.add({0, 30, 29, 49}, true);
+    tcontrol *c = s.add({40, 30, 69, 49}, true);
+    s.show();
+    EXPECT_EQ(key(screen, KEY_DOWN), 1);  // nothing focused: the first child in view
+    EXPECT_TRUE(tcontrol_has_focus(a));
+    key(screen, KEY_DOWN);  // b and c lie as far below; b's centre is nearer
+    EXPECT_TRUE(tcontrol_has_focus(b));
+    EXPECT_FALSE(tcontrol_has_focus(a));
+    key(screen, KEY_RIGHT);
+    EXPECT_TRUE(tcontrol_has_focus(c));
+    // The light blue frame lies 2 pixels outside c (form at 10, 10).
+    tscreen_paint(screen, nullptr);
+    const uint32_t light_blue = 0x841F;
+    EXPECT_EQ(screen_pixel(screen, 10 + 38, 10 + 40), light_blue);
+    EXPECT_NE(screen_pixel(screen, 10 - 2 + 0, 10 + 40), light_blue);
+    key(screen, KEY_UP);
+    EXPECT_TRUE(tcontrol_has_focus(a));
+    EXPECT_EQ(tform_set_focus(s.form, s.children[1]), 1);
+    EXPECT_TRUE(tcontrol_has_focus(b));
+    tcontrol outsider;
+    trect r = {0, 0, 9, 9};
+    ASSERT_EQ(tcontrol_init(&outsider, nullptr, &r, nullptr), 1);
+    tcontrol_set_focusable_test(&outsider, always);
+    EXPECT_EQ(tform_set_focus(s.form, &outsider), 0);
+    tcontrol_deinit(&outsider);
+  }, "240x320");
+}
+
+TEST(Form, AFocusedChildScrolledOutOfViewLosesTheFocus) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    tcontrol *a = s.add({0, 0, 49, 19}, true);
+    s.add({0, 30, 49, 299});  // not focusable
+    s.show();
+    tform_focus_first(s.form);
+    EXPECT_TRUE(tcontrol_has_focus(a));
+    key(screen, KEY_DOWN);  // scrolls 20: a leaves the view and nothing can take it
+    EXPECT_EQ(s.at()[1], -20);
+    EXPECT_FALSE(tcontrol_has_focus(a));
+    key(screen, KEY_DOWN);  // no focus to move from
+    EXPECT_EQ(s.at()[1], -40);
+  }, "240x320");
+}
+
+TEST(Form, DragsScrollPastTheSlopOnlyAlongTheAxisMoved) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    s.add({0, 0, 199, 199});
+    s.show();
+    drag(screen, 60, 60, 0, -3);
+    pen(screen, 2, 60, 57);
+    EXPECT_EQ(s.at(), (std::vector<int32_t>{0, 0}));
+    // 12 pixels up: the first 5 moves lie within the slop, the other 7 scroll.
+    drag(screen, 60, 60, 0, -12);
+    EXPECT_EQ(s.at(), (std::vector<int32_t>{0, -7}));
+    EXPECT_EQ(tform_get_drag_dy(s.form), -12);
+    pen(screen, 2, 60, 48);
+    EXPECT_EQ(s.at(), (std::vector<int32_t>{0, -7}));
+    tform_set_vdrag_locked(s.form, 1);
+    drag(screen, 60, 60, -12, -12);
+    pen(screen, 2, 48, 48);
+    EXPECT_EQ(s.at(), (std::vector<int32_t>{-7, -7}));
+  }, "240x320");
+}
+
+TEST(Form, ReleasedPastTheTopItReturnsToZero) {
+  for (bool animated : {false, true}) {
+    SCOPED_TRACE(animated);
+    run_on_styled_screen([animated](tscreen *screen) {
+      scene s(animated);
+      s.add({0, 0, 49, 299});
+      s.show();
+      drag(screen, 60, 20, 0, 35);  // 30 pixels past the top after the slop
+      EXPECT_EQ(s.at()[1], 30);
+      pen(screen, 2, 60, 55);
+      s.ticks(animated ? 4 : 0);  // -8 a tick: 22, 14, 6, 0
+      EXPECT_EQ(s.at()[1], 0);
+      EXPECT_EQ(s.form->_timer, 0u);
+    }, "240x320");
+  }
+}
+
+TEST(Form, AFlingOfTenPixelsInTwentyMsGlidesTwentyATick) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s(true);
+    s.add({0, 0, 49, 999});
+    s.show();
+    drag(screen, 60, 90, 0, -6);  // past the slop: 1 pixel scrolled
+    pen(screen, 3, 60, 74);       // the last move: 10 pixels
+    os_clock_advance(20);
+    pen(screen, 2, 60, 74);  // v = 10 x 400 / 20 = 200
+    EXPECT_EQ(s.at()[1], -11);
+    s.ticks(1);
+    EXPECT_EQ(s.at()[1], -31);
+    s.ticks(100);
+    EXPECT_EQ(s.at()[1], -211);  // the target: offset + v
+    EXPECT_EQ(s.form->_timer, 0u);
+  }, "240x320");
+}
+
+TEST(Form, TheVerticalBarShowsAndScrollsTheContent) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    s.add({0, 0, 49, 199});
+    s.show();
+    tscrollbar *bar = tform_get_vscrollbar(s.form);
+    ASSERT_TRUE(tsurface_is_visible(&bar->_control._surface));
+    // The bar is 5 wide at the form's right edge: a tap low on it pages by the view.
+    EXPECT_EQ(pen(screen, 1, 10 + 97, 10 + 90), 1);
+    pen(screen, 2, 10 + 97, 10 + 90);
+    EXPECT_EQ(s.at()[1], -100);
+    EXPECT_EQ(tscrollbar_get_pos(bar), 100);
+  }, "240x320");
+}
+
+TEST(Form, UpdateLockIsRestoredAsFound) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    s.add({0, 0, 49, 299});
+    s.show();
+    tscreen_set_update_lock(screen, 1);
+    key(screen, KEY_DOWN);
+    EXPECT_EQ(tscreen_get_update_lock(screen), 1u);
+    tscreen_set_update_lock(screen, 0);
+    key(screen, KEY_DOWN);
+    EXPECT_EQ(tscreen_get_update_lock(screen), 0u);
+  }, "240x320");
+}
+
+// A child whose tap closes what holds the form, as a dialog's button does,
+// and an owner that frees the form when the pen lifts.
+tform *g_doomed;
+int free_form_on_pen(tcontrol *, int, int32_t, int32_t, uint32_t) {
+  tform_free(g_doomed);
+  return 1;
+}
+void free_form(tform *form) { tform_free(form); }
+
+TEST(Form, NothingTouchesTheFormAfterACallbackFreedIt) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    tcontrol *closer = s.add({0, 0, 49, 19});
+    s.show();
+    tcontrol_set_on_pen(closer, free_form_on_pen);
+    g_doomed = s.form;
+    s.form = nullptr;
+    EXPECT_EQ(pen(screen, 1, 20, 20), 1);
+
+    scene t;
+    t.add({0, 0, 49, 299});
+    t.show();
+    tform_set_on_pen_up(t.form, free_form);
+    drag(screen, 60, 20, 0, 35);
+    t.form = nullptr;
+    EXPECT_EQ(pen(screen, 2, 60, 55), 1);
+  }, "240x320");
+}
