@@ -1,0 +1,100 @@
+// Draws arbitrary texts as wrapped labels (modes 4 and 5) of arbitrary widths
+// and offsets, into their own buffer and transparently onto a parent. The walk
+// must end, stay inside the text, and leave the text as it was.
+//
+// Input: byte 0 bit 0 picks mode 5 over 4, bit 1 transparent drawing; byte 1
+// the width (0-255 pixels); byte 2 the offset x (signed); byte 3 the font size
+// (1-32 points); the rest is the text as UTF-16 (little-endian pairs).
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "os_display.h"
+#include "tbitmap.h"
+#include "tlabel.h"
+#include "tscreen.h"
+#include "tstyler.h"
+#include "wins_graphics.h"
+#include "wins_window.h"
+
+namespace {
+
+const uint8_t *g_data;
+size_t g_size;
+
+void check(bool ok) {
+  if (!ok) std::abort();
+}
+
+// Runs as the application main of a started port: the labels need a screen
+// and a style set.
+int draw_labels(void *, const char16_t *) {
+  if (!tstyler_load_defaults()) return 1;
+  wins_graphics_set_fixed_metrics(1);
+  int flags = g_data[0];
+  int32_t width = g_data[1];
+  auto offset = static_cast<int8_t>(g_data[2]);
+  int32_t size = 1 + g_data[3] % 32;
+  std::u16string text;
+  for (size_t i = 4; i + 1 < g_size; i += 2) text += char16_t(g_data[i] | g_data[i + 1] << 8);
+
+  trect whole = {0, 0, 63, 47};
+  tcontrol *parent = tcontrol_new(nullptr, &whole, nullptr);
+  trect rect = {3, 4, 3 + width - 1, 20};
+  tlabel *label = tlabel_new(parent, &rect, text.data(), int32_t(text.size()), flags & 1 ? TLABEL_WRAP_FIT : TLABEL_WRAP,
+                             nullptr);
+  if (parent && label) {
+    ttdrawer_set_offset_x(tlabel_get_tdrawer(label), offset);
+    ttdrawer_set_font_size(tlabel_get_tdrawer(label), size);
+    if (flags & 2) {
+      tlabel_set_transparent(label, 1);
+      tlabel_draw_text(label, tsurface_get_canvas(&parent->_surface), tsurface_get_rect(&label->_control._surface));
+    } else {
+      tsurface_realize(&label->_control._surface);
+      tsurface_update(&label->_control._surface, nullptr);
+    }
+    check(label->_length == int32_t(text.size()));
+    check(std::memcmp(label->_text, text.data(), text.size() * sizeof(char16_t)) == 0);
+    check(label->_text[label->_length] == 0);
+  }
+  if (label) tlabel_free(label);
+  if (parent) tcontrol_free(parent);
+  tstyler_free_defaults();
+  return 0;
+}
+
+char16_t *app_name(char16_t *buffer) {
+  const char16_t name[] = u"BrivolaLabelFuzz";
+  std::memcpy(buffer, name, sizeof name);
+  return buffer;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  static bool set_up = [] {
+    static std::string home = "/tmp/brivola-label-fuzz-" + std::to_string(getpid());
+    setenv("BRIVOLA_HOME", home.c_str(), 1);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(home, ignored);
+    });
+    // A tall mode 5 label asks for a tall buffer; refusals are part of the test.
+    tbitmap_set_budget(4u << 20);
+    os_display_select(os_display_headless_backend());
+    return true;
+  }();
+  (void)set_up;
+  if (size < 4) return 0;
+  g_data = data;
+  g_size = size;
+  static const wins_window_app app = {app_name, draw_labels, nullptr};
+  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "64x48";
+  char *argv[] = {arg0, arg1, arg2, nullptr};
+  check(wins_window_main(3, argv, &app) == 0);
+  return 0;
+}

@@ -1,0 +1,132 @@
+// Control bars driven through the screen: each soft key and each tap reaches
+// its button and the bar's callback with the button's result, the docking of
+// each position, and a click that frees the bar (as a dialog closing does).
+#include "tcontrolbar.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gui_fixture.h"
+#include "screen_fixture.h"
+#include "widget_fixture.h"
+
+namespace {
+
+std::vector<intptr_t> g_clicks;
+void log_click(tcontrolbar *, intptr_t data) { g_clicks.push_back(data); }
+void free_on_click(tcontrolbar *bar, intptr_t data) {
+  g_clicks.push_back(data);
+  tcontrolbar_free(bar);
+}
+
+tcontrolbar *shown_bar(tcontrolbar_click_fn on_click = log_click) {
+  g_clicks.clear();
+  trect empty = {0, 0, -1, -1};
+  tcontrolbar *bar = tcontrolbar_new(nullptr, &empty, nullptr);
+  EXPECT_NE(bar, nullptr);
+  tcontrolbar_set_on_click(bar, on_click);
+  tcontrol_realize(&bar->_control);
+  tscreen_paint(tscreen_get(), nullptr);
+  return bar;
+}
+
+std::vector<int32_t> fields(const tcontrol *c) {
+  const trect *r = tsurface_get_rect(&c->_surface);
+  return {r->x1, r->y1, r->x2, r->y2};
+}
+
+}  // namespace
+
+TEST(ControlBar, SoftKeysClickAfterThePressedLookWithTheirResults) {
+  run_on_styled_screen(
+      [](tscreen *screen) {
+        widget_env env;
+        tcontrolbar *bar = shown_bar();
+        // The left soft key's top-left corner: grey raised, black pressed.
+        uint32_t raised = screen_pixel(screen, 0, 280);
+        EXPECT_EQ(widget_key(0xF821), 1);
+        EXPECT_NE(screen_pixel(screen, 0, 280), raised);
+        widget_run_for(90);
+        EXPECT_EQ(g_clicks, std::vector<intptr_t>{});
+        widget_run_for(10);
+        EXPECT_EQ(screen_pixel(screen, 0, 280), raised);
+        widget_key(0xF822);
+        widget_run_for(100);
+        widget_key(0xF823);
+        widget_run_for(100);
+        EXPECT_EQ(widget_key('a'), 0);
+        EXPECT_EQ(g_clicks, (std::vector<intptr_t>{1, 0, 2}));
+        // The pen reaches every soft key, the middle one between the others.
+        g_clicks.clear();
+        widget_tap(10, 300);
+        widget_tap(230, 300);
+        widget_tap(120, 300);
+        widget_tap(120, 100);  // above the bar
+        EXPECT_EQ(g_clicks, (std::vector<intptr_t>{1, 0, 2}));
+        tcontrolbar_free(bar);
+      },
+      "240x320");
+}
+
+TEST(ControlBar, EachPositionDocksTheBarAndItsButtons) {
+  struct row {
+    const char *screen;
+    int32_t position;
+    std::vector<int32_t> bar, left, middle, right;
+    uint32_t left_text, right_text;
+  };
+  const row rows[] = {
+      {"240x320", 0, {0, 280, 239, 319}, {0, 0, 99, 39}, {0, 0, 239, 39}, {140, 0, 239, 39}, 7, 3},
+      {"240x320", 3, {0, 0, 239, 39}, {0, 0, 99, 39}, {0, 0, 239, 39}, {140, 0, 239, 39}, 7, 3},
+      // At the side the left soft key is the lower button.
+      {"320x240", 1, {220, 0, 319, 239}, {0, 200, 99, 239}, {0, 0, 99, 239}, {0, 0, 99, 39}, 3, 3},
+      {"320x240", 2, {0, 0, 99, 239}, {0, 200, 99, 239}, {0, 0, 99, 239}, {0, 0, 99, 39}, 7, 7},
+  };
+  for (const row &r : rows) {
+    SCOPED_TRACE(r.position);
+    run_on_styled_screen(
+        [&](tscreen *) {
+          widget_env env;
+          tcontrolbar *bar = shown_bar();
+          tcontrolbar_set_position(bar, r.position);
+          EXPECT_EQ(fields(&bar->_control), r.bar);
+          EXPECT_EQ(fields(&tcontrolbar_get_left_button(bar)->_control), r.left);
+          EXPECT_EQ(fields(&tcontrolbar_get_middle_button(bar)->_control), r.middle);
+          EXPECT_EQ(fields(&tcontrolbar_get_right_button(bar)->_control), r.right);
+          EXPECT_EQ(ttdrawer_get_alignment(tbutton_get_pressed_tdrawer(tcontrolbar_get_left_button(bar))), r.left_text);
+          EXPECT_EQ(ttdrawer_get_alignment(tbutton_get_tdrawer(tcontrolbar_get_right_button(bar))), r.right_text);
+          // The lower button is the left soft key: a tap there gives 1.
+          const trect *b = tsurface_get_rect(&bar->_control._surface);
+          const trect *left = tsurface_get_rect(&tcontrolbar_get_left_button(bar)->_control._surface);
+          widget_tap(b->x1 + left->x1 + 5, b->y1 + left->y1 + 5);
+          EXPECT_EQ(g_clicks, std::vector<intptr_t>{1});
+          tcontrolbar_free(bar);
+        },
+        r.screen);
+  }
+}
+
+// Each road closes (frees) the bar in its click callback; ASan sees any later touch.
+TEST(ControlBar, AClickMayFreeTheBar) {
+  enum { TAP, KEY, KEY_TWICE };
+  for (int road : {TAP, KEY, KEY_TWICE}) {
+    SCOPED_TRACE(road);
+    run_on_styled_screen(
+        [&](tscreen *screen) {
+          widget_env env;
+          shown_bar(free_on_click);
+          if (road == TAP) {
+            widget_tap(10, 300);
+          } else {
+            widget_key(0xF821);
+            if (road == KEY_TWICE) widget_key(0xF821);
+            widget_run_for(200);
+          }
+          EXPECT_EQ(g_clicks, std::vector<intptr_t>{1});
+          EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
+          EXPECT_EQ(widget_key(0xF821), 0);
+        },
+        "240x320");
+  }
+}
