@@ -272,6 +272,25 @@ TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
   }, "240x320");
 }
 
+TEST(ListBox, TheHighlightStaysWhileAKeyScrollsTheRowsUnderIt) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *screen) {
+    scene s(10, 20, true);
+    for (int i = 0; i < 4; i++) widget_key(KEY_DOWN);  // row 4 ends on the bottom edge: no scroll
+    widget_run_for(100);
+    EXPECT_EQ(s.row0_top(), 0);
+    widget_key(KEY_DOWN);  // row 5: the rows move up 20 pixels, 5 a tick
+    widget_run_for(10);
+    EXPECT_EQ(s.row0_top(), -5);
+    // Held where row 4 was drawn (80-99), not on row 5 (95 on).
+    EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 82), BLUE_565);
+    widget_run_for(100);
+    EXPECT_EQ(s.row0_top(), -20);
+    EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 82), BLUE_565);  // row 5 arrived there
+    EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 78), WHITE_565);
+  }, "240x320");
+}
+
 TEST(ListBox, ColumnsTakeTheFullWidthWhileTheBarIsHidden) {
   widget_env env;
   run_on_styled_screen([](tscreen *) {

@@ -12,6 +12,7 @@
 #include "app_test_env.h"
 #include "gui_fixture.h"
 #include "os_display.h"
+#include "port_test_app.h"
 #include "screen_fixture.h"
 #include "widget_fixture.h"
 
@@ -114,6 +115,34 @@ TEST(Menu, SizeAndPlaceBesideTheBar) {
       EXPECT_TRUE(screen_empty());
     }, c.screen);
   }
+}
+
+TEST(Menu, ARotatedScreenMovesTheListBesideTheBar) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    tmenu *menu = tmenu_new(nullptr);
+    tmenu_add_item(menu, u"Short", 1, 0, 0, nullptr);
+    tmenu_add_item(menu, u"A longer item", 2, 0, 0, nullptr);
+    tmenu_add_item(menu, u"Mid item", 3, 0, 0, nullptr);
+    tmenu_popup(menu, -1, -1);
+    const struct {
+      int32_t w, h;
+      int32_t bar;
+      std::vector<int32_t> rect;
+    } turns[] = {
+        {320, 240, TCONTROLBAR_RIGHT, {134, 79, 219, 160}},
+        {240, 320, TCONTROLBAR_BOTTOM, {0, 198, 85, 279}},
+        {480, 640, TCONTROLBAR_BOTTOM, {0, 518, 85, 599}},
+    };
+    for (const auto &t : turns) {
+      os_display_set_size(t.w, t.h);
+      os_input_display_changed();
+      port_test_pump();
+      EXPECT_EQ(tcontrolbar_get_position(tmenu_get_controlbar(menu)), t.bar);
+      EXPECT_EQ(fields(list_rect(menu)), t.rect) << t.w << "x" << t.h;
+    }
+    tmenu_close(menu);
+  }, "240x320");
 }
 
 TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {

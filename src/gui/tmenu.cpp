@@ -354,7 +354,7 @@ static void follow_orientation(tmenu *menu) {
   const tsurface *surface = &menu->_control._surface;
   int32_t position = tsurface_get_width(surface) > tsurface_get_height(surface) ? TCONTROLBAR_RIGHT
                                                                                  : TCONTROLBAR_BOTTOM;
-  if (tcontrolbar_get_position(menu->_bar) != position) tcontrolbar_set_position(menu->_bar, position);
+  tcontrolbar_set_position(menu->_bar, position);
 }
 
 // Sizes the list to its rows and widest texts and keeps it on screen beside
