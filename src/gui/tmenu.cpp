@@ -191,11 +191,14 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   if (menu->_on_popup) menu->_on_popup(menu, x, y);
   menu->_popup_x = x;
   menu->_popup_y = y;
-  follow_orientation(menu);
-  place(menu, x, y);
+  tsurface *surface = &menu->_control._surface;
+  // A new menu lays itself out and draws its buffer as it is realised.
+  bool fresh = !tsurface_is_realized(surface);
+  if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
-  tscreen_set_modal(tscreen_get(), &menu->_control._surface);
-  update(menu);
+  tscreen *screen = tscreen_get();
+  tscreen_set_modal(screen, surface);
+  if (fresh) tscreen_paint(screen, tsurface_get_rect(surface));
   return 1;
 }
 
