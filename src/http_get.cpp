@@ -290,7 +290,8 @@ void HttpGetGetThreadBranch(HttpGet *object) {
   HttpGetSink *sink = object->_sink;
   if (sink) {
     object->_range_start = uint64_t(sink->_offset) + sink->_received;
-    object->_range_end = uint64_t(sink->_offset) + sink->_length - 1;  // below the start when no length
+    // A sink without a length asks for no range.
+    object->_range_end = sink->_length ? uint64_t(sink->_offset) + sink->_length - 1 : 0xFFFFFFFFu;
   } else {
     object->_range_start = object->_range_end = 0;
   }
@@ -531,8 +532,11 @@ void HttpGetAfterSocketRead(HttpGet *object, int status, uint32_t count) {
     } else if (!object->_read_failed && object->_header_read < HTTPGET_HEADER_BYTES) {
       HttpGetSocketReadBranch(object);
     } else {
-      object->_socket_tries++;
-      HttpGetSendRequestLoop(object);
+      // Sending on a new connection would clear the tries again, so a server
+      // that resets every request or sends an endless header would keep the
+      // client reconnecting for ever: a header that never ends is a failed
+      // attempt.
+      failed_attempt(object);
     }
     return;
   }

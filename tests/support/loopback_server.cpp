@@ -125,14 +125,17 @@ void loopback_server::serve(int fd, const loopback_reply *reply) {
     close(fd);
     return;
   }
+  std::string bytes = reply->bytes;
+  const std::string self = "127.0.0.1:" + std::to_string(port_);
+  for (size_t at; (at = bytes.find("{self}")) != std::string::npos;) bytes.replace(at, 6, self);
   size_t from = 0;
   for (size_t cut : reply->cuts) {
-    if (cut <= from || cut > reply->bytes.size()) continue;
-    send_all(fd, reply->bytes.data() + from, cut - from);
+    if (cut <= from || cut > bytes.size()) continue;
+    send_all(fd, bytes.data() + from, cut - from);
     from = cut;
     std::this_thread::sleep_for(std::chrono::milliseconds(reply->pause_ms));
   }
-  send_all(fd, reply->bytes.data() + from, reply->bytes.size() - from);
+  send_all(fd, bytes.data() + from, bytes.size() - from);
   if (reply->end == loopback_reply::RESET) {
     linger hard = {1, 0};
     setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);

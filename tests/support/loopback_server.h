@@ -5,6 +5,7 @@
 // closes at once). Replies go out in pieces with pauses, then the server
 // closes, resets or holds the connection. Everything is bounded in time:
 // reads give up after 5 s and the destructor stops and joins the thread.
+// "{self}" in a reply stands for this server's "127.0.0.1:port".
 #pragma once
 
 #include <atomic>
@@ -16,9 +17,11 @@
 #include <vector>
 
 struct loopback_reply {
+  loopback_reply(std::string reply_bytes = std::string(), std::vector<size_t> piece_ends = {}, int pause = 30)
+      : bytes(std::move(reply_bytes)), cuts(std::move(piece_ends)), pause_ms(pause) {}
   std::string bytes;
   std::vector<size_t> cuts;  // offsets where a piece ends and a pause follows
-  int pause_ms = 30;
+  int pause_ms;
   enum { CLOSE, RESET, HOLD } end = CLOSE;
 };
 
