@@ -357,10 +357,12 @@ void HttpGetFormatRequest(HttpGet *object) {
   r += "User-Agent: ";
   r += object->_user_agent;
   r += "\r\n";
+  object->_range_asked = !object->_post && object->_range_end > object->_range_start &&
+                         object->_range_end != 0xFFFFFFFFu;
   if (object->_post) {
     std::snprintf(number, sizeof number, "Content-Length: %zu\r\n", object->_post_body.size());
     r += number;
-  } else if (object->_range_end > object->_range_start && object->_range_end != 0xFFFFFFFFu) {
+  } else if (object->_range_asked) {
     std::snprintf(number, sizeof number, "Range: bytes=%llu-%llu\r\n",
                   static_cast<unsigned long long>(object->_range_start),
                   static_cast<unsigned long long>(object->_range_end));
@@ -641,7 +643,7 @@ void HttpGetAfterSendRequest(HttpGet *object) {
       HttpGetEnd(object);
       return;
     }
-  } else if (sink->_offset != 0 && object->_range_start == 0 && !empty) {
+  } else if (object->_range_asked && sink->_offset != 0 && object->_range_start == 0 && !empty) {
     failed_attempt(object);
     return;
   } else if (empty) {

@@ -82,6 +82,7 @@ struct HttpGet {
   int32_t _socket_tries;
   int32_t _redirects;
   uint64_t _range_start, _range_end;      // asked for, then granted
+  int32_t _range_asked;                   // the request carries a Range line
   uint32_t _requested_length;
   HttpGetSink *_sink;
   std::atomic<int32_t> _running;
