@@ -119,16 +119,17 @@ TEST(Connection, FailuresReachTheCallback) {
 }
 
 TEST(Connection, ReleaseAndTearDownStopThePollWithoutALateCallback) {
+  // Polls 1 ms apart would give up within about 30 ms and call back: neither
+  // the last release nor the tear-down may let that happen afterwards.
   report released, torn_down;
-  with_connections(OS_CONNMGR_NEVER_CONNECTS, 1000, [&] {
+  with_connections(OS_CONNMGR_NEVER_CONNECTS, 1, [&] {
     wince_connection *conn = wince_connection_get(0);
     wince_connection_open(conn, on_connection, &released);
-    auto start = std::chrono::steady_clock::now();
     wince_connection_release(conn);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     wince_connection_open(wince_connection_get(0), on_connection, &torn_down);
   });
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(released.calls.load(), 0);
   EXPECT_EQ(torn_down.calls.load(), 0);
 }
