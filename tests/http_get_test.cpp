@@ -194,9 +194,10 @@ TEST(Response, ABodyWithoutALengthEndsAtThePeersClose) {
 }
 
 TEST(Response, AnOperatorPageNamingItsOwnAddressIsAskedAgain) {
-  std::string page = "<html><a href=\"http://{self}/pic?a=1&amp;b=2\">continue</a></html>";
-  loopback_server server({{ok_reply(page)}, {ok_reply("the real answer")}});
-  // The page's address appears in its length too: fill it in before sizing.
+  // The server writes its address over "{self}", which makes the page up to
+  // 9 bytes longer than its Content-Length: only the padding is cut.
+  std::string page = "<a href=\"http://{self}/pic?a=1&amp;b=2\">continue</a>" + std::string(20, ' ');
+  loopback_server server({loopback_reply(ok_reply(page)), loopback_reply(ok_reply("the real answer"))});
   http_run run;
   ASSERT_TRUE(run.start(server.url("/pic?a=1&b=2")));
   ASSERT_TRUE(run.wait_end());

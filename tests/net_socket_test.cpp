@@ -121,58 +121,57 @@ TEST(Connect, DottedQuadsAreAddressesAndOnlyNamesAreResolved) {
   net_socket_set_resolver(old);
 }
 
-TEST(Connect, AnUnansweredConnectEndsWithinItsTimeOut) {
-  // A listener with a full queue drops further handshakes, so a connect to
-  // it waits on loopback without an answer, as an unreachable host would.
-  listener full(0);
+namespace {
+
+// A listener with a full queue drops further handshakes, so a connect to it
+// waits on loopback without an answer, as an unreachable host would.
+struct unanswering_listener {
+  listener full{0};
   std::vector<int> fillers;
-  for (int i = 0; i < 8; i++) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(full.port);
-    connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    fillers.push_back(fd);
-    pollfd entry = {fd, POLLOUT, 0};
-    if (poll(&entry, 1, 200) == 0) break;  // this one hangs: the queue is full
+  unanswering_listener() {
+    for (int i = 0; i < 8; i++) {
+      int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+      sockaddr_in a = {};
+      a.sin_family = AF_INET;
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      a.sin_port = htons(full.port);
+      connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+      fillers.push_back(fd);
+      pollfd entry = {fd, POLLOUT, 0};
+      if (poll(&entry, 1, 200) == 0) break;  // this one hangs: the queue is full
+    }
   }
+  ~unanswering_listener() {
+    for (int fd : fillers) close(fd);
+  }
+};
+
+}  // namespace
+
+TEST(Connect, AnUnansweredConnectEndsWithinItsTimeOut) {
+  unanswering_listener server;
   outcome seen;
   net_socket *socket = net_socket_create(0, 0);
   net_socket_set_user(socket, &seen);
   auto start = std::chrono::steady_clock::now();
-  net_socket_connect(socket, "127.0.0.1", full.port, 1, on_connect);
+  net_socket_connect(socket, "127.0.0.1", server.full.port, 1, on_connect);
   ASSERT_TRUE(seen.wait(1, 5000)) << "the connect ignored its time-out";
   EXPECT_EQ(seen.result, 0);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
   net_socket_destroy(socket);
-  for (int fd : fillers) close(fd);
 }
 
 TEST(Connect, AShutdownEndsAWaitingConnectAtOnce) {
-  listener full(0);
-  std::vector<int> fillers;
-  for (int i = 0; i < 8; i++) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(full.port);
-    connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    fillers.push_back(fd);
-    pollfd entry = {fd, POLLOUT, 0};
-    if (poll(&entry, 1, 200) == 0) break;
-  }
+  unanswering_listener server;
   outcome seen;
   net_socket *socket = net_socket_create(0, 0);
   net_socket_set_user(socket, &seen);
-  net_socket_connect(socket, "127.0.0.1", full.port, 30, on_connect);
+  net_socket_connect(socket, "127.0.0.1", server.full.port, 30, on_connect);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   net_socket_shutdown(socket);
   ASSERT_TRUE(seen.wait(1, 5000)) << "the shutdown did not wake the connect";
   EXPECT_EQ(seen.result, 0);
   net_socket_destroy(socket);
-  for (int fd : fillers) close(fd);
 }
 
 TEST(Receive, APeerCloseIsToldFromATimeOutAndComesAtOnce) {
