@@ -211,12 +211,17 @@ namespace {
 void log_step(const char *format, ...) {
   wins_window_context *context = wins_window_get_context();
   if (!context || !context->_log) return;
-  char text[1024];
-  va_list args;
+  va_list args, again;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  va_copy(again, args);
+  int length = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
-  port_log_printf(context->_log, "[http] %s\r\n", text);
+  // The formatted request may be long: the line is sized to it.
+  std::string text(size_t(std::max(length, 0)) + 1, '\0');
+  std::vsnprintf(&text[0], text.size(), format, again);
+  va_end(again);
+  text.resize(size_t(std::max(length, 0)));
+  port_log_write(context->_log, ("[http] " + text + "\r\n").c_str());
 }
 
 void copy_cut(char *out, size_t size, const char *text) {
