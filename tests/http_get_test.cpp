@@ -279,3 +279,15 @@ TEST(Cancel, DestroyingARunningRequestEndsItFirst) {
   EXPECT_EQ(ends, 1);
   HttpGetSinkDestroy(sink);
 }
+
+TEST(Request, AnAddressThatDoesNotSplitEndsAtOnce) {
+  for (const char *url : {"ftp://127.0.0.1/", "http:/", "http:///path", "http://:80/", "http://127.0.0.1:0/",
+                          "http://127.0.0.1:65536/", "http://127.0.0.1:8x/", "http://127.0.0.1:-1/"}) {
+    SCOPED_TRACE(url);
+    http_run run;
+    ASSERT_TRUE(run.start(url));
+    EXPECT_EQ(run.ends, 1) << "the end is known within the call";
+    EXPECT_FALSE(HttpGetIsRunning(run.get));
+    EXPECT_EQ(run.sink->_received, 0u);
+  }
+}
