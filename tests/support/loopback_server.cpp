@@ -125,9 +125,14 @@ void loopback_server::serve(int fd, const loopback_reply *reply) {
     close(fd);
     return;
   }
-  std::string bytes = reply->bytes;
-  const std::string self = "127.0.0.1:" + std::to_string(port_);
-  for (size_t at; (at = bytes.find("{self}")) != std::string::npos;) bytes.replace(at, 6, self);
+  // Only a reply that names the server is copied: a large one goes out as it is.
+  std::string named;
+  if (reply->bytes.find("{self}") != std::string::npos) {
+    named = reply->bytes;
+    const std::string self = "127.0.0.1:" + std::to_string(port_);
+    for (size_t at; (at = named.find("{self}")) != std::string::npos;) named.replace(at, 6, self);
+  }
+  const std::string &bytes = named.empty() ? reply->bytes : named;
   size_t from = 0;
   for (size_t cut : reply->cuts) {
     if (cut <= from || cut > bytes.size()) continue;
