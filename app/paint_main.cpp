@@ -41,6 +41,7 @@
 #include "tstyler.h"
 #include "ttdrawer.h"
 #include "win_ao.h"
+#include "wince_connection.h"
 #include "wins_timer.h"
 
 namespace {
@@ -258,6 +259,7 @@ app_context *paint_main_init() {
   // The toolkit's look comes before any control exists.
   if (!tstyler_load_defaults()) return start_failed(app, "not enough memory for the toolkit", nullptr);
   ttdrawer_set_font_size(tstyler_get_default_tdrawer(), app_common_get_default_font_size());
+  tregistry_init_connections();
 
   paint_config_load();
   save_dirs_load();
@@ -652,6 +654,7 @@ void release_app(app_context *app) {
   // After the last control is gone; the set unloads its own two files.
   tstyler_free_defaults();
   tresource_unload_all();
+  tregistry_free_connections();
   for (char16_t *&entry : app->_save_dirs) {
     std::free(entry);
     entry = nullptr;
