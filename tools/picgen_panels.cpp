@@ -427,9 +427,9 @@ void draw_product(cairo_t *cr, int side, int) {
     cairo_arc(cr, dabs[i].first, dabs[i].second, 6, 0, 2 * M_PI);
     fill_outlined(cr, colours[i], lines[i], k_line);
   }
-  cairo_translate(cr, 52, 34);
+  cairo_translate(cr, 54, 24);
   cairo_rotate(cr, 2 * M_PI / 3);  // the bristles to the bottom left
-  rounded_path(cr, -32, -3, -6, 3, 3);
+  rounded_path(cr, -26, -3, -6, 3, 3);
   fill_outlined(cr, k_red, k_red_line, k_line);
   rect_path(cr, -8, -4, 2, 4);
   fill_outlined(cr, k_grey, k_grey_line, k_line);
