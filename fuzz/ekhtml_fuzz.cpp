@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes to the HTML tokenizer in pieces the input chooses.
 // Every view a callback gets must lie inside the tokenizer's buffer, and the
-// callbacks must be those of the same page fed in one piece once adjacent
-// data callbacks are merged.
+// callbacks must be those of the same page fed in one piece.
 //
 // Input: byte 0 holds the number of cuts (low 3 bits) and whether each piece
 // is followed by a flush (bit 3); then two bytes per cut, the piece's length
@@ -26,18 +25,11 @@ void check_view(const recorder *r, ekhtml_string text) {
   if (text._str < begin || text._str > end || text._len > uint64_t(end - text._str)) std::abort();
 }
 
-void add_data(recorder *r, const std::string &text) {
-  if (!r->_events.empty() && r->_events.back()[0] == 'D')
-    r->_events.back() += text;
-  else
-    r->_events.push_back("D" + text);
-}
-
 void on_data(void *user, ekhtml_string text) {
   recorder *r = static_cast<recorder *>(user);
   check_view(r, text);
   if (text._len == 0) std::abort();
-  add_data(r, std::string(text._str, text._len));
+  r->_events.push_back("D" + std::string(text._str, text._len));
 }
 
 void on_start(void *user, ekhtml_string tag, ekhtml_attr *attrs) {

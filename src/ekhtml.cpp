@@ -10,9 +10,10 @@
 // token that was at the front), so the shifts are linear in the input too.
 //
 // Decisions depend only on the bytes, never on where a piece ended: a token
-// that needs more bytes to decide waits. Character data is the exception
-// that the callers accept: a run cut by the end of the buffer is handed over
-// as it stands, so it may arrive in several pieces.
+// that needs more bytes to decide waits. Character data too ends only at the
+// next '<' (or with the final flush), so a run reaches the data callback in
+// one piece: a multi-byte character or a word is never cut in two by where
+// the buffer happened to fill up.
 #include "ekhtml.h"
 
 #include <algorithm>
@@ -238,9 +239,12 @@ static scan_result scan_token(ekhtml_parser *parser, uint32_t start, uint32_t en
   switch (parser->_state) {
     case EKHTML_STATE_DATA:
     case EKHTML_STATE_DATA_LT: {
-      // A run cut by the end of the buffer goes as it stands.
       const void *lt = std::memchr(token + progress->_at, '<', avail - progress->_at);
-      *length = lt ? static_cast<uint32_t>(static_cast<const char *>(lt) - token) : avail;
+      if (!lt) {
+        progress->_at = avail;
+        return SCAN_MORE;
+      }
+      *length = static_cast<uint32_t>(static_cast<const char *>(lt) - token);
       emit_data(parser, token, *length);
       return SCAN_DONE;
     }

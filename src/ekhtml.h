@@ -9,8 +9,8 @@
 //
 // Every text handed to a callback is a view into the tokenizer's buffer, valid
 // only during the call. Tag names reach the callbacks upper-cased (ASCII);
-// attribute names and values as written. Character data may reach the data
-// callback in several pieces where the buffer filled up.
+// attribute names and values as written. A run of character data reaches the
+// data callback whole, up to the next '<' or the end of the input.
 //
 // The parser owns its buffer, its tag table and its attribute records; the
 // user data is only handed back.

@@ -117,8 +117,11 @@ std::u32string decode_utf8(const std::string &text, bool *valid) {
   return out;
 }
 
+// Letters and digits of the alphabetic scripts, which the viewer keeps
+// together when it wraps; ideographs break anywhere.
 bool is_word_char(char32_t c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+         (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x52F);
 }
 
 // Text as the viewer shows it: CR and LF deleted (LF marked by '\x01' when
@@ -151,16 +154,16 @@ struct page_scan {
 void fault(page_scan *scan, const std::string &what) { scan->faults.push_back(what); }
 
 void end_paragraph(page_scan *scan) {
-  const std::string &p = scan->paragraph;
-  for (size_t at = 0; (at = p.find('\x01', at)) != std::string::npos; at++) {
+  bool valid = true;
+  std::u32string p = decode_utf8(scan->paragraph, &valid);
+  for (size_t at = 0; (at = p.find(U'\x01', at)) != std::u32string::npos; at++) {
     size_t before = at, after = at;
-    while (before > 0 && p[before - 1] == '\x01') before--;
-    while (after < p.size() && p[after] == '\x01') after++;
-    if (before > 0 && after < p.size() && is_word_char(static_cast<unsigned char>(p[before - 1])) &&
-        is_word_char(static_cast<unsigned char>(p[after])))
-      fault(scan, "a line break glues two letters in: " + p);
+    while (before > 0 && p[before - 1] == 1) before--;
+    while (after < p.size() && p[after] == 1) after++;
+    if (before > 0 && after < p.size() && is_word_char(p[before - 1]) && is_word_char(p[after]))
+      fault(scan, "a line break glues two letters in: " + scan->paragraph);
   }
-  std::string text = p;
+  std::string text = scan->paragraph;
   text.erase(std::remove(text.begin(), text.end(), '\x01'), text.end());
   scan->shown += text + "\n";
   scan->paragraph.clear();
@@ -335,6 +338,13 @@ TEST(HelpPages, TheChecksCatchWhatTheViewerWouldSpoil) {
       {"<TITLE>T</TITLE>lost<P>x</P>", "outside a paragraph"},
       {"<TITLE>T</TITLE><P>a <B>b</B>cdefghijklmnopqrstuvwxyzabcdef</P>", "mid-line"},
       {"<TITLE>T</TITLE><P>a <B>b</B>, cdefghijklmnopqrstuvwxyzabcdef</P>", ""},
+      {"<TITLE>T</TITLE><P>\xD0\xB0 <B>b</B>\xD0\xB1\xD0\xB2\xD0\xB3\xD0\xB4\xD0\xB5\xD0\xB6\xD0\xB7\xD0\xB8\xD0\xB9 \xD0\xB0\xD0\xB1\xD0\xB2\xD0\xB3\xD0\xB4\xD0\xB5\xD0\xB6\xD0\xB7\xD0\xB8\xD0\xB9 "
+       "\xD0\xB0\xD0\xB1\xD0\xB2\xD0\xB3\xD0\xB4</P>",
+       "mid-line"},
+      {"<TITLE>T</TITLE><P>a <B>b</B>\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+       "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD"
+       "\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD\xE4\xB8\xAD</P>",
+       ""},
       {"<!DOCTYPE html><TITLE>T</TITLE>", "declaration"},
       {"<TITLE>T</TITLE><P>\xC3(</P>", "UTF-8"},
   };
