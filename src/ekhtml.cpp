@@ -3,11 +3,12 @@
 // The buffer holds [0, _fill): the token at its front is the one that could
 // not be finished, with _state saying what it is and _progress how far it
 // was scanned (offsets from the token's start). A tokenizing pass walks the
-// buffer token by token from there, and every scanner resumes at _at, so no
-// byte is looked at twice whatever the cuts. What the pass consumed is moved
-// out by shifting the unfinished tail to the front; a tail is shifted at most
-// once before it is finished (a pass that consumes anything finished the
-// token that was at the front), so the shifts are linear in the input too.
+// buffer token by token from there, and every scanner resumes at _at, so a
+// cut never makes a token be scanned again from its start. What the pass
+// consumed is moved out by shifting the unfinished tail to the front; a tail
+// is shifted at most once before it is finished (a pass that consumes
+// anything finished the token that was at the front), so the shifts are
+// linear in the input too.
 //
 // Decisions depend only on the bytes, never on where a piece ended: a token
 // that needs more bytes to decide waits. Character data too ends only at the
@@ -60,6 +61,7 @@ static scan_result scan_to_tag_end(ekhtml_progress *progress, const char *token,
 static scan_result scan_comment(ekhtml_progress *progress, const char *token, uint32_t avail,
                                 uint32_t *length);
 static int decide_state(const char *token, uint32_t avail);
+static uint32_t scan_start(int state);
 static void emit_data(ekhtml_parser *parser, const char *text, uint32_t length);
 static void emit_start_tag(ekhtml_parser *parser, char *token);
 static void emit_end_tag(ekhtml_parser *parser, char *token);
@@ -77,7 +79,8 @@ struct class_table {
       bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
       bool digit = c >= '0' && c <= '9';
       if (letter || c >= 128) _class[c] |= CLASS_NAME_START;
-      if (letter || digit || c >= 128 || c == '-' || c == '.') _class[c] |= CLASS_TAG_NAME | CLASS_NAME | CLASS_VALUE;
+      if (letter || digit || c >= 128 || c == '-' || c == '.')
+        _class[c] |= CLASS_TAG_NAME | CLASS_NAME | CLASS_VALUE;
     }
     _class['_'] |= CLASS_NAME | CLASS_VALUE;
     const char marks[] = "!#$%&()*+/:=?]~@";
@@ -188,7 +191,7 @@ static bool tokenize(ekhtml_parser *parser) {
       int state = decide_state(parser->_buffer + start, end - start);
       if (state == EKHTML_STATE_NONE) break;
       parser->_state = state;
-      reset_progress(&parser->_progress, state == EKHTML_STATE_COMMENT ? 4 : state >= EKHTML_STATE_END_TAG ? 2 : 1);
+      reset_progress(&parser->_progress, scan_start(state));
     }
     uint32_t length = 0;
     if (scan_token(parser, start, end, &length) == SCAN_MORE) break;
@@ -207,7 +210,8 @@ static bool grow(ekhtml_parser *parser) {
   if (size <= UINT32_MAX && (g_buffer_limit == 0 || size <= g_buffer_limit))
     bigger = std::realloc(parser->_buffer, size);
   if (!bigger) {
-    std::fprintf(stderr, "BAD! Can't allocate %d bytes in ekhtml_buffer_grow\n", static_cast<int>(std::min<uint64_t>(size, INT32_MAX)));
+    int asked = static_cast<int>(std::min<uint64_t>(size, INT32_MAX));
+    std::fprintf(stderr, "BAD! Can't allocate %d bytes in ekhtml_buffer_grow\n", asked);
     return false;
   }
   parser->_buffer = static_cast<char *>(bigger);
@@ -228,6 +232,13 @@ static int decide_state(const char *token, uint32_t avail) {
   if (token[2] != '-') return EKHTML_STATE_DECLARATION;
   if (avail < 4) return EKHTML_STATE_NONE;
   return token[3] == '-' ? EKHTML_STATE_COMMENT : EKHTML_STATE_DECLARATION;
+}
+
+// Where a token's scan begins: past "<!--" in a comment, past "</" or "<!" in
+// an end tag or a declaration, past the first byte otherwise.
+static uint32_t scan_start(int state) {
+  if (state == EKHTML_STATE_COMMENT) return 4;
+  return state == EKHTML_STATE_END_TAG || state == EKHTML_STATE_DECLARATION ? 2 : 1;
 }
 
 // Scans the token at start in the parser's state; when it is complete, calls

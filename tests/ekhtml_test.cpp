@@ -164,8 +164,8 @@ TEST(EkhtmlTokens, TokensLongerThanTheBufferGrowIt) {
   std::string long_value(3 * EKHTML_BUFFER_STEP, 'v');
   std::string page = "<p>" + std::string(EKHTML_BUFFER_STEP + 7, 't') + "<a href=\"" + long_value + "\" x=1>" +
                      "<!--" + long_value + "-->" + "<!" + long_value + ">" + "</a>";
-  events expected = {"S[P]", "D[" + std::string(EKHTML_BUFFER_STEP + 7, 't') + "]", "S[A x=1 href=\"" + long_value + "\"]",
-                     "D[<!" + long_value + ">]", "E[A]"};
+  events expected = {"S[P]", "D[" + std::string(EKHTML_BUFFER_STEP + 7, 't') + "]",
+                     "S[A x=1 href=\"" + long_value + "\"]", "D[<!" + long_value + ">]", "E[A]"};
   for (size_t step : {1u, 7u, 4095u, 4096u, 5000u, 100000u}) {
     std::vector<std::string> pieces;
     for (size_t at = 0; at < page.size(); at += step) pieces.push_back(page.substr(at, step));
