@@ -1,0 +1,359 @@
+// The help pages as shipped in the program folder, checked for what the help
+// viewer relies on: only the tags and entities it knows, links to pages that
+// ship, the titles that decide its soft key, line breaks that its deletion of
+// CR and LF cannot glue into words, no text it would drop, and every tool and
+// command named as the program names it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ekhtml.h"
+#include "test_env.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct language {
+  const char *folder;  // under help/
+  const char *texts;   // res/texts/app_<code>.txt
+};
+const language k_languages[] = {{"", "app_en_us.txt"}, {"ru_ru", "app_ru_ru.txt"}, {"zh_cn", "app_zh_cn.txt"}};
+
+const std::set<std::string> k_tags = {"BODY", "TITLE", "P", "B",  "I",   "U",  "STRIKE",
+                                     "BR",   "A",     "FONT", "HR", "IMG", "TABLE"};
+const char *const k_entities[] = {"&quot;", "&amp;", "&lt;", "&gt;", "&nbsp;", "&#39;"};
+const char *const k_entity_texts[] = {"\"", "&", "<", ">", " ", "'"};
+
+// Tool names, the tool bar's commands, the command panel's buttons and the
+// rows of the menus they open.
+const int k_name_ids[] = {
+    25046, 25048, 25050, 25052, 25054, 25056, 25058, 25060, 25062, 25064, 25066, 25068, 25070, 25072,
+    25074, 25076, 25078, 25080, 25082, 25084, 25086, 25088, 25090, 25092, 25094, 25096, 25221,
+    25116, 25118, 25120, 25122, 25124, 25126, 25128, 25130, 25131,
+    25140, 25141, 25142, 25143, 25144, 25145, 25146, 25148, 25149, 25150, 25226, 25227, 25228,
+    25161, 25162, 25163, 25164, 25177, 25178, 25179, 25181, 25182, 25183,
+    25186, 25187, 25188, 25189, 25190, 25191, 25192, 25193, 25194,
+    25195, 25196, 25197, 25198, 25199, 25200, 25201, 25202, 25203};
+
+// The longest run that may start mid-line with a word character: the viewer
+// places the rest of such a run as one unwrapped label when its first word
+// does not fit.
+constexpr size_t k_max_glued_run = 24;
+
+std::string program_dir() {
+  const char *dir = std::getenv("BRIVOLA_PROGRAM_DIR");
+  return dir && *dir ? dir : BRIVOLA_PROGRAM_DIR;
+}
+
+// id -> text of a res/texts file, escapes resolved.
+std::map<int, std::string> read_texts(const std::string &path) {
+  std::map<int, std::string> texts;
+  std::string all = test_read_text(path);
+  size_t at = 0;
+  while (at < all.size()) {
+    size_t end = all.find('\n', at);
+    if (end == std::string::npos) end = all.size();
+    std::string line = all.substr(at, end - at);
+    at = end + 1;
+    size_t quote = line.find('"');
+    if (line.empty() || line[0] == '#' || quote == std::string::npos) continue;
+    std::string text;
+    for (size_t i = quote + 1; i + 1 < line.size(); i++) {
+      if (line[i] == '\\' && i + 2 < line.size()) {
+        char c = line[++i];
+        text += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+      } else {
+        text += line[i];
+      }
+    }
+    texts[std::stoi(line.substr(0, quote))] = text;
+  }
+  return texts;
+}
+
+// Field 0 of a list-row text: up to the first '/' that is not written "\/".
+std::string field0(const std::string &text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '/') {
+      out += '/';
+      i++;
+    } else if (text[i] == '/') {
+      break;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+std::u32string decode_utf8(const std::string &text, bool *valid) {
+  std::u32string out;
+  *valid = true;
+  for (size_t i = 0; i < text.size();) {
+    unsigned char c = text[i];
+    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    if (extra < 0 || i + extra >= text.size()) {
+      *valid = false;
+      return out;
+    }
+    char32_t code = extra == 0 ? c : c & (0x3F >> extra);
+    for (int k = 1; k <= extra; k++) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
+        *valid = false;
+        return out;
+      }
+      code = code << 6 | (text[i + k] & 0x3F);
+    }
+    out += code;
+    i += extra + 1;
+  }
+  return out;
+}
+
+// Letters and digits of the alphabetic scripts, which the viewer keeps
+// together when it wraps; ideographs break anywhere.
+bool is_word_char(char32_t c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+         (c >= 0xC0 && c <= 0x24F && c != 0xD7 && c != 0xF7) || (c >= 0x370 && c <= 0x52F);
+}
+
+// Text as the viewer shows it: CR and LF deleted (LF marked by '\x01' when
+// mark_breaks), then the entities replaced in the viewer's order.
+std::string shown_text(std::string text, bool mark_breaks) {
+  std::string out;
+  for (char c : text)
+    if (c == '\n' && mark_breaks)
+      out += '\x01';
+    else if (c != '\r' && c != '\n')
+      out += c;
+  for (size_t e = 0; e < 6; e++)
+    for (size_t at; (at = out.find(k_entities[e])) != std::string::npos;)
+      out.replace(at, std::strlen(k_entities[e]), k_entity_texts[e]);
+  return out;
+}
+
+// What one page gave the tokenizer's callbacks, and the faults found on the way.
+struct page_scan {
+  std::vector<std::string> faults;
+  std::vector<std::string> titles;
+  std::vector<std::string> links;   // HREF values
+  std::vector<std::string> images;  // SRC values
+  std::string shown;                // the text of every paragraph, one per line
+  bool in_title = false, in_p = false;
+  bool line_start = true;           // no label placed on the current line yet
+  std::string paragraph;            // shown text of the open paragraph, breaks marked
+  std::string title;
+};
+
+void fault(page_scan *scan, const std::string &what) { scan->faults.push_back(what); }
+
+void end_paragraph(page_scan *scan) {
+  bool valid = true;
+  std::u32string p = decode_utf8(scan->paragraph, &valid);
+  for (size_t at = 0; (at = p.find(U'\x01', at)) != std::u32string::npos; at++) {
+    size_t before = at, after = at;
+    while (before > 0 && p[before - 1] == 1) before--;
+    while (after < p.size() && p[after] == 1) after++;
+    if (before > 0 && after < p.size() && is_word_char(p[before - 1]) && is_word_char(p[after]))
+      fault(scan, "a line break glues two letters in: " + scan->paragraph);
+  }
+  std::string text = scan->paragraph;
+  text.erase(std::remove(text.begin(), text.end(), '\x01'), text.end());
+  scan->shown += text + "\n";
+  scan->paragraph.clear();
+}
+
+void on_data(void *user, ekhtml_string text) {
+  page_scan *scan = static_cast<page_scan *>(user);
+  std::string raw(text._str, text._len);
+  if (raw.compare(0, 2, "<!") == 0) return fault(scan, "a declaration: " + raw);
+  for (size_t at = 0; (at = raw.find('&', at)) != std::string::npos; at++) {
+    bool known = false;
+    for (const char *entity : k_entities) known = known || raw.compare(at, std::strlen(entity), entity) == 0;
+    if (!known) fault(scan, "an '&' that begins no known entity: " + raw.substr(at, 12));
+  }
+  std::string shown = shown_text(raw, true);
+  bool blank = shown.find_first_not_of(" \t\x01") == std::string::npos;
+  if (scan->in_title) {
+    scan->title += shown_text(raw, false);
+  } else if (!scan->in_p) {
+    if (!blank) fault(scan, "text outside a paragraph: " + raw);
+  } else {
+    std::string visible = shown_text(raw, false);
+    bool valid = true;
+    std::u32string chars = decode_utf8(visible, &valid);
+    if (!scan->line_start && !chars.empty() && is_word_char(chars[0]) && chars.size() > k_max_glued_run)
+      fault(scan, "a long run starts mid-line with a letter: " + visible);
+    if (!visible.empty()) scan->line_start = false;
+    scan->paragraph += shown;
+  }
+}
+
+void on_start(void *user, ekhtml_string tag, ekhtml_attr *attrs) {
+  page_scan *scan = static_cast<page_scan *>(user);
+  std::string name(tag._str, tag._len);
+  if (!k_tags.count(name)) fault(scan, "a tag the viewer does not know: " + name);
+  if (name == "TITLE") scan->in_title = true;
+  if (name == "P") {
+    if (scan->in_p) fault(scan, "a paragraph inside a paragraph");
+    scan->in_p = true;
+  }
+  if (name == "BR" || name == "HR" || name == "IMG") scan->line_start = true;
+  for (ekhtml_attr *attr = attrs; attr; attr = attr->_next) {
+    std::string key(attr->_name._str, attr->_name._len), value(attr->_value._str, attr->_value._len);
+    std::transform(key.begin(), key.end(), key.begin(), ::toupper);
+    if (name == "A" && key == "HREF") scan->links.push_back(value);
+    if (name == "IMG" && key == "SRC") scan->images.push_back(value);
+  }
+}
+
+void on_end(void *user, ekhtml_string tag) {
+  page_scan *scan = static_cast<page_scan *>(user);
+  std::string name(tag._str, tag._len);
+  if (!k_tags.count(name)) fault(scan, "an end tag the viewer does not know: " + name);
+  if (name == "TITLE") {
+    scan->in_title = false;
+    scan->titles.push_back(scan->title);
+    scan->title.clear();
+  }
+  if (name == "P") {
+    scan->in_p = false;
+    scan->line_start = true;
+    end_paragraph(scan);
+  }
+}
+
+page_scan scan_page(const std::string &page) {
+  page_scan scan;
+  bool valid = true;
+  decode_utf8(page, &valid);
+  if (!valid) fault(&scan, "not UTF-8");
+  // The viewer deletes line breaks: each must stand beside a space or a tag.
+  for (size_t at = 0; (at = page.find('\n', at)) != std::string::npos; at++) {
+    size_t before = at, after = at + 1;
+    while (before > 0 && (page[before - 1] == '\r' || page[before - 1] == '\n')) before--;
+    while (after < page.size() && (page[after] == '\r' || page[after] == '\n')) after++;
+    bool beside = before == 0 || after == page.size() || page[before - 1] == ' ' || page[before - 1] == '>' ||
+                  page[after] == ' ' || page[after] == '<';
+    if (!beside) fault(&scan, "a line break between two letters at byte " + std::to_string(at));
+  }
+  ekhtml_parser *parser = ekhtml_new(&scan);
+  ekhtml_set_data_callback(parser, on_data);
+  ekhtml_add_start_callback(parser, nullptr, on_start);
+  ekhtml_add_end_callback(parser, nullptr, on_end);
+  ekhtml_feed(parser, ekhtml_string{page.data(), static_cast<uint32_t>(page.size())});
+  ekhtml_flush(parser, 1);
+  ekhtml_free(parser);
+  if (scan.in_p || scan.in_title) fault(&scan, "a paragraph or title left open");
+  return scan;
+}
+
+std::vector<std::string> pages_in(const std::string &dir) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const fs::directory_entry &entry : fs::directory_iterator(dir, error))
+    if (entry.is_regular_file() && entry.path().extension() == ".htm") names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string folder_of(const char *base, const language &lang) {
+  return std::string(base) + (*lang.folder ? std::string("/") + lang.folder : "");
+}
+
+}  // namespace
+
+TEST(HelpPages, EveryLanguageShipsTheSamePages) {
+  std::vector<std::string> english = pages_in(program_dir() + "/help");
+  ASSERT_FALSE(english.empty()) << "no help pages in " << program_dir() << "/help";
+  EXPECT_TRUE(std::count(english.begin(), english.end(), "index.htm"));
+  for (const language &lang : k_languages) {
+    EXPECT_EQ(pages_in(folder_of((program_dir() + "/help").c_str(), lang)), english) << lang.folder;
+    EXPECT_EQ(pages_in(folder_of(BRIVOLA_SOURCE_DIR "/res/help", lang)), english) << "the build ships every page";
+  }
+}
+
+TEST(HelpPages, PagesKeepToWhatTheViewerKnows) {
+  std::map<int, std::string> help_titles;
+  for (const language &lang : k_languages)
+    help_titles[&lang - k_languages] = read_texts(BRIVOLA_SOURCE_DIR "/res/texts/" + std::string(lang.texts))[25146];
+  for (const language &lang : k_languages) {
+    std::string dir = folder_of((program_dir() + "/help").c_str(), lang);
+    std::map<int, std::string> texts = read_texts(BRIVOLA_SOURCE_DIR "/res/texts/" + std::string(lang.texts));
+    std::vector<std::string> pages = pages_in(dir);
+    std::string shown;
+    for (const std::string &name : pages) {
+      SCOPED_TRACE(dir + "/" + name);
+      page_scan scan = scan_page(test_read_text(dir + "/" + name));
+      for (const std::string &what : scan.faults) ADD_FAILURE() << what;
+      ASSERT_EQ(scan.titles.size(), 1u);
+      const std::string &title = scan.titles[0];
+      if (name == "index.htm") {
+        EXPECT_EQ(title, texts[25146]) << "the index's soft key reads Close only under this title";
+      } else {
+        // Any other title would make its soft key read Close and leave help.
+        EXPECT_FALSE(title.empty());
+        EXPECT_NE(title, "Help");
+        for (const auto &help : help_titles) EXPECT_NE(title, help.second);
+      }
+      for (const std::string &link : scan.links) {
+        if (link.compare(0, 7, "http://") == 0) continue;
+        EXPECT_TRUE(link.find('/') == std::string::npos && std::count(pages.begin(), pages.end(), link))
+            << "a link to a page that does not ship: " << link;
+      }
+      for (const std::string &src : scan.images) {
+        std::string extension = src.size() > 4 ? src.substr(src.size() - 4) : "";
+        std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+        EXPECT_EQ(extension, ".bmp") << src;
+        EXPECT_TRUE(fs::exists(dir + "/" + src)) << "a picture that does not ship: " << src;
+      }
+      shown += scan.shown;
+    }
+    for (int id : k_name_ids) {
+      ASSERT_TRUE(texts.count(id)) << id;
+      std::string name = field0(texts[id]);
+      EXPECT_NE(shown.find(name), std::string::npos)
+          << "help/" << lang.folder << " never names " << id << " \"" << name << "\"";
+    }
+  }
+}
+
+TEST(HelpPages, TheChecksCatchWhatTheViewerWouldSpoil) {
+  struct {
+    const char *page;
+    const char *fault;  // a part of the fault expected, or "" for none
+  } cases[] = {
+      {"<TITLE>T</TITLE><BODY><P>One <B>two</B> three.</P></BODY>", ""},
+      {"<TITLE>T</TITLE><P>one\ntwo</P>", "line break"},
+      {"<TITLE>T</TITLE><P>one</P>\n<P>two</P>\n", ""},
+      {"<TITLE>T</TITLE><P>one <B>two</B>\nthree</P>", "glues two letters"},
+      {"<TITLE>T</TITLE><P>A &copy; B</P>", "entity"},
+      {"<TITLE>T</TITLE><P>A &amp; B &nbsp;&#39;</P>", ""},
+      {"<TITLE>T</TITLE><DIV><P>x</P></DIV>", "does not know: DIV"},
+      {"<TITLE>T</TITLE>lost<P>x</P>", "outside a paragraph"},
+      {"<TITLE>T</TITLE><P>a <B>b</B>cdefghijklmnopqrstuvwxyzabcdef</P>", "mid-line"},
+      {"<TITLE>T</TITLE><P>a <B>b</B>, cdefghijklmnopqrstuvwxyzabcdef</P>", ""},
+      // Cyrillic words are kept whole like Latin ones; ideographs break anywhere.
+      {"<TITLE>T</TITLE><P>а <B>б</B>вгдежзийк лмнопрстуф хцчшщ</P>", "mid-line"},
+      {"<TITLE>T</TITLE><P>а <B>б</B>中文中文中文中文中文中文中文中文中文中文中文中文中文</P>", ""},
+      {"<!DOCTYPE html><TITLE>T</TITLE>", "declaration"},
+      {"<TITLE>T</TITLE><P>\xC3(</P>", "UTF-8"},
+  };
+  for (const auto &c : cases) {
+    page_scan scan = scan_page(c.page);
+    std::string all;
+    for (const std::string &what : scan.faults) all += what + "; ";
+    if (*c.fault)
+      EXPECT_NE(all.find(c.fault), std::string::npos) << c.page << " gave: " << all;
+    else
+      EXPECT_EQ(all, "") << c.page;
+  }
+}
