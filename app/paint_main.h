@@ -68,6 +68,10 @@ void paint_main_set_color(shape *tool, uint32_t color);
 // and puts back the canvas it previewed on, so neither the rebuild nor a
 // later pen-up works with a stale picture.
 void paint_main_end_tool_operation();
+// Undo (redo when redo is set) as the 'B' and 'F' keys and the tool bar run
+// it: an operation under way ends first, the canvas is rebuilt with the
+// screen locked and everything that shows it follows.
+void paint_main_undo_redo(int redo);
 // The start-up timer: runs once, then restores a kept painting.
 void paint_main_restore_timer(uint32_t timer, void *user_data);
 
@@ -88,6 +92,19 @@ void paint_main_update_frame();
 void paint_main_after_rebuild();
 // The canvas rectangle on the screen (view origin, canvas size).
 trect paint_main_canvas_rect();
+// What the tool bar reaches of the panels beside it: the navigation
+// thumbnail (brought up to date and repainted when shown; shown or hidden),
+// the line-width menu under a button (screen rect), the zoom bar (opened or
+// closed; 1 when one is open afterwards), picture insertion (an open image
+// bar is committed, else a picture is chosen) and the text bar (an open one
+// is committed and closed). Each does nothing while its panel is not part of
+// the program.
+void paint_main_renew_thumbnail();
+void paint_main_show_thumbnail(int show);
+void paint_main_show_line_width_menu(const trect *button_rect);
+int paint_main_toggle_zoom_bar();
+void paint_main_insert_picture();
+void paint_main_commit_textbar();
 // Where the floating panels sit on a screen of this size (corners
 // inclusive): the navigation thumbnail in the bottom-right corner (top-right
 // and turned on its side in landscape), the colour panel in the bottom-left
