@@ -519,7 +519,30 @@ void fit_to_screen(const toolbar *tb, trect *rect) {
   *rect = {int32_t(x), int32_t(y), int32_t(x + width - 1), int32_t(y + height - 1)};
 }
 
-void repaint_button(tbutton *button) { tsurface_update(&button->_control._surface, nullptr); }
+// A button's new look reaches the screen without its form and dock being
+// redrawn whole: its buffer is composed into theirs over its own area only
+// (buttons and form are opaque), then the screen paints that area, the canvas
+// under a translucent bar included.
+void repaint_button(tbutton *button) {
+  tsurface *surface = &button->_control._surface;
+  if (!tsurface_paint(surface)) return;
+  trect area = *tsurface_get_rect(surface);
+  tsurface *child = surface;
+  for (tsurface *parent = tsurface_get_parent(child); parent; child = parent, parent = tsurface_get_parent(child)) {
+    tcanvas *canvas = tsurface_get_canvas(parent);
+    trect saved = canvas->_clip;
+    uint8_t saved_on = canvas->_clip_on;
+    trect clip = area;
+    if (saved_on && !trect_intersect(&clip, &area, &saved)) return;
+    tcanvas_set_clip(canvas, &clip);
+    tsurface_compose_onto(child, canvas);
+    canvas->_clip = saved;
+    canvas->_clip_on = saved_on;
+    const trect *r = tsurface_get_rect(parent);
+    area = {clip.x1 + r->x1, clip.y1 + r->y1, clip.x2 + r->x1, clip.y2 + r->y1};
+  }
+  tscreen_paint(tscreen_get(), &area);
+}
 
 void repaint_dock(toolbar *tb) {
   tsurface *surface = &tb->dock->_control._surface;
@@ -753,6 +776,9 @@ void button_on_click(tbutton *button, intptr_t user_data) {
 void button_on_press(tbutton *button) {
   toolbar *tb = toolbar_of_button(button);
   if (!tb) return;
+  // The bar takes no keyboard focus: a focus moved by a press would have the
+  // form repaint itself whole for a frame it never shows.
+  tcontrol_set_focus(&button->_control, 0);
   start_timer(&tb->tooltip_timer, TOOLBAR_TOOLTIP_MS, on_tooltip_timer, tb);
   tb->tooltip_button = button;
   tb->tooltip_stage = 0;
