@@ -1,0 +1,135 @@
+// Combo box: the entry text a pick puts into the field (field 0 of the row,
+// so the root entry reads "/"), Cancel changing nothing, the drop-down right
+// below the control and as wide, moved up where it does not fit, the
+// list-only press whose release does not close it; and a drop-down over the
+// running program.
+#include "tcombobox.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app_test_env.h"
+#include "gui_fixture.h"
+#include "os_display.h"
+#include "widget_fixture.h"
+
+namespace {
+
+constexpr uint32_t KEY_ACTION = 0xF823, SOFT_RIGHT = 0xF822;
+const char16_t *const k_drives[] = {u"C:/-1/0", u"E:/-1/0", u"\\//-1/0"};
+
+int g_changes;
+
+std::u16string text_of(const tcombobox *combox) { return tcombobox_get_text(combox); }
+
+tmenu *open_menu() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  return reinterpret_cast<tmenu *>(modal);
+}
+
+trect list_rect(const tmenu *menu) { return *tsurface_get_rect(&tmenu_get_listbox(menu)->_control._surface); }
+
+// The screen point in the middle of row `row` of the open drop-down.
+tpoint row_point(int32_t row) {
+  tmenu *menu = open_menu();
+  trect at = list_rect(menu);
+  const trect *r = tlistbox_get_item_rect(tmenu_get_listbox(menu), row);
+  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
+}
+
+// A top-level combo box of 100 x 20 at (10, y) on screen.
+tcombobox *combo_at(int32_t y, int32_t mode, int32_t selected = -1) {
+  trect rect = {10, y, 109, y + 19};
+  tcombobox *combox = tcombobox_new(nullptr, &rect, mode, u"none", k_drives, 3, selected, nullptr);
+  tcombobox_set_on_change(combox, [](tcombobox *) { g_changes++; });
+  tcontrol_realize(&combox->_control);
+  g_changes = 0;
+  return combox;
+}
+
+}  // namespace
+
+TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
+    EXPECT_EQ(text_of(combox), u"none");
+    widget_tap(100, 20);  // the button
+    tmenu *menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    // Right below the control and exactly as wide; no image for field 1 = -1.
+    EXPECT_EQ(list_rect(menu).x1, 10);
+    EXPECT_EQ(list_rect(menu).x2, 109);
+    EXPECT_EQ(list_rect(menu).y1, 30);
+    tpoint e = row_point(1);
+    widget_tap(e.x, e.y);
+    EXPECT_EQ(open_menu(), nullptr);
+    EXPECT_EQ(text_of(combox), u"E:");
+    EXPECT_EQ(tcombobox_get_selected(combox), 1);
+    EXPECT_EQ(g_changes, 1);
+
+    // Cancel: the text, the selection and the callback count stay.
+    EXPECT_EQ(widget_key(KEY_ACTION), 1);
+    ASSERT_NE(open_menu(), nullptr);
+    EXPECT_EQ(tlistbox_get_selected(tmenu_get_listbox(open_menu())), 1);
+    widget_key(SOFT_RIGHT);
+    widget_run_for(200);
+    EXPECT_EQ(open_menu(), nullptr);
+    EXPECT_EQ(text_of(combox), u"E:");
+    EXPECT_EQ(tcombobox_get_selected(combox), 1);
+    EXPECT_EQ(g_changes, 1);
+
+    // The root entry's "\/" is a slash: the field reads "/".
+    widget_tap(100, 20);
+    tpoint root = row_point(2);
+    widget_tap(root.x, root.y);
+    EXPECT_EQ(text_of(combox), u"/");
+    EXPECT_EQ(tcombobox_get_selected(combox), 2);
+    tcombobox_free(combox);
+  }, "240x320");
+}
+
+TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    tcombobox *combox = combo_at(250, TCOMBOBOX_LIST_ONLY, 2);
+    EXPECT_EQ(text_of(combox), u"/");
+    widget_tap(30, 260);  // on the field itself
+    tmenu *menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    // 82 pixels of list do not fit between the control and the bar (top
+    // 280): moved up so that it ends on the bar.
+    EXPECT_EQ(list_rect(menu).y2, 279);
+    EXPECT_EQ(list_rect(menu).y1, 198);
+    EXPECT_EQ(list_rect(menu).x1, 10);
+    widget_tap(200, 100);  // outside: closed, nothing chosen
+    EXPECT_EQ(open_menu(), nullptr);
+    EXPECT_EQ(text_of(combox), u"/");
+    EXPECT_EQ(g_changes, 0);
+    tcombobox_free(combox);
+  }, "240x320");
+}
+
+TEST(ComboOverTheProgram, ADropDownPicksByPen) {
+  for (const char *size : {"240x320", "480x640"}) {
+    SCOPED_TRACE(size);
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run(
+        [](app_context *) {
+          tcombobox *combox = combo_at(60, TCOMBOBOX_EDITABLE);
+          app_test_pen(OS_PEN_DOWN, 100, 70);
+          app_test_pen(OS_PEN_UP, 100, 70);
+          ASSERT_NE(open_menu(), nullptr);
+          tpoint e = row_point(1);
+          app_test_pen(OS_PEN_DOWN, e.x, e.y);
+          app_test_pen(OS_PEN_UP, e.x, e.y);
+          EXPECT_EQ(open_menu(), nullptr);
+          EXPECT_EQ(text_of(combox), u"E:");
+          EXPECT_EQ(g_changes, 1);
+          tcombobox_free(combox);
+        },
+        size));
+  }
+}

@@ -1,0 +1,300 @@
+// Menu: size and placement beside the bar in both orientations, a list cut to
+// the screen that scrolls, submenus and the roads that close one menu or the
+// whole chain, the select callback after every menu is gone, the etched
+// separator and the submenu arrow; and a menu over the running program.
+#include "tmenu.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app_test_env.h"
+#include "gui_fixture.h"
+#include "os_display.h"
+#include "port_test_app.h"
+#include "screen_fixture.h"
+#include "widget_fixture.h"
+
+namespace {
+
+constexpr uint32_t KEY_LEFT = 0xF807, KEY_RIGHT = 0xF808, KEY_UP = 0xF809, KEY_DOWN = 0xF80A;
+constexpr uint32_t SOFT_LEFT = 0xF821, SOFT_RIGHT = 0xF822;
+constexpr uint32_t WHITE_565 = 0xFFFF, BLACK_565 = 0x0000;
+
+struct choice {
+  uint32_t id;
+  void *user_data;
+  bool screen_empty;  // no menu was left on the screen when it came
+  bool operator==(const choice &o) const {
+    return id == o.id && user_data == o.user_data && screen_empty == o.screen_empty;
+  }
+};
+std::vector<choice> g_chosen;
+int g_popups;
+
+bool screen_empty() {
+  tscreen *screen = tscreen_get();
+  return screen->_surfaces.next == &screen->_surfaces && !tscreen_get_modal(screen);
+}
+
+int listed_surfaces() {
+  tscreen *screen = tscreen_get();
+  int n = 0;
+  for (tsurface_link *l = screen->_surfaces.next; l != &screen->_surfaces; l = l->next) n++;
+  return n;
+}
+
+void record(uint32_t id, void *user_data) { g_chosen.push_back({id, user_data, screen_empty()}); }
+
+// Root: "Pencil", "More >" (submenu, separator above), "Quit"; the popup hook
+// fills a submenu with "Thin" and "Thick".
+void fill_submenus(tmenu *menu, int32_t, int32_t) {
+  g_popups++;
+  if (!menu->_is_submenu) return;
+  tmenu_add_item(menu, u"Thin/-1", 21, 0, 0, menu);
+  tmenu_add_item(menu, u"Thick/-1", 22, 0, 0, menu);
+}
+
+tmenu *root_menu() {
+  g_chosen.clear();
+  g_popups = 0;
+  tmenu *menu = tmenu_new(nullptr);
+  tmenu_add_item(menu, u"Pencil/-1", 1, 0, 0, reinterpret_cast<void *>(101));
+  tmenu_add_item(menu, u"More/-1", 2, 1, 1, nullptr);
+  tmenu_add_item(menu, u"Quit/-1", 3, 0, 0, reinterpret_cast<void *>(103));
+  tmenu_set_on_popup(menu, fill_submenus);
+  tmenu_set_on_select(menu, record);
+  return menu;
+}
+
+trect list_rect(const tmenu *menu) { return *tsurface_get_rect(&tmenu_get_listbox(menu)->_control._surface); }
+std::vector<int32_t> fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
+
+// The screen point in the middle of row `row` of an open menu's list.
+tpoint row_point(const tmenu *menu, int32_t row) {
+  trect at = list_rect(menu);
+  const trect *r = tlistbox_get_item_rect(tmenu_get_listbox(menu), row);
+  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
+}
+
+void tap_row(const tmenu *menu, int32_t row) {
+  tpoint p = row_point(menu, row);
+  widget_tap(p.x, p.y);
+}
+
+}  // namespace
+
+TEST(Menu, SizeAndPlaceBesideTheBar) {
+  widget_env env;
+  const struct {
+    const char *screen;
+    bool empty;
+    std::vector<int32_t> rect;
+  } cases[] = {
+      // Nothing: 50 + margins 3 + 3 + the bar's 5 wide, margins + 1 high.
+      {"240x320", true, {0, 273, 60, 279}},
+      // "A longer item" is 65 pixels, the image column 10: 86 x 82 above the
+      // bar at x 0; against the right bar, centred in height.
+      {"240x320", false, {0, 198, 85, 279}},
+      {"320x240", false, {134, 79, 219, 160}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.screen);
+    run_on_styled_screen([&](tscreen *) {
+      tmenu *menu = tmenu_new(nullptr);
+      if (!c.empty) {
+        tmenu_add_item(menu, u"Short", 1, 0, 0, nullptr);
+        tmenu_add_item(menu, u"A longer item", 2, 0, 0, nullptr);
+        tmenu_add_item(menu, u"Mid item", 3, 0, 0, nullptr);
+      }
+      tmenu_popup(menu, -1, -1);
+      EXPECT_EQ(fields(list_rect(menu)), c.rect);
+      EXPECT_EQ(tscreen_get_modal(tscreen_get()), &menu->_control._surface);
+      tmenu_close(menu);
+      EXPECT_TRUE(screen_empty());
+    }, c.screen);
+  }
+}
+
+TEST(Menu, ARotatedScreenMovesTheListBesideTheBar) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    tmenu *menu = tmenu_new(nullptr);
+    tmenu_add_item(menu, u"Short", 1, 0, 0, nullptr);
+    tmenu_add_item(menu, u"A longer item", 2, 0, 0, nullptr);
+    tmenu_add_item(menu, u"Mid item", 3, 0, 0, nullptr);
+    tmenu_popup(menu, -1, -1);
+    const struct {
+      int32_t w, h;
+      int32_t bar;
+      std::vector<int32_t> rect;
+    } turns[] = {
+        {320, 240, TCONTROLBAR_RIGHT, {134, 79, 219, 160}},
+        {240, 320, TCONTROLBAR_BOTTOM, {0, 198, 85, 279}},
+        {480, 640, TCONTROLBAR_BOTTOM, {0, 518, 85, 599}},
+    };
+    for (const auto &t : turns) {
+      os_display_set_size(t.w, t.h);
+      os_input_display_changed();
+      port_test_pump();
+      EXPECT_EQ(tcontrolbar_get_position(tmenu_get_controlbar(menu)), t.bar);
+      EXPECT_EQ(fields(list_rect(menu)), t.rect) << t.w << "x" << t.h;
+    }
+    tmenu_close(menu);
+  }, "240x320");
+}
+
+TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    tmenu *menu = tmenu_new(nullptr);
+    for (uint32_t i = 0; i < 20; i++) tmenu_add_item(menu, u"Row", i, 0, 0, nullptr);
+    tmenu_popup(menu, -1, -1);
+    EXPECT_EQ(fields(list_rect(menu)), (std::vector<int32_t>{0, 0, 60, 279}));
+    tlistbox *list = tmenu_get_listbox(menu);
+    EXPECT_TRUE(tsurface_is_visible(&tlistbox_get_scrollbar(list)->_control._surface));
+    for (int i = 0; i < 19; i++) widget_key(KEY_DOWN);
+    const trect *last = tlistbox_get_item_rect(list, 19);
+    EXPECT_EQ(last->y2, 279 - 3);  // the last row ends on the client's bottom edge
+    tmenu_close(menu);
+  }, "240x320");
+}
+
+TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    {
+      // Cancel in a submenu closes it and its parent; nothing is chosen.
+      tmenu *menu = root_menu();
+      tmenu_popup(menu, -1, -1);
+      tap_row(menu, 1);
+      ASSERT_NE(menu->_submenu, nullptr);
+      EXPECT_EQ(g_popups, 2);
+      EXPECT_EQ(listed_surfaces(), 2);
+      widget_key(SOFT_RIGHT);
+      widget_run_for(200);
+      EXPECT_TRUE(screen_empty());
+      EXPECT_TRUE(g_chosen.empty());
+    }
+    {
+      // A pen-up outside the submenu closes that one only; left in the root
+      // does nothing; a second pen-up outside closes the root.
+      tmenu *menu = root_menu();
+      tmenu_popup(menu, -1, -1);
+      tap_row(menu, 1);
+      widget_tap(230, 10);
+      EXPECT_EQ(listed_surfaces(), 1);
+      EXPECT_EQ(menu->_submenu, nullptr);
+      EXPECT_EQ(widget_key(KEY_LEFT), 1);
+      EXPECT_EQ(listed_surfaces(), 1);
+      widget_tap(230, 10);
+      EXPECT_TRUE(screen_empty());
+      EXPECT_TRUE(g_chosen.empty());
+    }
+    {
+      // Right opens the submenu, left closes it, right on a leaf of a
+      // submenu chooses it: the whole chain is gone before the callback.
+      tmenu *menu = root_menu();
+      tmenu_popup(menu, -1, -1);
+      widget_key(KEY_DOWN);
+      widget_key(KEY_RIGHT);
+      ASSERT_NE(menu->_submenu, nullptr);
+      widget_key(KEY_LEFT);
+      EXPECT_EQ(menu->_submenu, nullptr);
+      widget_key(KEY_RIGHT);
+      tmenu *submenu = menu->_submenu;
+      ASSERT_NE(submenu, nullptr);
+      // The submenu opens 20 pixels in from the row's right, 20 below its top.
+      trect at = list_rect(menu);
+      const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 1);
+      EXPECT_EQ(list_rect(submenu).x1, at.x1 + row->x2 - 20);
+      widget_key(KEY_DOWN);
+      widget_key(KEY_RIGHT);
+      EXPECT_EQ(g_chosen, (std::vector<choice>{{22, submenu, true}}));
+    }
+    {
+      // Select on a root leaf; freeing a root with its submenu open closes both.
+      tmenu *menu = root_menu();
+      tmenu_popup(menu, -1, -1);
+      widget_key(SOFT_LEFT);
+      widget_run_for(200);
+      EXPECT_EQ(g_chosen, (std::vector<choice>{{1, reinterpret_cast<void *>(101), true}}));
+      menu = root_menu();
+      tmenu_popup(menu, -1, -1);
+      tap_row(menu, 1);
+      tmenu_close(menu);
+      EXPECT_TRUE(screen_empty());
+    }
+  }, "240x320");
+}
+
+TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    static tmenu *second;
+    tmenu *menu = root_menu();
+    tmenu_set_on_select(menu, [](uint32_t id, void *user_data) {
+      record(id, user_data);
+      second = tmenu_new(nullptr);
+      tmenu_add_item(second, u"Again", 9, 0, 0, nullptr);
+      tmenu_set_on_select(second, record);
+      tmenu_popup(second, -1, -1);
+    });
+    tmenu_popup(menu, -1, -1);
+    tap_row(menu, 2);
+    EXPECT_EQ(listed_surfaces(), 1);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), &second->_control._surface);
+    tap_row(second, 0);
+    EXPECT_EQ(g_chosen, (std::vector<choice>{{3, reinterpret_cast<void *>(103), true}, {9, nullptr, true}}));
+  }, "240x320");
+}
+
+TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *screen) {
+    tmenu *menu = root_menu();
+    tlistbox_set_selected(tmenu_get_listbox(menu), 2);  // the row above stays white
+    tmenu_popup(menu, -1, -1);
+    trect at = list_rect(menu);
+    const trect *more = tlistbox_get_item_rect(tmenu_get_listbox(menu), 1);
+    // Half black over the white list: a mid grey, neither white nor black.
+    uint32_t etched = screen_pixel(screen, at.x1 + more->x1 + 10, at.y1 + more->y1 - 2);
+    uint32_t red = etched >> 11;
+    EXPECT_TRUE(red >= 14 && red <= 16) << std::hex << etched;
+    EXPECT_EQ(screen_pixel(screen, at.x1 + more->x1 + 10, at.y1 + more->y1 - 3), WHITE_565);
+    // The arrow in the image column: black text colour, white once selected.
+    const trect *cell = more;
+    int32_t w = 10 - 3, h = cell->y2 - cell->y1;
+    int32_t ax = at.x1 + cell->x2 - 9 + w / 2 + 1, ay = at.y1 + cell->y1 + (h + 1) / 2;
+    EXPECT_EQ(screen_pixel(screen, ax, ay), BLACK_565);
+    widget_key(KEY_UP);
+    EXPECT_EQ(screen_pixel(screen, ax, ay), WHITE_565);
+    tmenu_close(menu);
+  }, "240x320");
+}
+
+TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
+  for (const char *size : {"240x320", "480x640"}) {
+    SCOPED_TRACE(size);
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run(
+        [](app_context *app) {
+          std::string before = app_test_canvas_bytes(app);
+          int panels = listed_surfaces();
+          tmenu *menu = root_menu();
+          tmenu_popup(menu, 30, 40);
+          tpoint quit = row_point(menu, 2);
+          app_test_pen(OS_PEN_DOWN, quit.x, quit.y);
+          app_test_pen(OS_PEN_UP, quit.x, quit.y);
+          ASSERT_EQ(g_chosen.size(), 1u);
+          EXPECT_EQ(g_chosen[0].id, 3u);
+          EXPECT_EQ(g_chosen[0].user_data, reinterpret_cast<void *>(103));
+          EXPECT_EQ(listed_surfaces(), panels);
+          EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+          // The pen went to the menu, not through it to the painting.
+          EXPECT_EQ(app_test_canvas_bytes(app), before);
+        },
+        size));
+  }
+}
