@@ -19,6 +19,8 @@
 #include "tform.h"
 #include "thint.h"
 #include "tlabel.h"
+#include "tlistbox.h"
+#include "tmenu.h"
 #include "tresource.h"
 #include "tscreen.h"
 #include "wins_timer.h"
@@ -48,6 +50,11 @@ constexpr uint32_t k_arrow = 0xFF404040u;
 constexpr uint32_t k_black = 0xFF000000u;
 
 constexpr int32_t k_marker_bitmap = 15143, k_marker_mask = 15144;
+constexpr int32_t k_radio_bitmap = 15141, k_radio_mask = 15142;
+constexpr int32_t k_check_mask = 15070;
+constexpr int32_t k_radio_column = 20, k_icon_column = 40, k_check_gap = 20;
+constexpr int32_t k_menu_scroll_steps = 2, k_menu_scrollbar = 10;
+enum { OPTION_TRANSLUCENT = 1, OPTION_AUTO_HIDE = 2 };
 
 struct button_entry {
   int32_t child_id, user_data, image, mask;
@@ -75,6 +82,48 @@ const variant k_variants[] = {
     {104, 15009, 15010}, {201, 15015, 15016}, {202, 15017, 15018}, {203, 15011, 15012}, {204, 15013, 15014},
     {301, 15023, 15024}, {302, 15025, 15026}, {303, 15027, 15028}, {304, 15029, 15030}, {305, 15019, 15020},
     {306, 15021, 15022}, {307, 15031, 15032}, {308, 15033, 15034}, {309, 15035, 15036}, {310, 15037, 15038},
+};
+
+// The variant menu's rows: text (id and English default; %d is the radio
+// column: 0 marks the tool on the button, -1 none), the tool, a separator
+// above.
+struct variant_item {
+  int32_t text_id;
+  const char16_t *text;
+  int32_t tool;
+  bool separator;
+};
+
+const variant_item k_variant_items[] = {
+    {25223, u"Pencil/-1/%d/1", 1, false},
+    {25224, u"Spray Brush/-1/%d/2", 12, false},
+    {25098, u"Rect Outline/-1/%d/1", 101, false},
+    {25099, u"Filled Rect/-1/%d/2", 102, false},
+    {25100, u"Round Rect Outline/-1/%d/3", 103, true},
+    {25101, u"Filled Round Rect/-1/%d/4", 104, false},
+    {25102, u"Ellpise Outline/-1/%d/1", 201, false},
+    {25103, u"Filled Ellipse/-1/%d/2", 202, false},
+    {25104, u"Circle Outline/-1/%d/3", 203, true},
+    {25105, u"Filled Circle/-1/%d/4", 204, false},
+    {25106, u"Triangle Outline/-1/%d/1", 301, false},
+    {25107, u"Filled Triangle/-1/%d/2", 302, false},
+    {25108, u"Rhombus Outline/-1/%d/3", 303, true},
+    {25109, u"Filled Rhombus/-1/%d/4", 304, false},
+    {25110, u"Pentagon Outline/-1/%d/5", 305, true},
+    {25111, u"Filled Pentagon/-1/%d/6", 306, false},
+    {25112, u"Pentagram Outline/-1/%d/7", 307, true},
+    {25113, u"Filled Pentagram/-1/%d/8", 308, false},
+    {25114, u"Heart Outline/-1/%d/9", 309, true},
+    {25115, u"Filled Heart/-1/%d/10", 310, false},
+};
+
+const struct {
+  int32_t text_id;
+  const char16_t *text;
+  uint32_t id;
+} k_options[] = {
+    {25130, u"Translucent/-1/%d", OPTION_TRANSLUCENT},
+    {25131, u"Auto Hide/-1/%d", OPTION_AUTO_HIDE},
 };
 
 struct command_text {
@@ -128,8 +177,15 @@ void select_tool(toolbar *tb, int32_t id, tbutton *button);
 void clear_painting(toolbar *tb);
 void free_drag_frame(toolbar *tb);
 void make_drag_frame(toolbar *tb);
+tmenu *new_menu(toolbar *tb);
 void show_variant_menu(toolbar *tb);
 void show_options_menu(toolbar *tb, int32_t x, int32_t y);
+std::u16string with_mark(const char16_t *text, bool marked);
+void fill_variants(tmenu *menu, int32_t x, int32_t y);
+void choose_variant(uint32_t id, void *user_data);
+void fill_options(tmenu *menu, int32_t x, int32_t y);
+void choose_option(uint32_t id, void *user_data);
+const variant *variant_of(int32_t tool);
 
 // Dock, form and button slots.
 int dock_can_drag(tdock *dock, int32_t x, int32_t y);
@@ -649,12 +705,116 @@ void make_drag_frame(toolbar *tb) {
   tsurface_send_to_back(&tb->drag_frame->_surface);
 }
 
-void show_variant_menu(toolbar *tb) { (void)tb; }
+// Soft keys hidden, the list scrolling smoothly; the menu frees itself.
+tmenu *new_menu(toolbar *tb) {
+  tmenu *menu = tmenu_new(tb);
+  if (!menu) return nullptr;
+  tsurface_set_visible(&tmenu_get_controlbar(menu)->_control._surface, 0);
+  tlistbox *list = tmenu_get_listbox(menu);
+  tlistbox_set_smooth_scroll(list, 1);
+  tlistbox_set_scroll_steps(list, k_menu_scroll_steps);
+  tlistbox_set_scrollbar_width(list, k_menu_scrollbar);
+  return menu;
+}
 
+// Image n of the list is the picture of the family's n-th tool; image 0 is
+// the radio mark.
+void show_variant_menu(toolbar *tb) {
+  tmenu *menu = new_menu(tb);
+  if (!menu) return;
+  tlistbox *list = tmenu_get_listbox(menu);
+  tlistbox_add_column(list, TLISTCOLUMN_IMAGE, u"radio", k_radio_column);
+  tlistbox_add_column(list, TLISTCOLUMN_IMAGE, u"icon", k_icon_column);
+  tlistbox_add_image(list, tresource_get_bitmap(k_radio_bitmap), tresource_get_bitmap(k_radio_mask));
+  int32_t group = toolbar_button_group(int32_t(tbutton_get_user_data(tb->variant_button)));
+  for (const variant &v : k_variants)
+    if (toolbar_button_group(v.tool) == group)
+      tlistbox_add_image(list, tresource_get_bitmap(v.image), tresource_get_bitmap(v.mask));
+  tmenu_set_on_select(menu, choose_variant);
+  tmenu_set_on_popup(menu, fill_variants);
+  trect at;
+  tsurface_get_screen_rect(&tb->variant_button->_control._surface, &at);
+  tmenu_popup(menu, at.x1, at.y2);
+}
+
+// The check mark is drawn black through its mask.
 void show_options_menu(toolbar *tb, int32_t x, int32_t y) {
-  (void)tb;
-  (void)x;
-  (void)y;
+  tbitmap *mask = tresource_get_bitmap(k_check_mask);
+  if (mask && !tb->check_bitmap) {
+    tb->check_bitmap = tbitmap_new(tbitmap_get_width(mask), tbitmap_get_height(mask), 24);
+    if (tb->check_bitmap) tbitmap_fill_rect(tb->check_bitmap, 0, 0, tbitmap_get_width(mask) - 1,
+                                            tbitmap_get_height(mask) - 1, k_black);
+  }
+  tmenu *menu = new_menu(tb);
+  if (!menu) return;
+  tmenu_set_dim_background(menu, 1);
+  tlistbox *list = tmenu_get_listbox(menu);
+  int32_t width = (mask ? tbitmap_get_width(mask) : 0) + k_check_gap;
+  if (tlistbox_add_column(list, TLISTCOLUMN_IMAGE, u"check", width))
+    tlistbox_set_column_from_right(list, tlistbox_get_column_count(list) - 1, 1);
+  tlistbox_add_image(list, tb->check_bitmap, mask);
+  tmenu_set_on_select(menu, choose_option);
+  tmenu_set_on_popup(menu, fill_options);
+  tmenu_popup(menu, x, y);
+}
+
+// The first %d of a row becomes 0 (the mark shows) or -1.
+std::u16string with_mark(const char16_t *text, bool marked) {
+  std::u16string row = text;
+  size_t at = row.find(u"%d");
+  if (at != std::u16string::npos) row.replace(at, 2, marked ? u"0" : u"-1");
+  return row;
+}
+
+void fill_variants(tmenu *menu, int32_t, int32_t) {
+  toolbar *tb = static_cast<toolbar *>(tsurface_get_owner(&menu->_control._surface));
+  if (tlistbox_get_count(tmenu_get_listbox(menu)) || !tb->variant_button) return;
+  int32_t current = int32_t(tbutton_get_user_data(tb->variant_button));
+  for (const variant_item &item : k_variant_items) {
+    if (toolbar_button_group(item.tool) != toolbar_button_group(current)) continue;
+    std::u16string row = with_mark(tresource_get_string(item.text_id, item.text), item.tool == current);
+    tmenu_add_item(menu, row.c_str(), uint32_t(item.tool), 0, item.separator, tb);
+  }
+}
+
+// The family's button shows and runs the variant chosen last.
+void choose_variant(uint32_t id, void *user_data) {
+  toolbar *tb = static_cast<toolbar *>(user_data);
+  const variant *v = variant_of(int32_t(id));
+  tbutton *button = tb->variant_button;
+  if (!v || !button) return;
+  tbutton_set_image(button, tresource_get_bitmap(v->image), tresource_get_bitmap(v->mask));
+  tbutton_set_user_data(button, intptr_t(id));
+  toolbar_select(tb, int32_t(id));
+  repaint_button(button);
+}
+
+void fill_options(tmenu *menu, int32_t, int32_t) {
+  toolbar *tb = static_cast<toolbar *>(tsurface_get_owner(&menu->_control._surface));
+  if (tlistbox_get_count(tmenu_get_listbox(menu))) return;
+  for (const auto &option : k_options) {
+    bool on = option.id == OPTION_TRANSLUCENT ? tb->app->_tb_translucent : tb->app->_tb_auto_hide;
+    std::u16string row = with_mark(tresource_get_string(option.text_id, option.text), on);
+    tmenu_add_item(menu, row.c_str(), option.id, 0, 0, tb);
+  }
+}
+
+void choose_option(uint32_t id, void *user_data) {
+  toolbar *tb = static_cast<toolbar *>(user_data);
+  app_context *app = tb->app;
+  if (id == OPTION_TRANSLUCENT) {
+    app->_tb_translucent = app->_tb_translucent ? 0 : 1;
+    apply_translucency(tb);
+    repaint_dock(tb);
+  } else if (id == OPTION_AUTO_HIDE) {
+    app->_tb_auto_hide = app->_tb_auto_hide ? 0 : 1;
+  }
+}
+
+const variant *variant_of(int32_t tool) {
+  for (const variant &v : k_variants)
+    if (v.tool == tool) return &v;
+  return nullptr;
 }
 
 int dock_can_drag(tdock *dock, int32_t x, int32_t y) {
