@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app_common.h"
 #include "app_test_env.h"
 #include "os_clock.h"
 #include "os_display.h"
@@ -23,6 +24,9 @@
 #include "tform.h"
 #include "thint.h"
 #include "tlabel.h"
+#include "tlistbox.h"
+#include "tmenu.h"
+#include "tresource.h"
 #include "toolbar.h"
 #include "tscreen.h"
 #include "wins_timer.h"
@@ -85,6 +89,26 @@ void stroke_below(int y) {
   app_test_stroke(points, 3);
 }
 
+// The bar's menu open now (the screen's modal surface, owned by the bar),
+// or null.
+tmenu *open_menu() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  app_context *app = app_common_get_app();
+  return modal && tsurface_get_owner(modal) == app->_toolbar ? reinterpret_cast<tmenu *>(modal) : nullptr;
+}
+
+// Taps a row of the open menu.
+void tap_row(tmenu *menu, int32_t row) {
+  tlistbox *list = tmenu_get_listbox(menu);
+  trect at;
+  tsurface_get_screen_rect(&list->_control._surface, &at);
+  const trect *r = tlistbox_get_item_rect(list, row);
+  ASSERT_NE(r, nullptr);
+  int x = at.x1 + (r->x1 + r->x2) / 2, y = at.y1 + (r->y1 + r->y2) / 2;
+  app_test_pen(OS_PEN_DOWN, x, y);
+  app_test_pen(OS_PEN_UP, x, y);
+}
+
 // Fills the timer table; the handles are stopped by the destructor.
 struct full_timer_table {
   std::vector<uint32_t> handles;
@@ -126,6 +150,29 @@ TEST(ToolbarGroups, ASelectionKeepsThePreviousToolAndOneCheckedButton) {
     app_test_pen(OS_PEN_UP, 300, 400);
     EXPECT_EQ(current_id(app), SHAPE_ID_SPRAY);
     EXPECT_EQ(checked_buttons(app), std::vector<int32_t>{1});
+  });
+}
+
+TEST(ToolbarGroups, ATapShowsWhatAWholeRepaintWould) {
+  run("480x640", [](app_context *app) {
+    // Something under the translucent bar, drawn while it is away.
+    toolbar_hide(app->_toolbar);
+    const int points[][2] = {{20, 20}, {240, 120}, {460, 40}};
+    app_test_stroke(points, 3);
+    run_for(2000);
+    trect area = dock_rect(app);
+    auto shown = [&] {
+      std::vector<uint32_t> pixels;
+      for (int32_t y = area.y1; y <= area.y2; y++)
+        for (int32_t x = area.x1; x <= area.x2; x++) pixels.push_back(os_headless_get_pixel(x, y));
+      return pixels;
+    };
+    for (int32_t id : {SHAPE_ID_LINE, SHAPE_ID_RECT, SHAPE_ID_PAN}) {
+      tap(app, id);
+      std::vector<uint32_t> tapped = shown();
+      tscreen_paint(tscreen_get(), nullptr);
+      EXPECT_TRUE(tapped == shown()) << id;
+    }
   });
 }
 
@@ -221,6 +268,72 @@ TEST(ToolbarHold, HoldingUndoDragsTheBarAndRunsNothing) {
     EXPECT_FALSE(tdock_is_dragging(app->_toolbar->dock));
     app_test_pen(OS_PEN_UP, at.x + 30, at.y);
     EXPECT_EQ(current_id(app), SHAPE_ID_PENCIL);
+  });
+}
+
+TEST(ToolbarHold, AFamilyButtonHeldOpensItsVariantsAndTheChoiceStays) {
+  run("480x640", [](app_context *app) {
+    toolbar_select(app->_toolbar, SHAPE_ID_CIRCLE);
+    tbutton *button = toolbar_get_button(app->_toolbar, SHAPE_ID_ELLIPSE);
+    ASSERT_EQ(int32_t(tbutton_get_user_data(button)), 201) << "the button keeps its picture until a choice";
+    tpoint at = centre_of(app, SHAPE_ID_ELLIPSE);
+    app_test_pen(OS_PEN_DOWN, at.x, at.y);
+    run_for(190);
+    EXPECT_EQ(open_menu(), nullptr);
+    run_for(10);
+    tmenu *menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_FALSE(tdock_is_dragging(app->_toolbar->dock)) << "a family button does not drag";
+    app_test_pen(OS_PEN_UP, at.x, at.y);
+    tlistbox *list = tmenu_get_listbox(menu);
+    ASSERT_EQ(tlistbox_get_count(list), 4);
+    std::vector<int32_t> marks, icons;
+    for (int32_t row = 0; row < 4; row++) {
+      marks.push_back(tlistbox_get_number(list, row, 2));
+      icons.push_back(tlistbox_get_number(list, row, 3));
+    }
+    EXPECT_EQ(marks, (std::vector<int32_t>{0, -1, -1, -1})) << "the radio on the variant the button carries";
+    EXPECT_EQ(icons, (std::vector<int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(test_utf8(tlistbox_get_text(list, 3, 0)), "Filled Circle");
+    EXPECT_TRUE(tmenu_get_item(menu, 2)->_separator_above);
+    tap_row(menu, 3);
+    EXPECT_EQ(open_menu(), nullptr);
+    EXPECT_EQ(current_id(app), SHAPE_ID_FILLED_CIRCLE);
+    EXPECT_EQ(int32_t(tbutton_get_user_data(button)), 204);
+    EXPECT_EQ(button->_images[0], tresource_get_bitmap(15013));
+    EXPECT_NE(button->_images[0], nullptr);
+    EXPECT_EQ(checked_buttons(app), std::vector<int32_t>{204});
+    // The next hold marks the new variant; a tap runs it.
+    toolbar_select(app->_toolbar, SHAPE_ID_LINE);
+    tap(app, SHAPE_ID_ELLIPSE);
+    EXPECT_EQ(current_id(app), SHAPE_ID_FILLED_CIRCLE);
+    app_test_pen(OS_PEN_DOWN, at.x, at.y);
+    run_for(200);
+    app_test_pen(OS_PEN_UP, at.x, at.y);
+    menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(tlistbox_get_number(tmenu_get_listbox(menu), 3, 2), 0);
+    tmenu_close(menu);
+  });
+}
+
+TEST(ToolbarOptions, TheGripArrowOpensTheOptions) {
+  run("480x640", [](app_context *app) {
+    trect r = dock_rect(app);
+    ASSERT_EQ(app->_tb_translucent, 1);
+    for (int pass = 0; pass < 2; pass++) {
+      app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
+      app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+      tmenu *menu = open_menu();
+      ASSERT_NE(menu, nullptr);
+      tlistbox *list = tmenu_get_listbox(menu);
+      ASSERT_EQ(tlistbox_get_count(list), 2);
+      EXPECT_EQ(tlistbox_get_number(list, 0, 2), pass == 0 ? 0 : -1);
+      EXPECT_EQ(tlistbox_get_number(list, 1, 2), 0);
+      tap_row(menu, 0);
+      EXPECT_EQ(app->_tb_translucent, pass == 0 ? 0 : 1);
+      EXPECT_EQ(app->_toolbar->dock->_control._surface._keyed, pass == 0 ? 0 : 1);
+    }
   });
 }
 
@@ -383,11 +496,13 @@ TEST(ToolbarSession, ADraggedBarAndTranslucencyOffAreKeptInTheSettings) {
   trect moved = {0, 0, 0, 0};
   ASSERT_TRUE(app_test_run([&](app_context *app) {
     os_clock_drive(1);
-    app->_tb_translucent = 0;
-    toolbar_apply_settings(app->_toolbar);
+    trect r = dock_rect(app);
+    app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
+    app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+    ASSERT_NE(open_menu(), nullptr);
+    tap_row(open_menu(), 0);
     EXPECT_FALSE(app->_toolbar->dock->_control._surface._keyed);
     // Dragged by its grip (the band along the left of a flat bar).
-    trect r = dock_rect(app);
     app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 60);
     app_test_pen(OS_PEN_MOVE, r.x1 + 5, r.y1 + 160);
     app_test_pen(OS_PEN_MOVE, r.x1 + 5, r.y1 + 260);
