@@ -703,6 +703,7 @@ void make_drag_frame(toolbar *tb) {
   tcontrol_set_on_paint(tb->drag_frame, paint_drag_frame);
   tcontrol_realize(tb->drag_frame);
   tsurface_send_to_back(&tb->drag_frame->_surface);
+  tsurface_update(&tb->drag_frame->_surface, nullptr);
 }
 
 // Soft keys hidden, the list scrolling smoothly; the menu frees itself.

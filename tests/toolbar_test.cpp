@@ -249,7 +249,10 @@ TEST(ToolbarHold, HoldingUndoDragsTheBarAndRunsNothing) {
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
     run_for(200);
     EXPECT_TRUE(tdock_is_dragging(app->_toolbar->dock));
-    EXPECT_NE(app->_toolbar->drag_frame, nullptr) << "the blue frame";
+    EXPECT_NE(app->_toolbar->drag_frame, nullptr);
+    constexpr uint32_t blue_565 = (128u >> 3) << 11 | (128u >> 2) << 5 | (255u >> 3);
+    EXPECT_EQ(os_headless_get_pixel(240, before.y2 + 10), blue_565) << "the blue frame shows below the bar";
+    EXPECT_NE(os_headless_get_pixel(240, before.y2 + 3), blue_565) << "inside it the canvas shows";
     app_test_pen(OS_PEN_MOVE, at.x + 20, at.y + 60);
     EXPECT_EQ(app->_toolbar->drag_frame, nullptr) << "gone with the first move";
     app_test_pen(OS_PEN_UP, at.x + 20, at.y + 60);
