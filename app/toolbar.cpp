@@ -173,7 +173,8 @@ void stop_timer(uint32_t *handle);
 bool within_tolerance(const toolbar *tb);
 void close_tooltip(toolbar *tb, bool repaint);
 void end_press(toolbar *tb, tpoint pen);
-void select_tool(toolbar *tb, int32_t id, tbutton *button);
+void run_command(toolbar *tb, int32_t id, bool shows_pressed);
+void select_tool(toolbar *tb, int32_t id, tbutton *button, bool shows_pressed);
 void clear_painting(toolbar *tb);
 void free_drag_frame(toolbar *tb);
 void make_drag_frame(toolbar *tb);
@@ -283,6 +284,7 @@ toolbar *toolbar_create(tcontrol *parent, const trect *rect, app_context *app) {
     }
     tb->buttons[tb->button_count++] = button;
     if (entry.keeps_state) tbutton_set_no_redraw_on_release(button, 1);
+    tbutton_set_no_redraw_on_press(button, 1);
     tbutton_set_image(button, tresource_get_bitmap(entry.image), tresource_get_bitmap(entry.mask));
     tbutton_set_on_click(button, button_on_click);
     tbutton_set_on_press(button, button_on_press);
@@ -333,58 +335,7 @@ void toolbar_select(toolbar *tb, int32_t id) {
 
 void toolbar_on_command(toolbar *tb, int32_t id) {
   PORT_CHECK(tb != nullptr);
-  app_context *app = tb->app;
-  tbutton *button = toolbar_get_button(tb, id);
-  if (tb->hold_guard) {
-    // The bar ends a press itself: the press runs nothing, and a button left
-    // checked by it goes back unless it shows the current tool.
-    if (button && (!app->_current_tool || shape_get_id(app->_current_tool) != id)) {
-      tbutton_set_checked(button, 0);
-      repaint_button(button);
-    }
-    return;
-  }
-  if (is_tool_id(id)) {
-    select_tool(tb, id, button);
-    return;
-  }
-  switch (id) {
-    case TOOLBAR_UNDO:
-    case TOOLBAR_REDO:
-      paint_main_undo_redo(id == TOOLBAR_REDO);
-      break;
-    case TOOLBAR_CLEAR:
-      clear_painting(tb);
-      break;
-    case TOOLBAR_LINE_WIDTH:
-      if (button) {
-        trect at;
-        tsurface_get_screen_rect(&button->_control._surface, &at);
-        paint_main_show_line_width_menu(&at);
-      }
-      break;
-    case TOOLBAR_INSERT_PICTURE:
-      paint_main_insert_picture();
-      break;
-    case TOOLBAR_ZOOM: {
-      int open = paint_main_toggle_zoom_bar();
-      if (button) {
-        tbutton_set_checked(button, open);
-        repaint_button(button);
-      }
-      break;
-    }
-    case TOOLBAR_RESIZE_CANVAS:
-      app->_resizing = app->_resizing ? 0 : 1;
-      if (button) {
-        tbutton_set_checked(button, app->_resizing);
-        repaint_button(button);
-      }
-      paint_main_after_rebuild();
-      break;
-    default:
-      break;
-  }
+  run_command(tb, id, false);
 }
 
 void toolbar_show(toolbar *tb) {
@@ -526,6 +477,62 @@ bool is_tool_id(int32_t id) {
 
 bool is_family(int32_t group) { return group == 1 || group == 3 || group == 4 || group == 11; }
 
+// shows_pressed: the button of id was just released by the pen without a
+// redraw, so it still shows the look that checked gives it.
+void run_command(toolbar *tb, int32_t id, bool shows_pressed) {
+  app_context *app = tb->app;
+  tbutton *button = toolbar_get_button(tb, id);
+  if (tb->hold_guard) {
+    // The bar ends a press itself: the press runs nothing, and a button left
+    // checked by it goes back unless it shows the current tool.
+    if (button && (!app->_current_tool || shape_get_id(app->_current_tool) != id)) {
+      tbutton_set_checked(button, 0);
+      repaint_button(button);
+    }
+    return;
+  }
+  if (is_tool_id(id)) {
+    select_tool(tb, id, button, shows_pressed);
+    return;
+  }
+  switch (id) {
+    case TOOLBAR_UNDO:
+    case TOOLBAR_REDO:
+      paint_main_undo_redo(id == TOOLBAR_REDO);
+      break;
+    case TOOLBAR_CLEAR:
+      clear_painting(tb);
+      break;
+    case TOOLBAR_LINE_WIDTH:
+      if (button) {
+        trect at;
+        tsurface_get_screen_rect(&button->_control._surface, &at);
+        paint_main_show_line_width_menu(&at);
+      }
+      break;
+    case TOOLBAR_INSERT_PICTURE:
+      paint_main_insert_picture();
+      break;
+    case TOOLBAR_ZOOM: {
+      int open = paint_main_toggle_zoom_bar();
+      if (button) {
+        tbutton_set_checked(button, open);
+        repaint_button(button);
+      }
+      break;
+    }
+    case TOOLBAR_RESIZE_CANVAS:
+      app->_resizing = app->_resizing ? 0 : 1;
+      if (button) {
+        tbutton_set_checked(button, app->_resizing);
+        repaint_button(button);
+      }
+      paint_main_after_rebuild();
+      break;
+    default:
+      break;
+  }
+}
 toolbar *toolbar_of_button(tbutton *button) {
   app_context *app = static_cast<app_context *>(tsurface_get_owner(&button->_control._surface));
   return app ? app->_toolbar : nullptr;
@@ -651,14 +658,15 @@ void end_press(toolbar *tb, tpoint pen) {
   tcontrol_handle_pen(&tb->form->_control, TSCREEN_PEN_UP, pen.x - d->x1, pen.y - d->y1, 0);
 }
 
-void select_tool(toolbar *tb, int32_t id, tbutton *button) {
+void select_tool(toolbar *tb, int32_t id, tbutton *button, bool shows_pressed) {
   app_context *app = tb->app;
   shape *tool = paint_context_find_tool(app->_paint_context, id);
   if (!tool) return;
   if (shape *current = app->_current_tool) {
     int32_t current_id = shape_get_id(current);
     app->_prev_tool_id = current_id;
-    if (tbutton *old = toolbar_get_button(tb, current_id)) {
+    tbutton *old = toolbar_get_button(tb, current_id);
+    if (old && old != button) {
       tbutton_set_checked(old, 0);
       repaint_button(old);
     }
@@ -667,7 +675,7 @@ void select_tool(toolbar *tb, int32_t id, tbutton *button) {
   app->_current_tool = tool;
   if (button) {
     tbutton_set_checked(button, 1);
-    repaint_button(button);
+    if (!shows_pressed) repaint_button(button);
   }
   if (id == SHAPE_ID_PAN) paint_main_show_thumbnail(1);
 }
@@ -928,18 +936,20 @@ void button_on_click(tbutton *button, intptr_t user_data) {
   int32_t id = int32_t(user_data);
   int32_t along = tb->vertical ? tform_get_drag_dy(tb->form) : tform_get_drag_dx(tb->form);
   if (along >= -TOOLBAR_TAP_TOLERANCE && along <= TOOLBAR_TAP_TOLERANCE) {
-    toolbar_on_command(tb, id);
+    run_command(tb, id, button->_no_redraw_on_release && button == toolbar_get_button(tb, id));
     return;
   }
   if (is_tool_id(id)) repaint_button(button);
 }
 
+// The pressed look comes first, drawn here the cheap way. The bar takes no
+// keyboard focus: a focus moved by a press would have the form repaint
+// itself whole for a frame it never shows.
 void button_on_press(tbutton *button) {
+  tcontrol_set_focus(&button->_control, 0);
+  repaint_button(button);
   toolbar *tb = toolbar_of_button(button);
   if (!tb) return;
-  // The bar takes no keyboard focus: a focus moved by a press would have the
-  // form repaint itself whole for a frame it never shows.
-  tcontrol_set_focus(&button->_control, 0);
   start_timer(&tb->tooltip_timer, TOOLBAR_TOOLTIP_MS, on_tooltip_timer, tb);
   tb->tooltip_button = button;
   tb->tooltip_stage = 0;

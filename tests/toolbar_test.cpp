@@ -167,11 +167,27 @@ TEST(ToolbarGroups, ATapShowsWhatAWholeRepaintWould) {
         for (int32_t x = area.x1; x <= area.x2; x++) pixels.push_back(os_headless_get_pixel(x, y));
       return pixels;
     };
-    for (int32_t id : {SHAPE_ID_LINE, SHAPE_ID_RECT, SHAPE_ID_PAN}) {
-      tap(app, id);
-      std::vector<uint32_t> tapped = shown();
+    // Every part drawn again from scratch, then the whole screen.
+    auto redrawn = [&] {
+      toolbar *tb = app->_toolbar;
+      for (int32_t i = 0; i < tb->button_count; i++) tsurface_paint(&tb->buttons[i]->_control._surface);
+      tsurface_paint(&tb->form->_control._surface);
+      tsurface_paint(&tb->dock->_control._surface);
       tscreen_paint(tscreen_get(), nullptr);
-      EXPECT_TRUE(tapped == shown()) << id;
+      return shown();
+    };
+    for (int32_t id : {int32_t(SHAPE_ID_LINE), int32_t(SHAPE_ID_RECT), int32_t(SHAPE_ID_PAN), int32_t(SHAPE_ID_PAN),
+                       int32_t(TOOLBAR_UNDO)}) {
+      std::vector<uint32_t> before = shown();
+      bool checked = toolbar_get_button(app->_toolbar, id)->_checked;
+      tpoint at = centre_of(app, id);
+      app_test_pen(OS_PEN_DOWN, at.x, at.y);
+      std::vector<uint32_t> pressed = shown();
+      EXPECT_EQ(pressed == before, checked) << id << " looks pressed";
+      EXPECT_TRUE(pressed == redrawn()) << id << " pressed";
+      app_test_pen(OS_PEN_UP, at.x, at.y);
+      std::vector<uint32_t> tapped = shown();
+      EXPECT_TRUE(tapped == redrawn()) << id;
     }
   });
 }
