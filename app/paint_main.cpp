@@ -864,7 +864,6 @@ void commit_resize(app_context *app) {
   paint_main_after_rebuild();
 }
 
-
 // Bringing back the painting kept in "paint.cache" belongs to the command
 // panel; with none yet, a kept painting waits in the cache folder.
 void restore_kept_painting(app_context *app) { (void)app; }
