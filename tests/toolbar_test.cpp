@@ -233,6 +233,28 @@ TEST(ToolbarLayout, OneToNineLinesAndTheirCaps) {
   }
 }
 
+TEST(ToolbarLayout, EachScreenClassStartsWithTwoLinesOfItsButtons) {
+  const struct {
+    const char *screen;
+    int32_t side;
+    std::vector<int32_t> rect;  // x1, y1, x2, y2 of the dock
+  } cases[] = {
+      {"240x320", 25, {5, 5, 234, 64}},  {"320x240", 25, {5, 5, 64, 234}},  {"320x480", 50, {5, 5, 314, 124}},
+      {"480x640", 65, {5, 5, 474, 154}}, {"640x480", 65, {5, 5, 154, 474}},
+  };
+  for (const auto &c : cases) {
+    run(c.screen, [&](app_context *app) {
+      SCOPED_TRACE(c.screen);
+      EXPECT_EQ(app->_toolbar->button_width, c.side);
+      EXPECT_EQ(app->_toolbar->per_line, 2);
+      trect r = dock_rect(app);
+      EXPECT_EQ((std::vector<int32_t>{r.x1, r.y1, r.x2, r.y2}), c.rect);
+      tap(app, SHAPE_ID_CURVE);
+      EXPECT_EQ(current_id(app), SHAPE_ID_CURVE);
+    });
+  }
+}
+
 TEST(ToolbarTap, APressMovedMoreThanTwentyFivePixelsAlongTheBarSelectsNothing) {
   struct {
     const char *screen;
