@@ -67,6 +67,15 @@ void tap(app_context *app, int32_t id) {
   app_test_pen(OS_PEN_UP, at.x, at.y);
 }
 
+// Drags the bar's buttons along it by dx (a scroll: it runs nothing).
+void scroll_bar(app_context *app, int dx) {
+  tpoint at = centre_of(app, SHAPE_ID_LINE);
+  app_test_pen(OS_PEN_DOWN, at.x, at.y);
+  for (int step = 1; step <= 4; step++) app_test_pen(OS_PEN_MOVE, at.x + dx * step / 4, at.y);
+  app_test_pen(OS_PEN_UP, at.x + dx, at.y);
+  run_for(500);
+}
+
 int32_t current_id(app_context *app) { return shape_get_id(app->_current_tool); }
 
 std::vector<int32_t> checked_buttons(app_context *app) {
@@ -506,6 +515,19 @@ TEST(ToolbarSession, RectangleUndoRedoClearAndUndo) {
     EXPECT_EQ(current_id(app), SHAPE_ID_RECT) << "commands leave the tool";
     EXPECT_EQ(checked_buttons(app), std::vector<int32_t>{101});
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    // Resize Canvas (scrolled into view) shows the frame and its button stays
+    // down until the next tap.
+    EXPECT_GT(centre_of(app, TOOLBAR_RESIZE_CANVAS).x, 480);
+    scroll_bar(app, -150);
+    EXPECT_LT(centre_of(app, TOOLBAR_RESIZE_CANVAS).x, 475);
+    EXPECT_EQ(current_id(app), SHAPE_ID_RECT);
+    tap(app, TOOLBAR_RESIZE_CANVAS);
+    EXPECT_EQ(app->_resizing, 1);
+    EXPECT_EQ(app->_handle_points[4].x, 479);
+    EXPECT_EQ(checked_buttons(app), (std::vector<int32_t>{101, 1010}));
+    tap(app, TOOLBAR_RESIZE_CANVAS);
+    EXPECT_EQ(app->_resizing, 0);
+    EXPECT_EQ(checked_buttons(app), std::vector<int32_t>{101});
   });
 }
 
