@@ -428,7 +428,6 @@ void toolbar_layout(tform *form, const trect *rect) {
     int32_t width = std::min(per_row * tb->button_width + k_layout_extra, screen_width() - k_screen_gap);
     tcontrol_set_size(dock, width, d->y2 - d->y1 + 1);
   }
-  tform_reset_scroll_offsets(form);
 }
 
 void toolbar_on_parent_resized(tcontrol *control, const trect *parent_rect) {
