@@ -36,6 +36,7 @@
 #include "shape_text.h"
 #include "tcanvas.h"
 #include "tfile.h"
+#include "toolbar.h"
 #include "tresource.h"
 #include "tscreen.h"
 #include "tstyler.h"
@@ -94,7 +95,9 @@ struct tool_entry {
   const char16_t *description;
   tool_maker make;
   void (*free)(shape *tool);
-  void (*cancel)(shape *tool);  // ends an operation under way unrecorded; null: none
+  // Ends an operation under way: a drag or a curve unrecorded, a free-hand
+  // stroke recorded as far as it was drawn; null: none.
+  void (*cancel)(shape *tool);
   int32_t mode, sides, rotate;
 };
 
@@ -126,6 +129,7 @@ void set_defaults(app_context *app, int32_t width, int32_t height);
 void load_language_files();
 paint_context *make_painting(app_context *app, tscreen *screen);
 int make_tools(app_context *app);
+toolbar *make_toolbar(app_context *app, int32_t width, int32_t height);
 void release_painting(app_context *app);
 void release_app(app_context *app);
 tcolor color_of(const uint8_t rgba[4]);
@@ -133,7 +137,6 @@ void draw_frame(tcanvas *canvas, const app_context *app);
 int32_t handle_at(const app_context *app, int32_t x, int32_t y);
 void drag_handle_to(app_context *app, int32_t x, int32_t y);
 void commit_resize(app_context *app);
-void undo_or_redo(app_context *app, int redo);
 void restore_kept_painting(app_context *app);
 void paint_ui_wait_note(void *user, const char16_t *text);
 void paint_ui_close_wait_note(void *user);
@@ -144,7 +147,7 @@ void paint_ui_add_save_dir(void *user, const char16_t *folder);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
-     shape_pencil_free, nullptr, 0, 0, 0},
+     shape_pencil_free, shape_points_finish, 0, 0, 0},
     {SHAPE_ID_LINE, 25048, u"Line", u"Draw a straight line with the selected line width and color.", make_line,
      shape_line_free, shape_two_point_cancel, 0, 0, 0},
     {SHAPE_ID_RECT, 25050, u"Rectangle Outline", u"Draw a rectangle outline with the selected line width and color.",
@@ -167,10 +170,10 @@ const tool_entry k_tools[] = {
      shape_circle_free, shape_two_point_cancel, 4, 0, 0},
     {SHAPE_ID_ERASER, 25066, u"Eraser",
      u"Erase part of the painting and replace it with the selected line width and canvas background color.",
-     make_rubber, shape_rubber_free, nullptr, 0, 0, 0},
+     make_rubber, shape_rubber_free, shape_points_finish, 0, 0, 0},
     {SHAPE_ID_SPRAY, 25221, u"Spray Brush",
      u"Draw a free-form spray effect line with the selected line width and color.", make_brush1, shape_brush1_free,
-     nullptr, 0, 0, 0},
+     shape_points_finish, 0, 0, 0},
     {SHAPE_ID_PAN, 25068, u"Pan", u"Click the canvas and move it. Thumbnail window will be displayed.", make_position,
      shape_position_free, nullptr, 0, 0, 0},
     {SHAPE_ID_TEXT, 25070, u"Text", u"Insert text into painting.", make_text, shape_text_free, shape_two_point_cancel,
@@ -287,6 +290,12 @@ app_context *paint_main_init() {
     tscreen_set_update_lock(screen, lock_found);
     return start_failed(app, "not enough memory for the drawing tools", nullptr);
   }
+  app->_toolbar = make_toolbar(app, width, height);
+  if (!app->_toolbar) {
+    tscreen_set_update_lock(screen, lock_found);
+    return start_failed(app, "not enough memory for the tool bar", nullptr);
+  }
+  toolbar_apply_settings(app->_toolbar);
   tscreen_set_paint_hook(screen, paint_main_paint);
   tscreen_set_pen_hook(screen, paint_main_mouse);
   tscreen_set_key_hook(screen, paint_main_key);
@@ -355,6 +364,11 @@ int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers) {
     }
   }
   if (!app->_current_tool) return 0;
+  // The bar makes room while the user draws; the Pan moves the view, with
+  // the bar in it.
+  if (app->_tb_auto_hide && app->_toolbar && type != TSCREEN_PEN_UP && type != TSCREEN_PEN_MOVE &&
+      shape_get_id(app->_current_tool) != SHAPE_ID_PAN)
+    toolbar_auto_hide(app->_toolbar);
   return shape_input(app->_current_tool, type, x, y, int32_t(modifiers));
 }
 
@@ -370,11 +384,11 @@ int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers) {
       return 1;
     case 'B':
     case 'b':
-      undo_or_redo(app, 0);
+      paint_main_undo_redo(0);
       return 1;
     case 'F':
     case 'f':
-      undo_or_redo(app, 1);
+      paint_main_undo_redo(1);
       return 1;
     default:
       return 0;
@@ -399,6 +413,8 @@ void paint_main_set_color(shape *tool, uint32_t color) {
   tcolor picked;
   tcolor_make(&picked, int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF), fore.alpha);
   paint_context_set_fore_color(app->_paint_context, picked);
+  // Back to the tool used before the picker.
+  if (app->_prev_tool_id >= 1 && app->_toolbar) toolbar_select(app->_toolbar, app->_prev_tool_id);
 }
 
 void paint_main_end_tool_operation() {
@@ -408,6 +424,22 @@ void paint_main_end_tool_operation() {
     shape *tool = entry.cancel ? paint_context_find_tool(app->_paint_context, entry.id) : nullptr;
     if (tool) entry.cancel(tool);
   }
+}
+
+void paint_main_undo_redo(int redo) {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_history) return;
+  paint_main_end_tool_operation();
+  tscreen *screen = tscreen_get();
+  uint32_t lock_found = tscreen_get_update_lock(screen);
+  tscreen_set_update_lock(screen, 1);
+  if (redo)
+    paint_history_redo(app->_history);
+  else
+    paint_history_undo(app->_history);
+  tscreen_set_update_lock(screen, lock_found);
+  paint_main_renew_thumbnail();
+  paint_main_after_rebuild();
 }
 
 void paint_main_restore_timer(uint32_t timer, void *user_data) {
@@ -457,6 +489,18 @@ void paint_main_after_rebuild() {
   paint_main_update_frame();
   if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
 }
+
+void paint_main_renew_thumbnail() {}
+
+void paint_main_show_thumbnail(int show) { (void)show; }
+
+void paint_main_show_line_width_menu(const trect *button_rect) { PORT_CHECK(button_rect != nullptr); }
+
+int paint_main_toggle_zoom_bar() { return 0; }
+
+void paint_main_insert_picture() {}
+
+void paint_main_commit_textbar() {}
 
 trect paint_main_canvas_rect() {
   app_context *app = app_common_get_app();
@@ -595,6 +639,12 @@ paint_context *make_painting(app_context *app, tscreen *screen) {
   return pc;
 }
 
+// The bar of the orientation in force, at the rect the settings keep for it.
+toolbar *make_toolbar(app_context *app, int32_t width, int32_t height) {
+  trect place = toolbar_settings_rect(app, width > height);
+  return toolbar_create(nullptr, &place, app);
+}
+
 int make_tools(app_context *app) {
   paint_context *pc = app->_paint_context;
   for (const tool_entry &entry : k_tools) {
@@ -647,6 +697,11 @@ void release_painting(app_context *app) {
     paint_context_free(pc);
   }
   app->_paint_context = nullptr;
+  if (app->_toolbar) {
+    toolbar_save_rect(app->_toolbar);
+    toolbar_free(app->_toolbar);
+  }
+  app->_toolbar = nullptr;
   app_common_close_wait_note();
 }
 
@@ -809,22 +864,6 @@ void commit_resize(app_context *app) {
     paint_context_set_origin(pc, origin.x, origin.y);
     paint_history_replay(app->_history, 0);
   }
-  paint_main_after_rebuild();
-}
-
-// The keyboard's undo and redo do what the tool bar's do: rebuild with the
-// screen locked, then let everything that shows the canvas follow it.
-void undo_or_redo(app_context *app, int redo) {
-  if (!app->_history) return;
-  paint_main_end_tool_operation();
-  tscreen *screen = tscreen_get();
-  uint32_t lock_found = tscreen_get_update_lock(screen);
-  tscreen_set_update_lock(screen, 1);
-  if (redo)
-    paint_history_redo(app->_history);
-  else
-    paint_history_undo(app->_history);
-  tscreen_set_update_lock(screen, lock_found);
   paint_main_after_rebuild();
 }
 

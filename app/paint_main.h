@@ -3,15 +3,17 @@
 //
 // Start-up builds the application's state (app_context), loads the resource,
 // language and settings files, makes the painting context, its undo history
-// and document file object, registers every drawing tool, installs the screen
-// hooks and the start-up restore timer; tear-down frees all of it in reverse
-// and writes the settings. Failing to start (no "brivo.tres", no documents
+// and document file object, registers every drawing tool, builds the tool
+// bar, installs the screen hooks and the start-up restore timer; tear-down
+// frees all of it in reverse (the tool bar's place kept in the settings) and
+// writes the settings. Failing to start (no "brivo.tres", no documents
 // folder, no memory for the painting) frees what was made, says why in one
 // line on stderr and gives exit code 1.
 //
 // The canvas hooks: paint draws the visible canvas and, while the canvas is
 // being resized, a frame with eight handles; pen goes to the resize frame or
-// the current tool; keys 'Q' quit keeping the painting, 'B' undo, 'F' redo;
+// the current tool (a pen-down hides the tool bar for a while unless the
+// user pans or the setting is off); keys 'Q' quit keeping the painting, 'B' undo, 'F' redo;
 // layout follows a rotation.
 //
 // Crop record, the payload of history operation 1010 (32 bytes, i32 each,
@@ -61,13 +63,19 @@ void paint_main_layout(const trect *rect);
 // Callbacks of the Pan tool and the thumbnail: the frame follows the canvas.
 void paint_main_on_view_moved();
 // The Color Picker's pick (red + green x 256 + blue x 65536): the drawing
-// colour becomes it, with the alpha the drawing colour had.
+// colour becomes it, with the alpha the drawing colour had, and the tool
+// used before the picker is selected again through the tool bar.
 void paint_main_set_color(shape *tool, uint32_t color);
-// Before the canvas is rebuilt from the history (undo, redo): a tool in the
-// middle of an operation (a drag, a curve being edited) ends it unrecorded
-// and puts back the canvas it previewed on, so neither the rebuild nor a
-// later pen-up works with a stale picture.
+// Before the canvas is rebuilt from the history (undo, redo) or cleared: a
+// tool in the middle of an operation (a drag, a curve being edited) ends it
+// unrecorded and puts back the canvas it previewed on, and a free-hand
+// stroke under way is recorded as far as it was drawn, so neither the
+// rebuild nor a later pen-up works with a stale picture or foreign points.
 void paint_main_end_tool_operation();
+// Undo (redo when redo is set) as the 'B' and 'F' keys and the tool bar run
+// it: an operation under way ends first, the canvas is rebuilt with the
+// screen locked and everything that shows it follows.
+void paint_main_undo_redo(int redo);
 // The start-up timer: runs once, then restores a kept painting.
 void paint_main_restore_timer(uint32_t timer, void *user_data);
 
@@ -88,6 +96,19 @@ void paint_main_update_frame();
 void paint_main_after_rebuild();
 // The canvas rectangle on the screen (view origin, canvas size).
 trect paint_main_canvas_rect();
+// What the tool bar reaches of the panels beside it: the navigation
+// thumbnail (brought up to date and repainted when shown; shown or hidden),
+// the line-width menu under a button (screen rect), the zoom bar (opened or
+// closed; 1 when one is open afterwards), picture insertion (an open image
+// bar is committed, else a picture is chosen) and the text bar (an open one
+// is committed and closed). Each does nothing while its panel is not part of
+// the program.
+void paint_main_renew_thumbnail();
+void paint_main_show_thumbnail(int show);
+void paint_main_show_line_width_menu(const trect *button_rect);
+int paint_main_toggle_zoom_bar();
+void paint_main_insert_picture();
+void paint_main_commit_textbar();
 // Where the floating panels sit on a screen of this size (corners
 // inclusive): the navigation thumbnail in the bottom-right corner (top-right
 // and turned on its side in landscape), the colour panel in the bottom-left

@@ -5,7 +5,9 @@
 // move dragging a curve handle (restore, stroke, handles, refresh) against
 // the same repaint; a Paint Bucket tap on an open 2000 x 2000 canvas (fill,
 // record, refresh) against the toolkit canvas's flood fill of that area alone;
-// the error box's opening against the full-screen repaint.
+// the error box's opening against the full-screen repaint; a tap on a tool
+// button of the translucent tool bar (dispatch, the old button unchecked, the
+// new one checked, flush) against the full-screen repaint.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -28,9 +30,11 @@
 #include "paint_history.h"
 #include "paint_main.h"
 #include "shape.h"
+#include "tbutton.h"
 #include "tcanvas.h"
 #include "tdialog.h"
 #include "tmessagedialog.h"
+#include "toolbar.h"
 #include "tscreen.h"
 #include "wins_window.h"
 
@@ -228,6 +232,29 @@ void BM_message_box_open(benchmark::State &state) {
   if (result != 0) state.SkipWithError("the application did not start");
 }
 
+// Taps alternate between two tool buttons, so that each one unchecks the
+// other's button and checks its own.
+void BM_toolbar_tap(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    const int32_t tools[2] = {SHAPE_ID_LINE, SHAPE_ID_RECT};
+    tpoint centres[2];
+    for (int i = 0; i < 2; i++) {
+      trect r;
+      tsurface_get_screen_rect(&toolbar_get_button(app->_toolbar, tools[i])->_control._surface, &r);
+      centres[i] = {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
+    }
+    int step = 0;
+    for (auto _ : state) {
+      tpoint at = centres[step++ % 2];
+      os_input_pen(OS_PEN_DOWN, at.x, at.y, 0);
+      os_input_pen(OS_PEN_UP, at.x, at.y, 0);
+      pump();
+    }
+    if (shape_get_id(app->_current_tool) != tools[(step + 1) % 2]) state.SkipWithError("the taps selected nothing");
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
 }  // namespace
 
 BENCHMARK(BM_startup_to_first_paint)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -241,4 +268,6 @@ BENCHMARK(BM_bucket_tap_2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_flood_fill_2000)->Unit(benchmark::kMillisecond);
 BENCH_RATIO("curve_handle_drag_vs_full_repaint", "BM_curve_handle_drag", "BM_full_repaint", 0.5);
 BENCH_RATIO("bucket_tap_2000_vs_flood_fill", "BM_bucket_tap_2000", "BM_flood_fill_2000", 1.3);
+BENCHMARK(BM_toolbar_tap);
+BENCH_RATIO("toolbar_tap_to_flush_vs_full_repaint", "BM_toolbar_tap", "BM_full_repaint", 0.25);
 BENCH_RATIO("message_box_open_vs_full_repaint", "BM_message_box_open", "BM_full_repaint", 3);

@@ -106,6 +106,11 @@ int32_t shape_points_input(shape *base, int32_t type, int32_t x, int32_t y, int3
   return 0;
 }
 
+void shape_points_finish(shape *base) {
+  PORT_CHECK(base != nullptr);
+  if (base->_active) finish_stroke(reinterpret_cast<shape_points *>(base));
+}
+
 void shape_points_reset(shape_points *tool) {
   PORT_CHECK(tool != nullptr);
   tool->_pending_count = 0;

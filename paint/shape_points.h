@@ -69,6 +69,11 @@ int shape_points_init(shape_points *tool, int32_t id, const char16_t *name, pain
 void shape_points_deinit(shape_points *tool);
 int32_t shape_points_input(shape *tool, int32_t type, int32_t x, int32_t y, int32_t modifiers);
 
+// A stroke under way ends as its pen-up would, what was drawn recorded, so
+// that something else (an undo) may work on the canvas; later moves and the
+// pen-up of that stroke find the tool idle. Nothing happens between strokes.
+void shape_points_finish(shape *tool);
+
 // reset: both counts to 0 (the tools add their own fields).
 void shape_points_reset(shape_points *tool);
 // set_data of the free-hand tools: the payload's whole points become the

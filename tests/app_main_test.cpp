@@ -196,19 +196,20 @@ TEST(AppStart, SettingsThatGiveNoPaintingOrFolderFallBack) {
 TEST(AppSession, StrokeUndoRedoQuitKeepsThePaintingAndTheSettings) {
   app_test_folders folders;
   std::string initial, stroked, cache = folders.home + "/cache/paint.cache";
-  const int stroke[][2] = {{100, 100}, {130, 115}, {160, 130}, {200, 150}};
+  // Below the tool bar.
+  const int stroke[][2] = {{100, 300}, {130, 315}, {160, 330}, {200, 350}};
   ASSERT_TRUE(app_test_run([&](app_context *app) {
     initial = app_test_canvas_bytes(app);
     app_test_stroke(stroke, 4);
-    EXPECT_EQ(app_test_canvas_pixel(app, 130, 115), 0xFF800000u) << "the pencil's dark red";
-    EXPECT_EQ(os_headless_get_pixel(130, 115), (128u >> 3) << 11) << "and the display shows it";
+    EXPECT_EQ(app_test_canvas_pixel(app, 130, 315), 0xFF800000u) << "the pencil's dark red";
+    EXPECT_EQ(os_headless_get_pixel(130, 315), (128u >> 3) << 11) << "and the display shows it";
     EXPECT_EQ(paint_history_get_count(app->_history), 1);
     stroked = app_test_canvas_bytes(app);
 
     app_test_char(u'B');
     EXPECT_EQ(paint_history_get_position(app->_history), -1);
     EXPECT_TRUE(app_test_canvas_bytes(app) == initial);
-    EXPECT_EQ(os_headless_get_pixel(130, 115), os_headless_get_pixel(300, 300));
+    EXPECT_EQ(os_headless_get_pixel(130, 315), os_headless_get_pixel(300, 500));
     app_test_char(u'F');
     EXPECT_TRUE(app_test_canvas_bytes(app) == stroked);
 

@@ -36,6 +36,7 @@ void with_canvas(int32_t width, int32_t height, const std::function<void(app_con
   test_write_file(folders.home + "/config.xml", config);
   ASSERT_TRUE(app_test_run(
       [&](app_context *app) {
+        app_test_remove_toolbar(app);
         app->_resizing = 1;
         paint_main_update_frame();
         body(app);

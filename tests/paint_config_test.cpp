@@ -140,10 +140,10 @@ TEST(PaintConfigFile, ReadOnlyFileIsReadAndTheExitRewritesIt) {
   EXPECT_TRUE(app_test_run([&](app_context *app) {
     EXPECT_EQ(app->_pen_size, 3);
     EXPECT_EQ(app->_save_dir[1], u't') << "an existing folder is kept";
-    app->_tb_x1 = 42;
+    app->_picture_style = 0;  // the tool bar's fields are its own at the exit
   }));
   std::string written = test_read_text(path);
-  EXPECT_NE(written.find("<TBX1>42</TBX1>"), std::string::npos) << written;
+  EXPECT_NE(written.find("<PictureStyle>0</PictureStyle>"), std::string::npos) << written;
   EXPECT_NE(written.find("<PenSize>3</PenSize>"), std::string::npos);
 }
 

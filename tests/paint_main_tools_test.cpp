@@ -23,7 +23,12 @@ const char *const SCREENS[] = {"240x320", "480x640"};
 
 void run(const char *screen, const std::function<void(app_context *)> &body) {
   app_test_folders folders;
-  ASSERT_TRUE(app_test_run(body, screen));
+  ASSERT_TRUE(app_test_run(
+      [&](app_context *app) {
+        app_test_remove_toolbar(app);
+        body(app);
+      },
+      screen));
 }
 
 void use(app_context *app, int32_t id) {

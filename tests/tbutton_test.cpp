@@ -258,3 +258,24 @@ TEST(Button, ImagePositionsSplitTheButton) {
       },
       "240x320");
 }
+
+TEST(Button, APressLeftToTheOwnerIsNotDrawnByTheButton) {
+  for (bool left_to_owner : {false, true}) {
+    SCOPED_TRACE(left_to_owner ? "left to the owner" : "drawn by the button");
+    run_on_styled_screen(
+        [&](tscreen *screen) {
+          widget_env env;
+          tbutton *button = shown_button();
+          tbdrawer_set_fill_color(tbutton_get_pressed_box_drawer(button), tcolor_rgba(255, 0, 0));
+          tbutton_set_no_redraw_on_press(button, left_to_owner);
+          uint32_t before = screen_pixel(screen, 50, 30);
+          widget_pen(TSCREEN_PEN_DOWN, 20, 20);
+          EXPECT_EQ(g_log, lines({"press"}));
+          EXPECT_EQ(screen_pixel(screen, 50, 30), left_to_owner ? before : rgb565(255, 0, 0));
+          widget_pen(TSCREEN_PEN_UP, 20, 20);
+          EXPECT_EQ(g_log, lines({"press", "release", "click 7"}));
+          tbutton_free(button);
+        },
+        "240x320");
+  }
+}

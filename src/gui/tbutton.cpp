@@ -206,6 +206,11 @@ void tbutton_set_no_redraw_on_drag(tbutton *button, int flag) {
   button->_no_redraw_on_drag = flag != 0;
 }
 
+void tbutton_set_no_redraw_on_press(tbutton *button, int flag) {
+  PORT_CHECK(button != nullptr);
+  button->_no_redraw_on_press = flag != 0;
+}
+
 void tbutton_set_draw_hooks(tbutton *button, tbutton_draw_hook background, tbutton_draw_hook image,
                             tbutton_draw_hook text, tbutton_draw_hook focus_overlay) {
   PORT_CHECK(button != nullptr);
@@ -320,7 +325,7 @@ static int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t) {
     button->_pressed = 1;
     tcontrol_set_focus(control, 1);
     tsurface_set_pen_capture(surface, 1);
-    tsurface_update(surface, nullptr);
+    redraw_unless(button, button->_no_redraw_on_press);
     if (button->_on_press) button->_on_press(button);
     return 1;
   }

@@ -48,6 +48,7 @@ struct tbutton {
   intptr_t _user_data;
   uint32_t _key;
   uint8_t _pressed, _checked, _no_redraw_on_release, _no_redraw_on_drag;
+  uint8_t _no_redraw_on_press;  // the press callback shows the pressed look itself
   int32_t _image_position;  // 0 none, 1-8
   int32_t _image_percent;
   uint32_t _release_timer;
@@ -84,6 +85,9 @@ int tbutton_is_pressed(const tbutton *button);
 void tbutton_set_checked(tbutton *button, int checked);
 void tbutton_set_no_redraw_on_release(tbutton *button, int flag);
 void tbutton_set_no_redraw_on_drag(tbutton *button, int flag);
+// A pen-down leaves the repaint to the press callback (an owner with a
+// cheaper way to show the button).
+void tbutton_set_no_redraw_on_press(tbutton *button, int flag);
 void tbutton_set_draw_hooks(tbutton *button, tbutton_draw_hook background, tbutton_draw_hook image,
                             tbutton_draw_hook text, tbutton_draw_hook focus_overlay);
 

@@ -12,6 +12,8 @@
 #include "paint_main.h"
 #include "port_test_app.h"
 #include "test_env.h"
+#include "toolbar.h"
+#include "tscreen.h"
 #include "tstyler.h"
 
 app_test_folders::app_test_folders() {
@@ -47,6 +49,13 @@ int app_test_run(const std::function<void(app_context *)> &body, const char *scr
       },
       screen);
   return started;
+}
+
+void app_test_remove_toolbar(app_context *app) {
+  if (!app->_toolbar) return;
+  toolbar_free(app->_toolbar);
+  app->_toolbar = nullptr;
+  tscreen_paint(tscreen_get(), nullptr);
 }
 
 void app_test_pen(int type, int x, int y) {

@@ -21,6 +21,9 @@ struct app_test_folders {
 // started.
 int app_test_run(const std::function<void(app_context *)> &body, const char *screen = "480x640");
 
+// Takes the tool bar away, for tests of the canvas alone: the whole screen
+// is then the painting area.
+void app_test_remove_toolbar(app_context *app);
 // Input through the window system, each followed by a turn of the loop.
 void app_test_pen(int type, int x, int y);
 void app_test_char(char16_t c);
