@@ -138,7 +138,9 @@ int make_parts(tadvcolordialog *adv) {
     tprogressbar *bar = tprogressbar_new(form, &rect, 0, adv);
     adv->_bars[c] = bar;
     if (!add_part(adv, bar, &id)) return 0;
-    tcontrol_set_anchors(control_of(bar), 1, 1, 1, 0);
+    // Left and right only, as the colour dialog's label: a top anchor taken
+    // before the form's first layout would move the bar down by its margin.
+    tcontrol_set_anchors(control_of(bar), 1, 0, 1, 0);
     tprogressbar_set_interactive(bar, 1);
     tprogressbar_set_hide_text(bar, 1);
     tprogressbar_set_percent(bar, channel_of(adv->_current, c) * 100 / 255);

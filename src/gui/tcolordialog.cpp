@@ -176,7 +176,11 @@ int make_parts(tcolordialog *cd) {
   cd->_label = tlabel_new(form, &label, tresource_get_string(10, u"Recent Colors"), -1, TLABEL_LEFT, cd);
   if (!add_part(cd, cd->_label, &id)) return 0;
   tlabel_set_transparent(cd->_label, 1);
-  tcontrol_set_anchors(control_of(cd->_label), 1, 1, 1, 0);
+  // Stretched with the form when showing narrows the dialog to fit the
+  // screen. Its top stays where it was put: the form's top margin applies at
+  // its first layout, after this, and a top anchor taken now would move the
+  // label down by it.
+  tcontrol_set_anchors(control_of(cd->_label), 1, 0, 1, 0);
 
   int32_t y = label.y2 + 1 + layout[k_label_gap];
   int32_t count = recent_count_of(cd);
@@ -191,7 +195,6 @@ int make_parts(tcolordialog *cd) {
   trect line = {margin, y, margin + across - 1, y + k_separator_height - 1};
   cd->_separator = tseperator_new(form, &line, 0, cd);
   if (!add_part(cd, cd->_separator, &id)) return 0;
-  tcontrol_set_anchors(control_of(cd->_separator), 1, 1, 1, 0);
 
   y += k_separator_height + layout[k_separator_gap];
   for (int32_t i = 0; i < TCOLORDIALOG_PALETTE; i++) {
