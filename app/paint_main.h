@@ -11,8 +11,9 @@
 //
 // The canvas hooks: paint draws the visible canvas and, while the canvas is
 // being resized, a frame with eight handles; pen goes to the resize frame or
-// the current tool; keys 'Q' quit keeping the painting, 'B' undo, 'F' redo;
-// layout follows a rotation.
+// the current tool; keys 'Q' quit keeping the painting, 'B' undo, 'F' redo,
+// 0xF80F and 0xF810 step the alpha panel up and down (answering 0); layout
+// follows a rotation and re-places the floating panels.
 //
 // Crop record, the payload of history operation 1010 (32 bytes, i32 each,
 // little-endian): the new canvas rectangle in pixels of the canvas as it was
@@ -82,10 +83,22 @@ int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size
 // frame is shown).
 void paint_main_set_frame(const trect *canvas_rect);
 void paint_main_update_frame();
-// After the canvas was rebuilt (undo, redo, zoom, clear, crop, open): the
-// one routine all of them end with, so that whatever shows the canvas (the
-// resize frame) follows it; then the whole screen is painted.
+// After the canvas was rebuilt (undo, redo, zoom, clear, crop, new, open,
+// restore): the one routine all of them end with, so that whatever shows
+// the canvas follows it: the wait note closes, the thumbnail is renewed when
+// shown, the zoom bar's label shows the zoom, the resize frame moves; then
+// the whole screen is painted.
 void paint_main_after_rebuild();
+// The navigation thumbnail brought up to date and repainted when it shows;
+// shown (renewed) or hidden, as the Pan tool comes and goes.
+void paint_main_renew_thumbnail();
+void paint_main_show_thumbnail(int show);
+// The line-width menu under a button (its screen rect), bound to the
+// eraser's width while the Eraser is current, else to the pen size.
+void paint_main_show_line_width_menu(const trect *button_rect);
+// Opens the zoom bar at the current zoom, or closes the open one; 1 when one
+// is open afterwards.
+int paint_main_toggle_zoom_bar();
 // The canvas rectangle on the screen (view origin, canvas size).
 trect paint_main_canvas_rect();
 // Where the floating panels sit on a screen of this size (corners
