@@ -67,8 +67,11 @@ void thumbnail_update(thumbnail *pt) {
   tscreen *screen = tscreen_get();
   pt->_view_width = int32_t(tscreen_get_width(screen) * pt->_scale);
   pt->_view_height = int32_t(tscreen_get_height(screen) * pt->_scale);
-  int32_t scaled_width = std::max(int32_t(cw * pt->_scale), int32_t(1));
-  int32_t scaled_height = std::max(int32_t(ch * pt->_scale), int32_t(1));
+  // s x cw is the thumbnail width itself; the nudge keeps 479.99... from
+  // losing a pixel to the division.
+  constexpr double nudge = 1e-9;
+  int32_t scaled_width = std::max(int32_t(cw * pt->_scale + nudge), int32_t(1));
+  int32_t scaled_height = std::max(int32_t(ch * pt->_scale + nudge), int32_t(1));
   tbitmap *scaled = tscale_new_scaled(canvas, scaled_width, -scaled_height, 1);
   if (!scaled) return;  // the old copy stays: stale beats none
   if (pt->_scaled) tbitmap_free(pt->_scaled);
