@@ -16,6 +16,7 @@
 namespace {
 
 constexpr tcolor k_fill = tcolor_rgba(128, 128, 128);
+constexpr uint32_t k_fill_word = 0xFF808080u;
 constexpr tcolor k_frame = tcolor_rgba(128, 128, 255);
 
 void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect);
@@ -72,9 +73,15 @@ void thumbnail_update(thumbnail *pt) {
   constexpr double nudge = 1e-9;
   int32_t scaled_width = std::max(int32_t(cw * pt->_scale + nudge), int32_t(1));
   int32_t scaled_height = std::max(int32_t(ch * pt->_scale + nudge), int32_t(1));
+  // A copy of the same size is scaled into again (the common case: the
+  // canvas changed, not its size); the aspect fitting gives the same box.
+  tbitmap *old = pt->_scaled;
+  if (old && tbitmap_get_width(old) == scaled_width && tbitmap_get_height(old) == scaled_height &&
+      tscale_scale_into(canvas, old))
+    return;
   tbitmap *scaled = tscale_new_scaled(canvas, scaled_width, -scaled_height, 1);
   if (!scaled) return;  // the old copy stays: stale beats none
-  if (pt->_scaled) tbitmap_free(pt->_scaled);
+  if (old) tbitmap_free(old);
   pt->_scaled = scaled;
 }
 
@@ -101,10 +108,20 @@ namespace {
 
 void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   thumbnail *pt = reinterpret_cast<thumbnail *>(control);
-  tbdrawer_draw(tcontrol_get_box_drawer(control), canvas, rect);
-  if (!pt->_scaled) return;
+  if (!pt->_scaled) {
+    tbdrawer_draw(tcontrol_get_box_drawer(control), canvas, rect);
+    return;
+  }
+  // The box only where the copy does not cover it: above, below, left, right.
   tpoint at = thumbnail_get_offset(pt);
   trect whole = {0, 0, tbitmap_get_width(pt->_scaled) - 1, tbitmap_get_height(pt->_scaled) - 1};
+  const trect strips[4] = {{rect->x1, rect->y1, rect->x2, at.y - 1},
+                           {rect->x1, at.y + whole.y2 + 1, rect->x2, rect->y2},
+                           {rect->x1, at.y, at.x - 1, at.y + whole.y2},
+                           {at.x + whole.x2 + 1, at.y, rect->x2, at.y + whole.y2}};
+  tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, k_fill_word);
+  for (const trect &strip : strips)
+    if (strip.x1 <= strip.x2 && strip.y1 <= strip.y2) tcanvas_fill_rect(canvas, strip.x1, strip.y1, strip.x2, strip.y2);
   tcanvas_draw_bitmap(canvas, &at, pt->_scaled, &whole);
   tpoint origin;
   paint_context_get_origin(pt->_paint_context, &origin);

@@ -167,10 +167,16 @@ TEST(AlphaPanel, StepKeysOpenItAndItClosesOneToTwoSecondsAfterTheLastStep) {
     run_for(2100);
     EXPECT_FALSE(tsidebar_is_open(&ap->_sidebar));
 
-    // Opened by its tab, the panel stays open through steps.
+    // Held 200 ms while closed, the tab explains itself until released;
+    // opened by its tab, the panel stays open through steps.
     trect tab = screen_rect(&tsidebar_get_tab(&ap->_sidebar)->_control._surface);
     app_test_pen(OS_PEN_DOWN, (tab.x1 + tab.x2) / 2, (tab.y1 + tab.y2) / 2);
+    run_for(190);
+    EXPECT_EQ(ap->_hint, nullptr);
+    run_for(20);
+    EXPECT_NE(ap->_hint, nullptr);
     app_test_pen(OS_PEN_UP, (tab.x1 + tab.x2) / 2, (tab.y1 + tab.y2) / 2);
+    EXPECT_EQ(ap->_hint, nullptr);
     ASSERT_TRUE(tsidebar_is_open(&ap->_sidebar));
     key(0xF80F);
     EXPECT_EQ(alphapanel_get_level(ap), 2);
@@ -225,9 +231,12 @@ TEST(ScaleBar, StepsKeepTheCentreOrCentreACanvasThatWouldLeaveTheScreen) {
   ASSERT_TRUE(app_test_run([](app_context *app) {
     ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
     paint_context *pc = app->_paint_context;
+    paint_context_set_origin(pc, -100, -50);
     scalebar_run(app->_scalebar, SCALEBAR_ZOOM_IN);
     EXPECT_EQ(label_text(app->_scalebar), "110%");
-    EXPECT_EQ(fields(paint_main_canvas_rect()), (std::vector<int32_t>{-24, -32, 503, 671}));
+    // The canvas centre stays at (140, 270) on the screen.
+    EXPECT_EQ(fields(paint_main_canvas_rect()), (std::vector<int32_t>{-124, -82, 403, 621}));
+    paint_context_set_origin(pc, 0, 0);
     scalebar_run(app->_scalebar, SCALEBAR_ZOOM_100);
     scalebar_run(app->_scalebar, SCALEBAR_ZOOM_OUT);
     EXPECT_EQ(label_text(app->_scalebar), "90%");
@@ -235,6 +244,12 @@ TEST(ScaleBar, StepsKeepTheCentreOrCentreACanvasThatWouldLeaveTheScreen) {
     paint_context_get_origin(pc, &origin);
     EXPECT_EQ(origin.x, 240 - int32_t(480 * 0.9090909090909091) / 2);
     EXPECT_EQ(origin.y, 320 - int32_t(640 * 0.9090909090909091) / 2);
+    // Without the command panel the menu offers no "Hide".
+    scalebar_run(app->_scalebar, SCALEBAR_MENU);
+    tsurface *menu = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(tlistbox_get_count(tmenu_get_listbox(reinterpret_cast<tmenu *>(menu))), 7);
+    tmenu_close(reinterpret_cast<tmenu *>(menu));
     // Kept where it was, the canvas would lie wholly left of the screen.
     paint_context_set_origin(pc, -2000, 0);
     scalebar_run(app->_scalebar, SCALEBAR_ZOOM_IN);
