@@ -236,8 +236,8 @@ TEST(ScaleBar, StepsKeepTheCentreOrCentreACanvasThatWouldLeaveTheScreen) {
     EXPECT_EQ(label_text(app->_scalebar), "110%");
     // The canvas centre stays at (140, 270) on the screen.
     EXPECT_EQ(fields(paint_main_canvas_rect()), (std::vector<int32_t>{-124, -82, 403, 621}));
-    paint_context_set_origin(pc, 0, 0);
     scalebar_run(app->_scalebar, SCALEBAR_ZOOM_100);
+    paint_context_set_origin(pc, 0, 0);
     scalebar_run(app->_scalebar, SCALEBAR_ZOOM_OUT);
     EXPECT_EQ(label_text(app->_scalebar), "90%");
     tpoint origin;
