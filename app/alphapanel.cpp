@@ -9,6 +9,7 @@
 #include "app_context.h"
 #include "colorpanel.h"
 #include "paint_context.h"
+#include "panel_links.h"
 #include "port_device.h"
 #include "port_log.h"
 #include "tresource.h"
@@ -226,6 +227,7 @@ void apply_level(alphapanel *ap, int32_t level) {
   fore.alpha = uint8_t(ap->_level * 32 - 1);
   paint_context_set_fore_color(pc, fore);
   if (ap->_app->_colorpanel) colorpanel_repaint(ap->_app->_colorpanel);
+  if (ap->_app->_textbar && textbar_update_color) textbar_update_color(ap->_app->_textbar);
 }
 
 void step(alphapanel *ap, int32_t delta) {

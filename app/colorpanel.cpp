@@ -7,6 +7,7 @@
 #include "app_common.h"
 #include "app_context.h"
 #include "paint_context.h"
+#include "panel_links.h"
 #include "port_log.h"
 #include "tcolordialog.h"
 #include "tcontrolbar.h"
@@ -164,6 +165,7 @@ void on_result(int32_t result, void *user_data) {
   paint_context_get_fore_color(app->_paint_context, &fore);
   paint_context_set_fore_color(app->_paint_context, tcolor_of_key(cp->_dialog_color, fore.alpha));
   colorpanel_repaint(cp);
+  if (app->_textbar && textbar_update_color) textbar_update_color(app->_textbar);
 }
 
 tbitmap *make_pattern() {

@@ -11,20 +11,13 @@
 #include "paint_context.h"
 #include "paint_history.h"
 #include "paint_main.h"
+#include "panel_links.h"
 #include "port_log.h"
 #include "tcontrolbar.h"
 #include "tlistbox.h"
 #include "tmenu.h"
 #include "tresource.h"
 #include "tscreen.h"
-
-struct commandpanel;
-struct toolbar;
-// The command panel offers "Hide" only while it shows, and the tool bar
-// closes the bar so that its button follows; both are other modules that a
-// build may lack, so they are looked up weakly.
-int commandpanel_is_visible(const commandpanel *cp) __attribute__((weak));
-void toolbar_select(toolbar *tb, int32_t id) __attribute__((weak));
 
 namespace {
 
