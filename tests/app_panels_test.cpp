@@ -18,6 +18,7 @@
 #include "paint_main.h"
 #include "port_test_app.h"
 #include "scalebar.h"
+#include "screen_fixture.h"
 #include "shape.h"
 #include "tdialog.h"
 #include "tlistbox.h"
@@ -224,6 +225,27 @@ TEST(ScaleBar, LayoutByClassAndOrientation) {
         },
         c.screen));
   }
+}
+
+TEST(ScaleBar, TheSmallLabelOverhangingTheBarIsOnTheScreenAtOnce) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run(
+      [](app_context *app) {
+        tscreen *screen = tscreen_get();
+        uint32_t lock = tscreen_get_update_lock(screen);
+        tscreen_set_update_lock(screen, 1);
+        ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+        tscreen_set_update_lock(screen, lock);
+        // Only the bar's own paint may reach the screen: the whole screen
+        // shows the canvas again first.
+        trect bar = app->_scalebar->_rect;
+        trect label = screen_rect(&app->_scalebar->_label->_control._surface);
+        ASSERT_GT(label.x2, bar.x2) << "35 wide over a 31 wide bar";
+        uint32_t before = screen_pixel(screen, label.x2 - 1, (label.y1 + label.y2) / 2);
+        scalebar_layout(app->_scalebar);
+        EXPECT_NE(screen_pixel(screen, label.x2 - 1, (label.y1 + label.y2) / 2), before);
+      },
+      "240x320"));
 }
 
 TEST(ScaleBar, StepsKeepTheCentreOrCentreACanvasThatWouldLeaveTheScreen) {
