@@ -22,7 +22,9 @@ constexpr uint32_t k_outline = 0xFF808080u, k_check = 0xFFC0C0C0u, k_black = 0xF
 constexpr int32_t k_swatch_inset = 3;
 constexpr int32_t k_more_colors_mode = 1;
 
-app_context *app_of(const colorpanel *cp) { return static_cast<app_context *>(tsurface_get_owner(&cp->_control._surface)); }
+app_context *app_of(const colorpanel *cp) {
+  return static_cast<app_context *>(tsurface_get_owner(&cp->_control._surface));
+}
 void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect);
 int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t modifiers);
 void open_dialog(colorpanel *cp);

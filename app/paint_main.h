@@ -5,8 +5,8 @@
 // language and settings files, makes the painting context, its undo history
 // and document file object, registers every drawing tool, builds the
 // floating panels (navigation thumbnail, colour panel, alpha panel), installs
-// the screen hooks and the start-up restore timer; tear-down frees all of it in reverse
-// and writes the settings. Failing to start (no "brivo.tres", no documents
+// the screen hooks and the start-up restore timer; tear-down frees all of it
+// in reverse and writes the settings. Failing to start (no "brivo.tres", no documents
 // folder, no memory for the painting) frees what was made, says why in one
 // line on stderr and gives exit code 1.
 //
