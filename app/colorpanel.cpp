@@ -18,6 +18,7 @@
 namespace {
 
 constexpr tcolor k_panel_key = tcolor_rgba(221, 0, 221, 216);
+constexpr uint32_t k_key_word = 0xFFDD00DDu;
 constexpr uint32_t k_outline = 0xFF808080u, k_check = 0xFFC0C0C0u, k_black = 0xFF000000u;
 constexpr int32_t k_swatch_inset = 3;
 constexpr int32_t k_more_colors_mode = 1;
@@ -91,6 +92,9 @@ namespace {
 void on_paint(tcontrol *control, tcanvas *canvas, const trect *) {
   colorpanel *cp = reinterpret_cast<colorpanel *>(control);
   int32_t right = tsurface_get_width(&control->_surface) - 1, bottom = tsurface_get_height(&control->_surface) - 1;
+  // The ring between the outlines and the swatch shows what lies beneath.
+  tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, k_key_word);
+  tcanvas_fill_rect(canvas, 0, 0, right, bottom);
   tcanvas_set_brush_style(canvas, TCANVAS_BRUSH_NONE);
   tcanvas_set_pen(canvas, TCANVAS_PEN_SOLID, 1, k_outline);
   tcanvas_draw_rect(canvas, 0, 0, right, bottom);

@@ -191,6 +191,9 @@ TEST(ColorPanel, APressEndingOutsideOpensNothingATapOpensTheDialog) {
   ASSERT_TRUE(app_test_run([](app_context *app) {
     trect r = screen_rect(&app->_colorpanel->_control._surface);
     int32_t x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
+    tscreen *screen = tscreen_get();
+    EXPECT_EQ(screen_pixel(screen, r.x1 + 2, y), screen_pixel(screen, r.x1 - 3, y)) << "the ring is see-through";
+    EXPECT_NE(screen_pixel(screen, r.x1 + 1, y), screen_pixel(screen, r.x1 - 3, y)) << "the outline is not";
     app_test_pen(OS_PEN_DOWN, x, y);
     app_test_pen(OS_PEN_MOVE, r.x2 + 20, y);
     app_test_pen(OS_PEN_UP, r.x2 + 20, y);
