@@ -12,6 +12,7 @@
 #include "app_common.h"
 #include "app_test_env.h"
 #include "colorpanel.h"
+#include "tcolordialog.h"
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
@@ -200,9 +201,22 @@ TEST(ColorPanel, APressEndingOutsideOpensNothingATapOpensTheDialog) {
     EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
     EXPECT_EQ(app_test_canvas_pixel(app, r.x2 + 20, y), app_test_canvas_pixel(app, 5, 5))
         << "the canvas saw none of it";
+    // A pick from the dialog keeps the opacity of the drawing colour.
+    paint_main_key(0xF810, 0, 0);
+    ASSERT_EQ(fore_alpha(app), 223);
     app_test_pen(OS_PEN_DOWN, x, y);
     app_test_pen(OS_PEN_UP, x, y);
-    EXPECT_NE(tscreen_get_modal(tscreen_get()), nullptr);
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    auto *dialog = static_cast<tcolordialog *>(tsurface_get_owner(modal));
+    trect swatch = screen_rect(&dialog->_palette[TCOLORDIALOG_PALETTE - 8]->_control._surface);  // (255, 153, 204)
+    app_test_pen(OS_PEN_DOWN, (swatch.x1 + swatch.x2) / 2, (swatch.y1 + swatch.y2) / 2);
+    app_test_pen(OS_PEN_UP, (swatch.x1 + swatch.x2) / 2, (swatch.y1 + swatch.y2) / 2);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    tcolor fore;
+    paint_context_get_fore_color(app->_paint_context, &fore);
+    EXPECT_EQ((std::vector<int>{fore.red, fore.green, fore.blue, fore.alpha}), (std::vector<int>{255, 153, 204, 223}));
+    EXPECT_EQ(app->_recent_colors[0], 0xCC99FF);
     close_modal();
   }));
 }
