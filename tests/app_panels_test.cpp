@@ -466,3 +466,57 @@ TEST(AppPanels, RotationMovesThePanels) {
               (std::vector<int32_t>{250, 480, 549, 559}));
   }));
 }
+
+TEST(ThickMenu, TheEraserEditsItsOwnWidth) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run(
+      [](app_context *app) {
+        paint_context *pc = app->_paint_context;
+        app->_current_tool = paint_context_find_tool(pc, SHAPE_ID_ERASER);
+        trect button = {10, 10, 34, 34};
+        paint_main_show_line_width_menu(&button);
+        tsurface *modal = tscreen_get_modal(tscreen_get());
+        ASSERT_NE(modal, nullptr);
+        tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
+        EXPECT_EQ(tlistbox_get_selected(list), 6) << "the eraser's 12 on a small screen";
+        tlistbox_activate(list, 2);
+        port_test_pump();
+        EXPECT_EQ(paint_context_get_rubber_size(pc), 4);
+        EXPECT_EQ(paint_context_get_pen_size(pc), 7);
+      },
+      "240x320"));
+}
+
+TEST(ScaleBar, CanvasWidthFromTheMenuZoomsAndCentres) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    paint_context *pc = app->_paint_context;
+    ASSERT_TRUE(paint_context_load_blank(pc, 960, 600, tcolor_rgba(255, 255, 255)));
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    scalebar_run(app->_scalebar, SCALEBAR_MENU);
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    tlistbox_activate(tmenu_get_listbox(reinterpret_cast<tmenu *>(modal)), 1);
+    port_test_pump();
+    EXPECT_EQ(label_text(app->_scalebar), "50%");
+    EXPECT_EQ(fields(paint_main_canvas_rect()), (std::vector<int32_t>{0, 170, 479, 469}));
+  }));
+}
+
+TEST(Thumbnail, ATapBesideTheScaledCanvasStillRecentres) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 100, 400, tcolor_rgba(255, 255, 255)));
+    paint_main_show_thumbnail(1);
+    thumbnail *pt = app->_thumbnail;
+    trect at = screen_rect(&pt->_control._surface);
+    ASSERT_GT(thumbnail_get_offset(pt).x, 10) << "a narrow canvas leaves room beside it";
+    app_test_pen(OS_PEN_DOWN, at.x1 + 2, at.y1);
+    app_test_pen(OS_PEN_UP, at.x1 + 2, at.y1);
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    // The view's centre is now left of and above the canvas.
+    EXPECT_GT(origin.x, 240);
+    EXPECT_GT(origin.y, 320);
+  }));
+}
