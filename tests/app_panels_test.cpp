@@ -492,6 +492,7 @@ TEST(ScaleBar, CanvasWidthFromTheMenuZoomsAndCentres) {
   ASSERT_TRUE(app_test_run([](app_context *app) {
     paint_context *pc = app->_paint_context;
     ASSERT_TRUE(paint_context_load_blank(pc, 960, 600, tcolor_rgba(255, 255, 255)));
+    paint_context_set_origin(pc, -300, -200);
     ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
     scalebar_run(app->_scalebar, SCALEBAR_MENU);
     tsurface *modal = tscreen_get_modal(tscreen_get());
