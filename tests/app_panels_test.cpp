@@ -359,7 +359,9 @@ TEST(ThickMenu, APreviewsInkLiesOnItsStrokeWidenedByHalfItsWidth) {
       }
       EXPECT_EQ(outside, 0);
       uint8_t middle = tbitmap_get_row(mask, 14)[50];
-      if (w >= 2) EXPECT_EQ(middle, 255) << "the stroke's middle is full ink";
+      if (w >= 2) {
+        EXPECT_EQ(middle, 255) << "the stroke's middle is full ink";
+      }
       EXPECT_GT(middle, 0);
       EXPECT_GT(tbitmap_get_row(mask, 14)[int(from)], 0) << "the stroke reaches its start";
       tbitmap_free(mask);
