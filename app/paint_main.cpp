@@ -10,7 +10,9 @@
 #include <cstring>
 #include <string>
 
+#include "alphapanel.h"
 #include "app_common.h"
+#include "colorpanel.h"
 #include "os_paths.h"
 #include "paint_config.h"
 #include "paint_context.h"
@@ -19,6 +21,7 @@
 #include "port_fs.h"
 #include "port_log.h"
 #include "save_dirs.h"
+#include "scalebar.h"
 #include "shape.h"
 #include "shape_brush1.h"
 #include "shape_circle.h"
@@ -37,6 +40,8 @@
 #include "tcanvas.h"
 #include "tfile.h"
 #include "toolbar.h"
+#include "thick_menu.h"
+#include "thumbnail.h"
 #include "tresource.h"
 #include "tscreen.h"
 #include "tstyler.h"
@@ -66,6 +71,10 @@ constexpr int32_t k_handle_half_small = 7, k_handle_half = 15;
 constexpr int32_t k_panel_margin_small = 5, k_panel_margin = 10;
 constexpr int32_t k_thumb_small[2] = {55, 80}, k_thumb_large[2] = {132, 192}, k_thumb_normal[2] = {110, 160};
 constexpr int32_t k_color_small = 25, k_color_large = 60, k_color_normal = 50;
+
+// The floating panels' see-through key: magenta at alpha 216.
+constexpr tcolor k_panel_key = tcolor_rgba(255, 0, 255, 216);
+constexpr uint32_t k_key_alpha_up = 0xF80F, k_key_alpha_down = 0xF810;
 
 constexpr int k_pen_cancel = 4;  // an event type that only ends a gesture
 
@@ -130,6 +139,9 @@ void load_language_files();
 paint_context *make_painting(app_context *app, tscreen *screen);
 int make_tools(app_context *app);
 toolbar *make_toolbar(app_context *app, int32_t width, int32_t height);
+int make_panels(app_context *app, int32_t width, int32_t height);
+void release_panels(app_context *app);
+void place_panels(app_context *app);
 void release_painting(app_context *app);
 void release_app(app_context *app);
 tcolor color_of(const uint8_t rgba[4]);
@@ -296,6 +308,10 @@ app_context *paint_main_init() {
     return start_failed(app, "not enough memory for the tool bar", nullptr);
   }
   toolbar_apply_settings(app->_toolbar);
+  if (!make_panels(app, width, height)) {
+    tscreen_set_update_lock(screen, lock_found);
+    return start_failed(app, "not enough memory for the panels", nullptr);
+  }
   tscreen_set_paint_hook(screen, paint_main_paint);
   tscreen_set_pen_hook(screen, paint_main_mouse);
   tscreen_set_key_hook(screen, paint_main_key);
@@ -390,6 +406,12 @@ int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers) {
     case 'f':
       paint_main_undo_redo(1);
       return 1;
+    case k_key_alpha_up:
+      if (app->_alphapanel) alphapanel_level_up(app->_alphapanel);
+      return 0;
+    case k_key_alpha_down:
+      if (app->_alphapanel) alphapanel_level_down(app->_alphapanel);
+      return 0;
     default:
       return 0;
   }
@@ -400,6 +422,7 @@ void paint_main_layout(const trect *rect) {
   app_context *app = app_common_find_app();
   if (!app || !app->_paint_context) return;
   if (paint_context_update_screen_size(app->_paint_context) && app->_resizing) paint_main_update_frame();
+  place_panels(app);
 }
 
 void paint_main_on_view_moved() { paint_main_update_frame(); }
@@ -413,6 +436,7 @@ void paint_main_set_color(shape *tool, uint32_t color) {
   tcolor picked;
   tcolor_make(&picked, int(color & 0xFF), int(color >> 8 & 0xFF), int(color >> 16 & 0xFF), fore.alpha);
   paint_context_set_fore_color(app->_paint_context, picked);
+  if (app->_colorpanel) colorpanel_repaint(app->_colorpanel);
   // Back to the tool used before the picker.
   if (app->_prev_tool_id >= 1 && app->_toolbar) toolbar_select(app->_toolbar, app->_prev_tool_id);
 }
@@ -438,7 +462,6 @@ void paint_main_undo_redo(int redo) {
   else
     paint_history_undo(app->_history);
   tscreen_set_update_lock(screen, lock_found);
-  paint_main_renew_thumbnail();
   paint_main_after_rebuild();
 }
 
@@ -486,17 +509,67 @@ void paint_main_update_frame() {
 }
 
 void paint_main_after_rebuild() {
+  app_context *app = app_common_find_app();
+  if (app) {
+    app_common_close_wait_note();
+    paint_main_renew_thumbnail();
+    if (app->_scalebar && app->_paint_context)
+      scalebar_set_percent(app->_scalebar, int32_t(paint_context_get_zoom(app->_paint_context) * 100));
+  }
   paint_main_update_frame();
   if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
 }
 
-void paint_main_renew_thumbnail() {}
+void paint_main_renew_thumbnail() {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_thumbnail || !tsurface_is_visible(&app->_thumbnail->_control._surface)) return;
+  thumbnail_update(app->_thumbnail);
+  tsurface_update(&app->_thumbnail->_control._surface, nullptr);
+}
 
-void paint_main_show_thumbnail(int show) { (void)show; }
+void paint_main_show_thumbnail(int show) {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_thumbnail) return;
+  tsurface *surface = &app->_thumbnail->_control._surface;
+  if (show) {
+    thumbnail_update(app->_thumbnail);
+    tsurface_set_visible(surface, 1);
+    tsurface_update(surface, nullptr);
+    return;
+  }
+  tsurface_set_visible(surface, 0);
+  trect area;
+  tsurface_get_screen_rect(surface, &area);
+  tscreen_paint(tscreen_get(), &area);
+}
 
-void paint_main_show_line_width_menu(const trect *button_rect) { PORT_CHECK(button_rect != nullptr); }
+void paint_main_show_line_width_menu(const trect *button_rect) {
+  PORT_CHECK(button_rect != nullptr);
+  app_context *app = app_common_find_app();
+  if (!app || !app->_paint_context) return;
+  if (!app->_thick_menu) app->_thick_menu = thick_menu_new();
+  if (!app->_thick_menu) return;
+  bool eraser = app->_current_tool && shape_get_id(app->_current_tool) == SHAPE_ID_ERASER;
+  paint_context *pc = app->_paint_context;
+  thick_menu_show(app->_thick_menu, eraser ? &pc->_rubber_size : &pc->_pen_size, button_rect->x1,
+                  button_rect->y2 + 5);
+}
 
-int paint_main_toggle_zoom_bar() { return 0; }
+int paint_main_toggle_zoom_bar() {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_paint_context) return 0;
+  if (app->_scalebar) {
+    scalebar_free(app->_scalebar);
+    app->_scalebar = nullptr;
+    tscreen_paint(tscreen_get(), nullptr);
+    return 0;
+  }
+  int32_t percent = int32_t(paint_context_get_zoom(app->_paint_context) * 100);
+  app->_scalebar = scalebar_new(nullptr, tscreen_get_rect(tscreen_get()), percent, app);
+  if (!app->_scalebar) return 0;
+  scalebar_show(app->_scalebar);
+  return 1;
+}
 
 void paint_main_insert_picture() {}
 
@@ -661,6 +734,58 @@ int make_tools(app_context *app) {
   return 1;
 }
 
+// The thumbnail (hidden until the Pan is picked), the colour swatch and the
+// alpha slider, each where the screen class puts it.
+int make_panels(app_context *app, int32_t width, int32_t height) {
+  trect place = paint_main_thumbnail_rect(width, height);
+  app->_thumbnail = thumbnail_new(nullptr, &place, app->_paint_context, app);
+  if (!app->_thumbnail) return 0;
+  thumbnail_set_on_move(app->_thumbnail, [](thumbnail *) { paint_main_on_view_moved(); });
+  tsurface *surface = &app->_thumbnail->_control._surface;
+  tsurface_set_visible(surface, 0);
+  tsurface_set_color_key(surface, k_panel_key);
+  tsurface_set_color_key_enabled(surface, 1);
+  thumbnail_realize(app->_thumbnail);
+  place = paint_main_colorpanel_rect(width, height);
+  app->_colorpanel = colorpanel_new(nullptr, &place, app);
+  if (!app->_colorpanel) return 0;
+  colorpanel_realize(app->_colorpanel);
+  app->_alphapanel = alphapanel_new(nullptr, nullptr, app);
+  if (!app->_alphapanel) return 0;
+  alphapanel_realize(app->_alphapanel);
+  return 1;
+}
+
+void release_panels(app_context *app) {
+  if (app->_colorpanel) colorpanel_free(app->_colorpanel);
+  app->_colorpanel = nullptr;
+  if (app->_alphapanel) alphapanel_free(app->_alphapanel);
+  app->_alphapanel = nullptr;
+  if (app->_thumbnail) thumbnail_free(app->_thumbnail);
+  app->_thumbnail = nullptr;
+  if (app->_thick_menu) thick_menu_free(app->_thick_menu);
+  app->_thick_menu = nullptr;
+  if (app->_scalebar) scalebar_free(app->_scalebar);
+  app->_scalebar = nullptr;
+}
+
+// After a rotation: the thumbnail turns with the screen, the swatch changes
+// corner, the zoom bar lays itself out again.
+void place_panels(app_context *app) {
+  tscreen *screen = tscreen_get();
+  int32_t width = tscreen_get_width(screen), height = tscreen_get_height(screen);
+  if (app->_thumbnail) {
+    trect r = paint_main_thumbnail_rect(width, height);
+    tcontrol_set_rect(&app->_thumbnail->_control, r.x1, r.y1, r.x2 - r.x1 + 1, r.y2 - r.y1 + 1);
+    paint_main_renew_thumbnail();
+  }
+  if (app->_colorpanel) {
+    trect r = paint_main_colorpanel_rect(width, height);
+    tcontrol_move_to(&app->_colorpanel->_control, r.x1, r.y1, 1);
+  }
+  if (app->_scalebar) scalebar_layout(app->_scalebar);
+}
+
 // Everything of the painting, in the reverse order of start-up; the live pen
 // values go back into the settings first.
 void release_painting(app_context *app) {
@@ -697,6 +822,7 @@ void release_painting(app_context *app) {
     paint_context_free(pc);
   }
   app->_paint_context = nullptr;
+  release_panels(app);
   if (app->_toolbar) {
     toolbar_save_rect(app->_toolbar);
     toolbar_free(app->_toolbar);
