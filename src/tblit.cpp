@@ -19,6 +19,7 @@
 #include <immintrin.h>
 #endif
 
+#include "port_log.h"
 #include "tfile.h"
 
 namespace {
@@ -173,6 +174,15 @@ void general_keyed(const tblit_job *job) {
     for (int32_t x = 0; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S))
       keyed_pixel<S, D>(dp, sp, job->palette, has_key, source_key, copy, uint32_t(job->alpha));
   }
+}
+
+// The flood fill's test of one pixel: its three bytes within low..high.
+inline bool in_range_pixel(const uint8_t *p, uint32_t low, uint32_t high) {
+  for (int c = 0; c < 3; c++) {
+    uint32_t v = p[c], lo = (low >> 8 * c) & 0xFF, hi = (high >> 8 * c) & 0xFF;
+    if (v < lo || v > hi) return false;
+  }
+  return true;
 }
 
 // ---- fast paths ----
@@ -563,6 +573,34 @@ void alpha_rows_32(const tblit_job *job) {
   }
 }
 
+// The flood fill's range test on four pixels: one bit per pixel, set when
+// all its bytes lie within those of low and high (the fourth byte's range is
+// 0..255).
+inline int in_range4(const uint8_t *p, __m128i low, __m128i high) {
+  __m128i v = _mm_loadu_si128(at128(p));
+  __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(_mm_max_epu8(v, low), high), v);
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(inside, splat32(0xFFFFFFFFu))));
+}
+
+// Four pixels a step; `mismatch` turns the step's bits into those that
+// differ from want.
+int64_t scan_range_32(const uint8_t *row, int64_t x, int64_t limit, int dir, int want, uint32_t low, uint32_t high) {
+  const __m128i lo = splat32(low & 0xFFFFFF), hi = splat32(high | 0xFF000000u);
+  const int flip = want ? 0xF : 0;
+  if (dir > 0) {
+    for (; x + 3 <= limit; x += 4)
+      if (int bits = in_range4(row + 4 * x, lo, hi) ^ flip) return x + __builtin_ctz(unsigned(bits));
+    for (; x <= limit; x++)
+      if (in_range_pixel(row + 4 * x, low, high) != (want != 0)) return x;
+  } else {
+    for (; x - 3 >= limit; x -= 4)
+      if (int bits = in_range4(row + 4 * (x - 3), lo, hi) ^ flip) return x - 3 + 31 - __builtin_clz(unsigned(bits));
+    for (; x >= limit; x--)
+      if (in_range_pixel(row + 4 * x, low, high) != (want != 0)) return x;
+  }
+  return limit + dir;
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TBLIT_HAVE_AVX2 1
 
@@ -734,6 +772,35 @@ TBLIT_AVX2 void keyed_copy_32_to_565_avx2(const tblit_job *job) {
   }
 }
 
+TBLIT_AVX2 int64_t scan_range_32_avx2(const uint8_t *row, int64_t x, int64_t limit, int dir, int want, uint32_t low,
+                                      uint32_t high) {
+  const __m256i lo = _mm256_set1_epi32(int(low & 0xFFFFFF)), hi = _mm256_set1_epi32(int(high | 0xFF000000u));
+  const __m256i ones = _mm256_set1_epi32(-1);
+  const int flip = want ? 0xFF : 0;
+  auto in_range8 = [&](const uint8_t *p) TBLIT_AVX2 {
+    __m256i v = _mm256_loadu_si256(at256(p));
+    __m256i inside = _mm256_cmpeq_epi8(_mm256_min_epu8(_mm256_max_epu8(v, lo), hi), v);
+    return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(inside, ones)));
+  };
+  // A run is usually long: the loads ahead are asked for early, as a row is
+  // often scanned right after one far from it in memory.
+  if (dir > 0) {
+    for (; x + 15 <= limit; x += 16) {
+      _mm_prefetch(reinterpret_cast<const char *>(row + 4 * x + 512), _MM_HINT_T0);
+      if (int bits = (in_range8(row + 4 * x) | in_range8(row + 4 * x + 32) << 8) ^ (flip | flip << 8))
+        return x + __builtin_ctz(unsigned(bits));
+    }
+    for (; x + 7 <= limit; x += 8)
+      if (int bits = in_range8(row + 4 * x) ^ flip) return x + __builtin_ctz(unsigned(bits));
+  } else {
+    for (; x - 7 >= limit; x -= 8) {
+      _mm_prefetch(reinterpret_cast<const char *>(row + 4 * x - 512), _MM_HINT_T0);
+      if (int bits = in_range8(row + 4 * (x - 7)) ^ flip) return x - 7 + 31 - __builtin_clz(unsigned(bits));
+    }
+  }
+  return scan_range_32(row, x, limit, dir, want, low, high);
+}
+
 void fast_keyed_32_to_565(const tblit_job *job) {
   if (g_wide_vectors && job->alpha >= 255) return keyed_copy_32_to_565_avx2(job);
   fast_keyed<F32, F565>(job);
@@ -884,8 +951,13 @@ void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
 
 template <int D>
 void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color, bool top_down) {
-  if (columns < 1) return;
+  if (columns < 1 || rows < 1) return;
   fill_color<D> f = fill_color_of<D>(color);
+  // Rows that follow each other without a gap are one long span.
+  if (uint64_t(stride) == uint64_t(columns) * bytes_of(D) && uint64_t(columns) * uint64_t(rows) <= INT32_MAX) {
+    fill_span<D>(top_down ? start : row_at(start, stride, rows - 1, false), columns * rows, f);
+    return;
+  }
   for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f);
 }
 
@@ -967,4 +1039,19 @@ void tblit_fill_rect_24(uint8_t *start, uint32_t stride, int32_t columns, int32_
 void tblit_fill_rect_32(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
                         bool top_down) {
   fill_block<F32>(start, stride, columns, rows, color, top_down);
+}
+
+int64_t tblit_scan_range_32(const uint8_t *row, int32_t x, int32_t limit, int dir, int want, uint32_t low,
+                            uint32_t high) {
+  PORT_CHECK(row != nullptr && (dir == 1 || dir == -1));
+#if defined(TBLIT_HAVE_AVX2)
+  if (g_wide_vectors) return scan_range_32_avx2(row, x, limit, dir, want, low, high);
+#endif
+#if defined(__SSE2__)
+  return scan_range_32(row, x, limit, dir, want, low, high);
+#else
+  for (int64_t at = x; at != int64_t(limit) + dir; at += dir)
+    if (in_range_pixel(row + 4 * at, low, high) != (want != 0)) return at;
+  return int64_t(limit) + dir;
+#endif
 }

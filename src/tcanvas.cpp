@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "port_log.h"
+#include "tblit.h"
 #include "tfont_sizes.h"
 #include "traster.h"
 
@@ -43,6 +44,8 @@ struct flood_ctx {
   // A channel passes when (value - low) as unsigned is at most its span.
   int low_r, low_g, low_b;
   unsigned span_r, span_g, span_b;
+  // The same range as bytes blue | green << 8 | red << 16, lowest and highest.
+  uint32_t low_word, high_word;
 };
 
 struct line_ctx {
@@ -324,6 +327,11 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   flood.low_r = flood.seed.r - tol, flood.span_r = unsigned(std::min(flood.seed.r + tol, 255) - flood.low_r);
   flood.low_g = flood.seed.g - tol, flood.span_g = unsigned(std::min(flood.seed.g + tol, 255) - flood.low_g);
   flood.low_b = flood.seed.b - tol, flood.span_b = unsigned(std::min(flood.seed.b + tol, 255) - flood.low_b);
+  auto byte_word = [](int r, int g, int b) {
+    return uint32_t(std::clamp(b, 0, 255)) | uint32_t(std::clamp(g, 0, 255)) << 8 | uint32_t(std::clamp(r, 0, 255)) << 16;
+  };
+  flood.low_word = byte_word(flood.low_r, flood.low_g, flood.low_b);
+  flood.high_word = byte_word(flood.seed.r + tol, flood.seed.g + tol, flood.seed.b + tol);
   // The region is found over the whole bitmap; only painting obeys the clip.
   trect bounds = {0, 0, width, height};
   return traster_flood_fill_runs(&flood, &bounds, x, y, flood_scan, flood_fill_run);
@@ -581,7 +589,9 @@ int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int 
   const flood_ctx *flood = static_cast<const flood_ctx *>(ctx);
   switch (flood->reader) {
     case FLOOD_READ_24: return scan_row<FLOOD_READ_24>(flood, y, x, limit, dir, want);
-    case FLOOD_READ_32: return scan_row<FLOOD_READ_32>(flood, y, x, limit, dir, want);
+    case FLOOD_READ_32:
+      // The painting canvas: whole vectors of pixels per test.
+      return tblit_scan_range_32(flood_row(flood, y), x, limit, dir, want, flood->low_word, flood->high_word);
     case FLOOD_READ_MASKS_16: return scan_row<FLOOD_READ_MASKS_16>(flood, y, x, limit, dir, want);
     case FLOOD_READ_MASKS_32: return scan_row<FLOOD_READ_MASKS_32>(flood, y, x, limit, dir, want);
     default: return scan_row<FLOOD_READ_GENERIC>(flood, y, x, limit, dir, want);
