@@ -638,21 +638,8 @@ TBLIT_AVX2 int32_t blend_span_32_avx2(uint8_t *p, int32_t count, uint32_t rgb8, 
   return i + blend_span_32(p + 4 * i, count - i, rgb8, a);
 }
 
-TBLIT_AVX2 int32_t store_span_32_avx2(uint8_t *p, int32_t count, uint32_t rgb8) {
-  __m256i keep = _mm256_set1_epi32(int(0xFF000000u)), color = _mm256_set1_epi32(int(rgb8));
-  int32_t i = 0;
-  for (; i + 16 <= count; i += 16) {
-    __m256i d0 = _mm256_loadu_si256(at256(p + 4 * i)), d1 = _mm256_loadu_si256(at256(p + 4 * i + 32));
-    _mm256_storeu_si256(at256(p + 4 * i), _mm256_or_si256(_mm256_and_si256(d0, keep), color));
-    _mm256_storeu_si256(at256(p + 4 * i + 32), _mm256_or_si256(_mm256_and_si256(d1, keep), color));
-  }
-  for (; i + 8 <= count; i += 8)
-    _mm256_storeu_si256(at256(p + 4 * i), _mm256_or_si256(_mm256_and_si256(_mm256_loadu_si256(at256(p + 4 * i)), keep), color));
-  return i + store_span_32(p + 4 * i, count - i, rgb8);
-}
-
-// With byte-masked stores the opaque fill need not read the pixels back to
-// keep their fourth bytes.
+// With byte-masked stores (AVX-512) the opaque fill need not read the pixels
+// back to keep their fourth bytes; without them it is the SSE2 loop.
 bool cpu_has_masked_stores() { return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"); }
 bool g_masked_stores = cpu_has_masked_stores();
 
@@ -927,8 +914,8 @@ void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
 #if defined(TBLIT_HAVE_AVX2)
     if (g_wide_vectors && f.a == 255 && g_masked_stores)
       i = store_span_32_masked(p, count, f.packed);
-    else if (g_wide_vectors)
-      i = f.a == 255 ? store_span_32_avx2(p, count, f.packed) : blend_span_32_avx2(p, count, f.rgb8, f.a);
+    else if (g_wide_vectors && f.a < 255)
+      i = blend_span_32_avx2(p, count, f.rgb8, f.a);
     else
 #endif
       i = f.a == 255 ? store_span_32(p, count, f.packed) : blend_span_32(p, count, f.rgb8, f.a);
