@@ -408,11 +408,13 @@ TEST(TcanvasFlood, MatchesTheBreadthFirstReferenceOnRandomPictures) {
           ASSERT_EQ(got, level_at(before, x, y, k)) << "seed " << seed << " unpainted " << x << "," << y;
           continue;
         }
-        ASSERT_TRUE(got > expected - 1 && got <= expected + 1e-9) << got << " against " << expected << ": seed " << seed << " bpp " << bpp << " tolerance " << tolerance
-                                                    << " brush " << std::hex << brush << std::dec << " at " << x
-                                                    << "," << y << " channel " << k;
+        ASSERT_TRUE(got > expected - 1 && got <= expected + 1e-9)
+            << got << " against " << expected << ": seed " << seed << " bpp " << bpp << " tolerance " << tolerance
+            << " brush " << std::hex << brush << std::dec << " at " << x << "," << y << " channel " << k;
       }
-      if (bpp == 32) ASSERT_EQ(tbitmap_get_pixel_ptr(picture, x, y)[3], tbitmap_get_pixel_ptr(before, x, y)[3]);
+      if (bpp == 32) {
+        ASSERT_EQ(tbitmap_get_pixel_ptr(picture, x, y)[3], tbitmap_get_pixel_ptr(before, x, y)[3]) << x << "," << y;
+      }
     }
     tbitmap_free(before);
     tbitmap_free(picture);
