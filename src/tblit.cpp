@@ -4,9 +4,11 @@
 // pair, so no pixel pays for a dispatch; it is written pixel by pixel and
 // follows the arithmetic of the header literally. The fast paths are SSE2
 // twins of it (eight pixels per step, the row's tail through the general
-// pixel code), plain row copies, and a 256-bit loop for the canvas present;
-// fast_table says which pair uses which. A fast path never differs from the
-// general one in a single byte: the tests run both on random input.
+// pixel code), plain row copies, whole-pixel loops for 32-bit destinations
+// (the painting canvas: its fills and constant-alpha blit), and 256-bit
+// loops for the canvas present and the 32-bit blends; fast_table says which
+// pair uses which. A fast path never differs from the general one in a
+// single byte: the tests run both on random input.
 #include "tblit.h"
 
 #include <algorithm>
@@ -520,7 +522,7 @@ void fast_keyed(const tblit_job *job) {
 // lane overflows: s * w + d * (256 - w) <= 255 * 256 < 65536. A constant
 // source (the fills) has its s * w worked out once.
 
-// Weights (w, w, w, 0) and (256 - w, 256 - w, 256 - w, 256) for two pixels.
+// Weights (w, w, w, 0) for two pixels; 256 less them weigh the destination.
 inline __m128i weight_lanes_32(uint32_t w) {
   return _mm_set_epi16(0, short(w), short(w), short(w), 0, short(w), short(w), short(w));
 }
@@ -542,7 +544,8 @@ int32_t blend_span_32(uint8_t *p, int32_t count, uint32_t rgb8, uint32_t a) {
   __m128i w = weight_lanes_32(a), inv = _mm_sub_epi16(splat16(256), w);
   __m128i term = _mm_mullo_epi16(_mm_unpacklo_epi8(splat32(rgb8), _mm_setzero_si128()), w);
   int32_t i = 0;
-  for (; i + 4 <= count; i += 4) _mm_storeu_si128(at128(p + 4 * i), blend4_32(_mm_loadu_si128(at128(p + 4 * i)), term, term, inv));
+  for (; i + 4 <= count; i += 4)
+    _mm_storeu_si128(at128(p + 4 * i), blend4_32(_mm_loadu_si128(at128(p + 4 * i)), term, term, inv));
   return i;
 }
 
@@ -555,20 +558,22 @@ int32_t store_span_32(uint8_t *p, int32_t count, uint32_t rgb8) {
   return i;
 }
 
-// The constant-alpha 32 -> 32 blit.
+// Four pixels of the constant-alpha 32 -> 32 blit.
+inline void alpha4_32(uint8_t *dp, const uint8_t *sp, __m128i w, __m128i inv) {
+  __m128i s = _mm_loadu_si128(at128(sp)), zero = _mm_setzero_si128();
+  __m128i term_lo = _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), w);
+  __m128i term_hi = _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), w);
+  _mm_storeu_si128(at128(dp), blend4_32(_mm_loadu_si128(at128(dp)), term_lo, term_hi, inv));
+}
+
 void alpha_rows_32(const tblit_job *job) {
   const uint32_t a = uint32_t(job->alpha);
-  const __m128i w = weight_lanes_32(a), inv = _mm_sub_epi16(splat16(256), w), zero = _mm_setzero_si128();
+  const __m128i w = weight_lanes_32(a), inv = _mm_sub_epi16(splat16(256), w);
   for (int32_t y = 0; y < job->rows; y++) {
     uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
     const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
     int32_t x = 0;
-    for (; x + 4 <= job->columns; x += 4) {
-      __m128i s = _mm_loadu_si128(at128(sp + 4 * x));
-      __m128i term_lo = _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), w);
-      __m128i term_hi = _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), w);
-      _mm_storeu_si128(at128(dp + 4 * x), blend4_32(_mm_loadu_si128(at128(dp + 4 * x)), term_lo, term_hi, inv));
-    }
+    for (; x + 4 <= job->columns; x += 4) alpha4_32(dp + 4 * x, sp + 4 * x, w, inv);
     for (; x < job->columns; x++) alpha_pixel<F32, F32>(dp + 4 * x, sp + 4 * x, nullptr, a);
   }
 }
@@ -582,8 +587,8 @@ inline int in_range4(const uint8_t *p, __m128i low, __m128i high) {
   return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(inside, splat32(0xFFFFFFFFu))));
 }
 
-// Four pixels a step; `mismatch` turns the step's bits into those that
-// differ from want.
+// Four pixels a step; flipping the step's bits when want is set leaves those
+// that differ from want.
 int64_t scan_range_32(const uint8_t *row, int64_t x, int64_t limit, int dir, int want, uint32_t low, uint32_t high) {
   const __m128i lo = splat32(low & 0xFFFFFF), hi = splat32(high | 0xFF000000u);
   const int flip = want ? 0xF : 0;
@@ -680,12 +685,7 @@ TBLIT_AVX2 void alpha_rows_32_avx2(const tblit_job *job) {
       __m256i term_hi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), w);
       _mm256_storeu_si256(at256(dp + 4 * x), blend8_32(_mm256_loadu_si256(at256(dp + 4 * x)), term_lo, term_hi, inv));
     }
-    if (x + 4 <= job->columns) {
-      __m128i s = _mm_loadu_si128(at128(sp + 4 * x)), z = _mm_setzero_si128();
-      __m128i term_lo = _mm_mullo_epi16(_mm_unpacklo_epi8(s, z), w4), term_hi = _mm_mullo_epi16(_mm_unpackhi_epi8(s, z), w4);
-      _mm_storeu_si128(at128(dp + 4 * x), blend4_32(_mm_loadu_si128(at128(dp + 4 * x)), term_lo, term_hi, inv4));
-      x += 4;
-    }
+    if (x + 4 <= job->columns) alpha4_32(dp + 4 * x, sp + 4 * x, w4, inv4), x += 4;
     for (; x < job->columns; x++) alpha_pixel<F32, F32>(dp + 4 * x, sp + 4 * x, nullptr, a);
   }
 }

@@ -333,7 +333,8 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   flood.low_g = flood.seed.g - tol, flood.span_g = unsigned(std::min(flood.seed.g + tol, 255) - flood.low_g);
   flood.low_b = flood.seed.b - tol, flood.span_b = unsigned(std::min(flood.seed.b + tol, 255) - flood.low_b);
   auto byte_word = [](int r, int g, int b) {
-    return uint32_t(std::clamp(b, 0, 255)) | uint32_t(std::clamp(g, 0, 255)) << 8 | uint32_t(std::clamp(r, 0, 255)) << 16;
+    auto byte = [](int v) { return uint32_t(std::clamp(v, 0, 255)); };
+    return byte(b) | byte(g) << 8 | byte(r) << 16;
   };
   flood.low_word = byte_word(flood.low_r, flood.low_g, flood.low_b);
   flood.high_word = byte_word(flood.seed.r + tol, flood.seed.g + tol, flood.seed.b + tol);

@@ -115,8 +115,8 @@ std::vector<double> reference_flood(const tbitmap *b, const trect *clip, int32_t
     if (!in_clip(x, y)) return;
     for (int ch = 0; ch < 3; ch++) {
       double colour = brush[ch] * level_scale(b, ch);
-      levels[3 * index(x, y) + ch] =
-          alpha == 255 ? std::floor(colour) : (std::floor(colour) * alpha + level_at(b, x, y, ch) * (256 - alpha)) / 256;
+      double source = std::floor(colour), old = level_at(b, x, y, ch);
+      levels[3 * index(x, y) + ch] = alpha == 255 ? source : (source * alpha + old * (256 - alpha)) / 256;
     }
   };
   for (int32_t y = 0; y < h; y++) {

@@ -391,8 +391,10 @@ struct reference_image {
     size_t count = size_t(width) * size_t(tbitmap_get_height(b));
     levels.resize(3 * count), blends.resize(count), mask.resize(count), pieces.resize(count);
     channel_levels read = {b};
-    for (size_t i = 0; i < count; i++)
-      for (int k = 0; k < 3; k++) levels[3 * i + size_t(k)] = read.level(int(i % size_t(width)), int(i / size_t(width)), k);
+    for (size_t i = 0; i < count; i++) {
+      int x = int(i % size_t(width)), y = int(i / size_t(width));
+      for (int k = 0; k < 3; k++) levels[3 * i + size_t(k)] = read.level(x, y, k);
+    }
   }
   void blend(size_t i, const int pen[3], double weight) {
     for (int k = 0; k < 3; k++) levels[3 * i + size_t(k)] = pen[k] * weight + levels[3 * i + size_t(k)] * (1 - weight);
@@ -450,7 +452,9 @@ void expect_near_reference(const tbitmap *drawn, const tbitmap *before, const re
           ADD_FAILURE() << "pixel " << x << "," << y << " channel " << k << ": " << got << ", reference " << expected
                         << " after " << image.blends[i] << " blends";
       }
-      if (tbitmap_get_bpp(drawn) == 32 && tbitmap_get_pixel_ptr(drawn, x, y)[3] != tbitmap_get_pixel_ptr(before, x, y)[3])
+      bool fourth_kept = tbitmap_get_bpp(drawn) != 32 ||
+                         tbitmap_get_pixel_ptr(drawn, x, y)[3] == tbitmap_get_pixel_ptr(before, x, y)[3];
+      if (!fourth_kept)
         ADD_FAILURE() << "pixel " << x << "," << y << ": the fourth byte changed";
     }
 }
