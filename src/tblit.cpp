@@ -644,19 +644,31 @@ TBLIT_AVX2 int32_t blend_span_32_avx2(uint8_t *p, int32_t count, uint32_t rgb8, 
 }
 
 // With byte-masked stores (AVX-512) the opaque fill need not read the pixels
-// back to keep their fourth bytes; without them it is the SSE2 loop.
+// back to keep their fourth bytes; without them it is the SSE2 loop. A block
+// far larger than the caches (`streaming`) goes the other way: its lines
+// come from memory either way, and whole aligned lines read and written back
+// stream better than masked stores to lines not yet in the cache.
 bool cpu_has_masked_stores() { return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"); }
 bool g_masked_stores = cpu_has_masked_stores();
 
-__attribute__((target("avx512bw,avx512vl"))) int32_t store_span_32_masked(uint8_t *p, int32_t count, uint32_t rgb8) {
+__attribute__((target("avx512bw,avx512vl"))) int32_t store_span_32_masked(uint8_t *p, int32_t count, uint32_t rgb8,
+                                                                          bool streaming) {
   const __m512i color = _mm512_set1_epi32(int(rgb8));
   const __mmask64 three_bytes = 0x7777777777777777ull;
   int32_t i = 0;
   // Whole cache lines store fastest: a first, shorter store reaches the next line.
   uintptr_t offset = reinterpret_cast<uintptr_t>(p) & 63;
+  if (offset % 4 != 0) streaming = false;
   if (offset % 4 == 0 && offset) {
     i = std::min(count, int32_t(64 - offset) / 4);
     _mm512_mask_storeu_epi8(p, three_bytes & (~0ull >> (64 - 4 * i)), color);
+  }
+  if (streaming) {
+    const __m512i keep = _mm512_set1_epi32(int(0xFF000000u));
+    for (; i + 16 <= count; i += 16) {
+      __m512i *line = reinterpret_cast<__m512i *>(p + 4 * i);
+      _mm512_store_si512(line, _mm512_ternarylogic_epi32(_mm512_load_si512(line), keep, color, 0xEA));  // a & b | c
+    }
   }
   for (; i + 32 <= count; i += 32) {
     _mm512_mask_storeu_epi8(p + 4 * i, three_bytes, color);
@@ -905,15 +917,17 @@ inline void fill_pixel(uint8_t *p, const fill_color<D> &f) {
   }
 }
 
+// `streaming`: the span belongs to a block far larger than the caches.
+constexpr uint64_t k_streaming_bytes = 8u << 20;
 template <int D>
-void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
+void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f, bool streaming = false) {
   if (f.a == 0) return;
   int32_t i = 0;
 #if defined(__SSE2__)
   if constexpr (D == F32) {
 #if defined(TBLIT_HAVE_AVX2)
     if (g_wide_vectors && f.a == 255 && g_masked_stores)
-      i = store_span_32_masked(p, count, f.packed);
+      i = store_span_32_masked(p, count, f.packed, streaming);
     else if (g_wide_vectors && f.a < 255)
       i = blend_span_32_avx2(p, count, f.rgb8, f.a);
     else
@@ -940,12 +954,13 @@ template <int D>
 void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color, bool top_down) {
   if (columns < 1 || rows < 1) return;
   fill_color<D> f = fill_color_of<D>(color);
+  const bool streaming = uint64_t(columns) * uint64_t(rows) * bytes_of(D) >= k_streaming_bytes;
   // Rows that follow each other without a gap are one long span.
   if (uint64_t(stride) == uint64_t(columns) * bytes_of(D) && uint64_t(columns) * uint64_t(rows) <= INT32_MAX) {
-    fill_span<D>(top_down ? start : row_at(start, stride, rows - 1, false), columns * rows, f);
+    fill_span<D>(top_down ? start : row_at(start, stride, rows - 1, false), columns * rows, f, streaming);
     return;
   }
-  for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f);
+  for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f, streaming);
 }
 
 template <int D>

@@ -292,6 +292,26 @@ TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
   tblit_set_wide_vectors(was);
 }
 
+// A 32-bit block larger than the caches takes another loop where the
+// processor has byte-masked stores: the same bytes as the 128-bit loop, the
+// fourth bytes kept, rows with and without a gap between them.
+TEST(Fills, ABlockLargerThanTheCachesMatchesTheNarrowLoop) {
+  std::mt19937 rng(77);
+  const int32_t columns = 2048, rows = 1100;
+  for (uint32_t gap : {0u, 4u}) {
+    uint32_t stride = uint32_t(columns) * 4 + gap;
+    std::vector<uint8_t> wide(size_t(stride) * rows + 64), narrow;
+    for (uint8_t &b : wide) b = uint8_t(rng());
+    narrow = wide;
+    int was = tblit_set_wide_vectors(1);
+    tblit_fill_rect_32(wide.data() + 4, stride, columns, rows, 0xFF123456, true);
+    tblit_set_wide_vectors(0);
+    tblit_fill_rect_32(narrow.data() + 4, stride, columns, rows, 0xFF123456, true);
+    tblit_set_wide_vectors(was);
+    EXPECT_TRUE(wide == narrow) << "gap " << gap;
+  }
+}
+
 // The flood fill's run scan against a pixel-by-pixel walk of the same test,
 // both ways along rows of pixels whose bytes sit near the range's edges.
 TEST(ScanRange, MatchesThePixelByPixelWalk) {
