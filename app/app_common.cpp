@@ -15,8 +15,13 @@
 #include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "tcontrol.h"
+#include "tdialog.h"
 #include "tfile.h"
+#include "thint.h"
+#include "tmessagedialog.h"
 #include "tresource.h"
+#include "tscreen.h"
 #include "twformat.h"
 #include "wins_window.h"
 
@@ -38,6 +43,8 @@ const char16_t k_distributor[] = u"" BRIVOLA_DISTRIBUTOR;
 constexpr int k_feedback_chars = 4096;
 
 constexpr int32_t k_dialog_margin = 30;
+constexpr int32_t k_info_ms = 2000;
+constexpr int32_t k_note_start_height = 20;
 constexpr int32_t k_language_russian = 16;
 constexpr int32_t k_language_belarusian = 40;
 constexpr int32_t k_language_chinese = 31;
@@ -45,7 +52,18 @@ constexpr int32_t k_font_size_small_chinese = 10;
 constexpr int32_t k_font_size = 7;
 
 void screen_size(int32_t *width, int32_t *height);
-void report(const char16_t *title, const char16_t *text);
+// A box its caller waits for in a nested loop, and whether it has closed.
+struct box_wait {
+  app_context *app;
+  bool closed;
+};
+
+void show_box(tmessagedialog *box);
+void wait_for(tmessagedialog *box, box_wait *wait);
+void show_alert(const char16_t *title, const char16_t *text, int32_t icon);
+thint *make_note(const char16_t *text);
+void on_question_closed(int32_t result, void *user_data);
+void on_message_closed(int32_t result, void *user_data);
 bool takes_one_text(const char16_t *format);
 std::string utf8_of(const char16_t *text);
 
@@ -187,25 +205,32 @@ uint8_t *app_common_read_file(const char16_t *path, int64_t *size, int raw, int6
 
 int app_common_ask_yes_no(const char16_t *title, const char16_t *text, int32_t picture_id, int32_t mask_id) {
   PORT_CHECK(text != nullptr);
-  (void)picture_id;
-  (void)mask_id;
   app_context *app = app_common_get_app();
   app_common_close_wait_note();
-  report(title, text);
   app->_answer = 0;
+  box_wait wait = {app, false};
+  tmessagedialog *box =
+      tmessagedialog_new(title, app_common_get_dialog_width(), text, APP_BUTTONS_YES_NO, APP_ICON_QUESTION, &wait);
+  if (!box) return 0;
+  tmessagedialog_set_on_result(box, on_question_closed);
+  if (picture_id != 0)
+    tmessagedialog_set_icon(box, tresource_get_bitmap(picture_id), mask_id != 0 ? tresource_get_bitmap(mask_id) : nullptr);
+  wait_for(box, &wait);
   return app->_answer;
 }
 
 void app_common_show_message(const char16_t *text, const char16_t *title, int32_t buttons, int32_t icon) {
   PORT_CHECK(text != nullptr);
-  (void)buttons;
-  (void)icon;
-  report(title, text);
+  box_wait wait = {app_common_get_app(), false};
+  tmessagedialog *box = tmessagedialog_new(title, app_common_get_dialog_width(), text, buttons, icon, &wait);
+  if (!box) return;
+  tmessagedialog_set_on_result(box, on_message_closed);
+  wait_for(box, &wait);
 }
 
 void app_common_show_error(const char16_t *text) {
   PORT_CHECK(text != nullptr);
-  report(tresource_get_string(APP_TEXT_ERROR, u"Error"), text);
+  show_alert(tresource_get_string(APP_TEXT_ERROR, u"Error"), text, APP_ICON_ERROR);
 }
 
 void app_common_show_error_fmt(const char16_t *format, const char16_t *argument) {
@@ -227,24 +252,35 @@ void app_common_show_stop(const char16_t *text) {
   PORT_CHECK(text != nullptr);
   // A stop ends whatever was being waited for.
   app_common_close_wait_note();
-  report(tresource_get_string(APP_TEXT_STOP, u"Stop"), text);
+  show_alert(tresource_get_string(APP_TEXT_STOP, u"Stop"), text, APP_ICON_STOP);
 }
 
 void app_common_show_info(const char16_t *text) {
   PORT_CHECK(text != nullptr);
   app_common_close_wait_note();
-  report(nullptr, text);
+  thint *hint = make_note(text);
+  if (hint) thint_show_timed(hint, -1, -1, k_info_ms);
 }
 
 void app_common_show_wait_note(const char16_t *text) {
   PORT_CHECK(text != nullptr);
+  app_context *app = app_common_get_app();
   app_common_close_wait_note();
-  report(nullptr, text);
+  thint *hint = make_note(text);
+  if (!hint) return;
+  thint_show(hint, -1, -1);
+  app->_wait_note = hint;
 }
 
 void app_common_close_wait_note() {
   app_context *app = app_common_find_app();
-  if (app) app->_wait_note = nullptr;
+  if (!app || !app->_wait_note) return;
+  thint *hint = app->_wait_note;
+  app->_wait_note = nullptr;
+  trect area;
+  tsurface_get_screen_rect(&reinterpret_cast<tcontrol *>(thint_get_label(hint))->_surface, &area);
+  thint_free(hint);
+  tscreen_paint(tscreen_get(), &area);
 }
 
 int app_common_is_wait_note_shown() {
@@ -291,15 +327,44 @@ namespace {
 // The display size now (the screen follows it).
 void screen_size(int32_t *width, int32_t *height) { port_device_get_screen_size(width, height); }
 
-// One line on stderr and in the debug log: "title: text", line ends as spaces.
-void report(const char16_t *title, const char16_t *text) {
-  std::string line = title && *title ? utf8_of(title) + ": " : std::string();
-  line += utf8_of(text);
-  std::replace(line.begin(), line.end(), '\r', ' ');
-  std::replace(line.begin(), line.end(), '\n', ' ');
-  std::fprintf(stderr, "brivola: %s\n", line.c_str());
-  wins_window_context *context = wins_window_get_context();
-  if (context && context->_log) port_log_printf(context->_log, "%s\n", line.c_str());
+// Every box: the standard width, dimmed, centred.
+void show_box(tmessagedialog *box) {
+  tdialog_set_dimmed(tmessagedialog_get_dialog(box), 1);
+  tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
+}
+
+// Shows the box and runs the nested loop until it closes. A quit ends the
+// loop first: the box then closes as a "No", so nothing of it outlives the
+// program's last loop.
+void wait_for(tmessagedialog *box, box_wait *wait) {
+  show_box(box);
+  wins_window_run_wait();
+  if (!wait->closed) tdialog_close(tmessagedialog_get_dialog(box), TMESSAGEDIALOG_RESULT_NO);
+}
+
+// The error and stop boxes: one "Back" key, nothing waits for them.
+void show_alert(const char16_t *title, const char16_t *text, int32_t icon) {
+  tmessagedialog *box = tmessagedialog_new(title, app_common_get_dialog_width(), text, APP_BUTTONS_BACK, icon, nullptr);
+  if (box) show_box(box);
+}
+
+// A note is a hint as wide as a dialog, as high as its lines.
+thint *make_note(const char16_t *text) {
+  trect rect = {0, 0, app_common_get_dialog_width() - 1, k_note_start_height - 1};
+  return thint_new(&rect, text, 1, app_common_get_app());
+}
+
+void on_question_closed(int32_t result, void *user_data) {
+  box_wait *wait = static_cast<box_wait *>(user_data);
+  wait->app->_answer = result == TMESSAGEDIALOG_RESULT_YES ? 1 : 0;
+  on_message_closed(result, user_data);
+}
+
+// After a quit the loop has gone already and the end does nothing.
+void on_message_closed(int32_t result, void *user_data) {
+  (void)result;
+  static_cast<box_wait *>(user_data)->closed = true;
+  wins_window_end_wait();
 }
 
 // The format comes from a language file: a conversion other than one %s

@@ -9,9 +9,11 @@
 // Screen classes: small when a side is 240 or the screen is 320 x 320; large
 // when both sides are at least 480; normal otherwise.
 //
-// Until the toolkit's message dialogs and hints exist, the boxes and notes
-// write their text, one line each, to stderr and the debug log; a question
-// then answers No.
+// Boxes are message dialogs of the standard dialog width, dimmed and centred;
+// the question and the message box wait in a nested message loop until they
+// close, the error and stop boxes do not wait. Notes are hints centred on the
+// screen: the information note frees itself after 2 s, the wait note stays
+// in _wait_note until app_common_close_wait_note.
 #pragma once
 
 #include <cstdint>

@@ -4,7 +4,8 @@
 // paint of the dirty rectangle, flush) against a full-screen repaint; one pen
 // move dragging a curve handle (restore, stroke, handles, refresh) against
 // the same repaint; a Paint Bucket tap on an open 2000 x 2000 canvas (fill,
-// record, refresh) against the toolkit canvas's flood fill of that area alone.
+// record, refresh) against the toolkit canvas's flood fill of that area alone;
+// the error box's opening against the full-screen repaint.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app_common.h"
 #include "bench_figures.h"
 #include "os_display.h"
 #include "os_message.h"
@@ -27,6 +29,8 @@
 #include "paint_main.h"
 #include "shape.h"
 #include "tcanvas.h"
+#include "tdialog.h"
+#include "tmessagedialog.h"
 #include "tscreen.h"
 #include "wins_window.h"
 
@@ -209,11 +213,27 @@ void BM_flood_fill_2000(benchmark::State &state) {
   tbitmap_free(bitmap);
 }
 
+// The error box from nothing to the screen: build, show, the dimmed paint of
+// the whole screen. Closing it (a second whole-screen paint) is not timed.
+void BM_message_box_open(benchmark::State &state) {
+  int result = run_app([&](app_context *) {
+    tscreen *screen = tscreen_get();
+    for (auto _ : state) {
+      app_common_show_error(u"The storage card is full.");
+      state.PauseTiming();
+      tdialog_close(reinterpret_cast<tdialog *>(tscreen_get_modal(screen)), TMESSAGEDIALOG_RESULT_BACK);
+      state.ResumeTiming();
+    }
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
 }  // namespace
 
 BENCHMARK(BM_startup_to_first_paint)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_pen_move_to_flush);
 BENCHMARK(BM_full_repaint);
+BENCHMARK(BM_message_box_open);
 static int startup_figure = bench_register_value("startup_to_first_paint_ms", 150);
 BENCH_RATIO("pen_to_flush_vs_full_repaint", "BM_pen_move_to_flush", "BM_full_repaint", 0.15);
 BENCHMARK(BM_curve_handle_drag);
@@ -221,3 +241,4 @@ BENCHMARK(BM_bucket_tap_2000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_flood_fill_2000)->Unit(benchmark::kMillisecond);
 BENCH_RATIO("curve_handle_drag_vs_full_repaint", "BM_curve_handle_drag", "BM_full_repaint", 0.5);
 BENCH_RATIO("bucket_tap_2000_vs_flood_fill", "BM_bucket_tap_2000", "BM_flood_fill_2000", 1.3);
+BENCH_RATIO("message_box_open_vs_full_repaint", "BM_message_box_open", "BM_full_repaint", 3);

@@ -298,12 +298,3 @@ TEST(AppCommon, FoldersAndTheFeedbackServiceHaveOneHome) {
     EXPECT_NE(g_launched.back().find("&oem=" BRIVOLA_DISTRIBUTOR "&"), std::string::npos) << g_launched.back();
   }));
 }
-
-TEST(AppCommon, AnErrorFormatTakesOneTextOnly) {
-  testing::internal::CaptureStderr();
-  app_common_show_error_fmt(u"Cannot open file \"%s\" (100%%)", u"a.bvf");
-  app_common_show_error_fmt(u"Fail %d of %s", u"a.bvf");  // a language file may lie
-  std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("Error: Cannot open file \"a.bvf\" (100%)\n"), std::string::npos) << said;
-  EXPECT_NE(said.find("Error: Fail %d of %s\n"), std::string::npos) << said;
-}

@@ -1,0 +1,180 @@
+// Dialogs driven through the screen: soft keys after their pressed look, a
+// veto, outside taps, placement on portrait and landscape screens, a panel
+// made narrower, a result callback that opens the next dialog, dimming.
+#include "tdialog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "gui_fixture.h"
+#include "screen_fixture.h"
+#include "tcontrolbar.h"
+#include "tform.h"
+#include "widget_fixture.h"
+
+namespace {
+
+using ints = std::vector<int32_t>;
+ints fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
+const trect &rect_of(void *control) { return *tsurface_get_rect(&static_cast<tcontrol *>(control)->_surface); }
+tsurface *surface_of(void *control) { return &static_cast<tcontrol *>(control)->_surface; }
+
+// What reached the owner, "result owner" per call.
+std::vector<std::string> g_results;
+char g_owner[] = "owner";
+void record_result(int32_t result, void *owner) {
+  g_results.push_back(std::to_string(result) + " " + static_cast<const char *>(owner));
+}
+int veto(tdialog *, int32_t, void *) { return 0; }
+
+tdialog *shown_dialog(int32_t mode) {
+  tdialog *dialog = tdialog_new(u"Title", g_owner);
+  tdialog_set_on_result(dialog, record_result);
+  tdialog_show(dialog, -1, -1, -1, -1, mode);
+  return dialog;
+}
+
+// Runs body on a styled 240 x 320 screen with the test clock.
+void on_dialog_screen(const std::function<void(tscreen *)> &body) {
+  g_results.clear();
+  run_on_styled_screen(
+      [&](tscreen *screen) {
+        widget_env env;
+        body(screen);
+      },
+      "240x320");
+}
+
+}  // namespace
+
+TEST(Dialog, SoftKeysCloseAfterThePressedLookUnlessVetoed) {
+  on_dialog_screen([](tscreen *screen) {
+    tdialog *dialog = shown_dialog(TDIALOG_PLACE_KEEP);
+    tdialog_set_on_closing(dialog, veto);
+    widget_key(0xF822);
+    widget_run_for(100);
+    EXPECT_EQ(tscreen_get_modal(screen), surface_of(dialog)) << "vetoed";
+    tdialog_set_on_closing(dialog, nullptr);
+    EXPECT_EQ(widget_key(0xF821), 1);
+    widget_run_for(90);
+    EXPECT_TRUE(g_results.empty());
+    widget_run_for(10);
+    EXPECT_EQ(g_results, std::vector<std::string>{"1 owner"});
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+    EXPECT_EQ(widget_key(0xF821), 0) << "nothing is left to take it";
+  });
+}
+
+TEST(Dialog, AnOutsideTapClosesOnPenUpOnly) {
+  on_dialog_screen([](tscreen *) {
+    tdialog *dialog = shown_dialog(TDIALOG_PLACE_CENTRE);
+    const trect panel = rect_of(tdialog_get_panel(dialog));
+    widget_tap(2, 2);
+    EXPECT_TRUE(g_results.empty()) << "swallowed without the flag";
+    tdialog_set_close_on_outside_tap(dialog, 1);
+    widget_tap(panel.x1 + 5, panel.y2 - 5);
+    EXPECT_TRUE(g_results.empty()) << "the panel is no outside";
+    EXPECT_EQ(widget_pen(TSCREEN_PEN_DOWN, 2, 2), 1);
+    EXPECT_TRUE(g_results.empty());
+    EXPECT_EQ(widget_pen(TSCREEN_PEN_UP, 2, 2), 1);
+    EXPECT_EQ(g_results, std::vector<std::string>{"0 owner"});
+  });
+}
+
+// As wide as the short side, cut to the area the bar leaves (6 less when
+// centred); right above a bottom bar, or beside a right one.
+TEST(Dialog, AutomaticPlacementOnPortraitAndLandscapeScreens) {
+  struct row {
+    const char *screen;
+    int32_t mode;
+    ints panel_x, bar, free_area;
+  };
+  const row rows[] = {
+      {"240x320", TDIALOG_PLACE_KEEP, {0, 239}, {0, 280, 239, 319}, {0, 0, 239, 279}},
+      {"320x240", TDIALOG_PLACE_KEEP, {0, 219}, {220, 0, 319, 239}, {0, 0, 219, 239}},
+      {"240x320", TDIALOG_PLACE_CENTRE, {0, 239}, {0, 280, 239, 319}, {0, 0, 239, 279}},
+      {"320x240", TDIALOG_PLACE_CENTRE, {3, 216}, {220, 0, 319, 239}, {0, 0, 219, 239}},
+  };
+  for (const row &r : rows) {
+    SCOPED_TRACE(std::string(r.screen) + " mode " + std::to_string(r.mode));
+    run_on_styled_screen(
+        [&](tscreen *) {
+          tdialog *dialog = shown_dialog(r.mode);
+          const trect panel = rect_of(tdialog_get_panel(dialog));
+          trect free_area;
+          tdialog_get_free_area(dialog, &free_area);
+          EXPECT_EQ(ints({panel.x1, panel.x2}), r.panel_x);
+          EXPECT_EQ(fields(rect_of(tdialog_get_controlbar(dialog))), r.bar);
+          EXPECT_EQ(fields(free_area), r.free_area);
+          int32_t height = panel.y2 - panel.y1 + 1;
+          if (r.mode == TDIALOG_PLACE_CENTRE)
+            EXPECT_EQ(panel.y1, (free_area.y2 - height + 1) / 2);
+          else
+            EXPECT_EQ(r.bar[1] == 0 ? panel.y1 : panel.y2, r.bar[1] == 0 ? (240 - height) / 2 : 279);
+          tdialog_close(dialog, 0);
+        },
+        r.screen);
+  }
+}
+
+// Client rect, title bar, form and the stored title rect follow a narrower
+// panel: a press where the wide title used to be drags nothing.
+TEST(Dialog, ANarrowedPanelMovesItsTitleRectWithIt) {
+  on_dialog_screen([](tscreen *) {
+    tdialog *dialog = shown_dialog(TDIALOG_PLACE_KEEP);
+    tcontrol *panel = tdialog_get_panel(dialog);
+    tcontrol_set_width(panel, 100);
+    const trect before = rect_of(panel);
+    EXPECT_EQ(fields(*tcontrol_get_client_rect(panel)), ints({3, 3, 96, before.y2 - before.y1 - 3}));
+    EXPECT_EQ(fields(rect_of(tdialog_get_titlebar(dialog))), ints({3, 3, 96, 27}));
+    EXPECT_EQ(rect_of(tdialog_get_form(dialog)).x2, 96);
+    widget_pen(TSCREEN_PEN_DOWN, 180, before.y1 + 10);
+    widget_pen(TSCREEN_PEN_MOVE, 170, before.y1 + 30);
+    widget_pen(TSCREEN_PEN_UP, 170, before.y1 + 30);
+    EXPECT_EQ(fields(rect_of(panel)), fields(before));
+    // On the title it drags.
+    widget_pen(TSCREEN_PEN_DOWN, 20, before.y1 + 10);
+    widget_pen(TSCREEN_PEN_MOVE, 27, before.y1 + 5);
+    widget_pen(TSCREEN_PEN_UP, 27, before.y1 + 5);
+    EXPECT_EQ(fields(rect_of(panel)), ints({7, before.y1 - 5, 106, before.y2 - 5}));
+    tdialog_close(dialog, 0);
+  });
+}
+
+// The owner hears after the first dialog is gone and may show the next,
+// which holds the modal slot and closes as usual.
+TEST(Dialog, AResultCallbackMayOpenTheNextDialog) {
+  static tdialog *g_next;
+  g_next = nullptr;
+  on_dialog_screen([](tscreen *screen) {
+    tdialog *first = shown_dialog(TDIALOG_PLACE_CENTRE);
+    tdialog_set_on_result(first, [](int32_t result, void *owner) {
+      record_result(result, owner);
+      g_next = shown_dialog(TDIALOG_PLACE_CENTRE);
+    });
+    widget_key(0xF821);
+    widget_run_for(100);
+    ASSERT_NE(g_next, nullptr);
+    EXPECT_EQ(tscreen_get_modal(screen), surface_of(g_next));
+    widget_key(0xF822);
+    widget_run_for(100);
+    EXPECT_EQ(g_results, (std::vector<std::string>{"1 owner", "0 owner"}));
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+  });
+}
+
+TEST(Dialog, DimmingDarkensWhatLiesBehind) {
+  on_dialog_screen([](tscreen *screen) {
+    tcanvas *canvas = tscreen_get_canvas(screen);
+    tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, 0xFFFFFFFF);
+    tcanvas_clear(canvas);
+    tdialog *dialog = tdialog_new(u"Title", nullptr);
+    tdialog_set_dimmed(dialog, 1);
+    tdialog_show(dialog, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+    // White under black at alpha 64.
+    EXPECT_NEAR(int(screen_pixel(screen, 1, 1) >> 11) * 255 / 31, 191, 9);
+    tdialog_close(dialog, 0);
+  });
+}
