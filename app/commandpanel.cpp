@@ -216,7 +216,9 @@ int commandpanel_is_visible(const commandpanel *cp) {
 }
 
 // Three equal steps towards the target, the fourth lands on it; each one is
-// composed and flushed at once, so the display shows the panel moving.
+// composed and flushed at once, so the display shows the panel moving. Only
+// where the panel and the tab were and are is composed again: the panel's
+// own pixels stay as they were drawn.
 void commandpanel_toggle(tbutton *tab, intptr_t user_data) {
   PORT_CHECK(tab != nullptr);
   if (user_data != k_tab_user_data) return;
@@ -257,12 +259,10 @@ void commandpanel_toggle(tbutton *tab, intptr_t user_data) {
     repaint_moved(dock, tab_surface);
     wins_window_sleep(COMMANDPANEL_SLIDE_WAIT_MS);
   }
+  // The last step left both on their targets and the panel's pixels did not
+  // change: only the tab's picture for the new state needs showing.
   set_tab_pictures(cp);
-  place_rect(control_of(cp->_dock), panel_target);
-  place_rect(control_of(tab), tab_target);
-  tsurface_paint(tab_surface);
-  tsurface_paint(dock);
-  repaint_moved(dock, tab_surface);
+  tsurface_update(tab_surface, nullptr);
   tcontrol_set_focus(control_of(tab), 0);
 }
 
