@@ -25,6 +25,7 @@
 #include "thint.h"
 #include "tlabel.h"
 #include "tmessagedialog.h"
+#include "tresource.h"
 #include "tscreen.h"
 #include "tseperator.h"
 #include "wins_timer.h"
@@ -363,4 +364,36 @@ TEST(CommandPanelCommands, CommandsStillToComeDoNothing) {
     EXPECT_EQ(paint_history_get_count(app->_history), 1);
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
   });
+}
+
+// The tab's pictures are drawn for the large class; where the tab is
+// smaller they are used as copies scaled to it, each made once. Where the
+// sizes agree the resource picture serves as it is.
+TEST(CommandPanelTab, PicturesFitTheTabScaledOnceWhereSizesDiffer) {
+  struct row {
+    const char *screen;
+    int32_t width, height;
+    bool scaled;
+  } rows[] = {{"320x480", 100, 40, true}, {"480x320", 40, 100, true}, {"480x640", 110, 45, false}};
+  for (const row &r : rows) {
+    SCOPED_TRACE(r.screen);
+    run(r.screen, [&](app_context *app) {
+      commandpanel *cp = app->_commandpanel;
+      int landscape = r.width < r.height;
+      tbitmap *resource = tresource_get_bitmap(landscape ? 15092 : 15090);
+      ASSERT_NE(resource, nullptr);
+      tbitmap *closed = cp->_tab->_images[TBUTTON_NORMAL];
+      ASSERT_NE(closed, nullptr);
+      EXPECT_EQ(std::vector<int32_t>({tbitmap_get_width(closed), tbitmap_get_height(closed)}),
+                std::vector<int32_t>({r.width, r.height}));
+      EXPECT_EQ(closed != resource, r.scaled);
+      const tbitmap *surface_mask = cp->_tab->_control._surface._mask;
+      ASSERT_NE(surface_mask, nullptr);
+      EXPECT_EQ(tbitmap_get_width(surface_mask), r.width);
+      tap(cp->_tab);
+      EXPECT_NE(cp->_tab->_images[TBUTTON_NORMAL], closed) << "the open picture";
+      tap(cp->_tab);
+      EXPECT_EQ(cp->_tab->_images[TBUTTON_NORMAL], closed) << "the same copy again";
+    });
+  }
 }
