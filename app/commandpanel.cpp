@@ -240,22 +240,13 @@ void commandpanel_toggle(tbutton *tab, intptr_t user_data) {
   int32_t step = (extent - strip) / COMMANDPANEL_SLIDE_STEPS;
   // Opening moves towards the screen's inside: up, or left in landscape.
   int32_t delta = cp->_open ? -step : step;
+  int32_t dx = cp->_landscape ? delta : 0, dy = cp->_landscape ? 0 : delta;
   for (int i = 1; i <= COMMANDPANEL_SLIDE_STEPS; i++) {
-    int32_t dx, dy;
-    if (i < COMMANDPANEL_SLIDE_STEPS) {
-      dx = cp->_landscape ? delta : 0;
-      dy = cp->_landscape ? 0 : delta;
-    } else {
-      const trect *r = tsurface_get_rect(dock);
-      dx = panel_target.x1 - r->x1;
-      dy = panel_target.y1 - r->y1;
-    }
-    tcontrol_move_by(control_of(cp->_dock), dx, dy, 0);
-    const trect *t = tsurface_get_rect(tab_surface);
-    if (i < COMMANDPANEL_SLIDE_STEPS)
-      tcontrol_move_by(control_of(tab), dx, dy, 0);
-    else
-      tcontrol_move_by(control_of(tab), tab_target.x1 - t->x1, tab_target.y1 - t->y1, 0);
+    const trect *r = tsurface_get_rect(dock), *t = tsurface_get_rect(tab_surface);
+    bool last = i == COMMANDPANEL_SLIDE_STEPS;
+    tcontrol_move_by(control_of(cp->_dock), last ? panel_target.x1 - r->x1 : dx,
+                     last ? panel_target.y1 - r->y1 : dy, 0);
+    tcontrol_move_by(control_of(tab), last ? tab_target.x1 - t->x1 : dx, last ? tab_target.y1 - t->y1 : dy, 0);
     repaint_moved(dock, tab_surface);
     wins_window_sleep(COMMANDPANEL_SLIDE_WAIT_MS);
   }
@@ -277,7 +268,8 @@ void commandpanel_compute_rects(int32_t width, int32_t height, int open, trect *
       *panel = open ? trect{0, height - COMMANDPANEL_LARGE_EXTENT, width - 1, height - 1}
                     : trect{0, height - s, width - 1, height + COMMANDPANEL_LARGE_EXTENT - 1 - s};
     else
-      *panel = open ? trect{0, half, width - 1, 2 * half - 1} : trect{0, 2 * half - s, width - 1, 2 * half - 1 + half - s};
+      *panel = open ? trect{0, half, width - 1, 2 * half - 1}
+                    : trect{0, 2 * half - s, width - 1, 2 * half - 1 + half - s};
     int32_t x = (panel->x2 - panel->x1 + 1 - g.tab_long) / 2, y = panel->y1 - g.tab_short;
     *tab = {x, y, x + g.tab_long - 1, y + g.tab_short - 1};
   } else {
@@ -286,7 +278,8 @@ void commandpanel_compute_rects(int32_t width, int32_t height, int open, trect *
       *panel = open ? trect{width - COMMANDPANEL_LARGE_EXTENT, 0, width - 1, height - 1}
                     : trect{width - s, 0, width + COMMANDPANEL_LARGE_EXTENT - 1 - s, height - 1};
     else
-      *panel = open ? trect{half, 0, 2 * half - 1, height - 1} : trect{2 * half - s, 0, 2 * half - 1 + half - s, height - 1};
+      *panel = open ? trect{half, 0, 2 * half - 1, height - 1}
+                    : trect{2 * half - s, 0, 2 * half - 1 + half - s, height - 1};
     int32_t x = panel->x1 - g.tab_short, y = (panel->y2 - panel->y1 + 1 - g.tab_long) / 2;
     *tab = {x, y, x + g.tab_short - 1, y + g.tab_long - 1};
   }

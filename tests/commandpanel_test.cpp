@@ -349,23 +349,6 @@ TEST(CommandPanelCommands, QuitOnAChangedPaintingAsksAndNoEndsTheLoop) {
   });
 }
 
-// The later commands have no flow yet: a tap runs nothing and leaves the
-// panel as it was.
-TEST(CommandPanelCommands, CommandsStillToComeDoNothing) {
-  run("240x320", [](app_context *app) {
-    draw_something(app);
-    open_panel(app);
-    for (int32_t command : {COMMANDPANEL_NEW, COMMANDPANEL_SEND, COMMANDPANEL_MY_PAINTS, COMMANDPANEL_UPLOAD,
-                            COMMANDPANEL_MY_GALLERY, COMMANDPANEL_HELP, COMMANDPANEL_SHARE, COMMANDPANEL_ABOUT}) {
-      tbutton *b = button(app, command);
-      tap(b);
-      EXPECT_EQ(tscreen_get_modal(tscreen_get()), &app->_commandpanel->_tab->_control._surface) << command;
-    }
-    EXPECT_EQ(paint_history_get_count(app->_history), 1);
-    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
-  });
-}
-
 // The tab's pictures are drawn for the large class; where the tab is
 // smaller they are used as copies scaled to it, each made once. Where the
 // sizes agree the resource picture serves as it is.
