@@ -251,7 +251,7 @@ TEST(CommandPanelTooltip, WithNoTimerLeftItShowsAtOnce) {
 namespace {
 
 // Stands in for the Save As dialog: records the call, types a name and
-// answers OK from inside the save flow's nested loop.
+// answers OK 10 ms later, inside the save flow's nested loop.
 struct save_as_double {
   int calls = 0;
   std::u16string title;
@@ -269,12 +269,13 @@ int show_save_as(void *, const paint_file_save_dialog *dialog) {
   std::copy(name.c_str(), name.c_str() + name.size() + 1, dialog->name);
   *dialog->type = PAINT_FILE_TYPE_NATIVE;
   wins_timer_start(
-      0, 0,
+      10, 0,
       [](uint32_t id, void *) {
         wins_timer_stop(id);
         if (paint_file_check_name(g_save_as.file, 1)) paint_file_on_save_as_result(g_save_as.file, 1);
       },
       nullptr);
+  os_clock_advance(10);  // the test drives the clock
   return 1;
 }
 
@@ -291,11 +292,19 @@ void draw_something(app_context *app) {
 // document named there. Save As asks the slot whatever the document.
 TEST(CommandPanelCommands, SaveOnAnUntitledPaintingAsksForTheSaveAsDialog) {
   run("480x640", [](app_context *app) {
+    os_clock_drive(1);
+    // Each save ends with a timed "Saved Ok" note, which frees itself when
+    // its time is up.
+    auto note_goes = [] {
+      os_clock_advance(2000);
+      port_test_pump();
+    };
     draw_something(app);
     g_save_as = {};
     app->_file->_ui.show_save_dialog = show_save_as;
     open_panel(app);
     tap(button(app, COMMANDPANEL_SAVE));
+    note_goes();
     EXPECT_EQ(g_save_as.calls, 1);
     EXPECT_EQ(g_save_as.title, u"Save Untitled As");
     std::u16string saved = std::u16string(app->_my_paints_dir) + u"/Mine.bvf";
@@ -304,12 +313,15 @@ TEST(CommandPanelCommands, SaveOnAnUntitledPaintingAsksForTheSaveAsDialog) {
     EXPECT_EQ(g_save_as.open_after_save, 1);
     EXPECT_FALSE(paint_history_is_modified(app->_history));
     tap(button(app, COMMANDPANEL_SAVE));
+    note_goes();
     EXPECT_EQ(g_save_as.calls, 1) << "a named painting saves where it is";
     tap(button(app, COMMANDPANEL_SAVE_AS));
+    note_goes();
     EXPECT_EQ(g_save_as.calls, 2);
     EXPECT_EQ(g_save_as.open_after_save, 1);
     EXPECT_EQ(std::u16string(app->_file->_path), std::u16string(app->_my_paints_dir) + u"/Mine2.bvf");
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    os_clock_drive(0);
   });
 }
 
