@@ -55,7 +55,8 @@ constexpr int32_t k_picture_style = 1;
 constexpr int32_t k_pen_size = 7, k_rubber_size = 12, k_large_pen_size = 14;
 constexpr int32_t k_tb_margin = 5;
 constexpr int32_t k_tb_short_small = 60, k_tb_short_large = 150, k_tb_short_normal = 120;
-constexpr int32_t k_command_panel_height = 60;  // the panel places itself
+// The rectangle the command panel is made with (it places itself).
+constexpr int32_t k_command_panel_margin = 5, k_command_panel_height = 60;
 
 // The painting area's look.
 constexpr uint32_t k_background = 0xFF404040u;     // opaque (64, 64, 64)
@@ -290,7 +291,8 @@ app_context *paint_main_init() {
     tscreen_set_update_lock(screen, lock_found);
     return start_failed(app, "not enough memory for the drawing tools", nullptr);
   }
-  trect panel = {k_tb_margin, k_tb_margin, width - k_tb_margin - 1, k_tb_margin + k_command_panel_height - 1};
+  trect panel = {k_command_panel_margin, k_command_panel_margin, width - k_command_panel_margin - 1,
+                 k_command_panel_margin + k_command_panel_height - 1};
   app->_commandpanel = commandpanel_new(nullptr, &panel, app);
   if (!app->_commandpanel) {
     tscreen_set_update_lock(screen, lock_found);
