@@ -1,8 +1,9 @@
 // The colour dialogs over a 480 x 640 painting on the headless display, as
-// the colour panel opens them (dimmed, without soft keys), against a
-// full-screen repaint of the screen the operation starts from:
-// - opening: building the colour dialog and showing it (the dimmed paint of
-//   the whole screen); closing it is not timed;
+// the toolkit builds them (the colour panel also dims what lies behind, which
+// costs a full-screen blend per paint on top), against a full-screen repaint
+// of the screen the operation starts from:
+// - opening: building the colour dialog and showing it (which paints the
+//   whole screen); closing it is not timed;
 // - a bar drag step in the RGB dialog: one pen move on the red bar, which
 //   remakes the other two ramps, redraws the bars, the value and the preview
 //   and brings the form to the screen; the repaint is of the screen showing
@@ -17,7 +18,6 @@
 #include "tbitmap.h"
 #include "tcanvas.h"
 #include "tcolordialog.h"
-#include "tcontrolbar.h"
 #include "tdialog.h"
 #include "tscreen.h"
 #include "tstyler.h"
@@ -57,13 +57,10 @@ void on_screen(const std::function<void(tscreen *)> &body) {
       "480x640");
 }
 
+// As the toolkit builds it: the standard width, Cancel, centred, not dimmed.
 tcolordialog *open_colour_dialog() {
-  tcolordialog *cd = tcolordialog_new(u"", SCREEN_W - 30, &g_color, g_recent, &g_recent_count, nullptr);
-  tdialog *dialog = tcolordialog_get_dialog(cd);
-  tsurface_set_visible(&reinterpret_cast<tcontrol *>(tdialog_get_controlbar(dialog))->_surface, 0);
-  tdialog_set_dimmed(dialog, 1);
-  tdialog_set_close_on_outside_tap(dialog, 1);
-  tcolordialog_show(cd, 15, 60, TDIALOG_PLACE_KEEP);
+  tcolordialog *cd = tcolordialog_new(u"", -1, &g_color, g_recent, &g_recent_count, nullptr);
+  tcolordialog_show(cd, -1, -1, TDIALOG_PLACE_CENTRE);
   return cd;
 }
 
