@@ -77,31 +77,32 @@ TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
       "240x320");
 }
 
-// After green moves, the red bar ramps red over green 127 and blue 255, the
-// blue bar blue over red 128 and green 127, and the preview shows the colour.
-// A bar at 0 per cent still shows its marker's light triangle.
+// After a tap moves red to 25 per cent, 63 (the red bar has the focus
+// already, so nothing else repaints the form), the green bar ramps green over
+// red 63 and blue 255, the blue bar blue over red 63 and green 0, and the
+// preview shows the colour. A bar at 0 per cent still shows its marker's
+// light triangle.
 TEST(RgbDialog, RampsPreviewAndMarkerFollowTheColour) {
   run_on_styled_screen(
       [](tscreen *screen) {
         widget_env env;
         tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
         trect green = screen_rect_of(adv->_bars[GREEN]);
-        int32_t middle = (green.y1 + green.y2) / 2;
         uint32_t unmarked = screen_pixel(screen, green.x1 + 3, green.y1 + 2);
-        EXPECT_NE(screen_pixel(screen, green.x1 + 3, middle), unmarked);
+        EXPECT_NE(screen_pixel(screen, green.x1 + 3, (green.y1 + green.y2) / 2), unmarked);
 
-        widget_tap(green.x1 + (green.x2 - green.x1 + 1) / 2, middle);
-        trect red = screen_rect_of(adv->_bars[RED]), blue = screen_rect_of(adv->_bars[BLUE]);
-        trect preview = screen_rect_of(adv->_preview);
+        trect red = screen_rect_of(adv->_bars[RED]);
+        widget_tap(red.x1 + (red.x2 - red.x1 + 1) / 4, (red.y1 + red.y2) / 2);
+        trect blue = screen_rect_of(adv->_bars[BLUE]), preview = screen_rect_of(adv->_preview);
         struct sample {
           int32_t x, y;
           uint32_t expected;
         };
         const sample samples[] = {
-            {red.x1 + 2, red.y1 + 2, rgb565(0, 127, 255)},
-            {red.x2 - 2, red.y1 + 2, rgb565(255, 127, 255)},
-            {blue.x1 + 2, blue.y1 + 2, rgb565(128, 127, 0)},
-            {(preview.x1 + preview.x2) / 2, (preview.y1 + preview.y2) / 2, rgb565(128, 127, 255)},
+            {green.x1 + 2, green.y1 + 2, rgb565(63, 2, 255)},
+            {green.x2 - 1, green.y1 + 2, rgb565(63, 255, 255)},
+            {blue.x1 + 2, blue.y1 + 2, rgb565(63, 0, 2)},
+            {(preview.x1 + preview.x2) / 2, (preview.y1 + preview.y2) / 2, rgb565(63, 0, 255)},
         };
         for (const sample &s : samples) EXPECT_EQ(screen_pixel(screen, s.x, s.y), s.expected) << s.x << "," << s.y;
         tdialog_close(adv->_dialog, 0);

@@ -90,8 +90,8 @@ TEST(ColourDialog, EmptyRecentSlotsAreWhiteAndDeafAndAPaletteTapPicks) {
         for (tbutton *slot : cd->_recent) {
           EXPECT_EQ(centre_pixel(screen, slot), rgb565(255, 255, 255));
           tap(slot);
+          ASSERT_TRUE(g_results.empty());
         }
-        EXPECT_TRUE(g_results.empty());
         tbutton *orange = cd->_palette[k_orange_index];
         trect r = screen_rect_of(orange);
         EXPECT_EQ(centre_pixel(screen, orange), rgb565(255, 153, 0));
