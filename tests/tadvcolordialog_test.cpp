@@ -132,7 +132,8 @@ TEST(RgbDialog, PartsGoWhereTheLayoutSays) {
             tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {
               if (kind != TSTYLE_ADVCOLORDIALOG_BEFORE) return;
               const int32_t values[][2] = {{1, 10}, {2, 20}, {9, 16}, {5, 16}, {13, 99}, {-1, 99}};
-              for (const auto &v : values) tadvcolordialog_set_layout(static_cast<tadvcolordialog *>(target), v[0], v[1]);
+              for (const auto &v : values)
+                tadvcolordialog_set_layout(static_cast<tadvcolordialog *>(target), v[0], v[1]);
             }));
           tadvcolordialog *adv = open_rgb(0);
           auto local = [](void *widget) { return *tsurface_get_rect(&static_cast<tcontrol *>(widget)->_surface); };

@@ -138,7 +138,8 @@ TEST(ColourDialog, APickGoesToTheFrontOfTheRecentList) {
           ASSERT_EQ(g_results, std::vector<std::string>{"1 user"});
           words expected = r.expected;
           expected.resize(TCOLORDIALOG_RECENT);
-          for (size_t i = r.expected.size(); i < expected.size(); i++) expected[i] = i < r.recent.size() ? r.recent[i] : 0;
+          for (size_t i = r.expected.size(); i < expected.size(); i++)
+            expected[i] = i < r.recent.size() ? r.recent[i] : 0;
           EXPECT_EQ(g_recent, expected);
           EXPECT_EQ(g_count, r.expected_count);
           EXPECT_EQ(g_color, r.expected[0]);

@@ -168,7 +168,8 @@ int make_parts(tadvcolordialog *adv) {
   for (int c = 0; c < TADVCOLORDIALOG_CHANNELS; c++) {
     int32_t label_top = below_bars + layout[k_rows_gap] + c * (layout[k_label_height] + layout[k_label_gap]);
     trect label = {margin, label_top, edit_left - 1, label_top + layout[k_label_height] - 1};
-    adv->_labels[c] = tlabel_new(form, &label, tresource_get_string(k_names[c].id, k_names[c].text), -1, TLABEL_LEFT, adv);
+    const char16_t *name = tresource_get_string(k_names[c].id, k_names[c].text);
+    adv->_labels[c] = tlabel_new(form, &label, name, -1, TLABEL_LEFT, adv);
     if (!add_part(adv, adv->_labels[c], &id)) return 0;
     tlabel_set_transparent(adv->_labels[c], 1);
 
@@ -226,9 +227,10 @@ bool ramp_ready(tadvcolordialog *adv, int c, int32_t width) {
 void draw_ramp(tbdrawer *drawer, tcanvas *canvas, const trect *rect) {
   tadvcolordialog *adv = static_cast<tadvcolordialog *>(tbdrawer_get_user_data(drawer));
   int c = 0;
-  while (c < TADVCOLORDIALOG_CHANNELS && tcontrol_get_box_drawer(control_of(adv->_bars[c])) != drawer) c++;
+  while (c < TADVCOLORDIALOG_CHANNELS && adv->_bars[c] && tcontrol_get_box_drawer(control_of(adv->_bars[c])) != drawer)
+    c++;
   int32_t width = rect->x2 - rect->x1 + 1;
-  if (c < TADVCOLORDIALOG_CHANNELS && width > 0 && ramp_ready(adv, c, width)) {
+  if (c < TADVCOLORDIALOG_CHANNELS && adv->_bars[c] && width > 0 && ramp_ready(adv, c, width)) {
     const trect row = {0, 0, width - 1, 0};
     for (int32_t y = rect->y1; y <= rect->y2; y++) {
       const tpoint at = {rect->x1, y};
