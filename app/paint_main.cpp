@@ -11,11 +11,13 @@
 #include <string>
 
 #include "app_common.h"
+#include "imagebar.h"
 #include "os_paths.h"
 #include "paint_config.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "paint_progress.h"
 #include "port_fs.h"
 #include "port_log.h"
 #include "save_dirs.h"
@@ -35,6 +37,7 @@
 #include "shape_straw.h"
 #include "shape_text.h"
 #include "tcanvas.h"
+#include "textbar.h"
 #include "tfile.h"
 #include "tresource.h"
 #include "tscreen.h"
@@ -67,6 +70,8 @@ constexpr int32_t k_thumb_small[2] = {55, 80}, k_thumb_large[2] = {132, 192}, k_
 constexpr int32_t k_color_small = 25, k_color_large = 60, k_color_normal = 50;
 
 constexpr int k_pen_cancel = 4;  // an event type that only ends a gesture
+constexpr int32_t k_tap_slop = 10;  // a pen-up this close to its pen-down is a tap
+constexpr int32_t k_imagebar_side = 192;
 
 const char16_t k_product_file[] = u"brivo.tres";
 const char16_t k_product_variant[] = u"brivo1.tres";
@@ -141,6 +146,10 @@ void paint_ui_note(void *user, const char16_t *text);
 void paint_ui_message(void *user, const char16_t *text);
 int paint_ui_ask(void *user, const char16_t *text);
 void paint_ui_add_save_dir(void *user, const char16_t *folder);
+void *progress_new(paint_history *history);
+void progress_set(void *popup, int percent);
+void progress_free(void *popup);
+int commit_open_bar(app_context *app);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
@@ -274,6 +283,11 @@ app_context *paint_main_init() {
   if (app->_history) {
     paint_history_hooks hooks = {};
     hooks.apply_crop = paint_main_apply_crop;
+    hooks.draw_text = textbar_draw_text_record;
+    hooks.draw_image = imagebar_draw_image_record;
+    hooks.progress_new = progress_new;
+    hooks.progress_set = progress_set;
+    hooks.progress_free = progress_free;
     paint_history_set_hooks(app->_history, &hooks);
     paint_file_ui ui = {app,           paint_ui_wait_note, paint_ui_close_wait_note, paint_ui_note,
                         paint_ui_message, paint_ui_ask,    nullptr,                  paint_ui_add_save_dir};
@@ -354,6 +368,16 @@ int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers) {
       return 1;
     }
   }
+  // An open bar takes every event; a tap (up within 10 pixels of its down)
+  // stamps it.
+  if (app->_textbar || app->_imagebar) {
+    if (type == TSCREEN_PEN_DOWN) app->_tap_point = {x, y};
+    if (type != TSCREEN_PEN_UP || std::llabs(int64_t(x) - app->_tap_point.x) > k_tap_slop ||
+        std::llabs(int64_t(y) - app->_tap_point.y) > k_tap_slop)
+      return 1;
+    paint_main_commit_bars();
+    return 1;
+  }
   if (!app->_current_tool) return 0;
   return shape_input(app->_current_tool, type, x, y, int32_t(modifiers));
 }
@@ -386,6 +410,39 @@ void paint_main_layout(const trect *rect) {
   app_context *app = app_common_find_app();
   if (!app || !app->_paint_context) return;
   if (paint_context_update_screen_size(app->_paint_context) && app->_resizing) paint_main_update_frame();
+}
+
+int paint_main_open_textbar(shape *tool, const trect *box) {
+  PORT_CHECK(tool != nullptr && box != nullptr);
+  app_context *app = app_common_get_app();
+  PORT_CHECK(app->_textbar == nullptr);
+  tpoint origin;
+  paint_context_get_origin(app->_paint_context, &origin);
+  trect on_screen = {box->x1 + origin.x, box->y1 + origin.y, box->x2 + origin.x, box->y2 + origin.y};
+  app->_textbar = textbar_new(nullptr, &on_screen, app);
+  return app->_textbar ? textbar_show(app->_textbar) : 0;
+}
+
+int paint_main_open_imagebar(const char16_t *path) {
+  PORT_CHECK(path != nullptr);
+  app_context *app = app_common_get_app();
+  PORT_CHECK(app->_imagebar == nullptr);
+  tscreen *screen = tscreen_get();
+  int32_t x = (tscreen_get_width(screen) - k_imagebar_side) / 2, y = (tscreen_get_height(screen) - k_imagebar_side) / 2;
+  trect square = {x, y, x + k_imagebar_side - 1, y + k_imagebar_side - 1};
+  app->_imagebar = imagebar_new(nullptr, &square, path, app);
+  if (app->_imagebar && !imagebar_load(app->_imagebar)) {
+    imagebar_free(app->_imagebar);
+    app->_imagebar = nullptr;
+  }
+  return app->_imagebar != nullptr;
+}
+
+int paint_main_commit_bars() {
+  app_context *app = app_common_find_app();
+  if (!app || !commit_open_bar(app)) return 0;
+  if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+  return 1;
 }
 
 void paint_main_on_view_moved() { paint_main_update_frame(); }
@@ -612,8 +669,12 @@ int make_tools(app_context *app) {
 }
 
 // Everything of the painting, in the reverse order of start-up; the live pen
-// values go back into the settings first.
+// values go back into the settings first. An open bar goes unstamped.
 void release_painting(app_context *app) {
+  if (app->_textbar) textbar_free(app->_textbar);
+  app->_textbar = nullptr;
+  if (app->_imagebar) imagebar_free(app->_imagebar);
+  app->_imagebar = nullptr;
   if (app->_restore_timer) wins_timer_stop(app->_restore_timer);
   app->_restore_timer = 0;
   if (tscreen *screen = tscreen_get()) {
@@ -704,9 +765,11 @@ shape *make_position(const tool_entry &e, const char16_t *name, paint_context *p
   return tool;
 }
 
-// Nothing takes the Text tool's box until the text bar exists.
+// The Text tool's box opens the text bar.
 shape *make_text(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  return shape_text_new(e.id, name, pc, h, app);
+  shape *tool = shape_text_new(e.id, name, pc, h, app);
+  if (tool) shape_text_set_on_place(tool, [](shape *text, const trect *box) { paint_main_open_textbar(text, box); });
+  return tool;
 }
 
 shape *make_straw(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
@@ -860,6 +923,30 @@ int paint_ui_ask(void *user, const char16_t *text) {
 void paint_ui_add_save_dir(void *user, const char16_t *folder) {
   (void)user;
   save_dirs_add_folder(folder);
+}
+
+void *progress_new(paint_history *history) { return paint_progress_new(history); }
+
+void progress_set(void *popup, int percent) { paint_progress_set(static_cast<paint_progress *>(popup), percent); }
+
+void progress_free(void *popup) { paint_progress_free(static_cast<paint_progress *>(popup)); }
+
+// Stamps and frees the open text bar, else the open image bar; 0 when none
+// is open.
+int commit_open_bar(app_context *app) {
+  if (textbar *tb = app->_textbar) {
+    textbar_commit(tb);
+    app->_textbar = nullptr;
+    textbar_free(tb);
+    return 1;
+  }
+  if (imagebar *ib = app->_imagebar) {
+    imagebar_commit(ib);
+    app->_imagebar = nullptr;
+    imagebar_free(ib);
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace

@@ -58,6 +58,18 @@ int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers);
 int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers);
 void paint_main_layout(const trect *rect);
 
+// The Text tool's box (canvas coordinates) opens the text bar over it; the
+// bar's show result. A second bar is a fatal error.
+int paint_main_open_textbar(shape *tool, const trect *box);
+// Insert Picture: an image bar in a 192 x 192 square centred on the screen
+// loads the picture file; 1 when it is loading, 0 when it could not start
+// (the bar is gone again, the user was told). A second bar is a fatal error.
+int paint_main_open_imagebar(const char16_t *path);
+// Stamps and closes the open text or image bar (a tap on the canvas, Clear,
+// Insert Picture, every command of the command panel), then repaints the
+// screen; 0 when no bar was open.
+int paint_main_commit_bars();
+
 // Callbacks of the Pan tool and the thumbnail: the frame follows the canvas.
 void paint_main_on_view_moved();
 // The Color Picker's pick (red + green x 256 + blue x 65536): the drawing
