@@ -103,6 +103,7 @@ uint64_t info_size_of(int bpp);
 bool view_blob(const uint8_t *blob, uint64_t size, blob_view *view);
 void release_view(blob_view *view);
 void fill_triangle(tcanvas *canvas, const trect *r, int32_t shift, uint32_t color);
+void keep_opaque(tbitmap *canvas, const trect *rect);
 
 }  // namespace
 
@@ -242,8 +243,11 @@ int imagebar_draw_image_record(paint_context *pc, const uint8_t *record, int32_t
     if (cr) cairo_surface_flush(cairo_get_target(cr));
     tcanvas canvas;
     tcanvas_init_on_bitmap(&canvas, canvas_bitmap);
+    // A stored picture larger than its rectangle stays inside it.
+    tcanvas_set_clip(&canvas, &rect);
     tidrawer_draw(drawer, &canvas, shown, shown_mask, &rect, 255);
     tcanvas_deinit(&canvas);
+    keep_opaque(canvas_bitmap, &rect);
     if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
     tidrawer_free(drawer);
   }
@@ -666,6 +670,19 @@ bool view_blob(const uint8_t *blob, uint64_t size, blob_view *view) {
 void release_view(blob_view *view) {
   if (view->made) std::free(view->bitmap._info);
   view->made = false;
+}
+
+// A 32-bit picture copies its fourth bytes along, and a stored one need not
+// hold 255 there; cairo reads them as alpha, so the canvas gets its 255 back.
+void keep_opaque(tbitmap *canvas, const trect *rect) {
+  if (tbitmap_get_bpp(canvas) != 32) return;
+  int32_t x1 = std::max(rect->x1, 0), y1 = std::max(rect->y1, 0);
+  int32_t x2 = std::min(rect->x2, tbitmap_get_width(canvas) - 1);
+  int32_t y2 = std::min(rect->y2, std::abs(tbitmap_get_height(canvas)) - 1);
+  for (int32_t y = y1; y <= y2; y++) {
+    uint8_t *row = tbitmap_get_row(canvas, y);
+    for (int32_t x = x1; x <= x2; x++) row[4 * x + 3] = 255;
+  }
 }
 
 // The menu arrow: a triangle pointing right, outline and fill alike.
