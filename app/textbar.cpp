@@ -99,7 +99,8 @@ textbar *textbar_new(tcontrol *parent, const trect *rect, app_context *app) {
 
 void textbar_free(textbar *tb) {
   PORT_CHECK(tb != nullptr);
-  tcontrol_set_focus(&tb->_edit->_control, 0);
+  // Freeing the edit takes its focus and the input panel away without a
+  // paint: whoever frees the bar paints what lies under it.
   paint_context_set_font_style(tb->_app->_paint_context,
                                int32_t(ttdrawer_get_font_style(tedit_get_text_drawer(tb->_edit))));
   tedit_free(tb->_edit);

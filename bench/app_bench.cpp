@@ -5,7 +5,9 @@
 // move dragging a curve handle (restore, stroke, handles, refresh) against
 // the same repaint; a Paint Bucket tap on an open 2000 x 2000 canvas (fill,
 // record, refresh) against the toolkit canvas's flood fill of that area alone;
-// the error box's opening against the full-screen repaint.
+// the error box's opening against the full-screen repaint; a tap stamping a
+// text bar of 20 characters (commit, record, close, screen paint) against
+// the same repaint.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -30,6 +32,8 @@
 #include "shape.h"
 #include "tcanvas.h"
 #include "tdialog.h"
+#include "tedit.h"
+#include "textbar.h"
 #include "tmessagedialog.h"
 #include "tscreen.h"
 #include "wins_window.h"
@@ -228,6 +232,27 @@ void BM_message_box_open(benchmark::State &state) {
   if (result != 0) state.SkipWithError("the application did not start");
 }
 
+// A tap outside an open text bar holding 20 characters: the text stamped and
+// recorded (no checkpoint falls due), the bar freed, the screen painted.
+void BM_text_commit(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    shape *text_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_TEXT);
+    const trect box = {60, 200, 400, 260};
+    for (auto _ : state) {
+      state.PauseTiming();
+      if (paint_history_get_count(app->_history) == PAINT_HISTORY_CHECKPOINT_STEP - 1) paint_history_reset(app->_history);
+      paint_main_open_textbar(text_tool, &box);
+      if (app->_textbar) tedit_set_text(app->_textbar->_edit, u"Twenty characters ok", -1);
+      pump();
+      state.ResumeTiming();
+      os_input_pen(OS_PEN_DOWN, 20, 600, 0);
+      os_input_pen(OS_PEN_UP, 20, 600, 0);
+      pump();
+    }
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
 }  // namespace
 
 BENCHMARK(BM_startup_to_first_paint)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -242,3 +267,5 @@ BENCHMARK(BM_flood_fill_2000)->Unit(benchmark::kMillisecond);
 BENCH_RATIO("curve_handle_drag_vs_full_repaint", "BM_curve_handle_drag", "BM_full_repaint", 0.5);
 BENCH_RATIO("bucket_tap_2000_vs_flood_fill", "BM_bucket_tap_2000", "BM_flood_fill_2000", 1.3);
 BENCH_RATIO("message_box_open_vs_full_repaint", "BM_message_box_open", "BM_full_repaint", 3);
+BENCHMARK(BM_text_commit);
+BENCH_RATIO("text_commit_vs_full_repaint", "BM_text_commit", "BM_full_repaint", 1.5);
