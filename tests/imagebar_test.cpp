@@ -209,6 +209,12 @@ TEST(ImageBar, RecordsThatLieAreSkipped) {
       EXPECT_TRUE(app_test_canvas_bytes(app) == blank);
     }
     EXPECT_EQ(replay(app, record_of(rect, image.get(), mask.get()), 1.0), 1);
+
+    // A stored 32-bit picture with its fourth bytes at 0 leaves the canvas opaque.
+    bitmap_ptr clear = test_bitmap(10, 10, 32);
+    std::memset(clear->_pixels, 0, tbitmap_get_image_size(clear.get()));
+    ASSERT_EQ(replay(app, record_of({2, 2, 11, 11}, clear.get(), nullptr), 1.0), 1);
+    EXPECT_EQ(app_test_canvas_pixel(app, 5, 5), 0xFF000000u);
   }));
 }
 

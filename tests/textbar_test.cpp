@@ -131,6 +131,9 @@ TEST(TextBar, TypedTextIsStampedByATapAsAnExactRecord) {
     ASSERT_NE(tb, nullptr);
     type(u"Hi\u4e2d");
     EXPECT_EQ(std::u16string(tedit_get_text(tb->_edit)), u"Hi\u4e2d");
+    // The colour panels change the drawing colour while the bar is open.
+    paint_context_set_fore_color(app->_paint_context, *tcolor_make(&ink, 40, 50, 60, 70));
+    textbar_update_color(tb);
     const ttdrawer *drawer = tedit_get_text_drawer(tb->_edit);
     int32_t font_size = ttdrawer_get_font_size(drawer);
     std::u16string face = ttdrawer_get_font_face(drawer);
@@ -147,7 +150,7 @@ TEST(TextBar, TypedTextIsStampedByATapAsAnExactRecord) {
     expected.alignment = 7;
     expected.font_size = font_size;
     expected.face = face;
-    const uint8_t color[4] = {30, 20, 10, 200};
+    const uint8_t color[4] = {60, 50, 40, 70};
     std::memcpy(expected.color, color, 4);
     expected.box = {100 - 4, 200 - 6, 300 - 4, 260 - 6};
     expected.text = u"Hi\u4e2d";
