@@ -143,11 +143,11 @@ imagebar *imagebar_new(tcontrol *parent, const trect *rect, const char16_t *path
 void imagebar_free(imagebar *ib) {
   PORT_CHECK(ib != nullptr);
   ib->_app->_picture_style = (ib->_app->_picture_style & ~1) | (ib->_constrain & 1);
+  release_pictures(ib);
   timage_free(ib->_image);
   tdock_free(ib->_dock);
   tbitmap_free(ib->_snapshot);
   if (ib->_check_bitmap) tbitmap_free(ib->_check_bitmap);
-  release_pictures(ib);
   image_job_free(ib->_job);
   std::free(ib);
 }

@@ -21,6 +21,7 @@
 #include "paint_main.h"
 #include "port_test_app.h"
 #include "tcanvas.h"
+#include "tdialog.h"
 #include "tdock.h"
 #include "test_bitmap.h"
 #include "test_env.h"
@@ -28,6 +29,7 @@
 #include "timage.h"
 #include "tlistbox.h"
 #include "tmenu.h"
+#include "tmessagedialog.h"
 #include "tscreen.h"
 
 namespace {
@@ -324,8 +326,10 @@ TEST(ImageBar, FailedLoadsSayWhyAndLeaveNoBarAndNoWaitNote) {
           insert(folders.root + "/" + name);
           EXPECT_EQ(app->_imagebar, nullptr) << name;
           EXPECT_FALSE(app_common_is_wait_note_shown()) << name;
-          EXPECT_NE(tscreen_get_modal(tscreen_get()), nullptr) << name << ": a message box";
+          tsurface *box = tscreen_get_modal(tscreen_get());
+          ASSERT_NE(box, nullptr) << name << ": a message box";
           EXPECT_EQ(paint_history_get_count(app->_history), 0);
+          tdialog_close(reinterpret_cast<tdialog *>(box), TMESSAGEDIALOG_RESULT_BACK);
         },
         "240x320"));
   }
