@@ -149,7 +149,6 @@ void paint_ui_add_save_dir(void *user, const char16_t *folder);
 void *progress_new(paint_history *history);
 void progress_set(void *popup, int percent);
 void progress_free(void *popup);
-int commit_open_bar(app_context *app);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
@@ -375,7 +374,8 @@ int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers) {
     if (type != TSCREEN_PEN_UP || std::llabs(int64_t(x) - app->_tap_point.x) > k_tap_slop ||
         std::llabs(int64_t(y) - app->_tap_point.y) > k_tap_slop)
       return 1;
-    paint_main_commit_bars();
+    if (!paint_main_commit_textbar()) paint_main_commit_imagebar();
+    tscreen_paint(tscreen_get(), nullptr);
     return 1;
   }
   if (!app->_current_tool) return 0;
@@ -438,9 +438,29 @@ int paint_main_open_imagebar(const char16_t *path) {
   return app->_imagebar != nullptr;
 }
 
-int paint_main_commit_bars() {
+int paint_main_commit_textbar() {
   app_context *app = app_common_find_app();
-  if (!app || !commit_open_bar(app)) return 0;
+  textbar *tb = app ? app->_textbar : nullptr;
+  if (!tb) return 0;
+  textbar_commit(tb);
+  app->_textbar = nullptr;
+  textbar_free(tb);
+  return 1;
+}
+
+int paint_main_commit_imagebar() {
+  app_context *app = app_common_find_app();
+  imagebar *ib = app ? app->_imagebar : nullptr;
+  if (!ib) return 0;
+  imagebar_commit(ib);
+  app->_imagebar = nullptr;
+  imagebar_free(ib);
+  return 1;
+}
+
+int paint_main_commit_bars() {
+  int text = paint_main_commit_textbar(), picture = paint_main_commit_imagebar();
+  if (!text && !picture) return 0;
   if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
   return 1;
 }
@@ -931,22 +951,5 @@ void progress_set(void *popup, int percent) { paint_progress_set(static_cast<pai
 
 void progress_free(void *popup) { paint_progress_free(static_cast<paint_progress *>(popup)); }
 
-// Stamps and frees the open text bar, else the open image bar; 0 when none
-// is open.
-int commit_open_bar(app_context *app) {
-  if (textbar *tb = app->_textbar) {
-    textbar_commit(tb);
-    app->_textbar = nullptr;
-    textbar_free(tb);
-    return 1;
-  }
-  if (imagebar *ib = app->_imagebar) {
-    imagebar_commit(ib);
-    app->_imagebar = nullptr;
-    imagebar_free(ib);
-    return 1;
-  }
-  return 0;
-}
 
 }  // namespace

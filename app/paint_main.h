@@ -65,9 +65,12 @@ int paint_main_open_textbar(shape *tool, const trect *box);
 // loads the picture file; 1 when it is loading, 0 when it could not start
 // (the bar is gone again, the user was told). A second bar is a fatal error.
 int paint_main_open_imagebar(const char16_t *path);
-// Stamps and closes the open text or image bar (a tap on the canvas, Clear,
-// Insert Picture, every command of the command panel), then repaints the
-// screen; 0 when no bar was open.
+// Stamp and close the open text bar (the tool bar's Clear) or image bar
+// (Insert Picture with one open); 0 when none was open. The caller paints.
+int paint_main_commit_textbar();
+int paint_main_commit_imagebar();
+// Both bars stamped and closed when open, then the whole screen painted
+// (every command of the command panel); 0 when no bar was open.
 int paint_main_commit_bars();
 
 // Callbacks of the Pan tool and the thumbnail: the frame follows the canvas.

@@ -228,7 +228,7 @@ TEST(TextBar, ClearWithABarOpenStampsTheTextFirst) {
     ASSERT_NE(open_bar(app, {100, 200}, {300, 260}), nullptr);
     type(u"gone");
     // What the tool bar's Clear does.
-    EXPECT_EQ(paint_main_commit_bars(), 1);
+    EXPECT_EQ(paint_main_commit_textbar(), 1);
     paint_context_clear(app->_paint_context);
     paint_history_add(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0);
     ASSERT_EQ(paint_history_get_count(app->_history), 2);
