@@ -286,9 +286,12 @@ void imagebar_store_blob(uint8_t *at, const tbitmap *bitmap) {
   uint8_t *info = at + IMAGEBAR_BLOB_HEAD;
   uint64_t info_size = info_size_of(bpp);
   std::memset(info, 0, size_t(info_size));
+  // A picture read with a longer header (a BMP's version 4 or 5) keeps it in
+  // memory; the blob holds its first 40 bytes as a header of that size.
   std::memcpy(info, bitmap->_info, k_info_header);
+  tfile_put_u32(info + TBITMAP_INFO_HEADER_SIZE, uint32_t(k_info_header));
   if (bpp == 8) std::memcpy(info + k_info_header, tbitmap_get_palette(bitmap), k_palette_bytes);
-  if (bpp == 16 && tbitmap_get_compression(bitmap) == 3) std::memcpy(info + k_info_header, bitmap->_info + TBITMAP_INFO_MASKS, 4);
+  if (bpp == 16 && tbitmap_get_compression(bitmap) == 3) tfile_put_u32(info + k_info_header, bitmap->_red_mask);
   uint64_t rows = uint64_t(std::abs(int64_t(tbitmap_get_height(bitmap))));
   std::memcpy(info + info_size, bitmap->_pixels, size_t(uint64_t(bitmap->_stride) * rows));
 }

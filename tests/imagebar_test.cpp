@@ -293,6 +293,25 @@ TEST(ImageBar, APictureBiggerThanTheScreenIsReducedKeepingItsProportions) {
   }
 }
 
+TEST(ImageBar, APictureWithALongBmpHeaderStampsAndReplays) {
+  app_test_folders folders;
+  // A 24-bit BMP with a 108-byte header, its rows a solid colour.
+  test_bytes file = test_bmp_file(12, 10, 24, 0, 40 * 10, 108);
+  for (size_t at = 14 + 108; at + 2 < file.size(); at += 3) file[at] = 0, file[at + 1] = 0, file[at + 2] = 200;
+  test_write_file(folders.root + "/long.bmp", file);
+  ASSERT_TRUE(app_test_run(
+      [&](app_context *app) {
+        imagebar *ib = insert(folders.root + "/long.bmp");
+        ASSERT_NE(ib, nullptr);
+        trect image = screen_rect_of(&ib->_image->_control._surface);
+        app_test_pen(OS_PEN_DOWN, 2, 2);
+        app_test_pen(OS_PEN_UP, 2, 2);
+        EXPECT_EQ(app_test_canvas_pixel(app, image.x1 + 3, image.y1 + 3), k_red);
+        EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+      },
+      "240x320"));
+}
+
 TEST(ImageBar, ConstrainOffStretchesActualSizeRestoresAndTheChoiceIsKept) {
   app_test_folders folders;
   std::string path = write_bmp(folders.root, 100, 100, 24);
