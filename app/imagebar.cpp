@@ -388,7 +388,8 @@ void imagebar_draw_decoration(tcanvas *canvas, const trect *rect) {
   int32_t columns = large ? 4 : 2, first_x = large ? 6 : 3, first_y = large ? 40 : 20;
   for (int32_t c = 0; c < columns; c++) {
     int32_t x = r.x1 + first_x + 6 * c;
-    for (int32_t y = r.y1 + first_y + (c % 2) * 6; y + 1 <= r.y2 - 7; y += 8) imagebar_draw_dot(canvas, x, y, x + 1, y + 1);
+    for (int32_t y = r.y1 + first_y + (c % 2) * 6; y + 1 <= r.y2 - 7; y += 8)
+      imagebar_draw_dot(canvas, x, y, x + 1, y + 1);
   }
   // Resize marks along the bottom and in the corner.
   int32_t third = (r.x2 - r.x1 + 1) / 3;
@@ -596,7 +597,8 @@ int make_scaled(const imagebar *ib, int32_t width, int32_t height, tbitmap **sho
   *shown = actual ? tbitmap_new_copy(ib->_picture) : tscale_new_scaled(ib->_picture, width, height, fit);
   *shown_mask = nullptr;
   if (*shown && ib->_picture_mask) {
-    *shown_mask = actual ? tbitmap_new_copy(ib->_picture_mask) : tscale_new_scaled(ib->_picture_mask, width, height, fit);
+    *shown_mask =
+        actual ? tbitmap_new_copy(ib->_picture_mask) : tscale_new_scaled(ib->_picture_mask, width, height, fit);
     if (!*shown_mask) {
       tbitmap_free(*shown);
       *shown = nullptr;
@@ -637,7 +639,7 @@ bool view_blob(const uint8_t *blob, uint64_t size, blob_view *view) {
   uint32_t stride = tfile_get_u32(blob + BLOB_STRIDE);
   if (tfile_get_u32(info + TBITMAP_INFO_HEADER_SIZE) != uint32_t(k_info_header)) return false;
   if (bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
-  if (compression != 0 && !(compression == 3 && bpp == 16)) return false;
+  if (compression != 0 && !(compression == 3 && (bpp == 16 || bpp == 32))) return false;
   if (width < 1 || width > TBITMAP_MAX_SIDE || height == 0 || height < -TBITMAP_MAX_SIDE || height > TBITMAP_MAX_SIDE)
     return false;
   if (stride != ((uint32_t(bpp) * uint32_t(width) + 31) >> 5) * 4) return false;

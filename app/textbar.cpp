@@ -148,7 +148,8 @@ void textbar_commit(textbar *tb) {
   tfile_put_u32(record + AT_OFFSET_Y, uint32_t(ttdrawer_get_offset_y(drawer)));
   tfile_put_u32(record + AT_FONT_SIZE, uint32_t(ttdrawer_get_font_size(drawer)));
   const char16_t *face = ttdrawer_get_font_face(drawer);
-  for (int32_t i = 0; i < TEXTBAR_FACE_UNITS - 1 && face && face[i]; i++) tfile_put_u16(record + AT_FACE + 2 * i, face[i]);
+  for (int32_t i = 0; i < TEXTBAR_FACE_UNITS - 1 && face && face[i]; i++)
+    tfile_put_u16(record + AT_FACE + 2 * i, face[i]);
   tcolor color;
   ttdrawer_get_color(drawer, &color);
   const uint8_t color_bytes[4] = {color.blue, color.green, color.red, color.alpha};

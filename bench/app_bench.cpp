@@ -240,7 +240,8 @@ void BM_text_commit(benchmark::State &state) {
     const trect box = {60, 200, 400, 260};
     for (auto _ : state) {
       state.PauseTiming();
-      if (paint_history_get_count(app->_history) == PAINT_HISTORY_CHECKPOINT_STEP - 1) paint_history_reset(app->_history);
+      if (paint_history_get_count(app->_history) == PAINT_HISTORY_CHECKPOINT_STEP - 1)
+        paint_history_reset(app->_history);
       paint_main_open_textbar(text_tool, &box);
       if (app->_textbar) tedit_set_text(app->_textbar->_edit, u"Twenty characters ok", -1);
       pump();

@@ -205,8 +205,9 @@ TEST(ImageBar, RecordsThatLieAreSkipped) {
     test_bytes no_image = good;
     test_put32(no_image, 16, 0);
     test_put32(no_image, 24, uint32_t(good.size() - 32));
-    for (const test_bytes &bad : {longer, cut, wide_stride, four_bits, no_image, record_of(rect, image.get(), odd_mask.get()),
-                                  record_of(rect, image.get(), grey16.get())}) {
+    for (const test_bytes &bad :
+         {longer, cut, wide_stride, four_bits, no_image, record_of(rect, image.get(), odd_mask.get()),
+          record_of(rect, image.get(), grey16.get())}) {
       EXPECT_EQ(replay(app, bad, 1.0), 0) << bad.size();
       EXPECT_TRUE(app_test_canvas_bytes(app) == blank);
     }
@@ -295,21 +296,30 @@ TEST(ImageBar, APictureBiggerThanTheScreenIsReducedKeepingItsProportions) {
 
 TEST(ImageBar, APictureWithALongBmpHeaderStampsAndReplays) {
   app_test_folders folders;
-  // A 24-bit BMP with a 108-byte header, its rows a solid colour.
-  test_bytes file = test_bmp_file(12, 10, 24, 0, 40 * 10, 108);
+  // A 24-bit BMP with a 108-byte header, and a 32-bit one with bit fields,
+  // their rows a solid colour.
+  test_bytes file = test_bmp_file(12, 10, 24, 0, 36 * 10, 108);
   for (size_t at = 14 + 108; at + 2 < file.size(); at += 3) file[at] = 0, file[at + 1] = 0, file[at + 2] = 200;
   test_write_file(folders.root + "/long.bmp", file);
-  ASSERT_TRUE(app_test_run(
-      [&](app_context *app) {
-        imagebar *ib = insert(folders.root + "/long.bmp");
-        ASSERT_NE(ib, nullptr);
-        trect image = screen_rect_of(&ib->_image->_control._surface);
-        app_test_pen(OS_PEN_DOWN, 2, 2);
-        app_test_pen(OS_PEN_UP, 2, 2);
-        EXPECT_EQ(app_test_canvas_pixel(app, image.x1 + 3, image.y1 + 3), k_red);
-        EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
-      },
-      "240x320"));
+  test_bytes fields = test_bmp_file(12, 10, 32, 0, 48 * 10, 108);
+  test_put32(fields, 14 + 16, 3);
+  test_put32(fields, 14 + 40, 0xFF0000u), test_put32(fields, 14 + 44, 0xFF00u), test_put32(fields, 14 + 48, 0xFFu);
+  for (size_t at = 14 + 108; at + 3 < fields.size(); at += 4) test_put32(fields, at, k_red);
+  test_write_file(folders.root + "/fields.bmp", fields);
+  for (const char *name : {"/long.bmp", "/fields.bmp"}) {
+    ASSERT_TRUE(app_test_run(
+        [&](app_context *app) {
+          SCOPED_TRACE(name);
+          imagebar *ib = insert(folders.root + name);
+          ASSERT_NE(ib, nullptr);
+          trect image = screen_rect_of(&ib->_image->_control._surface);
+          app_test_pen(OS_PEN_DOWN, 2, 2);
+          app_test_pen(OS_PEN_UP, 2, 2);
+          EXPECT_EQ(app_test_canvas_pixel(app, image.x1 + 3, image.y1 + 3), k_red);
+          EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+        },
+        "240x320"));
+  }
 }
 
 TEST(ImageBar, ConstrainOffStretchesActualSizeRestoresAndTheChoiceIsKept) {

@@ -16,7 +16,9 @@ namespace {
 
 std::vector<int32_t> corners(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
 
-constexpr uint32_t rgb565(int r, int g, int b) { return uint32_t(r >> 3) << 11 | uint32_t(g >> 2) << 5 | uint32_t(b >> 3); }
+constexpr uint32_t rgb565(int r, int g, int b) {
+  return uint32_t(r >> 3) << 11 | uint32_t(g >> 2) << 5 | uint32_t(b >> 3);
+}
 
 // The application's own hooks, counted: each popup made, and where it was.
 paint_history_hooks g_installed;

@@ -214,7 +214,9 @@ TEST(TextBar, BoldTwiceChangesNothingAndTheStyleReachesTheNextBarAndTheSettings)
     EXPECT_EQ(ttdrawer_get_font_style(tedit_get_selected_text_drawer(tb->_edit)), 2u);
     type(u"ab");
     tap({20, 600}, {20, 600});
-    EXPECT_EQ(test_le32(test_bytes(last_record(app)->_payload, last_record(app)->_payload + last_record(app)->_size), 84), 2u);
+    EXPECT_EQ(
+        test_le32(test_bytes(last_record(app)->_payload, last_record(app)->_payload + last_record(app)->_size), 84),
+        2u);
     tb = open_bar(app, {100, 300}, {300, 360});
     ASSERT_NE(tb, nullptr);
     EXPECT_EQ(ttdrawer_get_font_style(tedit_get_text_drawer(tb->_edit)), 2u) << "the next bar";
