@@ -420,7 +420,11 @@ int paint_main_open_textbar(shape *tool, const trect *box) {
   paint_context_get_origin(app->_paint_context, &origin);
   trect on_screen = {box->x1 + origin.x, box->y1 + origin.y, box->x2 + origin.x, box->y2 + origin.y};
   app->_textbar = textbar_new(nullptr, &on_screen, app);
-  return app->_textbar ? textbar_show(app->_textbar) : 0;
+  if (!app->_textbar || textbar_show(app->_textbar)) return app->_textbar != nullptr;
+  // A bar that cannot be shown would take the canvas's pen unseen.
+  textbar_free(app->_textbar);
+  app->_textbar = nullptr;
+  return 0;
 }
 
 int paint_main_open_imagebar(const char16_t *path) {
