@@ -7,6 +7,7 @@
 
 #include "app_common.h"
 #include "paint_file.h"
+#include "paint_main.h"
 #include "port_log.h"
 #include "tbdrawer.h"
 #include "tbutton.h"
@@ -510,7 +511,12 @@ const cp_command *command_of(intptr_t id) {
 
 // An open text or image bar is committed before any command runs. Neither
 // bar exists in the program yet, so none is ever open here.
-void commit_open_bars(commandpanel *cp) { (void)cp; }
+// An open text or image bar is stamped before any command runs; the
+// thumbnail follows and the screen is painted.
+void commit_open_bars(commandpanel *cp) {
+  (void)cp;
+  paint_main_commit_bars();
+}
 
 void save(commandpanel *cp) {
   paint_file_set_open_after_save(cp->_app->_file);
