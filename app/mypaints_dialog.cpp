@@ -56,6 +56,7 @@ void next_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y);
 void place_items(my_paints_dialog *mp);
 void style_item(my_paints_item *item);
 void repaint_form(my_paints_dialog *mp);
+void repaint_item(my_paints_dialog *mp, my_paints_item *item);
 void delete_selected(my_paints_dialog *mp);
 void on_item_click(tbutton *button, intptr_t user_data);
 void on_menu_popup(tmenu *menu, int32_t x, int32_t y);
@@ -322,6 +323,16 @@ void repaint_form(my_paints_dialog *mp) {
   tscreen_set_update_lock(screen, lock);
 }
 
+// A button outside the form's view is drawn in its own buffer only: the
+// form composes it from there when a scroll brings it into view.
+void repaint_item(my_paints_dialog *mp, my_paints_item *item) {
+  tsurface *button = surface_of(item);
+  if (trect_is_intersecting(tsurface_get_rect(button), &form_of(mp)->_view))
+    tsurface_update(button, nullptr);
+  else
+    tsurface_paint(button);
+}
+
 // After the question: the file goes, the items behind it move one cell back
 // and the grid closes up. A failed delete changes nothing.
 void delete_selected(my_paints_dialog *mp) {
@@ -431,7 +442,7 @@ void on_loader_run(win_ao *ao, void *user_data) {
     tbutton_set_image(button, thumbnail, nullptr);
     tbutton_set_focused_image(button, thumbnail, nullptr);
     tbutton_set_pressed_image(button, thumbnail, nullptr);
-    tsurface_update(surface_of(button), nullptr);
+    repaint_item(mp, item);
   }
   if (mp->_next_thumbnail < mp->_count) win_ao_signal(ao);
 }
