@@ -48,7 +48,7 @@ tsurface *surface_of(void *widget) { return &control_of(widget)->_surface; }
 tform *form_of(const my_paints_dialog *mp) { return tdialog_get_form(mp->_dialog); }
 
 void style_form(my_paints_dialog *mp);
-int search_folders(my_paints_dialog *mp, tdirfile *found, int32_t *count);
+void search_folders(my_paints_dialog *mp, tdirfile *found, int32_t *count);
 int add_items(my_paints_dialog *mp, tdirfile *found);
 int grow_items(my_paints_dialog *mp);
 void first_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y);
@@ -105,10 +105,11 @@ my_paints_dialog *my_paints_dialog_new(const char16_t *title, int32_t width, con
   style_form(mp);
   mp->_client = *tcontrol_get_client_rect(control_of(form_of(mp)));
 
-  // The documents are listed whole first: the grid then grows once per 64.
+  // Every folder is listed first; the items follow in listing order.
   tdirfile *found = tdirfile_new(0);
   int32_t count = 0;
-  int built = found && search_folders(mp, found, &count) && add_items(mp, found);
+  if (found) search_folders(mp, found, &count);
+  int built = found && add_items(mp, found);
   if (found) tdirfile_free(found);
   if (built) mp->_loader = win_ao_new(0);
   if (!mp->_loader) {
@@ -220,7 +221,7 @@ void style_form(my_paints_dialog *mp) {
 
 // The given folder, then the recent save folders up to the first missing or
 // empty one; a recent folder that is the given one is not searched again.
-int search_folders(my_paints_dialog *mp, tdirfile *found, int32_t *count) {
+void search_folders(my_paints_dialog *mp, tdirfile *found, int32_t *count) {
   paint_search(mp->_folder, found, count, 0);
   for (int32_t i = 0; i < APP_SAVE_DIRS; i++) {
     const char16_t *recent = save_dirs_get(i);
@@ -228,7 +229,6 @@ int search_folders(my_paints_dialog *mp, tdirfile *found, int32_t *count) {
     if (save_dirs_same_folder(recent, mp->_folder)) continue;
     paint_search(recent, found, count, 0);
   }
-  return 1;
 }
 
 // One item per document, cell after cell; 0 when one cannot be made.

@@ -83,7 +83,9 @@ void with_dialog(const std::function<void(app_context *)> &setup,
         my_paints_dialog_show(mp, -1, -1, TDIALOG_PLACE_FILL);
         body(mp, &heard);
         if (!heard.calls) tdialog_close(my_paints_dialog_get_dialog(mp), TDIALOG_RESULT_CANCEL);
-        if (heard.result == TDIALOG_RESULT_CANCEL) EXPECT_EQ(std::u16string(heard.path), u"untouched");
+        if (heard.result == TDIALOG_RESULT_CANCEL) {
+          EXPECT_EQ(std::u16string(heard.path), u"untouched");
+        }
       },
       screen));
 }
