@@ -170,7 +170,8 @@ const dialog_case k_dialogs[] = {
        return shown{topendialog_get_dialog(open),
                     {height_of(open->_location), width_of(open->_tools[0]), height_of(open->_name_edit),
                      height_of(open->_type_combo), up->y2 - up->y1 + 1, tlistcolumn_get_x(tlistbox_get_column(list, 0)),
-                     width_of(tlistbox_get_scrollbar(list)), int32_t(screen_pixel(tscreen_get(), track.x1, track.y2 - 1)),
+                     width_of(tlistbox_get_scrollbar(list)),
+                     int32_t(screen_pixel(tscreen_get(), track.x1, track.y2 - 1)),
                      tcombobox_get_edit(open->_location)->_margin_left}};
      },
      false, {16, 20, 16, 16, 16, 30, 5, k_list_fill, 19}, {25, 30, 25, 25, 30, 30, 10, k_list_fill, 28},
