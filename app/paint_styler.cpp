@@ -6,10 +6,10 @@
 #include <initializer_list>
 
 #include "app_common.h"
-#include "port_log.h"
-#include "tbdrawer.h"
 #include "mypaints_dialog.h"
+#include "port_log.h"
 #include "tadvcolordialog.h"
+#include "tbdrawer.h"
 #include "tbutton.h"
 #include "tcolordialog.h"
 #include "tcombobox.h"
@@ -49,8 +49,8 @@ constexpr tcolor k_file_list_fill = tcolor_rgba(221, 221, 221);
 enum screen_class { CLASS_SMALL, CLASS_NORMAL, CLASS_LARGE, CLASS_COUNT };
 
 constexpr int32_t k_title_height_small = 15, k_title_height_large = 48;
-constexpr int32_t k_edit_padding_large[3] = {3, 3, 5};           // left, right, top and bottom
-constexpr int32_t k_location_padding_large[3] = {48, 3, 5};      // the open dialog's location field
+constexpr int32_t k_edit_padding_large[3] = {3, 3, 5};       // left, right, top and bottom
+constexpr int32_t k_location_padding_large[3] = {48, 3, 5};  // the open dialog's location field
 constexpr int32_t k_menu_item_height[CLASS_COUNT] = {20, 40, 52};
 constexpr int32_t k_file_item_height_small = 16, k_file_item_height_large = 45;
 constexpr int32_t k_file_icon_width_large = 45;
