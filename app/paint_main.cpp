@@ -16,6 +16,7 @@
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "paint_new.h"
 #include "port_fs.h"
 #include "port_log.h"
 #include "save_dirs.h"
@@ -137,7 +138,6 @@ void draw_frame(tcanvas *canvas, const app_context *app);
 int32_t handle_at(const app_context *app, int32_t x, int32_t y);
 void drag_handle_to(app_context *app, int32_t x, int32_t y);
 void commit_resize(app_context *app);
-void restore_kept_painting(app_context *app);
 void paint_ui_wait_note(void *user, const char16_t *text);
 void paint_ui_close_wait_note(void *user);
 void paint_ui_note(void *user, const char16_t *text);
@@ -304,7 +304,7 @@ app_context *paint_main_init() {
   tscreen_set_update_lock(screen, lock_found);
   tscreen_paint(screen, nullptr);
   // A refused timer would never tick: the restore runs now instead.
-  if (!app->_restore_timer) restore_kept_painting(app);
+  if (!app->_restore_timer) commandpanel_restore_cache();
   return app;
 }
 
@@ -438,7 +438,6 @@ void paint_main_undo_redo(int redo) {
   else
     paint_history_undo(app->_history);
   tscreen_set_update_lock(screen, lock_found);
-  paint_main_renew_thumbnail();
   paint_main_after_rebuild();
 }
 
@@ -447,7 +446,7 @@ void paint_main_restore_timer(uint32_t timer, void *user_data) {
   PORT_CHECK(app != nullptr);
   wins_timer_stop(timer);
   app->_restore_timer = 0;
-  restore_kept_painting(app);
+  commandpanel_restore_cache();
 }
 
 int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size, double scale) {
@@ -486,6 +485,11 @@ void paint_main_update_frame() {
 }
 
 void paint_main_after_rebuild() {
+  app_common_close_wait_note();
+  paint_main_renew_thumbnail();
+  app_context *app = app_common_find_app();
+  if (app && app->_scalebar && app->_paint_context && scalebar_set_percent)
+    scalebar_set_percent(app->_scalebar, int32_t(paint_context_get_zoom(app->_paint_context) * 100));
   paint_main_update_frame();
   if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
 }
@@ -664,6 +668,7 @@ int make_tools(app_context *app) {
 // Everything of the painting, in the reverse order of start-up; the live pen
 // values go back into the settings first.
 void release_painting(app_context *app) {
+  paint_new_release();
   if (app->_restore_timer) wins_timer_stop(app->_restore_timer);
   app->_restore_timer = 0;
   if (tscreen *screen = tscreen_get()) {
@@ -866,10 +871,6 @@ void commit_resize(app_context *app) {
   }
   paint_main_after_rebuild();
 }
-
-// Bringing back the painting kept in "paint.cache" belongs to the command
-// panel; with none yet, a kept painting waits in the cache folder.
-void restore_kept_painting(app_context *app) { (void)app; }
 
 void paint_ui_wait_note(void *user, const char16_t *text) {
   (void)user;

@@ -90,9 +90,12 @@ int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size
 // frame is shown).
 void paint_main_set_frame(const trect *canvas_rect);
 void paint_main_update_frame();
-// After the canvas was rebuilt (undo, redo, zoom, clear, crop, open): the
-// one routine all of them end with, so that whatever shows the canvas (the
-// resize frame) follows it; then the whole screen is painted.
+// After the canvas was rebuilt or replaced (undo, redo, clear, crop, zoom,
+// new, open, restore): the one routine all of them end with, so that
+// whatever shows the canvas follows it: the wait note closes, the thumbnail
+// is renewed, the zoom bar's label shows the zoom, the resize frame moves;
+// then the whole screen is painted. The modified flag is the caller's: only
+// the roads that replace the painting clear it.
 void paint_main_after_rebuild();
 // The canvas rectangle on the screen (view origin, canvas size).
 trect paint_main_canvas_rect();

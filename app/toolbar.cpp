@@ -689,7 +689,6 @@ void clear_painting(toolbar *tb) {
   paint_main_commit_textbar();
   paint_context_clear(app->_paint_context);
   if (!paint_history_add(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0)) paint_history_replay(app->_history, 0);
-  paint_main_renew_thumbnail();
   paint_main_after_rebuild();
 }
 
