@@ -36,9 +36,11 @@
 #include "shape_straw.h"
 #include "shape_text.h"
 #include "tcanvas.h"
+#include "tdialog.h"
 #include "tfile.h"
 #include "toolbar.h"
 #include "tresource.h"
+#include "tsavedialog.h"
 #include "tscreen.h"
 #include "tstyler.h"
 #include "ttdrawer.h"
@@ -144,6 +146,9 @@ void paint_ui_note(void *user, const char16_t *text);
 void paint_ui_message(void *user, const char16_t *text);
 int paint_ui_ask(void *user, const char16_t *text);
 void paint_ui_add_save_dir(void *user, const char16_t *folder);
+int paint_ui_save_dialog(void *user, const paint_file_save_dialog *request);
+int check_save_name(tdialog *dialog, int32_t result, void *owner);
+void on_save_dialog_result(int32_t result, void *user_data);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
@@ -279,7 +284,7 @@ app_context *paint_main_init() {
     hooks.apply_crop = paint_main_apply_crop;
     paint_history_set_hooks(app->_history, &hooks);
     paint_file_ui ui = {app,           paint_ui_wait_note, paint_ui_close_wait_note, paint_ui_note,
-                        paint_ui_message, paint_ui_ask,    nullptr,                  paint_ui_add_save_dir};
+                        paint_ui_message, paint_ui_ask,    paint_ui_save_dialog,     paint_ui_add_save_dir};
     app->_file = paint_file_new(app->_paint_context, app->_history, app->_save_dir, &ui);
   }
   if (!app->_file) return start_failed(app, "not enough memory for the painting", nullptr);
@@ -900,6 +905,38 @@ int paint_ui_ask(void *user, const char16_t *text) {
 void paint_ui_add_save_dir(void *user, const char16_t *folder) {
   (void)user;
   save_dirs_add_folder(folder);
+}
+
+// The Save As dialog, dimmed and centred; its buffers are the document's,
+// written only on OK.
+int paint_ui_save_dialog(void *user, const paint_file_save_dialog *request) {
+  (void)user;
+  tsavedialog *dialog = tsavedialog_new(request->title, app_common_get_dialog_width(), request->name,
+                                        request->name_capacity, request->folder, request->folder_capacity,
+                                        request->type_names, request->type_count, request->type, request->file);
+  if (!dialog) return 0;
+  tdialog *shown = tsavedialog_get_dialog(dialog);
+  tdialog_set_dimmed(shown, 1);
+  tdialog_set_on_closing(shown, check_save_name);
+  tsavedialog_set_on_result(dialog, on_save_dialog_result);
+  tsavedialog_show(dialog, -1, -1, TDIALOG_PLACE_CENTRE);
+  return 1;
+}
+
+// The document's check reads its own name: the typed name stands in for it
+// while the check runs, and a refusal (its box shown) keeps the dialog.
+int check_save_name(tdialog *dialog, int32_t result, void *owner) {
+  paint_file *file = static_cast<paint_file *>(tsavedialog_get_user_data(static_cast<tsavedialog *>(owner)));
+  std::u16string kept = paint_file_get_name(file);
+  paint_file_set_name(file, tsavedialog_get_name(static_cast<tsavedialog *>(owner)));
+  int accepted = paint_file_check_name(file, result);
+  paint_file_set_name(file, kept.c_str());
+  if (!accepted) tscreen_set_modal(tscreen_get(), &dialog->_control._surface);
+  return accepted;
+}
+
+void on_save_dialog_result(int32_t result, void *user_data) {
+  paint_file_on_save_as_result(static_cast<paint_file *>(user_data), result);
 }
 
 }  // namespace

@@ -107,6 +107,7 @@ TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
   // A name that makes the joined path 260 characters, one past the limit.
   std::string long_name(259 - dir.size(), 'n');
   make_dir(path(long_name));
+  test_write_file(path(std::string(259 - dir.size(), 'f')), std::string("x"));
   std::string longest(258 - dir.size(), 'm');
   make_dir(path(longest));
   widget_env env;
@@ -114,7 +115,7 @@ TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
     list_fixture f(test_wide(dir));
     tfilelist_reload(f.list);
     std::vector<std::u16string> before = f.rows();
-    ASSERT_EQ(before.size(), 3u);
+    ASSERT_EQ(before.size(), 4u);
     int changes = g_changes;
 
     std::u16string missing = test_wide(dir + "/missing");
@@ -133,10 +134,14 @@ TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
     tlistbox_activate(f.box(), tfilelist_find(f.list, test_wide(longest).c_str()));
     EXPECT_EQ(f.path().size(), 259u);
     EXPECT_EQ(g_errors.size(), 2u);
-    std::u16string too_long(260, u'x');
-    too_long[0] = u'/';
+    std::u16string too_long = test_wide(path(long_name));
     EXPECT_EQ(tfilelist_set_dir(f.list, too_long.c_str()), 0);
     EXPECT_EQ(f.path().size(), 259u);
+    // A file is refused the same way, never reported with a cut path.
+    tfilelist_set_dir(f.list, test_wide(dir).c_str());
+    tlistbox_activate(f.box(), tfilelist_find(f.list, test_wide(std::string(259 - dir.size(), 'f')).c_str()));
+    EXPECT_TRUE(g_files.empty());
+    EXPECT_EQ(g_errors.size(), 4u);
   }, "240x320");
 }
 

@@ -1,0 +1,181 @@
+// Save As inside the running program, on both screen classes: the real save
+// dialog driven from a timer in its nested loop by characters and taps as
+// the window system gives them; the JPEG written at quality 75; the
+// overwrite question whose No brings the dialog back; a refused name that
+// keeps the dialog; Cancel writing nothing.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app_test_env.h"
+#include "os_display.h"
+#include "paint_file.h"
+#include "tbutton.h"
+#include "tcombobox.h"
+#include "tcontrolbar.h"
+#include "tdialog.h"
+#include "tedit.h"
+#include "tlabel.h"
+#include "tmenu.h"
+#include "tmessagedialog.h"
+#include "tsavedialog.h"
+#include "tscreen.h"
+#include "test_env.h"
+#include "wins_timer.h"
+
+namespace {
+
+using step = std::function<void()>;
+
+// Runs one step a tick inside whatever nested loop is running; a step's
+// input is posted and handled before the next tick.
+struct script {
+  std::vector<step> steps;
+  size_t next = 0;
+};
+
+void run_step(uint32_t id, void *user_data) {
+  script *s = static_cast<script *>(user_data);
+  if (s->next >= s->steps.size()) {
+    wins_timer_stop(id);
+    return;
+  }
+  s->steps[s->next++]();
+}
+
+tsurface *modal() { return tscreen_get_modal(tscreen_get()); }
+tdialog *modal_dialog() { return reinterpret_cast<tdialog *>(modal()); }
+std::u16string modal_title() { return modal() ? tdialog_get_title(modal_dialog()) : u"(none)"; }
+tsavedialog *save_dialog() { return modal() ? static_cast<tsavedialog *>(tsurface_get_owner(modal())) : nullptr; }
+tmessagedialog *box() { return modal() ? static_cast<tmessagedialog *>(tsurface_get_owner(modal())) : nullptr; }
+
+void post_tap_at(int32_t x, int32_t y) {
+  os_input_pen(OS_PEN_DOWN, x, y, 0);
+  os_input_pen(OS_PEN_UP, x, y, 0);
+}
+
+void post_tap(void *control) {
+  trect r;
+  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  post_tap_at((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+}
+
+void post_soft_key(int right, tdialog *dialog = modal_dialog()) {
+  tcontrolbar *bar = tdialog_get_controlbar(dialog);
+  post_tap(right ? tcontrolbar_get_right_button(bar) : tcontrolbar_get_left_button(bar));
+}
+
+// The first quantisation value of the JPEG's first table: 8 at quality 75
+// (5 at 85, 20 at 40).
+int first_quant_value(const test_bytes &jpeg) {
+  for (size_t i = 0; i + 5 < jpeg.size(); i++)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDB) return jpeg[i + 5];
+  return -1;
+}
+
+std::string utf8(const char16_t *text) { return test_utf8(text); }
+
+}  // namespace
+
+TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
+  for (const char *size : {"240x320", "480x640"}) {
+    SCOPED_TRACE(size);
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run(
+        [](app_context *app) {
+          paint_file *file = app->_file;
+          script s;
+          std::vector<std::u16string> seen;
+          // A closed drop-down leaves no modal surface: the dialog is kept.
+          tsavedialog *shown = nullptr;
+          // Type "sky", pick type 5 from the drop-down by pen, tap OK.
+          s.steps = {
+              [&] {
+                seen.push_back(modal_title());
+                shown = save_dialog();
+                for (char16_t c : std::u16string(u"sky")) os_input_char(c);
+              },
+              [&] { post_tap(tsavedialog_get_type_combobox(shown)); },
+              [&] {
+                tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal()));
+                trect at;
+                tsurface_get_screen_rect(&list->_control._surface, &at);
+                const trect *row = tlistbox_get_item_rect(list, 5);
+                post_tap_at(at.x1 + (row->x1 + row->x2) / 2, at.y1 + (row->y1 + row->y2) / 2);
+              },
+              [&] {
+                seen.push_back(tcombobox_get_text(tsavedialog_get_type_combobox(shown)));
+                post_soft_key(0, tsavedialog_get_dialog(shown));
+              },
+          };
+          wins_timer_start(10, 0, run_step, &s);
+          EXPECT_EQ(paint_file_save_as(file), 1);
+          ASSERT_EQ(seen.size(), 2u);
+          EXPECT_EQ(seen[0], u"Save Untitled As");
+          EXPECT_EQ(seen[1], u"JPEG - medium quality(*.jpg)");
+          std::string folder = utf8(file->_save_dir);
+          test_bytes written = test_read_file(folder + "/sky.jpg");
+          ASSERT_FALSE(written.empty());
+          EXPECT_EQ(first_quant_value(written), 8) << "quality 75";
+          EXPECT_EQ(file->_save_type, PAINT_FILE_TYPE_JPEG_MEDIUM);
+          size_t entries = test_count_entries(folder);
+
+          // Again: OK, the overwrite question, No brings the dialog back;
+          // OK, the question, Yes overwrites.
+          s = script{};
+          seen.clear();
+          s.steps = {
+              [&] { post_soft_key(0); },
+              [&] {
+                seen.push_back(box() ? std::u16string(tmessagedialog_get_label(box())->_text) : u"");
+                post_soft_key(1);
+              },
+              [&] {
+                seen.push_back(modal_title());
+                seen.push_back(tsavedialog_get_name(save_dialog()));
+                post_soft_key(0);
+              },
+              [&] { post_soft_key(0); },
+          };
+          std::remove((folder + "/sky.jpg").c_str());
+          test_write_file(folder + "/sky.jpg", std::string("old"));
+          wins_timer_start(10, 0, run_step, &s);
+          EXPECT_EQ(paint_file_save_as(file), 1);
+          ASSERT_EQ(seen.size(), 3u);
+          EXPECT_EQ(seen[0], test_wide("File '" + folder + "/sky.jpg' exists, do you want to overwrite it?"));
+          EXPECT_EQ(seen[2], u"sky");
+          EXPECT_EQ(first_quant_value(test_read_file(folder + "/sky.jpg")), 8) << "overwritten";
+          EXPECT_EQ(test_count_entries(folder), entries);
+
+          // "a:b" is refused with the message and the dialog stays; Cancel
+          // then writes nothing and keeps the name.
+          s = script{};
+          seen.clear();
+          s.steps = {
+              [&] {
+                tedit_set_text(tsavedialog_get_name_edit(save_dialog()), u"a:b", -1);
+                post_soft_key(0);
+              },
+              [&] {
+                seen.push_back(box() ? std::u16string(tmessagedialog_get_label(box())->_text) : u"");
+                post_soft_key(1);
+              },
+              [&] {
+                seen.push_back(modal_title());
+                post_soft_key(1);
+              },
+          };
+          wins_timer_start(10, 0, run_step, &s);
+          EXPECT_EQ(paint_file_save_as(file), 0);
+          ASSERT_EQ(seen.size(), 2u);
+          EXPECT_EQ(seen[0], u"File name contains invalid char such as /\\:*?\"<>|");
+          EXPECT_EQ(seen[1].substr(0, 5), u"Save ");
+          EXPECT_EQ(std::u16string(paint_file_get_name(file)), u"sky");
+          EXPECT_EQ(test_count_entries(folder), entries);
+          EXPECT_EQ(modal(), nullptr);
+        },
+        size));
+  }
+}

@@ -1,0 +1,256 @@
+// Open dialogs on a temporary folder: the type's patterns, the folder
+// history with Back and Forward, New Folder with its refusals and its
+// failure, folder mode, the location's root entry and results cut to the
+// caller's capacity.
+#include "topendialog.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "gui_fixture.h"
+#include "tbutton.h"
+#include "tcombobox.h"
+#include "tdialog.h"
+#include "tedit.h"
+#include "tinputdialog.h"
+#include "tlabel.h"
+#include "tmenu.h"
+#include "tmessagedialog.h"
+#include "test_env.h"
+#include "widget_fixture.h"
+
+namespace {
+
+constexpr uint32_t SOFT_LEFT = 0xF821, SOFT_RIGHT = 0xF822;
+const char16_t *const k_types[] = {u"Pictures(*.bmp;*.jpg)/*.bmp;*.jpg", u"All Files(*.*)/*.*"};
+
+std::vector<int32_t> g_results;
+void record(int32_t result, void *) { g_results.push_back(result); }
+
+void *modal_owner() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  return modal ? tsurface_get_owner(modal) : nullptr;
+}
+
+tmenu *open_menu() { return reinterpret_cast<tmenu *>(tscreen_get_modal(tscreen_get())); }
+
+void tap(void *control) {
+  trect r;
+  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+}
+
+void soft_key(uint32_t key) {
+  widget_key(key);
+  widget_run_for(100);
+}
+
+struct shown_dialog {
+  topendialog *dialog;
+  char16_t name[16] = u"old";
+  char16_t folder[TFILELIST_PATH_MAX] = u"";
+  shown_dialog(const std::string &dir, int32_t type, int folder_mode = 0, int32_t folder_capacity = TFILELIST_PATH_MAX,
+               int32_t name_capacity = 16) {
+    std::u16string wide = test_wide(dir);
+    std::char_traits<char16_t>::copy(folder, wide.c_str(), wide.size() + 1);
+    dialog = topendialog_new(u"Open", -1, name, name_capacity, folder, folder_capacity, k_types, 2, type,
+                             folder_mode, nullptr);
+    EXPECT_NE(dialog, nullptr);
+    topendialog_set_on_result(dialog, record);
+    topendialog_show(dialog, -1, -1, TDIALOG_PLACE_CENTRE);
+    g_results.clear();
+  }
+  tfilelist *list() const { return topendialog_get_filelist(dialog); }
+  std::vector<std::u16string> names() const {
+    std::vector<std::u16string> out;
+    for (int32_t i = 1; i < tlistbox_get_count(&list()->_listbox); i++) {
+      char16_t buffer[TFILELIST_PATH_MAX];
+      tfilelist_get_name(list(), i, buffer);
+      out.push_back(buffer);
+    }
+    return out;
+  }
+  std::u16string path() const { return topendialog_get_path(dialog); }
+  void go(const std::string &dir) { tfilelist_set_dir(list(), test_wide(dir).c_str()); }
+};
+
+using names = std::vector<std::u16string>;
+
+class OpenDialog : public TempDirTest {
+ protected:
+  void make_dir(const std::string &name) { ASSERT_EQ(mkdir(path(name).c_str(), 0755), 0); }
+  void run(const std::function<void()> &body) {
+    widget_env env;
+    run_on_styled_screen([&](tscreen *) { body(); }, "240x320");
+  }
+};
+
+}  // namespace
+
+TEST_F(OpenDialog, TheTypePatternsChooseTheFilesShown) {
+  for (const char *name : {"a.BMP", "b.jpg", "c.png", "d", "e.bmp.txt"}) test_write_file(path(name), std::string("x"));
+  make_dir("sub.png");
+  run([&] {
+    shown_dialog d(dir, 0);
+    EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg"}));
+    // The type picked from its drop-down: every file.
+    tcombobox *types = topendialog_get_type_combobox(d.dialog);
+    tap(types);
+    tmenu *menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 1);
+    trect list;
+    tsurface_get_screen_rect(&tmenu_get_listbox(menu)->_control._surface, &list);
+    widget_tap(list.x1 + (row->x1 + row->x2) / 2, list.y1 + (row->y1 + row->y2) / 2);
+    EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg", u"c.png", u"d", u"e.bmp.txt"}));
+    soft_key(SOFT_RIGHT);
+    EXPECT_EQ(g_results, std::vector<int32_t>{0});
+  });
+}
+
+TEST_F(OpenDialog, BackAndForwardWalkTheHistoryOf32Folders) {
+  for (int i = 0; i < 34; i++) make_dir("f" + std::to_string(i));
+  run([&] {
+    shown_dialog d(dir, 1);
+    tbutton *back = topendialog_get_tool_button(d.dialog, 0), *forward = topendialog_get_tool_button(d.dialog, 1);
+    d.go(path("f0"));
+    d.go(path("f1"));
+    d.go(path("f2"));
+    tap(back);
+    EXPECT_EQ(d.path(), test_wide(path("f1")));
+    tap(forward);
+    EXPECT_EQ(d.path(), test_wide(path("f2")));
+    tap(forward);
+    EXPECT_EQ(d.path(), test_wide(path("f2"))) << "nothing past the end";
+    // A reload lists the same folder: Back still goes somewhere else.
+    tfilelist_reload(d.list());
+    tap(back);
+    tap(back);
+    EXPECT_EQ(d.path(), test_wide(path("f0")));
+    // A change after Back drops the forward paths.
+    d.go(path("f9"));
+    tap(forward);
+    EXPECT_EQ(d.path(), test_wide(path("f9")));
+    tap(back);
+    EXPECT_EQ(d.path(), test_wide(path("f0")));
+    tap(back);
+    EXPECT_EQ(d.path(), test_wide(dir));
+    tap(back);
+    EXPECT_EQ(d.path(), test_wide(dir)) << "nothing before the start";
+
+    // 33 more folders: the oldest 2 of the 35 listed go, 32 stay.
+    for (int i = 0; i < 33; i++) d.go(path("f" + std::to_string(i)));
+    for (int i = 0; i < 40; i++) tap(back);
+    EXPECT_EQ(d.path(), test_wide(path("f1")));
+    soft_key(SOFT_RIGHT);
+  });
+}
+
+TEST_F(OpenDialog, NewFolderRefusesBadNamesAndMakesAGoodOne) {
+  make_dir("here");
+  run([&] {
+    shown_dialog d(path("here"), 1);
+    tbutton *make = topendialog_get_tool_button(d.dialog, 3);
+    tap(make);
+    tinputdialog *input = static_cast<tinputdialog *>(modal_owner());
+    ASSERT_NE(input, nullptr);
+    EXPECT_EQ(std::u16string(tinputdialog_get_text(input)), u"Folder");
+    EXPECT_EQ(tdialog_get_title(tinputdialog_get_dialog(input)), std::u16string(u"New Folder"));
+    struct row {
+      const char16_t *name;
+      const char16_t *message;
+    };
+    for (const row &r : {row{u"a:b", u"Folder name contains invalid char such as /\\:*?\"<>|"},
+                         row{u"", u"Folder name can not be empty."}}) {
+      tedit_set_text(tinputdialog_get_edit(input), r.name, -1);
+      soft_key(SOFT_LEFT);
+      tmessagedialog *box = static_cast<tmessagedialog *>(modal_owner());
+      ASSERT_NE(static_cast<void *>(box), static_cast<void *>(input));
+      EXPECT_EQ(std::u16string(tmessagedialog_get_label(box)->_text), r.message);
+      EXPECT_EQ(tdialog_get_title(tmessagedialog_get_dialog(box)), std::u16string(u"Error"));
+      soft_key(SOFT_RIGHT);  // Back: the input dialog is still there
+      EXPECT_EQ(std::u16string(tinputdialog_get_text(input)), r.name);
+    }
+    tedit_set_text(tinputdialog_get_edit(input), u"made", -1);
+    soft_key(SOFT_LEFT);
+    EXPECT_EQ(modal_owner(), d.dialog);
+    struct stat info;
+    EXPECT_EQ(stat(path("here/made").c_str(), &info), 0);
+    char16_t selected[TFILELIST_PATH_MAX] = {0};
+    tfilelist_get_selected_name(d.list(), selected);
+    EXPECT_EQ(std::u16string(selected), u"made");
+    EXPECT_EQ(d.names(), (names{u"made"}));
+
+    // A folder that cannot take a new one (gone here; read-only for a user
+    // other than root) gives the failure.
+    test_remove_tree(path("here"));
+    tap(make);
+    soft_key(SOFT_LEFT);
+    tmessagedialog *box = static_cast<tmessagedialog *>(modal_owner());
+    ASSERT_NE(static_cast<void *>(box), static_cast<void *>(d.dialog));
+    EXPECT_EQ(std::u16string(tmessagedialog_get_label(box)->_text), u"Fail to create folder.");
+    soft_key(SOFT_RIGHT);
+
+    // The drive list takes no new folder.
+    tfilelist_set_dir(d.list(), u"");
+    tap(make);
+    EXPECT_EQ(modal_owner(), d.dialog);
+    soft_key(SOFT_RIGHT);
+  });
+}
+
+TEST_F(OpenDialog, FolderModeHidesFilesAndTheNameField) {
+  make_dir("sub");
+  test_write_file(path("file.bmp"), std::string("x"));
+  run([&] {
+    shown_dialog d(dir, 1, 1);
+    EXPECT_EQ(d.names(), (names{u"sub"}));
+    EXPECT_FALSE(tsurface_is_visible(&topendialog_get_name_edit(d.dialog)->_control._surface));
+    EXPECT_FALSE(tsurface_is_visible(&reinterpret_cast<tcontrol *>(topendialog_get_type_combobox(d.dialog))->_surface));
+    EXPECT_FALSE(tcontrol_is_focusable(&topendialog_get_name_edit(d.dialog)->_control) &&
+                 tsurface_is_visible(&topendialog_get_name_edit(d.dialog)->_control._surface));
+    tlistbox_set_selected(&d.list()->_listbox, 1);
+    tlistbox_notify_select(&d.list()->_listbox, 1);
+    EXPECT_EQ(std::u16string(tedit_get_text(topendialog_get_name_edit(d.dialog))), u"") << "not updated";
+    soft_key(SOFT_RIGHT);
+  });
+}
+
+// OK hands the listed folder and the name over, each cut to capacity - 1;
+// the root entry of the location lists "/".
+TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
+  test_write_file(path("a_long_file_name.jpg"), std::string("x"));
+  run([&] {
+    shown_dialog d(dir, 0, 0, 8, 6);
+    tlistbox_set_selected(&d.list()->_listbox, 1);
+    tlistbox_notify_select(&d.list()->_listbox, 1);
+    EXPECT_EQ(std::u16string(tedit_get_text(topendialog_get_name_edit(d.dialog))), u"a_long_file_name.jpg");
+    soft_key(SOFT_LEFT);
+    EXPECT_EQ(g_results, std::vector<int32_t>{1});
+    EXPECT_EQ(std::u16string(d.name), u"a_lon");
+    EXPECT_EQ(std::u16string(d.folder), test_wide(dir).substr(0, 7));
+
+    shown_dialog root(dir, 0);
+    tcombobox *location = topendialog_get_location_combobox(root.dialog);
+    EXPECT_EQ(std::u16string(tcombobox_get_text(location)), test_wide(dir));
+    tap(location);
+    tmenu *menu = open_menu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(tlistbox_get_count(tmenu_get_listbox(menu)), 1);
+    const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 0);
+    trect list;
+    tsurface_get_screen_rect(&tmenu_get_listbox(menu)->_control._surface, &list);
+    widget_tap(list.x1 + (row->x1 + row->x2) / 2, list.y1 + (row->y1 + row->y2) / 2);
+    EXPECT_EQ(root.path(), u"/");
+    EXPECT_EQ(std::u16string(tcombobox_get_text(location)), u"/");
+    // Activating a file closes with OK.
+    root.go(dir);
+    tlistbox_activate(&root.list()->_listbox, 1);
+    EXPECT_EQ(g_results, std::vector<int32_t>{1});
+    EXPECT_EQ(std::u16string(root.name), u"a_long_file_nam");
+  });
+}
