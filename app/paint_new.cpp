@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app_common.h"
 #include "image_job.h"
 #include "new_dialog.h"
+#include "open_picture_dialog.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
@@ -25,6 +27,7 @@
 #include "tlistbox.h"
 #include "tmenu.h"
 #include "toolbar.h"
+#include "topendialog.h"
 #include "tresource.h"
 #include "tscreen.h"
 #include "tfile.h"
@@ -52,9 +55,11 @@ constexpr int32_t k_screenshot_text = 25133;
 constexpr int32_t k_camera_title = 25167;
 constexpr int32_t k_camera_text = 25168;
 constexpr int32_t k_new_title = 25183;
+constexpr int32_t k_open_title = 25166;
 
 // The done button's picture.
 constexpr int32_t k_done_image = 15069, k_done_mask = 15070;
+constexpr uint32_t k_white = 0xFFFFFFFFu;
 constexpr tcolor k_magenta = tcolor_rgba(255, 0, 255);
 constexpr tcolor k_translucent_magenta = tcolor_rgba(255, 0, 255, 216);
 
@@ -76,6 +81,8 @@ const menu_entry k_menu[] = {
 };
 
 const char16_t k_bad_cache_suffix[] = u".bad";
+
+static_assert(PAINT_NEW_TYPE_COUNT == OPEN_PICTURE_TYPE_COUNT, "the panel keeps every picture type");
 
 paint_new_state *g_state = nullptr;
 
@@ -163,8 +170,17 @@ void commandpanel_on_new_menu(uint32_t id, void *user) {
       new_dialog_show(dialog, 0, 0, TDIALOG_PLACE_CENTRE);
       break;
     }
-    case PAINT_NEW_OPEN_PICTURE:
+    case PAINT_NEW_OPEN_PICTURE: {
+      st->type_count = open_picture_dialog_get_types(st->types);
+      open_picture_dialog *dialog = open_picture_dialog_new(
+          text(k_open_title, u"Open Picture"), app_common_get_dialog_width(), st->picked_name, APP_PATH_CHARS,
+          app->_open_dir, APP_PATH_CHARS, st->types, st->type_count, 0, 0, cp);
+      if (!dialog) return;
+      tdialog_set_dimmed(topendialog_get_dialog(open_picture_dialog_get_dialog(dialog)), 1);
+      open_picture_dialog_set_on_result(dialog, commandpanel_on_open_picture_result);
+      open_picture_dialog_show(dialog, 0, 0, TDIALOG_PLACE_CENTRE);
       break;
+    }
     case PAINT_NEW_TAKE_PICTURE:
       commandpanel_take_picture(cp);
       break;
@@ -533,22 +549,13 @@ int start_load(paint_new_state *st, const char16_t *path) {
   return 1;
 }
 
-// A picture that came with a mask is put through it onto a plain white
-// picture of its size; a palette picture goes onto a 24-bit one, whose
-// colours need no palette.
+// A picture that came with a mask is put through it onto a white one.
 int compose_through_mask(paint_new_state *st) {
   if (!st->picture_mask) return 1;
-  int32_t width = tbitmap_get_width(st->picture), height = tbitmap_get_height(st->picture);
-  int bpp = std::max(tbitmap_get_bpp(st->picture), 24);
-  tbitmap *composed = tbitmap_new(width, height, bpp);
+  tbitmap *composed = picture_thumbnail_compose(st->picture, st->picture_mask, k_white);
   if (!composed) return 0;
-  tpoint origin = {0, 0};
-  trect all = {0, 0, width - 1, height - 1};
-  tbitmap_blit_masked(composed, &origin, st->picture, &all, st->picture_mask, 255);
-  tbitmap_free(st->picture);
-  tbitmap_free(st->picture_mask);
+  free_held(st);
   st->picture = composed;
-  st->picture_mask = nullptr;
   return 1;
 }
 

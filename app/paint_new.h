@@ -46,6 +46,7 @@ enum {
 
 constexpr int32_t PAINT_NEW_SIDE_MAX = 1024;
 constexpr uint32_t PAINT_NEW_SECOND_LOOK_MS = 500;
+constexpr int PAINT_NEW_TYPE_COUNT = 5;
 
 struct paint_new_state {
   char16_t picked_name[APP_PATH_CHARS];  // the file chosen in the Open Picture dialog
@@ -62,6 +63,8 @@ struct paint_new_state {
   wait_picture_dialog *wait_picture;     // while the camera runs
   wait_screenshot_dialog *wait_screenshot;  // while the countdown runs
   uint8_t new_dialog_open;
+  const char16_t *types[PAINT_NEW_TYPE_COUNT];  // the Open Picture dialog's picture types
+  int32_t type_count;
   commandpanel *panel;  // borrowed
 };
 

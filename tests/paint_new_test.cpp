@@ -15,6 +15,7 @@
 #include "app_common.h"
 #include "app_test_env.h"
 #include "new_dialog.h"
+#include "open_picture_dialog.h"
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
@@ -30,6 +31,9 @@
 #include "tcombobox.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
+#include "tfilelist.h"
+#include "tlistbox.h"
+#include "topendialog.h"
 #include "tlabel.h"
 #include "tmessagedialog.h"
 #include "toolbar.h"
@@ -499,4 +503,73 @@ TEST(NewDialog, SizesAreReadWithoutWrapping) {
                      {u"2147483648", -1}, {u"99999999999", -1}, {u"4294967616", -1},
                      {u"", -1},        {u"12a", -1},              {u"-5", -1}};
   for (const auto &c : cases) EXPECT_EQ(new_dialog_parse_size(c.text), c.value) << test_utf8(c.text);
+}
+
+namespace {
+// The Open Picture dialog in front (its record), and a row chosen as a tap
+// on it would choose it.
+open_picture_dialog *open_picture() {
+  commandpanel_on_new_menu(PAINT_NEW_OPEN_PICTURE, nullptr);
+  port_test_pump();
+  tdialog *dialog = modal_dialog();
+  if (!dialog) return nullptr;
+  topendialog *open = static_cast<topendialog *>(tsurface_get_owner(&dialog->_control._surface));
+  return static_cast<open_picture_dialog *>(topendialog_get_user_data(open));
+}
+void select_row(open_picture_dialog *op, const char16_t *name) {
+  tfilelist *list = topendialog_get_filelist(op->dialog);
+  int32_t row = tfilelist_find(list, name);
+  ASSERT_GE(row, 0) << test_utf8(name);
+  tlistbox_set_selected(&list->_listbox, row);
+  tlistbox_notify_select(&list->_listbox, row);
+  port_test_pump();
+}
+bool preview_shown(open_picture_dialog *op) {
+  return op->preview && tsurface_is_visible(reinterpret_cast<tsurface *>(op->preview->image));
+}
+trect preview_rect(open_picture_dialog *op) {
+  trect r = {0, 0, -1, -1};
+  tsurface_get_screen_rect(reinterpret_cast<tsurface *>(op->preview->image), &r);
+  return r;
+}
+}  // namespace
+
+TEST(PaintNew, OpenPictureShowsOnlyTheLastOfQuickSelectionsASecondLater) {
+  app_test_folders folders;
+  std::string dir = folders.root + "/pictures";
+  std::filesystem::create_directories(dir);
+  write_picture(dir, "a_small.bmp", 20, 10);
+  write_picture(dir, "b_big.bmp", 500, 300);
+  run([&](app_context *app) {
+    std::u16string folder = test_wide(dir);
+    std::char_traits<char16_t>::copy(app->_open_dir, folder.c_str(), folder.size() + 1);
+    open_picture_dialog *op = open_picture();
+    ASSERT_NE(op, nullptr);
+    select_row(op, u"a_small.bmp");
+    run_for(500);
+    select_row(op, u"b_big.bmp");
+    run_for(OPEN_PICTURE_PREVIEW_MS - 10);
+    EXPECT_FALSE(preview_shown(op)) << "nothing before a second has passed since the last selection";
+    run_for(20);
+    ASSERT_TRUE(preview_shown(op));
+    EXPECT_EQ(std::u16string(op->preview->path), folder + u"/b_big.bmp");
+    trect r = preview_rect(op);
+    EXPECT_EQ(std::make_pair(r.x2 - r.x1 + 1, r.y2 - r.y1 + 1), std::make_pair(192, 192)) << "stretched to S x S";
+    EXPECT_EQ(r.x2, 480 - PICTURE_THUMBNAIL_MARGIN - 1) << "kept 5 px inside the screen";
+
+    select_row(op, u"a_small.bmp");
+    EXPECT_FALSE(preview_shown(op)) << "a new selection hides the old preview";
+    run_for(OPEN_PICTURE_PREVIEW_MS + 10);
+    r = preview_rect(op);
+    EXPECT_EQ(std::make_pair(r.x2 - r.x1 + 1, r.y2 - r.y1 + 1), std::make_pair(20, 10)) << "its own size";
+    EXPECT_EQ(r.x1, op->row_rect.x2 - OPEN_PICTURE_PREVIEW_LEFT);
+    EXPECT_EQ(r.y1, op->row_rect.y1 - OPEN_PICTURE_PREVIEW_UP);
+
+    // OK opens the selected picture into framing; the preview goes with the dialog.
+    tdialog_close(topendialog_get_dialog(op->dialog), TDIALOG_RESULT_OK);
+    run_for(10);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(20, 10));
+    EXPECT_TRUE(paint_new_get()->framing);
+  });
 }
