@@ -211,22 +211,26 @@ int make_parts(new_dialog *nd) {
 }
 
 // The dialog is being freed: its form still holds the controls. The sizes
-// are kept for the result, which is not known yet.
+// are kept for the result, which is not known yet. Each control leaves the
+// form before it goes: freeing an edit gives the screen back its full size,
+// and that resize walks the form's children.
 void free_parts(tdialog *dialog, void *owner) {
-  (void)dialog;
   new_dialog *nd = static_cast<new_dialog *>(owner);
   nd->read_width = new_dialog_get_width(nd);
   nd->read_height = new_dialog_get_height(nd);
-  if (nd->size_label) tlabel_free(nd->size_label);
-  if (nd->width_box) tcombobox_free(nd->width_box);
-  if (nd->size_icon) timage_free(nd->size_icon);
-  if (nd->height_box) tcombobox_free(nd->height_box);
-  if (nd->color_label) tlabel_free(nd->color_label);
-  if (nd->color_button) tbutton_free(nd->color_button);
-  nd->size_label = nd->color_label = nullptr;
-  nd->width_box = nd->height_box = nullptr;
-  nd->size_icon = nullptr;
-  nd->color_button = nullptr;
+  tform *form = tdialog_get_form(dialog);
+  auto release = [form](auto *&part, auto free_fn) {
+    if (!part) return;
+    tform_remove_child(form, control_of(part));
+    free_fn(part);
+    part = nullptr;
+  };
+  release(nd->size_label, tlabel_free);
+  release(nd->width_box, tcombobox_free);
+  release(nd->size_icon, timage_free);
+  release(nd->height_box, tcombobox_free);
+  release(nd->color_label, tlabel_free);
+  release(nd->color_button, tbutton_free);
 }
 
 void on_dialog_result(int32_t result, void *owner) {
