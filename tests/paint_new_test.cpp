@@ -573,3 +573,18 @@ TEST(PaintNew, OpenPictureShowsOnlyTheLastOfQuickSelectionsASecondLater) {
     EXPECT_TRUE(paint_new_get()->framing);
   });
 }
+
+TEST(WaitScreenshotDialog, WhateverClosesItStopsTheCountAndShowsTheWindow) {
+  app_test_folders folders;
+  run([&](app_context *) {
+    wait_screenshot_dialog *dialog = wait_screenshot_dialog_new(u"Waiting screenshot", u"", -1, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    wait_screenshot_dialog_show(dialog, 0, 0, TDIALOG_PLACE_CENTRE);
+    run_for(3 * WAIT_SCREENSHOT_TICK_MS);
+    ASSERT_FALSE(os_headless_is_visible());
+    tdialog_close(modal_dialog(), 0);  // closed by its owner, no result callback
+    EXPECT_TRUE(os_headless_is_visible());
+    run_for(8 * WAIT_SCREENSHOT_TICK_MS);  // a tick into a freed record would be caught here
+    EXPECT_TRUE(os_headless_is_visible());
+  });
+}
