@@ -8,6 +8,8 @@
 #include "port_log.h"
 #include "tbutton.h"
 #include "tcanvas.h"
+#include "tcontrolbar.h"
+#include "tcolordialog.h"
 #include "tcombobox.h"
 #include "tdialog.h"
 #include "tedit.h"
@@ -268,7 +270,6 @@ void draw_swatch(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_
 
 void on_color_click(tbutton *button, intptr_t user_data) {
   (void)user_data;
-  if (!tcolordialog_new || !tcolordialog_show || !tcolordialog_set_on_result) return;
   new_dialog *nd = static_cast<new_dialog *>(tsurface_get_owner(&button->_control._surface));
   app_context *app = app_common_get_app();
   int32_t screen_width = 0, screen_height = 0;
@@ -277,13 +278,11 @@ void on_color_click(tbutton *button, intptr_t user_data) {
                                           &nd->color, reinterpret_cast<uint32_t *>(app->_recent_colors),
                                           &app->_recent_color_num, nd);
   if (!picker) return;
-  if (tcolordialog_get_dialog) {
-    tdialog *base = tcolordialog_get_dialog(picker);
-    tsurface_set_visible(&tdialog_get_controlbar(base)->_control._surface, 0);
-    tdialog_set_dimmed(base, 1);
-    tdialog_set_close_on_outside_tap(base, 1);
-  }
-  if (tcolordialog_set_on_more_colors) tcolordialog_set_on_more_colors(picker, on_more_colors);
+  tdialog *base = tcolordialog_get_dialog(picker);
+  tsurface_set_visible(&tdialog_get_controlbar(base)->_control._surface, 0);
+  tdialog_set_dimmed(base, 1);
+  tdialog_set_close_on_outside_tap(base, 1);
+  tcolordialog_set_on_more_colors(picker, on_more_colors);
   tcolordialog_set_on_result(picker, on_color_result);
   trect at;
   tsurface_get_screen_rect(&button->_control._surface, &at);

@@ -62,18 +62,3 @@ void new_dialog_set_layout(new_dialog *dialog, int32_t index, int32_t value);
 
 // A decimal number of 32 bits from digits only; -1 otherwise.
 int32_t new_dialog_parse_size(const char16_t *text);
-
-// Points of contact with the colour dialogs (weak; null while they are not
-// part of the program).
-struct tcolordialog;
-typedef void (*tcolordialog_result_fn)(int32_t result, void *user_data);
-typedef void (*tcolordialog_more_fn)(tcolordialog *dialog, int32_t *x, int32_t *y, int32_t *mode);
-__attribute__((weak)) tcolordialog *tcolordialog_new(const char16_t *title, int32_t width, uint32_t *color,
-                                                     uint32_t *recent_colors, int32_t *recent_count,
-                                                     void *user_data);
-__attribute__((weak)) void tcolordialog_show(tcolordialog *dialog, int32_t x, int32_t y, int32_t mode);
-__attribute__((weak)) tcolordialog_result_fn tcolordialog_set_on_result(tcolordialog *dialog,
-                                                                        tcolordialog_result_fn fn);
-__attribute__((weak)) tcolordialog_more_fn tcolordialog_set_on_more_colors(tcolordialog *dialog,
-                                                                           tcolordialog_more_fn fn);
-__attribute__((weak)) tdialog *tcolordialog_get_dialog(const tcolordialog *dialog);

@@ -4,7 +4,8 @@
 // Start-up builds the application's state (app_context), loads the resource,
 // language and settings files, makes the painting context, its undo history
 // and document file object, registers every drawing tool, builds the tool
-// bar, installs the screen hooks and the start-up restore timer; tear-down
+// bar and the floating panels (navigation thumbnail, colour panel, alpha
+// panel), installs the screen hooks and the start-up restore timer; tear-down
 // frees all of it in reverse (the tool bar's place kept in the settings) and
 // writes the settings. Failing to start (no "brivo.tres", no documents
 // folder, no memory for the painting) frees what was made, says why in one
@@ -13,8 +14,9 @@
 // The canvas hooks: paint draws the visible canvas and, while the canvas is
 // being resized, a frame with eight handles; pen goes to the resize frame or
 // the current tool (a pen-down hides the tool bar for a while unless the
-// user pans or the setting is off); keys 'Q' quit keeping the painting, 'B' undo, 'F' redo;
-// layout follows a rotation.
+// user pans or the setting is off); keys 'Q' quit keeping the painting, 'B'
+// undo, 'F' redo, 0xF80F and 0xF810 step the alpha panel up and down
+// (answering 0); layout follows a rotation and re-places the floating panels.
 //
 // Crop record, the payload of history operation 1010 (32 bytes, i32 each,
 // little-endian): the new canvas rectangle in pixels of the canvas as it was
@@ -60,6 +62,21 @@ int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers);
 int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers);
 void paint_main_layout(const trect *rect);
 
+// The Text tool's box (canvas coordinates) opens the text bar over it; the
+// bar's show result. A second bar is a fatal error.
+int paint_main_open_textbar(shape *tool, const trect *box);
+// Insert Picture: an image bar in a 192 x 192 square centred on the screen
+// loads the picture file; 1 when it is loading, 0 when it could not start
+// (the bar is gone again, the user was told). A second bar is a fatal error.
+int paint_main_open_imagebar(const char16_t *path);
+// Stamp and close the open text bar (the tool bar's Clear) or image bar
+// (Insert Picture with one open); 0 when none was open. The caller paints.
+int paint_main_commit_textbar();
+int paint_main_commit_imagebar();
+// Both bars stamped and closed when open, then the whole screen painted
+// (every command of the command panel); 0 when no bar was open.
+int paint_main_commit_bars();
+
 // Callbacks of the Pan tool and the thumbnail: the frame follows the canvas.
 void paint_main_on_view_moved();
 // The Color Picker's pick (red + green x 256 + blue x 65536): the drawing
@@ -90,28 +107,28 @@ int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size
 // frame is shown).
 void paint_main_set_frame(const trect *canvas_rect);
 void paint_main_update_frame();
-// After the canvas was rebuilt or replaced (undo, redo, clear, crop, zoom,
-// new, open, restore): the one routine all of them end with, so that
-// whatever shows the canvas follows it: the wait note closes, the thumbnail
-// is renewed, the zoom bar's label shows the zoom, the resize frame moves;
-// then the whole screen is painted. The modified flag is the caller's: only
-// the roads that replace the painting clear it.
+// After the canvas was rebuilt (undo, redo, zoom, clear, crop, new, open,
+// restore): the one routine all of them end with, so that whatever shows
+// the canvas follows it: the wait note closes, the thumbnail is renewed when
+// shown, the zoom bar's label shows the zoom, the resize frame moves; then
+// the whole screen is painted. The modified flag is the caller's: only the
+// roads that replace the painting clear it.
 void paint_main_after_rebuild();
-// The canvas rectangle on the screen (view origin, canvas size).
-trect paint_main_canvas_rect();
-// What the tool bar reaches of the panels beside it: the navigation
-// thumbnail (brought up to date and repainted when shown; shown or hidden),
-// the line-width menu under a button (screen rect), the zoom bar (opened or
-// closed; 1 when one is open afterwards), picture insertion (an open image
-// bar is committed, else a picture is chosen) and the text bar (an open one
-// is committed and closed). Each does nothing while its panel is not part of
-// the program.
+// The navigation thumbnail brought up to date and repainted when it shows;
+// shown (renewed) or hidden, as the Pan tool comes and goes.
 void paint_main_renew_thumbnail();
 void paint_main_show_thumbnail(int show);
+// The line-width menu under a button (its screen rect), bound to the
+// eraser's width while the Eraser is current, else to the pen size.
 void paint_main_show_line_width_menu(const trect *button_rect);
+// Opens the zoom bar at the current zoom, or closes the open one; 1 when one
+// is open afterwards.
 int paint_main_toggle_zoom_bar();
+// The canvas rectangle on the screen (view origin, canvas size).
+trect paint_main_canvas_rect();
+// The tool bar's Insert Picture: an open image bar is committed, else a
+// picture is chosen in the open-picture dialog and an image bar opened on it.
 void paint_main_insert_picture();
-void paint_main_commit_textbar();
 // Where the floating panels sit on a screen of this size (corners
 // inclusive): the navigation thumbnail in the bottom-right corner (top-right
 // and turned on its side in landscape), the colour panel in the bottom-left

@@ -7,7 +7,10 @@
 #include <cstring>
 #include <string>
 
+#include "alphapanel.h"
 #include "app_common.h"
+#include "colorpanel.h"
+#include "commandpanel.h"
 #include "image_job.h"
 #include "new_dialog.h"
 #include "open_picture_dialog.h"
@@ -338,9 +341,9 @@ void commandpanel_leave_framing(tcontrolbar *bar, intptr_t id) {
   uint32_t lock_found = tscreen_get_update_lock(screen);
   tscreen_set_update_lock(screen, 1);
   if (app->_toolbar) toolbar_show(app->_toolbar);
-  if (app->_commandpanel && commandpanel_show) commandpanel_show(app->_commandpanel);
-  if (app->_colorpanel && colorpanel_show) colorpanel_show(app->_colorpanel);
-  if (app->_alphapanel && alphapanel_show) alphapanel_show(app->_alphapanel);
+  if (app->_commandpanel) commandpanel_show(app->_commandpanel);
+  if (app->_colorpanel) colorpanel_show(app->_colorpanel);
+  if (app->_alphapanel) alphapanel_show(app->_alphapanel);
   if (!st->zoom_bar_was_open && app->_scalebar) {
     if (app->_toolbar)
       toolbar_on_command(app->_toolbar, TOOLBAR_ZOOM);
@@ -478,9 +481,9 @@ void start_framing(app_context *app, paint_new_state *st) {
   uint32_t lock_found = tscreen_get_update_lock(screen);
   tscreen_set_update_lock(screen, 1);
   if (app->_toolbar) toolbar_hide(app->_toolbar);
-  if (app->_commandpanel && commandpanel_hide) commandpanel_hide(app->_commandpanel);
-  if (app->_colorpanel && colorpanel_hide) colorpanel_hide(app->_colorpanel);
-  if (app->_alphapanel && alphapanel_hide) alphapanel_hide(app->_alphapanel);
+  if (app->_commandpanel) commandpanel_hide(app->_commandpanel);
+  if (app->_colorpanel) colorpanel_hide(app->_colorpanel);
+  if (app->_alphapanel) alphapanel_hide(app->_alphapanel);
   st->zoom_bar_was_open = app->_scalebar != nullptr;
   if (!st->zoom_bar_was_open) open_zoom_bar(app);
   st->tool_before_framing = app->_current_tool ? shape_get_id(app->_current_tool) : 0;
@@ -560,7 +563,7 @@ int compose_through_mask(paint_new_state *st) {
 }
 
 void slide_panel_closed(commandpanel *cp) {
-  if (cp && commandpanel_slide_closed) commandpanel_slide_closed(cp);
+  if (cp) commandpanel_slide_closed(cp);
 }
 
 void bring_window_back() { wins_window_show(); }

@@ -108,15 +108,3 @@ void commandpanel_on_my_paints_result(int32_t result, void *cp);
 char16_t *commandpanel_get_path();
 // The start-up restore of "paint.cache"; nothing without an app_context.
 void commandpanel_restore_cache();
-
-// Points of contact with panels built elsewhere: each is called only when
-// it is part of the program (weak; null otherwise).
-__attribute__((weak)) void commandpanel_show(commandpanel *cp);
-__attribute__((weak)) void commandpanel_hide(commandpanel *cp);
-// Slides the panel closed when it is open.
-__attribute__((weak)) void commandpanel_slide_closed(commandpanel *cp);
-__attribute__((weak)) void colorpanel_show(colorpanel *panel);
-__attribute__((weak)) void colorpanel_hide(colorpanel *panel);
-__attribute__((weak)) void alphapanel_show(alphapanel *panel);
-__attribute__((weak)) void alphapanel_hide(alphapanel *panel);
-__attribute__((weak)) void scalebar_set_percent(scalebar *bar, int32_t percent);

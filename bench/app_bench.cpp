@@ -7,7 +7,13 @@
 // record, refresh) against the toolkit canvas's flood fill of that area alone;
 // the error box's opening against the full-screen repaint; a tap on a tool
 // button of the translucent tool bar (dispatch, the old button unchecked, the
-// new one checked, flush) against the full-screen repaint.
+// new one checked, flush) against the full-screen repaint; a zoom-in tap on
+// the zoom bar (blank, and over 200 pencil strokes, against the history's
+// rebuild alone at the new zoom) and renewing the shown navigation thumbnail;
+// the command panel's whole slide open (four composed and flushed steps, the
+// port's 10 ms waits on a driven clock) against the same repaint; a tap
+// stamping a text bar of 20 characters (commit, record, close, screen paint)
+// against the same repaint.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -24,15 +30,20 @@
 
 #include "app_common.h"
 #include "bench_figures.h"
+#include "commandpanel.h"
+#include "os_clock.h"
 #include "os_display.h"
 #include "os_message.h"
 #include "paint_context.h"
 #include "paint_history.h"
 #include "paint_main.h"
+#include "scalebar.h"
 #include "shape.h"
 #include "tbutton.h"
 #include "tcanvas.h"
 #include "tdialog.h"
+#include "tedit.h"
+#include "textbar.h"
 #include "tmessagedialog.h"
 #include "toolbar.h"
 #include "tscreen.h"
@@ -255,6 +266,115 @@ void BM_toolbar_tap(benchmark::State &state) {
   if (result != 0) state.SkipWithError("the application did not start");
 }
 
+constexpr int32_t ZOOM_STEP_PERCENT = 110;
+constexpr int ZOOM_STROKES = 200;
+
+// Pencil strokes across the painting, each its own history record.
+void draw_strokes(int count) {
+  for (int i = 0; i < count; i++) {
+    int y = 20 + (i * 3) % 600, x = 20 + (i * 7) % 200;
+    os_input_pen(OS_PEN_DOWN, x, y, 0);
+    for (int k = 1; k <= 8; k++) os_input_pen(OS_PEN_MOVE, x + 30 * k, y + ((k & 1) ? 15 : -15), 0);
+    os_input_pen(OS_PEN_UP, x + 240, y, 0);
+    pump();
+  }
+}
+
+// Back to 100% and the 110% checkpoints gone, untimed, before each tap.
+void zoom_taps(benchmark::State &state, app_context *app) {
+  if (!paint_main_toggle_zoom_bar()) {
+    state.SkipWithError("no zoom bar");
+    return;
+  }
+  trect in;
+  tsurface_get_screen_rect(&app->_scalebar->_zoom_in->_control._surface, &in);
+  int x = (in.x1 + in.x2) / 2, y = (in.y1 + in.y2) / 2;
+  for (auto _ : state) {
+    state.PauseTiming();
+    scalebar_zoom_to(app->_scalebar, 1.0, 1);
+    paint_history_delete_zoom_checkpoints(app->_history, ZOOM_STEP_PERCENT);
+    pump();
+    state.ResumeTiming();
+    os_input_pen(OS_PEN_DOWN, x, y, 0);
+    os_input_pen(OS_PEN_UP, x, y, 0);
+    pump();
+  }
+  if (std::fabs(paint_context_get_zoom(app->_paint_context) - 1.1) > 1e-9) state.SkipWithError("the tap missed");
+}
+
+void BM_zoom_step(benchmark::State &state) {
+  int result = run_app([&](app_context *app) { zoom_taps(state, app); });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+void BM_zoom_step_200_strokes(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    draw_strokes(ZOOM_STROKES);
+    zoom_taps(state, app);
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+void BM_rebuild_200_strokes_at_zoom(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    draw_strokes(ZOOM_STROKES);
+    paint_context_set_zoom(app->_paint_context, ZOOM_STEP_PERCENT / 100.0);
+    for (auto _ : state) {
+      state.PauseTiming();
+      paint_history_delete_zoom_checkpoints(app->_history, ZOOM_STEP_PERCENT);
+      state.ResumeTiming();
+      paint_history_rebuild(app->_history);
+    }
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+void BM_thumbnail_update(benchmark::State &state) {
+  int result = run_app([&](app_context *) {
+    paint_main_show_thumbnail(1);
+    for (auto _ : state) paint_main_renew_thumbnail();
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+// Closing again (the same work the other way) is not timed.
+void BM_commandpanel_slide(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    commandpanel *cp = app->_commandpanel;
+    os_clock_drive(1);
+    for (auto _ : state) {
+      commandpanel_toggle(cp->_tab, 1);
+      state.PauseTiming();
+      commandpanel_toggle(cp->_tab, 1);
+      state.ResumeTiming();
+    }
+    os_clock_drive(0);
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+// A tap outside an open text bar holding 20 characters: the text stamped and
+// recorded (no checkpoint falls due), the bar freed, the screen painted.
+void BM_text_commit(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    shape *text_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_TEXT);
+    const trect box = {60, 200, 400, 260};
+    for (auto _ : state) {
+      state.PauseTiming();
+      if (paint_history_get_count(app->_history) == PAINT_HISTORY_CHECKPOINT_STEP - 1)
+        paint_history_reset(app->_history);
+      paint_main_open_textbar(text_tool, &box);
+      if (app->_textbar) tedit_set_text(app->_textbar->_edit, u"Twenty characters ok", -1);
+      pump();
+      state.ResumeTiming();
+      os_input_pen(OS_PEN_DOWN, 240, 600, 0);  // clear of the colour panel
+      os_input_pen(OS_PEN_UP, 240, 600, 0);
+      pump();
+    }
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
 }  // namespace
 
 BENCHMARK(BM_startup_to_first_paint)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -271,3 +391,14 @@ BENCH_RATIO("bucket_tap_2000_vs_flood_fill", "BM_bucket_tap_2000", "BM_flood_fil
 BENCHMARK(BM_toolbar_tap);
 BENCH_RATIO("toolbar_tap_to_flush_vs_full_repaint", "BM_toolbar_tap", "BM_full_repaint", 0.25);
 BENCH_RATIO("message_box_open_vs_full_repaint", "BM_message_box_open", "BM_full_repaint", 3);
+BENCHMARK(BM_zoom_step)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_zoom_step_200_strokes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_rebuild_200_strokes_at_zoom)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_thumbnail_update);
+BENCH_RATIO("zoom_step_vs_full_repaint", "BM_zoom_step", "BM_full_repaint", 4);
+BENCH_RATIO("zoom_step_200_strokes_vs_rebuild", "BM_zoom_step_200_strokes", "BM_rebuild_200_strokes_at_zoom", 1.2);
+BENCH_RATIO("thumbnail_update_vs_full_repaint", "BM_thumbnail_update", "BM_full_repaint", 0.3);
+BENCHMARK(BM_commandpanel_slide);
+BENCH_RATIO("commandpanel_slide_vs_full_repaint", "BM_commandpanel_slide", "BM_full_repaint", 4);
+BENCHMARK(BM_text_commit);
+BENCH_RATIO("text_commit_vs_full_repaint", "BM_text_commit", "BM_full_repaint", 1.5);

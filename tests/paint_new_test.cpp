@@ -12,7 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "alphapanel.h"
 #include "app_common.h"
+#include "colorpanel.h"
+#include "commandpanel.h"
 #include "app_test_env.h"
 #include "new_dialog.h"
 #include "open_picture_dialog.h"
@@ -259,48 +262,65 @@ TEST(PaintNew, PicturesThatCannotBeUsedAreReportedAndChangeNothing) {
   });
 }
 
+namespace {
+// Whether each panel that framing hides shows: tool bar, command panel,
+// colour panel, alpha panel.
+std::vector<bool> panels_shown(app_context *app) {
+  return {shown(app->_toolbar->dock), commandpanel_is_visible(app->_commandpanel) != 0,
+          shown(app->_colorpanel), shown(app->_alphapanel->_sidebar._dock)};
+}
+}  // namespace
+
 TEST(PaintNew, FramingHidesThePanelsAndDoneCropsToWhatTheScreenShows) {
-  app_test_folders folders;
-  run([&](app_context *app) {
-    toolbar_select(app->_toolbar, SHAPE_ID_PENCIL);
-    const int stroke[][2] = {{100, 400}, {300, 450}};
-    app_test_stroke(stroke, 2);
-    ASSERT_EQ(paint_history_get_count(app->_history), 1);
+  for (bool zoom_bar_open : {false, true}) {
+    SCOPED_TRACE(zoom_bar_open ? "zoom bar open before" : "zoom bar closed before");
+    app_test_folders folders;
+    run([&](app_context *app) {
+      toolbar_select(app->_toolbar, SHAPE_ID_PENCIL);
+      if (zoom_bar_open) toolbar_on_command(app->_toolbar, TOOLBAR_ZOOM);
+      ASSERT_EQ(app->_scalebar != nullptr, zoom_bar_open);
+      const std::vector<bool> all_shown = panels_shown(app);
+      const int stroke[][2] = {{100, 400}, {300, 450}};
+      app_test_stroke(stroke, 2);
+      ASSERT_EQ(paint_history_get_count(app->_history), 1);
 
-    std::string path = write_picture(folders.root, "big.bmp", 700, 900);
-    commandpanel_load_picture(nullptr, test_wide(path).c_str());
-    run_for(10);
-    paint_new_state *st = paint_new_get();
-    ASSERT_TRUE(st->framing);
-    EXPECT_EQ(tool_id(app), SHAPE_ID_PAN);
-    EXPECT_FALSE(shown(app->_toolbar->dock));
-    ASSERT_NE(st->done_bar, nullptr);
-    EXPECT_TRUE(shown(st->done_bar));
-    EXPECT_EQ(paint_history_get_count(app->_history), 0) << "a new painting";
+      std::string path = write_picture(folders.root, "big.bmp", 700, 900);
+      commandpanel_load_picture(app->_commandpanel, test_wide(path).c_str());
+      run_for(10);
+      paint_new_state *st = paint_new_get();
+      ASSERT_TRUE(st->framing);
+      EXPECT_EQ(tool_id(app), SHAPE_ID_PAN);
+      EXPECT_EQ(panels_shown(app), std::vector<bool>(4, false));
+      EXPECT_NE(app->_scalebar, nullptr) << "the zoom bar is open while framing";
+      ASSERT_NE(st->done_bar, nullptr);
+      EXPECT_TRUE(shown(st->done_bar));
+      EXPECT_EQ(paint_history_get_count(app->_history), 0) << "a new painting";
 
-    // The user pans; done keeps what the screen shows.
-    paint_context_set_origin(app->_paint_context, -150, -100);
-    tbitmap *visible = paint_context_copy_visible(app->_paint_context);
-    ASSERT_NE(visible, nullptr);
-    int32_t vw = tbitmap_get_width(visible), vh = tbitmap_get_height(visible);
-    trect done;
-    tsurface_get_screen_rect(&tcontrolbar_get_left_button(st->done_bar)->_control._surface, &done);
-    app_test_pen(OS_PEN_DOWN, done.x1 + 5, done.y1 + 5);
-    app_test_pen(OS_PEN_UP, done.x1 + 5, done.y1 + 5);
-    EXPECT_FALSE(st->framing);
-    run_for(10);
-    EXPECT_EQ(st->done_bar, nullptr);
-    EXPECT_EQ(st->spent_done_bar, nullptr) << "freed once its click returned";
-    ASSERT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(vw, vh));
-    for (int32_t y = 0; y < vh; y += 37)
-      for (int32_t x = 0; x < vw; x += 29)
-        ASSERT_EQ(app_test_canvas_pixel(app, x, y), tbitmap_get_pixel(visible, x, y)) << x << "," << y;
-    tbitmap_free(visible);
-    EXPECT_EQ(tool_id(app), SHAPE_ID_PENCIL);
-    EXPECT_TRUE(shown(app->_toolbar->dock));
-    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
-    EXPECT_FALSE(paint_history_is_modified(app->_history));
-  });
+      // The user pans; done keeps what the screen shows.
+      paint_context_set_origin(app->_paint_context, -150, -100);
+      tbitmap *visible = paint_context_copy_visible(app->_paint_context);
+      ASSERT_NE(visible, nullptr);
+      int32_t vw = tbitmap_get_width(visible), vh = tbitmap_get_height(visible);
+      trect done;
+      tsurface_get_screen_rect(&tcontrolbar_get_left_button(st->done_bar)->_control._surface, &done);
+      app_test_pen(OS_PEN_DOWN, done.x1 + 5, done.y1 + 5);
+      app_test_pen(OS_PEN_UP, done.x1 + 5, done.y1 + 5);
+      EXPECT_FALSE(st->framing);
+      run_for(10);
+      EXPECT_EQ(st->done_bar, nullptr);
+      EXPECT_EQ(st->spent_done_bar, nullptr) << "freed once its click returned";
+      ASSERT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(vw, vh));
+      for (int32_t y = 0; y < vh; y += 37)
+        for (int32_t x = 0; x < vw; x += 29)
+          ASSERT_EQ(app_test_canvas_pixel(app, x, y), tbitmap_get_pixel(visible, x, y)) << x << "," << y;
+      tbitmap_free(visible);
+      EXPECT_EQ(tool_id(app), SHAPE_ID_PENCIL);
+      EXPECT_EQ(panels_shown(app), all_shown);
+      EXPECT_EQ(app->_scalebar != nullptr, zoom_bar_open) << "the zoom bar as it was";
+      EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+      EXPECT_FALSE(paint_history_is_modified(app->_history));
+    });
+  }
 }
 
 TEST(PaintNew, TheCameraLoadsItsPhotoOrSaysItCannotStart) {
@@ -426,6 +446,7 @@ TEST(PaintNew, ALargeMyPaintsDocumentIsZoomedToFitAndCentred) {
       EXPECT_EQ(origin.y, 320 - c.height / 2);
       EXPECT_FALSE(paint_history_is_modified(app->_history));
       EXPECT_TRUE(canvas_matches_rebuild(pc, app->_history));
+      EXPECT_NE(app->_scalebar, nullptr) << "opened for the large one, left open";
     }
   });
 }

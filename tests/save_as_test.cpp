@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "app_test_env.h"
+#include "os_clock.h"
 #include "os_display.h"
 #include "paint_file.h"
+#include "port_test_app.h"
 #include "tbutton.h"
 #include "tcombobox.h"
 #include "tcontrolbar.h"
@@ -175,6 +177,11 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
           EXPECT_EQ(std::u16string(paint_file_get_name(file)), u"sky");
           EXPECT_EQ(test_count_entries(folder), entries);
           EXPECT_EQ(modal(), nullptr);
+          // The "Saved Ok" note goes after its 2 s before the program ends.
+          os_clock_drive(1);
+          os_clock_advance(2100);
+          port_test_pump();
+          os_clock_drive(0);
         },
         size));
   }

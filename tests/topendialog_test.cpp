@@ -241,6 +241,11 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
     tmenu *menu = open_menu();
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(tlistbox_get_count(tmenu_get_listbox(menu)), 1);
+    // The drive icon's column, as wide as the combo box's height + 4.
+    tlistbox *drop_down = tmenu_get_listbox(menu);
+    tlistcolumn *icons = tlistbox_get_column(drop_down, tlistbox_get_column_count(drop_down) - 1);
+    EXPECT_EQ(tlistcolumn_get_type(icons), TLISTCOLUMN_IMAGE);
+    EXPECT_EQ(tlistcolumn_get_width(icons), tsurface_get_height(&reinterpret_cast<tcontrol *>(location)->_surface) + 4);
     const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 0);
     trect list;
     tsurface_get_screen_rect(&tmenu_get_listbox(menu)->_control._surface, &list);

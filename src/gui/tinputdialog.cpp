@@ -125,8 +125,10 @@ int make_parts(tinputdialog *input, const char16_t *prompt) {
 // The dialog is being freed: its form still holds label and edit. The
 // edit's text is kept for the result, which is not known yet.
 void free_parts(tdialog *dialog, void *owner) {
-  (void)dialog;
   tinputdialog *input = static_cast<tinputdialog *>(owner);
+  // Out of the form first: a focused edit's input panel, closing, resizes
+  // the screen, and that walk must meet no freed child.
+  tform_clear_children(tdialog_get_form(dialog));
   if (input->_edit) {
     std::u16string text = tedit_get_text(input->_edit);
     input->_closing_text = static_cast<char16_t *>(std::malloc((text.size() + 1) * sizeof(char16_t)));

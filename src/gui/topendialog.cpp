@@ -459,8 +459,11 @@ bool same_extension(const char16_t *name, const char16_t *pattern) {
 
 // The dialog is being freed: the list and the name edit go with it, so what
 // a result of OK hands over is kept first.
-void free_parts(tdialog *, void *owner) {
+void free_parts(tdialog *shown, void *owner) {
   topendialog *dialog = static_cast<topendialog *>(owner);
+  // Out of the form first: a focused edit's input panel, closing, resizes
+  // the screen, and that walk must meet no freed child.
+  tform_clear_children(tdialog_get_form(shown));
   if (dialog->_filelist) dialog->_closing_folder = duplicate(tfilelist_get_path(dialog->_filelist));
   if (dialog->_name_edit) dialog->_closing_name = duplicate(tedit_get_text(dialog->_name_edit));
   if (dialog->_type_combo) tcombobox_free(dialog->_type_combo);

@@ -203,8 +203,11 @@ void copy_cut(char16_t *out, int32_t capacity, const char16_t *text) {
 }
 
 // The dialog is being freed: what a result of OK hands over is kept first.
-void free_parts(tdialog *, void *owner) {
+void free_parts(tdialog *shown, void *owner) {
   tsavedialog *dialog = static_cast<tsavedialog *>(owner);
+  // Out of the form first: a focused edit's input panel, closing, resizes
+  // the screen, and that walk must meet no freed child.
+  tform_clear_children(tdialog_get_form(shown));
   if (dialog->_name_edit) {
     const char16_t *text = tedit_get_text(dialog->_name_edit);
     size_t n = std::char_traits<char16_t>::length(text);

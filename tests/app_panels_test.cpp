@@ -1,0 +1,533 @@
+// The floating panels of the painting view: the side bar's places, the alpha
+// panel's levels and its closing by the clock, the colour swatch, the zoom
+// bar, the line-width previews and the navigation thumbnail, in the started
+// application on the headless display.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "alphapanel.h"
+#include "app_common.h"
+#include "app_test_env.h"
+#include "colorpanel.h"
+#include "commandpanel.h"
+#include "tcolordialog.h"
+#include "os_clock.h"
+#include "os_display.h"
+#include "paint_context.h"
+#include "paint_main.h"
+#include "port_test_app.h"
+#include "scalebar.h"
+#include "screen_fixture.h"
+#include "shape.h"
+#include "tdialog.h"
+#include "tdock.h"
+#include "tlistbox.h"
+#include "tmenu.h"
+#include "thick_menu.h"
+#include "thumbnail.h"
+#include "tscreen.h"
+#include "wins_timer.h"
+
+namespace {
+
+std::vector<int32_t> fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
+
+std::string label_text(const scalebar *sb) {
+  std::string out;
+  for (const char16_t *c = sb->_label->_text; *c; c++) out += char(*c);
+  return out;
+}
+
+// The clock stands still until a test moves it, for as long as this lives.
+struct driven_clock {
+  driven_clock() { os_clock_drive(1); }
+  ~driven_clock() {
+    wins_timer_stop_all();
+    os_clock_drive(0);
+  }
+};
+
+void run_for(uint32_t ms) {
+  for (uint32_t t = 0; t < ms; t += 10) {
+    os_clock_advance(10);
+    port_test_pump();
+  }
+}
+
+int key(uint32_t code) { return tscreen_dispatch_key(tscreen_get(), code, 0, 0); }
+
+uint8_t fore_alpha(app_context *app) {
+  tcolor fore;
+  paint_context_get_fore_color(app->_paint_context, &fore);
+  return fore.alpha;
+}
+
+trect screen_rect(tsurface *surface) {
+  trect r;
+  tsurface_get_screen_rect(surface, &r);
+  return r;
+}
+
+// A modal dialog left open is closed before the tear-down.
+void close_modal() {
+  if (tsurface *modal = tscreen_get_modal(tscreen_get())) tdialog_close(reinterpret_cast<tdialog *>(modal), 0);
+  port_test_pump();
+}
+
+}  // namespace
+
+TEST(SideBar, RectanglesByClassAndOrientationOpenAndClosed) {
+  // The alpha panel's bar: at the left edge in portrait with the tab at the
+  // lower end of its right side; at the bottom in landscape with the tab at
+  // the right end of its top. Closed, the frame lies off the screen.
+  const struct {
+    int32_t width, height;
+    std::vector<int32_t> open_frame, open_tab, closed_frame, closed_tab;
+    int32_t side;
+  } cases[] = {
+      {240, 320, {0, 190, 29, 279}, {30, 240, 44, 279}, {-30, 190, -1, 279}, {0, 240, 14, 279}, TSIDEBAR_LEFT},
+      {320, 240, {190, 210, 279, 239}, {240, 195, 279, 209}, {190, 240, 279, 269}, {240, 225, 279, 239},
+       TSIDEBAR_BOTTOM},
+      {320, 480, {0, 220, 59, 399}, {60, 320, 89, 399}, {-60, 220, -1, 399}, {0, 320, 29, 399}, TSIDEBAR_LEFT},
+      {480, 320, {220, 260, 399, 319}, {320, 230, 399, 259}, {220, 320, 399, 379}, {320, 290, 399, 319},
+       TSIDEBAR_BOTTOM},
+      {480, 640, {0, 250, 79, 549}, {80, 440, 119, 549}, {-80, 250, -1, 549}, {0, 440, 39, 549}, TSIDEBAR_LEFT},
+      {640, 480, {250, 400, 549, 479}, {440, 360, 549, 399}, {250, 480, 549, 559}, {440, 440, 549, 479},
+       TSIDEBAR_BOTTOM},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    tsidebar sb = {};
+    tpoint portrait_tab, landscape_tab;
+    alphapanel_layout_for(c.width, c.height, &sb._portrait_rect, &sb._landscape_rect, &portrait_tab,
+                          &landscape_tab);
+    sb._portrait_tab_width = portrait_tab.x;
+    sb._portrait_tab_height = portrait_tab.y;
+    sb._landscape_tab_width = landscape_tab.x;
+    sb._landscape_tab_height = landscape_tab.y;
+    sb._alignment = TSIDEBAR_ALIGN_END;
+    trect frame, tab;
+    int32_t side = -1;
+    tsidebar_compute_rects(&sb, c.width, c.height, 1, &frame, &tab, &side);
+    EXPECT_EQ(fields(frame), c.open_frame);
+    EXPECT_EQ(fields(tab), c.open_tab);
+    EXPECT_EQ(side, c.side);
+    tsidebar_compute_rects(&sb, c.width, c.height, 0, &frame, &tab, &side);
+    EXPECT_EQ(fields(frame), c.closed_frame);
+    EXPECT_EQ(fields(tab), c.closed_tab);
+  }
+}
+
+TEST(SideBar, TopAndRightSidesPutTheTabOnTheInnerEdge) {
+  tsidebar sb = {};
+  sb._portrait_rect = {100, 0, 199, 59};   // top
+  sb._landscape_rect = {540, 100, 639, 199};  // right
+  sb._portrait_tab_width = 20;
+  sb._portrait_tab_height = 10;
+  sb._landscape_tab_width = 10;
+  sb._landscape_tab_height = 20;
+  sb._alignment = TSIDEBAR_ALIGN_CENTRE;
+  trect frame, tab;
+  int32_t side;
+  tsidebar_compute_rects(&sb, 480, 640, 0, &frame, &tab, &side);
+  EXPECT_EQ(side, TSIDEBAR_TOP);
+  EXPECT_EQ(fields(frame), (std::vector<int32_t>{100, -50, 199, -1}));
+  EXPECT_EQ(fields(tab), (std::vector<int32_t>{140, 0, 159, 9}));
+  tsidebar_compute_rects(&sb, 640, 480, 1, &frame, &tab, &side);
+  EXPECT_EQ(side, TSIDEBAR_RIGHT);
+  EXPECT_EQ(fields(frame), (std::vector<int32_t>{550, 100, 639, 199}));
+  EXPECT_EQ(fields(tab), (std::vector<int32_t>{540, 140, 549, 159}));
+}
+
+TEST(AlphaPanel, LevelOfTheDrawingColoursAlphaStaysWithinOneToEight) {
+  const int32_t cases[][2] = {{255, 8}, {223, 7}, {63, 2}, {62, 1}, {31, 1}, {30, 1}, {0, 1}};
+  for (const auto &c : cases) EXPECT_EQ(alphapanel_level_of_alpha(c[0]), c[1]) << c[0];
+}
+
+TEST(AlphaPanel, StepKeysOpenItAndItClosesOneToTwoSecondsAfterTheLastStep) {
+  app_test_folders folders;
+  driven_clock clock;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    alphapanel *ap = app->_alphapanel;
+    ASSERT_NE(ap, nullptr);
+    EXPECT_EQ(alphapanel_get_level(ap), 8);
+    EXPECT_EQ(paint_main_key(0xF80F, 0, 0), 0) << "the step keys are not taken";
+    EXPECT_EQ(alphapanel_get_level(ap), 8) << "a step past level 8 leaves it";
+    EXPECT_EQ(fore_alpha(app), 255);
+    EXPECT_TRUE(tsidebar_is_open(&ap->_sidebar)) << "and still opens the panel";
+    run_for(900);
+    key(0xF810);
+    EXPECT_EQ(fore_alpha(app), 223);
+    run_for(990);
+    EXPECT_TRUE(tsidebar_is_open(&ap->_sidebar)) << "the step re-armed the close";
+    run_for(1020);
+    EXPECT_FALSE(tsidebar_is_open(&ap->_sidebar));
+    for (int i = 0; i < 10; i++) key(0xF810);
+    EXPECT_EQ(alphapanel_get_level(ap), 1);
+    EXPECT_EQ(fore_alpha(app), 31);
+    run_for(2100);
+    EXPECT_FALSE(tsidebar_is_open(&ap->_sidebar));
+
+    // Held 200 ms while closed, the tab explains itself until released;
+    // opened by its tab, the panel stays open through steps.
+    trect tab = screen_rect(&tsidebar_get_tab(&ap->_sidebar)->_control._surface);
+    app_test_pen(OS_PEN_DOWN, (tab.x1 + tab.x2) / 2, (tab.y1 + tab.y2) / 2);
+    run_for(190);
+    EXPECT_EQ(ap->_hint, nullptr);
+    run_for(20);
+    EXPECT_NE(ap->_hint, nullptr);
+    app_test_pen(OS_PEN_UP, (tab.x1 + tab.x2) / 2, (tab.y1 + tab.y2) / 2);
+    EXPECT_EQ(ap->_hint, nullptr);
+    ASSERT_TRUE(tsidebar_is_open(&ap->_sidebar));
+    key(0xF80F);
+    EXPECT_EQ(alphapanel_get_level(ap), 2);
+    run_for(3000);
+    EXPECT_TRUE(tsidebar_is_open(&ap->_sidebar));
+  }));
+}
+
+TEST(ColorPanel, APressEndingOutsideOpensNothingATapOpensTheDialog) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    trect r = screen_rect(&app->_colorpanel->_control._surface);
+    int32_t x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
+    tscreen *screen = tscreen_get();
+    EXPECT_EQ(screen_pixel(screen, r.x1 + 2, y), screen_pixel(screen, r.x1 - 3, y)) << "the ring is see-through";
+    EXPECT_NE(screen_pixel(screen, r.x1 + 1, y), screen_pixel(screen, r.x1 - 3, y)) << "the outline is not";
+    tsurface *modal_before = tscreen_get_modal(screen);  // the command panel's tab
+    app_test_pen(OS_PEN_DOWN, x, y);
+    app_test_pen(OS_PEN_MOVE, r.x2 + 20, y);
+    app_test_pen(OS_PEN_UP, r.x2 + 20, y);
+    EXPECT_EQ(tscreen_get_modal(screen), modal_before);
+    EXPECT_EQ(app_test_canvas_pixel(app, r.x2 + 20, y), app_test_canvas_pixel(app, 5, 5))
+        << "the canvas saw none of it";
+    // A pick from the dialog keeps the opacity of the drawing colour.
+    paint_main_key(0xF810, 0, 0);
+    ASSERT_EQ(fore_alpha(app), 223);
+    app_test_pen(OS_PEN_DOWN, x, y);
+    app_test_pen(OS_PEN_UP, x, y);
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    auto *dialog = static_cast<tcolordialog *>(tsurface_get_owner(modal));
+    trect swatch = screen_rect(&dialog->_palette[TCOLORDIALOG_PALETTE - 8]->_control._surface);  // (255, 153, 204)
+    app_test_pen(OS_PEN_DOWN, (swatch.x1 + swatch.x2) / 2, (swatch.y1 + swatch.y2) / 2);
+    app_test_pen(OS_PEN_UP, (swatch.x1 + swatch.x2) / 2, (swatch.y1 + swatch.y2) / 2);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    tcolor fore;
+    paint_context_get_fore_color(app->_paint_context, &fore);
+    EXPECT_EQ((std::vector<int>{fore.red, fore.green, fore.blue, fore.alpha}), (std::vector<int>{255, 153, 204, 223}));
+    EXPECT_EQ(app->_recent_colors[0], 0xCC99FF);
+    close_modal();
+  }));
+}
+
+TEST(ScaleBar, LayoutByClassAndOrientation) {
+  const struct {
+    const char *screen;
+    std::vector<int32_t> bar;
+  } cases[] = {
+      {"240x320", {206, 104, 236, 214}}, {"320x240", {94, 3, 224, 33}},   {"320x480", {260, 140, 314, 339}},
+      {"480x320", {127, 5, 351, 59}},    {"480x640", {402, 188, 473, 450}}, {"640x480", {172, 6, 467, 77}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.screen);
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run(
+        [&](app_context *app) {
+          ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+          EXPECT_EQ(fields(app->_scalebar->_rect), c.bar);
+          trect in = screen_rect(&app->_scalebar->_zoom_in->_control._surface);
+          EXPECT_TRUE(in.x1 >= c.bar[0] && in.x2 <= c.bar[2] && in.y1 >= c.bar[1] && in.y2 <= c.bar[3]);
+          EXPECT_EQ(label_text(app->_scalebar), "100%");
+        },
+        c.screen));
+  }
+}
+
+TEST(ScaleBar, TheSmallLabelOverhangingTheBarIsOnTheScreenAtOnce) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run(
+      [](app_context *app) {
+        tscreen *screen = tscreen_get();
+        uint32_t lock = tscreen_get_update_lock(screen);
+        tscreen_set_update_lock(screen, 1);
+        ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+        tscreen_set_update_lock(screen, lock);
+        // Only the bar's own paint may reach the screen: the whole screen
+        // shows the canvas again first.
+        trect bar = app->_scalebar->_rect;
+        trect label = screen_rect(&app->_scalebar->_label->_control._surface);
+        ASSERT_GT(label.x2, bar.x2) << "35 wide over a 31 wide bar";
+        uint32_t before = screen_pixel(screen, label.x2 - 1, (label.y1 + label.y2) / 2);
+        scalebar_layout(app->_scalebar);
+        EXPECT_NE(screen_pixel(screen, label.x2 - 1, (label.y1 + label.y2) / 2), before);
+      },
+      "240x320"));
+}
+
+TEST(ScaleBar, StepsKeepTheCentreOrCentreACanvasThatWouldLeaveTheScreen) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    paint_context *pc = app->_paint_context;
+    paint_context_set_origin(pc, -100, -50);
+    scalebar_run(app->_scalebar, SCALEBAR_ZOOM_IN);
+    EXPECT_EQ(label_text(app->_scalebar), "110%");
+    // The canvas centre stays at (140, 270) on the screen.
+    EXPECT_EQ(fields(paint_main_canvas_rect()), (std::vector<int32_t>{-124, -82, 403, 621}));
+    scalebar_run(app->_scalebar, SCALEBAR_ZOOM_100);
+    paint_context_set_origin(pc, 0, 0);
+    scalebar_run(app->_scalebar, SCALEBAR_ZOOM_OUT);
+    EXPECT_EQ(label_text(app->_scalebar), "90%");
+    tpoint origin;
+    paint_context_get_origin(pc, &origin);
+    EXPECT_EQ(origin.x, 240 - int32_t(480 * 0.9090909090909091) / 2);
+    EXPECT_EQ(origin.y, 320 - int32_t(640 * 0.9090909090909091) / 2);
+    // While the command panel shows, the menu offers "Hide"; hidden (as in
+    // framing), it does not.
+    for (int shown : {1, 0}) {
+      tsurface_set_visible(&app->_commandpanel->_dock->_control._surface, shown);
+      scalebar_run(app->_scalebar, SCALEBAR_MENU);
+      tsurface *menu = tscreen_get_modal(tscreen_get());
+      ASSERT_NE(menu, nullptr);
+      EXPECT_EQ(tlistbox_get_count(tmenu_get_listbox(reinterpret_cast<tmenu *>(menu))), shown ? 8 : 7);
+      tmenu_close(reinterpret_cast<tmenu *>(menu));
+    }
+    tsurface_set_visible(&app->_commandpanel->_dock->_control._surface, 1);
+    // Kept where it was, the canvas would lie wholly left of the screen.
+    paint_context_set_origin(pc, -2000, 0);
+    scalebar_run(app->_scalebar, SCALEBAR_ZOOM_IN);
+    paint_context_get_origin(pc, &origin);
+    tbitmap *canvas = paint_context_get_canvas(pc);
+    EXPECT_EQ(origin.x, 240 - tbitmap_get_width(canvas) / 2);
+    EXPECT_EQ(origin.y, 320 - tbitmap_get_height(canvas) / 2);
+  }));
+}
+
+TEST(ScaleBar, ALoweredPixelBudgetShowsTheStopBoxAfterTheRepaint) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    uint64_t budget = tbitmap_set_budget(480 * 640 * 4);
+    scalebar_run(app->_scalebar, SCALEBAR_ZOOM_IN);
+    tbitmap_set_budget(budget);
+    EXPECT_EQ(paint_context_get_zoom(app->_paint_context), 1.0);
+    EXPECT_EQ(label_text(app->_scalebar), "100%");
+    EXPECT_NE(tscreen_get_modal(tscreen_get()), nullptr) << "25020 is shown";
+    close_modal();
+  }));
+}
+
+TEST(ScaleBar, AHundredZoomOutsLeaveAOnePixelCanvasWithASaneLabelAndThumbnail) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    paint_main_show_thumbnail(1);
+    for (int i = 0; i < 100; i++) scalebar_run(app->_scalebar, SCALEBAR_ZOOM_OUT);
+    tbitmap *canvas = paint_context_get_canvas(app->_paint_context);
+    EXPECT_EQ(tbitmap_get_width(canvas), 1);
+    EXPECT_EQ(tbitmap_get_height(canvas), 1);
+    EXPECT_EQ(label_text(app->_scalebar), "0%");
+    ASSERT_NE(app->_thumbnail->_scaled, nullptr);
+    EXPECT_GE(tbitmap_get_width(app->_thumbnail->_scaled), 1);
+    EXPECT_LE(tbitmap_get_width(app->_thumbnail->_scaled), tsurface_get_width(&app->_thumbnail->_control._surface));
+    scalebar_run(app->_scalebar, SCALEBAR_WHOLE_CANVAS);
+    EXPECT_EQ(label_text(app->_scalebar), "100%") << "the whole canvas fits the screen at 100%";
+  }));
+}
+
+TEST(ThickMenu, PreselectedRowByWidthAndClass) {
+  const int32_t large[][2] = {{1, 0}, {2, 1}, {3, 2}, {5, 3}, {13, 4}, {14, 5}, {18, 6},
+                              {25, 7}, {30, 8}, {44, 10}, {52, 11}, {0, 7}, {255, 7}};
+  for (const auto &c : large) EXPECT_EQ(thick_menu_row_of(1, c[0]), c[1]) << "large " << c[0];
+  const int32_t other[][2] = {{0, 0}, {1, 0}, {2, 1}, {5, 2}, {22, 11}, {24, 11}, {255, 11}};
+  for (const auto &c : other) EXPECT_EQ(thick_menu_row_of(0, c[0]), c[1]) << "other " << c[0];
+  EXPECT_EQ(thick_menu_width_at(1, 11), 52);
+  EXPECT_EQ(thick_menu_preview_width_at(1, 11), 48);
+}
+
+TEST(ThickMenu, APreviewsInkLiesOnItsStrokeWidenedByHalfItsWidth) {
+  for (int large = 0; large <= 1; large++) {
+    for (int row = 0; row < THICK_MENU_ROWS; row++) {
+      int32_t w = thick_menu_preview_width_at(large, row);
+      SCOPED_TRACE(std::to_string(large) + " width " + std::to_string(w));
+      tbitmap *mask = thick_menu_make_preview(w, large);
+      ASSERT_NE(mask, nullptr);
+      double from = large ? 24 : 12, to = large ? 76 : 88;
+      int outside = 0;
+      for (int y = 0; y < THICK_MENU_PREVIEW_HEIGHT; y++) {
+        for (int x = 0; x < THICK_MENU_PREVIEW_WIDTH; x++) {
+          if (!tbitmap_get_row(mask, y)[x]) continue;
+          double cx = x + 0.5, cy = y + 0.5, nearest = std::min(std::max(cx, from), to);
+          if (std::hypot(cx - nearest, cy - 15) > w / 2.0 + 0.75) outside++;
+        }
+      }
+      EXPECT_EQ(outside, 0);
+      uint8_t middle = tbitmap_get_row(mask, 14)[50];
+      if (w >= 2) {
+        EXPECT_EQ(middle, 255) << "the stroke's middle is full ink";
+      }
+      EXPECT_GT(middle, 0);
+      EXPECT_GT(tbitmap_get_row(mask, 14)[int(from)], 0) << "the stroke reaches its start";
+      tbitmap_free(mask);
+    }
+  }
+}
+
+TEST(ThickMenu, APickWritesThePenSize) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    trect button = {10, 10, 50, 50};
+    paint_main_show_line_width_menu(&button);
+    ASSERT_NE(app->_thick_menu, nullptr);
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
+    EXPECT_EQ(tlistbox_get_selected(list), thick_menu_row_of(1, 14)) << "480x640 is large, pen 14";
+    tlistbox_activate(list, 7);
+    port_test_pump();
+    EXPECT_EQ(paint_context_get_pen_size(app->_paint_context), 24);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+  }));
+}
+
+TEST(Thumbnail, BothAspectsAndATapOnTheFramesCentreKeepsTheOrigin) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    thumbnail *pt = app->_thumbnail;
+    paint_main_show_thumbnail(1);
+    // 480 x 640 in a 132 x 192 control: wider than the control, full width.
+    ASSERT_NE(pt->_scaled, nullptr);
+    // (The copy keeps the aspect within 130 x 173, so it may lose a column.)
+    EXPECT_GE(tbitmap_get_width(pt->_scaled), 129);
+    EXPECT_LE(tbitmap_get_width(pt->_scaled), 130);
+    EXPECT_EQ(tbitmap_get_height(pt->_scaled), 173);
+    tcolor white = tcolor_rgba(255, 255, 255);
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 100, 400, white));
+    paint_main_after_rebuild();
+    EXPECT_EQ(tbitmap_get_width(pt->_scaled), 190 * 100 / 400);
+    EXPECT_EQ(tbitmap_get_height(pt->_scaled), 188);
+
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 1600, 1200, white));
+    paint_context_set_origin(app->_paint_context, -300, -200);
+    paint_main_after_rebuild();
+    // The frame stays put within a thumbnail pixel, so the origin within
+    // one thumbnail pixel's worth of canvas.
+    trect v = pt->_view_rect;
+    trect at = screen_rect(&pt->_control._surface);
+    int32_t x = at.x1 + v.x1 + pt->_view_width / 2, y = at.y1 + v.y1 + pt->_view_height / 2;
+    app_test_pen(OS_PEN_DOWN, x, y);
+    app_test_pen(OS_PEN_UP, x, y);
+    EXPECT_NEAR(pt->_view_rect.x1, v.x1, 1);
+    EXPECT_NEAR(pt->_view_rect.y1, v.y1, 1);
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    EXPECT_NEAR(origin.x, -300, 1 / pt->_scale + 1);
+    EXPECT_NEAR(origin.y, -200, 1 / pt->_scale + 1);
+  }));
+}
+
+TEST(AppPanels, EndToEnd) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    tscreen_dispatch_key(tscreen_get(), 0xF810, 0, 0);
+    EXPECT_EQ(fore_alpha(app), 223);
+
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    trect in = screen_rect(&app->_scalebar->_zoom_in->_control._surface);
+    app_test_pen(OS_PEN_DOWN, (in.x1 + in.x2) / 2, (in.y1 + in.y2) / 2);
+    app_test_pen(OS_PEN_UP, (in.x1 + in.x2) / 2, (in.y1 + in.y2) / 2);
+    EXPECT_EQ(label_text(app->_scalebar), "110%");
+    EXPECT_NEAR(paint_context_get_zoom(app->_paint_context), 1.1, 1e-9);
+    EXPECT_EQ(paint_main_toggle_zoom_bar(), 0);
+    EXPECT_EQ(app->_scalebar, nullptr);
+
+    app->_current_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_PAN);
+    paint_main_show_thumbnail(1);
+    EXPECT_TRUE(tsurface_is_visible(&app->_thumbnail->_control._surface));
+    tpoint before, after;
+    paint_context_get_origin(app->_paint_context, &before);
+    trect thumb = screen_rect(&app->_thumbnail->_control._surface);
+    app_test_pen(OS_PEN_DOWN, thumb.x2 - 3, thumb.y2 - 3);
+    app_test_pen(OS_PEN_UP, thumb.x2 - 3, thumb.y2 - 3);
+    paint_context_get_origin(app->_paint_context, &after);
+    EXPECT_LT(after.x, before.x);
+    EXPECT_LT(after.y, before.y);
+    paint_main_show_thumbnail(0);
+    EXPECT_FALSE(tsurface_is_visible(&app->_thumbnail->_control._surface));
+  }));
+}
+
+TEST(AppPanels, RotationMovesThePanels) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    os_display_set_size(640, 480);
+    os_input_display_changed();
+    port_test_pump();
+    EXPECT_EQ(fields(screen_rect(&app->_colorpanel->_control._surface)), fields(paint_main_colorpanel_rect(640, 480)));
+    EXPECT_EQ(fields(screen_rect(&app->_thumbnail->_control._surface)), fields(paint_main_thumbnail_rect(640, 480)));
+    EXPECT_EQ(fields(app->_scalebar->_rect), (std::vector<int32_t>{172, 6, 467, 77}));
+    EXPECT_TRUE(tsidebar_is_landscape(&app->_alphapanel->_sidebar));
+    EXPECT_EQ(fields(screen_rect(&app->_alphapanel->_sidebar._dock->_control._surface)),
+              (std::vector<int32_t>{250, 480, 549, 559}));
+  }));
+}
+
+TEST(ThickMenu, TheEraserEditsItsOwnWidth) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run(
+      [](app_context *app) {
+        paint_context *pc = app->_paint_context;
+        app->_current_tool = paint_context_find_tool(pc, SHAPE_ID_ERASER);
+        trect button = {10, 10, 34, 34};
+        paint_main_show_line_width_menu(&button);
+        tsurface *modal = tscreen_get_modal(tscreen_get());
+        ASSERT_NE(modal, nullptr);
+        tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
+        EXPECT_EQ(tlistbox_get_selected(list), 6) << "the eraser's 12 on a small screen";
+        tlistbox_activate(list, 2);
+        port_test_pump();
+        EXPECT_EQ(paint_context_get_rubber_size(pc), 4);
+        EXPECT_EQ(paint_context_get_pen_size(pc), 7);
+      },
+      "240x320"));
+}
+
+TEST(ScaleBar, CanvasWidthFromTheMenuZoomsAndCentres) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    paint_context *pc = app->_paint_context;
+    ASSERT_TRUE(paint_context_load_blank(pc, 960, 600, tcolor_rgba(255, 255, 255)));
+    paint_context_set_origin(pc, -300, -200);
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    scalebar_run(app->_scalebar, SCALEBAR_MENU);
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    tlistbox_activate(tmenu_get_listbox(reinterpret_cast<tmenu *>(modal)), 1);
+    port_test_pump();
+    EXPECT_EQ(label_text(app->_scalebar), "50%");
+    EXPECT_EQ(fields(paint_main_canvas_rect()), (std::vector<int32_t>{0, 170, 479, 469}));
+  }));
+}
+
+TEST(Thumbnail, ATapBesideTheScaledCanvasStillRecentres) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 100, 400, tcolor_rgba(255, 255, 255)));
+    paint_main_show_thumbnail(1);
+    thumbnail *pt = app->_thumbnail;
+    trect at = screen_rect(&pt->_control._surface);
+    ASSERT_GT(thumbnail_get_offset(pt).x, 10) << "a narrow canvas leaves room beside it";
+    app_test_pen(OS_PEN_DOWN, at.x1 + 2, at.y1);
+    app_test_pen(OS_PEN_UP, at.x1 + 2, at.y1);
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    // The view's centre is now left of and above the canvas.
+    EXPECT_GT(origin.x, 240);
+    EXPECT_GT(origin.y, 320);
+  }));
+}
