@@ -144,7 +144,7 @@ tmenu *commandpanel_popup_new_menu(commandpanel *cp, int32_t x, int32_t y) {
   tlistbox_add_column(list, TLISTCOLUMN_IMAGE, u"icon", app_common_is_qvga() ? k_icon_small : k_icon_normal);
   for (const menu_entry &entry : k_menu) {
     tlistbox_add_image(list, tresource_get_bitmap(entry.image), tresource_get_bitmap(entry.mask));
-    tmenu_add_item(menu, text(entry.text_id, entry.text), entry.id, 0, 0, nullptr);
+    tmenu_add_item(menu, text(entry.text_id, entry.text), entry.id, 0, 0, cp);
   }
   tmenu_set_on_select(menu, commandpanel_on_new_menu);
   if (!tmenu_popup(menu, x, y)) {

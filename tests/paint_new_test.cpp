@@ -38,6 +38,7 @@
 #include "tlistbox.h"
 #include "topendialog.h"
 #include "tlabel.h"
+#include "tmenu.h"
 #include "tmessagedialog.h"
 #include "toolbar.h"
 #include "tscreen.h"
@@ -607,5 +608,54 @@ TEST(WaitScreenshotDialog, WhateverClosesItStopsTheCountAndShowsTheWindow) {
     EXPECT_TRUE(os_headless_is_visible());
     run_for(8 * WAIT_SCREENSHOT_TICK_MS);  // a tick into a freed record would be caught here
     EXPECT_TRUE(os_headless_is_visible());
+  });
+}
+
+namespace {
+void tap_surface(tsurface *surface) {
+  trect r;
+  tsurface_get_screen_rect(surface, &r);
+  int32_t x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
+  app_test_pen(OS_PEN_DOWN, x, y);
+  app_test_pen(OS_PEN_UP, x, y);
+}
+}  // namespace
+
+TEST(PaintNew, EndToEndNewEmptyPaint320By240FromTheCommandPanel) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    commandpanel *cp = app->_commandpanel;
+    tap_surface(&cp->_tab->_control._surface);
+    ASSERT_TRUE(cp->_open);
+    tap_surface(&cp->_buttons[0]->_control._surface);  // New
+    run_for(200);
+    tmenu *menu = reinterpret_cast<tmenu *>(tscreen_get_modal(tscreen_get()));
+    ASSERT_NE(menu, nullptr);
+    tlistbox *list = tmenu_get_listbox(menu);
+    ASSERT_EQ(tlistbox_get_count(list), 4);
+    EXPECT_EQ(std::u16string(tlistbox_get_text(list, 0, 0)), u"Empty Paint");
+    const trect *row = tlistbox_get_item_rect(list, 0);
+    ASSERT_NE(row, nullptr);
+    trect place;
+    tsurface_get_screen_rect(&list->_control._surface, &place);
+    app_test_pen(OS_PEN_DOWN, place.x1 + row->x1 + 20, place.y1 + row->y1 + 10);
+    app_test_pen(OS_PEN_UP, place.x1 + row->x1 + 20, place.y1 + row->y1 + 10);
+    run_for(200);
+
+    tdialog *dialog = modal_dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(std::u16string(tdialog_get_title(dialog)), u"New Empty Paint");
+    new_dialog *nd = static_cast<new_dialog *>(tsurface_get_owner(&dialog->_control._surface));
+    tcombobox_set_text(nd->width_box, u"320");
+    tcombobox_set_text(nd->height_box, u"240");
+    press_ok();
+    run_for(200);
+    EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(320, 240));
+    EXPECT_EQ(std::make_pair(app->_new_width, app->_new_height), std::make_pair(320, 240));
+    EXPECT_EQ(app_test_canvas_pixel(app, 160, 120), tcolor_to_word(&app->_new_color));
+    EXPECT_FALSE(cp->_open) << "the panel slid closed";
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    EXPECT_EQ(std::make_pair(origin.x, origin.y), std::make_pair(80, 200)) << "centred";
   });
 }
