@@ -6,8 +6,8 @@
 #include <initializer_list>
 
 #include "app_common.h"
-#include "paint_file.h"
 #include "mypaints_dialog.h"
+#include "paint_file.h"
 #include "paint_main.h"
 #include "paint_new.h"
 #include "port_log.h"
