@@ -6,12 +6,15 @@
 #include <initializer_list>
 
 #include "app_common.h"
+#include "mypaints_dialog.h"
 #include "paint_file.h"
 #include "paint_main.h"
+#include "paint_new.h"
 #include "port_log.h"
 #include "tbdrawer.h"
 #include "tbutton.h"
 #include "tcontrol.h"
+#include "tdialog.h"
 #include "tdock.h"
 #include "tform.h"
 #include "thint.h"
@@ -83,13 +86,15 @@ struct cp_command {
   command_fn run;
 };
 
+void new_menu(commandpanel *cp);
 void save(commandpanel *cp);
 void save_as(commandpanel *cp);
+void my_paints(commandpanel *cp);
 void quit(commandpanel *cp);
 
 // In creation order; the separator comes after the eighth.
 const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
-    {COMMANDPANEL_NEW, 25140, 0, u"New", 15100, 15101, 25151, u"Show options for creating a new painting.", nullptr},
+    {COMMANDPANEL_NEW, 25140, 0, u"New", 15100, 15101, 25151, u"Show options for creating a new painting.", new_menu},
     {COMMANDPANEL_SAVE, 25141, 0, u"Save", 15102, 15103, 25152,
      u"Save the current painting. Save current painting as Brivola Format (.bvf) file for continuing edit in the "
      u"next time.",
@@ -99,7 +104,7 @@ const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
     {COMMANDPANEL_SEND, 25143, 0, u"Send", 15108, 15109, 25154, u"Send current painting to anyone others as you wish.",
      nullptr},
     {COMMANDPANEL_MY_PAINTS, 25145, 25144, u"My Paints", 15106, 15107, 25155,
-     u"List all paintings that you saved before.", nullptr},
+     u"List all paintings that you saved before.", my_paints},
     {COMMANDPANEL_UPLOAD, 25226, 0, u"Upload", 15120, 15121, 25229,
      u"Upload current painting onto Brivola Gallery. After uploaded, you can share your painting with your friends "
      u"via social networks such as Twitter, Facebook and Myspace.",
@@ -209,6 +214,11 @@ void commandpanel_hide(commandpanel *cp) {
   PORT_CHECK(cp != nullptr);
   tsurface_set_visible(surface_of(cp->_tab), 0);
   tsurface_set_visible(surface_of(cp->_dock), 0);
+}
+
+void commandpanel_slide_closed(commandpanel *cp) {
+  PORT_CHECK(cp != nullptr);
+  if (cp->_open) commandpanel_toggle(cp->_tab, k_tab_user_data);
 }
 
 int commandpanel_is_visible(const commandpanel *cp) {
@@ -518,6 +528,13 @@ void commit_open_bars(commandpanel *cp) {
   paint_main_commit_bars();
 }
 
+// The New menu at the New button's top-left corner.
+void new_menu(commandpanel *cp) {
+  trect at;
+  tsurface_get_screen_rect(surface_of(cp->_buttons[0]), &at);
+  commandpanel_popup_new_menu(cp, at.x1, at.y1);
+}
+
 void save(commandpanel *cp) {
   paint_file_set_open_after_save(cp->_app->_file);
   paint_file_save_current(cp->_app->_file);
@@ -526,6 +543,17 @@ void save(commandpanel *cp) {
 void save_as(commandpanel *cp) {
   paint_file_set_open_after_save(cp->_app->_file);
   paint_file_save_as(cp->_app->_file);
+}
+
+// The chosen document opens through the New roads' handler.
+void my_paints(commandpanel *cp) {
+  my_paints_dialog *dialog =
+      my_paints_dialog_new(tresource_get_string(MY_PAINTS_TEXT_TITLE, u"My Paints"), app_common_get_dialog_width(),
+                           cp->_app->_my_paints_dir, commandpanel_get_path(), cp);
+  if (!dialog) return;
+  tdialog_set_dimmed(my_paints_dialog_get_dialog(dialog), 1);
+  my_paints_dialog_set_on_result(dialog, commandpanel_on_my_paints_result);
+  my_paints_dialog_show(dialog, -1, -1, TDIALOG_PLACE_FILL);
 }
 
 // The exit hook asks whether to save a changed painting.

@@ -86,6 +86,9 @@ void commandpanel_bring_to_front(commandpanel *cp);
 void commandpanel_show(commandpanel *cp);
 void commandpanel_hide(commandpanel *cp);
 int commandpanel_is_visible(const commandpanel *cp);
+// Slides the panel closed when it is open (a road that replaced the painting
+// leaves the canvas in view).
+void commandpanel_slide_closed(commandpanel *cp);
 
 // The tab's click (user data 1): slides the panel open or closed in four
 // steps, each shown on the display with a 10 ms wait after it.

@@ -20,6 +20,7 @@
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "paint_new.h"
 #include "paint_styler.h"
 #include "paint_progress.h"
 #include "port_fs.h"
@@ -160,7 +161,6 @@ void draw_frame(tcanvas *canvas, const app_context *app);
 int32_t handle_at(const app_context *app, int32_t x, int32_t y);
 void drag_handle_to(app_context *app, int32_t x, int32_t y);
 void commit_resize(app_context *app);
-void restore_kept_painting(app_context *app);
 void paint_ui_wait_note(void *user, const char16_t *text);
 void paint_ui_close_wait_note(void *user);
 void paint_ui_note(void *user, const char16_t *text);
@@ -352,7 +352,7 @@ app_context *paint_main_init() {
   tscreen_set_update_lock(screen, lock_found);
   tscreen_paint(screen, nullptr);
   // A refused timer would never tick: the restore runs now instead.
-  if (!app->_restore_timer) restore_kept_painting(app);
+  if (!app->_restore_timer) commandpanel_restore_cache();
   return app;
 }
 
@@ -572,7 +572,7 @@ void paint_main_restore_timer(uint32_t timer, void *user_data) {
   PORT_CHECK(app != nullptr);
   wins_timer_stop(timer);
   app->_restore_timer = 0;
-  restore_kept_painting(app);
+  commandpanel_restore_cache();
 }
 
 int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size, double scale) {
@@ -896,6 +896,7 @@ void place_panels(app_context *app) {
 // order of start-up; the live pen values go back into the settings first. An
 // open bar goes unstamped.
 void release_painting(app_context *app) {
+  paint_new_release();
   if (app->_textbar) textbar_free(app->_textbar);
   app->_textbar = nullptr;
   if (app->_imagebar) imagebar_free(app->_imagebar);
@@ -1109,10 +1110,6 @@ void commit_resize(app_context *app) {
   }
   paint_main_after_rebuild();
 }
-
-// Bringing back the painting kept in "paint.cache" belongs to the command
-// panel; with none yet, a kept painting waits in the cache folder.
-void restore_kept_painting(app_context *app) { (void)app; }
 
 void paint_ui_wait_note(void *user, const char16_t *text) {
   (void)user;
