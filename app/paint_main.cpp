@@ -15,6 +15,7 @@
 #include "colorpanel.h"
 #include "commandpanel.h"
 #include "imagebar.h"
+#include "open_picture_dialog.h"
 #include "os_paths.h"
 #include "paint_config.h"
 #include "paint_context.h"
@@ -50,10 +51,12 @@
 #include "thick_menu.h"
 #include "thumbnail.h"
 #include "tresource.h"
+#include "topendialog.h"
 #include "tsavedialog.h"
 #include "tscreen.h"
 #include "tstyler.h"
 #include "ttdrawer.h"
+#include "twformat.h"
 #include "win_ao.h"
 #include "wince_connection.h"
 #include "wins_timer.h"
@@ -173,6 +176,7 @@ void on_save_dialog_result(int32_t result, void *user_data);
 void *progress_new(paint_history *history);
 void progress_set(void *popup, int percent);
 void progress_free(void *popup);
+void on_insert_picture_result(int32_t result, void *user_data);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
@@ -677,7 +681,23 @@ void paint_main_insert_picture() {
   if (paint_main_commit_imagebar()) {
     paint_main_renew_thumbnail();
     if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+    return;
   }
+  app_context *app = app_common_find_app();
+  if (!app) return;
+  // The dialog writes the picked name here on OK; the folder is the
+  // setting OpenDir, kept across runs.
+  static char16_t picked_name[APP_PATH_CHARS];
+  static const char16_t *types[OPEN_PICTURE_TYPE_COUNT];
+  int32_t type_count = open_picture_dialog_get_types(types);
+  picked_name[0] = 0;
+  open_picture_dialog *dialog = open_picture_dialog_new(
+      tresource_get_string(25166, u"Open Picture"), app_common_get_dialog_width(), picked_name, APP_PATH_CHARS,
+      app->_open_dir, APP_PATH_CHARS, types, type_count, 0, 0, picked_name);
+  if (!dialog) return;
+  tdialog_set_dimmed(topendialog_get_dialog(open_picture_dialog_get_dialog(dialog)), 1);
+  open_picture_dialog_set_on_result(dialog, on_insert_picture_result);
+  open_picture_dialog_show(dialog, -1, -1, TDIALOG_PLACE_CENTRE);
 }
 
 
@@ -1177,6 +1197,18 @@ void *progress_new(paint_history *history) { return paint_progress_new(history);
 void progress_set(void *popup, int percent) { paint_progress_set(static_cast<paint_progress *>(popup), percent); }
 
 void progress_free(void *popup) { paint_progress_free(static_cast<paint_progress *>(popup)); }
+
+// Insert Picture's OK: an image bar on the picked file, centred.
+void on_insert_picture_result(int32_t result, void *user_data) {
+  app_context *app = app_common_find_app();
+  if (result != TDIALOG_RESULT_OK || !app || app->_imagebar) return;
+  char16_t path[APP_PATH_CHARS];
+  if (twformat(path, APP_PATH_CHARS, u"%s%c%s", app->_open_dir, int(TFILE_SEPARATOR),
+               static_cast<const char16_t *>(user_data)) >= APP_PATH_CHARS)
+    return;
+  if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+  paint_main_open_imagebar(path);
+}
 
 
 }  // namespace
