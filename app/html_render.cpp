@@ -351,8 +351,7 @@ void select_drawer_font(html_render *render) {
 std::u16string shown_text(ekhtml_string text) {
   int need = port_str_utf8_to_wide(text._str, int(text._len), nullptr, 0);
   std::u16string wide(size_t(need > 0 ? need : 0), u'\0');
-  if (need > 0) port_str_utf8_to_wide(text._str, int(text._len), wide.data(), need);
-  wide.resize(std::char_traits<char16_t>::length(wide.c_str()));
+  if (need > 0) wide.resize(size_t(port_str_utf8_to_wide(text._str, int(text._len), wide.data(), need)));
   std::u16string out;
   out.reserve(wide.size());
   for (char16_t c : wide)
