@@ -125,6 +125,11 @@ TEST(AboutDialog, ColoursBounceAtTheirEnds) {
     logo->_red_dir[0] = 1;
     logo->_green_dir[0] = 1;
     logo->_blue_dir[0] = -1;
+    // Reaching 255 or 0 exactly is not passing it: the direction holds.
+    logo->_colors[5] = tcolor_key_rgb(250, 0, 13);
+    logo->_red_dir[5] = 1;
+    logo->_green_dir[5] = -1;
+    logo->_blue_dir[5] = -1;
     logo->_colors[9] = tcolor_key_rgb(100, 0, 255);
     logo->_red_dir[9] = -1;
     logo->_green_dir[9] = -1;
@@ -132,12 +137,27 @@ TEST(AboutDialog, ColoursBounceAtTheirEnds) {
     widget_run_for(50);
     EXPECT_EQ(logo->_colors[0], tcolor_key_rgb(255, 255, 0));
     EXPECT_EQ(logo->_colors[9], tcolor_key_rgb(95, 0, 255));
+    EXPECT_EQ(logo->_colors[5], tcolor_key_rgb(255, 0, 0));
     EXPECT_EQ(logo->_red_dir[0], -1);
     EXPECT_EQ(logo->_green_dir[0], -1);
     EXPECT_EQ(logo->_blue_dir[0], 1);
     widget_run_for(50);
     EXPECT_EQ(logo->_colors[0], tcolor_key_rgb(250, 243, 13));
     EXPECT_EQ(logo->_colors[9], tcolor_key_rgb(90, 12, 242));
+    EXPECT_EQ(logo->_colors[5], tcolor_key_rgb(255, 12, 0));
+    EXPECT_EQ(logo->_red_dir[5], -1);
+    EXPECT_EQ(logo->_blue_dir[5], 1);
+
+    // Painted again in the same colours the logo is the same: the letters'
+    // soft edges do not build up.
+    auto bytes = [&] {
+      tbitmap *bitmap = logo->_bitmap;
+      const uint8_t *row = tbitmap_get_row(bitmap, 0);
+      return std::vector<uint8_t>(row, row + size_t(tbitmap_get_stride(bitmap)) * tbitmap_get_height(bitmap));
+    };
+    std::vector<uint8_t> once = bytes();
+    tsurface_paint(&logo->_control._surface);
+    EXPECT_TRUE(once == bytes());
     tdialog_close(about_dialog_get_dialog(dialog), 0);
   });
 }
