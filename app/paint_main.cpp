@@ -13,11 +13,15 @@
 #include "alphapanel.h"
 #include "app_common.h"
 #include "colorpanel.h"
+#include "commandpanel.h"
+#include "imagebar.h"
 #include "os_paths.h"
 #include "paint_config.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "paint_styler.h"
+#include "paint_progress.h"
 #include "port_fs.h"
 #include "port_log.h"
 #include "save_dirs.h"
@@ -39,6 +43,7 @@
 #include "shape_text.h"
 #include "tcanvas.h"
 #include "tdialog.h"
+#include "textbar.h"
 #include "tfile.h"
 #include "toolbar.h"
 #include "thick_menu.h"
@@ -62,6 +67,8 @@ constexpr int32_t k_picture_style = 1;
 constexpr int32_t k_pen_size = 7, k_rubber_size = 12, k_large_pen_size = 14;
 constexpr int32_t k_tb_margin = 5;
 constexpr int32_t k_tb_short_small = 60, k_tb_short_large = 150, k_tb_short_normal = 120;
+// The rectangle the command panel is made with (it places itself).
+constexpr int32_t k_command_panel_margin = 5, k_command_panel_height = 60;
 
 // The painting area's look.
 constexpr uint32_t k_background = 0xFF404040u;     // opaque (64, 64, 64)
@@ -79,6 +86,8 @@ constexpr tcolor k_panel_key = tcolor_rgba(255, 0, 255, 216);
 constexpr uint32_t k_key_alpha_up = 0xF80F, k_key_alpha_down = 0xF810;
 
 constexpr int k_pen_cancel = 4;  // an event type that only ends a gesture
+constexpr int32_t k_tap_slop = 10;  // a pen-up this close to its pen-down is a tap
+constexpr int32_t k_imagebar_side = 192;
 
 const char16_t k_product_file[] = u"brivo.tres";
 const char16_t k_product_variant[] = u"brivo1.tres";
@@ -161,6 +170,9 @@ void paint_ui_add_save_dir(void *user, const char16_t *folder);
 int paint_ui_save_dialog(void *user, const paint_file_save_dialog *request);
 int check_save_name(tdialog *dialog, int32_t result, void *owner);
 void on_save_dialog_result(int32_t result, void *user_data);
+void *progress_new(paint_history *history);
+void progress_set(void *popup, int percent);
+void progress_free(void *popup);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
@@ -287,6 +299,8 @@ app_context *paint_main_init() {
   app_common_init_language();
   load_language_files();
   tregistry_init_active_objects();
+  app->_styler = paint_styler_create(app);
+  if (!app->_styler) return start_failed(app, "not enough memory for the toolkit", nullptr);
 
   app->_paint_context = make_painting(app, screen);
   if (!app->_paint_context) return start_failed(app, "not enough memory for the painting", nullptr);
@@ -294,6 +308,11 @@ app_context *paint_main_init() {
   if (app->_history) {
     paint_history_hooks hooks = {};
     hooks.apply_crop = paint_main_apply_crop;
+    hooks.draw_text = textbar_draw_text_record;
+    hooks.draw_image = imagebar_draw_image_record;
+    hooks.progress_new = progress_new;
+    hooks.progress_set = progress_set;
+    hooks.progress_free = progress_free;
     paint_history_set_hooks(app->_history, &hooks);
     paint_file_ui ui = {app,           paint_ui_wait_note, paint_ui_close_wait_note, paint_ui_note,
                         paint_ui_message, paint_ui_ask,    paint_ui_save_dialog,     paint_ui_add_save_dir};
@@ -317,6 +336,14 @@ app_context *paint_main_init() {
     tscreen_set_update_lock(screen, lock_found);
     return start_failed(app, "not enough memory for the panels", nullptr);
   }
+  trect panel = {k_command_panel_margin, k_command_panel_margin, width - k_command_panel_margin - 1,
+                 k_command_panel_margin + k_command_panel_height - 1};
+  app->_commandpanel = commandpanel_new(nullptr, &panel, app);
+  if (!app->_commandpanel) {
+    tscreen_set_update_lock(screen, lock_found);
+    return start_failed(app, "not enough memory for the command panel", nullptr);
+  }
+  commandpanel_realize(app->_commandpanel);
   tscreen_set_paint_hook(screen, paint_main_paint);
   tscreen_set_pen_hook(screen, paint_main_mouse);
   tscreen_set_key_hook(screen, paint_main_key);
@@ -384,6 +411,18 @@ int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers) {
       return 1;
     }
   }
+  // An open bar takes every event; a tap (up within 10 pixels of its down)
+  // stamps it.
+  if (app->_textbar || app->_imagebar) {
+    if (type == TSCREEN_PEN_DOWN) app->_tap_point = {x, y};
+    if (type != TSCREEN_PEN_UP || std::llabs(int64_t(x) - app->_tap_point.x) > k_tap_slop ||
+        std::llabs(int64_t(y) - app->_tap_point.y) > k_tap_slop)
+      return 1;
+    if (!paint_main_commit_textbar()) paint_main_commit_imagebar();
+    paint_main_renew_thumbnail();
+    tscreen_paint(tscreen_get(), nullptr);
+    return 1;
+  }
   if (!app->_current_tool) return 0;
   // The bar makes room while the user draws; the Pan moves the view, with
   // the bar in it.
@@ -428,6 +467,64 @@ void paint_main_layout(const trect *rect) {
   if (!app || !app->_paint_context) return;
   if (paint_context_update_screen_size(app->_paint_context) && app->_resizing) paint_main_update_frame();
   place_panels(app);
+}
+
+int paint_main_open_textbar(shape *tool, const trect *box) {
+  PORT_CHECK(tool != nullptr && box != nullptr);
+  app_context *app = app_common_get_app();
+  PORT_CHECK(app->_textbar == nullptr);
+  tpoint origin;
+  paint_context_get_origin(app->_paint_context, &origin);
+  trect on_screen = {box->x1 + origin.x, box->y1 + origin.y, box->x2 + origin.x, box->y2 + origin.y};
+  app->_textbar = textbar_new(nullptr, &on_screen, app);
+  if (!app->_textbar || textbar_show(app->_textbar)) return app->_textbar != nullptr;
+  // A bar that cannot be shown would take the canvas's pen unseen.
+  textbar_free(app->_textbar);
+  app->_textbar = nullptr;
+  return 0;
+}
+
+int paint_main_open_imagebar(const char16_t *path) {
+  PORT_CHECK(path != nullptr);
+  app_context *app = app_common_get_app();
+  PORT_CHECK(app->_imagebar == nullptr);
+  tscreen *screen = tscreen_get();
+  int32_t x = (tscreen_get_width(screen) - k_imagebar_side) / 2, y = (tscreen_get_height(screen) - k_imagebar_side) / 2;
+  trect square = {x, y, x + k_imagebar_side - 1, y + k_imagebar_side - 1};
+  app->_imagebar = imagebar_new(nullptr, &square, path, app);
+  if (app->_imagebar && !imagebar_load(app->_imagebar)) {
+    imagebar_free(app->_imagebar);
+    app->_imagebar = nullptr;
+  }
+  return app->_imagebar != nullptr;
+}
+
+int paint_main_commit_textbar() {
+  app_context *app = app_common_find_app();
+  textbar *tb = app ? app->_textbar : nullptr;
+  if (!tb) return 0;
+  textbar_commit(tb);
+  app->_textbar = nullptr;
+  textbar_free(tb);
+  return 1;
+}
+
+int paint_main_commit_imagebar() {
+  app_context *app = app_common_find_app();
+  imagebar *ib = app ? app->_imagebar : nullptr;
+  if (!ib) return 0;
+  imagebar_commit(ib);
+  app->_imagebar = nullptr;
+  imagebar_free(ib);
+  return 1;
+}
+
+int paint_main_commit_bars() {
+  int text = paint_main_commit_textbar(), picture = paint_main_commit_imagebar();
+  if (!text && !picture) return 0;
+  paint_main_renew_thumbnail();
+  if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+  return 1;
 }
 
 void paint_main_on_view_moved() { paint_main_update_frame(); }
@@ -576,9 +673,13 @@ int paint_main_toggle_zoom_bar() {
   return 1;
 }
 
-void paint_main_insert_picture() {}
+void paint_main_insert_picture() {
+  if (paint_main_commit_imagebar()) {
+    paint_main_renew_thumbnail();
+    if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+  }
+}
 
-void paint_main_commit_textbar() {}
 
 trect paint_main_canvas_rect() {
   app_context *app = app_common_get_app();
@@ -791,9 +892,14 @@ void place_panels(app_context *app) {
   if (app->_scalebar) scalebar_layout(app->_scalebar);
 }
 
-// Everything of the painting, in the reverse order of start-up; the live pen
-// values go back into the settings first.
+// Everything of the painting, then the panels and the styler, in the reverse
+// order of start-up; the live pen values go back into the settings first. An
+// open bar goes unstamped.
 void release_painting(app_context *app) {
+  if (app->_textbar) textbar_free(app->_textbar);
+  app->_textbar = nullptr;
+  if (app->_imagebar) imagebar_free(app->_imagebar);
+  app->_imagebar = nullptr;
   if (app->_restore_timer) wins_timer_stop(app->_restore_timer);
   app->_restore_timer = 0;
   if (tscreen *screen = tscreen_get()) {
@@ -827,6 +933,8 @@ void release_painting(app_context *app) {
     paint_context_free(pc);
   }
   app->_paint_context = nullptr;
+  if (app->_commandpanel) commandpanel_free(app->_commandpanel);
+  app->_commandpanel = nullptr;
   release_panels(app);
   if (app->_toolbar) {
     toolbar_save_rect(app->_toolbar);
@@ -834,6 +942,8 @@ void release_painting(app_context *app) {
   }
   app->_toolbar = nullptr;
   app_common_close_wait_note();
+  if (app->_styler) paint_styler_free(app->_styler);
+  app->_styler = nullptr;
 }
 
 void release_app(app_context *app) {
@@ -890,9 +1000,11 @@ shape *make_position(const tool_entry &e, const char16_t *name, paint_context *p
   return tool;
 }
 
-// Nothing takes the Text tool's box until the text bar exists.
+// The Text tool's box opens the text bar.
 shape *make_text(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
-  return shape_text_new(e.id, name, pc, h, app);
+  shape *tool = shape_text_new(e.id, name, pc, h, app);
+  if (tool) shape_text_set_on_place(tool, [](shape *text, const trect *box) { paint_main_open_textbar(text, box); });
+  return tool;
 }
 
 shape *make_straw(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app) {
@@ -1063,5 +1175,11 @@ int check_save_name(tdialog *dialog, int32_t result, void *owner) {
 void on_save_dialog_result(int32_t result, void *user_data) {
   paint_file_on_save_as_result(static_cast<paint_file *>(user_data), result);
 }
+void *progress_new(paint_history *history) { return paint_progress_new(history); }
+
+void progress_set(void *popup, int percent) { paint_progress_set(static_cast<paint_progress *>(popup), percent); }
+
+void progress_free(void *popup) { paint_progress_free(static_cast<paint_progress *>(popup)); }
+
 
 }  // namespace

@@ -62,6 +62,21 @@ int32_t paint_main_mouse(int type, int32_t x, int32_t y, uint32_t modifiers);
 int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers);
 void paint_main_layout(const trect *rect);
 
+// The Text tool's box (canvas coordinates) opens the text bar over it; the
+// bar's show result. A second bar is a fatal error.
+int paint_main_open_textbar(shape *tool, const trect *box);
+// Insert Picture: an image bar in a 192 x 192 square centred on the screen
+// loads the picture file; 1 when it is loading, 0 when it could not start
+// (the bar is gone again, the user was told). A second bar is a fatal error.
+int paint_main_open_imagebar(const char16_t *path);
+// Stamp and close the open text bar (the tool bar's Clear) or image bar
+// (Insert Picture with one open); 0 when none was open. The caller paints.
+int paint_main_commit_textbar();
+int paint_main_commit_imagebar();
+// Both bars stamped and closed when open, then the whole screen painted
+// (every command of the command panel); 0 when no bar was open.
+int paint_main_commit_bars();
+
 // Callbacks of the Pan tool and the thumbnail: the frame follows the canvas.
 void paint_main_on_view_moved();
 // The Color Picker's pick (red + green x 256 + blue x 65536): the drawing
@@ -110,12 +125,9 @@ void paint_main_show_line_width_menu(const trect *button_rect);
 int paint_main_toggle_zoom_bar();
 // The canvas rectangle on the screen (view origin, canvas size).
 trect paint_main_canvas_rect();
-// What the tool bar reaches of the bars not built yet: picture insertion (an
-// open image bar is committed, else a picture is chosen) and the text bar (an
-// open one is committed and closed). Each does nothing while its bar is not
-// part of the program.
+// The tool bar's Insert Picture: an open image bar is committed, else a
+// picture is chosen in the open-picture dialog and an image bar opened on it.
 void paint_main_insert_picture();
-void paint_main_commit_textbar();
 // Where the floating panels sit on a screen of this size (corners
 // inclusive): the navigation thumbnail in the bottom-right corner (top-right
 // and turned on its side in landscape), the colour panel in the bottom-left

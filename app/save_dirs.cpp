@@ -23,7 +23,6 @@ std::u16string list_path();
 // Entries up to the first missing or empty one.
 int32_t used_count(const app_context *app);
 char16_t *new_entry();
-int same_folder(const char16_t *a, const char16_t *b);
 
 }  // namespace
 
@@ -50,7 +49,7 @@ void save_dirs_add_folder(const char16_t *folder) {
   if (!folder[0]) return;
   int32_t count = used_count(app);
   for (int32_t k = 0; k < count; k++) {
-    if (!same_folder(app->_save_dirs[k], folder)) continue;
+    if (!save_dirs_same_folder(app->_save_dirs[k], folder)) continue;
     char16_t *found = app->_save_dirs[k];
     std::memmove(&app->_save_dirs[1], &app->_save_dirs[0], size_t(k) * sizeof(char16_t *));
     app->_save_dirs[0] = found;
@@ -66,6 +65,14 @@ void save_dirs_add_folder(const char16_t *folder) {
   std::free(app->_save_dirs[APP_SAVE_DIRS - 1]);
   std::memmove(&app->_save_dirs[1], &app->_save_dirs[0], (APP_SAVE_DIRS - 1) * sizeof(char16_t *));
   app->_save_dirs[0] = entry;
+}
+
+int save_dirs_same_folder(const char16_t *a, const char16_t *b) {
+  PORT_CHECK(a != nullptr && b != nullptr);
+  for (;; a++, b++) {
+    if (twstr_to_lower(*a) != twstr_to_lower(*b)) return 0;
+    if (!*a) return 1;
+  }
 }
 
 void save_dirs_save() {
@@ -141,11 +148,5 @@ int32_t used_count(const app_context *app) {
 
 char16_t *new_entry() { return static_cast<char16_t *>(std::calloc(APP_PATH_CHARS, sizeof(char16_t))); }
 
-int same_folder(const char16_t *a, const char16_t *b) {
-  for (;; a++, b++) {
-    if (twstr_to_lower(*a) != twstr_to_lower(*b)) return 0;
-    if (!*a) return 1;
-  }
-}
 
 }  // namespace

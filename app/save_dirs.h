@@ -21,6 +21,8 @@ void save_dirs_add(const char16_t *file_path);
 // when the list was full. Folders compare without regard to case. An empty
 // folder is not recorded.
 void save_dirs_add_folder(const char16_t *folder);
+// 1 when two folders are the same without regard to case (ASCII letters).
+int save_dirs_same_folder(const char16_t *a, const char16_t *b);
 // Writes the list when it was loaded and releases it.
 void save_dirs_save();
 // Reads "save_dirs.dat" into the list (nothing when it was read already).

@@ -9,7 +9,11 @@
 // button of the translucent tool bar (dispatch, the old button unchecked, the
 // new one checked, flush) against the full-screen repaint; a zoom-in tap on
 // the zoom bar (blank, and over 200 pencil strokes, against the history's
-// rebuild alone at the new zoom) and renewing the shown navigation thumbnail.
+// rebuild alone at the new zoom) and renewing the shown navigation thumbnail;
+// the command panel's whole slide open (four composed and flushed steps, the
+// port's 10 ms waits on a driven clock) against the same repaint; a tap
+// stamping a text bar of 20 characters (commit, record, close, screen paint)
+// against the same repaint.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -26,6 +30,8 @@
 
 #include "app_common.h"
 #include "bench_figures.h"
+#include "commandpanel.h"
+#include "os_clock.h"
 #include "os_display.h"
 #include "os_message.h"
 #include "paint_context.h"
@@ -36,6 +42,8 @@
 #include "tbutton.h"
 #include "tcanvas.h"
 #include "tdialog.h"
+#include "tedit.h"
+#include "textbar.h"
 #include "tmessagedialog.h"
 #include "toolbar.h"
 #include "tscreen.h"
@@ -329,6 +337,44 @@ void BM_thumbnail_update(benchmark::State &state) {
   if (result != 0) state.SkipWithError("the application did not start");
 }
 
+// Closing again (the same work the other way) is not timed.
+void BM_commandpanel_slide(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    commandpanel *cp = app->_commandpanel;
+    os_clock_drive(1);
+    for (auto _ : state) {
+      commandpanel_toggle(cp->_tab, 1);
+      state.PauseTiming();
+      commandpanel_toggle(cp->_tab, 1);
+      state.ResumeTiming();
+    }
+    os_clock_drive(0);
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
+// A tap outside an open text bar holding 20 characters: the text stamped and
+// recorded (no checkpoint falls due), the bar freed, the screen painted.
+void BM_text_commit(benchmark::State &state) {
+  int result = run_app([&](app_context *app) {
+    shape *text_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_TEXT);
+    const trect box = {60, 200, 400, 260};
+    for (auto _ : state) {
+      state.PauseTiming();
+      if (paint_history_get_count(app->_history) == PAINT_HISTORY_CHECKPOINT_STEP - 1)
+        paint_history_reset(app->_history);
+      paint_main_open_textbar(text_tool, &box);
+      if (app->_textbar) tedit_set_text(app->_textbar->_edit, u"Twenty characters ok", -1);
+      pump();
+      state.ResumeTiming();
+      os_input_pen(OS_PEN_DOWN, 240, 600, 0);  // clear of the colour panel
+      os_input_pen(OS_PEN_UP, 240, 600, 0);
+      pump();
+    }
+  });
+  if (result != 0) state.SkipWithError("the application did not start");
+}
+
 }  // namespace
 
 BENCHMARK(BM_startup_to_first_paint)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -352,3 +398,7 @@ BENCHMARK(BM_thumbnail_update);
 BENCH_RATIO("zoom_step_vs_full_repaint", "BM_zoom_step", "BM_full_repaint", 4);
 BENCH_RATIO("zoom_step_200_strokes_vs_rebuild", "BM_zoom_step_200_strokes", "BM_rebuild_200_strokes_at_zoom", 1.2);
 BENCH_RATIO("thumbnail_update_vs_full_repaint", "BM_thumbnail_update", "BM_full_repaint", 0.3);
+BENCHMARK(BM_commandpanel_slide);
+BENCH_RATIO("commandpanel_slide_vs_full_repaint", "BM_commandpanel_slide", "BM_full_repaint", 4);
+BENCHMARK(BM_text_commit);
+BENCH_RATIO("text_commit_vs_full_repaint", "BM_text_commit", "BM_full_repaint", 1.5);

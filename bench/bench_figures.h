@@ -5,10 +5,17 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
-// NAME: time(numerator) / time(denominator), printed with its goal.
+// NAME: time(numerator) / time(denominator), printed with its goal (none
+// when the goal is 0: a figure that is only reported).
 int bench_register_ratio(const std::string &name, const std::string &numerator,
                          const std::string &denominator, double goal);
+
+// NAME: the worst of several such ratios, one per size of the same operation.
+int bench_register_worst_ratio(const std::string &name,
+                               const std::vector<std::pair<std::string, std::string>> &pairs, double goal);
 
 // NAME: the median real time of one case in milliseconds, printed as is.
 int bench_register_ms(const std::string &name, const std::string &bench);
@@ -21,5 +28,7 @@ void bench_set_value(const std::string &name, double value);
 #define BENCH_CONCAT(a, b) BENCH_CONCAT2(a, b)
 #define BENCH_RATIO(name, num, den, goal) \
   static int BENCH_CONCAT(bench_ratio_, __LINE__) = bench_register_ratio(name, num, den, goal)
+#define BENCH_WORST_RATIO(name, pairs, goal) \
+  static int BENCH_CONCAT(bench_worst_, __LINE__) = bench_register_worst_ratio(name, pairs, goal)
 #define BENCH_MS(name, bench) \
   static int BENCH_CONCAT(bench_ms_, __LINE__) = bench_register_ms(name, bench)

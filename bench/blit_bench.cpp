@@ -1,8 +1,8 @@
-// The three blits the screen spends its time in, against pixman doing the
-// same composite on the same buffers:
-// - the canvas present: keyed 32 -> 565 opaque copy of a 480 x 640 screen;
+// The blits the screen spends its time in, against pixman doing the same
+// composite on the same buffers (the canvas present is timed with the
+// canvas figures):
 // - the translucent panel compose: 565 -> 565 at alpha 216 with the magenta key;
-// - the masked picture stamp: 24 -> 32 through an 8-bit mask at partial alpha.
+// - the masked stamps: 32 -> 32 and 24 -> 32 through an 8-bit mask at partial alpha.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -58,15 +58,6 @@ scene &the_scene() {
 const tpoint kOrigin = {0, 0};
 const trect kAll = {0, 0, kWidth - 1, kHeight - 1};
 
-void BM_blit_keyed_32_565(benchmark::State &state) {
-  scene &s = the_scene();
-  for (auto _ : state) {
-    tbitmap_blit_keyed(s.screen565, &kOrigin, s.canvas32, &kAll, 0xFFFFFFFFu, 255);
-    benchmark::DoNotOptimize(s.screen565->_pixels);
-  }
-}
-BENCHMARK(BM_blit_keyed_32_565);
-
 void BM_blit_alpha216_key_565(benchmark::State &state) {
   scene &s = the_scene();
   for (auto _ : state) {
@@ -85,24 +76,21 @@ void BM_blit_masked_24_32(benchmark::State &state) {
 }
 BENCHMARK(BM_blit_masked_24_32);
 
+void BM_blit_masked_32_32(benchmark::State &state) {
+  scene &s = the_scene();
+  for (auto _ : state) {
+    tbitmap_blit_masked(s.target32, &kOrigin, s.canvas32, &kAll, s.mask8, 200);
+    benchmark::DoNotOptimize(s.target32->_pixels);
+  }
+}
+BENCHMARK(BM_blit_masked_32_32);
+
 #if defined(BRIVOLA_HAVE_PIXMAN)
 
 pixman_image_t *wrap(tbitmap *b, pixman_format_code_t format) {
   return pixman_image_create_bits(format, kWidth, kHeight, reinterpret_cast<uint32_t *>(b->_pixels),
                                   int(tbitmap_get_stride(b)));
 }
-
-void BM_pixman_src_8888_0565(benchmark::State &state) {
-  scene &s = the_scene();
-  pixman_image_t *src = wrap(s.canvas32, PIXMAN_a8r8g8b8), *dst = wrap(s.screen565, PIXMAN_r5g6b5);
-  for (auto _ : state) {
-    pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
-    benchmark::DoNotOptimize(s.screen565->_pixels);
-  }
-  pixman_image_unref(src);
-  pixman_image_unref(dst);
-}
-BENCHMARK(BM_pixman_src_8888_0565);
 
 void BM_pixman_over_0565_solid216_0565(benchmark::State &state) {
   scene &s = the_scene();
@@ -119,11 +107,12 @@ void BM_pixman_over_0565_solid216_0565(benchmark::State &state) {
 }
 BENCHMARK(BM_pixman_over_0565_solid216_0565);
 
-void BM_pixman_over_0888_a8_8888(benchmark::State &state) {
+// OVER through the 8-bit mask, the mask scaled once beforehand by the
+// partial alpha as pixman would see it (200 / 255).
+void pixman_over_masked(benchmark::State &state, tbitmap *picture, pixman_format_code_t format) {
   scene &s = the_scene();
-  pixman_image_t *src = wrap(s.picture24, PIXMAN_r8g8b8), *mask = wrap(s.mask8, PIXMAN_a8),
+  pixman_image_t *src = wrap(picture, format), *mask = wrap(s.mask8, PIXMAN_a8),
                  *dst = wrap(s.target32, PIXMAN_a8r8g8b8);
-  // Partial alpha as pixman sees it: the mask scaled by a solid 200 / 255.
   pixman_color_t alpha = {0, 0, 0, uint16_t(200 * 257)};
   pixman_image_t *solid = pixman_image_create_solid_fill(&alpha);
   pixman_image_t *scaled = pixman_image_create_bits(PIXMAN_a8, kWidth, kHeight, nullptr, 0);
@@ -134,12 +123,24 @@ void BM_pixman_over_0888_a8_8888(benchmark::State &state) {
   }
   for (pixman_image_t *i : {src, mask, dst, solid, scaled}) pixman_image_unref(i);
 }
+
+void BM_pixman_over_0888_a8_8888(benchmark::State &state) {
+  pixman_over_masked(state, the_scene().picture24, PIXMAN_r8g8b8);
+}
 BENCHMARK(BM_pixman_over_0888_a8_8888);
+
+// x8r8g8b8: the source format pixman has its masked fast path for.
+void BM_pixman_over_x888_a8_8888(benchmark::State &state) {
+  pixman_over_masked(state, the_scene().canvas32, PIXMAN_x8r8g8b8);
+}
+BENCHMARK(BM_pixman_over_x888_a8_8888);
 
 #endif
 
-BENCH_RATIO("blit_keyed_32_565_vs_pixman", "BM_blit_keyed_32_565", "BM_pixman_src_8888_0565", 1.0);
-BENCH_RATIO("blit_alpha216_key_565_vs_pixman", "BM_blit_alpha216_key_565", "BM_pixman_over_0565_solid216_0565", 1.2);
-BENCH_RATIO("blit_masked_24_32_vs_pixman", "BM_blit_masked_24_32", "BM_pixman_over_0888_a8_8888", 1.5);
+BENCH_RATIO("blit_masked_32_32_vs_pixman", "BM_blit_masked_32_32", "BM_pixman_over_x888_a8_8888", 1.0);
+// Reported only: pixman has no fast path for a keyed translucent 565 compose,
+// nor for a 24-bit source through a mask.
+BENCH_RATIO("blit_alpha216_key_565_vs_pixman", "BM_blit_alpha216_key_565", "BM_pixman_over_0565_solid216_0565", 0);
+BENCH_RATIO("blit_masked_24_32_vs_pixman", "BM_blit_masked_24_32", "BM_pixman_over_0888_a8_8888", 0);
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Replays arbitrary history records, as a document may carry them, through
-// every drawing tool of the tool modules. Besides not crashing or hanging,
+// every drawing tool of the tool modules and the application's replays of
+// text, pictures and crops. Besides not crashing or hanging,
 // the shared cairo context must come out usable and the canvas opaque.
 //
 // Input: byte 0 picks the zoom of the painting; then records, each
@@ -18,8 +19,10 @@
 #include <limits>
 #include <string>
 
+#include "imagebar.h"
 #include "paint_context.h"
 #include "paint_history.h"
+#include "paint_main.h"
 #include "shape_brush1.h"
 #include "shape_circle.h"
 #include "shape_curve.h"
@@ -31,6 +34,8 @@
 #include "shape_polygon.h"
 #include "shape_rect.h"
 #include "shape_rubber.h"
+#include "tbitmap.h"
+#include "textbar.h"
 
 namespace {
 
@@ -38,7 +43,7 @@ const int32_t OPERATIONS[] = {SHAPE_ID_PENCIL,       SHAPE_ID_LINE,     SHAPE_ID
                               SHAPE_ID_RECT,         SHAPE_ID_FILLED_ROUNDRECT, SHAPE_ID_ELLIPSE, SHAPE_ID_FILLED_CIRCLE,
                               SHAPE_ID_TRIANGLE,     SHAPE_ID_FILLED_RHOMBUS,   SHAPE_ID_PENTAGON, SHAPE_ID_PENTAGRAM,
                               SHAPE_ID_FILLED_HEART, PAINT_HISTORY_OP_CLEAR,    PAINT_HISTORY_OP_TEXT,
-                              PAINT_HISTORY_OP_CROP, 77,                 SHAPE_ID_PAINT_BUCKET,
+                              PAINT_HISTORY_OP_CROP, PAINT_HISTORY_OP_IMAGE, 77,                 SHAPE_ID_PAINT_BUCKET,
                               SHAPE_ID_CURVE};
 const double PAINTING_ZOOMS[] = {1.0, 0.5, 2.0, 0.37, 3.0};
 const double RECORD_ZOOMS[] = {1.0, 2.0, 0.25, 0.0, -1.0, 1e-300, 1e300, std::numeric_limits<double>::quiet_NaN()};
@@ -62,6 +67,15 @@ painting *the_painting() {
     made->pc = paint_context_new(nullptr, 96, 64, black, yellow, white, 5, 0, 0, 0, 9);
     made->history = paint_history_new(made->pc, nullptr);
     paint_history_set_use_checkpoints(made->history, 0);
+    // The application's replays, as it installs them.
+    paint_history_hooks hooks = {};
+    hooks.draw_text = textbar_draw_text_record;
+    hooks.draw_image = imagebar_draw_image_record;
+    hooks.apply_crop = paint_main_apply_crop;
+    paint_history_set_hooks(made->history, &hooks);
+    // Crops and pictures may ask for any size; a small budget keeps each run
+    // short while the refusals it causes are part of what is tested.
+    tbitmap_set_budget(1u << 20);
     paint_context *pc = made->pc;
     paint_history *h = made->history;
     shape **t = made->tools;

@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   g_data = data;
   g_size = size;
   static const wins_window_app app = {app_name, draw_labels, nullptr};
-  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "64x48";
+  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "64x64";
   char *argv[] = {arg0, arg1, arg2, nullptr};
   check(wins_window_main(3, argv, &app) == 0);
   return 0;

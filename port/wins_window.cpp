@@ -253,7 +253,9 @@ void wins_window_hide_input_panel(wins_ime *record) {
   g_ime = nullptr;
   int32_t width, height;
   port_device_get_screen_size(&width, &height);
-  wins_window_resize(width, height);
+  // A panel that left the screen its size costs no resize and no repaint
+  // of the whole window (the panel's own tick repaints once).
+  if (width != g_screen_width || height != g_screen_height) wins_window_resize(width, height);
   wins_window_set_full_screen(g_frame.load(), 1);
   start_panel_timer(panel_hidden_tick);
 }

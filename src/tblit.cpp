@@ -4,11 +4,14 @@
 // pair, so no pixel pays for a dispatch; it is written pixel by pixel and
 // follows the arithmetic of the header literally. The fast paths are SSE2
 // twins of it (eight pixels per step, the row's tail through the general
-// pixel code), plain row copies, and a 256-bit loop for the canvas present;
-// fast_table says which pair uses which. A fast path never differs from the
-// general one in a single byte: the tests run both on random input.
+// pixel code), plain row copies, whole-pixel loops for 32-bit destinations
+// (the painting canvas: its fills and constant-alpha blit), and 256-bit
+// loops for the canvas present and the 32-bit blends; fast_table says which
+// pair uses which. A fast path never differs from the general one in a
+// single byte: the tests run both on random input.
 #include "tblit.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -18,6 +21,7 @@
 #include <immintrin.h>
 #endif
 
+#include "port_log.h"
 #include "tfile.h"
 
 namespace {
@@ -172,6 +176,15 @@ void general_keyed(const tblit_job *job) {
     for (int32_t x = 0; x < job->columns; x++, dp += bytes_of(D), sp += bytes_of(S))
       keyed_pixel<S, D>(dp, sp, job->palette, has_key, source_key, copy, uint32_t(job->alpha));
   }
+}
+
+// The flood fill's test of one pixel: its three bytes within low..high.
+inline bool in_range_pixel(const uint8_t *p, uint32_t low, uint32_t high) {
+  for (int c = 0; c < 3; c++) {
+    uint32_t v = p[c], lo = (low >> 8 * c) & 0xFF, hi = (high >> 8 * c) & 0xFF;
+    if (v < lo || v > hi) return false;
+  }
+  return true;
 }
 
 // ---- fast paths ----
@@ -501,55 +514,304 @@ void fast_keyed(const tblit_job *job) {
 }
 
 
+// ---- 32-bit destinations: whole pixels in 16-bit lanes ----
+//
+// A 32-bit pixel widens to four 16-bit lanes: blue, green, red and the
+// fourth byte. The blend gives the fourth lane weight 0, so it comes back as
+// (d * 256) >> 8 = d and the fourth byte stays without a separate mask. No
+// lane overflows: s * w + d * (256 - w) <= 255 * 256 < 65536. A constant
+// source (the fills) has its s * w worked out once.
+
+// Weights (w, w, w, 0) for two pixels; 256 less them weigh the destination.
+inline __m128i weight_lanes_32(uint32_t w) {
+  return _mm_set_epi16(0, short(w), short(w), short(w), 0, short(w), short(w), short(w));
+}
+
+// Four destination pixels blended with the source terms of their two halves.
+inline __m128i blend4_32(__m128i d, __m128i term_lo, __m128i term_hi, __m128i inv) {
+  __m128i zero = _mm_setzero_si128();
+  __m128i lo = _mm_srli_epi16(_mm_add_epi16(term_lo, _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), inv)), 8);
+  __m128i hi = _mm_srli_epi16(_mm_add_epi16(term_hi, _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), inv)), 8);
+  return _mm_packus_epi16(lo, hi);
+}
+
+inline __m128i *at128(uint8_t *p) { return reinterpret_cast<__m128i *>(p); }
+inline const __m128i *at128(const uint8_t *p) { return reinterpret_cast<const __m128i *>(p); }
+
+// The translucent 32-bit fill of count pixels, four at a time; returns how
+// many it did (the rest go through the pixel code).
+int32_t blend_span_32(uint8_t *p, int32_t count, uint32_t rgb8, uint32_t a) {
+  __m128i w = weight_lanes_32(a), inv = _mm_sub_epi16(splat16(256), w);
+  __m128i term = _mm_mullo_epi16(_mm_unpacklo_epi8(splat32(rgb8), _mm_setzero_si128()), w);
+  int32_t i = 0;
+  for (; i + 4 <= count; i += 4)
+    _mm_storeu_si128(at128(p + 4 * i), blend4_32(_mm_loadu_si128(at128(p + 4 * i)), term, term, inv));
+  return i;
+}
+
+// The opaque 32-bit fill: the three colour bytes over each pixel's fourth.
+int32_t store_span_32(uint8_t *p, int32_t count, uint32_t rgb8) {
+  __m128i keep = splat32(0xFF000000u), color = splat32(rgb8);
+  int32_t i = 0;
+  for (; i + 4 <= count; i += 4)
+    _mm_storeu_si128(at128(p + 4 * i), _mm_or_si128(_mm_and_si128(_mm_loadu_si128(at128(p + 4 * i)), keep), color));
+  return i;
+}
+
+// Four pixels of the constant-alpha 32 -> 32 blit.
+inline void alpha4_32(uint8_t *dp, const uint8_t *sp, __m128i w, __m128i inv) {
+  __m128i s = _mm_loadu_si128(at128(sp)), zero = _mm_setzero_si128();
+  __m128i term_lo = _mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), w);
+  __m128i term_hi = _mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), w);
+  _mm_storeu_si128(at128(dp), blend4_32(_mm_loadu_si128(at128(dp)), term_lo, term_hi, inv));
+}
+
+void alpha_rows_32(const tblit_job *job) {
+  const uint32_t a = uint32_t(job->alpha);
+  const __m128i w = weight_lanes_32(a), inv = _mm_sub_epi16(splat16(256), w);
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    int32_t x = 0;
+    for (; x + 4 <= job->columns; x += 4) alpha4_32(dp + 4 * x, sp + 4 * x, w, inv);
+    for (; x < job->columns; x++) alpha_pixel<F32, F32>(dp + 4 * x, sp + 4 * x, nullptr, a);
+  }
+}
+
+// The flood fill's range test on four pixels: one bit per pixel, set when
+// all its bytes lie within those of low and high (the fourth byte's range is
+// 0..255).
+inline int in_range4(const uint8_t *p, __m128i low, __m128i high) {
+  __m128i v = _mm_loadu_si128(at128(p));
+  __m128i inside = _mm_cmpeq_epi8(_mm_min_epu8(_mm_max_epu8(v, low), high), v);
+  return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(inside, splat32(0xFFFFFFFFu))));
+}
+
+// Four pixels a step; flipping the step's bits when want is set leaves those
+// that differ from want.
+int64_t scan_range_32(const uint8_t *row, int64_t x, int64_t limit, int dir, int want, uint32_t low, uint32_t high) {
+  const __m128i lo = splat32(low & 0xFFFFFF), hi = splat32(high | 0xFF000000u);
+  const int flip = want ? 0xF : 0;
+  if (dir > 0) {
+    for (; x + 3 <= limit; x += 4)
+      if (int bits = in_range4(row + 4 * x, lo, hi) ^ flip) return x + __builtin_ctz(unsigned(bits));
+    for (; x <= limit; x++)
+      if (in_range_pixel(row + 4 * x, low, high) != (want != 0)) return x;
+  } else {
+    for (; x - 3 >= limit; x -= 4)
+      if (int bits = in_range4(row + 4 * (x - 3), lo, hi) ^ flip) return x - 3 + 31 - __builtin_clz(unsigned(bits));
+    for (; x >= limit; x--)
+      if (in_range_pixel(row + 4 * x, low, high) != (want != 0)) return x;
+  }
+  return limit + dir;
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #define TBLIT_HAVE_AVX2 1
 
-// The canvas present (keyed 32 -> 565 copy) runs every frame, so it gets a
-// 256-bit twin on processors that have AVX2: the same steps as
-// words_from_bytes<F565>, sixteen pixels at a time.
+// The loops the canvas leans on get 256-bit twins on processors that have
+// AVX2: the present (keyed 32 -> 565 copy) and the 32-bit fills and blend.
 bool cpu_has_avx2() {
   __builtin_cpu_init();  // this may run before the library's own detection
   return __builtin_cpu_supports("avx2");
 }
 bool g_wide_vectors = cpu_has_avx2();
 
-__attribute__((target("avx2"))) void keyed_copy_32_to_565_avx2(const tblit_job *job) {
-  const int32_t columns = job->columns;
-  const bool has_key = job->key != TBLIT_NO_KEY;
-  const uint32_t source_key = key_in_source_form<F32>(job->key);
-  const __m256i rb_mask = _mm256_set1_epi32(0x00F800F8), green_mask = _mm256_set1_epi32(0xFC00);
-  const __m256i multiplier = _mm256_set1_epi32(int(8192u << 16 | 4));
-  const __m256i rgb_mask = _mm256_set1_epi32(0xFFFFFF), key = _mm256_set1_epi32(int(source_key));
+#define TBLIT_AVX2 __attribute__((target("avx2")))
+
+TBLIT_AVX2 inline __m256i *at256(uint8_t *p) { return reinterpret_cast<__m256i *>(p); }
+TBLIT_AVX2 inline const __m256i *at256(const uint8_t *p) { return reinterpret_cast<const __m256i *>(p); }
+
+TBLIT_AVX2 inline __m256i blend8_32(__m256i d, __m256i term_lo, __m256i term_hi, __m256i inv) {
+  __m256i zero = _mm256_setzero_si256();
+  __m256i lo = _mm256_srli_epi16(_mm256_add_epi16(term_lo, _mm256_mullo_epi16(_mm256_unpacklo_epi8(d, zero), inv)), 8);
+  __m256i hi = _mm256_srli_epi16(_mm256_add_epi16(term_hi, _mm256_mullo_epi16(_mm256_unpackhi_epi8(d, zero), inv)), 8);
+  return _mm256_packus_epi16(lo, hi);  // unpack and pack both stay within 128-bit halves
+}
+
+TBLIT_AVX2 int32_t blend_span_32_avx2(uint8_t *p, int32_t count, uint32_t rgb8, uint32_t a) {
+  __m256i w = _mm256_broadcastsi128_si256(weight_lanes_32(a)), inv = _mm256_sub_epi16(_mm256_set1_epi16(256), w);
+  __m256i term = _mm256_mullo_epi16(_mm256_unpacklo_epi8(_mm256_set1_epi32(int(rgb8)), _mm256_setzero_si256()), w);
+  int32_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m256i d0 = _mm256_loadu_si256(at256(p + 4 * i)), d1 = _mm256_loadu_si256(at256(p + 4 * i + 32));
+    _mm256_storeu_si256(at256(p + 4 * i), blend8_32(d0, term, term, inv));
+    _mm256_storeu_si256(at256(p + 4 * i + 32), blend8_32(d1, term, term, inv));
+  }
+  for (; i + 8 <= count; i += 8)
+    _mm256_storeu_si256(at256(p + 4 * i), blend8_32(_mm256_loadu_si256(at256(p + 4 * i)), term, term, inv));
+  return i + blend_span_32(p + 4 * i, count - i, rgb8, a);
+}
+
+// With byte-masked stores (AVX-512) the opaque fill need not read the pixels
+// back to keep their fourth bytes; without them it is the SSE2 loop. A block
+// far larger than the caches (`streaming`) goes the other way: its lines
+// come from memory either way, and whole aligned lines read and written back
+// stream better than masked stores to lines not yet in the cache.
+bool cpu_has_masked_stores() { return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl"); }
+bool g_masked_stores = cpu_has_masked_stores();
+
+__attribute__((target("avx512bw,avx512vl"))) int32_t store_span_32_masked(uint8_t *p, int32_t count, uint32_t rgb8,
+                                                                          bool streaming) {
+  const __m512i color = _mm512_set1_epi32(int(rgb8));
+  const __mmask64 three_bytes = 0x7777777777777777ull;
+  int32_t i = 0;
+  // Whole cache lines store fastest: a first, shorter store reaches the next line.
+  uintptr_t offset = reinterpret_cast<uintptr_t>(p) & 63;
+  if (offset % 4 != 0) streaming = false;
+  if (offset % 4 == 0 && offset) {
+    i = std::min(count, int32_t(64 - offset) / 4);
+    _mm512_mask_storeu_epi8(p, three_bytes & (~0ull >> (64 - 4 * i)), color);
+  }
+  if (streaming) {
+    const __m512i keep = _mm512_set1_epi32(int(0xFF000000u));
+    for (; i + 16 <= count; i += 16) {
+      __m512i *line = reinterpret_cast<__m512i *>(p + 4 * i);
+      _mm512_store_si512(line, _mm512_ternarylogic_epi32(_mm512_load_si512(line), keep, color, 0xEA));  // a & b | c
+    }
+  }
+  for (; i + 32 <= count; i += 32) {
+    _mm512_mask_storeu_epi8(p + 4 * i, three_bytes, color);
+    _mm512_mask_storeu_epi8(p + 4 * i + 64, three_bytes, color);
+  }
+  for (; i + 16 <= count; i += 16) _mm512_mask_storeu_epi8(p + 4 * i, three_bytes, color);
+  if (i < count) {
+    _mm512_mask_storeu_epi8(p + 4 * i, three_bytes & (~0ull >> (64 - 4 * (count - i))), color);
+    i = count;
+  }
+  return i;
+}
+
+TBLIT_AVX2 void alpha_rows_32_avx2(const tblit_job *job) {
+  const uint32_t a = uint32_t(job->alpha);
+  const __m256i w = _mm256_broadcastsi128_si256(weight_lanes_32(a));
+  const __m256i inv = _mm256_sub_epi16(_mm256_set1_epi16(256), w), zero = _mm256_setzero_si256();
+  const __m128i w4 = weight_lanes_32(a), inv4 = _mm_sub_epi16(splat16(256), w4);
   for (int32_t y = 0; y < job->rows; y++) {
     uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
     const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
     int32_t x = 0;
-    for (; x + 16 <= columns; x += 16, dp += 32, sp += 64) {
-      __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(sp));
-      __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(sp + 32));
-      __m256i wa = _mm256_or_si256(_mm256_madd_epi16(_mm256_and_si256(a, rb_mask), multiplier),
-                                   _mm256_and_si256(a, green_mask));
-      __m256i wb = _mm256_or_si256(_mm256_madd_epi16(_mm256_and_si256(b, rb_mask), multiplier),
-                                   _mm256_and_si256(b, green_mask));
-      wa = _mm256_srai_epi32(_mm256_slli_epi32(wa, 11), 16);
-      wb = _mm256_srai_epi32(_mm256_slli_epi32(wb, 11), 16);
+    for (; x + 8 <= job->columns; x += 8) {
+      __m256i s = _mm256_loadu_si256(at256(sp + 4 * x));
+      __m256i term_lo = _mm256_mullo_epi16(_mm256_unpacklo_epi8(s, zero), w);
+      __m256i term_hi = _mm256_mullo_epi16(_mm256_unpackhi_epi8(s, zero), w);
+      _mm256_storeu_si256(at256(dp + 4 * x), blend8_32(_mm256_loadu_si256(at256(dp + 4 * x)), term_lo, term_hi, inv));
+    }
+    if (x + 4 <= job->columns) alpha4_32(dp + 4 * x, sp + 4 * x, w4, inv4), x += 4;
+    for (; x < job->columns; x++) alpha_pixel<F32, F32>(dp + 4 * x, sp + 4 * x, nullptr, a);
+  }
+}
+
+// Sixteen, eight or four 32-bit pixels to 565 words: the steps of
+// words_from_bytes<F565>. A key lane's word is the destination's.
+TBLIT_AVX2 inline __m256i words_565_avx2(__m256i p) {
+  __m256i v = _mm256_or_si256(_mm256_madd_epi16(_mm256_and_si256(p, _mm256_set1_epi32(0x00F800F8)),
+                                                _mm256_set1_epi32(int(8192u << 16 | 4))),
+                              _mm256_and_si256(p, _mm256_set1_epi32(0xFC00)));
+  return _mm256_srai_epi32(_mm256_slli_epi32(v, 11), 16);
+}
+
+TBLIT_AVX2 inline void present8_565(uint8_t *dp, const uint8_t *sp, bool has_key, __m128i key) {
+  __m128i lo = _mm_loadu_si128(at128(sp)), hi = _mm_loadu_si128(at128(sp + 16));
+  __m128i out = words_from_bytes<F565>(lo, hi);
+  if (has_key) {
+    __m128i rgb_mask = splat32(0xFFFFFF);
+    __m128i skip = _mm_packs_epi32(_mm_cmpeq_epi32(_mm_and_si128(lo, rgb_mask), key),
+                                   _mm_cmpeq_epi32(_mm_and_si128(hi, rgb_mask), key));
+    out = select(skip, _mm_loadu_si128(at128(dp)), out);
+  }
+  _mm_storeu_si128(at128(dp), out);
+}
+
+TBLIT_AVX2 inline void present4_565(uint8_t *dp, const uint8_t *sp, bool has_key, __m128i key) {
+  __m128i p = _mm_loadu_si128(at128(sp));
+  __m128i out = words_from_bytes<F565>(p, p);
+  if (has_key) {
+    __m128i k = _mm_cmpeq_epi32(_mm_and_si128(p, splat32(0xFFFFFF)), key);
+    out = select(_mm_packs_epi32(k, k), _mm_loadl_epi64(at128(dp)), out);
+  }
+  _mm_storel_epi64(at128(dp), out);
+}
+
+// Each word depends on its own source pixel only (a key pixel keeps a word
+// no step has changed), so a row's last step may overlap the one before it:
+// a row of eight or more pixels needs no pixel-by-pixel tail.
+TBLIT_AVX2 void keyed_copy_32_to_565_avx2(const tblit_job *job) {
+  const int32_t columns = job->columns;
+  const bool has_key = job->key != TBLIT_NO_KEY;
+  const uint32_t source_key = key_in_source_form<F32>(job->key);
+  const __m256i rgb_mask = _mm256_set1_epi32(0xFFFFFF), key = _mm256_set1_epi32(int(source_key));
+  const __m128i key4 = splat32(source_key);
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    int32_t x = 0;
+    for (; x + 16 <= columns; x += 16) {
+      __m256i a = _mm256_loadu_si256(at256(sp + 4 * x)), b = _mm256_loadu_si256(at256(sp + 4 * x + 32));
       // The pack works within 128-bit halves; the permute puts the pixels back in order.
-      __m256i out = _mm256_permute4x64_epi64(_mm256_packs_epi32(wa, wb), 0xD8);
+      __m256i out = _mm256_permute4x64_epi64(_mm256_packs_epi32(words_565_avx2(a), words_565_avx2(b)), 0xD8);
       if (has_key) {
         __m256i ka = _mm256_cmpeq_epi32(_mm256_and_si256(a, rgb_mask), key);
         __m256i kb = _mm256_cmpeq_epi32(_mm256_and_si256(b, rgb_mask), key);
         __m256i skip = _mm256_permute4x64_epi64(_mm256_packs_epi32(ka, kb), 0xD8);
-        out = _mm256_blendv_epi8(out, _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dp)), skip);
+        out = _mm256_blendv_epi8(out, _mm256_loadu_si256(at256(dp + 2 * x)), skip);
       }
-      _mm256_storeu_si256(reinterpret_cast<__m256i *>(dp), out);
+      _mm256_storeu_si256(at256(dp + 2 * x), out);
     }
-    for (; x < columns; x++, dp += 2, sp += 4) keyed_pixel<F32, F565>(dp, sp, nullptr, has_key, source_key, true, 255);
+    if (x == columns) continue;
+    if (columns >= 8) {
+      if (x + 8 < columns) present8_565(dp + 2 * x, sp + 4 * x, has_key, key4);
+      present8_565(dp + 2 * (columns - 8), sp + 4 * (columns - 8), has_key, key4);
+    } else if (columns >= 4) {
+      present4_565(dp, sp, has_key, key4);
+      present4_565(dp + 2 * (columns - 4), sp + 4 * (columns - 4), has_key, key4);
+    } else {
+      for (; x < columns; x++) keyed_pixel<F32, F565>(dp + 2 * x, sp + 4 * x, nullptr, has_key, source_key, true, 255);
+    }
   }
+}
+
+TBLIT_AVX2 int64_t scan_range_32_avx2(const uint8_t *row, int64_t x, int64_t limit, int dir, int want, uint32_t low,
+                                      uint32_t high) {
+  const __m256i lo = _mm256_set1_epi32(int(low & 0xFFFFFF)), hi = _mm256_set1_epi32(int(high | 0xFF000000u));
+  const __m256i ones = _mm256_set1_epi32(-1);
+  const int flip = want ? 0xFF : 0;
+  auto in_range8 = [&](const uint8_t *p) TBLIT_AVX2 {
+    __m256i v = _mm256_loadu_si256(at256(p));
+    __m256i inside = _mm256_cmpeq_epi8(_mm256_min_epu8(_mm256_max_epu8(v, lo), hi), v);
+    return _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(inside, ones)));
+  };
+  // A run is usually long: the loads ahead are asked for early, as a row is
+  // often scanned right after one far from it in memory.
+  if (dir > 0) {
+    for (; x + 15 <= limit; x += 16) {
+      _mm_prefetch(reinterpret_cast<const char *>(row + 4 * x + 512), _MM_HINT_T0);
+      if (int bits = (in_range8(row + 4 * x) | in_range8(row + 4 * x + 32) << 8) ^ (flip | flip << 8))
+        return x + __builtin_ctz(unsigned(bits));
+    }
+    for (; x + 7 <= limit; x += 8)
+      if (int bits = in_range8(row + 4 * x) ^ flip) return x + __builtin_ctz(unsigned(bits));
+  } else {
+    for (; x - 7 >= limit; x -= 8) {
+      _mm_prefetch(reinterpret_cast<const char *>(row + 4 * x - 512), _MM_HINT_T0);
+      if (int bits = in_range8(row + 4 * (x - 7)) ^ flip) return x - 7 + 31 - __builtin_clz(unsigned(bits));
+    }
+  }
+  return scan_range_32(row, x, limit, dir, want, low, high);
 }
 
 void fast_keyed_32_to_565(const tblit_job *job) {
   if (g_wide_vectors && job->alpha >= 255) return keyed_copy_32_to_565_avx2(job);
   fast_keyed<F32, F565>(job);
+}
+
+void fast_alpha_32_to_32(const tblit_job *job) {
+  if (job->alpha <= 0) return;
+  g_wide_vectors ? alpha_rows_32_avx2(job) : alpha_rows_32(job);
+}
+#else
+void fast_alpha_32_to_32(const tblit_job *job) {
+  if (job->alpha > 0) alpha_rows_32(job);
 }
 #endif
 
@@ -575,6 +837,7 @@ struct family_row {
 #else
 #define TBLIT_KEYED_WORKER TBLIT_WORKER
 #endif
+#define TBLIT_ALPHA_WORKER(fam, s, d) (s == F32 && d == F32 ? fast_alpha_32_to_32 : fam<s, d>)
 
 const tblit_worker general_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
     TBLIT_PAIRS(TBLIT_WORKER, general_alpha),
@@ -588,7 +851,7 @@ const tblit_worker general_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_F
 // panels (opaque, translucent, keyed), the 24/32 -> 32 picture draws and the
 // masked text and brush stamps.
 const tblit_worker fast_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
-    TBLIT_PAIRS(TBLIT_WORKER, fast_alpha),
+    TBLIT_PAIRS(TBLIT_ALPHA_WORKER, fast_alpha),
     TBLIT_PAIRS(TBLIT_WORKER, fast_masked),
     TBLIT_PAIRS(TBLIT_KEYED_WORKER, fast_keyed),
 };
@@ -654,19 +917,24 @@ inline void fill_pixel(uint8_t *p, const fill_color<D> &f) {
   }
 }
 
+// `streaming`: the span belongs to a block far larger than the caches.
+constexpr uint64_t k_streaming_bytes = 8u << 20;
 template <int D>
-void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
+void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f, bool streaming = false) {
   if (f.a == 0) return;
   int32_t i = 0;
 #if defined(__SSE2__)
-  if constexpr (D != F24) {
-    if (f.a == 255 && D == F32) {
-      __m128i keep = splat32(0xFF000000u), color = splat32(f.packed);
-      for (; i + 4 <= count; i += 4) {
-        __m128i *q = reinterpret_cast<__m128i *>(p + 4 * i);
-        _mm_storeu_si128(q, _mm_or_si128(_mm_and_si128(_mm_loadu_si128(q), keep), color));
-      }
-    } else if (f.a == 255) {
+  if constexpr (D == F32) {
+#if defined(TBLIT_HAVE_AVX2)
+    if (g_wide_vectors && f.a == 255 && g_masked_stores)
+      i = store_span_32_masked(p, count, f.packed, streaming);
+    else if (g_wide_vectors && f.a < 255)
+      i = blend_span_32_avx2(p, count, f.rgb8, f.a);
+    else
+#endif
+      i = f.a == 255 ? store_span_32(p, count, f.packed) : blend_span_32(p, count, f.rgb8, f.a);
+  } else if constexpr (D != F24) {
+    if (f.a == 255) {
       __m128i word = splat16(int(f.packed));
       for (; i + 8 <= count; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 2 * i), word);
     } else {
@@ -684,9 +952,15 @@ void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f) {
 
 template <int D>
 void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color, bool top_down) {
-  if (columns < 1) return;
+  if (columns < 1 || rows < 1) return;
   fill_color<D> f = fill_color_of<D>(color);
-  for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f);
+  const bool streaming = uint64_t(columns) * uint64_t(rows) * bytes_of(D) >= k_streaming_bytes;
+  // Rows that follow each other without a gap are one long span.
+  if (uint64_t(stride) == uint64_t(columns) * bytes_of(D) && uint64_t(columns) * uint64_t(rows) <= INT32_MAX) {
+    fill_span<D>(top_down ? start : row_at(start, stride, rows - 1, false), columns * rows, f, streaming);
+    return;
+  }
+  for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f, streaming);
 }
 
 template <int D>
@@ -767,4 +1041,19 @@ void tblit_fill_rect_24(uint8_t *start, uint32_t stride, int32_t columns, int32_
 void tblit_fill_rect_32(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
                         bool top_down) {
   fill_block<F32>(start, stride, columns, rows, color, top_down);
+}
+
+int64_t tblit_scan_range_32(const uint8_t *row, int32_t x, int32_t limit, int dir, int want, uint32_t low,
+                            uint32_t high) {
+  PORT_CHECK(row != nullptr && (dir == 1 || dir == -1));
+#if defined(TBLIT_HAVE_AVX2)
+  if (g_wide_vectors) return scan_range_32_avx2(row, x, limit, dir, want, low, high);
+#endif
+#if defined(__SSE2__)
+  return scan_range_32(row, x, limit, dir, want, low, high);
+#else
+  for (int64_t at = x; at != int64_t(limit) + dir; at += dir)
+    if (in_range_pixel(row + 4 * at, low, high) != (want != 0)) return at;
+  return int64_t(limit) + dir;
+#endif
 }

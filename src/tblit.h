@@ -98,3 +98,12 @@ void tblit_fill_rect_24(uint8_t *start, uint32_t stride, int32_t columns, int32_
                         bool top_down);
 void tblit_fill_rect_32(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
                         bool top_down);
+
+// The flood fill's run scan over one row of 32-bit pixels: a pixel is in range
+// when its blue, green and red bytes each lie between those of low and high
+// (words b | g << 8 | r << 16; the fourth byte is not read). Starting at x and
+// stepping by dir (+1 or -1) towards limit (inclusive), returns the first x
+// whose in-range result differs from want (0 or 1), or limit + dir when every
+// pixel up to limit matches.
+int64_t tblit_scan_range_32(const uint8_t *row, int32_t x, int32_t limit, int dir, int want, uint32_t low,
+                            uint32_t high);

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "port_log.h"
+#include "tblit.h"
 #include "tfont_sizes.h"
 #include "traster.h"
 
@@ -43,6 +44,12 @@ struct flood_ctx {
   // A channel passes when (value - low) as unsigned is at most its span.
   int low_r, low_g, low_b;
   unsigned span_r, span_g, span_b;
+  // The same range as bytes blue | green << 8 | red << 16, lowest and highest.
+  uint32_t low_word, high_word;
+  // The row the last run was painted on: the fill mostly moves on a row at a
+  // time in one direction, so the next row is asked for while this one is
+  // painted.
+  int32_t last_y;
 };
 
 struct line_ctx {
@@ -320,10 +327,17 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   flood_ctx flood;
   flood_prepare(&flood, canvas);
   flood.seed = flood_read(&flood, flood_row(&flood, y), x, y);
+  flood.last_y = y;
   int tol = std::clamp(tolerance, 0, 255);
   flood.low_r = flood.seed.r - tol, flood.span_r = unsigned(std::min(flood.seed.r + tol, 255) - flood.low_r);
   flood.low_g = flood.seed.g - tol, flood.span_g = unsigned(std::min(flood.seed.g + tol, 255) - flood.low_g);
   flood.low_b = flood.seed.b - tol, flood.span_b = unsigned(std::min(flood.seed.b + tol, 255) - flood.low_b);
+  auto byte_word = [](int r, int g, int b) {
+    auto byte = [](int v) { return uint32_t(std::clamp(v, 0, 255)); };
+    return byte(b) | byte(g) << 8 | byte(r) << 16;
+  };
+  flood.low_word = byte_word(flood.low_r, flood.low_g, flood.low_b);
+  flood.high_word = byte_word(flood.seed.r + tol, flood.seed.g + tol, flood.seed.b + tol);
   // The region is found over the whole bitmap; only painting obeys the clip.
   trect bounds = {0, 0, width, height};
   return traster_flood_fill_runs(&flood, &bounds, x, y, flood_scan, flood_fill_run);
@@ -581,7 +595,9 @@ int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int 
   const flood_ctx *flood = static_cast<const flood_ctx *>(ctx);
   switch (flood->reader) {
     case FLOOD_READ_24: return scan_row<FLOOD_READ_24>(flood, y, x, limit, dir, want);
-    case FLOOD_READ_32: return scan_row<FLOOD_READ_32>(flood, y, x, limit, dir, want);
+    case FLOOD_READ_32:
+      // The painting canvas: whole vectors of pixels per test.
+      return tblit_scan_range_32(flood_row(flood, y), x, limit, dir, want, flood->low_word, flood->high_word);
     case FLOOD_READ_MASKS_16: return scan_row<FLOOD_READ_MASKS_16>(flood, y, x, limit, dir, want);
     case FLOOD_READ_MASKS_32: return scan_row<FLOOD_READ_MASKS_32>(flood, y, x, limit, dir, want);
     default: return scan_row<FLOOD_READ_GENERIC>(flood, y, x, limit, dir, want);
@@ -593,7 +609,13 @@ int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int 
 // distance; the stretch between the first and last exact seed pixels is
 // filled solid.
 void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y) {
-  const flood_ctx *flood = static_cast<const flood_ctx *>(ctx);
+  flood_ctx *flood = static_cast<flood_ctx *>(ctx);
+  int32_t next = y + (y >= flood->last_y ? 1 : -1);
+  flood->last_y = y;
+  if (flood->reader == FLOOD_READ_32 && next >= 0 && next < tbitmap_get_height(flood->bitmap) && x2 - x1 >= 64) {
+    const uint8_t *row = flood_row(flood, next);
+    for (int64_t at = 4 * int64_t(x1); at <= 4 * int64_t(x2); at += 64) __builtin_prefetch(row + at);
+  }
   tcanvas *canvas = flood->canvas;
   if (y < 0) return;
   if (canvas->_clip_on && (y < canvas->_clip.y1 || y > canvas->_clip.y2)) return;

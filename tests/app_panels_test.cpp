@@ -12,6 +12,7 @@
 #include "app_common.h"
 #include "app_test_env.h"
 #include "colorpanel.h"
+#include "commandpanel.h"
 #include "tcolordialog.h"
 #include "os_clock.h"
 #include "os_display.h"
@@ -22,6 +23,7 @@
 #include "screen_fixture.h"
 #include "shape.h"
 #include "tdialog.h"
+#include "tdock.h"
 #include "tlistbox.h"
 #include "tmenu.h"
 #include "thick_menu.h"
@@ -195,10 +197,11 @@ TEST(ColorPanel, APressEndingOutsideOpensNothingATapOpensTheDialog) {
     tscreen *screen = tscreen_get();
     EXPECT_EQ(screen_pixel(screen, r.x1 + 2, y), screen_pixel(screen, r.x1 - 3, y)) << "the ring is see-through";
     EXPECT_NE(screen_pixel(screen, r.x1 + 1, y), screen_pixel(screen, r.x1 - 3, y)) << "the outline is not";
+    tsurface *modal_before = tscreen_get_modal(screen);  // the command panel's tab
     app_test_pen(OS_PEN_DOWN, x, y);
     app_test_pen(OS_PEN_MOVE, r.x2 + 20, y);
     app_test_pen(OS_PEN_UP, r.x2 + 20, y);
-    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    EXPECT_EQ(tscreen_get_modal(screen), modal_before);
     EXPECT_EQ(app_test_canvas_pixel(app, r.x2 + 20, y), app_test_canvas_pixel(app, 5, 5))
         << "the canvas saw none of it";
     // A pick from the dialog keeps the opacity of the drawing colour.
@@ -283,12 +286,17 @@ TEST(ScaleBar, StepsKeepTheCentreOrCentreACanvasThatWouldLeaveTheScreen) {
     paint_context_get_origin(pc, &origin);
     EXPECT_EQ(origin.x, 240 - int32_t(480 * 0.9090909090909091) / 2);
     EXPECT_EQ(origin.y, 320 - int32_t(640 * 0.9090909090909091) / 2);
-    // Without the command panel the menu offers no "Hide".
-    scalebar_run(app->_scalebar, SCALEBAR_MENU);
-    tsurface *menu = tscreen_get_modal(tscreen_get());
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(tlistbox_get_count(tmenu_get_listbox(reinterpret_cast<tmenu *>(menu))), 7);
-    tmenu_close(reinterpret_cast<tmenu *>(menu));
+    // While the command panel shows, the menu offers "Hide"; hidden (as in
+    // framing), it does not.
+    for (int shown : {1, 0}) {
+      tsurface_set_visible(&app->_commandpanel->_dock->_control._surface, shown);
+      scalebar_run(app->_scalebar, SCALEBAR_MENU);
+      tsurface *menu = tscreen_get_modal(tscreen_get());
+      ASSERT_NE(menu, nullptr);
+      EXPECT_EQ(tlistbox_get_count(tmenu_get_listbox(reinterpret_cast<tmenu *>(menu))), shown ? 8 : 7);
+      tmenu_close(reinterpret_cast<tmenu *>(menu));
+    }
+    tsurface_set_visible(&app->_commandpanel->_dock->_control._surface, 1);
     // Kept where it was, the canvas would lie wholly left of the screen.
     paint_context_set_origin(pc, -2000, 0);
     scalebar_run(app->_scalebar, SCALEBAR_ZOOM_IN);

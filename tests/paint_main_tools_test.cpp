@@ -15,6 +15,8 @@
 #include "screen_fixture.h"
 #include "shape.h"
 #include "shape_straw.h"
+#include "tedit.h"
+#include "textbar.h"
 #include "tscreen.h"
 
 namespace {
@@ -172,7 +174,7 @@ TEST(ToolsInTheProgram, PanMovesTheCanvasAndAShownFrameFollows) {
   }
 }
 
-TEST(ToolsInTheProgram, TheTextBoxVanishesAtPenUpWithNothingToTakeIt) {
+TEST(ToolsInTheProgram, TheTextBoxVanishesAtPenUpAndTheTextBarOpensOverIt) {
   for (const char *screen : SCREENS) {
     run(screen, [&](app_context *app) {
       use(app, SHAPE_ID_TEXT);
@@ -180,7 +182,11 @@ TEST(ToolsInTheProgram, TheTextBoxVanishesAtPenUpWithNothingToTakeIt) {
       drag(120, 100, 20, 10);
       EXPECT_EQ(app_test_canvas_bytes(app), before) << screen;
       EXPECT_EQ(count(app), 0);
-      EXPECT_EQ(app->_textbar, nullptr);
+      ASSERT_NE(app->_textbar, nullptr) << screen;
+      trect box;
+      tsurface_get_screen_rect(&app->_textbar->_edit->_control._surface, &box);
+      EXPECT_EQ(std::vector<int32_t>({box.x1, box.y1, box.x2, box.y2}), std::vector<int32_t>({20, 10, 120, 100}))
+          << screen;
     });
   }
 }

@@ -47,127 +47,92 @@ trect screen_rect_of(void *widget) {
 
 std::u16string text_of(tedit *edit) { return tedit_get_text(edit); }
 
-// The ramps reach a 16-bit screen through a pattern brush that weighs an
-// opaque source at 255/256: a channel may come out one level low.
-bool near(uint32_t pixel, uint32_t expected) {
-  const int shifts[] = {11, 5, 0}, masks[] = {31, 63, 31};
-  for (int c = 0; c < 3; c++) {
-    int got = int(pixel >> shifts[c]) & masks[c], want = int(expected >> shifts[c]) & masks[c];
-    if (got < want - 1 || got > want) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // 128 starts at 50 per cent and 50 per cent gives 127; a drag ends where the
 // pen leaves the bar, a key steps the focused (first) bar by one per cent.
+// OK writes the colour, Cancel leaves the caller's word as it was.
 TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
   run_on_styled_screen(
       [](tscreen *) {
         widget_env env;
-        tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
-        EXPECT_EQ(ints({adv->_bars[RED]->_percent, adv->_bars[GREEN]->_percent, adv->_bars[BLUE]->_percent}),
-                  ints({50, 0, 100}));
-        EXPECT_EQ(text_of(adv->_edits[RED]), u"128");
-
-        widget_key(0xF807);  // the red bar has the focus: 49 per cent
-        EXPECT_EQ(text_of(adv->_edits[RED]), u"124");
-        trect green = screen_rect_of(adv->_bars[GREEN]);
-        int32_t width = green.x2 - green.x1 + 1, y = (green.y1 + green.y2) / 2;
-        widget_pen(TSCREEN_PEN_DOWN, green.x1 + width / 10, y);
-        widget_pen(TSCREEN_PEN_MOVE, green.x1 + width / 2, y);
-        widget_pen(TSCREEN_PEN_UP, green.x1 + width / 2, y);
-        EXPECT_EQ(text_of(adv->_edits[GREEN]), u"127");
-        EXPECT_EQ(g_color, tcolor_key_rgb(128, 0, 255));
-        widget_key(0xF821);
-        widget_run_for(100);
-        EXPECT_EQ(g_results, ints{1});
-        EXPECT_EQ(g_color, tcolor_key_rgb(124, 127, 255));
+        for (uint32_t close : {0xF821u, 0xF822u}) {
+          tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
+          EXPECT_EQ(ints({adv->_bars[RED]->_percent, adv->_bars[GREEN]->_percent, adv->_bars[BLUE]->_percent}),
+                    ints({50, 0, 100}));
+          widget_key(0xF807);  // the red bar has the focus: 49 per cent
+          trect green = screen_rect_of(adv->_bars[GREEN]);
+          int32_t width = green.x2 - green.x1 + 1, y = (green.y1 + green.y2) / 2;
+          widget_pen(TSCREEN_PEN_DOWN, green.x1 + width / 10, y);
+          widget_pen(TSCREEN_PEN_MOVE, green.x1 + width / 2, y);
+          widget_pen(TSCREEN_PEN_UP, green.x1 + width / 2, y);
+          EXPECT_EQ(text_of(adv->_edits[RED]) + u" " + text_of(adv->_edits[GREEN]), u"124 127");
+          EXPECT_EQ(g_color, tcolor_key_rgb(128, 0, 255));
+          widget_key(close);
+          widget_run_for(100);
+          EXPECT_EQ(g_results, ints{close == 0xF821u ? 1 : 0});
+          EXPECT_EQ(g_color, close == 0xF821u ? tcolor_key_rgb(124, 127, 255) : tcolor_key_rgb(128, 0, 255));
+        }
       },
       "240x320");
 }
 
-// After green moves, the red bar ramps red over green 127 and blue 255, the
-// blue bar blue over red 128 and green 127, and the preview shows the colour.
-// A bar at 0 per cent still shows its marker's light triangle.
+// After a tap moves red to 25 per cent, 63 (the red bar has the focus
+// already, so nothing else repaints the form), the green bar ramps green over
+// red 63 and blue 255, the blue bar blue over red 63 and green 0, and the
+// preview shows the colour. A bar at 0 per cent still shows its marker's
+// light triangle.
 TEST(RgbDialog, RampsPreviewAndMarkerFollowTheColour) {
   run_on_styled_screen(
       [](tscreen *screen) {
         widget_env env;
         tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
         trect green = screen_rect_of(adv->_bars[GREEN]);
-        int32_t middle = (green.y1 + green.y2) / 2;
         uint32_t unmarked = screen_pixel(screen, green.x1 + 3, green.y1 + 2);
-        EXPECT_NE(screen_pixel(screen, green.x1 + 3, middle), unmarked);
+        EXPECT_NE(screen_pixel(screen, green.x1 + 3, (green.y1 + green.y2) / 2), unmarked);
 
-        widget_tap(green.x1 + (green.x2 - green.x1 + 1) / 2, middle);
-        trect red = screen_rect_of(adv->_bars[RED]), blue = screen_rect_of(adv->_bars[BLUE]);
-        trect preview = screen_rect_of(adv->_preview);
+        trect red = screen_rect_of(adv->_bars[RED]);
+        widget_tap(red.x1 + (red.x2 - red.x1 + 1) / 4, (red.y1 + red.y2) / 2);
+        trect blue = screen_rect_of(adv->_bars[BLUE]), preview = screen_rect_of(adv->_preview);
         struct sample {
           int32_t x, y;
           uint32_t expected;
         };
         const sample samples[] = {
-            {red.x1 + 2, red.y1 + 2, rgb565(0, 127, 255)},
-            {red.x2 - 2, red.y1 + 2, rgb565(255, 127, 255)},
-            {blue.x1 + 2, blue.y1 + 2, rgb565(128, 127, 0)},
-            {(preview.x1 + preview.x2) / 2, (preview.y1 + preview.y2) / 2, rgb565(128, 127, 255)},
+            {green.x1 + 2, green.y1 + 2, rgb565(63, 2, 255)},
+            {green.x2 - 1, green.y1 + 2, rgb565(63, 255, 255)},
+            {blue.x1 + 2, blue.y1 + 2, rgb565(63, 0, 2)},
+            {(preview.x1 + preview.x2) / 2, (preview.y1 + preview.y2) / 2, rgb565(63, 0, 255)},
         };
-        for (const sample &s : samples)
-          EXPECT_TRUE(near(screen_pixel(screen, s.x, s.y), s.expected)) << s.x << "," << s.y;
+        for (const sample &s : samples) EXPECT_EQ(screen_pixel(screen, s.x, s.y), s.expected) << s.x << "," << s.y;
         tdialog_close(adv->_dialog, 0);
       },
       "240x320");
 }
 
-// Bars across the form at their layout places, then label and edit rows,
-// and the preview from below the bars to the last edit's bottom, right of
-// the edits to the margin; a styler's values move them.
+// Bars across the form, then label and edit rows, and the preview from
+// below the bars to the last edit's bottom, right of the edits to the
+// margin, each by its own layout value (all different here).
 TEST(RgbDialog, PartsGoWhereTheLayoutSays) {
-  struct row {
-    bool styled;
-    ints bars, edit, preview;  // third bar: y1, y2; third edit and preview: x1, y1, x2, y2
-  };
-  // Client width 234. Defaults: bars at 5, 43, 81, 30 high, so the rows
-  // start at 111 + 10; styled: top 10, bars 20 high, edits 16 high.
-  const row rows[] = {
-      {false, {81, 110}, {65, 171, 104, 190}, {115, 121, 228, 190}},
-      {true, {66, 85}, {65, 138, 104, 153}, {115, 96, 228, 153}},
-  };
-  for (const row &r : rows) {
-    SCOPED_TRACE(r.styled);
-    run_on_styled_screen(
-        [&](tscreen *) {
-          if (r.styled)
-            tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {
-              if (kind != TSTYLE_ADVCOLORDIALOG_BEFORE) return;
-              const int32_t values[][2] = {{1, 10}, {2, 20}, {9, 16}, {5, 16}, {13, 99}, {-1, 99}};
-              for (const auto &v : values) tadvcolordialog_set_layout(static_cast<tadvcolordialog *>(target), v[0], v[1]);
-            }));
-          tadvcolordialog *adv = open_rgb(0);
-          auto local = [](void *widget) { return *tsurface_get_rect(&static_cast<tcontrol *>(widget)->_surface); };
-          trect bar = local(adv->_bars[BLUE]), edit = local(adv->_edits[BLUE]), preview = local(adv->_preview);
-          EXPECT_EQ(ints({bar.y1, bar.y2}), r.bars);
-          EXPECT_EQ(ints({edit.x1, edit.y1, edit.x2, edit.y2}), r.edit);
-          EXPECT_EQ(ints({preview.x1, preview.y1, preview.x2, preview.y2}), r.preview);
-          tdialog_close(adv->_dialog, 0);
-        },
-        "240x320");
-  }
-}
-
-// Cancel leaves the caller's word as it was, however the bars moved.
-TEST(RgbDialog, CancelWritesNothing) {
   run_on_styled_screen(
-      [](tscreen *) {
-        widget_env env;
-        open_rgb(tcolor_key_rgb(1, 2, 3));
-        widget_key(0xF808);
-        widget_key(0xF822);
-        widget_run_for(100);
-        EXPECT_EQ(g_results, ints{0});
-        EXPECT_EQ(g_color, tcolor_key_rgb(1, 2, 3));
+      [&](tscreen *) {
+        tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {
+          const int32_t values[] = {4, 6, 22, 7, 50, 18, 9, 3, 36, 14, 11, 12, 8, 99};
+          if (kind != TSTYLE_ADVCOLORDIALOG_BEFORE) return;
+          for (int32_t i = -1; i < 14; i++)
+            tadvcolordialog_set_layout(static_cast<tadvcolordialog *>(target), i, i < 0 ? 99 : values[i]);
+        }));
+        tadvcolordialog *adv = open_rgb(0);
+        auto local = [](void *widget) {
+          const trect &r = *tsurface_get_rect(&static_cast<tcontrol *>(widget)->_surface);
+          return ints({r.x1, r.y1, r.x2, r.y2});
+        };
+        // Client width 234; bars at 6, 35 and 64, 22 high; rows from 86 + 9.
+        EXPECT_EQ(local(adv->_bars[BLUE]), ints({4, 64, 229, 85}));
+        EXPECT_EQ(local(adv->_labels[BLUE]), ints({4, 137, 53, 154}));
+        EXPECT_EQ(local(adv->_edits[BLUE]), ints({54, 145, 89, 158}));
+        EXPECT_EQ(local(adv->_preview), ints({98, 98, 229, 158}));
+        tdialog_close(adv->_dialog, 0);
       },
       "240x320");
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -197,6 +198,14 @@ TEST(OnePixel, ConversionsWeightsAndKeys) {
       {"32 to 32 copies the fourth byte", K, F32, F32, 0x7F010203, 0xFF000000, 255, none, 255, 0x7F010203},
       {"24 to 32 keeps the destination's", K, F24, F32, 0x00030201, 0xAB000000, 255, none, 255, 0xAB030201},
       {"a keyed blend keeps it too", K, F32, F32, 0x00FFFFFF, 0xAB000000, 128, none, 255, 0xAB7F7F7F},
+      // Over a destination that is not black the destination's weight is
+      // 256 - w: a 255 there would lose one level in these.
+      {"black over white at 128: 255 * 128 >> 8", A, F32, F32, 0, 0xABFFFFFF, 128, none, 255, 0xAB7F7F7F},
+      {"black over white, 24-bit, alpha 1", A, F24, F24, 0, 0xFFFFFF, 1, none, 255, 0xFEFEFE},
+      {"565 black over 63 green at 4: 63 * 252 >> 8", A, F565, F565, 0, 0x07E0, 4, none, 255, 0x07C0},
+      {"mask 128 at alpha 255 over white", M, F32, F32, 0, 0x00FFFFFF, 255, none, 128, 0x007F7F7F},
+      {"mask 255 at alpha 51 over white: 255 * 205 >> 8", M, F24, F24, 0, 0xFFFFFF, 51, none, 255, 0xCCCCCC},
+      {"a keyed blend over white", K, F32, F32, 0, 0x12FFFFFF, 128, none, 255, 0x127F7F7F},
   };
   for (const auto &c : cases) {
     uint32_t src = c.src, dst = c.dst;
@@ -231,6 +240,10 @@ TEST(OnePixel, ConversionsWeightsAndKeys) {
 // A fill is the keyed copy (alpha 255) or the alpha blit (below) of a 24-bit
 // source made of the colour: the fill loops must agree with those general paths.
 TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
+  int was = tblit_set_wide_vectors(1);
+  for (int wide : {1, 0}) {
+    tblit_set_wide_vectors(wide);
+    SCOPED_TRACE(wide ? "with 256-bit loops" : "without 256-bit loops");
   using hline_fn = void (*)(uint8_t *, int32_t, uint32_t);
   using vline_fn = void (*)(uint8_t *, uint32_t, int32_t, uint32_t, bool);
   using rect_fn = void (*)(uint8_t *, uint32_t, int32_t, int32_t, uint32_t, bool);
@@ -242,9 +255,12 @@ TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
     int d = TBLIT_FORMAT_555 + int(rng() % 4);
     uint32_t a = rng() % 3 == 0 ? 255 : rng() % 2 ? uint32_t(rng() % 256) : 0;
     uint32_t color = a << 24 | (uint32_t(biased_byte(rng)) << 16) | (uint32_t(biased_byte(rng)) << 8) | biased_byte(rng);
-    int32_t columns = int32_t(1 + rng() % 40), rows = int32_t(1 + rng() % 4);
+    // Long rows reach the unrolled loops; a stride with no slack makes the
+    // rows of a block one span.
+    int32_t columns = int32_t(1 + rng() % (rng() % 4 ? 40 : 300)), rows = int32_t(1 + rng() % 4);
     buffer dst;
     dst.make(rng, columns, rows, bytes_of(d));
+    if (rng() % 4 == 0) dst.stride = uint32_t(columns * bytes_of(d));
     buffer expect = dst;
     std::vector<uint8_t> source(size_t(columns) * 3);
     for (int32_t x = 0; x < columns; x++)
@@ -272,4 +288,73 @@ TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
     ASSERT_EQ(dst.bytes, expect.bytes) << "seed " << seed << ": fill " << k_format_names[d] << " colour " << std::hex
                                        << color << std::dec << " " << columns << "x" << rows;
   }
+  }
+  tblit_set_wide_vectors(was);
+}
+
+// A 32-bit block larger than the caches takes another loop where the
+// processor has byte-masked stores: the same bytes as the 128-bit loop, the
+// fourth bytes kept, rows with and without a gap between them.
+TEST(Fills, ABlockLargerThanTheCachesMatchesTheNarrowLoop) {
+  std::mt19937 rng(77);
+  const int32_t columns = 2048, rows = 1100;
+  for (uint32_t gap : {0u, 4u}) {
+    uint32_t stride = uint32_t(columns) * 4 + gap;
+    std::vector<uint8_t> wide(size_t(stride) * rows + 64), narrow;
+    for (uint8_t &b : wide) b = uint8_t(rng());
+    narrow = wide;
+    int was = tblit_set_wide_vectors(1);
+    tblit_fill_rect_32(wide.data() + 4, stride, columns, rows, 0xFF123456, true);
+    tblit_set_wide_vectors(0);
+    tblit_fill_rect_32(narrow.data() + 4, stride, columns, rows, 0xFF123456, true);
+    tblit_set_wide_vectors(was);
+    EXPECT_TRUE(wide == narrow) << "gap " << gap;
+  }
+}
+
+// The flood fill's run scan against a pixel-by-pixel walk of the same test,
+// both ways along rows of pixels whose bytes sit near the range's edges.
+TEST(ScanRange, MatchesThePixelByPixelWalk) {
+  int was = tblit_set_wide_vectors(1);
+  for (int wide : {1, 0}) {
+    tblit_set_wide_vectors(wide);
+    for (uint32_t seed = 1; seed <= 3000; seed++) {
+      std::mt19937 rng(seed);
+      int32_t width = int32_t(1 + rng() % (rng() % 2 ? 20 : 90));
+      uint8_t low[3], high[3];
+      for (int c = 0; c < 3; c++) {
+        low[c] = uint8_t(rng() % 2 ? 0 : rng() % 200);
+        high[c] = uint8_t(std::min<uint32_t>(255, low[c] + rng() % 60));
+      }
+      // Long stretches inside the range, broken by pixels just outside it.
+      std::vector<uint8_t> row(size_t(width) * 4);
+      for (int32_t x = 0; x < width; x++) {
+        bool outside = rng() % (rng() % 2 ? 40 : 4) == 0;
+        int spoilt = int(rng() % 3);
+        for (int c = 0; c < 3; c++) {
+          int v = low[c] + int(rng() % (high[c] - low[c] + 1u)), edge = rng() % 2 ? low[c] - 1 : high[c] + 1;
+          if (outside && c == spoilt && edge >= 0 && edge <= 255) v = edge;
+          row[4 * x + c] = uint8_t(v);
+        }
+        row[4 * x + 3] = biased_byte(rng);  // never read
+      }
+      auto inside = [&](int32_t x) {
+        for (int c = 0; c < 3; c++)
+          if (row[4 * x + c] < low[c] || row[4 * x + c] > high[c]) return false;
+        return true;
+      };
+      int dir = rng() % 2 ? 1 : -1, want = int(rng() % 2);
+      int32_t x = int32_t(rng() % width), limit = dir > 0 ? x + int32_t(rng() % (width - x)) : int32_t(rng() % (x + 1));
+      int64_t expected = int64_t(limit) + dir;
+      for (int64_t at = x; at != int64_t(limit) + dir; at += dir)
+        if (inside(int32_t(at)) != (want != 0)) {
+          expected = at;
+          break;
+        }
+      uint32_t low_word = low[0] | low[1] << 8 | low[2] << 16, high_word = high[0] | high[1] << 8 | high[2] << 16;
+      ASSERT_EQ(tblit_scan_range_32(row.data(), x, limit, dir, want, low_word, high_word), expected)
+          << "seed " << seed << " wide " << wide << ": " << x << " towards " << limit << " want " << want;
+    }
+  }
+  tblit_set_wide_vectors(was);
 }

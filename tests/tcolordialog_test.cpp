@@ -1,7 +1,7 @@
 // Colour dialog: what the recent row shows and lets through, how a pick
 // reorders the caller's recent list (the count read from settings taken as
-// 0..8), the swatch grid centred at both screen sizes, the road through the
-// RGB dialog and back, and a dialog that cannot be made whole.
+// 0..8), the swatch grid centred at both screen sizes, the roads through the
+// RGB dialog and out, and a dialog that cannot be made whole.
 #include "tcolordialog.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +11,9 @@
 
 #include "gui_fixture.h"
 #include "screen_fixture.h"
-#include "tadvcolordialog.h"
 #include "tbitmap.h"
 #include "tbutton.h"
 #include "tdialog.h"
-#include "tform.h"
-#include "tprogressbar.h"
 #include "tstyler.h"
 #include "widget_fixture.h"
 
@@ -26,36 +23,32 @@ using words = std::vector<uint32_t>;
 using ints = std::vector<int32_t>;
 
 constexpr uint32_t rgb565(int r, int g, int b) { return uint32_t((r >> 3) << 11 | (g >> 2) << 5 | (b >> 3)); }
-constexpr uint32_t k_orange = tcolor_key_rgb(255, 153, 0);  // palette entry 17
-constexpr int k_orange_index = 17;
-constexpr int k_magenta_index = 24;
+constexpr uint32_t k_orange = tcolor_key_rgb(255, 153, 0);
+constexpr int k_orange_index = 17, k_magenta_index = 24;
 
-std::vector<std::string> g_results;
-// What the caller's words held when its callback ran.
-words g_seen_recent;
-uint32_t g_seen_color;
+// The caller's words; what they held when its callback ran, and whether a
+// dialog was still modal then.
 uint32_t g_color;
 words g_recent;
 int32_t g_count;
+std::vector<std::string> g_results;
 bool g_modal_when_called;
 
 void record_result(int32_t result, void *user_data) {
-  g_results.push_back(std::to_string(result) + " " + static_cast<const char *>(user_data));
-  g_seen_color = g_color;
-  g_seen_recent = g_recent;
+  g_results.push_back(std::to_string(result) + " " + static_cast<const char *>(user_data) + " " +
+                      std::to_string(g_color));
   g_modal_when_called = tscreen_get_modal(tscreen_get()) != nullptr;
 }
 
 char g_user[] = "user";
 
-tcolordialog *open_dialog(uint32_t color, const words &recent, int32_t count, int32_t width = -1) {
+tcolordialog *open_dialog(uint32_t color, const words &recent, int32_t count) {
   g_results.clear();
   g_color = color;
   g_recent = recent;
   g_recent.resize(TCOLORDIALOG_RECENT);  // exactly 8 words: reading past them is caught
   g_count = count;
-  tcolordialog *cd = tcolordialog_new(u"", width, &g_color, g_recent.data(), &g_count, g_user);
-  if (!cd) return nullptr;
+  tcolordialog *cd = tcolordialog_new(u"", -1, &g_color, g_recent.data(), &g_count, g_user);
   tcolordialog_set_on_result(cd, record_result);
   tcolordialog_show(cd, -1, -1, TDIALOG_PLACE_CENTRE);
   return cd;
@@ -67,41 +60,53 @@ trect screen_rect_of(void *widget) {
   return r;
 }
 
-void tap(void *widget) {
+tpoint centre_of(void *widget) {
   trect r = screen_rect_of(widget);
-  widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+  return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
-uint32_t centre_pixel(tscreen *screen, void *widget) {
-  trect r = screen_rect_of(widget);
-  return screen_pixel(screen, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-}
+void tap(void *widget) { widget_tap(centre_of(widget).x, centre_of(widget).y); }
 
 }  // namespace
 
 // Slots beyond the count are white and take no tap; palette swatches show
-// their colour in a dark grey edge. The caller's words are written before
-// its callback runs, and the dialog is already gone then.
+// their colour in a dark grey edge. Only Cancel shows: the left soft key does
+// nothing, Cancel and a tap outside (when the owner asks for it) close with 0
+// and write nothing. A pick writes the caller's words before its callback
+// runs, and the dialog is gone by then.
 TEST(ColourDialog, EmptyRecentSlotsAreWhiteAndDeafAndAPaletteTapPicks) {
   run_on_styled_screen(
       [](tscreen *screen) {
         widget_env env;
+        for (bool outside : {false, true}) {
+          tcolordialog *cd = open_dialog(0x010203, {}, 0);
+          tdialog_set_close_on_outside_tap(cd->_dialog, 1);
+          widget_key(0xF821);
+          widget_run_for(100);
+          ASSERT_TRUE(g_results.empty());
+          if (outside)
+            widget_tap(1, tdialog_get_y(cd->_dialog) - 2);
+          else
+            widget_key(0xF822);
+          widget_run_for(100);
+          EXPECT_EQ(g_results, std::vector<std::string>{"0 user " + std::to_string(0x010203)});
+          EXPECT_EQ(g_count, 0);
+        }
         tcolordialog *cd = open_dialog(0x123456, {}, 0);
         for (tbutton *slot : cd->_recent) {
-          EXPECT_EQ(centre_pixel(screen, slot), rgb565(255, 255, 255));
+          EXPECT_EQ(screen_pixel(screen, centre_of(slot).x, centre_of(slot).y), rgb565(255, 255, 255));
           tap(slot);
+          ASSERT_TRUE(g_results.empty());
         }
-        EXPECT_TRUE(g_results.empty());
         tbutton *orange = cd->_palette[k_orange_index];
-        trect r = screen_rect_of(orange);
-        EXPECT_EQ(centre_pixel(screen, orange), rgb565(255, 153, 0));
-        EXPECT_EQ(screen_pixel(screen, r.x1, (r.y1 + r.y2) / 2), rgb565(64, 64, 64));
-
+        tpoint at = centre_of(orange);
+        EXPECT_EQ(ints({int32_t(screen_pixel(screen, at.x, at.y)),
+                        int32_t(screen_pixel(screen, screen_rect_of(orange).x1, at.y))}),
+                  ints({rgb565(255, 153, 0), rgb565(64, 64, 64)}));
         tap(cd->_palette[k_magenta_index]);
-        EXPECT_EQ(g_results, std::vector<std::string>{"1 user"});
-        EXPECT_EQ(g_seen_color, tcolor_key_rgb(255, 1, 255));
-        EXPECT_EQ(g_seen_recent[0], tcolor_key_rgb(255, 1, 255));
-        EXPECT_EQ(g_count, 1);
+        const uint32_t magenta = tcolor_key_rgb(255, 1, 255);
+        EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(magenta)});
+        EXPECT_EQ(ints({int32_t(g_recent[0]), g_count}), ints({int32_t(magenta), 1}));
         EXPECT_FALSE(g_modal_when_called);
       },
       "240x320");
@@ -118,7 +123,7 @@ TEST(ColourDialog, APickGoesToTheFrontOfTheRecentList) {
     words recent;
     int32_t count;
     int recent_slot;  // -1: tap the orange palette swatch
-    words expected;
+    words expected;   // the first entries; the rest stay as they were
     int32_t expected_count;
   };
   const row rows[] = {
@@ -126,7 +131,7 @@ TEST(ColourDialog, APickGoesToTheFrontOfTheRecentList) {
       {"new colour drops the oldest", eight, 8, -1, {k_orange, 1, 2, 3, 4, 5, 6, 7}, 8},
       {"count 12 acts as 8", eight, 12, 7, {8, 1, 2, 3, 4, 5, 6, 7}, 8},
       {"match past the count is new", {a, b, c, k_orange}, 3, -1, {k_orange, a, b, c}, 4},
-      {"negative count acts as 0", {a, b}, -2, -1, {k_orange, b}, 1},
+      {"negative count acts as 0", {a, b}, -2, -1, {k_orange}, 1},
   };
   run_on_styled_screen(
       [&](tscreen *) {
@@ -135,108 +140,66 @@ TEST(ColourDialog, APickGoesToTheFrontOfTheRecentList) {
           SCOPED_TRACE(r.what);
           tcolordialog *cd = open_dialog(0, r.recent, r.count);
           tap(r.recent_slot < 0 ? cd->_palette[k_orange_index] : cd->_recent[r.recent_slot]);
-          ASSERT_EQ(g_results, std::vector<std::string>{"1 user"});
-          words expected = r.expected;
+          ASSERT_EQ(g_results.size(), 1u);
+          words expected = r.recent;
           expected.resize(TCOLORDIALOG_RECENT);
-          for (size_t i = r.expected.size(); i < expected.size(); i++) expected[i] = i < r.recent.size() ? r.recent[i] : 0;
+          std::copy(r.expected.begin(), r.expected.end(), expected.begin());
           EXPECT_EQ(g_recent, expected);
-          EXPECT_EQ(g_count, r.expected_count);
-          EXPECT_EQ(g_color, r.expected[0]);
+          EXPECT_EQ(ints({g_count, int32_t(g_color)}), ints({r.expected_count, int32_t(r.expected[0])}));
         }
       },
       "240x320");
 }
 
 // cell = (client width - 2 x 5) / 8 - 5 and the grid centred in the form:
-// 234 gives 23 and a margin of 7, 474 gives 53 and 7 (8 on the right). The
-// layout values move the rows, and the dialog grows to hold the button.
+// 234 gives 23 and margins 7 and 8, 474 gives 53 and 7 and 8. The layout
+// values move the rows, and the dialog grows to hold the button.
 TEST(ColourDialog, SwatchesAreSizedAndCentredForTheWidth) {
   struct row {
     const char *screen;
     int32_t spaced;  // layout 1, 3, 5, 6 and 7 (0: the defaults)
-    int32_t cell, left, right, recent_top, palette_top;
+    int32_t cell, recent_top, palette_top;
   };
   const row rows[] = {
-      {"240x320", 0, 23, 7, 8, 30, 30 + 23 + 8 + 2 + 8},
-      {"480x640", 0, 53, 7, 8, 30, 30 + 53 + 8 + 2 + 8},
-      {"480x640", 13, 53, 7, 8, 46, 46 + 53 + 13 + 2 + 13},
+      {"240x320", 0, 23, 30, 30 + 23 + 8 + 2 + 8},
+      {"480x640", 0, 53, 30, 30 + 53 + 8 + 2 + 8},
+      {"480x640", 13, 53, 46, 46 + 53 + 13 + 2 + 13},
   };
   for (const row &r : rows) {
     SCOPED_TRACE(std::string(r.screen) + " " + std::to_string(r.spaced));
     run_on_styled_screen(
         [&](tscreen *) {
-          if (r.spaced) {
-            static int32_t spaced;
-            spaced = r.spaced;
-            tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {
-              if (kind != TSTYLE_COLORDIALOG_BEFORE) return;
-              for (int32_t index : {1, 3, 5, 6, 7, 8, 9, -1})
-                tcolordialog_set_layout(static_cast<tcolordialog *>(target), index, spaced);
-            }));
-          }
+          static int32_t spaced;
+          spaced = r.spaced;
+          tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {
+            if (kind != TSTYLE_COLORDIALOG_BEFORE || !spaced) return;
+            for (int32_t index : {1, 3, 5, 6, 7, 8, 9, -1})
+              tcolordialog_set_layout(static_cast<tcolordialog *>(target), index, spaced);
+          }));
           tcolordialog *cd = open_dialog(0, {}, 0);
-          tcontrol *form = reinterpret_cast<tcontrol *>(tdialog_get_form(cd->_dialog));
-          int32_t width = tsurface_get_width(&form->_surface);
-          const trect &first = *tsurface_get_rect(&reinterpret_cast<tcontrol *>(cd->_recent[0])->_surface);
-          const trect &last = *tsurface_get_rect(&reinterpret_cast<tcontrol *>(cd->_palette[39])->_surface);
-          const trect &palette = *tsurface_get_rect(&reinterpret_cast<tcontrol *>(cd->_palette[0])->_surface);
-          EXPECT_EQ(ints({first.x2 - first.x1 + 1, first.y2 - first.y1 + 1, first.x1, width - 1 - last.x2}),
-                    ints({r.cell, r.cell, r.left, r.right}));
-          EXPECT_EQ(ints({first.y1, palette.y1}), ints({r.recent_top, r.palette_top}));
-          trect more = screen_rect_of(cd->_more), shown = screen_rect_of(form);
+          trect form = screen_rect_of(tdialog_get_form(cd->_dialog)), more = screen_rect_of(cd->_more);
+          trect first = screen_rect_of(cd->_recent[0]), last = screen_rect_of(cd->_palette[39]);
+          trect palette = screen_rect_of(cd->_palette[0]);
+          EXPECT_EQ(ints({first.x2 - first.x1 + 1, first.y2 - first.y1 + 1, first.x1 - form.x1, form.x2 - last.x2,
+                          first.y1 - form.y1, palette.y1 - form.y1}),
+                    ints({r.cell, r.cell, 7, 8, r.recent_top, r.palette_top}));
           EXPECT_EQ(more.y2 - more.y1 + 1, r.cell + 4);
-          EXPECT_LE(more.y2, shown.y2);
+          EXPECT_LE(more.y2, form.y2);
           tdialog_close(cd->_dialog, 0);
         },
         r.screen);
   }
 }
 
-// "More Colors..." opens the RGB dialog on the picked colour. Its Cancel
-// leaves this dialog open and answering; its OK closes both with 1 and the
-// RGB dialog's colour.
+// "More Colors..." opens the RGB dialog on the picked colour, dimmed like
+// this one and where the hook puts it. Its Cancel leaves this dialog open
+// and answering; its OK closes both with 1 and the RGB dialog's colour.
 TEST(ColourDialog, TheRgbDialogCancelsBackAndPicksThrough) {
   run_on_styled_screen(
       [](tscreen *screen) {
         widget_env env;
         tcolordialog *cd = open_dialog(tcolor_key_rgb(128, 20, 30), {}, 0);
         tsurface *own = &reinterpret_cast<tcontrol *>(cd->_dialog)->_surface;
-        tap(cd->_more);
-        tsurface *rgb = tscreen_get_modal(screen);
-        ASSERT_NE(rgb, own);
-        widget_key(0xF808);  // red up a step on the focused bar
-        widget_key(0xF822);  // Cancel
-        widget_run_for(100);
-        EXPECT_TRUE(g_results.empty());
-        EXPECT_EQ(tscreen_get_modal(screen), own);
-        EXPECT_EQ(g_color, tcolor_key_rgb(128, 20, 30));
-
-        tap(cd->_more);
-        widget_key(0xF808);
-        widget_key(0xF821);  // OK
-        widget_run_for(100);
-        EXPECT_EQ(g_results, std::vector<std::string>{"1 user"});
-        EXPECT_EQ(g_color, tcolor_key_rgb(51 * 255 / 100, 20, 30));  // 128 starts at 50 per cent
-        EXPECT_EQ(g_recent[0], g_color);
-        EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-      },
-      "240x320");
-}
-
-// The dialog's own soft key and an outside tap close it with 0 and leave the
-// caller's words alone; a hook may move the RGB dialog.
-TEST(ColourDialog, CancelRoadsWriteNothing) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        open_dialog(0x010203, {0x040506}, 1);
-        widget_key(0xF821);  // the hidden left key does nothing
-        widget_run_for(100);
-        EXPECT_TRUE(g_results.empty());
-        widget_key(0xF822);
-        widget_run_for(100);
-        tcolordialog *cd = open_dialog(0x010203, {0x040506}, 1);
-        tdialog_set_close_on_outside_tap(cd->_dialog, 1);
         tdialog_set_dimmed(cd->_dialog, 1);
         tcolordialog_set_on_more_colors(cd, [](tcolordialog *, int32_t *x, int32_t *y, int32_t *mode) {
           *x = 0;
@@ -246,14 +209,20 @@ TEST(ColourDialog, CancelRoadsWriteNothing) {
         tap(cd->_more);
         tdialog *rgb = reinterpret_cast<tdialog *>(tscreen_get_modal(screen));
         EXPECT_EQ(ints({tdialog_get_x(rgb), tdialog_get_y(rgb), tdialog_is_dimmed(rgb)}), ints({0, 10, 1}));
-        tdialog_close(rgb, 0);
-        int32_t above = tdialog_get_y(cd->_dialog) - 2;
-        ASSERT_GE(above, 0);
-        widget_tap(1, above);
-        EXPECT_EQ(g_results, std::vector<std::string>{"0 user"});
-        EXPECT_EQ(g_color, 0x010203u);
-        EXPECT_EQ(g_recent[0], 0x040506u);
-        EXPECT_EQ(g_count, 1);
+        widget_key(0xF808);  // red up a step on the focused bar
+        widget_key(0xF822);  // Cancel
+        widget_run_for(100);
+        EXPECT_TRUE(g_results.empty());
+        EXPECT_EQ(tscreen_get_modal(screen), own);
+
+        tap(cd->_more);
+        widget_key(0xF808);
+        widget_key(0xF821);  // OK
+        widget_run_for(100);
+        const uint32_t picked = tcolor_key_rgb(51 * 255 / 100, 20, 30);  // 128 starts at 50 per cent
+        EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(picked)});
+        EXPECT_EQ(g_recent[0], picked);
+        EXPECT_EQ(tscreen_get_modal(screen), nullptr);
       },
       "240x320");
 }

@@ -40,8 +40,8 @@ struct channel_text {
 };
 constexpr channel_text k_names[TADVCOLORDIALOG_CHANNELS] = {{12, u"Red:"}, {13, u"Green:"}, {14, u"Blue:"}};
 
-// No gradient built yet: never equal to a colour of 24 bits.
-constexpr uint32_t k_no_gradient = 0xFFFFFFFFu;
+// No ramp painted yet: never equal to a colour of 24 bits.
+constexpr uint32_t k_no_ramp = 0xFFFFFFFFu;
 // The marker: a line at the fill edge and two triangles pointing at it.
 constexpr tcolor k_marker_light = tcolor_rgba(255, 255, 255, 128);
 constexpr tcolor k_marker_dark = tcolor_rgba(0, 0, 0, 128);
@@ -56,8 +56,13 @@ int32_t channel_of(uint32_t color, int c) { return int32_t(color >> (8 * c) & 0x
 int make_parts(tadvcolordialog *adv);
 int add_part(tadvcolordialog *adv, void *part, int32_t *id);
 void show_value(tadvcolordialog *adv, int c);
-void rebuild_gradients(tadvcolordialog *adv);
+bool ramp_ready(tadvcolordialog *adv, int c, int32_t width);
+void draw_ramp(tbdrawer *drawer, tcanvas *canvas, const trect *rect);
 void draw_marker(tbdrawer *drawer, tcanvas *canvas, const trect *filled);
+template <typename Handle>
+int handle_quietly(tcontrol *bar, Handle handle);
+int on_bar_pen(tcontrol *bar, int type, int32_t x, int32_t y, uint32_t modifiers);
+int on_bar_key(tcontrol *bar, uint32_t code, uint32_t repeat, uint32_t modifiers);
 void on_bar_change(tprogressbar *bar, int32_t percent);
 void free_parts(tdialog *dialog, void *owner);
 void on_dialog_result(int32_t result, void *owner);
@@ -69,7 +74,7 @@ tadvcolordialog *tadvcolordialog_new(const char16_t *title, int32_t width, uint3
   if (!adv) return nullptr;
   adv->_color = color;
   adv->_current = color ? *color & 0xFFFFFFu : 0;
-  std::fill(adv->_gradient_of, adv->_gradient_of + TADVCOLORDIALOG_CHANNELS, k_no_gradient);
+  std::fill(adv->_ramp_of, adv->_ramp_of + TADVCOLORDIALOG_CHANNELS, k_no_ramp);
   adv->_user_data = user_data;
   int32_t screen_width, screen_height;
   tscreen_get_size(tscreen_get(), &screen_width, &screen_height);
@@ -145,20 +150,26 @@ int make_parts(tadvcolordialog *adv) {
     tprogressbar_set_hide_text(bar, 1);
     tprogressbar_set_percent(bar, channel_of(adv->_current, c) * 100 / 255);
     tprogressbar_set_on_change(bar, on_bar_change);
+    adv->_bar_pen = tcontrol_set_on_pen(control_of(bar), on_bar_pen);
+    adv->_bar_key = tcontrol_set_on_key(control_of(bar), on_bar_key);
+    tbdrawer *box = tcontrol_get_box_drawer(control_of(bar));
+    tbdrawer_set_fill_none(box);
+    tbdrawer_set_user_data(box, adv);
+    tbdrawer_set_draw_func(box, draw_ramp);
     tbdrawer *marker = tprogressbar_get_bar_drawer(bar);
     tbdrawer_set_draw_func(marker, draw_marker);
     tbdrawer_set_always_draw(marker, 1);
     y = rect.y2 + 1 + layout[k_bar_gap];
   }
   int32_t below_bars = y - layout[k_bar_gap];
-  rebuild_gradients(adv);
 
   int32_t edit_left = margin + layout[k_label_width];
   int32_t last_edit_bottom = below_bars;
   for (int c = 0; c < TADVCOLORDIALOG_CHANNELS; c++) {
     int32_t label_top = below_bars + layout[k_rows_gap] + c * (layout[k_label_height] + layout[k_label_gap]);
     trect label = {margin, label_top, edit_left - 1, label_top + layout[k_label_height] - 1};
-    adv->_labels[c] = tlabel_new(form, &label, tresource_get_string(k_names[c].id, k_names[c].text), -1, TLABEL_LEFT, adv);
+    const char16_t *name = tresource_get_string(k_names[c].id, k_names[c].text);
+    adv->_labels[c] = tlabel_new(form, &label, name, -1, TLABEL_LEFT, adv);
     if (!add_part(adv, adv->_labels[c], &id)) return 0;
     tlabel_set_transparent(adv->_labels[c], 1);
 
@@ -193,17 +204,40 @@ void show_value(tadvcolordialog *adv, int c) {
   tedit_set_text(adv->_edits[c], text.c_str(), int32_t(text.size()));
 }
 
-// Each bar ramps its own channel from 0 to 255 with the other two as they
-// are now; a ramp is remade only when one of those two has changed, so the
-// bar being dragged keeps its cached gradient.
-void rebuild_gradients(tadvcolordialog *adv) {
-  for (int c = 0; c < TADVCOLORDIALOG_CHANNELS; c++) {
-    uint32_t others = adv->_current & ~channel_mask(c);
-    if ((adv->_gradient_of[c] & ~channel_mask(c)) == others) continue;
-    tbdrawer *box = tcontrol_get_box_drawer(control_of(adv->_bars[c]));
-    tbdrawer_set_fill_gradient(box, 1, others, others | channel_mask(c), 100, 0);
-    adv->_gradient_of[c] = adv->_current;
+// Bar c ramps its own channel from 0 to 255 with the other two as they are
+// now. Its row is painted again only when one of those two has changed, so
+// the bar being dragged keeps it. False when no row can be had.
+bool ramp_ready(tadvcolordialog *adv, int c, int32_t width) {
+  uint32_t mask = channel_mask(c), others = adv->_current & ~mask;
+  tbitmap *&ramp = adv->_ramps[c];
+  if (ramp && tbitmap_get_width(ramp) == width && (adv->_ramp_of[c] & ~mask) == others) return true;
+  if (ramp && tbitmap_get_width(ramp) != width) {
+    tbitmap_free(ramp);
+    ramp = nullptr;
   }
+  if (!ramp) ramp = tbitmap_new(width, 1, 32);
+  if (!ramp) return false;
+  tbdrawer_paint_gradient(ramp, 1, others, others | mask, 0, width, 255);
+  adv->_ramp_of[c] = adv->_current;
+  return true;
+}
+
+// A bar's background: its ramp copied down every row (each column is one
+// colour), then the drawer's border over it.
+void draw_ramp(tbdrawer *drawer, tcanvas *canvas, const trect *rect) {
+  tadvcolordialog *adv = static_cast<tadvcolordialog *>(tbdrawer_get_user_data(drawer));
+  int c = 0;
+  while (c < TADVCOLORDIALOG_CHANNELS && adv->_bars[c] && tcontrol_get_box_drawer(control_of(adv->_bars[c])) != drawer)
+    c++;
+  int32_t width = rect->x2 - rect->x1 + 1;
+  if (c < TADVCOLORDIALOG_CHANNELS && adv->_bars[c] && width > 0 && ramp_ready(adv, c, width)) {
+    const trect row = {0, 0, width - 1, 0};
+    for (int32_t y = rect->y1; y <= rect->y2; y++) {
+      const tpoint at = {rect->x1, y};
+      tcanvas_draw_bitmap(canvas, &at, adv->_ramps[c], &row);
+    }
+  }
+  tbdrawer_draw_standard(drawer, canvas, rect);
 }
 
 // The bar's filled part draws only the marker at its right edge (left of the
@@ -224,22 +258,49 @@ void draw_marker(tbdrawer *drawer, tcanvas *canvas, const trect *filled) {
   tcanvas_fill_polygon(canvas, light, 3);
 }
 
+// A bar's own handler shows its new percent by itself before it reports the
+// change; here that stays in the bar's buffer, and once the handler is done
+// the form brings the bars, the value and the preview to the screen in one
+// paint.
+template <typename Handle>
+int handle_quietly(tcontrol *bar, Handle handle) {
+  tadvcolordialog *adv = static_cast<tadvcolordialog *>(tsurface_get_owner(&bar->_surface));
+  tscreen *screen = tscreen_get();
+  uint32_t lock = tscreen_get_update_lock(screen);
+  tscreen_set_update_lock(screen, 1);
+  // Locked, a direct update stops at the bar's own buffer.
+  tsurface_set_update_mode(&bar->_surface, 1, 0);
+  adv->_changed = 0;
+  int taken = handle(adv);
+  tsurface_set_update_mode(&bar->_surface, 0, 0);
+  tscreen_set_update_lock(screen, lock);
+  if (adv->_changed) tsurface_update(surface_of(tdialog_get_form(adv->_dialog)), nullptr);
+  return taken;
+}
+
+int on_bar_pen(tcontrol *bar, int type, int32_t x, int32_t y, uint32_t modifiers) {
+  return handle_quietly(bar, [&](tadvcolordialog *adv) { return adv->_bar_pen(bar, type, x, y, modifiers); });
+}
+
+int on_bar_key(tcontrol *bar, uint32_t code, uint32_t repeat, uint32_t modifiers) {
+  return handle_quietly(bar, [&](tadvcolordialog *adv) { return adv->_bar_key(bar, code, repeat, modifiers); });
+}
+
 // The bar's channel follows it; the other bars' ramps, the value and the
-// preview follow the channel, each redrawn in its own buffer, and the form
-// brings them to the screen at once.
+// preview follow the channel, each redrawn in its own buffer (the form shows
+// them when the bar's handler is done).
 void on_bar_change(tprogressbar *bar, int32_t percent) {
   tadvcolordialog *adv = static_cast<tadvcolordialog *>(tsurface_get_owner(surface_of(bar)));
   int c = int(std::find(adv->_bars, adv->_bars + TADVCOLORDIALOG_CHANNELS, bar) - adv->_bars);
   if (c == TADVCOLORDIALOG_CHANNELS) return;
   uint32_t value = uint32_t(percent * 255 / 100);
   adv->_current = (adv->_current & ~channel_mask(c)) | value << (8 * c);
-  rebuild_gradients(adv);
   for (tprogressbar *each : adv->_bars) tsurface_paint(surface_of(each));
   show_value(adv, c);
   tsurface_paint(surface_of(adv->_edits[c]));
   tbdrawer_set_fill_color(tcontrol_get_box_drawer(adv->_preview), tcolor_of_key(adv->_current));
   tsurface_paint(surface_of(adv->_preview));
-  tsurface_update(surface_of(tdialog_get_form(adv->_dialog)), nullptr);
+  adv->_changed = 1;
 }
 
 // The dialog is being freed: its form still holds the parts.
@@ -250,9 +311,11 @@ void free_parts(tdialog *dialog, void *owner) {
     if (adv->_bars[c]) tprogressbar_free(adv->_bars[c]);
     if (adv->_labels[c]) tlabel_free(adv->_labels[c]);
     if (adv->_edits[c]) tedit_free(adv->_edits[c]);
+    if (adv->_ramps[c]) tbitmap_free(adv->_ramps[c]);
     adv->_bars[c] = nullptr;
     adv->_labels[c] = nullptr;
     adv->_edits[c] = nullptr;
+    adv->_ramps[c] = nullptr;
   }
   if (adv->_preview) tcontrol_free(adv->_preview);
   adv->_preview = nullptr;

@@ -34,7 +34,9 @@
 
 #include <cstdint>
 
-struct tcontrol;
+#include "tbitmap.h"
+#include "tcontrol.h"
+
 struct tdialog;
 struct tedit;
 struct tlabel;
@@ -53,10 +55,17 @@ struct tadvcolordialog {
   tcontrol *_preview;
   uint32_t *_color;
   uint32_t _current;
-  // The colour each bar's gradient was last built from.
-  uint32_t _gradient_of[TADVCOLORDIALOG_CHANNELS];
+  // Each bar's gradient as one row of 32-bit pixels (owned), and the colour
+  // it was painted from.
+  tbitmap *_ramps[TADVCOLORDIALOG_CHANNELS];
+  uint32_t _ramp_of[TADVCOLORDIALOG_CHANNELS];
   int32_t _width;
   int32_t _layout[TADVCOLORDIALOG_LAYOUT_VALUES];
+  // The bars' own input handlers, which this dialog wraps, and whether the
+  // one running changed the colour.
+  tcontrol_pen_fn _bar_pen;
+  tcontrol_key_fn _bar_key;
+  uint8_t _changed;
   tadvcolordialog_result_fn _on_result;
   void *_user_data;
 };

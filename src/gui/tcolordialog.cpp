@@ -71,6 +71,7 @@ int32_t recent_count_of(const tcolordialog *cd);
 int make_parts(tcolordialog *cd);
 int add_part(tcolordialog *cd, void *part, int32_t *id);
 tbutton *new_swatch(tcolordialog *cd, int32_t x, int32_t y, int32_t cell, uint32_t color);
+void skip_caption(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default);
 void remember_picked(tcolordialog *cd);
 void free_parts(tdialog *dialog, void *owner);
 void on_swatch_click(tbutton *button, intptr_t color);
@@ -236,8 +237,17 @@ tbutton *new_swatch(tcolordialog *cd, int32_t x, int32_t y, int32_t cell, uint32
     tbdrawer_set_fill_color(f.drawer, tcolor_of_key(color));
     tbdrawer_set_border(f.drawer, f.edge, 1);
   }
+  tbutton_set_draw_hooks(swatch, nullptr, nullptr, skip_caption, nullptr);
   tbutton_set_on_click(swatch, on_swatch_click);
   return swatch;
+}
+
+// A swatch has no caption: no text pass is opened for it.
+void skip_caption(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
+  (void)button;
+  (void)canvas;
+  (void)rect;
+  *draw_default = 0;
 }
 
 // The picked colour goes to the front of the caller's recent list: moved up

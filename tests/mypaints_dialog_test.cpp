@@ -1,0 +1,356 @@
+// The My Paints dialog in the running application on the headless display:
+// which folders it searches, placeholders giving way to thumbnails one per
+// turn, the Open/Delete menu by pen, a drag that scrolled opening no menu,
+// a delete closing up the grid without skipping a thumbnail, and the whole
+// road of three saved paintings, one deleted and one opened.
+#include "mypaints_dialog.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app_common.h"
+#include "app_test_env.h"
+#include "os_clock.h"
+#include "os_display.h"
+#include "paint_context.h"
+#include "paint_file.h"
+#include "paint_history.h"
+#include "port_test_app.h"
+#include "save_dirs.h"
+#include "tcontrolbar.h"
+#include "tdialog.h"
+#include "tform.h"
+#include "tlabel.h"
+#include "tmenu.h"
+#include "tmessagedialog.h"
+#include "tresource.h"
+#include "tscreen.h"
+#include "test_env.h"
+#include "win_ao.h"
+#include "wins_timer.h"
+
+namespace {
+
+tsurface *surface_of(void *control) { return &static_cast<tcontrol *>(control)->_surface; }
+
+std::string my_paints_dir() { return test_utf8(app_common_get_my_paints_dir()); }
+
+// A blank painting of this size saved as a document.
+void save_document(app_context *app, const std::string &path, int32_t width, int32_t height) {
+  ASSERT_TRUE(paint_context_load_blank(app->_paint_context, width, height, tcolor_rgba(20, 200, 40)));
+  paint_context_clear(app->_paint_context);
+  paint_history_reset(app->_history);
+  ASSERT_EQ(paint_file_save_to(app->_file, test_wide(path).c_str()), 1) << path;
+}
+
+// What the owner heard; on 1 it opens the chosen document as the program does.
+struct outcome {
+  char16_t path[APP_PATH_CHARS] = u"untouched";
+  app_context *app = nullptr;
+  int calls = 0, opened = 0;
+  int32_t result = -1;
+};
+
+void on_result(int32_t result, void *user_data) {
+  outcome *o = static_cast<outcome *>(user_data);
+  o->calls++;
+  o->result = result;
+  if (result == TDIALOG_RESULT_OK) o->opened = paint_file_open(o->app->_file, o->path);
+}
+
+// The application with the documents `setup` saves, and the dialog opened
+// over them as the command panel opens it; cancelled afterwards if still
+// open, and then, even with an item chosen, no path is written.
+void with_dialog(const std::function<void(app_context *)> &setup,
+                 const std::function<void(my_paints_dialog *, outcome *)> &body, const char *screen = "480x640") {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run(
+      [&](app_context *app) {
+        setup(app);
+        outcome heard;
+        heard.app = app;
+        my_paints_dialog *mp = my_paints_dialog_new(tresource_get_string(MY_PAINTS_TEXT_TITLE, u"My Paints"),
+                                                    app_common_get_dialog_width(), app_common_get_my_paints_dir(),
+                                                    heard.path, &heard);
+        ASSERT_NE(mp, nullptr);
+        tdialog_set_dimmed(my_paints_dialog_get_dialog(mp), 1);
+        my_paints_dialog_set_on_result(mp, on_result);
+        my_paints_dialog_show(mp, -1, -1, TDIALOG_PLACE_FILL);
+        body(mp, &heard);
+        if (!heard.calls) tdialog_close(my_paints_dialog_get_dialog(mp), TDIALOG_RESULT_CANCEL);
+        if (heard.result == TDIALOG_RESULT_CANCEL) {
+          EXPECT_EQ(std::u16string(heard.path), u"untouched");
+        }
+      },
+      screen));
+}
+
+void save_documents(app_context *app, std::initializer_list<const char *> names) {
+  for (const char *name : names) save_document(app, my_paints_dir() + "/" + name, 60, 60);
+}
+
+std::vector<std::string> item_paths(const my_paints_dialog *mp) {
+  std::vector<std::string> paths;
+  for (int32_t i = 0; i < mp->_count; i++) paths.push_back(test_utf8(mp->_items[i]->_path));
+  return paths;
+}
+
+tpoint centre_of(void *control) {
+  trect r;
+  tsurface_get_screen_rect(surface_of(control), &r);
+  return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
+}
+
+void tap(tpoint at) {
+  app_test_pen(OS_PEN_DOWN, at.x, at.y);
+  app_test_pen(OS_PEN_UP, at.x, at.y);
+}
+
+// The menu holding the modal slot, or null.
+tmenu *shown_menu(my_paints_dialog *mp) {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  if (!modal || modal == surface_of(my_paints_dialog_get_dialog(mp)) || tsurface_get_owner(modal) != mp) return nullptr;
+  return reinterpret_cast<tmenu *>(modal);
+}
+
+// A tap on a row of the shown menu (0 Open, 1 Delete).
+void tap_menu_row(tmenu *menu, int row) {
+  trect list;
+  tsurface_get_screen_rect(surface_of(tmenu_get_listbox(menu)), &list);
+  int32_t height = menu->_item_height;
+  tap({(list.x1 + list.x2) / 2, list.y1 + 3 + row * height + height / 2});
+}
+
+// Answers the question that the next delete asks, from inside its loop.
+void answer_next_question(int yes) {
+  static int answer;
+  answer = yes;
+  wins_timer_start(
+      10, 0,
+      [](uint32_t id, void *) {
+        wins_timer_stop(id);
+        tsurface *modal = tscreen_get_modal(tscreen_get());
+        if (!modal) return;
+        tmessagedialog *box = static_cast<tmessagedialog *>(tsurface_get_owner(modal));
+        tcontrolbar *bar = tdialog_get_controlbar(tmessagedialog_get_dialog(box));
+        tpoint at = centre_of(answer ? tcontrolbar_get_left_button(bar) : tcontrolbar_get_right_button(bar));
+        os_input_pen(OS_PEN_DOWN, at.x, at.y, 0);
+        os_input_pen(OS_PEN_UP, at.x, at.y, 0);
+      },
+      nullptr);
+}
+
+void delete_item(my_paints_dialog *mp, int32_t index, int yes) {
+  tap(centre_of(mp->_items[index]));
+  tmenu *menu = shown_menu(mp);
+  ASSERT_NE(menu, nullptr);
+  answer_next_question(yes);
+  tap_menu_row(menu, 1);
+}
+
+}  // namespace
+
+// The My Paints folder first, then the recent folders in order; the My
+// Paints folder under another case (here a link, as a case-blind file system
+// gives it) is not searched twice, and the walk ends at an empty entry.
+TEST(MyPaintsDialog, SearchesTheFolderThenRecentFoldersOnceEndingAtAnEmptyOne) {
+  std::string mine, other;
+  with_dialog(
+      [&](app_context *app) {
+        mine = my_paints_dir();
+        std::string docs = mine.substr(0, mine.rfind('/')), root = docs.substr(0, docs.rfind('/'));
+        std::string after = root + "/after", upper = docs + "/BRIVOLA";
+        other = root + "/other";
+        ASSERT_EQ(mkdir(other.c_str(), 0700) | mkdir(after.c_str(), 0700) | symlink(mine.c_str(), upper.c_str()), 0);
+        for (const std::string &p : {mine + "/b.bvf", mine + "/a.bvf", mine + "/c.BVF", other + "/d.bvf", after + "/e.bvf"})
+          save_document(app, p, 40, 30);
+        save_dirs_load();
+        const std::string recent[] = {upper, other, "", after};
+        for (int i = 0; i < 4; i++) {
+          app->_save_dirs[i] = static_cast<char16_t *>(calloc(APP_PATH_CHARS, sizeof(char16_t)));
+          std::u16string wide = test_wide(recent[i]);
+          std::copy(wide.begin(), wide.end(), app->_save_dirs[i]);
+        }
+      },
+      [&](my_paints_dialog *mp, outcome *) {
+        EXPECT_EQ(item_paths(mp), (std::vector<std::string>{mine + "/a.bvf", mine + "/b.bvf", other + "/d.bvf"}));
+        EXPECT_EQ(std::u16string(mp->_items[2]->_button._caption), u"d.bvf");
+      });
+}
+
+// Each button shows the placeholder until its turn; a turn reads one
+// thumbnail, which then shows in every state without a mask. A file that
+// is no document keeps the placeholder and the next one still comes.
+TEST(MyPaintsDialog, PlaceholdersGiveWayToThumbnailsOnePerTurn) {
+  with_dialog(
+      [](app_context *app) {
+        save_document(app, my_paints_dir() + "/a.bvf", 400, 200);
+        ASSERT_TRUE(test_write_file(my_paints_dir() + "/b.bvf", std::string("not a painting")));
+        save_document(app, my_paints_dir() + "/c.bvf", 50, 100);
+      },
+      [](my_paints_dialog *mp, outcome *) {
+        ASSERT_EQ(mp->_count, 3);
+        tbitmap *placeholder = tresource_get_bitmap(MY_PAINTS_PLACEHOLDER);
+        ASSERT_NE(placeholder, nullptr);
+        for (int32_t i = 0; i < 3; i++) {
+          EXPECT_EQ(mp->_items[i]->_button._images[TBUTTON_NORMAL], placeholder);
+          EXPECT_EQ(mp->_items[i]->_button._masks[TBUTTON_NORMAL], tresource_get_bitmap(MY_PAINTS_PLACEHOLDER_MASK));
+        }
+        win_ao_run_signalled();
+        ASSERT_NE(mp->_items[0]->_thumbnail, nullptr);
+        EXPECT_EQ(tbitmap_get_width(mp->_items[0]->_thumbnail), 100);
+        EXPECT_EQ(tbitmap_get_height(mp->_items[0]->_thumbnail), 50);
+        EXPECT_EQ(mp->_items[2]->_thumbnail, nullptr) << "one thumbnail per turn";
+        port_test_pump();
+        EXPECT_EQ(mp->_next_thumbnail, 3);
+        EXPECT_EQ(mp->_items[1]->_button._images[TBUTTON_NORMAL], placeholder);
+        tbutton *button = &mp->_items[2]->_button;
+        ASSERT_NE(mp->_items[2]->_thumbnail, nullptr);
+        for (int state : {TBUTTON_NORMAL, TBUTTON_FOCUSED, TBUTTON_PRESSED}) {
+          EXPECT_EQ(button->_images[state], mp->_items[2]->_thumbnail);
+          EXPECT_EQ(button->_masks[state], nullptr);
+        }
+      });
+}
+
+// A thumbnail read while its button lay below the view shows once a drag
+// brings the button up (one column on this screen).
+TEST(MyPaintsDialog, AThumbnailReadOutOfViewShowsWhenScrolledIn) {
+  with_dialog([](app_context *app) { save_documents(app, {"0.bvf", "1.bvf", "2.bvf", "3.bvf"}); },
+              [](my_paints_dialog *mp, outcome *) {
+                tform *form = tdialog_get_form(my_paints_dialog_get_dialog(mp));
+                tsurface *third = surface_of(mp->_items[2]);
+                ASSERT_FALSE(trect_is_intersecting(tsurface_get_rect(third), &form->_view));
+                port_test_pump();
+                os_clock_drive(1);  // no time between the moves: the drag stops where the pen does
+                tpoint at = centre_of(form);
+                const int stroke[][2] = {{OS_PEN_DOWN, 100}, {OS_PEN_MOVE, 95}, {OS_PEN_MOVE, -100}, {OS_PEN_UP, -100}};
+                for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);
+                os_clock_drive(0);
+                ASSERT_TRUE(trect_is_intersecting(tsurface_get_rect(third), &form->_view));
+                trect r;
+                tsurface_get_screen_rect(third, &r);
+                uint32_t shown = tbitmap_get_pixel(tscreen_get_bitmap(tscreen_get()), (r.x1 + r.x2) / 2,
+                                                   r.y1 + (r.y2 - r.y1) * 2 / 5);
+                EXPECT_EQ(shown, uint32_t((20 >> 3) << 11 | (200 >> 2) << 5 | (40 >> 3))) << std::hex << shown;
+              },
+              "240x320");
+}
+
+// Deleting the first of five while the loader stands at the third: the
+// rest move one cell back, the file is gone, the selection is cleared, and
+// the loader's next item is still the one it had not read. No to the
+// question, or a file already gone, changes nothing.
+TEST(MyPaintsDialog, DeletingTheFirstMovesTheRestBackAndSkipsNoThumbnail) {
+  with_dialog([](app_context *app) { save_documents(app, {"a.bvf", "b.bvf", "c.bvf", "d.bvf", "e.bvf"}); },
+              [](my_paints_dialog *mp, outcome *) {
+                std::string mine = my_paints_dir();
+                std::vector<trect> cells;
+                for (int32_t i = 0; i < 5; i++) cells.push_back(*tsurface_get_rect(surface_of(mp->_items[i])));
+                EXPECT_NE(cells[4].y1, cells[0].y1) << "the grid has a second row";
+                win_ao_run_signalled();
+                win_ao_run_signalled();
+                ASSERT_EQ(mp->_next_thumbnail, 2);
+                win_ao_cancel(mp->_loader);  // held where it stands while the delete runs
+
+                delete_item(mp, 0, 1);
+                EXPECT_EQ(access((mine + "/a.bvf").c_str(), F_OK), -1);
+                ASSERT_EQ(item_paths(mp), (std::vector<std::string>{mine + "/b.bvf", mine + "/c.bvf", mine + "/d.bvf",
+                                                                     mine + "/e.bvf"}));
+                for (int32_t i = 0; i < 4; i++)
+                  EXPECT_TRUE(trect_is_equal(tsurface_get_rect(surface_of(mp->_items[i])), &cells[i])) << i;
+                EXPECT_EQ(mp->_selected, nullptr);
+                EXPECT_EQ(mp->_next_thumbnail, 1);
+                EXPECT_EQ(tform_get_child_count(tdialog_get_form(my_paints_dialog_get_dialog(mp))), 4);
+                win_ao_signal(mp->_loader);
+                port_test_pump();
+                for (int32_t i = 0; i < 4; i++) EXPECT_NE(mp->_items[i]->_thumbnail, nullptr) << "not skipped: " << i;
+
+                delete_item(mp, 0, 0);
+                EXPECT_EQ(access((mine + "/b.bvf").c_str(), F_OK), 0);
+                ASSERT_EQ(unlink((mine + "/b.bvf").c_str()), 0);
+                delete_item(mp, 0, 1);
+                EXPECT_EQ(mp->_count, 4);
+                tsurface *box = tscreen_get_modal(tscreen_get());
+                ASSERT_NE(box, nullptr) << "the failure is reported";
+                tmessagedialog *error = static_cast<tmessagedialog *>(tsurface_get_owner(box));
+                tlabel *label = tmessagedialog_get_label(error);
+                EXPECT_EQ(std::u16string(label->_text, size_t(label->_length)), u"Fail to delete paint file.");
+                tdialog_close(tmessagedialog_get_dialog(error), TMESSAGEDIALOG_RESULT_BACK);
+              });
+}
+
+// A drag that moved the pen more than 25 pixels up or down scrolled the
+// grid: ending on the button it began on, it opens no menu; 25 is a tap.
+TEST(MyPaintsDialog, ADragOfMoreThan25PixelsEndingOnAButtonOpensNoMenu) {
+  with_dialog([](app_context *app) { save_documents(app, {"a.bvf", "b.bvf"}); },
+              [](my_paints_dialog *mp, outcome *) {
+                tform *form = tdialog_get_form(my_paints_dialog_get_dialog(mp));
+                port_test_pump();
+                os_clock_drive(1);
+                for (int32_t dy : {26, -26, 25, -25, 0}) {
+                  SCOPED_TRACE(dy);
+                  tpoint at = centre_of(mp->_items[1]);
+                  for (int type : {OS_PEN_DOWN, OS_PEN_MOVE, OS_PEN_UP})
+                    app_test_pen(type, at.x, type == OS_PEN_DOWN ? at.y : at.y + dy);
+                  tmenu *menu = shown_menu(mp);
+                  EXPECT_EQ(menu != nullptr, dy >= -25 && dy <= 25);
+                  if (menu) tmenu_close(menu);
+                  for (int tick = 0; tick < 100 && form->_timer; tick++) {  // the grid springs back
+                    os_clock_advance(10);
+                    port_test_pump();
+                  }
+                  EXPECT_EQ(form->_scroll_y, 0);
+                }
+                os_clock_drive(0);
+              });
+}
+
+// The whole road by pen. With no documents the sheet is empty and grey;
+// Cancel gives 0 and writes no path. Of three saved paintings one is
+// deleted, then one opened: its path reaches the owner, who opens it.
+TEST(MyPaintsDialog, OfThreeSavedPaintingsOneIsDeletedAndOneOpened) {
+  with_dialog([](app_context *) {},
+              [](my_paints_dialog *mp, outcome *heard) {
+                port_test_pump();
+                tpoint middle = centre_of(tdialog_get_form(my_paints_dialog_get_dialog(mp)));
+                uint32_t grey = tbitmap_get_pixel(tscreen_get_bitmap(tscreen_get()), middle.x, middle.y);
+                EXPECT_EQ(grey, uint32_t((200 >> 3) << 11 | (200 >> 2) << 5 | (200 >> 3))) << std::hex << grey;
+                tcontrolbar *bar = tdialog_get_controlbar(my_paints_dialog_get_dialog(mp));
+                EXPECT_FALSE(tsurface_is_visible(surface_of(tcontrolbar_get_left_button(bar))));
+                tap(centre_of(tcontrolbar_get_right_button(bar)));
+                EXPECT_EQ(heard->calls, 1);
+                EXPECT_EQ(heard->result, 0);
+                EXPECT_EQ(std::u16string(heard->path), u"untouched");
+              });
+  std::string mine;
+  with_dialog(
+      [&](app_context *app) {
+        mine = my_paints_dir();
+        save_document(app, mine + "/one.bvf", 100, 80);
+        save_document(app, mine + "/three.bvf", 120, 90);
+        save_document(app, mine + "/two.bvf", 140, 70);
+        ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 30, 30, tcolor_rgba(0, 0, 0)));
+      },
+      [&](my_paints_dialog *mp, outcome *heard) {
+        port_test_pump();
+        delete_item(mp, 1, 1);  // "three.bvf"
+        EXPECT_EQ(access((mine + "/three.bvf").c_str(), F_OK), -1);
+        ASSERT_EQ(item_paths(mp), (std::vector<std::string>{mine + "/one.bvf", mine + "/two.bvf"}));
+        tap(centre_of(mp->_items[1]));
+        tmenu *menu = shown_menu(mp);
+        ASSERT_NE(menu, nullptr);
+        tap_menu_row(menu, 0);
+        port_test_pump();
+        EXPECT_EQ(heard->result, 1);
+        EXPECT_EQ(test_utf8(heard->path), mine + "/two.bvf");
+        EXPECT_EQ(heard->opened, 1);
+        EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(heard->app->_paint_context)), 140);
+        EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+      });
+}

@@ -1,0 +1,344 @@
+// The text bar: opening over the Text tool's box, typing, the style menu,
+// stamping by a tap, and the replay of text-stamp records at any zoom.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app_test_env.h"
+#include "os_display.h"
+#include "paint_context.h"
+#include "paint_file.h"
+#include "paint_fixture.h"
+#include "paint_history.h"
+#include "paint_main.h"
+#include "shape.h"
+#include "tdock.h"
+#include "tedit.h"
+#include "test_env.h"
+#include "textbar.h"
+#include "tfile.h"
+#include "tlistbox.h"
+#include "tmenu.h"
+#include "tscreen.h"
+#include "ttdrawer.h"
+
+namespace {
+
+trect screen_rect_of(tsurface *surface) {
+  trect r;
+  tsurface_get_screen_rect(surface, &r);
+  return r;
+}
+
+std::vector<int32_t> corners(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
+
+// The Text tool dragged from a to b (screen points); the bar it opened.
+// The tool bar goes first: the boxes and taps of these tests lie where it
+// floats.
+textbar *open_bar(app_context *app, tpoint a, tpoint b) {
+  if (app->_toolbar) app_test_remove_toolbar(app);
+  app->_current_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_TEXT);
+  app_test_pen(OS_PEN_DOWN, a.x, a.y);
+  app_test_pen(OS_PEN_MOVE, b.x, b.y);
+  app_test_pen(OS_PEN_UP, b.x, b.y);
+  return app->_textbar;
+}
+
+void type(const char16_t *text) {
+  for (; *text; text++) app_test_char(*text);
+}
+
+void tap(tpoint at, tpoint up) {
+  app_test_pen(OS_PEN_DOWN, at.x, at.y);
+  app_test_pen(OS_PEN_UP, up.x, up.y);
+}
+
+const paint_history_record *last_record(app_context *app) {
+  return paint_history_get_record(app->_history, paint_history_get_count(app->_history) - 1);
+}
+
+// A text-stamp record made by hand.
+struct text_record {
+  uint32_t alignment = 7;
+  int32_t offset_x = 0, offset_y = 0, font_size = 12;
+  std::u16string face = u"tahoma";
+  uint8_t color[4] = {0, 0, 200, 255};  // B, G, R, A
+  uint32_t style = 0;
+  trect box = {10, 10, 120, 40};
+  std::u16string text = u"Wave";
+  char16_t last_unit = 0;  // where the NUL belongs
+
+  test_bytes bytes() const {
+    test_bytes b((text.size() + 57) * 2, 0);
+    test_put32(b, 0, alignment);
+    test_put32(b, 4, uint32_t(offset_x));
+    test_put32(b, 8, uint32_t(offset_y));
+    test_put32(b, 12, uint32_t(font_size));
+    for (size_t i = 0; i < face.size() && i < 32; i++) test_put16(b, 16 + 2 * i, face[i]);
+    std::memcpy(&b[80], color, 4);
+    test_put32(b, 84, style);
+    const int32_t c[4] = {box.x1, box.y1, box.x2, box.y2};
+    for (int i = 0; i < 4; i++) test_put32(b, 88 + 4 * i, uint32_t(c[i]));
+    test_put32(b, 104, uint32_t(text.size()));
+    for (size_t i = 0; i < text.size(); i++) test_put16(b, 112 + 2 * i, text[i]);
+    test_put16(b, 112 + 2 * text.size(), last_unit);
+    return b;
+  }
+};
+
+// The canvas after a cleared canvas took the record at scale s.
+std::string drawn(app_context *app, const test_bytes &record, double scale, int *answer = nullptr) {
+  paint_context_clear(app->_paint_context);
+  int result = textbar_draw_text_record(app->_paint_context, record.data(), int32_t(record.size()), scale);
+  if (answer) *answer = result;
+  return app_test_canvas_bytes(app);
+}
+
+}  // namespace
+
+TEST(TextBar, AFiveByFiveBoxOpensTwentyByTwentyInADockWithTheMarginsOfTheClass) {
+  struct row {
+    const char *screen;
+    int32_t left, top, right, bottom;
+  };
+  for (const row &r : {row{"240x320", 7, 3, 3, 7}, row{"480x640", 40, 10, 10, 40}, row{"320x480", 20, 10, 10, 20}}) {
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run(
+        [&](app_context *app) {
+          textbar *tb = open_bar(app, {60, 70}, {65, 75});
+          ASSERT_NE(tb, nullptr) << r.screen;
+          EXPECT_EQ(corners(screen_rect_of(&tb->_edit->_control._surface)), (std::vector<int32_t>{60, 70, 79, 89}))
+              << r.screen;
+          EXPECT_EQ(corners(screen_rect_of(&tb->_dock->_control._surface)),
+                    (std::vector<int32_t>{60 - r.left, 70 - r.top, 79 + r.right, 89 + r.bottom}))
+              << r.screen;
+          EXPECT_TRUE(tsurface_is_realized(&tb->_dock->_control._surface));
+          EXPECT_TRUE(tcontrol_has_focus(&tb->_edit->_control));
+        },
+        r.screen));
+  }
+}
+
+TEST(TextBar, TypedTextIsStampedByATapAsAnExactRecord) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    tcolor ink;
+    paint_context_set_fore_color(app->_paint_context, *tcolor_make(&ink, 10, 20, 30, 200));
+    paint_context_set_origin(app->_paint_context, 4, 6);
+    std::string before = app_test_canvas_bytes(app);
+    textbar *tb = open_bar(app, {100, 200}, {300, 260});
+    ASSERT_NE(tb, nullptr);
+    type(u"Hi\u4e2d");
+    EXPECT_EQ(std::u16string(tedit_get_text(tb->_edit)), u"Hi\u4e2d");
+    // The colour panels change the drawing colour while the bar is open.
+    paint_context_set_fore_color(app->_paint_context, *tcolor_make(&ink, 40, 50, 60, 70));
+    textbar_update_color(tb);
+    const ttdrawer *drawer = tedit_get_text_drawer(tb->_edit);
+    int32_t font_size = ttdrawer_get_font_size(drawer);
+    std::u16string face = ttdrawer_get_font_face(drawer);
+    int32_t count = paint_history_get_count(app->_history);
+    tap({400, 600}, {400, 600});
+    EXPECT_EQ(app->_textbar, nullptr);
+    ASSERT_EQ(paint_history_get_count(app->_history), count + 1);
+    const paint_history_record *record = last_record(app);
+    ASSERT_EQ(record->_operation, PAINT_HISTORY_OP_TEXT);
+    ASSERT_EQ(record->_size, (3 + 57) * 2);
+    test_bytes got(record->_payload, record->_payload + record->_size);
+
+    text_record expected;
+    expected.alignment = 7;
+    expected.font_size = font_size;
+    expected.face = face;
+    const uint8_t color[4] = {60, 50, 40, 70};
+    std::memcpy(expected.color, color, 4);
+    expected.box = {100 - 4, 200 - 6, 300 - 4, 260 - 6};
+    expected.text = u"Hi\u4e2d";
+    EXPECT_EQ(got, expected.bytes());
+    EXPECT_EQ(test_le32(got, 108), 0u) << "the pointer word";
+    EXPECT_TRUE(app_test_canvas_bytes(app) != before) << "the text is on the canvas";
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+  }));
+}
+
+TEST(TextBar, AnEmptyTextRecordsNothingAndLeavesTheCanvas) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    std::string before = app_test_canvas_bytes(app);
+    ASSERT_NE(open_bar(app, {100, 200}, {300, 260}), nullptr);
+    tap({400, 600}, {400, 600});
+    EXPECT_EQ(app->_textbar, nullptr);
+    EXPECT_EQ(paint_history_get_count(app->_history), 0);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == before);
+  }));
+}
+
+TEST(TextBar, OnlyATapOfAtMostTenPixelsCommits) {
+  struct row {
+    tpoint up;
+    bool commits;
+  };
+  for (const row &r : {row{{411, 600}, false}, row{{400, 611}, false}, row{{410, 610}, true}, row{{390, 590}, true}}) {
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run([&](app_context *app) {
+      ASSERT_NE(open_bar(app, {100, 200}, {300, 260}), nullptr);
+      type(u"x");
+      tap({400, 600}, r.up);
+      EXPECT_EQ(app->_textbar == nullptr, r.commits) << r.up.x << "," << r.up.y;
+      EXPECT_EQ(paint_history_get_count(app->_history), r.commits ? 1 : 0);
+    }));
+  }
+}
+
+TEST(TextBar, BoldTwiceChangesNothingAndTheStyleReachesTheNextBarAndTheSettings) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    textbar *tb = open_bar(app, {100, 200}, {300, 260});
+    ASSERT_NE(tb, nullptr);
+    trect dock = screen_rect_of(&tb->_dock->_control._surface);
+    // A press in the frame's corner square opens the style menu.
+    auto choose = [&](int32_t row) {
+      app_test_pen(OS_PEN_DOWN, dock.x1 + 5, dock.y1 + 5);
+      app_test_pen(OS_PEN_UP, dock.x1 + 5, dock.y1 + 5);
+      tsurface *modal = tscreen_get_modal(tscreen_get());
+      ASSERT_NE(modal, nullptr) << "the style menu";
+      tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
+      ASSERT_EQ(tlistbox_get_count(list), 4);
+      tlistbox_activate(list, row);
+    };
+    choose(0);
+    EXPECT_EQ(ttdrawer_get_font_style(tedit_get_text_drawer(tb->_edit)), 1u);
+    choose(0);
+    EXPECT_EQ(ttdrawer_get_font_style(tedit_get_text_drawer(tb->_edit)), 0u) << "bold twice";
+    choose(1);
+    EXPECT_EQ(ttdrawer_get_font_style(tedit_get_selected_text_drawer(tb->_edit)), 2u);
+    type(u"ab");
+    tap({400, 600}, {400, 600});
+    EXPECT_EQ(
+        test_le32(test_bytes(last_record(app)->_payload, last_record(app)->_payload + last_record(app)->_size), 84),
+        2u);
+    tb = open_bar(app, {100, 300}, {300, 360});
+    ASSERT_NE(tb, nullptr);
+    EXPECT_EQ(ttdrawer_get_font_style(tedit_get_text_drawer(tb->_edit)), 2u) << "the next bar";
+  }));
+  EXPECT_NE(test_read_text(folders.home + "/config.xml").find("<FontStyle>2</FontStyle>"), std::string::npos);
+}
+
+TEST(TextBar, ClearWithABarOpenStampsTheTextFirst) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    ASSERT_NE(open_bar(app, {100, 200}, {300, 260}), nullptr);
+    type(u"gone");
+    // What the tool bar's Clear does.
+    EXPECT_EQ(paint_main_commit_textbar(), 1);
+    paint_context_clear(app->_paint_context);
+    paint_history_add(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0);
+    ASSERT_EQ(paint_history_get_count(app->_history), 2);
+    EXPECT_EQ(paint_history_get_record(app->_history, 0)->_operation, PAINT_HISTORY_OP_TEXT);
+    EXPECT_EQ(paint_history_get_record(app->_history, 1)->_operation, PAINT_HISTORY_OP_CLEAR);
+    EXPECT_EQ(paint_main_commit_bars(), 0) << "no bar is left";
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+  }));
+}
+
+TEST(TextBar, ARecordMadeAtZoomOneReplaysAtZoomTwoWithEverythingDoubled) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    text_record record;
+    record.offset_x = 3;
+    record.offset_y = -2;
+    record.font_size = 9;
+    record.box = {10, 12, 90, 40};
+    test_bytes bytes = record.bytes();
+    textbar_draw_text_record(app->_paint_context, bytes.data(), int32_t(bytes.size()), 1.0);
+    paint_history_add(app->_history, PAINT_HISTORY_OP_TEXT, bytes.data(), int32_t(bytes.size()));
+    paint_context_set_zoom(app->_paint_context, 2.0);
+    paint_history_rebuild(app->_history);
+    std::string replayed = app_test_canvas_bytes(app);
+
+    text_record doubled = record;
+    doubled.offset_x = 6;
+    doubled.offset_y = -4;
+    doubled.font_size = 18;
+    doubled.box = {20, 24, 180, 80};
+    EXPECT_TRUE(drawn(app, doubled.bytes(), 1.0) == replayed);
+    EXPECT_TRUE(drawn(app, record.bytes(), 1.0) != replayed);
+  }));
+}
+
+TEST(TextBar, RecordsThatLieAreSkippedAndTheBoxClipsAtEveryScale) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    std::string blank = drawn(app, {}, 1.0);
+    text_record good;
+    int answer = 0;
+    std::string stamped = drawn(app, good.bytes(), 1.0, &answer);
+    ASSERT_EQ(answer, 1);
+    ASSERT_TRUE(stamped != blank);
+
+    test_bytes longer = good.bytes();
+    longer.push_back(0);
+    longer.push_back(0);
+    test_bytes negative = good.bytes();
+    test_put32(negative, 104, uint32_t(-1));
+    test_bytes short_head(113, 0);
+    text_record endless_face;
+    endless_face.face = std::u16string(32, u'a');
+    for (const test_bytes &bad : {longer, negative, short_head, endless_face.bytes()}) {
+      EXPECT_TRUE(drawn(app, bad, 1.0, &answer) == blank) << bad.size();
+      EXPECT_EQ(answer, 0);
+    }
+    text_record unended = good;
+    unended.last_unit = u'W';
+    EXPECT_TRUE(drawn(app, unended.bytes(), 1.0) == stamped) << "the text stops at n";
+
+    // Zero alpha: the bytes read as R, G, B and the text is opaque.
+    text_record red = good, zero_alpha = good, blue = good;
+    const uint8_t red_bytes[4] = {0, 0, 200, 255}, zero_bytes[4] = {200, 0, 0, 0}, blue_bytes[4] = {200, 0, 0, 255};
+    std::memcpy(red.color, red_bytes, 4);
+    std::memcpy(zero_alpha.color, zero_bytes, 4);
+    std::memcpy(blue.color, blue_bytes, 4);
+    EXPECT_TRUE(drawn(app, zero_alpha.bytes(), 1.0) == drawn(app, red.bytes(), 1.0));
+    EXPECT_TRUE(drawn(app, zero_alpha.bytes(), 1.0) != drawn(app, blue.bytes(), 1.0));
+
+    // Text far wider than its box stays inside it, at 1.0 as at 2.0.
+    text_record wide = good;
+    wide.text = u"WWWWWWWWWWWWWWWWWWWW";
+    wide.font_size = 20;
+    wide.box = {30, 30, 60, 45};
+    for (double scale : {1.0, 2.0}) {
+      drawn(app, wide.bytes(), scale);
+      tbitmap *canvas = paint_context_get_canvas(app->_paint_context);
+      uint32_t paper = app_test_canvas_pixel(app, 0, 0);
+      int outside = 0, inside = 0;
+      int32_t x1 = int32_t(30 * scale), y1 = int32_t(30 * scale), x2 = int32_t(60 * scale), y2 = int32_t(45 * scale);
+      for (int32_t y = 0; y < tbitmap_get_height(canvas) && y < 200; y++)
+        for (int32_t x = 0; x < 300; x++) {
+          bool in = x >= x1 && x <= x2 && y >= y1 && y <= y2;
+          if (tbitmap_get_pixel(canvas, x, y) != paper) (in ? inside : outside)++;
+        }
+      EXPECT_GT(inside, 0) << scale;
+      EXPECT_EQ(outside, 0) << scale;
+    }
+  }));
+}
+
+TEST(TextBar, AStampedTextRebuildsTheSameAfterSavingAndReopening) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    ASSERT_NE(open_bar(app, {100, 200}, {300, 260}), nullptr);
+    type(u"Saved");
+    tap({400, 600}, {400, 600});
+    std::string stamped = app_test_canvas_bytes(app);
+    ASSERT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    std::u16string path = test_wide(folders.docs + "/text.bvf");
+    ASSERT_EQ(paint_file_save_to(app->_file, path.c_str()), 1);
+    paint_context_clear(app->_paint_context);
+    ASSERT_EQ(paint_file_open(app->_file, path.c_str()), 1);
+    paint_history_rebuild(app->_history);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == stamped);
+  }));
+}
