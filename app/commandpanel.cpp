@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "about_dialog.h"
 #include "app_common.h"
+#include "help_dialog.h"
 #include "mypaints_dialog.h"
 #include "paint_file.h"
 #include "paint_main.h"
@@ -91,6 +93,8 @@ void save(commandpanel *cp);
 void save_as(commandpanel *cp);
 void my_paints(commandpanel *cp);
 void quit(commandpanel *cp);
+void help(commandpanel *cp);
+void about(commandpanel *cp);
 
 // In creation order; the separator comes after the eighth.
 const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
@@ -111,9 +115,9 @@ const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
      nullptr},
     {COMMANDPANEL_MY_GALLERY, 25228, 25227, u"My Gallery", 15170, 15171, 25230,
      u"Goto online Brivola Gallery. To view all uploaded paintings of yours and others.", nullptr},
-    {COMMANDPANEL_HELP, 25146, 0, u"Help", 15116, 15117, 25156, u"Show Brivola help document.", nullptr},
+    {COMMANDPANEL_HELP, 25146, 0, u"Help", 15116, 15117, 25156, u"Show Brivola help document.", help},
     {COMMANDPANEL_SHARE, 25148, 0, u"Share", 15110, 15111, 25158, u"Share Brivola with your contacts.", nullptr},
-    {COMMANDPANEL_ABOUT, 25149, 0, u"About", 15112, 15113, 25159, u"Show about dialog for Brivola.", nullptr},
+    {COMMANDPANEL_ABOUT, 25149, 0, u"About", 15112, 15113, 25159, u"Show about dialog for Brivola.", about},
     {COMMANDPANEL_QUIT, 25150, 0, u"Quit", 15114, 15115, 25160, u"Ask saving and exit from Brivola.", quit},
 };
 constexpr int k_first_group = 8;  // the buttons above the separator
@@ -558,6 +562,11 @@ void my_paints(commandpanel *cp) {
 
 // The exit hook asks whether to save a changed painting.
 void quit(commandpanel *) { wins_window_exit(APP_EXIT_ASK_SAVE); }
+
+// The help pages in the program's language, filling the screen.
+void help(commandpanel *cp) { help_dialog_open(cp->_app->_lang_code); }
+
+void about(commandpanel *) { about_dialog_open(); }
 
 int refuse_drag(tdock *, int32_t, int32_t) { return 0; }
 int refuse_side(tdock *, int32_t) { return 0; }

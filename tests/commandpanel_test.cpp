@@ -227,6 +227,12 @@ TEST(CommandPanelTooltip, ShowsTheDescriptionAfter200msAndGoesOnRelease) {
     EXPECT_EQ(cp->_tooltip_timer, 0u);
     app_test_pen(OS_PEN_UP, x, y);
     EXPECT_EQ(cp->_tooltip, nullptr);
+    // Help ran: its viewer shows; closed, it leaves nothing behind.
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    tdialog *help = reinterpret_cast<tdialog *>(modal);
+    EXPECT_EQ(std::u16string(tdialog_get_title(help)), u"Help");
+    tdialog_close(help, 0);
     os_clock_drive(0);
   });
 }
