@@ -40,6 +40,7 @@
 #include "tscreen.h"
 #include "tstyler.h"
 #include "ttdrawer.h"
+#include "upload.h"
 #include "win_ao.h"
 #include "wince_connection.h"
 #include "wins_timer.h"
@@ -301,6 +302,8 @@ app_context *paint_main_init() {
 
 void paint_main_deinit(app_context *app) {
   PORT_CHECK(app != nullptr);
+  // A running upload stops before the active objects and connections go.
+  upload_quit(app);
   release_painting(app);
   tregistry_free_active_objects();
   paint_config_save();
