@@ -182,8 +182,8 @@ int upload_send(const char16_t *file_path) {
 }
 
 void upload_on_done(HttpGet *request, void *user_data) {
-  (void)user_data;
-  upload_state *state = state_of_app();
+  app_context *app = user_data ? static_cast<app_context *>(user_data) : app_common_find_app();
+  upload_state *state = app ? app->_upload : nullptr;
   if (!state) return;
   std::lock_guard<std::recursive_mutex> lock(state->_lock);
   if (!state->_active || state->_request != request) return;
@@ -226,9 +226,10 @@ int32_t upload_find_internet_destination() {
 }
 
 int param_encode_base64(const uint8_t *data, int length, char *out, const uint8_t *key) {
-  if (length < 0 || (length > 0 && !data)) return 0;
+  if (length < 0) return 0;
   int need = ((length + 2) / 3) * 4 + 1;
   if (!out) return need;
+  if (length > 0 && !data) return 0;
   const uint8_t *mask = key ? key : k_key;
   char *at = out;
   for (int i = 0; i < length; i += 3) {
