@@ -15,7 +15,8 @@ namespace {
 
 int spawn_detached(const std::vector<std::string> &argv);
 std::u16string base_name_lower(const char16_t *path);
-std::vector<std::u16string> split_parameters(const char16_t *text);
+// false when a quotation is not closed (a cut text).
+bool split_parameters(const char16_t *text, std::vector<std::u16string> *words);
 const std::u16string *option_value(const std::vector<std::u16string> &words, const char16_t *option);
 
 os_launcher_fn g_launcher = spawn_detached;
@@ -53,7 +54,8 @@ int os_shell_open(const std::string &target) {
 int os_shell_execute(const char16_t *program, const char16_t *parameters) {
   if (!program) return 0;
   if (base_name_lower(program) != u"tmail.exe") return 0;
-  std::vector<std::u16string> words = split_parameters(parameters ? parameters : u"");
+  std::vector<std::u16string> words;
+  if (!split_parameters(parameters ? parameters : u"", &words)) return 0;
   const std::u16string *service = option_value(words, u"-service");
   const std::u16string *attachment = option_value(words, u"-attach");
   if (!service || *service != u"ActiveSync" || !attachment || attachment->empty()) return 0;
@@ -74,9 +76,9 @@ std::u16string base_name_lower(const char16_t *path) {
 }
 
 // Words split at spaces; a word in quotation marks keeps its spaces and
-// loses the marks ("" is an empty word).
-std::vector<std::u16string> split_parameters(const char16_t *text) {
-  std::vector<std::u16string> words;
+// loses the marks ("" is an empty word). A quotation left open means the
+// text was cut: its file name cannot be trusted.
+bool split_parameters(const char16_t *text, std::vector<std::u16string> *words) {
   const char16_t *at = text;
   while (*at) {
     if (*at == u' ') {
@@ -86,13 +88,14 @@ std::vector<std::u16string> split_parameters(const char16_t *text) {
     std::u16string word;
     if (*at == u'"') {
       for (at++; *at && *at != u'"'; at++) word.push_back(*at);
-      if (*at) at++;
+      if (!*at) return false;
+      at++;
     } else {
       for (; *at && *at != u' '; at++) word.push_back(*at);
     }
-    words.push_back(word);
+    words->push_back(word);
   }
-  return words;
+  return true;
 }
 
 const std::u16string *option_value(const std::vector<std::u16string> &words, const char16_t *option) {
