@@ -12,6 +12,7 @@
 #include "app_context.h"
 #include "http_get.h"
 #include "port_device.h"
+#include "port_fs.h"
 #include "port_log.h"
 #include "twformat.h"
 #include "wait_upload_dialog.h"
@@ -54,7 +55,7 @@ void copy_cut(char16_t *out, int n, const char16_t *text);
 void release_transfer(upload_state *state, win_ao **result_ao);
 void report(upload_state *state, int code);
 void append_part(std::string &body, const char *name, const char *value);
-int build_body(const upload_state *state, const uint8_t *file, int64_t file_size, std::string &body);
+int build_body(const upload_state *state, const char16_t *file_path, std::string &body);
 
 }  // namespace
 
@@ -150,13 +151,8 @@ int upload_send(const char16_t *file_path) {
   upload_state *state = state_of_app();
   if (!state) return 0;
   std::lock_guard<std::recursive_mutex> lock(state->_lock);
-  int64_t file_size = 0;
-  uint8_t *file = app_common_read_file(file_path, &file_size, 1);
-  if (!file) return 0;
   std::string body;
-  int built = build_body(state, file, file_size, body);
-  std::free(file);
-  if (!built) return 0;
+  if (!build_body(state, file_path, body)) return 0;
 
   HttpGetSink *sink = HttpGetSinkCreate(UPLOAD_SINK_BYTES);
   HttpGet *request = sink ? HttpGetCreate() : nullptr;
@@ -411,8 +407,18 @@ void append_part(std::string &body, const char *name, const char *value) {
   body += "\r\n";
 }
 
-// 0 when the body cannot be held.
-int build_body(const upload_state *state, const uint8_t *file, int64_t file_size, std::string &body) {
+// The parts, then the file read straight into its place in the body (the
+// client copies the body once more; a 2 MB picture is not copied twice
+// here). 0 when the file cannot be read whole or the body cannot be held.
+int build_body(const upload_state *state, const char16_t *file_path, std::string &body) {
+  FILE *file = std::fopen(port_fs_native_path(file_path).c_str(), "rb");
+  if (!file) return 0;
+  long file_size = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) file_size = std::ftell(file);
+  if (file_size < 0 || uint64_t(file_size) > UINT32_MAX - k_body_slack || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return 0;
+  }
   char serial[UPLOAD_SERIAL_CHARS];
   int serial_length = upload_get_serial_utf8(serial);
   std::string auth(size_t(3 * (param_encode_base64(nullptr, serial_length, nullptr, nullptr) - 1) + 1), '\0');
@@ -422,6 +428,7 @@ int build_body(const upload_state *state, const uint8_t *file, int64_t file_size
   std::string title(UPLOAD_FIELD_BYTES, '\0'), description(UPLOAD_FIELD_BYTES, '\0');
   html_entity_encode(state->_title, &title[0], UPLOAD_FIELD_BYTES);
   html_entity_encode(state->_description, &description[0], UPLOAD_FIELD_BYTES);
+  size_t read = 0;
   try {
     body.reserve(size_t(file_size) + k_body_slack);
     append_part(body, "auth", auth.c_str());
@@ -435,12 +442,16 @@ int build_body(const upload_state *state, const uint8_t *file, int64_t file_size
     int header_length = std::snprintf(&header[0], header.size(), k_file_format, path);
     header.resize(size_t(header_length));
     body += header;
-    body.append(reinterpret_cast<const char *>(file), size_t(file_size));
+    size_t at = body.size();
+    body.resize(at + size_t(file_size));
+    read = std::fread(&body[at], 1, size_t(file_size), file);
     body += k_closing;
   } catch (const std::bad_alloc &) {
+    std::fclose(file);
     return 0;
   }
-  return body.size() <= UINT32_MAX ? 1 : 0;
+  std::fclose(file);
+  return read == size_t(file_size) ? 1 : 0;
 }
 
 }  // namespace
