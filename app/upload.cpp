@@ -51,7 +51,6 @@ char g_host[UPLOAD_HOST_CHARS] = BRIVOLA_SERVICE_HOST;
 
 FILE *log_stream();
 upload_state *state_of_app();
-void copy_cut(char16_t *out, int n, const char16_t *text);
 void release_transfer(upload_state *state, win_ao **result_ao);
 void report(upload_state *state, int code);
 void append_part(std::string &body, const char *name, const char *value);
@@ -96,9 +95,9 @@ int upload_start(const char16_t *file_path, const char16_t *title, const char16_
   // A previous upload's leftovers go before its fields are written over.
   release_transfer(state, nullptr);
   std::unique_lock<std::recursive_mutex> lock(state->_lock);
-  copy_cut(state->_file_path, UPLOAD_PATH_CHARS, file_path);
-  copy_cut(state->_title, UPLOAD_TITLE_CHARS, title);
-  copy_cut(state->_description, UPLOAD_DESCRIPTION_CHARS, description);
+  upload_copy_text(state->_file_path, UPLOAD_PATH_CHARS, file_path);
+  upload_copy_text(state->_title, UPLOAD_TITLE_CHARS, title);
+  upload_copy_text(state->_description, UPLOAD_DESCRIPTION_CHARS, description);
   state->_status_callback = callback;
   state->_reported = 0;
 
@@ -117,7 +116,7 @@ int upload_start(const char16_t *file_path, const char16_t *title, const char16_
     }
     os_connmgr_destination destination;
     if (os_connmgr_enum_destinations(uint32_t(index), &destination) == 0)
-      copy_cut(description_text, OS_CONNMGR_DESCRIPTION_CHARS, destination.description);
+      upload_copy_text(description_text, OS_CONNMGR_DESCRIPTION_CHARS, destination.description);
   }
   port_log_printf_wide(log_stream(), u"To connect: <%d> %s\n", int(index), description_text);
   wince_connection *connection = wince_connection_get(uint32_t(index));
@@ -203,7 +202,7 @@ int32_t upload_map_url(const char16_t *url, os_connmgr_guid *guid, char16_t *des
     os_connmgr_destination destination;
     description[0] = 0;
     if (os_connmgr_enum_destinations(index, &destination) == 0)
-      copy_cut(description, OS_CONNMGR_DESCRIPTION_CHARS, destination.description);
+      upload_copy_text(description, OS_CONNMGR_DESCRIPTION_CHARS, destination.description);
   }
   return int32_t(index);
 }
@@ -313,6 +312,16 @@ int upload_make_auth(const char *serial, char *out, int n) {
   return int(std::strlen(out));
 }
 
+void upload_copy_text(char16_t *out, int n, const char16_t *text) {
+  PORT_CHECK(out != nullptr && n > 0 && text != nullptr);
+  int length = 0;
+  while (length < n - 1 && text[length]) length++;
+  if (length > 0 && length == n - 1 && text[length] && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
+    length--;
+  std::memcpy(out, text, size_t(length) * sizeof(char16_t));
+  out[length] = 0;
+}
+
 void upload_set_service_host(const char *host) {
   const char *text = host ? host : BRIVOLA_SERVICE_HOST;
   size_t length = std::min(std::strlen(text), size_t(UPLOAD_HOST_CHARS - 1));
@@ -356,13 +365,6 @@ FILE *log_stream() {
 upload_state *state_of_app() {
   app_context *app = app_common_find_app();
   return app ? app->_upload : nullptr;
-}
-
-void copy_cut(char16_t *out, int n, const char16_t *text) {
-  int length = 0;
-  while (length < n - 1 && text[length]) length++;
-  std::memcpy(out, text, size_t(length) * sizeof(char16_t));
-  out[length] = 0;
 }
 
 // Clears the flag and frees request, sink and connection, outside the lock:

@@ -127,6 +127,10 @@ int upload_get_serial_utf8(char *out);
 // The `auth` value of a serial: base64 then percent-escaped. Its length.
 int upload_make_auth(const char *serial, char *out, int n);
 
+// At most n - 1 units of text into out, never the first half of a
+// surrogate pair alone; always ended.
+void upload_copy_text(char16_t *out, int n, const char16_t *text);
+
 // The service host (no scheme): the build's placeholder unless a test set
 // its own; null restores it.
 void upload_set_service_host(const char *host);

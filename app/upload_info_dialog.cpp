@@ -17,6 +17,7 @@
 #include "tresource.h"
 #include "tscreen.h"
 #include "tstyler.h"
+#include "upload.h"
 
 namespace {
 
@@ -38,7 +39,6 @@ int make_parts(upload_info_dialog *dialog);
 int on_closing(tdialog *dialog, int32_t result, void *owner);
 void free_parts(tdialog *dialog, void *owner);
 void on_dialog_result(int32_t result, void *owner);
-void copy_cut(char16_t *out, int n, const char16_t *text);
 void show_title_error(upload_info_dialog *dialog);
 void on_error_closed(int32_t result, void *user_data);
 
@@ -179,8 +179,8 @@ int on_closing(tdialog *box, int32_t result, void *owner) {
     return 0;
   }
   const char16_t *description = tedit_get_text(dialog->_description_edit);
-  copy_cut(dialog->_title, UPLOAD_INFO_TITLE_CHARS, title);
-  copy_cut(dialog->_description, UPLOAD_INFO_DESCRIPTION_CHARS, description ? description : u"");
+  upload_copy_text(dialog->_title, UPLOAD_INFO_TITLE_CHARS, title);
+  upload_copy_text(dialog->_description, UPLOAD_INFO_DESCRIPTION_CHARS, description ? description : u"");
   return 1;
 }
 
@@ -225,16 +225,6 @@ void on_error_closed(int32_t result, void *user_data) {
   (void)result;
   upload_info_dialog *dialog = static_cast<upload_info_dialog *>(user_data);
   tscreen_set_modal(tscreen_get(), surface_of(dialog->_dialog));
-}
-
-// At most n - 1 units, never the first half of a surrogate pair alone.
-void copy_cut(char16_t *out, int n, const char16_t *text) {
-  int length = 0;
-  while (length < n - 1 && text[length]) length++;
-  if (length > 0 && length == n - 1 && text[length] && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
-    length--;
-  std::memcpy(out, text, size_t(length) * sizeof(char16_t));
-  out[length] = 0;
 }
 
 }  // namespace

@@ -235,9 +235,12 @@ TEST(UploadPanel, AReplyWithoutTheWordsShowsTheFailure) {
 
 TEST(UploadPanel, AnEmptyTitleKeepsTheDialogAndStartsNothing) {
   with_app([&](app_context *app, app_test_folders &) {
+    std::u16string long_text(UPLOAD_DESCRIPTION_CHARS - 1, u'd');
+    std::memcpy(upload_get_state(app)->_edit_description, long_text.c_str(), (long_text.size() + 1) * 2);
     ASSERT_EQ(upload_start_dialog(app), 1);
     upload_info_dialog *info = shown_info_dialog();
     ASSERT_NE(info, nullptr);
+    EXPECT_EQ(std::u16string(tedit_get_text(info->_description_edit)), long_text) << "the whole description";
     tedit_set_text(info->_title_edit, u"", 0);
     tap(soft_key(upload_info_dialog_get_dialog(info), 0));
     EXPECT_EQ(box_text(), u"Title can not be empty.");
