@@ -184,9 +184,12 @@ int on_closing(tdialog *box, int32_t result, void *owner) {
   return 1;
 }
 
+// The form lets go of its children first: an edit that goes with the input
+// panel up gives the screen back its size, and that walks the form's
+// children, which must not hold one already freed.
 void free_parts(tdialog *box, void *owner) {
-  (void)box;
   upload_info_dialog *dialog = static_cast<upload_info_dialog *>(owner);
+  tform_clear_children(tdialog_get_form(box));
   if (dialog->_description_edit) tedit_free(dialog->_description_edit);
   if (dialog->_description_label) tlabel_free(dialog->_description_label);
   if (dialog->_title_edit) tedit_free(dialog->_title_edit);
