@@ -11,11 +11,13 @@
 #include <string>
 
 #include "app_common.h"
+#include "commandpanel.h"
 #include "os_paths.h"
 #include "paint_config.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "paint_styler.h"
 #include "port_fs.h"
 #include "port_log.h"
 #include "save_dirs.h"
@@ -55,6 +57,8 @@ constexpr int32_t k_picture_style = 1;
 constexpr int32_t k_pen_size = 7, k_rubber_size = 12, k_large_pen_size = 14;
 constexpr int32_t k_tb_margin = 5;
 constexpr int32_t k_tb_short_small = 60, k_tb_short_large = 150, k_tb_short_normal = 120;
+// The rectangle the command panel is made with (it places itself).
+constexpr int32_t k_command_panel_margin = 5, k_command_panel_height = 60;
 
 // The painting area's look.
 constexpr uint32_t k_background = 0xFF404040u;     // opaque (64, 64, 64)
@@ -268,6 +272,8 @@ app_context *paint_main_init() {
   app_common_init_language();
   load_language_files();
   tregistry_init_active_objects();
+  app->_styler = paint_styler_create(app);
+  if (!app->_styler) return start_failed(app, "not enough memory for the toolkit", nullptr);
 
   app->_paint_context = make_painting(app, screen);
   if (!app->_paint_context) return start_failed(app, "not enough memory for the painting", nullptr);
@@ -288,6 +294,14 @@ app_context *paint_main_init() {
     tscreen_set_update_lock(screen, lock_found);
     return start_failed(app, "not enough memory for the drawing tools", nullptr);
   }
+  trect panel = {k_command_panel_margin, k_command_panel_margin, width - k_command_panel_margin - 1,
+                 k_command_panel_margin + k_command_panel_height - 1};
+  app->_commandpanel = commandpanel_new(nullptr, &panel, app);
+  if (!app->_commandpanel) {
+    tscreen_set_update_lock(screen, lock_found);
+    return start_failed(app, "not enough memory for the command panel", nullptr);
+  }
+  commandpanel_realize(app->_commandpanel);
   tscreen_set_paint_hook(screen, paint_main_paint);
   tscreen_set_pen_hook(screen, paint_main_mouse);
   tscreen_set_key_hook(screen, paint_main_key);
@@ -614,8 +628,8 @@ int make_tools(app_context *app) {
   return 1;
 }
 
-// Everything of the painting, in the reverse order of start-up; the live pen
-// values go back into the settings first.
+// Everything of the painting, then the panels and the styler, in the reverse
+// order of start-up; the live pen values go back into the settings first.
 void release_painting(app_context *app) {
   if (app->_restore_timer) wins_timer_stop(app->_restore_timer);
   app->_restore_timer = 0;
@@ -650,7 +664,11 @@ void release_painting(app_context *app) {
     paint_context_free(pc);
   }
   app->_paint_context = nullptr;
+  if (app->_commandpanel) commandpanel_free(app->_commandpanel);
+  app->_commandpanel = nullptr;
   app_common_close_wait_note();
+  if (app->_styler) paint_styler_free(app->_styler);
+  app->_styler = nullptr;
 }
 
 void release_app(app_context *app) {

@@ -1,0 +1,394 @@
+// The command panel in the running program on the headless display: where
+// it lies open and closed on every screen class and orientation, how its
+// buttons wrap into rows, a slide seen step by step on the display, the
+// tooltips on the test clock, and Save, Save As and Quit driven by taps.
+#include "commandpanel.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app_common.h"
+#include "app_test_env.h"
+#include "os_clock.h"
+#include "os_display.h"
+#include "paint_file.h"
+#include "paint_fixture.h"
+#include "paint_history.h"
+#include "port_test_app.h"
+#include "tbutton.h"
+#include "tcontrolbar.h"
+#include "tdock.h"
+#include "tdialog.h"
+#include "tform.h"
+#include "thint.h"
+#include "tlabel.h"
+#include "tmessagedialog.h"
+#include "tresource.h"
+#include "tscreen.h"
+#include "tseperator.h"
+#include "wins_timer.h"
+#include "wins_window.h"
+
+namespace {
+
+using rect4 = std::vector<int32_t>;
+
+rect4 of(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
+rect4 rect_of(void *control) { return of(*tsurface_get_rect(&static_cast<tcontrol *>(control)->_surface)); }
+
+void run(const char *screen, const std::function<void(app_context *)> &body) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run(body, screen));
+}
+
+// A tap in the middle of a control, as the window system gives it.
+void tap(void *control) {
+  trect r;
+  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  app_test_pen(OS_PEN_DOWN, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+  app_test_pen(OS_PEN_UP, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+}
+
+tbutton *button(app_context *app, int32_t command) {
+  for (tbutton *b : app->_commandpanel->_buttons)
+    if (tbutton_get_user_data(b) == command) return b;
+  ADD_FAILURE() << "no button " << command;
+  return nullptr;
+}
+
+void open_panel(app_context *app) {
+  tap(app->_commandpanel->_tab);
+  ASSERT_EQ(app->_commandpanel->_open, 1);
+}
+
+}  // namespace
+
+// Closed, only the strip lies on the screen; the large class opens 400 px
+// whatever the screen; the tab sits centred right against the panel.
+TEST(CommandPanelGeometry, RectanglesForEveryClassOrientationAndState) {
+  struct row {
+    int32_t width, height;
+    int open;
+    rect4 panel, tab;
+  } rows[] = {
+      {240, 320, 1, {0, 160, 239, 319}, {95, 140, 144, 159}},
+      {240, 320, 0, {0, 317, 239, 476}, {95, 297, 144, 316}},
+      {320, 240, 1, {160, 0, 319, 239}, {140, 95, 159, 144}},
+      {320, 240, 0, {317, 0, 476, 239}, {297, 95, 316, 144}},
+      {320, 480, 1, {0, 240, 319, 479}, {110, 200, 209, 239}},
+      {320, 480, 0, {0, 475, 319, 714}, {110, 435, 209, 474}},
+      {480, 320, 1, {240, 0, 479, 319}, {200, 110, 239, 209}},
+      {480, 320, 0, {475, 0, 714, 319}, {435, 110, 474, 209}},
+      {480, 640, 1, {0, 240, 479, 639}, {185, 195, 294, 239}},
+      {480, 640, 0, {0, 635, 479, 1034}, {185, 590, 294, 634}},
+      {800, 480, 1, {400, 0, 799, 479}, {355, 185, 399, 294}},
+      {800, 480, 0, {795, 0, 1194, 479}, {750, 185, 794, 294}},
+  };
+  for (const row &r : rows) {
+    SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height) + (r.open ? " open" : " closed"));
+    trect panel, tab;
+    commandpanel_compute_rects(r.width, r.height, r.open, &panel, &tab);
+    EXPECT_EQ(of(panel), r.panel);
+    EXPECT_EQ(of(tab), r.tab);
+    bool landscape = r.width > r.height;
+    int32_t on_screen = landscape ? r.width - panel.x1 : r.height - panel.y1;
+    int32_t strip = r.width == 240 || r.height == 240 ? 3 : 5;
+    if (!r.open) {
+      EXPECT_EQ(on_screen, strip) << "what a closed panel leaves";
+    }
+    if (app_common_is_vga_size(r.width, r.height)) {
+      EXPECT_EQ(landscape ? panel.x2 - panel.x1 + 1 : panel.y2 - panel.y1 + 1, 400);
+    }
+    // Beside the panel, centred along it.
+    if (landscape) {
+      EXPECT_EQ(tab.x2 + 1, panel.x1);
+      EXPECT_EQ(tab.y1 - panel.y1, panel.y2 - tab.y2);
+    } else {
+      EXPECT_EQ(tab.y2 + 1, panel.y1);
+      EXPECT_EQ(tab.x1 - panel.x1, panel.x2 - tab.x2);
+    }
+  }
+}
+
+// The first eight commands run in rows as wide as the panel allows, the
+// separator under them, Share, About and Quit in a row of their own below.
+TEST(CommandPanelLayout, ButtonsWrapIntoRowsAroundTheSeparator) {
+  struct row {
+    const char *screen;
+    std::vector<int32_t> xs, ys;  // of the eleven buttons in creation order
+    rect4 separator;
+  } rows[] = {
+      {"240x320", {5, 63, 121, 179, 5, 63, 121, 179, 5, 63, 121}, {5, 5, 5, 5, 54, 54, 54, 54, 107, 107, 107},
+       {5, 102, 235, 103}},
+      {"320x240", {5, 56, 107, 5, 56, 107, 5, 56, 5, 56, 107}, {5, 5, 5, 54, 54, 54, 103, 103, 156, 156, 156},
+       {5, 151, 152, 152}},
+      {"480x640", {13, 127, 241, 355, 13, 127, 241, 355, 13, 127, 241},
+       {13, 13, 13, 13, 140, 140, 140, 140, 279, 279, 279},
+       {13, 266, 467, 267}},
+  };
+  for (const row &r : rows) {
+    SCOPED_TRACE(r.screen);
+    run(r.screen, [&](app_context *app) {
+      commandpanel *cp = app->_commandpanel;
+      std::vector<int32_t> xs, ys;
+      for (tbutton *b : cp->_buttons) {
+        xs.push_back(rect_of(b)[0]);
+        ys.push_back(rect_of(b)[1]);
+      }
+      EXPECT_EQ(xs, r.xs);
+      EXPECT_EQ(ys, r.ys);
+      EXPECT_EQ(rect_of(cp->_separator), r.separator);
+      EXPECT_EQ(tform_get_child_by_id(cp->_form, 9), &cp->_separator->_control) << "the separator is ninth";
+      EXPECT_EQ(std::u16string(button(app, COMMANDPANEL_MY_PAINTS)->_caption),
+                std::string(r.screen).find("240") != std::string::npos ? u"MyPaints" : u"My Paints");
+    });
+  }
+}
+
+// A tap on the tab slides the panel open in four steps, each composed and
+// shown on the display and followed by a 10 ms sleep on the port's clock; it
+// ends exactly where the open panel lies. A second tap closes it the same way.
+TEST(CommandPanelSlide, EachStepReachesTheDisplayAndTheSlideEndsAtItsTarget) {
+  for (const char *screen : {"240x320", "320x240", "480x640"}) {
+    SCOPED_TRACE(screen);
+    run(screen, [&](app_context *app) {
+      os_clock_drive(1);
+      commandpanel *cp = app->_commandpanel;
+      int32_t width = tscreen_get_width(tscreen_get()), height = tscreen_get_height(tscreen_get());
+      for (int open : {1, 0}) {
+        uint64_t started = os_clock_now_ms();
+        int presents = os_headless_get_present_count();
+        tap(cp->_tab);
+        EXPECT_EQ(cp->_open, open);
+        trect panel, tab;
+        commandpanel_compute_rects(width, height, open, &panel, &tab);
+        EXPECT_EQ(rect_of(cp->_dock), of(panel));
+        EXPECT_EQ(rect_of(cp->_tab), of(tab));
+        EXPECT_EQ(os_clock_now_ms() - started, 40u) << "four 10 ms waits";
+        // The tap's own pressed and released looks, four steps and the end.
+        EXPECT_GE(os_headless_get_present_count() - presents, 7);
+        EXPECT_EQ(tscreen_get_modal(tscreen_get()), &cp->_tab->_control._surface);
+        // What the display shows is what a full repaint gives.
+        std::vector<uint32_t> shown;
+        for (int32_t y = 0; y < height; y += 7)
+          for (int32_t x = 0; x < width; x += 5) shown.push_back(os_headless_get_pixel(x, y));
+        tscreen_paint(tscreen_get(), nullptr);
+        std::vector<uint32_t> repainted;
+        for (int32_t y = 0; y < height; y += 7)
+          for (int32_t x = 0; x < width; x += 5) repainted.push_back(os_headless_get_pixel(x, y));
+        EXPECT_EQ(shown, repainted);
+      }
+      os_clock_drive(0);
+    });
+  }
+}
+
+// Open when the screen turns, the panel stays open on the new edge with the
+// tab beside it.
+TEST(CommandPanelSlide, ARotationKeepsTheStateOnTheNewEdge) {
+  run("320x480", [](app_context *app) {
+    commandpanel *cp = app->_commandpanel;
+    open_panel(app);
+    wins_window_resize(480, 320);
+    port_test_pump();
+    trect panel, tab;
+    commandpanel_compute_rects(480, 320, 1, &panel, &tab);
+    EXPECT_EQ(rect_of(cp->_dock), of(panel));
+    EXPECT_EQ(rect_of(cp->_tab), of(tab));
+    EXPECT_EQ(cp->_landscape, 1);
+    EXPECT_EQ(rect_of(cp->_buttons[3]), (rect4{98, 108, 175, 195})) << "two to a row in 235 px";
+  });
+}
+
+// Held 200 ms, a command shows what it does above the pen; released, the
+// tooltip goes and the command runs.
+TEST(CommandPanelTooltip, ShowsTheDescriptionAfter200msAndGoesOnRelease) {
+  run("480x640", [](app_context *app) {
+    os_clock_drive(1);
+    commandpanel *cp = app->_commandpanel;
+    open_panel(app);
+    trect r;
+    tsurface_get_screen_rect(&button(app, COMMANDPANEL_HELP)->_control._surface, &r);
+    int32_t x = r.x1 + 20, y = r.y1 + 20;
+    app_test_pen(OS_PEN_DOWN, x, y);
+    os_clock_advance(190);
+    port_test_pump();
+    EXPECT_EQ(cp->_tooltip, nullptr);
+    os_clock_advance(10);
+    port_test_pump();
+    ASSERT_NE(cp->_tooltip, nullptr);
+    tlabel *label = thint_get_label(cp->_tooltip);
+    EXPECT_EQ(std::u16string(label->_text), u"Show Brivola help document.");
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), &label->_control._surface);
+    EXPECT_EQ(rect_of(label)[1], y - 250) << "80 px above the pen and 170 more on the large class";
+    EXPECT_EQ(cp->_tooltip_timer, 0u);
+    app_test_pen(OS_PEN_UP, x, y);
+    EXPECT_EQ(cp->_tooltip, nullptr);
+    os_clock_drive(0);
+  });
+}
+
+// With every timer taken, the tooltip cannot wait: it shows at once.
+TEST(CommandPanelTooltip, WithNoTimerLeftItShowsAtOnce) {
+  run("240x320", [](app_context *app) {
+    commandpanel *cp = app->_commandpanel;
+    open_panel(app);
+    std::vector<uint32_t> taken;
+    while (uint32_t id = wins_timer_start(100000, 0, [](uint32_t, void *) {}, nullptr)) taken.push_back(id);
+    trect r;
+    tsurface_get_screen_rect(&button(app, COMMANDPANEL_NEW)->_control._surface, &r);
+    app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
+    EXPECT_NE(cp->_tooltip, nullptr);
+    EXPECT_EQ(cp->_tooltip_timer, 0u);
+    app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+    EXPECT_EQ(cp->_tooltip, nullptr);
+    for (uint32_t id : taken) wins_timer_stop(id);
+  });
+}
+
+namespace {
+
+// Stands in for the Save As dialog: records the call, types a name and
+// answers OK 10 ms later, inside the save flow's nested loop.
+struct save_as_double {
+  int calls = 0;
+  std::u16string title;
+  int open_after_save = 0;  // the flag as the dialog found it
+  paint_file *file = nullptr;
+};
+save_as_double g_save_as;
+
+int show_save_as(void *, const paint_file_save_dialog *dialog) {
+  g_save_as.calls++;
+  g_save_as.title = dialog->title;
+  g_save_as.file = dialog->file;
+  g_save_as.open_after_save = dialog->file->_open_after_save;
+  std::u16string name = g_save_as.calls == 1 ? u"Mine" : u"Mine2";
+  std::copy(name.c_str(), name.c_str() + name.size() + 1, dialog->name);
+  *dialog->type = PAINT_FILE_TYPE_NATIVE;
+  wins_timer_start(
+      10, 0,
+      [](uint32_t id, void *) {
+        wins_timer_stop(id);
+        if (paint_file_check_name(g_save_as.file, 1)) paint_file_on_save_as_result(g_save_as.file, 1);
+      },
+      nullptr);
+  os_clock_advance(10);  // the test drives the clock
+  return 1;
+}
+
+void draw_something(app_context *app) {
+  const int stroke[][2] = {{60, 60}, {90, 80}, {120, 70}};
+  app_test_stroke(stroke, 3);
+  ASSERT_TRUE(paint_history_is_modified(app->_history));
+}
+
+}  // namespace
+
+// The program has no Save As dialog of its own yet: Save on an untitled
+// painting asks the save flow's dialog slot, and the flow then writes the
+// document named there. Save As asks the slot whatever the document.
+TEST(CommandPanelCommands, SaveOnAnUntitledPaintingAsksForTheSaveAsDialog) {
+  run("480x640", [](app_context *app) {
+    os_clock_drive(1);
+    // Each save ends with a timed "Saved Ok" note, which frees itself when
+    // its time is up.
+    auto note_goes = [] {
+      os_clock_advance(2000);
+      port_test_pump();
+    };
+    draw_something(app);
+    g_save_as = {};
+    app->_file->_ui.show_save_dialog = show_save_as;
+    open_panel(app);
+    tap(button(app, COMMANDPANEL_SAVE));
+    note_goes();
+    EXPECT_EQ(g_save_as.calls, 1);
+    EXPECT_EQ(g_save_as.title, u"Save Untitled As");
+    std::u16string saved = std::u16string(app->_my_paints_dir) + u"/Mine.bvf";
+    EXPECT_EQ(std::u16string(app->_file->_path), saved);
+    EXPECT_EQ(app->_file->_last_result, 1);
+    EXPECT_EQ(g_save_as.open_after_save, 1);
+    EXPECT_FALSE(paint_history_is_modified(app->_history));
+    tap(button(app, COMMANDPANEL_SAVE));
+    note_goes();
+    EXPECT_EQ(g_save_as.calls, 1) << "a named painting saves where it is";
+    tap(button(app, COMMANDPANEL_SAVE_AS));
+    note_goes();
+    EXPECT_EQ(g_save_as.calls, 2);
+    EXPECT_EQ(g_save_as.open_after_save, 1);
+    EXPECT_EQ(std::u16string(app->_file->_path), std::u16string(app->_my_paints_dir) + u"/Mine2.bvf");
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    os_clock_drive(0);
+  });
+}
+
+namespace {
+
+std::u16string g_question;
+
+// Taps No on the question box from inside its nested loop.
+void tap_no(uint32_t id, void *) {
+  wins_timer_stop(id);
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  tmessagedialog *box = modal ? static_cast<tmessagedialog *>(tsurface_get_owner(modal)) : nullptr;
+  if (!box) return;
+  g_question = tmessagedialog_get_label(box)->_text;
+  tbutton *no = tcontrolbar_get_right_button(tdialog_get_controlbar(tmessagedialog_get_dialog(box)));
+  trect r;
+  tsurface_get_screen_rect(&no->_control._surface, &r);
+  os_input_pen(OS_PEN_DOWN, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2, 0);
+  os_input_pen(OS_PEN_UP, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2, 0);
+}
+
+}  // namespace
+
+// Quit on a changed painting asks whether to save it; No lets the program
+// end with exit code 1, and nothing is written.
+TEST(CommandPanelCommands, QuitOnAChangedPaintingAsksAndNoEndsTheLoop) {
+  run("240x320", [](app_context *app) {
+    draw_something(app);
+    open_panel(app);
+    g_question.clear();
+    wins_timer_start(10, 0, tap_no, nullptr);
+    tap(button(app, COMMANDPANEL_QUIT));
+    EXPECT_EQ(g_question, u"Save paint changes to file?");
+    EXPECT_EQ(wins_window_run(), 1) << "the loop ends with Quit's code";
+    EXPECT_EQ(std::u16string(app->_file->_path), u"") << "nothing saved";
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+  });
+}
+
+// The tab's pictures are drawn for the large class; where the tab is
+// smaller they are used as copies scaled to it, each made once. Where the
+// sizes agree the resource picture serves as it is.
+TEST(CommandPanelTab, PicturesFitTheTabScaledOnceWhereSizesDiffer) {
+  struct row {
+    const char *screen;
+    int32_t width, height;
+    bool scaled;
+  } rows[] = {{"320x480", 100, 40, true}, {"480x320", 40, 100, true}, {"480x640", 110, 45, false}};
+  for (const row &r : rows) {
+    SCOPED_TRACE(r.screen);
+    run(r.screen, [&](app_context *app) {
+      commandpanel *cp = app->_commandpanel;
+      int landscape = r.width < r.height;
+      tbitmap *resource = tresource_get_bitmap(landscape ? 15092 : 15090);
+      ASSERT_NE(resource, nullptr);
+      tbitmap *closed = cp->_tab->_images[TBUTTON_NORMAL];
+      ASSERT_NE(closed, nullptr);
+      EXPECT_EQ(std::vector<int32_t>({tbitmap_get_width(closed), tbitmap_get_height(closed)}),
+                std::vector<int32_t>({r.width, r.height}));
+      EXPECT_EQ(closed != resource, r.scaled);
+      const tbitmap *surface_mask = cp->_tab->_control._surface._mask;
+      ASSERT_NE(surface_mask, nullptr);
+      EXPECT_EQ(tbitmap_get_width(surface_mask), r.width);
+      tap(cp->_tab);
+      EXPECT_NE(cp->_tab->_images[TBUTTON_NORMAL], closed) << "the open picture";
+      tap(cp->_tab);
+      EXPECT_EQ(cp->_tab->_images[TBUTTON_NORMAL], closed) << "the same copy again";
+    });
+  }
+}
