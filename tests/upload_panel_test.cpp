@@ -15,6 +15,7 @@
 #include "animation.h"
 #include "app_common.h"
 #include "app_test_env.h"
+#include "commandpanel.h"
 #include "jpeg_image.h"
 #include "loopback_server.h"
 #include "os_clock.h"
@@ -362,5 +363,41 @@ TEST(UploadPanel, QuittingWithTheBoxUpClosesItAndStopsTheUpload) {
     ASSERT_TRUE(port_test_pump_until([&] { return server.request_count() == 1; }, 10000));
     ASSERT_NE(app->_upload->_wait_dialog, nullptr);
     // The tear-down follows with the box up and the answer outstanding.
+  });
+}
+
+TEST(UploadPanel, ThePanelsButtonsReachSendUploadMyGalleryAndShare) {
+  with_app([&](app_context *app, app_test_folders &) {
+    commandpanel *cp = app->_commandpanel;
+    ASSERT_NE(cp, nullptr);
+    auto button = [&](int32_t command) {
+      for (tbutton *b : cp->_buttons)
+        if (tbutton_get_user_data(b) == command) return b;
+      return static_cast<tbutton *>(nullptr);
+    };
+    tap(cp->_tab);
+    ASSERT_EQ(cp->_open, 1);
+
+    tap(button(COMMANDPANEL_SHARE));
+    EXPECT_EQ(box_text(), u"Not supported to launch Send SMS UI.");
+    tap(soft_key(tmessagedialog_get_dialog(shown_box()), 1));
+
+    tap(button(COMMANDPANEL_MY_GALLERY));
+    ASSERT_EQ(g_launches.size(), 1u);
+    EXPECT_EQ(g_launches[0][1].find("http://" BRIVOLA_SERVICE_HOST "/cgi-bin/bv-gallery/view_author_paintings.pl?"), 0u);
+
+    tap(button(COMMANDPANEL_SEND));
+    ASSERT_NE(cp->_send_menu, nullptr);
+    tmenu *menu = reinterpret_cast<tmenu *>(modal());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(tlistbox_get_count(tmenu_get_listbox(menu)), 3);
+    tmenu_close(menu);
+
+    tap(button(COMMANDPANEL_UPLOAD));
+    upload_info_dialog *info = shown_info_dialog();
+    ASSERT_NE(info, nullptr);
+    EXPECT_NE(info->_title_edit, nullptr);
+    tap(soft_key(upload_info_dialog_get_dialog(info), 1));
+    EXPECT_EQ(app->_upload->_active, 0u);
   });
 }
