@@ -33,6 +33,7 @@ struct tcontrol;
 struct tdock;
 struct tform;
 struct thint;
+struct paint_send;
 struct tseperator;
 
 constexpr int COMMANDPANEL_BUTTONS = 11;
@@ -71,6 +72,7 @@ struct commandpanel {
   uint32_t _tooltip_timer;
   tbutton *_tooltip_button;
   thint *_tooltip;
+  paint_send *_send_menu;  // the Send menu's object, made on first use
   app_context *_app;
 };
 

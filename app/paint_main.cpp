@@ -57,6 +57,7 @@
 #include "tstyler.h"
 #include "ttdrawer.h"
 #include "twformat.h"
+#include "upload.h"
 #include "win_ao.h"
 #include "wince_connection.h"
 #include "wins_timer.h"
@@ -362,6 +363,8 @@ app_context *paint_main_init() {
 
 void paint_main_deinit(app_context *app) {
   PORT_CHECK(app != nullptr);
+  // A running upload stops before the active objects and connections go.
+  upload_quit(app);
   release_painting(app);
   tregistry_free_active_objects();
   paint_config_save();
