@@ -31,6 +31,7 @@ struct colorpanel;
 struct alphapanel;
 struct imagebar;
 struct thint;
+struct upload_state;
 
 constexpr int APP_PATH_CHARS = 260;
 constexpr int APP_SAVE_DIRS = 16;
@@ -98,4 +99,6 @@ struct app_context {
   tpoint _tap_point;  // pen-down of a tap that may commit the text or image bar
 
   uint32_t _restore_timer;  // the start-up restore timer while it runs, else 0
+
+  upload_state *_upload;  // the gallery upload (upload), made on first use
 };

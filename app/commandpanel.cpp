@@ -5,13 +5,19 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "about_dialog.h"
 #include "app_common.h"
+#include "help_dialog.h"
+#include "mypaints_dialog.h"
 #include "paint_file.h"
 #include "paint_main.h"
+#include "paint_new.h"
+#include "paint_send.h"
 #include "port_log.h"
 #include "tbdrawer.h"
 #include "tbutton.h"
 #include "tcontrol.h"
+#include "tdialog.h"
 #include "tdock.h"
 #include "tform.h"
 #include "thint.h"
@@ -21,6 +27,7 @@
 #include "tscrollbar.h"
 #include "tseperator.h"
 #include "ttdrawer.h"
+#include "upload_panel.h"
 #include "wins_timer.h"
 #include "wins_window.h"
 
@@ -83,13 +90,21 @@ struct cp_command {
   command_fn run;
 };
 
+void new_menu(commandpanel *cp);
 void save(commandpanel *cp);
 void save_as(commandpanel *cp);
+void my_paints(commandpanel *cp);
+void send_paint(commandpanel *cp);
+void upload_paint(commandpanel *cp);
+void open_gallery(commandpanel *cp);
+void share_product(commandpanel *cp);
 void quit(commandpanel *cp);
+void help(commandpanel *cp);
+void about(commandpanel *cp);
 
 // In creation order; the separator comes after the eighth.
 const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
-    {COMMANDPANEL_NEW, 25140, 0, u"New", 15100, 15101, 25151, u"Show options for creating a new painting.", nullptr},
+    {COMMANDPANEL_NEW, 25140, 0, u"New", 15100, 15101, 25151, u"Show options for creating a new painting.", new_menu},
     {COMMANDPANEL_SAVE, 25141, 0, u"Save", 15102, 15103, 25152,
      u"Save the current painting. Save current painting as Brivola Format (.bvf) file for continuing edit in the "
      u"next time.",
@@ -97,20 +112,21 @@ const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
     {COMMANDPANEL_SAVE_AS, 25142, 0, u"Save As", 15104, 15105, 25153,
      u"Save the current painting as JPEG, PNG, GIF or BMP picture file.", save_as},
     {COMMANDPANEL_SEND, 25143, 0, u"Send", 15108, 15109, 25154, u"Send current painting to anyone others as you wish.",
-     nullptr},
+     send_paint},
     {COMMANDPANEL_MY_PAINTS, 25145, 25144, u"My Paints", 15106, 15107, 25155,
-     u"List all paintings that you saved before.", nullptr},
+     u"List all paintings that you saved before.", my_paints},
     {COMMANDPANEL_UPLOAD, 25226, 0, u"Upload", 15120, 15121, 25229,
      u"Upload current painting onto Brivola Gallery. After uploaded, you can share your painting with your friends "
      u"via social networks such as Twitter, Facebook and Myspace.",
-     nullptr},
+     upload_paint},
     {COMMANDPANEL_MY_GALLERY, 25228, 25227, u"My Gallery", 15170, 15171, 25230,
-     u"Goto online Brivola Gallery. To view all uploaded paintings of yours and others.", nullptr},
-    {COMMANDPANEL_HELP, 25146, 0, u"Help", 15116, 15117, 25156, u"Show Brivola help document.", nullptr},
-    {COMMANDPANEL_SHARE, 25148, 0, u"Share", 15110, 15111, 25158, u"Share Brivola with your contacts.", nullptr},
-    {COMMANDPANEL_ABOUT, 25149, 0, u"About", 15112, 15113, 25159, u"Show about dialog for Brivola.", nullptr},
+     u"Goto online Brivola Gallery. To view all uploaded paintings of yours and others.", open_gallery},
+    {COMMANDPANEL_HELP, 25146, 0, u"Help", 15116, 15117, 25156, u"Show Brivola help document.", help},
+    {COMMANDPANEL_SHARE, 25148, 0, u"Share", 15110, 15111, 25158, u"Share Brivola with your contacts.", share_product},
+    {COMMANDPANEL_ABOUT, 25149, 0, u"About", 15112, 15113, 25159, u"Show about dialog for Brivola.", about},
     {COMMANDPANEL_QUIT, 25150, 0, u"Quit", 15114, 15115, 25160, u"Ask saving and exit from Brivola.", quit},
 };
+constexpr int k_send_button = 3;  // creation order, for the Send menu's place
 constexpr int k_first_group = 8;  // the buttons above the separator
 constexpr int32_t k_separator_id = k_first_group + 1;
 constexpr int32_t k_separator_height = 2;
@@ -171,6 +187,7 @@ void commandpanel_free(commandpanel *cp) {
   PORT_CHECK(cp != nullptr);
   stop_tooltip_timer(cp);
   close_tooltip(cp);
+  if (cp->_send_menu) paint_send_free(cp->_send_menu);
   for (tbutton *&button : cp->_buttons) {
     if (button) tbutton_free(button);
     button = nullptr;
@@ -209,6 +226,11 @@ void commandpanel_hide(commandpanel *cp) {
   PORT_CHECK(cp != nullptr);
   tsurface_set_visible(surface_of(cp->_tab), 0);
   tsurface_set_visible(surface_of(cp->_dock), 0);
+}
+
+void commandpanel_slide_closed(commandpanel *cp) {
+  PORT_CHECK(cp != nullptr);
+  if (cp->_open) commandpanel_toggle(cp->_tab, k_tab_user_data);
 }
 
 int commandpanel_is_visible(const commandpanel *cp) {
@@ -518,6 +540,13 @@ void commit_open_bars(commandpanel *cp) {
   paint_main_commit_bars();
 }
 
+// The New menu at the New button's top-left corner.
+void new_menu(commandpanel *cp) {
+  trect at;
+  tsurface_get_screen_rect(surface_of(cp->_buttons[0]), &at);
+  commandpanel_popup_new_menu(cp, at.x1, at.y1);
+}
+
 void save(commandpanel *cp) {
   paint_file_set_open_after_save(cp->_app->_file);
   paint_file_save_current(cp->_app->_file);
@@ -528,8 +557,31 @@ void save_as(commandpanel *cp) {
   paint_file_save_as(cp->_app->_file);
 }
 
+// The chosen document opens through the New roads' handler.
+void my_paints(commandpanel *cp) {
+  my_paints_dialog *dialog =
+      my_paints_dialog_new(tresource_get_string(MY_PAINTS_TEXT_TITLE, u"My Paints"), app_common_get_dialog_width(),
+                           cp->_app->_my_paints_dir, commandpanel_get_path(), cp);
+  if (!dialog) return;
+  tdialog_set_dimmed(my_paints_dialog_get_dialog(dialog), 1);
+  my_paints_dialog_set_on_result(dialog, commandpanel_on_my_paints_result);
+  my_paints_dialog_show(dialog, -1, -1, TDIALOG_PLACE_FILL);
+}
+void send_paint(commandpanel *cp) { paint_send_show(cp->_app, &cp->_send_menu, cp->_buttons[k_send_button]); }
+
+void upload_paint(commandpanel *cp) { upload_start_dialog(cp->_app); }
+
+void open_gallery(commandpanel *cp) { paint_open_gallery(cp->_app); }
+
+void share_product(commandpanel *cp) { paint_share(cp->_app); }
+
 // The exit hook asks whether to save a changed painting.
 void quit(commandpanel *) { wins_window_exit(APP_EXIT_ASK_SAVE); }
+
+// The help pages in the program's language, filling the screen.
+void help(commandpanel *cp) { help_dialog_open(cp->_app->_lang_code); }
+
+void about(commandpanel *) { about_dialog_open(); }
 
 int refuse_drag(tdock *, int32_t, int32_t) { return 0; }
 int refuse_side(tdock *, int32_t) { return 0; }

@@ -33,6 +33,7 @@ struct tcontrol;
 struct tdock;
 struct tform;
 struct thint;
+struct paint_send;
 struct tseperator;
 
 constexpr int COMMANDPANEL_BUTTONS = 11;
@@ -71,6 +72,7 @@ struct commandpanel {
   uint32_t _tooltip_timer;
   tbutton *_tooltip_button;
   thint *_tooltip;
+  paint_send *_send_menu;  // the Send menu's object, made on first use
   app_context *_app;
 };
 
@@ -86,6 +88,9 @@ void commandpanel_bring_to_front(commandpanel *cp);
 void commandpanel_show(commandpanel *cp);
 void commandpanel_hide(commandpanel *cp);
 int commandpanel_is_visible(const commandpanel *cp);
+// Slides the panel closed when it is open (a road that replaced the painting
+// leaves the canvas in view).
+void commandpanel_slide_closed(commandpanel *cp);
 
 // The tab's click (user data 1): slides the panel open or closed in four
 // steps, each shown on the display with a 10 ms wait after it.

@@ -15,11 +15,13 @@
 #include "colorpanel.h"
 #include "commandpanel.h"
 #include "imagebar.h"
+#include "open_picture_dialog.h"
 #include "os_paths.h"
 #include "paint_config.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "paint_new.h"
 #include "paint_styler.h"
 #include "paint_progress.h"
 #include "port_fs.h"
@@ -49,10 +51,13 @@
 #include "thick_menu.h"
 #include "thumbnail.h"
 #include "tresource.h"
+#include "topendialog.h"
 #include "tsavedialog.h"
 #include "tscreen.h"
 #include "tstyler.h"
 #include "ttdrawer.h"
+#include "twformat.h"
+#include "upload.h"
 #include "win_ao.h"
 #include "wince_connection.h"
 #include "wins_timer.h"
@@ -160,7 +165,6 @@ void draw_frame(tcanvas *canvas, const app_context *app);
 int32_t handle_at(const app_context *app, int32_t x, int32_t y);
 void drag_handle_to(app_context *app, int32_t x, int32_t y);
 void commit_resize(app_context *app);
-void restore_kept_painting(app_context *app);
 void paint_ui_wait_note(void *user, const char16_t *text);
 void paint_ui_close_wait_note(void *user);
 void paint_ui_note(void *user, const char16_t *text);
@@ -173,6 +177,7 @@ void on_save_dialog_result(int32_t result, void *user_data);
 void *progress_new(paint_history *history);
 void progress_set(void *popup, int percent);
 void progress_free(void *popup);
+void on_insert_picture_result(int32_t result, void *user_data);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
@@ -352,12 +357,14 @@ app_context *paint_main_init() {
   tscreen_set_update_lock(screen, lock_found);
   tscreen_paint(screen, nullptr);
   // A refused timer would never tick: the restore runs now instead.
-  if (!app->_restore_timer) restore_kept_painting(app);
+  if (!app->_restore_timer) commandpanel_restore_cache();
   return app;
 }
 
 void paint_main_deinit(app_context *app) {
   PORT_CHECK(app != nullptr);
+  // A running upload stops before the active objects and connections go.
+  upload_quit(app);
   release_painting(app);
   tregistry_free_active_objects();
   paint_config_save();
@@ -572,7 +579,7 @@ void paint_main_restore_timer(uint32_t timer, void *user_data) {
   PORT_CHECK(app != nullptr);
   wins_timer_stop(timer);
   app->_restore_timer = 0;
-  restore_kept_painting(app);
+  commandpanel_restore_cache();
 }
 
 int paint_main_apply_crop(paint_context *pc, const uint8_t *record, int32_t size, double scale) {
@@ -677,7 +684,23 @@ void paint_main_insert_picture() {
   if (paint_main_commit_imagebar()) {
     paint_main_renew_thumbnail();
     if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+    return;
   }
+  app_context *app = app_common_find_app();
+  if (!app) return;
+  // The dialog writes the picked name here on OK; the folder is the
+  // setting OpenDir, kept across runs.
+  static char16_t picked_name[APP_PATH_CHARS];
+  static const char16_t *types[OPEN_PICTURE_TYPE_COUNT];
+  int32_t type_count = open_picture_dialog_get_types(types);
+  picked_name[0] = 0;
+  open_picture_dialog *dialog = open_picture_dialog_new(
+      tresource_get_string(25166, u"Open Picture"), app_common_get_dialog_width(), picked_name, APP_PATH_CHARS,
+      app->_open_dir, APP_PATH_CHARS, types, type_count, 0, 0, picked_name);
+  if (!dialog) return;
+  tdialog_set_dimmed(topendialog_get_dialog(open_picture_dialog_get_dialog(dialog)), 1);
+  open_picture_dialog_set_on_result(dialog, on_insert_picture_result);
+  open_picture_dialog_show(dialog, -1, -1, TDIALOG_PLACE_CENTRE);
 }
 
 
@@ -896,6 +919,7 @@ void place_panels(app_context *app) {
 // order of start-up; the live pen values go back into the settings first. An
 // open bar goes unstamped.
 void release_painting(app_context *app) {
+  paint_new_release();
   if (app->_textbar) textbar_free(app->_textbar);
   app->_textbar = nullptr;
   if (app->_imagebar) imagebar_free(app->_imagebar);
@@ -1110,10 +1134,6 @@ void commit_resize(app_context *app) {
   paint_main_after_rebuild();
 }
 
-// Bringing back the painting kept in "paint.cache" belongs to the command
-// panel; with none yet, a kept painting waits in the cache folder.
-void restore_kept_painting(app_context *app) { (void)app; }
-
 void paint_ui_wait_note(void *user, const char16_t *text) {
   (void)user;
   app_common_show_wait_note(text);
@@ -1180,6 +1200,18 @@ void *progress_new(paint_history *history) { return paint_progress_new(history);
 void progress_set(void *popup, int percent) { paint_progress_set(static_cast<paint_progress *>(popup), percent); }
 
 void progress_free(void *popup) { paint_progress_free(static_cast<paint_progress *>(popup)); }
+
+// Insert Picture's OK: an image bar on the picked file, centred.
+void on_insert_picture_result(int32_t result, void *user_data) {
+  app_context *app = app_common_find_app();
+  if (result != TDIALOG_RESULT_OK || !app || app->_imagebar) return;
+  char16_t path[APP_PATH_CHARS];
+  if (twformat(path, APP_PATH_CHARS, u"%s%c%s", app->_open_dir, int(TFILE_SEPARATOR),
+               static_cast<const char16_t *>(user_data)) >= APP_PATH_CHARS)
+    return;
+  if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+  paint_main_open_imagebar(path);
+}
 
 
 }  // namespace

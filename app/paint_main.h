@@ -111,7 +111,8 @@ void paint_main_update_frame();
 // restore): the one routine all of them end with, so that whatever shows
 // the canvas follows it: the wait note closes, the thumbnail is renewed when
 // shown, the zoom bar's label shows the zoom, the resize frame moves; then
-// the whole screen is painted.
+// the whole screen is painted. The modified flag is the caller's: only the
+// roads that replace the painting clear it.
 void paint_main_after_rebuild();
 // The navigation thumbnail brought up to date and repainted when it shows;
 // shown (renewed) or hidden, as the Pan tool comes and goes.

@@ -24,6 +24,7 @@
 #include "tform.h"
 #include "thint.h"
 #include "tlabel.h"
+#include "tmenu.h"
 #include "tmessagedialog.h"
 #include "tresource.h"
 #include "tscreen.h"
@@ -226,6 +227,12 @@ TEST(CommandPanelTooltip, ShowsTheDescriptionAfter200msAndGoesOnRelease) {
     EXPECT_EQ(cp->_tooltip_timer, 0u);
     app_test_pen(OS_PEN_UP, x, y);
     EXPECT_EQ(cp->_tooltip, nullptr);
+    // Help ran: its viewer shows; closed, it leaves nothing behind.
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    tdialog *help = reinterpret_cast<tdialog *>(modal);
+    EXPECT_EQ(std::u16string(tdialog_get_title(help)), u"Help");
+    tdialog_close(help, 0);
     os_clock_drive(0);
   });
 }
@@ -244,6 +251,8 @@ TEST(CommandPanelTooltip, WithNoTimerLeftItShowsAtOnce) {
     EXPECT_EQ(cp->_tooltip_timer, 0u);
     app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
     EXPECT_EQ(cp->_tooltip, nullptr);
+    // The tap opened the New menu; it goes before the program does.
+    if (tsurface *menu = tscreen_get_modal(tscreen_get())) tmenu_close(reinterpret_cast<tmenu *>(menu));
     for (uint32_t id : taken) wins_timer_stop(id);
   });
 }

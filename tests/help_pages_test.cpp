@@ -2,7 +2,8 @@
 // viewer relies on: only the tags and entities it knows, links to pages that
 // ship, the titles that decide its soft key, line breaks that its deletion of
 // CR and LF cannot glue into words, no text it would drop, and every tool and
-// command named as the program names it.
+// command named as the program names it; and every page laid out as the
+// viewer lays it out on each screen class, within the page's width.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +15,19 @@
 #include <vector>
 
 #include "ekhtml.h"
+#include "gui_fixture.h"
+#include "help_dialog.h"
+#include "html_render.h"
+#include "tbitmap.h"
+#include "tdialog.h"
 #include "test_env.h"
+#include "tform.h"
+#include "timage.h"
+#include "tlabel.h"
+#include "tlinklabel.h"
+#include "tseperator.h"
+#include "tstyler.h"
+#include "ttdrawer.h"
 
 namespace fs = std::filesystem;
 
@@ -355,5 +368,101 @@ TEST(HelpPages, TheChecksCatchWhatTheViewerWouldSpoil) {
       EXPECT_NE(all.find(c.fault), std::string::npos) << c.page << " gave: " << all;
     else
       EXPECT_EQ(all, "") << c.page;
+  }
+}
+
+namespace {
+
+// What a page laid out for a screen gave: labels' right edges against the
+// content width, and the pictures.
+struct layout_check {
+  int32_t width = 0;
+  std::vector<std::string> faults;
+  std::vector<tcontrol *> controls;
+  std::vector<void (*)(tcontrol *)> frees;
+  std::vector<tbitmap *> bitmaps;
+};
+
+layout_check *check_of(html_render *render) { return static_cast<layout_check *>(html_render_get_user_data(render)); }
+
+void check_label(html_render *render, tlabel *label, void (*free_fn)(tcontrol *)) {
+  layout_check *check = check_of(render);
+  const trect *rect = tsurface_get_rect(&label->_control._surface);
+  if (rect->x2 > HTML_RENDER_ORIGIN + html_render_get_width(render))
+    check->faults.push_back("a label passes the content width by " +
+                            std::to_string(rect->x2 - HTML_RENDER_ORIGIN - html_render_get_width(render)) + ": " +
+                            test_utf8(std::u16string(label->_text, size_t(label->_length))));
+  check->controls.push_back(&label->_control);
+  check->frees.push_back(free_fn);
+}
+
+void on_page_label(html_render *render, tlabel *label) {
+  check_label(render, label, [](tcontrol *c) { tlabel_free(reinterpret_cast<tlabel *>(c)); });
+}
+void on_page_link(html_render *render, tlinklabel *link) {
+  check_label(render, &link->_label, [](tcontrol *c) { tlinklabel_free(reinterpret_cast<tlinklabel *>(c)); });
+}
+void on_page_rule(html_render *render, tseperator *rule) {
+  check_of(render)->controls.push_back(&rule->_control);
+  check_of(render)->frees.push_back([](tcontrol *c) { tseperator_free(reinterpret_cast<tseperator *>(c)); });
+}
+void on_page_image(html_render *render, timage *image, const char16_t *path) {
+  layout_check *check = check_of(render);
+  check->controls.push_back(&image->_control);
+  check->frees.push_back([](tcontrol *c) { timage_free(reinterpret_cast<timage *>(c)); });
+  tbitmap *bitmap = static_cast<tbitmap *>(calloc(1, sizeof(tbitmap)));
+  if (!tbitmap_load_bmp(bitmap, path)) {
+    check->faults.push_back("a picture that does not load: " + test_utf8(path));
+    free(bitmap);
+    return;
+  }
+  if (tbitmap_get_width(bitmap) > html_render_get_width(render))
+    check->faults.push_back("a picture wider than the page: " + test_utf8(path));
+  check->bitmaps.push_back(bitmap);
+  timage_set_bitmap(image, bitmap);
+}
+
+}  // namespace
+
+// Every page of every language laid out as the viewer lays it out on each
+// screen class, in the font the program gives that class and language: no
+// label passes the content width and every picture loads.
+TEST(HelpPages, PagesFitTheViewerOnEveryScreenClass) {
+  const char *screens[] = {"240x320", "320x480", "480x640"};
+  setenv("BRIVOLA_PROGRAM_DIR", program_dir().c_str(), 1);
+  for (const char *screen : screens) {
+    run_on_styled_screen(
+        [&](tscreen *) {
+          bool small = std::string(screen) == "240x320";
+          help_dialog *dialog = help_dialog_new(u"Help", -1, nullptr, nullptr);
+          help_dialog_show(dialog, -1, -1, TDIALOG_PLACE_FILL);
+          int32_t width = html_render_get_width(dialog->_render);
+          ASSERT_GT(width, 100);
+          tdialog_close(help_dialog_get_dialog(dialog), 0);
+          for (const language &lang : k_languages) {
+            ttdrawer_set_font_size(tstyler_get_default_tdrawer(), small && lang.folder == std::string("zh_cn") ? 10 : 7);
+            std::string dir = folder_of((program_dir() + "/help").c_str(), lang);
+            for (const std::string &name : pages_in(dir)) {
+              SCOPED_TRACE(std::string(screen) + " " + dir + "/" + name);
+              trect rect = {0, 0, width + 19, 399};
+              tform *form = tform_new(nullptr, &rect, nullptr);
+              layout_check check;
+              html_render *render = html_render_new(form, &check);
+              html_render_set_on_add_label(render, on_page_label);
+              html_render_set_on_add_linklabel(render, on_page_link);
+              html_render_set_on_add_seperator(render, on_page_rule);
+              html_render_set_on_add_image(render, on_page_image);
+              EXPECT_EQ(html_render_load_file(render, test_wide(dir + "/" + name).c_str()), 1);
+              EXPECT_EQ(html_render_get_width(render), width);
+              for (const std::string &what : check.faults) ADD_FAILURE() << what;
+              tform_clear_children(form);
+              for (size_t i = 0; i < check.controls.size(); i++) check.frees[i](check.controls[i]);
+              for (tbitmap *bitmap : check.bitmaps) tbitmap_free(bitmap);
+              html_render_free(render);
+              tform_free(form);
+            }
+          }
+        },
+        screen);
   }
 }

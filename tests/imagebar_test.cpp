@@ -31,6 +31,8 @@
 #include "tmenu.h"
 #include "tmessagedialog.h"
 #include "tscreen.h"
+#include "tedit.h"
+#include "topendialog.h"
 
 namespace {
 
@@ -389,5 +391,32 @@ TEST(ImageBar, APictureWithAMaskStampsThroughItAndRebuildsAfterSavingAndReopenin
     ASSERT_EQ(paint_file_open(app->_file, document.c_str()), 1);
     paint_history_rebuild(app->_history);
     EXPECT_TRUE(app_test_canvas_bytes(app) == stamped);
+  }));
+}
+
+// The tool bar's Insert Picture: the open-picture dialog over the setting's
+// folder; its OK opens an image bar on the picked file; pressed again with
+// the bar open, it stamps the picture instead of asking again.
+TEST(ImageBar, InsertPictureAsksForAFileThenStampsOnTheSecondPress) {
+  app_test_folders folders;
+  std::string path = write_bmp(folders.root, 40, 30, 24);
+  std::u16string folder = test_wide(folders.root), name = test_wide(path.substr(folders.root.size() + 1));
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    std::copy(folder.c_str(), folder.c_str() + folder.size() + 1, app->_open_dir);
+    paint_main_insert_picture();
+    tsurface *modal = tscreen_get_modal(tscreen_get());
+    ASSERT_NE(modal, nullptr);
+    auto *open = static_cast<topendialog *>(tsurface_get_owner(modal));
+    tdialog *shown = topendialog_get_dialog(open);
+    EXPECT_EQ(std::u16string(tdialog_get_title(shown)), u"Open Picture");
+    EXPECT_EQ(app->_imagebar, nullptr) << "nothing opens before OK";
+    tedit_set_text(topendialog_get_name_edit(open), name.c_str(), -1);
+    tdialog_close(shown, TDIALOG_RESULT_OK);
+    port_test_pump();
+    ASSERT_NE(app->_imagebar, nullptr);
+    paint_main_insert_picture();
+    EXPECT_EQ(app->_imagebar, nullptr);
+    EXPECT_EQ(paint_history_get_count(app->_history), 1);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr) << "no second dialog";
   }));
 }

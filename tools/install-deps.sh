@@ -5,7 +5,7 @@ set -e
 PACKAGES="g++ make cmake pkg-config clang-14 libclang-rt-14-dev
  libgtest-dev libgmock-dev libbenchmark-dev
  libsdl2-dev libcairo2-dev libpixman-1-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libgif-dev
- libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
+ libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
  xdg-utils"
 
 missing=""

@@ -1,6 +1,6 @@
 // picgen: draws the toolkit's and the program's pictures at build time.
 //
-//   picgen <folder>
+//   picgen <folder> [<help pictures folder>]
 //
 // For each screen class (resvga: normal and large screens, resqvga: small
 // ones) it writes into <folder>/<class>/ one RGBA PNG per picture and two
@@ -8,6 +8,11 @@
 // class's gui_tmbm.manifest) and brivo_pictures.manifest (included by its
 // brivo.manifest). A picture becomes bitmap N (its colour) and mask N + 1 (its
 // alpha), bitmap N alone, or mask N alone, as its table row says (picgen.h).
+//
+// With a second folder it also writes the help pages' pictures there: the
+// tool and command icons as 24-bit BMP files named after the picture
+// ("pencil.bmp"), drawn at their resvga size over the pages' white, shared
+// by every language.
 //
 // The output is the same bytes on every run: nothing here reads the clock,
 // the environment or a font, and the PNGs are written without time stamps.
@@ -18,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -27,6 +33,8 @@
 namespace {
 
 bool draw_to_png(const picture &pic, picture_size size, const std::string &path);
+bool draw_to_bmp(const picture &pic, picture_size size, const std::string &path);
+bool write_help_pictures(const picture_table *tables, size_t count, const std::string &folder);
 std::string manifest_lines(const picture &pic, const std::string &file_name);
 bool write_text(const std::string &path, const std::string &text);
 bool make_folder(const std::string &path);
@@ -34,8 +42,8 @@ bool make_folder(const std::string &path);
 }  // namespace
 
 int main(int argc, char **argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: picgen <folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: picgen <folder> [<help pictures folder>]\n");
     return 1;
   }
   const std::string root = argv[1];
@@ -60,6 +68,7 @@ int main(int argc, char **argv) {
         !write_text(folder + "/brivo_pictures.manifest", fragments[k_brivo]))
       return 1;
   }
+  if (argc == 3 && !write_help_pictures(tables, std::size(tables), argv[2])) return 1;
   return 0;
 }
 
@@ -113,6 +122,79 @@ bool draw_to_png(const picture &pic, picture_size size, const std::string &path)
     return false;
   }
   return true;
+}
+
+// The pictures the help pages show: every tool, the tool bar's commands and
+// the command panel's.
+constexpr int k_help_pictures[] = {
+    15001, 15168, 15041, 15039, 15063, 15003, 15005, 15007, 15009, 15011, 15013, 15015, 15017, 15019, 15021,
+    15023, 15025, 15027, 15029, 15031, 15033, 15035, 15037, 15055, 15059, 15061, 15051, 15043, 15047, 15049,
+    15053, 15057, 15065, 15067, 15100, 15102, 15104, 15106, 15108, 15110, 15112, 15114, 15116, 15120, 15122,
+    15124, 15126, 15128, 15170};
+// The widest picture a page may hold on the smallest screen.
+constexpr int k_help_max_width = 180;
+
+bool write_help_pictures(const picture_table *tables, size_t count, const std::string &folder) {
+  if (!make_folder(folder)) return false;
+  for (int id : k_help_pictures) {
+    const picture *found = nullptr;
+    for (size_t t = 0; t < count && !found; t++)
+      for (size_t i = 0; i < tables[t].count && !found; i++)
+        if (tables[t].rows[i].id == id) found = &tables[t].rows[i];
+    if (!found || found->size.vga.width > k_help_max_width) {
+      std::fprintf(stderr, "picgen: no help picture %d\n", id);
+      return false;
+    }
+    if (!draw_to_bmp(*found, found->size.vga, folder + "/" + found->name + ".bmp")) return false;
+  }
+  return true;
+}
+
+// Draws the picture over white and writes it as a bottom-up 24-bit BMP.
+bool draw_to_bmp(const picture &pic, picture_size size, const std::string &path) {
+  int width = size.width, height = size.height;
+  cairo_surface_t *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  cairo_t *cr = cairo_create(surface);
+  cairo_set_source_rgb(cr, 1, 1, 1);
+  cairo_paint(cr);
+  pic.draw(cr, width, height);
+  bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  uint32_t row_bytes = (uint32_t(width) * 3 + 3) & ~3u;
+  uint32_t image_bytes = row_bytes * uint32_t(height);
+  std::vector<uint8_t> file(54 + image_bytes, 0);
+  auto put16 = [&](size_t at, uint32_t v) { file[at] = uint8_t(v), file[at + 1] = uint8_t(v >> 8); };
+  auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
+  file[0] = 'B';
+  file[1] = 'M';
+  put32(2, uint32_t(file.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, uint32_t(width));
+  put32(22, uint32_t(height));
+  put16(26, 1);
+  put16(28, 24);
+  put32(34, image_bytes);
+  const uint8_t *rows = cairo_image_surface_get_data(surface);
+  int stride = cairo_image_surface_get_stride(surface);
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < width; x++) {
+      uint32_t rgb;
+      std::memcpy(&rgb, rows + size_t(y) * stride + size_t(x) * 4, 4);
+      uint8_t *out = &file[54 + size_t(height - 1 - y) * row_bytes + size_t(x) * 3];
+      out[0] = uint8_t(rgb), out[1] = uint8_t(rgb >> 8), out[2] = uint8_t(rgb >> 16);
+    }
+  cairo_surface_destroy(surface);
+  if (!ok) {
+    std::fprintf(stderr, "picgen: cannot draw %s\n", pic.name);
+    return false;
+  }
+  FILE *out = std::fopen(path.c_str(), "wb");
+  ok = out && std::fwrite(file.data(), 1, file.size(), out) == file.size();
+  if (out) ok = std::fclose(out) == 0 && ok;
+  if (!ok) std::fprintf(stderr, "picgen: cannot write %s\n", path.c_str());
+  return ok;
 }
 
 std::string manifest_lines(const picture &pic, const std::string &file_name) {

@@ -4,13 +4,20 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <string>
 #include <thread>
+
+#include "port_fs.h"
 
 extern char **environ;
 
 namespace {
 
 int spawn_detached(const std::vector<std::string> &argv);
+std::u16string base_name_lower(const char16_t *path);
+// false when a quotation is not closed (a cut text).
+bool split_parameters(const char16_t *text, std::vector<std::u16string> *words);
+const std::u16string *option_value(const std::vector<std::u16string> &words, const char16_t *option);
 
 os_launcher_fn g_launcher = spawn_detached;
 
@@ -43,3 +50,58 @@ int os_shell_open(const std::string &target) {
   if (target.empty()) return 0;
   return os_shell_run({"xdg-open", target});
 }
+
+int os_shell_execute(const char16_t *program, const char16_t *parameters) {
+  if (!program) return 0;
+  if (base_name_lower(program) != u"tmail.exe") return 0;
+  std::vector<std::u16string> words;
+  if (!split_parameters(parameters ? parameters : u"", &words)) return 0;
+  const std::u16string *service = option_value(words, u"-service");
+  const std::u16string *attachment = option_value(words, u"-attach");
+  if (!service || *service != u"ActiveSync" || !attachment || attachment->empty()) return 0;
+  return os_shell_run({"xdg-email", "--attach", port_fs_native_path(attachment->c_str())});
+}
+
+namespace {
+
+// The last component of a handheld path ('\\' or '/'), in lower case.
+std::u16string base_name_lower(const char16_t *path) {
+  const char16_t *name = path;
+  for (const char16_t *at = path; *at; at++)
+    if (*at == u'\\' || *at == u'/') name = at + 1;
+  std::u16string lower(name);
+  for (char16_t &c : lower)
+    if (c >= u'A' && c <= u'Z') c = char16_t(c - u'A' + u'a');
+  return lower;
+}
+
+// Words split at spaces; a word in quotation marks keeps its spaces and
+// loses the marks ("" is an empty word). A quotation left open means the
+// text was cut: its file name cannot be trusted.
+bool split_parameters(const char16_t *text, std::vector<std::u16string> *words) {
+  const char16_t *at = text;
+  while (*at) {
+    if (*at == u' ') {
+      at++;
+      continue;
+    }
+    std::u16string word;
+    if (*at == u'"') {
+      for (at++; *at && *at != u'"'; at++) word.push_back(*at);
+      if (!*at) return false;
+      at++;
+    } else {
+      for (; *at && *at != u' '; at++) word.push_back(*at);
+    }
+    words->push_back(word);
+  }
+  return true;
+}
+
+const std::u16string *option_value(const std::vector<std::u16string> &words, const char16_t *option) {
+  for (size_t i = 0; i + 1 < words.size(); i++)
+    if (words[i] == option) return &words[i + 1];
+  return nullptr;
+}
+
+}  // namespace

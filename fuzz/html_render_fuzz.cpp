@@ -1,0 +1,120 @@
+// Lays arbitrary pages out with the help renderer at two widths on
+// fixed-advance metrics, then frees every control it made. Layout must end
+// at any width (0 and below included), stay inside the text, and leave
+// nothing behind (ASan).
+//
+// Input: byte 0 is the narrow form's width (0-255 pixels; the content width
+// is 20 less); the rest is the page. The wide form is 480 pixels.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "html_render.h"
+#include "os_display.h"
+#include "tbitmap.h"
+#include "tform.h"
+#include "timage.h"
+#include "tlabel.h"
+#include "tlinklabel.h"
+#include "tseperator.h"
+#include "tstyler.h"
+#include "wins_graphics.h"
+#include "wins_window.h"
+
+namespace {
+
+const uint8_t *g_data;
+size_t g_size;
+
+struct made {
+  std::vector<tcontrol *> controls;
+  std::vector<void (*)(tcontrol *)> frees;
+};
+
+made *made_of(html_render *render) { return static_cast<made *>(html_render_get_user_data(render)); }
+
+void keep(html_render *render, tcontrol *control, void (*free_fn)(tcontrol *)) {
+  made_of(render)->controls.push_back(control);
+  made_of(render)->frees.push_back(free_fn);
+}
+
+void on_label(html_render *render, tlabel *label) {
+  if (label->_length < 1 || label->_text[label->_length] != 0) std::abort();
+  keep(render, &label->_control, [](tcontrol *c) { tlabel_free(reinterpret_cast<tlabel *>(c)); });
+}
+void on_link(html_render *render, tlinklabel *link) {
+  keep(render, &link->_label._control, [](tcontrol *c) { tlinklabel_free(reinterpret_cast<tlinklabel *>(c)); });
+}
+void on_rule(html_render *render, tseperator *rule) {
+  keep(render, &rule->_control, [](tcontrol *c) { tseperator_free(reinterpret_cast<tseperator *>(c)); });
+}
+void on_image(html_render *render, timage *image, const char16_t *) {
+  keep(render, &image->_control, [](tcontrol *c) { timage_free(reinterpret_cast<timage *>(c)); });
+}
+
+void lay_out(int32_t width, const char *page, uint32_t length) {
+  trect rect = {0, 0, width - 1, 99};
+  tform *form = tform_new(nullptr, &rect, nullptr);
+  if (!form) return;
+  made controls;
+  html_render *render = html_render_new(form, &controls);
+  if (render) {
+    html_render_set_on_title(render, [](html_render *, const char16_t *) {});
+    html_render_set_on_add_label(render, on_label);
+    html_render_set_on_add_linklabel(render, on_link);
+    html_render_set_on_add_seperator(render, on_rule);
+    html_render_set_on_add_image(render, on_image);
+    html_render_parse(render, page, length);
+    html_render_free(render);
+  }
+  tform_clear_children(form);
+  for (size_t i = 0; i < controls.controls.size(); i++) controls.frees[i](controls.controls[i]);
+  tform_free(form);
+}
+
+int render_pages(void *, const char16_t *) {
+  if (!tstyler_load_defaults()) return 1;
+  wins_graphics_set_fixed_metrics(1);
+  const char *page = reinterpret_cast<const char *>(g_data + 1);
+  uint32_t length = uint32_t(g_size - 1);
+  lay_out(g_data[0], page, length);
+  lay_out(480, page, length);
+  tstyler_free_defaults();
+  return 0;
+}
+
+char16_t *app_name(char16_t *buffer) {
+  const char16_t name[] = u"BrivolaHtmlRenderFuzz";
+  std::memcpy(buffer, name, sizeof name);
+  return buffer;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+  static bool set_up = [] {
+    static std::string home = "/tmp/brivola-html-render-fuzz-" + std::to_string(getpid());
+    setenv("BRIVOLA_HOME", home.c_str(), 1);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(home, ignored);
+    });
+    tbitmap_set_budget(4u << 20);
+    os_display_select(os_display_headless_backend());
+    return true;
+  }();
+  (void)set_up;
+  if (size < 1) return 0;
+  g_data = data;
+  g_size = size;
+  static const wins_window_app app = {app_name, render_pages, nullptr};
+  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "480x640";
+  char *argv[] = {arg0, arg1, arg2, nullptr};
+  if (wins_window_main(3, argv, &app) != 0) std::abort();
+  return 0;
+}

@@ -1,0 +1,661 @@
+// The roads that replace the painting, run in the real application under a
+// clock the test drives: the restore of a kept painting (present, absent,
+// damaged), picture loads and the framing mode, the camera, the screenshot,
+// a large My Paints document, and the New Empty Paint dialog.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "alphapanel.h"
+#include "app_common.h"
+#include "colorpanel.h"
+#include "commandpanel.h"
+#include "app_test_env.h"
+#include "new_dialog.h"
+#include "open_picture_dialog.h"
+#include "os_clock.h"
+#include "os_display.h"
+#include "paint_context.h"
+#include "paint_file.h"
+#include "paint_fixture.h"
+#include "paint_history.h"
+#include "paint_main.h"
+#include "paint_new.h"
+#include "port_test_app.h"
+#include "screen_capture.h"
+#include "shape.h"
+#include "tbutton.h"
+#include "tcombobox.h"
+#include "tcontrolbar.h"
+#include "tdialog.h"
+#include "tfilelist.h"
+#include "tlistbox.h"
+#include "topendialog.h"
+#include "tlabel.h"
+#include "tmenu.h"
+#include "tmessagedialog.h"
+#include "toolbar.h"
+#include "tscreen.h"
+#include "test_env.h"
+#include "wait_screenshot_dialog.h"
+
+namespace {
+
+bool exists(const std::string &path) { return std::filesystem::exists(path); }
+
+void run_for(uint32_t ms) {
+  for (uint32_t t = 0; t < ms; t += 10) {
+    os_clock_advance(10);
+    port_test_pump();
+  }
+}
+
+// The app with a clock that stands still until the test moves it; the
+// start-up restore has run when body starts.
+void run(const std::function<void(app_context *)> &body, const char *screen = "480x640") {
+  ASSERT_TRUE(app_test_run(
+      [&](app_context *app) {
+        os_clock_drive(1);
+        run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+        body(app);
+        os_clock_drive(0);
+      },
+      screen));
+}
+
+tdialog *modal_dialog() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  return modal ? reinterpret_cast<tdialog *>(modal) : nullptr;
+}
+
+// The text of the message box in front ("" without one), and closing it.
+std::u16string box_text() {
+  tdialog *dialog = modal_dialog();
+  if (!dialog) return u"";
+  tmessagedialog *box = static_cast<tmessagedialog *>(tsurface_get_owner(&dialog->_control._surface));
+  tlabel *label = tmessagedialog_get_label(box);
+  return label && label->_text ? label->_text : u"";
+}
+void close_box() {
+  if (tdialog *dialog = modal_dialog()) tdialog_close(dialog, 0);
+  port_test_pump();
+}
+
+// The reader's message boxes wait in a nested loop; this closes each one
+// from inside it, as the user would, and keeps what it said. A second
+// thread posts to a window of ours, whose procedure runs on the GUI thread.
+constexpr uint32_t k_close_boxes = WM_USER + 7;
+std::vector<std::u16string> g_box_texts;
+intptr_t closer_proc(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  if (message != k_close_boxes) return os_def_window_proc(window, message, wparam, lparam);
+  if (modal_dialog()) {
+    g_box_texts.push_back(box_text());
+    tdialog_close(modal_dialog(), 0);
+  }
+  return 0;
+}
+struct box_closer {
+  os_hwnd window = os_window_create(u"BoxCloser", u"", closer_proc, 0, 0, 0, 1, 1);
+  std::atomic<bool> done{false};
+  std::thread poster{[this] {
+    while (!done) {
+      os_post_message(window, k_close_boxes, 0, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }};
+  box_closer() { g_box_texts.clear(); }
+  ~box_closer() {
+    done = true;
+    poster.join();
+    os_window_destroy(window);
+  }
+};
+
+std::string kept_file(const app_test_folders &folders) { return folders.home + "/cache/paint.cache"; }
+
+// A 24-bit picture with a different colour in each quarter.
+tbitmap *quarters(int32_t width, int32_t height) {
+  tbitmap *bitmap = tbitmap_new(width, height, 24);
+  const uint32_t colours[4] = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFF808080u};
+  for (int32_t y = 0; y < height; y++)
+    for (int32_t x = 0; x < width; x++)
+      tbitmap_set_pixel(bitmap, x, y, colours[(y >= height / 2) * 2 + (x >= width / 2)]);
+  return bitmap;
+}
+
+std::string write_picture(const std::string &dir, const char *name, int32_t width, int32_t height) {
+  std::string path = dir + "/" + name;
+  tbitmap *bitmap = quarters(width, height);
+  tbitmap_save_bmp(bitmap, test_wide(path).c_str());
+  tbitmap_free(bitmap);
+  return path;
+}
+
+int32_t canvas_width(app_context *app) { return tbitmap_get_width(paint_context_get_canvas(app->_paint_context)); }
+int32_t canvas_height(app_context *app) { return tbitmap_get_height(paint_context_get_canvas(app->_paint_context)); }
+int32_t tool_id(app_context *app) { return app->_current_tool ? shape_get_id(app->_current_tool) : 0; }
+bool shown(void *control) {
+  tsurface *surface = static_cast<tsurface *>(control);
+  return tsurface_is_visible(surface) && tsurface_is_linked(surface);
+}
+
+// Two strokes, then 'Q': the painting is kept in paint.cache.
+std::string keep_two_strokes(const app_test_folders &folders) {
+  std::string kept;
+  const int first[][2] = {{100, 300}, {200, 350}, {260, 420}};
+  const int second[][2] = {{120, 500}, {300, 380}};
+  EXPECT_TRUE(app_test_run([&](app_context *app) {
+    app_test_remove_toolbar(app);
+    app_test_stroke(first, 3);
+    app_test_stroke(second, 2);
+    kept = app_test_canvas_bytes(app);
+    app_test_char(u'Q');
+  }));
+  EXPECT_TRUE(exists(kept_file(folders)));
+  return kept;
+}
+
+}  // namespace
+
+TEST(PaintRestore, AKeptPaintingComesBackAfterFiftyMsAndItsFileIsGone) {
+  app_test_folders folders;
+  std::string kept = keep_two_strokes(folders);
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    os_clock_drive(1);
+    EXPECT_TRUE(exists(kept_file(folders))) << "nothing before the timer";
+    run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+    os_clock_drive(0);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == kept);
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    EXPECT_FALSE(exists(kept_file(folders)));
+    EXPECT_FALSE(exists(kept_file(folders) + ".bad"));
+    EXPECT_EQ(paint_history_get_count(app->_history), 2);
+    EXPECT_TRUE(paint_history_is_modified(app->_history)) << "leaving asks to save";
+    EXPECT_EQ(std::u16string(app->_file->_path), u"") << "untitled";
+  }));
+}
+
+TEST(PaintRestore, WithoutAKeptPaintingNothingCountsAsModified) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    EXPECT_FALSE(paint_history_is_modified(app->_history));
+    EXPECT_EQ(paint_history_get_count(app->_history), 0);
+    EXPECT_FALSE(exists(kept_file(folders) + ".bad"));
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+  });
+}
+
+TEST(PaintRestore, ADamagedKeptPaintingOpensAsFarAsItReadsAndIsKeptAside) {
+  struct damage {
+    const char *what;
+    size_t cut;  // bytes taken off the end; 0: the whole file replaced by junk
+    int32_t records;
+  } const cases[] = {{"cut inside the last record", 9, 1}, {"junk", 0, 0}};
+  for (const damage &c : cases) {
+    SCOPED_TRACE(c.what);
+    app_test_folders folders;
+    keep_two_strokes(folders);
+    test_bytes bytes = test_read_file(kept_file(folders));
+    if (c.cut)
+      bytes.resize(test_le32(bytes, 36) - c.cut);  // the thumbnail follows the records
+    else
+      bytes.assign(64, 0x5A);
+    ASSERT_TRUE(test_write_file(kept_file(folders), bytes));
+    ASSERT_TRUE(app_test_run([&](app_context *app) {
+      {
+        box_closer closer;
+        os_clock_drive(1);
+        run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+        os_clock_drive(0);
+      }
+      EXPECT_EQ(paint_history_get_count(app->_history), c.records);
+      EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+      EXPECT_FALSE(exists(kept_file(folders)));
+      EXPECT_TRUE(exists(kept_file(folders) + ".bad")) << "the user's only copy stays";
+      EXPECT_EQ(test_read_file(kept_file(folders) + ".bad"), bytes);
+      EXPECT_TRUE(paint_history_is_modified(app->_history));
+      EXPECT_EQ(std::u16string(app->_file->_path), u"");
+    }));
+  }
+}
+
+TEST(PaintNew, APictureThatAppearsHalfASecondLateIsLoadedIntoFraming) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    std::string path = folders.root + "/late.bmp";
+    ASSERT_EQ(commandpanel_load_picture(nullptr, test_wide(path).c_str()), 1);
+    run_for(PAINT_NEW_SECOND_LOOK_MS - 100);
+    write_picture(folders.root, "late.bmp", 300, 200);
+    run_for(100);
+    EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(300, 200));
+    EXPECT_TRUE(paint_new_get()->framing);
+    EXPECT_EQ(paint_new_get()->picture, nullptr) << "the held picture is freed";
+    EXPECT_FALSE(app_common_is_wait_note_shown());
+    EXPECT_FALSE(paint_history_is_modified(app->_history));
+  });
+}
+
+TEST(PaintNew, PicturesThatCannotBeUsedAreReportedAndChangeNothing) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    std::string canvas = app_test_canvas_bytes(app);
+    std::string missing = folders.root + "/missing.bmp";
+    commandpanel_load_picture(nullptr, test_wide(missing).c_str());
+    run_for(PAINT_NEW_SECOND_LOOK_MS);
+    EXPECT_EQ(box_text(), u"Cannot open file \"" + test_wide(missing) + u"\"");
+    close_box();
+
+    std::string junk = folders.root + "/junk.png";
+    test_write_file(junk, std::string("not a picture"));
+    commandpanel_load_picture(nullptr, test_wide(junk).c_str());
+    run_for(10);
+    EXPECT_EQ(box_text(), u"Fail to open this picture (-2).");
+    close_box();
+    EXPECT_FALSE(paint_new_get()->framing);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == canvas);
+    EXPECT_EQ(paint_new_get()->picture, nullptr);
+  });
+}
+
+namespace {
+// Whether each panel that framing hides shows: tool bar, command panel,
+// colour panel, alpha panel.
+std::vector<bool> panels_shown(app_context *app) {
+  return {shown(app->_toolbar->dock), commandpanel_is_visible(app->_commandpanel) != 0,
+          shown(app->_colorpanel), shown(app->_alphapanel->_sidebar._dock)};
+}
+}  // namespace
+
+TEST(PaintNew, FramingHidesThePanelsAndDoneCropsToWhatTheScreenShows) {
+  for (bool zoom_bar_open : {false, true}) {
+    SCOPED_TRACE(zoom_bar_open ? "zoom bar open before" : "zoom bar closed before");
+    app_test_folders folders;
+    run([&](app_context *app) {
+      toolbar_select(app->_toolbar, SHAPE_ID_PENCIL);
+      if (zoom_bar_open) toolbar_on_command(app->_toolbar, TOOLBAR_ZOOM);
+      ASSERT_EQ(app->_scalebar != nullptr, zoom_bar_open);
+      const std::vector<bool> all_shown = panels_shown(app);
+      const int stroke[][2] = {{100, 400}, {300, 450}};
+      app_test_stroke(stroke, 2);
+      ASSERT_EQ(paint_history_get_count(app->_history), 1);
+
+      std::string path = write_picture(folders.root, "big.bmp", 700, 900);
+      commandpanel_load_picture(app->_commandpanel, test_wide(path).c_str());
+      run_for(10);
+      paint_new_state *st = paint_new_get();
+      ASSERT_TRUE(st->framing);
+      EXPECT_EQ(tool_id(app), SHAPE_ID_PAN);
+      EXPECT_EQ(panels_shown(app), std::vector<bool>(4, false));
+      EXPECT_NE(app->_scalebar, nullptr) << "the zoom bar is open while framing";
+      ASSERT_NE(st->done_bar, nullptr);
+      EXPECT_TRUE(shown(st->done_bar));
+      EXPECT_EQ(paint_history_get_count(app->_history), 0) << "a new painting";
+
+      // The user pans; done keeps what the screen shows.
+      paint_context_set_origin(app->_paint_context, -150, -100);
+      tbitmap *visible = paint_context_copy_visible(app->_paint_context);
+      ASSERT_NE(visible, nullptr);
+      int32_t vw = tbitmap_get_width(visible), vh = tbitmap_get_height(visible);
+      trect done;
+      tsurface_get_screen_rect(&tcontrolbar_get_left_button(st->done_bar)->_control._surface, &done);
+      app_test_pen(OS_PEN_DOWN, done.x1 + 5, done.y1 + 5);
+      app_test_pen(OS_PEN_UP, done.x1 + 5, done.y1 + 5);
+      EXPECT_FALSE(st->framing);
+      run_for(10);
+      EXPECT_EQ(st->done_bar, nullptr);
+      EXPECT_EQ(st->spent_done_bar, nullptr) << "freed once its click returned";
+      ASSERT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(vw, vh));
+      for (int32_t y = 0; y < vh; y += 37)
+        for (int32_t x = 0; x < vw; x += 29)
+          ASSERT_EQ(app_test_canvas_pixel(app, x, y), tbitmap_get_pixel(visible, x, y)) << x << "," << y;
+      tbitmap_free(visible);
+      EXPECT_EQ(tool_id(app), SHAPE_ID_PENCIL);
+      EXPECT_EQ(panels_shown(app), all_shown);
+      EXPECT_EQ(app->_scalebar != nullptr, zoom_bar_open) << "the zoom bar as it was";
+      EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+      EXPECT_FALSE(paint_history_is_modified(app->_history));
+    });
+  }
+}
+
+TEST(PaintNew, TheCameraLoadsItsPhotoOrSaysItCannotStart) {
+  app_test_folders folders;
+  std::string photo = write_picture(folders.root, "photo.bmp", 160, 120);
+  run([&](app_context *app) {
+    unsetenv("BRIVOLA_CAMERA_IMAGE");
+    std::string canvas = app_test_canvas_bytes(app);
+    commandpanel_take_picture(nullptr);
+    EXPECT_EQ(paint_new_get()->wait_picture, nullptr) << "the waiting box is closed";
+    EXPECT_EQ(box_text(), u"Fail to launch camera.");
+    close_box();
+    EXPECT_TRUE(app_test_canvas_bytes(app) == canvas);
+
+    setenv("BRIVOLA_CAMERA_IMAGE", photo.c_str(), 1);
+    commandpanel_take_picture(nullptr);
+    run_for(600);  // the display comes back half a second after the camera
+    unsetenv("BRIVOLA_CAMERA_IMAGE");
+    EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(160, 120));
+    EXPECT_TRUE(paint_new_get()->framing);
+    EXPECT_TRUE(os_headless_is_visible());
+  });
+}
+
+namespace {
+int g_captures = 0;
+tbitmap *captured_picture() {
+  g_captures++;
+  return quarters(200, 100);
+}
+tbitmap *no_picture() {
+  g_captures++;
+  return nullptr;
+}
+std::u16string countdown_text() {
+  tdialog *dialog = modal_dialog();
+  if (!dialog) return u"";
+  return box_text();
+}
+}  // namespace
+
+TEST(PaintNew, TheScreenshotCountsDownHidesTheWindowAtEightAndFramesThePicture) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    g_captures = 0;
+    screen_capture_fn previous = screen_capture_set_source(captured_picture);
+    commandpanel_take_screenshot(nullptr);
+    EXPECT_EQ(countdown_text(), u"\nScreen will be captured in 10 seconds.");
+    for (int left = 9; left >= 1; left--) {
+      run_for(WAIT_SCREENSHOT_TICK_MS);
+      EXPECT_EQ(countdown_text(), u"\nScreen will be captured in " + test_wide(std::to_string(left)) + u" seconds.");
+      EXPECT_EQ(os_headless_is_visible(), left > WAIT_SCREENSHOT_HIDE_AT) << left;
+    }
+    EXPECT_EQ(g_captures, 0);
+    run_for(WAIT_SCREENSHOT_TICK_MS);
+    EXPECT_EQ(g_captures, 1);
+    EXPECT_EQ(paint_new_get()->wait_screenshot, nullptr);
+    EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(200, 100));
+    EXPECT_TRUE(paint_new_get()->framing);
+    EXPECT_TRUE(os_headless_is_visible());
+
+    screen_capture_set_source(no_picture);
+    commandpanel_take_screenshot(nullptr);
+    run_for(10 * WAIT_SCREENSHOT_TICK_MS);
+    EXPECT_EQ(g_captures, 2);
+    EXPECT_EQ(box_text(), u"Fail to take a screenshot.");
+    close_box();
+    EXPECT_TRUE(os_headless_is_visible());
+    screen_capture_set_source(previous);
+  });
+}
+
+TEST(PaintNew, CancelInTheCountdownStopsItAndBringsTheWindowBack) {
+  app_test_folders folders;
+  run([&](app_context *) {
+    g_captures = 0;
+    screen_capture_fn previous = screen_capture_set_source(captured_picture);
+    commandpanel_take_screenshot(nullptr);
+    run_for(5 * WAIT_SCREENSHOT_TICK_MS);
+    EXPECT_FALSE(os_headless_is_visible());
+    tdialog *dialog = modal_dialog();
+    ASSERT_NE(dialog, nullptr);
+    tbutton *cancel = tdialog_get_button(dialog, 0);
+    ASSERT_NE(cancel, nullptr);
+    trect r;
+    tsurface_get_screen_rect(&cancel->_control._surface, &r);
+    app_test_pen(OS_PEN_DOWN, r.x1 + 4, r.y1 + 4);
+    app_test_pen(OS_PEN_UP, r.x1 + 4, r.y1 + 4);
+    EXPECT_EQ(paint_new_get()->wait_screenshot, nullptr);
+    EXPECT_TRUE(os_headless_is_visible());
+    run_for(6 * WAIT_SCREENSHOT_TICK_MS);
+    EXPECT_EQ(g_captures, 0) << "the countdown stopped";
+    EXPECT_FALSE(paint_new_get()->framing);
+    screen_capture_set_source(previous);
+  });
+}
+
+TEST(PaintNew, ALargeMyPaintsDocumentIsZoomedToFitAndCentred) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    paint_context *pc = app->_paint_context;
+    std::u16string big = test_wide(folders.root + "/big.bvf"), small = test_wide(folders.root + "/small.bvf");
+    ASSERT_TRUE(paint_context_load_blank(pc, 960, 1600, test_rgba(10, 200, 30, 255)));
+    paint_history_reset(app->_history);
+    ASSERT_TRUE(paint_file_save_to(app->_file, big.c_str()));
+    ASSERT_TRUE(paint_context_load_blank(pc, 200, 100, test_rgba(10, 20, 30, 255)));
+    ASSERT_TRUE(paint_file_save_to(app->_file, small.c_str()));
+    paint_history_set_modified(app->_history, 0);
+
+    struct {
+      const std::u16string &path;
+      double zoom;
+      int32_t width, height;
+    } const cases[] = {{big, 0.4, 384, 640}, {small, 1.0, 200, 100}};
+    for (const auto &c : cases) {
+      std::char_traits<char16_t>::copy(commandpanel_get_path(), c.path.c_str(), c.path.size() + 1);
+      commandpanel_on_my_paints_result(1, nullptr);
+      EXPECT_DOUBLE_EQ(paint_context_get_zoom(pc), c.zoom);
+      ASSERT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(c.width, c.height));
+      tpoint origin;
+      paint_context_get_origin(pc, &origin);
+      EXPECT_EQ(origin.x, 240 - c.width / 2);
+      EXPECT_EQ(origin.y, 320 - c.height / 2);
+      EXPECT_FALSE(paint_history_is_modified(app->_history));
+      EXPECT_TRUE(canvas_matches_rebuild(pc, app->_history));
+      EXPECT_NE(app->_scalebar, nullptr) << "opened for the large one, left open";
+    }
+  });
+}
+
+namespace {
+new_dialog *open_new_dialog() {
+  commandpanel_on_new_menu(PAINT_NEW_EMPTY, nullptr);
+  port_test_pump();
+  tdialog *dialog = modal_dialog();
+  return dialog ? static_cast<new_dialog *>(tsurface_get_owner(&dialog->_control._surface)) : nullptr;
+}
+// The dialog's OK soft key, tapped.
+void press_ok() {
+  tbutton *ok = tcontrolbar_get_left_button(tdialog_get_controlbar(modal_dialog()));
+  trect r;
+  tsurface_get_screen_rect(&ok->_control._surface, &r);
+  app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
+  app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+}
+}  // namespace
+
+TEST(PaintNew, NewEmptyPaintTakesSizesFrom1To1024AndRefusesTheRest) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    struct {
+      const char16_t *width, *height;
+      bool accepted;
+    } const cases[] = {
+        {u"0", u"240", false},   {u"320", u"1025", false}, {u"99999999999", u"240", false},
+        {u"", u"240", false},    {u"1", u"1024", true},    {u"320", u"240", true},
+    };
+    for (const auto &c : cases) {
+      SCOPED_TRACE(test_utf8(c.width) + " x " + test_utf8(c.height));
+      app->_new_width = 77;
+      app->_new_height = 55;
+      new_dialog *nd = open_new_dialog();
+      ASSERT_NE(nd, nullptr);
+      EXPECT_EQ(std::u16string(tcombobox_get_text(nd->width_box)), u"77");
+      EXPECT_TRUE(paint_new_get()->new_dialog_open);
+      tcombobox_set_text(nd->width_box, c.width);
+      tcombobox_set_text(nd->height_box, c.height);
+      nd->color = 0x00332211;  // as the colour dialog leaves it
+      press_ok();
+      if (!c.accepted) {
+        EXPECT_EQ(box_text(), u"You need to specify width or(and) height between 1-1024.");
+        close_box();
+        ASSERT_TRUE(paint_new_get()->new_dialog_open) << "the dialog stays open";
+        EXPECT_TRUE(tsurface_is_linked(&new_dialog_get_dialog(nd)->_control._surface));
+        EXPECT_EQ(app->_new_width, 77);
+        tdialog_close(new_dialog_get_dialog(nd), TDIALOG_RESULT_CANCEL);
+        port_test_pump();
+        EXPECT_EQ(app->_new_width, 77) << "Cancel writes nothing";
+        EXPECT_FALSE(paint_new_get()->new_dialog_open);
+        continue;
+      }
+      EXPECT_EQ(modal_dialog(), nullptr);
+      EXPECT_EQ(app->_new_width, new_dialog_parse_size(c.width));
+      EXPECT_EQ(app->_new_height, new_dialog_parse_size(c.height));
+      EXPECT_EQ(tcolor_to_word(&app->_new_color), 0xFF112233u);
+      EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)),
+                std::make_pair(app->_new_width, app->_new_height));
+      EXPECT_EQ(app_test_canvas_pixel(app, 0, 0), 0xFF112233u);
+      EXPECT_EQ(paint_history_get_count(app->_history), 0);
+      EXPECT_FALSE(paint_history_is_modified(app->_history));
+      EXPECT_FALSE(paint_new_get()->new_dialog_open);
+    }
+  });
+}
+
+TEST(NewDialog, SizesAreReadWithoutWrapping) {
+  struct {
+    const char16_t *text;
+    int32_t value;
+  } const cases[] = {{u"0", 0},        {u"1024", 1024},          {u"2147483647", 2147483647},
+                     {u"2147483648", -1}, {u"99999999999", -1}, {u"4294967616", -1},
+                     {u"", -1},        {u"12a", -1},              {u"-5", -1}};
+  for (const auto &c : cases) EXPECT_EQ(new_dialog_parse_size(c.text), c.value) << test_utf8(c.text);
+}
+
+namespace {
+// The Open Picture dialog in front (its record), and a row chosen as a tap
+// on it would choose it.
+open_picture_dialog *open_picture() {
+  commandpanel_on_new_menu(PAINT_NEW_OPEN_PICTURE, nullptr);
+  port_test_pump();
+  tdialog *dialog = modal_dialog();
+  if (!dialog) return nullptr;
+  topendialog *open = static_cast<topendialog *>(tsurface_get_owner(&dialog->_control._surface));
+  return static_cast<open_picture_dialog *>(topendialog_get_user_data(open));
+}
+void select_row(open_picture_dialog *op, const char16_t *name) {
+  tfilelist *list = topendialog_get_filelist(op->dialog);
+  int32_t row = tfilelist_find(list, name);
+  ASSERT_GE(row, 0) << test_utf8(name);
+  tlistbox_set_selected(&list->_listbox, row);
+  tlistbox_notify_select(&list->_listbox, row);
+  port_test_pump();
+}
+bool preview_shown(open_picture_dialog *op) {
+  return op->preview && tsurface_is_visible(reinterpret_cast<tsurface *>(op->preview->image));
+}
+trect preview_rect(open_picture_dialog *op) {
+  trect r = {0, 0, -1, -1};
+  tsurface_get_screen_rect(reinterpret_cast<tsurface *>(op->preview->image), &r);
+  return r;
+}
+}  // namespace
+
+TEST(PaintNew, OpenPictureShowsOnlyTheLastOfQuickSelectionsASecondLater) {
+  app_test_folders folders;
+  std::string dir = folders.root + "/pictures";
+  std::filesystem::create_directories(dir);
+  write_picture(dir, "a_small.bmp", 20, 10);
+  write_picture(dir, "b_big.bmp", 500, 300);
+  run([&](app_context *app) {
+    std::u16string folder = test_wide(dir);
+    std::char_traits<char16_t>::copy(app->_open_dir, folder.c_str(), folder.size() + 1);
+    open_picture_dialog *op = open_picture();
+    ASSERT_NE(op, nullptr);
+    select_row(op, u"a_small.bmp");
+    run_for(500);
+    select_row(op, u"b_big.bmp");
+    run_for(OPEN_PICTURE_PREVIEW_MS - 10);
+    EXPECT_FALSE(preview_shown(op)) << "nothing before a second has passed since the last selection";
+    run_for(20);
+    ASSERT_TRUE(preview_shown(op));
+    EXPECT_EQ(std::u16string(op->preview->path), folder + u"/b_big.bmp");
+    trect r = preview_rect(op);
+    EXPECT_EQ(std::make_pair(r.x2 - r.x1 + 1, r.y2 - r.y1 + 1), std::make_pair(192, 192)) << "stretched to S x S";
+    EXPECT_EQ(r.x2, 480 - PICTURE_THUMBNAIL_MARGIN - 1) << "kept 5 px inside the screen";
+
+    select_row(op, u"a_small.bmp");
+    EXPECT_FALSE(preview_shown(op)) << "a new selection hides the old preview";
+    run_for(OPEN_PICTURE_PREVIEW_MS + 10);
+    r = preview_rect(op);
+    EXPECT_EQ(std::make_pair(r.x2 - r.x1 + 1, r.y2 - r.y1 + 1), std::make_pair(20, 10)) << "its own size";
+    EXPECT_EQ(r.x1, op->row_rect.x2 - OPEN_PICTURE_PREVIEW_LEFT);
+    EXPECT_EQ(r.y1, op->row_rect.y1 - OPEN_PICTURE_PREVIEW_UP);
+
+    // OK opens the selected picture into framing; the preview goes with the dialog.
+    tdialog_close(topendialog_get_dialog(op->dialog), TDIALOG_RESULT_OK);
+    run_for(10);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(20, 10));
+    EXPECT_TRUE(paint_new_get()->framing);
+  });
+}
+
+TEST(WaitScreenshotDialog, WhateverClosesItStopsTheCountAndShowsTheWindow) {
+  app_test_folders folders;
+  run([&](app_context *) {
+    wait_screenshot_dialog *dialog = wait_screenshot_dialog_new(u"Waiting screenshot", u"", -1, nullptr);
+    ASSERT_NE(dialog, nullptr);
+    wait_screenshot_dialog_show(dialog, 0, 0, TDIALOG_PLACE_CENTRE);
+    run_for(3 * WAIT_SCREENSHOT_TICK_MS);
+    ASSERT_FALSE(os_headless_is_visible());
+    tdialog_close(modal_dialog(), 0);  // closed by its owner, no result callback
+    EXPECT_TRUE(os_headless_is_visible());
+    run_for(8 * WAIT_SCREENSHOT_TICK_MS);  // a tick into a freed record would be caught here
+    EXPECT_TRUE(os_headless_is_visible());
+  });
+}
+
+namespace {
+void tap_surface(tsurface *surface) {
+  trect r;
+  tsurface_get_screen_rect(surface, &r);
+  int32_t x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
+  app_test_pen(OS_PEN_DOWN, x, y);
+  app_test_pen(OS_PEN_UP, x, y);
+}
+}  // namespace
+
+TEST(PaintNew, EndToEndNewEmptyPaint320By240FromTheCommandPanel) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    commandpanel *cp = app->_commandpanel;
+    tap_surface(&cp->_tab->_control._surface);
+    ASSERT_TRUE(cp->_open);
+    tap_surface(&cp->_buttons[0]->_control._surface);  // New
+    run_for(200);
+    tmenu *menu = reinterpret_cast<tmenu *>(tscreen_get_modal(tscreen_get()));
+    ASSERT_NE(menu, nullptr);
+    tlistbox *list = tmenu_get_listbox(menu);
+    ASSERT_EQ(tlistbox_get_count(list), 4);
+    EXPECT_EQ(std::u16string(tlistbox_get_text(list, 0, 0)), u"Empty Paint");
+    const trect *row = tlistbox_get_item_rect(list, 0);
+    ASSERT_NE(row, nullptr);
+    trect place;
+    tsurface_get_screen_rect(&list->_control._surface, &place);
+    app_test_pen(OS_PEN_DOWN, place.x1 + row->x1 + 20, place.y1 + row->y1 + 10);
+    app_test_pen(OS_PEN_UP, place.x1 + row->x1 + 20, place.y1 + row->y1 + 10);
+    run_for(200);
+
+    tdialog *dialog = modal_dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(std::u16string(tdialog_get_title(dialog)), u"New Empty Paint");
+    new_dialog *nd = static_cast<new_dialog *>(tsurface_get_owner(&dialog->_control._surface));
+    tcombobox_set_text(nd->width_box, u"320");
+    tcombobox_set_text(nd->height_box, u"240");
+    press_ok();
+    run_for(200);
+    EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(320, 240));
+    EXPECT_EQ(std::make_pair(app->_new_width, app->_new_height), std::make_pair(320, 240));
+    EXPECT_EQ(app_test_canvas_pixel(app, 160, 120), tcolor_to_word(&app->_new_color));
+    EXPECT_FALSE(cp->_open) << "the panel slid closed";
+    tpoint origin;
+    paint_context_get_origin(app->_paint_context, &origin);
+    EXPECT_EQ(std::make_pair(origin.x, origin.y), std::make_pair(80, 200)) << "centred";
+  });
+}
