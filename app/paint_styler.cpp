@@ -5,8 +5,10 @@
 #include <cstdlib>
 #include <initializer_list>
 
+#include "about_dialog.h"
 #include "app_common.h"
 #include "mypaints_dialog.h"
+#include "new_dialog.h"
 #include "port_log.h"
 #include "tadvcolordialog.h"
 #include "tbdrawer.h"
@@ -31,6 +33,7 @@
 #include "tstyler.h"
 #include "ttdrawer.h"
 #include "ttitlebar.h"
+#include "upload_info_dialog.h"
 
 namespace {
 
@@ -101,6 +104,13 @@ constexpr layout_value k_input_small[] = {{5, 16}, {2, 16}, {3, 5}};
 constexpr layout_value k_input_large[] = {{5, 45}, {2, 33}, {3, 13}};
 constexpr layout_value k_my_paints_small[] = {{0, 5}, {1, 5}};
 constexpr layout_value k_my_paints_large[] = {{0, 13}, {1, 13}};
+constexpr layout_value k_new_small[] = {{2, 16}, {3, 5}, {6, 16}, {10, 16}, {11, 5}, {13, 20}};
+constexpr layout_value k_new_large[] = {{2, 33}, {3, 13}, {5, 124}, {6, 45}, {10, 33}, {11, 13}, {13, 48}};
+constexpr layout_value k_about_small[] = {{2, 35}, {5, 35}, {6, 35}, {10, 5}, {8, 5}, {3, 5}, {7, 5}, {9, 16}};
+constexpr layout_value k_about_large[] = {{2, 130}, {5, 91},  {6, 91},  {10, 13},
+                                          {8, 26},  {3, 26}, {7, 26}, {9, 33}};
+constexpr layout_value k_upload_info_small[] = {{6, 16}, {9, 16}};
+constexpr layout_value k_upload_info_large[] = {{6, 33}, {9, 45}};
 
 const layout_row k_layout_rows[] = {
     {TSTYLE_COLORDIALOG_BEFORE, set_on<tcolordialog, tcolordialog_set_layout>, k_keep, values_of(k_color_large)},
@@ -116,6 +126,12 @@ const layout_row k_layout_rows[] = {
      values_of(k_input_large)},
     {MY_PAINTS_STYLE_BEFORE, set_on<my_paints_dialog, my_paints_dialog_set_layout>, values_of(k_my_paints_small),
      values_of(k_my_paints_large)},
+    {NEW_DIALOG_STYLE_BEFORE, set_on<new_dialog, new_dialog_set_layout>, values_of(k_new_small),
+     values_of(k_new_large)},
+    {ABOUT_DIALOG_STYLE_BEFORE, set_on<about_dialog, about_dialog_set_layout>, values_of(k_about_small),
+     values_of(k_about_large)},
+    {UPLOAD_INFO_STYLE_BEFORE, set_on<upload_info_dialog, upload_info_dialog_set_layout>,
+     values_of(k_upload_info_small), values_of(k_upload_info_large)},
 };
 
 // Complete dialogs in the dialog look, found from their own records.
@@ -138,6 +154,8 @@ const look_row k_look_rows[] = {
     {TSTYLE_SAVEDIALOG, dialog_of<tsavedialog, tsavedialog_get_dialog>, false},
     {TSTYLE_OPENDIALOG, dialog_of<topendialog, topendialog_get_dialog>, false},
     {TSTYLE_INPUTDIALOG, dialog_of<tinputdialog, tinputdialog_get_dialog>, false},
+    {NEW_DIALOG_STYLE, dialog_of<new_dialog, new_dialog_get_dialog>, false},
+    {UPLOAD_INFO_STYLE, dialog_of<upload_info_dialog, upload_info_dialog_get_dialog>, false},
 };
 
 void apply(tstyler *styler, void *target, int32_t kind, void *owner, intptr_t extra);

@@ -13,9 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "about_dialog.h"
+#include "about_logo.h"
 #include "app_common.h"
 #include "app_test_env.h"
 #include "mypaints_dialog.h"
+#include "new_dialog.h"
 #include "os_display.h"
 #include "paint_file.h"
 #include "screen_fixture.h"
@@ -38,6 +41,7 @@
 #include "ttdrawer.h"
 #include "ttitlebar.h"
 #include "test_env.h"
+#include "upload_info_dialog.h"
 
 namespace {
 
@@ -106,7 +110,8 @@ TEST(PaintStyler, ControlBarsKeepTheirClassSizesThroughRepeatedLayouts) {
 // layout values set (heights, tops, gaps, widths as the dialog placed its
 // parts), then its frame: a black-framed grey panel, and a form without a
 // border (its top-left pixel the gradient's light end) except in the colour
-// dialog.
+// dialog. The about box has no look of ours.
+enum look { NO_LOOK, DIALOG_LOOK, FRAMED_FORM };
 struct shown {
   tdialog *dialog;
   std::vector<int32_t> placed;
@@ -114,7 +119,7 @@ struct shown {
 struct dialog_case {
   const char *name;
   std::function<shown(app_context *, const std::string &folder)> show;
-  bool framed_form;
+  look frame;
   std::vector<int32_t> small, normal, large;
 };
 
@@ -131,7 +136,7 @@ const dialog_case k_dialogs[] = {
        tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
        return shown{tmessagedialog_get_dialog(box), {top_of(tmessagedialog_get_label(box))}};
      },
-     false, {10}, {10}, {20}},
+     DIALOG_LOOK, {10}, {10}, {20}},
     {"input dialog",
      [](app_context *, const std::string &) {
        tinputdialog *input = tinputdialog_new(u"Name", -1, u"Name:", g_name, 32, nullptr);
@@ -139,7 +144,7 @@ const dialog_case k_dialogs[] = {
        return shown{tinputdialog_get_dialog(input),
                     {height_of(input->_label), top_of(input->_edit) - top_of(input->_label), height_of(input->_edit)}};
      },
-     false, {16, 21, 16}, {25, 35, 25}, {33, 46, 45}},
+     DIALOG_LOOK, {16, 21, 16}, {25, 35, 25}, {33, 46, 45}},
     {"save dialog",
      [](app_context *, const std::string &) {
        tsavedialog *save = tsavedialog_new(u"Save", -1, g_name, 32, g_folder, TFILELIST_PATH_MAX, k_types, 1, &g_type,
@@ -151,7 +156,7 @@ const dialog_case k_dialogs[] = {
        tsavedialog_show(save, -1, -1, TDIALOG_PLACE_CENTRE);
        return shown{tsavedialog_get_dialog(save), placed};
      },
-     false, {16, 16, 20, 16}, {25, 25, 25, 25}, {33, 45, 45, 45}},
+     DIALOG_LOOK, {16, 16, 20, 16}, {25, 25, 25, 25}, {33, 45, 45, 45}},
     // Then its file list: the Up row's height, where the name column starts
     // (after the icon column), the scroll bar's width, the list's fill seen
     // through the bar's track, and the location field's left padding.
@@ -174,7 +179,7 @@ const dialog_case k_dialogs[] = {
                      int32_t(screen_pixel(tscreen_get(), track.x1, track.y2 - 1)),
                      tcombobox_get_edit(open->_location)->_margin_left}};
      },
-     false, {16, 20, 16, 16, 16, 30, 5, k_list_fill, 19}, {25, 30, 25, 25, 30, 30, 10, k_list_fill, 28},
+     DIALOG_LOOK, {16, 20, 16, 16, 16, 30, 5, k_list_fill, 19}, {25, 30, 25, 25, 30, 30, 10, k_list_fill, 28},
      {45, 45, 45, 45, 45, 45, 10, k_list_fill, 48}},
     {"colour dialog",
      [](app_context *, const std::string &) {
@@ -183,7 +188,7 @@ const dialog_case k_dialogs[] = {
        return shown{tcolordialog_get_dialog(colors),
                     {top_of(colors->_label), top_of(colors->_recent[0]) - top_of(colors->_label)}};
      },
-     true, {5, 25}, {5, 25}, {13, 33}},
+     FRAMED_FORM, {5, 25}, {5, 25}, {13, 33}},
     {"RGB dialog",
      [](app_context *, const std::string &) {
        tadvcolordialog *rgb = tadvcolordialog_new(u"RGB", -1, &g_color, nullptr);
@@ -191,7 +196,37 @@ const dialog_case k_dialogs[] = {
        return shown{tadvcolordialog_get_dialog(rgb), {top_of(rgb->_bars[0]), height_of(rgb->_bars[0]),
                                                       height_of(rgb->_edits[0]), height_of(rgb->_labels[0])}};
      },
-     false, {10, 20, 16, 16}, {5, 30, 20, 20}, {10, 45, 26, 26}},
+     DIALOG_LOOK, {10, 20, 16, 16}, {5, 30, 20, 20}, {10, 45, 26, 26}},
+    {"New dialog",
+     [](app_context *, const std::string &) {
+       static int32_t width, height;
+       static tcolor color;
+       new_dialog *nd = new_dialog_new(u"New", -1, &width, &height, &color, nullptr);
+       new_dialog_show(nd, -1, -1, TDIALOG_PLACE_CENTRE);
+       return shown{new_dialog_get_dialog(nd),
+                    {height_of(nd->size_label), top_of(nd->width_box) - top_of(nd->size_label),
+                     width_of(nd->width_box), height_of(nd->width_box), height_of(nd->color_label),
+                     height_of(nd->color_button)}};
+     },
+     DIALOG_LOOK, {16, 21, 80, 16, 16, 20}, {25, 35, 80, 25, 25, 35}, {33, 46, 124, 45, 33, 48}},
+    {"upload information dialog",
+     [](app_context *, const std::string &) {
+       static char16_t title[UPLOAD_INFO_TITLE_CHARS], description[UPLOAD_INFO_DESCRIPTION_CHARS];
+       upload_info_dialog *info = upload_info_dialog_new(u"Upload", -1, title, description, nullptr);
+       std::vector<int32_t> placed = {height_of(info->_title_label), height_of(info->_title_edit)};  // as built
+       upload_info_dialog_show(info, -1, -1, TDIALOG_PLACE_CENTRE);
+       return shown{upload_info_dialog_get_dialog(info), placed};
+     },
+     DIALOG_LOOK, {16, 16}, {25, 25}, {33, 45}},
+    {"about box",
+     [](app_context *, const std::string &) {
+       about_dialog *about = about_dialog_new(u"About", -1, nullptr);
+       about_dialog_show(about, -1, -1, TDIALOG_PLACE_CENTRE);
+       return shown{about_dialog_get_dialog(about),
+                    {height_of(about->_logo), top_of(about->_icon) - top_of(about->_logo), width_of(about->_icon),
+                     height_of(about->_icon)}};
+     },
+     NO_LOOK, {35, 39, 35, 35}, {100, 119, 70, 70}, {130, 155, 91, 91}},
 };
 
 TEST(PaintStyler, DialogsAreBuiltWithTheirClassTitleLayoutAndFrames) {
@@ -214,10 +249,12 @@ TEST(PaintStyler, DialogsAreBuiltWithTheirClassTitleLayoutAndFrames) {
         EXPECT_EQ(s.placed, d.*r.placed);
         tscreen_paint(screen, nullptr);
         trect panel = screen_rect_of(tdialog_get_panel(s.dialog)), form = screen_rect_of(tdialog_get_form(s.dialog));
-        EXPECT_EQ(screen_pixel(screen, panel.x1, panel.y2 - 1), 0u) << "black frame";
-        EXPECT_EQ(screen_pixel(screen, panel.x1 + 1, panel.y2 - 1), rgb565(128, 128, 128)) << "grey panel";
-        EXPECT_EQ(screen_pixel(screen, form.x1, form.y1), d.framed_form ? 0u : rgb565(200, 200, 200))
-            << "the form's top-left corner";
+        if (d.frame != NO_LOOK) {
+          EXPECT_EQ(screen_pixel(screen, panel.x1, panel.y2 - 1), 0u) << "black frame";
+          EXPECT_EQ(screen_pixel(screen, panel.x1 + 1, panel.y2 - 1), rgb565(128, 128, 128)) << "grey panel";
+          EXPECT_EQ(screen_pixel(screen, form.x1, form.y1), d.frame == FRAMED_FORM ? 0u : rgb565(200, 200, 200))
+              << "the form's top-left corner";
+        }
         tdialog_close(s.dialog, 0);
       }
     });
