@@ -110,7 +110,7 @@ TEST(PaintStyler, ControlBarsKeepTheirClassSizesThroughRepeatedLayouts) {
 // layout values set (heights, tops, gaps, widths as the dialog placed its
 // parts), then its frame: a black-framed grey panel, and a form without a
 // border (its top-left pixel the gradient's light end) except in the colour
-// dialog. The about box has no look of ours.
+// dialog. The about box and My Paints have no look of ours.
 enum look { NO_LOOK, DIALOG_LOOK, FRAMED_FORM };
 struct shown {
   tdialog *dialog;
@@ -227,6 +227,17 @@ const dialog_case k_dialogs[] = {
                      height_of(about->_icon)}};
      },
      NO_LOOK, {35, 39, 35, 35}, {100, 119, 70, 70}, {130, 155, 91, 91}},
+    // Where its first cell starts, over one saved painting.
+    {"My Paints",
+     [](app_context *app, const std::string &) {
+       std::u16string path = std::u16string(app_common_get_my_paints_dir()) + u"/a.bvf";
+       EXPECT_EQ(paint_file_save_to(app->_file, path.c_str()), 1);
+       my_paints_dialog *mp = my_paints_dialog_new(u"My Paints", -1, app_common_get_my_paints_dir(), g_folder, nullptr);
+       my_paints_dialog_show(mp, -1, -1, TDIALOG_PLACE_CENTRE);
+       const trect *cell = tsurface_get_rect(surface_of(mp->_items[0]));
+       return shown{my_paints_dialog_get_dialog(mp), {mp->_count, cell->x1, cell->y1}};
+     },
+     NO_LOOK, {1, 5, 5}, {1, 10, 10}, {1, 13, 13}},
 };
 
 TEST(PaintStyler, DialogsAreBuiltWithTheirClassTitleLayoutAndFrames) {
@@ -257,25 +268,6 @@ TEST(PaintStyler, DialogsAreBuiltWithTheirClassTitleLayoutAndFrames) {
         }
         tdialog_close(s.dialog, 0);
       }
-    });
-  }
-}
-
-// My Paints starts its first cell at its class's margins.
-TEST(PaintStyler, MyPaintsStartsItsCellsAtTheClassMargins) {
-  for (auto [screen, margin] : {std::pair{"240x320", 5}, {"320x480", 10}, {"480x640", 13}}) {
-    SCOPED_TRACE(screen);
-    run(screen, [&, margin = margin](app_context *app, const app_test_folders &) {
-      std::u16string path = std::u16string(app_common_get_my_paints_dir()) + u"/a.bvf";
-      ASSERT_EQ(paint_file_save_to(app->_file, path.c_str()), 1);
-      char16_t chosen[APP_PATH_CHARS];
-      my_paints_dialog *mp = my_paints_dialog_new(u"My Paints", -1, app_common_get_my_paints_dir(), chosen, nullptr);
-      ASSERT_NE(mp, nullptr);
-      ASSERT_EQ(mp->_count, 1);
-      const trect *cell = tsurface_get_rect(surface_of(mp->_items[0]));
-      EXPECT_EQ(std::vector<int32_t>({cell->x1, cell->y1}), std::vector<int32_t>(2, margin));
-      my_paints_dialog_show(mp, -1, -1, TDIALOG_PLACE_CENTRE);
-      tdialog_close(my_paints_dialog_get_dialog(mp), 0);
     });
   }
 }
