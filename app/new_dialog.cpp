@@ -23,7 +23,6 @@
 
 namespace {
 
-constexpr int32_t k_style = 134, k_style_before = 135;
 constexpr int32_t k_size_text = 25184, k_color_text = 25185;
 constexpr int32_t k_size_image = 15130, k_size_mask = 15131;
 constexpr int32_t k_marker_image = 14, k_marker_mask = 15;
@@ -86,7 +85,7 @@ new_dialog *new_dialog_new(const char16_t *title, int32_t width, int32_t *width_
   nd->marker = tresource_get_bitmap(k_marker_image);
   nd->marker_mask = tresource_get_bitmap(k_marker_mask);
   std::copy(k_layout_defaults, k_layout_defaults + NEW_DIALOG_LAYOUT_VALUES, nd->layout);
-  tstyler_apply(tstyler_get_default(), nd, k_style_before, user_data, 0);
+  tstyler_apply(tstyler_get_default(), nd, NEW_DIALOG_STYLE_BEFORE, user_data, 0);
 
   nd->dialog = tdialog_new(title, nd);
   if (!nd->dialog) {
@@ -103,7 +102,7 @@ new_dialog *new_dialog_new(const char16_t *title, int32_t width, int32_t *width_
     std::free(nd);
     return nullptr;
   }
-  tstyler_apply(tstyler_get_default(), nd, k_style, user_data, 0);
+  tstyler_apply(tstyler_get_default(), nd, NEW_DIALOG_STYLE, user_data, 0);
   return nd;
 }
 

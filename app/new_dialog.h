@@ -26,6 +26,8 @@ struct tbutton;
 
 constexpr int NEW_DIALOG_LAYOUT_VALUES = 14;
 constexpr int NEW_DIALOG_SIZE_COUNT = 14;
+// Style kinds: the record before the dialog is built, and when it is complete.
+constexpr int32_t NEW_DIALOG_STYLE = 134, NEW_DIALOG_STYLE_BEFORE = 135;
 
 typedef void (*new_dialog_result_fn)(int32_t result, void *user_data);
 

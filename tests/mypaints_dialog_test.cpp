@@ -219,22 +219,25 @@ TEST(MyPaintsDialog, PlaceholdersGiveWayToThumbnailsOnePerTurn) {
 }
 
 // A thumbnail read while its button lay below the view shows once a drag
-// brings the button up (one column on this screen).
+// brings the button up (two columns on this screen with the small class's
+// margins: the seventh cell starts below the view).
 TEST(MyPaintsDialog, AThumbnailReadOutOfViewShowsWhenScrolledIn) {
-  with_dialog([](app_context *app) { save_documents(app, {"0.bvf", "1.bvf", "2.bvf", "3.bvf"}); },
+  with_dialog([](app_context *app) {
+                save_documents(app, {"0.bvf", "1.bvf", "2.bvf", "3.bvf", "4.bvf", "5.bvf", "6.bvf"});
+              },
               [](my_paints_dialog *mp, outcome *) {
                 tform *form = tdialog_get_form(my_paints_dialog_get_dialog(mp));
-                tsurface *third = surface_of(mp->_items[2]);
-                ASSERT_FALSE(trect_is_intersecting(tsurface_get_rect(third), &form->_view));
+                tsurface *seventh = surface_of(mp->_items[6]);
+                ASSERT_FALSE(trect_is_intersecting(tsurface_get_rect(seventh), &form->_view));
                 port_test_pump();
                 os_clock_drive(1);  // no time between the moves: the drag stops where the pen does
                 tpoint at = centre_of(form);
                 const int stroke[][2] = {{OS_PEN_DOWN, 100}, {OS_PEN_MOVE, 95}, {OS_PEN_MOVE, -100}, {OS_PEN_UP, -100}};
                 for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);
                 os_clock_drive(0);
-                ASSERT_TRUE(trect_is_intersecting(tsurface_get_rect(third), &form->_view));
+                ASSERT_TRUE(trect_is_intersecting(tsurface_get_rect(seventh), &form->_view));
                 trect r;
-                tsurface_get_screen_rect(third, &r);
+                tsurface_get_screen_rect(seventh, &r);
                 uint32_t shown = tbitmap_get_pixel(tscreen_get_bitmap(tscreen_get()), (r.x1 + r.x2) / 2,
                                                    r.y1 + (r.y2 - r.y1) * 2 / 5);
                 EXPECT_EQ(shown, uint32_t((20 >> 3) << 11 | (200 >> 2) << 5 | (40 >> 3))) << std::hex << shown;
