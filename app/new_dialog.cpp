@@ -6,6 +6,7 @@
 
 #include "app_common.h"
 #include "port_log.h"
+#include "tbdrawer.h"
 #include "tbutton.h"
 #include "tcanvas.h"
 #include "tcontrolbar.h"
@@ -251,7 +252,11 @@ void on_dialog_result(int32_t result, void *owner) {
 // marker beside it that says a tap changes it.
 void draw_swatch(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
   new_dialog *nd = static_cast<new_dialog *>(tsurface_get_owner(&button->_control._surface));
-  *draw_default = 1;
+  // The button's own frame first (pressed or at rest), then the swatch over
+  // it: the default drawing would come after the hook and cover the swatch.
+  *draw_default = 0;
+  tbdrawer_draw(tbutton_is_pressed(button) ? tbutton_get_pressed_box_drawer(button) : tbutton_get_box_drawer(button),
+                canvas, rect);
   bool small = app_common_is_qvga();
   const int32_t *inset = small ? k_inset_small : k_inset;
   trect swatch = {rect->x1 + inset[0], rect->y1 + inset[1], rect->x2 - inset[2], rect->y2 - inset[3]};

@@ -517,6 +517,22 @@ TEST(PaintNew, NewEmptyPaintTakesSizesFrom1To1024AndRefusesTheRest) {
   });
 }
 
+// The colour button shows the colour a new painting takes, over its frame.
+TEST(NewDialog, TheColourButtonShowsTheCurrentColour) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    tcolor_make(&app->_new_color, 0, 255, 0, 255);
+    new_dialog *nd = open_new_dialog();
+    ASSERT_NE(nd, nullptr);
+    trect r;
+    tsurface_get_screen_rect(&nd->color_button->_control._surface, &r);
+    // The swatch's middle, left of the marker; green is 0x07E0 on 565.
+    EXPECT_EQ(os_headless_get_pixel(r.x1 + (r.x2 - r.x1) / 3, (r.y1 + r.y2) / 2), 0x07E0u);
+    tdialog_close(new_dialog_get_dialog(nd), TDIALOG_RESULT_CANCEL);
+    port_test_pump();
+  });
+}
+
 TEST(NewDialog, SizesAreReadWithoutWrapping) {
   struct {
     const char16_t *text;
