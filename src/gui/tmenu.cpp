@@ -12,6 +12,7 @@
 #include "tscreen.h"
 #include "tstyler.h"
 #include "wins_graphics.h"
+#include "wins_window.h"
 
 namespace {
 
@@ -78,6 +79,9 @@ int tmenu_init(tmenu *menu, void *owner) {
     return 0;
   }
   tcontrolbar *bar = menu->_bar;
+  // The new bar docked itself at the bottom of the menu as it is now.
+  menu->_docked_width = tsurface_get_width(&control->_surface);
+  menu->_docked_height = tsurface_get_height(&control->_surface);
   tbutton_set_text(tcontrolbar_get_left_button(bar), tresource_get_string(TEXT_SELECT, u"Select"));
   tbutton_set_text(tcontrolbar_get_right_button(bar), tresource_get_string(TEXT_CANCEL, u"Cancel"));
   tsurface_set_visible(&tcontrolbar_get_middle_button(bar)->_control._surface, 0);
@@ -291,12 +295,22 @@ static bool see_through(tmenu *menu) {
 // look is the menu's buffer composed through its key.
 static void choose_composition(tmenu *menu) {
   bool direct = see_through(menu);
-  tsurface_set_on_compose(&menu->_control._surface, direct ? on_compose : nullptr);
+  tsurface *surface = &menu->_control._surface;
+  tsurface_set_on_compose(surface, direct ? on_compose : nullptr);
   tsurface_set_update_mode(&menu->_list->_control._surface, 1, !direct);
+  // Nothing shows the buffer of a see-through menu: its parts are not
+  // composed into it (a clip off the buffer).
+  const trect nowhere = {-1, -1, -1, -1};
+  if (direct)
+    tcanvas_set_clip(tsurface_get_canvas(surface), &nowhere);
+  else
+    tcanvas_clear_clip(tsurface_get_canvas(surface));
 }
 
 // A new menu on screen: where nothing shows but the list and the bar, only
-// their rects change; a dimmed or drawn menu changes the whole screen.
+// their rects change, and the list, copied as it is, hides whatever lies
+// under it: its buffer goes straight to the frame buffer. A dimmed or drawn
+// menu changes the whole screen.
 static void show_parts(tmenu *menu) {
   tscreen *screen = tscreen_get();
   tsurface *surface = &menu->_control._surface;
@@ -304,12 +318,26 @@ static void show_parts(tmenu *menu) {
     tscreen_paint(screen, tsurface_get_rect(surface));
     return;
   }
-  for (tcontrol *part : {&menu->_list->_control, &menu->_bar->_control}) {
-    if (!tsurface_is_visible(&part->_surface)) continue;
-    trect r;
-    tsurface_get_screen_rect(&part->_surface, &r);
-    if (r.x1 <= r.x2 && r.y1 <= r.y2) tscreen_paint(screen, &r);
+  tsurface *list = &menu->_list->_control._surface, *bar = &menu->_bar->_control._surface;
+  trect r;
+  tsurface_get_screen_rect(bar, &r);
+  if (tsurface_is_visible(bar) && r.x1 <= r.x2 && r.y1 <= r.y2) tscreen_paint(screen, &r);
+  tsurface_get_screen_rect(list, &r);
+  const tbitmap *drawn = tcanvas_get_bitmap(tsurface_get_canvas(list));
+  if (!tsurface_is_visible(list) || r.x1 > r.x2 || r.y1 > r.y2 || !drawn) return;
+  if (list->_keyed || list->_masked || list->_compose || list->_backdrop) {
+    tscreen_paint(screen, &r);
+    return;
   }
+  if (tscreen_get_update_lock(screen)) return;
+  tpoint at = {r.x1, r.y1};
+  trect whole = {0, 0, r.x2 - r.x1, r.y2 - r.y1};
+  tcanvas_draw_bitmap(tscreen_get_canvas(screen), &at, drawn, &whole);
+  const trect *bounds = tscreen_get_rect(screen);
+  r = {std::max(r.x1, bounds->x1), std::max(r.y1, bounds->y1), std::min(r.x2, bounds->x2), std::min(r.y2, bounds->y2)};
+  if (r.x1 > r.x2 || r.y1 > r.y2) return;
+  tscreen_compose_above(screen, surface, &r);
+  wins_window_flush_screen(&r);
 }
 
 static int32_t child_count(tcontrol *) { return 2; }
@@ -409,12 +437,19 @@ static void lay_out(tmenu *menu) {
   update(menu);
 }
 
-// The bar lies at the bottom of a menu no wider than high, else at the right.
+// The bar lies at the bottom of a menu no wider than high, else at the right;
+// it is docked again when either or the menu's size changed since its last
+// docking (the menu lays itself out before its parts hear of a new size).
 static void follow_orientation(tmenu *menu) {
   const tsurface *surface = &menu->_control._surface;
-  int32_t position = tsurface_get_width(surface) > tsurface_get_height(surface) ? TCONTROLBAR_RIGHT
-                                                                                 : TCONTROLBAR_BOTTOM;
+  int32_t width = tsurface_get_width(surface), height = tsurface_get_height(surface);
+  int32_t position = width > height ? TCONTROLBAR_RIGHT : TCONTROLBAR_BOTTOM;
+  if (position == tcontrolbar_get_position(menu->_bar) && width == menu->_docked_width &&
+      height == menu->_docked_height)
+    return;
   tcontrolbar_set_position(menu->_bar, position);
+  menu->_docked_width = width;
+  menu->_docked_height = height;
 }
 
 // Sizes the list to its rows and widest texts and keeps it on screen beside
