@@ -1,7 +1,7 @@
 // List box: wrapping keys and a selection a clear left behind, taps that
 // select and activate, drags, snap back and flicks on the test clock, the
-// columns beside the bar, rows of varied heights, refused timers, and a
-// callback that frees the list.
+// columns beside the bar, rows of varied heights, refused timers, a callback
+// that frees the list, and scrolls that move the drawn rows.
 #include "tlistbox.h"
 
 #include <gtest/gtest.h>
@@ -394,7 +394,8 @@ TEST(ListBox, ScrollingMovesTheDrawnRowsAndDrawsWhatAWholeRepaintDraws) {
       SCOPED_TRACE(c.name);
       g_separators = c.separators;
       scene s(0, 20, true);
-      for (int i = 0; i < 40; i++) tlistbox_add_item(s.list, scene::test_row(i).c_str(), c.varied ? 10 + i % 3 * 15 : 20, nullptr);
+      for (int i = 0; i < 40; i++)
+        tlistbox_add_item(s.list, scene::test_row(i).c_str(), c.varied ? 10 + i % 3 * 15 : 20, nullptr);
       tlistbox_set_margins(s.list, c.margin, c.margin, c.margin, c.margin);
       tlistbox_set_scroll_steps(s.list, c.steps);
       tlistbox_set_paint_hooks(s.list, nullptr, count_row, nullptr, nullptr);

@@ -35,7 +35,7 @@ static row_span lay_out_rows(tlistbox *listbox);
 static void draw_rows(tlistbox *listbox, tcanvas *canvas, row_span rows, const trect &area);
 static tlistbox_view view_of(const tlistbox *listbox, tcanvas *canvas);
 static bool can_move_rows(const tlistbox *listbox, const tlistbox_view &now);
-static void move_lines(tbitmap *bitmap, const trect *area, int32_t shift);
+static void move_lines(tbitmap *bitmap, int32_t top, int32_t bottom, int32_t shift);
 static bool bar_covers(const tlistbox *listbox);
 static void on_layout(tcontrol *control, const trect *rect);
 static int on_key(tcontrol *control, uint32_t code, uint32_t repeat, uint32_t modifiers);
@@ -366,8 +366,7 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   // what came into view is drawn, with the lines a row entering or leaving
   // reaches above itself, and the bar's column when the bar lets what lies
   // under it show.
-  trect lines = {0, client.y1, tbitmap_get_width(tcanvas_get_bitmap(canvas)) - 1, client.y2};
-  move_lines(tcanvas_get_bitmap(canvas), &lines, shift);
+  move_lines(tcanvas_get_bitmap(canvas), client.y1, client.y2, shift);
   trect areas[3];
   int n = 0;
   if (shift > 0) {
@@ -376,7 +375,8 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
     areas[n++] = {client.x1, client.y1, now.rows_right, client.y1 - shift - 1};
     areas[n++] = {client.x1, client.y2 - ROW_REACH + 1, now.rows_right, client.y2};
   }
-  if (now.rows_right < client.x2 && !bar_covers(listbox)) areas[n++] = {now.rows_right + 1, client.y1, client.x2, client.y2};
+  if (now.rows_right < client.x2 && !bar_covers(listbox))
+    areas[n++] = {now.rows_right + 1, client.y1, client.x2, client.y2};
   for (int i = 0; i < n; i++) {
     trect area;
     trect_intersect(&area, &areas[i], &client);
@@ -535,16 +535,16 @@ static bool bar_covers(const tlistbox *listbox) {
   return !bar->_keyed && !bar->_masked && !bar->_compose && !bar->_backdrop;
 }
 
-// The lines of the area (whole lines of the bitmap, inside it) move up by
-// shift pixels, down when negative: one block of memory, which starts at the
-// lower address of its first and last line.
-static void move_lines(tbitmap *bitmap, const trect *area, int32_t shift) {
-  int32_t count = area->y2 - area->y1 + 1 - std::abs(shift);
-  int32_t to = shift > 0 ? area->y1 : area->y1 - shift, from = to + shift;
-  uint8_t *first = tbitmap_get_row(bitmap, area->y1);
-  std::ptrdiff_t stride = tbitmap_get_row(bitmap, area->y1 + 1) - first;
+// Lines top..bottom of the bitmap (inside it) move up by shift pixels, down
+// when negative: one block of memory, which starts at the lower address of
+// its first and last line.
+static void move_lines(tbitmap *bitmap, int32_t top, int32_t bottom, int32_t shift) {
+  int32_t count = bottom - top + 1 - std::abs(shift);
+  int32_t to = shift > 0 ? top : top - shift, from = to + shift;
+  uint8_t *first = tbitmap_get_row(bitmap, top);
+  std::ptrdiff_t stride = tbitmap_get_row(bitmap, top + 1) - first;
   std::ptrdiff_t back = stride < 0 ? (count - 1) * stride : 0;
-  std::memmove(first + (to - area->y1) * stride + back, first + (from - area->y1) * stride + back,
+  std::memmove(first + (to - top) * stride + back, first + (from - top) * stride + back,
                size_t(count) * size_t(std::abs(stride)));
 }
 
