@@ -1,11 +1,13 @@
 // List box: wrapping keys and a selection a clear left behind, taps that
 // select and activate, drags, snap back and flicks on the test clock, the
-// columns beside the bar, rows of varied heights, refused timers, and a
-// callback that frees the list.
+// columns beside the bar, rows of varied heights, refused timers, a callback
+// that frees the list, and scrolls that move the drawn rows.
 #include "tlistbox.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -334,5 +336,105 @@ TEST(ListBox, RowsOfVariedHeightsAreDrawnAtTheEnd) {
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 95), WHITE_565);
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 2), BLUE_565);
     EXPECT_EQ(s.row0_top(), -160);
+  }, "240x320");
+}
+
+namespace {
+
+int g_rows_drawn;
+bool g_separators;
+
+// Counts the rows a paint draws; with separators on, every third row gets a
+// line two pixels above it, as a menu's separators reach into the row above.
+void count_row(tlistbox *, tcanvas *canvas, const trect *r, int32_t row, int *) {
+  g_rows_drawn++;
+  if (g_separators && row % 3 == 0) tcanvas_draw_line_color(canvas, r->x1, r->y1 - 2, r->x2, r->y1 - 2, 0xFF000000u);
+}
+
+std::string buffer_of(tlistbox *list) {
+  const tbitmap *b = tcanvas_get_bitmap(tsurface_get_canvas(&list->_control._surface));
+  return std::string(reinterpret_cast<const char *>(b->_pixels), size_t(b->_stride) * size_t(tbitmap_get_height(b)));
+}
+
+// The buffer the scroll left is the one a whole repaint draws; the scrolled
+// one is put back, so the next step moves what the last one left.
+void expect_drawn_whole(tlistbox *list, int step) {
+  std::string moved = buffer_of(list);
+  list->_drawn_valid = 0;
+  tsurface_paint(&list->_control._surface);
+  std::string whole = buffer_of(list);
+  size_t at = std::mismatch(moved.begin(), moved.end(), whole.begin()).first - moved.begin();
+  EXPECT_EQ(at, moved.size()) << "step " << step << ", offset " << list->_offset;
+  tbitmap *b = tcanvas_get_bitmap(tsurface_get_canvas(&list->_control._surface));
+  std::memcpy(b->_pixels, moved.data(), moved.size());
+}
+
+}  // namespace
+
+TEST(ListBox, ScrollingMovesTheDrawnRowsAndDrawsWhatAWholeRepaintDraws) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    const struct {
+      const char *name;
+      int32_t margin, steps;
+      bool separators, varied;
+      int keys;  // down keys before the one that scrolls: up from row 0, or down from the last, wraps
+      bool drag;
+      bool moves;  // false: every step is drawn whole
+    } cases[] = {
+        {"a pixel a tick to the far end", 2, 1 << 20, false, false, 0, false, true},
+        {"a highlight held in place, five pixels a tick", 2, 4, false, false, 5, false, false},
+        {"separators reaching into the row above", 3, 1 << 20, true, false, 0, false, true},
+        {"back up over separators", 3, 1 << 20, true, false, 39, false, true},
+        {"rows of varied heights", 1, 1 << 20, false, true, 0, false, true},
+        {"a drag past the top and the snap back", 2, 4, true, false, 0, true, true},
+        {"a border inside the client area", 0, 4, false, false, 0, false, false},
+    };
+    for (const auto &c : cases) {
+      SCOPED_TRACE(c.name);
+      g_separators = c.separators;
+      scene s(0, 20, true);
+      for (int i = 0; i < 40; i++)
+        tlistbox_add_item(s.list, scene::test_row(i).c_str(), c.varied ? 10 + i % 3 * 15 : 20, nullptr);
+      tlistbox_set_margins(s.list, c.margin, c.margin, c.margin, c.margin);
+      tlistbox_set_scroll_steps(s.list, c.steps);
+      tlistbox_set_paint_hooks(s.list, nullptr, count_row, nullptr, nullptr);
+      tsurface_update(&s.list->_control._surface, nullptr);
+      for (int i = 0; i < c.keys; i++) widget_key(KEY_DOWN);
+      widget_run_for(2000);
+      int steps_drawing_less = 0, step = 0;
+      auto check = [&] {
+        int drawn = g_rows_drawn;
+        g_rows_drawn = 0;
+        expect_drawn_whole(s.list, step++);
+        if (drawn < g_rows_drawn) steps_drawing_less++;
+        g_rows_drawn = 0;
+      };
+      g_rows_drawn = 0;
+      if (c.drag) {
+        widget_pen(TSCREEN_PEN_DOWN, 50, row_y(1));
+        for (int32_t dy : {-7, -7, -7, 7, 7, 7, 7, 7, 7, 9}) {
+          widget_run_for(10);
+          widget_pen(TSCREEN_PEN_MOVE, 50, s.list->_last_y + TOP + dy);
+          check();
+        }
+        widget_pen(TSCREEN_PEN_UP, 50, s.list->_last_y + TOP);
+      } else {
+        widget_key(c.keys == 0 ? KEY_UP : KEY_DOWN);
+        g_rows_drawn = 0;
+      }
+      EXPECT_TRUE(s.animating());
+      for (int i = 0; i < 3000 && s.animating(); i++) {
+        widget_run_for(10);
+        check();
+      }
+      EXPECT_FALSE(s.animating());
+      // A tick draws the rows that come into view, not the whole list.
+      if (c.moves)
+        EXPECT_GT(steps_drawing_less, step / 2);
+      else
+        EXPECT_EQ(steps_drawing_less, 0);
+    }
+    g_separators = false;
   }, "240x320");
 }

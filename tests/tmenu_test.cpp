@@ -1,7 +1,8 @@
 // Menu: size and placement beside the bar in both orientations, a list cut to
 // the screen that scrolls, submenus and the roads that close one menu or the
 // whole chain, the select callback after every menu is gone, the etched
-// separator and the submenu arrow; and a menu over the running program.
+// separator and the submenu arrow; parts composed straight as the keyed
+// buffer would show them; and a menu over the running program.
 #include "tmenu.h"
 
 #include <gtest/gtest.h>
@@ -296,5 +297,68 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
           EXPECT_EQ(app_test_canvas_bytes(app), before);
         },
         size));
+  }
+}
+
+namespace {
+
+// A painting of stripes under the menu, so what shows through is checked.
+void paint_stripes(tscreen *screen, const trect *rect) {
+  tbitmap *frame = tscreen_get_bitmap(screen);
+  for (int32_t y = rect->y1; y <= rect->y2; y++)
+    for (int32_t x = rect->x1; x <= rect->x2; x++)
+      tbitmap_set_pixel(frame, x, y, 0xFF000000u | uint32_t(x * 977 + y * 131));
+}
+
+std::vector<uint32_t> shown(tscreen *screen) {
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < tscreen_get_height(screen); y++)
+    for (int32_t x = 0; x < tscreen_get_width(screen); x++) pixels.push_back(os_headless_get_pixel(x, y));
+  return pixels;
+}
+
+// What the display shows equals the whole screen painted with the menu's
+// own buffer (its see-through fill, the list and the bar) composed through
+// its key; the menu then goes back to composing its parts straight.
+void expect_as_keyed_buffer(tscreen *screen, tmenu *menu) {
+  std::vector<uint32_t> now = shown(screen);
+  tsurface *surface = &menu->_control._surface;
+  tsurface_compose_fn direct = surface->_compose;
+  tsurface_set_on_compose(surface, nullptr);
+  tcanvas_clear_clip(tsurface_get_canvas(surface));
+  tsurface_paint(surface);
+  tscreen_paint(screen, nullptr);
+  EXPECT_TRUE(shown(screen) == now);
+  tsurface_set_on_compose(surface, direct);
+  const trect nowhere = {-1, -1, -1, -1};
+  tcanvas_set_clip(tsurface_get_canvas(surface), &nowhere);
+  tscreen_paint(screen, nullptr);
+}
+
+}  // namespace
+
+TEST(Menu, ItsPartsShowAsTheKeyedBufferWouldShowThem) {
+  widget_env env;
+  for (const char *size : {"240x320", "320x240"}) {
+    for (bool dim : {false, true}) {
+      SCOPED_TRACE(std::string(size) + (dim ? " dimmed" : ""));
+      run_on_styled_screen([dim](tscreen *screen) {
+        tscreen_set_paint_hook(screen, paint_stripes);
+        tscreen_paint(screen, nullptr);
+        tmenu *menu = tmenu_new(nullptr);
+        for (uint32_t i = 0; i < 30; i++) tmenu_add_item(menu, u"Row", i, i % 4 == 1, i % 5 == 2, nullptr);
+        tmenu_set_dim_background(menu, dim);
+        tlistbox *list = tmenu_get_listbox(menu);
+        tlistbox_set_smooth_scroll(list, 1);
+        tmenu_popup(menu, 20, 10);
+        expect_as_keyed_buffer(screen, menu);
+        // Up from row 0 wraps to the last row: the list scrolls to the end.
+        widget_key(KEY_UP);
+        widget_run_for(300);
+        expect_as_keyed_buffer(screen, menu);
+        tmenu_close(menu);
+        tscreen_set_paint_hook(screen, nullptr);
+      }, size);
+    }
   }
 }

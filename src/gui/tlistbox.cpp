@@ -21,11 +21,22 @@ constexpr int32_t FLICK_SCALE = 400;  // velocity = pixels x 400 / ms
 constexpr uint32_t TIMER_MS = 10;
 constexpr uint32_t COLOR_NOT_A_DRAWER = 0xFF010203u;  // makes the first cell select its drawer's font
 constexpr tcolor SELECTION_BLUE = tcolor_rgba(0, 0, 255);
+constexpr int32_t ROW_REACH = 2;  // lines above its rect a row may draw on (a separator)
+
+struct row_span {
+  int32_t first, last;  // last < first: none
+};
 
 }  // namespace
 
 static tlistbox *listbox_of(tcontrol *control);
 static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect);
+static row_span lay_out_rows(tlistbox *listbox);
+static void draw_rows(tlistbox *listbox, tcanvas *canvas, row_span rows, const trect &area);
+static tlistbox_view view_of(const tlistbox *listbox, tcanvas *canvas);
+static bool can_move_rows(const tlistbox *listbox, const tlistbox_view &now);
+static void move_lines(tbitmap *bitmap, int32_t top, int32_t bottom, int32_t shift);
+static bool bar_covers(const tlistbox *listbox);
 static void on_layout(tcontrol *control, const trect *rect);
 static int on_key(tcontrol *control, uint32_t code, uint32_t repeat, uint32_t modifiers);
 static int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t modifiers);
@@ -208,6 +219,7 @@ int32_t tlistbox_get_selected(const tlistbox *listbox) {
 void tlistbox_set_selected(tlistbox *listbox, int32_t row) {
   PORT_CHECK(listbox != nullptr);
   if (valid_row(listbox, row)) listbox->_selected = row;
+  listbox->_generation++;
 }
 
 int tlistbox_add_image(tlistbox *listbox, tbitmap *bitmap, tbitmap *mask) {
@@ -225,6 +237,7 @@ int tlistbox_add_image(tlistbox *listbox, tbitmap *bitmap, tbitmap *mask) {
   listbox->_images[listbox->_image_count] = bitmap;
   listbox->_masks[listbox->_image_count] = mask;
   listbox->_image_count++;
+  listbox->_generation++;
   return 1;
 }
 
@@ -312,6 +325,7 @@ void tlistbox_set_paint_hooks(tlistbox *listbox, tlistbox_background_fn backgrou
   listbox->_on_row_background = row_background;
   listbox->_on_text_cell = text_cell;
   listbox->_on_image_cell = image_cell;
+  listbox->_generation++;
 }
 
 void tlistbox_notify_select(tlistbox *listbox, int32_t row) {
@@ -328,39 +342,97 @@ static tlistbox *listbox_of(tcontrol *control) { return reinterpret_cast<tlistbo
 
 static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   tlistbox *listbox = listbox_of(control);
-  tcanvas_clear_clip(canvas);
-  int draw = 1;
-  if (listbox->_on_background) listbox->_on_background(listbox, canvas, rect, &draw);
-  if (draw) tbdrawer_draw(control->_bdrawer, canvas, rect);
   const trect &client = control->_client_rect;
+  tlistbox_view now = view_of(listbox, canvas);
+  bool moved = listbox->_scrolling && can_move_rows(listbox, now);
+  int32_t shift = now.offset - listbox->_drawn.offset;
+  listbox->_drawn = now;
+  listbox->_drawn_valid = 1;
+  if (!moved) {
+    tcanvas_clear_clip(canvas);
+    int draw = 1;
+    if (listbox->_on_background) listbox->_on_background(listbox, canvas, rect, &draw);
+    if (draw) tbdrawer_draw(control->_bdrawer, canvas, rect);
+  }
   tcanvas_set_clip(canvas, &client);
-  int32_t count = tlistitems_get_count(listbox->_items);
-  if (count == 0) return;
+  if (tlistitems_get_count(listbox->_items) == 0) return;
+  row_span rows = lay_out_rows(listbox);
+  if (!moved) {
+    draw_rows(listbox, canvas, rows, client);
+    return;
+  }
+  // The client's lines move whole: beside the rows they hold the box's fill,
+  // the gap and the bar, which is composed again over its own lines. Only
+  // what came into view is drawn, with the lines a row entering or leaving
+  // reaches above itself, and the bar's column when the bar lets what lies
+  // under it show.
+  move_lines(tcanvas_get_bitmap(canvas), client.y1, client.y2, shift);
+  trect areas[3];
+  int n = 0;
+  if (shift > 0) {
+    areas[n++] = {client.x1, client.y2 - shift + 1 - ROW_REACH, now.rows_right, client.y2};
+  } else {
+    areas[n++] = {client.x1, client.y1, now.rows_right, client.y1 - shift - 1};
+    areas[n++] = {client.x1, client.y2 - ROW_REACH + 1, now.rows_right, client.y2};
+  }
+  if (now.rows_right < client.x2 && !bar_covers(listbox))
+    areas[n++] = {now.rows_right + 1, client.y1, client.x2, client.y2};
+  for (int i = 0; i < n; i++) {
+    trect area;
+    trect_intersect(&area, &areas[i], &client);
+    if (area.x1 > area.x2 || area.y1 > area.y2) continue;
+    tcanvas_set_clip(canvas, &area);
+    tbdrawer_draw(control->_bdrawer, canvas, rect);
+    draw_rows(listbox, canvas, rows, area);
+  }
+  tcanvas_set_clip(canvas, &client);
+}
 
-  // Backgrounds: every row from the first drawn down to the first that starts
-  // below the client area.
-  int32_t first = first_drawn_row(listbox), last = first - 1;
+// The rows that reach the client area: each stored where it is drawn, the
+// first wholly shown one noted, and the highlight's place kept for a key
+// scroll to hold.
+static row_span lay_out_rows(tlistbox *listbox) {
+  const trect &client = listbox->_control._client_rect;
+  int32_t count = tlistitems_get_count(listbox->_items);
+  row_span rows = {first_drawn_row(listbox), 0};
+  rows.last = rows.first - 1;
   int32_t selected = listbox->_selected;
-  bool sticky = listbox->_sticky && valid_row(listbox, selected);
+  bool hold = listbox->_smooth && !(listbox->_sticky && valid_row(listbox, selected));
   bool first_visible_found = false;
-  listbox->_first_visible = first;
-  for (int32_t row = first; row < count; row++) {
+  listbox->_first_visible = rows.first;
+  for (int32_t row = rows.first; row < count; row++) {
     trect r = row_rect(listbox, row);
     if (r.y1 > client.y2) break;
-    last = row;
+    rows.last = row;
     if (!first_visible_found && r.y1 >= client.y1) {
       listbox->_first_visible = row;
       first_visible_found = true;
     }
     tlistitems_set_rect(listbox->_items, row, &r);
+    if (row == selected && hold) listbox->_sticky_rect = r;
+  }
+  return rows;
+}
+
+// Rows, highlight, texts and images as they fall in the area (the clip): the
+// rows whose lines, with the two above each, meet it, drawn in the order a
+// whole paint draws them.
+static void draw_rows(tlistbox *listbox, tcanvas *canvas, row_span rows, const trect &area) {
+  int32_t from = rows.first, to = rows.last;
+  while (from < to && tlistitems_get_rect(listbox->_items, from)->y2 < area.y1) from++;
+  while (to > from && tlistitems_get_rect(listbox->_items, to)->y1 - ROW_REACH > area.y2) to--;
+
+  int32_t selected = listbox->_selected;
+  bool sticky = listbox->_sticky && valid_row(listbox, selected);
+  for (int32_t row = from; row <= to; row++) {
+    const trect *r = tlistitems_get_rect(listbox->_items, row);
     int draw_row = 1;
-    if (listbox->_on_row_background) listbox->_on_row_background(listbox, canvas, &r, row, &draw_row);
+    if (listbox->_on_row_background) listbox->_on_row_background(listbox, canvas, r, row, &draw_row);
     if (row != selected || !draw_row) continue;
-    if (!sticky && listbox->_smooth) listbox->_sticky_rect = r;
-    tbdrawer_draw(listbox->_selection_drawer, canvas, sticky ? &listbox->_sticky_rect : &r);
+    tbdrawer_draw(listbox->_selection_drawer, canvas, sticky ? &listbox->_sticky_rect : r);
   }
   // A held highlight stays where it was while its row is still out of view.
-  if (sticky && (selected < first || selected > last))
+  if (sticky && (selected < rows.first || selected > rows.last))
     tbdrawer_draw(listbox->_selection_drawer, canvas, &listbox->_sticky_rect);
 
   auto cell_of = [listbox](const tlistcolumn *column, int32_t row) {
@@ -369,14 +441,15 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
     cell.x2 = cell.x1 + tlistcolumn_get_width(column) - 1;
     return cell;
   };
-  bool highlight_text = valid_row(listbox, selected) && !sticky && selected >= first && selected <= last;
+  bool highlight_text = valid_row(listbox, selected) && !sticky && selected >= rows.first && selected <= rows.last;
+  bool selected_here = highlight_text && selected >= from && selected <= to;
 
   tcanvas_set_pen_color(canvas, COLOR_NOT_A_DRAWER);
   wins_graphics_pass *pass = wins_graphics_begin_text(canvas);
   for (int32_t c = 0; pass && c < listbox->_column_count; c++) {
     tlistcolumn *column = listbox->_columns[c];
     if (tlistcolumn_get_type(column) != TLISTCOLUMN_TEXT) continue;
-    for (int32_t row = first; row <= last; row++) {
+    for (int32_t row = from; row <= to; row++) {
       if (highlight_text && row == selected) continue;
       const char16_t *text = tlistitems_get_field(listbox->_items, row, c);
       trect cell = cell_of(column, row);
@@ -386,7 +459,7 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
       if (draw_cell && text) ttdrawer_draw_in_pass(tlistcolumn_get_text_drawer(column), canvas, pass, text, -1, &cell);
     }
     // The selected row's white text goes on last, over its highlight.
-    const char16_t *text = highlight_text ? tlistitems_get_field(listbox->_items, selected, c) : nullptr;
+    const char16_t *text = selected_here ? tlistitems_get_field(listbox->_items, selected, c) : nullptr;
     if (text) {
       trect cell = cell_of(column, selected);
       ttdrawer_draw_in_pass(tlistcolumn_get_selected_text_drawer(column), canvas, pass, text, -1, &cell);
@@ -397,7 +470,7 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   for (int32_t c = 0; c < listbox->_column_count; c++) {
     tlistcolumn *column = listbox->_columns[c];
     if (tlistcolumn_get_type(column) != TLISTCOLUMN_IMAGE) continue;
-    for (int32_t row = first; row <= last; row++) {
+    for (int32_t row = from; row <= to; row++) {
       int32_t image = tlistitems_get_field_number(listbox->_items, row, c);
       trect cell = cell_of(column, row);
       int draw_cell = 1;
@@ -408,6 +481,71 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
       tidrawer_draw(drawer, canvas, listbox->_images[image], listbox->_masks[image], &cell, 255);
     }
   }
+}
+
+// What the paint under way draws from.
+static tlistbox_view view_of(const tlistbox *listbox, tcanvas *canvas) {
+  tlistbox_view view;
+  std::memset(&view, 0, sizeof view);
+  view.bitmap = tcanvas_get_bitmap(canvas);
+  view.client = listbox->_control._client_rect;
+  view.rows_right = view.client.x2 - (bar_shown(listbox) ? listbox->_scrollbar_width + listbox->_scrollbar_gap : 0);
+  view.offset = listbox->_offset;
+  view.selected = listbox->_selected;
+  view.count = tlistitems_get_count(listbox->_items);
+  view.total_height = tlistitems_get_total_height(listbox->_items);
+  view.generation = listbox->_generation;
+  view.sticky = listbox->_sticky && valid_row(listbox, listbox->_selected);
+  return view;
+}
+
+// The drawn rows can be moved when they were drawn from the same view at
+// another offset less than a client height away, no highlight is held in
+// place, and everything behind them is one colour: the box a solid fill
+// inside its border, no background hook, a highlight that moves with its row.
+static bool can_move_rows(const tlistbox *listbox, const tlistbox_view &now) {
+  const tlistbox_view &was = listbox->_drawn;
+  const trect &c = now.client;
+  int32_t shift = now.offset - was.offset;
+  if (!listbox->_drawn_valid || shift == 0 || std::abs(int64_t(shift)) > int64_t(c.y2) - c.y1 || !now.bitmap ||
+      was.bitmap != now.bitmap || !trect_is_equal(&was.client, &c) || was.rows_right != now.rows_right ||
+      was.selected != now.selected || was.count != now.count || was.total_height != now.total_height ||
+      was.generation != now.generation || was.sticky || now.sticky)
+    return false;
+  if (c.x1 < 0 || c.y1 < 0 || c.x1 > now.rows_right || c.x2 >= tbitmap_get_width(now.bitmap) ||
+      c.y2 >= tbitmap_get_height(now.bitmap))
+    return false;
+  // A bar copied over the list must cover its column's moved lines.
+  const trect *bar = tsurface_get_rect(&listbox->_scrollbar->_control._surface);
+  if (now.rows_right < c.x2 && bar_covers(listbox) && (bar->y1 > c.y1 || bar->y2 < c.y2)) return false;
+  const tbdrawer *box = listbox->_control._bdrawer;
+  const tbdrawer *highlight = listbox->_selection_drawer;
+  int32_t inset = std::min(std::min(listbox->_margin_left, listbox->_margin_top),
+                           std::min(listbox->_margin_right, listbox->_margin_bottom));
+  return !listbox->_on_background && box && box->_draw == tbdrawer_draw_standard &&
+         box->_fill_mode == TBDRAWER_FILL_SOLID && !box->_pattern && box->_fill_color.alpha == 255 &&
+         box->_border_style == TBDRAWER_BORDER_PLAIN && inset >= box->_border_width && highlight &&
+         !highlight->_canvas_anchored;
+}
+
+// The bar is copied over the list as it is (no key, mask or hook), so it
+// hides whatever its column held.
+static bool bar_covers(const tlistbox *listbox) {
+  const tsurface *bar = &listbox->_scrollbar->_control._surface;
+  return !bar->_keyed && !bar->_masked && !bar->_compose && !bar->_backdrop;
+}
+
+// Lines top..bottom of the bitmap (inside it) move up by shift pixels, down
+// when negative: one block of memory, which starts at the lower address of
+// its first and last line.
+static void move_lines(tbitmap *bitmap, int32_t top, int32_t bottom, int32_t shift) {
+  int32_t count = bottom - top + 1 - std::abs(shift);
+  int32_t to = shift > 0 ? top : top - shift, from = to + shift;
+  uint8_t *first = tbitmap_get_row(bitmap, top);
+  std::ptrdiff_t stride = tbitmap_get_row(bitmap, top + 1) - first;
+  std::ptrdiff_t back = stride < 0 ? (count - 1) * stride : 0;
+  std::memmove(first + (to - top) * stride + back, first + (from - top) * stride + back,
+               size_t(count) * size_t(std::abs(stride)));
 }
 
 static void on_layout(tcontrol *control, const trect *) {
@@ -554,6 +692,7 @@ static void lay_out(tlistbox *listbox) {
 }
 
 static void lay_out_columns(tlistbox *listbox) {
+  listbox->_generation++;
   const trect &client = listbox->_control._client_rect;
   int32_t width = client.x2 - client.x1 + 1;
   if (bar_shown(listbox)) width -= listbox->_scrollbar_width + listbox->_scrollbar_gap;
@@ -734,13 +873,15 @@ static void stop_timer(tlistbox *listbox) {
   listbox->_timer = 0;
 }
 
-// The bar follows the offset; the list shows it.
+// The bar follows the offset; the list shows it, moving the rows it drew.
 static void show_offset(tlistbox *listbox) {
   if (bar_shown(listbox)) {
     tscrollbar_set_pos(listbox->_scrollbar, listbox->_offset);
     tlistbox_repaint_scrollbar(listbox);
   }
+  listbox->_scrolling = 1;
   update(listbox);
+  listbox->_scrolling = 0;
 }
 
 // Either callback may free the list box: nothing is touched after one that did.

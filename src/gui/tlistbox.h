@@ -13,7 +13,12 @@
 // - a row's stored rect is where it was last drawn, in the list's own
 //   coordinates (the client rect's system);
 // - the timer handle is 0 whenever no animation runs;
-// - no select or activate callback receives an index outside the rows.
+// - no select or activate callback receives an index outside the rows;
+// - while _drawn_valid is set, the buffer's client area holds the rows as
+//   _drawn describes them. A scroll that finds them so moves the drawn pixels
+//   and draws only what came into view; a change of look made through a
+//   column's or the box's drawers shows with the next paint the owner asks for.
+// Row hooks draw within their row and the two lines above it (a separator).
 #pragma once
 
 #include <cstdint>
@@ -40,6 +45,18 @@ typedef void (*tlistbox_text_cell_fn)(tlistbox *listbox, tcanvas *canvas, wins_g
                                       int32_t column, int *draw);
 typedef void (*tlistbox_image_cell_fn)(tlistbox *listbox, tcanvas *canvas, int32_t image, const trect *cell,
                                        int32_t row, int32_t column, int *draw);
+
+// What the rows in the buffer were drawn from.
+struct tlistbox_view {
+  const tbitmap *bitmap;
+  trect client;
+  int32_t rows_right;
+  int32_t offset;
+  int32_t selected;
+  int32_t count, total_height;
+  uint32_t generation;
+  uint8_t sticky;
+};
 
 struct tlistbox {
   tcontrol _control;
@@ -81,6 +98,10 @@ struct tlistbox {
   uint32_t _last_pen_tick;
   int32_t _last_pen_delta;
   bool *_alive;  // cleared by deinit while a callback runs
+  uint32_t _generation;  // counts changes to rows, columns, images, margins and hooks
+  uint8_t _scrolling;    // the paint under way follows a change of the offset alone
+  uint8_t _drawn_valid;
+  tlistbox_view _drawn;
 };
 
 static_assert(std::is_standard_layout_v<tlistbox>, "a list box is cast to its control");

@@ -12,6 +12,7 @@
 #include "tscreen.h"
 #include "tstyler.h"
 #include "wins_graphics.h"
+#include "wins_window.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ constexpr int32_t MIN_CONTENT_WIDTH = 50;
 constexpr int32_t SUBMENU_SHIFT = 20;  // a submenu opens this far in from its row's right and below its top
 constexpr tcolor SEE_THROUGH = tcolor_rgba(255, 0, 255);
 constexpr uint32_t DIM_WORD = 0x40000000u;  // black at a quarter
+constexpr bool same_color(tcolor a, tcolor b) {
+  return a.red == b.red && a.green == b.green && a.blue == b.blue && a.alpha == b.alpha;
+}
 // The etched separator at half strength.
 constexpr uint32_t ETCH_BLACK = 0x80000000u, ETCH_GREY = 0x80808080u, ETCH_LIGHT = 0x80C0C0C0u;
 
@@ -34,6 +38,10 @@ static void on_layout(tcontrol *control, const trect *rect);
 static int on_key(tcontrol *control, uint32_t code, uint32_t repeat, uint32_t modifiers);
 static int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t modifiers);
 static void on_backdrop(tsurface *surface, tcanvas *canvas, const trect *rect);
+static void on_compose(tsurface *surface, tcanvas *canvas, const trect *rect);
+static bool see_through(tmenu *menu);
+static void choose_composition(tmenu *menu);
+static void show_parts(tmenu *menu);
 static int32_t child_count(tcontrol *control);
 static tcontrol *child_at(tcontrol *control, int32_t index);
 static void on_bar_click(tcontrolbar *bar, intptr_t user_data);
@@ -71,6 +79,9 @@ int tmenu_init(tmenu *menu, void *owner) {
     return 0;
   }
   tcontrolbar *bar = menu->_bar;
+  // The new bar docked itself at the bottom of the menu as it is now.
+  menu->_docked_width = tsurface_get_width(&control->_surface);
+  menu->_docked_height = tsurface_get_height(&control->_surface);
   tbutton_set_text(tcontrolbar_get_left_button(bar), tresource_get_string(TEXT_SELECT, u"Select"));
   tbutton_set_text(tcontrolbar_get_right_button(bar), tresource_get_string(TEXT_CANCEL, u"Cancel"));
   tsurface_set_visible(&tcontrolbar_get_middle_button(bar)->_control._surface, 0);
@@ -87,7 +98,8 @@ int tmenu_init(tmenu *menu, void *owner) {
   tlistbox_set_on_activate(list, on_item);
   tlistbox_set_paint_hooks(list, nullptr, draw_separator, nullptr, draw_submenu_arrow);
   // Scrolling and taps change the list only: it goes straight to the screen,
-  // and into the menu's buffer, instead of recomposing the whole screen.
+  // and into the menu's buffer while that is what shows (choose_composition),
+  // instead of recomposing the whole screen.
   tsurface_set_update_mode(&list->_control._surface, 1, 1);
 
   tbdrawer *look = tcontrol_get_box_drawer(control);
@@ -192,13 +204,13 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   menu->_popup_x = x;
   menu->_popup_y = y;
   tsurface *surface = &menu->_control._surface;
+  choose_composition(menu);
   // A new menu lays itself out and draws its buffer as it is realised.
   bool fresh = !tsurface_is_realized(surface);
   if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
-  tscreen *screen = tscreen_get();
-  tscreen_set_modal(screen, surface);
-  if (fresh) tscreen_paint(screen, tsurface_get_rect(surface));
+  tscreen_set_modal(tscreen_get(), surface);
+  if (fresh) show_parts(menu);
   return 1;
 }
 
@@ -253,6 +265,79 @@ static void on_backdrop(tsurface *surface, tcanvas *canvas, const trect *) {
   if (!menu->_dim) return;
   tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, DIM_WORD);
   tcanvas_clear(canvas);
+}
+
+// Only the list and the bar show through the see-through look: they go
+// straight onto what lies behind, the list as it is and the bar through its
+// key, which gives the pixels the keyed buffer would give without filling and
+// keying a buffer the size of the screen. The menu fills the screen from its
+// origin, so its parts' rects are screen rects.
+static void on_compose(tsurface *surface, tcanvas *canvas, const trect *) {
+  tmenu *menu = menu_of(reinterpret_cast<tcontrol *>(surface));
+  if (menu->_list) tsurface_compose_onto(&menu->_list->_control._surface, canvas);
+  if (menu->_bar) tsurface_compose_onto(&menu->_bar->_control._surface, canvas);
+}
+
+// The menu's own look lets everything through: an unbordered fill in its key
+// colour, drawn by the standard routine, on a menu at the screen's origin.
+static bool see_through(tmenu *menu) {
+  const tsurface *surface = &menu->_control._surface;
+  const tbdrawer *look = menu->_control._bdrawer;
+  const trect *r = tsurface_get_rect(surface);
+  return look && menu->_control._on_paint == on_paint && look->_draw == tbdrawer_draw_standard &&
+         look->_fill_mode == TBDRAWER_FILL_SOLID && !look->_pattern && look->_border_style == TBDRAWER_BORDER_PLAIN &&
+         look->_border_width == 0 && same_color(look->_fill_color, SEE_THROUGH) && surface->_keyed &&
+         !surface->_masked && same_color(surface->_key, SEE_THROUGH) && r->x1 == 0 && r->y1 == 0;
+}
+
+// See-through menus compose their parts straight onto the screen, and the list
+// then has no buffer of the menu's to keep current as it scrolls; any other
+// look is the menu's buffer composed through its key.
+static void choose_composition(tmenu *menu) {
+  bool direct = see_through(menu);
+  tsurface *surface = &menu->_control._surface;
+  tsurface_set_on_compose(surface, direct ? on_compose : nullptr);
+  tsurface_set_update_mode(&menu->_list->_control._surface, 1, !direct);
+  // Nothing shows the buffer of a see-through menu: its parts are not
+  // composed into it (a clip off the buffer).
+  const trect nowhere = {-1, -1, -1, -1};
+  if (direct)
+    tcanvas_set_clip(tsurface_get_canvas(surface), &nowhere);
+  else
+    tcanvas_clear_clip(tsurface_get_canvas(surface));
+}
+
+// A new menu on screen: where nothing shows but the list and the bar, only
+// their rects change, and the list, copied as it is, hides whatever lies
+// under it: its buffer goes straight to the frame buffer. A dimmed or drawn
+// menu changes the whole screen.
+static void show_parts(tmenu *menu) {
+  tscreen *screen = tscreen_get();
+  tsurface *surface = &menu->_control._surface;
+  if (menu->_dim || !surface->_compose) {
+    tscreen_paint(screen, tsurface_get_rect(surface));
+    return;
+  }
+  tsurface *list = &menu->_list->_control._surface, *bar = &menu->_bar->_control._surface;
+  trect r;
+  tsurface_get_screen_rect(bar, &r);
+  if (tsurface_is_visible(bar) && r.x1 <= r.x2 && r.y1 <= r.y2) tscreen_paint(screen, &r);
+  tsurface_get_screen_rect(list, &r);
+  const tbitmap *drawn = tcanvas_get_bitmap(tsurface_get_canvas(list));
+  if (!tsurface_is_visible(list) || r.x1 > r.x2 || r.y1 > r.y2 || !drawn) return;
+  if (list->_keyed || list->_masked || list->_compose || list->_backdrop) {
+    tscreen_paint(screen, &r);
+    return;
+  }
+  if (tscreen_get_update_lock(screen)) return;
+  tpoint at = {r.x1, r.y1};
+  trect whole = {0, 0, r.x2 - r.x1, r.y2 - r.y1};
+  tcanvas_draw_bitmap(tscreen_get_canvas(screen), &at, drawn, &whole);
+  const trect *bounds = tscreen_get_rect(screen);
+  r = {std::max(r.x1, bounds->x1), std::max(r.y1, bounds->y1), std::min(r.x2, bounds->x2), std::min(r.y2, bounds->y2)};
+  if (r.x1 > r.x2 || r.y1 > r.y2) return;
+  tscreen_compose_above(screen, surface, &r);
+  wins_window_flush_screen(&r);
 }
 
 static int32_t child_count(tcontrol *) { return 2; }
@@ -352,12 +437,19 @@ static void lay_out(tmenu *menu) {
   update(menu);
 }
 
-// The bar lies at the bottom of a menu no wider than high, else at the right.
+// The bar lies at the bottom of a menu no wider than high, else at the right;
+// it is docked again when either or the menu's size changed since its last
+// docking (the menu lays itself out before its parts hear of a new size).
 static void follow_orientation(tmenu *menu) {
   const tsurface *surface = &menu->_control._surface;
-  int32_t position = tsurface_get_width(surface) > tsurface_get_height(surface) ? TCONTROLBAR_RIGHT
-                                                                                 : TCONTROLBAR_BOTTOM;
+  int32_t width = tsurface_get_width(surface), height = tsurface_get_height(surface);
+  int32_t position = width > height ? TCONTROLBAR_RIGHT : TCONTROLBAR_BOTTOM;
+  if (position == tcontrolbar_get_position(menu->_bar) && width == menu->_docked_width &&
+      height == menu->_docked_height)
+    return;
   tcontrolbar_set_position(menu->_bar, position);
+  menu->_docked_width = width;
+  menu->_docked_height = height;
 }
 
 // Sizes the list to its rows and widest texts and keeps it on screen beside

@@ -48,6 +48,7 @@ struct tmenu {
   tmenu *_submenu;  // open from this one, or null
   tmenu_popup_fn _on_popup;
   tmenu_select_fn _on_select;
+  int32_t _docked_width, _docked_height;  // the menu's size at the bar's last docking
 };
 
 static_assert(std::is_standard_layout_v<tmenu>, "a menu is cast to its control");
