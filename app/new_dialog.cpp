@@ -248,11 +248,12 @@ void on_dialog_result(int32_t result, void *owner) {
   if (fn) fn(result, user_data);
 }
 
-// The current colour in a black frame, inset from the button, and the
-// marker beside it that says a tap changes it.
+// The button's whole background: the current colour in a black frame, inset
+// from the button, and the marker beside it that says a tap changes it. The
+// button's own frame is not drawn (it would cover the swatch).
 void draw_swatch(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
   new_dialog *nd = static_cast<new_dialog *>(tsurface_get_owner(&button->_control._surface));
-  *draw_default = 1;
+  *draw_default = 0;
   bool small = app_common_is_qvga();
   const int32_t *inset = small ? k_inset_small : k_inset;
   trect swatch = {rect->x1 + inset[0], rect->y1 + inset[1], rect->x2 - inset[2], rect->y2 - inset[3]};

@@ -517,6 +517,23 @@ TEST(PaintNew, NewEmptyPaintTakesSizesFrom1To1024AndRefusesTheRest) {
   });
 }
 
+// The colour button is the swatch of the painting's colour: the button's
+// own frame would cover it.
+TEST(NewDialog, TheColourButtonShowsTheColour) {
+  app_test_folders folders;
+  run([&](app_context *app) {
+    app->_new_color = tcolor_rgba(0x20, 0x80, 0xE0);
+    new_dialog *nd = open_new_dialog();
+    ASSERT_NE(nd, nullptr);
+    trect r;
+    tsurface_get_screen_rect(&nd->color_button->_control._surface, &r);
+    uint32_t shown = os_headless_get_pixel((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+    EXPECT_EQ(shown, uint32_t((0x20 >> 3) << 11 | (0x80 >> 2) << 5 | (0xE0 >> 3))) << std::hex << shown;
+    tdialog_close(new_dialog_get_dialog(nd), TDIALOG_RESULT_CANCEL);
+    port_test_pump();
+  });
+}
+
 TEST(NewDialog, SizesAreReadWithoutWrapping) {
   struct {
     const char16_t *text;
