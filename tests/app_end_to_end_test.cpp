@@ -164,7 +164,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     app_test_stroke(outline, 6);
     run_for(2000);  // the bar that hid while drawing comes back
     std::string after_pencil = app_test_canvas_bytes(app);
-    EXPECT_NE(after_pencil, blank);
+    EXPECT_FALSE(after_pencil == blank);
 
     // A filled rectangle: the family button held opens its variants.
     tbutton *family = toolbar_get_button(app->_toolbar, SHAPE_ID_RECT);
@@ -203,13 +203,13 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     tap_at({440, 600});
     run_for(2000);
     std::string with_curve = app_test_canvas_bytes(app);
-    EXPECT_NE(with_curve, before_curve);
+    EXPECT_FALSE(with_curve == before_curve);
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
 
     // Undo on the tool bar takes the curve away.
     tap(toolbar_get_button(app->_toolbar, TOOLBAR_UNDO));
     const std::string before_save = app_test_canvas_bytes(app);
-    EXPECT_EQ(before_save, before_curve);
+    EXPECT_TRUE(before_save == before_curve) << "undone";
     int32_t position = paint_history_get_position(app->_history);
 
     // Save As from the command panel: the name typed, the painting's own
@@ -268,7 +268,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     tap(tcontrolbar_get_left_button(tdialog_get_controlbar(modal_dialog())));
     run_for(200);
     EXPECT_TRUE(nothing_open(app));
-    EXPECT_EQ(app_test_canvas_bytes(app), blank);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == blank) << "an empty paint";
 
     // My Paints: the saved painting, opened from its menu.
     run_command(app, COMMANDPANEL_MY_PAINTS);
@@ -283,7 +283,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     run_for(500);
     EXPECT_TRUE(nothing_open(app));
     EXPECT_FALSE(app->_commandpanel->_open) << "the painting in view";
-    EXPECT_EQ(app_test_canvas_bytes(app), before_save);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == before_save) << "the painting as saved";
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
     EXPECT_EQ(paint_history_get_position(app->_history), position);
 
@@ -293,7 +293,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
 
     // Redo on the tool bar brings the curve back.
     tap(toolbar_get_button(app->_toolbar, TOOLBAR_REDO));
-    EXPECT_EQ(app_test_canvas_bytes(app), with_curve);
+    EXPECT_TRUE(app_test_canvas_bytes(app) == with_curve) << "the curve is back";
     shows = compare_screen_with_canvas(app);
     EXPECT_EQ(shows.same, shows.points);
     wins_timer_stop_all();
