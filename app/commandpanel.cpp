@@ -531,8 +531,6 @@ const cp_command *command_of(intptr_t id) {
   return nullptr;
 }
 
-// An open text or image bar is committed before any command runs. Neither
-// bar exists in the program yet, so none is ever open here.
 // An open text or image bar is stamped before any command runs; the
 // thumbnail follows and the screen is painted.
 void commit_open_bars(commandpanel *cp) {

@@ -248,8 +248,8 @@ void on_dialog_result(int32_t result, void *owner) {
   if (fn) fn(result, user_data);
 }
 
-// The current colour in a black frame, inset from the button, and the
-// marker beside it that says a tap changes it.
+// The button's background: its frame, the current colour in a black frame
+// inset from the button, and the marker beside it that says a tap changes it.
 void draw_swatch(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
   new_dialog *nd = static_cast<new_dialog *>(tsurface_get_owner(&button->_control._surface));
   // The button's own frame first (pressed or at rest), then the swatch over

@@ -5,7 +5,6 @@
 // keeps the dialog; Cancel writing nothing.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,27 +24,8 @@
 #include "tsavedialog.h"
 #include "tscreen.h"
 #include "test_env.h"
-#include "wins_timer.h"
 
 namespace {
-
-using step = std::function<void()>;
-
-// Runs one step a tick inside whatever nested loop is running; a step's
-// input is posted and handled before the next tick.
-struct script {
-  std::vector<step> steps;
-  size_t next = 0;
-};
-
-void run_step(uint32_t id, void *user_data) {
-  script *s = static_cast<script *>(user_data);
-  if (s->next >= s->steps.size()) {
-    wins_timer_stop(id);
-    return;
-  }
-  s->steps[s->next++]();
-}
 
 tsurface *modal() { return tscreen_get_modal(tscreen_get()); }
 tdialog *modal_dialog() { return reinterpret_cast<tdialog *>(modal()); }
@@ -53,20 +33,9 @@ std::u16string modal_title() { return modal() ? tdialog_get_title(modal_dialog()
 tsavedialog *save_dialog() { return modal() ? static_cast<tsavedialog *>(tsurface_get_owner(modal())) : nullptr; }
 tmessagedialog *box() { return modal() ? static_cast<tmessagedialog *>(tsurface_get_owner(modal())) : nullptr; }
 
-void post_tap_at(int32_t x, int32_t y) {
-  os_input_pen(OS_PEN_DOWN, x, y, 0);
-  os_input_pen(OS_PEN_UP, x, y, 0);
-}
-
-void post_tap(void *control) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
-  post_tap_at((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-}
-
 void post_soft_key(int right, tdialog *dialog = modal_dialog()) {
   tcontrolbar *bar = tdialog_get_controlbar(dialog);
-  post_tap(right ? tcontrolbar_get_right_button(bar) : tcontrolbar_get_left_button(bar));
+  app_test_post_tap(right ? tcontrolbar_get_right_button(bar) : tcontrolbar_get_left_button(bar));
 }
 
 // The first quantisation value of the JPEG's first table: 8 at quality 75
@@ -88,7 +57,7 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
     ASSERT_TRUE(app_test_run(
         [](app_context *app) {
           paint_file *file = app->_file;
-          script s;
+          app_test_script s;
           std::vector<std::u16string> seen;
           // A closed drop-down leaves no modal surface: the dialog is kept.
           tsavedialog *shown = nullptr;
@@ -99,20 +68,20 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
                 shown = save_dialog();
                 for (char16_t c : std::u16string(u"sky")) os_input_char(c);
               },
-              [&] { post_tap(tsavedialog_get_type_combobox(shown)); },
+              [&] { app_test_post_tap(tsavedialog_get_type_combobox(shown)); },
               [&] {
                 tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal()));
                 trect at;
                 tsurface_get_screen_rect(&list->_control._surface, &at);
                 const trect *row = tlistbox_get_item_rect(list, 5);
-                post_tap_at(at.x1 + (row->x1 + row->x2) / 2, at.y1 + (row->y1 + row->y2) / 2);
+                app_test_post_tap_at(at.x1 + (row->x1 + row->x2) / 2, at.y1 + (row->y1 + row->y2) / 2);
               },
               [&] {
                 seen.push_back(tcombobox_get_text(tsavedialog_get_type_combobox(shown)));
                 post_soft_key(0, tsavedialog_get_dialog(shown));
               },
           };
-          wins_timer_start(10, 0, run_step, &s);
+          app_test_script_start(&s);
           EXPECT_EQ(paint_file_save_as(file), 1);
           ASSERT_EQ(seen.size(), 2u);
           EXPECT_EQ(seen[0], u"Save Untitled As");
@@ -126,7 +95,7 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
 
           // Again: OK, the overwrite question, No brings the dialog back;
           // OK, the question, Yes overwrites.
-          s = script{};
+          s = app_test_script{};
           seen.clear();
           s.steps = {
               [&] { post_soft_key(0); },
@@ -143,7 +112,7 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
           };
           std::remove((folder + "/sky.jpg").c_str());
           test_write_file(folder + "/sky.jpg", std::string("old"));
-          wins_timer_start(10, 0, run_step, &s);
+          app_test_script_start(&s);
           EXPECT_EQ(paint_file_save_as(file), 1);
           ASSERT_EQ(seen.size(), 3u);
           EXPECT_EQ(seen[0], test_wide("File '" + folder + "/sky.jpg' exists, do you want to overwrite it?"));
@@ -153,7 +122,7 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
 
           // "a:b" is refused with the message and the dialog stays; Cancel
           // then writes nothing and keeps the name.
-          s = script{};
+          s = app_test_script{};
           seen.clear();
           s.steps = {
               [&] {
@@ -169,7 +138,7 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
                 post_soft_key(1);
               },
           };
-          wins_timer_start(10, 0, run_step, &s);
+          app_test_script_start(&s);
           EXPECT_EQ(paint_file_save_as(file), 0);
           ASSERT_EQ(seen.size(), 2u);
           EXPECT_EQ(seen[0], u"File name contains invalid char such as /\\:*?\"<>|");

@@ -123,6 +123,30 @@ TEST(TextBar, AFiveByFiveBoxOpensTwentyByTwentyInADockWithTheMarginsOfTheClass) 
   }
 }
 
+// The edit shows the picture behind it (the screen as the bar opened), so
+// the typed text shows on the picture: a stroke and the painting's ground.
+TEST(TextBar, TheEditShowsThePictureBehindIt) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    const int points[][2] = {{100, 330}, {300, 330}};
+    app_test_remove_toolbar(app);
+    app->_current_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_PENCIL);
+    app_test_stroke(points, 2);
+    auto row = [](int32_t y) {
+      std::vector<uint32_t> pixels;
+      for (int32_t x = 160; x < 290; x += 10) pixels.push_back(os_headless_get_pixel(x, y));
+      return pixels;
+    };
+    std::vector<uint32_t> stroke = row(330), ground = row(350);
+    ASSERT_NE(stroke, ground);
+    textbar *tb = open_bar(app, {100, 300}, {300, 360});
+    ASSERT_NE(tb, nullptr);
+    type(u"i");  // a narrow letter at the left end, before the pixels looked at
+    EXPECT_EQ(row(330), stroke);
+    EXPECT_EQ(row(350), ground);
+  }));
+}
+
 TEST(TextBar, TypedTextIsStampedByATapAsAnExactRecord) {
   app_test_folders folders;
   ASSERT_TRUE(app_test_run([&](app_context *app) {

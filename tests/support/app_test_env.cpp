@@ -13,8 +13,10 @@
 #include "port_test_app.h"
 #include "test_env.h"
 #include "toolbar.h"
+#include "tcontrol.h"
 #include "tscreen.h"
 #include "tstyler.h"
+#include "wins_timer.h"
 
 app_test_folders::app_test_folders() {
   port_test_user_dir();  // the port's own, made once; ours replaces it
@@ -71,6 +73,33 @@ void app_test_char(char16_t c) {
 void app_test_stroke(const int (*points)[2], int count) {
   for (int i = 0; i < count; i++)
     app_test_pen(i == 0 ? OS_PEN_DOWN : i == count - 1 ? OS_PEN_UP : OS_PEN_MOVE, points[i][0], points[i][1]);
+}
+
+namespace {
+void run_script_step(uint32_t id, void *user_data) {
+  app_test_script *script = static_cast<app_test_script *>(user_data);
+  if (script->next >= script->steps.size()) {
+    wins_timer_stop(id);
+    return;
+  }
+  script->steps[script->next++]();
+}
+}  // namespace
+
+void app_test_script_start(app_test_script *script, uint32_t period_ms) {
+  script->next = 0;
+  wins_timer_start(period_ms, 0, run_script_step, script);
+}
+
+void app_test_post_tap_at(int32_t x, int32_t y) {
+  os_input_pen(OS_PEN_DOWN, x, y, 0);
+  os_input_pen(OS_PEN_UP, x, y, 0);
+}
+
+void app_test_post_tap(void *control) {
+  trect r;
+  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  app_test_post_tap_at((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
 }
 
 uint32_t app_test_canvas_pixel(app_context *app, int x, int y) {

@@ -3,8 +3,10 @@
 // and key input as the window system gives it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app_context.h"
 
@@ -29,6 +31,18 @@ void app_test_pen(int type, int x, int y);
 void app_test_char(char16_t c);
 // A pen stroke through the points (screen coordinates).
 void app_test_stroke(const int (*points)[2], int count);
+
+// Steps run one a tick (a real-time timer) inside whatever nested loop is
+// running, for dialogs that hold the caller until they close; a step's input
+// is posted (os_input_*, not app_test_pen) and handled before the next tick.
+struct app_test_script {
+  std::vector<std::function<void()>> steps;
+  size_t next = 0;
+};
+void app_test_script_start(app_test_script *script, uint32_t period_ms = 10);
+// A tap posted at (x, y) or on the centre of a control, as a step posts it.
+void app_test_post_tap_at(int32_t x, int32_t y);
+void app_test_post_tap(void *control);
 
 // The canvas pixel (colour word) and the canvas as bytes.
 uint32_t app_test_canvas_pixel(app_context *app, int x, int y);
