@@ -56,13 +56,19 @@ void next_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y);
 void place_items(my_paints_dialog *mp);
 void style_item(my_paints_item *item);
 void repaint_form(my_paints_dialog *mp);
-void repaint_item(my_paints_dialog *mp, my_paints_item *item);
+bool in_view(const my_paints_dialog *mp, const my_paints_item *item);
+void draw_items_in_view(my_paints_dialog *mp);
+void show_item(my_paints_dialog *mp, my_paints_item *item);
+void compose_up(tsurface *surface, trect *area);
+void on_item_frame(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default);
+void on_item_part(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default);
 void delete_selected(my_paints_dialog *mp);
 void on_item_click(tbutton *button, intptr_t user_data);
 void on_menu_popup(tmenu *menu, int32_t x, int32_t y);
 void on_menu_select(uint32_t id, void *user_data);
 void on_form_layout(tform *form, const trect *rect);
 void on_form_scroll(tform *form, int32_t delta);
+my_paints_dialog *dialog_of(tform *form);
 void on_loader_run(win_ao *ao, void *user_data);
 int on_closing(tdialog *dialog, int32_t result, void *owner);
 void free_parts(tdialog *dialog, void *owner);
@@ -306,6 +312,7 @@ void style_item(my_paints_item *item) {
   tbdrawer_set_fill_gradient(pressed, 0, k_pressed_top, k_pressed_bottom, 100, 0);
   tbutton_set_no_redraw_on_drag(button, 1);
   tbutton_set_on_click(button, on_item_click);
+  tbutton_set_draw_hooks(button, on_item_frame, on_item_part, on_item_part, nullptr);
 }
 
 // The form, the panel and the dialog made current in their buffers without
@@ -323,14 +330,77 @@ void repaint_form(my_paints_dialog *mp) {
   tscreen_set_update_lock(screen, lock);
 }
 
-// A button outside the form's view is drawn in its own buffer only: the
-// form composes it from there when a scroll brings it into view.
-void repaint_item(my_paints_dialog *mp, my_paints_item *item) {
+// Whether the item's button lies in the form's view, or will once the
+// scroll under way has moved it.
+bool in_view(const my_paints_dialog *mp, const my_paints_item *item) {
+  trect rect = *tsurface_get_rect(surface_of(const_cast<my_paints_item *>(item)));
+  rect.y1 += mp->_ahead_dy;
+  rect.y2 += mp->_ahead_dy;
+  return trect_is_intersecting(&rect, &form_of(mp)->_view);
+}
+
+// Buttons that came into view undrawn are drawn in their buffers, for the
+// form to compose next.
+void draw_items_in_view(my_paints_dialog *mp) {
+  for (int32_t i = 0; i < mp->_count; i++) {
+    my_paints_item *item = mp->_items[i];
+    if (!item->_drawn && in_view(mp, item)) tsurface_paint(surface_of(item));
+  }
+}
+
+// A new look for one button. Out of view it waits until it comes into view;
+// in view the button is drawn, its part of the view composed up through the
+// form and the dialog, and the screen painted over that part alone.
+void show_item(my_paints_dialog *mp, my_paints_item *item) {
+  if (!in_view(mp, item)) {
+    item->_drawn = 0;
+    return;
+  }
   tsurface *button = surface_of(item);
-  if (trect_is_intersecting(tsurface_get_rect(button), &form_of(mp)->_view))
-    tsurface_update(button, nullptr);
-  else
-    tsurface_paint(button);
+  if (!tsurface_paint(button)) return;
+  trect area;
+  if (!trect_intersect(&area, tsurface_get_rect(button), &form_of(mp)->_view)) return;
+  compose_up(button, &area);
+  tscreen_paint(tscreen_get(), &area);
+}
+
+// Every ancestor's buffer made current over area (in the surface's parent's
+// coordinates on entry, in the screen's on return): each parent composes its
+// children again, clipped to the area. The area lies within opaque children
+// (the button, the form, the panel), so the parents' own drawing stays hidden.
+void compose_up(tsurface *surface, trect *area) {
+  for (tsurface *parent = tsurface_get_parent(surface); parent; parent = tsurface_get_parent(parent)) {
+    tcanvas *canvas = tsurface_get_canvas(parent);
+    trect saved_clip = canvas->_clip;
+    uint8_t saved_clip_on = canvas->_clip_on;
+    trect clip = *area;
+    if (!saved_clip_on || trect_intersect(&clip, &clip, &saved_clip)) {
+      tcanvas_set_clip(canvas, &clip);
+      int32_t count = parent->_child_count ? parent->_child_count(parent) : 0;
+      for (int32_t i = 0; i < count; i++)
+        if (tsurface *child = parent->_child_at(parent, i)) tsurface_compose_onto(child, canvas);
+    }
+    canvas->_clip = saved_clip;
+    canvas->_clip_on = saved_clip_on;
+    const trect *rect = tsurface_get_rect(parent);
+    *area = {area->x1 + rect->x1, area->y1 + rect->y1, area->x2 + rect->x1, area->y2 + rect->y1};
+  }
+}
+
+// The frame is drawn first: it settles whether the button is drawn at all.
+void on_item_frame(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
+  (void)canvas;
+  (void)rect;
+  my_paints_item *item = static_cast<my_paints_item *>(tsurface_get_owner(surface_of(button)));
+  item->_drawn = in_view(item->_dialog, item);
+  if (!item->_drawn) *draw_default = 0;
+}
+
+void on_item_part(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
+  (void)canvas;
+  (void)rect;
+  const my_paints_item *item = static_cast<my_paints_item *>(tsurface_get_owner(surface_of(button)));
+  if (!item->_drawn) *draw_default = 0;
 }
 
 // After the question: the file goes, the items behind it move one cell back
@@ -359,6 +429,7 @@ void delete_selected(my_paints_dialog *mp) {
   tform_remove_child(form, control_of(item));
   tform_save_child_rects(form);
   my_paints_item_free(item);
+  draw_items_in_view(mp);
   tsurface_update(surface_of(form), nullptr);
 }
 
@@ -409,21 +480,31 @@ void on_menu_select(uint32_t id, void *user_data) {
   }
 }
 
+// The form belongs to the dialog, the dialog to the record.
+my_paints_dialog *dialog_of(tform *form) {
+  tdialog *dialog = static_cast<tdialog *>(tsurface_get_owner(surface_of(form)));
+  return static_cast<my_paints_dialog *>(tsurface_get_owner(surface_of(dialog)));
+}
+
 void on_form_layout(tform *form, const trect *rect) {
   (void)rect;
-  // The form belongs to the dialog, the dialog to the record.
-  tdialog *dialog = static_cast<tdialog *>(tsurface_get_owner(surface_of(form)));
-  my_paints_dialog *mp = static_cast<my_paints_dialog *>(tsurface_get_owner(surface_of(dialog)));
+  my_paints_dialog *mp = dialog_of(form);
   mp->_client = *tcontrol_get_client_rect(control_of(form));
   place_items(mp);
   tform_reset_scroll_offsets(form);
+  draw_items_in_view(mp);
   tsurface_set_update_mode(surface_of(form), 1, 1);
 }
 
-// While it scrolls the form goes to the display alone.
+// While it scrolls the form goes to the display alone. The items are about
+// to move by delta (the form scrolls up and down only): those that come
+// into view undrawn are drawn first.
 void on_form_scroll(tform *form, int32_t delta) {
-  (void)delta;
   tsurface_set_update_mode(surface_of(form), 1, 0);
+  my_paints_dialog *mp = dialog_of(form);
+  mp->_ahead_dy = delta;
+  draw_items_in_view(mp);
+  mp->_ahead_dy = 0;
 }
 
 // One thumbnail per turn of the loop; Open closes the dialog from here.
@@ -442,7 +523,7 @@ void on_loader_run(win_ao *ao, void *user_data) {
     tbutton_set_image(button, thumbnail, nullptr);
     tbutton_set_focused_image(button, thumbnail, nullptr);
     tbutton_set_pressed_image(button, thumbnail, nullptr);
-    repaint_item(mp, item);
+    show_item(mp, item);
   }
   if (mp->_next_thumbnail < mp->_count) win_ao_signal(ao);
 }

@@ -74,6 +74,9 @@ struct my_paints_item {
   char16_t _path[APP_PATH_CHARS];
   tbitmap *_thumbnail;  // owned; null until read
   my_paints_dialog *_dialog;
+  // The button's buffer shows its present look. A button outside the form's
+  // view is drawn when a scroll or a move brings it in, not before.
+  uint8_t _drawn;
 };
 
 static_assert(std::is_standard_layout_v<my_paints_item>, "an item is its button's owner and cast from it");
@@ -91,6 +94,7 @@ struct my_paints_dialog {
   int32_t _next_thumbnail;
   int32_t _layout[MY_PAINTS_LAYOUT_VALUES];
   trect _client;  // the form's client rect at its last layout
+  int32_t _ahead_dy;  // while a scroll is about to move the items by this much
   my_paints_result_fn _on_result;
   void *_user_data;
 };

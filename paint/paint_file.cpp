@@ -815,7 +815,9 @@ static uint64_t stride_of(int64_t width, int bpp) { return uint64_t((bpp * width
 
 // The thumbnail block; its info region is 44 bytes from 9 bpp up, else the
 // header, 2^bpp palette entries and 4 zero bytes. Pictures of 1 and 4 bpp
-// come back at 8 bpp with their palette (nothing draws fewer bits).
+// come back at 8 bpp with their palette (nothing draws fewer bits). The
+// stored bitmap and the info come first; from 8 bpp up the rows are read
+// straight into the new bitmap.
 static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
   uint8_t header[HEADER_SIZE];
   if (std::fread(header, 1, HEADER_SIZE, file) != HEADER_SIZE) return nullptr;
@@ -826,50 +828,63 @@ static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
   if (std::fseek(file, long(offset), SEEK_SET) != 0 || std::fread(size_word, 1, 4, file) != 4) return nullptr;
   uint32_t block_size = tfile_get_u32(size_word);
   if (block_size < STORED_BITMAP_SIZE + INFO_HEADER_SIZE || block_size > file_size - offset - 4) return nullptr;
-  uint8_t *block = static_cast<uint8_t *>(std::malloc(block_size));
-  if (!block) return nullptr;
-  tbitmap *bitmap = nullptr;
-  if (std::fread(block, 1, block_size, file) == block_size) {
-    const uint8_t *info = block + STORED_BITMAP_SIZE;
-    uint32_t stride = tfile_get_u32(block + 8);
-    int32_t width = int32_t(tfile_get_u32(info + TBITMAP_INFO_WIDTH));
-    int32_t height = int32_t(tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
-    int bpp = int(tfile_get_u16(info + TBITMAP_INFO_BPP));
-    uint32_t compression = tfile_get_u32(info + TBITMAP_INFO_COMPRESSION);
-    bool depth = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-    uint64_t info_size = bpp > 8 ? STORED_INFO_SIZE : ((uint64_t(1) << (depth ? bpp : 0)) + 11) * 4;
-    uint64_t rows = uint64_t(height < 0 ? -int64_t(height) : int64_t(height));
-    bool sound = depth && (compression == 0 || (compression == 3 && bpp == 16)) && width >= 1 &&
-                 width <= TBITMAP_MAX_SIDE && rows >= 1 && rows <= uint64_t(TBITMAP_MAX_SIDE) &&
-                 stride == stride_of(width, bpp) && STORED_BITMAP_SIZE + info_size + stride * rows <= block_size;
-    if (sound) bitmap = tbitmap_new(width, height, std::max(bpp, 8));
-    if (bitmap) {
-      const uint8_t *pixels = info + info_size;
-      if (bpp == 16 && compression == 3) {
-        std::memcpy(bitmap->_info + TBITMAP_INFO_MASKS, block + 12, 12);  // the stored red, green, blue masks
-        tbitmap_init_channels(bitmap);
-      }
-      if (bpp <= 8) {
-        uint8_t *palette = tbitmap_get_palette(bitmap);
-        std::memset(palette, 0, 4 * PALETTE_ENTRIES);
-        std::memcpy(palette, info + INFO_HEADER_SIZE, size_t(4) << bpp);
-      }
-      if (bpp >= 8) {
-        std::memcpy(bitmap->_pixels, pixels, size_t(stride * rows));
-      } else {
-        // Rows keep their memory order; pixel x of a row sits in its byte
-        // from the high bits down.
-        const int per_byte = 8 / bpp, mask = (1 << bpp) - 1;
-        for (uint64_t r = 0; r < rows; r++)
-          for (int32_t x = 0; x < width; x++) {
-            uint8_t byte = pixels[r * stride + uint64_t(x / per_byte)];
-            bitmap->_pixels[r * bitmap->_stride + uint64_t(x)] =
-                uint8_t(byte >> (8 - bpp * (x % per_byte + 1)) & mask);
-          }
-      }
-    }
+  // The stored bitmap, the info header and at most the whole palette.
+  uint8_t head[STORED_BITMAP_SIZE + INFO_HEADER_SIZE + 4 * PALETTE_ENTRIES + 4];
+  if (std::fread(head, 1, STORED_BITMAP_SIZE + INFO_HEADER_SIZE, file) != STORED_BITMAP_SIZE + INFO_HEADER_SIZE)
+    return nullptr;
+  const uint8_t *info = head + STORED_BITMAP_SIZE;
+  uint32_t stride = tfile_get_u32(head + 8);
+  int32_t width = int32_t(tfile_get_u32(info + TBITMAP_INFO_WIDTH));
+  int32_t height = int32_t(tfile_get_u32(info + TBITMAP_INFO_HEIGHT));
+  int bpp = int(tfile_get_u16(info + TBITMAP_INFO_BPP));
+  uint32_t compression = tfile_get_u32(info + TBITMAP_INFO_COMPRESSION);
+  bool depth = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+  uint64_t info_size = bpp > 8 ? STORED_INFO_SIZE : ((uint64_t(1) << (depth ? bpp : 0)) + 11) * 4;
+  uint64_t rows = uint64_t(height < 0 ? -int64_t(height) : int64_t(height));
+  bool sound = depth && (compression == 0 || (compression == 3 && bpp == 16)) && width >= 1 &&
+               width <= TBITMAP_MAX_SIDE && rows >= 1 && rows <= uint64_t(TBITMAP_MAX_SIDE) &&
+               stride == stride_of(width, bpp) && STORED_BITMAP_SIZE + info_size + stride * rows <= block_size;
+  if (!sound) return nullptr;
+  size_t rest = size_t(info_size - INFO_HEADER_SIZE);
+  if (std::fread(head + STORED_BITMAP_SIZE + INFO_HEADER_SIZE, 1, rest, file) != rest) return nullptr;
+
+  // Every row is written below: the pixels are not filled first.
+  tbitmap *bitmap = static_cast<tbitmap *>(std::calloc(1, sizeof(tbitmap)));
+  if (!bitmap) return nullptr;
+  if (!tbitmap_init_info(bitmap, width, height, std::max(bpp, 8))) {
+    std::free(bitmap);
+    return nullptr;
   }
-  std::free(block);
+  uint64_t bytes = stride * rows;
+  bitmap->_pixels = tbitmap_alloc_pixels(tbitmap_get_image_size(bitmap));
+  uint8_t *packed = nullptr;
+  if (bitmap->_pixels && bpp < 8) packed = static_cast<uint8_t *>(std::malloc(size_t(bytes)));
+  uint8_t *into = bpp < 8 ? packed : bitmap->_pixels;
+  if (!bitmap->_pixels || !into || std::fread(into, 1, size_t(bytes), file) != bytes) {
+    std::free(packed);
+    tbitmap_free(bitmap);
+    return nullptr;
+  }
+  if (bpp == 16 && compression == 3) {
+    std::memcpy(bitmap->_info + TBITMAP_INFO_MASKS, head + 12, 12);  // the stored red, green, blue masks
+    tbitmap_init_channels(bitmap);
+  }
+  if (bpp <= 8) {
+    uint8_t *palette = tbitmap_get_palette(bitmap);
+    std::memset(palette, 0, 4 * PALETTE_ENTRIES);
+    std::memcpy(palette, info + INFO_HEADER_SIZE, size_t(4) << bpp);
+  }
+  if (packed) {
+    // Rows keep their memory order; pixel x of a row sits in its byte from
+    // the high bits down.
+    const int per_byte = 8 / bpp, mask = (1 << bpp) - 1;
+    for (uint64_t r = 0; r < rows; r++)
+      for (int32_t x = 0; x < width; x++) {
+        uint8_t byte = packed[r * stride + uint64_t(x / per_byte)];
+        bitmap->_pixels[r * bitmap->_stride + uint64_t(x)] = uint8_t(byte >> (8 - bpp * (x % per_byte + 1)) & mask);
+      }
+    std::free(packed);
+  }
   return bitmap;
 }
 

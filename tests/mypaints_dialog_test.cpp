@@ -245,6 +245,64 @@ TEST(MyPaintsDialog, AThumbnailReadOutOfViewShowsWhenScrolledIn) {
               "240x320");
 }
 
+// The screen as the grid left it, against the screen composed again from
+// the buffers as they stand and against a repaint of everything from the
+// buttons up: a thumbnail shown on its rect alone leaves the form's and the
+// dialog's buffers current, and a button drawn only once it came into view
+// shows as a full repaint draws it. At the placeholders, with every
+// thumbnail read (most of them out of view), and after a drag down the grid.
+std::vector<uint32_t> screen_pixels() {
+  tbitmap *bitmap = tscreen_get_bitmap(tscreen_get());
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < tbitmap_get_height(bitmap); y++)
+    for (int32_t x = 0; x < tbitmap_get_width(bitmap); x++) pixels.push_back(tbitmap_get_pixel(bitmap, x, y));
+  return pixels;
+}
+
+void repaint_everything(my_paints_dialog *mp) {
+  for (int32_t i = 0; i < mp->_count; i++) tsurface_paint(surface_of(mp->_items[i]));
+  for (tsurface *s = surface_of(tdialog_get_form(my_paints_dialog_get_dialog(mp))); s; s = tsurface_get_parent(s))
+    tsurface_paint(s);
+  tscreen_paint(tscreen_get(), nullptr);
+}
+
+TEST(MyPaintsDialog, TheScreenShowsWhatAFullRepaintShows) {
+  with_dialog([](app_context *app) { save_documents(app, {"0.bvf", "1.bvf", "2.bvf", "3.bvf", "4.bvf", "5.bvf"}); },
+              [](my_paints_dialog *mp, outcome *) {
+                tform *form = tdialog_get_form(my_paints_dialog_get_dialog(mp));
+                auto drag_down_the_grid = [&] {
+                  os_clock_drive(1);
+                  tpoint at = centre_of(form);
+                  trect r;
+                  tsurface_get_screen_rect(surface_of(form), &r);
+                  at.x = r.x2 - 40;  // beside the column: no button is pressed
+                  const int stroke[][2] = {{OS_PEN_DOWN, 100}, {OS_PEN_MOVE, 95}, {OS_PEN_MOVE, -100}, {OS_PEN_UP, -100}};
+                  for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);
+                  os_clock_drive(0);
+                };
+                const struct {
+                  const char *stage;
+                  std::function<void()> act;
+                  bool buffers_current;  // a scroll sends the form to the display alone
+                } stages[] = {
+                    {"placeholders", [] {}, true},
+                    {"thumbnails read", [&] { while (mp->_next_thumbnail < mp->_count) port_test_pump(); }, true},
+                    {"dragged", drag_down_the_grid, false},
+                };
+                for (const auto &stage : stages) {
+                  stage.act();
+                  std::vector<uint32_t> shown = screen_pixels();
+                  tscreen_paint(tscreen_get(), nullptr);
+                  EXPECT_TRUE(screen_pixels() == shown || !stage.buffers_current)
+                      << stage.stage << ": the buffers fell behind the screen";
+                  repaint_everything(mp);
+                  EXPECT_TRUE(screen_pixels() == shown) << stage.stage << ": a full repaint differs";
+                }
+                EXPECT_FALSE(mp->_items[0]->_drawn && mp->_items[5]->_drawn) << "the grid is taller than the view";
+              },
+              "240x320");
+}
+
 // Deleting the first of five while the loader stands at the third: the
 // rest move one cell back, the file is gone, the selection is cleared, and
 // the loader's next item is still the one it had not read. No to the
