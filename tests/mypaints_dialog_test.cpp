@@ -275,7 +275,12 @@ TEST(MyPaintsDialog, TheScreenShowsWhatAFullRepaintShows) {
                   tpoint at = centre_of(form);
                   trect r;
                   tsurface_get_screen_rect(surface_of(form), &r);
-                  at.x = r.x2 - 40;  // beside the column: no button is pressed
+                  // Beside the buttons, so that none is pressed: between the
+                  // first two columns when the grid has two, else right of the one.
+                  trect a, b;
+                  tsurface_get_screen_rect(surface_of(mp->_items[0]), &a);
+                  tsurface_get_screen_rect(surface_of(mp->_items[1]), &b);
+                  at.x = b.y1 == a.y1 && b.x1 > a.x2 + 1 ? (a.x2 + b.x1) / 2 : r.x2 - 40;
                   const int stroke[][2] = {{OS_PEN_DOWN, 100}, {OS_PEN_MOVE, 95}, {OS_PEN_MOVE, -100}, {OS_PEN_UP, -100}};
                   for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);
                   os_clock_drive(0);
