@@ -5,8 +5,10 @@
 // follows the arithmetic of the header literally. The fast paths are SSE2
 // twins of it (eight pixels per step, the row's tail through the general
 // pixel code), plain row copies, whole-pixel loops for 32-bit destinations
-// (the painting canvas: its fills and constant-alpha blit), and 256-bit
-// loops for the canvas present and the 32-bit blends; fast_table says which
+// (the painting canvas: its fills and constant-alpha blit), word loops for
+// the translucent 16-bit fills (a dialog's dimming of the frame buffer), and
+// 256-bit loops for the canvas present, the 32-bit blends and the 16-bit
+// translucent fills; fast_table says which
 // pair uses which. A fast path never differs from the general one in a
 // single byte: the tests run both on random input.
 #include "tblit.h"
@@ -549,6 +551,24 @@ int32_t blend_span_32(uint8_t *p, int32_t count, uint32_t rgb8, uint32_t a) {
   return i;
 }
 
+// The translucent 555 and 565 fill, eight words at a time: the colour's
+// share of each channel (c * a) is worked out once, and each word's own
+// channels weigh 256 - a. Returns how many it did.
+template <int D>
+int32_t blend_span_16(uint8_t *p, int32_t count, rgb c, uint32_t a) {
+  const __m128i w = splat16(int(a)), inv = splat16(int(256 - a));
+  const __m128i term_r = _mm_mullo_epi16(splat16(int(c.r)), w), term_g = _mm_mullo_epi16(splat16(int(c.g)), w),
+                term_b = _mm_mullo_epi16(splat16(int(c.b)), w);
+  auto channel = [inv](__m128i d, __m128i term) { return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inv), term), 8); };
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    lanes d = lanes_from_words<D, D>(_mm_loadu_si128(at128(p + 2 * i)));
+    lanes o = {channel(d.r, term_r), channel(d.g, term_g), channel(d.b, term_b)};
+    _mm_storeu_si128(at128(p + 2 * i), pack_words(o, D == F565 ? 11 : 10));
+  }
+  return i;
+}
+
 // The opaque 32-bit fill: the three colour bytes over each pixel's fourth.
 int32_t store_span_32(uint8_t *p, int32_t count, uint32_t rgb8) {
   __m128i keep = splat32(0xFF000000u), color = splat32(rgb8);
@@ -641,6 +661,30 @@ TBLIT_AVX2 int32_t blend_span_32_avx2(uint8_t *p, int32_t count, uint32_t rgb8, 
   for (; i + 8 <= count; i += 8)
     _mm256_storeu_si256(at256(p + 4 * i), blend8_32(_mm256_loadu_si256(at256(p + 4 * i)), term, term, inv));
   return i + blend_span_32(p + 4 * i, count - i, rgb8, a);
+}
+
+// blend_span_16 sixteen words at a time.
+template <int D>
+TBLIT_AVX2 int32_t blend_span_16_avx2(uint8_t *p, int32_t count, rgb c, uint32_t a) {
+  constexpr int red_shift = D == F565 ? 11 : 10;
+  const __m256i w = _mm256_set1_epi16(short(a)), inv = _mm256_set1_epi16(short(256 - a));
+  const __m256i term_r = _mm256_mullo_epi16(_mm256_set1_epi16(short(c.r)), w);
+  const __m256i term_g = _mm256_mullo_epi16(_mm256_set1_epi16(short(c.g)), w);
+  const __m256i term_b = _mm256_mullo_epi16(_mm256_set1_epi16(short(c.b)), w);
+  const __m256i green_mask = _mm256_set1_epi16(D == F565 ? 63 : 31), blue_mask = _mm256_set1_epi16(31);
+  auto channel = [inv](__m256i d, __m256i term) TBLIT_AVX2 {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(d, inv), term), 8);
+  };
+  int32_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m256i d = _mm256_loadu_si256(at256(p + 2 * i));
+    __m256i r = channel(_mm256_srli_epi16(d, red_shift), term_r);
+    __m256i g = channel(_mm256_and_si256(_mm256_srli_epi16(d, 5), green_mask), term_g);
+    __m256i b = channel(_mm256_and_si256(d, blue_mask), term_b);
+    _mm256_storeu_si256(at256(p + 2 * i),
+                        _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r, red_shift), _mm256_slli_epi16(g, 5)), b));
+  }
+  return i + blend_span_16<D>(p + 2 * i, count - i, c, a);
 }
 
 // With byte-masked stores (AVX-512) the opaque fill need not read the pixels
@@ -938,12 +982,12 @@ void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f, bool streaming
       __m128i word = splat16(int(f.packed));
       for (; i + 8 <= count; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 2 * i), word);
     } else {
-      // A blend towards the colour is the alpha blit of a source made of it.
-      alignas(16) uint32_t source[8];
-      for (uint32_t &s : source) s = f.rgb8;
-      __m128i w = splat16(int(f.a)), none = _mm_setzero_si128();
-      for (; i + 8 <= count; i += 8)
-        step8<F32, D, false>(p + bytes_of(D) * i, reinterpret_cast<const uint8_t *>(source), nullptr, w, none, false);
+#if defined(TBLIT_HAVE_AVX2)
+      if (g_wide_vectors)
+        i = blend_span_16_avx2<D>(p, count, f.c, f.a);
+      else
+#endif
+        i = blend_span_16<D>(p, count, f.c, f.a);
     }
   }
 #endif
