@@ -844,6 +844,58 @@ TBLIT_AVX2 int64_t scan_range_32_avx2(const uint8_t *row, int64_t x, int64_t lim
   return scan_range_32(row, x, limit, dir, want, low, high);
 }
 
+// The keyed same-format 16-bit blit (a see-through panel over the frame
+// buffer), sixteen words a step. Each word depends on its own source and
+// destination words only, so a row's last few go through a step of their
+// own over copies padded to sixteen.
+template <int F, bool HasKey, bool Copy>
+TBLIT_AVX2 void keyed_rows_16_avx2(const tblit_job *job) {
+  constexpr int red_shift = F == F565 ? 11 : 10;
+  const int32_t columns = job->columns;
+  const __m256i key = _mm256_set1_epi16(short(key_in_source_form<F>(job->key)));
+  const __m256i w = _mm256_set1_epi16(short(job->alpha)), inv = _mm256_set1_epi16(short(256 - job->alpha));
+  const __m256i green_mask = _mm256_set1_epi16(F == F565 ? 63 : 31), blue_mask = _mm256_set1_epi16(31);
+  auto channel = [w, inv](__m256i s, __m256i d) TBLIT_AVX2 {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, w), _mm256_mullo_epi16(d, inv)), 8);
+  };
+  auto step16 = [&](uint8_t *dp, const uint8_t *sp) TBLIT_AVX2 {
+    __m256i s = _mm256_loadu_si256(at256(sp)), d = _mm256_loadu_si256(at256(dp)), out = s;
+    if constexpr (!Copy) {
+      __m256i r = channel(_mm256_srli_epi16(s, red_shift), _mm256_srli_epi16(d, red_shift));
+      __m256i g = channel(_mm256_and_si256(_mm256_srli_epi16(s, 5), green_mask),
+                          _mm256_and_si256(_mm256_srli_epi16(d, 5), green_mask));
+      __m256i b = channel(_mm256_and_si256(s, blue_mask), _mm256_and_si256(d, blue_mask));
+      out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r, red_shift), _mm256_slli_epi16(g, 5)), b);
+    }
+    if constexpr (HasKey) out = _mm256_blendv_epi8(out, d, _mm256_cmpeq_epi16(s, key));
+    _mm256_storeu_si256(at256(dp), out);
+  };
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    int32_t x = 0;
+    for (; x + 16 <= columns; x += 16) step16(dp + 2 * x, sp + 2 * x);
+    if (x == columns) continue;
+    size_t tail_bytes = size_t(columns - x) * 2;
+    alignas(32) uint8_t src_tail[32] = {}, dst_tail[32] = {};
+    std::memcpy(src_tail, sp + 2 * x, tail_bytes);
+    std::memcpy(dst_tail, dp + 2 * x, tail_bytes);
+    step16(dst_tail, src_tail);
+    std::memcpy(dp + 2 * x, dst_tail, tail_bytes);
+  }
+}
+
+template <int F>
+void fast_keyed_16(const tblit_job *job) {
+  bool has_key = job->key != TBLIT_NO_KEY, copy = job->alpha >= 255;
+  if (!g_wide_vectors || (!has_key && copy)) return fast_keyed<F, F>(job);
+  if (!copy && job->alpha <= 0) return;  // weight 0 everywhere
+  if (has_key)
+    copy ? keyed_rows_16_avx2<F, true, true>(job) : keyed_rows_16_avx2<F, true, false>(job);
+  else
+    keyed_rows_16_avx2<F, false, false>(job);
+}
+
 void fast_keyed_32_to_565(const tblit_job *job) {
   if (g_wide_vectors && job->alpha >= 255) return keyed_copy_32_to_565_avx2(job);
   fast_keyed<F32, F565>(job);
@@ -877,7 +929,11 @@ struct family_row {
   }
 #define TBLIT_WORKER(fam, s, d) fam<s, d>
 #if defined(TBLIT_HAVE_AVX2)
-#define TBLIT_KEYED_WORKER(fam, s, d) (s == F32 && d == F565 ? fast_keyed_32_to_565 : fam<s, d>)
+#define TBLIT_KEYED_WORKER(fam, s, d)                                                   \
+  (s == F32 && d == F565   ? fast_keyed_32_to_565                                         \
+   : s == F565 && d == F565 ? fast_keyed_16<F565>                                         \
+   : s == F555 && d == F555 ? fast_keyed_16<F555>                                         \
+                            : fam<s, d>)
 #else
 #define TBLIT_KEYED_WORKER TBLIT_WORKER
 #endif
