@@ -258,6 +258,7 @@ int tsurface_realize(tsurface *surface) {
     }
   }
   surface->_realized = 1;
+  surface->_redraws++;
   return 1;
 }
 
@@ -272,7 +273,12 @@ int tsurface_update(tsurface *surface, const trect *rect) {
   PORT_CHECK(surface != nullptr);
   if (!surface->_realized) return 0;
   redraw(surface);
+  return tsurface_present(surface, rect);
+}
 
+int tsurface_present(tsurface *surface, const trect *rect) {
+  PORT_CHECK(surface != nullptr);
+  if (!surface->_realized) return 0;
   trect area = surface->_rect;
   if (rect) {
     area = *rect;
@@ -422,6 +428,7 @@ static int make_canvas(tsurface *surface, tcanvas *canvas, int32_t width, int32_
 }
 
 static void redraw(tsurface *surface) {
+  surface->_redraws++;
   if (!surface->_compose && surface->_draw) {
     trect local = {0, 0, tsurface_get_width(surface) - 1, tsurface_get_height(surface) - 1};
     surface->_draw(surface, &surface->_canvas, &local);

@@ -53,6 +53,7 @@ struct tsurface {
   uint8_t _pen_captured;
   uint8_t _direct_update;
   uint8_t _sync_ancestors;
+  uint32_t _redraws;  // counts the redraws of the buffer, so an owner can tell it changed
   tsurface_draw_fn _draw;
   tsurface_rect_fn _rect_changed;
   tsurface_rect_fn _parent_rect_changed;
@@ -110,6 +111,9 @@ void tsurface_get_screen_rect(const tsurface *surface, trect *out);
 int tsurface_realize(tsurface *surface);
 int tsurface_paint(tsurface *surface);
 int tsurface_update(tsurface *surface, const trect *rect);
+// tsurface_update for a buffer its owner has already brought up to date: the
+// area (or the whole surface) goes up to the parent or the screen, undrawn.
+int tsurface_present(tsurface *surface, const trect *rect);
 int tsurface_compose_onto(tsurface *surface, tcanvas *canvas);
 void tsurface_mark_dirty(tsurface *surface, const trect *old_rect);
 
