@@ -413,11 +413,15 @@ int tcanvas_scroll(tcanvas *canvas, const trect *area, int32_t dx, int32_t dy) {
   if (left > right || top > bottom || (!dx && !dy)) return 1;
   const int64_t pixel_bytes = tbitmap_get_bpp(bitmap) / 8;
   const size_t row_bytes = size_t((right - left + 1) * pixel_bytes);
+  // One image row down in memory: +stride top-down, -stride bottom-up.
+  const ptrdiff_t down = tbitmap_is_top_down(bitmap) ? ptrdiff_t(tbitmap_get_stride(bitmap))
+                                                      : -ptrdiff_t(tbitmap_get_stride(bitmap));
+  uint8_t *first = tbitmap_get_row(bitmap, 0);
   // Rows moving down are taken from the bottom up, so none is read after it was written.
   for (int64_t i = 0, rows = bottom - top + 1; i < rows; i++) {
     int64_t y = dy > 0 ? bottom - i : top + i;
-    uint8_t *to = tbitmap_get_row(bitmap, int32_t(y)) + left * pixel_bytes;
-    const uint8_t *from = tbitmap_get_row(bitmap, int32_t(y - dy)) + (left - dx) * pixel_bytes;
+    uint8_t *to = first + down * y + left * pixel_bytes;
+    const uint8_t *from = first + down * (y - dy) + (left - dx) * pixel_bytes;
     std::memmove(to, from, row_bytes);
   }
   return 1;
