@@ -34,7 +34,7 @@ static void tform_on_scroll_timer(uint32_t id, void *user_data);
 static tform *form_of(tcontrol *control);
 static void update(tform *form);
 static bool scroll_in_place(tform *form);
-static bool plain_background(const tform *form, trect *out);
+static bool plain_background(const tform *form, int32_t dx, int32_t dy, trect *out);
 static void redraw_part(tform *form, const trect *part);
 static uint64_t drawn_signature(const tform *form);
 static void compute_content(tform *form);
@@ -578,8 +578,8 @@ static bool scroll_in_place(tform *form) {
   tsurface *surface = &form->_control._surface;
   trect moving;
   if (!form->_drawn || !tsurface_is_realized(surface) || surface->_dirty) return false;
-  if (drawn_signature(form) != form->_drawn_signature || !plain_background(form, &moving)) return false;
   int32_t dx = form->_drawn_scroll_x - form->_scroll_x, dy = form->_drawn_scroll_y - form->_scroll_y;
+  if (drawn_signature(form) != form->_drawn_signature || !plain_background(form, dx, dy, &moving)) return false;
   const trect &m = moving;
   if (std::abs(int64_t(dx)) >= width_of(&m) || std::abs(int64_t(dy)) >= height_of(&m)) return false;
   tcanvas *canvas = &surface->_canvas;
@@ -599,11 +599,12 @@ static bool scroll_in_place(tform *form) {
   return true;
 }
 
-// Where the buffer's pixels may move with the content: the view, less the
-// border, when the background there is one opaque colour whatever the
-// offsets (the form's own paint slot, the standard box drawer, a solid fill
-// without pattern, a square border).
-static bool plain_background(const tform *form, trect *out) {
+// Where the buffer's pixels may move with the content by (dx, dy): the
+// view, less the border across the direction moved, when the background is
+// the same all along that direction (the form's own paint slot, the
+// standard box drawer, an opaque solid fill without pattern, a square
+// border: each of its sides is one colour but for the corners).
+static bool plain_background(const tform *form, int32_t dx, int32_t dy, trect *out) {
   const tcontrol &control = form->_control;
   const tbdrawer *look = control._bdrawer;
   if (control._surface._draw != tcontrol_on_paint || control._on_paint != tform_on_paint || !look ||
@@ -613,8 +614,10 @@ static bool plain_background(const tform *form, trect *out) {
   int32_t edge = std::max(look->_border_width, 0);
   const trect &v = form->_view;
   const tsurface &surface = control._surface;
-  *out = {std::max(v.x1, edge), std::max(v.y1, edge), std::min(v.x2, tsurface_get_width(&surface) - 1 - edge),
-          std::min(v.y2, tsurface_get_height(&surface) - 1 - edge)};
+  int32_t across_x = dx ? edge : 0, across_y = dy ? edge : 0;
+  *out = {std::max(v.x1, across_x), std::max(v.y1, across_y),
+          std::min(v.x2, tsurface_get_width(&surface) - 1 - across_x),
+          std::min(v.y2, tsurface_get_height(&surface) - 1 - across_y)};
   return out->x1 <= out->x2 && out->y1 <= out->y2;
 }
 
