@@ -1060,6 +1060,18 @@ void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, 
     fill_span<D>(top_down ? start : row_at(start, stride, rows - 1, false), columns * rows, f, streaming);
     return;
   }
+  // Narrow opaque blocks (a bar, a border's side) go word by word: the span
+  // loop's setup would cost more than the few pixels of each row.
+  if constexpr (D == F555 || D == F565) {
+    if (f.a == 255 && columns < 8) {
+      const ptrdiff_t down = top_down ? ptrdiff_t(stride) : -ptrdiff_t(stride);
+      const uint16_t word = uint16_t(f.packed);
+      uint8_t *row = start;
+      for (int32_t y = 0; y < rows; y++, row += down)
+        for (int32_t x = 0; x < columns; x++) std::memcpy(row + 2 * x, &word, 2);
+      return;
+    }
+  }
   for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f, streaming);
 }
 
