@@ -9,6 +9,8 @@
 // Invariants:
 // - rect is inclusive, in the parent's coordinates; the canvas's rect always
 //   equals it; a side of 0 pixels (x2 = x1 - 1) is valid and has an empty buffer;
+// - a surface with a compose hook, unless it updates directly, has an empty
+//   buffer: the hook puts it and its children onto whatever it is composed on;
 // - the link points at the surface itself whenever it is not in the screen's
 //   list, so removing twice and inserting twice are harmless;
 // - only realised surfaces paint, update or collect dirty areas.
