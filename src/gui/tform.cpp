@@ -582,6 +582,12 @@ static bool scroll_in_place(tform *form) {
   if (drawn_signature(form) != form->_drawn_signature || !plain_background(form, dx, dy, &moving)) return false;
   const trect &m = moving;
   if (std::abs(int64_t(dx)) >= width_of(&m) || std::abs(int64_t(dy)) >= height_of(&m)) return false;
+  // The bars stay where they are: none may lie over what moves.
+  for (tscrollbar *bar : {form->_vbar, form->_hbar}) {
+    const trect &b = *rect_of(&bar->_control);
+    if (tsurface_is_visible(&bar->_control._surface) && b.x1 <= m.x2 && b.x2 >= m.x1 && b.y1 <= m.y2 && b.y2 >= m.y1)
+      return false;
+  }
   tcanvas *canvas = &surface->_canvas;
   if (!tcanvas_scroll(canvas, &m, dx, dy)) return false;
   trect kept = {std::max(m.x1, m.x1 + dx), std::max(m.y1, m.y1 + dy), std::min(m.x2, m.x2 + dx),
