@@ -417,6 +417,14 @@ int tcanvas_scroll(tcanvas *canvas, const trect *area, int32_t dx, int32_t dy) {
   const ptrdiff_t down = tbitmap_is_top_down(bitmap) ? ptrdiff_t(tbitmap_get_stride(bitmap))
                                                       : -ptrdiff_t(tbitmap_get_stride(bitmap));
   uint8_t *first = tbitmap_get_row(bitmap, 0);
+  // Whole rows without a gap between them move as one block.
+  if (!dx && row_bytes == tbitmap_get_stride(bitmap)) {
+    size_t rows = size_t(bottom - top + 1);
+    uint8_t *to = first + down * (down > 0 ? top : bottom);
+    const uint8_t *from = first + down * (down > 0 ? top - dy : bottom - dy);
+    std::memmove(to, from, rows * row_bytes);
+    return 1;
+  }
   // Rows moving down are taken from the bottom up, so none is read after it was written.
   for (int64_t i = 0, rows = bottom - top + 1; i < rows; i++) {
     int64_t y = dy > 0 ? bottom - i : top + i;

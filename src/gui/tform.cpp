@@ -589,7 +589,10 @@ static bool scroll_in_place(tform *form) {
       return false;
   }
   tcanvas *canvas = &surface->_canvas;
-  if (!tcanvas_scroll(canvas, &m, dx, dy)) return false;
+  // A vertical move takes whole rows, bars and border sides with them, as
+  // one block; all but the part that keeps its pixels is drawn again below.
+  trect taken = dx ? m : trect{0, m.y1, tsurface_get_width(surface) - 1, m.y2};
+  if (!tcanvas_scroll(canvas, &taken, dx, dy)) return false;
   trect kept = {std::max(m.x1, m.x1 + dx), std::max(m.y1, m.y1 + dy), std::min(m.x2, m.x2 + dx),
                 std::min(m.y2, m.y2 + dy)};
   const trect whole = {0, 0, tsurface_get_width(surface) - 1, tsurface_get_height(surface) - 1};
