@@ -377,23 +377,34 @@ void paint_main_paint(tscreen *screen, const trect *rect) {
   tcanvas *canvas = tscreen_get_canvas(screen);
   app_context *app = app_common_find_app();
   paint_context *pc = app ? app->_paint_context : nullptr;
-  if (!pc || !paint_context_is_partial_refresh(pc)) {
-    tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, k_background);
-    const trect *whole = tscreen_get_rect(screen);
-    tcanvas_fill_rect(canvas, whole->x1, whole->y1, whole->x2, whole->y2);
-  }
   tbitmap *bitmap = pc ? paint_context_get_canvas(pc) : nullptr;
+  // The part of the area the painting covers with its own opaque pixels.
+  trect on_screen = {0, 0, -1, -1}, part = {0, 0, -1, -1};
   if (bitmap) {
+    on_screen = paint_main_canvas_rect();
+    part = {std::max(on_screen.x1, rect->x1), std::max(on_screen.y1, rect->y1), std::min(on_screen.x2, rect->x2),
+            std::min(on_screen.y2, rect->y2)};
+  }
+  bool covered = part.x1 <= part.x2 && part.y1 <= part.y2;
+  if (!pc || !paint_context_is_partial_refresh(pc)) {
+    // The background only where the painting leaves the area: above, below, left, right.
+    tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, k_background);
+    const trect strips[4] = {{rect->x1, rect->y1, rect->x2, part.y1 - 1},
+                             {rect->x1, part.y2 + 1, rect->x2, rect->y2},
+                             {rect->x1, part.y1, part.x1 - 1, part.y2},
+                             {part.x2 + 1, part.y1, rect->x2, part.y2}};
+    if (!covered)
+      tcanvas_fill_rect(canvas, rect->x1, rect->y1, rect->x2, rect->y2);
+    else
+      for (const trect &strip : strips)
+        if (strip.x1 <= strip.x2 && strip.y1 <= strip.y2)
+          tcanvas_fill_rect(canvas, strip.x1, strip.y1, strip.x2, strip.y2);
+  }
+  if (covered) {
     if (cairo_t *cr = paint_context_get_cairo(pc)) cairo_surface_flush(cairo_get_target(cr));
-    trect on_screen = paint_main_canvas_rect();
-    trect part = {std::max(on_screen.x1, rect->x1), std::max(on_screen.y1, rect->y1),
-                  std::min(on_screen.x2, rect->x2), std::min(on_screen.y2, rect->y2)};
-    if (part.x1 <= part.x2 && part.y1 <= part.y2) {
-      tpoint at = {part.x1, part.y1};
-      trect source = {part.x1 - on_screen.x1, part.y1 - on_screen.y1, part.x2 - on_screen.x1,
-                      part.y2 - on_screen.y1};
-      tcanvas_draw_bitmap(canvas, &at, bitmap, &source);
-    }
+    tpoint at = {part.x1, part.y1};
+    trect source = {part.x1 - on_screen.x1, part.y1 - on_screen.y1, part.x2 - on_screen.x1, part.y2 - on_screen.y1};
+    tcanvas_draw_bitmap(canvas, &at, bitmap, &source);
   }
   if (app && app->_resizing) draw_frame(canvas, app);
 }

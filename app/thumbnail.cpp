@@ -73,16 +73,17 @@ void thumbnail_update(thumbnail *pt) {
   constexpr double nudge = 1e-9;
   int32_t scaled_width = std::max(int32_t(cw * pt->_scale + nudge), int32_t(1));
   int32_t scaled_height = std::max(int32_t(ch * pt->_scale + nudge), int32_t(1));
-  // A copy of the same size is scaled into again (the common case: the
-  // canvas changed, not its size); the aspect fitting gives the same box.
+  // A copy made for the same size is scaled into again (the common case:
+  // the canvas changed, not its size); the aspect fitting gives the same box.
   tbitmap *old = pt->_scaled;
-  if (old && tbitmap_get_width(old) == scaled_width && tbitmap_get_height(old) == scaled_height &&
-      tscale_scale_into(canvas, old))
+  if (old && pt->_asked_width == scaled_width && pt->_asked_height == scaled_height && tscale_scale_into(canvas, old))
     return;
   tbitmap *scaled = tscale_new_scaled(canvas, scaled_width, -scaled_height, 1);
   if (!scaled) return;  // the old copy stays: stale beats none
   if (old) tbitmap_free(old);
   pt->_scaled = scaled;
+  pt->_asked_width = scaled_width;
+  pt->_asked_height = scaled_height;
 }
 
 void thumbnail_realize(thumbnail *pt) {

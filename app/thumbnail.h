@@ -24,6 +24,7 @@ struct thumbnail {
   tcontrol _control;
   paint_context *_paint_context;
   tbitmap *_scaled;
+  int32_t _asked_width, _asked_height;  // the size the copy was made for (fitting may trim it)
   tbdrawer *_frame;
   int32_t _view_width, _view_height;
   trect _view_rect;  // thumbnail (control) coordinates, inclusive

@@ -5,8 +5,10 @@
 // follows the arithmetic of the header literally. The fast paths are SSE2
 // twins of it (eight pixels per step, the row's tail through the general
 // pixel code), plain row copies, whole-pixel loops for 32-bit destinations
-// (the painting canvas: its fills and constant-alpha blit), and 256-bit
-// loops for the canvas present and the 32-bit blends; fast_table says which
+// (the painting canvas: its fills and constant-alpha blit), word loops for
+// the translucent 16-bit fills (a dialog's dimming of the frame buffer), and
+// 256-bit loops for the canvas present, the 32-bit blends and the 16-bit
+// translucent fills; fast_table says which
 // pair uses which. A fast path never differs from the general one in a
 // single byte: the tests run both on random input.
 #include "tblit.h"
@@ -549,6 +551,24 @@ int32_t blend_span_32(uint8_t *p, int32_t count, uint32_t rgb8, uint32_t a) {
   return i;
 }
 
+// The translucent 555 and 565 fill, eight words at a time: the colour's
+// share of each channel (c * a) is worked out once, and each word's own
+// channels weigh 256 - a. Returns how many it did.
+template <int D>
+int32_t blend_span_16(uint8_t *p, int32_t count, rgb c, uint32_t a) {
+  const __m128i w = splat16(int(a)), inv = splat16(int(256 - a));
+  const __m128i term_r = _mm_mullo_epi16(splat16(int(c.r)), w), term_g = _mm_mullo_epi16(splat16(int(c.g)), w),
+                term_b = _mm_mullo_epi16(splat16(int(c.b)), w);
+  auto channel = [inv](__m128i d, __m128i term) { return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(d, inv), term), 8); };
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    lanes d = lanes_from_words<D, D>(_mm_loadu_si128(at128(p + 2 * i)));
+    lanes o = {channel(d.r, term_r), channel(d.g, term_g), channel(d.b, term_b)};
+    _mm_storeu_si128(at128(p + 2 * i), pack_words(o, D == F565 ? 11 : 10));
+  }
+  return i;
+}
+
 // The opaque 32-bit fill: the three colour bytes over each pixel's fourth.
 int32_t store_span_32(uint8_t *p, int32_t count, uint32_t rgb8) {
   __m128i keep = splat32(0xFF000000u), color = splat32(rgb8);
@@ -641,6 +661,30 @@ TBLIT_AVX2 int32_t blend_span_32_avx2(uint8_t *p, int32_t count, uint32_t rgb8, 
   for (; i + 8 <= count; i += 8)
     _mm256_storeu_si256(at256(p + 4 * i), blend8_32(_mm256_loadu_si256(at256(p + 4 * i)), term, term, inv));
   return i + blend_span_32(p + 4 * i, count - i, rgb8, a);
+}
+
+// blend_span_16 sixteen words at a time.
+template <int D>
+TBLIT_AVX2 int32_t blend_span_16_avx2(uint8_t *p, int32_t count, rgb c, uint32_t a) {
+  constexpr int red_shift = D == F565 ? 11 : 10;
+  const __m256i w = _mm256_set1_epi16(short(a)), inv = _mm256_set1_epi16(short(256 - a));
+  const __m256i term_r = _mm256_mullo_epi16(_mm256_set1_epi16(short(c.r)), w);
+  const __m256i term_g = _mm256_mullo_epi16(_mm256_set1_epi16(short(c.g)), w);
+  const __m256i term_b = _mm256_mullo_epi16(_mm256_set1_epi16(short(c.b)), w);
+  const __m256i green_mask = _mm256_set1_epi16(D == F565 ? 63 : 31), blue_mask = _mm256_set1_epi16(31);
+  auto channel = [inv](__m256i d, __m256i term) TBLIT_AVX2 {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(d, inv), term), 8);
+  };
+  int32_t i = 0;
+  for (; i + 16 <= count; i += 16) {
+    __m256i d = _mm256_loadu_si256(at256(p + 2 * i));
+    __m256i r = channel(_mm256_srli_epi16(d, red_shift), term_r);
+    __m256i g = channel(_mm256_and_si256(_mm256_srli_epi16(d, 5), green_mask), term_g);
+    __m256i b = channel(_mm256_and_si256(d, blue_mask), term_b);
+    _mm256_storeu_si256(at256(p + 2 * i),
+                        _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r, red_shift), _mm256_slli_epi16(g, 5)), b));
+  }
+  return i + blend_span_16<D>(p + 2 * i, count - i, c, a);
 }
 
 // With byte-masked stores (AVX-512) the opaque fill need not read the pixels
@@ -800,6 +844,58 @@ TBLIT_AVX2 int64_t scan_range_32_avx2(const uint8_t *row, int64_t x, int64_t lim
   return scan_range_32(row, x, limit, dir, want, low, high);
 }
 
+// The keyed same-format 16-bit blit (a see-through panel over the frame
+// buffer), sixteen words a step. Each word depends on its own source and
+// destination words only, so a row's last few go through a step of their
+// own over copies padded to sixteen.
+template <int F, bool HasKey, bool Copy>
+TBLIT_AVX2 void keyed_rows_16_avx2(const tblit_job *job) {
+  constexpr int red_shift = F == F565 ? 11 : 10;
+  const int32_t columns = job->columns;
+  const __m256i key = _mm256_set1_epi16(short(key_in_source_form<F>(job->key)));
+  const __m256i w = _mm256_set1_epi16(short(job->alpha)), inv = _mm256_set1_epi16(short(256 - job->alpha));
+  const __m256i green_mask = _mm256_set1_epi16(F == F565 ? 63 : 31), blue_mask = _mm256_set1_epi16(31);
+  auto channel = [w, inv](__m256i s, __m256i d) TBLIT_AVX2 {
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, w), _mm256_mullo_epi16(d, inv)), 8);
+  };
+  auto step16 = [&](uint8_t *dp, const uint8_t *sp) TBLIT_AVX2 {
+    __m256i s = _mm256_loadu_si256(at256(sp)), d = _mm256_loadu_si256(at256(dp)), out = s;
+    if constexpr (!Copy) {
+      __m256i r = channel(_mm256_srli_epi16(s, red_shift), _mm256_srli_epi16(d, red_shift));
+      __m256i g = channel(_mm256_and_si256(_mm256_srli_epi16(s, 5), green_mask),
+                          _mm256_and_si256(_mm256_srli_epi16(d, 5), green_mask));
+      __m256i b = channel(_mm256_and_si256(s, blue_mask), _mm256_and_si256(d, blue_mask));
+      out = _mm256_or_si256(_mm256_or_si256(_mm256_slli_epi16(r, red_shift), _mm256_slli_epi16(g, 5)), b);
+    }
+    if constexpr (HasKey) out = _mm256_blendv_epi8(out, d, _mm256_cmpeq_epi16(s, key));
+    _mm256_storeu_si256(at256(dp), out);
+  };
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    int32_t x = 0;
+    for (; x + 16 <= columns; x += 16) step16(dp + 2 * x, sp + 2 * x);
+    if (x == columns) continue;
+    size_t tail_bytes = size_t(columns - x) * 2;
+    alignas(32) uint8_t src_tail[32] = {}, dst_tail[32] = {};
+    std::memcpy(src_tail, sp + 2 * x, tail_bytes);
+    std::memcpy(dst_tail, dp + 2 * x, tail_bytes);
+    step16(dst_tail, src_tail);
+    std::memcpy(dp + 2 * x, dst_tail, tail_bytes);
+  }
+}
+
+template <int F>
+void fast_keyed_16(const tblit_job *job) {
+  bool has_key = job->key != TBLIT_NO_KEY, copy = job->alpha >= 255;
+  if (!g_wide_vectors || (!has_key && copy)) return fast_keyed<F, F>(job);
+  if (!copy && job->alpha <= 0) return;  // weight 0 everywhere
+  if (has_key)
+    copy ? keyed_rows_16_avx2<F, true, true>(job) : keyed_rows_16_avx2<F, true, false>(job);
+  else
+    keyed_rows_16_avx2<F, false, false>(job);
+}
+
 void fast_keyed_32_to_565(const tblit_job *job) {
   if (g_wide_vectors && job->alpha >= 255) return keyed_copy_32_to_565_avx2(job);
   fast_keyed<F32, F565>(job);
@@ -833,7 +929,11 @@ struct family_row {
   }
 #define TBLIT_WORKER(fam, s, d) fam<s, d>
 #if defined(TBLIT_HAVE_AVX2)
-#define TBLIT_KEYED_WORKER(fam, s, d) (s == F32 && d == F565 ? fast_keyed_32_to_565 : fam<s, d>)
+#define TBLIT_KEYED_WORKER(fam, s, d)                                                   \
+  (s == F32 && d == F565   ? fast_keyed_32_to_565                                         \
+   : s == F565 && d == F565 ? fast_keyed_16<F565>                                         \
+   : s == F555 && d == F555 ? fast_keyed_16<F555>                                         \
+                            : fam<s, d>)
 #else
 #define TBLIT_KEYED_WORKER TBLIT_WORKER
 #endif
@@ -938,12 +1038,12 @@ void fill_span(uint8_t *p, int32_t count, const fill_color<D> &f, bool streaming
       __m128i word = splat16(int(f.packed));
       for (; i + 8 <= count; i += 8) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 2 * i), word);
     } else {
-      // A blend towards the colour is the alpha blit of a source made of it.
-      alignas(16) uint32_t source[8];
-      for (uint32_t &s : source) s = f.rgb8;
-      __m128i w = splat16(int(f.a)), none = _mm_setzero_si128();
-      for (; i + 8 <= count; i += 8)
-        step8<F32, D, false>(p + bytes_of(D) * i, reinterpret_cast<const uint8_t *>(source), nullptr, w, none, false);
+#if defined(TBLIT_HAVE_AVX2)
+      if (g_wide_vectors)
+        i = blend_span_16_avx2<D>(p, count, f.c, f.a);
+      else
+#endif
+        i = blend_span_16<D>(p, count, f.c, f.a);
     }
   }
 #endif
@@ -959,6 +1059,18 @@ void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, 
   if (uint64_t(stride) == uint64_t(columns) * bytes_of(D) && uint64_t(columns) * uint64_t(rows) <= INT32_MAX) {
     fill_span<D>(top_down ? start : row_at(start, stride, rows - 1, false), columns * rows, f, streaming);
     return;
+  }
+  // Narrow opaque blocks (a bar, a border's side) go word by word: the span
+  // loop's setup would cost more than the few pixels of each row.
+  if constexpr (D == F555 || D == F565) {
+    if (f.a == 255 && columns < 8) {
+      const ptrdiff_t down = top_down ? ptrdiff_t(stride) : -ptrdiff_t(stride);
+      const uint16_t word = uint16_t(f.packed);
+      uint8_t *row = start;
+      for (int32_t y = 0; y < rows; y++, row += down)
+        for (int32_t x = 0; x < columns; x++) std::memcpy(row + 2 * x, &word, 2);
+      return;
+    }
   }
   for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f, streaming);
 }

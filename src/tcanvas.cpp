@@ -398,6 +398,43 @@ int tcanvas_clip_blit(const tcanvas *canvas, const tpoint *dst, const trect *src
   return left <= right && top <= bottom;
 }
 
+int tcanvas_scroll(tcanvas *canvas, const trect *area, int32_t dx, int32_t dy) {
+  PORT_CHECK(canvas != nullptr && area != nullptr);
+  tbitmap *bitmap = canvas->_bitmap;
+  if (!bitmap || tbitmap_get_bpp(bitmap) < 8) return 0;
+  trect r = *area;
+  trect_normalize(&r);
+  int64_t x1 = std::max<int64_t>(r.x1, 0), y1 = std::max<int64_t>(r.y1, 0);
+  int64_t x2 = std::min<int64_t>(r.x2, tbitmap_get_width(bitmap) - 1);
+  int64_t y2 = std::min<int64_t>(r.y2, tbitmap_get_height(bitmap) - 1);
+  // The destination part: where a pixel of the area lands inside the area.
+  int64_t left = std::max<int64_t>(x1, x1 + dx), right = std::min<int64_t>(x2, x2 + dx);
+  int64_t top = std::max<int64_t>(y1, y1 + dy), bottom = std::min<int64_t>(y2, y2 + dy);
+  if (left > right || top > bottom || (!dx && !dy)) return 1;
+  const int64_t pixel_bytes = tbitmap_get_bpp(bitmap) / 8;
+  const size_t row_bytes = size_t((right - left + 1) * pixel_bytes);
+  // One image row down in memory: +stride top-down, -stride bottom-up.
+  const ptrdiff_t down = tbitmap_is_top_down(bitmap) ? ptrdiff_t(tbitmap_get_stride(bitmap))
+                                                      : -ptrdiff_t(tbitmap_get_stride(bitmap));
+  uint8_t *first = tbitmap_get_row(bitmap, 0);
+  // Whole rows without a gap between them move as one block.
+  if (!dx && row_bytes == tbitmap_get_stride(bitmap)) {
+    size_t rows = size_t(bottom - top + 1);
+    uint8_t *to = first + down * (down > 0 ? top : bottom);
+    const uint8_t *from = first + down * (down > 0 ? top - dy : bottom - dy);
+    std::memmove(to, from, rows * row_bytes);
+    return 1;
+  }
+  // Rows moving down are taken from the bottom up, so none is read after it was written.
+  for (int64_t i = 0, rows = bottom - top + 1; i < rows; i++) {
+    int64_t y = dy > 0 ? bottom - i : top + i;
+    uint8_t *to = first + down * y + left * pixel_bytes;
+    const uint8_t *from = first + down * (y - dy) + (left - dx) * pixel_bytes;
+    std::memmove(to, from, row_bytes);
+  }
+  return 1;
+}
+
 int tcanvas_fill_span_pattern(tcanvas *canvas, int32_t x, int32_t y, int32_t count) {
   PORT_CHECK(canvas != nullptr);
   const tbitmap *pattern = canvas->_pattern;

@@ -100,5 +100,10 @@ int tcanvas_draw_bitmap_keyed(tcanvas *canvas, const tpoint *dst, const tbitmap 
 // Cuts the destination rectangle of a blit to the clip rectangle and shifts
 // the source rectangle with it. 1 when at least one column and one row remain.
 int tcanvas_clip_blit(const tcanvas *canvas, const tpoint *dst, const trect *src, tpoint *out_dst, trect *out_src);
+// Moves the pixels inside area (inclusive, in bitmap coordinates, cut to the
+// bitmap) dx to the right and dy down, overlapping rows and columns handled;
+// what moves out of area is dropped and what it uncovers keeps its old
+// pixels. Ignores the clip. 0 (nothing moved) below 8 bits per pixel.
+int tcanvas_scroll(tcanvas *canvas, const trect *area, int32_t dx, int32_t dy);
 // Tiles the pattern along count pixels of row y from x, weighted by the brush alpha.
 int tcanvas_fill_span_pattern(tcanvas *canvas, int32_t x, int32_t y, int32_t count);

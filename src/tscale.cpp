@@ -16,6 +16,13 @@ int32_t engine_row_to_dst(const tscale_context *ctx, int32_t y);
 template <class Pixel>
 void sample_row(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep);
 void sample_row_24(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep);
+template <int Bytes>
+void sample_row_at(uint8_t *dst, const uint8_t *src, int32_t count, const uint32_t *offsets);
+
+// Destinations up to this wide sample through a table of source offsets
+// made once per scale (on the stack); wider ones work each column out as
+// they go. Both follow the same rule: column x samples (x * xstep) >> 16.
+constexpr int32_t TABLE_COLUMNS = 2048;
 
 }  // namespace
 
@@ -63,6 +70,11 @@ int tscale_scale_rows(void *ctx, const tbitmap *src, int32_t dst_width, int32_t 
   const uint32_t xstep = uint32_t((uint64_t(src_width) << 16) / uint64_t(dst_width));
   const uint64_t ystep = (uint64_t(src_height) << 16) / uint64_t(dst_height);
 
+  const int pixel_bytes = bpp / 8;
+  uint32_t offsets[TABLE_COLUMNS];
+  const bool table = dst_width <= TABLE_COLUMNS;
+  for (int32_t x = 0; table && x < dst_width; x++) offsets[x] = uint32_t(pixel_bytes * ((uint64_t(x) * xstep) >> 16));
+
   uint64_t fy = 0;
   uint64_t src_row = 0;
   uint8_t *row = nullptr;
@@ -78,6 +90,16 @@ int tscale_scale_rows(void *ctx, const tbitmap *src, int32_t dst_width, int32_t 
     row = get_row(ctx, y);
     if (!row) return 0;
     const uint8_t *src_pixels = src->_pixels + src_row * stride;
+    if (table) {
+      switch (bpp) {
+        case 8: sample_row_at<1>(row, src_pixels, dst_width, offsets); break;
+        case 16: sample_row_at<2>(row, src_pixels, dst_width, offsets); break;
+        case 24: sample_row_at<3>(row, src_pixels, dst_width, offsets); break;
+        default: sample_row_at<4>(row, src_pixels, dst_width, offsets); break;
+      }
+      put_row(ctx, row, y);
+      continue;
+    }
     switch (bpp) {
       case 8: sample_row<uint8_t>(row, src_pixels, dst_width, xstep); break;
       case 16: sample_row<uint16_t>(row, src_pixels, dst_width, xstep); break;
@@ -132,6 +154,25 @@ void sample_row(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep)
     fx += 4 * xstep;
   }
   for (; x < count; x++, fx += xstep, dst += size) std::memcpy(dst, src + size * (fx >> 16), size);
+}
+
+// Four loads before their four stores: the loads, often to lines not yet
+// in the cache, overlap.
+template <int Bytes>
+void sample_row_at(uint8_t *dst, const uint8_t *src, int32_t count, const uint32_t *offsets) {
+  int32_t x = 0;
+  for (; x + 4 <= count; x += 4, dst += 4 * Bytes) {
+    uint8_t a[Bytes], b[Bytes], c[Bytes], d[Bytes];
+    std::memcpy(a, src + offsets[x], Bytes);
+    std::memcpy(b, src + offsets[x + 1], Bytes);
+    std::memcpy(c, src + offsets[x + 2], Bytes);
+    std::memcpy(d, src + offsets[x + 3], Bytes);
+    std::memcpy(dst, a, Bytes);
+    std::memcpy(dst + Bytes, b, Bytes);
+    std::memcpy(dst + 2 * Bytes, c, Bytes);
+    std::memcpy(dst + 3 * Bytes, d, Bytes);
+  }
+  for (; x < count; x++, dst += Bytes) std::memcpy(dst, src + offsets[x], Bytes);
 }
 
 void sample_row_24(uint8_t *dst, const uint8_t *src, int32_t count, uint32_t xstep) {

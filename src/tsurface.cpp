@@ -111,7 +111,9 @@ void tsurface_set_children_fns(tsurface *surface, tsurface_child_count_fn count,
 
 void tsurface_set_on_compose(tsurface *surface, tsurface_compose_fn fn) {
   PORT_CHECK(surface != nullptr);
+  bool had = surface->_compose != nullptr;
   surface->_compose = fn;
+  if (had != (fn != nullptr)) tsurface_recreate_canvas(surface);
 }
 
 void tsurface_set_on_backdrop(tsurface *surface, tsurface_compose_fn fn) {
@@ -165,8 +167,10 @@ void tsurface_set_mask_enabled(tsurface *surface, int enabled) {
 
 void tsurface_set_update_mode(tsurface *surface, int direct, int sync_ancestors) {
   PORT_CHECK(surface != nullptr);
+  bool was_direct = surface->_direct_update;
   surface->_direct_update = direct ? 1 : 0;
   surface->_sync_ancestors = sync_ancestors ? 1 : 0;
+  if (surface->_compose && was_direct != bool(surface->_direct_update)) tsurface_recreate_canvas(surface);
 }
 
 tcanvas *tsurface_get_canvas(tsurface *surface) {
@@ -252,12 +256,12 @@ int tsurface_realize(tsurface *surface) {
     int32_t count = surface->_child_count(surface);
     for (int32_t i = 0; i < count; i++) {
       tsurface *child = surface->_child_at(surface, i);
-      if (!child) continue;
-      tsurface_realize(child);
-      tsurface_compose_onto(child, &surface->_canvas);
+      if (child) tsurface_realize(child);
     }
+    compose_children(surface);
   }
   surface->_realized = 1;
+  surface->_redraws++;
   return 1;
 }
 
@@ -272,7 +276,12 @@ int tsurface_update(tsurface *surface, const trect *rect) {
   PORT_CHECK(surface != nullptr);
   if (!surface->_realized) return 0;
   redraw(surface);
+  return tsurface_present(surface, rect);
+}
 
+int tsurface_present(tsurface *surface, const trect *rect) {
+  PORT_CHECK(surface != nullptr);
+  if (!surface->_realized) return 0;
   trect area = surface->_rect;
   if (rect) {
     area = *rect;
@@ -413,8 +422,11 @@ void tsurface_notify_children_resized(tsurface *surface) {
   }
 }
 
-// A buffer at the display depth with the frame buffer's row order.
+// A buffer at the display depth with the frame buffer's row order; an empty
+// one for a surface that composes itself through its hook (a whole-screen
+// dialog) and so never shows its buffer.
 static int make_canvas(tsurface *surface, tcanvas *canvas, int32_t width, int32_t height) {
+  if (surface->_compose && !surface->_direct_update) width = height = 0;
   tscreen *screen = tscreen_get();
   const tbitmap *frame = screen ? tscreen_get_bitmap(screen) : nullptr;
   bool top_down = frame && tbitmap_is_top_down(frame);
@@ -422,6 +434,7 @@ static int make_canvas(tsurface *surface, tcanvas *canvas, int32_t width, int32_
 }
 
 static void redraw(tsurface *surface) {
+  surface->_redraws++;
   if (!surface->_compose && surface->_draw) {
     trect local = {0, 0, tsurface_get_width(surface) - 1, tsurface_get_height(surface) - 1};
     surface->_draw(surface, &surface->_canvas, &local);
@@ -429,8 +442,12 @@ static void redraw(tsurface *surface) {
   compose_children(surface);
 }
 
+// A surface with a compose hook puts itself onto its parent through the
+// hook, never through its buffer, unless it updates the frame buffer
+// directly from it: only then do its children need composing into it.
 static void compose_children(tsurface *surface) {
   if (!surface->_child_count || !surface->_child_at) return;
+  if (surface->_compose && !surface->_direct_update) return;
   int32_t count = surface->_child_count(surface);
   for (int32_t i = 0; i < count; i++) {
     tsurface *child = surface->_child_at(surface, i);

@@ -9,6 +9,8 @@
 // Invariants:
 // - rect is inclusive, in the parent's coordinates; the canvas's rect always
 //   equals it; a side of 0 pixels (x2 = x1 - 1) is valid and has an empty buffer;
+// - a surface with a compose hook, unless it updates directly, has an empty
+//   buffer: the hook puts it and its children onto whatever it is composed on;
 // - the link points at the surface itself whenever it is not in the screen's
 //   list, so removing twice and inserting twice are harmless;
 // - only realised surfaces paint, update or collect dirty areas.
@@ -53,6 +55,7 @@ struct tsurface {
   uint8_t _pen_captured;
   uint8_t _direct_update;
   uint8_t _sync_ancestors;
+  uint32_t _redraws;  // counts the redraws of the buffer, so an owner can tell it changed
   tsurface_draw_fn _draw;
   tsurface_rect_fn _rect_changed;
   tsurface_rect_fn _parent_rect_changed;
@@ -110,6 +113,9 @@ void tsurface_get_screen_rect(const tsurface *surface, trect *out);
 int tsurface_realize(tsurface *surface);
 int tsurface_paint(tsurface *surface);
 int tsurface_update(tsurface *surface, const trect *rect);
+// tsurface_update for a buffer its owner has already brought up to date: the
+// area (or the whole surface) goes up to the parent or the screen, undrawn.
+int tsurface_present(tsurface *surface, const trect *rect);
 int tsurface_compose_onto(tsurface *surface, tcanvas *canvas);
 void tsurface_mark_dirty(tsurface *surface, const trect *old_rect);
 

@@ -229,6 +229,37 @@ TEST(CanvasHooks, PaintShowsTheCanvasOnTheGreyBackgroundAndTheFrameAboveIt) {
   });
 }
 
+// The background goes only where the canvas leaves an area: repaints of
+// areas that straddle the canvas's edges and corners, over a frame buffer
+// scribbled on first, give the pixels of one whole-screen paint.
+TEST(CanvasHooks, PartialPaintsAroundTheCanvasEdgesMatchAWholePaint) {
+  with_canvas(200, 101, [](app_context *app) {
+    app->_resizing = 0;
+    tscreen *screen = tscreen_get();
+    auto shown = [] {
+      std::vector<uint32_t> pixels;
+      for (int32_t y = 0; y < 640; y++)
+        for (int32_t x = 0; x < 480; x++) pixels.push_back(os_headless_get_pixel(x, y));
+      return pixels;
+    };
+    tscreen_paint(screen, nullptr);
+    const std::vector<uint32_t> whole = shown();
+    trect canvas = paint_main_canvas_rect();
+    tcanvas *frame = tscreen_get_canvas(screen);
+    tcanvas_set_brush(frame, TCANVAS_BRUSH_SOLID, 0xFF12AB34u);
+    tcanvas_fill_rect(frame, 0, 0, 479, 639);
+    // Columns and rows cut at, just inside and just outside each canvas edge.
+    const int32_t xs[] = {0, canvas.x1 - 1, canvas.x1 + 1, canvas.x2, canvas.x2 + 2, 480};
+    const int32_t ys[] = {0, canvas.y1, canvas.y1 + 2, canvas.y2 - 1, canvas.y2 + 1, 640};
+    for (int i = 0; i + 1 < 6; i++)
+      for (int j = 0; j + 1 < 6; j++) {
+        trect part = {xs[i], ys[j], xs[i + 1] - 1, ys[j + 1] - 1};
+        tscreen_paint(screen, &part);
+      }
+    EXPECT_TRUE(shown() == whole);
+  });
+}
+
 TEST(CanvasHooks, ARotationMovesTheCanvasAndTheFrameFollows) {
   with_canvas(200, 101, [](app_context *app) {
     os_headless_set_size(640, 480);

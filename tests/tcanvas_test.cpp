@@ -445,3 +445,45 @@ TEST(TcanvasBitmaps, ClippedDrawsShiftTheSourceWithTheDestination) {
   tbitmap_free(mask);
   tbitmap_free(src);
 }
+
+// A scroll against moving the pixels one at a time from a copy: any depth,
+// both row orders, areas reaching past the bitmap, shifts either way and
+// beyond the area; only the landing part of the area changes.
+TEST(TcanvasScroll, MovesTheAreaLikeAPixelByPixelCopy) {
+  for (uint32_t seed = 1; seed <= 300; seed++) {
+    std::mt19937 rng(seed);
+    const int depths[] = {8, 16, 24, 32};
+    int bpp = depths[rng() % 4];
+    int32_t width = int32_t(1 + rng() % 40), height = int32_t(1 + rng() % 30);
+    tbitmap *bitmap = tbitmap_new(width, rng() % 2 ? height : -height, bpp);
+    ASSERT_NE(bitmap, nullptr);
+    for (int32_t y = 0; y < height; y++)
+      for (int32_t x = 0; x < width; x++) tbitmap_set_pixel(bitmap, x, y, rng());
+    tbitmap *before = tbitmap_new_copy(bitmap);
+    ASSERT_NE(before, nullptr);
+    auto coordinate = [&rng](int32_t side) { return int32_t(rng() % uint32_t(side + 8)) - 4; };
+    trect area = {coordinate(width), coordinate(height), coordinate(width), coordinate(height)};
+    int32_t dx = int32_t(rng() % 21) - 10, dy = int32_t(rng() % 21) - 10;
+    if (rng() % 3 == 0) dx = 0;
+    if (rng() % 3 == 0) dy = 0;
+    tcanvas canvas;
+    tcanvas_init_on_bitmap(&canvas, bitmap);
+    EXPECT_EQ(tcanvas_scroll(&canvas, &area, dx, dy), 1);
+    trect inside = area;
+    trect_normalize(&inside);
+    inside = {std::max(inside.x1, 0), std::max(inside.y1, 0), std::min(inside.x2, width - 1),
+              std::min(inside.y2, height - 1)};
+    auto in = [&inside](int32_t x, int32_t y) { return x >= inside.x1 && x <= inside.x2 && y >= inside.y1 && y <= inside.y2; };
+    for (int32_t y = 0; y < height; y++)
+      for (int32_t x = 0; x < width; x++) {
+        bool moved = in(x, y) && in(x - dx, y - dy);
+        uint32_t expected = tbitmap_get_pixel(before, moved ? x - dx : x, moved ? y - dy : y);
+        ASSERT_EQ(tbitmap_get_pixel(bitmap, x, y), expected)
+            << "seed " << seed << ": " << bpp << " bpp " << width << "x" << height << " at " << x << "," << y
+            << " shift " << dx << "," << dy;
+      }
+    tcanvas_deinit(&canvas);
+    tbitmap_free(before);
+    tbitmap_free(bitmap);
+  }
+}

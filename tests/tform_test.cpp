@@ -312,3 +312,65 @@ TEST(Form, NothingTouchesTheFormAfterACallbackFreedIt) {
     EXPECT_EQ(pen(screen, 2, 60, 55), 1);
   }, "240x320");
 }
+
+// A drag moves the buffer's view and redraws only what it uncovers: after
+// every step the screen must hold what a full redraw of the form gives, with
+// children of different colours (one see-through), the focus frame, both
+// bars, a child repainted between steps and one hidden between steps.
+TEST(Form, ScrollingInPlaceGivesTheFullRedrawsPixels) {
+  run_on_styled_screen([](tscreen *screen) {
+    scene s;
+    for (int i = 0; i < 24; i++) {
+      int32_t x = (i % 3) * 45, y = (i / 3) * 35;
+      tcontrol *c = s.add({x, y, x + 39, y + 29}, i == 4);
+      tbdrawer_set_fill_color(tcontrol_get_box_drawer(c), tcolor_rgba(uint8_t(40 * i), uint8_t(255 - 9 * i), 90));
+      if (i == 7) tsurface_set_color_key(&c->_surface, tcolor_rgba(uint8_t(40 * i), uint8_t(255 - 9 * i), 90));
+    }
+    s.show();
+    tform_set_focus(s.form, s.children[4]);
+    tsurface *own = &s.form->_control._surface;
+    tbitmap *frame = tscreen_get_bitmap(screen);
+    auto screen_bytes = [&] {
+      const uint8_t *p = tbitmap_get_row(frame, 0);
+      const uint8_t *q = tbitmap_get_row(frame, tbitmap_get_height(frame) - 1);
+      return std::vector<uint8_t>(std::min(p, q), std::max(p, q) + tbitmap_get_stride(frame));
+    };
+    // The pixels a full redraw gives, the screen left as it was found.
+    auto full_redraw_bytes = [&] {
+      std::vector<uint8_t> shown = screen_bytes();
+      tsurface_paint(own);
+      tscreen_paint(screen, nullptr);
+      std::vector<uint8_t> expected = screen_bytes();
+      EXPECT_EQ(shown, expected);
+      return expected;
+    };
+    uint32_t seed = 5;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) % 7; };
+    int32_t x = 60, y = 60;
+    pen(screen, 1, x, y);
+    pen(screen, 3, x, y + 6);  // past the slop on both axes
+    pen(screen, 3, x + 6, y + 6);
+    // A check redraws the form, so the step after it is a full one: checks
+    // come after runs of one to five steps.
+    for (int check = 0; check < 30; check++) {
+      uint32_t redraws = own->_redraws;
+      int32_t run = check == 10 || check == 20 ? 3 : 1 + int32_t(next()) % 5;
+      for (int step = 0; step < run; step++) {
+        x = std::clamp(x + int32_t(next()) - 3, 20, 100);
+        y = std::clamp(y + int32_t(next()) - 3, 20, 100);
+        if (check == 10 && step == run - 1) {
+          tbdrawer_set_fill_color(tcontrol_get_box_drawer(s.children[5]), tcolor_rgba(255, 255, 0));
+          tsurface_paint(&s.children[5]->_surface);
+        }
+        if (check == 20 && step == run - 1) tsurface_set_visible(&s.children[3]->_surface, 0);
+        pen(screen, 3, x, y);
+      }
+      if (check != 10 && check != 20) {
+        EXPECT_LE(own->_redraws, redraws + 1) << "the steps redrew the whole form";
+      }
+      SCOPED_TRACE("check " + std::to_string(check));
+      full_redraw_bytes();
+    }
+    pen(screen, 2, x, y);
+  }, "240x320");
+}

@@ -112,9 +112,9 @@ TEST(MessageDialog, WidthMinusOneIsTheShortSideAndNoBoxWithoutMemory) {
           tmessagedialog *box = new_box(TMESSAGEDIALOG_OK);
           EXPECT_EQ(box->_width, 240);
           tdialog_close(tmessagedialog_get_dialog(box), 0);
-          // Without its screen-sized buffer the box is not made and leaves
-          // nothing behind.
-          uint64_t budget = tbitmap_set_budget(240 * 320 * 2 - 1);
+          // Without memory for its parts' buffers (the dialog itself holds
+          // none) the box is not made and leaves nothing behind.
+          uint64_t budget = tbitmap_set_budget(240 * 8 * 2 - 1);
           EXPECT_EQ(tmessagedialog_new(u"Title", -1, u"Text", TMESSAGEDIALOG_OK, 3, nullptr), nullptr);
           tbitmap_set_budget(budget);
           EXPECT_EQ(tscreen_get_modal(screen), nullptr);

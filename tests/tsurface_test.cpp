@@ -170,6 +170,38 @@ TEST(Surface, DirectUpdateWithSyncRecomposesTheAncestors) {
   });
 }
 
+// A surface that composes itself through its hook keeps no buffer of its
+// own, so a whole-screen one costs nothing; dropping the hook, or updating
+// directly (which shows the buffer), brings a buffer of its size back.
+void compose_child(tsurface *surface, tcanvas *canvas, const trect *) {
+  named_surface *self = static_cast<named_surface *>(tsurface_get_owner(surface));
+  for (tsurface *child : self->children) tsurface_compose_onto(child, canvas);
+}
+
+TEST(Surface, AComposeHookLeavesTheSurfaceWithoutABuffer) {
+  run_on_screen([](tscreen *screen) {
+    named_surface whole("whole", nullptr, {0, 0, 63, 47}, 0xFFFFFFFFu);
+    named_surface child("child", &whole.surface, {2, 2, 5, 5}, 0xFF0000FFu);
+    adopt(&whole, &child);
+    tsurface_set_on_compose(&whole.surface, compose_child);
+    EXPECT_EQ(tbitmap_get_width(buffer_of(whole)), 0);
+    tsurface_realize(&whole.surface);
+    tscreen_insert_surface(screen, &whole.surface);
+    tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, 0xFF000000u);
+    tsurface_update(&whole.surface, nullptr);
+    EXPECT_EQ(screen_pixel(screen, 3, 3), 0x001Fu);
+    EXPECT_EQ(screen_pixel(screen, 10, 10), 0u);
+    tsurface_resize(&whole.surface, 60, 40);
+    EXPECT_EQ(tbitmap_get_width(buffer_of(whole)), 0);
+    tsurface_set_update_mode(&whole.surface, 1, 0);
+    EXPECT_EQ(tbitmap_get_width(buffer_of(whole)), 60);
+    tsurface_set_update_mode(&whole.surface, 0, 0);
+    tsurface_set_on_compose(&whole.surface, nullptr);
+    EXPECT_EQ(std::make_pair(tbitmap_get_width(buffer_of(whole)), tbitmap_get_height(buffer_of(whole))),
+              std::make_pair(60, 40));
+  });
+}
+
 // Torn down in any order, with or without a started port: no dangling links.
 TEST(SurfaceTeardown, ListedSurfacesLeaveTheListWithoutAPort) {
   tscreen screen;

@@ -64,9 +64,11 @@ void on_added_button_click(tbutton *button, intptr_t result);
 int tdialog_init(tdialog *dialog, const char16_t *title, void *owner) {
   PORT_CHECK(dialog != nullptr);
   std::memset(dialog, 0, sizeof *dialog);
-  trect whole;
-  screen_rect(&whole);
-  if (!tcontrol_init(&dialog->_control, nullptr, &whole, owner)) return 0;
+  // The compose hook before the size: the dialog never holds a buffer the
+  // size of the screen.
+  trect empty = {0, 0, -1, -1};
+  if (!tcontrol_init(&dialog->_control, nullptr, &empty, owner)) return 0;
+  tsurface_set_on_compose(surface_of(&dialog->_control), on_compose);
   tcontrol_set_align(&dialog->_control, TCONTROL_ALIGN_FILL);
   dialog->_inset_left = dialog->_inset_top = dialog->_inset_right = dialog->_inset_bottom = k_inset;
   dialog->_form_margin = k_form_margin;
@@ -82,7 +84,6 @@ int tdialog_init(tdialog *dialog, const char16_t *title, void *owner) {
   }
   tcontrol *control = &dialog->_control;
   tsurface_set_on_backdrop(surface_of(control), on_backdrop);
-  tsurface_set_on_compose(surface_of(control), on_compose);
   tbdrawer *fill = tcontrol_get_box_drawer(control);
   tbdrawer_set_fill_color(fill, k_see_through);
   tbdrawer_set_no_border(fill);

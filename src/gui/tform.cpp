@@ -33,6 +33,10 @@ static void tform_on_scrollbar_change(tscrollbar *bar, int32_t position);
 static void tform_on_scroll_timer(uint32_t id, void *user_data);
 static tform *form_of(tcontrol *control);
 static void update(tform *form);
+static bool scroll_in_place(tform *form);
+static bool plain_background(const tform *form, int32_t dx, int32_t dy, trect *out);
+static void redraw_part(tform *form, const trect *part);
+static uint64_t drawn_signature(const tform *form);
 static void compute_content(tform *form);
 static void tform_update_scrollbar_visibility(tform *form);
 static void tform_update_scrollbar_ranges(tform *form);
@@ -554,7 +558,128 @@ static void tform_on_scroll_timer(uint32_t, void *user_data) {
 // The control is the form's first member.
 static tform *form_of(tcontrol *control) { return reinterpret_cast<tform *>(control); }
 
-static void update(tform *form) { tsurface_update(&form->_control._surface, nullptr); }
+static void update(tform *form) {
+  tsurface *surface = &form->_control._surface;
+  if (!scroll_in_place(form) && !tsurface_update(surface, nullptr)) {
+    form->_drawn = 0;
+    return;
+  }
+  form->_drawn = 1;
+  form->_drawn_scroll_x = form->_scroll_x;
+  form->_drawn_scroll_y = form->_scroll_y;
+  form->_drawn_signature = drawn_signature(form);
+}
+
+// The buffer as last drawn, its view moved by the scroll since; the rest of
+// the buffer (what the move uncovers, the border, margins and bars) drawn
+// again. False when a full redraw is due: something besides the offsets
+// changed, the background would not move as a whole, or nothing would stay.
+static bool scroll_in_place(tform *form) {
+  tsurface *surface = &form->_control._surface;
+  trect moving;
+  if (!form->_drawn || !tsurface_is_realized(surface) || surface->_dirty) return false;
+  int32_t dx = form->_drawn_scroll_x - form->_scroll_x, dy = form->_drawn_scroll_y - form->_scroll_y;
+  if (drawn_signature(form) != form->_drawn_signature || !plain_background(form, dx, dy, &moving)) return false;
+  const trect &m = moving;
+  if (std::abs(int64_t(dx)) >= width_of(&m) || std::abs(int64_t(dy)) >= height_of(&m)) return false;
+  // The bars stay where they are: none may lie over what moves.
+  for (tscrollbar *bar : {form->_vbar, form->_hbar}) {
+    const trect &b = *rect_of(&bar->_control);
+    if (tsurface_is_visible(&bar->_control._surface) && b.x1 <= m.x2 && b.x2 >= m.x1 && b.y1 <= m.y2 && b.y2 >= m.y1)
+      return false;
+  }
+  tcanvas *canvas = &surface->_canvas;
+  // A vertical move takes whole rows, bars and border sides with them, as
+  // one block; all but the part that keeps its pixels is drawn again below.
+  trect taken = dx ? m : trect{0, m.y1, tsurface_get_width(surface) - 1, m.y2};
+  if (!tcanvas_scroll(canvas, &taken, dx, dy)) return false;
+  trect kept = {std::max(m.x1, m.x1 + dx), std::max(m.y1, m.y1 + dy), std::min(m.x2, m.x2 + dx),
+                std::min(m.y2, m.y2 + dy)};
+  const trect whole = {0, 0, tsurface_get_width(surface) - 1, tsurface_get_height(surface) - 1};
+  const trect parts[4] = {{whole.x1, whole.y1, whole.x2, kept.y1 - 1},
+                          {whole.x1, kept.y2 + 1, whole.x2, whole.y2},
+                          {whole.x1, kept.y1, kept.x1 - 1, kept.y2},
+                          {kept.x2 + 1, kept.y1, whole.x2, kept.y2}};
+  for (const trect &part : parts)
+    if (part.x1 <= part.x2 && part.y1 <= part.y2) redraw_part(form, &part);
+  // As a full redraw leaves it: the children's clip.
+  tcanvas_set_clip(canvas, &form->_control._client_rect);
+  tsurface_present(surface, nullptr);
+  return true;
+}
+
+// Where the buffer's pixels may move with the content by (dx, dy): the
+// view, less the border across the direction moved, when the background is
+// the same all along that direction (the form's own paint slot, the
+// standard box drawer, an opaque solid fill without pattern, a square
+// border: each of its sides is one colour but for the corners).
+static bool plain_background(const tform *form, int32_t dx, int32_t dy, trect *out) {
+  const tcontrol &control = form->_control;
+  const tbdrawer *look = control._bdrawer;
+  if (control._surface._draw != tcontrol_on_paint || control._on_paint != tform_on_paint || !look ||
+      look->_draw != tbdrawer_draw_standard || look->_fill_mode != TBDRAWER_FILL_SOLID || look->_pattern ||
+      look->_fill_color.alpha != 255 || look->_border_style == TBDRAWER_BORDER_ROUND)
+    return false;
+  int32_t edge = std::max(look->_border_width, 0);
+  const trect &v = form->_view;
+  const tsurface &surface = control._surface;
+  int32_t across_x = dx ? edge : 0, across_y = dy ? edge : 0;
+  *out = {std::max(v.x1, across_x), std::max(v.y1, across_y),
+          std::min(v.x2, tsurface_get_width(&surface) - 1 - across_x),
+          std::min(v.y2, tsurface_get_height(&surface) - 1 - across_y)};
+  return out->x1 <= out->x2 && out->y1 <= out->y2;
+}
+
+// What tform_on_paint and the children's composition give, within part only.
+static void redraw_part(tform *form, const trect *part) {
+  tsurface *surface = &form->_control._surface;
+  tcanvas *canvas = &surface->_canvas;
+  const trect whole = {0, 0, tsurface_get_width(surface) - 1, tsurface_get_height(surface) - 1};
+  tcanvas_set_clip(canvas, part);
+  tbdrawer_draw(form->_control._bdrawer, canvas, &whole);
+  trect inside;
+  trect_intersect(&inside, part, &form->_control._client_rect);
+  if (inside.x1 > inside.x2 || inside.y1 > inside.y2) return;
+  tcanvas_set_clip(canvas, &inside);
+  for (int32_t i = 0, count = child_count(&form->_control); i < count; i++) {
+    tcontrol *child = child_at(&form->_control, i);
+    if (!child || !tsurface_is_visible(&child->_surface)) continue;
+    const trect &r = *rect_of(child);
+    if (r.x1 > inside.x2 || r.x2 < inside.x1 || r.y1 > inside.y2 || r.y2 < inside.y1) continue;
+    tsurface_compose_onto(&child->_surface, canvas);
+  }
+}
+
+// Everything but the offsets that the buffer's pixels depend on: the
+// buffer itself and its redraws, the form's geometry, and each child's
+// buffer, redraws, look and place in the content (rect + offsets, which a
+// scroll leaves as it is). The bars lie outside the view and are drawn anew.
+static uint64_t drawn_signature(const tform *form) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](int64_t v) { h = (h ^ uint64_t(v)) * 1099511628211ull; };
+  auto mix_rect = [&mix](const trect &r) { mix(r.x1), mix(r.y1), mix(r.x2), mix(r.y2); };
+  const tsurface &own = form->_control._surface;
+  mix(reinterpret_cast<intptr_t>(tcanvas_get_bitmap(&own._canvas)));
+  mix(own._redraws);
+  mix_rect(own._rect);
+  mix_rect(form->_control._client_rect);
+  mix_rect(form->_view);
+  mix(form->_count);
+  auto mix_child = [&](const tcontrol *child) {
+    const tsurface &c = child->_surface;
+    mix(reinterpret_cast<intptr_t>(child));
+    mix(reinterpret_cast<intptr_t>(tcanvas_get_bitmap(&c._canvas)));
+    mix(c._redraws);
+    mix(c._visible | c._keyed << 1 | c._masked << 2);
+    // A hidden focus frame stays where it is while the content moves.
+    if (!c._visible) return;
+    mix(int64_t(c._rect.x1) + form->_scroll_x), mix(int64_t(c._rect.y1) + form->_scroll_y);
+    mix(int64_t(c._rect.x2) + form->_scroll_x), mix(int64_t(c._rect.y2) + form->_scroll_y);
+  };
+  for (int32_t i = 0; i < form->_count; i++) mix_child(form->_entries[i]->_control);
+  mix_child(form->_focus_frame);
+  return h;
+}
 
 // The home rects and (0, 0), widened by the right and bottom margins.
 static void compute_content(tform *form) {

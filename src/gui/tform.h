@@ -13,6 +13,10 @@
 // then the frame, the vertical and the horizontal bar, so those lie on top.
 // Invariants: a child sits at home - (scroll x, scroll y); the timer handle is
 // 0 whenever no animation runs; the focus index is -1 or a valid entry.
+// An update after a scroll that changed nothing else moves the buffer's view
+// by the scroll and redraws only what that uncovers and the parts outside
+// the view, which gives the pixels of a full redraw as long as the
+// background under the view is one opaque colour (checked each time).
 #pragma once
 
 #include <cstdint>
@@ -66,6 +70,11 @@ struct tform {
   tform_notify_fn _on_pen_down, _on_pen_up;
   // While a child or owner callback runs: cleared if that callback frees the form.
   bool *_alive;
+  // What the buffer was last drawn for: the scroll offsets and a signature of
+  // everything else it shows (see drawn_signature); _drawn 0: unknown.
+  uint8_t _drawn;
+  int32_t _drawn_scroll_x, _drawn_scroll_y;
+  uint64_t _drawn_signature;
 };
 
 static_assert(std::is_standard_layout_v<tform>, "a form is cast to its control");
