@@ -681,9 +681,13 @@ void release_view(blob_view *view) {
 // hold 255 there; cairo reads them as alpha, so the canvas gets its 255 back.
 void keep_opaque(tbitmap *canvas, const trect *rect) {
   if (tbitmap_get_bpp(canvas) != 32) return;
-  int32_t x1 = std::max(rect->x1, 0), y1 = std::max(rect->y1, 0);
-  int32_t x2 = std::min(rect->x2, tbitmap_get_width(canvas) - 1);
-  int32_t y2 = std::min(rect->y2, std::abs(tbitmap_get_height(canvas)) - 1);
+  // A stored rectangle may come with its corners reversed; the clip that
+  // drew through it was normalised, so is this.
+  trect area = *rect;
+  trect_normalize(&area);
+  int32_t x1 = std::max(area.x1, 0), y1 = std::max(area.y1, 0);
+  int32_t x2 = std::min(area.x2, tbitmap_get_width(canvas) - 1);
+  int32_t y2 = std::min(area.y2, std::abs(tbitmap_get_height(canvas)) - 1);
   for (int32_t y = y1; y <= y2; y++) {
     uint8_t *row = tbitmap_get_row(canvas, y);
     for (int32_t x = x1; x <= x2; x++) row[4 * x + 3] = 255;
