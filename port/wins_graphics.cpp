@@ -360,7 +360,9 @@ void paint_piece(const Pixel &pixel, tbitmap *bitmap, const coverage_piece &piec
 }
 
 // The screen's case, eight pixels at a time: every channel blend fits in
-// 16 bits (63 * 256 < 65536), so eight of them share one vector.
+// 16 bits (63 * 256 < 65536), so eight of them share one vector. Blocks of
+// no coverage are passed over and fully covered ones take the pen colour
+// whole, as the blend would give them exactly.
 typedef uint16_t u16x8 __attribute__((vector_size(16)));
 typedef uint8_t u8x8 __attribute__((vector_size(8)));
 
@@ -372,6 +374,7 @@ void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t colo
   const u16x8 red = u16x8{} + uint16_t(((color_word >> 16) & 0xFF) >> 3);
   const u16x8 green = u16x8{} + uint16_t(((color_word >> 8) & 0xFF) >> 2);
   const u16x8 blue = u16x8{} + uint16_t((color_word & 0xFF) >> 3);
+  const u16x8 solid = red << 11 | green << 5 | blue;
   const int32_t reach = piece.width + piece.spare;
   uint8_t *line = tbitmap_get_row(bitmap, piece.y) + size_t(piece.x) * 2;
   ptrdiff_t step = tbitmap_is_top_down(bitmap) ? ptrdiff_t(bitmap->_stride) : -ptrdiff_t(bitmap->_stride);
@@ -379,9 +382,16 @@ void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t colo
     const uint8_t *cov = piece.coverage + size_t(row) * size_t(piece.stride);
     int32_t col = 0;
     for (; col < piece.width && col + 8 <= reach; col += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, cov + col, sizeof eight);
+      if (!eight) continue;  // weight 0 everywhere: the pixels stay
+      if (eight == ~uint64_t(0)) {  // weight 256 everywhere: the pen colour
+        std::memcpy(line + size_t(col) * 2, &solid, sizeof solid);
+        continue;
+      }
       u8x8 bytes;
       u16x8 dst;
-      std::memcpy(&bytes, cov + col, sizeof bytes);
+      std::memcpy(&bytes, &eight, sizeof bytes);
       std::memcpy(&dst, line + size_t(col) * 2, sizeof dst);
       u16x8 weight = __builtin_convertvector(bytes, u16x8);
       weight += weight >> 7;
