@@ -359,11 +359,16 @@ void paint_piece(const Pixel &pixel, tbitmap *bitmap, const coverage_piece &piec
   }
 }
 
-// The screen's case, eight pixels at a time: every channel blend fits in
-// 16 bits (63 * 256 < 65536), so eight of them share one vector. Blocks of
-// no coverage are passed over and fully covered ones take the pen colour
-// whole, as the blend would give them exactly.
+// The screen's case, eight pixels at a time. The blend is taken as the
+// pixel plus its step toward the pen, (c * w + d * (256 - w)) >> 8 =
+// d + (((c - d) * w) >> 8), the shift rounding down for negative steps too;
+// each step fits in 16 bits (63 * 256 < 32768), so eight pixels share one
+// vector, and the stepped channels stay within their fields, so the steps
+// are added to the packed pixels as they are. Blocks of no coverage are
+// passed over and fully covered ones take the pen colour whole, as the blend
+// would give them exactly.
 typedef uint16_t u16x8 __attribute__((vector_size(16)));
+typedef int16_t i16x8 __attribute__((vector_size(16)));
 typedef uint8_t u8x8 __attribute__((vector_size(8)));
 
 void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t color_word) {
@@ -371,10 +376,10 @@ void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t colo
     paint_piece(pixel565{}, bitmap, piece, color_word);
     return;
   }
-  const u16x8 red = u16x8{} + uint16_t(((color_word >> 16) & 0xFF) >> 3);
-  const u16x8 green = u16x8{} + uint16_t(((color_word >> 8) & 0xFF) >> 2);
-  const u16x8 blue = u16x8{} + uint16_t((color_word & 0xFF) >> 3);
-  const u16x8 solid = red << 11 | green << 5 | blue;
+  const i16x8 red = i16x8{} + int16_t(((color_word >> 16) & 0xFF) >> 3);
+  const i16x8 green = i16x8{} + int16_t(((color_word >> 8) & 0xFF) >> 2);
+  const i16x8 blue = i16x8{} + int16_t((color_word & 0xFF) >> 3);
+  const u16x8 solid = u16x8(red) << 11 | u16x8(green) << 5 | u16x8(blue);
   const int32_t reach = piece.width + piece.spare;
   uint8_t *line = tbitmap_get_row(bitmap, piece.y) + size_t(piece.x) * 2;
   ptrdiff_t step = tbitmap_is_top_down(bitmap) ? ptrdiff_t(bitmap->_stride) : -ptrdiff_t(bitmap->_stride);
@@ -393,13 +398,12 @@ void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t colo
       u16x8 dst;
       std::memcpy(&bytes, &eight, sizeof bytes);
       std::memcpy(&dst, line + size_t(col) * 2, sizeof dst);
-      u16x8 weight = __builtin_convertvector(bytes, u16x8);
+      i16x8 weight = __builtin_convertvector(bytes, i16x8);
       weight += weight >> 7;
-      u16x8 keep = 256 - weight;
-      u16x8 r = (red * weight + (dst >> 11) * keep) >> 8;
-      u16x8 g = (green * weight + ((dst >> 5) & 63) * keep) >> 8;
-      u16x8 b = (blue * weight + (dst & 31) * keep) >> 8;
-      dst = r << 11 | g << 5 | b;
+      i16x8 r = ((red - i16x8(dst >> 11)) * weight) >> 8;
+      i16x8 g = ((green - i16x8((dst >> 5) & 63)) * weight) >> 8;
+      i16x8 b = ((blue - i16x8(dst & 31)) * weight) >> 8;
+      dst += (u16x8(r) << 11) + (u16x8(g) << 5) + u16x8(b);
       std::memcpy(line + size_t(col) * 2, &dst, sizeof dst);
     }
     if (col < piece.width) {
