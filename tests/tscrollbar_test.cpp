@@ -196,6 +196,8 @@ void keep_drawing(tscrollbar *, tcanvas *, const trect *, int *) {}
 
 // A repaint that would give what the bar's buffer holds is left out; any
 // change to what it shows draws it again, as a bar laid out afresh draws it.
+// A 50-pixel track over 0-100 with a page of 20: the thumb is 9 pixels long
+// and moves a pixel every two positions or so.
 TEST(ScrollBar, ARepaintIsLeftOutOnlyWhenNothingShownChanged) {
   run_on_styled_screen([](tscreen *) {
     struct row {
@@ -206,6 +208,7 @@ TEST(ScrollBar, ARepaintIsLeftOutOnlyWhenNothingShownChanged) {
     const row rows[] = {
         {"nothing", [](tscrollbar *) {}, false},
         {"the same position", [](tscrollbar *sb) { tscrollbar_set_pos(sb, 10); }, false},
+        {"a position step within the thumb's pixel", [](tscrollbar *sb) { tscrollbar_set_pos(sb, 11); }, false},
         {"position", [](tscrollbar *sb) { tscrollbar_set_pos(sb, 40); }, true},
         {"page", [](tscrollbar *sb) { tscrollbar_set_page(sb, 30); }, true},
         {"max", [](tscrollbar *sb) { tscrollbar_set_max(sb, 200); }, true},

@@ -157,6 +157,7 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   tscrollbar_drawn now;
   bool whole = whole_own_draw(scrollbar, canvas, rect);
   if (whole) {
+    place_thumb(scrollbar);
     shown_now(scrollbar, &now);
     if (std::memcmp(&now, &scrollbar->_drawn, sizeof now) == 0) return;
   }
@@ -290,18 +291,15 @@ static bool whole_own_draw(const tscrollbar *scrollbar, const tcanvas *canvas, c
          !scrollbar->_on_track_paint && !scrollbar->_on_thumb_paint;
 }
 
-// Zeroed first, padding and all, so that two records compare byte for byte.
+// What a whole draw shows, the thumb placed. Zeroed first, padding and all,
+// so that two records compare byte for byte.
 static void shown_now(const tscrollbar *scrollbar, tscrollbar_drawn *out) {
   std::memset(out, 0, sizeof *out);
   const tsurface *surface = &scrollbar->_control._surface;
   out->buffer = tcanvas_get_bitmap(&surface->_canvas);
   out->width = tsurface_get_width(surface);
   out->height = tsurface_get_height(surface);
-  out->min = scrollbar->_min;
-  out->max = scrollbar->_max;
-  out->pos = scrollbar->_pos;
-  out->page = scrollbar->_page;
-  out->vertical = scrollbar->_vertical;
+  out->thumb_rect = scrollbar->_thumb;
   out->dragging = scrollbar->_dragging;
   look_of(scrollbar->_control._bdrawer, &out->track);
   look_of(scrollbar->_thumb_drawer, &out->thumb);

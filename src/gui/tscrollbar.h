@@ -5,8 +5,9 @@
 // Owns its two thumb drawers (normal and pressed); the track is the control's
 // box drawer. The thumb rect is recomputed on every draw, in bar coordinates.
 // A draw of the whole bar into its own buffer that would give what the
-// buffer already holds (same buffer, range, page, position, pressed state
-// and looks, no paint hooks) is left out.
+// buffer already holds (same buffer, thumb rect, pressed state and looks, no
+// paint hooks) is left out: a position step too small to move the thumb
+// draws nothing.
 // Invariant: min <= position <= max whenever max >= min.
 #pragma once
 
@@ -28,8 +29,7 @@ typedef void (*tscrollbar_paint_fn)(tscrollbar *scrollbar, tcanvas *canvas, cons
 struct tscrollbar_drawn {
   const tbitmap *buffer;
   int32_t width, height;
-  int32_t min, max, pos, page;
-  int32_t vertical;
+  trect thumb_rect;
   uint8_t dragging;
   tbdrawer track, thumb, pressed;  // their looks, caches left out
 };
