@@ -359,44 +359,113 @@ void paint_piece(const Pixel &pixel, tbitmap *bitmap, const coverage_piece &piec
   }
 }
 
-// The screen's case, eight pixels at a time: every channel blend fits in
-// 16 bits (63 * 256 < 65536), so eight of them share one vector.
-typedef uint16_t u16x8 __attribute__((vector_size(16)));
-typedef uint8_t u8x8 __attribute__((vector_size(8)));
+// The screen's case, eight pixels at a time. The blend is taken as the
+// pixel plus its step toward the pen, (c * w + d * (256 - w)) >> 8 =
+// d + (((c - d) * w) >> 8), the shift rounding down for negative steps too;
+// each step fits in 16 bits (63 * 256 < 32768), so eight pixels share one
+// vector, and the stepped channels stay within their fields, so the steps
+// are added to the packed pixels as they are. Blocks of no coverage are
+// passed over and fully covered ones take the pen colour whole, as the blend
+// would give them exactly. Sixteen at a time where the processor has
+// 256-bit vectors: the glyphs of the large screens are 16 or more columns
+// wide.
+template <int N>
+struct lanes_565 {
+  typedef uint16_t u16 __attribute__((vector_size(2 * N)));
+  typedef int16_t i16 __attribute__((vector_size(2 * N)));
+  typedef uint8_t u8 __attribute__((vector_size(N)));
+};
 
-void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t color_word) {
-  if (!piece.coverage) {
-    paint_piece(pixel565{}, bitmap, piece, color_word);
+// One block of N pixels at `at`, coverage `cov`.
+template <int N>
+__attribute__((always_inline)) inline void blend_block_565(uint8_t *at, const uint8_t *cov,
+                                                           typename lanes_565<N>::i16 red,
+                                                           typename lanes_565<N>::i16 green,
+                                                           typename lanes_565<N>::i16 blue,
+                                                           typename lanes_565<N>::u16 solid) {
+  typedef typename lanes_565<N>::u16 u16;
+  typedef typename lanes_565<N>::i16 i16;
+  typedef typename lanes_565<N>::u8 u8;
+  uint64_t words[N / 8];
+  std::memcpy(words, cov, sizeof words);
+  uint64_t any = 0, all = ~uint64_t(0);
+  for (uint64_t w : words) any |= w, all &= w;
+  if (!any) return;  // weight 0 everywhere: the pixels stay
+  if (all == ~uint64_t(0)) {  // weight 256 everywhere: the pen colour
+    std::memcpy(at, &solid, sizeof solid);
     return;
   }
-  const u16x8 red = u16x8{} + uint16_t(((color_word >> 16) & 0xFF) >> 3);
-  const u16x8 green = u16x8{} + uint16_t(((color_word >> 8) & 0xFF) >> 2);
-  const u16x8 blue = u16x8{} + uint16_t((color_word & 0xFF) >> 3);
+  u8 bytes;
+  u16 dst;
+  std::memcpy(&bytes, words, sizeof bytes);
+  std::memcpy(&dst, at, sizeof dst);
+  i16 weight = __builtin_convertvector(bytes, i16);
+  weight += weight >> 7;
+  i16 r = ((red - i16(dst >> 11)) * weight) >> 8;
+  i16 g = ((green - i16((dst >> 5) & 63)) * weight) >> 8;
+  i16 b = ((blue - i16(dst & 31)) * weight) >> 8;
+  dst += (u16(r) << 11) + (u16(g) << 5) + u16(b);
+  std::memcpy(at, &dst, sizeof dst);
+}
+
+template <int Wide>
+__attribute__((always_inline)) inline void paint_coverage_565(tbitmap *bitmap, const coverage_piece &piece,
+                                                              uint32_t color_word) {
+  typedef lanes_565<8> narrow;
+  typedef lanes_565<Wide> wide;
+  const int16_t red = int16_t(((color_word >> 16) & 0xFF) >> 3), green = int16_t(((color_word >> 8) & 0xFF) >> 2),
+                blue = int16_t((color_word & 0xFF) >> 3);
+  const uint16_t solid = uint16_t(red << 11 | green << 5 | blue);
+  const typename narrow::i16 red8 = typename narrow::i16{} + red, green8 = typename narrow::i16{} + green,
+                             blue8 = typename narrow::i16{} + blue;
+  const typename narrow::u16 solid8 = typename narrow::u16{} + solid;
+  const typename wide::i16 red_w = typename wide::i16{} + red, green_w = typename wide::i16{} + green,
+                           blue_w = typename wide::i16{} + blue;
+  const typename wide::u16 solid_w = typename wide::u16{} + solid;
   const int32_t reach = piece.width + piece.spare;
   uint8_t *line = tbitmap_get_row(bitmap, piece.y) + size_t(piece.x) * 2;
   ptrdiff_t step = tbitmap_is_top_down(bitmap) ? ptrdiff_t(bitmap->_stride) : -ptrdiff_t(bitmap->_stride);
   for (int32_t row = 0; row < piece.rows; row++, line += step) {
     const uint8_t *cov = piece.coverage + size_t(row) * size_t(piece.stride);
     int32_t col = 0;
-    for (; col < piece.width && col + 8 <= reach; col += 8) {
-      u8x8 bytes;
-      u16x8 dst;
-      std::memcpy(&bytes, cov + col, sizeof bytes);
-      std::memcpy(&dst, line + size_t(col) * 2, sizeof dst);
-      u16x8 weight = __builtin_convertvector(bytes, u16x8);
-      weight += weight >> 7;
-      u16x8 keep = 256 - weight;
-      u16x8 r = (red * weight + (dst >> 11) * keep) >> 8;
-      u16x8 g = (green * weight + ((dst >> 5) & 63) * keep) >> 8;
-      u16x8 b = (blue * weight + (dst & 31) * keep) >> 8;
-      dst = r << 11 | g << 5 | b;
-      std::memcpy(line + size_t(col) * 2, &dst, sizeof dst);
-    }
+    if (Wide > 8)
+      for (; col + 8 < piece.width && col + Wide <= reach; col += Wide)
+        blend_block_565<Wide>(line + size_t(col) * 2, cov + col, red_w, green_w, blue_w, solid_w);
+    for (; col < piece.width && col + 8 <= reach; col += 8)
+      blend_block_565<8>(line + size_t(col) * 2, cov + col, red8, green8, blue8, solid8);
     if (col < piece.width) {
       coverage_piece rest = {piece.x + col, piece.y + row, piece.width - col, 1, cov + col, piece.stride, 0};
       paint_piece(pixel565{}, bitmap, rest, color_word);
     }
   }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define WINS_GRAPHICS_AVX2 1
+__attribute__((target("avx2"))) void paint_coverage_565_avx2(tbitmap *bitmap, const coverage_piece &piece,
+                                                             uint32_t color_word) {
+  paint_coverage_565<16>(bitmap, piece, color_word);
+}
+
+bool cpu_has_avx2() {
+  __builtin_cpu_init();  // this may run before the library's own detection
+  return __builtin_cpu_supports("avx2");
+}
+const bool g_wide_vectors = cpu_has_avx2();
+#endif
+
+void paint_piece_565(tbitmap *bitmap, const coverage_piece &piece, uint32_t color_word) {
+  if (!piece.coverage) {
+    paint_piece(pixel565{}, bitmap, piece, color_word);
+    return;
+  }
+#if defined(WINS_GRAPHICS_AVX2)
+  if (g_wide_vectors) {
+    paint_coverage_565_avx2(bitmap, piece, color_word);
+    return;
+  }
+#endif
+  paint_coverage_565<8>(bitmap, piece, color_word);
 }
 
 // The 32-bit canvases', four pixels at a time: a pixel's four bytes widen to

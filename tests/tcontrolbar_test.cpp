@@ -75,13 +75,14 @@ TEST(ControlBar, EachPositionDocksTheBarAndItsButtons) {
     int32_t position;
     std::vector<int32_t> bar, left, middle, right;
     uint32_t left_text, right_text;
+    std::vector<int32_t> grown;  // the bar once its parent grows to 400x400
   };
   const row rows[] = {
-      {"240x320", 0, {0, 280, 239, 319}, {0, 0, 99, 39}, {0, 0, 239, 39}, {140, 0, 239, 39}, 7, 3},
-      {"240x320", 3, {0, 0, 239, 39}, {0, 0, 99, 39}, {0, 0, 239, 39}, {140, 0, 239, 39}, 7, 3},
+      {"240x320", 0, {0, 280, 239, 319}, {0, 0, 99, 39}, {0, 0, 239, 39}, {140, 0, 239, 39}, 7, 3, {0, 360, 399, 399}},
+      {"240x320", 3, {0, 0, 239, 39}, {0, 0, 99, 39}, {0, 0, 239, 39}, {140, 0, 239, 39}, 7, 3, {0, 0, 399, 39}},
       // At the side the left soft key is the lower button.
-      {"320x240", 1, {220, 0, 319, 239}, {0, 200, 99, 239}, {0, 0, 99, 239}, {0, 0, 99, 39}, 3, 3},
-      {"320x240", 2, {0, 0, 99, 239}, {0, 200, 99, 239}, {0, 0, 99, 239}, {0, 0, 99, 39}, 7, 7},
+      {"320x240", 1, {220, 0, 319, 239}, {0, 200, 99, 239}, {0, 0, 99, 239}, {0, 0, 99, 39}, 3, 3, {300, 0, 399, 399}},
+      {"320x240", 2, {0, 0, 99, 239}, {0, 200, 99, 239}, {0, 0, 99, 239}, {0, 0, 99, 39}, 7, 7, {0, 0, 99, 399}},
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.position);
@@ -101,10 +102,46 @@ TEST(ControlBar, EachPositionDocksTheBarAndItsButtons) {
           const trect *left = tsurface_get_rect(&tcontrolbar_get_left_button(bar)->_control._surface);
           widget_tap(b->x1 + left->x1 + 5, b->y1 + left->y1 + 5);
           EXPECT_EQ(g_clicks, std::vector<intptr_t>{1});
+          // Docked, it stays on its edge at its thickness as the parent grows.
+          const trect grown = {0, 0, 399, 399};
+          tcontrol_apply_anchors(&bar->_control, &grown);
+          EXPECT_EQ(fields(&bar->_control), r.grown);
           tcontrolbar_free(bar);
         },
         r.screen);
   }
+}
+
+int g_middle_draws = 0;
+void count_draw(tbutton *, tcanvas *, const trect *, int *) { g_middle_draws++; }
+
+std::vector<uint8_t> buffer_of(tbutton *button) {
+  const tbitmap *b = tcanvas_get_bitmap(&button->_control._surface._canvas);
+  return std::vector<uint8_t>(b->_pixels, b->_pixels + tbitmap_get_image_size(b));
+}
+
+TEST(ControlBar, AHiddenButtonIsNotDrawnAndCatchesUpWhenTheBarIsDrawnAgain) {
+  run_on_styled_screen(
+      [](tscreen *) {
+        widget_env env;
+        tcontrolbar *bar = shown_bar();
+        tbutton *middle = tcontrolbar_get_middle_button(bar);
+        tsurface_set_visible(&middle->_control._surface, 0);
+        tbutton_set_draw_hooks(middle, count_draw, nullptr, nullptr, nullptr);
+        g_middle_draws = 0;
+        tcontrolbar_set_position(bar, TCONTROLBAR_TOP);
+        tbutton_set_text(middle, u"Middle");
+        EXPECT_EQ(g_middle_draws, 0);
+        tsurface_set_visible(&middle->_control._surface, 1);
+        tsurface_update(&bar->_control._surface, nullptr);
+        EXPECT_EQ(g_middle_draws, 1);
+        // What it holds now is what drawing it afresh gives: its text.
+        std::vector<uint8_t> caught_up = buffer_of(middle);
+        tsurface_paint(&middle->_control._surface);
+        EXPECT_EQ(caught_up, buffer_of(middle));
+        tcontrolbar_free(bar);
+      },
+      "240x320");
 }
 
 // Each road closes (frees) the bar in its click callback; ASan sees any later touch.

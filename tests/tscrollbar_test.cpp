@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "gui_fixture.h"
@@ -175,5 +176,72 @@ TEST(ScrollBar, DefaultLookPaintsTrackAndThumbAndThePressedThumbWhileDragging) {
     pen(screen, 2, 3, 10);
     EXPECT_EQ(screen_pixel(screen, 3, 10), red);
     tscrollbar_free(sb);
+  });
+}
+
+namespace {
+
+std::vector<uint8_t> own_pixels(tscrollbar *sb) {
+  const tbitmap *b = tcanvas_get_bitmap(&sb->_control._surface._canvas);
+  return std::vector<uint8_t>(b->_pixels, b->_pixels + tbitmap_get_image_size(b));
+}
+
+void set_own_pixels(tscrollbar *sb, const std::vector<uint8_t> &pixels) {
+  std::copy(pixels.begin(), pixels.end(), tcanvas_get_bitmap(&sb->_control._surface._canvas)->_pixels);
+}
+
+void keep_drawing(tscrollbar *, tcanvas *, const trect *, int *) {}
+
+}  // namespace
+
+// A repaint that would give what the bar's buffer holds is left out; any
+// change to what it shows draws it again, as a bar laid out afresh draws it.
+// A 50-pixel track over 0-100 with a page of 20: the thumb is 9 pixels long
+// and moves a pixel every two positions or so.
+TEST(ScrollBar, ARepaintIsLeftOutOnlyWhenNothingShownChanged) {
+  run_on_styled_screen([](tscreen *) {
+    struct row {
+      const char *name;
+      std::function<void(tscrollbar *)> change;
+      bool drawn;
+    };
+    const row rows[] = {
+        {"nothing", [](tscrollbar *) {}, false},
+        {"the same position", [](tscrollbar *sb) { tscrollbar_set_pos(sb, 10); }, false},
+        {"a position step within the thumb's pixel", [](tscrollbar *sb) { tscrollbar_set_pos(sb, 11); }, false},
+        {"position", [](tscrollbar *sb) { tscrollbar_set_pos(sb, 40); }, true},
+        {"page", [](tscrollbar *sb) { tscrollbar_set_page(sb, 30); }, true},
+        {"max", [](tscrollbar *sb) { tscrollbar_set_max(sb, 200); }, true},
+        {"min", [](tscrollbar *sb) { tscrollbar_set_min(sb, 5); }, true},
+        {"pressed", [](tscrollbar *sb) { sb->_dragging = 1; }, true},
+        {"thumb look",
+         [](tscrollbar *sb) { tbdrawer_set_fill_color(tscrollbar_get_thumb_drawer(sb), tcolor_rgba(255, 0, 0)); },
+         true},
+        {"track look",
+         [](tscrollbar *sb) { tbdrawer_set_fill_color(tcontrol_get_box_drawer(&sb->_control), tcolor_rgba(0, 0, 255)); },
+         true},
+        {"paint hook", [](tscrollbar *sb) { tscrollbar_set_paint_hooks(sb, keep_drawing, nullptr); }, true},
+    };
+    for (const row &r : rows) {
+      SCOPED_TRACE(r.name);
+      trect rect = {0, 0, 7, 49};
+      tscrollbar *sb = tscrollbar_new(nullptr, &rect, 1, nullptr);
+      tscrollbar_set_max(sb, 100);
+      tscrollbar_set_page(sb, 20);
+      tscrollbar_set_pos(sb, 10);
+      tcontrol_realize(&sb->_control);
+      tsurface_paint(&sb->_control._surface);
+      r.change(sb);
+      // Scribbled over, the buffer shows whether the repaint drew.
+      std::vector<uint8_t> held = own_pixels(sb), scribbled(held.size(), 0xA5);
+      set_own_pixels(sb, scribbled);
+      tsurface_paint(&sb->_control._surface);
+      EXPECT_EQ(own_pixels(sb) != scribbled, r.drawn);
+      if (!r.drawn) set_own_pixels(sb, held);
+      std::vector<uint8_t> shown = own_pixels(sb);
+      tcontrol_layout(&sb->_control, &rect);
+      EXPECT_EQ(shown, own_pixels(sb));
+      tscrollbar_free(sb);
+    }
   });
 }

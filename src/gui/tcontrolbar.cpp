@@ -34,7 +34,10 @@ static int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t mo
 static int32_t child_count(tcontrol *control);
 static tcontrol *child_at(tcontrol *control, int32_t index);
 static void on_button_click(tbutton *button, intptr_t user_data);
+static void draw_button(tsurface *surface, tcanvas *canvas, const trect *rect);
+static uint8_t button_bit(const tcontrolbar *bar, const tsurface *surface);
 static void lay_out(tcontrolbar *bar);
+static void dock(tcontrol *control, int32_t align, int32_t size);
 static void set_text_alignment(tbutton *button, uint32_t alignment);
 
 int tcontrolbar_init(tcontrolbar *bar, tcontrol *parent, const trect *rect, void *owner) {
@@ -61,6 +64,7 @@ int tcontrolbar_init(tcontrolbar *bar, tcontrol *parent, const trect *rect, void
     }
     tbutton_set_key(*b.slot, b.key);
     tbutton_set_on_click(*b.slot, on_button_click);
+    tsurface_set_on_paint(&(*b.slot)->_control._surface, draw_button);
   }
   lay_out(bar);
   tcontrol *control = &bar->_control;
@@ -135,8 +139,33 @@ void tcontrolbar_set_on_layout(tcontrolbar *bar, tcontrolbar_layout_fn fn) {
 
 static tcontrolbar *bar_of(tcontrol *control) { return reinterpret_cast<tcontrolbar *>(control); }
 
+// A button shown since its drawing was left out catches up before the bar
+// composes it.
 static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
+  tcontrolbar *bar = bar_of(control);
   tbdrawer_draw(control->_bdrawer, canvas, rect);
+  for (tbutton *button : {bar->_left, bar->_middle, bar->_right}) {
+    tsurface *surface = &button->_control._surface;
+    if ((bar->_unpainted & button_bit(bar, surface)) && tsurface_is_visible(surface)) tsurface_paint(surface);
+  }
+}
+
+// Drawing a hidden button (menus hide the middle one) would be thrown away:
+// it is only noted.
+static void draw_button(tsurface *surface, tcanvas *canvas, const trect *rect) {
+  tcontrolbar *bar = static_cast<tcontrolbar *>(tsurface_get_owner(surface));
+  uint8_t bit = button_bit(bar, surface);
+  if (!tsurface_is_visible(surface)) {
+    bar->_unpainted |= bit;
+    return;
+  }
+  bar->_unpainted &= uint8_t(~bit);
+  tcontrol_on_paint(surface, canvas, rect);
+}
+
+static uint8_t button_bit(const tcontrolbar *bar, const tsurface *surface) {
+  if (bar->_left && surface == &bar->_left->_control._surface) return 1;
+  return bar->_middle && surface == &bar->_middle->_control._surface ? 2 : 4;
 }
 
 static void on_layout(tcontrol *control, const trect *) { tsurface_update(&control->_surface, nullptr); }
@@ -178,24 +207,36 @@ static void lay_out(tcontrolbar *bar) {
   if (position >= TCONTROLBAR_BOTTOM && position <= TCONTROLBAR_TOP) {
     const docking &d = k_docking[position];
     bool across = position == TCONTROLBAR_BOTTOM || position == TCONTROLBAR_TOP;
-    tcontrol_set_align(&bar->_control, d.bar);
-    if (across)
-      tcontrol_set_height(&bar->_control, bar->_edge_height);
-    else
-      tcontrol_set_width(&bar->_control, bar->_side_width);
-    for (tbutton *button : {bar->_left, bar->_right}) {
-      tcontrol_set_align(&button->_control, button == bar->_left ? d.left : d.right);
-      if (across)
-        tcontrol_set_width(&button->_control, 100);
-      else
-        tcontrol_set_height(&button->_control, 40);
-    }
+    dock(&bar->_control, d.bar, across ? bar->_edge_height : bar->_side_width);
+    for (tbutton *button : {bar->_left, bar->_right})
+      dock(&button->_control, button == bar->_left ? d.left : d.right, across ? 100 : 40);
     tcontrol_set_align(&bar->_middle->_control, d.middle);
     set_text_alignment(bar->_left, d.left_text);
     set_text_alignment(bar->_right, d.right_text);
   }
   if (bar->_on_layout) bar->_on_layout(bar, position);
   for (tbutton *button : {bar->_left, bar->_middle, bar->_right}) tsurface_paint(&button->_control._surface);
+}
+
+// Aligns a control along one side of its parent with the given width (left,
+// right) or height (top, bottom), as aligning it and then sizing it would,
+// but setting its rect once: each size between would make a buffer only to
+// throw it away.
+static void dock(tcontrol *control, int32_t align, int32_t size) {
+  trect p;
+  tcontrol_get_parent_client_rect(control, &p);
+  int32_t x = p.x1, y = p.y1, width = p.x2 - p.x1 + 1, height = p.y2 - p.y1 + 1;
+  switch (align) {
+    case TCONTROL_ALIGN_LEFT: width = size; break;
+    case TCONTROL_ALIGN_RIGHT: x = p.x2 - size + 1, width = size; break;
+    case TCONTROL_ALIGN_TOP: height = size; break;
+    case TCONTROL_ALIGN_BOTTOM: y = p.y2 - size + 1, height = size; break;
+    default: break;
+  }
+  control->_align = align;
+  tsurface_set_rect(&control->_surface, x, y, width, height);
+  tcontrol_set_anchors(control, align != TCONTROL_ALIGN_RIGHT, align != TCONTROL_ALIGN_BOTTOM,
+                       align != TCONTROL_ALIGN_LEFT, align != TCONTROL_ALIGN_TOP);
 }
 
 static void set_text_alignment(tbutton *button, uint32_t alignment) {

@@ -8,7 +8,8 @@
 //   right   0xF822  0           right, 100 wide / top, 40 high
 //
 // Owns its three buttons. The click callback gets the clicked button's user
-// data; it is the last thing the bar does, so it may free the bar.
+// data; it is the last thing the bar does, so it may free the bar. A hidden
+// button is not drawn; shown again, it is drawn when the bar is next drawn.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +42,7 @@ struct tcontrolbar {
   int32_t _edge_height;   // docked top or bottom: 40
   tcontrolbar_click_fn _on_click;
   tcontrolbar_layout_fn _on_layout;
+  uint8_t _unpainted;  // buttons left undrawn while hidden: 1 left, 2 middle, 4 right
 };
 
 static_assert(std::is_standard_layout_v<tcontrolbar>, "control bars are cast to their control");

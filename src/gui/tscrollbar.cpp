@@ -20,6 +20,9 @@ static int32_t clamp_pos(const tscrollbar *scrollbar, int64_t position);
 static int32_t extent_of(const tscrollbar *scrollbar);
 static void place_thumb(tscrollbar *scrollbar);
 static void moved_to(tscrollbar *scrollbar, int32_t position);
+static bool whole_own_draw(const tscrollbar *scrollbar, const tcanvas *canvas, const trect *rect);
+static void shown_now(const tscrollbar *scrollbar, tscrollbar_drawn *out);
+static void look_of(const tbdrawer *drawer, tbdrawer *out);
 
 int tscrollbar_init(tscrollbar *scrollbar, tcontrol *parent, const trect *rect, int vertical, void *owner) {
   PORT_CHECK(scrollbar != nullptr);
@@ -151,6 +154,14 @@ void tscrollbar_set_no_page_tap(tscrollbar *scrollbar, int flag) {
 
 static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   tscrollbar *scrollbar = scrollbar_of(control);
+  tscrollbar_drawn now;
+  bool whole = whole_own_draw(scrollbar, canvas, rect);
+  if (whole) {
+    place_thumb(scrollbar);
+    shown_now(scrollbar, &now);
+    if (std::memcmp(&now, &scrollbar->_drawn, sizeof now) == 0) return;
+  }
+  scrollbar->_drawn.buffer = nullptr;
   int draw = 1;
   if (scrollbar->_on_track_paint) scrollbar->_on_track_paint(scrollbar, canvas, rect, &draw);
   if (draw && control->_bdrawer) tbdrawer_draw(control->_bdrawer, canvas, rect);
@@ -162,9 +173,14 @@ static void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   bool use_pressed = scrollbar->_dragging && pressed && tbdrawer_get_draw_func(pressed);
   tbdrawer *drawer = use_pressed ? pressed : scrollbar->_thumb_drawer;
   if (drawer) tbdrawer_draw(drawer, canvas, &scrollbar->_thumb);
+  if (whole) std::memcpy(&scrollbar->_drawn, &now, sizeof now);
 }
 
-static void on_layout(tcontrol *control, const trect *) { tsurface_update(&control->_surface, nullptr); }
+// A new size may have brought a new buffer, even one at the old one's address.
+static void on_layout(tcontrol *control, const trect *) {
+  scrollbar_of(control)->_drawn.buffer = nullptr;
+  tsurface_update(&control->_surface, nullptr);
+}
 
 static int on_key(tcontrol *control, uint32_t code, uint32_t, uint32_t) {
   tscrollbar *scrollbar = scrollbar_of(control);
@@ -264,6 +280,38 @@ static void place_thumb(tscrollbar *scrollbar) {
     scrollbar->_thumb = {0, from, tsurface_get_width(surface) - 1, to};
   else
     scrollbar->_thumb = {from, 0, to, tsurface_get_height(surface) - 1};
+}
+
+// A draw that can be left out when nothing it shows changed: the whole bar,
+// into its own buffer, by the default drawing alone.
+static bool whole_own_draw(const tscrollbar *scrollbar, const tcanvas *canvas, const trect *rect) {
+  const tsurface *surface = &scrollbar->_control._surface;
+  const trect whole = {0, 0, tsurface_get_width(surface) - 1, tsurface_get_height(surface) - 1};
+  return canvas == &surface->_canvas && tcanvas_get_bitmap(canvas) && rect && trect_is_equal(rect, &whole) &&
+         !scrollbar->_on_track_paint && !scrollbar->_on_thumb_paint;
+}
+
+// What a whole draw shows, the thumb placed. Zeroed first, padding and all,
+// so that two records compare byte for byte.
+static void shown_now(const tscrollbar *scrollbar, tscrollbar_drawn *out) {
+  std::memset(out, 0, sizeof *out);
+  const tsurface *surface = &scrollbar->_control._surface;
+  out->buffer = tcanvas_get_bitmap(&surface->_canvas);
+  out->width = tsurface_get_width(surface);
+  out->height = tsurface_get_height(surface);
+  out->thumb_rect = scrollbar->_thumb;
+  out->dragging = scrollbar->_dragging;
+  look_of(scrollbar->_control._bdrawer, &out->track);
+  look_of(scrollbar->_thumb_drawer, &out->thumb);
+  look_of(scrollbar->_pressed_thumb_drawer, &out->pressed);
+}
+
+// A drawer's settings without its gradient cache, which drawing fills in.
+static void look_of(const tbdrawer *drawer, tbdrawer *out) {
+  if (!drawer) return;
+  std::memcpy(out, drawer, sizeof *out);
+  out->_gradient_cache = nullptr;
+  out->_cache_stale = 0;
 }
 
 // Shows the new position and tells the owner last: it may free the bar.

@@ -4,6 +4,10 @@
 //
 // Owns its two thumb drawers (normal and pressed); the track is the control's
 // box drawer. The thumb rect is recomputed on every draw, in bar coordinates.
+// A draw of the whole bar into its own buffer that would give what the
+// buffer already holds (same buffer, thumb rect, pressed state and looks, no
+// paint hooks) is left out: a position step too small to move the thumb
+// draws nothing.
 // Invariant: min <= position <= max whenever max >= min.
 #pragma once
 
@@ -20,6 +24,16 @@ typedef void (*tscrollbar_change_fn)(tscrollbar *scrollbar, int32_t position);
 // A paint hook leaves *draw at 1 to let the default drawing run after it.
 typedef void (*tscrollbar_paint_fn)(tscrollbar *scrollbar, tcanvas *canvas, const trect *rect, int *draw);
 
+// What the last whole draw into the bar's own buffer showed; no buffer:
+// nothing is known to be there.
+struct tscrollbar_drawn {
+  const tbitmap *buffer;
+  int32_t width, height;
+  trect thumb_rect;
+  uint8_t dragging;
+  tbdrawer track, thumb, pressed;  // their looks, caches left out
+};
+
 struct tscrollbar {
   tcontrol _control;
   int32_t _vertical;
@@ -35,6 +49,7 @@ struct tscrollbar {
   tscrollbar_paint_fn _on_thumb_paint;
   int32_t _press_pos;
   int32_t _press_x, _press_y;
+  tscrollbar_drawn _drawn;
 };
 
 static_assert(std::is_standard_layout_v<tscrollbar>, "a scroll bar is cast to its control");
