@@ -128,7 +128,6 @@ const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
 };
 constexpr int k_send_button = 3;  // creation order, for the Send menu's place
 constexpr int k_first_group = 8;  // the buttons above the separator
-constexpr int32_t k_separator_id = k_first_group + 1;
 constexpr int32_t k_separator_height = 2;
 
 tcontrol *control_of(void *widget) { return static_cast<tcontrol *>(widget); }

@@ -45,7 +45,6 @@ constexpr size_t k_body_slack = 16384;
 // The stand-in has one destination; a real manager a handful.
 constexpr uint32_t k_max_destinations = 256;
 constexpr int k_url_bytes = 512;
-constexpr int k_gallery_extra_chars = 256;
 
 char g_host[UPLOAD_HOST_CHARS] = BRIVOLA_SERVICE_HOST;
 

@@ -408,6 +408,9 @@ __attribute__((always_inline)) inline void blend_block_565(uint8_t *at, const ui
   std::memcpy(at, &dst, sizeof dst);
 }
 
+// The 256-bit lanes pass only between these always-inlined steps, which end
+// up inside the AVX2 function: no call with them crosses a target boundary.
+#pragma GCC diagnostic ignored "-Wpsabi"
 template <int Wide>
 __attribute__((always_inline)) inline void paint_coverage_565(tbitmap *bitmap, const coverage_piece &piece,
                                                               uint32_t color_word) {

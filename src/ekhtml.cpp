@@ -74,7 +74,7 @@ struct class_table {
   uint8_t _class[256];
   constexpr class_table() : _class() {
     for (int c = '\t'; c <= '\r'; c++) _class[c] |= CLASS_SPACE;
-    _class[' '] |= CLASS_SPACE;
+    _class[uint8_t(' ')] |= CLASS_SPACE;
     for (int c = 0; c < 256; c++) {
       bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
       bool digit = c >= '0' && c <= '9';
@@ -82,7 +82,7 @@ struct class_table {
       if (letter || digit || c >= 128 || c == '-' || c == '.')
         _class[c] |= CLASS_TAG_NAME | CLASS_NAME | CLASS_VALUE;
     }
-    _class['_'] |= CLASS_NAME | CLASS_VALUE;
+    _class[uint8_t('_')] |= CLASS_NAME | CLASS_VALUE;
     const char marks[] = "!#$%&()*+/:=?]~@";
     for (int i = 0; marks[i]; i++) _class[static_cast<uint8_t>(marks[i])] |= CLASS_VALUE;
   }
