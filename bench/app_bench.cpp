@@ -367,8 +367,8 @@ void BM_text_commit(benchmark::State &state) {
       if (app->_textbar) tedit_set_text(app->_textbar->_edit, u"Twenty characters ok", -1);
       pump();
       state.ResumeTiming();
-      os_input_pen(OS_PEN_DOWN, 240, 600, 0);  // clear of the colour panel
-      os_input_pen(OS_PEN_UP, 240, 600, 0);
+      os_input_pen(OS_PEN_DOWN, 420, 420, 0);  // clear of every panel
+      os_input_pen(OS_PEN_UP, 420, 420, 0);
       pump();
     }
   });
