@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz_port.h"
 #include "os_clock.h"
 #include "os_display.h"
 #include "os_message.h"
@@ -108,12 +109,6 @@ int fuzz_main(void *, const char16_t *) {
   return 0;
 }
 
-char16_t *app_name(char16_t *buffer) {
-  const char16_t name[] = u"Brivola";
-  std::copy(name, name + sizeof name / sizeof name[0], buffer);
-  return buffer;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
@@ -133,9 +128,6 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   g_data = data;
   g_size = size;
-  static const wins_window_app app = {app_name, fuzz_main, nullptr};
-  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "200x100";
-  char *argv[] = {arg0, arg1, arg2, nullptr};
-  wins_window_main(3, argv, &app);
+  fuzz_port_run(fuzz_main, "200x100");
   return 0;
 }

@@ -5,17 +5,14 @@
 //
 // Input: byte 0 is the narrow form's width (0-255 pixels; the content width
 // is 20 less); the rest is the page. The wide form is 480 pixels.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <string>
 #include <vector>
 
+#include "fuzz_port.h"
 #include "html_render.h"
-#include "os_display.h"
 #include "tbitmap.h"
 #include "tform.h"
 #include "timage.h"
@@ -24,7 +21,6 @@
 #include "tseperator.h"
 #include "tstyler.h"
 #include "wins_graphics.h"
-#include "wins_window.h"
 
 namespace {
 
@@ -88,33 +84,18 @@ int render_pages(void *, const char16_t *) {
   return 0;
 }
 
-char16_t *app_name(char16_t *buffer) {
-  const char16_t name[] = u"BrivolaHtmlRenderFuzz";
-  std::memcpy(buffer, name, sizeof name);
-  return buffer;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static bool set_up = [] {
-    static std::string home = "/tmp/brivola-html-render-fuzz-" + std::to_string(getpid());
-    setenv("BRIVOLA_HOME", home.c_str(), 1);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(home, ignored);
-    });
+    fuzz_port_set_up("brivola-html-render-fuzz");
     tbitmap_set_budget(4u << 20);
-    os_display_select(os_display_headless_backend());
     return true;
   }();
   (void)set_up;
   if (size < 1) return 0;
   g_data = data;
   g_size = size;
-  static const wins_window_app app = {app_name, render_pages, nullptr};
-  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "480x640";
-  char *argv[] = {arg0, arg1, arg2, nullptr};
-  if (wins_window_main(3, argv, &app) != 0) std::abort();
+  if (fuzz_port_run(render_pages, "480x640") != 0) std::abort();
   return 0;
 }

@@ -5,21 +5,17 @@
 // Input: byte 0 bit 0 picks mode 5 over 4, bit 1 transparent drawing; byte 1
 // the width (0-255 pixels); byte 2 the offset x (signed); byte 3 the font size
 // (1-32 points); the rest is the text as UTF-16 (little-endian pairs).
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <string>
 
-#include "os_display.h"
+#include "fuzz_port.h"
 #include "tbitmap.h"
 #include "tlabel.h"
 #include "tscreen.h"
 #include "tstyler.h"
 #include "wins_graphics.h"
-#include "wins_window.h"
 
 namespace {
 
@@ -67,34 +63,19 @@ int draw_labels(void *, const char16_t *) {
   return 0;
 }
 
-char16_t *app_name(char16_t *buffer) {
-  const char16_t name[] = u"BrivolaLabelFuzz";
-  std::memcpy(buffer, name, sizeof name);
-  return buffer;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static bool set_up = [] {
-    static std::string home = "/tmp/brivola-label-fuzz-" + std::to_string(getpid());
-    setenv("BRIVOLA_HOME", home.c_str(), 1);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(home, ignored);
-    });
+    fuzz_port_set_up("brivola-label-fuzz");
     // A tall mode 5 label asks for a tall buffer; refusals are part of the test.
     tbitmap_set_budget(4u << 20);
-    os_display_select(os_display_headless_backend());
     return true;
   }();
   (void)set_up;
   if (size < 4) return 0;
   g_data = data;
   g_size = size;
-  static const wins_window_app app = {app_name, draw_labels, nullptr};
-  char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "64x64";
-  char *argv[] = {arg0, arg1, arg2, nullptr};
-  check(wins_window_main(3, argv, &app) == 0);
+  check(fuzz_port_run(draw_labels, "64x64") == 0);
   return 0;
 }
