@@ -7,7 +7,6 @@
 
 #include "about_logo.h"
 #include "app_common.h"
-#include "port_device.h"
 #include "port_log.h"
 #include "tbdrawer.h"
 #include "tbutton.h"
@@ -225,8 +224,7 @@ void on_web_click(tlinklabel *link) {
 void on_open_web(win_ao *ao, void *user_data) {
   (void)user_data;
   win_ao_free(ao);
-  if (!port_device_open_url(k_web_address))
-    app_common_show_error(tresource_get_string(APP_TEXT_OPEN_URL_FAILED, u"Fail to open url."));
+  app_common_open_url(k_web_address);
 }
 
 void on_feedback_click(tbutton *button, intptr_t user_data) {

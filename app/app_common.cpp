@@ -64,6 +64,7 @@ void show_alert(const char16_t *title, const char16_t *text, int32_t icon);
 thint *make_note(const char16_t *text);
 void on_question_closed(int32_t result, void *user_data);
 void on_message_closed(int32_t result, void *user_data);
+void on_url_opened(int result, void *user_data);
 bool takes_one_text(const char16_t *format);
 std::string utf8_of(const char16_t *text);
 
@@ -288,11 +289,18 @@ int app_common_is_wait_note_shown() {
   return app && app->_wait_note ? 1 : 0;
 }
 
+int app_common_open_url(const char16_t *url) {
+  PORT_CHECK(url != nullptr);
+  if (port_device_open_url(url, on_url_opened, nullptr)) return 1;
+  on_url_opened(0, nullptr);
+  return 0;
+}
+
 void app_common_open_feedback() {
   char16_t *url = static_cast<char16_t *>(std::calloc(k_feedback_chars, sizeof(char16_t)));
   if (!url) return;
   twformat(url, k_feedback_chars, k_feedback_format, k_service_host, k_version, k_device, k_distributor, u"");
-  if (!port_device_open_url(url)) app_common_show_error(tresource_get_string(APP_TEXT_OPEN_URL_FAILED, u"Fail to open url."));
+  app_common_open_url(url);
   std::free(url);
 }
 
@@ -393,6 +401,11 @@ std::string utf8_of(const char16_t *text) {
   port_str_wide_to_utf8(text, -1, out.data(), bytes);
   out.pop_back();
   return out;
+}
+
+void on_url_opened(int result, void *user_data) {
+  (void)user_data;
+  if (!result) app_common_show_error(tresource_get_string(APP_TEXT_OPEN_URL_FAILED, u"Fail to open url."));
 }
 
 }  // namespace

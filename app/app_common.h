@@ -111,6 +111,10 @@ void app_common_show_wait_note(const char16_t *text);
 void app_common_close_wait_note();
 int app_common_is_wait_note_shown();
 
+// Opens an address in the browser. A browser that cannot be started, or
+// that answers failure (later, on the GUI thread), shows "Fail to open url.".
+// 1 when started.
+int app_common_open_url(const char16_t *url);
 // Opens the service's feedback page in the browser.
 void app_common_open_feedback();
 // The exit hook: APP_EXIT_ASK_SAVE asks whether to save a changed painting;

@@ -126,6 +126,8 @@ const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
     {COMMANDPANEL_ABOUT, 25149, 0, u"About", 15112, 15113, 25159, u"Show about dialog for Brivola.", about},
     {COMMANDPANEL_QUIT, 25150, 0, u"Quit", 15114, 15115, 25160, u"Ask saving and exit from Brivola.", quit},
 };
+// The small class's own built-in caption for My Paints (text 25144).
+const char16_t k_my_paints_small[] = u"MyPaints";
 constexpr int k_send_button = 3;  // creation order, for the Send menu's place
 constexpr int k_first_group = 8;  // the buttons above the separator
 constexpr int32_t k_separator_height = 2;
@@ -403,7 +405,8 @@ int build_buttons(commandpanel *cp) {
     }
     const cp_command &c = k_commands[i];
     int32_t text_id = small && c.small_text_id ? c.small_text_id : c.text_id;
-    tbutton *button = tbutton_new(control_of(form), &none, tresource_get_string(text_id, c.text), c.id, cp);
+    const char16_t *text = small && c.id == COMMANDPANEL_MY_PAINTS ? k_my_paints_small : c.text;
+    tbutton *button = tbutton_new(control_of(form), &none, tresource_get_string(text_id, text), c.id, cp);
     if (!button) return 0;
     cp->_buttons[i] = button;
     if (!tform_add_child(form, id++, control_of(button))) return 0;

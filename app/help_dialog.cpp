@@ -6,7 +6,6 @@
 #include <string>
 
 #include "app_common.h"
-#include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
 #include "tbdrawer.h"
@@ -351,7 +350,7 @@ void on_link_click(tlinklabel *link) {
   const char16_t *url = tlinklabel_get_url(link);
   if (!url || !*url) return;
   if (std::u16string(url).compare(0, 7, k_web_prefix) == 0) {
-    if (!port_device_open_url(url)) app_common_show_error(tresource_get_string(APP_TEXT_OPEN_URL_FAILED, u"Fail to open url."));
+    app_common_open_url(url);
     return;
   }
   size_t length = std::min(std::char_traits<char16_t>::length(url), size_t(HTML_RENDER_PATH_CHARS - 1));

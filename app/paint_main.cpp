@@ -24,6 +24,7 @@
 #include "paint_new.h"
 #include "paint_styler.h"
 #include "paint_progress.h"
+#include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
 #include "save_dirs.h"
@@ -366,6 +367,7 @@ void paint_main_deinit(app_context *app) {
   // A running upload stops before the active objects and connections go.
   upload_quit(app);
   release_painting(app);
+  port_device_drop_launches();
   tregistry_free_active_objects();
   paint_config_save();
   save_dirs_save();
@@ -758,6 +760,7 @@ app_context *start_failed(app_context *app, const char *what, const char16_t *pa
     std::fprintf(stderr, "brivola: %s\n", what);
   }
   release_painting(app);
+  port_device_drop_launches();
   tregistry_free_active_objects();
   release_app(app);
   return nullptr;

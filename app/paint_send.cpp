@@ -7,6 +7,7 @@
 #include "app_common.h"
 #include "os_shell.h"
 #include "paint_file.h"
+#include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
 #include "sms_send.h"
@@ -41,8 +42,10 @@ constexpr menu_entry k_entries[] = {
     {25179, u"Via E-Mail/-1", PAINT_SEND_EMAIL},
 };
 
-int launch_with_path(const char16_t *format, const char16_t *path);
+int launch_with_path(const char16_t *format, const char16_t *path, port_device_launch_fn on_end);
 void on_select(uint32_t id, void *user_data);
+void on_mail_end(int result, void *user_data);
+void show_cannot_send();
 
 }  // namespace
 
@@ -83,17 +86,17 @@ int paint_send_via_beam(const char16_t *path) {
   PORT_CHECK(path != nullptr);
   char16_t parameters[SEND_PARAMETER_CHARS];
   twformat(parameters, SEND_PARAMETER_CHARS, u"%s", path);
-  return os_shell_execute(k_beam, parameters);
+  return port_device_launch(os_shell_execute_command(k_beam, parameters), nullptr, nullptr);
 }
 
 int paint_send_via_mms(const char16_t *path) {
   PORT_CHECK(path != nullptr);
-  return launch_with_path(k_mms_format, path);
+  return launch_with_path(k_mms_format, path, nullptr);
 }
 
 int paint_send_via_email(const char16_t *path) {
   PORT_CHECK(path != nullptr);
-  return launch_with_path(k_email_format, path);
+  return launch_with_path(k_email_format, path, on_mail_end);
 }
 
 int paint_send_export(app_context *app, const char16_t *path) {
@@ -112,7 +115,7 @@ int paint_send_show(app_context *app, paint_send **send_menu, tbutton *button) {
   PORT_CHECK(app != nullptr && send_menu != nullptr);
   if (!*send_menu) *send_menu = paint_send_new(button);
   if (!*send_menu) {
-    app_common_show_error(tresource_get_string(PAINT_SEND_TEXT_CANNOT_SEND, u"Can not send paint."));
+    show_cannot_send();
     return 0;
   }
   port_fs_make_dir(app->_temp_dir);
@@ -137,21 +140,30 @@ int paint_share(app_context *app) {
 
 namespace {
 
-int launch_with_path(const char16_t *format, const char16_t *path) {
+int launch_with_path(const char16_t *format, const char16_t *path, port_device_launch_fn on_end) {
   char16_t parameters[SEND_PARAMETER_CHARS];
   twformat(parameters, SEND_PARAMETER_CHARS, format, path);
-  return os_shell_execute(k_composer, parameters);
+  return port_device_launch(os_shell_execute_command(k_composer, parameters), on_end, nullptr);
 }
 
-// The menu is gone by now; a launch that fails is not reported.
+// The menu is gone by now; only the e-mail composer's failure is reported.
 void on_select(uint32_t id, void *user_data) {
   const paint_send *send = static_cast<const paint_send *>(user_data);
   if (id == PAINT_SEND_BEAM)
     paint_send_via_beam(send->_path);
   else if (id == PAINT_SEND_MMS)
     paint_send_via_mms(send->_path);
-  else if (id == PAINT_SEND_EMAIL)
-    paint_send_via_email(send->_path);
+  else if (id == PAINT_SEND_EMAIL && !paint_send_via_email(send->_path))
+    show_cannot_send();
+}
+
+void on_mail_end(int result, void *user_data) {
+  (void)user_data;
+  if (!result) show_cannot_send();
+}
+
+void show_cannot_send() {
+  app_common_show_error(tresource_get_string(PAINT_SEND_TEXT_CANNOT_SEND, u"Can not send paint."));
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 //
 // Send exports the painting as "attachment.jpg" (JPEG, quality 85) into the
 // temporary folder and pops up a menu at the Send button: infrared beam,
-// MMS or e-mail, each handing the file to the device's program (a launch
-// that fails is not reported). Share starts the SMS composer with an
+// MMS or e-mail, each handing the file to the device's program. Only the
+// e-mail composer has a desktop counterpart; when it cannot start or answers
+// failure the error box 25024 says so (a failed beam or MMS is not
+// reported). Share starts the SMS composer with an
 // invitation. The send object remembers the button and the attachment; the
 // menu is popped up fresh each time and frees itself.
 //
@@ -43,6 +45,7 @@ void paint_send_free(paint_send *send);
 int paint_send_show_menu(paint_send *send, const char16_t *path);
 int paint_send_via_beam(const char16_t *path);
 int paint_send_via_mms(const char16_t *path);
+// 1 when the composer started; its failure later shows the error box 25024.
 int paint_send_via_email(const char16_t *path);
 
 // Exports the painting as JPEG (quality 85) to path under the wait note,

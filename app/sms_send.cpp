@@ -2,6 +2,7 @@
 #include "sms_send.h"
 
 #include "os_shell.h"
+#include "port_device.h"
 #include "port_log.h"
 #include "twformat.h"
 
@@ -17,5 +18,5 @@ int sms_send(app_context *context, const char16_t *body, const char16_t *recipie
   PORT_CHECK(body != nullptr && recipient != nullptr);
   char16_t parameters[SEND_PARAMETER_CHARS];
   twformat(parameters, SEND_PARAMETER_CHARS, k_sms_format, recipient, body);
-  return os_shell_execute(k_composer, parameters);
+  return port_device_launch(os_shell_execute_command(k_composer, parameters), nullptr, nullptr);
 }

@@ -10,7 +10,6 @@
 #include "os_paths.h"
 #include "paint_file.h"
 #include "paint_send.h"
-#include "port_device.h"
 #include "port_log.h"
 #include "tdialog.h"
 #include "tresource.h"
@@ -77,9 +76,13 @@ void upload_run(app_context *app) {
 int paint_open_gallery(app_context *app) {
   PORT_CHECK(app != nullptr);
   char16_t *url = static_cast<char16_t *>(std::calloc(k_gallery_url_chars, sizeof(char16_t)));
-  int opened = url && upload_get_gallery_url(app, url, k_gallery_url_chars) && port_device_open_url(url);
+  // A browser that fails says so itself.
+  int opened = 0;
+  if (url && upload_get_gallery_url(app, url, k_gallery_url_chars))
+    opened = app_common_open_url(url);
+  else
+    app_common_show_error(tresource_get_string(APP_TEXT_OPEN_URL_FAILED, u"Fail to open url."));
   std::free(url);
-  if (!opened) app_common_show_error(tresource_get_string(APP_TEXT_OPEN_URL_FAILED, u"Fail to open url."));
   return opened;
 }
 

@@ -7,14 +7,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "os_clock.h"
 #include "os_display.h"
 #include "os_paths.h"
 #include "os_shell.h"
 #include "port_log.h"
+#include "win_ao.h"
 #include "wins_timer.h"
 #include "wins_window.h"
 
@@ -26,10 +30,22 @@ constexpr int32_t k_large_side = 480;
 constexpr uint32_t k_display_restore_ms = 500;
 constexpr int k_serial_min_draw = 0xFFFFFF;
 
+struct launch {
+  win_ao *ao;  // null when no one waits for the end, or after the tear-down
+  port_device_launch_fn on_end;
+  void *user_data;
+  int result;
+};
+
 std::mutex g_random_mutex;
 uint32_t g_random_state = 1;
 uint32_t g_restore_timer = 0;
 
+std::mutex &launch_mutex();
+std::vector<std::shared_ptr<launch>> &launches();
+void forget_launch_locked(const launch *ended);
+void run_launch(std::shared_ptr<launch> started, os_launcher_fn launcher, std::vector<std::string> argv);
+void on_launch_end(win_ao *ao, void *user_data);
 int next_random_locked();
 void restore_display_tick(uint32_t id, void *user_data);
 std::string utf8_of(const char16_t *text);
@@ -103,14 +119,49 @@ int port_device_capture_photo(char16_t *path) {
   return result;
 }
 
-int port_device_open_file(const char16_t *path) {
-  PORT_CHECK(path != nullptr);
-  return os_shell_open(utf8_of(path));
+int port_device_launch(const std::vector<std::string> &argv, port_device_launch_fn on_end, void *user_data) {
+  if (argv.empty()) return 0;
+  auto started = std::make_shared<launch>(launch{nullptr, on_end, user_data, 0});
+  if (on_end) {
+    started->ao = win_ao_new(0);
+    win_ao_set_run(started->ao, on_launch_end);
+    win_ao_set_user_data(started->ao, started.get());
+  }
+  std::lock_guard<std::mutex> lock(launch_mutex());
+  try {
+    // The launcher in force now: a test that puts the real one back before
+    // the thread runs still has its command recorded, not started.
+    std::thread(run_launch, started, os_shell_get_launcher(), argv).detach();
+  } catch (const std::system_error &) {
+    if (started->ao) win_ao_free(started->ao);
+    return 0;
+  }
+  launches().push_back(started);
+  return 1;
 }
 
-int port_device_open_url(const char16_t *url) {
+int port_device_get_launch_count() {
+  std::lock_guard<std::mutex> lock(launch_mutex());
+  return int(launches().size());
+}
+
+void port_device_drop_launches() {
+  std::lock_guard<std::mutex> lock(launch_mutex());
+  for (const std::shared_ptr<launch> &running : launches())
+    if (running->ao) {
+      win_ao_free(running->ao);
+      running->ao = nullptr;
+    }
+}
+
+int port_device_open_file(const char16_t *path) {
+  PORT_CHECK(path != nullptr);
+  return port_device_launch(os_shell_open_command(utf8_of(path)), nullptr, nullptr);
+}
+
+int port_device_open_url(const char16_t *url, port_device_launch_fn on_end, void *user_data) {
   PORT_CHECK(url != nullptr);
-  return os_shell_open(utf8_of(url));
+  return port_device_launch(os_shell_open_command(utf8_of(url)), on_end, user_data);
 }
 
 int port_device_get_serial(char16_t *out) {
@@ -190,6 +241,54 @@ void write_serial(const std::string &path, const char *digits) {
   int closed = std::fclose(file);
   if (put != size_t(PORT_DEVICE_SERIAL_CHARS) || closed != 0 || std::rename(temp.c_str(), path.c_str()) != 0)
     std::remove(temp.c_str());
+}
+
+// Never destroyed: a launch thread may end after the program's statics.
+std::mutex &launch_mutex() {
+  static std::mutex *mutex = new std::mutex;
+  return *mutex;
+}
+
+std::vector<std::shared_ptr<launch>> &launches() {
+  static auto *running = new std::vector<std::shared_ptr<launch>>;
+  return *running;
+}
+
+void forget_launch_locked(const launch *ended) {
+  std::vector<std::shared_ptr<launch>> &running = launches();
+  for (size_t i = 0; i < running.size(); i++)
+    if (running[i].get() == ended) {
+      running.erase(running.begin() + long(i));
+      return;
+    }
+}
+
+// The launch's own thread: waits for the program, then hands the answer to
+// the GUI thread, or ends the launch when no one waits for it.
+void run_launch(std::shared_ptr<launch> started, os_launcher_fn launcher, std::vector<std::string> argv) {
+  int result = launcher(argv);
+  std::lock_guard<std::mutex> lock(launch_mutex());
+  started->result = result;
+  if (started->ao)
+    win_ao_signal(started->ao);
+  else
+    forget_launch_locked(started.get());
+}
+
+void on_launch_end(win_ao *ao, void *user_data) {
+  port_device_launch_fn on_end;
+  void *on_end_data;
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(launch_mutex());
+    const launch *ended = static_cast<const launch *>(user_data);
+    on_end = ended->on_end;
+    on_end_data = ended->user_data;
+    result = ended->result;
+    forget_launch_locked(ended);
+  }
+  win_ao_free(ao);
+  on_end(result, on_end_data);
 }
 
 }  // namespace

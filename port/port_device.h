@@ -2,6 +2,11 @@
 // ticks and time, random numbers, integer helpers, the camera stand-in,
 // handing files and addresses to the desktop, and the device identity.
 //
+// A launch runs its program on a thread of its own, so that the GUI thread
+// goes on while the program (a browser that xdg-open waits for) runs; its
+// answer comes back to the GUI thread through an active object. Launches
+// still running at tear-down report to no one.
+//
 // The identity lives in "sn.dat" in the user folder: 15 ASCII digits, no
 // terminator, no line end. It is made once and reused; a file that is short
 // or holds anything but digits is made again.
@@ -12,6 +17,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 constexpr int PORT_DEVICE_RANDOM_MAX = 32767;
 constexpr int PORT_DEVICE_SERIAL_CHARS = 15;
@@ -39,8 +46,21 @@ int32_t port_device_pixels_to_points(int32_t pixels);
 // picture that stands in for the photo. In every case the screen takes the
 // display size again half a second later.
 int port_device_capture_photo(char16_t *path);
-// Hand a file or an address to the desktop; 1 when the opener started.
+// The end of a launch, on the GUI thread: result 1 when the program ran and
+// answered success, 0 when it is missing or answered failure.
+typedef void (*port_device_launch_fn)(int result, void *user_data);
+// Starts a command line (os_shell) away from the GUI thread; when on_end is
+// set it is called once with the program's answer (this needs the port's
+// active-object list). 1 when started; 0 for an empty command line or when
+// no thread can be had, and then on_end is not called.
+int port_device_launch(const std::vector<std::string> &argv, port_device_launch_fn on_end, void *user_data);
+// Launches whose end has not been delivered yet.
+int port_device_get_launch_count();
+// Tear-down, before the active-object list goes: launches still running end
+// unreported.
+void port_device_drop_launches();
+// Hand a file or an address to the desktop, as port_device_launch.
 int port_device_open_file(const char16_t *path);
-int port_device_open_url(const char16_t *url);
+int port_device_open_url(const char16_t *url, port_device_launch_fn on_end = nullptr, void *user_data = nullptr);
 // The identity (16 chars: 15 digits and a terminator); the count of digits.
 int port_device_get_serial(char16_t *out);

@@ -24,6 +24,7 @@
 namespace {
 
 constexpr int k_title_chars = 128;
+constexpr int k_options_start = -1;  // parse_options: no exit code, go on
 constexpr uint32_t k_command_quit = 10001;  // the Ctrl+Q accelerator
 constexpr uint32_t k_panel_repaint_ms = 500;
 const char16_t k_frame_class[] = u"TesselFrame";
@@ -59,6 +60,7 @@ uint8_t g_pen_down = 0;
 uint32_t g_panel_timer = 0;  // the one input-panel repaint timer, 0 when none
 
 int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u16string *command_line);
+void print_usage(FILE *stream);
 int parse_size(const char *value, int32_t *width, int32_t *height);
 int create_view(const char16_t *title, int32_t x, int32_t y, int32_t width, int32_t height);
 void tear_down();
@@ -86,7 +88,8 @@ int wins_window_main(int argc, char **argv, const wins_window_app *app) {
 
   int32_t width = 0, height = 0;
   std::u16string command_line;
-  if (!parse_options(argc, argv, &width, &height, &command_line)) return 2;
+  int options = parse_options(argc, argv, &width, &height, &command_line);
+  if (options != k_options_start) return options;
   std::memset(g_title, 0, sizeof g_title);
   app->get_app_name(g_title);
   g_title[k_title_chars - 1] = 0;
@@ -278,15 +281,25 @@ void wins_window_sleep(uint32_t ms) { os_sleep_ms(ms); }
 
 namespace {
 
-// --screen WxH (or --screen=WxH); everything else is the application's.
+// --screen WxH (or --screen=WxH) and --help; any other option is refused;
+// every other word is the application's. The exit code to end with (0 after
+// the usage, 2 for a bad option, in one line on stderr), or
+// k_options_start.
 int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u16string *command_line) {
   os_display_get_size(width, height);
   for (int i = 1; i < argc; i++) {
     const char *value = nullptr;
-    if (!std::strcmp(argv[i], "--screen")) {
+    if (!std::strcmp(argv[i], "--help")) {
+      print_usage(stdout);
+      return 0;
+    } else if (!std::strcmp(argv[i], "--screen")) {
       value = i + 1 < argc ? argv[++i] : "";
     } else if (!std::strncmp(argv[i], "--screen=", 9)) {
       value = argv[i] + 9;
+    } else if (argv[i][0] == '-' && argv[i][1]) {
+      std::fprintf(stderr, "brivola: unknown option %s; ", argv[i]);
+      print_usage(stderr);
+      return 2;
     } else {
       char16_t wide[1024];
       int count = port_str_utf8_to_wide(argv[i], -1, wide, 1024);
@@ -299,11 +312,13 @@ int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u
     if (!parse_size(value, width, height)) {
       std::fprintf(stderr, "brivola: --screen wants WIDTHxHEIGHT between %dx%d and %dx%d, e.g. 240x320\n",
                    OS_DISPLAY_MIN_SIDE, OS_DISPLAY_MIN_SIDE, OS_DISPLAY_MAX_SIDE, OS_DISPLAY_MAX_SIDE);
-      return 0;
+      return 2;
     }
   }
-  return 1;
+  return k_options_start;
 }
+
+void print_usage(FILE *stream) { std::fprintf(stream, "usage: brivola [--screen WIDTHxHEIGHT] [--help]\n"); }
 
 // Two sides of decimal digits joined by 'x', each one a window can have.
 int parse_size(const char *value, int32_t *width, int32_t *height) {

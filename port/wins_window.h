@@ -55,8 +55,9 @@ struct wins_window_app {
 // Options: --screen WxH emulates a screen of that size (default 480x640,
 // each side OS_DISPLAY_MIN_SIDE to OS_DISPLAY_MAX_SIDE; anything else is
 // refused in one line on stderr and returns 2); resizing the window later is
-// rotating the device. The other arguments form
-// the application's command line. A second start while one runs brings the
+// rotating the device. --help prints the usage line on stdout and returns 0;
+// any other option is refused like a bad size. The other arguments form the
+// application's command line. A second start while one runs brings the
 // first to the front and returns 0; without a display it says why on stderr
 // and returns 1.
 int wins_window_main(int argc, char **argv, const wins_window_app *app);

@@ -170,10 +170,12 @@ TEST(AboutDialog, LinksReachTheBrowser) {
     tap_middle_of(dialog->_web);
     EXPECT_TRUE(g_launched.empty()) << "not inside the tap";
     port_test_pump();
+    ASSERT_TRUE(port_test_finish_launches());
     ASSERT_EQ(g_launched.size(), 1u);
     EXPECT_EQ(g_launched[0], "xdg-open " + test_utf8(about_dialog_get_web_address()));
     tap_middle_of(dialog->_feedback);
     widget_run_for(200);
+    ASSERT_TRUE(port_test_finish_launches());
     ASSERT_EQ(g_launched.size(), 2u);
     EXPECT_EQ(g_launched[1].rfind("xdg-open http://", 0), 0u);
     EXPECT_NE(g_launched[1].find("/cgi-bin/feedback.pl?product=brivola"), std::string::npos);
@@ -182,6 +184,7 @@ TEST(AboutDialog, LinksReachTheBrowser) {
     tsurface *about = &about_dialog_get_dialog(dialog)->_control._surface;
     tap_middle_of(dialog->_web);
     port_test_pump();
+    ASSERT_TRUE(port_test_finish_launches());
     tsurface *modal = tscreen_get_modal(tscreen_get());
     ASSERT_NE(modal, about);
     tmessagedialog *box = static_cast<tmessagedialog *>(tsurface_get_owner(modal));

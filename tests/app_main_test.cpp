@@ -294,6 +294,7 @@ TEST(AppCommon, FoldersAndTheFeedbackServiceHaveOneHome) {
     os_launcher_fn old = os_shell_set_launcher(record_launch);
     app_common_open_feedback();
     os_shell_set_launcher(old);
+    ASSERT_TRUE(port_test_finish_launches());
     ASSERT_FALSE(g_launched.empty());
     EXPECT_EQ(g_launched.back().find("http://" BRIVOLA_SERVICE_HOST "/"), 0u) << g_launched.back();
     EXPECT_NE(g_launched.back().find("&oem=" BRIVOLA_DISTRIBUTOR "&"), std::string::npos) << g_launched.back();

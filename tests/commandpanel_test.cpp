@@ -148,6 +148,28 @@ TEST(CommandPanelLayout, ButtonsWrapIntoRowsAroundTheSeparator) {
   }
 }
 
+// With no text file at all the captions are the built-in English ones; the
+// small class's My Paints has its own.
+TEST(CommandPanelLayout, BuiltInCaptionsServeWithoutTexts) {
+  for (const char *screen : {"240x320", "480x640"}) {
+    SCOPED_TRACE(screen);
+    run(screen, [&](app_context *app) {
+      tresource_file **table = tresource_get_table();
+      std::vector<tresource_file *> loaded(table, table + TRESOURCE_MAX_FILES);
+      std::fill(table, table + TRESOURCE_MAX_FILES, nullptr);
+      const trect none = {0, 0, -1, -1};
+      commandpanel *bare = commandpanel_new(nullptr, &none, app);
+      std::copy(loaded.begin(), loaded.end(), table);
+      ASSERT_NE(bare, nullptr);
+      std::u16string caption;
+      for (tbutton *b : bare->_buttons)
+        if (tbutton_get_user_data(b) == COMMANDPANEL_MY_PAINTS) caption = b->_caption;
+      EXPECT_EQ(caption, screen[0] == '2' ? u"MyPaints" : u"My Paints");
+      commandpanel_free(bare);
+    });
+  }
+}
+
 // A tap on the tab slides the panel open in four steps, each composed and
 // shown on the display and followed by a 10 ms sleep on the port's clock; it
 // ends exactly where the open panel lies. A second tap closes it the same way.

@@ -178,6 +178,7 @@ TEST(HelpDialog, WebLinksAndLinksToNothing) {
   with_help([] {
     help_dialog *dialog = open_help(nullptr);
     tap_link(dialog, u"http://example.com/x");
+    ASSERT_TRUE(port_test_finish_launches());
     EXPECT_EQ(g_launched, std::vector<std::string>{"xdg-open http://example.com/x"});
     tap_link(dialog, u"gone.htm");
     tap_link(dialog, u"");
@@ -188,6 +189,7 @@ TEST(HelpDialog, WebLinksAndLinksToNothing) {
 
     g_launch_answer = 0;
     tap_link(dialog, u"http://example.com/x");
+    ASSERT_TRUE(port_test_finish_launches());
     EXPECT_NE(tscreen_get_modal(tscreen_get()), &help_dialog_get_dialog(dialog)->_control._surface)
         << "the error box shows";
     widget_key(k_right_key);

@@ -17,6 +17,7 @@
 #include "os_shell.h"
 #include "paint_fixture.h"
 #include "png_image.h"
+#include "port_test_app.h"
 #include "test_bitmap.h"
 #include "test_env.h"
 #include "win_ao.h"
@@ -676,6 +677,7 @@ TEST_F(PaintFile, ExportsWriteTheCanvasAtItsZoomAndFailWithTheCodeOfTheirFormat)
   paint_file_clear_open_after_save(file);
   EXPECT_EQ(paint_file_save_bmp24(file, wpath("quiet.bmp").c_str()), 1);
   os_shell_set_launcher(old_launcher);
+  ASSERT_TRUE(port_test_finish_launches());
   EXPECT_EQ(g_launched, std::vector<std::string>{path("shown.png")});
 }
 

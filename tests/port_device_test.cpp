@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -35,6 +38,19 @@ int record_launch(const std::vector<std::string> &argv) {
   g_launched.push_back(argv);
   return 1;
 }
+
+// A program that runs until the test lets it end, answering 1 only then.
+std::atomic<int> g_let_end{0};
+int held_launch(const std::vector<std::string> &) {
+  for (int ms = 0; ms < 3000 && !g_let_end.load(); ms++) {
+    timespec pause{0, 1000000L};
+    nanosleep(&pause, nullptr);
+  }
+  return g_let_end.load();
+}
+
+std::vector<int> g_ends;
+void record_end(int result, void *) { g_ends.push_back(result); }
 
 }  // namespace
 
@@ -95,11 +111,55 @@ TEST(Device, OpenersGoToXdgOpen) {
   g_launched.clear();
   os_launcher_fn old = os_shell_set_launcher(record_launch);
   EXPECT_EQ(port_device_open_url(u"https://example.org/a b"), 1);
+  ASSERT_TRUE(port_test_finish_launches());
   EXPECT_EQ(port_device_open_file(u"/tmp/caf\u00e9.png"), 1);
+  EXPECT_EQ(port_device_open_file(u""), 0);
   os_shell_set_launcher(old);
+  ASSERT_TRUE(port_test_finish_launches());
   EXPECT_EQ(g_launched, (std::vector<std::vector<std::string>>{{"xdg-open", "https://example.org/a b"},
                                                                {"xdg-open", "/tmp/caf\xC3\xA9.png"}}));
-  EXPECT_EQ(os_shell_run({"brivola-no-such-program"}), 0);
+}
+
+// The real launcher answers what the program answers. The program's threads
+// block SIGTERM (a watcher takes it); a started program must not inherit
+// that, or it could not be ended.
+TEST(Device, TheLauncherAnswersWhatTheProgramAnswers) {
+  const struct {
+    std::vector<std::string> argv;
+    int answer;
+  } rows[] = {{{"true"}, 1},
+              {{"false"}, 0},
+              {{"brivola-no-such-program"}, 0},
+              {{"sh", "-c", "kill -TERM $$; exit 0"}, 0}};
+  sigset_t term, old;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &term, &old);
+  for (const auto &row : rows) EXPECT_EQ(os_shell_run(row.argv), row.answer) << row.argv.back();
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+// The GUI thread goes on while the program runs; the answer comes back to it
+// through the loop, once. A launch still running at tear-down ends unheard.
+TEST(Device, ALaunchRunsAwayFromTheGuiThreadAndAnswersThroughTheLoop) {
+  os_launcher_fn old = os_shell_set_launcher(held_launch);
+  g_ends.clear();
+  g_let_end = 0;
+  port_test_run_app([] {
+    EXPECT_EQ(port_device_open_url(u"http://a/", record_end, nullptr), 1);
+    g_let_end = 1;  // only now: a call that waited for the program got 0
+    EXPECT_TRUE(g_ends.empty()) << "not inside the call";
+    EXPECT_TRUE(port_test_finish_launches());
+    EXPECT_EQ(g_ends, std::vector<int>{1});
+    EXPECT_EQ(port_device_open_url(u"", record_end, nullptr), 0);
+    g_let_end = 0;
+    EXPECT_EQ(port_device_open_url(u"http://b/", record_end, nullptr), 1);
+    return 0;
+  });
+  g_let_end = 1;
+  EXPECT_TRUE(port_test_finish_launches());
+  os_shell_set_launcher(old);
+  EXPECT_EQ(g_ends, std::vector<int>{1});
 }
 
 TEST(Camera, AnswersAndRestoresTheDisplayHalfASecondLater) {

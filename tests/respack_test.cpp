@@ -211,4 +211,13 @@ TEST(BuiltResources, EveryFileLoadsWithItsTexts) {
     }
     EXPECT_GT(translated, en.size() * 9 / 10) << pair.other;
   }
+
+  // The untitled name stands mid-sentence in the Save As title.
+  int russian = load("ru_ru.lang");
+  ASSERT_TRUE(russian);
+  std::map<uint32_t, std::u16string> ru = texts_of(russian);
+  tresource_unload_all();
+  std::u16string title = ru[25170];
+  title.replace(title.find(u"%s"), 2, ru[25171]);
+  EXPECT_EQ(title, u"Сохранить без имени как");
 }

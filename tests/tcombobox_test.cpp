@@ -112,6 +112,39 @@ TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
   }, "240x320");
 }
 
+// A list-only field cannot scroll: a text too wide for it shows cut with an
+// ellipsis, as some prefix and "..." show in a field wide enough for them.
+TEST(ComboBox, ListOnlyTextTooWideEndsWithAnEllipsis) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    const std::u16string text = u"All Image Files(*.bmp;*.jpg;*.png;*.gif)";
+    tcombobox *cut = combo_at(10, TCOMBOBOX_LIST_ONLY);
+    tcombobox_set_text(cut, text.c_str());
+    const trect wide_rect = {10, 50, 409, 69};
+    tcombobox *wide = tcombobox_new(nullptr, &wide_rect, TCOMBOBOX_LIST_ONLY, u"", nullptr, 0, -1, nullptr);
+    tcontrol_realize(&wide->_control);
+    // Inside the narrow field's frame the same, and the wide one's text ends
+    // there.
+    auto same_field = [] {
+      for (int32_t y = 2; y < 18; y++) {
+        for (int32_t x = 12; x < 87; x++)
+          if (os_headless_get_pixel(x, 10 + y) != os_headless_get_pixel(x, 50 + y)) return false;
+        for (int32_t x = 87; x < 200; x++)
+          if (os_headless_get_pixel(x, 50 + y) != os_headless_get_pixel(300, 50 + y)) return false;
+      }
+      return true;
+    };
+    bool shown = false;
+    for (size_t n = text.size(); n > 0 && !shown; n--) {
+      tcombobox_set_text(wide, (text.substr(0, n) + u"...").c_str());
+      shown = same_field();
+    }
+    EXPECT_TRUE(shown);
+    tcombobox_free(wide);
+    tcombobox_free(cut);
+  }, "480x640");
+}
+
 TEST(ComboOverTheProgram, ADropDownPicksByPen) {
   for (const char *size : {"240x320", "480x640"}) {
     SCOPED_TRACE(size);

@@ -257,5 +257,13 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
     tlistbox_activate(&root.list()->_listbox, 1);
     EXPECT_EQ(g_results, std::vector<int32_t>{1});
     EXPECT_EQ(std::u16string(root.name), u"a_long_file_nam");
+    // A name typed from the root is taken as it stands, not joined to the
+    // listed folder.
+    for (const char16_t *typed : {u"/tmp/x/b.jpg", u"/b.jpg"}) {
+      shown_dialog whole(dir, 0);
+      tedit_set_text(topendialog_get_name_edit(whole.dialog), typed, -1);
+      soft_key(SOFT_LEFT);
+      EXPECT_EQ(std::u16string(whole.folder) + u"|" + whole.name, typed[2] == u'm' ? u"/tmp/x|b.jpg" : u"/|b.jpg");
+    }
   });
 }

@@ -343,23 +343,42 @@ TEST(InputPanel, OneRepaintTimerAtATime) {
   os_clock_drive(0);
 }
 
-TEST(StartUp, BadScreenOptionIsRefusedInOneLine) {
+// A bad size or an unknown option: one line on stderr and 2; --help: the
+// usage line on stdout and 0. None of them opens the display.
+TEST(StartUp, BadOptionsAreRefusedInOneLineAndHelpPrintsTheUsage) {
   port_test_user_dir();
   os_display_select(os_display_headless_backend());
   static const wins_window_app app = {[](char16_t *b) { return b; }, [](void *, const char16_t *) { return 0; },
                                       nullptr};
+  std::vector<std::vector<std::string>> refused;
   for (const char *size : {"12x", "4294967776x640", "480x4294967936", "16x16", "63x640", "480x8193", "-480x640",
-                           "480x640x", "480 x640", "+480x640"}) {
-    std::string option = std::string("--screen=") + size;
-    char arg0[] = "brivola";
-    char *argv[] = {arg0, option.data(), nullptr};
+                           "480x640x", "480 x640", "+480x640"})
+    refused.push_back({std::string("--screen=") + size});
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    const char *said;  // the start of the one line
+    bool on_stdout;
+  } extra[] = {{{"--frobnicate"}, 2, "brivola: unknown option --frobnicate; usage: brivola", false},
+               {{"-h", "--help"}, 2, "brivola: unknown option -h", false},
+               {{"--screen=240x320", "--help"}, 0, "usage: brivola [--screen WIDTHxHEIGHT] [--help]", true}};
+  auto run = [&](std::vector<std::string> args, int code, const std::string &said, bool on_stdout) {
+    args.insert(args.begin(), "brivola");
+    std::vector<char *> argv;
+    for (std::string &arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(wins_window_main(2, argv, &app), 2) << size;
-    std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said.find("brivola: --screen wants"), 0u) << said;
-    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    EXPECT_EQ(wins_window_main(int(args.size()), argv.data(), &app), code) << args[1];
+    std::string out = testing::internal::GetCapturedStdout(), err = testing::internal::GetCapturedStderr();
+    std::string line = on_stdout ? out : err;
+    EXPECT_TRUE((on_stdout ? err : out).empty()) << args[1];
+    EXPECT_EQ(line.find(said), 0u) << line;
+    EXPECT_EQ(line.find('\n'), line.size() - 1) << line;
     EXPECT_FALSE(os_display_is_open());
-  }
+  };
+  for (const auto &args : refused) run(args, 2, "brivola: --screen wants", false);
+  for (const auto &row : extra) run(row.args, row.code, row.said, row.on_stdout);
 }
 
 TEST(StartUp, ScreenOptionAndCommandLineReachTheApplication) {

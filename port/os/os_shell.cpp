@@ -1,11 +1,14 @@
-// Starting other programs through one replaceable launcher.
+// Starting other programs through one replaceable launcher, and the command
+// lines that stand in for the handheld's programs.
 #include "os_shell.h"
 
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <atomic>
+#include <cerrno>
 #include <string>
-#include <thread>
 
 #include "port_fs.h"
 
@@ -13,53 +16,61 @@ extern char **environ;
 
 namespace {
 
-int spawn_detached(const std::vector<std::string> &argv);
+int spawn_and_wait(const std::vector<std::string> &argv);
 std::u16string base_name_lower(const char16_t *path);
 // false when a quotation is not closed (a cut text).
 bool split_parameters(const char16_t *text, std::vector<std::u16string> *words);
 const std::u16string *option_value(const std::vector<std::u16string> &words, const char16_t *option);
 
-os_launcher_fn g_launcher = spawn_detached;
+std::atomic<os_launcher_fn> g_launcher{spawn_and_wait};
 
-int spawn_detached(const std::vector<std::string> &argv) {
+// The program's threads block the termination signals (a watcher takes
+// them); the started program gets an empty mask, so that it can be ended.
+int spawn_and_wait(const std::vector<std::string> &argv) {
   if (argv.empty()) return 0;
   std::vector<char *> args;
   for (const std::string &arg : argv) args.push_back(const_cast<char *>(arg.c_str()));
   args.push_back(nullptr);
+  posix_spawnattr_t attributes;
+  if (posix_spawnattr_init(&attributes) != 0) return 0;
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   pid_t pid;
-  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return 0;
-  // The opener ends on its own; a small thread reaps it so no zombie stays.
-  std::thread([pid] {
-    int status;
-    waitpid(pid, &status, 0);
-  }).detach();
-  return 1;
+  int spawned = posix_spawnp(&pid, args[0], nullptr, &attributes, args.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (spawned != 0) return 0;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return 0;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 1 : 0;
 }
 
 }  // namespace
 
 os_launcher_fn os_shell_set_launcher(os_launcher_fn launcher) {
-  os_launcher_fn old = g_launcher;
-  g_launcher = launcher ? launcher : spawn_detached;
-  return old;
+  return g_launcher.exchange(launcher ? launcher : spawn_and_wait);
 }
 
-int os_shell_run(const std::vector<std::string> &argv) { return g_launcher(argv); }
+os_launcher_fn os_shell_get_launcher() { return g_launcher.load(); }
 
-int os_shell_open(const std::string &target) {
-  if (target.empty()) return 0;
-  return os_shell_run({"xdg-open", target});
+int os_shell_run(const std::vector<std::string> &argv) { return g_launcher.load()(argv); }
+
+std::vector<std::string> os_shell_open_command(const std::string &target) {
+  if (target.empty()) return {};
+  return {"xdg-open", target};
 }
 
-int os_shell_execute(const char16_t *program, const char16_t *parameters) {
-  if (!program) return 0;
-  if (base_name_lower(program) != u"tmail.exe") return 0;
+std::vector<std::string> os_shell_execute_command(const char16_t *program, const char16_t *parameters) {
+  if (!program) return {};
+  if (base_name_lower(program) != u"tmail.exe") return {};
   std::vector<std::u16string> words;
-  if (!split_parameters(parameters ? parameters : u"", &words)) return 0;
+  if (!split_parameters(parameters ? parameters : u"", &words)) return {};
   const std::u16string *service = option_value(words, u"-service");
   const std::u16string *attachment = option_value(words, u"-attach");
-  if (!service || *service != u"ActiveSync" || !attachment || attachment->empty()) return 0;
-  return os_shell_run({"xdg-email", "--attach", port_fs_native_path(attachment->c_str())});
+  if (!service || *service != u"ActiveSync" || !attachment || attachment->empty()) return {};
+  return {"xdg-email", "--attach", port_fs_native_path(attachment->c_str())};
 }
 
 namespace {

@@ -68,6 +68,8 @@ tcombobox *tcombobox_new(tcontrol *parent, const trect *rect, int32_t mode, cons
   }
   tcontrol_set_anchors(&combox->_edit->_control, 1, 1, 1, 1);
   tedit_set_ime(combox->_edit, 1);
+  // A list-only field never scrolls: a text too wide for it ends with "...".
+  if (mode == TCOMBOBOX_LIST_ONLY) ttdrawer_set_truncation(tedit_get_text_drawer(combox->_edit), TTDRAWER_TRUNCATE_END);
   tcontrol_set_align(&combox->_button->_control, TCONTROL_ALIGN_RIGHT);
   tcontrol_set_width(&combox->_button->_control, h + 1);
   tbutton_set_image(combox->_button, tresource_get_bitmap(ARROW_BITMAP), tresource_get_bitmap(ARROW_MASK));

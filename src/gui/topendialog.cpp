@@ -68,6 +68,7 @@ void new_folder(topendialog *dialog);
 int32_t shown_mode(const topendialog *dialog);
 void copy_cut(char16_t *out, int32_t capacity, const char16_t *text);
 char16_t *duplicate(const char16_t *text);
+void take_whole_path(topendialog *dialog);
 bool has_invalid_char(const char16_t *name);
 bool same_extension(const char16_t *name, const char16_t *pattern);
 
@@ -436,6 +437,20 @@ char16_t *duplicate(const char16_t *text) {
   return copy;
 }
 
+// A name typed from the root is a whole path, not one to join to the listed
+// folder: its folder stands for the listed one and its last part is the name.
+void take_whole_path(topendialog *dialog) {
+  char16_t *name = dialog->_closing_name;
+  if (dialog->_folder_mode || !name || name[0] != SEPARATOR) return;
+  std::u16string whole(name);
+  size_t last = whole.rfind(SEPARATOR);
+  char16_t *folder = duplicate(whole.substr(0, std::max<size_t>(last, 1)).c_str());
+  if (!folder) return;
+  std::free(dialog->_closing_folder);
+  dialog->_closing_folder = folder;
+  std::char_traits<char16_t>::copy(name, whole.c_str() + last + 1, whole.size() - last);
+}
+
 bool has_invalid_char(const char16_t *name) {
   for (const char16_t *c = name; *c; c++)
     if (std::char_traits<char16_t>::find(INVALID_CHARS, sizeof INVALID_CHARS / 2 - 1, *c)) return true;
@@ -466,6 +481,7 @@ void free_parts(tdialog *shown, void *owner) {
   tform_clear_children(tdialog_get_form(shown));
   if (dialog->_filelist) dialog->_closing_folder = duplicate(tfilelist_get_path(dialog->_filelist));
   if (dialog->_name_edit) dialog->_closing_name = duplicate(tedit_get_text(dialog->_name_edit));
+  take_whole_path(dialog);
   if (dialog->_type_combo) tcombobox_free(dialog->_type_combo);
   if (dialog->_name_edit) tedit_free(dialog->_name_edit);
   if (dialog->_filelist) tfilelist_free(dialog->_filelist);

@@ -6,7 +6,8 @@
 // The dialog owns itself from creation until its dialog closes: the dialog
 // frees itself (its children first), a result of 1 has copied the listed
 // folder and the name into the caller's buffers (each cut to capacity - 1,
-// terminated), the record goes, and only then is the owner's callback called
+// terminated; a name typed from the root gives its own folder and its last
+// part instead), the record goes, and only then is the owner's callback called
 // with (result, user data). Borrows the type strings, which must outlive it.
 //
 // Folder history: up to 32 paths; a listing adds its path after the current

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "os_display.h"
+#include "port_device.h"
 #include "test_env.h"
 #include "win_ao.h"
 #include "wins_window.h"
@@ -32,6 +33,7 @@ int test_app_main(void *instance, const char16_t *command_line) {
   g_body_ran = true;
   tregistry_init_active_objects();
   int result = g_body();
+  port_device_drop_launches();
   tregistry_free_active_objects();
   return result;
 }
@@ -96,4 +98,8 @@ int port_test_pump_until(const std::function<bool()> &done, int timeout_ms) {
     nanosleep(&pause, nullptr);
   }
   return 0;
+}
+
+int port_test_finish_launches() {
+  return port_test_pump_until([] { return port_device_get_launch_count() == 0; });
 }

@@ -24,3 +24,6 @@ int port_test_activations();
 int port_test_pump();
 // Keeps pumping (real time) until done() or the time is up; 1 when done.
 int port_test_pump_until(const std::function<bool()> &done, int timeout_ms = 5000);
+// Pumps until every launch (port_device_launch) has ended and been reported;
+// 1 when they all have.
+int port_test_finish_launches();
