@@ -101,6 +101,7 @@ int32_t ttdrawer_wrap_line(tcanvas *canvas, wins_graphics_pass *pass, const char
 // and at most max_width wide in the pass's font: the whole path when it fits,
 // else the longest head + "..." + the last separator and name, else "..." and
 // the end of the name. Written NUL-ended into out (capacity > max_chars);
-// the number of characters written.
+// the number of characters written. Without a canvas and pass only the
+// length is bounded.
 int32_t ttdrawer_fit_path(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
                           int32_t max_width, int32_t max_chars, char16_t *out, int32_t capacity);
