@@ -377,8 +377,11 @@ void keep_closing_marks_on_line(html_render *render, const char16_t *text, int32
   int32_t count = tform_get_child_count(render->_dst_form);
   tcontrol *last = count > 0 ? tform_get_child_at(render->_dst_form, count - 1) : nullptr;
   if (!last || tsurface_get_rect(&last->_surface)->y1 != render->_y) return;
+  // Taken out and added again, so that the form scrolls it from its new place.
   render->_y += line_height;
-  tcontrol_move_to(last, HTML_RENDER_ORIGIN, render->_y, 1);
+  tform_remove_child(render->_dst_form, last);
+  tcontrol_move_to(last, HTML_RENDER_ORIGIN, render->_y, 0);
+  tform_add_child(render->_dst_form, count, last);
   render->_x = HTML_RENDER_ORIGIN + tsurface_get_width(&last->_surface);
 }
 

@@ -275,6 +275,9 @@ TEST(HtmlRender, RunsWrapAtWordsOfAlphabeticScripts) {
     const trect *ab = tsurface_get_rect(&page.rec.owned[1]->_surface);
     EXPECT_EQ((std::vector<int32_t>{ab->x1, ab->y1, page.rec.controls[2].rect.x1}),
               (std::vector<int32_t>{10, 25, 21}));
+    // The form scrolls it from there.
+    const tform_entry *entry = page.form->_entries[tform_get_child_index(page.form, page.rec.owned[1])];
+    EXPECT_TRUE(trect_is_equal(&entry->_home, ab));
   });
 }
 
