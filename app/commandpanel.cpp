@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <initializer_list>
+#include <string>
 
 #include "about_dialog.h"
 #include "app_common.h"
@@ -28,6 +29,7 @@
 #include "tseperator.h"
 #include "ttdrawer.h"
 #include "upload_panel.h"
+#include "wins_graphics.h"
 #include "wins_timer.h"
 #include "wins_window.h"
 
@@ -62,6 +64,7 @@ constexpr int32_t k_image_percent = 80;
 constexpr int32_t k_image_mode = 5;  // image on top, the caption below it
 constexpr int32_t k_text_lift = 3, k_text_lift_small_chinese = 2;
 constexpr int32_t k_chinese = 31;
+constexpr int32_t k_caption_margin = 1;  // a pixel clear on each side of a caption
 constexpr int32_t k_tooltip_lift = 80, k_tooltip_lift_large = 170;
 constexpr int32_t k_tooltip_right_margin = 21;
 
@@ -142,6 +145,8 @@ int build_tab(commandpanel *cp, const trect &tab);
 int build_form(commandpanel *cp);
 int build_buttons(commandpanel *cp);
 void set_button_look(tbutton *button, const app_context *app);
+void draw_caption(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
+                  const trect *rect);
 void set_orientation(commandpanel *cp);
 void set_tab_pictures(commandpanel *cp);
 tbitmap *tab_picture(commandpanel *cp, int32_t id, int32_t width, int32_t height);
@@ -425,6 +430,7 @@ void set_button_look(tbutton *button, const app_context *app) {
        {tbutton_get_tdrawer(button), tbutton_get_focused_tdrawer(button), tbutton_get_pressed_tdrawer(button)}) {
     ttdrawer_set_offset_y(drawer, -lift);
     ttdrawer_set_truncation(drawer, TTDRAWER_TRUNCATE_END);
+    ttdrawer_set_draw_func(drawer, draw_caption);
   }
   ttdrawer_set_color(tbutton_get_tdrawer(button), k_white);
   ttdrawer_set_color(tbutton_get_focused_tdrawer(button), k_white);
@@ -437,6 +443,21 @@ void set_button_look(tbutton *button, const app_context *app) {
   tbutton_set_on_click(button, on_command);
   tbutton_set_on_press(button, on_button_press);
   tbutton_set_on_release(button, on_button_release);
+}
+
+// The caption in the drawer's font, or in a smaller one where that is too
+// wide for the button, so that it reads whole in every language on every
+// screen; the end ellipsis is left for a caption that no size makes fit.
+void draw_caption(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
+                  const trect *rect) {
+  if (length < 0) length = int32_t(std::char_traits<char16_t>::length(text));
+  trect inner = {rect->x1 + k_caption_margin, rect->y1, rect->x2 - k_caption_margin, rect->y2};
+  int32_t room = inner.x2 - inner.x1 + 1;
+  const char16_t *face = drawer->_font_face[0] ? drawer->_font_face : nullptr;
+  for (int32_t size = drawer->_font_size;
+       size > 1 && wins_graphics_get_text_width(canvas, pass, text, length) > room;)
+    wins_graphics_select_font(canvas, pass, --size, face, tcolor_to_word(&drawer->_color), drawer->_font_style);
+  ttdrawer_draw_standard(drawer, canvas, pass, text, length, &inner);
 }
 
 // What follows the orientation: the strip's side, the tab's pictures, the

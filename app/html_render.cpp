@@ -50,7 +50,6 @@ void on_end_tag(void *user, ekhtml_string tag);
 void on_data(void *user, ekhtml_string text);
 void add_image(html_render *render, const std::string &source);
 void place_piece(html_render *render, const char16_t *text, int32_t length, int32_t width, int32_t line_height);
-bool is_word_char(char16_t c);
 bool name_is(ekhtml_string name, const char *upper);
 bool read_hex_color(ekhtml_string value, uint32_t *rgb);
 
@@ -364,11 +363,31 @@ std::u16string shown_text(ekhtml_string text) {
   return out;
 }
 
-int32_t fit_chars(html_render *render, const char16_t *text, int32_t length, int32_t width) {
-  if (width <= 0) return 0;
-  return wins_graphics_get_fit_chars(render->_canvas, render->_htext, text, length, width);
+// A run that starts with closing marks ("<B>New</B>: ...") where they do not
+// fit after the line's last piece: that piece goes down to a new line with
+// them, so no line starts with a closing mark and none passes the width. Only
+// a text piece leaves the pen inside a line, so it is the form's last child.
+void keep_closing_marks_on_line(html_render *render, const char16_t *text, int32_t length, int32_t line_height) {
+  if (render->_x == HTML_RENDER_ORIGIN) return;
+  int32_t next = 0;
+  int32_t marks = ttdrawer_wrap_line(render->_canvas, render->_htext, text, length, 0, 0, &next);
+  if (marks == 0) return;
+  int32_t room = render->_width - (render->_x - HTML_RENDER_ORIGIN);
+  if (wins_graphics_get_text_width(render->_canvas, render->_htext, text, marks) <= room) return;
+  int32_t count = tform_get_child_count(render->_dst_form);
+  tcontrol *last = count > 0 ? tform_get_child_at(render->_dst_form, count - 1) : nullptr;
+  if (!last || tsurface_get_rect(&last->_surface)->y1 != render->_y) return;
+  // Taken out and added again, so that the form scrolls it from its new place.
+  render->_y += line_height;
+  tform_remove_child(render->_dst_form, last);
+  tcontrol_move_to(last, HTML_RENDER_ORIGIN, render->_y, 0);
+  tform_add_child(render->_dst_form, count, last);
+  render->_x = HTML_RENDER_ORIGIN + tsurface_get_width(&last->_surface);
 }
 
+// A run is wrapped into pieces, one label each on one line. A line starts at
+// its first character that is not a space, so a run's spaces at a line's end
+// vanish; the run's last piece leaves the pen after it on the same line.
 void on_data(void *user, ekhtml_string run) {
   html_render *render = static_cast<html_render *>(user);
   if (run._len == 0) return;
@@ -383,36 +402,28 @@ void on_data(void *user, ekhtml_string run) {
 
   const char16_t *rest = text.c_str();
   int32_t left = int32_t(text.size());
-  int32_t n = fit_chars(render, rest, left, render->_width - (render->_x - HTML_RENDER_ORIGIN));
-  // Every turn places at least one character or ends, so the loop ends for
-  // any content width, 0 and below included.
-  while (left > 0) {
-    if (n >= left) break;
-    if (n <= 0) {
-      render->_x = HTML_RENDER_ORIGIN;
-      render->_y += line_height;
-      n = fit_chars(render, rest, left, render->_width);
-      if (n <= 0 || n >= left) break;
+  keep_closing_marks_on_line(render, rest, left, line_height);
+  // Every turn ends the run, or takes at least one character, or moves a
+  // line that held text down to a fresh one.
+  for (;;) {
+    bool fresh = render->_x == HTML_RENDER_ORIGIN;
+    if (fresh)
+      while (left > 0 && *rest == u' ') rest++, left--;
+    if (left == 0) return;
+    int32_t next = 0;
+    int32_t shown = ttdrawer_wrap_line(render->_canvas, render->_htext, rest, left,
+                                       render->_width - (render->_x - HTML_RENDER_ORIGIN), fresh, &next);
+    int32_t width = wins_graphics_get_text_width(render->_canvas, render->_htext, rest, shown);
+    if (shown > 0) place_piece(render, rest, shown, width, line_height);
+    if (shown == left) {
+      render->_x += width + 1;
+      return;
     }
-    int32_t cut = n;
-    while (cut > 0 && is_word_char(rest[cut - 1]) && is_word_char(rest[cut])) cut--;
-    if (cut == 0) {
-      render->_x = HTML_RENDER_ORIGIN;
-      render->_y += line_height;
-      break;
-    }
-    place_piece(render, rest, cut, wins_graphics_get_text_width(render->_canvas, render->_htext, rest, cut),
-                line_height);
     render->_x = HTML_RENDER_ORIGIN;
     render->_y += line_height;
-    rest += cut;
-    left -= cut;
-    n = fit_chars(render, rest, left, render->_width);
+    rest += next;
+    left -= next;
   }
-  if (left <= 0) return;
-  int32_t width = wins_graphics_get_text_width(render->_canvas, render->_htext, rest, left);
-  place_piece(render, rest, left, width, line_height);
-  render->_x += width + 1;
 }
 
 // One label (a link label inside A) at the pen, in the drawer's font.
@@ -443,16 +454,6 @@ void place_piece(html_render *render, const char16_t *text, int32_t length, int3
     PORT_CHECK(render->_on_add_label != nullptr);
     render->_on_add_label(render, label);
   }
-}
-
-// Letters and digits of the alphabetic scripts; ideographs, kana, hangul,
-// spaces and punctuation are not.
-bool is_word_char(char16_t c) {
-  if (c < 0x80) return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-  if (c >= 0xC0 && c <= 0x24F) return c != 0xD7 && c != 0xF7;  // Latin-1 letters, Latin Extended A and B
-  if (c >= 0x370 && c <= 0x52F) return c != 0x37E && c != 0x387;  // Greek and Cyrillic
-  if (c >= 0x531 && c <= 0x587) return true;                       // Armenian
-  return c >= 0x1E00 && c <= 0x1FFF;                               // Latin and Greek extended
 }
 
 // Tag and attribute names matched whole, without regard to ASCII case.

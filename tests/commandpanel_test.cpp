@@ -28,7 +28,11 @@
 #include "tmessagedialog.h"
 #include "tresource.h"
 #include "tscreen.h"
+#include "screen_fixture.h"
 #include "tseperator.h"
+#include "test_env.h"
+#include "ttdrawer.h"
+#include "wins_graphics.h"
 #include "wins_timer.h"
 #include "wins_window.h"
 
@@ -424,4 +428,55 @@ TEST(CommandPanelTab, PicturesFitTheTabScaledOnceWhereSizesDiffer) {
       EXPECT_EQ(cp->_tab->_images[TBUTTON_NORMAL], closed) << "the same copy again";
     });
   }
+}
+
+// Every caption reads whole on the screen in each language and on each
+// screen: the open panel shows each button as it shows with the whole
+// caption drawn in some font size no wider than the button (those the
+// screen shows without scrolling).
+TEST(CommandPanelLabels, EveryCaptionReadsWholeInEveryLanguageAndScreen) {
+  std::string saved = getenv("LC_ALL") ? getenv("LC_ALL") : "";
+  for (const char *locale : {"C", "ru_RU.UTF-8", "zh_CN.UTF-8"})
+    for (const char *screen : {"240x320", "320x240", "480x640", "640x480", "480x800"}) {
+      SCOPED_TRACE(std::string(locale) + " " + screen);
+      setenv("LC_ALL", locale, 1);
+      run(screen, [&](app_context *app) {
+        open_panel(app);
+        tscreen *display = tscreen_get();
+        for (tbutton *b : app->_commandpanel->_buttons) {
+          trect r;
+          tsurface_get_screen_rect(&b->_control._surface, &r);
+          if (r.y2 >= tscreen_get_height(display) || r.x2 >= tscreen_get_width(display)) continue;  // scrolled off
+          auto pixels = [&] {
+            tscreen_paint(display, nullptr);
+            std::vector<uint32_t> out;
+            for (int32_t y = r.y1; y <= r.y2; y++)
+              for (int32_t x = r.x1; x <= r.x2; x++) out.push_back(screen_pixel(display, x, y));
+            return out;
+          };
+          std::vector<uint32_t> shown = pixels();
+          ttdrawer *drawer = tbutton_get_tdrawer(b), saved_drawer = *drawer;
+          int32_t whole_at = 0;
+          for (int32_t size = saved_drawer._font_size; size > 0 && !whole_at; size--) {
+            ttdrawer_set_draw_func(drawer, ttdrawer_draw_standard);
+            ttdrawer_set_truncation(drawer, TTDRAWER_TRUNCATE_NONE);
+            ttdrawer_set_font_size(drawer, size);
+            tsurface_update(&b->_control._surface, nullptr);
+            if (pixels() == shown) whole_at = size;
+          }
+          *drawer = saved_drawer;
+          tsurface_update(&b->_control._surface, nullptr);
+          ASSERT_GT(whole_at, 0) << test_utf8(b->_caption) << " is not shown whole";
+          tcanvas measure{};
+          ASSERT_EQ(tcanvas_init(&measure, nullptr, 32, 8, 8), 1);
+          wins_graphics_set_font(&measure, whole_at, nullptr);
+          wins_graphics_pass *pass = wins_graphics_begin_text(&measure);
+          EXPECT_LE(wins_graphics_get_text_width(&measure, pass, b->_caption, int(std::u16string(b->_caption).size())), r.x2 - r.x1 + 1)
+              << test_utf8(b->_caption);
+          wins_graphics_end_text(&measure, pass);
+          tcanvas_deinit(&measure);
+        }
+      });
+    }
+  setenv("LC_ALL", saved.c_str(), 1);
 }

@@ -56,8 +56,8 @@ const int k_name_ids[] = {
     25195, 25196, 25197, 25198, 25199, 25200, 25201, 25202, 25203};
 
 // The longest run that may start mid-line with a word character: the viewer
-// places the rest of such a run as one unwrapped label when its first word
-// does not fit.
+// moves such a run to a new line when its first word does not fit, which
+// parts that word from the letters before it.
 constexpr size_t k_max_glued_run = 24;
 
 std::string program_dir() {
@@ -291,6 +291,25 @@ TEST(HelpPages, EveryLanguageShipsTheSamePages) {
   for (const language &lang : k_languages) {
     EXPECT_EQ(pages_in(folder_of((program_dir() + "/help").c_str(), lang)), english) << lang.folder;
     EXPECT_EQ(pages_in(folder_of(BRIVOLA_SOURCE_DIR "/res/help", lang)), english) << "the build ships every page";
+  }
+}
+
+// The build ships only the pictures the pages show, and every language
+// shows each of them.
+TEST(HelpPages, EveryPictureShippedIsShownInEveryLanguage) {
+  std::set<std::string> shipped;
+  for (const auto &entry : std::filesystem::directory_iterator(program_dir() + "/help/pics"))
+    shipped.insert(entry.path().filename().string());
+  ASSERT_FALSE(shipped.empty());
+  for (const language &lang : k_languages) {
+    std::set<std::string> shown;
+    std::string dir = folder_of((program_dir() + "/help").c_str(), lang);
+    for (const std::string &name : pages_in(dir)) {
+      std::string page = test_read_text(dir + "/" + name);
+      for (size_t at = 0; (at = page.find("pics/", at)) != std::string::npos; at += 5)
+        shown.insert(page.substr(at + 5, page.find('"', at) - at - 5));
+    }
+    EXPECT_EQ(shown, shipped) << lang.folder;
   }
 }
 

@@ -224,9 +224,11 @@ TEST(HtmlRender, BodyColourNeedsAHash) {
   });
 }
 
-// 36 characters fit a line of 180 pixels. Words of letters and digits stay
-// whole in Latin and Cyrillic; ideographs break anywhere; a first word that
-// does not fit a fresh line takes the rest of its run as one label.
+// 36 characters fit a line of 180 pixels. Words stay whole in Latin and
+// Cyrillic, with the spaces at a break on neither line; a word wider than a
+// line starts a line of its own and breaks between characters; a closing
+// mark stays on the line of what it closes (the piece before it comes down
+// with it); ideographs break anywhere.
 TEST(HtmlRender, RunsWrapAtWordsOfAlphabeticScripts) {
   struct row {
     const char *page;
@@ -234,11 +236,13 @@ TEST(HtmlRender, RunsWrapAtWordsOfAlphabeticScripts) {
   };
   const row rows[] = {
       {"<P>Choose a tool on the tool bar and draw on the canvas.</P>",
-       {"label:Choose a tool on the tool bar and ", "label:draw on the canvas."}},
+       {"label:Choose a tool on the tool bar and", "label:draw on the canvas."}},
       {"<P>Выберите инструмент на панели и рисуйте на холсте.</P>",
-       {"label:Выберите инструмент на панели и ", "label:рисуйте на холсте."}},
+       {"label:Выберите инструмент на панели и", "label:рисуйте на холсте."}},
       {"<P>ab <B>cdefghijklmnopqrstuvwxyz0123456789ABCDEFGH and more</B></P>",
-       {"label:ab ", "label:cdefghijklmnopqrstuvwxyz0123456789ABCDEFGH and more"}},
+       {"label:ab ", "label:cdefghijklmnopqrstuvwxyz0123456789AB", "label:CDEFGH and more"}},
+      {"<P>0123456789 0123456789 0123456789 <B>ab</B>, then more</P>",
+       {"label:0123456789 0123456789 0123456789 ", "label:ab", "label:, then more"}},
   };
   with_pages([&] {
     for (const row &r : rows) {
@@ -247,25 +251,37 @@ TEST(HtmlRender, RunsWrapAtWordsOfAlphabeticScripts) {
       page.parse(r.page);
       EXPECT_EQ(page.texts(), r.expected);
     }
-    // 50 ideographs: 36, then 14.
+    // 50 ideographs, the 37th a full stop: 35, then 15.
     std::u16string chinese;
     for (int i = 0; i < 50; i++) chinese += char16_t(0x4E00 + i * 37);
+    chinese[36] = u'\u3002';
     {
       page_env page;
       page.parse("<P>" + test_utf8(chinese) + "</P>");
-      EXPECT_EQ(page.texts(), (std::vector<std::string>{"label:" + test_utf8(chinese.substr(0, 36)),
-                                                         "label:" + test_utf8(chinese.substr(36))}));
+      EXPECT_EQ(page.texts(), (std::vector<std::string>{"label:" + test_utf8(chinese.substr(0, 35)),
+                                                         "label:" + test_utf8(chinese.substr(35))}));
     }
-    // The whole-run label of the last row starts a line of its own.
+    // The long word of the third row starts a line of its own; in the
+    // fourth, "ab" moves down to the comma's line.
+    {
+      page_env page;
+      page.parse(rows[2].page);
+      ASSERT_EQ(page.rec.controls.size(), 3u);
+      EXPECT_EQ(page.rec.controls[1].rect.x1, 10);
+      EXPECT_EQ(page.rec.controls[1].rect.y1, 10 + 15);
+    }
     page_env page;
-    page.parse(rows[2].page);
-    ASSERT_EQ(page.rec.controls.size(), 2u);
-    EXPECT_EQ(page.rec.controls[1].rect.x1, 10);
-    EXPECT_EQ(page.rec.controls[1].rect.y1, 10 + 15);
+    page.parse(rows[3].page);
+    const trect *ab = tsurface_get_rect(&page.rec.owned[1]->_surface);
+    EXPECT_EQ((std::vector<int32_t>{ab->x1, ab->y1, page.rec.controls[2].rect.x1}),
+              (std::vector<int32_t>{10, 25, 21}));
+    // The form scrolls it from there.
+    const tform_entry *entry = page.form->_entries[tform_get_child_index(page.form, page.rec.owned[1])];
+    EXPECT_TRUE(trect_is_equal(&entry->_home, ab));
   });
 }
 
-// A form too narrow for any character still ends: each run is one label.
+// A form too narrow for any character still ends: a character a label.
 TEST(HtmlRender, WrappingEndsAtAnyWidth) {
   with_pages([] {
     for (int32_t width : {1, 19, 20, 21, 24}) {
@@ -273,7 +289,9 @@ TEST(HtmlRender, WrappingEndsAtAnyWidth) {
       page_env page(width);
       page.parse("<P>one two three<BR>four</P>");
       EXPECT_LE(html_render_get_width(page.render), 4);
-      EXPECT_EQ(page.texts(), (std::vector<std::string>{"label:one two three", "label:four"}));
+      std::vector<std::string> expected;
+      for (char c : std::string("onetwothreefour")) expected.push_back(std::string("label:") + c);
+      EXPECT_EQ(page.texts(), expected);
     }
   });
 }

@@ -55,7 +55,7 @@ int32_t width_of(const tlabel *label) { return tsurface_get_width(&label->_contr
 
 }  // namespace
 
-TEST(Labels, WrappedLinesBreakAfterWordsAndLineFeeds) {
+TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeeds) {
   struct row {
     const char *name;
     std::u16string text;
@@ -65,8 +65,10 @@ TEST(Labels, WrappedLinesBreakAfterWordsAndLineFeeds) {
   const row rows[] = {
       // The line holds the first word, the space and part of the second.
       {"two words", u"IIII IIIIII", 35, {"####...", "######."}},
-      {"one word wider than the line", u"IIIIIIIIII", 25, {"#####"}},
-      {"a long word takes the space after it", u"IIIIIIIIII II", 25, {"#####", "##..."}},
+      {"one word wider than the line", u"IIIIIIIIII", 25, {"#####", "#####"}},
+      {"no line starts with a space", u"II   II", 20, {"##..", "##.."}},
+      {"a closing mark stays with its word", u"II III.", 30, {"##....", "####.."}},
+      {"a Cyrillic word stays whole", u"\u0406\u0406 \u0406\u0406\u0406\u0406", 25, {"##...", "####."}},
       {"CR LF between words", u"II\r\nIII", 50, {"##........", "###......."}},
       {"LF alone", u"I\nI", 50, {"#.........", "#........."}},
       {"a break on a non-word character", u"II-IIII", 25, {"###..", "####."}},
@@ -94,9 +96,9 @@ TEST(Labels, ALineTooNarrowForOneCharacterStillTakesOne) {
     int32_t lines;
   };
   const row rows[] = {
-      {u"II III I", 0, 3},  // a zero-width label: a word a line
-      {u"II III I", 3, 3},  // narrower than one character
-      {u" II", 0, 2},       // a line of a single space
+      {u"II III I", 0, 6},  // a zero-width label: a character a line
+      {u"II III I", 3, 6},  // narrower than one character
+      {u" II", 0, 3},       // a line of a single space
       {u"", 0, 1},
       {u"\n\n", 0, 2},
   };

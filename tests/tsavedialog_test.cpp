@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gui_fixture.h"
+#include "screen_fixture.h"
 #include "tbutton.h"
 #include "tcombobox.h"
 #include "tdialog.h"
@@ -80,8 +81,9 @@ TEST_F(SaveDialog, OkWritesNameTypeAndFolderAndCancelNothing) {
   });
 }
 
-// The button keeps 31 characters of a long folder; "Select Location" picks
-// a 259-character folder, which reaches a 256-character buffer as 255.
+// The button keeps a path ellipsis of 31 characters with the last folder's
+// name; "Select Location" picks a 259-character folder, which reaches a
+// 256-character buffer as 255.
 TEST_F(SaveDialog, SelectLocationRefusesTheDriveListAndCutsItsFolder) {
   std::string deep = dir;
   while (deep.size() < 259) {
@@ -100,7 +102,8 @@ TEST_F(SaveDialog, SelectLocationRefusesTheDriveListAndCutsItsFolder) {
     tsavedialog_set_on_result(dialog, record);
     tdialog_set_dimmed(tsavedialog_get_dialog(dialog), 1);
     tsavedialog_show(dialog, -1, -1, TDIALOG_PLACE_CENTRE);
-    EXPECT_EQ(std::u16string(tsavedialog_get_location_button(dialog)->_caption), start.substr(0, 31));
+    ASSERT_LE(start.size(), 31u);
+    EXPECT_EQ(std::u16string(tsavedialog_get_location_button(dialog)->_caption), start);
 
     tap(tsavedialog_get_location_button(dialog));
     topendialog *location = static_cast<topendialog *>(modal_owner());
@@ -119,12 +122,41 @@ TEST_F(SaveDialog, SelectLocationRefusesTheDriveListAndCutsItsFolder) {
     tfilelist_set_dir(topendialog_get_filelist(location), test_wide(deep).c_str());
     soft_key(SOFT_LEFT);
     ASSERT_EQ(modal_owner(), dialog);
-    EXPECT_EQ(std::u16string(tsavedialog_get_location_button(dialog)->_caption), test_wide(deep).substr(0, 31));
+    std::u16string caption = tsavedialog_get_location_button(dialog)->_caption;
+    EXPECT_EQ(caption, u"..." + test_wide(deep).substr(259 - 28));
     EXPECT_TRUE(g_results.empty());
     EXPECT_EQ(std::u16string(folder.get()), start) << "written only on OK";
     soft_key(SOFT_LEFT);
     EXPECT_EQ(g_results, std::vector<int32_t>{1});
     EXPECT_EQ(std::u16string(folder.get()), test_wide(deep).substr(0, 255));
     EXPECT_EQ(std::u16string(name), u"sky");
+  });
+}
+
+// On a narrow dialog the button shows the head of the folder, "..." and the
+// last folder's name within its width, as a caption of that text shows.
+TEST_F(SaveDialog, TheLocationButtonShowsTheFoldersEndWithinItsWidth) {
+  run([&] {
+    char16_t name[8] = u"sky", folder[64] = u"/home/user/Documents/painting folders/Brivola";
+    int32_t type = 0;
+    tsavedialog *dialog = tsavedialog_new(u"Save", 120, name, 8, folder, 64, k_types, 2, &type, nullptr);
+    tsavedialog_show(dialog, -1, -1, TDIALOG_PLACE_CENTRE);
+    tbutton *button = tsavedialog_get_location_button(dialog);
+    EXPECT_EQ(std::u16string(button->_caption), u"/home/user/Documents.../Brivola");
+    trect r;
+    tsurface_get_screen_rect(&button->_control._surface, &r);
+    auto pixels = [&] {
+      tscreen_paint(tscreen_get(), nullptr);
+      std::vector<uint32_t> out;
+      for (int32_t y = r.y1; y <= r.y2; y++)
+        for (int32_t x = r.x1; x <= r.x2; x++) out.push_back(screen_pixel(tscreen_get(), x, y));
+      return out;
+    };
+    std::vector<uint32_t> shown = pixels();
+    tbutton_set_draw_hooks(button, nullptr, nullptr, nullptr, nullptr);
+    tbutton_set_text(button, u"/home/u.../Brivola");
+    tsurface_update(&button->_control._surface, nullptr);
+    EXPECT_TRUE(pixels() == shown) << "the button does not show \"/home/u.../Brivola\"";
+    soft_key(SOFT_RIGHT);
   });
 }

@@ -185,3 +185,76 @@ TEST(ImageDrawer, EachAlignmentCodePlacesTheBitmapAndAlphaDecidesTheCopy) {
   EXPECT_EQ(test_rgb(masked.canvas._bitmap, 12, 12), 0xFFFFFFu);
   tidrawer_free(d);
 }
+
+// Wrapped lines at a width of whole characters: spaces at a break belong to
+// neither line, closing marks stay with what they close, words of alphabetic
+// scripts stay whole unless wider than the line, and ideographs break
+// anywhere.
+TEST(TextDrawer, WrappedLines) {
+  fixed_text metrics;
+  struct row {
+    std::u16string text;
+    int32_t chars;  // the line's width
+    std::vector<std::u16string> lines;
+  };
+  const row rows[] = {
+      {u"alpha beta gamma", 12, {u"alpha beta", u"gamma"}},
+      {u"alpha   beta", 7, {u"alpha", u"beta"}},
+      {u"one two, three.", 7, {u"one", u"two,", u"three."}},
+      {u"Выберите инструмент", 12, {u"Выберите", u"инструмент"}},
+      {u"abcdefghij kl", 4, {u"abcd", u"efgh", u"ij", u"kl"}},
+      {u"abcdef.", 3, {u"abc", u"de", u"f."}},
+      {u"well-known", 7, {u"well-", u"known"}},
+      {u"保存画。完成", 3, {u"保存", u"画。完", u"成"}},
+      {u"ab", 0, {u"a", u"b"}},
+  };
+  canvas32 c;
+  wins_graphics_set_font(&c.canvas, k_size, nullptr);
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  for (const row &r : rows) {
+    SCOPED_TRACE(std::to_string(r.chars));
+    std::vector<std::u16string> lines;
+    for (size_t start = 0; start < r.text.size() && lines.size() < 20;) {
+      int32_t next = 0;
+      int32_t shown = ttdrawer_wrap_line(&c.canvas, pass, r.text.data() + start, int32_t(r.text.size() - start),
+                                         r.chars * k_advance, 1, &next);
+      lines.push_back(r.text.substr(start, size_t(shown)));
+      start += size_t(next);
+    }
+    EXPECT_EQ(lines, r.lines);
+  }
+  // A line that already holds text: a word that does not fit waits for the
+  // next line, a closing mark does not.
+  int32_t next = -1;
+  EXPECT_EQ(ttdrawer_wrap_line(&c.canvas, pass, u"alpha", 5, 3 * k_advance, 0, &next), 0);
+  EXPECT_EQ(next, 0);
+  EXPECT_EQ(ttdrawer_wrap_line(&c.canvas, pass, u", then", 6, 0, 0, &next), 1);
+  EXPECT_EQ(next, 2);
+  wins_graphics_end_text(&c.canvas, pass);
+}
+
+// A path within both a character count and a width keeps the last name.
+TEST(TextDrawer, PathFittedToCharactersAndWidth) {
+  fixed_text metrics;
+  struct row {
+    int32_t chars;  // the width
+    std::u16string path, shown;
+  };
+  const std::u16string name30 = u"abcdefghijklmnopqrstuvwxyz0123";
+  const row rows[] = {
+      {100, u"/home/user/Documents/Brivola/paintings", u"/home/user/Documen.../paintings"},
+      {20, u"/home/user/Documents/Brivola/paintings", u"/home/u.../paintings"},
+      {100, u"/home/user/paintings", u"/home/user/paintings"},
+      {100, u"/a/" + name30, u"..." + name30.substr(2)},
+  };
+  canvas32 c;
+  wins_graphics_set_font(&c.canvas, k_size, nullptr);
+  wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
+  for (const row &r : rows) {
+    char16_t out[32];
+    int32_t n = ttdrawer_fit_path(&c.canvas, pass, r.path.data(), int32_t(r.path.size()), r.chars * k_advance, 31,
+                                  out, 32);
+    EXPECT_EQ(std::u16string(out, size_t(n)), r.shown) << r.chars;
+  }
+  wins_graphics_end_text(&c.canvas, pass);
+}

@@ -25,6 +25,7 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -124,18 +125,25 @@ bool draw_to_png(const picture &pic, picture_size size, const std::string &path)
   return true;
 }
 
-// The pictures the help pages show: every tool, the tool bar's commands and
-// the command panel's.
+// The pictures the help pages show: the tools (one of each shape family),
+// the tool bar's commands and the command panel's.
 constexpr int k_help_pictures[] = {
-    15001, 15168, 15041, 15039, 15063, 15003, 15005, 15007, 15009, 15011, 15013, 15015, 15017, 15019, 15021,
-    15023, 15025, 15027, 15029, 15031, 15033, 15035, 15037, 15055, 15059, 15061, 15051, 15043, 15047, 15049,
-    15053, 15057, 15065, 15067, 15100, 15102, 15104, 15106, 15108, 15110, 15112, 15114, 15116, 15120, 15122,
-    15124, 15126, 15128, 15170};
+    15001, 15168, 15041, 15039, 15063, 15005, 15015, 15023, 15027, 15031, 15035, 15055, 15059, 15061, 15051,
+    15043, 15047, 15049, 15053, 15057, 15065, 15067, 15100, 15102, 15104, 15106, 15108, 15110, 15112, 15114,
+    15116, 15120, 15122, 15124, 15126, 15128, 15170};
 // The widest picture a page may hold on the smallest screen.
 constexpr int k_help_max_width = 180;
 
 bool write_help_pictures(const picture_table *tables, size_t count, const std::string &folder) {
   if (!make_folder(folder)) return false;
+  // A picture the pages no longer show must not stay behind from an earlier run.
+  if (DIR *dir = opendir(folder.c_str())) {
+    while (dirent *entry = readdir(dir)) {
+      std::string name = entry->d_name;
+      if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bmp") == 0) std::remove((folder + "/" + name).c_str());
+    }
+    closedir(dir);
+  }
   for (int id : k_help_pictures) {
     const picture *found = nullptr;
     for (size_t t = 0; t < count && !found; t++)

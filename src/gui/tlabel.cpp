@@ -24,10 +24,7 @@ static void on_layout(tcontrol *control, const trect *rect);
 static void compose_text(tsurface *surface, tcanvas *canvas, const trect *rect);
 static wins_graphics_pass *open_pass(const ttdrawer *drawer, tcanvas *canvas);
 static int32_t wrap(tlabel *label, tcanvas *canvas, wins_graphics_pass *pass, const trect *rect, bool draw);
-static int32_t wrap_line(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
-                         int32_t max_width);
 static void size_self(tlabel *label, int64_t width, int64_t height);
-static bool is_word_char(char16_t c);
 static int32_t clamp32(int64_t v);
 
 int tlabel_init(tlabel *label, tcontrol *parent, const trect *rect, const char16_t *text, int32_t length, int32_t mode,
@@ -175,53 +172,38 @@ static wins_graphics_pass *open_pass(const ttdrawer *drawer, tcanvas *canvas) {
 }
 
 // Walks the lines of modes 4 and 5, drawing them when asked; the number of
-// lines. Drawing stops below the rect, where nothing would show.
+// lines. Drawing stops below the rect, where nothing would show. A line feed
+// (with a carriage return before it) ends a line; the lines after the first
+// start at their first character that is not a space.
 static int32_t wrap(tlabel *label, tcanvas *canvas, wins_graphics_pass *pass, const trect *rect, bool draw) {
   const ttdrawer *drawer = label->_tdrawer;
   const char16_t *text = label->_text;
+  int32_t length = label->_length;
   int64_t height = wins_graphics_get_text_height(canvas, pass);
-  int64_t max_width = int64_t(rect->x2) - rect->x1 + 1 - 2 * int64_t(drawer->_offset_x);
+  int32_t max_width = clamp32(int64_t(rect->x2) - rect->x1 + 1 - 2 * int64_t(drawer->_offset_x));
   int32_t lines = 0;
-  std::u16string line;
   for (int32_t start = 0;;) {
-    int32_t rest = label->_length - start;
-    int32_t n = wrap_line(canvas, pass, text + start, rest, clamp32(max_width));
+    if (lines > 0)
+      while (start < length && text[start] == u' ') start++;
+    int32_t feed = start;
+    while (feed < length && text[feed] != u'\n') feed++;
+    int32_t next = 0;
+    int32_t shown = ttdrawer_wrap_line(canvas, pass, text + start, feed - start, max_width, 1, &next);
+    next += start;
+    if (next == feed && feed < length) {
+      next++;
+      if (shown > 0 && text[start + shown - 1] == u'\r') shown--;
+    }
     lines++;
     int64_t y = rect->y1 + (lines - 1) * height;
     if (draw && y > rect->y2) draw = false;
-    if (draw && n > 0) {
-      line.assign(text + start, size_t(n));
-      if (line[size_t(n - 1)] == u'\n') {
-        line[size_t(n - 1)] = u' ';
-        if (n > 1 && line[size_t(n - 2)] == u'\r') line[size_t(n - 2)] = u' ';
-      }
+    if (draw && shown > 0) {
       tpoint at = {clamp32(rect->x1 + int64_t(drawer->_offset_x)), clamp32(y + drawer->_offset_y)};
-      wins_graphics_draw_text(canvas, pass, &at, line.data(), n);
+      wins_graphics_draw_text(canvas, pass, &at, text + start, shown);
     }
-    if (n >= rest) return lines;
-    start += n;
+    if (next >= length) return lines;
+    start = next;
   }
-}
-
-// The characters of one wrapped line: as many as fit, moved back to the last
-// break between a word character and anything else; a word longer than the
-// line takes the line with the character after it; a line feed ends the line.
-static int32_t wrap_line(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
-                         int32_t max_width) {
-  if (length <= 0) return 0;
-  int32_t n = std::clamp(wins_graphics_get_fit_chars(canvas, pass, text, length, std::max(max_width, 0)), 0, length);
-  if (n < length)
-    while (n > 0 && is_word_char(text[n - 1]) && is_word_char(text[n])) n--;
-  if (n == 0) {
-    int32_t k = 0;
-    while (k < length - 1 && is_word_char(text[k])) k++;
-    n = k + 1;
-    // A surrogate pair stays whole.
-    if (n < length && text[k] >= 0xD800 && text[k] <= 0xDBFF && text[n] >= 0xDC00 && text[n] <= 0xDFFF) n++;
-  }
-  for (int32_t i = 0; i < n; i++)
-    if (text[i] == u'\n') return i + 1;
-  return n;
 }
 
 static void size_self(tlabel *label, int64_t width, int64_t height) {
@@ -229,10 +211,6 @@ static void size_self(tlabel *label, int64_t width, int64_t height) {
   label->_drawing = 1;
   tcontrol_set_size(&label->_control, clamp32(std::max<int64_t>(width, 0)), clamp32(std::max<int64_t>(height, 0)));
   label->_drawing = was;
-}
-
-static bool is_word_char(char16_t c) {
-  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9');
 }
 
 static int32_t clamp32(int64_t v) {

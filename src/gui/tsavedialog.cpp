@@ -2,6 +2,7 @@
 #include "tsavedialog.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -16,6 +17,8 @@
 #include "tresource.h"
 #include "tscreen.h"
 #include "tstyler.h"
+#include "ttdrawer.h"
+#include "wins_graphics.h"
 
 namespace {
 
@@ -42,6 +45,8 @@ void on_location_click(tbutton *button, intptr_t id);
 int on_location_closing(tdialog *location, int32_t result, void *owner);
 void on_location_result(int32_t result, void *user_data);
 void place_location_error(topendialog *location, int32_t *x, int32_t *y, int32_t *mode);
+void show_location(tsavedialog *dialog);
+void draw_location(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default);
 
 }  // namespace
 
@@ -167,6 +172,8 @@ int make_parts(tsavedialog *dialog, const char16_t *const *types, int32_t type_c
   if (!dialog->_location_button) return 0;
   tcontrol_set_anchors(control_of(dialog->_location_button), 1, 1, 1, 0);
   tbutton_set_on_click(dialog->_location_button, on_location_click);
+  tbutton_set_draw_hooks(dialog->_location_button, nullptr, nullptr, draw_location, nullptr);
+  show_location(dialog);
   tform_add_child(form, k_location_id, control_of(dialog->_location_button));
 
   top = r.y2 + 1 + v[k_type_label_gap];
@@ -279,8 +286,34 @@ void on_location_result(int32_t result, void *user_data) {
   tsavedialog *dialog = static_cast<tsavedialog *>(user_data);
   tscreen_set_modal(tscreen_get(), surface_of(dialog->_dialog));
   if (result != TDIALOG_RESULT_OK) return;
-  tbutton_set_text(dialog->_location_button, dialog->_location_folder);
+  show_location(dialog);
   tsurface_update(surface_of(dialog->_location_button), nullptr);
+}
+
+// The button keeps the folder's path ellipsis within its 31 characters and
+// draws the one that also fits its width, so the chosen folder's name shows.
+void show_location(tsavedialog *dialog) {
+  char16_t caption[TBUTTON_CAPTION_UNITS];
+  ttdrawer_fit_path(nullptr, nullptr, dialog->_location_folder, -1, INT32_MAX, TBUTTON_CAPTION_UNITS - 1, caption,
+                    TBUTTON_CAPTION_UNITS);
+  tbutton_set_text(dialog->_location_button, caption);
+}
+
+void draw_location(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
+  tsavedialog *dialog = static_cast<tsavedialog *>(tsurface_get_owner(surface_of(button)));
+  ttdrawer *drawer = tbutton_is_pressed(button)              ? tbutton_get_pressed_tdrawer(button)
+                     : control_of(button)->_focused ? tbutton_get_focused_tdrawer(button)
+                                                            : tbutton_get_tdrawer(button);
+  wins_graphics_set_font(canvas, ttdrawer_get_font_size(drawer), drawer->_font_face[0] ? drawer->_font_face : nullptr);
+  tcanvas_set_font_style(canvas, ttdrawer_get_font_style(drawer));
+  wins_graphics_pass *pass = wins_graphics_begin_text(canvas);
+  if (!pass) return;
+  char16_t shown[TBUTTON_CAPTION_UNITS];
+  int32_t length = ttdrawer_fit_path(canvas, pass, dialog->_location_folder, -1, rect->x2 - rect->x1 + 1,
+                                     TBUTTON_CAPTION_UNITS - 1, shown, TBUTTON_CAPTION_UNITS);
+  wins_graphics_end_text(canvas, pass);
+  ttdrawer_draw(drawer, canvas, shown, length, rect);
+  *draw_default = 0;
 }
 
 void place_location_error(topendialog *location, int32_t *x, int32_t *y, int32_t *mode) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <string>
@@ -22,7 +23,11 @@ constexpr int k_ellipsis_length = 3;
 static std::u16string cut_end(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
                               int max_width);
 static std::u16string cut_path(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
-                               int max_width);
+                               int max_width, int32_t max_chars);
+static bool can_break(const char16_t *text, int32_t at);
+static bool is_space(char16_t c);
+static bool is_closing(char16_t c);
+static bool is_low_surrogate(char16_t c);
 static int width_of(tcanvas *canvas, wins_graphics_pass *pass, const std::u16string &s);
 static int32_t clamp32(int64_t v);
 
@@ -182,7 +187,7 @@ void ttdrawer_draw_standard(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pas
         shown = cut_end(canvas, pass, text, length, max_width);
         break;
       case TTDRAWER_TRUNCATE_PATH:
-        shown = cut_path(canvas, pass, text, length, max_width);
+        shown = cut_path(canvas, pass, text, length, max_width, INT32_MAX);
         break;
       default:
         shown.assign(text, size_t(length));
@@ -201,6 +206,52 @@ void ttdrawer_draw_standard(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pas
   wins_graphics_draw_text(canvas, pass, &at, shown.data(), int(shown.size()));
 }
 
+int32_t ttdrawer_wrap_line(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
+                           int32_t max_width, int whole_line, int32_t *next) {
+  PORT_CHECK(canvas != nullptr && next != nullptr && (text != nullptr || length <= 0));
+  *next = 0;
+  if (length <= 0) return 0;
+  int32_t n = std::clamp(wins_graphics_get_fit_chars(canvas, pass, text, length, std::max(max_width, 0)), 0, length);
+  if (!whole_line && n == 0)
+    while (n < length && is_closing(text[n])) n++;
+  if (n >= length) {
+    *next = length;
+    return length;
+  }
+  int32_t at = n;
+  while (at > 0 && !can_break(text, at)) at--;
+  if (at == 0) {
+    if (!whole_line) return 0;
+    // A word wider than the line: as many of its characters as fit, at least
+    // one, and never a closing mark or half of a pair left to start the next.
+    at = std::max(n, 1);
+    while (at > 1 && at < length && (is_closing(text[at]) || is_low_surrogate(text[at]))) at--;
+    if (at < length && is_low_surrogate(text[at])) at++;
+  }
+  int32_t shown = at;
+  while (shown > 0 && is_space(text[shown - 1])) shown--;
+  while (at < length && is_space(text[at])) at++;
+  *next = at;
+  return shown;
+}
+
+int32_t ttdrawer_fit_path(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
+                          int32_t max_width, int32_t max_chars, char16_t *out, int32_t capacity) {
+  PORT_CHECK(out != nullptr && capacity > max_chars && max_chars >= k_ellipsis_length);
+  out[0] = 0;
+  if (!text) return 0;
+  if (length < 0) length = int32_t(std::min<size_t>(std::char_traits<char16_t>::length(text), INT32_MAX));
+  std::u16string fitted;
+  try {
+    fitted = cut_path(canvas, pass, text, length, max_width, max_chars);
+  } catch (const std::bad_alloc &) {
+    return 0;
+  }
+  std::char_traits<char16_t>::copy(out, fitted.data(), fitted.size());
+  out[fitted.size()] = 0;
+  return int32_t(fitted.size());
+}
+
 // The longest head that fits with "..." after it, or the text itself when it
 // fits. Widths grow with the head, so the head is the prefix that fits in
 // what "..." leaves, found in one measure instead of one per dropped character.
@@ -215,19 +266,28 @@ static std::u16string cut_end(tcanvas *canvas, wins_graphics_pass *pass, const c
 
 // Folder head + "..." + "/name": the longest head that fits, none when even
 // "/name" fills the width. A text without a separator or without a name is
-// kept whole.
+// kept whole. max_chars bounds the length as well; where "..." and the name
+// are longer, the name keeps its end.
 static std::u16string cut_path(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
-                               int max_width) {
+                               int max_width, int32_t max_chars) {
   std::u16string whole(text, size_t(length));
   size_t separator = whole.rfind(TFILE_SEPARATOR);
-  if (separator == std::u16string::npos || separator + 1 == whole.size()) return whole;
+  if (separator == std::u16string::npos || separator + 1 == whole.size())
+    return whole.substr(0, std::min(whole.size(), size_t(max_chars)));
   std::u16string name = whole.substr(separator);  // "/" + name
+  size_t tail_chars = size_t(max_chars) > size_t(k_ellipsis_length) ? size_t(max_chars) - k_ellipsis_length : 0;
+  if (name.size() > tail_chars) {
+    size_t from = name.size() - tail_chars;
+    if (from < name.size() && (name[from] & 0xFC00) == 0xDC00) from++;
+    return k_ellipsis + name.substr(from);
+  }
   if (width_of(canvas, pass, name) >= max_width) return k_ellipsis + name;
-  if (width_of(canvas, pass, whole) <= max_width) return whole;
+  if (whole.size() <= size_t(max_chars) && width_of(canvas, pass, whole) <= max_width) return whole;
   std::u16string tail = k_ellipsis + name;
   // Widths grow with the head, so the longest head that fits is found by
   // halving instead of dropping one character at a time.
-  int32_t low = 0, high = int32_t(separator) - 1;  // candidate head lengths
+  int32_t low = 0;  // candidate head lengths up to high
+  int32_t high = int32_t(std::min<int64_t>(int64_t(separator) - 1, int64_t(max_chars) - int64_t(tail.size())));
   int32_t best = -1;
   while (low <= high) {
     int32_t mid = low + (high - low) / 2;
@@ -245,8 +305,34 @@ static std::u16string cut_path(tcanvas *canvas, wins_graphics_pass *pass, const 
 }
 
 static int width_of(tcanvas *canvas, wins_graphics_pass *pass, const std::u16string &s) {
+  if (!canvas || !pass) return 0;
   return wins_graphics_get_text_width(canvas, pass, s.data(), int(std::min<size_t>(s.size(), INT32_MAX)));
 }
+
+// A break between text[at - 1] and text[at].
+static bool can_break(const char16_t *text, int32_t at) {
+  char16_t before = text[at - 1], after = text[at];
+  if (is_closing(after) || is_low_surrogate(after)) return false;
+  if (is_space(before) || is_space(after)) return true;
+  // After the hyphen of a compound ("well-known"), not after a leading minus.
+  if (before == u'-' && at >= 2 && !is_space(text[at - 2])) return true;
+  // Ideographs, kana, hangul, CJK marks and full-width forms, and the
+  // characters beyond the basic plane, break on either side.
+  auto wide = [](char16_t c) { return (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xDBFF) ||
+                                      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF); };
+  return wide(before) || wide(after);
+}
+
+static bool is_space(char16_t c) { return c == u' ' || c == u'\t' || c == 0x3000; }
+
+// Marks that end what stands before them: a line never starts with one.
+static bool is_closing(char16_t c) {
+  static const char16_t marks[] = u".,:;!?)]}%\u00BB\u2019\u201D\u2026\u3001\u3002\u3009\u300B\u300D\u300F\u3011"
+                                  u"\uFF01\uFF05\uFF09\uFF0C\uFF0E\uFF1A\uFF1B\uFF1F\uFF3D\uFF5D";
+  return c && std::char_traits<char16_t>::find(marks, std::size(marks) - 1, c) != nullptr;
+}
+
+static bool is_low_surrogate(char16_t c) { return (c & 0xFC00) == 0xDC00; }
 
 static int32_t clamp32(int64_t v) {
   return int32_t(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));

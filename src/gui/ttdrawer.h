@@ -85,3 +85,23 @@ void ttdrawer_draw_in_pass(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pass
 // The standard routine: truncation, then placement by the alignment code.
 void ttdrawer_draw_standard(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text,
                             int32_t length, const trect *rect);
+
+// One line of wrapped text in the pass's font: the number of characters the
+// line shows; *next is where the next line starts. A line breaks at a space
+// (the spaces at the break belong to neither line) or between two characters
+// of which one is an ideograph, kana, hangul or a full-width form, never
+// before closing punctuation, and never inside a word of an alphabetic script.
+// A word wider than max_width is broken between characters, at least one to a
+// line, when whole_line is set; without it (the line already holds text) the
+// answer is 0 with *next 0: the text starts on a new line. Closing
+// punctuation that starts the text stays on such a line, past max_width.
+int32_t ttdrawer_wrap_line(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
+                           int32_t max_width, int whole_line, int32_t *next);
+// The path ellipsis of a folder or file path that is at most max_chars long
+// and at most max_width wide in the pass's font: the whole path when it fits,
+// else the longest head + "..." + the last separator and name, else "..." and
+// the end of the name. Written NUL-ended into out (capacity > max_chars);
+// the number of characters written. Without a canvas and pass only the
+// length is bounded.
+int32_t ttdrawer_fit_path(tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
+                          int32_t max_width, int32_t max_chars, char16_t *out, int32_t capacity);
