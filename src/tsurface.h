@@ -103,6 +103,11 @@ int tsurface_has_pen_capture(const tsurface *surface);
 int tsurface_is_linked(const tsurface *surface);
 
 void tsurface_set_pen_capture(tsurface *surface, int flag);
+// A pointer to a surface kept past the call that read it (the modal surface
+// to give back later) is watched: tearing that surface down sets it to null.
+// A slot is watched until it is unwatched; watching it twice is harmless.
+void tsurface_watch(tsurface **slot);
+void tsurface_unwatch(tsurface **slot);
 void tsurface_set_color_key(tsurface *surface, tcolor key);
 void tsurface_set_color_key_enabled(tsurface *surface, int enabled);
 void tsurface_set_mask(tsurface *surface, const tbitmap *mask, int alpha);
