@@ -365,6 +365,10 @@ static void on_item(tlistbox *list, int32_t row) {
   const tmenu_item *item = static_cast<const tmenu_item *>(tlistbox_get_user_data(list, row));
   if (!item) return;
   if (item->_has_submenu) {
+    // One submenu at a time: a second one (the same row activated again, as
+    // a release on the root after Right opened it, or another row) replaces
+    // the open one, whose chain closes first from its leaf.
+    if (menu->_submenu) tmenu_close(menu->_submenu);
     tmenu *submenu = tmenu_new(item->_user_data);
     if (!submenu) return;
     submenu->_item_height = menu->_item_height;
@@ -518,7 +522,8 @@ static void fit(int32_t *position, int32_t *size, int32_t low, int32_t high) {
 }
 
 // This menu and, while the closed one was a submenu, its parent; each parent
-// is read before the close that frees its child.
+// is read before the close that frees its child. Closing a menu closes its
+// open submenu first, so the chain goes from its leaf.
 static void close_chain(tmenu *menu) {
   while (menu) {
     tmenu *parent = menu->_is_submenu ? menu->_parent : nullptr;

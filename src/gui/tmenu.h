@@ -8,6 +8,7 @@
 // Owns its list, its bar and one tmenu_item per row (the row's user data).
 // The owner never frees a menu it popped up: closing does.
 // Invariants:
+// - a menu has at most one open submenu: opening another closes it first;
 // - a submenu's parent is open for as long as the submenu is: closing or
 //   freeing a menu closes its open submenu first;
 // - a parent's open-submenu pointer is cleared before the submenu is freed.
