@@ -273,6 +273,24 @@ tpoint *tscreen_get_last_pen_pos(const tscreen *screen, tpoint *point) {
   return point;
 }
 
+void tscreen_note_popup(tscreen *screen, tsurface *surface) {
+  PORT_CHECK(screen != nullptr && surface != nullptr);
+  surface->_popup_stamp = ++screen->_popups;
+}
+
+uint32_t tscreen_get_popup_count(const tscreen *screen) {
+  PORT_CHECK(screen != nullptr);
+  return screen->_popups;
+}
+
+int tscreen_has_popup_since(const tscreen *screen, uint32_t count) {
+  PORT_CHECK(screen != nullptr);
+  const tsurface_link *head = &screen->_surfaces;
+  for (const tsurface_link *link = head->next; link != head; link = link->next)
+    if (surface_of(const_cast<tsurface_link *>(link))->_popup_stamp > count) return 1;
+  return 0;
+}
+
 void tscreen_compose_above(tscreen *screen, const tsurface *below, const trect *area) {
   PORT_CHECK(screen != nullptr && area != nullptr);
   tcanvas *canvas = &screen->_canvas;

@@ -56,6 +56,7 @@ struct tsurface {
   uint8_t _direct_update;
   uint8_t _sync_ancestors;
   uint32_t _redraws;  // counts the redraws of the buffer, so an owner can tell it changed
+  uint32_t _popup_stamp;  // the screen's pop-up count when it last showed as a pop-up; 0 never
   tsurface_draw_fn _draw;
   tsurface_rect_fn _rect_changed;
   tsurface_rect_fn _parent_rect_changed;

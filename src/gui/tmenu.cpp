@@ -210,6 +210,7 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
   tscreen_set_modal(tscreen_get(), surface);
+  tscreen_note_popup(tscreen_get(), surface);
   if (fresh) show_parts(menu);
   return 1;
 }
