@@ -311,6 +311,13 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
           EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
           // The pen went to the menu, not through it to the painting.
           EXPECT_EQ(app_test_canvas_bytes(app), before);
+          // Quitting with a menu and its submenu open: the tear-down closes them.
+          menu = root_menu();
+          tmenu_popup(menu, 30, 40);
+          tpoint more = row_point(menu, 1);
+          app_test_pen(OS_PEN_DOWN, more.x, more.y);
+          app_test_pen(OS_PEN_UP, more.x, more.y);
+          EXPECT_NE(menu->_submenu, nullptr);
         },
         size));
   }

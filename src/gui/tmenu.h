@@ -74,3 +74,6 @@ void tmenu_set_on_select(tmenu *menu, tmenu_select_fn fn);
 int tmenu_popup(tmenu *menu, int32_t x, int32_t y);
 // Closes (frees) this menu only, after its open submenu.
 void tmenu_close(tmenu *menu);
+// Closes every menu that is popped up, each chain from its leaf, without a
+// choice: the program's tear-down, before the menus' owners go.
+void tmenu_close_all();
