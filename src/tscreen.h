@@ -44,6 +44,7 @@ struct tscreen {
   tsurface *_capture;
   tsurface *_modal;
   uint32_t _popups;  // pop-ups shown so far (dialogs and menus)
+  uint32_t _capture_sets;  // times the capture was set, so a dispatch sees it taken again
 };
 
 static_assert(std::is_standard_layout_v<tscreen>, "the screen is its own canvas");
@@ -77,6 +78,9 @@ void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_hook hook);
 int tscreen_resize(tscreen *screen, int32_t width, int32_t height);
 void tscreen_notify_resize(tscreen *screen, const trect *rect);
 
+// A pen-up ends the capture after the capture surface has handled it,
+// unless that surface took the capture again meanwhile (a tool that keeps
+// the pen between its gestures).
 // The lock is a flag: a raiser restores the value it found.
 void tscreen_set_update_lock(tscreen *screen, uint32_t flag);
 uint32_t tscreen_get_update_lock(const tscreen *screen);
