@@ -10,10 +10,12 @@
 #include "app_common.h"
 #include "help_dialog.h"
 #include "mypaints_dialog.h"
+#include "paint_context.h"
 #include "paint_file.h"
 #include "paint_main.h"
 #include "paint_new.h"
 #include "paint_send.h"
+#include "shape_curve.h"
 #include "port_log.h"
 #include "tbdrawer.h"
 #include "tbutton.h"
@@ -157,6 +159,7 @@ void stop_tooltip_timer(commandpanel *cp);
 void show_tooltip(commandpanel *cp);
 const cp_command *command_of(intptr_t id);
 void commit_open_bars(commandpanel *cp);
+void end_tool_operation(commandpanel *cp, intptr_t command);
 
 // Slots.
 int refuse_drag(tdock *dock, int32_t x, int32_t y);
@@ -561,6 +564,18 @@ void commit_open_bars(commandpanel *cp) {
   paint_main_commit_bars();
 }
 
+// What Save, Save As, Send and Upload write out holds the curve being
+// edited, recorded as a tap away from it would; every other command drops
+// the tool's operation under way, as undo does.
+void end_tool_operation(commandpanel *cp, intptr_t command) {
+  bool keeps = command == COMMANDPANEL_SAVE || command == COMMANDPANEL_SAVE_AS || command == COMMANDPANEL_SEND ||
+               command == COMMANDPANEL_UPLOAD;
+  paint_context *pc = cp->_app->_paint_context;
+  shape *curve = keeps && pc ? paint_context_find_tool(pc, SHAPE_ID_CURVE) : nullptr;
+  if (curve) shape_curve_finish(curve);
+  paint_main_end_tool_operation();
+}
+
 // The New menu at the New button's top-left corner.
 void new_menu(commandpanel *cp) {
   trect at;
@@ -665,6 +680,7 @@ void lay_out(tform *form, const trect *) {
 
 void on_command(tbutton *button, intptr_t command) {
   commandpanel *cp = static_cast<commandpanel *>(tsurface_get_owner(surface_of(button)));
+  end_tool_operation(cp, command);
   commit_open_bars(cp);
   const cp_command *c = command_of(command);
   if (c && c->run) c->run(cp);

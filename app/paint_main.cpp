@@ -51,6 +51,7 @@
 #include "toolbar.h"
 #include "thick_menu.h"
 #include "thumbnail.h"
+#include "tmenu.h"
 #include "tresource.h"
 #include "topendialog.h"
 #include "tsavedialog.h"
@@ -933,6 +934,8 @@ void place_panels(app_context *app) {
 // order of start-up; the live pen values go back into the settings first. An
 // open bar goes unstamped.
 void release_painting(app_context *app) {
+  // An open menu belongs to a panel or a bar freed below.
+  tmenu_close_all();
   paint_new_release();
   if (app->_textbar) textbar_free(app->_textbar);
   app->_textbar = nullptr;

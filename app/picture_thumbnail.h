@@ -7,7 +7,7 @@
 // Owns the image control, the loaded picture and the load job; borrows the
 // placeholder. While it lives it is the screen's modal surface (drawn above
 // the dialog it serves); freeing it gives that place back to whatever held
-// it before.
+// it before, unless that surface has been freed since (then to no one).
 #pragma once
 
 #include <cstdint>

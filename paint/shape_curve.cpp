@@ -29,6 +29,7 @@ static void curve_reset(shape *tool);
 static void curve_set_data(shape *tool, const void *payload, int32_t length);
 static void pen_down(shape_curve *tool, int32_t x, int32_t y, const double p[2]);
 static void pen_up(shape_curve *tool, int32_t x, int32_t y);
+static void record(shape_curve *tool);
 static void place_controls(shape_curve *tool);
 static void compute_handles(shape_curve *tool);
 static int32_t handle_at(const shape_curve *tool, int32_t x, int32_t y);
@@ -82,6 +83,18 @@ void shape_curve_cancel(shape *base) {
   put_back_canvas(tool);
   close_overlay(tool);
   tool->_editing = 0;
+  tool->_selected = -1;
+  base->_active = 0;
+}
+
+void shape_curve_finish(shape *base) {
+  PORT_CHECK(base != nullptr);
+  shape_curve *tool = reinterpret_cast<shape_curve *>(base);
+  if (!tool->_editing) {
+    shape_curve_cancel(base);
+    return;
+  }
+  record(tool);
   tool->_selected = -1;
   base->_active = 0;
 }
@@ -147,23 +160,30 @@ static void pen_up(shape_curve *tool, int32_t x, int32_t y) {
     compute_handles(tool);
   } else if (std::abs(int64_t(x) - tool->_down_x) <= tool->_handle_size &&
              std::abs(int64_t(y) - tool->_down_y) <= tool->_handle_size) {
-    // A tap ends the editing: the curve without handles is what gets recorded.
-    tool->_editing = 0;
-    if (tool->_preview) win_ao_cancel(tool->_preview);
-    preview(tool, PREVIEW_FINAL);
-    shape_backup_end(&tool->_backup);
-    close_overlay(tool);
-    uint8_t payload[SHAPE_CURVE_PAYLOAD];
-    for (int i = 0; i < 2 * SHAPE_CURVE_POINTS; i++) {
-      uint64_t bits;
-      std::memcpy(&bits, &tool->_points[i / 2][i % 2], sizeof bits);
-      tfile_put_u32(payload + 8 * i, uint32_t(bits));
-      tfile_put_u32(payload + 8 * i + 4, uint32_t(bits >> 32));
-    }
-    if (base->_history) paint_history_add(base->_history, base->_id, payload, SHAPE_CURVE_PAYLOAD);
+    record(tool);
   }
   base->_active = 0;
   shape_reset(base);
+  // The screen ends the capture with this pen-up: the editing keeps the pen.
+  if (tool->_editing && tool->_overlay) tsurface_set_pen_capture(&tool->_overlay->_surface, 1);
+}
+
+// Ends the editing: the curve without handles is what gets recorded.
+static void record(shape_curve *tool) {
+  shape *base = &tool->_base;
+  tool->_editing = 0;
+  if (tool->_preview) win_ao_cancel(tool->_preview);
+  preview(tool, PREVIEW_FINAL);
+  shape_backup_end(&tool->_backup);
+  close_overlay(tool);
+  uint8_t payload[SHAPE_CURVE_PAYLOAD];
+  for (int i = 0; i < 2 * SHAPE_CURVE_POINTS; i++) {
+    uint64_t bits;
+    std::memcpy(&bits, &tool->_points[i / 2][i % 2], sizeof bits);
+    tfile_put_u32(payload + 8 * i, uint32_t(bits));
+    tfile_put_u32(payload + 8 * i + 4, uint32_t(bits >> 32));
+  }
+  if (base->_history) paint_history_add(base->_history, base->_id, payload, SHAPE_CURVE_PAYLOAD);
 }
 
 // The controls on the straight line from the start to the end, at a third

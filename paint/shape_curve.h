@@ -72,3 +72,7 @@ void shape_curve_free(shape *tool);
 // Ends the line drag or the editing without recording: the canvas of the
 // first pen-down comes back and the overlay goes. Does nothing while idle.
 void shape_curve_cancel(shape *tool);
+// Ends the editing as a tap away from the handles would: the curve as shown
+// is recorded, drawn without handles. A line drag still under way is
+// cancelled instead; nothing happens while idle.
+void shape_curve_finish(shape *tool);

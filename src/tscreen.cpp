@@ -175,9 +175,11 @@ int tscreen_dispatch_pen(tscreen *screen, int type, int32_t x, int32_t y, uint32
       cx -= ancestor->_rect.x1;
       cy -= ancestor->_rect.y1;
     }
+    uint32_t sets = screen->_capture_sets;
     int taken = capture->_pen_fn(capture, type, int32_t(cx), int32_t(cy), modifiers);
-    // A torn-down capture has already left the slot; one still there is alive.
-    if (type == TSCREEN_PEN_UP && screen->_capture == capture) {
+    // A torn-down capture has already left the slot; one still there is
+    // alive, and keeps the pen when it took it again during the pen-up.
+    if (type == TSCREEN_PEN_UP && screen->_capture == capture && screen->_capture_sets == sets) {
       capture->_pen_captured = 0;
       screen->_capture = nullptr;
     }
@@ -249,6 +251,7 @@ uint32_t tscreen_get_update_lock(const tscreen *screen) {
 void tscreen_set_pen_capture(tscreen *screen, tsurface *surface) {
   PORT_CHECK(screen != nullptr);
   screen->_capture = surface;
+  screen->_capture_sets++;
 }
 
 tsurface *tscreen_get_pen_capture(const tscreen *screen) {
@@ -271,6 +274,24 @@ tpoint *tscreen_get_last_pen_pos(const tscreen *screen, tpoint *point) {
   point->x = screen->_last_pen_x;
   point->y = screen->_last_pen_y;
   return point;
+}
+
+void tscreen_note_popup(tscreen *screen, tsurface *surface) {
+  PORT_CHECK(screen != nullptr && surface != nullptr);
+  surface->_popup_stamp = ++screen->_popups;
+}
+
+uint32_t tscreen_get_popup_count(const tscreen *screen) {
+  PORT_CHECK(screen != nullptr);
+  return screen->_popups;
+}
+
+int tscreen_has_popup_since(const tscreen *screen, uint32_t count) {
+  PORT_CHECK(screen != nullptr);
+  const tsurface_link *head = &screen->_surfaces;
+  for (const tsurface_link *link = head->next; link != head; link = link->next)
+    if (surface_of(const_cast<tsurface_link *>(link))->_popup_stamp > count) return 1;
+  return 0;
 }
 
 void tscreen_compose_above(tscreen *screen, const tsurface *below, const trect *area) {

@@ -43,6 +43,8 @@ struct tscreen {
   uint32_t _update_lock;
   tsurface *_capture;
   tsurface *_modal;
+  uint32_t _popups;  // pop-ups shown so far (dialogs and menus)
+  uint32_t _capture_sets;  // times the capture was set, so a dispatch sees it taken again
 };
 
 static_assert(std::is_standard_layout_v<tscreen>, "the screen is its own canvas");
@@ -76,6 +78,9 @@ void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_hook hook);
 int tscreen_resize(tscreen *screen, int32_t width, int32_t height);
 void tscreen_notify_resize(tscreen *screen, const trect *rect);
 
+// A pen-up ends the capture after the capture surface has handled it,
+// unless that surface took the capture again meanwhile (a tool that keeps
+// the pen between its gestures).
 // The lock is a flag: a raiser restores the value it found.
 void tscreen_set_update_lock(tscreen *screen, uint32_t flag);
 uint32_t tscreen_get_update_lock(const tscreen *screen);
@@ -84,6 +89,14 @@ tsurface *tscreen_get_pen_capture(const tscreen *screen);
 void tscreen_set_modal(tscreen *screen, tsurface *surface);
 tsurface *tscreen_get_modal(const tscreen *screen);
 tpoint *tscreen_get_last_pen_pos(const tscreen *screen, tpoint *point);
+
+// A dialog or a menu that shows (not a hint, not a preview) is counted and
+// stamped with the count. Something that waits to act on what was in front
+// (a key press that clicks after its pressed look) keeps the count it saw and
+// asks later whether a pop-up shown since is still listed.
+void tscreen_note_popup(tscreen *screen, tsurface *surface);
+uint32_t tscreen_get_popup_count(const tscreen *screen);
+int tscreen_has_popup_since(const tscreen *screen, uint32_t count);
 
 // Composes the surfaces in front of `below` (a top-level surface; null: every
 // listed surface) and then the modal one into `area` of the frame buffer. A

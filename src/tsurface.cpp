@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "port_device.h"
 #include "port_log.h"
@@ -18,6 +19,9 @@ static bool is_shown(const tsurface *surface);
 static int32_t side_of(int32_t v1, int32_t v2);
 static bool clip_to(const trect *bounds, trect *r);
 static void geometry_changed(tsurface *surface, const trect *old_rect, bool notify_same_size);
+
+// The watched slots (GUI thread only).
+static std::vector<tsurface **> g_watched;
 
 int tsurface_init(tsurface *surface, tsurface *parent, const trect *rect, void *owner) {
   PORT_CHECK(surface != nullptr && rect != nullptr);
@@ -47,6 +51,8 @@ void tsurface_deinit(tsurface *surface) {
     if (tscreen_get_modal(screen) == surface) tscreen_set_modal(screen, nullptr);
     if (tscreen_get_pen_capture(screen) == surface) tscreen_set_pen_capture(screen, nullptr);
   }
+  for (tsurface **slot : g_watched)
+    if (*slot == surface) *slot = nullptr;
   // A record torn down while still listed would leave the list pointing at
   // freed memory; whichever screen holds it, the neighbours close ranks.
   if (tsurface_is_linked(surface)) {
@@ -140,6 +146,16 @@ void tsurface_set_pen_capture(tsurface *surface, int flag) {
     tscreen_set_pen_capture(screen, surface);
   else if (tscreen_get_pen_capture(screen) == surface)
     tscreen_set_pen_capture(screen, nullptr);
+}
+
+void tsurface_watch(tsurface **slot) {
+  PORT_CHECK(slot != nullptr);
+  if (std::find(g_watched.begin(), g_watched.end(), slot) == g_watched.end()) g_watched.push_back(slot);
+}
+
+void tsurface_unwatch(tsurface **slot) {
+  PORT_CHECK(slot != nullptr);
+  g_watched.erase(std::remove(g_watched.begin(), g_watched.end(), slot), g_watched.end());
 }
 
 void tsurface_set_color_key(tsurface *surface, tcolor key) {

@@ -56,6 +56,7 @@ struct tsurface {
   uint8_t _direct_update;
   uint8_t _sync_ancestors;
   uint32_t _redraws;  // counts the redraws of the buffer, so an owner can tell it changed
+  uint32_t _popup_stamp;  // the screen's pop-up count when it last showed as a pop-up; 0 never
   tsurface_draw_fn _draw;
   tsurface_rect_fn _rect_changed;
   tsurface_rect_fn _parent_rect_changed;
@@ -103,6 +104,11 @@ int tsurface_has_pen_capture(const tsurface *surface);
 int tsurface_is_linked(const tsurface *surface);
 
 void tsurface_set_pen_capture(tsurface *surface, int flag);
+// A pointer to a surface kept past the call that read it (the modal surface
+// to give back later) is watched: tearing that surface down sets it to null.
+// A slot is watched until it is unwatched; watching it twice is harmless.
+void tsurface_watch(tsurface **slot);
+void tsurface_unwatch(tsurface **slot);
 void tsurface_set_color_key(tsurface *surface, tcolor key);
 void tsurface_set_color_key_enabled(tsurface *surface, int enabled);
 void tsurface_set_mask(tsurface *surface, const tbitmap *mask, int alpha);

@@ -17,7 +17,9 @@
 #include "paint_fixture.h"
 #include "paint_history.h"
 #include "port_test_app.h"
+#include "shape.h"
 #include "tbutton.h"
+#include "toolbar.h"
 #include "tcontrolbar.h"
 #include "tdock.h"
 #include "tdialog.h"
@@ -395,6 +397,42 @@ TEST(CommandPanelCommands, QuitOnAChangedPaintingAsksAndNoEndsTheLoop) {
     EXPECT_EQ(wins_window_run(), 1) << "the loop ends with Quit's code";
     EXPECT_EQ(std::u16string(app->_file->_path), u"") << "nothing saved";
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+  });
+}
+
+// A curve being edited holds the pen, so a command comes by key (the click
+// it runs is what is called here): Send records the curve as it shows,
+// without its handles; New drops it.
+TEST(CommandPanelCommands, SendKeepsTheCurveBeingEditedAndNewDropsIt) {
+  run("480x640", [](app_context *app) {
+    toolbar_select(app->_toolbar, SHAPE_ID_CURVE);
+    auto edit_curve = [] {
+      app_test_pen(OS_PEN_DOWN, 100, 400);
+      app_test_pen(OS_PEN_MOVE, 300, 430);
+      app_test_pen(OS_PEN_UP, 300, 430);
+      port_test_pump();
+    };
+    auto command = [&](int32_t id) {
+      tbutton *b = button(app, id);
+      b->_on_click(b, id);
+      port_test_pump();
+    };
+    std::string before = app_test_canvas_bytes(app);
+    os_clock_drive(1);
+    edit_curve();
+    command(COMMANDPANEL_SEND);
+    os_clock_advance(2000);  // the note the export shows has gone
+    port_test_pump();
+    os_clock_drive(0);
+    EXPECT_EQ(paint_history_get_count(app->_history), 1);
+    EXPECT_EQ(tscreen_get_pen_capture(tscreen_get()), nullptr);
+    EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history)) << "no handle in what was sent";
+    tmenu_close_all();
+    paint_history_undo(app->_history);
+    edit_curve();
+    command(COMMANDPANEL_NEW);
+    EXPECT_EQ(paint_history_get_position(app->_history), -1) << "nothing recorded";
+    EXPECT_EQ(app_test_canvas_bytes(app), before);
   });
 }
 

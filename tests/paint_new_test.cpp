@@ -588,7 +588,18 @@ TEST(PaintNew, OpenPictureShowsOnlyTheLastOfQuickSelectionsASecondLater) {
   run([&](app_context *app) {
     std::u16string folder = test_wide(dir);
     std::char_traits<char16_t>::copy(app->_open_dir, folder.c_str(), folder.size() + 1);
+    // Cancel with the preview up: the dialog has freed itself before the
+    // preview goes, and the preview gives no one the freed dialog back.
     open_picture_dialog *op = open_picture();
+    ASSERT_NE(op, nullptr);
+    select_row(op, u"a_small.bmp");
+    run_for(OPEN_PICTURE_PREVIEW_MS + 10);
+    ASSERT_TRUE(preview_shown(op));
+    tdialog_close(topendialog_get_dialog(op->dialog), TDIALOG_RESULT_CANCEL);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    tscreen_dispatch_pen(tscreen_get(), TSCREEN_PEN_UP, 240, 400, 0);
+
+    op = open_picture();
     ASSERT_NE(op, nullptr);
     select_row(op, u"a_small.bmp");
     run_for(500);

@@ -129,6 +129,26 @@ TEST_F(CurveTest, TheRecordIsTheCurveWithoutHandlesAndTheOverlayGoes) {
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
+TEST_F(CurveTest, TheOverlayKeepsThePenBetweenEditsAndFinishingRecordsWhatShows) {
+  tscreen *screen = tscreen_get();
+  line({20, 75}, {180, 75});
+  test_run_active_objects();
+  // The end handle dragged through the screen, which ends the capture at the pen-up.
+  tpoint o;
+  paint_context_get_origin(pc, &o);
+  tscreen_dispatch_pen(screen, TSCREEN_PEN_DOWN, o.x + 180, o.y + 75, 0);
+  tscreen_dispatch_pen(screen, TSCREEN_PEN_MOVE, o.x + 170, o.y + 120, 0);
+  tscreen_dispatch_pen(screen, TSCREEN_PEN_UP, o.x + 170, o.y + 120, 0);
+  EXPECT_NE(tscreen_get_pen_capture(screen), nullptr) << "the curve still takes every tap";
+  test_run_active_objects();
+  shape_curve_finish(curve());
+  EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
+  std::vector<double> v = recorded();
+  ASSERT_EQ(v.size(), 8u);
+  EXPECT_EQ(std::make_pair(v[2], v[3]), std::make_pair(170.0, 120.0));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history)) << "recorded as shown, without handles";
+}
+
 TEST_F(CurveTest, EditingOffTheScreenLeavesNoStalePixels) {
   // Most of the canvas lies left of and above the screen: previews there
   // must be taken back as surely as those on the screen.

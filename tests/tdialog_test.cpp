@@ -12,6 +12,7 @@
 #include "screen_fixture.h"
 #include "tcontrolbar.h"
 #include "tform.h"
+#include "thint.h"
 #include "widget_fixture.h"
 
 namespace {
@@ -161,6 +162,35 @@ TEST(Dialog, AResultCallbackMayOpenTheNextDialog) {
     widget_key(TCONTROLBAR_RIGHT_KEY);
     widget_run_for(100);
     EXPECT_EQ(g_results, (std::vector<std::string>{"1 owner", "0 owner"}));
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+  });
+}
+
+// A soft key clicks 100 ms after its press: not into a dialog that a child
+// or a box shown since lies over, nor into one that began to close; a hint
+// in the modal slot changes nothing.
+TEST(Dialog, ASoftKeyClicksOnlyIntoTheDialogItWasPressedFor) {
+  on_dialog_screen([](tscreen *screen) {
+    tdialog *parent = shown_dialog(TDIALOG_PLACE_CENTRE);
+    widget_key(TCONTROLBAR_LEFT_KEY);
+    tdialog *child = shown_dialog(TDIALOG_PLACE_CENTRE);
+    widget_run_for(200);
+    EXPECT_TRUE(g_results.empty()) << "the parent stays under its child";
+    tdialog_close(child, TDIALOG_RESULT_CANCEL);
+    tdialog_set_on_closing(parent, [](tdialog *, int32_t result, void *) { return int(result != TDIALOG_RESULT_OK); });
+    widget_key(TCONTROLBAR_RIGHT_KEY);
+    tdialog_close(parent, TDIALOG_RESULT_OK);
+    widget_run_for(200);
+    EXPECT_EQ(g_results, std::vector<std::string>{"0 owner"}) << "the Cancel pressed before the close is dropped";
+    tdialog_set_on_closing(parent, nullptr);
+
+    trect at = {0, 0, 40, 20};
+    thint *hint = thint_new(&at, u"hint", 0, nullptr);
+    widget_key(TCONTROLBAR_LEFT_KEY);
+    thint_show(hint, 10, 10);
+    widget_run_for(200);
+    EXPECT_EQ(g_results, (std::vector<std::string>{"0 owner", "1 owner"}));
+    thint_free(hint);
     EXPECT_EQ(tscreen_get_modal(screen), nullptr);
   });
 }

@@ -215,6 +215,22 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       EXPECT_EQ(g_chosen, (std::vector<choice>{{22, submenu, true}}));
     }
     {
+      // The pen held on the submenu row while Right opens its submenu: the
+      // release opens it again from the root, which first closes the open
+      // one; the choice in it then closes the chain from its leaf.
+      tmenu *menu = root_menu();
+      tmenu_popup(menu, -1, -1);
+      tpoint p = row_point(menu, 1);
+      widget_pen(TSCREEN_PEN_DOWN, p.x, p.y);
+      widget_key(KEY_RIGHT);
+      widget_pen(TSCREEN_PEN_UP, p.x, p.y);
+      EXPECT_EQ(listed_surfaces(), 2) << "one submenu is open";
+      ASSERT_NE(menu->_submenu, nullptr);
+      tmenu *submenu = menu->_submenu;
+      tap_row(submenu, 0);
+      EXPECT_EQ(g_chosen, (std::vector<choice>{{21, submenu, true}}));
+    }
+    {
       // Select on a root leaf; freeing a root with its submenu open closes both.
       tmenu *menu = root_menu();
       tmenu_popup(menu, -1, -1);
@@ -295,6 +311,13 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
           EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
           // The pen went to the menu, not through it to the painting.
           EXPECT_EQ(app_test_canvas_bytes(app), before);
+          // Quitting with a menu and its submenu open: the tear-down closes them.
+          menu = root_menu();
+          tmenu_popup(menu, 30, 40);
+          tpoint more = row_point(menu, 1);
+          app_test_pen(OS_PEN_DOWN, more.x, more.y);
+          app_test_pen(OS_PEN_UP, more.x, more.y);
+          EXPECT_NE(menu->_submenu, nullptr);
         },
         size));
   }

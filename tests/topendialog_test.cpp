@@ -199,7 +199,12 @@ TEST_F(OpenDialog, NewFolderRefusesBadNamesAndMakesAGoodOne) {
     tfilelist_set_dir(d.list(), u"");
     tap(make);
     EXPECT_EQ(modal_owner(), d.dialog);
+
+    // An error box outliving the dialog under it gives it no input back.
+    topendialog_show_error(d.dialog, u"Error", u"gone");
+    tdialog_close(topendialog_get_dialog(d.dialog), TDIALOG_RESULT_CANCEL);
     soft_key(SOFT_RIGHT);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
   });
 }
 

@@ -25,6 +25,8 @@ struct watch {
   bool freed;
 };
 std::vector<watch> g_watches;
+// The buttons whose release timer runs.
+std::vector<tbutton *> g_pending;
 
 struct freed_guard {
   size_t index;
@@ -44,6 +46,7 @@ static int always_focusable(tcontrol *control);
 static void on_release_timer(uint32_t id, void *user_data);
 static void release(tbutton *button);
 static void stop_timer(tbutton *button);
+static void drop_press(tbutton *button);
 static void lay_out_parts(tbutton *button);
 static int state_of(const tbutton *button);
 static tbdrawer *frame_of(tbutton *button, int state);
@@ -154,6 +157,18 @@ void tbutton_set_pressed_image(tbutton *button, tbitmap *bitmap, tbitmap *mask) 
   PORT_CHECK(button != nullptr);
   button->_images[TBUTTON_PRESSED] = bitmap;
   button->_masks[TBUTTON_PRESSED] = mask;
+}
+
+void tbutton_drop_pending_clicks(const tsurface *top_level) {
+  PORT_CHECK(top_level != nullptr);
+  // Dropping a press changes the list: collect first.
+  std::vector<tbutton *> inside;
+  for (tbutton *button : g_pending) {
+    const tsurface *s = &button->_control._surface;
+    while (s->_parent) s = s->_parent;
+    if (s == top_level) inside.push_back(button);
+  }
+  for (tbutton *button : inside) drop_press(button);
 }
 
 void tbutton_set_on_click(tbutton *button, tbutton_click_fn fn) {
@@ -309,9 +324,14 @@ static int on_key(tcontrol *control, uint32_t code, uint32_t, uint32_t) {
   stop_timer(button);
   button->_pressed = 1;
   tsurface_update(&control->_surface, nullptr);
+  if (tscreen *screen = tscreen_get()) button->_press_popups = tscreen_get_popup_count(screen);
   button->_release_timer = wins_timer_start(TBUTTON_PRESS_MS, 0, on_release_timer, button);
   // Without a timer the press would never end: it ends now.
-  if (!button->_release_timer) release(button);
+  if (!button->_release_timer) {
+    release(button);
+    return 1;
+  }
+  g_pending.push_back(button);
   return 1;
 }
 
@@ -358,10 +378,24 @@ static int on_pen(tcontrol *control, int type, int32_t x, int32_t y, uint32_t) {
 
 static int always_focusable(tcontrol *) { return 1; }
 
+// A dialog or menu shown since the press (a child of the button's dialog,
+// a box) and still open takes the click's place: the press ends without it.
+// A hint or a preview in the modal slot is no such thing.
 static void on_release_timer(uint32_t, void *user_data) {
   tbutton *button = static_cast<tbutton *>(user_data);
+  tscreen *screen = tscreen_get();
+  if (screen && tscreen_has_popup_since(screen, button->_press_popups)) {
+    drop_press(button);
+    return;
+  }
   stop_timer(button);
   release(button);
+}
+
+static void drop_press(tbutton *button) {
+  stop_timer(button);
+  button->_pressed = 0;
+  redraw_unless(button, button->_no_redraw_on_release);
 }
 
 // The end of a key press: the normal look, then the click.
@@ -375,6 +409,7 @@ static void stop_timer(tbutton *button) {
   if (!button->_release_timer) return;
   wins_timer_stop(button->_release_timer);
   button->_release_timer = 0;
+  g_pending.erase(std::remove(g_pending.begin(), g_pending.end(), button), g_pending.end());
 }
 
 // Image and text rects by the image position, over the whole button.

@@ -10,7 +10,9 @@
 // Invariants:
 // - the click callback is the last thing any slot does: the owner may free
 //   the button in it (a soft key closing its dialog);
-// - the release timer's handle is 0 whenever no timer runs.
+// - the release timer's handle is 0 whenever no timer runs;
+// - a key press clicks after its pressed look only while no dialog or menu
+//   shown since the press is open: what it would click now lies under it.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +54,7 @@ struct tbutton {
   int32_t _image_position;  // 0 none, 1-8
   int32_t _image_percent;
   uint32_t _release_timer;
+  uint32_t _press_popups;  // the screen's pop-up count when the key press began
   tbutton_click_fn _on_click;
   tbutton_notify_fn _on_press, _on_release;
   tbutton_draw_hook _draw_background, _draw_image, _draw_text, _draw_focus;
@@ -74,6 +77,10 @@ void tbutton_set_image(tbutton *button, tbitmap *bitmap, tbitmap *mask);
 void tbutton_set_focused_image(tbutton *button, tbitmap *bitmap, tbitmap *mask);
 void tbutton_set_disabled_image(tbutton *button, tbitmap *bitmap, tbitmap *mask);
 void tbutton_set_pressed_image(tbutton *button, tbitmap *bitmap, tbitmap *mask);
+
+// Ends, without their click, the key presses still showing their pressed
+// look on the buttons inside the top-level surface (a dialog that closes).
+void tbutton_drop_pending_clicks(const tsurface *top_level);
 
 void tbutton_set_on_click(tbutton *button, tbutton_click_fn fn);
 void tbutton_set_on_press(tbutton *button, tbutton_notify_fn fn);

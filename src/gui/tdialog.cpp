@@ -149,6 +149,7 @@ int tdialog_show(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t h
   tform_focus_first(dialog->_form);
   tcontrol_realize(&dialog->_control);
   tscreen_set_modal(tscreen_get(), surface_of(&dialog->_control));
+  tscreen_note_popup(tscreen_get(), surface_of(&dialog->_control));
   tsurface_update(surface_of(&dialog->_control), nullptr);
   return 1;
 }
@@ -157,6 +158,9 @@ void tdialog_close(tdialog *dialog, int32_t result) {
   PORT_CHECK(dialog != nullptr);
   tdialog_result_fn on_result = dialog->_on_result;
   void *owner = tsurface_get_owner(surface_of(&dialog->_control));
+  // A key press on one of its buttons still showing its pressed look would
+  // click into a dialog that is closing (or gone): it is dropped.
+  tbutton_drop_pending_clicks(surface_of(&dialog->_control));
   if (dialog->_on_closing && !dialog->_on_closing(dialog, result, owner)) return;
   tdialog_free(dialog);
   tscreen_paint(tscreen_get(), nullptr);

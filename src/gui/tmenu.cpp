@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "port_log.h"
 #include "tresource.h"
@@ -28,6 +29,9 @@ constexpr bool same_color(tcolor a, tcolor b) {
 }
 // The etched separator at half strength.
 constexpr uint32_t ETCH_BLACK = 0x80000000u, ETCH_GREY = 0x80808080u, ETCH_LIGHT = 0x80C0C0C0u;
+
+// The menus popped up and not yet closed, in the order they came up.
+std::vector<tmenu *> g_open;
 
 }  // namespace
 
@@ -129,6 +133,7 @@ tmenu *tmenu_new(void *owner) {
 void tmenu_deinit(tmenu *menu) {
   PORT_CHECK(menu != nullptr);
   if (menu->_submenu) tmenu_close(menu->_submenu);
+  g_open.erase(std::remove(g_open.begin(), g_open.end(), menu), g_open.end());
   if (menu->_parent && menu->_parent->_submenu == menu) menu->_parent->_submenu = nullptr;
   menu->_parent = nullptr;
   if (menu->_list) {
@@ -210,6 +215,8 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
   tscreen_set_modal(tscreen_get(), surface);
+  tscreen_note_popup(tscreen_get(), surface);
+  if (std::find(g_open.begin(), g_open.end(), menu) == g_open.end()) g_open.push_back(menu);
   if (fresh) show_parts(menu);
   return 1;
 }
@@ -218,6 +225,11 @@ void tmenu_close(tmenu *menu) {
   PORT_CHECK(menu != nullptr);
   tmenu_free(menu);
   if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
+}
+
+void tmenu_close_all() {
+  // A submenu comes up after its parent: the last one is a leaf.
+  while (!g_open.empty()) tmenu_close(g_open.back());
 }
 
 static tmenu *menu_of(tcontrol *control) { return reinterpret_cast<tmenu *>(control); }
@@ -365,6 +377,10 @@ static void on_item(tlistbox *list, int32_t row) {
   const tmenu_item *item = static_cast<const tmenu_item *>(tlistbox_get_user_data(list, row));
   if (!item) return;
   if (item->_has_submenu) {
+    // One submenu at a time: a second one (the same row activated again, as
+    // a release on the root after Right opened it, or another row) replaces
+    // the open one, whose chain closes first from its leaf.
+    if (menu->_submenu) tmenu_close(menu->_submenu);
     tmenu *submenu = tmenu_new(item->_user_data);
     if (!submenu) return;
     submenu->_item_height = menu->_item_height;
@@ -518,7 +534,8 @@ static void fit(int32_t *position, int32_t *size, int32_t low, int32_t high) {
 }
 
 // This menu and, while the closed one was a submenu, its parent; each parent
-// is read before the close that frees its child.
+// is read before the close that frees its child. Closing a menu closes its
+// open submenu first, so the chain goes from its leaf.
 static void close_chain(tmenu *menu) {
   while (menu) {
     tmenu *parent = menu->_is_submenu ? menu->_parent : nullptr;

@@ -8,6 +8,7 @@
 // Owns its list, its bar and one tmenu_item per row (the row's user data).
 // The owner never frees a menu it popped up: closing does.
 // Invariants:
+// - a menu has at most one open submenu: opening another closes it first;
 // - a submenu's parent is open for as long as the submenu is: closing or
 //   freeing a menu closes its open submenu first;
 // - a parent's open-submenu pointer is cleared before the submenu is freed.
@@ -73,3 +74,6 @@ void tmenu_set_on_select(tmenu *menu, tmenu_select_fn fn);
 int tmenu_popup(tmenu *menu, int32_t x, int32_t y);
 // Closes (frees) this menu only, after its open submenu.
 void tmenu_close(tmenu *menu);
+// Closes every menu that is popped up, each chain from its leaf, without a
+// choice: the program's tear-down, before the menus' owners go.
+void tmenu_close_all();

@@ -220,9 +220,17 @@ void topendialog_set_layout(topendialog *dialog, int32_t index, int32_t value) {
 
 void topendialog_show_error(topendialog *dialog, const char16_t *title, const char16_t *text) {
   PORT_CHECK(dialog != nullptr);
-  tmessagedialog *box = tmessagedialog_new(title, dialog->_width, text, TMESSAGEDIALOG_BACK, ERROR_ICON,
-                                           tscreen_get_modal(tscreen_get()));
-  if (!box) return;
+  // What is modal now takes the input again when the box closes, unless it
+  // has freed itself by then: the box keeps it watched.
+  tsurface **under = static_cast<tsurface **>(std::malloc(sizeof(tsurface *)));
+  if (!under) return;
+  *under = tscreen_get_modal(tscreen_get());
+  tmessagedialog *box = tmessagedialog_new(title, dialog->_width, text, TMESSAGEDIALOG_BACK, ERROR_ICON, under);
+  if (!box) {
+    std::free(under);
+    return;
+  }
+  tsurface_watch(under);
   tmessagedialog_set_on_result(box, on_error_closed);
   tdialog_set_dimmed(tmessagedialog_get_dialog(box), tdialog_is_dimmed(dialog->_dialog));
   int32_t x = tdialog_get_x(dialog->_dialog), y = tdialog_get_y(dialog->_dialog), mode = shown_mode(dialog);
@@ -638,9 +646,12 @@ void on_new_folder_result(int32_t result, void *user_data) {
 }
 
 // What was modal under the box (the open dialog or its New Folder input)
-// is modal again.
+// is modal again, if it is still there.
 void on_error_closed(int32_t, void *user_data) {
-  tscreen_set_modal(tscreen_get(), static_cast<tsurface *>(user_data));
+  tsurface **under = static_cast<tsurface **>(user_data);
+  tsurface_unwatch(under);
+  tscreen_set_modal(tscreen_get(), *under);
+  std::free(under);
 }
 
 }  // namespace

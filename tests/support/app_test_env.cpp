@@ -47,6 +47,8 @@ int app_test_run(const std::function<void(app_context *)> &body, const char *scr
         body(app);
         paint_main_deinit(app);
         EXPECT_EQ(tstyler_get_defaults(), nullptr) << "the tear-down frees the style set";
+        tscreen *screen = tscreen_get();
+        EXPECT_EQ(screen->_surfaces.next, &screen->_surfaces) << "the tear-down leaves nothing on the screen";
         return 0;
       },
       screen);
