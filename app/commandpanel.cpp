@@ -6,7 +6,9 @@
 #include <initializer_list>
 
 #include "about_dialog.h"
+#include "alphapanel.h"
 #include "app_common.h"
+#include "colorpanel.h"
 #include "help_dialog.h"
 #include "mypaints_dialog.h"
 #include "paint_file.h"
@@ -145,6 +147,7 @@ void set_tab_pictures(commandpanel *cp);
 tbitmap *tab_picture(commandpanel *cp, int32_t id, int32_t width, int32_t height);
 void place_rect(tcontrol *control, const trect &r);
 void repaint_moved(tsurface *a, tsurface *b);
+void cover_side_panels(commandpanel *cp, int32_t width, int32_t height);
 void close_tooltip(commandpanel *cp);
 void stop_tooltip_timer(commandpanel *cp);
 void show_tooltip(commandpanel *cp);
@@ -277,6 +280,7 @@ void commandpanel_toggle(tbutton *tab, intptr_t user_data) {
   set_tab_pictures(cp);
   tsurface_update(tab_surface, nullptr);
   tcontrol_set_focus(control_of(tab), 0);
+  cover_side_panels(cp, width, height);
 }
 
 void commandpanel_compute_rects(int32_t width, int32_t height, int open, trect *panel, trect *tab) {
@@ -496,6 +500,40 @@ void repaint_moved(tsurface *a, tsurface *b) {
   tscreen_paint(tscreen_get(), &area);
 }
 
+// The side bar's tab and the colour swatch would show through the open
+// panel while a tap there reaches the panel's buttons: where the panel lies
+// over them (at the places the screen's size gives them; it does in both
+// orientations of every screen, so a rotation changes nothing) they are
+// hidden, and what was hidden here is shown again when the panel closes.
+void cover_side_panels(commandpanel *cp, int32_t width, int32_t height) {
+  app_context *app = cp->_app;
+  trect panel, own_tab, side_bar, side_tab = {0, 0, -1, -1}, swatch = paint_main_colorpanel_rect(width, height);
+  commandpanel_compute_rects(width, height, cp->_open, &panel, &own_tab);
+  int32_t side;
+  if (app->_alphapanel)
+    tsidebar_compute_rects(&app->_alphapanel->_sidebar, width, height, tsidebar_is_open(&app->_alphapanel->_sidebar),
+                           &side_bar, &side_tab, &side);
+  const struct {
+    tsurface *surface;
+    const trect *place;
+  } covered[] = {
+      {app->_alphapanel ? surface_of(tsidebar_get_tab(&app->_alphapanel->_sidebar)) : nullptr, &side_tab},
+      {app->_colorpanel ? &app->_colorpanel->_control._surface : nullptr, &swatch},
+  };
+  for (size_t i = 0; i < sizeof covered / sizeof covered[0]; i++) {
+    tsurface *surface = covered[i].surface;
+    uint8_t bit = uint8_t(1u << i);
+    if (!surface) continue;
+    bool under = cp->_open && trect_is_intersecting(&panel, covered[i].place);
+    if (under == ((cp->_covered & bit) != 0) || (under && !tsurface_is_visible(surface))) continue;
+    tsurface_set_visible(surface, under ? 0 : 1);
+    cp->_covered = uint8_t(under ? cp->_covered | bit : cp->_covered & ~bit);
+    trect area;
+    tsurface_get_screen_rect(surface, &area);
+    tscreen_paint(tscreen_get(), &area);
+  }
+}
+
 void close_tooltip(commandpanel *cp) {
   if (!cp->_tooltip) return;
   trect area;
@@ -605,6 +643,8 @@ void on_screen_rotated(tcontrol *dock, const trect *rect) {
   commandpanel_compute_rects(width, height, cp->_open, &panel, &tab);
   place_rect(control_of(cp->_tab), tab);
   set_orientation(cp);
+  // The tab drew itself when it moved, still with the other orientation's arrow.
+  tsurface_paint(surface_of(cp->_tab));
   place_rect(dock, panel);
 }
 

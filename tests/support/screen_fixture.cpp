@@ -1,7 +1,9 @@
 // Screen fixture and logging surfaces for the screen and surface tests.
 #include "screen_fixture.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 
 #include "port_test_app.h"
 
@@ -78,4 +80,18 @@ void screen_repaint_all(tscreen *screen) {
   for (tsurface_link *link = screen->_surfaces.next; link != &screen->_surfaces; link = link->next)
     paint_tree(reinterpret_cast<tsurface *>(reinterpret_cast<char *>(link) - offsetof(tsurface, _link)));
   tscreen_paint(screen, nullptr);
+}
+
+size_t screen_count_unlike(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b) {
+  if (a.size() != b.size()) return std::max(a.size(), b.size());
+  size_t unlike = 0;
+  for (size_t i = 0; i < a.size(); i++)
+    for (int shift : {11, 5, 0}) {
+      int mask = shift == 5 ? 63 : 31;
+      if (std::abs(int(a[i] >> shift & mask) - int(b[i] >> shift & mask)) > 1) {
+        unlike++;
+        break;
+      }
+    }
+  return unlike;
 }
