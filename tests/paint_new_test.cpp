@@ -42,6 +42,7 @@
 #include "tmenu.h"
 #include "tmessagedialog.h"
 #include "toolbar.h"
+#include "upload.h"
 #include "tscreen.h"
 #include "test_env.h"
 #include "wait_screenshot_dialog.h"
@@ -439,7 +440,10 @@ TEST(PaintNew, ALargeMyPaintsDocumentIsZoomedToFitAndCentred) {
     } const cases[] = {{big, 0.4, 384, 640}, {small, 1.0, 200, 100}};
     for (const auto &c : cases) {
       std::char_traits<char16_t>::copy(commandpanel_get_path(), c.path.c_str(), c.path.size() + 1);
+      upload_state *upload = upload_get_state(app);
+      upload->_edit_title[0] = upload->_edit_description[0] = u'x';
       commandpanel_on_my_paints_result(1, nullptr);
+      EXPECT_EQ(upload->_edit_title[0] | upload->_edit_description[0], 0) << "the last painting's upload texts go";
       EXPECT_DOUBLE_EQ(paint_context_get_zoom(pc), c.zoom);
       ASSERT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(c.width, c.height));
       tpoint origin;
