@@ -341,6 +341,19 @@ TEST(ScaleBar, AHundredZoomOutsLeaveAOnePixelCanvasWithASaneLabelAndThumbnail) {
   }));
 }
 
+// The width numbers keep clear of the list's frame and the selection's
+// (3 pixels in): the columns just inside show row backgrounds alone, which
+// do not change across.
+static void expect_numbers_inside(tlistbox *list) {
+  tscreen_paint(tscreen_get(), nullptr);
+  trect r = screen_rect(&list->_control._surface);
+  int ink = 0;
+  for (int32_t y = r.y1 + 1; y < r.y2; y++)
+    for (int32_t x : {r.x1 + 5, r.x1 + 6})
+      ink += screen_pixel(tscreen_get(), x, y) != screen_pixel(tscreen_get(), r.x1 + 4, y);
+  EXPECT_EQ(ink, 0);
+}
+
 TEST(ThickMenu, PreselectedRowByWidthAndClass) {
   const int32_t large[][2] = {{1, 0}, {2, 1}, {3, 2}, {5, 3}, {13, 4}, {14, 5}, {18, 6},
                               {25, 7}, {30, 8}, {44, 10}, {52, 11}, {0, 7}, {255, 7}};
@@ -389,6 +402,7 @@ TEST(ThickMenu, APickWritesThePenSize) {
     ASSERT_NE(modal, nullptr);
     tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
     EXPECT_EQ(tlistbox_get_selected(list), thick_menu_row_of(1, 14)) << "480x640 is large, pen 14";
+    expect_numbers_inside(list);
     tlistbox_activate(list, 7);
     port_test_pump();
     EXPECT_EQ(paint_context_get_pen_size(app->_paint_context), 24);
@@ -491,6 +505,7 @@ TEST(ThickMenu, TheEraserEditsItsOwnWidth) {
         ASSERT_NE(modal, nullptr);
         tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
         EXPECT_EQ(tlistbox_get_selected(list), 6) << "the eraser's 12 on a small screen";
+        expect_numbers_inside(list);
         tlistbox_activate(list, 2);
         port_test_pump();
         EXPECT_EQ(paint_context_get_rubber_size(pc), 4);
