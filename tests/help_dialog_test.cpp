@@ -62,7 +62,8 @@ struct help_folder {
     fs::create_directories(ru);
     test_write_file(help + "/index.htm",
                     "<TITLE>Help</TITLE><BODY BGCOLOR=\"#FFFFF0\"><P>Start <A HREF=\"two.htm\">Two</A> "
-                    "<A HREF=\"http://example.com/x\">Web</A> <A HREF=\"gone.htm\">Gone</A> <A HREF=\"\">None</A> <A HREF=\"pic.htm\">Pic</A></P>"
+                    "<A HREF=\"http://example.com/x\">Web</A> <A HREF=\"gone.htm\">Gone</A> <A HREF=\"\">None</A> "
+                    "<A HREF=\"pic.htm\">Pic</A></P>"
                     "</BODY>");
     test_write_file(help + "/two.htm", "<TITLE>Two</TITLE><P>Second page <A HREF=\"index.htm\">Contents</A></P>");
     // A red picture at the top and one at the end of a page taller than the view.
