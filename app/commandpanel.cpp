@@ -16,6 +16,8 @@
 #include "paint_new.h"
 #include "paint_send.h"
 #include "port_log.h"
+#include "scalebar.h"
+#include "shape.h"
 #include "tbdrawer.h"
 #include "tbutton.h"
 #include "tcontrol.h"
@@ -23,6 +25,7 @@
 #include "tdock.h"
 #include "tform.h"
 #include "thint.h"
+#include "thumbnail.h"
 #include "tresource.h"
 #include "tscale.h"
 #include "tscreen.h"
@@ -500,34 +503,47 @@ void repaint_moved(tsurface *a, tsurface *b) {
   tscreen_paint(tscreen_get(), &area);
 }
 
-// The side bar's tab and the colour swatch would show through the open
-// panel while a tap there reaches the panel's buttons: where the panel lies
-// over them (at the places the screen's size gives them; it does in both
+// The floating panels would show through the open panel while a tap there
+// reaches the panel's buttons: where the panel lies over them (the side
+// bar's tab, the colour swatch and the thumbnail at the places the screen's
+// size gives them, the zoom bar where it is; the panel covers each in both
 // orientations of every screen, so a rotation changes nothing) they are
-// hidden, and what was hidden here is shown again when the panel closes.
+// hidden, and what was hidden here comes back when the panel closes: the
+// thumbnail only while Pan is still the tool, the zoom bar only while it is
+// still there.
 void cover_side_panels(commandpanel *cp, int32_t width, int32_t height) {
   app_context *app = cp->_app;
   trect panel, own_tab, side_bar, side_tab = {0, 0, -1, -1}, swatch = paint_main_colorpanel_rect(width, height);
+  trect thumb = paint_main_thumbnail_rect(width, height);
   commandpanel_compute_rects(width, height, cp->_open, &panel, &own_tab);
   int32_t side;
   if (app->_alphapanel)
     tsidebar_compute_rects(&app->_alphapanel->_sidebar, width, height, tsidebar_is_open(&app->_alphapanel->_sidebar),
                            &side_bar, &side_tab, &side);
+  scalebar *zoom = app->_scalebar;
+  auto zoom_part = [zoom](void *part) { return zoom ? surface_of(part) : nullptr; };
+  bool panning = app->_current_tool && shape_get_id(app->_current_tool) == SHAPE_ID_PAN;
   const struct {
     tsurface *surface;
     const trect *place;
+    bool may_return;
   } covered[] = {
-      {app->_alphapanel ? surface_of(tsidebar_get_tab(&app->_alphapanel->_sidebar)) : nullptr, &side_tab},
-      {app->_colorpanel ? &app->_colorpanel->_control._surface : nullptr, &swatch},
+      {app->_alphapanel ? surface_of(tsidebar_get_tab(&app->_alphapanel->_sidebar)) : nullptr, &side_tab, true},
+      {app->_colorpanel ? &app->_colorpanel->_control._surface : nullptr, &swatch, true},
+      {app->_thumbnail ? &app->_thumbnail->_control._surface : nullptr, &thumb, panning},
+      {zoom_part(zoom ? zoom->_label : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_part(zoom ? zoom->_zoom_in : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_part(zoom ? zoom->_zoom_out : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_part(zoom ? zoom->_menu : nullptr), zoom ? &zoom->_rect : nullptr, true},
   };
   for (size_t i = 0; i < sizeof covered / sizeof covered[0]; i++) {
     tsurface *surface = covered[i].surface;
     uint8_t bit = uint8_t(1u << i);
-    if (!surface) continue;
-    bool under = cp->_open && trect_is_intersecting(&panel, covered[i].place);
+    bool under = surface && cp->_open && trect_is_intersecting(&panel, covered[i].place);
     if (under == ((cp->_covered & bit) != 0) || (under && !tsurface_is_visible(surface))) continue;
-    tsurface_set_visible(surface, under ? 0 : 1);
     cp->_covered = uint8_t(under ? cp->_covered | bit : cp->_covered & ~bit);
+    if (!surface || (!under && !covered[i].may_return)) continue;
+    tsurface_set_visible(surface, under ? 0 : 1);
     trect area;
     tsurface_get_screen_rect(surface, &area);
     tscreen_paint(tscreen_get(), &area);

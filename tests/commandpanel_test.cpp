@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app_common.h"
 #include "alphapanel.h"
+#include "app_common.h"
 #include "app_test_env.h"
 #include "colorpanel.h"
 #include "os_clock.h"
@@ -18,17 +18,22 @@
 #include "paint_file.h"
 #include "paint_fixture.h"
 #include "paint_history.h"
+#include "paint_main.h"
 #include "port_test_app.h"
+#include "scalebar.h"
 #include "screen_fixture.h"
+#include "shape.h"
 #include "tbutton.h"
 #include "tcontrolbar.h"
-#include "tdock.h"
 #include "tdialog.h"
+#include "tdock.h"
 #include "tform.h"
 #include "thint.h"
+#include "thumbnail.h"
 #include "tlabel.h"
 #include "tmenu.h"
 #include "tmessagedialog.h"
+#include "toolbar.h"
 #include "tresource.h"
 #include "tscreen.h"
 #include "tseperator.h"
@@ -206,16 +211,25 @@ TEST(CommandPanelSlide, ARotationKeepsTheStateOnTheNewEdge) {
   });
 }
 
-// Neither the side bar's tab nor the colour swatch shows through the open
-// panel, where a tap reaches the panel's buttons; closed, both are back. A
-// rotation keeps that, and the tab shows the new orientation's arrow.
+// None of the floating panels (side bar tab, colour swatch, thumbnail of the
+// Pan tool, zoom bar) shows through the open panel, where a tap reaches the
+// panel's buttons; closed, they are back. A rotation keeps that, and the tab
+// shows the new orientation's arrow.
 TEST(CommandPanelSlide, NothingShowsThroughTheOpenPanel) {
   for (const char *screen : {"480x640", "640x480", "240x320"}) {
     SCOPED_TRACE(screen);
     run(screen, [&](app_context *app) {
       tscreen *s = tscreen_get();
+      toolbar_select(app->_toolbar, SHAPE_ID_PAN);
+      ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+      scalebar *zoom = app->_scalebar;
       tsurface *under[] = {&tsidebar_get_tab(&app->_alphapanel->_sidebar)->_control._surface,
-                           &app->_colorpanel->_control._surface};
+                           &app->_colorpanel->_control._surface,
+                           &app->_thumbnail->_control._surface,
+                           &zoom->_label->_control._surface,
+                           &zoom->_zoom_in->_control._surface,
+                           &zoom->_zoom_out->_control._surface,
+                           &zoom->_menu->_control._surface};
       // Whether the panel's area changes when both are taken away.
       auto shows_through = [&] {
         trect r = *tsurface_get_rect(&app->_commandpanel->_dock->_control._surface);
@@ -227,11 +241,11 @@ TEST(CommandPanelSlide, NothingShowsThroughTheOpenPanel) {
           return pixels;
         };
         std::vector<uint32_t> shown = area();
-        int was[] = {tsurface_is_visible(under[0]), tsurface_is_visible(under[1])};
-        for (tsurface *u : under) tsurface_set_visible(u, 0);
+        std::vector<int> was;
+        for (tsurface *u : under) was.push_back(tsurface_is_visible(u)), tsurface_set_visible(u, 0);
         tscreen_paint(s, nullptr);
         bool differs = area() != shown;
-        for (int i : {0, 1}) tsurface_set_visible(under[i], was[i]);
+        for (size_t i = 0; i < was.size(); i++) tsurface_set_visible(under[i], was[i]);
         tscreen_paint(s, nullptr);
         return differs;
       };
@@ -243,8 +257,10 @@ TEST(CommandPanelSlide, NothingShowsThroughTheOpenPanel) {
       std::vector<uint32_t> shown = screen_all_pixels(s);
       screen_repaint_all(s);
       EXPECT_EQ(screen_count_unlike(screen_all_pixels(s), shown), 0u) << "turned: a full repaint differs";
+      // Closed after another tool was picked: all back but the thumbnail.
+      toolbar_select(app->_toolbar, SHAPE_ID_PENCIL);
       tap(app->_commandpanel->_tab);
-      EXPECT_TRUE(tsurface_is_visible(under[0]) && tsurface_is_visible(under[1])) << "closed";
+      for (tsurface *u : under) EXPECT_EQ(tsurface_is_visible(u), u != under[2]) << "closed";
     });
   }
 }
