@@ -521,7 +521,8 @@ void cover_side_panels(commandpanel *cp, int32_t width, int32_t height) {
     tsidebar_compute_rects(&app->_alphapanel->_sidebar, width, height, tsidebar_is_open(&app->_alphapanel->_sidebar),
                            &side_bar, &side_tab, &side);
   scalebar *zoom = app->_scalebar;
-  auto zoom_part = [zoom](void *part) { return zoom ? surface_of(part) : nullptr; };
+  // The zoom bar's parts, or none without a bar.
+  auto zoom_surface = [zoom](void *part) { return zoom ? surface_of(part) : nullptr; };
   bool panning = app->_current_tool && shape_get_id(app->_current_tool) == SHAPE_ID_PAN;
   const struct {
     tsurface *surface;
@@ -531,10 +532,10 @@ void cover_side_panels(commandpanel *cp, int32_t width, int32_t height) {
       {app->_alphapanel ? surface_of(tsidebar_get_tab(&app->_alphapanel->_sidebar)) : nullptr, &side_tab, true},
       {app->_colorpanel ? &app->_colorpanel->_control._surface : nullptr, &swatch, true},
       {app->_thumbnail ? &app->_thumbnail->_control._surface : nullptr, &thumb, panning},
-      {zoom_part(zoom ? zoom->_label : nullptr), zoom ? &zoom->_rect : nullptr, true},
-      {zoom_part(zoom ? zoom->_zoom_in : nullptr), zoom ? &zoom->_rect : nullptr, true},
-      {zoom_part(zoom ? zoom->_zoom_out : nullptr), zoom ? &zoom->_rect : nullptr, true},
-      {zoom_part(zoom ? zoom->_menu : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_surface(zoom ? zoom->_label : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_surface(zoom ? zoom->_zoom_in : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_surface(zoom ? zoom->_zoom_out : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_surface(zoom ? zoom->_menu : nullptr), zoom ? &zoom->_rect : nullptr, true},
   };
   for (size_t i = 0; i < sizeof covered / sizeof covered[0]; i++) {
     tsurface *surface = covered[i].surface;
