@@ -7,7 +7,9 @@
 #include <string>
 
 #include "about_dialog.h"
+#include "alphapanel.h"
 #include "app_common.h"
+#include "colorpanel.h"
 #include "help_dialog.h"
 #include "mypaints_dialog.h"
 #include "paint_context.h"
@@ -17,6 +19,8 @@
 #include "paint_send.h"
 #include "shape_curve.h"
 #include "port_log.h"
+#include "scalebar.h"
+#include "shape.h"
 #include "tbdrawer.h"
 #include "tbutton.h"
 #include "tcontrol.h"
@@ -24,6 +28,7 @@
 #include "tdock.h"
 #include "tform.h"
 #include "thint.h"
+#include "thumbnail.h"
 #include "tresource.h"
 #include "tscale.h"
 #include "tscreen.h"
@@ -154,6 +159,7 @@ void set_tab_pictures(commandpanel *cp);
 tbitmap *tab_picture(commandpanel *cp, int32_t id, int32_t width, int32_t height);
 void place_rect(tcontrol *control, const trect &r);
 void repaint_moved(tsurface *a, tsurface *b);
+void cover_side_panels(commandpanel *cp, int32_t width, int32_t height);
 void close_tooltip(commandpanel *cp);
 void stop_tooltip_timer(commandpanel *cp);
 void show_tooltip(commandpanel *cp);
@@ -287,6 +293,7 @@ void commandpanel_toggle(tbutton *tab, intptr_t user_data) {
   set_tab_pictures(cp);
   tsurface_update(tab_surface, nullptr);
   tcontrol_set_focus(control_of(tab), 0);
+  cover_side_panels(cp, width, height);
 }
 
 void commandpanel_compute_rects(int32_t width, int32_t height, int open, trect *panel, trect *tab) {
@@ -523,6 +530,54 @@ void repaint_moved(tsurface *a, tsurface *b) {
   tscreen_paint(tscreen_get(), &area);
 }
 
+// The floating panels would show through the open panel while a tap there
+// reaches the panel's buttons: where the panel lies over them (the side
+// bar's tab, the colour swatch and the thumbnail at the places the screen's
+// size gives them, the zoom bar where it is; the panel covers each in both
+// orientations of every screen, so a rotation changes nothing) they are
+// hidden, and what was hidden here comes back when the panel closes: the
+// thumbnail only while Pan is still the tool, the zoom bar only while it is
+// still there.
+void cover_side_panels(commandpanel *cp, int32_t width, int32_t height) {
+  app_context *app = cp->_app;
+  trect panel, own_tab, side_bar, side_tab = {0, 0, -1, -1}, swatch = paint_main_colorpanel_rect(width, height);
+  trect thumb = paint_main_thumbnail_rect(width, height);
+  commandpanel_compute_rects(width, height, cp->_open, &panel, &own_tab);
+  int32_t side;
+  if (app->_alphapanel)
+    tsidebar_compute_rects(&app->_alphapanel->_sidebar, width, height, tsidebar_is_open(&app->_alphapanel->_sidebar),
+                           &side_bar, &side_tab, &side);
+  scalebar *zoom = app->_scalebar;
+  // The zoom bar's parts, or none without a bar.
+  auto zoom_surface = [zoom](void *part) { return zoom ? surface_of(part) : nullptr; };
+  bool panning = app->_current_tool && shape_get_id(app->_current_tool) == SHAPE_ID_PAN;
+  const struct {
+    tsurface *surface;
+    const trect *place;
+    bool may_return;
+  } covered[] = {
+      {app->_alphapanel ? surface_of(tsidebar_get_tab(&app->_alphapanel->_sidebar)) : nullptr, &side_tab, true},
+      {app->_colorpanel ? &app->_colorpanel->_control._surface : nullptr, &swatch, true},
+      {app->_thumbnail ? &app->_thumbnail->_control._surface : nullptr, &thumb, panning},
+      {zoom_surface(zoom ? zoom->_label : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_surface(zoom ? zoom->_zoom_in : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_surface(zoom ? zoom->_zoom_out : nullptr), zoom ? &zoom->_rect : nullptr, true},
+      {zoom_surface(zoom ? zoom->_menu : nullptr), zoom ? &zoom->_rect : nullptr, true},
+  };
+  for (size_t i = 0; i < sizeof covered / sizeof covered[0]; i++) {
+    tsurface *surface = covered[i].surface;
+    uint8_t bit = uint8_t(1u << i);
+    bool under = surface && cp->_open && trect_is_intersecting(&panel, covered[i].place);
+    if (under == ((cp->_covered & bit) != 0) || (under && !tsurface_is_visible(surface))) continue;
+    cp->_covered = uint8_t(under ? cp->_covered | bit : cp->_covered & ~bit);
+    if (!surface || (!under && !covered[i].may_return)) continue;
+    tsurface_set_visible(surface, under ? 0 : 1);
+    trect area;
+    tsurface_get_screen_rect(surface, &area);
+    tscreen_paint(tscreen_get(), &area);
+  }
+}
+
 void close_tooltip(commandpanel *cp) {
   if (!cp->_tooltip) return;
   trect area;
@@ -644,6 +699,8 @@ void on_screen_rotated(tcontrol *dock, const trect *rect) {
   commandpanel_compute_rects(width, height, cp->_open, &panel, &tab);
   place_rect(control_of(cp->_tab), tab);
   set_orientation(cp);
+  // The tab drew itself when it moved, still with the other orientation's arrow.
+  tsurface_paint(surface_of(cp->_tab));
   place_rect(dock, panel);
 }
 

@@ -68,6 +68,7 @@ struct commandpanel {
   tbutton *_buttons[COMMANDPANEL_BUTTONS];  // in creation order
   tseperator *_separator;
   uint8_t _open;
+  uint8_t _covered;  // floating panels hidden under the open panel, one bit each
   int32_t _landscape;
   uint32_t _tooltip_timer;
   tbutton *_tooltip_button;

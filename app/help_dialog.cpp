@@ -65,6 +65,7 @@ void on_add_label(html_render *render, tlabel *label);
 void on_add_linklabel(html_render *render, tlinklabel *link);
 void on_add_seperator(html_render *render, tseperator *seperator);
 void on_add_image(html_render *render, timage *image, const char16_t *path);
+void show_control(void *widget);
 void on_link_click(tlinklabel *link);
 void on_form_layout(tform *form, const trect *rect);
 int on_closing(tdialog *dialog, int32_t result, void *owner);
@@ -170,7 +171,9 @@ void style_form(help_dialog *dialog) {
   tform_set_hscroll_hidden(form, 1);
   tform_set_hdrag_locked(form, 1);
   tform_set_drag_through_children(form, 1);
-  tsurface_set_update_mode(surface_of(form), 1, 0);
+  // Straight to the display, and into the dialog's buffers too: a repaint
+  // of the whole screen (a box closing over the page) shows the page now.
+  tsurface_set_update_mode(surface_of(form), 1, 1);
   tform_set_scrollbar_size(form, app_common_is_qvga() ? k_bar_small : k_bar_other);
   tscrollbar *bar = tform_get_vscrollbar(form);
   tbdrawer *track = tcontrol_get_box_drawer(control_of(bar));
@@ -289,7 +292,7 @@ void on_add_label(html_render *render, tlabel *label) {
     return;
   }
   tbdrawer_set_fill_color(tcontrol_get_box_drawer(control_of(label)), dialog->_page_color);
-  tcontrol_realize(control_of(label));
+  show_control(label);
 }
 
 void on_add_linklabel(html_render *render, tlinklabel *link) {
@@ -301,7 +304,7 @@ void on_add_linklabel(html_render *render, tlinklabel *link) {
   }
   tbdrawer_set_fill_color(tcontrol_get_box_drawer(control_of(link)), dialog->_page_color);
   tlinklabel_set_on_click(link, on_link_click);
-  tcontrol_realize(control_of(link));
+  show_control(link);
 }
 
 void on_add_seperator(html_render *render, tseperator *seperator) {
@@ -311,7 +314,7 @@ void on_add_seperator(html_render *render, tseperator *seperator) {
     tseperator_free(seperator);
     return;
   }
-  tcontrol_realize(control_of(seperator));
+  show_control(seperator);
 }
 
 // The first 64 pictures of a page get their bitmap, narrowed to the page
@@ -340,7 +343,17 @@ void on_add_image(html_render *render, timage *image, const char16_t *path) {
       std::free(bitmap);
     }
   }
-  tcontrol_realize(control_of(image));
+  show_control(image);
+}
+
+// The renderer adds a control to the form before this dialog gives it its
+// content; on a form already on screen that drew it at once, so it is drawn
+// again with its content (the form composes it, clipped, when it updates).
+void show_control(void *widget) {
+  if (tsurface_is_realized(surface_of(widget)))
+    tsurface_paint(surface_of(widget));
+  else
+    tcontrol_realize(control_of(widget));
 }
 
 // Links are followed after the click has returned: the page's controls,

@@ -295,7 +295,8 @@ void on_color_click(tbutton *button, intptr_t user_data) {
 
 void on_color_result(int32_t result, void *user_data) {
   new_dialog *nd = static_cast<new_dialog *>(user_data);
-  if (result == 1 && nd->color_button) tsurface_paint(&nd->color_button->_control._surface);
+  // Drawn and shown: the form and the dialog compose it on the way up.
+  if (result == 1 && nd->color_button) tsurface_update(&nd->color_button->_control._surface, nullptr);
 }
 
 void on_more_colors(tcolordialog *dialog, int32_t *x, int32_t *y, int32_t *mode) {

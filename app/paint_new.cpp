@@ -36,6 +36,7 @@
 #include "tfile.h"
 #include "tlistcolumn.h"
 #include "twformat.h"
+#include "upload.h"
 #include "wait_picture_dialog.h"
 #include "wait_screenshot_dialog.h"
 #include "wins_timer.h"
@@ -397,6 +398,8 @@ void commandpanel_on_my_paints_result(int32_t result, void *user) {
   if (zoom < 1.0 && !app->_scalebar) open_zoom_bar(app);
   paint_main_after_rebuild();
   slide_panel_closed(static_cast<commandpanel *>(user));
+  // The upload's title and description were the last painting's.
+  if (upload_state *upload = upload_get_state(app)) upload->_edit_title[0] = upload->_edit_description[0] = 0;
 }
 
 char16_t *commandpanel_get_path() { return paint_new_get()->path; }

@@ -178,7 +178,7 @@ void framed_gradient(tbdrawer *drawer, uint32_t top, uint32_t bottom);
 bool set_layout(void *target, int32_t kind, screen_class c);
 bool dialog_look(void *target, int32_t kind);
 void panel_look(tdialog *dialog);
-void form_look(tdialog *dialog);
+void form_look(tdialog *dialog, bool keep_border);
 
 }  // namespace
 
@@ -410,7 +410,7 @@ bool dialog_look(void *target, int32_t kind) {
     if (row.kind != kind) continue;
     tdialog *dialog = row.dialog(target);
     panel_look(dialog);
-    if (!row.form_keeps_border) form_look(dialog);
+    form_look(dialog, row.form_keeps_border);
     return true;
   }
   return false;
@@ -423,9 +423,9 @@ void panel_look(tdialog *dialog) {
   tbdrawer_set_fill_solid(panel);
 }
 
-void form_look(tdialog *dialog) {
+void form_look(tdialog *dialog, bool keep_border) {
   tbdrawer *form = tcontrol_get_box_drawer(&tdialog_get_form(dialog)->_control);
-  tbdrawer_set_no_border(form);
+  if (!keep_border) tbdrawer_set_no_border(form);
   vertical_gradient(form, k_light, k_dark);
 }
 

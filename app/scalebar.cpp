@@ -134,16 +134,19 @@ void scalebar_layout(scalebar *sb) {
   int32_t m = sb->_margin, b = sb->_button_size, g1 = sb->_label_gap, g2 = sb->_button_gap;
   tbutton *buttons[3] = {sb->_zoom_in, sb->_zoom_out, sb->_menu};
   sb->_row = width > height;
+  // The navigation thumbnail shares the bar's edge: the bar stops short of
+  // its place (above it, or left of it) rather than lie under it.
+  const trect thumb = paint_main_thumbnail_rect(width, height);
   if (!sb->_row) {
     int32_t bar_width = b + 2 * m, bar_height = 3 * b + 2 * (m + g2) + g1 + sb->_label_height;
-    int32_t x = width - m - bar_width, y = (height - bar_height) / 2;
+    int32_t x = width - m - bar_width, y = std::max(0, std::min((height - bar_height) / 2, thumb.y1 - bar_height));
     sb->_rect = {x, y, x + bar_width - 1, y + bar_height - 1};
     place(sb->_label, x + (bar_width - sb->_label_width) / 2, y + m, sb->_label_width, sb->_label_height);
     int32_t top = y + m + sb->_label_height + g1;
     for (int i = 0; i < 3; i++) place(buttons[i], x + m, top + i * (b + g2), b, b);
   } else {
     int32_t bar_width = 3 * b + 2 * (m + g2) + g1 + sb->_label_width, bar_height = b + 2 * m;
-    int32_t x = (width - bar_width) / 2, y = m;
+    int32_t x = std::max(0, std::min((width - bar_width) / 2, thumb.x1 - bar_width)), y = m;
     sb->_rect = {x, y, x + bar_width - 1, y + bar_height - 1};
     place(sb->_label, x + m, y + (bar_height - sb->_label_height) / 2, sb->_label_width, sb->_label_height);
     int32_t left = x + m + sb->_label_width + g1;

@@ -24,6 +24,7 @@ constexpr double k_stroke_y = 15, k_stroke_from = 12, k_stroke_to = 88;
 constexpr double k_large_stroke_from = 24, k_large_stroke_to = 76;
 constexpr int32_t k_item_height_small = 24, k_item_height_large = 56;
 constexpr int32_t k_image_column = 120;
+constexpr int32_t k_number_inset = 8, k_number_inset_small = 4;
 constexpr int32_t k_scrollbar_small = 5, k_scrollbar = 10, k_scroll_steps = 2;
 
 void fill_items(tmenu *menu, int32_t x, int32_t y);
@@ -72,6 +73,9 @@ void thick_menu_show(thick_menu *menu, uint8_t *width, int32_t x, int32_t y) {
   tlistbox_set_scroll_steps(list, k_scroll_steps);
   if (tlistbox_add_column(list, TLISTCOLUMN_IMAGE, u"thick", k_image_column))
     tlistbox_set_column_from_right(list, tlistbox_get_column_count(list) - 1, 1);
+  // An empty column (no row has a field for it) left of the numbers: without
+  // it they touched the list's frame, and the selected one the selection's.
+  tlistbox_add_column(list, TLISTCOLUMN_IMAGE, u"inset", small ? k_number_inset_small : k_number_inset);
   tlistbox_set_scrollbar_width(list, small ? k_scrollbar_small : k_scrollbar);
   for (tbitmap *mask : menu->_masks) tlistbox_add_image(list, menu->_image, mask);
   tmenu_set_on_popup(popup, fill_items);

@@ -229,8 +229,8 @@ TEST(ScaleBar, LayoutByClassAndOrientation) {
     const char *screen;
     std::vector<int32_t> bar;
   } cases[] = {
-      {"240x320", {206, 104, 236, 214}}, {"320x240", {94, 3, 224, 33}},   {"320x480", {260, 140, 314, 339}},
-      {"480x320", {127, 5, 351, 59}},    {"480x640", {402, 188, 473, 450}}, {"640x480", {172, 6, 467, 77}},
+      {"240x320", {206, 104, 236, 214}}, {"320x240", {94, 3, 224, 33}},   {"320x480", {260, 110, 314, 309}},
+      {"480x320", {85, 5, 309, 59}},     {"480x640", {402, 175, 473, 437}}, {"640x480", {142, 6, 437, 77}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.screen);
@@ -241,6 +241,8 @@ TEST(ScaleBar, LayoutByClassAndOrientation) {
           EXPECT_EQ(fields(app->_scalebar->_rect), c.bar);
           trect in = screen_rect(&app->_scalebar->_zoom_in->_control._surface);
           EXPECT_TRUE(in.x1 >= c.bar[0] && in.x2 <= c.bar[2] && in.y1 >= c.bar[1] && in.y2 <= c.bar[3]);
+          trect thumb = paint_main_thumbnail_rect(tscreen_get_width(tscreen_get()), tscreen_get_height(tscreen_get()));
+          EXPECT_FALSE(trect_is_intersecting(&app->_scalebar->_rect, &thumb)) << "clear of the thumbnail";
           EXPECT_EQ(label_text(app->_scalebar), "100%");
         },
         c.screen));
@@ -339,6 +341,19 @@ TEST(ScaleBar, AHundredZoomOutsLeaveAOnePixelCanvasWithASaneLabelAndThumbnail) {
   }));
 }
 
+// The width numbers keep clear of the list's frame and the selection's
+// (3 pixels in): the columns just inside show row backgrounds alone, which
+// do not change across.
+static void expect_numbers_inside(tlistbox *list) {
+  tscreen_paint(tscreen_get(), nullptr);
+  trect r = screen_rect(&list->_control._surface);
+  int ink = 0;
+  for (int32_t y = r.y1 + 1; y < r.y2; y++)
+    for (int32_t x : {r.x1 + 5, r.x1 + 6})
+      ink += screen_pixel(tscreen_get(), x, y) != screen_pixel(tscreen_get(), r.x1 + 4, y);
+  EXPECT_EQ(ink, 0);
+}
+
 TEST(ThickMenu, PreselectedRowByWidthAndClass) {
   const int32_t large[][2] = {{1, 0}, {2, 1}, {3, 2}, {5, 3}, {13, 4}, {14, 5}, {18, 6},
                               {25, 7}, {30, 8}, {44, 10}, {52, 11}, {0, 7}, {255, 7}};
@@ -387,6 +402,7 @@ TEST(ThickMenu, APickWritesThePenSize) {
     ASSERT_NE(modal, nullptr);
     tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
     EXPECT_EQ(tlistbox_get_selected(list), thick_menu_row_of(1, 14)) << "480x640 is large, pen 14";
+    expect_numbers_inside(list);
     tlistbox_activate(list, 7);
     port_test_pump();
     EXPECT_EQ(paint_context_get_pen_size(app->_paint_context), 24);
@@ -470,7 +486,7 @@ TEST(AppPanels, RotationMovesThePanels) {
     port_test_pump();
     EXPECT_EQ(fields(screen_rect(&app->_colorpanel->_control._surface)), fields(paint_main_colorpanel_rect(640, 480)));
     EXPECT_EQ(fields(screen_rect(&app->_thumbnail->_control._surface)), fields(paint_main_thumbnail_rect(640, 480)));
-    EXPECT_EQ(fields(app->_scalebar->_rect), (std::vector<int32_t>{172, 6, 467, 77}));
+    EXPECT_EQ(fields(app->_scalebar->_rect), (std::vector<int32_t>{142, 6, 437, 77}));
     EXPECT_TRUE(tsidebar_is_landscape(&app->_alphapanel->_sidebar));
     EXPECT_EQ(fields(screen_rect(&app->_alphapanel->_sidebar._dock->_control._surface)),
               (std::vector<int32_t>{250, 480, 549, 559}));
@@ -489,6 +505,7 @@ TEST(ThickMenu, TheEraserEditsItsOwnWidth) {
         ASSERT_NE(modal, nullptr);
         tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
         EXPECT_EQ(tlistbox_get_selected(list), 6) << "the eraser's 12 on a small screen";
+        expect_numbers_inside(list);
         tlistbox_activate(list, 2);
         port_test_pump();
         EXPECT_EQ(paint_context_get_rubber_size(pc), 4);

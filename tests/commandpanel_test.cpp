@@ -9,25 +9,32 @@
 #include <string>
 #include <vector>
 
+#include "alphapanel.h"
 #include "app_common.h"
 #include "app_test_env.h"
+#include "colorpanel.h"
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_file.h"
 #include "paint_fixture.h"
 #include "paint_history.h"
+#include "paint_main.h"
 #include "port_test_app.h"
+#include "scalebar.h"
+#include "screen_fixture.h"
 #include "shape.h"
 #include "tbutton.h"
 #include "toolbar.h"
 #include "tcontrolbar.h"
-#include "tdock.h"
 #include "tdialog.h"
+#include "tdock.h"
 #include "tform.h"
 #include "thint.h"
+#include "thumbnail.h"
 #include "tlabel.h"
 #include "tmenu.h"
 #include "tmessagedialog.h"
+#include "toolbar.h"
 #include "tresource.h"
 #include "tscreen.h"
 #include "screen_fixture.h"
@@ -229,6 +236,60 @@ TEST(CommandPanelSlide, ARotationKeepsTheStateOnTheNewEdge) {
     EXPECT_EQ(cp->_landscape, 1);
     EXPECT_EQ(rect_of(cp->_buttons[3]), (rect4{98, 108, 175, 195})) << "two to a row in 235 px";
   });
+}
+
+// None of the floating panels (side bar tab, colour swatch, thumbnail of the
+// Pan tool, zoom bar) shows through the open panel, where a tap reaches the
+// panel's buttons; closed, they are back. A rotation keeps that, and the tab
+// shows the new orientation's arrow.
+TEST(CommandPanelSlide, NothingShowsThroughTheOpenPanel) {
+  for (const char *screen : {"480x640", "640x480", "240x320"}) {
+    SCOPED_TRACE(screen);
+    run(screen, [&](app_context *app) {
+      tscreen *s = tscreen_get();
+      toolbar_select(app->_toolbar, SHAPE_ID_PAN);
+      ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+      scalebar *zoom = app->_scalebar;
+      tsurface *under[] = {&tsidebar_get_tab(&app->_alphapanel->_sidebar)->_control._surface,
+                           &app->_colorpanel->_control._surface,
+                           &app->_thumbnail->_control._surface,
+                           &zoom->_label->_control._surface,
+                           &zoom->_zoom_in->_control._surface,
+                           &zoom->_zoom_out->_control._surface,
+                           &zoom->_menu->_control._surface};
+      // Whether the panel's area changes when both are taken away.
+      auto shows_through = [&] {
+        trect r = *tsurface_get_rect(&app->_commandpanel->_dock->_control._surface);
+        auto area = [&] {
+          std::vector<uint32_t> pixels;
+          for (int32_t y = std::max(r.y1, 0); y <= std::min(r.y2, tscreen_get_height(s) - 1); y++)
+            for (int32_t x = std::max(r.x1, 0); x <= std::min(r.x2, tscreen_get_width(s) - 1); x++)
+              pixels.push_back(screen_pixel(s, x, y));
+          return pixels;
+        };
+        std::vector<uint32_t> shown = area();
+        std::vector<int> was;
+        for (tsurface *u : under) was.push_back(tsurface_is_visible(u)), tsurface_set_visible(u, 0);
+        tscreen_paint(s, nullptr);
+        bool differs = area() != shown;
+        for (size_t i = 0; i < was.size(); i++) tsurface_set_visible(under[i], was[i]);
+        tscreen_paint(s, nullptr);
+        return differs;
+      };
+      open_panel(app);
+      EXPECT_FALSE(shows_through());
+      wins_window_resize(tscreen_get_height(s), tscreen_get_width(s));
+      port_test_pump();
+      EXPECT_FALSE(shows_through()) << "turned";
+      std::vector<uint32_t> shown = screen_all_pixels(s);
+      screen_repaint_all(s);
+      EXPECT_EQ(screen_count_unlike(screen_all_pixels(s), shown), 0u) << "turned: a full repaint differs";
+      // Closed after another tool was picked: all back but the thumbnail.
+      toolbar_select(app->_toolbar, SHAPE_ID_PENCIL);
+      tap(app->_commandpanel->_tab);
+      for (tsurface *u : under) EXPECT_EQ(tsurface_is_visible(u), u != under[2]) << "closed";
+    });
+  }
 }
 
 // Held 200 ms, a command shows what it does above the pen; released, the

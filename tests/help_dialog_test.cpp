@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "gui_fixture.h"
+#include "screen_fixture.h"
+#include "test_bitmap.h"
 #include "os_display.h"
 #include "os_shell.h"
 #include "port_test_app.h"
@@ -60,9 +62,18 @@ struct help_folder {
     fs::create_directories(ru);
     test_write_file(help + "/index.htm",
                     "<TITLE>Help</TITLE><BODY BGCOLOR=\"#FFFFF0\"><P>Start <A HREF=\"two.htm\">Two</A> "
-                    "<A HREF=\"http://example.com/x\">Web</A> <A HREF=\"gone.htm\">Gone</A> <A HREF=\"\">None</A></P>"
+                    "<A HREF=\"http://example.com/x\">Web</A> <A HREF=\"gone.htm\">Gone</A> <A HREF=\"\">None</A> "
+                    "<A HREF=\"pic.htm\">Pic</A></P>"
                     "</BODY>");
     test_write_file(help + "/two.htm", "<TITLE>Two</TITLE><P>Second page <A HREF=\"index.htm\">Contents</A></P>");
+    // A red picture at the top and one at the end of a page taller than the view.
+    test_bytes bmp = test_bmp_file(40, 30, 24, 0, 40 * 3 * 30);
+    for (size_t i = bmp.size() - 40 * 3 * 30 + 2; i < bmp.size(); i += 3) bmp[i] = 0xFF;
+    test_write_file(help + "/pic.bmp", bmp);
+    std::string lines;
+    for (int i = 0; i < 40; i++) lines += "<P>Line</P>";
+    test_write_file(help + "/pic.htm", "<TITLE>Pic</TITLE><BODY BGCOLOR=\"#F0FFF0\"><P>Top</P><IMG SRC=\"pic.bmp\">" +
+                                           lines + "<IMG SRC=\"pic.bmp\"></BODY>");
     test_write_file(ru + "/index.htm", "<TITLE>Справка</TITLE><P>Начало</P>");
     setenv("BRIVOLA_PROGRAM_DIR", root.c_str(), 1);
   }
@@ -232,6 +243,37 @@ TEST(HelpDialog, RotationRendersThePageAgain) {
     tap_link(dialog, u"two.htm");
     widget_run_for(10);
     EXPECT_EQ(title_of(dialog), u"Two");
+    close_help(dialog);
+  });
+}
+
+// A page reached by a link, scrolled, and laid out again after a rotation
+// shows its pictures and page colour as a full repaint draws them, and the
+// dialog's buffers keep up with what the display shows.
+TEST(HelpDialog, TheScreenShowsWhatAFullRepaintShows) {
+  with_help([] {
+    help_dialog *dialog = open_help(nullptr);
+    tscreen *screen = tscreen_get();
+    auto drag_up = [] {
+      const int stroke[][2] = {{1, 500}, {3, 490}, {3, 300}, {3, 200}, {2, 200}};
+      for (const auto &step : stroke) widget_pen(step[0], 240, step[1]);
+      widget_run_for(1000);
+    };
+    const std::pair<const char *, std::function<void()>> stages[] = {
+        {"link followed", [dialog] { tap_link(dialog, u"pic.htm"), widget_run_for(10); }},
+        {"scrolled", drag_up},
+        {"rotated", [] { os_headless_set_size(640, 480), port_test_pump(); }},
+        {"scrolled after the rotation", drag_up},
+    };
+    for (const auto &stage : stages) {
+      stage.second();
+      std::vector<uint32_t> shown = screen_all_pixels(screen);
+      tscreen_paint(screen, nullptr);
+      EXPECT_TRUE(screen_all_pixels(screen) == shown) << stage.first << ": the buffers fell behind the screen";
+      screen_repaint_all(screen);
+      EXPECT_TRUE(screen_all_pixels(screen) == shown) << stage.first << ": a full repaint differs";
+    }
+    EXPECT_EQ(title_of(dialog), u"Pic");
     close_help(dialog);
   });
 }

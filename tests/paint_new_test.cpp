@@ -31,6 +31,7 @@
 #include "screen_capture.h"
 #include "shape.h"
 #include "tbutton.h"
+#include "tcolordialog.h"
 #include "tcombobox.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
@@ -41,6 +42,7 @@
 #include "tmenu.h"
 #include "tmessagedialog.h"
 #include "toolbar.h"
+#include "upload.h"
 #include "tscreen.h"
 #include "test_env.h"
 #include "wait_screenshot_dialog.h"
@@ -445,7 +447,10 @@ TEST(PaintNew, ALargeMyPaintsDocumentIsZoomedToFitAndCentred) {
     } const cases[] = {{big, 0.4, 384, 640}, {small, 1.0, 200, 100}};
     for (const auto &c : cases) {
       std::char_traits<char16_t>::copy(commandpanel_get_path(), c.path.c_str(), c.path.size() + 1);
+      upload_state *upload = upload_get_state(app);
+      upload->_edit_title[0] = upload->_edit_description[0] = u'x';
       commandpanel_on_my_paints_result(1, nullptr);
+      EXPECT_EQ(upload->_edit_title[0] | upload->_edit_description[0], 0) << "the last painting's upload texts go";
       EXPECT_DOUBLE_EQ(paint_context_get_zoom(pc), c.zoom);
       ASSERT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(c.width, c.height));
       tpoint origin;
@@ -534,7 +539,22 @@ TEST(NewDialog, TheColourButtonShowsTheCurrentColour) {
     trect r;
     tsurface_get_screen_rect(&nd->color_button->_control._surface, &r);
     // The swatch's middle, left of the marker; green is 0x07E0 on 565.
-    EXPECT_EQ(os_headless_get_pixel(r.x1 + (r.x2 - r.x1) / 3, (r.y1 + r.y2) / 2), 0x07E0u);
+    auto swatch = [&r] { return os_headless_get_pixel(r.x1 + (r.x2 - r.x1) / 3, (r.y1 + r.y2) / 2); };
+    EXPECT_EQ(swatch(), 0x07E0u);
+    // A colour picked in the colour dialog shows at once.
+    auto tap = [](void *control) {
+      trect t;
+      tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &t);
+      app_test_pen(OS_PEN_DOWN, (t.x1 + t.x2) / 2, (t.y1 + t.y2) / 2);
+      app_test_pen(OS_PEN_UP, (t.x1 + t.x2) / 2, (t.y1 + t.y2) / 2);
+    };
+    tap(nd->color_button);
+    tcolordialog *picker = static_cast<tcolordialog *>(tsurface_get_owner(&modal_dialog()->_control._surface));
+    tap(picker->_palette[0]);
+    ASSERT_TRUE(tsurface_is_linked(&new_dialog_get_dialog(nd)->_control._surface));
+    tcolor picked = tcolor_of_key(nd->color);
+    EXPECT_NE(nd->color, 0x00FF00u);
+    EXPECT_EQ(swatch(), uint32_t(picked.red >> 3 << 11 | picked.green >> 2 << 5 | picked.blue >> 3));
     tdialog_close(new_dialog_get_dialog(nd), TDIALOG_RESULT_CANCEL);
     port_test_pump();
   });

@@ -265,6 +265,7 @@ TEST(PaintStyler, DialogsAreBuiltWithTheirClassTitleLayoutAndFrames) {
           EXPECT_EQ(screen_pixel(screen, panel.x1 + 1, panel.y2 - 1), rgb565(128, 128, 128)) << "grey panel";
           EXPECT_EQ(screen_pixel(screen, form.x1, form.y1), d.frame == FRAMED_FORM ? 0u : rgb565(200, 200, 200))
               << "the form's top-left corner";
+          EXPECT_NE(screen_pixel(screen, form.x1 + 1, form.y1 + 1), rgb565(255, 255, 255)) << "the form's gradient";
         }
         tdialog_close(s.dialog, 0);
       }

@@ -208,3 +208,24 @@ TEST(Dialog, DimmingDarkensWhatLiesBehind) {
     tdialog_close(dialog, 0);
   });
 }
+
+// The bar hides what lies under it, also where a soft key is hidden and
+// in the unused middle: nothing of the green screen shows in it.
+TEST(Dialog, TheSoftKeyBarHidesWhatLiesUnderIt) {
+  on_dialog_screen([](tscreen *screen) {
+    tscreen_set_paint_hook(screen, [](tscreen *s, const trect *r) {
+      tcanvas_set_brush(tscreen_get_canvas(s), TCANVAS_BRUSH_SOLID, 0xFF00FF00);
+      tcanvas_fill_rect(tscreen_get_canvas(s), r->x1, r->y1, r->x2, r->y2);
+    });
+    tdialog *dialog = shown_dialog(TDIALOG_PLACE_KEEP);
+    tsurface_set_visible(surface_of(tcontrolbar_get_left_button(tdialog_get_controlbar(dialog))), 0);
+    tscreen_paint(screen, nullptr);
+    const trect &bar = rect_of(tdialog_get_controlbar(dialog));
+    int green = 0;
+    for (int32_t y = bar.y1; y <= bar.y2; y++)
+      for (int32_t x = bar.x1; x <= bar.x2; x++) green += screen_pixel(screen, x, y) == 0x07E0;
+    EXPECT_EQ(green, 0);
+    tdialog_close(dialog, 0);
+    tscreen_set_paint_hook(screen, nullptr);
+  });
+}

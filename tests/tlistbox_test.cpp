@@ -211,6 +211,19 @@ TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
       EXPECT_FALSE(s.animating());
       EXPECT_EQ(tops.back(), 100);
       for (size_t i = 1; i < tops.size(); i++) EXPECT_GT(tops[i], tops[i - 1]) << "never back, never still";
+      // A flick under way when the list grows to 180 (the end is then 20)
+      // does not carry the rows past the last one.
+      s.list->_offset = 0;
+      tlistbox_set_selected(s.list, 0);
+      widget_pen(TSCREEN_PEN_DOWN, 50, row_y(4));
+      widget_run_for(10);
+      widget_pen(TSCREEN_PEN_MOVE, 50, row_y(4) - 20);
+      widget_run_for(10);
+      widget_pen(TSCREEN_PEN_UP, 50, row_y(4) - 20);
+      ASSERT_TRUE(s.animating());
+      tcontrol_set_size(&s.list->_control, 100, 180);
+      widget_run_for(500);
+      EXPECT_GE(s.row0_top(), -20);
     }
   }, "240x320");
 }

@@ -241,6 +241,10 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
 
     shown_dialog root(dir, 0);
     tcombobox *location = topendialog_get_location_combobox(root.dialog);
+    // A drive filter set after building is heard: this one keeps nothing.
+    topendialog_set_drive_filter(root.dialog, [](topendialog *, const char16_t *) { return 0; });
+    EXPECT_EQ(tcombobox_get_entry(location, 0), nullptr);
+    topendialog_set_drive_filter(root.dialog, nullptr);
     EXPECT_EQ(std::u16string(tcombobox_get_text(location)), test_wide(dir));
     tap(location);
     tmenu *menu = open_menu();

@@ -120,6 +120,13 @@ const char16_t *tcombobox_get_entry(const tcombobox *combox, int32_t index) {
   return index >= 0 && index < combox->_count ? combox->_entries[index] : nullptr;
 }
 
+void tcombobox_set_entries(tcombobox *combox, const char16_t *const *entries, int32_t count) {
+  PORT_CHECK(combox != nullptr);
+  combox->_entries = entries;
+  combox->_count = entries ? count : 0;
+  if (combox->_selected >= combox->_count) combox->_selected = -1;
+}
+
 void tcombobox_set_text(tcombobox *combox, const char16_t *text) {
   PORT_CHECK(combox != nullptr);
   show_text(combox, text ? text : u"");

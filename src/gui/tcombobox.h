@@ -54,6 +54,9 @@ tedit *tcombobox_get_edit(const tcombobox *combox);
 int32_t tcombobox_get_selected(const tcombobox *combox);
 // Null out of range.
 const char16_t *tcombobox_get_entry(const tcombobox *combox, int32_t index);
+// The list the next drop-down shows (borrowed, as given to _new); a selection
+// outside it is dropped.
+void tcombobox_set_entries(tcombobox *combox, const char16_t *const *entries, int32_t count);
 // Replaces the field's text and shows it.
 void tcombobox_set_text(tcombobox *combox, const char16_t *text);
 const char16_t *tcombobox_get_text(const tcombobox *combox);

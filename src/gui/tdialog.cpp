@@ -23,10 +23,12 @@ constexpr int32_t k_button_width = 55;
 constexpr int32_t k_button_height = 22;
 constexpr int32_t k_title_height = 25;
 // The panel's frame and what lets everything but the panel and the bar show
-// through the dialog and its bar.
+// through the dialog. The bar is opaque: what lay under a hidden soft key or
+// the unused middle would look like a key of this dialog.
 constexpr tcolor k_frame_light = tcolor_rgba(128, 128, 128);
 constexpr tcolor k_frame_dark = tcolor_rgba(0, 0, 0);
 constexpr tcolor k_see_through = tcolor_rgba(221, 0, 221);
+constexpr tcolor k_bar_fill = tcolor_rgba(64, 64, 64);
 // What lies behind a dimmed dialog is darkened by a quarter.
 constexpr uint32_t k_dim_word = 0x40000000;
 
@@ -352,9 +354,8 @@ int build_parts(tdialog *dialog, const char16_t *title) {
   tbutton_set_text(tcontrolbar_get_right_button(soft_keys), tresource_get_string(3, u"Cancel"));
   tsurface_set_visible(&reinterpret_cast<tcontrol *>(tcontrolbar_get_middle_button(soft_keys))->_surface, 0);
   tbdrawer *fill = tcontrol_get_box_drawer(reinterpret_cast<tcontrol *>(soft_keys));
-  tbdrawer_set_fill_color(fill, k_see_through);
+  tbdrawer_set_fill_color(fill, k_bar_fill);
   tbdrawer_set_no_border(fill);
-  tsurface_set_color_key(bar_surface(dialog), k_see_through);
   tcontrolbar_set_on_click(soft_keys, on_bar_click);
   return 1;
 }

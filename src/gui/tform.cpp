@@ -717,6 +717,8 @@ static void tform_update_scrollbar_ranges(tform *form) {
     tscrollbar_set_page(a.bar, a.view);
     tscrollbar_set_pos(a.bar, a.offset);
     tscrollbar_set_step(a.bar, form->_step);
+    // The form composes the bar's buffer as it stands: it follows the range now.
+    tsurface_paint(&a.bar->_control._surface);
   }
 }
 

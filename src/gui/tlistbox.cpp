@@ -673,8 +673,11 @@ static void on_timer(uint32_t, void *user_data) {
   show_offset(listbox);
 }
 
-// Client rect, heights, bar, columns and offset follow the rect.
+// Client rect, heights, bar, columns and offset follow the rect. A scroll
+// under way ends here: its target was reckoned for the old height and could
+// lie past the new end.
 static void lay_out(tlistbox *listbox) {
+  stop_timer(listbox);
   tcontrol *control = &listbox->_control;
   tsurface *surface = &control->_surface;
   trect client = {listbox->_margin_left, listbox->_margin_top,

@@ -162,9 +162,13 @@ void topendialog_set_on_folder_changed(topendialog *dialog, topendialog_notify_f
   dialog->_on_folder_changed = fn;
 }
 
+// The drives were collected when the dialog was built: again, through the filter.
 void topendialog_set_drive_filter(topendialog *dialog, topendialog_drive_filter_fn fn) {
   PORT_CHECK(dialog != nullptr);
   dialog->_drive_filter = fn;
+  dialog->_drive_count = 0;
+  collect_drives(dialog);
+  tcombobox_set_entries(dialog->_location, dialog->_drive_entries, dialog->_drive_count);
 }
 
 void topendialog_set_placement_hooks(topendialog *dialog, topendialog_place_fn new_folder, topendialog_place_fn error) {

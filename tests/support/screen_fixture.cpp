@@ -1,6 +1,10 @@
 // Screen fixture and logging surfaces for the screen and surface tests.
 #include "screen_fixture.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+
 #include "port_test_app.h"
 
 std::vector<std::string> g_screen_log;
@@ -56,3 +60,38 @@ void named_surface_log_compose(named_surface *s) { tsurface_set_on_compose(&s->s
 void named_surface_add_children(named_surface *s) { tsurface_set_children_fns(&s->surface, child_count, child_at); }
 
 uint32_t screen_pixel(tscreen *screen, int32_t x, int32_t y) { return tbitmap_get_pixel(tscreen_get_bitmap(screen), x, y); }
+
+std::vector<uint32_t> screen_all_pixels(tscreen *screen) {
+  tbitmap *bitmap = tscreen_get_bitmap(screen);
+  std::vector<uint32_t> pixels;
+  for (int32_t y = 0; y < tbitmap_get_height(bitmap); y++)
+    for (int32_t x = 0; x < tbitmap_get_width(bitmap); x++) pixels.push_back(tbitmap_get_pixel(bitmap, x, y));
+  return pixels;
+}
+
+static void paint_tree(tsurface *s) {
+  if (s->_child_count && s->_child_at)
+    for (int32_t i = 0, n = s->_child_count(s); i < n; i++)
+      if (tsurface *child = s->_child_at(s, i)) paint_tree(child);
+  tsurface_paint(s);
+}
+
+void screen_repaint_all(tscreen *screen) {
+  for (tsurface_link *link = screen->_surfaces.next; link != &screen->_surfaces; link = link->next)
+    paint_tree(reinterpret_cast<tsurface *>(reinterpret_cast<char *>(link) - offsetof(tsurface, _link)));
+  tscreen_paint(screen, nullptr);
+}
+
+size_t screen_count_unlike(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b) {
+  if (a.size() != b.size()) return std::max(a.size(), b.size());
+  size_t unlike = 0;
+  for (size_t i = 0; i < a.size(); i++)
+    for (int shift : {11, 5, 0}) {
+      int mask = shift == 5 ? 63 : 31;
+      if (std::abs(int(a[i] >> shift & mask) - int(b[i] >> shift & mask)) > 1) {
+        unlike++;
+        break;
+      }
+    }
+  return unlike;
+}

@@ -51,3 +51,13 @@ void named_surface_add_children(named_surface *s);
 
 // The frame buffer pixel as a raw 16-bit word.
 uint32_t screen_pixel(tscreen *screen, int32_t x, int32_t y);
+
+// Every pixel of the frame buffer, row by row.
+std::vector<uint32_t> screen_all_pixels(tscreen *screen);
+// What a full repaint shows: every listed surface drawn again from its
+// deepest children up, then the whole screen composed.
+void screen_repaint_all(tscreen *screen);
+// How many 565 pixels of two screens differ by more than one step in a
+// channel: an opaque pattern or mask blend keeps 1/256 of what lay beneath,
+// so a surface drawn again over other pixels may differ by that much.
+size_t screen_count_unlike(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b);
