@@ -672,13 +672,14 @@ static int read_document(FILE *file, uint64_t file_size, document *doc) {
   if (doc->width < 1 || doc->height < 1 || doc->width > TBITMAP_MAX_SIDE || doc->height > TBITMAP_MAX_SIDE ||
       int32_t(thumbnail_offset) < 1 || doc->count < 0)
     return PAINT_FILE_ERR_WRITE;
+  if (base_size == 0 && !paint_history_canvas_fits(doc->width, doc->height)) return PAINT_FILE_ERR_MEMORY;
   if (base_size > 0) {
     if (base_size < BASE_PREFIX || base_size > file_size - HEADER_SIZE) return PAINT_FILE_ERR_WRITE;
     int code = read_base(file, base_size, doc);
     if (code != 1) return code;
   }
   read_records(file, file_size - HEADER_SIZE - base_size, doc);
-  return 1;
+  return doc->records_code == PAINT_FILE_ERR_MEMORY ? PAINT_FILE_ERR_MEMORY : 1;
 }
 
 static int read_base(FILE *file, uint32_t size, document *doc) {
@@ -759,6 +760,13 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
       return;
     }
     remaining -= uint64_t(size);
+    // A crop asking for a canvas beyond the bound refuses the document as a
+    // header asking for it does.
+    if (!paint_history_record_fits(record)) {
+      paint_history_record_free(record);
+      doc->records_code = PAINT_FILE_ERR_MEMORY;
+      return;
+    }
     if (!keep_record(doc, record)) {
       paint_history_record_free(record);
       doc->records_code = 0;

@@ -1,4 +1,5 @@
 #include "paint_file.h"
+#include "tfile.h"
 
 #include <gtest/gtest.h>
 
@@ -331,6 +332,39 @@ TEST_F(PaintFile, RefusedDocumentsLeaveThePaintingAndHistoryAlone) {
   EXPECT_EQ(message(), "Fail to open paint (code: -1)\nFail to open this file..");
   EXPECT_EQ(open_bytes(bytes(good.begin(), good.begin() + 20)), 0);
   EXPECT_EQ(state(), before);
+}
+
+// A document asking for a canvas beyond 8192 x 8192 picture pixels, in its
+// header or through a crop at the crop's own zoom, is refused before any of
+// it is made; one within opens.
+TEST_F(PaintFile, CanvasesBeyondTheBoundAreRefusedAsLackOfMemory) {
+  ASSERT_EQ(save("good.bvf"), 1);
+  const bytes good = test_read_file(path("good.bvf"));
+  const painting_state before = state();
+  auto get32 = [](const bytes &b, size_t at) { return uint32_t(tfile_get_u32(b.data() + at)); };
+  auto with_crop = [&](int32_t x2, int32_t y2, double zoom) {
+    bytes doc = good, record(56 + 32, 0);
+    uint32_t at = get32(doc, 36);
+    test_put32(record, 40, PAINT_HISTORY_OP_CROP);
+    test_put32(record, 44, 32);
+    put_f64(record, 32, zoom);
+    test_put32(record, 56 + 8, uint32_t(x2));
+    test_put32(record, 56 + 12, uint32_t(y2));
+    doc.insert(doc.begin() + at, record.begin(), record.end());
+    test_put32(doc, 28, get32(doc, 28) + 1);
+    test_put32(doc, 36, at + uint32_t(record.size()));
+    return doc;
+  };
+  bytes huge = good, over = good;
+  test_put32(huge, 8, 11000), test_put32(huge, 12, 11000);
+  test_put32(over, 8, 8193), test_put32(over, 12, 8192);
+  for (const bytes &doc : {huge, over, with_crop(8999, 8999, 1.0), with_crop(2499, 2499, 0.25)}) {
+    EXPECT_EQ(open_bytes(doc), 0);
+    EXPECT_EQ(message(), "Fail to open paint (code: -6)\nNo enough memory..");
+    EXPECT_EQ(state(), before);
+  }
+  EXPECT_EQ(open_bytes(with_crop(2047, 1023, 0.25)), 1);
+  EXPECT_EQ(paint_history_get_count(history), 1);
 }
 
 TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
