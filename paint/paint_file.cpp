@@ -674,7 +674,7 @@ static int read_document(FILE *file, uint64_t file_size, document *doc) {
   if (doc->width < 1 || doc->height < 1 || doc->width > TBITMAP_MAX_SIDE || doc->height > TBITMAP_MAX_SIDE ||
       int32_t(thumbnail_offset) < 1 || doc->count < 0)
     return PAINT_FILE_ERR_WRITE;
-  if (base_size == 0 && !paint_history_canvas_fits(doc->width, doc->height)) return PAINT_FILE_ERR_MEMORY;
+  if (base_size == 0 && !paint_history_canvas_fits(doc->width, doc->height, 0)) return PAINT_FILE_ERR_MEMORY;
   if (base_size > 0) {
     if (base_size < BASE_PREFIX || base_size > file_size - HEADER_SIZE) return PAINT_FILE_ERR_WRITE;
     int code = read_base(file, base_size, doc);
@@ -764,7 +764,8 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
     remaining -= uint64_t(size);
     // A crop asking for a canvas beyond the bound refuses the document as a
     // header asking for it does.
-    if (!paint_history_record_fits(record)) {
+    int64_t base_pixels = doc->base ? int64_t(tbitmap_get_width(doc->base)) * tbitmap_get_height(doc->base) : 0;
+    if (!paint_history_record_fits(record, base_pixels)) {
       paint_history_record_free(record);
       doc->records_code = PAINT_FILE_ERR_MEMORY;
       return;

@@ -285,12 +285,12 @@ void paint_history_set_use_checkpoints(paint_history *history, int on) {
   history->_use_checkpoints = on ? 1 : 0;
 }
 
-int paint_history_canvas_fits(int64_t width, int64_t height) {
-  return width >= 0 && height >= 0 && width <= PAINT_HISTORY_MAX_CANVAS_PIXELS &&
-         height <= PAINT_HISTORY_MAX_CANVAS_PIXELS && width * height <= PAINT_HISTORY_MAX_CANVAS_PIXELS;
+int paint_history_canvas_fits(double width, double height, int64_t base_pixels) {
+  double most = double(std::max(PAINT_HISTORY_MAX_CANVAS_PIXELS, base_pixels));
+  return width >= 0 && height >= 0 && width * height <= most;
 }
 
-int paint_history_record_fits(const paint_history_record *record) {
+int paint_history_record_fits(const paint_history_record *record, int64_t base_pixels) {
   PORT_CHECK(record != nullptr);
   if (record->_operation != PAINT_HISTORY_OP_CROP || record->_size != 32 || !record->_payload) return 1;
   // A zoom that is no positive number makes replay skip the record.
@@ -301,7 +301,7 @@ int paint_history_record_fits(const paint_history_record *record) {
   double width = (corner[2] - corner[0] + 1) / zoom, height = (corner[3] - corner[1] + 1) / zoom;
   // An empty rectangle is refused by the crop itself.
   if (!(width >= 1) || !(height >= 1)) return 1;
-  return width * height <= double(PAINT_HISTORY_MAX_CANVAS_PIXELS);
+  return paint_history_canvas_fits(width, height, base_pixels);
 }
 
 paint_history_record *paint_history_record_new(int32_t operation, const void *payload, int32_t size) {

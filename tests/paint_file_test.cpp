@@ -338,8 +338,8 @@ TEST_F(PaintFile, RefusedDocumentsLeaveThePaintingAndHistoryAlone) {
 }
 
 // A document asking for a canvas beyond 8192 x 8192 picture pixels, in its
-// header or through a crop at the crop's own zoom, is refused before any of
-// it is made; one within opens.
+// header or through a crop (its rectangle at its own zoom), is refused before
+// any of it is made; one within opens, and no resize goes beyond.
 TEST_F(PaintFile, CanvasesBeyondTheBoundAreRefusedAsLackOfMemory) {
   ASSERT_EQ(save("good.bvf"), 1);
   const bytes good = test_read_file(path("good.bvf"));
@@ -368,6 +368,8 @@ TEST_F(PaintFile, CanvasesBeyondTheBoundAreRefusedAsLackOfMemory) {
   }
   EXPECT_EQ(open_bytes(with_crop(2047, 1023, 0.25)), 1);
   EXPECT_EQ(paint_history_get_count(history), 1);
+  // Nor does a resize make a painting its document could not ask for.
+  EXPECT_EQ(paint_context_resize_canvas(pc, 0, 0, 8193, 8192), 0);
 }
 
 TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
