@@ -1,6 +1,6 @@
 // Crafted documents: each small file that once cost seconds or gigabytes
-// (a 400 KB text of 200,000 CJK characters at font size 1024, from its start
-// or scrolled to its end, a 1 x 1
+// (a 400 KB text of 200,000 CJK characters at font size 1024, its start or
+// only its end in view, a 1 x 1
 // picture stretched to 0..5790, one pencil piece of 40,000 self-crossing
 // points, a blank 11000 x 11000 canvas, a crop to 9000 x 9000) opened
 // through paint_file_open and rebuilt on a 480 x 640 painting whose zoom is
@@ -136,7 +136,7 @@ struct bench_painting {
     std::vector<uint8_t> crop(32, 0);
     put32(crop, 8, 8999), put32(crop, 12, 8999);
     write("text", {{PAINT_HISTORY_OP_TEXT, text_record(200000, 20000, 1024, 0)}}, RECORD_ZOOM);
-    // The end of the text in view, as the text bar's edit scrolls to it.
+    // The text set far to the left of its box, only its end in view.
     write("text_scrolled", {{PAINT_HISTORY_OP_TEXT, text_record(200000, 20000, 1024, -40000000)}}, RECORD_ZOOM);
     write("picture", {{PAINT_HISTORY_OP_IMAGE, stretched_dot()}}, RECORD_ZOOM);
     write("pencil", {{SHAPE_ID_PENCIL, self_crossing(40000)}}, RECORD_ZOOM);

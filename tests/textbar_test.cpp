@@ -400,9 +400,9 @@ TEST(TextBar, ATextDrawsOnlyWhatCanShowInItsBox) {
     capped.font_size = 80;
     EXPECT_TRUE(drawn(app, huge.bytes(), 1.0) == drawn(app, capped.bytes(), 1.0));
 
-    // Records as the text bar makes them (set from the left, the edit
-    // scrolled to the end of a long text) show what the whole text drawn
-    // without a clip shows inside the box.
+    // Records set from the left as the text bar sets them, their text in the
+    // box or far to the left of it, show inside the box what the whole text
+    // drawn without a clip shows there.
     text_record bar;
     bar.box = {20, 100, 300, 139};
     bar.font_size = 28;
