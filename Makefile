@@ -43,7 +43,7 @@ fuzz-smoke:
 		corpus=$$(mktemp -d); \
 		if [ -d fuzz/seeds/$$name ]; then cp -r fuzz/seeds/$$name/. $$corpus/; fi; \
 		echo "fuzz $$name: $(FUZZ_SECONDS) s"; \
-		$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 -artifact_prefix=$$corpus.crash- $$corpus > $$corpus.log 2>&1 || \
+		$$t -max_total_time=$(FUZZ_SECONDS) -timeout=2 -rss_limit_mb=2048 -artifact_prefix=$$corpus.crash- $$corpus > $$corpus.log 2>&1 || \
 			{ tail -n 40 $$corpus.log; exit 1; }; \
 		rm -rf $$corpus $$corpus.log; \
 	done

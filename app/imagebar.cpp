@@ -28,6 +28,7 @@
 #include "tscale.h"
 #include "tscreen.h"
 #include "tstyler.h"
+#include "ttdrawer.h"
 #include "twformat.h"
 
 namespace {
@@ -104,6 +105,8 @@ bool view_blob(const uint8_t *blob, uint64_t size, blob_view *view);
 void release_view(blob_view *view);
 void fill_triangle(tcanvas *canvas, const trect *r, int32_t shift, uint32_t color);
 void keep_opaque(tbitmap *canvas, const trect *rect);
+bool visible_part(const tidrawer *drawer, int32_t width, int32_t height, const trect *rect, const tbitmap *canvas,
+                  trect *part, trect *target);
 
 }  // namespace
 
@@ -224,19 +227,33 @@ int imagebar_draw_image_record(paint_context *pc, const uint8_t *record, int32_t
   trect rect = {corners[0], corners[1], corners[2], corners[3]};
   const tbitmap *shown = &image.bitmap, *shown_mask = mask.made ? &mask.bitmap : nullptr;
   tbitmap *scaled_image = nullptr, *scaled_mask = nullptr;
-  if (sound && scale != 1.0) {
+  const tidrawer *model = tstyler_get_default_idrawer();
+  tidrawer *drawer = sound ? (model ? tidrawer_copy(model) : tidrawer_new_default()) : nullptr;
+  trect target = rect;
+  bool shows = true;
+  if (drawer && scale != 1.0) {
     int64_t width = int64_t(rect.x2) - rect.x1 + 1, height = int64_t(rect.y2) - rect.y1 + 1;
     sound = width >= 1 && height >= 1 && width <= TBITMAP_MAX_SIDE && height <= TBITMAP_MAX_SIDE;
-    if (sound) scaled_image = tscale_new_scaled(&image.bitmap, int32_t(width), int32_t(height), 1);
-    if (scaled_image && shown_mask)
-      scaled_mask = tscale_new_scaled(&mask.bitmap, int32_t(width), int32_t(height), 1);
-    sound = scaled_image && (!shown_mask || scaled_mask);
+    // Only the part of the scaled picture that meets the canvas is made: it
+    // holds the pixels scaling the whole would give there, and is drawn
+    // where that part of the whole lies.
+    int32_t fitted_width = 0, fitted_height = 0;
+    if (sound) tscale_fit_size(&image.bitmap, int32_t(width), int32_t(height), &fitted_width, &fitted_height);
+    trect part = {};
+    shows = sound && visible_part(drawer, fitted_width, fitted_height, &rect, canvas_bitmap, &part, &target);
+    if (shows) {
+      scaled_image = tscale_new_scaled_part(&image.bitmap, fitted_width, fitted_height, &part);
+      if (scaled_image && shown_mask)
+        scaled_mask = tscale_new_scaled_part(&mask.bitmap, fitted_width, fitted_height, &part);
+      sound = scaled_image && (!shown_mask || scaled_mask);
+      // The part goes exactly where the target says.
+      drawer->_alignment = 0;
+      drawer->_offset_x = drawer->_offset_y = 0;
+    }
     shown = scaled_image;
     shown_mask = scaled_mask;
   }
-  const tidrawer *model = tstyler_get_default_idrawer();
-  tidrawer *drawer = sound ? (model ? tidrawer_copy(model) : tidrawer_new_default()) : nullptr;
-  if (drawer) {
+  if (drawer && sound) {
     // The picture writes the pixels cairo wraps: cairo lets go of them first
     // and takes them back after.
     cairo_t *cr = paint_context_get_cairo(pc);
@@ -245,17 +262,18 @@ int imagebar_draw_image_record(paint_context *pc, const uint8_t *record, int32_t
     tcanvas_init_on_bitmap(&canvas, canvas_bitmap);
     // A stored picture larger than its rectangle stays inside it.
     tcanvas_set_clip(&canvas, &rect);
-    tidrawer_draw(drawer, &canvas, shown, shown_mask, &rect, 255);
+    if (shows) tidrawer_draw(drawer, &canvas, shown, shown_mask, &target, 255);
     tcanvas_deinit(&canvas);
     keep_opaque(canvas_bitmap, &rect);
     if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
-    tidrawer_free(drawer);
   }
+  bool drawn = drawer && sound;
+  if (drawer) tidrawer_free(drawer);
   if (scaled_image) tbitmap_free(scaled_image);
   if (scaled_mask) tbitmap_free(scaled_mask);
   release_view(&image);
   release_view(&mask);
-  return drawer != nullptr;
+  return drawn;
 }
 
 uint64_t imagebar_blob_size(const tbitmap *bitmap) {
@@ -703,6 +721,28 @@ void fill_triangle(tcanvas *canvas, const trect *r, int32_t shift, uint32_t colo
   tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, color);
   tcanvas_fill_polygon(canvas, points, 3);
   tcanvas_draw_polygon(canvas, points, 3);
+}
+
+// Where the standard drawer puts a width x height picture in rect, cut to
+// rect and the canvas: the part of the picture that shows (its own
+// coordinates) and where it lands (target); false when nothing shows.
+bool visible_part(const tidrawer *drawer, int32_t width, int32_t height, const trect *rect, const tbitmap *canvas,
+                  trect *part, trect *target) {
+  uint32_t code = drawer->_alignment < 9 ? drawer->_alignment : 0;
+  auto place = [](uint8_t where, int64_t from, int64_t to, int64_t size) {
+    return where == 0 ? from : where == 1 ? from + (to - from - size + 1) / 2 : to - size;
+  };
+  int64_t x = std::clamp<int64_t>(place(TDRAWER_HORIZONTAL[code], rect->x1, rect->x2, width) + drawer->_offset_x,
+                                  INT32_MIN, INT32_MAX);
+  int64_t y = std::clamp<int64_t>(place(TDRAWER_VERTICAL[code], rect->y1, rect->y2, height) + drawer->_offset_y,
+                                  INT32_MIN, INT32_MAX);
+  int64_t x1 = std::max<int64_t>({x, rect->x1, 0}), y1 = std::max<int64_t>({y, rect->y1, 0});
+  int64_t x2 = std::min<int64_t>({x + width - 1, rect->x2, int64_t(tbitmap_get_width(canvas)) - 1});
+  int64_t y2 = std::min<int64_t>({y + height - 1, rect->y2, int64_t(std::abs(tbitmap_get_height(canvas))) - 1});
+  if (x1 > x2 || y1 > y2) return false;
+  *part = {int32_t(x1 - x), int32_t(y1 - y), int32_t(x2 - x), int32_t(y2 - y)};
+  *target = {int32_t(x1), int32_t(y1), int32_t(x2), int32_t(y2)};
+  return true;
 }
 
 }  // namespace

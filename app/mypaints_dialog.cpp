@@ -516,7 +516,10 @@ void on_loader_run(win_ao *ao, void *user_data) {
   }
   if (mp->_next_thumbnail >= mp->_count) return;
   my_paints_item *item = mp->_items[mp->_next_thumbnail++];
-  if (tbitmap *thumbnail = paint_file_read_thumbnail(item->_path)) {
+  // A stored thumbnail larger than the cell is fitted to it as it is read:
+  // none is kept larger than what its button can show.
+  if (tbitmap *thumbnail =
+          paint_file_read_thumbnail_fitted(item->_path, mp->_layout[k_cell_width], mp->_layout[k_cell_height])) {
     if (item->_thumbnail) tbitmap_free(item->_thumbnail);
     item->_thumbnail = thumbnail;
     tbutton *button = &item->_button;

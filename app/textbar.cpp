@@ -3,6 +3,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -41,6 +42,10 @@ enum {
   AT_TEXT_POINTER = 108,
 };
 constexpr int32_t k_record_extra_units = 57;  // the head and the NUL, in UTF-16 units
+// A replayed text's font size (points, either sign) is cut to this many times
+// its box's height in pixels. The text bar fits its font to its edit, whose
+// box is the record's: its size never passes three quarters of the height.
+constexpr int64_t k_font_box_multiple = 2;
 constexpr int32_t k_edit_top_bottom = 3;
 constexpr int32_t k_style_items = 4;
 constexpr int32_t k_style_text_ids[k_style_items] = {25198, 25199, 25200, 25201};
@@ -197,6 +202,8 @@ int textbar_draw_text_record(paint_context *pc, const uint8_t *record, int32_t s
     return 0;
   for (int i = 0; i < 4; i++)
     if (!imagebar_scale_coordinate(int32_t(tfile_get_u32(record + AT_BOX + 4 * i)), scale, &corners[i])) return 0;
+  int64_t font_cap = k_font_box_multiple * std::max<int64_t>(int64_t(corners[3]) - corners[1] + 1, 0);
+  font_size = int32_t(std::clamp<int64_t>(font_size, -font_cap, font_cap));
   tbitmap *bitmap = paint_context_get_canvas(pc);
   if (!bitmap) return 0;
   std::u16string text;

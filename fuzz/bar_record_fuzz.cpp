@@ -1,11 +1,14 @@
 // Replays the text bar's and the image bar's records (history operations
 // 1007 and 1009) made of arbitrary bytes, as a document may carry them, at
-// arbitrary scales. Besides not crashing, the canvas must stay opaque and the
-// cairo context usable.
+// arbitrary scales, straight or through the history with a zoom of the
+// record other than the painting's. Besides not crashing or taking long,
+// the canvas must stay opaque and the cairo context usable.
 //
-// Input: byte 0 picks the kind (low bit: 0 text, 1 picture) and the scale;
-// the rest is the payload (any length; the real forms are (n + 57) x 2 bytes
-// of text and 32 + I + M bytes of picture).
+// Input: byte 0 picks the kind (bit 0: 0 text, 1 picture), the road (bit 1:
+// 0 straight at a scale, 1 through the history at a record zoom) and the
+// scale or zoom (the rest); the rest of the input is the payload (any
+// length; the real forms are (n + 57) x 2 bytes of text and 32 + I + M bytes
+// of picture).
 #include <cairo.h>
 
 #include <unistd.h>
@@ -16,9 +19,13 @@
 #include <cstring>
 #include <limits>
 
-#include "paint_context.h"
-#include "tbitmap.h"
+#include <filesystem>
+#include <string>
+
 #include "imagebar.h"
+#include "paint_context.h"
+#include "paint_history.h"
+#include "tbitmap.h"
 #include "textbar.h"
 
 namespace {
@@ -26,38 +33,73 @@ namespace {
 const double SCALES[] = {1.0, 2.0, 0.5, 0.37, 3.0, 1e-9, 1e9, 0.0, -1.0, std::numeric_limits<double>::quiet_NaN(),
                          std::numeric_limits<double>::infinity()};
 
-paint_context *the_painting() {
-  static paint_context *pc = [] {
+const double RECORD_ZOOMS[] = {0.5, 2.0, 0.25, 1.0, 0.37, 4.0, 1e-300, std::numeric_limits<double>::quiet_NaN()};
+// The largest payload taken: a document's records may be this long and more.
+constexpr size_t MAX_PAYLOAD = 512 * 1024;
+
+struct painting {
+  paint_context *pc;
+  paint_history *history;
+};
+
+// The program's own canvas and pixel budget: what a record costs here is
+// what it costs a user.
+painting *the_painting() {
+  static painting *p = [] {
+    static std::string home = "/tmp/brivola-bar-fuzz-" + std::to_string(getpid());
+    setenv("BRIVOLA_HOME", home.c_str(), 1);
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(home, ignored);
+    });
     tcolor white = {255, 255, 255, 255}, black = {0, 0, 0, 255};
-    paint_context *made = paint_context_new(nullptr, 96, 64, black, white, white, 5, 0, 0, 0, 9);
-    if (!made) std::abort();
-    // Pictures may ask for any size; a small budget keeps each run short
-    // while the refusals it causes are part of what is tested.
-    tbitmap_set_budget(1u << 20);
+    painting *made = new painting();
+    made->pc = paint_context_new(nullptr, 480, 640, black, white, white, 5, 0, 0, 0, 9);
+    if (!made->pc) std::abort();
+    made->history = paint_history_new(made->pc, nullptr);
+    paint_history_set_use_checkpoints(made->history, 0);
+    paint_history_hooks hooks = {};
+    hooks.draw_text = textbar_draw_text_record;
+    hooks.draw_image = imagebar_draw_image_record;
+    paint_history_set_hooks(made->history, &hooks);
     return made;
   }();
-  return pc;
+  return p;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;
-  paint_context *pc = the_painting();
+  painting *p = the_painting();
+  paint_context *pc = p->pc;
   paint_context_clear(pc);
-  // Long texts at the largest font take long to draw; 4 KB leaves every
-  // road open.
-  size_t length = std::min<size_t>(size - 1, 4096);
-  // The history hands payloads over in heap blocks of their own.
-  uint8_t *payload = static_cast<uint8_t *>(std::malloc(length ? length : 1));
-  if (!payload) return 0;
-  if (length) std::memcpy(payload, data + 1, length);
-  double scale = SCALES[(data[0] >> 1) % (sizeof SCALES / sizeof SCALES[0])];
-  if (data[0] & 1)
-    imagebar_draw_image_record(pc, payload, int32_t(length), scale);
-  else
-    textbar_draw_text_record(pc, payload, int32_t(length), scale);
-  std::free(payload);
+  size_t length = std::min<size_t>(size - 1, MAX_PAYLOAD);
+  int32_t operation = (data[0] & 1) ? PAINT_HISTORY_OP_IMAGE : PAINT_HISTORY_OP_TEXT;
+  if (data[0] & 2) {
+    // The road of an open, undo or zoom: scale = painting zoom / record zoom.
+    paint_history_reset(p->history);
+    paint_history_record *record = paint_history_record_new(operation, data + 1, int32_t(length));
+    if (!record) return 0;
+    record->_zoom = RECORD_ZOOMS[(data[0] >> 2) % (sizeof RECORD_ZOOMS / sizeof RECORD_ZOOMS[0])];
+    if (!paint_history_append_record(p->history, record)) {
+      paint_history_record_free(record);
+      return 0;
+    }
+    paint_history_set_position(p->history, 0);
+    paint_history_rebuild(p->history);
+  } else {
+    // The history hands payloads over in heap blocks of their own.
+    uint8_t *payload = static_cast<uint8_t *>(std::malloc(length ? length : 1));
+    if (!payload) return 0;
+    if (length) std::memcpy(payload, data + 1, length);
+    double scale = SCALES[(data[0] >> 2) % (sizeof SCALES / sizeof SCALES[0])];
+    if (operation == PAINT_HISTORY_OP_IMAGE)
+      imagebar_draw_image_record(pc, payload, int32_t(length), scale);
+    else
+      textbar_draw_text_record(pc, payload, int32_t(length), scale);
+    std::free(payload);
+  }
   cairo_t *cr = paint_context_get_cairo(pc);
   if (!cr || cairo_status(cr) != CAIRO_STATUS_SUCCESS) std::abort();
   cairo_surface_flush(cairo_get_target(cr));

@@ -1,6 +1,9 @@
 // Feeds the document reader arbitrary files and rebuilds the canvas from
-// whatever history it accepted, with the free-hand and two-point tools
-// registered, so that a record the reader lets through is also replayed.
+// whatever history it accepted, with the free-hand and two-point tools and
+// the application's replays registered, so that a record the reader lets
+// through is also replayed, at a zoom picked by the file's length (so mostly
+// not the zoom its records were made at). The program's pixel budget
+// applies: a document costs here what it costs a user.
 #include <unistd.h>
 
 #include <cstdint>
@@ -8,19 +11,21 @@
 #include <cstdlib>
 #include <string>
 
+#include "imagebar.h"
 #include "os_clock.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "paint_main.h"
 #include "shape.h"
 #include "shape_line.h"
 #include "shape_pencil.h"
 #include "shape_rect.h"
+#include "textbar.h"
 
 namespace {
 
-// Small enough that a lying size cannot make the fuzzer run out of memory.
-constexpr uint64_t FUZZ_BUDGET = 4ull << 20;
+const double ZOOMS[] = {1.0, 2.0, 0.5, 1.5};
 
 struct painting {
   paint_context *pc;
@@ -34,7 +39,6 @@ painting *make_painting() {
   std::string home = "/tmp/bvf_fuzz_home_" + std::to_string(getpid());
   setenv("BRIVOLA_HOME", home.c_str(), 1);
   os_clock_drive(1);  // the reader's pause before reading costs nothing
-  tbitmap_set_budget(FUZZ_BUDGET);
   painting *p = new painting();
   tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255};
   p->pc = paint_context_new(nullptr, 64, 48, black, white, white, 3, 0, 0, 0, 8);
@@ -43,6 +47,11 @@ painting *make_painting() {
   paint_context_add_tool(p->pc, shape_pencil_new(SHAPE_ID_PENCIL, u"Pencil", p->pc, p->history, nullptr));
   paint_context_add_tool(p->pc, shape_line_new(SHAPE_ID_LINE, u"Line", p->pc, p->history, nullptr));
   paint_context_add_tool(p->pc, shape_rect_new(SHAPE_ID_RECT + 1, u"Rectangle", p->pc, p->history, 1, nullptr));
+  paint_history_hooks hooks = {};
+  hooks.draw_text = textbar_draw_text_record;
+  hooks.draw_image = imagebar_draw_image_record;
+  hooks.apply_crop = paint_main_apply_crop;
+  paint_history_set_hooks(p->history, &hooks);
   // The reader needs the document's painting and history only: no save
   // job, no dialogs.
   p->file._context = p->pc;
@@ -61,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::fwrite(data, 1, size, f);
   std::fclose(f);
   paint_file_open(&p->file, p->wide_path.c_str());
+  paint_context_set_zoom(p->pc, ZOOMS[size % 4]);
   paint_history_rebuild(p->history);
   return 0;
 }

@@ -6,7 +6,11 @@
 // Input: byte 0 picks the zoom of the painting; then records, each
 //   u8 tool (index into the table below), u8 pen size, u8 rubber size,
 //   u8 alpha, u8 zoom of the record (index, some of them bad), u16 length,
-//   then that many payload bytes (fewer when the input ends).
+//   then that many payload bytes (fewer when the input ends; a length of
+//   65535 takes the whole rest of the input, so a payload may be as long as
+//   a document's).
+// The painting has the program's pixel budget: a record costs here what it
+// costs a user.
 #include <cairo.h>
 
 #include <unistd.h>
@@ -73,9 +77,6 @@ painting *the_painting() {
     hooks.draw_image = imagebar_draw_image_record;
     hooks.apply_crop = paint_main_apply_crop;
     paint_history_set_hooks(made->history, &hooks);
-    // Crops and pictures may ask for any size; a small budget keeps each run
-    // short while the refusals it causes are part of what is tested.
-    tbitmap_set_budget(1u << 20);
     paint_context *pc = made->pc;
     paint_history *h = made->history;
     shape **t = made->tools;
@@ -112,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint8_t *head = data + at;
     size_t length = size_t(head[5]) | size_t(head[6]) << 8;
     at += 7;
-    length = std::min(length, size - at);
+    length = length == 0xFFFF ? size - at : std::min(length, size - at);
     paint_history_record *record = paint_history_record_new(
         OPERATIONS[head[0] % (sizeof OPERATIONS / sizeof OPERATIONS[0])], data + at, int32_t(length));
     at += length;

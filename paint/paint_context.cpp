@@ -360,6 +360,10 @@ int paint_context_set_canvas_size(paint_context *pc, int32_t width, int32_t heig
 int paint_context_resize_canvas(paint_context *pc, int32_t x, int32_t y, int32_t width, int32_t height) {
   PORT_CHECK(pc != nullptr);
   if (width < 1 || height < 1) return 0;
+  // No painting grows beyond the canvas a document may ask for: what the
+  // program saves, it opens again.
+  int64_t base_pixels = pc->_base ? int64_t(tbitmap_get_width(pc->_base)) * tbitmap_get_height(pc->_base) : 0;
+  if (!paint_history_canvas_fits(width / pc->_zoom, height / pc->_zoom, base_pixels)) return 0;
   tbitmap *canvas = new_canvas_bitmap(pc->_base, width, height);
   if (!canvas) return 0;
   tbitmap_fill_rect(canvas, 0, 0, width - 1, height - 1, tcolor_to_word(&pc->_new_color) | OPAQUE);

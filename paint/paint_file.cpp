@@ -101,7 +101,7 @@ static int keep_record(document *doc, paint_history_record *record);
 static void free_document(document *doc);
 static int apply_document(paint_file *file, const char16_t *path, document *doc);
 static uint64_t stride_of(int64_t width, int bpp);
-static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size);
+static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size, int32_t max_width, int32_t max_height);
 static const char16_t *text(int id, const char16_t *english);
 static char16_t *format_text(const char16_t *format, ...);
 static char16_t *copy_text(const char16_t *source);
@@ -213,13 +213,15 @@ int paint_file_save_to(paint_file *file, const char16_t *path) {
   return code == 1;
 }
 
-tbitmap *paint_file_read_thumbnail(const char16_t *path) {
+tbitmap *paint_file_read_thumbnail(const char16_t *path) { return paint_file_read_thumbnail_fitted(path, 0, 0); }
+
+tbitmap *paint_file_read_thumbnail_fitted(const char16_t *path, int32_t max_width, int32_t max_height) {
   if (!path) return nullptr;
   FILE *file = port_fs_open(path, "rb");
   if (!file) return nullptr;
   tbitmap *bitmap = nullptr;
   struct stat st;
-  if (fstat(fileno(file), &st) == 0) bitmap = read_thumbnail_block(file, uint64_t(st.st_size));
+  if (fstat(fileno(file), &st) == 0) bitmap = read_thumbnail_block(file, uint64_t(st.st_size), max_width, max_height);
   std::fclose(file);
   return bitmap;
 }
@@ -672,13 +674,14 @@ static int read_document(FILE *file, uint64_t file_size, document *doc) {
   if (doc->width < 1 || doc->height < 1 || doc->width > TBITMAP_MAX_SIDE || doc->height > TBITMAP_MAX_SIDE ||
       int32_t(thumbnail_offset) < 1 || doc->count < 0)
     return PAINT_FILE_ERR_WRITE;
+  if (base_size == 0 && !paint_history_canvas_fits(doc->width, doc->height, 0)) return PAINT_FILE_ERR_MEMORY;
   if (base_size > 0) {
     if (base_size < BASE_PREFIX || base_size > file_size - HEADER_SIZE) return PAINT_FILE_ERR_WRITE;
     int code = read_base(file, base_size, doc);
     if (code != 1) return code;
   }
   read_records(file, file_size - HEADER_SIZE - base_size, doc);
-  return 1;
+  return doc->records_code == PAINT_FILE_ERR_MEMORY ? PAINT_FILE_ERR_MEMORY : 1;
 }
 
 static int read_base(FILE *file, uint32_t size, document *doc) {
@@ -759,6 +762,14 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
       return;
     }
     remaining -= uint64_t(size);
+    // A crop asking for a canvas beyond the bound refuses the document as a
+    // header asking for it does.
+    int64_t base_pixels = doc->base ? int64_t(tbitmap_get_width(doc->base)) * tbitmap_get_height(doc->base) : 0;
+    if (!paint_history_record_fits(record, base_pixels)) {
+      paint_history_record_free(record);
+      doc->records_code = PAINT_FILE_ERR_MEMORY;
+      return;
+    }
     if (!keep_record(doc, record)) {
       paint_history_record_free(record);
       doc->records_code = 0;
@@ -818,7 +829,7 @@ static uint64_t stride_of(int64_t width, int bpp) { return uint64_t((bpp * width
 // come back at 8 bpp with their palette (nothing draws fewer bits). The
 // stored bitmap and the info come first; from 8 bpp up the rows are read
 // straight into the new bitmap.
-static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
+static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size, int32_t max_width, int32_t max_height) {
   uint8_t header[HEADER_SIZE];
   if (std::fread(header, 1, HEADER_SIZE, file) != HEADER_SIZE) return nullptr;
   if (tfile_get_u32(header) != PAINT_FILE_MAGIC || tfile_get_u32(header + 4) > PAINT_FILE_VERSION) return nullptr;
@@ -848,20 +859,57 @@ static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
   size_t rest = size_t(info_size - INFO_HEADER_SIZE);
   if (std::fread(head + STORED_BITMAP_SIZE + INFO_HEADER_SIZE, 1, rest, file) != rest) return nullptr;
 
+  // A thumbnail larger than asked is fitted while it is read: the rows are
+  // read one at a time and each kept row is sampled as tscale samples.
+  int32_t kept_width = width, kept_rows = int32_t(rows);
+  if (max_width > 0 && max_height > 0 && (width > max_width || int64_t(rows) > max_height)) {
+    double s = std::min(double(max_width) / width, double(max_height) / double(rows));
+    kept_width = int32_t(std::max<int64_t>(1, int64_t(width * s)));
+    kept_rows = int32_t(std::max<int64_t>(1, int64_t(double(rows) * s)));
+  }
   // Every row is written below: the pixels are not filled first.
   tbitmap *bitmap = static_cast<tbitmap *>(std::calloc(1, sizeof(tbitmap)));
   if (!bitmap) return nullptr;
-  if (!tbitmap_init_info(bitmap, width, height, std::max(bpp, 8))) {
+  if (!tbitmap_init_info(bitmap, kept_width, height < 0 ? -kept_rows : kept_rows, std::max(bpp, 8))) {
     std::free(bitmap);
     return nullptr;
   }
-  uint64_t bytes = stride * rows;
   bitmap->_pixels = tbitmap_alloc_pixels(tbitmap_get_image_size(bitmap));
-  uint8_t *packed = nullptr;
-  if (bitmap->_pixels && bpp < 8) packed = static_cast<uint8_t *>(std::malloc(size_t(bytes)));
-  uint8_t *into = bpp < 8 ? packed : bitmap->_pixels;
-  if (!bitmap->_pixels || !into || std::fread(into, 1, size_t(bytes), file) != bytes) {
-    std::free(packed);
+  const size_t pixel_bytes = size_t(std::max(bpp, 8) / 8);
+  uint8_t *stored = static_cast<uint8_t *>(std::malloc(size_t(stride)));
+  uint8_t *unpacked = bpp < 8 ? static_cast<uint8_t *>(std::malloc(size_t(width))) : nullptr;
+  bool read = bitmap->_pixels && stored && (bpp >= 8 || unpacked);
+  const uint32_t xstep = uint32_t((uint64_t(width) << 16) / uint64_t(kept_width));
+  const uint64_t ystep = (rows << 16) / uint64_t(kept_rows);
+  uint64_t next_row = 0;  // the stored row the file is at
+  for (int32_t y = 0; read && y < kept_rows; y++) {
+    // Rows keep their memory order.
+    uint64_t wanted = (uint64_t(y) * ystep) >> 16;
+    uint8_t *out = bitmap->_pixels + uint64_t(y) * bitmap->_stride;
+    if (wanted + 1 == next_row) {
+      std::memcpy(out, out - bitmap->_stride, bitmap->_stride);
+      continue;
+    }
+    // Rows no kept row samples are passed over, not read.
+    if (wanted > next_row) read = std::fseek(file, long((wanted - next_row) * stride), SEEK_CUR) == 0;
+    read = read && std::fread(stored, 1, size_t(stride), file) == stride;
+    next_row = wanted + 1;
+    if (!read) break;
+    const uint8_t *row = stored;
+    if (unpacked) {
+      // Pixel x of a packed row sits in its byte from the high bits down.
+      const int per_byte = 8 / bpp, mask = (1 << bpp) - 1;
+      for (int32_t x = 0; x < width; x++)
+        unpacked[x] = uint8_t(stored[x / per_byte] >> (8 - bpp * (x % per_byte + 1)) & mask);
+      row = unpacked;
+    }
+    for (int32_t x = 0; x < kept_width; x++)
+      std::memcpy(out + pixel_bytes * size_t(x), row + pixel_bytes * size_t((uint64_t(x) * xstep) >> 16), pixel_bytes);
+    std::memset(out + pixel_bytes * size_t(kept_width), 0, bitmap->_stride - pixel_bytes * size_t(kept_width));
+  }
+  std::free(stored);
+  std::free(unpacked);
+  if (!read) {
     tbitmap_free(bitmap);
     return nullptr;
   }
@@ -873,17 +921,6 @@ static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size) {
     uint8_t *palette = tbitmap_get_palette(bitmap);
     std::memset(palette, 0, 4 * PALETTE_ENTRIES);
     std::memcpy(palette, info + INFO_HEADER_SIZE, size_t(4) << bpp);
-  }
-  if (packed) {
-    // Rows keep their memory order; pixel x of a row sits in its byte from
-    // the high bits down.
-    const int per_byte = 8 / bpp, mask = (1 << bpp) - 1;
-    for (uint64_t r = 0; r < rows; r++)
-      for (int32_t x = 0; x < width; x++) {
-        uint8_t byte = packed[r * stride + uint64_t(x / per_byte)];
-        bitmap->_pixels[r * bitmap->_stride + uint64_t(x)] = uint8_t(byte >> (8 - bpp * (x % per_byte + 1)) & mask);
-      }
-    std::free(packed);
   }
   return bitmap;
 }

@@ -181,6 +181,11 @@ int paint_file_open(paint_file *file, const char16_t *path);
 int paint_file_save_to(paint_file *file, const char16_t *path);
 // The thumbnail of a document, or null; shows nothing.
 tbitmap *paint_file_read_thumbnail(const char16_t *path);
+// The same thumbnail fitted inside max_width x max_height while it is read:
+// one larger is scaled nearest-neighbour with its aspect ratio kept (the
+// pixels tscale_new_scaled with fit gives), row by row, so no more than one
+// stored row and the fitted pixels are ever kept; one that fits is read as is.
+tbitmap *paint_file_read_thumbnail_fitted(const char16_t *path, int32_t max_width, int32_t max_height);
 
 // The Save command, Save As and the question before a painting is dropped.
 // Save and Save As give the code of what they wrote (1 success, 0 nothing

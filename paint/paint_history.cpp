@@ -285,6 +285,25 @@ void paint_history_set_use_checkpoints(paint_history *history, int on) {
   history->_use_checkpoints = on ? 1 : 0;
 }
 
+int paint_history_canvas_fits(double width, double height, int64_t base_pixels) {
+  double most = double(std::max(PAINT_HISTORY_MAX_CANVAS_PIXELS, base_pixels));
+  return width >= 0 && height >= 0 && width * height <= most;
+}
+
+int paint_history_record_fits(const paint_history_record *record, int64_t base_pixels) {
+  PORT_CHECK(record != nullptr);
+  if (record->_operation != PAINT_HISTORY_OP_CROP || record->_size != 32 || !record->_payload) return 1;
+  // A zoom that is no positive number makes replay skip the record.
+  double zoom = record->_zoom;
+  if (!std::isfinite(zoom) || zoom <= 0) return 1;
+  double corner[4];
+  for (int i = 0; i < 4; i++) corner[i] = double(int32_t(tfile_get_u32(record->_payload + 4 * i)));
+  double width = (corner[2] - corner[0] + 1) / zoom, height = (corner[3] - corner[1] + 1) / zoom;
+  // An empty rectangle is refused by the crop itself.
+  if (!(width >= 1) || !(height >= 1)) return 1;
+  return paint_history_canvas_fits(width, height, base_pixels);
+}
+
 paint_history_record *paint_history_record_new(int32_t operation, const void *payload, int32_t size) {
   paint_history_record *record = static_cast<paint_history_record *>(std::calloc(1, sizeof(paint_history_record)));
   if (!record) return nullptr;

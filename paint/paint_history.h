@@ -149,6 +149,20 @@ void paint_history_set_use_checkpoints(paint_history *history, int on);
 paint_history_record *paint_history_record_new(int32_t operation, const void *payload, int32_t size);
 void paint_history_record_free(paint_history_record *item);
 
+// The largest canvas a painting may ask for, in pixels of the picture (zoom
+// 1.0): that of a screenshot of the largest screen, 8192 x 8192, which no
+// new painting or canvas resize goes beyond. An opened picture may be
+// larger (it is shown at a smaller zoom); its painting may then be as large
+// as the picture.
+constexpr int64_t PAINT_HISTORY_MAX_CANVAS_PIXELS = int64_t(8192) * 8192;
+// 1 when a canvas of width x height picture pixels lies within that bound,
+// or within base_pixels (the painting's base picture; 0 without one).
+int paint_history_canvas_fits(double width, double height, int64_t base_pixels);
+// 0 when the record is a crop/resize (its 32-byte payload starts with the new
+// rectangle, both corners inclusive, in canvas pixels at the record's zoom)
+// whose canvas goes beyond that bound; 1 for every other record.
+int paint_history_record_fits(const paint_history_record *record, int64_t base_pixels);
+
 int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
 int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
 int paint_history_checkpoint_exists(const paint_history *history, int32_t index, int32_t zoom_percent);

@@ -18,6 +18,8 @@ struct stroke_state {
   double scale;
   bool whole;
   bool open;
+  int32_t points;  // in the path since the last stroke
+  tpoint last;
 };
 
 static int add_point(tpoint **points, int32_t *count, int32_t *capacity, tpoint point);
@@ -193,7 +195,7 @@ int shape_points_take_batch(shape_points *tool, const shape_points_walk *walk, i
 int shape_points_stroke(shape_points *tool, cairo_t *cr, double scale, double width, int whole, int keep,
                         int (*guard)(shape_points *tool, const trect *dirty), trect *dirty) {
   PORT_CHECK(tool != nullptr && cr != nullptr && dirty != nullptr);
-  stroke_state state = {cr, scale, whole != 0, false};
+  stroke_state state = {cr, scale, whole != 0, false, 0, {0, 0}};
   shape_points_walk walk = {stroke_move, stroke_line, &state};
   begin_scale(&state);
   int32_t box[4];
@@ -288,8 +290,17 @@ static void stroke_move(void *user, int32_t x, int32_t y) {
   }
   cairo_move_to(state->cr, x, y);
   state->open = true;
+  state->points = 1;
+  state->last = {x, y};
 }
 
+// An opaque piece longer than SHAPE_POINTS_PIECE_POINTS goes on as a new
+// piece from its last point: what a stroke costs cairo grows faster than its
+// length once it crosses itself, so no stroke is longer than that.
 static void stroke_line(void *user, int32_t x, int32_t y) {
-  cairo_line_to(static_cast<stroke_state *>(user)->cr, x, y);
+  stroke_state *state = static_cast<stroke_state *>(user);
+  if (!state->whole && state->points >= SHAPE_POINTS_PIECE_POINTS) stroke_move(user, state->last.x, state->last.y);
+  cairo_line_to(state->cr, x, y);
+  state->points++;
+  state->last = {x, y};
 }

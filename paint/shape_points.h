@@ -23,6 +23,11 @@
 #include "shape.h"
 
 constexpr int32_t SHAPE_POINTS_GROWTH = 1024;
+// The most points an opaque stroke is drawn with in one go; a longer piece is
+// drawn as consecutive pieces of at most this many, each starting at the
+// last point of the one before. A live batch (the points of one loop turn)
+// is far shorter, so strokes drawn by hand are stroked exactly as before.
+constexpr int32_t SHAPE_POINTS_PIECE_POINTS = 256;
 
 struct shape_points_protocol;
 
@@ -86,7 +91,7 @@ void shape_points_set_data(shape *tool, const void *payload, int32_t length);
 int shape_points_take_batch(shape_points *tool, const shape_points_walk *walk, int32_t box[4]);
 // Strokes the pending batch with cr's source, width, cap and join already
 // set: as one path when `whole`, else piece by piece (as the batches were
-// drawn live); the path is kept for the next batch with `keep`. The scale
+// drawn live, a piece longer than SHAPE_POINTS_PIECE_POINTS in parts); the path is kept for the next batch with `keep`. The scale
 // wraps the path, not the width. Before painting, `guard` (may be null) is
 // asked with the dirty rectangle of a whole stroke and may refuse the painting. Gives the dirty
 // rectangle (the batch's box inflated by width + 1); 0 when nothing was pending.

@@ -82,6 +82,8 @@ struct wins_font {
   std::string family;
   std::unordered_map<uint32_t, glyph_store> glyphs;
   const wins_glyph *latin[k_latin_count] = {};
+  // Advances of glyphs measured but not rendered.
+  std::unordered_map<uint32_t, int32_t> advances;
 };
 
 namespace {
@@ -93,6 +95,9 @@ face_entry *open_face(const face_candidate &candidate);
 face_set *resolve_faces(const std::u16string &name, int style);
 void init_metrics(wins_font *font);
 const wins_glyph *render_glyph(wins_font *font, uint32_t code_point);
+template <class Load>
+bool load_from_faces(wins_font *font, uint32_t code_point, Load load);
+bool load_outline(wins_font *font, face_entry *entry, FT_UInt glyph_index);
 bool load_glyph(wins_font *font, face_entry *entry, FT_UInt glyph_index, glyph_store *out);
 int scale_round(long units, int pixel_height, int units_per_em);
 int fixed_advance(const wins_font *font);
@@ -194,8 +199,26 @@ uint32_t wins_font_next_char(const char16_t *text, int len, int *i) {
 int wins_font_get_advance(wins_font *font, uint32_t code_point) {
   PORT_CHECK(font != nullptr);
   if (g_fixed_metrics) return fixed_advance(font);
-  const wins_glyph *glyph = wins_font_get_glyph(font, code_point);
-  return glyph ? glyph->advance : 0;
+  if (code_point < k_latin_count && font->latin[code_point]) return font->latin[code_point]->advance;
+  auto rendered = font->glyphs.find(code_point);
+  if (rendered != font->glyphs.end()) return rendered->second.glyph.advance;
+  auto measured = font->advances.find(code_point);
+  if (measured != font->advances.end()) return measured->second;
+  // Measured from the outline the glyph would be rendered from, without
+  // rendering it: a width costs no coverage images.
+  try {
+    int32_t advance = 0;
+    load_from_faces(font, code_point, [&](face_entry *entry, FT_UInt index) {
+      if (!load_outline(font, entry, index)) return false;
+      advance = int32_t((entry->face->glyph->advance.x + 32) >> 6);
+      return true;
+    });
+    font->advances.emplace(code_point, advance);
+    g_cache_bytes += 2 * sizeof(uint32_t) + 16;
+    return advance;
+  } catch (const std::bad_alloc &) {
+    return 0;
+  }
 }
 
 int wins_font_get_text_width(wins_font *font, const char16_t *text, int len) {
@@ -237,6 +260,7 @@ int wins_font_trim_cache(size_t limit) {
   for (auto &entry : g_fonts) {
     wins_font *font = entry.second.get();
     font->glyphs.clear();
+    font->advances.clear();
     std::fill(std::begin(font->latin), std::end(font->latin), nullptr);
   }
   g_cache_bytes = 0;
@@ -363,29 +387,13 @@ void init_metrics(wins_font *font) {
   font->strike_out = {-scale_round(strike_units, px, upem), std::max(1, scale_round(strike_size, px, upem))};
 }
 
-// Tries the primary face, then every face of the sorted list whose character
-// set holds the code point; what none has is drawn as the primary face's
-// missing-glyph box.
+// Renders the glyph from the first face that has it (load_from_faces).
 const wins_glyph *render_glyph(wins_font *font, uint32_t code_point) {
-  face_set *faces = font->faces;
-  if (!faces->primary) return nullptr;
+  if (!font->faces->primary) return nullptr;
   glyph_store store;
-  bool loaded = false;
-  FT_UInt index = FT_Get_Char_Index(faces->primary->face, code_point);
-  if (index != 0) loaded = load_glyph(font, faces->primary, index, &store);
-  for (size_t i = 0; !loaded && i < faces->candidates.size(); i++) {
-    face_candidate &candidate = faces->candidates[i];
-    if (candidate.failed || candidate.entry == faces->primary) continue;
-    if (!candidate.charset || !FcCharSetHasChar(candidate.charset, code_point)) continue;
-    if (!candidate.entry) {
-      candidate.entry = open_face(candidate);
-      candidate.failed = candidate.entry == nullptr;
-      if (candidate.failed) continue;
-    }
-    index = FT_Get_Char_Index(candidate.entry->face, code_point);
-    if (index != 0) loaded = load_glyph(font, candidate.entry, index, &store);
-  }
-  if (!loaded) loaded = load_glyph(font, faces->primary, 0, &store);
+  bool loaded = load_from_faces(font, code_point, [&](face_entry *entry, FT_UInt index) {
+    return load_glyph(font, entry, index, &store);
+  });
   if (!loaded) store = glyph_store();
 
   auto placed = font->glyphs.emplace(code_point, std::move(store)).first;
@@ -396,7 +404,34 @@ const wins_glyph *render_glyph(wins_font *font, uint32_t code_point) {
   return &kept.glyph;
 }
 
-bool load_glyph(wins_font *font, face_entry *entry, FT_UInt glyph_index, glyph_store *out) {
+// Tries the primary face, then every face of the sorted list whose character
+// set holds the code point; what none has is the primary face's
+// missing-glyph box. load(entry, glyph index) answers whether it took it.
+template <class Load>
+bool load_from_faces(wins_font *font, uint32_t code_point, Load load) {
+  face_set *faces = font->faces;
+  if (!faces->primary) return false;
+  bool loaded = false;
+  FT_UInt index = FT_Get_Char_Index(faces->primary->face, code_point);
+  if (index != 0) loaded = load(faces->primary, index);
+  for (size_t i = 0; !loaded && i < faces->candidates.size(); i++) {
+    face_candidate &candidate = faces->candidates[i];
+    if (candidate.failed || candidate.entry == faces->primary) continue;
+    if (!candidate.charset || !FcCharSetHasChar(candidate.charset, code_point)) continue;
+    if (!candidate.entry) {
+      candidate.entry = open_face(candidate);
+      candidate.failed = candidate.entry == nullptr;
+      if (candidate.failed) continue;
+    }
+    index = FT_Get_Char_Index(candidate.entry->face, code_point);
+    if (index != 0) loaded = load(candidate.entry, index);
+  }
+  if (!loaded) loaded = load(faces->primary, 0);
+  return loaded;
+}
+
+// The glyph's outline in the face's slot at the font's height and style.
+bool load_outline(wins_font *font, face_entry *entry, FT_UInt glyph_index) {
   FT_Face face = entry->face;
   if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(font->pixel_height)) != 0) return false;
   if (FT_Load_Glyph(face, glyph_index, k_load_flags) != 0) return false;
@@ -404,6 +439,12 @@ bool load_glyph(wins_font *font, face_entry *entry, FT_UInt glyph_index, glyph_s
   if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
   if ((font->style & WINS_FONT_BOLD) && entry->weight < FC_WEIGHT_DEMIBOLD) FT_GlyphSlot_Embolden(slot);
   if ((font->style & WINS_FONT_ITALIC) && entry->slant == FC_SLANT_ROMAN) FT_GlyphSlot_Oblique(slot);
+  return true;
+}
+
+bool load_glyph(wins_font *font, face_entry *entry, FT_UInt glyph_index, glyph_store *out) {
+  if (!load_outline(font, entry, glyph_index)) return false;
+  FT_GlyphSlot slot = entry->face->glyph;
   if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return false;
 
   const FT_Bitmap &bitmap = slot->bitmap;

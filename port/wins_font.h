@@ -65,7 +65,8 @@ const wins_glyph *wins_font_get_glyph(wins_font *font, uint32_t code_point);
 // The code point at text[*i] (a surrogate pair is one; a lone surrogate is
 // U+FFFD); *i moves past it.
 uint32_t wins_font_next_char(const char16_t *text, int len, int *i);
-// The advance of one code point as layout sees it (fixed or real).
+// The advance of one code point as layout sees it (fixed or real): the
+// rendered glyph's, or measured from its outline without rendering it.
 int wins_font_get_advance(wins_font *font, uint32_t code_point);
 int wins_font_get_text_width(wins_font *font, const char16_t *text, int len);
 // UTF-16 units of the longest prefix no wider than max_width; a surrogate

@@ -64,6 +64,7 @@ uint8_t section_coverage(int bpp, uint8_t coverage);
 
 int g_dpi = 0;
 int g_open_passes = 0;
+uint64_t g_drawn_glyphs = 0;
 
 }  // namespace
 
@@ -119,14 +120,28 @@ int wins_graphics_draw_text(tcanvas *canvas, wins_graphics_pass *pass, const tpo
   bool fixed = wins_font_get_fixed_metrics();
   int64_t baseline = int64_t(point->y) + wins_font_get_ascent(font);
   int64_t pen = point->x;
+  // No glyph reaches further than two ems from its pen position and line:
+  // glyphs that cannot meet the clip are measured, not rendered, and the
+  // text stops once the pen has left the clip on the right (advances never
+  // go back). The rules below still span the text up to there.
+  const int64_t reach = 2 * int64_t(wins_font_get_pixel_height(font)) + 2;
+  const trect &clip = pass->clip;
+  if (pass->clip_empty || baseline + reach < clip.y1 || baseline - reach > clip.y2) return 1;
   try {
     for (int i = 0; i < len;) {
+      if (pen - reach > clip.x2) break;
       uint32_t code_point = wins_font_next_char(text, len, &i);
+      int64_t advance = wins_font_get_advance(font, code_point);
+      if (pen + advance + reach < clip.x1) {
+        pen += advance;
+        continue;
+      }
       const wins_glyph *glyph = wins_font_get_glyph(font, code_point);
+      g_drawn_glyphs++;
       if (glyph && glyph->coverage)
         put_coverage(pass, pen + glyph->left, baseline - glyph->top, glyph->width, glyph->rows, glyph->coverage,
                      glyph->stride);
-      pen += fixed ? wins_font_get_advance(font, code_point) : glyph ? glyph->advance : 0;
+      pen += fixed ? advance : glyph ? glyph->advance : 0;
     }
     int64_t width = pen - point->x;
     if (width > 0 && (pass->style & TCANVAS_FONT_UNDERLINE)) {
@@ -144,6 +159,8 @@ int wins_graphics_draw_text(tcanvas *canvas, wins_graphics_pass *pass, const tpo
   }
   return 1;
 }
+
+uint64_t wins_graphics_get_drawn_glyphs() { return g_drawn_glyphs; }
 
 int wins_graphics_get_text_height(tcanvas *canvas, wins_graphics_pass *pass) {
   PORT_CHECK(canvas != nullptr);

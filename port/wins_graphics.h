@@ -33,6 +33,10 @@ void wins_graphics_end_text(tcanvas *canvas, wins_graphics_pass *pass);
 // drawn, 0 without a pass, with pen style 2 (none) or on a bitmap below 16 bpp.
 int wins_graphics_draw_text(tcanvas *canvas, wins_graphics_pass *pass, const tpoint *point, const char16_t *text,
                             int len);
+// Glyphs placed by wins_graphics_draw_text since the program started; those
+// lying wholly outside the clip, and those after the pen has left it, are
+// not placed.
+uint64_t wins_graphics_get_drawn_glyphs();
 
 // Cell height (ascent + descent), ascent and descent of the pass's font; 0
 // without a pass.

@@ -2,6 +2,7 @@
 #include "tscale.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "port_log.h"
@@ -24,29 +25,73 @@ void sample_row_at(uint8_t *dst, const uint8_t *src, int32_t count, const uint32
 // they go. Both follow the same rule: column x samples (x * xstep) >> 16.
 constexpr int32_t TABLE_COLUMNS = 2048;
 
+uint64_t g_sampled_pixels = 0;
+
 }  // namespace
 
 tbitmap *tscale_new_scaled(const tbitmap *src_bmp, int32_t width, int32_t height, int fit) {
   PORT_CHECK(src_bmp != nullptr);
   if (!is_scalable(src_bmp)) return nullptr;
-  int64_t h = height < 0 ? -int64_t(height) : int64_t(height);
-  if (width < 1 || h < 1) return nullptr;
-  int64_t w = width;
-  if (fit) {
-    int32_t src_width = tbitmap_get_width(src_bmp), src_height = tbitmap_get_height(src_bmp);
-    double s = std::min(double(w) / src_width, double(h) / src_height);
-    // A very long, thin picture would otherwise come out 0 pixels across.
-    w = std::max<int64_t>(1, int64_t(src_width * s));
-    h = std::max<int64_t>(1, int64_t(src_height * s));
-  }
+  int64_t h64 = height < 0 ? -int64_t(height) : int64_t(height);
+  if (width < 1 || h64 < 1 || h64 > INT32_MAX) return nullptr;
+  int32_t w = width, h = int32_t(h64);
+  if (fit) tscale_fit_size(src_bmp, w, h, &w, &h);
   int bpp = tbitmap_get_bpp(src_bmp);
-  tbitmap *dst = tbitmap_new(int32_t(w), height < 0 ? -int32_t(h) : int32_t(h), bpp);
+  tbitmap *dst = tbitmap_new(w, height < 0 ? -h : h, bpp);
   if (!dst) return nullptr;
   if (bpp == 8) std::memcpy(tbitmap_get_palette(dst), tbitmap_get_palette(src_bmp), PALETTE_BYTES);
   tscale_context ctx = {dst, src_bmp, 0};
-  tscale_scale_rows(&ctx, src_bmp, int32_t(w), int32_t(h), tscale_on_get_row, tscale_on_put_row);
+  tscale_scale_rows(&ctx, src_bmp, w, h, tscale_on_get_row, tscale_on_put_row);
   return dst;
 }
+
+void tscale_fit_size(const tbitmap *src_bmp, int32_t width, int32_t height, int32_t *out_width, int32_t *out_height) {
+  PORT_CHECK(src_bmp != nullptr && out_width != nullptr && out_height != nullptr);
+  int32_t src_width = tbitmap_get_width(src_bmp), src_height = std::abs(tbitmap_get_height(src_bmp));
+  if (src_width < 1 || src_height < 1) {
+    *out_width = width;
+    *out_height = height;
+    return;
+  }
+  double s = std::min(double(width) / src_width, double(height) / src_height);
+  // A very long, thin picture would otherwise come out 0 pixels across.
+  *out_width = int32_t(std::max<int64_t>(1, int64_t(src_width * s)));
+  *out_height = int32_t(std::max<int64_t>(1, int64_t(src_height * s)));
+}
+
+tbitmap *tscale_new_scaled_part(const tbitmap *src_bmp, int32_t width, int32_t height, const trect *part) {
+  PORT_CHECK(src_bmp != nullptr && part != nullptr);
+  if (!is_scalable(src_bmp) || width < 1 || height < 1) return nullptr;
+  if (part->x1 < 0 || part->y1 < 0 || part->x1 > part->x2 || part->y1 > part->y2 || part->x2 >= width ||
+      part->y2 >= height)
+    return nullptr;
+  const int32_t part_width = part->x2 - part->x1 + 1, part_height = part->y2 - part->y1 + 1;
+  const int bpp = tbitmap_get_bpp(src_bmp);
+  tbitmap *dst = tbitmap_new(part_width, -part_height, bpp);
+  if (!dst) return nullptr;
+  if (bpp == 8) std::memcpy(tbitmap_get_palette(dst), tbitmap_get_palette(src_bmp), PALETTE_BYTES);
+  // The steps and the rule of the whole scale: column x samples
+  // (x * xstep) >> 16, engine row y (the source's memory order) row
+  // (y * ystep) >> 16.
+  const uint32_t xstep = uint32_t((uint64_t(tbitmap_get_width(src_bmp)) << 16) / uint64_t(width));
+  const uint64_t ystep = (uint64_t(tbitmap_get_height(src_bmp)) << 16) / uint64_t(height);
+  const uint64_t stride = tbitmap_get_stride(src_bmp);
+  const bool top_down = tbitmap_is_top_down(src_bmp);
+  const size_t pixel_bytes = size_t(bpp / 8);
+  for (int32_t r = 0; r < part_height; r++) {
+    int64_t y = int64_t(part->y1) + r;
+    uint64_t engine_row = uint64_t(top_down ? y : height - 1 - y);
+    const uint8_t *src = src_bmp->_pixels + ((engine_row * ystep) >> 16) * stride;
+    uint8_t *row = tbitmap_get_row(dst, r);
+    for (int32_t x = 0; x < part_width; x++)
+      std::memcpy(row + pixel_bytes * size_t(x), src + pixel_bytes * size_t((uint64_t(part->x1 + x) * xstep) >> 16),
+                  pixel_bytes);
+  }
+  g_sampled_pixels += uint64_t(part_width) * uint64_t(part_height);
+  return dst;
+}
+
+uint64_t tscale_get_sampled_pixels() { return g_sampled_pixels; }
 
 int tscale_scale_into(const tbitmap *bitmap, tbitmap *dst_bmp) {
   PORT_CHECK(bitmap != nullptr && dst_bmp != nullptr);
@@ -83,12 +128,14 @@ int tscale_scale_rows(void *ctx, const tbitmap *src, int32_t dst_width, int32_t 
       fy += ystep;
       if ((fy >> 16) == src_row) {
         put_row(ctx, row, y);
+        g_sampled_pixels += uint64_t(dst_width);
         continue;
       }
       src_row = fy >> 16;
     }
     row = get_row(ctx, y);
     if (!row) return 0;
+    g_sampled_pixels += uint64_t(dst_width);
     const uint8_t *src_pixels = src->_pixels + src_row * stride;
     if (table) {
       switch (bpp) {

@@ -30,6 +30,15 @@ typedef void (*tscale_put_row_fn)(void *ctx, uint8_t *row, int32_t y);
 // made as large as fits inside width x |height|, never less than one pixel on
 // a side.
 tbitmap *tscale_new_scaled(const tbitmap *src_bmp, int32_t width, int32_t height, int fit);
+// The size tscale_new_scaled makes for width x height (both >= 1): with fit the
+// largest that keeps src_bmp's aspect ratio, at least one pixel a side.
+void tscale_fit_size(const tbitmap *src_bmp, int32_t width, int32_t height, int32_t *out_width, int32_t *out_height);
+// Only the part (inclusive, inside 0..width-1 x 0..height-1) of src_bmp scaled
+// to width x height: a new top-down bitmap of the part's size whose pixels are those that part has in the whole scaled picture, or
+// nullptr. Costs the part's pixels, not the whole's.
+tbitmap *tscale_new_scaled_part(const tbitmap *src_bmp, int32_t width, int32_t height, const trect *part);
+// Destination pixels sampled by this module since the program started.
+uint64_t tscale_get_sampled_pixels();
 // Scales bitmap over the whole of dst_bmp; 0 when either is empty, below
 // 8 bpp, or the depths differ (dst_bmp is then unchanged).
 int tscale_scale_into(const tbitmap *bitmap, tbitmap *dst_bmp);

@@ -30,7 +30,9 @@
 #include "tlistbox.h"
 #include "tmenu.h"
 #include "tmessagedialog.h"
+#include "tscale.h"
 #include "tscreen.h"
+#include "tstyler.h"
 #include "tedit.h"
 #include "topendialog.h"
 
@@ -418,5 +420,45 @@ TEST(ImageBar, InsertPictureAsksForAFileThenStampsOnTheSecondPress) {
     EXPECT_EQ(app->_imagebar, nullptr);
     EXPECT_EQ(paint_history_get_count(app->_history), 1);
     EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr) << "no second dialog";
+  }));
+}
+
+// A scaled record samples only what meets the canvas, and shows there what
+// scaling the whole picture into its rectangle shows.
+TEST(ImageBar, AScaledRecordSamplesOnlyWhatMeetsTheCanvasWithTheWholeScalesPixels) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    std::mt19937 rng(28);
+    bitmap_ptr image = test_bitmap(37, 23, 24);
+    test_fill_random(image.get(), rng);
+    paint_context *pc = app->_paint_context;
+    const tbitmap *canvas = paint_context_get_canvas(pc);
+    const int32_t cw = tbitmap_get_width(canvas), ch = std::abs(tbitmap_get_height(canvas));
+    const struct {
+      trect rect;
+      double scale;
+    } cases[] = {{{-30, -20, 400, 300}, 1.7}, {{100, 50, 161, 91}, 0.5}, {{-200, 10, 1500, 2000}, 2.0}};
+    for (const auto &c : cases) {
+      ASSERT_EQ(replay(app, record_of(c.rect, image.get(), nullptr), c.scale), 1);
+      std::vector<uint32_t> got;
+      for (int32_t y = 0; y < ch; y++)
+        for (int32_t x = 0; x < cw; x++) got.push_back(test_rgb(canvas, x, y));
+      paint_context_clear(pc);
+      trect r = {int32_t(c.rect.x1 * c.scale), int32_t(c.rect.y1 * c.scale), int32_t(c.rect.x2 * c.scale),
+                 int32_t(c.rect.y2 * c.scale)};
+      bitmap_ptr whole(tscale_new_scaled(image.get(), r.x2 - r.x1 + 1, r.y2 - r.y1 + 1, 1));
+      tcanvas on;
+      tcanvas_init_on_bitmap(&on, paint_context_get_canvas(pc));
+      tcanvas_set_clip(&on, &r);
+      tidrawer *drawer = tidrawer_copy(tstyler_get_default_idrawer());
+      tidrawer_draw(drawer, &on, whole.get(), nullptr, &r, 255);
+      tidrawer_free(drawer);
+      for (int32_t y = 0, i = 0; y < ch; y++)
+        for (int32_t x = 0; x < cw; x++, i++) ASSERT_EQ(got[size_t(i)], test_rgb(canvas, x, y)) << x << "," << y;
+    }
+    bitmap_ptr dot = test_bitmap(1, 1, 24);
+    uint64_t before = tscale_get_sampled_pixels();
+    ASSERT_EQ(replay(app, record_of({0, 0, 5790, 5790}, dot.get(), nullptr), 2.0), 1);
+    EXPECT_LE(tscale_get_sampled_pixels() - before, uint64_t(cw) * uint64_t(ch));
   }));
 }

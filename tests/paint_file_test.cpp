@@ -1,12 +1,14 @@
 #include "paint_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <deque>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -20,6 +22,8 @@
 #include "port_test_app.h"
 #include "test_bitmap.h"
 #include "test_env.h"
+#include "tfile.h"
+#include "tscale.h"
 #include "win_ao.h"
 
 namespace {
@@ -332,6 +336,41 @@ TEST_F(PaintFile, RefusedDocumentsLeaveThePaintingAndHistoryAlone) {
   EXPECT_EQ(message(), "Fail to open paint (code: -1)\nFail to open this file..");
   EXPECT_EQ(open_bytes(bytes(good.begin(), good.begin() + 20)), 0);
   EXPECT_EQ(state(), before);
+}
+
+// A document asking for a canvas beyond 8192 x 8192 picture pixels, in its
+// header or through a crop (its rectangle at its own zoom), is refused before
+// any of it is made; one within opens, and no resize goes beyond.
+TEST_F(PaintFile, CanvasesBeyondTheBoundAreRefusedAsLackOfMemory) {
+  ASSERT_EQ(save("good.bvf"), 1);
+  const bytes good = test_read_file(path("good.bvf"));
+  const painting_state before = state();
+  auto get32 = [](const bytes &b, size_t at) { return uint32_t(tfile_get_u32(b.data() + at)); };
+  auto with_crop = [&](int32_t x2, int32_t y2, double zoom) {
+    bytes doc = good, record(56 + 32, 0);
+    uint32_t at = get32(doc, 36);
+    test_put32(record, 40, PAINT_HISTORY_OP_CROP);
+    test_put32(record, 44, 32);
+    put_f64(record, 32, zoom);
+    test_put32(record, 56 + 8, uint32_t(x2));
+    test_put32(record, 56 + 12, uint32_t(y2));
+    doc.insert(doc.begin() + at, record.begin(), record.end());
+    test_put32(doc, 28, get32(doc, 28) + 1);
+    test_put32(doc, 36, at + uint32_t(record.size()));
+    return doc;
+  };
+  bytes huge = good, over = good;
+  test_put32(huge, 8, 11000), test_put32(huge, 12, 11000);
+  test_put32(over, 8, 8193), test_put32(over, 12, 8192);
+  for (const bytes &doc : {huge, over, with_crop(8999, 8999, 1.0), with_crop(2499, 2499, 0.25)}) {
+    EXPECT_EQ(open_bytes(doc), 0);
+    EXPECT_EQ(message(), "Fail to open paint (code: -6)\nNo enough memory..");
+    EXPECT_EQ(state(), before);
+  }
+  EXPECT_EQ(open_bytes(with_crop(2047, 1023, 0.25)), 1);
+  EXPECT_EQ(paint_history_get_count(history), 1);
+  // Nor does a resize make a painting its document could not ask for.
+  EXPECT_EQ(paint_context_resize_canvas(pc, 0, 0, 8193, 8192), 0);
 }
 
 TEST_F(PaintFile, BaseBlocksThatLieAreRefused) {
@@ -840,3 +879,56 @@ TEST_F(PaintFile, LongPathsAreNotCut) {
 }  // namespace
 
 int main(int argc, char **argv) { return paint_test_main(argc, argv); }
+
+// A thumbnail read for a cell is fitted to it as it is read: the pixels the
+// whole thumbnail scaled with its aspect ratio kept shows, and never more
+// than the cell's pixels kept, whatever size the stored block claims.
+TEST_F(PaintFile, AThumbnailReadForACellIsFittedToItWhileItIsRead) {
+  ASSERT_EQ(save("small.bvf"), 1);
+  const bytes good = test_read_file(path("small.bvf"));
+  const uint32_t offset = test_le32(good, 36);
+  std::mt19937 rng(28);
+  // The thumbnail block of a width x height picture, rows random.
+  auto document = [&](int bpp, int32_t width, int32_t height, bool sparse) {
+    const uint64_t stride = uint64_t((int64_t(bpp) * width + 31) / 32 * 4), rows = uint64_t(std::abs(height));
+    expect_bytes e;
+    e.u32(0), e.u32(0), e.u32(0), e.u32(uint32_t(stride)), e.zeros(10 * 4);
+    e.u32(40), e.u32(uint32_t(width)), e.u32(uint32_t(height)), e.u16(1), e.u16(uint32_t(bpp)), e.u32(0);
+    e.u32(uint32_t(stride * rows)), e.zeros(16);
+    if (bpp <= 8)
+      for (uint32_t i = 0; i < (1u << bpp); i++) e.u32(rng() & 0xFFFFFF);
+    e.zeros(4);
+    bytes doc(good.begin(), good.begin() + offset);
+    test_put32(e.b, 0, uint32_t(e.b.size() - 4 + stride * rows));
+    doc.insert(doc.end(), e.b.begin(), e.b.end());
+    size_t pixels_at = doc.size();
+    doc.resize(sparse ? pixels_at + 4096 : pixels_at + size_t(stride * rows));
+    for (size_t i = pixels_at; i < doc.size(); i++) doc[i] = uint8_t(rng());
+    test_write_file(path("thumb.bvf"), doc);
+    // The rest of a large block is a hole in the file.
+    if (sparse) {
+      EXPECT_EQ(truncate(path("thumb.bvf").c_str(), off_t(pixels_at + stride * rows)), 0);
+    }
+  };
+  const struct {
+    int bpp;
+    int32_t width, height;
+  } cases[] = {{32, 900, -700}, {24, 333, 1000}, {8, 500, 501}, {4, 301, 77}, {1, 640, 480}, {16, 100, 100}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.bpp);
+    document(c.bpp, c.width, c.height, false);
+    bitmap_ptr whole(paint_file_read_thumbnail(wpath("thumb.bvf").c_str()));
+    bitmap_ptr fitted(paint_file_read_thumbnail_fitted(wpath("thumb.bvf").c_str(), 110, 130));
+    ASSERT_TRUE(whole && fitted);
+    bitmap_ptr expected(tscale_new_scaled(whole.get(), 110, c.height < 0 ? -130 : 130, 1));
+    if (c.width <= 110 && std::abs(c.height) <= 130) expected.reset(tbitmap_new_copy(whole.get()));
+    ASSERT_EQ(test_shape(fitted.get()), test_shape(expected.get()));
+    const size_t row_bytes = size_t(tbitmap_get_width(fitted.get())) * size_t(tbitmap_get_bpp(fitted.get()) / 8);
+    for (int32_t y = 0; y < std::abs(tbitmap_get_height(fitted.get())); y++)
+      ASSERT_EQ(std::memcmp(tbitmap_get_row(fitted.get(), y), tbitmap_get_row(expected.get(), y), row_bytes), 0) << y;
+  }
+  document(32, 8000, 8000, true);
+  bitmap_ptr fitted(paint_file_read_thumbnail_fitted(wpath("thumb.bvf").c_str(), 110, 130));
+  ASSERT_NE(fitted, nullptr);
+  EXPECT_LE(tbitmap_get_image_size(fitted.get()), 110u * 130u * 4u);
+}

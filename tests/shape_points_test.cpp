@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 #include "paint_fixture.h"
@@ -213,3 +214,30 @@ TEST_F(FreeHandTest, AFlushPendingAtPenUpNeverRunsOnTheFinishedStroke) {
 }
 
 int main(int argc, char **argv) { return paint_test_main(argc, argv); }
+
+// An opaque piece of any length is stroked in parts of SHAPE_POINTS_PIECE_POINTS
+// points, each from the last point of the one before: a long self-crossing
+// piece shows what the same points stored as such short pieces show.
+TEST_F(PaintTest, ALongOpaquePieceIsStrokedAsItsShortPiecesAre) {
+  std::mt19937 rng(28);
+  std::vector<tpoint> piece, parts;
+  for (int i = 0; i < 1500; i++) piece.push_back({int32_t(20 + rng() % 60), int32_t(20 + rng() % 60)});
+  int32_t in_part = 0;
+  for (size_t i = 0; i < piece.size(); i++) {
+    if (in_part == SHAPE_POINTS_PIECE_POINTS) {
+      parts.push_back({SHAPE_POINT_MARKER, SHAPE_POINT_MARKER});
+      parts.push_back(piece[i - 1]);
+      in_part = 1;
+    }
+    parts.push_back(piece[i]);
+    in_part++;
+  }
+  pc->_pen_size = 5;
+  auto replayed = [&](const std::vector<tpoint> &points) {
+    paint_context_clear(pc);
+    shape_set_data(tool(SHAPE_ID_PENCIL), points.data(), int32_t(points.size() * 8));
+    shape_draw(tool(SHAPE_ID_PENCIL), paint_context_get_cairo(pc), nullptr, 1.0);
+    return canvas_bytes();
+  };
+  EXPECT_EQ(replayed(piece), replayed(parts));
+}

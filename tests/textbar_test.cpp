@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,15 +17,19 @@
 #include "paint_history.h"
 #include "paint_main.h"
 #include "shape.h"
+#include "tcanvas.h"
 #include "tdock.h"
 #include "tedit.h"
+#include "test_bitmap.h"
 #include "test_env.h"
 #include "textbar.h"
 #include "tfile.h"
 #include "tlistbox.h"
 #include "tmenu.h"
 #include "tscreen.h"
+#include "tstyler.h"
 #include "ttdrawer.h"
+#include "wins_graphics.h"
 
 namespace {
 
@@ -364,5 +369,73 @@ TEST(TextBar, AStampedTextRebuildsTheSameAfterSavingAndReopening) {
     ASSERT_EQ(paint_file_open(app->_file, path.c_str()), 1);
     paint_history_rebuild(app->_history);
     EXPECT_TRUE(app_test_canvas_bytes(app) == stamped);
+  }));
+}
+
+// A text record draws only what can show in its box: the glyphs the pen
+// passes while inside the clip, at a font no larger than twice the box's
+// height, and pixel for pixel what drawing the whole text showed there.
+TEST(TextBar, ATextDrawsOnlyWhatCanShowInItsBox) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    paint_context *pc = app->_paint_context;
+    text_record cjk;
+    cjk.font_size = 1024;
+    cjk.box = {0, 0, 479, 639};
+    for (int i = 0; i < 20000; i++) cjk.text.push_back(char16_t(0x4E00 + i % 2000));
+    text_record scrolled = cjk, away = cjk;
+    scrolled.offset_x = -40000000;
+    away.box = {-5000, 700, -100, 900};
+    for (const text_record &r : {cjk, scrolled, away}) {
+      uint64_t before = wins_graphics_get_drawn_glyphs();
+      drawn(app, r.bytes(), 1.0);
+      EXPECT_LE(wins_graphics_get_drawn_glyphs() - before, 4u) << r.offset_x << " " << r.box.x1;
+    }
+
+    // A font far above the box's height draws at twice the height.
+    text_record huge, capped;
+    huge.box = capped.box = {10, 10, 300, 49};
+    huge.text = capped.text = u"Wg\u4e2d";
+    huge.font_size = 1024;
+    capped.font_size = 80;
+    EXPECT_TRUE(drawn(app, huge.bytes(), 1.0) == drawn(app, capped.bytes(), 1.0));
+
+    // Records set from the left as the text bar sets them, their text in the
+    // box or far to the left of it, show inside the box what the whole text
+    // drawn without a clip shows there.
+    text_record bar;
+    bar.box = {20, 100, 300, 139};
+    bar.font_size = 28;
+    bar.style = 4 | 2;
+    for (int i = 0; i < 60; i++) bar.text += u"Brivola \u4e2d\u6587 ";
+    for (uint8_t alpha : {255, 120})
+      for (int32_t offset : {0, -2500})
+        for (double scale : {1.0, 0.5, 2.0}) {
+          bar.offset_x = offset;
+          bar.color[3] = alpha;
+          drawn(app, bar.bytes(), scale);
+          const tbitmap *canvas = paint_context_get_canvas(pc);
+          trect box = {int32_t(bar.box.x1 * scale), int32_t(bar.box.y1 * scale), int32_t(bar.box.x2 * scale),
+                       int32_t(bar.box.y2 * scale)};
+          int32_t dx = 8000 - box.x1, dy = -box.y1;
+          bitmap_ptr whole = test_bitmap(16000, box.y2 - box.y1 + 1, 32);
+          tbitmap_fill_rect(whole.get(), 0, 0, 15999, box.y2 - box.y1, app_test_canvas_pixel(app, 0, 0));
+          ttdrawer *drawer = ttdrawer_copy(tstyler_get_default_tdrawer());
+          ttdrawer_set_alignment(drawer, bar.alignment);
+          ttdrawer_set_offset_x(drawer, int32_t(offset * scale));
+          ttdrawer_set_font_size(drawer, int32_t(bar.font_size * scale));
+          ttdrawer_set_font_face(drawer, bar.face.c_str());
+          ttdrawer_set_font_style(drawer, bar.style);
+          ttdrawer_set_color(drawer, tcolor_rgba(200, 0, 0, alpha));
+          tcanvas on;
+          tcanvas_init_on_bitmap(&on, whole.get());
+          trect shifted = {box.x1 + dx, box.y1 + dy, box.x2 + dx, box.y2 + dy};
+          ttdrawer_draw(drawer, &on, bar.text.c_str(), int32_t(bar.text.size()), &shifted);
+          ttdrawer_free(drawer);
+          for (int32_t y = box.y1; y <= box.y2; y++)
+            for (int32_t x = std::max(box.x1, 0); x <= std::min(box.x2, tbitmap_get_width(canvas) - 1); x++)
+              ASSERT_EQ(test_rgb(canvas, x, y), test_rgb(whole.get(), x + dx, y + dy))
+                  << "alpha " << int(alpha) << ", offset " << offset << ", scale " << scale << " at " << x << "," << y;
+        }
   }));
 }

@@ -150,3 +150,34 @@ TEST(TscaleEngine, SamplesEachSourceRowOnceAndCopiesRepeats) {
   EXPECT_EQ(tscale_scale_rows(&ctx, src.get(), 25, -1, counting_get, counting_put), 0);
   EXPECT_EQ(ctx.gets, 10);
 }
+
+// A part of a scale holds what the whole scale holds there, for every depth
+// and row order, at a fraction of the work.
+TEST(TScale, APartHasThePixelsOfTheWholeAndCostsOnlyItsOwn) {
+  std::mt19937 rng(28);
+  struct part_case {
+    int32_t sw, sh, dw, dh;
+    trect part;
+  } cases[] = {{1, 1, 900, 700, {899, 0, 899, 699}},   {7, 5, 3000, 40, {2990, 3, 2999, 39}},
+               {50, 30, 17, 9, {4, 2, 12, 8}},         {13, 17, 200, 300, {0, 150, 199, 299}},
+               {100, 80, 2500, 2000, {2040, 1000, 2499, 1001}}};
+  for (int bpp : {8, 16, 24, 32})
+    for (int down : {0, 1})
+      for (const part_case &c : cases) {
+        bitmap_ptr src = random_bitmap(rng, c.sw, down ? -c.sh : c.sh, bpp);
+        bitmap_ptr whole(tscale_new_scaled(src.get(), c.dw, -c.dh, 0));
+        uint64_t before = tscale_get_sampled_pixels();
+        bitmap_ptr part(tscale_new_scaled_part(src.get(), c.dw, c.dh, &c.part));
+        ASSERT_TRUE(whole && part);
+        int32_t pw = c.part.x2 - c.part.x1 + 1, ph = c.part.y2 - c.part.y1 + 1;
+        EXPECT_EQ(tscale_get_sampled_pixels() - before, uint64_t(pw) * uint64_t(ph));
+        ASSERT_EQ(test_shape(part.get()), (std::vector<int32_t>{pw, ph, bpp, 1}));
+        for (int32_t y = 0; y < ph; y++)
+          for (int32_t x = 0; x < pw; x++)
+            ASSERT_EQ(raw(part.get(), x, y), raw(whole.get(), c.part.x1 + x, c.part.y1 + y))
+                << bpp << " bpp, top-down " << down << ", " << c.dw << "x" << c.dh << " at " << x << "," << y;
+      }
+  trect outside = {0, 0, 10, 10};
+  bitmap_ptr src = random_bitmap(rng, 4, 4, 32);
+  EXPECT_EQ(tscale_new_scaled_part(src.get(), 10, 10, &outside), nullptr);
+}

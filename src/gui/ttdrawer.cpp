@@ -197,8 +197,10 @@ void ttdrawer_draw_standard(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pas
     return;
   }
 
-  int64_t width = width_of(canvas, pass, shown), height = wins_graphics_get_text_height(canvas, pass);
   uint32_t code = drawer->_alignment < 9 ? drawer->_alignment : 0;
+  // Text set from the left needs no width: a long text is not measured whole.
+  int64_t width = TDRAWER_HORIZONTAL[code] == 0 ? 0 : width_of(canvas, pass, shown);
+  int64_t height = wins_graphics_get_text_height(canvas, pass);
   int64_t x1 = rect->x1, y1 = rect->y1, x2 = rect->x2, y2 = rect->y2;
   int64_t x = TDRAWER_HORIZONTAL[code] == 0 ? x1 : TDRAWER_HORIZONTAL[code] == 1 ? x1 + (x2 - x1 - width + 1) / 2 : x2 - width;
   int64_t y = TDRAWER_VERTICAL[code] == 0 ? y1 : TDRAWER_VERTICAL[code] == 1 ? y1 + (y2 - y1 + 1) / 2 - height / 2 : y2 - height;
