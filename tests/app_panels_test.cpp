@@ -531,3 +531,31 @@ TEST(Thumbnail, ATapBesideTheScaledCanvasStillRecentres) {
     EXPECT_GT(origin.y, 320);
   }));
 }
+
+// The thumbnail's frame follows a Pan drag on the canvas as it goes.
+TEST(Thumbnail, APanDragRepaintsTheFrame) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 1600, 1200, tcolor_rgba(255, 255, 255)));
+    paint_main_after_rebuild();
+    app->_current_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_PAN);
+    paint_main_show_thumbnail(1);
+    tsurface *thumb = &app->_thumbnail->_control._surface;
+    const trect at = screen_rect(thumb);
+    auto shown = [&] {
+      std::vector<uint32_t> pixels;
+      for (int32_t y = at.y1; y <= at.y2; y++)
+        for (int32_t x = at.x1; x <= at.x2; x++) pixels.push_back(screen_pixel(tscreen_get(), x, y));
+      return pixels;
+    };
+    auto before = shown();
+    app_test_pen(OS_PEN_DOWN, 100, 400);
+    for (int32_t i = 1; i <= 10; i++) app_test_pen(OS_PEN_MOVE, 100 - 6 * i, 400 - 6 * i);
+    app_test_pen(OS_PEN_UP, 40, 340);
+    auto after = shown();
+    EXPECT_NE(after, before);
+    tsurface_paint(thumb);  // what a whole repaint shows
+    tscreen_paint(tscreen_get(), nullptr);
+    EXPECT_EQ(after, shown());
+  }));
+}
