@@ -25,6 +25,7 @@
 #include "paint_context.h"
 #include "paint_send.h"
 #include "port_test_app.h"
+#include "sms_send.h"
 #include "tbutton.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
@@ -335,6 +336,20 @@ TEST(Sharing, LaunchTextsAreCutAndQuotedAsTheComposersTakeThem) {
   EXPECT_EQ(paint_send_via_email(long_path.c_str()), 0) << "a cut text has lost its closing quote and file";
   EXPECT_EQ(paint_send_via_mms(u"/a b.jpg"), 0);
   EXPECT_EQ(paint_send_via_beam(u"/a b.jpg"), 0);
+  // What the beam, MMS and SMS programs would be handed.
+  static std::vector<std::u16string> texts;
+  texts.clear();
+  os_execute_observer_fn old = os_shell_set_execute_observer([](const char16_t *program, const char16_t *text) {
+    texts.push_back(std::u16string(program) + u" " + text);
+  });
+  paint_send_via_beam(u"/a b.jpg");
+  paint_send_via_mms(u"/a b.jpg");
+  sms_send(nullptr, u"Hello there", u"");
+  os_shell_set_execute_observer(old);
+  EXPECT_EQ(texts, (std::vector<std::u16string>{
+                       u"\\windows\\Beam.exe /a b.jpg",
+                       u"\\windows\\tmail.exe -service \"MMS\" -to \"\" -attach \"/a b.jpg\"",
+                       u"\\windows\\tmail.exe -transport \"SMS\" -to \"\" -body \"Hello there\""}));
 }
 
 TEST(Sharing, ShareSaysItCannotAndMyGalleryOpensTheAuthorsPage) {
