@@ -256,6 +256,17 @@ TEST(HtmlRender, RunsWrapAtWordsOfAlphabeticScripts) {
       EXPECT_EQ(page.texts(), (std::vector<std::string>{"label:" + test_utf8(chinese.substr(0, 36)),
                                                          "label:" + test_utf8(chinese.substr(36))}));
     }
+    // Which characters hold a word together, each met where the line is full.
+    for (auto [c, word] : {std::pair{u'\u00E1', true}, {u'\u00D7', false}, {u'\u03B1', true}, {u'\u037E', false},
+                           {u'\u0561', true}, {u'\u1EA1', true}, {u'\u4E00', false}}) {
+      std::string letter = test_utf8(std::u16string(1, c));
+      page_env page;
+      page.parse("<P>Choose a tool on the tool bar and dr" + letter + "w on the canvas.</P>");
+      std::string cut = word ? "" : "dr";
+      EXPECT_EQ(page.texts(), (std::vector<std::string>{"label:Choose a tool on the tool bar and " + cut,
+                                                         "label:" + (word ? "dr" + letter : letter) + "w on the canvas."}))
+          << letter;
+    }
     // The whole-run label of the last row starts a line of its own.
     page_env page;
     page.parse(rows[2].page);
