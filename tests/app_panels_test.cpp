@@ -17,6 +17,7 @@
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
+#include "paint_history.h"
 #include "paint_main.h"
 #include "port_test_app.h"
 #include "scalebar.h"
@@ -557,5 +558,24 @@ TEST(Thumbnail, APanDragRepaintsTheFrame) {
     tsurface_paint(thumb);  // what a whole repaint shows
     tscreen_paint(tscreen_get(), nullptr);
     EXPECT_EQ(after, shown());
+  }));
+}
+
+// Whole Canvas fits the side that needs the smaller zoom, and the drawing is
+// rebuilt at the new zoom.
+TEST(ScaleBar, WholeCanvasFitsTheTallPictureAndRedrawsIt) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 240, 1280, tcolor_rgba(255, 255, 255)));
+    paint_main_after_rebuild();
+    const int points[][2] = {{100, 300}, {150, 350}, {200, 320}};
+    app_test_stroke(points, 3);
+    ASSERT_EQ(paint_history_get_count(app->_history), 1);
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    scalebar_run(app->_scalebar, SCALEBAR_WHOLE_CANVAS);
+    EXPECT_EQ(label_text(app->_scalebar), "50%");
+    std::string shown = app_test_canvas_bytes(app);
+    paint_history_rebuild(app->_history);
+    EXPECT_TRUE(shown == app_test_canvas_bytes(app));
   }));
 }
