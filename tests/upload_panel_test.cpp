@@ -283,6 +283,14 @@ TEST(UploadPanel, AFailedExportOpensNothing) {
     wins_timer_stop(timer);
     for (int i = 0; i < 4 && modal(); i++) tap(soft_key(tmessagedialog_get_dialog(shown_box()), 1));
     EXPECT_EQ(modal(), nullptr) << "no Send menu behind the export's error";
+    // A folder where the picture goes: something exists there, but no picture.
+    ASSERT_EQ(system(("mkdir -p '" + folders.root + "/out/attachment.jpg'").c_str()), 0);
+    app_common_utf8_to_wide_cut((folders.root + "/out").c_str(), -1, app->_temp_dir, APP_PATH_CHARS);
+    timer = wins_timer_start(20, 0, tap_box_from_timer, nullptr);
+    EXPECT_EQ(paint_send_show(app, &send, nullptr), 0);
+    wins_timer_stop(timer);
+    for (int i = 0; i < 4 && modal(); i++) tap(soft_key(tmessagedialog_get_dialog(shown_box()), 1));
+    EXPECT_EQ(modal(), nullptr);
     if (send) paint_send_free(send);
   });
 }
