@@ -17,6 +17,7 @@
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
+#include "paint_history.h"
 #include "paint_main.h"
 #include "port_test_app.h"
 #include "scalebar.h"
@@ -546,5 +547,52 @@ TEST(Thumbnail, ATapBesideTheScaledCanvasStillRecentres) {
     // The view's centre is now left of and above the canvas.
     EXPECT_GT(origin.x, 240);
     EXPECT_GT(origin.y, 320);
+  }));
+}
+
+// The thumbnail's frame follows a Pan drag on the canvas as it goes.
+TEST(Thumbnail, APanDragRepaintsTheFrame) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 1600, 1200, tcolor_rgba(255, 255, 255)));
+    paint_main_after_rebuild();
+    app->_current_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_PAN);
+    paint_main_show_thumbnail(1);
+    tsurface *thumb = &app->_thumbnail->_control._surface;
+    const trect at = screen_rect(thumb);
+    auto shown = [&] {
+      std::vector<uint32_t> pixels;
+      for (int32_t y = at.y1; y <= at.y2; y++)
+        for (int32_t x = at.x1; x <= at.x2; x++) pixels.push_back(screen_pixel(tscreen_get(), x, y));
+      return pixels;
+    };
+    auto before = shown();
+    app_test_pen(OS_PEN_DOWN, 100, 400);
+    for (int32_t i = 1; i <= 10; i++) app_test_pen(OS_PEN_MOVE, 100 - 6 * i, 400 - 6 * i);
+    app_test_pen(OS_PEN_UP, 40, 340);
+    auto after = shown();
+    EXPECT_NE(after, before);
+    tsurface_paint(thumb);  // what a whole repaint shows
+    tscreen_paint(tscreen_get(), nullptr);
+    EXPECT_EQ(after, shown());
+  }));
+}
+
+// Whole Canvas fits the side that needs the smaller zoom, and the drawing is
+// rebuilt at the new zoom.
+TEST(ScaleBar, WholeCanvasFitsTheTallPictureAndRedrawsIt) {
+  app_test_folders folders;
+  ASSERT_TRUE(app_test_run([](app_context *app) {
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 240, 1280, tcolor_rgba(255, 255, 255)));
+    paint_main_after_rebuild();
+    const int points[][2] = {{100, 300}, {150, 350}, {200, 320}};
+    app_test_stroke(points, 3);
+    ASSERT_EQ(paint_history_get_count(app->_history), 1);
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    scalebar_run(app->_scalebar, SCALEBAR_WHOLE_CANVAS);
+    EXPECT_EQ(label_text(app->_scalebar), "50%");
+    std::string shown = app_test_canvas_bytes(app);
+    paint_history_rebuild(app->_history);
+    EXPECT_TRUE(shown == app_test_canvas_bytes(app));
   }));
 }

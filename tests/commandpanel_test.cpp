@@ -495,6 +495,24 @@ TEST(CommandPanelCommands, SendKeepsTheCurveBeingEditedAndNewDropsIt) {
   });
 }
 
+// An open text bar is stamped before a command runs.
+TEST(CommandPanelCommands, ACommandStampsAnOpenTextBarFirst) {
+  run("480x640", [](app_context *app) {
+    app->_current_tool = paint_context_find_tool(app->_paint_context, SHAPE_ID_TEXT);
+    app_test_pen(OS_PEN_DOWN, 100, 400);
+    app_test_pen(OS_PEN_MOVE, 300, 460);
+    app_test_pen(OS_PEN_UP, 300, 460);
+    ASSERT_NE(app->_textbar, nullptr);
+    app_test_char(u'a');
+    open_panel(app);
+    tap(button(app, COMMANDPANEL_ABOUT));
+    EXPECT_EQ(app->_textbar, nullptr);
+    ASSERT_EQ(paint_history_get_count(app->_history), 1);
+    EXPECT_EQ(paint_history_get_record(app->_history, 0)->_operation, PAINT_HISTORY_OP_TEXT);
+    if (tsurface *modal = tscreen_get_modal(tscreen_get())) tdialog_close(reinterpret_cast<tdialog *>(modal), 0);
+  });
+}
+
 // The tab's pictures are drawn for the large class; where the tab is
 // smaller they are used as copies scaled to it, each made once. Where the
 // sizes agree the resource picture serves as it is.

@@ -270,6 +270,16 @@ TEST(HtmlRender, RunsWrapAtWordsOfAlphabeticScripts) {
       EXPECT_EQ(page.rec.controls[1].rect.x1, 10);
       EXPECT_EQ(page.rec.controls[1].rect.y1, 10 + 15);
     }
+    // Only an ideograph breaks a word, each met where the line is full.
+    for (auto [c, word] : {std::pair{u'\u00E1', true}, {u'\u00D7', true}, {u'\u03B1', true}, {u'\u037E', true},
+                           {u'\u0561', true}, {u'\u1EA1', true}, {u'\u4E00', false}}) {
+      std::string letter = test_utf8(std::u16string(1, c));
+      page_env page;
+      page.parse("<P>Choose a tool on the tool bar and dr" + letter + "w on the canvas.</P>");
+      EXPECT_EQ(page.texts(), (std::vector<std::string>{"label:Choose a tool on the tool bar and" + std::string(word ? "" : " dr"),
+                                                         "label:" + (word ? "dr" + letter : letter) + "w on the canvas."}))
+          << letter;
+    }
     page_env page;
     page.parse(rows[3].page);
     const trect *ab = tsurface_get_rect(&page.rec.owned[1]->_surface);

@@ -118,6 +118,14 @@ TEST(Connect, DottedQuadsAreAddressesAndOnlyNamesAreResolved) {
     if (peer >= 0) close(peer);
     net_socket_destroy(socket);
   }
+  // A port above 65535 is refused, not wrapped onto the listener's.
+  outcome seen;
+  net_socket *socket = net_socket_create(0, 0);
+  net_socket_set_user(socket, &seen);
+  net_socket_connect(socket, "127.0.0.1", server.port + 65536u, 5, on_connect);
+  ASSERT_TRUE(seen.wait());
+  EXPECT_EQ(seen.result, 0);
+  net_socket_destroy(socket);
   net_socket_set_resolver(old);
 }
 

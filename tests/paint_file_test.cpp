@@ -481,6 +481,7 @@ TEST_F(PaintFile, ThumbnailIsTheFittedCanvasAndItsReaderTrustsNothing) {
                 lie{"block past the end", offset, 0x10000000}, lie{"block of 0", offset, 0},
                 lie{"stride", offset + 4 + 8, 404}, lie{"depth 2", offset + 4 + 52 + 14, 2},
                 lie{"taller than the block", offset + 4 + 52 + 8, 51}, lie{"version", 4, 0x00030002},
+                lie{"block a row short", offset, test_le32(good, offset) - 400},
                 lie{"magic", 0, 0}}) {
     bytes changed = good;
     test_put32(changed, l.at, l.value);

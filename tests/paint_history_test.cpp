@@ -5,7 +5,9 @@
 // canvas compared against a rebuild from record 0.
 #include "paint_history.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -241,6 +243,16 @@ TEST_F(HistoryTest, ACheckpointReadOnceIsNotReusedAfterItsRecordsChanged) {
   ASSERT_EQ(paint_history_load_checkpoint(history, 1, 100), 1);
   EXPECT_EQ(canvas_bytes(), drawn);
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+TEST_F(HistoryTest, ACheckpointKeptInMemoryIsNotReusedAfterItsFileWasRewritten) {
+  add_marks(0, 50);
+  ASSERT_EQ(paint_history_load_checkpoint(history, 1, 100), 1);  // now kept in memory
+  // Same file, same size, new bytes and a new time: the file is read again.
+  std::fstream(checkpoint_path(1, 100), std::ios::in | std::ios::out | std::ios::binary) << "garbage";
+  timespec later[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, checkpoint_path(1, 100).c_str(), later, 0), 0);
+  EXPECT_EQ(paint_history_load_checkpoint(history, 1, 100), 0);
 }
 
 TEST_F(HistoryTest, UndoingTheOnlyRecordClearsAndRedoDrawsItAgain) {

@@ -490,6 +490,7 @@ TEST(PaintNew, NewEmptyPaintTakesSizesFrom1To1024AndRefusesTheRest) {
     } const cases[] = {
         {u"0", u"240", false},   {u"320", u"1025", false}, {u"99999999999", u"240", false},
         {u"", u"240", false},    {u"1", u"1024", true},    {u"320", u"240", true},
+        {u"1024", u"1", true},   {u"1025", u"1", false},
     };
     for (const auto &c : cases) {
       SCOPED_TRACE(test_utf8(c.width) + " x " + test_utf8(c.height));

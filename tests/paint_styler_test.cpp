@@ -341,3 +341,21 @@ TEST(PaintStyler, HintsAreFramedInBlackOnLightBlue) {
     tscreen_paint(screen, nullptr);
   });
 }
+
+// A title bar is a dark grey rounded band keyed over the panel; on the large
+// class an edit's text sits 3 pixels in from the sides and 5 from the edges.
+TEST(PaintStyler, TitleBarsAndLargeEditsTakeTheApplicationLook) {
+  run("480x640", [](app_context *, const app_test_folders &) {
+    tinputdialog *input = tinputdialog_new(u"Name", -1, u"Name:", g_name, 32, nullptr);
+    tinputdialog_show(input, -1, -1, TDIALOG_PLACE_CENTRE);
+    tscreen *screen = tscreen_get();
+    tscreen_paint(screen, nullptr);
+    trect title = screen_rect_of(tdialog_get_titlebar(tinputdialog_get_dialog(input)));
+    EXPECT_EQ(screen_pixel(screen, title.x1, title.y1), rgb565(128, 128, 128)) << "the panel past the round corner";
+    EXPECT_EQ(screen_pixel(screen, title.x1 + 2, title.y2 - 2), rgb565(64, 64, 64));
+    const trect *client = tcontrol_get_client_rect(&input->_edit->_control);
+    EXPECT_EQ((std::vector<int32_t>{client->x1, client->y1}), (std::vector<int32_t>{3, 5}));
+    EXPECT_EQ(client->x2, width_of(input->_edit) - 1 - 3);
+    tdialog_close(tinputdialog_get_dialog(input), 0);
+  });
+}

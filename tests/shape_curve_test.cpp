@@ -96,6 +96,16 @@ TEST_F(CurveTest, OverlappingHandlesArePickedStartEndControl1Control2) {
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
+TEST_F(CurveTest, ADraggedHandleIsPickedWhereItNowLies) {
+  line({0, 50}, {150, 50});
+  press({25, 50}, {25, 130});
+  press({10, 130}, {10, 160});
+  press(AWAY, AWAY);
+  std::vector<double> v = recorded();
+  ASSERT_EQ(v.size(), 8u);
+  EXPECT_EQ(v[1], 160);
+}
+
 TEST_F(CurveTest, ADragAwayFromTheHandlesChangesNothing) {
   line({20, 20}, {60, 40});
   test_run_active_objects();

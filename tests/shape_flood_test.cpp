@@ -45,7 +45,7 @@ TEST_F(FloodTest, TheToleranceFollowsTheZoom) {
   struct row {
     double zoom;
     int32_t tolerance;
-  } rows[] = {{1.0, 32}, {0.2, 16}, {0.1, 0}};
+  } rows[] = {{1.0, 32}, {0.2, 16}, {0.1, 0}, {0.25, 32}, {0.125, 16}};
   for (const row &r : rows) {
     ASSERT_EQ(paint_context_set_zoom(pc, r.zoom), 1);
     // A grey ramp: column x holds grey x, so the fill reaches column t exactly.

@@ -123,6 +123,9 @@ TEST(Pixels, BlendUses255WeightsAndSetsTheFourthByte) {
   tbitmap_set_pixel(b24.get(), 0, 0, 0);
   EXPECT_EQ(tbitmap_blend_pixel(b24.get(), 0, 0, 0x80FFFFFF), 1);
   EXPECT_EQ(tbitmap_get_pixel(b24.get(), 0, 0), 0x7F7F7Fu);  // 255 * 128 >> 8
+  tbitmap_set_pixel(b24.get(), 1, 0, 0xFFFFFF);
+  tbitmap_blend_pixel(b24.get(), 1, 0, 0x80000000);
+  EXPECT_EQ(tbitmap_get_pixel(b24.get(), 1, 0), 0x7E7E7Eu);  // 255 * 127 >> 8
 
   bitmap_ptr b32 = make(1, 1, 32);
   tbitmap_set_pixel(b32.get(), 0, 0, 0x10000000);

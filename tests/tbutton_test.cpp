@@ -259,6 +259,29 @@ TEST(Button, ImagePositionsSplitTheButton) {
       "240x320");
 }
 
+TEST(Button, ACaptionKeepsItsFirstThirtyOneCharacters) {
+  run_on_styled_screen(
+      [](tscreen *screen) {
+        widget_env env;
+        trect rect = {0, 0, 219, 29};
+        tbutton *button = tbutton_new(nullptr, &rect, u"", 0, nullptr);
+        tcontrol_realize(&button->_control);
+        auto drawn = [&](const char16_t *text) {
+          tbutton_set_text(button, text);
+          tsurface_update(&button->_control._surface, nullptr);
+          std::vector<uint32_t> pixels;
+          for (int32_t y = 0; y < 30; y++)
+            for (int32_t x = 0; x < 220; x++) pixels.push_back(screen_pixel(screen, x, y));
+          return pixels;
+        };
+        std::vector<uint32_t> cut = drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
+        EXPECT_EQ(cut, drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcde"));
+        EXPECT_NE(cut, drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"));
+        tbutton_free(button);
+      },
+      "240x320");
+}
+
 TEST(Button, APressLeftToTheOwnerIsNotDrawnByTheButton) {
   for (bool left_to_owner : {false, true}) {
     SCOPED_TRACE(left_to_owner ? "left to the owner" : "drawn by the button");

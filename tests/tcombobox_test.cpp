@@ -91,6 +91,21 @@ TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
   }, "240x320");
 }
 
+TEST(ComboBox, AnEditableFieldTakesTypingOnlyWhileTheComboHasTheFocus) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
+    tcontrol_set_focus(&combox->_control, 1);
+    widget_key('x');
+    std::u16string typed = text_of(combox);
+    EXPECT_NE(typed.find(u'x'), std::u16string::npos);
+    tcontrol_set_focus(&combox->_control, 0);
+    widget_key('y');
+    EXPECT_EQ(text_of(combox), typed);
+    tcombobox_free(combox);
+  }, "240x320");
+}
+
 TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
   widget_env env;
   run_on_styled_screen([](tscreen *) {

@@ -229,3 +229,32 @@ TEST(Dialog, TheSoftKeyBarHidesWhatLiesUnderIt) {
     tscreen_set_paint_hook(screen, nullptr);
   });
 }
+
+// A focused control in the form hears a soft key before the bar; a filled
+// panel does not move under a title drag; a second added button is ignored.
+TEST(Dialog, TheFormHearsKeysFirstAndAFilledPanelStaysPut) {
+  on_dialog_screen([](tscreen *) {
+    tdialog *dialog = shown_dialog(TDIALOG_PLACE_FILL);
+    tform *form = tdialog_get_form(dialog);
+    tdialog_add_button(dialog, u"One", 5);
+    tdialog_add_button(dialog, u"Two", 6);
+    EXPECT_EQ(tform_get_child_count(form), 1);
+    trect r = {0, 0, 9, 9};
+    tcontrol *taker = tcontrol_new(nullptr, &r, nullptr);
+    tcontrol_set_focusable_test(taker, [](tcontrol *) { return 1; });
+    tcontrol_set_on_key(taker, [](tcontrol *, uint32_t, uint32_t, uint32_t) { return 1; });
+    tform_add_child(form, 9, taker);
+    ASSERT_EQ(tform_set_focus(form, taker), 1);
+    widget_key(TCONTROLBAR_LEFT_KEY);
+    widget_run_for(100);
+    EXPECT_TRUE(g_results.empty());
+    const trect before = rect_of(tdialog_get_panel(dialog));
+    widget_pen(TSCREEN_PEN_DOWN, 20, before.y1 + 10);
+    widget_pen(TSCREEN_PEN_MOVE, 27, before.y1 + 30);
+    widget_pen(TSCREEN_PEN_UP, 27, before.y1 + 30);
+    EXPECT_EQ(fields(rect_of(tdialog_get_panel(dialog))), fields(before));
+    tform_remove_child(form, taker);
+    tcontrol_free(taker);
+    tdialog_close(dialog, 0);
+  });
+}

@@ -115,6 +115,29 @@ TEST(Dock, AHeldPressOnTheFrameEntersResizeModeAndAnEarlierReleaseDoesNot) {
   });
 }
 
+// Each zone moves its own edges: a held press on the frame, then 6 pixels
+// right and down.
+TEST(Dock, EveryResizeZoneMovesItsEdges) {
+  const struct {
+    int32_t zone, x, y;
+    std::vector<int32_t> rect;
+  } rows[] = {{2, 80, 52, {50, 56, 109, 109}},  {3, 107, 52, {50, 56, 115, 109}}, {4, 52, 80, {56, 50, 109, 109}},
+              {6, 52, 107, {56, 50, 109, 115}}, {7, 80, 107, {50, 50, 109, 115}}, {8, 107, 107, {50, 50, 115, 115}}};
+  for (const auto &r : rows) {
+    SCOPED_TRACE(r.zone);
+    with_dock_screen([&r](tscreen *) {
+      tdock *dock = shown_dock({50, 50, 109, 109});
+      tdock_set_can_drag_func(dock, refuse_drag);
+      pen(OS_PEN_DOWN, r.x, r.y);
+      wait_ms(1000);
+      drag(r.x, r.y, r.x + 6, r.y + 6);
+      pen(OS_PEN_UP, r.x + 6, r.y + 6);
+      EXPECT_EQ(rect_of(dock), r.rect);
+      tdock_free(dock);
+    });
+  }
+}
+
 TEST(Dock, DockingToASideRemembersTheThicknessItHadThere) {
   with_dock_screen([](tscreen *screen) {
     tdock *dock = shown_dock({60, 40, 99, 79});

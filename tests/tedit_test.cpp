@@ -153,6 +153,8 @@ TEST(Edit, DigitsModeSwallowsOtherCharacters) {
     EXPECT_EQ(key(BACKSPACE), 1);  // editing keys still work
     EXPECT_EQ(key('0'), 1);
     EXPECT_EQ(f.text(), u"10");
+    key(u'9');
+    EXPECT_EQ(f.text(), u"109");
   });
 }
 
@@ -262,5 +264,30 @@ TEST(Edit, NewTextClampsTheCaretAndFreeingPaintsNothing) {
     f.edit = nullptr;
     EXPECT_EQ(g_paints, 0);
     tscreen_set_paint_hook(screen, nullptr);
+  });
+}
+
+// An underlined field takes a smaller font to leave the underline room.
+TEST(Edit, AnUnderlinedFieldCutsItsFontAndAPenUpShowsTheInputPanel) {
+  with_field_screen([](tscreen *screen) {
+    for (auto [height, size] : {std::pair{20, 9}, {60, 31}, {100, 51}}) {
+      field f(u"a", trect{0, 0, 59, height - 2});
+      ttdrawer_set_font_style(tedit_get_text_drawer(f.edit), TCANVAS_FONT_UNDERLINE);
+      tcontrol_set_size(&f.edit->_control, 60, height);
+      EXPECT_EQ(ttdrawer_get_font_size(tedit_get_text_drawer(f.edit)), size) << height;
+    }
+    // The panel repaints the whole screen every 500 ms; the caret only itself.
+    static int full_paints;
+    full_paints = 0;
+    field f(u"abc");
+    tedit_set_ime(f.edit, 1);
+    pen(OS_PEN_DOWN, 20, 20);
+    pen(OS_PEN_UP, 20, 20);
+    tscreen_set_paint_hook(screen, [](tscreen *s, const trect *r) {
+      full_paints += r->x2 - r->x1 == s->_rect.x2 - s->_rect.x1;
+    });
+    wait_ms(1000);
+    tscreen_set_paint_hook(screen, nullptr);
+    EXPECT_GE(full_paints, 1);
   });
 }

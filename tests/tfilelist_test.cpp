@@ -85,6 +85,13 @@ TEST_F(FileList, ShowsUpThenFoldersThenFilesAndAFilterHidesFilesOnly) {
     });
     tfilelist_reload(f.list);
     EXPECT_EQ(f.rows(), (rows{u"Up:2", u"Apple:2", u"zoo:2"}));
+    tfilelist_set_filter(f.list, [](tfilelist *, const char16_t *, int32_t kind, int32_t *icon, const void *, intptr_t) {
+      if (kind == TFILELIST_KIND_FILE) *icon = TFILELIST_ICON_DRIVE;  // a filter may change the icon
+      return 1;
+    });
+    tfilelist_reload(f.list);
+    tfilelist_get_kind(f.list, 3, &icon);
+    EXPECT_EQ(icon, TFILELIST_ICON_DRIVE);
 
     // A file row is reported by its full path; the right key activates.
     tfilelist_set_filter(f.list, nullptr);

@@ -180,6 +180,9 @@ TEST(Form, ArrowsMoveTheFocusToTheNearestChildAndFrameIt) {
     tcontrol_set_focusable_test(&outsider, always);
     EXPECT_EQ(tform_set_focus(s.form, &outsider), 0);
     tcontrol_deinit(&outsider);
+    EXPECT_EQ(tform_remove_child(s.form, a), 1);  // the focus stays on b
+    key(screen, KEY_RIGHT);
+    EXPECT_TRUE(tcontrol_has_focus(c));
   }, "240x320");
 }
 
@@ -249,6 +252,8 @@ TEST(Form, AFlingOfTenPixelsInTwentyMsGlidesTwentyATick) {
     EXPECT_EQ(s.at()[1], -11);
     s.ticks(1);
     EXPECT_EQ(s.at()[1], -31);
+    s.ticks(3);  // under 72% of the way left: a pixel slower each tick
+    EXPECT_EQ(s.at()[1], -90);
     s.ticks(100);
     EXPECT_EQ(s.at()[1], -211);  // the target: offset + v
     EXPECT_EQ(s.form->_timer, 0u);
@@ -267,6 +272,10 @@ TEST(Form, TheVerticalBarShowsAndScrollsTheContent) {
     pen(screen, 2, 10 + 97, 10 + 90);
     EXPECT_EQ(s.at()[1], -100);
     EXPECT_EQ(tscrollbar_get_pos(bar), 100);
+    pen(screen, 1, 10 + 97, 10 + 90);  // on the thumb: dragged on, the bar goes past the content's end
+    pen(screen, 3, 10 + 97, 10 + 120);
+    pen(screen, 2, 10 + 97, 10 + 120);
+    EXPECT_EQ(s.at()[1], -100);
   }, "240x320");
 }
 

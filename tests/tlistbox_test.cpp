@@ -451,3 +451,16 @@ TEST(ListBox, ScrollingMovesTheDrawnRowsAndDrawsWhatAWholeRepaintDraws) {
     g_separators = false;
   }, "240x320");
 }
+
+TEST(ListBox, ABarDragStopsAtTheLastRowAndAClearStartsAtTheTop) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *) {
+    scene s(10);
+    drag(LEFT + 97, TOP + 10, 80);  // the bar reaches its maximum, 200
+    widget_pen(TSCREEN_PEN_UP, LEFT + 97, TOP + 90);
+    EXPECT_EQ(s.row0_top(), -100);
+    tlistbox_clear(s.list);
+    s.add(10, 20);
+    EXPECT_EQ(s.row0_top(), 0);
+  }, "240x320");
+}

@@ -280,6 +280,8 @@ TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
     uint32_t red = etched >> 11;
     EXPECT_TRUE(red >= 14 && red <= 16) << std::hex << etched;
     EXPECT_EQ(screen_pixel(screen, at.x1 + more->x1 + 10, at.y1 + more->y1 - 3), WHITE_565);
+    // Below it the light line: half 0xC0 over white, red (192 + 255) / 2 >> 3.
+    EXPECT_EQ(screen_pixel(screen, at.x1 + more->x1 + 10, at.y1 + more->y1 - 1) >> 11, 27u);
     // The arrow in the image column: black text colour, white once selected.
     const trect *cell = more;
     int32_t w = 10 - 3, h = cell->y2 - cell->y1;
@@ -287,6 +289,20 @@ TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
     EXPECT_EQ(screen_pixel(screen, ax, ay), BLACK_565);
     widget_key(KEY_UP);
     EXPECT_EQ(screen_pixel(screen, ax, ay), WHITE_565);
+    tmenu_close(menu);
+  }, "240x320");
+}
+
+TEST(Menu, ADimmedMenuDarkensWhatLiesBehindByAQuarter) {
+  widget_env env;
+  run_on_styled_screen([](tscreen *screen) {
+    tcanvas *canvas = tscreen_get_canvas(screen);
+    tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, 0xFFFFFFFF);
+    tcanvas_clear(canvas);
+    tmenu *menu = root_menu();
+    tmenu_set_dim_background(menu, 1);
+    tmenu_popup(menu, -1, -1);
+    EXPECT_EQ(screen_pixel(screen, 1, 1) >> 11, 23u);  // 255 x 192 / 256 >> 3
     tmenu_close(menu);
   }, "240x320");
 }

@@ -384,6 +384,13 @@ TEST(ToolbarOptions, TheGripArrowOpensTheOptions) {
       EXPECT_EQ(app->_tb_translucent, pass == 0 ? 0 : 1);
       EXPECT_EQ(app->_toolbar->dock->_control._surface._keyed, pass == 0 ? 0 : 1);
     }
+    // Auto Hide turned off there: a stroke leaves the bar shown.
+    app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
+    app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+    ASSERT_NE(open_menu(), nullptr);
+    tap_row(open_menu(), 1);
+    stroke_below(300);
+    EXPECT_TRUE(tsurface_is_visible(&app->_toolbar->dock->_control._surface));
   });
 }
 

@@ -112,6 +112,22 @@ TEST_F(OpenDialog, TheTypePatternsChooseTheFilesShown) {
   });
 }
 
+// A type matches the whole extension; selecting a folder row tells the owner.
+TEST_F(OpenDialog, ATypeMatchesWholeExtensionsAndAFolderRowIsReported) {
+  for (const char *name : {"a.bmpx", "b.jp"}) test_write_file(path(name), std::string("x"));
+  make_dir("sub");
+  run([&] {
+    shown_dialog d(dir, 0);
+    EXPECT_EQ(d.names(), (names{u"sub"}));
+    static std::u16string selected;
+    topendialog_set_on_folder_selected(d.dialog, [](topendialog *, const char16_t *name) { selected = name; });
+    tlistbox_set_selected(&d.list()->_listbox, 1);
+    tlistbox_notify_select(&d.list()->_listbox, 1);
+    EXPECT_EQ(selected, u"sub");
+    soft_key(SOFT_RIGHT);
+  });
+}
+
 TEST_F(OpenDialog, BackAndForwardWalkTheHistoryOf32Folders) {
   for (int i = 0; i < 34; i++) make_dir("f" + std::to_string(i));
   run([&] {

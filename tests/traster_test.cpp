@@ -85,6 +85,10 @@ TEST(TrasterLine, WalksTheDocumentedSteps) {
   traster_line(&single, 7, -3, 7, -3, record_step);
   EXPECT_EQ(steps, (step_list{{0, 0}, {1, 0}, {1, 1}, {1, 0}, {1, 1}, {1, 0}}));
   EXPECT_EQ(single, (step_list{{0, 0}}));
+  step_list steep;  // the same walk transposed, ties included
+  traster_line(&steep, 0, 0, 2, 5, record_step);
+  for (auto &s : steps) std::swap(s.first, s.second);
+  EXPECT_EQ(steep, steps);
 }
 
 TEST(TrasterLine, EndsOnTheEndPointAfterOnePlusLongerSideCalls) {

@@ -98,6 +98,10 @@ TEST(ScrollBar, TapsBesideTheThumbPageAndClamp) {
     EXPECT_EQ(pen(screen, 1, 6, 100), 1);
     EXPECT_EQ(tscrollbar_get_pos(b.sb), 20);
     EXPECT_EQ(g_changes.size(), 2u);
+    bar across({20, 10, 119, 15}, 0, 100, 20, 50);  // right of its thumb: + 20
+    pen(screen, 1, 110, 12);
+    pen(screen, 2, 110, 12);
+    EXPECT_EQ(tscrollbar_get_pos(across.sb), 70);
   });
 }
 

@@ -36,6 +36,7 @@ TEST(Twformat, TheConversionsTheProgramUsesFlagsWidthsAndModifiers) {
             u"-1 -9000000000 18446744073709551615");
   EXPECT_EQ(format(u"%hd %hhu %zu", 70000, 300, size_t(12)), u"4464 44 12");
   EXPECT_EQ(format(u"%08.3f", -3.14159), u"-003.142");
+  EXPECT_EQ(format(u"[%06.3d]", 7), u"[   007]");  // a precision turns the '0' flag off
   EXPECT_EQ(format(u"%s", static_cast<const char16_t *>(nullptr)), u"(null)");
   EXPECT_EQ(format(u"100%"), u"100%");
   EXPECT_EQ(format(u"%q"), u"%q");

@@ -25,6 +25,7 @@
 #include "paint_context.h"
 #include "paint_send.h"
 #include "port_test_app.h"
+#include "sms_send.h"
 #include "tbutton.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
@@ -282,6 +283,14 @@ TEST(UploadPanel, AFailedExportOpensNothing) {
     wins_timer_stop(timer);
     for (int i = 0; i < 4 && modal(); i++) tap(soft_key(tmessagedialog_get_dialog(shown_box()), 1));
     EXPECT_EQ(modal(), nullptr) << "no Send menu behind the export's error";
+    // A folder where the picture goes: something exists there, but no picture.
+    ASSERT_EQ(system(("mkdir -p '" + folders.root + "/out/attachment.jpg'").c_str()), 0);
+    app_common_utf8_to_wide_cut((folders.root + "/out").c_str(), -1, app->_temp_dir, APP_PATH_CHARS);
+    timer = wins_timer_start(20, 0, tap_box_from_timer, nullptr);
+    EXPECT_EQ(paint_send_show(app, &send, nullptr), 0);
+    wins_timer_stop(timer);
+    for (int i = 0; i < 4 && modal(); i++) tap(soft_key(tmessagedialog_get_dialog(shown_box()), 1));
+    EXPECT_EQ(modal(), nullptr);
     if (send) paint_send_free(send);
   });
 }
@@ -335,6 +344,20 @@ TEST(Sharing, LaunchTextsAreCutAndQuotedAsTheComposersTakeThem) {
   EXPECT_EQ(paint_send_via_email(long_path.c_str()), 0) << "a cut text has lost its closing quote and file";
   EXPECT_EQ(paint_send_via_mms(u"/a b.jpg"), 0);
   EXPECT_EQ(paint_send_via_beam(u"/a b.jpg"), 0);
+  // What the beam, MMS and SMS programs would be handed.
+  static std::vector<std::u16string> texts;
+  texts.clear();
+  os_execute_observer_fn old = os_shell_set_execute_observer([](const char16_t *program, const char16_t *text) {
+    texts.push_back(std::u16string(program) + u" " + text);
+  });
+  paint_send_via_beam(u"/a b.jpg");
+  paint_send_via_mms(u"/a b.jpg");
+  sms_send(nullptr, u"Hello there", u"");
+  os_shell_set_execute_observer(old);
+  EXPECT_EQ(texts, (std::vector<std::u16string>{
+                       u"\\windows\\Beam.exe /a b.jpg",
+                       u"\\windows\\tmail.exe -service \"MMS\" -to \"\" -attach \"/a b.jpg\"",
+                       u"\\windows\\tmail.exe -transport \"SMS\" -to \"\" -body \"Hello there\""}));
 }
 
 TEST(Sharing, ShareSaysItCannotAndMyGalleryOpensTheAuthorsPage) {

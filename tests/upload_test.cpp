@@ -242,6 +242,19 @@ TEST(Upload, EachOutcomeGivesItsCode) {
   }
 }
 
+// The calls the client makes while the answer still arrives judge nothing.
+TEST(Upload, AnAnswerArrivingInPiecesIsJudgedWhole) {
+  std::string reply = ok_reply("Thanks. Uploaded ok!");
+  loopback_server server({loopback_reply(reply, {reply.size() - 12}, 100)});
+  with_app([&](app_context *app, const std::u16string &jpeg) {
+    upload_set_service_host(host_of(server).c_str());
+    ASSERT_EQ(upload_start(jpeg.c_str(), u"t", u"d", record_code), 1);
+    ASSERT_TRUE(wait_code());
+    upload_release(app);
+    EXPECT_EQ(codes(), std::vector<int>{UPLOAD_OK});
+  });
+}
+
 TEST(Upload, AFileThatCannotBeReadFailsWithoutARequest) {
   loopback_server server({loopback_reply(ok_reply("Uploaded ok!"))});
   with_app([&](app_context *app, const std::u16string &jpeg) {

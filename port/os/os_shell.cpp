@@ -23,6 +23,7 @@ bool split_parameters(const char16_t *text, std::vector<std::u16string> *words);
 const std::u16string *option_value(const std::vector<std::u16string> &words, const char16_t *option);
 
 std::atomic<os_launcher_fn> g_launcher{spawn_and_wait};
+std::atomic<os_execute_observer_fn> g_execute_observer{nullptr};
 
 // The program's threads block the termination signals (a watcher takes
 // them); the started program gets an empty mask, so that it can be ended.
@@ -62,7 +63,12 @@ std::vector<std::string> os_shell_open_command(const std::string &target) {
   return {"xdg-open", target};
 }
 
+os_execute_observer_fn os_shell_set_execute_observer(os_execute_observer_fn observer) {
+  return g_execute_observer.exchange(observer);
+}
+
 std::vector<std::string> os_shell_execute_command(const char16_t *program, const char16_t *parameters) {
+  if (os_execute_observer_fn observer = g_execute_observer.load()) observer(program, parameters);
   if (!program) return {};
   if (base_name_lower(program) != u"tmail.exe") return {};
   std::vector<std::u16string> words;

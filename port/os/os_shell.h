@@ -33,3 +33,8 @@ std::vector<std::string> os_shell_open_command(const std::string &target);
 // MMS and SMS have none: their command line is empty, as a device without
 // them would start nothing.
 std::vector<std::string> os_shell_execute_command(const char16_t *program, const char16_t *parameters);
+// Hears every program and parameter text handed to os_shell_execute_command
+// before its stand-in is chosen, so that a test sees the texts of programs
+// that have none. Returns the previous one; null hears nothing.
+typedef void (*os_execute_observer_fn)(const char16_t *program, const char16_t *parameters);
+os_execute_observer_fn os_shell_set_execute_observer(os_execute_observer_fn observer);
