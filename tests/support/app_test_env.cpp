@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
 #include "paint_main.h"
@@ -40,10 +41,19 @@ int app_test_run(const std::function<void(app_context *)> &body, const char *scr
   int started = 0;
   port_test_run_app(
       [&] {
+        // The clock stands still through the start, so that no timer of the
+        // start (the restore of a kept painting) fires before the body can
+        // answer what it shows, however slowly the machine runs.
+        int was_driven = os_clock_is_driven();
+        os_clock_drive(1);
         app_context *app = paint_main_init();
-        if (!app) return 1;
+        if (!app) {
+          if (!was_driven) os_clock_drive(0);
+          return 1;
+        }
         started = 1;
         port_test_pump();
+        if (!was_driven) os_clock_drive(0);
         body(app);
         paint_main_deinit(app);
         EXPECT_EQ(tstyler_get_defaults(), nullptr) << "the tear-down frees the style set";
