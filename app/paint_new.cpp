@@ -381,8 +381,11 @@ void commandpanel_on_my_paints_result(int32_t result, void *user) {
   paint_context *pc = app->_paint_context;
   if (!paint_file_open(app->_file, st->path)) {
     // The reader has said why; whatever it took in (a document cut inside
-    // its records opens in part) is what the canvas must show.
+    // its records opens in part, untitled) is what the canvas must show.
+    // Showing it changes nothing the user made.
+    int modified = paint_history_is_modified(app->_history);
     rebuild_locked(app);
+    paint_history_set_modified(app->_history, modified);
     paint_main_after_rebuild();
     return;
   }

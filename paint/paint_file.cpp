@@ -797,7 +797,7 @@ static int apply_document(paint_file *file, const char16_t *path, document *doc)
   if (!loaded) return PAINT_FILE_ERR_MEMORY;
   paint_history_reset(history);
   name_from_path(file->_name, path);
-  paint_file_set_path(file, path);
+  if (!paint_file_set_path(file, path)) file->_path[0] = 0;
   int code = doc->records_code;
   for (int32_t i = 0; i < doc->read; i++) {
     if (!paint_history_append_record(history, doc->records[i])) {
@@ -808,6 +808,8 @@ static int apply_document(paint_file *file, const char16_t *path, document *doc)
   }
   paint_history_set_position(history, doc->position);
   paint_history_set_modified(history, 0);
+  // What was read is not the file: Save must never write it over the file.
+  if (code != 1 && file->_path) file->_path[0] = 0;
   return code;
 }
 

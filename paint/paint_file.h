@@ -14,7 +14,8 @@
 //   target only when every write and the close succeeded;
 // - an open reads and checks the whole document before it replaces anything:
 //   a refused file leaves the painting and its history as they were, while a
-//   document cut inside its records opens with the records before the cut.
+//   document cut inside its records opens with the records before the cut,
+//   untitled, so that no Save writes the part over the whole.
 //
 // Native document (little-endian; offsets from the start of the file):
 //

@@ -452,6 +452,28 @@ TEST(PaintNew, ALargeMyPaintsDocumentIsZoomedToFitAndCentred) {
   });
 }
 
+// A document damaged inside its records opens as far as it reads, untitled
+// and unchanged: neither Save nor Quit can write the part over the whole.
+TEST(PaintNew, AMyPaintsDocumentReadInPartOpensUntitledAndUnmodified) {
+  app_test_folders folders;
+  keep_two_strokes(folders);
+  test_bytes bytes = test_read_file(kept_file(folders));
+  bytes.resize(test_le32(bytes, 36) - 9);  // into the second record
+  std::u16string damaged = test_wide(folders.root + "/damaged.bvf");
+  ASSERT_TRUE(test_write_file(test_utf8(damaged.c_str()), bytes));
+  std::remove(kept_file(folders).c_str());
+  run([&](app_context *app) {
+    std::char_traits<char16_t>::copy(commandpanel_get_path(), damaged.c_str(), damaged.size() + 1);
+    {
+      box_closer closer;
+      commandpanel_on_my_paints_result(1, nullptr);
+    }
+    EXPECT_EQ(paint_history_get_count(app->_history), 1);
+    EXPECT_EQ(std::u16string(app->_file->_path), u"");
+    EXPECT_FALSE(paint_history_is_modified(app->_history));
+  });
+}
+
 namespace {
 new_dialog *open_new_dialog() {
   commandpanel_on_new_menu(PAINT_NEW_EMPTY, nullptr);
