@@ -266,10 +266,11 @@ int paint_file_save_as(paint_file *file) {
   return file->_last_result;
 }
 
-void paint_file_ask_save_changes(paint_file *file) {
+int paint_file_ask_save_changes(paint_file *file) {
   PORT_CHECK(file != nullptr);
-  if (!paint_history_is_modified(file->_history) || !file->_ui.ask) return;
-  if (file->_ui.ask(file->_ui.user, text(TEXT_ASK_SAVE, u"Save paint changes to file?"))) paint_file_save_current(file);
+  if (!paint_history_is_modified(file->_history) || !file->_ui.ask) return 1;
+  if (!file->_ui.ask(file->_ui.user, text(TEXT_ASK_SAVE, u"Save paint changes to file?"))) return 1;
+  return paint_file_save_current(file) == 1;
 }
 
 int paint_file_check_name(paint_file *file, int result) {

@@ -185,10 +185,12 @@ tbitmap *paint_file_read_thumbnail(const char16_t *path);
 
 // The Save command, Save As and the question before a painting is dropped.
 // Save and Save As give the code of what they wrote (1 success, 0 nothing
-// written, or a failure code, which has been shown).
+// written, or a failure code, which has been shown). The question gives 1
+// when the painting may go (nothing changed, No, or Yes and it was written)
+// and 0 when Yes wrote nothing (Save As cancelled, a failed save).
 int paint_file_save_current(paint_file *file);
 int paint_file_save_as(paint_file *file);
-void paint_file_ask_save_changes(paint_file *file);
+int paint_file_ask_save_changes(paint_file *file);
 // The Save As dialog's veto and result routine.
 int paint_file_check_name(paint_file *file, int result);
 void paint_file_on_save_as_result(paint_file *file, int result);

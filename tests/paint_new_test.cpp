@@ -44,6 +44,7 @@
 #include "tscreen.h"
 #include "test_env.h"
 #include "wait_screenshot_dialog.h"
+#include "wins_window.h"
 
 namespace {
 
@@ -179,6 +180,51 @@ TEST(PaintRestore, AKeptPaintingComesBackAfterFiftyMsAndItsFileIsGone) {
     EXPECT_TRUE(paint_history_is_modified(app->_history)) << "leaving asks to save";
     EXPECT_EQ(std::u16string(app->_file->_path), u"") << "untitled";
   }));
+}
+
+// A restored painting and one more stroke: every road out but Ctrl+Q keeps
+// both for the next start.
+TEST(PaintRestore, EveryRoadOutButControlQKeepsTheRestoredPaintingAndItsNewStroke) {
+  const struct {
+    const char *road;
+    void (*take)();
+    bool keeps;
+  } cases[] = {
+      {"Q", [] { os_input_char(u'Q'); }, true},
+      {"window close (also SIGTERM, SIGINT)", os_input_close, true},
+      {"Ctrl+Q", [] { os_input_key(VK_CONTROL, 1, 1), os_input_key('Q', 1, 1); }, false},
+  };
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.road);
+    app_test_folders folders;
+    keep_two_strokes(folders);
+    std::string painted;
+    run([&](app_context *app) {
+      app_test_remove_toolbar(app);
+      app_test_stroke(stroke, 2);
+      painted = app_test_canvas_bytes(app);
+      c.take();
+      wins_window_run();
+    });
+    EXPECT_TRUE(exists(folders.home + "/config.xml"));
+    ASSERT_EQ(exists(kept_file(folders)), c.keeps);
+    if (c.keeps) run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+  }
+}
+
+// A close before the restore has read the kept painting leaves it as it was.
+TEST(PaintRestore, AnExitBeforeTheRestoreLeavesTheKeptPaintingAlone) {
+  app_test_folders folders;
+  keep_two_strokes(folders);
+  test_bytes kept = test_read_file(kept_file(folders));
+  ASSERT_TRUE(app_test_run([&](app_context *) {
+    os_clock_drive(1);
+    os_input_close();
+    wins_window_run();
+    os_clock_drive(0);
+  }));
+  EXPECT_EQ(test_read_file(kept_file(folders)), kept);
 }
 
 TEST(PaintRestore, WithoutAKeptPaintingNothingCountsAsModified) {
