@@ -49,7 +49,7 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
   target = follow_links(target);
   if (target.empty()) return nullptr;
   size_t slash = target.rfind('/');
-  remove_stale_in(slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1));
+  remove_stale_in(slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1));
 
   // A name no other writer uses: the process id and a serial number, made
   // with O_EXCL so that an existing file is never taken over.
