@@ -91,11 +91,14 @@ void close_box() {
 // The reader's message boxes wait in a nested loop; this closes each one
 // from inside it, as the user would, and keeps what it said. A second
 // thread posts to a window of ours, whose procedure runs on the GUI thread.
+// What holds the modal slot when no box is up (the command panel's tab) is
+// never closed.
 constexpr uint32_t k_close_boxes = WM_USER + 7;
 std::vector<std::u16string> g_box_texts;
+tsurface *g_idle_modal;
 intptr_t closer_proc(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   if (message != k_close_boxes) return os_def_window_proc(window, message, wparam, lparam);
-  if (modal_dialog()) {
+  if (modal_dialog() && tscreen_get_modal(tscreen_get()) != g_idle_modal) {
     g_box_texts.push_back(box_text());
     tdialog_close(modal_dialog(), 0);
   }
@@ -110,7 +113,10 @@ struct box_closer {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }};
-  box_closer() { g_box_texts.clear(); }
+  box_closer() {
+    g_box_texts.clear();
+    g_idle_modal = tscreen_get_modal(tscreen_get());
+  }
   ~box_closer() {
     done = true;
     poster.join();
