@@ -306,13 +306,12 @@ void app_common_open_feedback() {
 
 int app_common_on_exit(int code) {
   app_context *app = app_common_find_app();
-  if (!app || !app->_file) return 1;
-  if (code == APP_EXIT_ASK_SAVE) {
-    paint_file_ask_save_changes(app->_file);
-    return 1;
-  }
+  if (!app || !app->_file || code == APP_EXIT_KEEP_NOTHING) return 1;
+  if (code == APP_EXIT_ASK_SAVE && paint_file_ask_save_changes(app->_file)) return 1;
   char16_t path[APP_PATH_CHARS];
-  if (app_common_get_cache_file(path, APP_PATH_CHARS)) {
+  // Until the restore has read it, the cache file holds the painting of the
+  // last run: writing now would put the empty start-up one over it.
+  if (app_common_get_cache_file(path, APP_PATH_CHARS) && !(app->_restore_timer && port_fs_exists(path))) {
     os_make_dirs(port_fs_native_path(app->_cache_dir));
     paint_file_save_to(app->_file, path);
   }

@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "app_context.h"
+#include "wins_window.h"
 
 constexpr int APP_NAME_CHARS = 128;
 
@@ -40,8 +41,9 @@ enum {
 };
 
 // Exit codes the exit hook knows: the command panel's Quit asks to save;
-// any other (the canvas 'Q' key) keeps the painting in "paint.cache".
-enum { APP_EXIT_KEEP_CACHE = 0, APP_EXIT_ASK_SAVE = 1 };
+// Ctrl+Q keeps nothing; any other (the canvas 'Q' key, a close of the window,
+// a termination signal) keeps the painting in "paint.cache".
+enum { APP_EXIT_KEEP_CACHE = WINS_EXIT_CLOSE, APP_EXIT_ASK_SAVE = 1, APP_EXIT_KEEP_NOTHING = WINS_EXIT_DISCARD };
 
 // The application's state (fatal when there is none).
 app_context *app_common_get_app();
@@ -117,9 +119,11 @@ int app_common_is_wait_note_shown();
 int app_common_open_url(const char16_t *url);
 // Opens the service's feedback page in the browser.
 void app_common_open_feedback();
-// The exit hook: APP_EXIT_ASK_SAVE asks whether to save a changed painting;
-// any other code writes it silently to "paint.cache" in the cache folder.
-// Always 1: the exit goes on.
+// The exit hook: APP_EXIT_ASK_SAVE asks whether to save a changed painting
+// and, when Yes did not save it (Save As cancelled, a failed save), keeps it
+// as the other codes do; APP_EXIT_KEEP_NOTHING keeps nothing; any other code
+// writes it silently to "paint.cache" in the cache folder. A kept painting
+// not restored yet stays as it is. Always 1: the exit goes on.
 int app_common_on_exit(int code);
 // The file the exit hook keeps the painting in (APP_PATH_CHARS chars).
 int app_common_get_cache_file(char16_t *buffer, int n);

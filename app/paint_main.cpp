@@ -53,6 +53,7 @@
 #include "thumbnail.h"
 #include "tmenu.h"
 #include "tresource.h"
+#include "tsavefile.h"
 #include "topendialog.h"
 #include "tsavedialog.h"
 #include "tscreen.h"
@@ -293,6 +294,8 @@ app_context *paint_main_init() {
   set_folder(app->_open_dir, "/");
   set_folder(app->_cache_dir, user + "/cache");
   set_folder(app->_temp_dir, user + "/temp");
+  // A kept painting whose write was killed left its temporary file here.
+  tsavefile_remove_stale(app->_cache_dir);
   std::memcpy(app->_save_dir, app->_my_paints_dir, sizeof app->_save_dir);
   set_defaults(app, width, height);
   // The toolkit's look comes before any control exists.

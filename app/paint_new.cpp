@@ -160,7 +160,8 @@ void commandpanel_on_new_menu(uint32_t id, void *user) {
   commandpanel *cp = static_cast<commandpanel *>(user);
   paint_new_state *st = paint_new_get();
   st->panel = cp;
-  paint_file_ask_save_changes(app->_file);
+  // Yes that wrote nothing (Save As cancelled) keeps the painting on screen.
+  if (!paint_file_ask_save_changes(app->_file)) return;
   switch (id) {
     case PAINT_NEW_EMPTY: {
       new_dialog *dialog = new_dialog_new(text(k_new_title, u"New Empty Paint"), app_common_get_dialog_width(), &app->_new_width,
@@ -378,12 +379,15 @@ void commandpanel_on_my_paints_result(int32_t result, void *user) {
   if (result != 1) return;
   app_context *app = app_common_get_app();
   paint_new_state *st = paint_new_get();
-  paint_file_ask_save_changes(app->_file);
+  if (!paint_file_ask_save_changes(app->_file)) return;
   paint_context *pc = app->_paint_context;
   if (!paint_file_open(app->_file, st->path)) {
     // The reader has said why; whatever it took in (a document cut inside
-    // its records opens in part) is what the canvas must show.
+    // its records opens in part, untitled) is what the canvas must show.
+    // Showing it changes nothing the user made.
+    int modified = paint_history_is_modified(app->_history);
     rebuild_locked(app);
+    paint_history_set_modified(app->_history, modified);
     paint_main_after_rebuild();
     return;
   }

@@ -55,12 +55,11 @@ void save_dirs_add_folder(const char16_t *folder) {
     app->_save_dirs[0] = found;
     return;
   }
+  // A cut folder would be another folder, most likely none.
+  size_t chars = std::char_traits<char16_t>::length(folder);
+  if (chars > APP_PATH_CHARS - 1) return;
   char16_t *entry = new_entry();
   if (!entry) return;
-  size_t chars = std::char_traits<char16_t>::length(folder);
-  if (chars > APP_PATH_CHARS - 1) chars = APP_PATH_CHARS - 1;
-  // Never keep half of a surrogate pair.
-  if (chars > 0 && folder[chars - 1] >= 0xD800 && folder[chars - 1] <= 0xDBFF) chars--;
   std::memcpy(entry, folder, chars * sizeof(char16_t));
   std::free(app->_save_dirs[APP_SAVE_DIRS - 1]);
   std::memmove(&app->_save_dirs[1], &app->_save_dirs[0], (APP_SAVE_DIRS - 1) * sizeof(char16_t *));
@@ -80,7 +79,8 @@ void save_dirs_save() {
   if (!app->_save_dirs_loaded) return;
   int32_t count = used_count(app);
   std::string text;
-  char line[APP_PATH_CHARS];
+  // An entry holds 259 chars, whatever its UTF-8 takes: up to 3 bytes a char.
+  char line[APP_PATH_CHARS * 3];
   for (int32_t i = 0; i < count; i++) {
     app_common_wide_to_utf8_cut(app->_save_dirs[i], line, int(sizeof line));
     text += line;
@@ -117,14 +117,15 @@ void save_dirs_load() {
     start = at + 1;
     if (end > line && data[end - 1] == '\r') end--;
     if (end == line) continue;
+    // A line longer than an entry is skipped whole: cut, it would name
+    // another folder. No line of 259 chars takes more than 3 bytes a char.
+    if (end - line > int64_t(APP_PATH_CHARS - 1) * 3) continue;
+    const char *utf8 = reinterpret_cast<const char *>(data + line);
+    int chars = port_str_utf8_to_wide(utf8, int(end - line), nullptr, 0);
+    if (chars < 1 || chars > APP_PATH_CHARS - 1) continue;
     char16_t *entry = new_entry();
     if (!entry) break;
-    // A line longer than any folder we keep is cut by the conversion.
-    int64_t bytes = std::min<int64_t>(end - line, APP_PATH_CHARS * 4);
-    if (!app_common_utf8_to_wide_cut(reinterpret_cast<const char *>(data + line), int(bytes), entry, APP_PATH_CHARS)) {
-      std::free(entry);
-      continue;
-    }
+    port_str_utf8_to_wide(utf8, int(end - line), entry, APP_PATH_CHARS - 1);
     std::free(app->_save_dirs[stored]);
     app->_save_dirs[stored++] = entry;
   }

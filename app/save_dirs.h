@@ -6,8 +6,9 @@
 //
 // "save_dirs.dat": UTF-8 text, one folder per line, every line ended by a
 // line feed (a carriage return before it is dropped on reading), at most 16
-// folders. Reading skips empty lines and takes a last line without its line
-// feed. Each line is cut to 259 bytes on writing, never inside a character.
+// folders. Reading skips empty lines and lines of more than 259 chars (cut,
+// they would name another folder), and takes a last line without its line
+// feed.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,7 @@ void save_dirs_add(const char16_t *file_path);
 // Puts a folder at the front: one already first changes nothing, one further
 // down moves to the front, a new one is copied in and the 16th is dropped
 // when the list was full. Folders compare without regard to case. An empty
-// folder is not recorded.
+// folder, or one of more than 259 chars, is not recorded.
 void save_dirs_add_folder(const char16_t *folder);
 // 1 when two folders are the same without regard to case (ASCII letters).
 int save_dirs_same_folder(const char16_t *a, const char16_t *b);

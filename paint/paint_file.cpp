@@ -268,10 +268,11 @@ int paint_file_save_as(paint_file *file) {
   return file->_last_result;
 }
 
-void paint_file_ask_save_changes(paint_file *file) {
+int paint_file_ask_save_changes(paint_file *file) {
   PORT_CHECK(file != nullptr);
-  if (!paint_history_is_modified(file->_history) || !file->_ui.ask) return;
-  if (file->_ui.ask(file->_ui.user, text(TEXT_ASK_SAVE, u"Save paint changes to file?"))) paint_file_save_current(file);
+  if (!paint_history_is_modified(file->_history) || !file->_ui.ask) return 1;
+  if (!file->_ui.ask(file->_ui.user, text(TEXT_ASK_SAVE, u"Save paint changes to file?"))) return 1;
+  return paint_file_save_current(file) == 1;
 }
 
 int paint_file_check_name(paint_file *file, int result) {
@@ -808,7 +809,7 @@ static int apply_document(paint_file *file, const char16_t *path, document *doc)
   if (!loaded) return PAINT_FILE_ERR_MEMORY;
   paint_history_reset(history);
   name_from_path(file->_name, path);
-  paint_file_set_path(file, path);
+  if (!paint_file_set_path(file, path)) file->_path[0] = 0;
   int code = doc->records_code;
   for (int32_t i = 0; i < doc->read; i++) {
     if (!paint_history_append_record(history, doc->records[i])) {
@@ -819,6 +820,8 @@ static int apply_document(paint_file *file, const char16_t *path, document *doc)
   }
   paint_history_set_position(history, doc->position);
   paint_history_set_modified(history, 0);
+  // What was read is not the file: Save must never write it over the file.
+  if (code != 1 && file->_path) file->_path[0] = 0;
   return code;
 }
 

@@ -14,7 +14,8 @@
 //   target only when every write and the close succeeded;
 // - an open reads and checks the whole document before it replaces anything:
 //   a refused file leaves the painting and its history as they were, while a
-//   document cut inside its records opens with the records before the cut.
+//   document cut inside its records opens with the records before the cut,
+//   untitled, so that no Save writes the part over the whole.
 //
 // Native document (little-endian; offsets from the start of the file):
 //
@@ -189,10 +190,12 @@ tbitmap *paint_file_read_thumbnail_fitted(const char16_t *path, int32_t max_widt
 
 // The Save command, Save As and the question before a painting is dropped.
 // Save and Save As give the code of what they wrote (1 success, 0 nothing
-// written, or a failure code, which has been shown).
+// written, or a failure code, which has been shown). The question gives 1
+// when the painting may go (nothing changed, No, or Yes and it was written)
+// and 0 when Yes wrote nothing (Save As cancelled, a failed save).
 int paint_file_save_current(paint_file *file);
 int paint_file_save_as(paint_file *file);
-void paint_file_ask_save_changes(paint_file *file);
+int paint_file_ask_save_changes(paint_file *file);
 // The Save As dialog's veto and result routine.
 int paint_file_check_name(paint_file *file, int result);
 void paint_file_on_save_as_result(paint_file *file, int result);

@@ -69,6 +69,7 @@ intptr_t on_view_message(os_hwnd window, uint32_t message, uintptr_t wparam, int
 intptr_t on_pen(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 intptr_t on_key(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 int translate_accelerator(const os_message *message);
+void close_frame(os_hwnd frame, int code);
 void start_panel_timer(wins_timer_callback tick);
 void panel_repaint_tick(uint32_t id, void *user_data);
 void panel_hidden_tick(uint32_t id, void *user_data);
@@ -381,6 +382,10 @@ intptr_t on_frame_message(os_hwnd window, uint32_t message, uintptr_t wparam, in
   switch (message) {
     case WM_CREATE:
       return 0;
+    case WM_CLOSE:
+      // The window manager's close and the termination signals.
+      close_frame(window, WINS_EXIT_CLOSE);
+      return 0;
     case WM_DESTROY:
       os_post_quit_message(0);
       return 0;
@@ -401,7 +406,7 @@ intptr_t on_frame_message(os_hwnd window, uint32_t message, uintptr_t wparam, in
     case WM_CHAR:
       return g_view ? os_send_message(g_view, message, wparam, lparam) : 0;
     case WM_COMMAND:
-      if ((wparam & 0xFFFF) == k_command_quit) os_send_message(window, WM_CLOSE, 0, 0);
+      if ((wparam & 0xFFFF) == k_command_quit) close_frame(window, WINS_EXIT_DISCARD);
       return 0;
     case WINS_MSG_RUN_ACTIVE_OBJECTS:
       win_ao_run_signalled();
@@ -487,6 +492,13 @@ int translate_accelerator(const os_message *message) {
   if (!frame || (message->window != frame && os_window_get_parent(message->window) != frame)) return 0;
   os_send_message(frame, WM_COMMAND, k_command_quit, 0);
   return 1;
+}
+
+// Every road out goes through the application's exit hook, which decides
+// what is kept; once it agrees the frame goes and its destruction quits.
+void close_frame(os_hwnd frame, int code) {
+  if (g_context && g_context->_exit_hook && g_context->_exit_hook(code) == 0) return;
+  os_window_destroy(frame);
 }
 
 // At most one input-panel repaint timer runs: a new show or hide replaces it.

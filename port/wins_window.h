@@ -79,6 +79,10 @@ int wins_window_run_wait();
 void wins_window_end_wait();
 // Asks the context's exit hook (0 vetoes), then posts the quit with code.
 void wins_window_exit(int code);
+// The codes the port itself ends the program with: a close of the frame
+// window (the window manager's close, SIGTERM, SIGINT) and Ctrl+Q. The hook
+// decides what each keeps; the application's own codes are other numbers.
+enum { WINS_EXIT_CLOSE = 0, WINS_EXIT_DISCARD = 2 };
 
 // Copy the screen bitmap's rect (inclusive corners; null: the whole screen)
 // to the display. Only that rectangle is copied.

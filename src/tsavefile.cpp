@@ -4,7 +4,10 @@
 // every system call of a save goes through one table.
 #include "tsavefile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +32,9 @@ static int stream_seek(void *cookie, off64_t *offset, int whence);
 static int stream_close(void *cookie);
 static char *copy_text(const std::string &text);
 static void release(tsavefile *save);
+static int remove_stale_in(const std::string &folder);
+static pid_t writer_of(const char *name);
+static int remove_if_unlocked(const std::string &path);
 
 static const tsavefile_calls k_system_calls = {system_write, std::fflush, fsync, close, system_rename};
 static const tsavefile_calls *g_calls = &k_system_calls;
@@ -42,6 +48,8 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
   if (target.empty() || target.back() == '/') return nullptr;
   target = follow_links(target);
   if (target.empty()) return nullptr;
+  size_t slash = target.rfind('/');
+  remove_stale_in(slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1));
 
   // A name no other writer uses: the process id and a serial number, made
   // with O_EXCL so that an existing file is never taken over.
@@ -54,6 +62,9 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
     if (fd < 0 && errno != EEXIST) return nullptr;
   }
   if (fd < 0) return nullptr;
+  // Held until the close: another process sees the file is being written.
+  // A folder without locks still has the process id to go by.
+  flock(fd, LOCK_EX | LOCK_NB);
   cookie_io_functions_t functions = {nullptr, stream_write, stream_seek, stream_close};
   FILE *file = fopencookie(reinterpret_cast<void *>(intptr_t(fd)), "wb", functions);
   save->_temp = copy_text(temp);
@@ -92,6 +103,14 @@ void tsavefile_abort(tsavefile *save) {
     unlink(save->_temp);
   }
   release(save);
+}
+
+int tsavefile_remove_stale(const char16_t *folder) {
+  PORT_CHECK(folder != nullptr);
+  std::string native = port_fs_native_path(folder);
+  if (native.empty()) return 0;
+  if (native.back() != '/') native += '/';
+  return remove_stale_in(native);
 }
 
 void tsavefile_set_calls(const tsavefile_calls *calls) { g_calls = calls ? calls : &k_system_calls; }
@@ -153,4 +172,50 @@ static void release(tsavefile *save) {
   std::free(save->_target);
   std::memset(save, 0, sizeof *save);
   save->_fd = -1;
+}
+
+// folder ends in '/'.
+static int remove_stale_in(const std::string &folder) {
+  DIR *dir = opendir(folder.c_str());
+  if (!dir) return 0;
+  int removed = 0;
+  while (const dirent *entry = readdir(dir)) {
+    pid_t pid = writer_of(entry->d_name);
+    if (pid <= 0) continue;
+    // A running process may be the writer (or took its number): kept.
+    if (kill(pid, 0) == 0 || errno == EPERM) continue;
+    removed += remove_if_unlocked(folder + entry->d_name);
+  }
+  closedir(dir);
+  return removed;
+}
+
+// The writing process of a temporary file named "<target>.~<pid>-<serial>",
+// or 0 for any other name.
+static pid_t writer_of(const char *name) {
+  const char *mark = std::strstr(name, ".~");
+  if (!mark) return 0;
+  for (const char *next; (next = std::strstr(mark + 2, ".~"));) mark = next;
+  if (mark == name) return 0;
+  const char *at = mark + 2;
+  int64_t pid = 0;
+  int pid_digits = 0, serial_digits = 0;
+  for (; *at >= '0' && *at <= '9' && pid_digits < 10; at++, pid_digits++) pid = pid * 10 + (*at - '0');
+  if (*at++ != '-') return 0;
+  for (; *at >= '0' && *at <= '9' && serial_digits < 10; at++) serial_digits++;
+  if (*at || !pid_digits || !serial_digits || pid < 1 || pid > INT32_MAX) return 0;
+  return pid_t(pid);
+}
+
+// A regular file that no one holds locked is deleted, under our own lock so
+// that no writer can take it meanwhile. 1 when deleted.
+static int remove_if_unlocked(const std::string &path) {
+  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return 0;
+  struct stat info;
+  int removed = 0;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0)
+    removed = unlink(path.c_str()) == 0;
+  close(fd);
+  return removed;
 }

@@ -4,7 +4,10 @@
 // final rename stays on one file system); only when every write, the flush,
 // the sync and the close succeeded is it renamed over the target. Any
 // failure, or an abort, deletes the temporary file and leaves the target as
-// it was. A target reached through symbolic links is the file they lead to:
+// it was. A temporary file is named after the target, the writing process
+// and a serial number, and held locked while written, so that the next save
+// to the folder can tell one left by a killed save from one being written.
+// A target reached through symbolic links is the file they lead to:
 // that file is replaced and the links stay. Owns the open stream, its
 // descriptor and the two names between open and commit/abort.
 #pragma once
@@ -40,6 +43,13 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path);
 int tsavefile_commit(tsavefile *save, int failed);
 // Drops the temporary file; the target is untouched.
 void tsavefile_abort(tsavefile *save);
+// Deletes from a folder the temporary files a save left behind when its
+// process died before commit or abort (killed mid-write): files named as
+// tsavefile_open names them ("<target>.~<pid>-<serial>") whose process no
+// longer runs on this machine and that no process holds locked (a writer
+// locks its file while it writes). Anything else stays. Every open runs it
+// on its target's folder. Returns how many were deleted.
+int tsavefile_remove_stale(const char16_t *folder);
 
 // Tests: the calls every later save makes; null gives back the system's.
 void tsavefile_set_calls(const tsavefile_calls *calls);

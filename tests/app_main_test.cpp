@@ -180,6 +180,15 @@ TEST(AppStart, AFailedStartSaysWhyInOneLineAndLeavesNothing) {
   failed_start(blocked.home, "docs");
 }
 
+// A kept painting whose write was killed left a temporary file beside it.
+TEST(AppStart, WhatAKilledKeepLeftInTheCacheFolderGoesAtStart) {
+  app_test_folders folders;
+  std::string left = folders.home + "/cache/paint.cache.~" + std::to_string(test_ended_pid()) + "-0";
+  std::filesystem::create_directories(folders.home + "/cache");
+  ASSERT_TRUE(test_write_file(left, "half a painting"));
+  EXPECT_TRUE(app_test_run([&](app_context *) { EXPECT_FALSE(exists(left)); }));
+}
+
 TEST(AppStart, SettingsThatGiveNoPaintingOrFolderFallBack) {
   app_test_folders folders;
   mkdir(folders.home.c_str(), 0755);

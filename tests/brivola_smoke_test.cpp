@@ -100,7 +100,8 @@ bool wait_until_locked(const std::string &home, int timeout_ms) {
 }  // namespace
 
 // A second start ends at once and leaves the first running; a termination
-// signal is then an orderly exit that writes the settings.
+// signal is then an orderly exit that writes the settings and keeps the
+// painting.
 TEST(Smoke, SecondStartEndsAtOnceAndTerminationIsAnOrderlyExit) {
   std::string home = test_make_temp_dir("smoke");
   std::vector<std::string> env = environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home});
@@ -114,7 +115,7 @@ TEST(Smoke, SecondStartEndsAtOnceAndTerminationIsAnOrderlyExit) {
   EXPECT_EQ(wait_exit(first, 0), -1) << "it ended on its own";
   kill(first, SIGTERM);
   EXPECT_EQ(wait_exit(first, 10000), 0);
-  for (const char *written : {"/config.xml", "/save_dirs.dat", "/Documents/Brivola"})
+  for (const char *written : {"/config.xml", "/save_dirs.dat", "/Documents/Brivola", "/cache/paint.cache"})
     EXPECT_TRUE(std::filesystem::exists(home + written)) << written;
   test_remove_tree(home);
 }

@@ -46,6 +46,7 @@
 #include "tscreen.h"
 #include "test_env.h"
 #include "wait_screenshot_dialog.h"
+#include "wins_window.h"
 
 namespace {
 
@@ -188,6 +189,51 @@ TEST(PaintRestore, AKeptPaintingComesBackAfterFiftyMsAndItsFileIsGone) {
     EXPECT_TRUE(paint_history_is_modified(app->_history)) << "leaving asks to save";
     EXPECT_EQ(std::u16string(app->_file->_path), u"") << "untitled";
   }));
+}
+
+// A restored painting and one more stroke: every road out but Ctrl+Q keeps
+// both for the next start.
+TEST(PaintRestore, EveryRoadOutButControlQKeepsTheRestoredPaintingAndItsNewStroke) {
+  const struct {
+    const char *road;
+    void (*take)();
+    bool keeps;
+  } cases[] = {
+      {"Q", [] { os_input_char(u'Q'); }, true},
+      {"window close (also SIGTERM, SIGINT)", os_input_close, true},
+      {"Ctrl+Q", [] { os_input_key(VK_CONTROL, 1, 1), os_input_key('Q', 1, 1); }, false},
+  };
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.road);
+    app_test_folders folders;
+    keep_two_strokes(folders);
+    std::string painted;
+    run([&](app_context *app) {
+      app_test_remove_toolbar(app);
+      app_test_stroke(stroke, 2);
+      painted = app_test_canvas_bytes(app);
+      c.take();
+      wins_window_run();
+    });
+    EXPECT_TRUE(exists(folders.home + "/config.xml"));
+    ASSERT_EQ(exists(kept_file(folders)), c.keeps);
+    if (c.keeps) run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+  }
+}
+
+// A close before the restore has read the kept painting leaves it as it was.
+TEST(PaintRestore, AnExitBeforeTheRestoreLeavesTheKeptPaintingAlone) {
+  app_test_folders folders;
+  keep_two_strokes(folders);
+  test_bytes kept = test_read_file(kept_file(folders));
+  ASSERT_TRUE(app_test_run([&](app_context *) {
+    os_clock_drive(1);
+    os_input_close();
+    wins_window_run();
+    os_clock_drive(0);
+  }));
+  EXPECT_EQ(test_read_file(kept_file(folders)), kept);
 }
 
 TEST(PaintRestore, WithoutAKeptPaintingNothingCountsAsModified) {
@@ -461,6 +507,28 @@ TEST(PaintNew, ALargeMyPaintsDocumentIsZoomedToFitAndCentred) {
       EXPECT_TRUE(canvas_matches_rebuild(pc, app->_history));
       EXPECT_NE(app->_scalebar, nullptr) << "opened for the large one, left open";
     }
+  });
+}
+
+// A document damaged inside its records opens as far as it reads, untitled
+// and unchanged: neither Save nor Quit can write the part over the whole.
+TEST(PaintNew, AMyPaintsDocumentReadInPartOpensUntitledAndUnmodified) {
+  app_test_folders folders;
+  keep_two_strokes(folders);
+  test_bytes bytes = test_read_file(kept_file(folders));
+  bytes.resize(test_le32(bytes, 36) - 9);  // into the second record
+  std::u16string damaged = test_wide(folders.root + "/damaged.bvf");
+  ASSERT_TRUE(test_write_file(test_utf8(damaged.c_str()), bytes));
+  std::remove(kept_file(folders).c_str());
+  run([&](app_context *app) {
+    std::char_traits<char16_t>::copy(commandpanel_get_path(), damaged.c_str(), damaged.size() + 1);
+    {
+      box_closer closer;
+      commandpanel_on_my_paints_result(1, nullptr);
+    }
+    EXPECT_EQ(paint_history_get_count(app->_history), 1);
+    EXPECT_EQ(std::u16string(app->_file->_path), u"");
+    EXPECT_FALSE(paint_history_is_modified(app->_history));
   });
 }
 

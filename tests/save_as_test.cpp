@@ -5,13 +5,18 @@
 // keeps the dialog; Cancel writing nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app_common.h"
 #include "app_test_env.h"
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_file.h"
+#include "paint_history.h"
+#include "paint_new.h"
 #include "port_test_app.h"
 #include "tbutton.h"
 #include "tcombobox.h"
@@ -24,6 +29,7 @@
 #include "tsavedialog.h"
 #include "tscreen.h"
 #include "test_env.h"
+#include "wins_window.h"
 
 namespace {
 
@@ -153,5 +159,50 @@ TEST(SaveAsInTheProgram, TheRealDialogWritesAsksAndRefuses) {
           os_clock_drive(0);
         },
         size));
+  }
+}
+
+// Yes to "Save paint changes to file?" and then Cancel in Save As never
+// drops the painting: Quit keeps it in paint.cache as 'Q' does (an explicit
+// No keeps nothing), New and My Paints leave it on the canvas.
+TEST(SaveAsInTheProgram, YesThenCancelKeepsThePainting) {
+  enum { QUIT, NEW, MY_PAINTS };
+  const struct {
+    int road;
+    bool yes;
+  } cases[] = {{QUIT, true}, {QUIT, false}, {NEW, true}, {MY_PAINTS, true}};
+  const int stroke[][2] = {{100, 300}, {200, 350}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.road << (c.yes ? " yes" : " no"));
+    app_test_folders folders;
+    std::string cache = folders.home + "/cache/paint.cache", other = folders.root + "/other.bvf";
+    ASSERT_TRUE(app_test_run([&](app_context *app) {
+      paint_file_save_to(app->_file, test_wide(other).c_str());
+      app_test_stroke(stroke, 2);
+      std::string painted = app_test_canvas_bytes(app);
+      app_test_script s;
+      s.steps = {[&] { post_soft_key(c.yes ? 0 : 1); }, [&] {
+                   if (c.yes) post_soft_key(1);
+                 }};
+      app_test_script_start(&s);
+      if (c.road == QUIT) {
+        wins_window_exit(APP_EXIT_ASK_SAVE);
+        wins_window_run();
+        return;
+      }
+      if (c.road == NEW) {
+        commandpanel_on_new_menu(PAINT_NEW_EMPTY, app->_commandpanel);
+      } else {
+        std::u16string path = test_wide(other);
+        std::copy(path.c_str(), path.c_str() + path.size() + 1, commandpanel_get_path());
+        commandpanel_on_my_paints_result(1, app->_commandpanel);
+      }
+      EXPECT_EQ(modal(), nullptr);
+      EXPECT_EQ(paint_history_get_count(app->_history), 1);
+      EXPECT_TRUE(app_test_canvas_bytes(app) == painted);
+    }));
+    if (c.road == QUIT) {
+      EXPECT_EQ(std::filesystem::exists(cache), c.yes);
+    }
   }
 }

@@ -68,27 +68,25 @@ TEST(SaveDirsAdd, RecentFirstWithoutRegardToCase) {
   EXPECT_EQ(written, "/new\n" + lines(0, 15)) << "the oldest goes when a 17th is added";
 }
 
-TEST(SaveDirsWrite, LongFoldersAreCutWholeCharacters) {
+TEST(SaveDirsWrite, AFolderHolds259CharsWhateverItsUtf8Takes) {
+  // 178 Cyrillic chars, 355 bytes: written whole and read back whole.
   std::u16string folder = u"/";
-  for (int i = 0; i < 200; i++) folder += u"\u753B";  // three bytes in UTF-8
-  std::string written = with_list("", [&] { save_dirs_add_folder(folder.c_str()); });
-  ASSERT_FALSE(written.empty());
-  EXPECT_EQ(written.size(), 1u + 86 * 3 + 1) << "258 bytes and the line feed, not 259";
-  EXPECT_EQ(written.substr(written.size() - 4), "\xE7\x94\xBB\n");
+  std::string line = "/";
+  for (int i = 0; i < 177; i++) folder += u"\u0416", line += "\xD0\x96";
+  EXPECT_EQ(with_list("", [&] { save_dirs_add_folder(folder.c_str()); }), line + "\n");
+  with_list(line + "\n", [&] { EXPECT_EQ(list(), folder + u"|"); });
 
-  // Cut to 259 units, added or read, never half of a surrogate pair.
+  // 259 units are kept; 260 are no folder of ours: never recorded, and the
+  // line skipped whole, never cut into a folder that does not exist.
   for (std::string lead : {"/", "/x"}) {
     std::u16string pairs = test_wide(lead.c_str());
-    std::string line = lead;
-    for (int i = 0; i < 140; i++) pairs += u"\U0001F600", line += "\xF0\x9F\x98\x80";
-    auto check = [&] {
-      std::u16string kept = save_dirs_get(0);
-      EXPECT_EQ(kept, pairs.substr(0, lead.size() == 1 ? 259 : 258)) << lead;
-    };
+    line = lead;
+    for (int i = 0; i < 129; i++) pairs += u"\U0001F600", line += "\xF0\x9F\x98\x80";
+    std::u16string kept = lead.size() == 1 ? pairs + u"|" : u"";
     with_list("", [&] {
       save_dirs_add_folder(pairs.c_str());
-      check();
+      EXPECT_EQ(list(), kept) << lead;
     });
-    with_list(line + "\n", check);
+    with_list(line + "\n/next\n", [&] { EXPECT_EQ(list(), kept + u"/next|") << lead; });
   }
 }

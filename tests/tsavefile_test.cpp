@@ -1,6 +1,8 @@
 #include "tsavefile.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,6 +46,30 @@ TEST_F(SaveFile, TheTargetChangesOnlyWhenEverythingSucceeded) {
   EXPECT_EQ(test_with_file_limit(10, [&] { return write("doc.bin", std::string(5000, 'x')); }), 0);
   EXPECT_EQ(test_read_text(path("doc.bin")), "second, longer");
   EXPECT_EQ(test_count_entries(dir), 1u);
+}
+
+// A save killed mid-write leaves its temporary file; the next save to the
+// folder removes it, and only it: one whose writer still runs (the process,
+// or a lock it holds) and every other name stay.
+TEST_F(SaveFile, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse) {
+  std::string gone = std::to_string(test_ended_pid()), running = std::to_string(getpid());
+  const struct {
+    std::string name;
+    bool stays;
+  } files[] = {
+      {"doc.bin.~" + gone + "-0", false},      {"a.b.~1.png.~" + gone + "-12", false},
+      {"held.bin.~" + gone + "-1", true},      {"doc.bin.~" + running + "-0", true},
+      {"doc.bin.~" + gone + "-", true},        {"doc.bin.~" + gone + "x-1", true},
+      {"doc.bin~" + gone + "-1", true},        {"notes.txt", true},
+  };
+  for (const auto &f : files) ASSERT_TRUE(test_write_file(path(f.name), "left"));
+  std::filesystem::create_directory(path("dir.~" + gone + "-2"));
+  int held = open(path(files[2].name).c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  ASSERT_EQ(write("doc.bin", "saved"), 1);
+  close(held);
+  for (const auto &f : files) EXPECT_EQ(std::filesystem::exists(path(f.name)), f.stays) << f.name;
+  EXPECT_TRUE(std::filesystem::is_directory(path("dir.~" + gone + "-2")));
 }
 
 TEST_F(SaveFile, FoldersThatRefuseGiveNoStream) {

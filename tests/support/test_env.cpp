@@ -3,6 +3,8 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -79,6 +81,14 @@ int test_with_file_limit(uint64_t limit, const std::function<int()> &body) {
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, old_handler);
   return result;
+}
+
+int test_ended_pid() {
+  pid_t child = fork();
+  if (child == 0) _exit(0);
+  int status;
+  EXPECT_EQ(waitpid(child, &status, 0), child);
+  return int(child);
 }
 
 void test_keep_seed(const std::string &file, const char *folder, const char *name) {

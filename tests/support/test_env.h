@@ -38,6 +38,9 @@ void test_put32(test_bytes &b, size_t at, uint32_t v);
 // bytes, as a full disk would; returns what body returned.
 int test_with_file_limit(uint64_t limit, const std::function<int()> &body);
 
+// The id of a process that has ended (a child that exited at once).
+int test_ended_pid();
+
 // The fuzz targets' seeds are files the tests write: with BRIVOLA_SEED_DIR set
 // the file is copied to <that folder>/<folder>/<name>.
 void test_keep_seed(const std::string &file, const char *folder, const char *name);
