@@ -42,8 +42,15 @@ tbitmap *make_canvas(uint32_t seed) {
   return b;
 }
 
+// The destination is marked as the painting context marks its canvas.
+tbitmap *make_marked_canvas(uint32_t seed) {
+  tbitmap *b = make_canvas(seed);
+  tbitmap_set_opaque(b, 1);
+  return b;
+}
+
 struct canvases {
-  tbitmap *dst = make_canvas(1), *src = make_canvas(2);
+  tbitmap *dst = make_marked_canvas(1), *src = make_canvas(2);
   tbitmap *present_src = make_canvas(3), *present_dst = tbitmap_new(k_side, -k_side, 16);
 };
 

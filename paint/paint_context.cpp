@@ -584,7 +584,11 @@ static tbitmap *new_canvas_bitmap(const tbitmap *base, int32_t width, int32_t he
     uint64_t need = uint64_t(width) * 4 * uint64_t(height) + tbitmap_get_image_size(base);
     if (need > tbitmap_get_budget()) return nullptr;
   }
-  return tbitmap_new(width, -height, 32);
+  // Every writer of the canvas keeps its fourth bytes at 255 (cairo reads
+  // them as alpha), so opaque fills may store whole pixels.
+  tbitmap *canvas = tbitmap_new(width, -height, 32);
+  if (canvas) tbitmap_set_opaque(canvas, 1);
+  return canvas;
 }
 
 static void install_canvas(paint_context *pc, tbitmap *canvas) {

@@ -578,6 +578,19 @@ int32_t store_span_32(uint8_t *p, int32_t count, uint32_t rgb8) {
   return i;
 }
 
+// The opaque fill of a bitmap whose fourth bytes are all 255: whole pixels,
+// the destination never read. Returns how many it did.
+int32_t store_whole_32(uint8_t *p, int32_t count, uint32_t pixel) {
+  const __m128i v = splat32(pixel);
+  int32_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    _mm_storeu_si128(at128(p + 4 * i), v);
+    _mm_storeu_si128(at128(p + 4 * i + 16), v);
+  }
+  for (; i + 4 <= count; i += 4) _mm_storeu_si128(at128(p + 4 * i), v);
+  return i;
+}
+
 // Four pixels of the constant-alpha 32 -> 32 blit.
 inline void alpha4_32(uint8_t *dp, const uint8_t *sp, __m128i w, __m128i inv) {
   __m128i s = _mm_loadu_si128(at128(sp)), zero = _mm_setzero_si128();
@@ -724,6 +737,23 @@ __attribute__((target("avx512bw,avx512vl"))) int32_t store_span_32_masked(uint8_
     i = count;
   }
   return i;
+}
+
+// store_whole_32 a cache line at a time: pixels one by one up to a 32-byte
+// boundary, so that no 256-bit store straddles two lines.
+TBLIT_AVX2 int32_t store_whole_32_avx2(uint8_t *p, int32_t count, uint32_t pixel) {
+  const __m256i v = _mm256_set1_epi32(int(pixel));
+  int32_t i = 0;
+  if (reinterpret_cast<uintptr_t>(p) % 4 == 0)
+    for (; i < count && reinterpret_cast<uintptr_t>(p + 4 * i) % 32 != 0; i++) std::memcpy(p + 4 * i, &pixel, 4);
+  for (; i + 32 <= count; i += 32) {
+    _mm256_storeu_si256(at256(p + 4 * i), v);
+    _mm256_storeu_si256(at256(p + 4 * i + 32), v);
+    _mm256_storeu_si256(at256(p + 4 * i + 64), v);
+    _mm256_storeu_si256(at256(p + 4 * i + 96), v);
+  }
+  for (; i + 8 <= count; i += 8) _mm256_storeu_si256(at256(p + 4 * i), v);
+  return i + store_whole_32(p + 4 * i, count - i, pixel);
 }
 
 TBLIT_AVX2 void alpha_rows_32_avx2(const tblit_job *job) {
@@ -1075,6 +1105,46 @@ void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, 
   for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f, streaming);
 }
 
+// A span of whole opaque pixels (see store_whole_32).
+constexpr int32_t k_string_store_pixels = 2048;
+void store_whole_span(uint8_t *p, int64_t count, uint32_t pixel) {
+  while (count > 0) {
+    int32_t part = int32_t(std::min<int64_t>(count, INT32_MAX)), i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    // A long span (a whole canvas whose rows follow each other) goes to the
+    // string store, which writes whole cache lines without reading them
+    // first; shorter ones would pay its start-up.
+    if (part >= k_string_store_pixels) {
+      void *d = p;
+      size_t n = size_t(part);
+      asm volatile("rep stosl" : "+D"(d), "+c"(n) : "a"(pixel) : "memory");
+      i = part;
+    } else
+#endif
+#if defined(TBLIT_HAVE_AVX2)
+    if (g_wide_vectors)
+      i = store_whole_32_avx2(p, part, pixel);
+    else
+#endif
+#if defined(__SSE2__)
+      i = store_whole_32(p, part, pixel);
+#endif
+    for (; i < part; i++) std::memcpy(p + 4 * size_t(i), &pixel, 4);
+    p += 4 * size_t(part), count -= part;
+  }
+}
+
+void fill_block_opaque_32(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                          bool top_down) {
+  if (color >> 24 != 255) return fill_block<F32>(start, stride, columns, rows, color, top_down);
+  if (columns < 1 || rows < 1) return;
+  if (uint64_t(stride) == uint64_t(columns) * 4) {
+    store_whole_span(top_down ? start : row_at(start, stride, rows - 1, false), int64_t(columns) * rows, color);
+    return;
+  }
+  for (int32_t y = 0; y < rows; y++) store_whole_span(row_at(start, stride, y, top_down), columns, color);
+}
+
 template <int D>
 void fill_column(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
   fill_color<D> f = fill_color_of<D>(color);
@@ -1122,6 +1192,27 @@ void tblit_hline_555(uint8_t *start, int32_t count, uint32_t color) { fill_block
 void tblit_hline_565(uint8_t *start, int32_t count, uint32_t color) { fill_block<F565>(start, 0, count, 1, color, true); }
 void tblit_hline_24(uint8_t *start, int32_t count, uint32_t color) { fill_block<F24>(start, 0, count, 1, color, true); }
 void tblit_hline_32(uint8_t *start, int32_t count, uint32_t color) { fill_block<F32>(start, 0, count, 1, color, true); }
+
+void tblit_hline_32_opaque(uint8_t *start, int32_t count, uint32_t color) {
+  fill_block_opaque_32(start, 0, count, 1, color, true);
+}
+void tblit_fill_rect_32_opaque(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                               bool top_down) {
+  fill_block_opaque_32(start, stride, columns, rows, color, top_down);
+}
+
+const char *tblit_opaque_fill_path() {
+#if defined(TBLIT_HAVE_AVX2)
+  if (g_wide_vectors) return "256-bit stores, string stores from 8 KiB";
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+  return "128-bit stores, string stores from 8 KiB";
+#elif defined(__SSE2__)
+  return "128-bit stores";
+#else
+  return "32-bit stores";
+#endif
+}
 
 void tblit_vline_555(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
   fill_column<F555>(start, stride, count, color, top_down);
