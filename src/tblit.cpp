@@ -776,6 +776,44 @@ TBLIT_AVX2 void alpha_rows_32_avx2(const tblit_job *job) {
   }
 }
 
+// The masked 32 -> 32 blit (text and brush stamps onto the canvas), eight
+// whole pixels a step in 16-bit lanes: each pixel's weight is spread over
+// its blue, green and red lanes, and its fourth lane weighs 0, so the fourth
+// byte comes back as (d * 256) >> 8 = d. The unpacks work within 128-bit
+// halves on the pixels and on their weights alike, so the two stay paired.
+template <bool Partial>
+TBLIT_AVX2 void masked_rows_32_avx2(const tblit_job *job) {
+  const float factor = float(job->alpha) * 0.003921569f;
+  const __m256 factor_v = _mm256_set1_ps(factor);
+  const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(256);
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128, 0, 0, 0, -128,
+                                          4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128);
+  auto half = [zero, full](__m256i s, __m256i d, __m256i w) TBLIT_AVX2 {
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(s, w), _mm256_mullo_epi16(d, _mm256_sub_epi16(full, w))), 8);
+  };
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    const uint8_t *mp = row_at(job->mask, job->mask_stride, y, job->mask_top_down);
+    int32_t x = 0;
+    for (; x + 8 <= job->columns; x += 8) {
+      uint64_t m8;
+      std::memcpy(&m8, mp + x, 8);
+      if (!m8) continue;  // weight 0 everywhere: the destination stays
+      __m256i w = _mm256_cvtepu8_epi32(_mm_loadl_epi64(at128(mp + x)));
+      if constexpr (Partial) w = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(w), factor_v));
+      w = _mm256_shuffle_epi8(w, spread);
+      __m256i s = _mm256_loadu_si256(at256(sp + 4 * x)), d = _mm256_loadu_si256(at256(dp + 4 * x));
+      __m256i lo = half(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(w, zero));
+      __m256i hi = half(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(w, zero));
+      _mm256_storeu_si256(at256(dp + 4 * x), _mm256_packus_epi16(lo, hi));
+    }
+    for (; x < job->columns; x++)
+      alpha_pixel<F32, F32>(dp + 4 * x, sp + 4 * x, nullptr, mask_weight(mp[x], Partial, factor));
+  }
+}
+
 // Sixteen, eight or four 32-bit pixels to 565 words: the steps of
 // words_from_bytes<F565>. A key lane's word is the destination's.
 TBLIT_AVX2 inline __m256i words_565_avx2(__m256i p) {
@@ -931,6 +969,11 @@ void fast_keyed_32_to_565(const tblit_job *job) {
   fast_keyed<F32, F565>(job);
 }
 
+void fast_masked_32_to_32(const tblit_job *job) {
+  if (!g_wide_vectors) return fast_masked<F32, F32>(job);
+  job->alpha < 255 ? masked_rows_32_avx2<true>(job) : masked_rows_32_avx2<false>(job);
+}
+
 void fast_alpha_32_to_32(const tblit_job *job) {
   if (job->alpha <= 0) return;
   g_wide_vectors ? alpha_rows_32_avx2(job) : alpha_rows_32(job);
@@ -964,8 +1007,10 @@ struct family_row {
    : s == F565 && d == F565 ? fast_keyed_16<F565>                                         \
    : s == F555 && d == F555 ? fast_keyed_16<F555>                                         \
                             : fam<s, d>)
+#define TBLIT_MASKED_WORKER(fam, s, d) (s == F32 && d == F32 ? fast_masked_32_to_32 : fam<s, d>)
 #else
 #define TBLIT_KEYED_WORKER TBLIT_WORKER
+#define TBLIT_MASKED_WORKER TBLIT_WORKER
 #endif
 #define TBLIT_ALPHA_WORKER(fam, s, d) (s == F32 && d == F32 ? fast_alpha_32_to_32 : fam<s, d>)
 
@@ -982,7 +1027,7 @@ const tblit_worker general_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_F
 // masked text and brush stamps.
 const tblit_worker fast_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
     TBLIT_PAIRS(TBLIT_ALPHA_WORKER, fast_alpha),
-    TBLIT_PAIRS(TBLIT_WORKER, fast_masked),
+    TBLIT_PAIRS(TBLIT_MASKED_WORKER, fast_masked),
     TBLIT_PAIRS(TBLIT_KEYED_WORKER, fast_keyed),
 };
 #else
