@@ -168,18 +168,25 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Scan &&scan, Fill &&f
         }
         // The run grows no further than the marked runs beside it: with a
         // consistent test their neighbours fail anyway, and an inconsistent
-        // one cannot make the runs overlap.
-        int64_t run_x1 = found, run_x2 = found;
-        if (found == job.x1 && found > bx1) {
-          int64_t beside = marks.previous_marked(r, found - 1, bx1);
-          int64_t left_limit = beside < bx1 ? bx1 : beside + 2;
-          if (found > left_limit) run_x1 = scan(job.y, int32_t(found - 1), int32_t(left_limit), -1, 1) + 1;
-        }
-        if (found < bx2 - 1) {
-          int64_t beside = marks.next(r, found + 1, bx2 - 1, true);
-          int64_t right_limit = beside > bx2 - 1 ? bx2 - 1 : beside - 2;
-          if (found < right_limit) run_x2 = scan(job.y, int32_t(found + 1), int32_t(right_limit), 1, 1) - 1;
-        }
+        // one cannot make the runs overlap. The marks are looked at over the
+        // next 64 pixels first, so a short run costs a word or two of them,
+        // and then over the rest of the row.
+        auto grow = [&](int dir) -> int64_t {
+          const int64_t end = dir > 0 ? bx2 - 1 : bx1;
+          int64_t edge = found;  // the last pixel known to pass
+          for (int64_t window = 64; edge != end; window = INT64_MAX / 4) {
+            const int64_t far = dir > 0 ? std::min(end, edge + window) : std::max(end, edge - window);
+            const int64_t beside = dir > 0 ? marks.next(r, edge + 1, far, true) : marks.previous_marked(r, edge - 1, far);
+            const bool blocked = dir > 0 ? beside <= far : beside >= far;
+            const int64_t limit = blocked ? beside - 2 * dir : far;
+            if (dir > 0 ? limit <= edge : limit >= edge) break;
+            const int64_t stop = scan(job.y, int32_t(edge + dir), int32_t(limit), dir, 1);
+            if (stop != limit + dir || blocked) return stop - dir;
+            edge = limit;
+          }
+          return edge;
+        };
+        const int64_t run_x1 = found == job.x1 ? grow(-1) : found, run_x2 = grow(1);
         if (!marks.mark(r, run_x1, run_x2)) return 0;
         fill(int32_t(run_x1), int32_t(run_x2), job.y);
         // Onwards the whole run is scanned; back towards the row the scan
