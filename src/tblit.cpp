@@ -6,10 +6,11 @@
 // twins of it (eight pixels per step, the row's tail through the general
 // pixel code), plain row copies, whole-pixel loops for 32-bit destinations
 // (the painting canvas: its fills and constant-alpha blit), word loops for
-// the translucent 16-bit fills (a dialog's dimming of the frame buffer), and
-// 256-bit loops for the canvas present, the 32-bit blends and the 16-bit
-// translucent fills; fast_table says which
-// pair uses which. A fast path never differs from the general one in a
+// the translucent 16-bit fills (a dialog's dimming of the frame buffer),
+// 256-bit loops for the canvas present, the 32-bit blends (constant alpha and
+// masked) and the 16-bit translucent fills, and whole-pixel stores for the
+// opaque fills of bitmaps that keep their fourth bytes at 255; fast_table
+// says which pair uses which. A fast path never differs from the general one in a
 // single byte: the tests run both on random input.
 #include "tblit.h"
 

@@ -18,7 +18,8 @@
 // - 5- and 6-bit channels widen to 8 bits by shifting left (no replication);
 //   a 555 word's red is word >> 10, so bit 15 counts as red;
 // - a 32-bit pixel's fourth byte is never read as alpha and only the keyed
-//   32 -> 32 copy writes it;
+//   32 -> 32 copy writes it (the opaque fills of bitmaps that keep it at 255
+//   store 255 over it);
 // - keys (0x00BBGGRR, -1 none) are compared in the source's own format.
 #pragma once
 
