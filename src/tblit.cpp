@@ -795,7 +795,7 @@ TBLIT_AVX2 void masked_rows_32_avx2(const tblit_job *job) {
   const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(256);
   const __m256i spread = _mm256_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128, 0, 0, 0, -128,
                                           4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128);
-  auto half = [zero, full](__m256i s, __m256i d, __m256i w) TBLIT_AVX2 {
+  auto half = [full](__m256i s, __m256i d, __m256i w) TBLIT_AVX2 {
     return _mm256_srli_epi16(
         _mm256_add_epi16(_mm256_mullo_epi16(s, w), _mm256_mullo_epi16(d, _mm256_sub_epi16(full, w))), 8);
   };
