@@ -50,7 +50,8 @@ fuzz-smoke:
 
 bench: deps $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS) --target brivola_bench
-	./$(BUILD)/bench/brivola_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true | grep "^bench " || true
+	@status=0; ./$(BUILD)/bench/brivola_bench --benchmark_repetitions=7 --benchmark_enable_random_interleaving=true \
+		> $(BUILD)/bench.log || status=$$?; grep "^bench " $(BUILD)/bench.log; exit $$status
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "alphapanel.h"
 #include "app_common.h"
@@ -255,6 +258,12 @@ int paint_main_start(void *instance, const char16_t *command_line) {
   (void)command_line;
   app_context *app = paint_main_init();
   if (!app) return 1;
+#if defined(__GLIBC__)
+  // Start-up makes and drops many blocks (surfaces laid out twice, caches
+  // drawn at their first size): the pages they leave free in the heap go
+  // back before the program settles into its loop.
+  malloc_trim(0);
+#endif
   wins_window_run();
   paint_main_deinit(app);
   return 0;

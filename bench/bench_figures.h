@@ -24,6 +24,16 @@ int bench_register_ms(const std::string &name, const std::string &bench);
 int bench_register_value(const std::string &name, double goal);
 void bench_set_value(const std::string &name, double value);
 
+// NAME: a text the benchmark file sets while it runs (which path or which
+// display a figure was measured on).
+int bench_register_note(const std::string &name);
+void bench_set_note(const std::string &name, const std::string &text);
+
+// A figure whose cases stopped with an error (state.SkipWithError: an input
+// missing, a program that did not start) prints "failed" with the reason, and
+// the run ends with a non-zero status. A value figure fails through this.
+void bench_fail_value(const std::string &name, const std::string &why);
+
 #define BENCH_CONCAT2(a, b) a##b
 #define BENCH_CONCAT(a, b) BENCH_CONCAT2(a, b)
 #define BENCH_RATIO(name, num, den, goal) \

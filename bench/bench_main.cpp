@@ -41,14 +41,28 @@ std::map<std::string, double> &value_store() {
   static std::map<std::string, double> store;
   return store;
 }
+std::vector<std::string> &notes() {
+  static std::vector<std::string> list;
+  return list;
+}
+std::map<std::string, std::string> &note_store() {
+  static std::map<std::string, std::string> store;
+  return store;
+}
+std::map<std::string, std::string> &value_failures() {
+  static std::map<std::string, std::string> store;
+  return store;
+}
 
 // Collects the real time of every repetition of every case, in nanoseconds.
 class figure_reporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, std::vector<double>> times;
+  std::map<std::string, std::string> errors;
 
   void ReportRuns(const std::vector<Run> &runs) override {
     for (const Run &run : runs) {
+      if (run.error_occurred) errors[run.run_name.function_name] = run.error_message;
       if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
       double ns = run.GetAdjustedRealTime() *
                   benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
@@ -94,15 +108,37 @@ int bench_register_value(const std::string &name, double goal) {
 
 void bench_set_value(const std::string &name, double value) { value_store()[name] = value; }
 
+int bench_register_note(const std::string &name) {
+  notes().push_back(name);
+  return 0;
+}
+
+void bench_set_note(const std::string &name, const std::string &text) { note_store()[name] = text; }
+
+void bench_fail_value(const std::string &name, const std::string &why) { value_failures()[name] = why; }
+
 int main(int argc, char **argv) {
   benchmark::Initialize(&argc, argv);
   figure_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   std::printf("\n");
+  int failed = 0;
+  // A figure whose case stopped with an error prints why instead of a number.
+  auto error_of = [&reporter](const std::string &bench) -> const std::string * {
+    auto it = reporter.errors.find(bench);
+    return it == reporter.errors.end() ? nullptr : &it->second;
+  };
+  auto print_failed = [&failed](const std::string &name, const std::string &why) {
+    std::printf("bench %s: failed (%s)\n", name.c_str(), why.c_str());
+    failed = 1;
+  };
   for (const ratio_figure &f : ratios()) {
     double worst = -1;
+    const std::string *error = nullptr;
     for (const auto &pair : f.pairs) {
+      if (!error) error = error_of(pair.first);
+      if (!error) error = error_of(pair.second);
       double num = reporter.median(pair.first), den = reporter.median(pair.second);
       if (num < 0 || den <= 0) {
         worst = -1;
@@ -110,7 +146,9 @@ int main(int argc, char **argv) {
       }
       worst = std::max(worst, num / den);
     }
-    if (worst < 0)
+    if (error)
+      print_failed(f.name, *error);
+    else if (worst < 0)
       std::printf("bench %s: not measured\n", f.name.c_str());
     else if (f.goal > 0)
       std::printf("bench %s: %.3f (goal <= %g)\n", f.name.c_str(), worst, f.goal);
@@ -119,20 +157,29 @@ int main(int argc, char **argv) {
   }
   for (const ms_figure &f : reported()) {
     double t = reporter.median(f.bench);
-    if (t < 0)
+    if (const std::string *error = error_of(f.bench))
+      print_failed(f.name, *error);
+    else if (t < 0)
       std::printf("bench %s: not measured\n", f.name.c_str());
     else
       std::printf("bench %s: %.3f\n", f.name.c_str(), t / 1e6);
   }
   for (const value_figure &f : values()) {
     auto it = value_store().find(f.name);
-    if (it == value_store().end())
+    auto why = value_failures().find(f.name);
+    if (why != value_failures().end())
+      print_failed(f.name, why->second);
+    else if (it == value_store().end())
       std::printf("bench %s: not measured\n", f.name.c_str());
     else if (f.goal > 0)
       std::printf("bench %s: %.3f (goal <= %g)\n", f.name.c_str(), it->second, f.goal);
     else
       std::printf("bench %s: %.3f\n", f.name.c_str(), it->second);
   }
+  for (const std::string &name : notes()) {
+    auto it = note_store().find(name);
+    std::printf("bench %s: %s\n", name.c_str(), it == note_store().end() ? "not measured" : it->second.c_str());
+  }
   benchmark::Shutdown();
-  return 0;
+  return failed;
 }

@@ -11,6 +11,7 @@
 
 #include "bench_figures.h"
 #include "tbitmap.h"
+#include "tblit.h"
 
 #if defined(BRIVOLA_HAVE_PIXMAN)
 #include <pixman.h>
@@ -42,8 +43,15 @@ tbitmap *make_canvas(uint32_t seed) {
   return b;
 }
 
+// The destination is marked as the painting context marks its canvas.
+tbitmap *make_marked_canvas(uint32_t seed) {
+  tbitmap *b = make_canvas(seed);
+  tbitmap_set_opaque(b, 1);
+  return b;
+}
+
 struct canvases {
-  tbitmap *dst = make_canvas(1), *src = make_canvas(2);
+  tbitmap *dst = make_marked_canvas(1), *src = make_canvas(2);
   tbitmap *present_src = make_canvas(3), *present_dst = tbitmap_new(k_side, -k_side, 16);
 };
 
@@ -82,7 +90,10 @@ void present(benchmark::State &state, int32_t width) {
 }
 
 void BM_fill_alpha128_32(benchmark::State &state, area a) { fill(state, a, k_translucent); }
-void BM_fill_opaque_32(benchmark::State &state, area a) { fill(state, a, k_opaque); }
+void BM_fill_opaque_32(benchmark::State &state, area a) {
+  bench_set_note("fill_opaque_32_path", tblit_opaque_fill_path());
+  fill(state, a, k_opaque);
+}
 void BM_blend_alpha128_32(benchmark::State &state, area a) { blend(state, a); }
 void BM_present_32_565(benchmark::State &state, int32_t width) { present(state, width); }
 
@@ -185,5 +196,6 @@ BENCH_WORST_RATIO("blend_alpha128_32_vs_pixman",
                   sizes("BM_blend_alpha128_32", "BM_pixman_over_x888_solid_8888", {"whole", "inner"}), 1.0);
 BENCH_WORST_RATIO("fill_opaque_32_vs_pixman", sizes("BM_fill_opaque_32", "BM_pixman_fill_8888", {"whole", "inner"}),
                   1.0);
+static int fill_path_note = bench_register_note("fill_opaque_32_path");
 BENCH_WORST_RATIO("blit_keyed_32_565_vs_pixman",
                   sizes("BM_present_32_565", "BM_pixman_src_8888_0565", {"w2000", "w7", "w24", "w40"}), 1.0);

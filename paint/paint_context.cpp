@@ -22,6 +22,7 @@ constexpr uint32_t OPAQUE = 0xFF000000u;
 }  // namespace
 
 static void screen_size(int32_t *width, int32_t *height);
+static tbitmap *ensure_view(paint_context *pc);
 static int32_t zoomed_side(int32_t side, double zoom);
 static tbitmap *new_canvas_bitmap(const tbitmap *base, int32_t width, int32_t height);
 static void install_canvas(paint_context *pc, tbitmap *canvas);
@@ -54,10 +55,10 @@ paint_context *paint_context_new(tscreen *screen, int32_t width, int32_t height,
   pc->_last_screen_width = sw;
   pc->_last_screen_height = sh;
   pc->_canvas = new_canvas_bitmap(nullptr, width, height);
-  pc->_view = tbitmap_new(std::max(sw, 0), -std::max(sh, 0), 32);
-  // Without a canvas and a view nothing can be drawn or previewed: the
-  // application reports "not enough memory" at start-up instead.
-  if (!pc->_canvas || !pc->_view || !paint_context_rebuild_cairo(pc)) {
+  // Without a canvas nothing can be drawn: the application reports "not
+  // enough memory" at start-up instead. The view is made when a tool first
+  // saves the canvas under a preview (see ensure_view).
+  if (!pc->_canvas || !paint_context_rebuild_cairo(pc)) {
     paint_context_free(pc);
     return nullptr;
   }
@@ -453,7 +454,7 @@ tbitmap *paint_context_copy_visible(const paint_context *pc) {
 
 int paint_context_save_view(paint_context *pc) {
   PORT_CHECK(pc != nullptr);
-  if (!pc->_canvas || !pc->_view) return 0;
+  if (!pc->_canvas || !ensure_view(pc)) return 0;
   int32_t sw = 0, sh = 0;
   screen_size(&sw, &sh);
   int32_t x = pc->_origin.x, y = pc->_origin.y;
@@ -466,7 +467,7 @@ int paint_context_save_view(paint_context *pc) {
 
 int paint_context_restore_view(paint_context *pc) {
   PORT_CHECK(pc != nullptr);
-  if (!pc->_canvas || !pc->_view) return 0;
+  if (!pc->_canvas || !ensure_view(pc)) return 0;
   int32_t sw = 0, sh = 0;
   screen_size(&sw, &sh);
   int32_t x = pc->_origin.x, y = pc->_origin.y;
@@ -483,10 +484,12 @@ int paint_context_update_screen_size(paint_context *pc) {
   PORT_CHECK(pc != nullptr);
   int32_t sw = 0, sh = 0;
   screen_size(&sw, &sh);
-  tbitmap *view = tbitmap_new(std::max(sw, 0), -std::max(sh, 0), 32);
-  if (view && pc->_view) copy_whole(view, 0, 0, pc->_view);
-  if (pc->_view) tbitmap_free(pc->_view);
-  pc->_view = view;
+  if (pc->_view) {
+    tbitmap *view = tbitmap_new(std::max(sw, 0), -std::max(sh, 0), 32);
+    if (view) copy_whole(view, 0, 0, pc->_view);
+    tbitmap_free(pc->_view);
+    pc->_view = view;
+  }
   if (sw == pc->_last_screen_width && sh == pc->_last_screen_height) return 0;
   // A rotation or any other new size: the canvas keeps its place relative to
   // the screen centre, each side moving by half its change.
@@ -571,6 +574,18 @@ cairo_t *paint_context_rebuild_cairo(paint_context *pc) {
 
 static void screen_size(int32_t *width, int32_t *height) { port_device_get_screen_size(width, height); }
 
+// The view is a screen-sized bitmap that only previews need: it is made, as
+// white as a new bitmap, when first asked for, and from then on follows the
+// screen size. Until then it would have held nothing but that white.
+static tbitmap *ensure_view(paint_context *pc) {
+  if (!pc->_view) {
+    int32_t sw = 0, sh = 0;
+    screen_size(&sw, &sh);
+    pc->_view = tbitmap_new(std::max(sw, 0), -std::max(sh, 0), 32);
+  }
+  return pc->_view;
+}
+
 // Sides never shrink below one pixel, whatever the zoom: an empty canvas would
 // leave cairo and every tool without a surface.
 static int32_t zoomed_side(int32_t side, double zoom) {
@@ -588,7 +603,11 @@ static tbitmap *new_canvas_bitmap(const tbitmap *base, int32_t width, int32_t he
     uint64_t need = uint64_t(width) * 4 * uint64_t(height) + tbitmap_get_image_size(base);
     if (need > tbitmap_get_budget()) return nullptr;
   }
-  return tbitmap_new(width, -height, 32);
+  // Every writer of the canvas keeps its fourth bytes at 255 (cairo reads
+  // them as alpha), so opaque fills may store whole pixels.
+  tbitmap *canvas = tbitmap_new(width, -height, 32);
+  if (canvas) tbitmap_set_opaque(canvas, 1);
+  return canvas;
 }
 
 static void install_canvas(paint_context *pc, tbitmap *canvas) {

@@ -405,6 +405,13 @@ int tbitmap_blend_pixel(tbitmap *bitmap, int32_t x, int32_t y, uint32_t color) {
   return 1;
 }
 
+int tbitmap_set_opaque(tbitmap *bitmap, int on) {
+  PORT_CHECK(bitmap != nullptr);
+  int was = bitmap->_opaque != 0;
+  bitmap->_opaque = on && tbitmap_get_bpp(bitmap) == 32 && tbitmap_get_compression(bitmap) == 0;
+  return was;
+}
+
 int tbitmap_draw_hline(tbitmap *bitmap, int32_t x1, int32_t x2, int32_t y, uint32_t color) {
   PORT_CHECK(bitmap != nullptr);
   tblit_format format = dest_format(bitmap);
@@ -422,7 +429,12 @@ int tbitmap_draw_hline(tbitmap *bitmap, int32_t x1, int32_t x2, int32_t y, uint3
     case TBLIT_FORMAT_555: tblit_hline_555(start, count, color); break;
     case TBLIT_FORMAT_565: tblit_hline_565(start, count, color); break;
     case TBLIT_FORMAT_24: tblit_hline_24(start, count, color); break;
-    default: tblit_hline_32(start, count, color); break;
+    default:
+      if (bitmap->_opaque)
+        tblit_hline_32_opaque(start, count, color);
+      else
+        tblit_hline_32(start, count, color);
+      break;
   }
   return 1;
 }
@@ -468,7 +480,12 @@ int tbitmap_fill_rect(tbitmap *bitmap, int32_t x1, int32_t y1, int32_t x2, int32
     case TBLIT_FORMAT_555: tblit_fill_rect_555(start, stride, columns, rows, color, top_down); break;
     case TBLIT_FORMAT_565: tblit_fill_rect_565(start, stride, columns, rows, color, top_down); break;
     case TBLIT_FORMAT_24: tblit_fill_rect_24(start, stride, columns, rows, color, top_down); break;
-    default: tblit_fill_rect_32(start, stride, columns, rows, color, top_down); break;
+    default:
+      if (bitmap->_opaque)
+        tblit_fill_rect_32_opaque(start, stride, columns, rows, color, top_down);
+      else
+        tblit_fill_rect_32(start, stride, columns, rows, color, top_down);
+      break;
   }
   return 1;
 }

@@ -25,6 +25,10 @@ struct tbitmap {
   uint32_t _red_loss, _green_loss, _blue_loss;
   uint8_t *_pixels;
   uint32_t _view;
+  // 1 on a 32-bit bitmap whose fourth bytes are all 255 and whose writers
+  // keep them so (the painting canvas): opaque fills then store whole pixels.
+  // Set by the owner after creation; a copy or a new bitmap starts without it.
+  uint32_t _opaque;
 };
 
 // Info block offsets (little-endian, the BMP info header).
@@ -60,6 +64,10 @@ tbitmap *tbitmap_new_copy(const tbitmap *srcbmp);
 void tbitmap_init_channels(tbitmap *bitmap);
 void tbitmap_deinit(tbitmap *bitmap);
 void tbitmap_free(tbitmap *bitmap);
+
+// Marks (1) or unmarks (0) the bitmap as keeping its fourth bytes at 255 (see
+// _opaque); ignored below 32 bpp. Returns the previous mark.
+int tbitmap_set_opaque(tbitmap *bitmap, int on);
 
 int32_t tbitmap_get_width(const tbitmap *bitmap);
 int32_t tbitmap_get_height(const tbitmap *bitmap);

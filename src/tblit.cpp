@@ -6,10 +6,11 @@
 // twins of it (eight pixels per step, the row's tail through the general
 // pixel code), plain row copies, whole-pixel loops for 32-bit destinations
 // (the painting canvas: its fills and constant-alpha blit), word loops for
-// the translucent 16-bit fills (a dialog's dimming of the frame buffer), and
-// 256-bit loops for the canvas present, the 32-bit blends and the 16-bit
-// translucent fills; fast_table says which
-// pair uses which. A fast path never differs from the general one in a
+// the translucent 16-bit fills (a dialog's dimming of the frame buffer),
+// 256-bit loops for the canvas present, the 32-bit blends (constant alpha and
+// masked) and the 16-bit translucent fills, and whole-pixel stores for the
+// opaque fills of bitmaps that keep their fourth bytes at 255; fast_table
+// says which pair uses which. A fast path never differs from the general one in a
 // single byte: the tests run both on random input.
 #include "tblit.h"
 
@@ -578,6 +579,25 @@ int32_t store_span_32(uint8_t *p, int32_t count, uint32_t rgb8) {
   return i;
 }
 
+// The opaque fill of a bitmap whose fourth bytes are all 255: whole pixels,
+// the destination never read. Returns how many it did.
+// Pixels go one by one up to a 16-byte boundary, so that no store straddles
+// two cache lines, then a line at a time.
+int32_t store_whole_32(uint8_t *p, int32_t count, uint32_t pixel) {
+  const __m128i v = splat32(pixel);
+  int32_t i = 0;
+  if (reinterpret_cast<uintptr_t>(p) % 4 == 0)
+    for (; i < count && reinterpret_cast<uintptr_t>(p + 4 * i) % 16 != 0; i++) std::memcpy(p + 4 * i, &pixel, 4);
+  for (; i + 16 <= count; i += 16) {
+    _mm_storeu_si128(at128(p + 4 * i), v);
+    _mm_storeu_si128(at128(p + 4 * i + 16), v);
+    _mm_storeu_si128(at128(p + 4 * i + 32), v);
+    _mm_storeu_si128(at128(p + 4 * i + 48), v);
+  }
+  for (; i + 4 <= count; i += 4) _mm_storeu_si128(at128(p + 4 * i), v);
+  return i;
+}
+
 // Four pixels of the constant-alpha 32 -> 32 blit.
 inline void alpha4_32(uint8_t *dp, const uint8_t *sp, __m128i w, __m128i inv) {
   __m128i s = _mm_loadu_si128(at128(sp)), zero = _mm_setzero_si128();
@@ -726,6 +746,23 @@ __attribute__((target("avx512bw,avx512vl"))) int32_t store_span_32_masked(uint8_
   return i;
 }
 
+// store_whole_32 a cache line at a time: pixels one by one up to a 32-byte
+// boundary, so that no 256-bit store straddles two lines.
+TBLIT_AVX2 int32_t store_whole_32_avx2(uint8_t *p, int32_t count, uint32_t pixel) {
+  const __m256i v = _mm256_set1_epi32(int(pixel));
+  int32_t i = 0;
+  if (reinterpret_cast<uintptr_t>(p) % 4 == 0)
+    for (; i < count && reinterpret_cast<uintptr_t>(p + 4 * i) % 32 != 0; i++) std::memcpy(p + 4 * i, &pixel, 4);
+  for (; i + 32 <= count; i += 32) {
+    _mm256_storeu_si256(at256(p + 4 * i), v);
+    _mm256_storeu_si256(at256(p + 4 * i + 32), v);
+    _mm256_storeu_si256(at256(p + 4 * i + 64), v);
+    _mm256_storeu_si256(at256(p + 4 * i + 96), v);
+  }
+  for (; i + 8 <= count; i += 8) _mm256_storeu_si256(at256(p + 4 * i), v);
+  return i + store_whole_32(p + 4 * i, count - i, pixel);
+}
+
 TBLIT_AVX2 void alpha_rows_32_avx2(const tblit_job *job) {
   const uint32_t a = uint32_t(job->alpha);
   const __m256i w = _mm256_broadcastsi128_si256(weight_lanes_32(a));
@@ -743,6 +780,44 @@ TBLIT_AVX2 void alpha_rows_32_avx2(const tblit_job *job) {
     }
     if (x + 4 <= job->columns) alpha4_32(dp + 4 * x, sp + 4 * x, w4, inv4), x += 4;
     for (; x < job->columns; x++) alpha_pixel<F32, F32>(dp + 4 * x, sp + 4 * x, nullptr, a);
+  }
+}
+
+// The masked 32 -> 32 blit (text and brush stamps onto the canvas), eight
+// whole pixels a step in 16-bit lanes: each pixel's weight is spread over
+// its blue, green and red lanes, and its fourth lane weighs 0, so the fourth
+// byte comes back as (d * 256) >> 8 = d. The unpacks work within 128-bit
+// halves on the pixels and on their weights alike, so the two stay paired.
+template <bool Partial>
+TBLIT_AVX2 void masked_rows_32_avx2(const tblit_job *job) {
+  const float factor = float(job->alpha) * 0.003921569f;
+  const __m256 factor_v = _mm256_set1_ps(factor);
+  const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(256);
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, -128, 4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128, 0, 0, 0, -128,
+                                          4, 4, 4, -128, 8, 8, 8, -128, 12, 12, 12, -128);
+  auto half = [full](__m256i s, __m256i d, __m256i w) TBLIT_AVX2 {
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_mullo_epi16(s, w), _mm256_mullo_epi16(d, _mm256_sub_epi16(full, w))), 8);
+  };
+  for (int32_t y = 0; y < job->rows; y++) {
+    uint8_t *dp = row_at(job->dst, job->dst_stride, y, job->dst_top_down);
+    const uint8_t *sp = row_at(job->src, job->src_stride, y, job->src_top_down);
+    const uint8_t *mp = row_at(job->mask, job->mask_stride, y, job->mask_top_down);
+    int32_t x = 0;
+    for (; x + 8 <= job->columns; x += 8) {
+      uint64_t m8;
+      std::memcpy(&m8, mp + x, 8);
+      if (!m8) continue;  // weight 0 everywhere: the destination stays
+      __m256i w = _mm256_cvtepu8_epi32(_mm_loadl_epi64(at128(mp + x)));
+      if constexpr (Partial) w = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(w), factor_v));
+      w = _mm256_shuffle_epi8(w, spread);
+      __m256i s = _mm256_loadu_si256(at256(sp + 4 * x)), d = _mm256_loadu_si256(at256(dp + 4 * x));
+      __m256i lo = half(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero), _mm256_unpacklo_epi8(w, zero));
+      __m256i hi = half(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero), _mm256_unpackhi_epi8(w, zero));
+      _mm256_storeu_si256(at256(dp + 4 * x), _mm256_packus_epi16(lo, hi));
+    }
+    for (; x < job->columns; x++)
+      alpha_pixel<F32, F32>(dp + 4 * x, sp + 4 * x, nullptr, mask_weight(mp[x], Partial, factor));
   }
 }
 
@@ -901,6 +976,11 @@ void fast_keyed_32_to_565(const tblit_job *job) {
   fast_keyed<F32, F565>(job);
 }
 
+void fast_masked_32_to_32(const tblit_job *job) {
+  if (!g_wide_vectors) return fast_masked<F32, F32>(job);
+  job->alpha < 255 ? masked_rows_32_avx2<true>(job) : masked_rows_32_avx2<false>(job);
+}
+
 void fast_alpha_32_to_32(const tblit_job *job) {
   if (job->alpha <= 0) return;
   g_wide_vectors ? alpha_rows_32_avx2(job) : alpha_rows_32(job);
@@ -934,8 +1014,10 @@ struct family_row {
    : s == F565 && d == F565 ? fast_keyed_16<F565>                                         \
    : s == F555 && d == F555 ? fast_keyed_16<F555>                                         \
                             : fam<s, d>)
+#define TBLIT_MASKED_WORKER(fam, s, d) (s == F32 && d == F32 ? fast_masked_32_to_32 : fam<s, d>)
 #else
 #define TBLIT_KEYED_WORKER TBLIT_WORKER
+#define TBLIT_MASKED_WORKER TBLIT_WORKER
 #endif
 #define TBLIT_ALPHA_WORKER(fam, s, d) (s == F32 && d == F32 ? fast_alpha_32_to_32 : fam<s, d>)
 
@@ -952,7 +1034,7 @@ const tblit_worker general_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_F
 // masked text and brush stamps.
 const tblit_worker fast_table[TBLIT_FAMILY_COUNT][TBLIT_FORMAT_COUNT][TBLIT_FORMAT_COUNT] = {
     TBLIT_PAIRS(TBLIT_ALPHA_WORKER, fast_alpha),
-    TBLIT_PAIRS(TBLIT_WORKER, fast_masked),
+    TBLIT_PAIRS(TBLIT_MASKED_WORKER, fast_masked),
     TBLIT_PAIRS(TBLIT_KEYED_WORKER, fast_keyed),
 };
 #else
@@ -1075,6 +1157,46 @@ void fill_block(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, 
   for (int32_t y = 0; y < rows; y++) fill_span<D>(row_at(start, stride, y, top_down), columns, f, streaming);
 }
 
+// A span of whole opaque pixels (see store_whole_32).
+constexpr int32_t k_string_store_pixels = 2048;
+void store_whole_span(uint8_t *p, int64_t count, uint32_t pixel) {
+  while (count > 0) {
+    int32_t part = int32_t(std::min<int64_t>(count, INT32_MAX)), i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    // A long span (a whole canvas whose rows follow each other) goes to the
+    // string store, which writes whole cache lines without reading them
+    // first; shorter ones would pay its start-up.
+    if (part >= k_string_store_pixels) {
+      void *d = p;
+      size_t n = size_t(part);
+      asm volatile("rep stosl" : "+D"(d), "+c"(n) : "a"(pixel) : "memory");
+      i = part;
+    } else
+#endif
+#if defined(TBLIT_HAVE_AVX2)
+    if (g_wide_vectors)
+      i = store_whole_32_avx2(p, part, pixel);
+    else
+#endif
+#if defined(__SSE2__)
+      i = store_whole_32(p, part, pixel);
+#endif
+    for (; i < part; i++) std::memcpy(p + 4 * size_t(i), &pixel, 4);
+    p += 4 * size_t(part), count -= part;
+  }
+}
+
+void fill_block_opaque_32(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                          bool top_down) {
+  if (color >> 24 != 255) return fill_block<F32>(start, stride, columns, rows, color, top_down);
+  if (columns < 1 || rows < 1) return;
+  if (uint64_t(stride) == uint64_t(columns) * 4) {
+    store_whole_span(top_down ? start : row_at(start, stride, rows - 1, false), int64_t(columns) * rows, color);
+    return;
+  }
+  for (int32_t y = 0; y < rows; y++) store_whole_span(row_at(start, stride, y, top_down), columns, color);
+}
+
 template <int D>
 void fill_column(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
   fill_color<D> f = fill_color_of<D>(color);
@@ -1122,6 +1244,27 @@ void tblit_hline_555(uint8_t *start, int32_t count, uint32_t color) { fill_block
 void tblit_hline_565(uint8_t *start, int32_t count, uint32_t color) { fill_block<F565>(start, 0, count, 1, color, true); }
 void tblit_hline_24(uint8_t *start, int32_t count, uint32_t color) { fill_block<F24>(start, 0, count, 1, color, true); }
 void tblit_hline_32(uint8_t *start, int32_t count, uint32_t color) { fill_block<F32>(start, 0, count, 1, color, true); }
+
+void tblit_hline_32_opaque(uint8_t *start, int32_t count, uint32_t color) {
+  fill_block_opaque_32(start, 0, count, 1, color, true);
+}
+void tblit_fill_rect_32_opaque(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                               bool top_down) {
+  fill_block_opaque_32(start, stride, columns, rows, color, top_down);
+}
+
+const char *tblit_opaque_fill_path() {
+#if defined(TBLIT_HAVE_AVX2)
+  if (g_wide_vectors) return "256-bit stores, string stores from 8 KiB";
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+  return "128-bit stores, string stores from 8 KiB";
+#elif defined(__SSE2__)
+  return "128-bit stores";
+#else
+  return "32-bit stores";
+#endif
+}
 
 void tblit_vline_555(uint8_t *start, uint32_t stride, int32_t count, uint32_t color, bool top_down) {
   fill_column<F555>(start, stride, count, color, top_down);

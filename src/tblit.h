@@ -18,7 +18,8 @@
 // - 5- and 6-bit channels widen to 8 bits by shifting left (no replication);
 //   a 555 word's red is word >> 10, so bit 15 counts as red;
 // - a 32-bit pixel's fourth byte is never read as alpha and only the keyed
-//   32 -> 32 copy writes it;
+//   32 -> 32 copy writes it (the opaque fills of bitmaps that keep it at 255
+//   store 255 over it);
 // - keys (0x00BBGGRR, -1 none) are compared in the source's own format.
 #pragma once
 
@@ -98,6 +99,16 @@ void tblit_fill_rect_24(uint8_t *start, uint32_t stride, int32_t columns, int32_
                         bool top_down);
 void tblit_fill_rect_32(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
                         bool top_down);
+
+// Fills of 32-bit bitmaps whose fourth bytes are all 255 and whose writers
+// keep them so (the painting canvas): an opaque colour is stored as whole
+// pixels with the fourth byte 255, the destination never read. A colour
+// below alpha 255 blends as tblit_hline_32 and tblit_fill_rect_32 do.
+void tblit_hline_32_opaque(uint8_t *start, int32_t count, uint32_t color);
+void tblit_fill_rect_32_opaque(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
+                               bool top_down);
+// Which stores the opaque fills above use on this processor (for the benchmarks).
+const char *tblit_opaque_fill_path();
 
 // The flood fill's run scan over one row of 32-bit pixels: a pixel is in range
 // when its blue, green and red bytes each lie between those of low and high

@@ -76,7 +76,9 @@ void flood_prepare(flood_ctx *flood, tcanvas *canvas);
 const uint8_t *flood_row(const flood_ctx *flood, int32_t y);
 rgba flood_read(const flood_ctx *flood, const uint8_t *row, int32_t x, int32_t y);
 int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int want);
+int64_t scan_32(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, int dir, int want);
 void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y);
+void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y);
 void flood_blend_edge(const flood_ctx *flood, int32_t x, int32_t y, rgba pixel);
 
 }  // namespace
@@ -340,6 +342,16 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   flood.high_word = byte_word(flood.seed.r + tol, flood.seed.g + tol, flood.seed.b + tol);
   // The region is found over the whole bitmap; only painting obeys the clip.
   trect bounds = {0, 0, width, height};
+  if (flood.reader == FLOOD_READ_32) {
+    // The painting canvas: a maze's narrow runs cost little more than the
+    // calls that find and paint them, so these are made directly.
+    return traster_flood::fill_region(
+        bounds, x, y,
+        [&flood](int32_t row, int32_t from, int32_t limit, int dir, int want) {
+          return scan_32(&flood, row, from, limit, dir, want);
+        },
+        [&flood](int32_t x1, int32_t x2, int32_t row) { fill_run_32(&flood, x1, x2, row); });
+  }
   return traster_flood_fill_runs(&flood, &bounds, x, y, flood_scan, flood_fill_run);
 }
 
@@ -628,6 +640,23 @@ int64_t scan_row(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, in
   return int64_t(limit) + dir;
 }
 
+// The 32-bit scan tests its first pixels itself: most scans in a maze end
+// within a few pixels, before a vector loop would have started.
+inline int64_t scan_32(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, int dir, int want) {
+  const uint8_t *row = flood_row(flood, y);
+  const uint32_t low = flood->low_word, high = flood->high_word;
+  int64_t at = x;
+  for (int i = 0; i < 4; i++, at += dir) {
+    if (dir > 0 ? at > limit : at < limit) return at;
+    const uint8_t *p = row + 4 * at;
+    bool inside = p[0] >= (low & 0xFF) && p[0] <= (high & 0xFF) && p[1] >= (low >> 8 & 0xFF) &&
+                  p[1] <= (high >> 8 & 0xFF) && p[2] >= (low >> 16 & 0xFF) && p[2] <= (high >> 16 & 0xFF);
+    if (inside != (want != 0)) return at;
+  }
+  if (dir > 0 ? at > limit : at < limit) return at;
+  return tblit_scan_range_32(row, int32_t(at), limit, dir, want, low, high);
+}
+
 int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int want) {
   const flood_ctx *flood = static_cast<const flood_ctx *>(ctx);
   switch (flood->reader) {
@@ -678,6 +707,39 @@ void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y) {
     flood_blend_edge(flood, right, y, c);
   }
   tcanvas_draw_line_color(canvas, left, y, right, y, tcolor_to_word(&canvas->_brush_color));
+}
+
+// flood_fill_run on the 32-bit canvas for the short runs of a maze: a solid
+// run whose two ends are exact seed pixels (every run at tolerance 0) is one
+// line of the brush colour, stored here when opaque. Anything else, and the
+// long runs (whose next row flood_fill_run asks for early), goes there.
+void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y) {
+  tcanvas *canvas = flood->canvas;
+  uint8_t *row = flood->first_row + y * flood->row_step;
+  const rgba seed = flood->seed;
+  auto exact = [row, seed](int32_t x) {
+    const uint8_t *p = row + 4 * size_t(x);
+    return p[2] == seed.r && p[1] == seed.g && p[0] == seed.b;
+  };
+  if (x2 - x1 >= 64 || canvas->_brush_style != TCANVAS_BRUSH_SOLID || !exact(x1) || !exact(x2))
+    return flood_fill_run(flood, x1, x2, y);
+  flood->last_y = y;
+  if (canvas->_clip_on) {
+    const trect &clip = canvas->_clip;
+    if (y < clip.y1 || y > clip.y2) return;
+    x1 = std::max(x1, clip.x1);
+    x2 = std::min(x2, clip.x2);
+    if (x1 > x2) return;
+  }
+  const uint32_t color = tcolor_to_word(&canvas->_brush_color);
+  if (color >> 24 != 255) {
+    tbitmap_draw_hline(flood->bitmap, x1, x2, y, color);
+    return;
+  }
+  for (int32_t x = x1; x <= x2; x++) {
+    uint8_t *p = row + 4 * size_t(x);
+    p[0] = uint8_t(color), p[1] = uint8_t(color >> 8), p[2] = uint8_t(color >> 16);
+  }
 }
 
 void flood_blend_edge(const flood_ctx *flood, int32_t x, int32_t y, rgba pixel) {

@@ -1,11 +1,14 @@
 // traster: line, ellipse, polygon and flood-fill walkers.
 //
-// The flood fill keeps, per row of the bounds, the runs it has already
-// reported, sorted by x. A scan of a row jumps over recorded runs, so a pixel
-// of a reported run is never tested again and each maximal run of the region
-// is found and filled exactly once, in one pass driven by a stack of row
-// scans. Which runs are filled does not depend on the order, so the painted
-// pixels are those of a fill that revisits rows in passes.
+// The flood fill's driver lives in the header (traster_flood::fill_region),
+// so that the canvas can run it with its own test and fill made inline; the
+// two entries here run it through the callers' function pointers. It marks,
+// one bit per pixel, the runs it has already reported. A scan of a row jumps
+// over marked pixels, so a pixel of a reported run is never tested again and
+// each maximal run of the region is found and filled exactly once, in one
+// pass driven by a stack of row scans. Which runs are filled does not depend
+// on the order, so the painted pixels are those of a fill that revisits rows
+// in passes.
 #include "traster.h"
 
 #include <algorithm>
@@ -20,17 +23,6 @@
 
 namespace {
 
-struct flood_run {
-  int32_t x1, x2;
-};
-
-// One pending scan: row y over x1..x2, a stretch of a recorded run on row
-// y - dir (dir 0 for the seed).
-struct flood_scan {
-  int32_t y, x1, x2;
-  int32_t dir;
-};
-
 struct pixel_test_ctx {
   void *ctx;
   traster_test_fn test;
@@ -38,8 +30,6 @@ struct pixel_test_ctx {
 
 int32_t saturate(int64_t v);
 int64_t scan_pixels(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int want);
-int flood_fill(void *scan_ctx, traster_scan_fn scan, void *fill_ctx, traster_fill_fn fill, const trect *bounds,
-               int32_t x, int32_t y);
 void ellipse_tall(void *ctx, int64_t cx, int64_t cy, int64_t a, int64_t b, traster_span_fn span);
 void ellipse_wide(void *ctx, int64_t cx, int64_t cy, int64_t a, int64_t b, traster_span_fn span);
 void polygon_chain(const tpoint *points, int count, int top, int bottom, int dir, int column, int32_t *table);
@@ -130,13 +120,23 @@ int traster_flood_fill(void *ctx, const trect *bounds, int32_t x, int32_t y, tra
                        traster_fill_fn fill) {
   PORT_CHECK(bounds != nullptr && test != nullptr && fill != nullptr);
   pixel_test_ctx pixel = {ctx, test};
-  return flood_fill(&pixel, scan_pixels, ctx, fill, bounds, x, y);
+  return traster_flood::fill_region(
+      *bounds, x, y,
+      [&pixel](int32_t row, int32_t from, int32_t limit, int dir, int want) {
+        return scan_pixels(&pixel, row, from, limit, dir, want);
+      },
+      [ctx, fill](int32_t x1, int32_t x2, int32_t row) { fill(ctx, x1, x2, row); });
 }
 
 int traster_flood_fill_runs(void *ctx, const trect *bounds, int32_t x, int32_t y, traster_scan_fn scan,
                             traster_fill_fn fill) {
   PORT_CHECK(bounds != nullptr && scan != nullptr && fill != nullptr);
-  return flood_fill(ctx, scan, ctx, fill, bounds, x, y);
+  return traster_flood::fill_region(
+      *bounds, x, y,
+      [ctx, scan](int32_t row, int32_t from, int32_t limit, int dir, int want) {
+        return scan(ctx, row, from, limit, dir, want);
+      },
+      [ctx, fill](int32_t x1, int32_t x2, int32_t row) { fill(ctx, x1, x2, row); });
 }
 
 namespace {
@@ -154,73 +154,6 @@ int64_t scan_pixels(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int
   for (; at != end; at += dir)
     if ((pixel->test(pixel->ctx, int32_t(at), y) != 0) != (want != 0)) return at;
   return end;
-}
-
-int flood_fill(void *scan_ctx, traster_scan_fn scan, void *fill_ctx, traster_fill_fn fill, const trect *bounds,
-               int32_t x, int32_t y) {
-  const int64_t bx1 = bounds->x1, by1 = bounds->y1, bx2 = bounds->x2, by2 = bounds->y2;
-  if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
-  try {
-    std::vector<std::vector<flood_run>> rows(size_t(by2 - by1));
-    std::vector<flood_scan> pending;
-    pending.push_back({y, x, x, 0});
-    while (!pending.empty()) {
-      const flood_scan job = pending.back();
-      pending.pop_back();
-      std::vector<flood_run> &runs = rows[size_t(job.y - by1)];
-      size_t i = std::lower_bound(runs.begin(), runs.end(), job.x1,
-                                  [](const flood_run &r, int32_t v) { return r.x2 < v; }) -
-                 runs.begin();
-      int64_t at = job.x1;
-      while (at <= job.x2) {
-        if (i < runs.size() && runs[i].x1 <= at) {
-          at = int64_t(runs[i].x2) + 2;
-          i++;
-          continue;
-        }
-        int64_t stop = job.x2;
-        if (i < runs.size()) stop = std::min<int64_t>(stop, int64_t(runs[i].x1) - 1);
-        int64_t found = scan(scan_ctx, job.y, int32_t(at), int32_t(stop), 1, 0);
-        if (found > stop) {
-          at = stop + 1;
-          continue;
-        }
-        // The run grows no further than the recorded runs beside it: with a
-        // consistent test their neighbours fail anyway, and an inconsistent
-        // one cannot make the runs overlap.
-        int64_t left_limit = i > 0 ? std::max<int64_t>(bx1, int64_t(runs[i - 1].x2) + 2) : bx1;
-        int64_t right_limit = i < runs.size() ? std::min<int64_t>(bx2 - 1, int64_t(runs[i].x1) - 2) : bx2 - 1;
-        int64_t run_x1 = found, run_x2 = found;
-        if (found == job.x1 && found > left_limit)
-          run_x1 = scan(scan_ctx, job.y, int32_t(found - 1), int32_t(left_limit), -1, 1) + 1;
-        if (found < right_limit)
-          run_x2 = scan(scan_ctx, job.y, int32_t(found + 1), int32_t(right_limit), 1, 1) - 1;
-        runs.insert(runs.begin() + i, flood_run{int32_t(run_x1), int32_t(run_x2)});
-        i++;
-        fill(fill_ctx, int32_t(run_x1), int32_t(run_x2), job.y);
-        // Onwards the whole run is scanned; back towards the row the scan
-        // came from only what reaches past the run it started from, which
-        // is recorded there.
-        const int32_t x1 = int32_t(run_x1), x2 = int32_t(run_x2);
-        for (int dir : {-1, 1}) {
-          const int64_t row = int64_t(job.y) + dir;
-          if (row < by1 || row >= by2) continue;
-          if (dir != -job.dir) {
-            pending.push_back({int32_t(row), x1, x2, dir});
-            continue;
-          }
-          if (run_x1 < job.x1) pending.push_back({int32_t(row), x1, job.x1 - 1, dir});
-          if (run_x2 > job.x2) pending.push_back({int32_t(row), job.x2 + 1, x2, dir});
-        }
-        at = run_x2 + 2;
-      }
-    }
-  } catch (const std::bad_alloc &) {
-    return 0;
-  } catch (const std::length_error &) {
-    return 0;
-  }
-  return 1;
 }
 
 // A rotation walk in 6-bit fixed point on a circle of the larger radius b,

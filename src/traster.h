@@ -10,7 +10,12 @@
 // may change the pixels of its own run.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <stdexcept>
+#include <vector>
 
 #include "trect.h"
 
@@ -45,3 +50,168 @@ int traster_flood_fill(void *ctx, const trect *bounds, int32_t x, int32_t y, tra
 // The same fill driven by a run scanner instead of a per-pixel test.
 int traster_flood_fill_runs(void *ctx, const trect *bounds, int32_t x, int32_t y, traster_scan_fn scan,
                             traster_fill_fn fill);
+
+// The flood fill's driver, shared by the two entries above and by callers
+// whose test and fill are cheap enough that a call through a pointer per run
+// would cost more than the work (the canvas's 32-bit fill): scan and fill are
+// called as scan(y, x, limit, dir, want) -> x and fill(x1, x2, y), with the
+// meanings of traster_scan_fn and traster_fill_fn.
+namespace traster_flood {
+
+// The pixels of the reported runs, one bit each. A row's words are made
+// when the row is first reached, and each row remembers the span its marks
+// lie in, so that a search never walks the unmarked rest of a wide row.
+class flood_marks {
+ public:
+  flood_marks(int64_t x1, int64_t width, int64_t height)
+      : x1_(x1), words_(size_t((width + 63) / 64)), rows_(size_t(height), nullptr), spans_(size_t(height)) {}
+  ~flood_marks() {
+    for (uint64_t *row : rows_) std::free(row);
+  }
+  flood_marks(const flood_marks &) = delete;
+  flood_marks &operator=(const flood_marks &) = delete;
+
+  bool marked(size_t r, int64_t x) const {
+    const uint64_t *row = rows_[r];
+    uint64_t i = uint64_t(x - x1_);
+    return row && (row[i >> 6] >> (i & 63) & 1);
+  }
+  // The first x in from..to whose mark is `want`, or to + 1.
+  int64_t next(size_t r, int64_t from, int64_t to, bool want) const {
+    if (from > to) return to + 1;
+    const uint64_t *row = rows_[r];
+    const span &s = spans_[r];
+    if (!row || from > s.last || to < s.first) return want ? to + 1 : from;
+    if (!want && from < s.first) return from;
+    const int64_t end = std::min(to, s.last);
+    for (int64_t x = want ? std::max(from, s.first) : from; x <= end;) {
+      uint64_t i = uint64_t(x - x1_), word = row[i >> 6] >> (i & 63);
+      if (!want) word = ~word & (~0ull >> (i & 63));
+      if (word) return std::min(x + __builtin_ctzll(word), to + 1);
+      x += 64 - int64_t(i & 63);
+    }
+    return want ? to + 1 : end + 1;
+  }
+  // The last marked x in to..from (to <= from), or to - 1.
+  int64_t previous_marked(size_t r, int64_t from, int64_t to) const {
+    const uint64_t *row = rows_[r];
+    const span &s = spans_[r];
+    if (from < to || !row || from < s.first || to > s.last) return to - 1;
+    const int64_t end = std::max(to, s.first);
+    for (int64_t x = std::min(from, s.last); x >= end;) {
+      uint64_t i = uint64_t(x - x1_), word = row[i >> 6] << (63 - (i & 63));
+      if (word) return std::max(x - __builtin_clzll(word), to - 1);
+      x -= int64_t(i & 63) + 1;
+    }
+    return to - 1;
+  }
+  // Marks x1..x2; false when the row cannot be made.
+  bool mark(size_t r, int64_t x1, int64_t x2) {
+    if (!rows_[r]) {
+      rows_[r] = static_cast<uint64_t *>(std::calloc(words_, sizeof(uint64_t)));
+      if (!rows_[r]) return false;
+      spans_[r] = {x1, x2};
+    }
+    spans_[r].first = std::min(spans_[r].first, x1);
+    spans_[r].last = std::max(spans_[r].last, x2);
+    uint64_t *row = rows_[r];
+    for (uint64_t i = uint64_t(x1 - x1_), end = uint64_t(x2 - x1_); i <= end;) {
+      uint64_t bits = ~0ull << (i & 63);
+      if ((end >> 6) == (i >> 6)) bits &= ~0ull >> (63 - (end & 63));
+      row[i >> 6] |= bits;
+      i = (i | 63) + 1;
+    }
+    return true;
+  }
+
+ private:
+  struct span {
+    int64_t first = 0, last = -1;
+  };
+  int64_t x1_;
+  size_t words_;
+  std::vector<uint64_t *> rows_;
+  std::vector<span> spans_;
+};
+
+// One pending scan: row y over x1..x2, a stretch of a recorded run on row
+// y - dir (dir 0 for the seed).
+struct flood_scan {
+  int32_t y, x1, x2;
+  int32_t dir;
+};
+
+template <typename Scan, typename Fill>
+int fill_region(const trect &bounds, int32_t x, int32_t y, Scan &&scan, Fill &&fill) {
+  const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
+  if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
+  try {
+    flood_marks marks(bx1, bx2 - bx1, by2 - by1);
+    std::vector<flood_scan> pending;
+    pending.push_back({y, x, x, 0});
+    while (!pending.empty()) {
+      const flood_scan job = pending.back();
+      pending.pop_back();
+      const size_t r = size_t(job.y - by1);
+      int64_t at = job.x1;
+      while (at <= job.x2) {
+        if (marks.marked(r, at)) {
+          // The pixel after a run failed the test when the run was grown.
+          at = marks.next(r, at, job.x2, false) + 1;
+          continue;
+        }
+        const int64_t stop = marks.next(r, at, job.x2, true) - 1;
+        int64_t found = scan(job.y, int32_t(at), int32_t(stop), 1, 0);
+        if (found > stop) {
+          at = stop + 1;
+          continue;
+        }
+        // The run grows no further than the marked runs beside it: with a
+        // consistent test their neighbours fail anyway, and an inconsistent
+        // one cannot make the runs overlap. The marks are looked at over the
+        // next 64 pixels first, so a short run costs a word or two of them,
+        // and then over the rest of the row.
+        auto grow = [&](int dir) -> int64_t {
+          const int64_t end = dir > 0 ? bx2 - 1 : bx1;
+          int64_t edge = found;  // the last pixel known to pass
+          for (int64_t window = 64; edge != end; window = INT64_MAX / 4) {
+            const int64_t far = dir > 0 ? std::min(end, edge + window) : std::max(end, edge - window);
+            const int64_t beside = dir > 0 ? marks.next(r, edge + 1, far, true) : marks.previous_marked(r, edge - 1, far);
+            const bool blocked = dir > 0 ? beside <= far : beside >= far;
+            const int64_t limit = blocked ? beside - 2 * dir : far;
+            if (dir > 0 ? limit <= edge : limit >= edge) break;
+            const int64_t stop = scan(job.y, int32_t(edge + dir), int32_t(limit), dir, 1);
+            if (stop != limit + dir || blocked) return stop - dir;
+            edge = limit;
+          }
+          return edge;
+        };
+        const int64_t run_x1 = found == job.x1 ? grow(-1) : found, run_x2 = grow(1);
+        if (!marks.mark(r, run_x1, run_x2)) return 0;
+        fill(int32_t(run_x1), int32_t(run_x2), job.y);
+        // Onwards the whole run is scanned; back towards the row the scan
+        // came from only what reaches past the run it started from, which
+        // is marked there.
+        const int32_t x1 = int32_t(run_x1), x2 = int32_t(run_x2);
+        for (int dir : {-1, 1}) {
+          const int64_t row = int64_t(job.y) + dir;
+          if (row < by1 || row >= by2) continue;
+          if (dir != -job.dir) {
+            pending.push_back({int32_t(row), x1, x2, dir});
+            continue;
+          }
+          if (run_x1 < job.x1) pending.push_back({int32_t(row), x1, job.x1 - 1, dir});
+          if (run_x2 > job.x2) pending.push_back({int32_t(row), job.x2 + 1, x2, dir});
+        }
+        at = run_x2 + 2;
+      }
+    }
+  } catch (const std::bad_alloc &) {
+    return 0;
+  } catch (const std::length_error &) {
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace traster_flood

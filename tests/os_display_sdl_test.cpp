@@ -1,5 +1,6 @@
 // The SDL display under SDL's offscreen driver: a present shows its
-// rectangle only, and an expose draws again what was presented.
+// rectangle only, an expose shows again what was presented, and the first
+// present into a new window surface shows the whole screen.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -48,15 +49,23 @@ TEST(SdlDisplay, APresentShowsItsRectangleAndAnExposeWhatWasPresented) {
   EXPECT_EQ(shown(12, 12), 0x0000FFu);
   EXPECT_EQ(shown(17, 17), 0xFF0000u) << "not flushed yet";
 
-  // The window system lost the window's pixels: the expose gives back what
-  // was presented, not what the screen bitmap holds now.
-  SDL_Surface *surface = SDL_GetWindowSurface(SDL_GetWindowFromID(1));
-  ASSERT_NE(surface, nullptr);
-  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 255, 0));
+  // The expose gives back what was presented, not what the screen bitmap
+  // holds now.
   os_display_expose();
   EXPECT_EQ(shown(0, 0), 0xFF0000u);
   EXPECT_EQ(shown(12, 12), 0x0000FFu);
   EXPECT_EQ(shown(17, 17), 0xFF0000u);
+
+  // A new size makes a new window surface: the next present, whatever its
+  // rectangle, fills it with the whole screen.
+  os_display_set_size(64, 40);
+  os_display_set_size(64, 48);
+  SDL_Surface *surface = SDL_GetWindowSurface(SDL_GetWindowFromID(1));
+  ASSERT_NE(surface, nullptr);
+  SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 255, 0));
+  EXPECT_EQ(os_display_present(screen, &part), 1);
+  EXPECT_EQ(shown(0, 0), 0xFF0000u);
+  EXPECT_EQ(shown(17, 17), 0x0000FFu);
   tbitmap_free(screen);
   os_display_close();
   os_display_select(nullptr);

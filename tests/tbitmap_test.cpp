@@ -194,6 +194,22 @@ TEST(Fills, PartialAlphaBlendsWith256WeightsAndKeepsTheFourthByte) {
   EXPECT_EQ(tbitmap_get_pixel(w.get(), 1, 0), 0x7FFFu);
 }
 
+// Only a bitmap marked as keeping its fourth bytes at 255 may have them
+// stored by an opaque fill; every other one keeps them, whatever they hold.
+TEST(Fills, OpaqueFillsKeepTheFourthByteUnlessTheBitmapIsMarked) {
+  bitmap_ptr b = make(5, -2, 32), g = make(5, -2, 16);
+  for (int y = 0; y < 2; y++)
+    for (int x = 0; x < 5; x++) tbitmap_set_pixel(b.get(), x, y, 0x40000000);
+  tbitmap_draw_hline(b.get(), 0, 4, 0, 0xFF123456);
+  tbitmap_fill_rect(b.get(), 0, 1, 4, 1, 0xFF123456);
+  for (int y = 0; y < 2; y++) EXPECT_EQ(tbitmap_get_pixel(b.get(), 4, y), 0x40123456u) << y;
+  EXPECT_EQ(tbitmap_set_opaque(g.get(), 1), 0);
+  EXPECT_EQ(tbitmap_set_opaque(g.get(), 0), 0);  // not a 32-bit bitmap: no mark
+  EXPECT_EQ(tbitmap_set_opaque(b.get(), 1), 0);
+  tbitmap_fill_rect(b.get(), 0, 0, 4, 1, 0xFF654321);
+  EXPECT_EQ(tbitmap_get_pixel(b.get(), 2, 1), 0xFF654321u);
+}
+
 namespace {
 
 // What one source pixel becomes, through the general path on a 1 x 1 job.

@@ -292,6 +292,37 @@ TEST(Fills, AgreeWithTheGeneralBlitOfAConstantSource) {
   tblit_set_wide_vectors(was);
 }
 
+// Where every fourth byte is 255 the opaque fills' whole-pixel stores give
+// the general fill's bytes, from any start within a vector and with the
+// bytes between rows untouched.
+TEST(Fills, OpaqueFillsMatchTheGeneralFillWhereFourthBytesAre255) {
+  int was = tblit_set_wide_vectors(1);
+  for (uint32_t seed = 1; seed <= 400; seed++) {
+    std::mt19937 rng(seed);
+    tblit_set_wide_vectors(seed & 1);
+    int32_t lead = int32_t(rng() % 9), columns = int32_t(1 + rng() % (rng() % 4 ? 40 : rng() % 2 ? 300 : 2600)),
+            rows = int32_t(1 + rng() % 4);
+    bool one_span = rng() % 4 == 0;  // rows that follow each other without a gap
+    if (one_span) lead = 0;
+    buffer dst;
+    dst.make(rng, lead + columns, rows, 4);
+    if (one_span) dst.stride = uint32_t(4 * columns);
+    for (int32_t y = 0; y < rows; y++)
+      for (int32_t x = 0; x < lead + columns; x++) dst.bytes[size_t(dst.stride) * y + 4 * x + 3] = 0xFF;
+    uint32_t a = rng() % 4 ? 255 : uint32_t(rng() % 256);
+    uint32_t color = a << 24 | (uint32_t(biased_byte(rng)) << 16) | (uint32_t(biased_byte(rng)) << 8) | biased_byte(rng);
+    buffer expect = dst;
+    tblit_fill_rect_32(expect.start(rows) + 4 * lead, expect.stride, columns, rows, color, expect.top_down);
+    if (rows == 1)
+      tblit_hline_32_opaque(dst.start(rows) + 4 * lead, columns, color);
+    else
+      tblit_fill_rect_32_opaque(dst.start(rows) + 4 * lead, dst.stride, columns, rows, color, dst.top_down);
+    ASSERT_EQ(dst.bytes, expect.bytes) << "seed " << seed << ": colour " << std::hex << color << std::dec << " "
+                                       << columns << "x" << rows << " from pixel " << lead;
+  }
+  tblit_set_wide_vectors(was);
+}
+
 // A 32-bit block larger than the caches takes another loop where the
 // processor has byte-masked stores: the same bytes as the 128-bit loop, the
 // fourth bytes kept, rows with and without a gap between them.

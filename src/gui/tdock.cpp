@@ -42,9 +42,12 @@ int tdock_init(tdock *dock, tcontrol *parent, const trect *rect, void *owner) {
   tcontrol *control = &dock->_control;
   if (!tcontrol_init(control, parent, rect, owner)) return 0;
   const trect *own = tsurface_get_rect(&control->_surface);
-  trect whole = {0, 0, own->x2 - own->x1, own->y2 - own->y1};
-  dock->_preview = new_overlay(parent, own, dock);
-  dock->_frame = dock->_preview ? new_overlay(control, &whole, dock) : nullptr;
+  // The overlays stay hidden until a drag or a press-and-hold gives them the
+  // rectangle they show: until then each holds a one-pixel canvas, not one
+  // the size of the dock.
+  trect dot = {own->x1, own->y1, own->x1, own->y1}, corner = {0, 0, 0, 0};
+  dock->_preview = new_overlay(parent, &dot, dock);
+  dock->_frame = dock->_preview ? new_overlay(control, &corner, dock) : nullptr;
   if (!dock->_frame) {
     if (dock->_preview) tcontrol_free(dock->_preview);
     tcontrol_deinit(control);
