@@ -426,13 +426,15 @@ TEST(CommandPanelCommands, SaveOnAnUntitledPaintingAsksForTheSaveAsDialog) {
 namespace {
 
 std::u16string g_question;
+tsurface *g_modal_before;  // the command panel's tab, no box
 
-// Taps No on the question box from inside its nested loop.
+// Taps No on the question box from inside its nested loop; the timer goes on
+// until the box is up, however late the tap that opens it comes.
 void tap_no(uint32_t id, void *) {
-  wins_timer_stop(id);
   tsurface *modal = tscreen_get_modal(tscreen_get());
-  tmessagedialog *box = modal ? static_cast<tmessagedialog *>(tsurface_get_owner(modal)) : nullptr;
-  if (!box) return;
+  if (!modal || modal == g_modal_before) return;
+  wins_timer_stop(id);
+  tmessagedialog *box = static_cast<tmessagedialog *>(tsurface_get_owner(modal));
   g_question = tmessagedialog_get_label(box)->_text;
   tbutton *no = tcontrolbar_get_right_button(tdialog_get_controlbar(tmessagedialog_get_dialog(box)));
   trect r;
@@ -450,6 +452,7 @@ TEST(CommandPanelCommands, QuitOnAChangedPaintingAsksAndNoEndsTheLoop) {
     draw_something(app);
     open_panel(app);
     g_question.clear();
+    g_modal_before = tscreen_get_modal(tscreen_get());
     wins_timer_start(10, 0, tap_no, nullptr);
     tap(button(app, COMMANDPANEL_QUIT));
     EXPECT_EQ(g_question, u"Save paint changes to file?");
