@@ -1,10 +1,15 @@
 // net_socket: the program's TCP sockets, asynchronous in the simplest way.
 //
-// Every connect, send and receive runs on a new thread of its own and
-// reports through its completion callback on that thread; an owner starts
-// the next operation from the callback, so the operations of one socket
-// follow one another. The descriptor is non-blocking from the connect on;
-// waits are poll()s bounded by the operation's time-out.
+// Every connect, send and receive runs on a worker thread and reports
+// through its completion callback on that thread; an owner starts the next
+// operation from the callback, so the operations of one socket follow one
+// another. An operation started inside a callback runs on the same worker
+// once the callback has returned; one started from another thread goes to
+// a worker that waits for work, or to a new one. The descriptor is non-blocking from the connect on; waits are
+// poll()s bounded by the operation's time-out, however long. A name lookup
+// runs on a thread of its own that a shutdown does not wait for. A worker
+// that cannot be started fails its operation through the callback at once,
+// on the calling thread (the error code goes to the debug log).
 // Owns its descriptor. A worker borrows the socket object until its callback
 // returns and touches nothing of it afterwards: the owner may destroy the
 // socket once the last callback it started has been called. Shutting the
@@ -15,6 +20,7 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 // Results the callbacks receive.
@@ -28,6 +34,7 @@ enum {
 constexpr int NET_SOCKET_MAX_HOST = 63;
 
 struct net_socket;
+struct net_lookup;
 typedef void (*net_socket_connect_fn)(net_socket *socket, int connected);
 typedef void (*net_socket_io_fn)(net_socket *socket, int result, uint32_t count);
 // Looks a host name up (dotted quads never come here); 1 with the IPv4
@@ -43,6 +50,7 @@ struct net_socket {
   net_socket_io_fn _on_recv;
   void *_user;
   int _peer_closed;  // the last receive found the peer's end of the stream
+  std::shared_ptr<net_lookup> _lookup;  // the connect's name lookup while it waits for one
 };
 
 // A TCP socket (UDP when datagram is set), or null; the network parameter
@@ -50,7 +58,8 @@ struct net_socket {
 net_socket *net_socket_create(uintptr_t network, int datagram);
 // Clears the callbacks, closes the descriptor, frees the object; null is ignored.
 void net_socket_destroy(net_socket *socket);
-// Wakes a worker waiting on this socket and fails every later operation.
+// Wakes a worker waiting on this socket (a name lookup included) and fails
+// every later operation.
 void net_socket_shutdown(net_socket *socket);
 
 // Connects within time_out_s seconds (0: no limit of ours); callback(socket, 1/0).
@@ -70,3 +79,6 @@ int net_socket_peer_closed(net_socket *socket);
 
 // Replaces the name resolver (tests); null restores getaddrinfo. Returns the previous one.
 net_socket_resolver_fn net_socket_set_resolver(net_socket_resolver_fn resolver);
+// How many workers whose operations have ended wait for new ones (4; tests
+// that need every operation to start a thread set 0). Returns the previous.
+int net_socket_set_idle_workers(int count);

@@ -197,6 +197,16 @@ TEST(Receive, APeerCloseIsToldFromATimeOutAndComesAtOnce) {
   }
 }
 
+TEST(Receive, ATimeOutTooLongForOneWaitIsNotCutShort) {
+  connected_pair pair;
+  char buffer[16];
+  // 4294968 s in milliseconds is 2^32 + 704: one int wait would end at 704 ms.
+  net_socket_recv(pair.socket, buffer, sizeof buffer, 4294968, on_io);
+  EXPECT_FALSE(pair.seen.wait(2, 1500)) << "the receive gave up early";
+  net_socket_shutdown(pair.socket);
+  EXPECT_TRUE(pair.seen.wait(2));
+}
+
 TEST(Send, APartialSendIsReportedAndTheRestGoesOut) {
   connected_pair pair;
   int small = 4096;
