@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "port_log.h"
 #include "wins_window.h"

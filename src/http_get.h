@@ -28,7 +28,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "tc_socket.h"
 
