@@ -75,6 +75,7 @@ void start_op(net_op *op);
 void run_ops(net_op *op);
 void run_chain(net_op *op);
 void run_op(net_op *op);
+ssize_t transfer(int fd, bool send, uint8_t *buffer, uint32_t length);
 void report(net_socket *socket, int send, int status, uint32_t count);
 int connect_now(net_op *op);
 int look_up(net_socket *socket, const char *host, uint32_t time_out_s, in_addr *address);
@@ -213,7 +214,8 @@ void start_op(net_op *op) {
   {
     worker_pool &workers = pool();
     std::lock_guard<std::mutex> lock(workers.mutex);
-    if (int(workers.handed.size()) < workers.idle) {
+    // Waiting workers beyond the most allowed are on their way out.
+    if (int(workers.handed.size()) < std::min(workers.idle, workers.most_idle)) {
       workers.handed.push_back(op);
       workers.cv.notify_one();
       return;
@@ -279,12 +281,17 @@ void run_op(net_op *op) {
   int status = WORKER_TIMEOUT;
   uint32_t count = 0;
   bool closed = false;
-  int ready = wait_for(socket->_fd, send ? POLLOUT : POLLIN, op->time_out_s);
+  // Bytes that are already there are taken without a wait: a reader that
+  // lags behind its sender saves a poll() per receive.
+  ssize_t n = op->length ? transfer(socket->_fd, send, op->buffer, op->length) : -1;
+  int ready = 1;
+  if (n < 0 && (op->length == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
+    ready = wait_for(socket->_fd, send ? POLLOUT : POLLIN, op->time_out_s);
+    if (ready > 0) n = transfer(socket->_fd, send, op->buffer, op->length);
+  }
   if (ready < 0) {
     status = WORKER_ERROR;
   } else if (ready > 0) {
-    ssize_t n = send ? ::send(socket->_fd, op->buffer, op->length, MSG_NOSIGNAL)
-                     : ::recv(socket->_fd, op->buffer, op->length, 0);
     if (n > 0 || (n == 0 && (send || op->length == 0))) {
       status = WORKER_DONE;
       count = uint32_t(n);
@@ -297,6 +304,10 @@ void run_op(net_op *op) {
   delete op;
   if (!send) socket->_peer_closed = closed;
   report(socket, send, status, count);
+}
+
+ssize_t transfer(int fd, bool send, uint8_t *buffer, uint32_t length) {
+  return send ? ::send(fd, buffer, length, MSG_NOSIGNAL | MSG_DONTWAIT) : ::recv(fd, buffer, length, MSG_DONTWAIT);
 }
 
 void report(net_socket *socket, int send, int status, uint32_t count) {
