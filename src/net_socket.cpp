@@ -31,6 +31,13 @@ enum { WORKER_DONE = 1, WORKER_TIMEOUT = 2, WORKER_ERROR = 3 };
 // poll() takes an int of milliseconds: a longer time-out is waited in pieces.
 constexpr int64_t k_longest_poll_ms = int64_t(1) << 30;
 
+// A receive of more than k_batch_from bytes waits until k_batch_bytes (or
+// all it asked for) have come: each wake-up of a bulk read carries a batch,
+// not the few segments that arrived since the last one. Shorter receives
+// (a header, a short answer) report whatever comes first.
+constexpr uint32_t k_batch_from = 64u << 10;
+constexpr uint32_t k_batch_bytes = 256u << 10;
+
 struct net_op {
   enum { CONNECT, SEND, RECV } kind;
   net_socket *socket;
@@ -75,6 +82,7 @@ void start_op(net_op *op);
 void run_ops(net_op *op);
 void run_chain(net_op *op);
 void run_op(net_op *op);
+void set_low_water(net_socket *socket, int bytes);
 ssize_t transfer(int fd, bool send, uint8_t *buffer, uint32_t length);
 void report(net_socket *socket, int send, int status, uint32_t count);
 int connect_now(net_op *op);
@@ -281,13 +289,19 @@ void run_op(net_op *op) {
   int status = WORKER_TIMEOUT;
   uint32_t count = 0;
   bool closed = false;
-  // Bytes that are already there are taken without a wait: a reader that
-  // lags behind its sender saves a poll() per receive.
-  ssize_t n = op->length ? transfer(socket->_fd, send, op->buffer, op->length) : -1;
+  // A long receive waits for a batch (the low-water mark makes poll() wait
+  // for it); any other takes bytes that are already there without a wait.
+  const int batch = !send && op->length > k_batch_from ? int(std::min(op->length, k_batch_bytes)) : 1;
+  if (!send) set_low_water(socket, batch);
+  ssize_t n = -1;
+  errno = EAGAIN;
+  if (op->length && batch == 1) n = transfer(socket->_fd, send, op->buffer, op->length);
   int ready = 1;
   if (n < 0 && (op->length == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
     ready = wait_for(socket->_fd, send ? POLLOUT : POLLIN, op->time_out_s);
-    if (ready > 0) n = transfer(socket->_fd, send, op->buffer, op->length);
+    // A batch that did not fill by the time-out is reported with what came.
+    if (ready > 0 || (ready == 0 && batch > 1)) n = transfer(socket->_fd, send, op->buffer, op->length);
+    if (ready == 0 && n > 0) ready = 1;
   }
   if (ready < 0) {
     status = WORKER_ERROR;
@@ -304,6 +318,11 @@ void run_op(net_op *op) {
   delete op;
   if (!send) socket->_peer_closed = closed;
   report(socket, send, status, count);
+}
+
+void set_low_water(net_socket *socket, int bytes) {
+  if (socket->_low_water == bytes) return;
+  if (setsockopt(socket->_fd, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes) == 0) socket->_low_water = bytes;
 }
 
 ssize_t transfer(int fd, bool send, uint8_t *buffer, uint32_t length) {

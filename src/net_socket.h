@@ -51,6 +51,7 @@ struct net_socket {
   void *_user;
   int _peer_closed;  // the last receive found the peer's end of the stream
   std::shared_ptr<net_lookup> _lookup;  // the connect's name lookup while it waits for one
+  int _low_water;  // the receive low-water mark set on the descriptor (0: not set)
 };
 
 // A TCP socket (UDP when datagram is set), or null; the network parameter
@@ -66,7 +67,10 @@ void net_socket_shutdown(net_socket *socket);
 void net_socket_connect(net_socket *socket, const char *host, uint32_t port, uint32_t time_out_s,
                         net_socket_connect_fn callback);
 // One send or receive of at most length bytes; callback(socket, result,
-// count). The buffer stays the caller's and valid until the callback.
+// count). The buffer stays the caller's and valid until the callback. A
+// receive of more than 64 KiB reports when 256 KiB (or all it asked for)
+// have come, the peer closed, or its time-out passed with what came by then;
+// a shorter one reports the first bytes that come.
 void net_socket_send(net_socket *socket, const void *buffer, uint32_t length, uint32_t time_out_s,
                      net_socket_io_fn callback);
 void net_socket_recv(net_socket *socket, void *buffer, uint32_t length, uint32_t time_out_s,

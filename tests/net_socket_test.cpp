@@ -197,6 +197,16 @@ TEST(Receive, APeerCloseIsToldFromATimeOutAndComesAtOnce) {
   }
 }
 
+TEST(Receive, ALongReceiveReportsWhatCameByItsTimeOut) {
+  connected_pair pair;
+  std::string got(200000, 0);
+  send(pair.peer, "only a little", 13, 0);
+  net_socket_recv(pair.socket, &got[0], uint32_t(got.size()), 1, on_io);
+  ASSERT_TRUE(pair.seen.wait(2));
+  EXPECT_EQ(pair.seen.result, NET_SOCKET_DONE);
+  EXPECT_EQ(got.substr(0, pair.seen.count), "only a little");
+}
+
 TEST(Receive, ATimeOutTooLongForOneWaitIsNotCutShort) {
   connected_pair pair;
   char buffer[16];
