@@ -129,10 +129,13 @@ int paint_send_show(app_context *app, paint_send **send_menu, tbutton *button) {
 
 int paint_share(app_context *app) {
   PORT_CHECK(app != nullptr);
-  const char16_t *body = tresource_get_string(
+  // The text names the service host with %s: the host is the build's.
+  const char16_t *text = tresource_get_string(
       PAINT_SEND_TEXT_INVITATION,
-      u"Get Brivola for your phone: http://" BRIVOLA_SERVICE_HOST
-      "/download\r\nJust draw your mind right on your mobile phone! Enjoy the release of your imagination!");
+      u"Get Brivola for your phone: http://%s/download\r\nJust draw your mind right on your mobile phone! Enjoy the "
+      u"release of your imagination!");
+  char16_t body[SEND_PARAMETER_CHARS];
+  twformat(body, SEND_PARAMETER_CHARS, text, u"" BRIVOLA_SERVICE_HOST);
   if (sms_send(app, body, u"")) return 1;
   app_common_show_stop(tresource_get_string(PAINT_SEND_TEXT_NO_SMS, u"Not supported to launch Send SMS UI."));
   return 0;

@@ -424,8 +424,13 @@ int build_body(const upload_state *state, const char16_t *file_path, std::string
   int serial_length = upload_get_serial_utf8(serial);
   std::string auth(size_t(3 * (param_encode_base64(nullptr, serial_length, nullptr, nullptr) - 1) + 1), '\0');
   upload_make_auth(serial, &auth[0], int(auth.size()));
+  // Only the file's own name goes out: the folder names the user's login,
+  // and the gallery has no use for it.
+  const char16_t *name = state->_file_path;
+  for (const char16_t *at = name; *at; at++)
+    if (*at == u'/' || *at == u'\\') name = at + 1;
   char path[UPLOAD_PATH_CHARS];
-  app_common_wide_to_utf8_cut(state->_file_path, path, UPLOAD_PATH_CHARS);
+  app_common_wide_to_utf8_cut(name, path, UPLOAD_PATH_CHARS);
   std::string title(UPLOAD_FIELD_BYTES, '\0'), description(UPLOAD_FIELD_BYTES, '\0');
   html_entity_encode(state->_title, &title[0], UPLOAD_FIELD_BYTES);
   html_entity_encode(state->_description, &description[0], UPLOAD_FIELD_BYTES);

@@ -30,7 +30,7 @@
 // | D, part "title"                                             | html_entity_encode of title   |
 // | D, part "desc"                                              | html_entity_encode of text    |
 // | D, part "direct"                                            | "1"                           |
-// | D, name="FILE1"; filename="<path, UTF-8>" + Content-Type: image/jpeg CRLF CRLF | the file's bytes |
+// | D, name="FILE1"; filename="<file name, UTF-8>" + Content-Type: image/jpeg CRLF CRLF | the file's bytes |
 // | CRLF "-----------------------------7db1e43618027e--" CRLF    | 47 bytes                      |
 #pragma once
 

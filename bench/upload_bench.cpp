@@ -28,7 +28,8 @@ namespace {
 constexpr size_t k_jpeg_bytes = 2u << 20;
 
 loopback_server &server() {
-  static loopback_server s({loopback_reply(loopback_response("HTTP/1.0 200 OK", "", "Uploaded ok!"))}, true);
+  // Only the last request is kept: it is what the reference sends.
+  static loopback_server s({loopback_reply(loopback_response("HTTP/1.0 200 OK", "", "Uploaded ok!"))}, true, 1);
   return s;
 }
 

@@ -2,7 +2,8 @@
 // socket table, so every step runs here, one after the other.
 //
 // Input: one options byte, then the answers of successive connections
-// separated by "@@@\n". Inside an answer, "|1" ends a receive piece, "|2" is a
+// separated by "@@@\n"; once they run out every further connection gets the
+// last one again, so a client that never stops asking is seen. Inside an answer, "|1" ends a receive piece, "|2" is a
 // receive that times out, "|3" one that fails and "|c" (first) a connection
 // that is refused; the end of an answer is the peer closing. "{self}" is the
 // requested server's address, for redirect chains. Options: bit 0 POST, bit 1
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,8 @@ struct fake_socket {
 enum op_kind { OP_NONE, OP_CONNECT, OP_SEND, OP_RECV };
 
 struct world {
-  std::vector<answer> answers;
+  std::vector<answer> answers;  // played in order, then the last one again and again
+  std::deque<answer> playing;   // the answers of the latest connections
   size_t next_answer = 0;
   op_kind op = OP_NONE;
   fake_socket *socket = nullptr;
@@ -97,7 +100,13 @@ bool step(world &w) {
   w.op = OP_NONE;
   fake_socket *s = w.socket;
   if (op == OP_CONNECT) {
-    answer *a = w.next_answer < w.answers.size() ? &w.answers[w.next_answer++] : nullptr;
+    answer *a = nullptr;
+    if (!w.answers.empty()) {
+      w.playing.push_back(w.answers[std::min(w.next_answer++, w.answers.size() - 1)]);
+      // The client closes a socket before it connects the next one.
+      if (w.playing.size() > 2) w.playing.pop_front();
+      a = &w.playing.back();
+    }
     bool ok = a && !a->refused && !s->shut;
     s->script = ok ? a : nullptr;
     w.on_connect(w.owner, ok);
@@ -169,7 +178,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::string rest(reinterpret_cast<const char *>(data + 1), size - 1);
   world w;
   g_world = &w;
-  for (size_t from = 0; from <= rest.size() && w.answers.size() < 16;) {
+  for (size_t from = 0; from <= rest.size() && w.answers.size() < 64;) {
     size_t end = rest.find("@@@\n", from);
     if (end == std::string::npos) end = rest.size();
     w.answers.push_back(parse_answer(rest.substr(from, end - from)));

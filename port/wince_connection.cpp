@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "os_connmgr.h"
+#include "os_thread.h"
 #include "port_log.h"
 #include "wins_window.h"
 
@@ -44,6 +45,7 @@ connmngr_list *list_of_context() {
   return context ? context->_connections : nullptr;
 }
 
+FILE *log_stream();
 void poll_connection(wince_connection *conn);
 void stop_polling(wince_connection *conn);
 void drop_handle(wince_connection *conn);
@@ -131,7 +133,12 @@ void wince_connection_open(wince_connection *conn, wince_connection_fn callback,
   }
   conn->_callback = callback;
   conn->_user_data = user_data;
-  conn->_poll = std::thread(poll_connection, conn);
+  if (int error = os_thread_start(conn->_poll, poll_connection, conn)) {
+    // Nothing would watch the request: it is given back and the open fails.
+    if (FILE *log = log_stream()) port_log_printf(log, "Connection poll thread: error %d\n", error);
+    drop_handle(conn);
+    if (callback) callback(conn, 0, user_data);
+  }
 }
 
 void wince_connection_release(wince_connection *conn) {
@@ -144,9 +151,13 @@ void wince_connection_release(wince_connection *conn) {
 
 namespace {
 
-void poll_connection(wince_connection *conn) {
+FILE *log_stream() {
   wins_window_context *context = wins_window_get_context();
-  FILE *log = context ? context->_log : nullptr;
+  return context ? context->_log : nullptr;
+}
+
+void poll_connection(wince_connection *conn) {
+  FILE *log = log_stream();
   for (int poll = 0; poll < WINCE_CONNECTION_POLLS; poll++) {
     uintptr_t handle;
     {

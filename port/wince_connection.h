@@ -28,7 +28,9 @@ void tregistry_free_connections();
 
 // The record of the destination with one more use; null without a list.
 wince_connection *wince_connection_get(uint32_t destination_index);
-// Asks for the connection; the outcome always comes through the callback.
+// Asks for the connection; the outcome always comes through the callback
+// (on this thread when it is known at once, or when no poll thread can be
+// started: the error code goes to the debug log).
 void wince_connection_open(wince_connection *conn, wince_connection_fn callback, void *user_data);
 // Drops one use; at none a held connection is released and a poll stopped.
 void wince_connection_release(wince_connection *conn);

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <thread>
 
 #include "port_log.h"
 #include "wins_window.h"
@@ -68,6 +67,16 @@ const char *find_field(const char *header, const char *name);
 int parse_number(const char *&p, uint64_t max, uint64_t *out);
 int at_line_end(const char *p);
 int parse_status(const char *header, int *status);
+
+// The callbacks running on this thread, innermost first: an object destroyed
+// from its own end callback is marked here, and the end touches it no more.
+struct callback_frame {
+  HttpGet *object;
+  bool end;
+  bool destroyed;
+  callback_frame *outer;
+};
+thread_local callback_frame *t_callbacks = nullptr;
 
 }  // namespace
 
@@ -141,14 +150,18 @@ HttpGet *HttpGetCreate() {
 
 void HttpGetDestroy(HttpGet *object) {
   if (!object) return;
+  callback_frame *frame = t_callbacks;
+  while (frame && frame->object != object) frame = frame->outer;
+  // From a progress callback the request would wait for itself.
+  PORT_CHECK(!frame || frame->end);
   HttpGetCancel(object);
-  {
+  if (frame) {
+    frame->destroyed = true;
+  } else {
     // A request ends on a worker thread; its last touch of the object is
-    // the end callback's return, unless the callback itself destroys it.
+    // the end callback's return.
     std::unique_lock<std::mutex> lock(object->_lock);
-    bool from_callback = object->_in_end_callback && object->_end_thread == std::this_thread::get_id();
-    if (!from_callback)
-      object->_ended.wait(lock, [object] { return !object->_running.load() && !object->_in_end_callback; });
+    object->_ended.wait(lock, [object] { return !object->_running.load() && !object->_in_end_callback; });
   }
   object->_state = HTTPGET_IDLE;
   close_socket(object);
@@ -276,6 +289,7 @@ void HttpGetStart(HttpGet *object, HttpGetSink *sink, uintptr_t network, uint32_
   if (time_out_s) object->_time_out_s = time_out_s;
   object->_network = network;
   object->m_dwFileLength = object->m_dwCurRead = 0;
+  object->_body_sent = 0;
   object->_requested_length = sink ? sink->_length : 0;
   if (!object->m_szResponseHeader)
     object->m_szResponseHeader = static_cast<char *>(std::malloc(HTTPGET_HEADER_BYTES + 1));
@@ -311,6 +325,13 @@ void HttpGetGetThreadBranch(HttpGet *object) {
 }
 
 void failed_attempt(HttpGet *object) {
+  if (object->_post && object->_body_sent) {
+    // The server has the whole POST: sending it again could do twice what
+    // it asks. What failed after it ends the request with nothing.
+    if (object->_sink) object->_sink->_received = 0;
+    HttpGetEnd(object);
+    return;
+  }
   object->_attempts++;
   HttpGetGetThreadBranch(object);
 }
@@ -437,6 +458,7 @@ void HttpGetSocketWriteBranch(HttpGet *object) {
     return;
   }
   if (object->_sent >= object->_request.size()) {
+    object->_body_sent = 1;
     HttpGetSocketReadResponseBranch(object);
     return;
   }
@@ -566,6 +588,10 @@ void HttpGetAfterSocketReadResponse(HttpGet *object) {
     if (*p >= 'A' && *p <= 'Z') *p = char(*p - 'A' + 'a');
   int status = 0;
   bool good = parse_status(header, &status) != 0;
+  if (good && status == 302 && object->_post) {
+    failed_attempt(object);  // a POST is not sent again, not even elsewhere
+    return;
+  }
   if (good && status == 302) {
     object->_redirects++;
     const char *at = find_field(header, "location:");
@@ -630,7 +656,9 @@ void HttpGetAfterSocketReadResponse(HttpGet *object) {
 
 void HttpGetAfterSendRequest(HttpGet *object) {
   log_step("HttpGetAfterSendRequest");
-  object->_attempts = 0;
+  // The failed attempts are not forgiven at a good header: a server that
+  // answers well and then fails the same way each time would be asked for
+  // ever.
   object->_state = HTTPGET_HEADER_OK;
   HttpGetSink *sink = object->_sink;
   if (!sink) {
@@ -653,7 +681,7 @@ void HttpGetAfterSendRequest(HttpGet *object) {
     return;
   } else if (empty) {
     if (object->m_dwFileLength == k_unknown_length) {
-      HttpGetGetThreadBranch(object);
+      failed_attempt(object);
       return;
     }
     HttpGetEnd(object);
@@ -691,7 +719,12 @@ void body_step(HttpGet *object) {
     if (sink->_received > 0) sink->_received--;
     failed_attempt(object);
   } else {
-    if (object->_callback) object->_callback(object, object->_callback_arg);
+    if (object->_callback) {
+      callback_frame frame = {object, false, false, t_callbacks};
+      t_callbacks = &frame;
+      object->_callback(object, object->_callback_arg);
+      t_callbacks = frame.outer;
+    }
     HttpGetSocketReadBranch(object);
   }
 }
@@ -704,7 +737,8 @@ void body_complete(HttpGet *object) {
     object->_range_start = 0;
     object->_range_end = uint64_t(object->m_dwCurRead) - 1;
   }
-  if (is_interstitial(object)) {
+  // A POST's answer read whole is its answer, whatever it says.
+  if (!object->_post && is_interstitial(object)) {
     log_step("WAP FORM");
     sink->_offset = 0;
     sink->_length = object->_requested_length;
@@ -741,10 +775,13 @@ void HttpGetEnd(HttpGet *object) {
   object->_request.clear();
   object->_request.shrink_to_fit();
   object->_in_end_callback = true;
-  object->_end_thread = std::this_thread::get_id();
   object->_running = 0;
   lock.unlock();
+  callback_frame frame = {object, true, false, t_callbacks};
+  t_callbacks = &frame;
   if (object->_callback) object->_callback(object, object->_callback_arg);
+  t_callbacks = frame.outer;
+  if (frame.destroyed) return;
   lock.lock();
   object->_in_end_callback = false;
   object->_ended.notify_all();

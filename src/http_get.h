@@ -11,9 +11,16 @@
 // Owns its socket, its request and read buffers and a copy of the POST
 // body; borrows the sink from HttpGetRequest to the end. The socket calls go
 // through a table (TC_socket by default) that tests and fuzzing replace.
-// HttpGetCancel is safe from any thread; HttpGetDestroy waits for a running
+// A request ends after at most HTTPGET_MAX_ATTEMPTS failed attempts, a good
+// header notwithstanding. A POST whose body went out whole is never sent
+// again: what fails after it ends the request with nothing received, and an
+// answer read whole is the answer (an operator's page is asked again only
+// for a GET).
+// HttpGetCancel is safe from any thread. HttpGetDestroy waits for a running
 // request to end, so whoever destroys must not hold a lock that the callback
-// takes.
+// takes; destroying from the object's own end callback is safe (the end
+// touches the object no more), from a progress callback it is refused
+// through the fatal reporter.
 #pragma once
 
 #include <atomic>
@@ -21,7 +28,6 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "tc_socket.h"
 
@@ -103,7 +109,7 @@ struct HttpGet {
   std::mutex _lock;  // guards the socket pointer against a cancel, and the end
   std::condition_variable _ended;
   bool _in_end_callback;
-  std::thread::id _end_thread;
+  int32_t _body_sent;  // the whole request, POST body included, went out
 };
 
 HttpGetSink *HttpGetSinkCreate(uint32_t capacity);
@@ -117,7 +123,8 @@ void HttpGetSinkSetOffset(HttpGetSink *sink, uint32_t offset);
 void HttpGetSinkSetLength(HttpGetSink *sink, uint32_t length);
 
 HttpGet *HttpGetCreate();
-// Ends a running request first (see the header comment), then frees.
+// Ends a running request first (see the header comment), then frees; also
+// from the object's own end callback.
 void HttpGetDestroy(HttpGet *object);
 void HttpGetSetCallback(HttpGet *object, HttpGetCallback callback, void *argument);
 void HttpGetSetPostData(HttpGet *object, const void *body, uint32_t length);

@@ -1,10 +1,15 @@
 // net_socket: the program's TCP sockets, asynchronous in the simplest way.
 //
-// Every connect, send and receive runs on a new thread of its own and
-// reports through its completion callback on that thread; an owner starts
-// the next operation from the callback, so the operations of one socket
-// follow one another. The descriptor is non-blocking from the connect on;
-// waits are poll()s bounded by the operation's time-out.
+// Every connect, send and receive runs on a worker thread and reports
+// through its completion callback on that thread; an owner starts the next
+// operation from the callback, so the operations of one socket follow one
+// another. An operation started inside a callback runs on the same worker
+// once the callback has returned; one started from another thread goes to
+// a worker that waits for work, or to a new one. The descriptor is non-blocking from the connect on; waits are
+// poll()s bounded by the operation's time-out, however long. A name lookup
+// runs on a thread of its own that a shutdown does not wait for. A worker
+// that cannot be started fails its operation through the callback at once,
+// on the calling thread (the error code goes to the debug log).
 // Owns its descriptor. A worker borrows the socket object until its callback
 // returns and touches nothing of it afterwards: the owner may destroy the
 // socket once the last callback it started has been called. Shutting the
@@ -15,6 +20,7 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 // Results the callbacks receive.
@@ -28,6 +34,7 @@ enum {
 constexpr int NET_SOCKET_MAX_HOST = 63;
 
 struct net_socket;
+struct net_lookup;
 typedef void (*net_socket_connect_fn)(net_socket *socket, int connected);
 typedef void (*net_socket_io_fn)(net_socket *socket, int result, uint32_t count);
 // Looks a host name up (dotted quads never come here); 1 with the IPv4
@@ -43,6 +50,8 @@ struct net_socket {
   net_socket_io_fn _on_recv;
   void *_user;
   int _peer_closed;  // the last receive found the peer's end of the stream
+  std::shared_ptr<net_lookup> _lookup;  // the connect's name lookup while it waits for one
+  int _low_water;  // the receive low-water mark set on the descriptor (0: not set)
 };
 
 // A TCP socket (UDP when datagram is set), or null; the network parameter
@@ -50,14 +59,18 @@ struct net_socket {
 net_socket *net_socket_create(uintptr_t network, int datagram);
 // Clears the callbacks, closes the descriptor, frees the object; null is ignored.
 void net_socket_destroy(net_socket *socket);
-// Wakes a worker waiting on this socket and fails every later operation.
+// Wakes a worker waiting on this socket (a name lookup included) and fails
+// every later operation.
 void net_socket_shutdown(net_socket *socket);
 
 // Connects within time_out_s seconds (0: no limit of ours); callback(socket, 1/0).
 void net_socket_connect(net_socket *socket, const char *host, uint32_t port, uint32_t time_out_s,
                         net_socket_connect_fn callback);
 // One send or receive of at most length bytes; callback(socket, result,
-// count). The buffer stays the caller's and valid until the callback.
+// count). The buffer stays the caller's and valid until the callback. A
+// receive of more than 64 KiB reports when 256 KiB (or all it asked for)
+// have come, the peer closed, or its time-out passed with what came by then;
+// a shorter one reports the first bytes that come.
 void net_socket_send(net_socket *socket, const void *buffer, uint32_t length, uint32_t time_out_s,
                      net_socket_io_fn callback);
 void net_socket_recv(net_socket *socket, void *buffer, uint32_t length, uint32_t time_out_s,
@@ -70,3 +83,6 @@ int net_socket_peer_closed(net_socket *socket);
 
 // Replaces the name resolver (tests); null restores getaddrinfo. Returns the previous one.
 net_socket_resolver_fn net_socket_set_resolver(net_socket_resolver_fn resolver);
+// How many workers whose operations have ended wait for new ones (4; tests
+// that need every operation to start a thread set 0). Returns the previous.
+int net_socket_set_idle_workers(int count);

@@ -1,7 +1,9 @@
 #include "http_get.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -9,6 +11,8 @@
 #include <vector>
 
 #include "loopback_server.h"
+#include "net_socket.h"
+#include "os_thread.h"
 
 namespace {
 
@@ -290,4 +294,126 @@ TEST(Request, AnAddressThatDoesNotSplitEndsAtOnce) {
     EXPECT_FALSE(HttpGetIsRunning(run.get));
     EXPECT_EQ(run.sink->_received, 0u);
   }
+}
+
+TEST(Attempts, EndAfterFourFailuresWhateverFollowsAGoodHeaderAndAPostGoesOnce) {
+  struct row {
+    const char *name;
+    int post;
+    uint32_t offset;
+    std::string reply;  // every connection gets it
+    size_t requests;
+    std::string body;  // found in what the sink holds; "": it holds nothing
+    int state;
+  };
+  const std::string page = "<a href=\"http://{self}/up\">go on</a>" + std::string(20, ' ');
+  const row rows[] = {
+      {"a GET whose range is ignored", 0, 100, ok_reply(pattern(150)), HTTPGET_MAX_ATTEMPTS, "", HTTPGET_HEADER_OK},
+      {"a GET whose body never comes", 0, 0, "HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n", HTTPGET_MAX_ATTEMPTS,
+       "", HTTPGET_HEADER_OK},
+      {"a GET answered by its own operator page", 0, 0, ok_reply(page), HTTPGET_MAX_ATTEMPTS, "", HTTPGET_HEADER_OK},
+      {"a POST answered by its own operator page", 1, 0, ok_reply(page), 1, "/up\">go on", HTTPGET_BODY_OK},
+      {"a POST answered 500", 1, 0, "HTTP/1.0 500 Oops\r\n\r\n", 1, "", HTTPGET_SENT},
+      {"a POST redirected", 1, 0, "HTTP/1.0 302 Found\r\nLocation: http://{self}/up\r\n\r\n", 1, "", HTTPGET_SENT},
+      {"a POST whose header never ends", 1, 0, "HTTP/1.0 200 OK\r\n", 1, "", HTTPGET_SENT},
+  };
+  for (const row &c : rows) {
+    SCOPED_TRACE(c.name);
+    loopback_server server({loopback_reply(c.reply)}, true, 0);
+    http_run run;
+    if (c.post) HttpGetSetPostData(run.get, "a=b", 3);
+    HttpGetSinkSetOffset(run.sink, c.offset);
+    HttpGetSinkSetLength(run.sink, c.offset ? 50 : 0);
+    ASSERT_TRUE(run.start(server.url("/up"), "", 0, c.post));
+    ASSERT_TRUE(run.wait_end()) << server.request_count() << " requests and counting";
+    EXPECT_EQ(server.request_count(), c.requests);
+    if (c.body.empty()) EXPECT_EQ(run.body(), "");
+    else EXPECT_NE(run.body().find(c.body), std::string::npos) << run.body();
+    EXPECT_EQ(run.get->_state, c.state);
+  }
+}
+
+TEST(Cancel, DestroyingFromTheEndCallbackIsSafe) {
+  loopback_server server({loopback_reply(ok_reply("done"))});
+  for (std::string url : {std::string("http:/"), server.url("/")}) {
+    SCOPED_TRACE(url);
+    struct ended {
+      std::mutex mutex;
+      std::condition_variable cv;
+      bool done = false;
+    } e;
+    HttpGet *get = HttpGetCreate();
+    HttpGetSetCallback(get,
+                       [](HttpGet *g, void *arg) {
+                         if (HttpGetIsRunning(g)) return;
+                         HttpGetDestroy(g);
+                         ended *e = static_cast<ended *>(arg);
+                         std::lock_guard<std::mutex> lock(e->mutex);
+                         e->done = true;
+                         e->cv.notify_all();
+                       },
+                       &e);
+    ASSERT_EQ(HttpGetRequest(get, nullptr, 0, url.c_str(), "", 0, 5, 0), 1);
+    std::unique_lock<std::mutex> lock(e.mutex);
+    EXPECT_TRUE(e.cv.wait_for(lock, std::chrono::seconds(10), [&] { return e.done; }));
+  }
+}
+
+namespace {
+
+// A name server that answers only when the test lets it.
+struct held_resolver {
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool asked = false, released = false, answered = false;
+};
+held_resolver *g_held;
+
+int resolve_when_released(const char *, in_addr *address) {
+  std::unique_lock<std::mutex> lock(g_held->mutex);
+  g_held->asked = true;
+  g_held->cv.notify_all();
+  g_held->cv.wait_for(lock, std::chrono::seconds(5), [] { return g_held->released; });
+  address->s_addr = htonl(INADDR_LOOPBACK);
+  g_held->answered = true;
+  g_held->cv.notify_all();
+  return 1;
+}
+
+}  // namespace
+
+TEST(Cancel, DestroyDoesNotWaitForANameLookupAndDropsItsLateAnswer) {
+  loopback_server server({loopback_reply(ok_reply("late"))});
+  held_resolver held;
+  g_held = &held;
+  net_socket_resolver_fn old = net_socket_set_resolver(resolve_when_released);
+  http_run *run = new http_run();
+  ASSERT_TRUE(run->start("http://gallery.test:" + std::to_string(server.port()) + "/", "", 0, 0, 30));
+  std::unique_lock<std::mutex> lock(held.mutex);
+  ASSERT_TRUE(held.cv.wait_for(lock, std::chrono::seconds(5), [&] { return held.asked; }));
+  lock.unlock();
+  delete run;  // destroys the request
+  lock.lock();
+  EXPECT_FALSE(held.answered) << "the destroy waited for the name server";
+  held.released = true;
+  held.cv.notify_all();
+  EXPECT_TRUE(held.cv.wait_for(lock, std::chrono::seconds(5), [&] { return held.answered; }));
+  lock.unlock();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(server.request_count(), 0u) << "the late address was used";
+  net_socket_set_resolver(old);
+}
+
+TEST(Request, AWorkerThatCannotStartEndsTheRequestOnTheCallersThread) {
+  loopback_server server({loopback_reply(ok_reply("x"))});
+  int idle = net_socket_set_idle_workers(0);
+  int old = os_thread_set_failure(EAGAIN);
+  http_run run;
+  ASSERT_TRUE(run.start(server.url("/")));
+  os_thread_set_failure(old);
+  net_socket_set_idle_workers(idle);
+  EXPECT_EQ(run.ends, 1) << "the end is known within the call";
+  EXPECT_EQ(run.sink->_received, 0u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(server.request_count(), 0u);
 }

@@ -205,6 +205,26 @@ TEST(Receive, APeerCloseIsToldFromATimeOutAndComesAtOnce) {
   }
 }
 
+TEST(Receive, ALongReceiveReportsWhatCameByItsTimeOut) {
+  connected_pair pair;
+  std::string got(200000, 0);
+  send(pair.peer, "only a little", 13, 0);
+  net_socket_recv(pair.socket, &got[0], uint32_t(got.size()), 1, on_io);
+  ASSERT_TRUE(pair.seen.wait(2));
+  EXPECT_EQ(pair.seen.result, NET_SOCKET_DONE);
+  EXPECT_EQ(got.substr(0, pair.seen.count), "only a little");
+}
+
+TEST(Receive, ATimeOutTooLongForOneWaitIsNotCutShort) {
+  connected_pair pair;
+  char buffer[16];
+  // 4294968 s in milliseconds is 2^32 + 704: one int wait would end at 704 ms.
+  net_socket_recv(pair.socket, buffer, sizeof buffer, 4294968, on_io);
+  EXPECT_FALSE(pair.seen.wait(2, 1500)) << "the receive gave up early";
+  net_socket_shutdown(pair.socket);
+  EXPECT_TRUE(pair.seen.wait(2));
+}
+
 TEST(Send, APartialSendIsReportedAndTheRestGoesOut) {
   connected_pair pair;
   int small = 4096;

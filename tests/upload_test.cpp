@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -20,6 +21,7 @@
 #include "http_get.h"
 #include "loopback_server.h"
 #include "os_connmgr.h"
+#include "os_thread.h"
 #include "port_test_app.h"
 #include "test_env.h"
 
@@ -191,11 +193,11 @@ TEST(Upload, TheRequestCarriesEveryFieldAndTheFileByteForByte) {
     EXPECT_EQ(codes(), std::vector<int>{UPLOAD_OK});
     ASSERT_EQ(server.request_count(), 1u);
     std::string request = server.requests()[0];
-    std::string path = test_utf8(jpeg);
+    std::string name = test_utf8(jpeg.substr(jpeg.rfind(u'/') + 1));  // never the folder
     std::string expected = part("auth", k_serial_auth) + part("dev", "wceppc") + part("uid", k_serial) +
                            part("title", "&#20013;&#25991;") + part("desc", "") + part("direct", "1") +
                            "-----------------------------7db1e43618027e\r\nContent-Disposition: form-data; "
-                           "name=\"FILE1\"; filename=\"" + path + "\"\r\nContent-Type: image/jpeg\r\n\r\n" + k_jpeg +
+                           "name=\"FILE1\"; filename=\"" + name + "\"\r\nContent-Type: image/jpeg\r\n\r\n" + k_jpeg +
                            "\r\n-----------------------------7db1e43618027e--\r\n";
     EXPECT_EQ(body_of(request), expected);
     EXPECT_EQ(request.find("POST /cgi-bin/bv-gallery/do_upload.pl HTTP/1.0\r\n"), 0u) << request;
@@ -214,17 +216,19 @@ TEST(Upload, EachOutcomeGivesItsCode) {
     os_connmgr_mode mode;
     std::string reply;
     bool closed;  // the service's port has no listener
+    int thread_error;  // no thread can be started
     int started;
     int code;
   };
   const outcome_case cases[] = {
-      {"the words", OS_CONNMGR_ONLINE, "Thanks. Uploaded ok! See you", false, 1, UPLOAD_OK},
-      {"other letter case", OS_CONNMGR_ONLINE, "uploaded OK!", false, 1, UPLOAD_FAILED},
-      {"words after a NUL", OS_CONNMGR_ONLINE, std::string("x\0Uploaded ok!", 14), false, 1, UPLOAD_FAILED},
-      {"server refuses TCP", OS_CONNMGR_ONLINE, "Uploaded ok!", true, 1, UPLOAD_FAILED},
-      {"manager refuses", OS_CONNMGR_REFUSES, "Uploaded ok!", false, 1, UPLOAD_CONNECT_FAILED},
-      {"never connects", OS_CONNMGR_NEVER_CONNECTS, "Uploaded ok!", false, 1, UPLOAD_CONNECT_FAILED},
-      {"no network", OS_CONNMGR_NO_NETWORK, "Uploaded ok!", false, 0, UPLOAD_NO_NETWORK},
+      {"the words", OS_CONNMGR_ONLINE, "Thanks. Uploaded ok! See you", false, 0, 1, UPLOAD_OK},
+      {"other letter case", OS_CONNMGR_ONLINE, "uploaded OK!", false, 0, 1, UPLOAD_FAILED},
+      {"words after a NUL", OS_CONNMGR_ONLINE, std::string("x\0Uploaded ok!", 14), false, 0, 1, UPLOAD_FAILED},
+      {"server refuses TCP", OS_CONNMGR_ONLINE, "Uploaded ok!", true, 0, 1, UPLOAD_FAILED},
+      {"manager refuses", OS_CONNMGR_REFUSES, "Uploaded ok!", false, 0, 1, UPLOAD_CONNECT_FAILED},
+      {"never connects", OS_CONNMGR_NEVER_CONNECTS, "Uploaded ok!", false, 0, 1, UPLOAD_CONNECT_FAILED},
+      {"no poll thread", OS_CONNMGR_ONLINE, "Uploaded ok!", false, EAGAIN, 1, UPLOAD_CONNECT_FAILED},
+      {"no network", OS_CONNMGR_NO_NETWORK, "Uploaded ok!", false, 0, 0, UPLOAD_NO_NETWORK},
   };
   for (const outcome_case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -233,7 +237,9 @@ TEST(Upload, EachOutcomeGivesItsCode) {
       os_connmgr_set_mode(c.mode);
       std::string host = c.closed ? "127.0.0.1:" + std::to_string(closed_port()) : host_of(server);
       upload_set_service_host(host.c_str());
+      int old_error = os_thread_set_failure(c.thread_error);
       EXPECT_EQ(upload_start(jpeg.c_str(), u"t", u"d", record_code), c.started);
+      os_thread_set_failure(old_error);
       ASSERT_TRUE(wait_code());
       upload_release(app);
       EXPECT_EQ(codes(), std::vector<int>{c.code});

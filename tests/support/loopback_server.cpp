@@ -59,8 +59,8 @@ std::string loopback_response(const std::string &status_line, const std::string 
   return status_line + "\r\n" + headers + "\r\n" + body;
 }
 
-loopback_server::loopback_server(std::vector<loopback_reply> script, bool repeat_last)
-    : script_(std::move(script)), repeat_last_(repeat_last) {
+loopback_server::loopback_server(std::vector<loopback_reply> script, bool repeat_last, size_t keep)
+    : script_(std::move(script)), repeat_last_(repeat_last), keep_(keep) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return;
   int on = 1;
@@ -92,12 +92,12 @@ std::string loopback_server::url(const std::string &path) const {
 
 std::vector<std::string> loopback_server::requests() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return requests_;
+  return std::vector<std::string>(requests_.begin(), requests_.end());
 }
 
 size_t loopback_server::request_count() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return requests_.size();
+  return request_count_;
 }
 
 void loopback_server::run() {
@@ -119,7 +119,9 @@ void loopback_server::serve(int fd, const loopback_reply *reply) {
   read_request(fd, request, stop_);
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    requests_.push_back(request);
+    request_count_++;
+    if (keep_ > 0) requests_.push_back(std::move(request));
+    if (requests_.size() > keep_) requests_.pop_front();
   }
   if (!reply) {
     close(fd);

@@ -1,6 +1,7 @@
 // A scripted HTTP server on 127.0.0.1 for the HTTP client's tests and
 // benchmark. Each connection reads one request (header and Content-Length
-// body), keeps its bytes, and answers with the next reply of the script (the
+// body), counts it, keeps the bytes of the latest `keep` requests (a
+// benchmark's thousands of uploads would hold gigabytes), and answers with the next reply of the script (the
 // last one again when the script runs out and repeat_last is set, else it
 // closes at once). Replies go out in pieces with pauses, then the server
 // closes, resets or holds the connection. Everything is bounded in time:
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,7 +32,7 @@ std::string loopback_response(const std::string &status_line, const std::string 
 
 class loopback_server {
  public:
-  explicit loopback_server(std::vector<loopback_reply> script, bool repeat_last = false);
+  explicit loopback_server(std::vector<loopback_reply> script, bool repeat_last = false, size_t keep = SIZE_MAX);
   ~loopback_server();
   loopback_server(const loopback_server &) = delete;
   loopback_server &operator=(const loopback_server &) = delete;
@@ -38,6 +40,7 @@ class loopback_server {
   bool ok() const { return listen_fd_ >= 0; }
   uint16_t port() const { return port_; }
   std::string url(const std::string &path) const;
+  // The kept requests, oldest first.
   std::vector<std::string> requests();
   size_t request_count();
 
@@ -47,11 +50,13 @@ class loopback_server {
 
   std::vector<loopback_reply> script_;
   bool repeat_last_;
+  size_t keep_;
   int listen_fd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
-  std::vector<std::string> requests_;
+  std::deque<std::string> requests_;
+  size_t request_count_ = 0;
   std::vector<int> held_;
   std::thread thread_;
 };
