@@ -647,8 +647,9 @@ int64_t scan_row(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, in
   return int64_t(limit) + dir;
 }
 
-// One pixel of the 32-bit canvas, without branches: the region's tests
-// are a coin toss at its edges.
+// One pixel of the 32-bit canvas: at tolerance 0 one compare of the colour
+// bytes, else the range test without branches per channel, as the region's
+// tests are a coin toss at its edges.
 inline bool passes_32(const flood_ctx *flood, const uint8_t *p) {
   if (flood->exact_only) {
     uint32_t pixel;
