@@ -46,10 +46,13 @@ struct flood_ctx {
   unsigned span_r, span_g, span_b;
   // The same range as bytes blue | green << 8 | red << 16, lowest and highest.
   uint32_t low_word, high_word;
+  bool exact_only;  // tolerance 0: a pixel passes when it is the seed colour
   // The row the last run was painted on: the fill mostly moves on a row at a
   // time in one direction, so the next row is asked for while this one is
   // painted.
   int32_t last_y;
+  uint32_t brush_word;  // the brush colour, taken once per fill
+  int32_t rows;
 };
 
 struct line_ctx {
@@ -76,6 +79,7 @@ void flood_prepare(flood_ctx *flood, tcanvas *canvas);
 const uint8_t *flood_row(const flood_ctx *flood, int32_t y);
 rgba flood_read(const flood_ctx *flood, const uint8_t *row, int32_t x, int32_t y);
 int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int want);
+bool passes_32(const flood_ctx *flood, const uint8_t *p);
 int64_t scan_32(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, int dir, int want);
 void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y);
 void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y);
@@ -330,6 +334,8 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   flood_prepare(&flood, canvas);
   flood.seed = flood_read(&flood, flood_row(&flood, y), x, y);
   flood.last_y = y;
+  flood.brush_word = tcolor_to_word(&canvas->_brush_color);
+  flood.rows = height;
   int tol = std::clamp(tolerance, 0, 255);
   flood.low_r = flood.seed.r - tol, flood.span_r = unsigned(std::min(flood.seed.r + tol, 255) - flood.low_r);
   flood.low_g = flood.seed.g - tol, flood.span_g = unsigned(std::min(flood.seed.g + tol, 255) - flood.low_g);
@@ -340,13 +346,14 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   };
   flood.low_word = byte_word(flood.low_r, flood.low_g, flood.low_b);
   flood.high_word = byte_word(flood.seed.r + tol, flood.seed.g + tol, flood.seed.b + tol);
+  flood.exact_only = tol == 0;
   // The region is found over the whole bitmap; only painting obeys the clip.
   trect bounds = {0, 0, width, height};
   if (flood.reader == FLOOD_READ_32) {
     // The painting canvas: a maze's narrow runs cost little more than the
     // calls that find and paint them, so these are made directly.
     return traster_flood::fill_region(
-        bounds, x, y,
+        bounds, x, y, [&flood](int32_t row, int32_t at) { return passes_32(&flood, flood_row(&flood, row) + 4 * size_t(at)); },
         [&flood](int32_t row, int32_t from, int32_t limit, int dir, int want) {
           return scan_32(&flood, row, from, limit, dir, want);
         },
@@ -640,6 +647,19 @@ int64_t scan_row(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, in
   return int64_t(limit) + dir;
 }
 
+// One pixel of the 32-bit canvas: at tolerance 0 one compare of the colour
+// bytes, else the range test without branches per channel, as the region's
+// tests are a coin toss at its edges.
+inline bool passes_32(const flood_ctx *flood, const uint8_t *p) {
+  if (flood->exact_only) {
+    uint32_t pixel;
+    std::memcpy(&pixel, p, 4);
+    return (pixel & 0xFFFFFFu) == flood->low_word;
+  }
+  return (unsigned(p[0] - flood->low_b) <= flood->span_b) & (unsigned(p[1] - flood->low_g) <= flood->span_g) &
+         (unsigned(p[2] - flood->low_r) <= flood->span_r);
+}
+
 // The 32-bit scan tests its first pixels itself: most scans in a maze end
 // within a few pixels, before a vector loop would have started.
 inline int64_t scan_32(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, int dir, int want) {
@@ -648,10 +668,7 @@ inline int64_t scan_32(const flood_ctx *flood, int32_t y, int32_t x, int32_t lim
   int64_t at = x;
   for (int i = 0; i < 4; i++, at += dir) {
     if (dir > 0 ? at > limit : at < limit) return at;
-    const uint8_t *p = row + 4 * at;
-    bool inside = p[0] >= (low & 0xFF) && p[0] <= (high & 0xFF) && p[1] >= (low >> 8 & 0xFF) &&
-                  p[1] <= (high >> 8 & 0xFF) && p[2] >= (low >> 16 & 0xFF) && p[2] <= (high >> 16 & 0xFF);
-    if (inside != (want != 0)) return at;
+    if (passes_32(flood, row + 4 * at) != (want != 0)) return at;
   }
   if (dir > 0 ? at > limit : at < limit) return at;
   return tblit_scan_range_32(row, int32_t(at), limit, dir, want, low, high);
@@ -721,8 +738,14 @@ void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y) {
     const uint8_t *p = row + 4 * size_t(x);
     return p[2] == seed.r && p[1] == seed.g && p[0] == seed.b;
   };
-  if (x2 - x1 >= 64 || canvas->_brush_style != TCANVAS_BRUSH_SOLID || !exact(x1) || !exact(x2))
+  if (x2 - x1 >= 64 || canvas->_brush_style != TCANVAS_BRUSH_SOLID ||
+      (!flood->exact_only && (!exact(x1) || !exact(x2))))
     return flood_fill_run(flood, x1, x2, y);
+  // Along a corridor the fill goes on a row at a time: the row after next
+  // is asked for now, as its pixels are a page away from these.
+  const int64_t ahead = int64_t(y) + 2 * (int64_t(y) - flood->last_y);
+  if (ahead >= 0 && ahead < flood->rows)
+    __builtin_prefetch(flood->first_row + ahead * flood->row_step + 4 * int64_t(x1));
   flood->last_y = y;
   if (canvas->_clip_on) {
     const trect &clip = canvas->_clip;
@@ -731,14 +754,17 @@ void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y) {
     x2 = std::min(x2, clip.x2);
     if (x1 > x2) return;
   }
-  const uint32_t color = tcolor_to_word(&canvas->_brush_color);
+  const uint32_t color = flood->brush_word;
   if (color >> 24 != 255) {
     tbitmap_draw_hline(flood->bitmap, x1, x2, y, color);
     return;
   }
   for (int32_t x = x1; x <= x2; x++) {
     uint8_t *p = row + 4 * size_t(x);
-    p[0] = uint8_t(color), p[1] = uint8_t(color >> 8), p[2] = uint8_t(color >> 16);
+    uint32_t pixel;
+    std::memcpy(&pixel, p, 4);
+    pixel = (pixel & 0xFF000000u) | (color & 0xFFFFFFu);
+    std::memcpy(p, &pixel, 4);
   }
 }
 

@@ -121,7 +121,7 @@ int traster_flood_fill(void *ctx, const trect *bounds, int32_t x, int32_t y, tra
   PORT_CHECK(bounds != nullptr && test != nullptr && fill != nullptr);
   pixel_test_ctx pixel = {ctx, test};
   return traster_flood::fill_region(
-      *bounds, x, y,
+      *bounds, x, y, [ctx, test](int32_t row, int32_t at) { return test(ctx, at, row) != 0; },
       [&pixel](int32_t row, int32_t from, int32_t limit, int dir, int want) {
         return scan_pixels(&pixel, row, from, limit, dir, want);
       },
@@ -132,7 +132,7 @@ int traster_flood_fill_runs(void *ctx, const trect *bounds, int32_t x, int32_t y
                             traster_fill_fn fill) {
   PORT_CHECK(bounds != nullptr && scan != nullptr && fill != nullptr);
   return traster_flood::fill_region(
-      *bounds, x, y,
+      *bounds, x, y, [ctx, scan](int32_t row, int32_t at) { return scan(ctx, row, at, at, 1, 1) != at; },
       [ctx, scan](int32_t row, int32_t from, int32_t limit, int dir, int want) {
         return scan(ctx, row, from, limit, dir, want);
       },

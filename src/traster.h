@@ -53,9 +53,9 @@ int traster_flood_fill_runs(void *ctx, const trect *bounds, int32_t x, int32_t y
 
 // The flood fill's driver, shared by the two entries above and by callers
 // whose test and fill are cheap enough that a call through a pointer per run
-// would cost more than the work (the canvas's 32-bit fill): scan and fill are
-// called as scan(y, x, limit, dir, want) -> x and fill(x1, x2, y), with the
-// meanings of traster_scan_fn and traster_fill_fn.
+// would cost more than the work (the canvas's 32-bit fill): test, scan and
+// fill are called as test(y, x) -> bool, scan(y, x, limit, dir, want) -> x
+// and fill(x1, x2, y), with the meanings of the function types above.
 namespace traster_flood {
 
 // The pixels of the reported runs, one bit each. A row's words are made
@@ -71,8 +71,15 @@ class flood_marks {
   flood_marks(const flood_marks &) = delete;
   flood_marks &operator=(const flood_marks &) = delete;
 
-  bool marked(size_t r, int64_t x) const {
-    const uint64_t *row = rows_[r];
+  bool marked(size_t r, int64_t x) const { return marked_in(rows_[r], x); }
+  // The same test on a row taken once with row(r): a row is only made by
+  // mark(), so the pointer holds until the next mark.
+  const uint64_t *row(size_t r) const { return rows_[r]; }
+  // Asks for the word of (r, x) ahead of its use.
+  void prefetch(size_t r, int64_t x) const {
+    if (r < rows_.size() && rows_[r]) __builtin_prefetch(rows_[r] + (uint64_t(x - x1_) >> 6));
+  }
+  bool marked_in(const uint64_t *row, int64_t x) const {
     uint64_t i = uint64_t(x - x1_);
     return row && (row[i >> 6] >> (i & 63) & 1);
   }
@@ -115,7 +122,12 @@ class flood_marks {
     spans_[r].first = std::min(spans_[r].first, x1);
     spans_[r].last = std::max(spans_[r].last, x2);
     uint64_t *row = rows_[r];
-    for (uint64_t i = uint64_t(x1 - x1_), end = uint64_t(x2 - x1_); i <= end;) {
+    const uint64_t first = uint64_t(x1 - x1_), last = uint64_t(x2 - x1_);
+    if ((first >> 6) == (last >> 6)) {
+      row[first >> 6] |= (~0ull << (first & 63)) & (~0ull >> (63 - (last & 63)));
+      return true;
+    }
+    for (uint64_t i = first, end = last; i <= end;) {
       uint64_t bits = ~0ull << (i & 63);
       if ((end >> 6) == (i >> 6)) bits &= ~0ull >> (63 - (end & 63));
       row[i >> 6] |= bits;
@@ -141,39 +153,91 @@ struct flood_scan {
   int32_t dir;
 };
 
-template <typename Scan, typename Fill>
-int fill_region(const trect &bounds, int32_t x, int32_t y, Scan &&scan, Fill &&fill) {
+// The pending scans. The scan pushed last is mostly popped next, so an
+// entry is written and read a field at a time: a whole-record copy would
+// wait on the four stores before it.
+class flood_stack {
+ public:
+  bool empty() const { return top_ == 0; }
+  void push(int32_t y, int32_t x1, int32_t x2, int32_t dir) {
+    if (top_ == entries_.size()) entries_.resize(std::max<size_t>(64, 2 * top_));
+    flood_scan &e = entries_[top_++];
+    e.y = y, e.x1 = x1, e.x2 = x2, e.dir = dir;
+  }
+  const flood_scan &pop() { return entries_[--top_]; }
+
+ private:
+  std::vector<flood_scan> entries_;
+  size_t top_ = 0;
+};
+
+// How many pixels a run is grown by one at a time before the search turns
+// to the marks and the caller's scan: a maze's runs are a few pixels long.
+constexpr int k_short_grow = 4;
+
+template <typename Test, typename Scan, typename Fill>
+int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
   const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
   if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
   try {
     flood_marks marks(bx1, bx2 - bx1, by2 - by1);
-    std::vector<flood_scan> pending;
-    pending.push_back({y, x, x, 0});
+    flood_stack pending;
+    pending.push(y, x, x, 0);
     while (!pending.empty()) {
-      const flood_scan job = pending.back();
-      pending.pop_back();
+      const flood_scan &top = pending.pop();
+      const struct {
+        int32_t y, x1, x2, dir;
+      } job = {top.y, top.x1, top.x2, top.dir};
       const size_t r = size_t(job.y - by1);
+      // Along a corridor the next scans go on in the same direction.
+      if (job.dir) marks.prefetch(r + size_t(2 * job.dir), job.x1);
       int64_t at = job.x1;
       while (at <= job.x2) {
-        if (marks.marked(r, at)) {
-          // The pixel after a run failed the test when the run was grown.
-          at = marks.next(r, at, job.x2, false) + 1;
-          continue;
+        // Where the run this scan came from goes on into open area, its
+        // first pixel starts a run here; it is tested alone before any
+        // search of the marks.
+        const uint64_t *row_marks = marks.row(r);
+        int64_t found = at;
+        bool open = false;
+        if (!marks.marked_in(row_marks, at)) {
+          open = test(job.y, int32_t(at));
+          if (!open && ++at > job.x2) break;
         }
-        const int64_t stop = marks.next(r, at, job.x2, true) - 1;
-        int64_t found = scan(job.y, int32_t(at), int32_t(stop), 1, 0);
-        if (found > stop) {
-          at = stop + 1;
-          continue;
+        if (!open) {
+          const int64_t stop = marks.next(r, at, job.x2, true) - 1;
+          if (stop < at) {
+            // The pixel after a run failed the test when the run was grown.
+            at = marks.next(r, at, job.x2, false) + 1;
+            continue;
+          }
+          found = scan(job.y, int32_t(at), int32_t(stop), 1, 0);
+          if (found > stop) {
+            at = stop + 1;
+            continue;
+          }
         }
-        // The run grows no further than the marked runs beside it: with a
-        // consistent test their neighbours fail anyway, and an inconsistent
-        // one cannot make the runs overlap. The marks are looked at over the
-        // next 64 pixels first, so a short run costs a word or two of them,
-        // and then over the rest of the row.
-        auto grow = [&](int dir) -> int64_t {
+        // The run is grown a pixel at a time first. When the fill changes
+        // only its own runs, a pixel beside a reported run still fails as it
+        // did when that run was grown, so the marks are looked at only for
+        // pixels that pass.
+        auto grow_short = [&](int64_t edge, int dir, bool *more) {
           const int64_t end = dir > 0 ? bx2 - 1 : bx1;
-          int64_t edge = found;  // the last pixel known to pass
+          for (int i = 0; i < k_short_grow; i++) {
+            if (edge == end) return edge;
+            const int64_t beyond = edge + dir;
+            if (!test(job.y, int32_t(beyond)) || marks.marked_in(row_marks, beyond)) return edge;
+            edge = beyond;
+          }
+          *more = edge != end;
+          return edge;
+        };
+        // Beyond that it grows no further than the marked runs beside it:
+        // with a consistent test their neighbours fail anyway, and an
+        // inconsistent one cannot make the runs overlap. The marks are
+        // looked at over the next 64 pixels first, so a short run costs a
+        // word or two of them, and then over the rest of the row.
+        auto grow_far = [&](int64_t edge, int dir) -> int64_t {
+          const int64_t end = dir > 0 ? bx2 - 1 : bx1;
           for (int64_t window = 64; edge != end; window = INT64_MAX / 4) {
             const int64_t far = dir > 0 ? std::min(end, edge + window) : std::max(end, edge - window);
             const int64_t beside = dir > 0 ? marks.next(r, edge + 1, far, true) : marks.previous_marked(r, edge - 1, far);
@@ -186,22 +250,36 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Scan &&scan, Fill &&f
           }
           return edge;
         };
-        const int64_t run_x1 = found == job.x1 ? grow(-1) : found, run_x2 = grow(1);
+        int64_t run_x1 = found, run_x2 = found;
+        bool more = false;
+        if (found == job.x1) {
+          run_x1 = grow_short(found, -1, &more);
+          if (more) run_x1 = grow_far(run_x1, -1);
+        }
+        more = false;
+        run_x2 = grow_short(found, 1, &more);
+        if (more) run_x2 = grow_far(run_x2, 1);
         if (!marks.mark(r, run_x1, run_x2)) return 0;
         fill(int32_t(run_x1), int32_t(run_x2), job.y);
         // Onwards the whole run is scanned; back towards the row the scan
         // came from only what reaches past the run it started from, which
         // is marked there.
         const int32_t x1 = int32_t(run_x1), x2 = int32_t(run_x2);
-        for (int dir : {-1, 1}) {
-          const int64_t row = int64_t(job.y) + dir;
-          if (row < by1 || row >= by2) continue;
-          if (dir != -job.dir) {
-            pending.push_back({int32_t(row), x1, x2, dir});
-            continue;
+        if (job.y > by1) {
+          if (job.dir != 1)
+            pending.push(job.y - 1, x1, x2, -1);
+          else {
+            if (run_x1 < job.x1) pending.push(job.y - 1, x1, job.x1 - 1, -1);
+            if (run_x2 > job.x2) pending.push(job.y - 1, job.x2 + 1, x2, -1);
           }
-          if (run_x1 < job.x1) pending.push_back({int32_t(row), x1, job.x1 - 1, dir});
-          if (run_x2 > job.x2) pending.push_back({int32_t(row), job.x2 + 1, x2, dir});
+        }
+        if (job.y + 1 < by2) {
+          if (job.dir != -1)
+            pending.push(job.y + 1, x1, x2, 1);
+          else {
+            if (run_x1 < job.x1) pending.push(job.y + 1, x1, job.x1 - 1, 1);
+            if (run_x2 > job.x2) pending.push(job.y + 1, job.x2 + 1, x2, 1);
+          }
         }
         at = run_x2 + 2;
       }

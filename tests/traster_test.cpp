@@ -28,12 +28,14 @@ span_list ellipse_spans(int32_t cx, int32_t cy, int32_t rx, int32_t ry) {
 }
 
 // A pass/fail mask over the bounds that counts tests and fills per pixel.
-// A filled pixel stops passing, as a fill that changes colour would make it.
+// A filled pixel stops passing, as a fill that changes colour would make it,
+// unless keep is set (a brush inside the tolerance).
 struct mask_field {
   trect bounds;
   int32_t width;
   std::vector<int> pass, tests, fills;
-  bool stray = false;  // a call outside the bounds or a reversed run
+  bool keep = false;
+  bool stray = false;  // a call outside the bounds, a reversed run or a second fill; nothing passes after it
 
   explicit mask_field(trect b) : bounds(b), width(b.x2 - b.x1) {
     pass.assign(size_t(width) * (b.y2 - b.y1), 0);
@@ -45,7 +47,7 @@ struct mask_field {
 
 int mask_test(void *ctx, int32_t x, int32_t y) {
   mask_field *m = static_cast<mask_field *>(ctx);
-  if (!m->inside(x, y)) return m->stray = true, 0;
+  if (m->stray || !m->inside(x, y)) return m->stray = true, 0;
   m->tests[m->at(x, y)]++;
   return m->pass[m->at(x, y)];
 }
@@ -53,7 +55,10 @@ int mask_test(void *ctx, int32_t x, int32_t y) {
 void mask_fill(void *ctx, int32_t x1, int32_t x2, int32_t y) {
   mask_field *m = static_cast<mask_field *>(ctx);
   m->stray |= x1 > x2 || !m->inside(x1, y) || !m->inside(x2, y);
-  for (int32_t x = x1; x <= x2 && !m->stray; x++) m->fills[m->at(x, y)]++, m->pass[m->at(x, y)] = 0;
+  for (int32_t x = x1; x <= x2 && !m->stray; x++) {
+    m->stray |= ++m->fills[m->at(x, y)] > 1;
+    if (!m->keep) m->pass[m->at(x, y)] = 0;
+  }
 }
 
 int64_t mask_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int want) {
@@ -176,6 +181,7 @@ TEST(TrasterFlood, MatchesBreadthFirstOnRandomMasks) {
     int density = open ? 98 : 35 + int(rng() % 50);
     for (int &p : m.pass) p = int(rng() % 100) < density;
     int32_t sx = ox + int32_t(rng() % w), sy = oy + int32_t(rng() % h);
+    m.keep = seed % 3 == 0;
     std::vector<int> expected = breadth_first(m, sx, sy);
     int result = seed % 2 ? traster_flood_fill(&m, &bounds, sx, sy, mask_test, mask_fill)
                           : traster_flood_fill_runs(&m, &bounds, sx, sy, mask_scan, mask_fill);
