@@ -3,13 +3,14 @@
 // text, pictures and crops. Besides not crashing or hanging,
 // the shared cairo context must come out usable and the canvas opaque.
 //
-// Input: byte 0 picks the zoom of the painting (byte 0 % 5) and the road
-//   of the replay (byte 0 / 5: even a rebuild, odd an undo); then records, each
+// Input: byte 0 picks the zoom of the painting; then records, each
 //   u8 tool (index into the table below), u8 pen size, u8 rubber size,
 //   u8 alpha, u8 zoom of the record (index, some of them bad), u16 length,
 //   then that many payload bytes (fewer when the input ends; a length of
 //   65535 takes the whole rest of the input, so a payload may be as long as
 //   a document's).
+// The input's length picks the road of the replay: even a rebuild, odd an
+// undo.
 // The painting has the program's pixel budget: a record costs here what it
 // costs a user.
 #include <unistd.h>
@@ -136,7 +137,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // one input made each input cost two replays.
   int32_t count = paint_history_get_count(p->history);
   paint_history_record *nothing = nullptr;
-  if ((data[0] / 5) % 2 == 1) nothing = paint_history_record_new(NO_OPERATION, nullptr, 0);
+  if (size % 2 == 1) nothing = paint_history_record_new(NO_OPERATION, nullptr, 0);
   if (nothing && paint_history_append_record(p->history, nothing)) {
     paint_history_set_position(p->history, count);
     paint_history_undo(p->history);
