@@ -3,8 +3,8 @@
 // inside it as the application main: started per input, the port (a screen, a
 // display mirror, two threads, the instance lock, the style file) cost more
 // than most inputs. Between inputs the timers are stopped and the queued
-// messages dropped, as a port's end did, so that no input sees what an
-// earlier one left.
+// messages dropped, as a port's end did, so that no timer or message of one
+// input reaches the next.
 //
 // Such a target defines `main` as `return fuzz_port_main(argc, argv, &target);`
 // and is linked without libFuzzer's own main (see CMakeLists.txt). The user
