@@ -1,33 +1,17 @@
 // Feeds the BMP reader arbitrary files; whatever loads is then read, drawn
 // into a canvas-sized bitmap, copied and saved, so a lying header that slips
 // through the checks shows up as an out-of-bounds access.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
+#include "fuzz_file.h"
 #include "tbitmap.h"
 
-namespace {
-
-std::string scratch_path(const char *tag) {
-  return std::string("/tmp/bmp_fuzz_") + tag + "_" + std::to_string(getpid()) + ".bmp";
-}
-
-std::u16string wide(const std::string &s) { return std::u16string(s.begin(), s.end()); }
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static const std::string in = scratch_path("in"), out = scratch_path("out");
-  FILE *f = std::fopen(in.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  fuzz_scratch in("bmp_fuzz_in", ".bmp"), out("bmp_fuzz_out", ".bmp");
+  if (!in.write(data, size)) return 0;
 
   tbitmap bitmap;
-  if (!tbitmap_load_bmp(&bitmap, wide(in).c_str())) return 0;
+  if (!tbitmap_load_bmp(&bitmap, in.path())) return 0;
   int32_t width = tbitmap_get_width(&bitmap), height = tbitmap_get_height(&bitmap);
   tcolor color = {};
   for (int32_t y : {0, height / 2, height - 1})
@@ -45,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (mask) tbitmap_blit_masked(canvas, &at, &bitmap, &all, mask, 200);
   }
   if (tbitmap *copy = tbitmap_new_copy(&bitmap)) {
-    tbitmap_save_bmp(copy, wide(out).c_str());
+    tbitmap_save_bmp(copy, out.path());
     tbitmap_free(copy);
   }
   if (mask) tbitmap_free(mask);

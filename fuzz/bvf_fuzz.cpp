@@ -7,10 +7,11 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
+#include "fuzz_file.h"
 #include "imagebar.h"
 #include "os_clock.h"
 #include "paint_context.h"
@@ -31,13 +32,15 @@ struct painting {
   paint_context *pc;
   paint_history *history;
   paint_file file;
-  std::string path;
-  std::u16string wide_path;
 };
 
 painting *make_painting() {
-  std::string home = "/tmp/bvf_fuzz_home_" + std::to_string(getpid());
+  static std::string home = "/tmp/bvf_fuzz_home_" + std::to_string(getpid());
   setenv("BRIVOLA_HOME", home.c_str(), 1);
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+  });
   os_clock_drive(1);  // the reader's pause before reading costs nothing
   painting *p = new painting();
   tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255};
@@ -56,8 +59,6 @@ painting *make_painting() {
   // job, no dialogs.
   p->file._context = p->pc;
   p->file._history = p->history;
-  p->path = "/tmp/bvf_fuzz_" + std::to_string(getpid()) + ".bvf";
-  p->wide_path.assign(p->path.begin(), p->path.end());
   return p;
 }
 
@@ -65,12 +66,13 @@ painting *make_painting() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static painting *p = make_painting();
-  FILE *f = std::fopen(p->path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  paint_file_open(&p->file, p->wide_path.c_str());
+  fuzz_scratch file("bvf_fuzz", ".bvf");
+  if (!file.write(data, size)) return 0;
+  paint_file_open(&p->file, file.path());
   paint_context_set_zoom(p->pc, ZOOMS[size % 4]);
   paint_history_rebuild(p->history);
+  // The records go with their input: one left for the next input reads to
+  // libFuzzer as a leak, and it runs the input again to look for it.
+  paint_history_reset(p->history);
   return 0;
 }

@@ -1,23 +1,16 @@
 // Feeds the thumbnail reader arbitrary files; whatever it returns is read at
 // its corners and copied, so a bitmap whose size and buffer disagree shows
 // up under ASan.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
+#include "fuzz_file.h"
 #include "paint_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static const std::string name = "/tmp/bvf_thumb_fuzz_" + std::to_string(getpid()) + ".bvf";
-  static const std::u16string path(name.begin(), name.end());
-  tbitmap_set_budget(4ull << 20);
-  FILE *f = std::fopen(name.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  tbitmap *thumbnail = paint_file_read_thumbnail(path.c_str());
+  tbitmap_set_budget(FUZZ_BUDGET);
+  fuzz_scratch file("bvf_thumb_fuzz", ".bvf");
+  if (!file.write(data, size)) return 0;
+  tbitmap *thumbnail = paint_file_read_thumbnail(file.path());
   if (!thumbnail) return 0;
   int32_t width = tbitmap_get_width(thumbnail), height = tbitmap_get_height(thumbnail);
   tcolor color = {};

@@ -3,11 +3,8 @@
 // must lie within the text, the widths table must have room for every
 // character and grow from left to right; ASan watches the rest (the caret bar
 // and the selection read the widths by those positions).
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "fuzz_port.h"
@@ -25,7 +22,6 @@ namespace {
 
 const uint8_t *g_data;
 size_t g_size;
-char g_home[] = "/tmp/edit_fuzz_XXXXXX";  // the user folder (instance lock) of this process
 
 struct reader {
   size_t at = 0;
@@ -77,9 +73,17 @@ void call(tedit *edit, reader &in) {
   }
 }
 
-int fuzz_main(void *, const char16_t *) {
-  tregistry_init_active_objects();
+int start() {
   tstyler_load_defaults();
+  wins_graphics_set_fixed_metrics(1);
+  os_clock_drive(1);
+  return 1;
+}
+
+void fuzz_input(const uint8_t *data, size_t size) {
+  g_data = data;
+  g_size = size;
+  tregistry_init_active_objects();
   tscreen *screen = tscreen_get();
   trect rect = {10, 10, 69, 29};
   tedit *edit = tedit_new(nullptr, &rect, u"start", -1, nullptr);
@@ -104,30 +108,11 @@ int fuzz_main(void *, const char16_t *) {
     }
     tedit_free(edit);
   }
-  tstyler_free_defaults();
   tregistry_free_active_objects();
-  return 0;
 }
+
+const fuzz_port_target k_target = {"brivola-edit-fuzz", "200x100", start, fuzz_input};
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  if (mkdtemp(g_home)) {
-    setenv("BRIVOLA_HOME", g_home, 1);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(g_home, ignored);
-    });
-  }
-  os_display_select(os_display_headless_backend());
-  wins_graphics_set_fixed_metrics(1);
-  os_clock_drive(1);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  g_data = data;
-  g_size = size;
-  fuzz_port_run(fuzz_main, "200x100");
-  return 0;
-}
+int main(int argc, char **argv) { return fuzz_port_main(argc, argv, &k_target); }

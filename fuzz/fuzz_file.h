@@ -1,8 +1,10 @@
-// fuzz_file: what the image-reader fuzz targets share. The readers take a
-// path, so each input is written to a scratch file of this process's own; the
-// bitmap budget is kept small enough that a lying header cannot make the
-// fuzzer run out of memory; whatever loads is read at its corners and copied,
-// so a picture whose size and buffer disagree shows up under ASan.
+// fuzz_file: what the fuzz targets whose readers take a path share. Each
+// input goes to a scratch file of this process's own, removed as soon as the
+// input is done (fork mode runs many processes, and each one used to leave
+// its files behind). For the image readers, the bitmap budget is kept small
+// enough that a lying header cannot make the fuzzer run out of memory, and
+// whatever loads is read at its corners and copied, so a picture whose size
+// and buffer disagree shows up under ASan.
 #pragma once
 
 #include <unistd.h>
@@ -15,17 +17,27 @@
 
 constexpr uint64_t FUZZ_BUDGET = 4ull << 20;
 
-// Lowers the budget and writes data to /tmp/<target>_<pid>; gives that path,
-// or an empty one when the file cannot be written.
-inline std::u16string fuzz_file_write(const char *target, const uint8_t *data, size_t size) {
-  tbitmap_set_budget(FUZZ_BUDGET);
-  std::string name = std::string("/tmp/") + target + "_" + std::to_string(getpid());
-  FILE *f = std::fopen(name.c_str(), "wb");
-  if (!f) return std::u16string();
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
-  return std::u16string(name.begin(), name.end());
-}
+// /tmp/<target>_<pid><suffix>, removed when this goes.
+struct fuzz_scratch {
+  std::string _name;
+  std::u16string _path;
+
+  explicit fuzz_scratch(const char *target, const char *suffix = "")
+      : _name(std::string("/tmp/") + target + "_" + std::to_string(getpid()) + suffix),
+        _path(_name.begin(), _name.end()) {}
+  ~fuzz_scratch() { std::remove(_name.c_str()); }
+  fuzz_scratch(const fuzz_scratch &) = delete;
+  fuzz_scratch &operator=(const fuzz_scratch &) = delete;
+
+  // Makes data the file's content; false when the file cannot be written.
+  bool write(const uint8_t *data, size_t size) const {
+    FILE *f = std::fopen(_name.c_str(), "wb");
+    if (!f) return false;
+    bool written = std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && written;
+  }
+  const char16_t *path() const { return _path.c_str(); }
+};
 
 inline void fuzz_touch(const tbitmap *bitmap) {
   int32_t width = tbitmap_get_width(bitmap), height = tbitmap_get_height(bitmap);

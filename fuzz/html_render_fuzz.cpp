@@ -24,9 +24,6 @@
 
 namespace {
 
-const uint8_t *g_data;
-size_t g_size;
-
 struct made {
   std::vector<tcontrol *> controls;
   std::vector<void (*)(tcontrol *)> frees;
@@ -73,29 +70,23 @@ void lay_out(int32_t width, const char *page, uint32_t length) {
   tform_free(form);
 }
 
-int render_pages(void *, const char16_t *) {
-  if (!tstyler_load_defaults()) return 1;
+int start() {
+  if (!tstyler_load_defaults()) return 0;
   wins_graphics_set_fixed_metrics(1);
-  const char *page = reinterpret_cast<const char *>(g_data + 1);
-  uint32_t length = uint32_t(g_size - 1);
-  lay_out(g_data[0], page, length);
-  lay_out(480, page, length);
-  tstyler_free_defaults();
-  return 0;
+  tbitmap_set_budget(4u << 20);
+  return 1;
 }
+
+void render_pages(const uint8_t *data, size_t size) {
+  if (size < 1) return;
+  const char *page = reinterpret_cast<const char *>(data + 1);
+  uint32_t length = uint32_t(size - 1);
+  lay_out(data[0], page, length);
+  lay_out(480, page, length);
+}
+
+const fuzz_port_target k_target = {"brivola-html-render-fuzz", "480x640", start, render_pages};
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool set_up = [] {
-    fuzz_port_set_up("brivola-html-render-fuzz");
-    tbitmap_set_budget(4u << 20);
-    return true;
-  }();
-  (void)set_up;
-  if (size < 1) return 0;
-  g_data = data;
-  g_size = size;
-  if (fuzz_port_run(render_pages, "480x640") != 0) std::abort();
-  return 0;
-}
+int main(int argc, char **argv) { return fuzz_port_main(argc, argv, &k_target); }

@@ -3,10 +3,11 @@
 #include "fuzz_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::u16string path = fuzz_file_write("jpeg_fuzz", data, size);
-  if (path.empty()) return 0;
+  tbitmap_set_budget(FUZZ_BUDGET);
+  fuzz_scratch file("jpeg_fuzz");
+  if (!file.write(data, size)) return 0;
   tbitmap *image = nullptr;
-  if (jpeg_image_load(&image, path.c_str())) {
+  if (jpeg_image_load(&image, file.path())) {
     fuzz_touch(image);
     tbitmap_free(image);
   }

@@ -19,24 +19,27 @@
 
 namespace {
 
-const uint8_t *g_data;
-size_t g_size;
-
 void check(bool ok) {
   if (!ok) std::abort();
 }
 
-// Runs as the application main of a started port: the labels need a screen
-// and a style set.
-int draw_labels(void *, const char16_t *) {
-  if (!tstyler_load_defaults()) return 1;
+// The labels need a screen and a style set.
+int start() {
+  if (!tstyler_load_defaults()) return 0;
   wins_graphics_set_fixed_metrics(1);
-  int flags = g_data[0];
-  int32_t width = g_data[1];
-  auto offset = static_cast<int8_t>(g_data[2]);
-  int32_t size = 1 + g_data[3] % 32;
+  // A tall mode 5 label asks for a tall buffer; refusals are part of the test.
+  tbitmap_set_budget(4u << 20);
+  return 1;
+}
+
+void draw_labels(const uint8_t *data, size_t data_size) {
+  if (data_size < 4) return;
+  int flags = data[0];
+  int32_t width = data[1];
+  auto offset = static_cast<int8_t>(data[2]);
+  int32_t size = 1 + data[3] % 32;
   std::u16string text;
-  for (size_t i = 4; i + 1 < g_size; i += 2) text += char16_t(g_data[i] | g_data[i + 1] << 8);
+  for (size_t i = 4; i + 1 < data_size; i += 2) text += char16_t(data[i] | data[i + 1] << 8);
 
   trect whole = {0, 0, 63, 47};
   tcontrol *parent = tcontrol_new(nullptr, &whole, nullptr);
@@ -59,23 +62,10 @@ int draw_labels(void *, const char16_t *) {
   }
   if (label) tlabel_free(label);
   if (parent) tcontrol_free(parent);
-  tstyler_free_defaults();
-  return 0;
 }
+
+const fuzz_port_target k_target = {"brivola-label-fuzz", "64x64", start, draw_labels};
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool set_up = [] {
-    fuzz_port_set_up("brivola-label-fuzz");
-    // A tall mode 5 label asks for a tall buffer; refusals are part of the test.
-    tbitmap_set_budget(4u << 20);
-    return true;
-  }();
-  (void)set_up;
-  if (size < 4) return 0;
-  g_data = data;
-  g_size = size;
-  check(fuzz_port_run(draw_labels, "64x64") == 0);
-  return 0;
-}
+int main(int argc, char **argv) { return fuzz_port_main(argc, argv, &k_target); }

@@ -3,10 +3,11 @@
 #include "png_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  std::u16string path = fuzz_file_write("png_fuzz", data, size);
-  if (path.empty()) return 0;
+  tbitmap_set_budget(FUZZ_BUDGET);
+  fuzz_scratch file("png_fuzz");
+  if (!file.write(data, size)) return 0;
   tbitmap *image = nullptr, *mask = nullptr;
-  if (png_image_load(&image, &mask, path.c_str())) {
+  if (png_image_load(&image, &mask, file.path())) {
     fuzz_touch(image);
     fuzz_touch(mask);
     tbitmap_free(image);

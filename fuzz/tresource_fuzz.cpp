@@ -1,11 +1,8 @@
 // Feeds resource files to tresource_load and looks up every record the file
 // claims to hold, touching every row of every bitmap it hands out.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
+#include "fuzz_file.h"
 #include "tbitmap.h"
 #include "tresource.h"
 
@@ -45,14 +42,9 @@ void visit_bitmap(int32_t id) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static const std::string path = "/tmp/tresource_fuzz_" + std::to_string(getpid()) + ".tres";
-  FILE *file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  std::fwrite(data, 1, size, file);
-  std::fclose(file);
-
-  std::u16string wide(path.begin(), path.end());
-  int id = tresource_load(wide.c_str());
+  fuzz_scratch file("tresource_fuzz", ".tres");
+  if (!file.write(data, size)) return 0;
+  int id = tresource_load(file.path());
   if (id) {
     const tresource_file *loaded = tresource_get_table()[id - 1];
     each_id(loaded, loaded->strings_offset, loaded->strings_length, visit_string);
@@ -61,6 +53,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     tresource_get_bitmap(-1);
     tresource_unload(id);
   }
-  std::remove(path.c_str());
   return 0;
 }
