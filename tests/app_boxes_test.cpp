@@ -83,8 +83,7 @@ void tap_from_timer(uint32_t id, void *user_data) {
 TEST(AppBoxes, ErrorAndStopBoxesShowTheirPictureAndCloseOnBack) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *) {
           struct row {
             void (*show)(const char16_t *);
@@ -120,8 +119,7 @@ TEST(AppBoxes, ErrorAndStopBoxesShowTheirPictureAndCloseOnBack) {
 TEST(AppBoxes, AQuestionAnswersWhatItsTimerTapped) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *) {
           for (int right : {0, 1}) {
             tap_plan plan{right};
@@ -143,8 +141,7 @@ TEST(AppBoxes, AQuestionAnswersWhatItsTimerTapped) {
 // Closing the window under a question ends its loop: the question answers
 // No and its box is gone before the program's tear-down.
 TEST(AppBoxes, AQuitUnderAQuestionClosesItsBoxAsNo) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [](app_context *) {
         wins_timer_start(
             10, 0,
@@ -165,8 +162,7 @@ TEST(AppBoxes, AQuitUnderAQuestionClosesItsBoxAsNo) {
 TEST(AppBoxes, TheInformationNoteGoesAfterTwoSecondsTheWaitNoteWhenClosed) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *) {
           os_clock_drive(1);
           tscreen *screen = tscreen_get();
@@ -198,8 +194,7 @@ TEST(AppBoxes, TheInformationNoteGoesAfterTwoSecondsTheWaitNoteWhenClosed) {
 // A language file's format with another conversion than one %s is shown as
 // it stands.
 TEST(AppBoxes, AnErrorFormatTakesOneTextOnly) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [](app_context *) {
         const char16_t *formats[][2] = {{u"Cannot open file \"%s\" (100%%)", u"Cannot open file \"a.bvf\" (100%)"},
                                         {u"Fail %d of %s", u"Fail %d of %s"}};

@@ -23,8 +23,7 @@ namespace {
 void tap(void *control) {
   trect r;
   tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
-  app_test_pen(OS_PEN_DOWN, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-  app_test_pen(OS_PEN_UP, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+  app_test_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
 }
 
 tbutton *button(app_context *app, int32_t command) {
@@ -45,8 +44,7 @@ T *shown() {
 TEST(HelpAboutApp, HelpShowsTheIndexOfTheProgramsLanguage) {
   for (const char *screen : {"480x640", "240x320"}) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *app) {
           tap(app->_commandpanel->_tab);
           ASSERT_EQ(app->_commandpanel->_open, 1);

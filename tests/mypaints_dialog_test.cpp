@@ -68,8 +68,7 @@ void on_result(int32_t result, void *user_data) {
 // open, and then, even with an item chosen, no path is written.
 void with_dialog(const std::function<void(app_context *)> &setup,
                  const std::function<void(my_paints_dialog *, outcome *)> &body, const char *screen = "480x640") {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [&](app_context *app) {
         setup(app);
         outcome heard;
@@ -107,8 +106,7 @@ tpoint centre_of(void *control) {
 }
 
 void tap(tpoint at) {
-  app_test_pen(OS_PEN_DOWN, at.x, at.y);
-  app_test_pen(OS_PEN_UP, at.x, at.y);
+  app_test_tap(at.x, at.y);
 }
 
 // The menu holding the modal slot, or null.

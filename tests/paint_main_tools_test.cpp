@@ -24,8 +24,7 @@ namespace {
 const char *const SCREENS[] = {"240x320", "480x640"};
 
 void run(const char *screen, const std::function<void(app_context *)> &body) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [&](app_context *app) {
         app_test_remove_toolbar(app);
         body(app);
@@ -118,8 +117,7 @@ TEST(ToolsInTheProgram, TheBucketFillsWhereItIsTapped) {
     run(screen, [&](app_context *app) {
       use(app, SHAPE_ID_PAINT_BUCKET);
       paint_context_set_fore_color(app->_paint_context, test_rgba(0, 120, 240, 255));
-      app_test_pen(OS_PEN_DOWN, 60, 70);
-      app_test_pen(OS_PEN_UP, 60, 70);
+      app_test_tap(60, 70);
       tpoint o;
       paint_context_get_origin(app->_paint_context, &o);
       EXPECT_EQ(app_test_canvas_pixel(app, 60 - o.x, 70 - o.y), 0xFF0078F0u) << screen;
@@ -135,8 +133,7 @@ TEST(ToolsInTheProgram, ThePickerShowsItsSwatchAndLeavesTheScreenAsItWas) {
       paint_context *pc = app->_paint_context;
       use(app, SHAPE_ID_PAINT_BUCKET);
       paint_context_set_fore_color(pc, test_rgba(10, 200, 30, 255));
-      app_test_pen(OS_PEN_DOWN, 100, 150);
-      app_test_pen(OS_PEN_UP, 100, 150);
+      app_test_tap(100, 150);
       paint_context_set_fore_color(pc, test_rgba(0, 0, 0, 128));
       use(app, SHAPE_ID_COLOR_PICKER);
       trect swatch = shape_straw_popup_rect(100, 150, tscreen_get_width(tscreen_get()),
@@ -208,8 +205,7 @@ TEST(ToolsInTheProgram, AnUndoWhileACurveIsEditedEndsTheCurveFirst) {
     // The curve was dropped: the next tap starts a new one (a dot), the one
     // after it, away from its handles, ends it.
     for (tpoint at : {tpoint{400, 500}, tpoint{100, 560}}) {
-      app_test_pen(OS_PEN_DOWN, at.x, at.y);
-      app_test_pen(OS_PEN_UP, at.x, at.y);
+      app_test_tap(at.x, at.y);
     }
     EXPECT_EQ(count(app), 2);
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));

@@ -55,11 +55,7 @@ int32_t width_of(void *control) { return tsurface_get_width(surface_of(control))
 int32_t height_of(void *control) { return tsurface_get_height(surface_of(control)); }
 // Top edge in the parent.
 int32_t top_of(void *control) { return tsurface_get_rect(surface_of(control))->y1; }
-trect screen_rect_of(void *control) {
-  trect r;
-  tsurface_get_screen_rect(surface_of(control), &r);
-  return r;
-}
+trect screen_rect_of(void *control) { return app_test_screen_rect(surface_of(control)); }
 
 // (r, g, b) as the 16-bit display shows it.
 uint32_t rgb565(int r, int g, int b) { return uint32_t(r >> 3) << 11 | uint32_t(g >> 2) << 5 | uint32_t(b >> 3); }
