@@ -1,5 +1,5 @@
 // The last five tools in the running program, on the headless display at
-// both screen classes: the tool table, each tool driven through the window
+// both screen classes: each tool driven through the window
 // system as a user would, and an undo arriving while a curve is edited.
 #include <gtest/gtest.h>
 
@@ -59,19 +59,6 @@ std::vector<uint32_t> screen_area(const trect &r) {
 }
 
 }  // namespace
-
-TEST(ToolTable, HoldsAllTwentySevenToolsInOrder) {
-  run("480x640", [](app_context *app) {
-    const int32_t ids[] = {1, 2, 101, 102, 103, 104, 201, 202, 203, 204, 5, 12, 6, 7,
-                           8, 9, 10, 301, 302, 303, 304, 305, 306, 307, 308, 309, 310};
-    paint_context *pc = app->_paint_context;
-    ASSERT_EQ(pc->_tool_count, 27);
-    for (int i = 0; i < 27; i++) EXPECT_EQ(shape_get_id(pc->_tools[i]), ids[i]) << "row " << i + 1;
-    EXPECT_EQ(std::u16string(shape_get_name(pc->_tools[16])), u"Curve");
-    EXPECT_EQ(std::u16string(shape_get_description(pc->_tools[15])),
-              u"Click an area on the canvas to fill it with the selected color.");
-  });
-}
 
 TEST(ToolsInTheProgram, ACurveTapEndsWithinTheHandleSizeOfTheClass) {
   struct row {
