@@ -22,6 +22,7 @@
 #include "paint_history.h"
 #include "port_test_app.h"
 #include "save_dirs.h"
+#include "screen_fixture.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
 #include "tform.h"
@@ -249,13 +250,7 @@ TEST(MyPaintsDialog, AThumbnailReadOutOfViewShowsWhenScrolledIn) {
 // dialog's buffers current, and a button drawn only once it came into view
 // shows as a full repaint draws it. At the placeholders, with every
 // thumbnail read (most of them out of view), and after a drag down the grid.
-std::vector<uint32_t> screen_pixels() {
-  tbitmap *bitmap = tscreen_get_bitmap(tscreen_get());
-  std::vector<uint32_t> pixels;
-  for (int32_t y = 0; y < tbitmap_get_height(bitmap); y++)
-    for (int32_t x = 0; x < tbitmap_get_width(bitmap); x++) pixels.push_back(tbitmap_get_pixel(bitmap, x, y));
-  return pixels;
-}
+std::vector<uint32_t> screen_pixels() { return screen_all_pixels(tscreen_get()); }
 
 void repaint_everything(my_paints_dialog *mp) {
   for (int32_t i = 0; i < mp->_count; i++) tsurface_paint(surface_of(mp->_items[i]));

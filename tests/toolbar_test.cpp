@@ -150,12 +150,7 @@ TEST(ToolbarGroups, ATapShowsWhatAWholeRepaintWould) {
     app_test_stroke(points, 3);
     app_test_run_for(2000);
     trect area = dock_rect(app);
-    auto shown = [&] {
-      std::vector<uint32_t> pixels;
-      for (int32_t y = area.y1; y <= area.y2; y++)
-        for (int32_t x = area.x1; x <= area.x2; x++) pixels.push_back(os_headless_get_pixel(x, y));
-      return pixels;
-    };
+    auto shown = [&] { return app_test_shown(&area); };
     // Every part drawn again from scratch, then the whole screen.
     auto redrawn = [&] {
       toolbar *tb = app->_toolbar;

@@ -156,3 +156,13 @@ void app_test_close_modal() {
   if (tsurface *modal = tscreen_get_modal(tscreen_get())) tdialog_close(reinterpret_cast<tdialog *>(modal), 0);
   port_test_pump();
 }
+
+std::vector<uint32_t> app_test_shown(const trect *r) {
+  tscreen *screen = tscreen_get();
+  trect all = {0, 0, tscreen_get_width(screen) - 1, tscreen_get_height(screen) - 1};
+  if (!r) r = &all;
+  std::vector<uint32_t> pixels;
+  for (int32_t y = r->y1; y <= r->y2; y++)
+    for (int32_t x = r->x1; x <= r->x2; x++) pixels.push_back(os_headless_get_pixel(x, y));
+  return pixels;
+}

@@ -62,3 +62,6 @@ void app_test_run_for(uint32_t ms);
 tlistbox *app_test_modal_list();
 // Closes the modal dialog left open, before the tear-down.
 void app_test_close_modal();
+// The display's pixels over r (inclusive), row by row; the whole screen
+// when r is null.
+std::vector<uint32_t> app_test_shown(const trect *r = nullptr);
