@@ -38,16 +38,12 @@ namespace {
 tsurface *surface_of(void *control) { return &static_cast<tcontrol *>(control)->_surface; }
 
 tpoint centre_of(void *control) {
-  trect r;
-  tsurface_get_screen_rect(surface_of(control), &r);
+  trect r = app_test_screen_rect(surface_of(control));
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
-void tap_at(tpoint at) {
-  app_test_tap(at.x, at.y);
-}
-
-void tap(void *control) { tap_at(centre_of(control)); }
+void tap_at(tpoint at) { app_test_tap(at.x, at.y); }
+void tap(void *control) { app_test_tap_surface(surface_of(control)); }
 
 // The clock stands still while no one moves it; this moves it in 10 ms turns.
 void drag(int x1, int y1, int x2, int y2) {
@@ -66,8 +62,7 @@ tmenu *modal_menu() { return reinterpret_cast<tmenu *>(modal()); }
 // The centre of a row of the menu now shown, in screen coordinates.
 tpoint menu_row(int32_t row) {
   tlistbox *list = tmenu_get_listbox(modal_menu());
-  trect at;
-  tsurface_get_screen_rect(surface_of(list), &at);
+  trect at = app_test_screen_rect(surface_of(list));
   const trect *r = tlistbox_get_item_rect(list, row);
   if (!r) return {-1, -1};
   return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
@@ -119,8 +114,7 @@ screen_check compare_screen_with_canvas(app_context *app) {
   for (tsurface_link *link = screen->_surfaces.next; link && link != &screen->_surfaces; link = link->next) {
     tsurface *surface = reinterpret_cast<tsurface *>(reinterpret_cast<char *>(link) - offsetof(tsurface, _link));
     if (!tsurface_is_visible(surface)) continue;
-    trect r;
-    tsurface_get_screen_rect(surface, &r);
+    trect r = app_test_screen_rect(surface);
     covered.push_back(r);
   }
   tpoint origin;

@@ -9,22 +9,15 @@
 #include "app_test_env.h"
 #include "commandpanel.h"
 #include "help_dialog.h"
-#include "os_clock.h"
 #include "os_display.h"
-#include "port_test_app.h"
 #include "tbutton.h"
 #include "tdialog.h"
 #include "timage.h"
-#include "tresource.h"
 #include "tscreen.h"
 
 namespace {
 
-void tap(void *control) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
-  app_test_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-}
+void tap(void *control) { app_test_tap_surface(&static_cast<tcontrol *>(control)->_surface); }
 
 tbutton *button(app_context *app, int32_t command) {
   for (tbutton *b : app->_commandpanel->_buttons)

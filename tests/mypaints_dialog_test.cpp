@@ -101,14 +101,11 @@ std::vector<std::string> item_paths(const my_paints_dialog *mp) {
 }
 
 tpoint centre_of(void *control) {
-  trect r;
-  tsurface_get_screen_rect(surface_of(control), &r);
+  trect r = app_test_screen_rect(surface_of(control));
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
-void tap(tpoint at) {
-  app_test_tap(at.x, at.y);
-}
+void tap(tpoint at) { app_test_tap(at.x, at.y); }
 
 // The menu holding the modal slot, or null.
 tmenu *shown_menu(my_paints_dialog *mp) {
@@ -119,8 +116,7 @@ tmenu *shown_menu(my_paints_dialog *mp) {
 
 // A tap on a row of the shown menu (0 Open, 1 Delete).
 void tap_menu_row(tmenu *menu, int row) {
-  trect list;
-  tsurface_get_screen_rect(surface_of(tmenu_get_listbox(menu)), &list);
+  trect list = app_test_screen_rect(surface_of(tmenu_get_listbox(menu)));
   int32_t height = menu->_item_height;
   tap({(list.x1 + list.x2) / 2, list.y1 + 3 + row * height + height / 2});
 }
@@ -235,8 +231,7 @@ TEST(MyPaintsDialog, AThumbnailReadOutOfViewShowsWhenScrolledIn) {
                 for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);
                 os_clock_drive(0);
                 ASSERT_TRUE(trect_is_intersecting(tsurface_get_rect(seventh), &form->_view));
-                trect r;
-                tsurface_get_screen_rect(seventh, &r);
+                trect r = app_test_screen_rect(seventh);
                 uint32_t shown = tbitmap_get_pixel(tscreen_get_bitmap(tscreen_get()), (r.x1 + r.x2) / 2,
                                                    r.y1 + (r.y2 - r.y1) * 2 / 5);
                 EXPECT_EQ(shown, uint32_t((20 >> 3) << 11 | (200 >> 2) << 5 | (40 >> 3))) << std::hex << shown;
@@ -266,13 +261,10 @@ TEST(MyPaintsDialog, TheScreenShowsWhatAFullRepaintShows) {
                 auto drag_down_the_grid = [&] {
                   os_clock_drive(1);
                   tpoint at = centre_of(form);
-                  trect r;
-                  tsurface_get_screen_rect(surface_of(form), &r);
+                  trect r = app_test_screen_rect(surface_of(form));
                   // Beside the buttons, so that none is pressed: between the
                   // first two columns when the grid has two, else right of the one.
-                  trect a, b;
-                  tsurface_get_screen_rect(surface_of(mp->_items[0]), &a);
-                  tsurface_get_screen_rect(surface_of(mp->_items[1]), &b);
+                  trect a = app_test_screen_rect(surface_of(mp->_items[0])), b = app_test_screen_rect(surface_of(mp->_items[1]));
                   at.x = b.y1 == a.y1 && b.x1 > a.x2 + 1 ? (a.x2 + b.x1) / 2 : r.x2 - 40;
                   const int stroke[][2] = {{OS_PEN_DOWN, 100}, {OS_PEN_MOVE, 95}, {OS_PEN_MOVE, -100}, {OS_PEN_UP, -100}};
                   for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);

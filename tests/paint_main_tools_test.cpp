@@ -167,8 +167,7 @@ TEST(ToolsInTheProgram, TheTextBoxVanishesAtPenUpAndTheTextBarOpensOverIt) {
       EXPECT_EQ(app_test_canvas_bytes(app), before) << screen;
       EXPECT_EQ(count(app), 0);
       ASSERT_NE(app->_textbar, nullptr) << screen;
-      trect box;
-      tsurface_get_screen_rect(&app->_textbar->_edit->_control._surface, &box);
+      trect box = app_test_screen_rect(&app->_textbar->_edit->_control._surface);
       EXPECT_EQ(std::vector<int32_t>({box.x1, box.y1, box.x2, box.y2}), std::vector<int32_t>({20, 10, 120, 100}))
           << screen;
     });

@@ -35,7 +35,6 @@
 #include "tmenu.h"
 #include "tmessagedialog.h"
 #include "topendialog.h"
-#include "tprogressbar.h"
 #include "tsavedialog.h"
 #include "tscreen.h"
 #include "ttdrawer.h"
@@ -329,8 +328,7 @@ TEST(PaintStyler, HintsAreFramedInBlackOnLightBlue) {
     thint *hint = thint_new(&rect, u"Tip", 1, nullptr);
     ASSERT_NE(hint, nullptr);
     thint_show(hint, 50, 60);
-    trect r;
-    tsurface_get_screen_rect(&thint_get_label(hint)->_control._surface, &r);
+    trect r = app_test_screen_rect(&thint_get_label(hint)->_control._surface);
     EXPECT_EQ(screen_pixel(screen, r.x1, r.y1), 0u);
     EXPECT_EQ(screen_pixel(screen, r.x2 - 1, r.y2 - 1), rgb565(128, 128, 255));
     thint_free(hint);
