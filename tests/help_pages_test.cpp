@@ -10,7 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +25,7 @@
 #include "timage.h"
 #include "tlabel.h"
 #include "tlinklabel.h"
+#include "tresource.h"
 #include "tseperator.h"
 #include "tstyler.h"
 #include "ttdrawer.h"
@@ -36,9 +36,9 @@ namespace {
 
 struct language {
   const char *folder;  // under help/
-  const char *texts;   // res/texts/app_<code>.txt
+  const char *texts;   // the program's texts in the language, as the build packs them
 };
-const language k_languages[] = {{"", "app_en_us.txt"}, {"ru_ru", "app_ru_ru.txt"}, {"zh_cn", "app_zh_cn.txt"}};
+const language k_languages[] = {{"", "en_us.lang"}, {"ru_ru", "ru_ru.lang"}, {"zh_cn", "zh_cn.lang"}};
 
 const std::set<std::string> k_tags = {"BODY", "TITLE", "P", "B",  "I",   "U",  "STRIKE",
                                      "BR",   "A",     "FONT", "HR", "IMG", "TABLE"};
@@ -66,31 +66,14 @@ std::string program_dir() {
   return dir && *dir ? dir : BRIVOLA_PROGRAM_DIR;
 }
 
-// id -> text of a res/texts file, escapes resolved.
-std::map<int, std::string> read_texts(const std::string &path) {
-  std::map<int, std::string> texts;
-  std::string all = test_read_text(path);
-  size_t at = 0;
-  while (at < all.size()) {
-    size_t end = all.find('\n', at);
-    if (end == std::string::npos) end = all.size();
-    std::string line = all.substr(at, end - at);
-    at = end + 1;
-    size_t quote = line.find('"');
-    if (line.empty() || line[0] == '#' || quote == std::string::npos) continue;
-    std::string text;
-    for (size_t i = quote + 1; i + 1 < line.size(); i++) {
-      if (line[i] == '\\' && i + 2 < line.size()) {
-        char c = line[++i];
-        text += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
-      } else {
-        text += line[i];
-      }
-    }
-    texts[std::stoi(line.substr(0, quote))] = text;
+// A language's texts by id while this lives; a missing one reads "?".
+struct texts_in {
+  explicit texts_in(const language &lang) {
+    EXPECT_TRUE(tresource_load(test_wide(program_dir() + "/" + lang.texts).c_str())) << lang.texts;
   }
-  return texts;
-}
+  ~texts_in() { tresource_unload_all(); }
+  std::string operator[](int id) const { return test_utf8(tresource_get_string(id, u"?")); }
+};
 
 // Field 0 of a list-row text: up to the first '/' that is not written "\/".
 std::string field0(const std::string &text) {
@@ -108,29 +91,8 @@ std::string field0(const std::string &text) {
   return out;
 }
 
-std::u32string decode_utf8(const std::string &text, bool *valid) {
-  std::u32string out;
-  *valid = true;
-  for (size_t i = 0; i < text.size();) {
-    unsigned char c = text[i];
-    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + extra >= text.size()) {
-      *valid = false;
-      return out;
-    }
-    char32_t code = extra == 0 ? c : c & (0x3F >> extra);
-    for (int k = 1; k <= extra; k++) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-        *valid = false;
-        return out;
-      }
-      code = code << 6 | (text[i + k] & 0x3F);
-    }
-    out += code;
-    i += extra + 1;
-  }
-  return out;
-}
+// Malformed UTF-8 reads as U+FFFD.
+bool is_utf8(const std::string &text) { return test_wide(text).find(u'\uFFFD') == std::u16string::npos; }
 
 // Letters and digits of the alphabetic scripts, which the viewer keeps
 // together when it wraps; ideographs break anywhere.
@@ -170,9 +132,8 @@ struct page_scan {
 void fault(page_scan *scan, const std::string &what) { scan->faults.push_back(what); }
 
 void end_paragraph(page_scan *scan) {
-  bool valid = true;
-  std::u32string p = decode_utf8(scan->paragraph, &valid);
-  for (size_t at = 0; (at = p.find(U'\x01', at)) != std::u32string::npos; at++) {
+  std::u16string p = test_wide(scan->paragraph);
+  for (size_t at = 0; (at = p.find(u'\x01', at)) != std::u16string::npos; at++) {
     size_t before = at, after = at;
     while (before > 0 && p[before - 1] == 1) before--;
     while (after < p.size() && p[after] == 1) after++;
@@ -202,8 +163,7 @@ void on_data(void *user, ekhtml_string text) {
     if (!blank) fault(scan, "text outside a paragraph: " + raw);
   } else {
     std::string visible = shown_text(raw, false);
-    bool valid = true;
-    std::u32string chars = decode_utf8(visible, &valid);
+    std::u16string chars = test_wide(visible);
     if (!scan->line_start && !chars.empty() && is_word_char(chars[0]) && chars.size() > k_max_glued_run)
       fault(scan, "a long run starts mid-line with a letter: " + visible);
     if (!visible.empty()) scan->line_start = false;
@@ -247,9 +207,7 @@ void on_end(void *user, ekhtml_string tag) {
 
 page_scan scan_page(const std::string &page) {
   page_scan scan;
-  bool valid = true;
-  decode_utf8(page, &valid);
-  if (!valid) fault(&scan, "not UTF-8");
+  if (!is_utf8(page)) fault(&scan, "not UTF-8");
   // The viewer deletes line breaks: each must stand beside a space or a tag.
   for (size_t at = 0; (at = page.find('\n', at)) != std::string::npos; at++) {
     size_t before = at, after = at + 1;
@@ -318,11 +276,10 @@ TEST(HelpPages, EveryPictureShippedIsShownInEveryLanguage) {
 
 TEST(HelpPages, PagesKeepToWhatTheViewerKnows) {
   std::vector<std::string> help_titles;
-  for (const language &lang : k_languages)
-    help_titles.push_back(read_texts(BRIVOLA_SOURCE_DIR "/res/texts/" + std::string(lang.texts))[25146]);
+  for (const language &lang : k_languages) help_titles.push_back(texts_in(lang)[25146]);
   for (const language &lang : k_languages) {
     std::string dir = help_of(lang);
-    std::map<int, std::string> texts = read_texts(BRIVOLA_SOURCE_DIR "/res/texts/" + std::string(lang.texts));
+    texts_in texts(lang);
     std::vector<std::string> pages = pages_in(dir);
     std::string shown;
     for (const std::string &name : pages) {
@@ -353,8 +310,8 @@ TEST(HelpPages, PagesKeepToWhatTheViewerKnows) {
       shown += scan.shown;
     }
     for (int id : k_name_ids) {
-      ASSERT_TRUE(texts.count(id)) << id;
       std::string name = field0(texts[id]);
+      ASSERT_NE(name, "?") << id;
       EXPECT_NE(shown.find(name), std::string::npos)
           << "help/" << lang.folder << " never names " << id << " \"" << name << "\"";
     }
