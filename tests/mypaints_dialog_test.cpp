@@ -105,7 +105,6 @@ tpoint centre_of(void *control) {
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
-void tap(tpoint at) { app_test_tap(at.x, at.y); }
 
 // The menu holding the modal slot, or null.
 tmenu *shown_menu(my_paints_dialog *mp) {
@@ -118,7 +117,7 @@ tmenu *shown_menu(my_paints_dialog *mp) {
 void tap_menu_row(tmenu *menu, int row) {
   trect list = app_test_screen_rect(surface_of(tmenu_get_listbox(menu)));
   int32_t height = menu->_item_height;
-  tap({(list.x1 + list.x2) / 2, list.y1 + 3 + row * height + height / 2});
+  app_test_tap((list.x1 + list.x2) / 2, list.y1 + 3 + row * height + height / 2);
 }
 
 // Answers the question that the next delete asks, from inside its loop.
@@ -133,15 +132,13 @@ void answer_next_question(int yes) {
         if (!modal) return;
         tmessagedialog *box = static_cast<tmessagedialog *>(tsurface_get_owner(modal));
         tcontrolbar *bar = tdialog_get_controlbar(tmessagedialog_get_dialog(box));
-        tpoint at = centre_of(answer ? tcontrolbar_get_left_button(bar) : tcontrolbar_get_right_button(bar));
-        os_input_pen(OS_PEN_DOWN, at.x, at.y, 0);
-        os_input_pen(OS_PEN_UP, at.x, at.y, 0);
+        app_test_post_tap(answer ? tcontrolbar_get_left_button(bar) : tcontrolbar_get_right_button(bar));
       },
       nullptr);
 }
 
 void delete_item(my_paints_dialog *mp, int32_t index, int yes) {
-  tap(centre_of(mp->_items[index]));
+  app_test_tap_surface(surface_of(mp->_items[index]));
   tmenu *menu = shown_menu(mp);
   ASSERT_NE(menu, nullptr);
   answer_next_question(yes);
@@ -374,7 +371,7 @@ TEST(MyPaintsDialog, OfThreeSavedPaintingsOneIsDeletedAndOneOpened) {
                 EXPECT_EQ(grey, uint32_t((200 >> 3) << 11 | (200 >> 2) << 5 | (200 >> 3))) << std::hex << grey;
                 tcontrolbar *bar = tdialog_get_controlbar(my_paints_dialog_get_dialog(mp));
                 EXPECT_FALSE(tsurface_is_visible(surface_of(tcontrolbar_get_left_button(bar))));
-                tap(centre_of(tcontrolbar_get_right_button(bar)));
+                app_test_tap_surface(surface_of(tcontrolbar_get_right_button(bar)));
                 EXPECT_EQ(heard->calls, 1);
                 EXPECT_EQ(heard->result, 0);
                 EXPECT_EQ(std::u16string(heard->path), u"untouched");
@@ -393,7 +390,7 @@ TEST(MyPaintsDialog, OfThreeSavedPaintingsOneIsDeletedAndOneOpened) {
         delete_item(mp, 1, 1);  // "three.bvf"
         EXPECT_EQ(access((mine + "/three.bvf").c_str(), F_OK), -1);
         ASSERT_EQ(item_paths(mp), (std::vector<std::string>{mine + "/one.bvf", mine + "/two.bvf"}));
-        tap(centre_of(mp->_items[1]));
+        app_test_tap_surface(surface_of(mp->_items[1]));
         tmenu *menu = shown_menu(mp);
         ASSERT_NE(menu, nullptr);
         tap_menu_row(menu, 0);
