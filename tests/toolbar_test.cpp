@@ -179,40 +179,35 @@ TEST(ToolbarGroups, ATapShowsWhatAWholeRepaintWould) {
 TEST(ToolbarLayout, OneToNineLinesAndTheirCaps) {
   // Flat bar on 480 x 640 (buttons 65): rows by height; upright bar on
   // 640 x 480: columns by width. The length follows the buttons, short of
-  // the screen by 10 at most.
-  struct {
-    const char *screen;
-    bool vertical;
-  } screens[] = {{"480x640", false}, {"640x480", true}};
-  for (const auto &s : screens) {
-    run(s.screen, [&](app_context *app) {
+  // the screen by 10 at most; where the last of the 18 buttons lands.
+  const struct {
+    int32_t lines, length, flat_last[2], upright_last[2];
+  } rows[] = {{1, 470, {1105, 0}, {0, 1105}},   {2, 470, {520, 65}, {65, 520}},  {3, 410, {325, 130}, {130, 325}},
+              {4, 345, {130, 195}, {65, 260}},  {5, 280, {65, 260}, {130, 195}}, {6, 215, {130, 325}, {325, 130}},
+              {7, 215, {130, 325}, {195, 130}}, {8, 215, {130, 325}, {65, 130}}, {9, 150, {65, 520}, {520, 65}}};
+  for (bool vertical : {false, true}) {
+    run(vertical ? "640x480" : "480x640", [&](app_context *app) {
       toolbar *tb = app->_toolbar;
-      EXPECT_EQ(tb->vertical, s.vertical ? 1 : 0);
+      EXPECT_EQ(tb->vertical, vertical ? 1 : 0);
       tdock *dock = tb->dock;
-      for (int32_t lines = 1; lines <= 10; lines++) {
-        SCOPED_TRACE(std::string(s.screen) + " lines " + std::to_string(lines));
-        int32_t across = lines * 65 + 20, along = 300;
-        int32_t width = s.vertical ? across : along, height = s.vertical ? along : across;
-        int32_t x = 0, y = 0;
-        int accepted = dock->_resize_check(dock, 8, &x, &y, &width, &height);
-        EXPECT_EQ(accepted, lines <= 9);
-        if (!accepted) continue;
-        tcontrol_set_size(&dock->_control, width, height);
-        EXPECT_EQ(tb->per_line, lines);
-        int32_t per_row = s.vertical ? lines : (18 + lines - 1) / lines;
-        int32_t rows = (18 + per_row - 1) / per_row;
-        trect r = dock_rect(app);
-        if (s.vertical)
-          EXPECT_EQ(r.y2 - r.y1 + 1, std::min(rows * 65 + 20, 480 - 10));
-        else
-          EXPECT_EQ(r.x2 - r.x1 + 1, std::min(per_row * 65 + 20, 480 - 10));
+      auto resize = [&](int32_t across) {
+        int32_t x = 0, y = 0, along = 300, *w = vertical ? &across : &along, *h = vertical ? &along : &across;
+        if (!dock->_resize_check(dock, 8, &x, &y, w, h)) return false;
+        tcontrol_set_size(&dock->_control, *w, *h);
+        return true;
+      };
+      for (const auto &r : rows) {
+        SCOPED_TRACE(std::to_string(r.lines) + (vertical ? " upright" : " flat"));
+        ASSERT_TRUE(resize(r.lines * 65 + 20));
+        EXPECT_EQ(tb->per_line, r.lines);
+        trect d = dock_rect(app);
+        EXPECT_EQ(vertical ? d.y2 - d.y1 + 1 : d.x2 - d.x1 + 1, r.length);
         const trect *last = tsurface_get_rect(&tb->buttons[17]->_control._surface);
-        EXPECT_EQ(last->x1, 17 % per_row * 65);
-        EXPECT_EQ(last->y1, 17 / per_row * 65);
+        const int32_t *at = vertical ? r.upright_last : r.flat_last;
+        EXPECT_EQ((std::vector<int32_t>{last->x1, last->y1}), (std::vector<int32_t>{at[0], at[1]}));
       }
-      int32_t x = 0, y = 0, thin = 65 + 19, length = 300;
-      EXPECT_FALSE(dock->_resize_check(dock, 8, &x, &y, s.vertical ? &thin : &length, s.vertical ? &length : &thin))
-          << "less than one button across";
+      EXPECT_FALSE(resize(10 * 65 + 20)) << "ten lines";
+      EXPECT_FALSE(resize(65 + 19)) << "less than one button across";
     });
   }
 }
