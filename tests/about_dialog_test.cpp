@@ -50,6 +50,14 @@ void tap_middle_of(void *control) {
   widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
 }
 
+// A letter's colour and the ways its red, green and blue are moving.
+void set_letter(about_logo *logo, int i, uint32_t color, int red, int green, int blue) {
+  logo->_colors[i] = color;
+  logo->_red_dir[i] = red;
+  logo->_green_dir[i] = green;
+  logo->_blue_dir[i] = blue;
+}
+
 // The application's layout values for the about box (its styler's row).
 void apply_about_row(tstyler *, void *target, int32_t kind, void *, intptr_t) {
   if (kind != ABOUT_DIALOG_STYLE_BEFORE) return;
@@ -121,32 +129,21 @@ TEST(AboutDialog, ColoursBounceAtTheirEnds) {
   with_about([] {
     about_dialog *dialog = show_about();
     about_logo *logo = dialog->_logo;
-    logo->_colors[0] = tcolor_key_rgb(255, 250, 5);
-    logo->_red_dir[0] = 1;
-    logo->_green_dir[0] = 1;
-    logo->_blue_dir[0] = -1;
+    set_letter(logo, 0, tcolor_key_rgb(255, 250, 5), 1, 1, -1);
     // Reaching 255 or 0 exactly is not passing it: the direction holds.
-    logo->_colors[5] = tcolor_key_rgb(250, 0, 13);
-    logo->_red_dir[5] = 1;
-    logo->_green_dir[5] = -1;
-    logo->_blue_dir[5] = -1;
-    logo->_colors[9] = tcolor_key_rgb(100, 0, 255);
-    logo->_red_dir[9] = -1;
-    logo->_green_dir[9] = -1;
-    logo->_blue_dir[9] = 1;
+    set_letter(logo, 5, tcolor_key_rgb(250, 0, 13), 1, -1, -1);
+    set_letter(logo, 9, tcolor_key_rgb(100, 0, 255), -1, -1, 1);
+    auto state = [&](int i) {
+      return std::vector<int>{int(logo->_colors[i]), logo->_red_dir[i], logo->_green_dir[i], logo->_blue_dir[i]};
+    };
     widget_run_for(50);
-    EXPECT_EQ(logo->_colors[0], tcolor_key_rgb(255, 255, 0));
+    EXPECT_EQ(state(0), (std::vector<int>{int(tcolor_key_rgb(255, 255, 0)), -1, -1, 1}));
     EXPECT_EQ(logo->_colors[9], tcolor_key_rgb(95, 0, 255));
     EXPECT_EQ(logo->_colors[5], tcolor_key_rgb(255, 0, 0));
-    EXPECT_EQ(logo->_red_dir[0], -1);
-    EXPECT_EQ(logo->_green_dir[0], -1);
-    EXPECT_EQ(logo->_blue_dir[0], 1);
     widget_run_for(50);
     EXPECT_EQ(logo->_colors[0], tcolor_key_rgb(250, 243, 13));
     EXPECT_EQ(logo->_colors[9], tcolor_key_rgb(90, 12, 242));
-    EXPECT_EQ(logo->_colors[5], tcolor_key_rgb(255, 12, 0));
-    EXPECT_EQ(logo->_red_dir[5], -1);
-    EXPECT_EQ(logo->_blue_dir[5], 1);
+    EXPECT_EQ(state(5), (std::vector<int>{int(tcolor_key_rgb(255, 12, 0)), -1, 1, 1}));
 
     // Painted again in the same colours the logo is the same: the letters'
     // soft edges do not build up.

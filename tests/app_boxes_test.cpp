@@ -50,15 +50,6 @@ tbutton *soft_key(tmessagedialog *box, int right) {
   return right ? tcontrolbar_get_right_button(bar) : tcontrolbar_get_left_button(bar);
 }
 
-// A tap in the middle of a control, posted as the window system gives it.
-void post_tap(void *control) {
-  trect r;
-  tsurface_get_screen_rect(surface_of(control), &r);
-  int32_t x = (r.x1 + r.x2) / 2, y = (r.y1 + r.y2) / 2;
-  os_input_pen(OS_PEN_DOWN, x, y, 0);
-  os_input_pen(OS_PEN_UP, x, y, 0);
-}
-
 // Which soft key the timer taps (0 left, 1 right), and how wide the box's
 // icon was then (0 when hidden).
 struct tap_plan {
@@ -73,7 +64,7 @@ void tap_from_timer(uint32_t id, void *user_data) {
   tmessagedialog *box = shown_box();
   if (!box) return;
   if (tsurface_is_visible(surface_of(box->_icon))) plan->icon_width = tsurface_get_width(surface_of(box->_icon));
-  post_tap(soft_key(box, plan->right));
+  app_test_post_tap(soft_key(box, plan->right));
 }
 
 }  // namespace
@@ -83,8 +74,7 @@ void tap_from_timer(uint32_t id, void *user_data) {
 TEST(AppBoxes, ErrorAndStopBoxesShowTheirPictureAndCloseOnBack) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *) {
           struct row {
             void (*show)(const char16_t *);
@@ -104,7 +94,7 @@ TEST(AppBoxes, ErrorAndStopBoxesShowTheirPictureAndCloseOnBack) {
             EXPECT_EQ(tdialog_get_title(tmessagedialog_get_dialog(box)), std::u16string(r.title));
             EXPECT_TRUE(tdialog_is_dimmed(tmessagedialog_get_dialog(box)));
             EXPECT_NE(screen_bytes(), before);
-            post_tap(soft_key(box, 1));
+            app_test_post_tap(soft_key(box, 1));
             port_test_pump();
             EXPECT_EQ(shown_box(), nullptr);
             EXPECT_TRUE(screen_bytes() == before) << "the painting shows again";
@@ -120,8 +110,7 @@ TEST(AppBoxes, ErrorAndStopBoxesShowTheirPictureAndCloseOnBack) {
 TEST(AppBoxes, AQuestionAnswersWhatItsTimerTapped) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *) {
           for (int right : {0, 1}) {
             tap_plan plan{right};
@@ -143,8 +132,7 @@ TEST(AppBoxes, AQuestionAnswersWhatItsTimerTapped) {
 // Closing the window under a question ends its loop: the question answers
 // No and its box is gone before the program's tear-down.
 TEST(AppBoxes, AQuitUnderAQuestionClosesItsBoxAsNo) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [](app_context *) {
         wins_timer_start(
             10, 0,
@@ -165,8 +153,7 @@ TEST(AppBoxes, AQuitUnderAQuestionClosesItsBoxAsNo) {
 TEST(AppBoxes, TheInformationNoteGoesAfterTwoSecondsTheWaitNoteWhenClosed) {
   for (const char *screen : k_screens) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *) {
           os_clock_drive(1);
           tscreen *screen = tscreen_get();
@@ -175,8 +162,7 @@ TEST(AppBoxes, TheInformationNoteGoesAfterTwoSecondsTheWaitNoteWhenClosed) {
             wait ? app_common_show_wait_note(u"Please wait...") : app_common_show_info(u"Saved.");
             tsurface *note = tscreen_get_modal(screen);
             ASSERT_NE(note, nullptr);
-            trect area;
-            tsurface_get_screen_rect(note, &area);
+            trect area = app_test_screen_rect(note);
             EXPECT_EQ(area.x1 + area.x2 + 1, tscreen_get_width(screen)) << "centred";
             os_clock_advance(1999);
             port_test_pump();
@@ -198,8 +184,7 @@ TEST(AppBoxes, TheInformationNoteGoesAfterTwoSecondsTheWaitNoteWhenClosed) {
 // A language file's format with another conversion than one %s is shown as
 // it stands.
 TEST(AppBoxes, AnErrorFormatTakesOneTextOnly) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [](app_context *) {
         const char16_t *formats[][2] = {{u"Cannot open file \"%s\" (100%%)", u"Cannot open file \"a.bvf\" (100%)"},
                                         {u"Fail %d of %s", u"Fail %d of %s"}};

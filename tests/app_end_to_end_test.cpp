@@ -38,26 +38,14 @@ namespace {
 tsurface *surface_of(void *control) { return &static_cast<tcontrol *>(control)->_surface; }
 
 tpoint centre_of(void *control) {
-  trect r;
-  tsurface_get_screen_rect(surface_of(control), &r);
+  trect r = app_test_screen_rect(surface_of(control));
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
-void tap_at(tpoint at) {
-  app_test_pen(OS_PEN_DOWN, at.x, at.y);
-  app_test_pen(OS_PEN_UP, at.x, at.y);
-}
-
-void tap(void *control) { tap_at(centre_of(control)); }
+void tap_at(tpoint at) { app_test_tap(at.x, at.y); }
+void tap(void *control) { app_test_tap_surface(surface_of(control)); }
 
 // The clock stands still while no one moves it; this moves it in 10 ms turns.
-void run_for(uint32_t ms) {
-  for (uint32_t t = 0; t < ms; t += 10) {
-    os_clock_advance(10);
-    port_test_pump();
-  }
-}
-
 void drag(int x1, int y1, int x2, int y2) {
   app_test_pen(OS_PEN_DOWN, x1, y1);
   for (int step = 1; step <= 4; step++) app_test_pen(OS_PEN_MOVE, x1 + (x2 - x1) * step / 4, y1 + (y2 - y1) * step / 4);
@@ -74,8 +62,7 @@ tmenu *modal_menu() { return reinterpret_cast<tmenu *>(modal()); }
 // The centre of a row of the menu now shown, in screen coordinates.
 tpoint menu_row(int32_t row) {
   tlistbox *list = tmenu_get_listbox(modal_menu());
-  trect at;
-  tsurface_get_screen_rect(surface_of(list), &at);
+  trect at = app_test_screen_rect(surface_of(list));
   const trect *r = tlistbox_get_item_rect(list, row);
   if (!r) return {-1, -1};
   return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
@@ -127,8 +114,7 @@ screen_check compare_screen_with_canvas(app_context *app) {
   for (tsurface_link *link = screen->_surfaces.next; link && link != &screen->_surfaces; link = link->next) {
     tsurface *surface = reinterpret_cast<tsurface *>(reinterpret_cast<char *>(link) - offsetof(tsurface, _link));
     if (!tsurface_is_visible(surface)) continue;
-    trect r;
-    tsurface_get_screen_rect(surface, &r);
+    trect r = app_test_screen_rect(surface);
     covered.push_back(r);
   }
   tpoint origin;
@@ -162,7 +148,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     ASSERT_EQ(tool_id(app), SHAPE_ID_PENCIL);
     const int outline[][2] = {{100, 250}, {200, 250}, {200, 350}, {100, 350}, {100, 250}, {100, 250}};
     app_test_stroke(outline, 6);
-    run_for(2000);  // the bar that hid while drawing comes back
+    app_test_run_for(2000);  // the bar that hid while drawing comes back
     std::string after_pencil = app_test_canvas_bytes(app);
     EXPECT_FALSE(after_pencil == blank);
 
@@ -171,7 +157,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     ASSERT_NE(family, nullptr);
     tpoint at = centre_of(family);
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
-    run_for(TOOLBAR_HOLD_MS);
+    app_test_run_for(TOOLBAR_HOLD_MS);
     ASSERT_NE(modal(), nullptr) << "the variant menu";
     app_test_pen(OS_PEN_UP, at.x, at.y);
     std::u16string text;
@@ -181,7 +167,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     tap_at(menu_row(filled));
     ASSERT_EQ(tool_id(app), SHAPE_ID_FILLED_RECT);
     drag(260, 260, 380, 340);
-    run_for(2000);
+    app_test_run_for(2000);
     EXPECT_NE(app_test_canvas_pixel(app, 320, 300), app_test_canvas_pixel(app, 320, 400)) << "filled";
 
     // The Paint Bucket fills the pencil's outline.
@@ -190,7 +176,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     uint32_t outside = app_test_canvas_pixel(app, 150, 400);
     EXPECT_EQ(app_test_canvas_pixel(app, 150, 300), outside);
     tap_at({150, 300});
-    run_for(2000);
+    app_test_run_for(2000);
     EXPECT_NE(app_test_canvas_pixel(app, 150, 300), outside);
     EXPECT_EQ(app_test_canvas_pixel(app, 150, 400), outside) << "only inside";
 
@@ -201,7 +187,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     drag(60, 450, 420, 450);
     drag(180, 450, 180, 520);
     tap_at({440, 600});
-    run_for(2000);
+    app_test_run_for(2000);
     std::string with_curve = app_test_canvas_bytes(app);
     EXPECT_FALSE(with_curve == before_curve);
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
@@ -259,28 +245,28 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     const std::string saved = my_paints + "/garden.bvf";
     ASSERT_FALSE(test_read_file(saved).empty());
     EXPECT_EQ(app->_file->_save_type, PAINT_FILE_TYPE_NATIVE);
-    run_for(2500);  // the "Saved Ok" note goes
+    app_test_run_for(2500);  // the "Saved Ok" note goes
     EXPECT_TRUE(nothing_open(app));
 
     // New, Empty Paint: a blank painting of the screen's size.
     run_command(app, COMMANDPANEL_NEW);
-    run_for(200);
+    app_test_run_for(200);
     ASSERT_NE(modal(), nullptr) << "the New menu";
     int32_t empty = menu_row_of(PAINT_NEW_EMPTY, &text);
     ASSERT_GE(empty, 0);
     EXPECT_EQ(text, u"Empty Paint");
     tap_at(menu_row(empty));
-    run_for(200);
+    app_test_run_for(200);
     ASSERT_NE(modal(), nullptr) << "the New dialog";
     EXPECT_EQ(std::u16string(tdialog_get_title(modal_dialog())), u"New Empty Paint");
     tap(tcontrolbar_get_left_button(tdialog_get_controlbar(modal_dialog())));
-    run_for(200);
+    app_test_run_for(200);
     EXPECT_TRUE(nothing_open(app));
     EXPECT_TRUE(app_test_canvas_bytes(app) == blank) << "an empty paint";
 
     // My Paints: the saved painting, opened from its menu.
     run_command(app, COMMANDPANEL_MY_PAINTS);
-    run_for(500);
+    app_test_run_for(500);
     ASSERT_NE(modal(), nullptr) << "My Paints";
     my_paints_dialog *mp = static_cast<my_paints_dialog *>(tsurface_get_owner(modal()));
     ASSERT_EQ(mp->_count, 1);
@@ -288,7 +274,7 @@ TEST(EndToEnd, PaintUndoSaveAsNewAndOpenAgainFromMyPaints) {
     tap(mp->_items[0]);
     ASSERT_NE(modal(), nullptr) << "the item's menu";
     tap_at(menu_row(0));  // Open
-    run_for(500);
+    app_test_run_for(500);
     EXPECT_TRUE(nothing_open(app));
     EXPECT_FALSE(app->_commandpanel->_open) << "the painting in view";
     EXPECT_TRUE(app_test_canvas_bytes(app) == before_save) << "the painting as saved";

@@ -236,14 +236,8 @@ TEST(CanvasHooks, PartialPaintsAroundTheCanvasEdgesMatchAWholePaint) {
   with_canvas(200, 101, [](app_context *app) {
     app->_resizing = 0;
     tscreen *screen = tscreen_get();
-    auto shown = [] {
-      std::vector<uint32_t> pixels;
-      for (int32_t y = 0; y < 640; y++)
-        for (int32_t x = 0; x < 480; x++) pixels.push_back(os_headless_get_pixel(x, y));
-      return pixels;
-    };
     tscreen_paint(screen, nullptr);
-    const std::vector<uint32_t> whole = shown();
+    const std::vector<uint32_t> whole = app_test_shown();
     trect canvas = paint_main_canvas_rect();
     tcanvas *frame = tscreen_get_canvas(screen);
     tcanvas_set_brush(frame, TCANVAS_BRUSH_SOLID, 0xFF12AB34u);
@@ -256,7 +250,7 @@ TEST(CanvasHooks, PartialPaintsAroundTheCanvasEdgesMatchAWholePaint) {
         trect part = {xs[i], ys[j], xs[i + 1] - 1, ys[j + 1] - 1};
         tscreen_paint(screen, &part);
       }
-    EXPECT_TRUE(shown() == whole);
+    EXPECT_TRUE(app_test_shown() == whole);
   });
 }
 

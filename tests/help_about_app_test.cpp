@@ -9,23 +9,15 @@
 #include "app_test_env.h"
 #include "commandpanel.h"
 #include "help_dialog.h"
-#include "os_clock.h"
 #include "os_display.h"
-#include "port_test_app.h"
 #include "tbutton.h"
 #include "tdialog.h"
 #include "timage.h"
-#include "tresource.h"
 #include "tscreen.h"
 
 namespace {
 
-void tap(void *control) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
-  app_test_pen(OS_PEN_DOWN, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-  app_test_pen(OS_PEN_UP, (r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-}
+void tap(void *control) { app_test_tap_surface(&static_cast<tcontrol *>(control)->_surface); }
 
 tbutton *button(app_context *app, int32_t command) {
   for (tbutton *b : app->_commandpanel->_buttons)
@@ -45,8 +37,7 @@ T *shown() {
 TEST(HelpAboutApp, HelpShowsTheIndexOfTheProgramsLanguage) {
   for (const char *screen : {"480x640", "240x320"}) {
     SCOPED_TRACE(screen);
-    app_test_folders folders;
-    ASSERT_TRUE(app_test_run(
+    ASSERT_TRUE(app_test_run_fresh(
         [](app_context *app) {
           tap(app->_commandpanel->_tab);
           ASSERT_EQ(app->_commandpanel->_open, 1);

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "gui_fixture.h"
@@ -33,10 +35,10 @@ struct placed {
   uint32_t style;
   uint32_t color;  // colour word
   std::u16string url;
-  bool operator==(const placed &o) const {
-    return kind == o.kind && text == o.text && trect_is_equal(&rect, &o.rect) && size == o.size && style == o.style &&
-           color == o.color && url == o.url;
+  auto fields() const {
+    return std::make_tuple(kind, text, rect.x1, rect.y1, rect.x2, rect.y2, size, style, color, url);
   }
+  bool operator==(const placed &o) const { return fields() == o.fields(); }
 };
 
 std::ostream &operator<<(std::ostream &out, const placed &p) {
@@ -48,52 +50,48 @@ std::ostream &operator<<(std::ostream &out, const placed &p) {
 struct recorder {
   std::vector<placed> controls;
   std::vector<tcontrol *> owned;
-  std::vector<void (*)(tcontrol *)> frees;
-  std::vector<tbitmap *> bitmaps;
+  std::vector<std::function<void()>> frees;
   std::u16string title;
   std::vector<uint32_t> backgrounds;
   int bitmaps_to_give = 1000;
+  void keep(tcontrol *c, void (*free_fn)(tcontrol *)) {
+    owned.push_back(c);
+    frees.push_back([=] { free_fn(c); });
+  }
 };
 
 recorder *recorder_of(html_render *render) { return static_cast<recorder *>(html_render_get_user_data(render)); }
 
-placed describe(tlabel *label, const char *kind) {
+placed describe(tlabel *label, const char *kind, std::u16string url = u"") {
   ttdrawer *drawer = tlabel_get_tdrawer(label);
   tcolor color;
   ttdrawer_get_color(drawer, &color);
-  placed p{kind, std::u16string(label->_text, size_t(label->_length)), *tsurface_get_rect(&label->_control._surface),
-           ttdrawer_get_font_size(drawer), ttdrawer_get_font_style(drawer), tcolor_to_word(&color), u""};
-  return p;
+  return {kind, std::u16string(label->_text, size_t(label->_length)), *tsurface_get_rect(&label->_control._surface),
+          ttdrawer_get_font_size(drawer), ttdrawer_get_font_style(drawer), tcolor_to_word(&color), url};
 }
 
 void on_title(html_render *render, const char16_t *text) { recorder_of(render)->title += text; }
 void on_bgcolor(html_render *render, uint32_t color) { recorder_of(render)->backgrounds.push_back(color); }
 void on_label(html_render *render, tlabel *label) {
   recorder_of(render)->controls.push_back(describe(label, "label"));
-  recorder_of(render)->owned.push_back(&label->_control);
-  recorder_of(render)->frees.push_back([](tcontrol *c) { tlabel_free(reinterpret_cast<tlabel *>(c)); });
+  recorder_of(render)->keep(&label->_control, [](tcontrol *c) { tlabel_free(reinterpret_cast<tlabel *>(c)); });
 }
 void on_link(html_render *render, tlinklabel *link) {
-  placed p = describe(&link->_label, "link");
-  p.url = tlinklabel_get_url(link);
-  recorder_of(render)->controls.push_back(p);
-  recorder_of(render)->owned.push_back(&link->_label._control);
-  recorder_of(render)->frees.push_back([](tcontrol *c) { tlinklabel_free(reinterpret_cast<tlinklabel *>(c)); });
+  recorder_of(render)->controls.push_back(describe(&link->_label, "link", tlinklabel_get_url(link)));
+  recorder_of(render)->keep(&link->_label._control, [](tcontrol *c) { tlinklabel_free(reinterpret_cast<tlinklabel *>(c)); });
 }
 void on_rule(html_render *render, tseperator *rule) {
   recorder_of(render)->controls.push_back({"rule", u"", *tsurface_get_rect(&rule->_control._surface), 0, 0, 0, u""});
-  recorder_of(render)->owned.push_back(&rule->_control);
-  recorder_of(render)->frees.push_back([](tcontrol *c) { tseperator_free(reinterpret_cast<tseperator *>(c)); });
+  recorder_of(render)->keep(&rule->_control, [](tcontrol *c) { tseperator_free(reinterpret_cast<tseperator *>(c)); });
 }
 // Gives each picture its own copy of the file, while bitmaps_to_give lasts.
 void on_image(html_render *render, timage *image, const char16_t *path) {
   recorder *r = recorder_of(render);
-  r->owned.push_back(&image->_control);
-  r->frees.push_back([](tcontrol *c) { timage_free(reinterpret_cast<timage *>(c)); });
+  r->keep(&image->_control, [](tcontrol *c) { timage_free(reinterpret_cast<timage *>(c)); });
   if (r->bitmaps_to_give-- <= 0) return;
   tbitmap *bitmap = static_cast<tbitmap *>(calloc(1, sizeof(tbitmap)));
+  r->frees.push_back([=] { tbitmap_free(bitmap); });
   ASSERT_TRUE(tbitmap_load_bmp(bitmap, path));
-  r->bitmaps.push_back(bitmap);
   timage_set_bitmap(image, bitmap);
 }
 
@@ -123,8 +121,7 @@ struct page_env {
   }
   ~page_env() {
     tform_clear_children(form);
-    for (size_t i = 0; i < rec.owned.size(); i++) rec.frees[i](rec.owned[i]);
-    for (tbitmap *bitmap : rec.bitmaps) tbitmap_free(bitmap);
+    for (auto &free_one : rec.frees) free_one();
     html_render_free(render);
     tform_free(form);
   }

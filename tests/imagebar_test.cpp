@@ -40,12 +40,6 @@ namespace {
 
 constexpr uint32_t k_red = 0xFFC80000u;
 
-trect screen_rect_of(tsurface *surface) {
-  trect r;
-  tsurface_get_screen_rect(surface, &r);
-  return r;
-}
-
 std::vector<int32_t> size_of(const trect &r) { return {r.x2 - r.x1 + 1, r.y2 - r.y1 + 1}; }
 std::vector<int32_t> size_of(const tbitmap *b) { return {tbitmap_get_width(b), std::abs(tbitmap_get_height(b))}; }
 
@@ -88,12 +82,10 @@ imagebar *insert(const std::string &path) {
 
 // Presses the frame's corner square and picks a row of the options menu.
 void choose_option(imagebar *ib, int32_t row) {
-  trect dock = screen_rect_of(&ib->_dock->_control._surface);
-  app_test_pen(OS_PEN_DOWN, dock.x1 + 2, dock.y1 + 2);
-  app_test_pen(OS_PEN_UP, dock.x1 + 2, dock.y1 + 2);
-  tsurface *modal = tscreen_get_modal(tscreen_get());
-  ASSERT_NE(modal, nullptr) << "the options menu";
-  tlistbox *list = tmenu_get_listbox(reinterpret_cast<tmenu *>(modal));
+  trect dock = app_test_screen_rect(&ib->_dock->_control._surface);
+  app_test_tap(dock.x1 + 2, dock.y1 + 2);
+  tlistbox *list = app_test_modal_list();
+  ASSERT_NE(list, nullptr) << "the options menu";
   ASSERT_EQ(tlistbox_get_count(list), 2);
   tlistbox_activate(list, row);
 }
@@ -131,8 +123,7 @@ TEST(ImageBar, BlobsHoldTheBitmapByteForByteAndReplayAsIt) {
     bool mask;
   };
   std::mt19937 rng(20);
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run([&](app_context *app) {
+  ASSERT_TRUE(app_test_run_fresh([&](app_context *app) {
     for (const row &r : {row{-7, 24, false}, row{7, 24, false}, row{9, 8, false}, row{-5, 32, false},
                          row{6, 16, false}, row{7, 24, true}, row{-7, 24, true}}) {
       SCOPED_TRACE(std::to_string(r.bpp) + " bpp, height " + std::to_string(r.height) + (r.mask ? ", mask" : ""));
@@ -188,8 +179,7 @@ TEST(ImageBar, BlobsHoldTheBitmapByteForByteAndReplayAsIt) {
 }
 
 TEST(ImageBar, RecordsThatLieAreSkipped) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run([&](app_context *app) {
+  ASSERT_TRUE(app_test_run_fresh([&](app_context *app) {
     bitmap_ptr image = test_bitmap(10, 10, 24), mask = test_bitmap(10, 10, 8), odd_mask = test_bitmap(10, 9, 8),
                grey16 = test_bitmap(10, 10, 16);
     tbitmap_fill_rect(image.get(), 0, 0, 9, 9, k_red);
@@ -225,19 +215,6 @@ TEST(ImageBar, RecordsThatLieAreSkipped) {
   }));
 }
 
-TEST(ImageBar, ARecordReplayedAtHalfScaleFillsHalfTheRectangle) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run([&](app_context *app) {
-    bitmap_ptr image = test_bitmap(100, 100, 24);
-    tbitmap_fill_rect(image.get(), 0, 0, 99, 99, k_red);
-    ASSERT_EQ(replay(app, record_of({10, 10, 109, 109}, image.get(), nullptr), 0.5), 1);
-    EXPECT_EQ(app_test_canvas_pixel(app, 5, 5), k_red);
-    EXPECT_EQ(app_test_canvas_pixel(app, 54, 54), k_red);
-    EXPECT_NE(app_test_canvas_pixel(app, 55, 55), k_red);
-    EXPECT_NE(app_test_canvas_pixel(app, 4, 4), k_red);
-  }));
-}
-
 TEST(ImageBar, ASmallPictureShowsAtActualSizeInAFittedFrameAndIsStamped) {
   app_test_folders folders;
   std::string path = write_bmp(folders.root, 100, 100, 24);
@@ -249,15 +226,14 @@ TEST(ImageBar, ASmallPictureShowsAtActualSizeInAFittedFrameAndIsStamped) {
         EXPECT_FALSE(app_common_is_wait_note_shown());
         EXPECT_TRUE(tsurface_is_realized(&ib->_dock->_control._surface));
         EXPECT_EQ(size_of(ib->_shown), (std::vector<int32_t>{100, 100}));
-        trect image = screen_rect_of(&ib->_image->_control._surface);
-        trect dock = screen_rect_of(&ib->_dock->_control._surface);
+        trect image = app_test_screen_rect(&ib->_image->_control._surface);
+        trect dock = app_test_screen_rect(&ib->_dock->_control._surface);
         EXPECT_EQ(size_of(image), (std::vector<int32_t>{100, 100})) << "the frame fits the picture";
         EXPECT_EQ(size_of(dock), (std::vector<int32_t>{110, 110})) << "margins 7, 3, 3, 7";
         EXPECT_EQ(image.x1 - dock.x1, 7);
 
         // A tap outside stamps it where it is shown.
-        app_test_pen(OS_PEN_DOWN, 230, 310);
-        app_test_pen(OS_PEN_UP, 230, 310);
+        app_test_tap(230, 310);
         EXPECT_EQ(app->_imagebar, nullptr);
         const paint_history_record *record = paint_history_get_record(app->_history, 0);
         ASSERT_NE(record, nullptr);
@@ -290,8 +266,7 @@ TEST(ImageBar, APictureBiggerThanTheScreenIsReducedKeepingItsProportions) {
           EXPECT_LE(got[1], 300);
           EXPECT_NEAR(double(got[0]) / got[1], double(r.width) / r.height, 0.05);
           EXPECT_FALSE(app_common_is_wait_note_shown());
-          app_test_pen(OS_PEN_DOWN, 2, 2);
-          app_test_pen(OS_PEN_UP, 2, 2);
+          app_test_tap(2, 2);
           EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
         },
         "240x320"));
@@ -316,9 +291,8 @@ TEST(ImageBar, APictureWithALongBmpHeaderStampsAndReplays) {
           SCOPED_TRACE(name);
           imagebar *ib = insert(folders.root + name);
           ASSERT_NE(ib, nullptr);
-          trect image = screen_rect_of(&ib->_image->_control._surface);
-          app_test_pen(OS_PEN_DOWN, 2, 2);
-          app_test_pen(OS_PEN_UP, 2, 2);
+          trect image = app_test_screen_rect(&ib->_image->_control._surface);
+          app_test_tap(2, 2);
           EXPECT_EQ(app_test_canvas_pixel(app, image.x1 + 3, image.y1 + 3), k_red);
           EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
         },
@@ -334,7 +308,7 @@ TEST(ImageBar, ConstrainOffStretchesActualSizeRestoresAndTheChoiceIsKept) {
         imagebar *ib = insert(path);
         ASSERT_NE(ib, nullptr);
         tcontrol *dock = &ib->_dock->_control;
-        trect frame = screen_rect_of(&dock->_surface);
+        trect frame = app_test_screen_rect(&dock->_surface);
         tcontrol_set_size(dock, 160, 110);
         EXPECT_EQ(size_of(ib->_shown), (std::vector<int32_t>{100, 100})) << "proportions kept";
         choose_option(ib, 0);
@@ -342,7 +316,7 @@ TEST(ImageBar, ConstrainOffStretchesActualSizeRestoresAndTheChoiceIsKept) {
         EXPECT_EQ(size_of(ib->_shown), (std::vector<int32_t>{150, 100})) << "stretched to the frame";
         choose_option(ib, 1);
         EXPECT_EQ(size_of(ib->_shown), (std::vector<int32_t>{100, 100}));
-        EXPECT_EQ(size_of(screen_rect_of(&dock->_surface)), size_of(frame)) << "the frame fits again";
+        EXPECT_EQ(size_of(app_test_screen_rect(&dock->_surface)), size_of(frame)) << "the frame fits again";
       },
       "240x320"));
   EXPECT_NE(test_read_text(folders.home + "/config.xml").find("<PictureStyle>0</PictureStyle>"), std::string::npos);
@@ -376,9 +350,8 @@ TEST(ImageBar, APictureWithAMaskStampsThroughItAndRebuildsAfterSavingAndReopenin
     imagebar *ib = insert(path);
     ASSERT_NE(ib, nullptr);
     ASSERT_NE(ib->_shown_mask, nullptr);
-    trect image = screen_rect_of(&ib->_image->_control._surface);
-    app_test_pen(OS_PEN_DOWN, 5, 600);
-    app_test_pen(OS_PEN_UP, 5, 600);
+    trect image = app_test_screen_rect(&ib->_image->_control._surface);
+    app_test_tap(5, 600);
     const paint_history_record *record = paint_history_get_record(app->_history, 0);
     ASSERT_NE(record, nullptr);
     test_bytes payload(record->_payload, record->_payload + record->_size);
@@ -426,8 +399,7 @@ TEST(ImageBar, InsertPictureAsksForAFileThenStampsOnTheSecondPress) {
 // A scaled record samples only what meets the canvas, and shows there what
 // scaling the whole picture into its rectangle shows.
 TEST(ImageBar, AScaledRecordSamplesOnlyWhatMeetsTheCanvasWithTheWholeScalesPixels) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run([&](app_context *app) {
+  ASSERT_TRUE(app_test_run_fresh([&](app_context *app) {
     std::mt19937 rng(28);
     bitmap_ptr image = test_bitmap(37, 23, 24);
     test_fill_random(image.get(), rng);

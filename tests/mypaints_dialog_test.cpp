@@ -22,6 +22,7 @@
 #include "paint_history.h"
 #include "port_test_app.h"
 #include "save_dirs.h"
+#include "screen_fixture.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
 #include "tform.h"
@@ -68,8 +69,7 @@ void on_result(int32_t result, void *user_data) {
 // open, and then, even with an item chosen, no path is written.
 void with_dialog(const std::function<void(app_context *)> &setup,
                  const std::function<void(my_paints_dialog *, outcome *)> &body, const char *screen = "480x640") {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [&](app_context *app) {
         setup(app);
         outcome heard;
@@ -101,15 +101,10 @@ std::vector<std::string> item_paths(const my_paints_dialog *mp) {
 }
 
 tpoint centre_of(void *control) {
-  trect r;
-  tsurface_get_screen_rect(surface_of(control), &r);
+  trect r = app_test_screen_rect(surface_of(control));
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
-void tap(tpoint at) {
-  app_test_pen(OS_PEN_DOWN, at.x, at.y);
-  app_test_pen(OS_PEN_UP, at.x, at.y);
-}
 
 // The menu holding the modal slot, or null.
 tmenu *shown_menu(my_paints_dialog *mp) {
@@ -120,10 +115,9 @@ tmenu *shown_menu(my_paints_dialog *mp) {
 
 // A tap on a row of the shown menu (0 Open, 1 Delete).
 void tap_menu_row(tmenu *menu, int row) {
-  trect list;
-  tsurface_get_screen_rect(surface_of(tmenu_get_listbox(menu)), &list);
+  trect list = app_test_screen_rect(surface_of(tmenu_get_listbox(menu)));
   int32_t height = menu->_item_height;
-  tap({(list.x1 + list.x2) / 2, list.y1 + 3 + row * height + height / 2});
+  app_test_tap((list.x1 + list.x2) / 2, list.y1 + 3 + row * height + height / 2);
 }
 
 // Answers the question that the next delete asks, from inside its loop.
@@ -138,15 +132,13 @@ void answer_next_question(int yes) {
         if (!modal) return;
         tmessagedialog *box = static_cast<tmessagedialog *>(tsurface_get_owner(modal));
         tcontrolbar *bar = tdialog_get_controlbar(tmessagedialog_get_dialog(box));
-        tpoint at = centre_of(answer ? tcontrolbar_get_left_button(bar) : tcontrolbar_get_right_button(bar));
-        os_input_pen(OS_PEN_DOWN, at.x, at.y, 0);
-        os_input_pen(OS_PEN_UP, at.x, at.y, 0);
+        app_test_post_tap(answer ? tcontrolbar_get_left_button(bar) : tcontrolbar_get_right_button(bar));
       },
       nullptr);
 }
 
 void delete_item(my_paints_dialog *mp, int32_t index, int yes) {
-  tap(centre_of(mp->_items[index]));
+  app_test_tap_surface(surface_of(mp->_items[index]));
   tmenu *menu = shown_menu(mp);
   ASSERT_NE(menu, nullptr);
   answer_next_question(yes);
@@ -236,8 +228,7 @@ TEST(MyPaintsDialog, AThumbnailReadOutOfViewShowsWhenScrolledIn) {
                 for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);
                 os_clock_drive(0);
                 ASSERT_TRUE(trect_is_intersecting(tsurface_get_rect(seventh), &form->_view));
-                trect r;
-                tsurface_get_screen_rect(seventh, &r);
+                trect r = app_test_screen_rect(seventh);
                 uint32_t shown = tbitmap_get_pixel(tscreen_get_bitmap(tscreen_get()), (r.x1 + r.x2) / 2,
                                                    r.y1 + (r.y2 - r.y1) * 2 / 5);
                 EXPECT_EQ(shown, uint32_t((20 >> 3) << 11 | (200 >> 2) << 5 | (40 >> 3))) << std::hex << shown;
@@ -251,13 +242,7 @@ TEST(MyPaintsDialog, AThumbnailReadOutOfViewShowsWhenScrolledIn) {
 // dialog's buffers current, and a button drawn only once it came into view
 // shows as a full repaint draws it. At the placeholders, with every
 // thumbnail read (most of them out of view), and after a drag down the grid.
-std::vector<uint32_t> screen_pixels() {
-  tbitmap *bitmap = tscreen_get_bitmap(tscreen_get());
-  std::vector<uint32_t> pixels;
-  for (int32_t y = 0; y < tbitmap_get_height(bitmap); y++)
-    for (int32_t x = 0; x < tbitmap_get_width(bitmap); x++) pixels.push_back(tbitmap_get_pixel(bitmap, x, y));
-  return pixels;
-}
+std::vector<uint32_t> screen_pixels() { return screen_all_pixels(tscreen_get()); }
 
 void repaint_everything(my_paints_dialog *mp) {
   for (int32_t i = 0; i < mp->_count; i++) tsurface_paint(surface_of(mp->_items[i]));
@@ -273,13 +258,10 @@ TEST(MyPaintsDialog, TheScreenShowsWhatAFullRepaintShows) {
                 auto drag_down_the_grid = [&] {
                   os_clock_drive(1);
                   tpoint at = centre_of(form);
-                  trect r;
-                  tsurface_get_screen_rect(surface_of(form), &r);
+                  trect r = app_test_screen_rect(surface_of(form));
                   // Beside the buttons, so that none is pressed: between the
                   // first two columns when the grid has two, else right of the one.
-                  trect a, b;
-                  tsurface_get_screen_rect(surface_of(mp->_items[0]), &a);
-                  tsurface_get_screen_rect(surface_of(mp->_items[1]), &b);
+                  trect a = app_test_screen_rect(surface_of(mp->_items[0])), b = app_test_screen_rect(surface_of(mp->_items[1]));
                   at.x = b.y1 == a.y1 && b.x1 > a.x2 + 1 ? (a.x2 + b.x1) / 2 : r.x2 - 40;
                   const int stroke[][2] = {{OS_PEN_DOWN, 100}, {OS_PEN_MOVE, 95}, {OS_PEN_MOVE, -100}, {OS_PEN_UP, -100}};
                   for (const auto &step : stroke) app_test_pen(step[0], at.x, at.y + step[1]);
@@ -389,7 +371,7 @@ TEST(MyPaintsDialog, OfThreeSavedPaintingsOneIsDeletedAndOneOpened) {
                 EXPECT_EQ(grey, uint32_t((200 >> 3) << 11 | (200 >> 2) << 5 | (200 >> 3))) << std::hex << grey;
                 tcontrolbar *bar = tdialog_get_controlbar(my_paints_dialog_get_dialog(mp));
                 EXPECT_FALSE(tsurface_is_visible(surface_of(tcontrolbar_get_left_button(bar))));
-                tap(centre_of(tcontrolbar_get_right_button(bar)));
+                app_test_tap_surface(surface_of(tcontrolbar_get_right_button(bar)));
                 EXPECT_EQ(heard->calls, 1);
                 EXPECT_EQ(heard->result, 0);
                 EXPECT_EQ(std::u16string(heard->path), u"untouched");
@@ -408,7 +390,7 @@ TEST(MyPaintsDialog, OfThreeSavedPaintingsOneIsDeletedAndOneOpened) {
         delete_item(mp, 1, 1);  // "three.bvf"
         EXPECT_EQ(access((mine + "/three.bvf").c_str(), F_OK), -1);
         ASSERT_EQ(item_paths(mp), (std::vector<std::string>{mine + "/one.bvf", mine + "/two.bvf"}));
-        tap(centre_of(mp->_items[1]));
+        app_test_tap_surface(surface_of(mp->_items[1]));
         tmenu *menu = shown_menu(mp);
         ASSERT_NE(menu, nullptr);
         tap_menu_row(menu, 0);

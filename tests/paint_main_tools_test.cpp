@@ -1,5 +1,5 @@
 // The last five tools in the running program, on the headless display at
-// both screen classes: the tool table, each tool driven through the window
+// both screen classes: each tool driven through the window
 // system as a user would, and an undo arriving while a curve is edited.
 #include <gtest/gtest.h>
 
@@ -24,8 +24,7 @@ namespace {
 const char *const SCREENS[] = {"240x320", "480x640"};
 
 void run(const char *screen, const std::function<void(app_context *)> &body) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [&](app_context *app) {
         app_test_remove_toolbar(app);
         body(app);
@@ -60,19 +59,6 @@ std::vector<uint32_t> screen_area(const trect &r) {
 }
 
 }  // namespace
-
-TEST(ToolTable, HoldsAllTwentySevenToolsInOrder) {
-  run("480x640", [](app_context *app) {
-    const int32_t ids[] = {1, 2, 101, 102, 103, 104, 201, 202, 203, 204, 5, 12, 6, 7,
-                           8, 9, 10, 301, 302, 303, 304, 305, 306, 307, 308, 309, 310};
-    paint_context *pc = app->_paint_context;
-    ASSERT_EQ(pc->_tool_count, 27);
-    for (int i = 0; i < 27; i++) EXPECT_EQ(shape_get_id(pc->_tools[i]), ids[i]) << "row " << i + 1;
-    EXPECT_EQ(std::u16string(shape_get_name(pc->_tools[16])), u"Curve");
-    EXPECT_EQ(std::u16string(shape_get_description(pc->_tools[15])),
-              u"Click an area on the canvas to fill it with the selected color.");
-  });
-}
 
 TEST(ToolsInTheProgram, ACurveTapEndsWithinTheHandleSizeOfTheClass) {
   struct row {
@@ -118,8 +104,7 @@ TEST(ToolsInTheProgram, TheBucketFillsWhereItIsTapped) {
     run(screen, [&](app_context *app) {
       use(app, SHAPE_ID_PAINT_BUCKET);
       paint_context_set_fore_color(app->_paint_context, test_rgba(0, 120, 240, 255));
-      app_test_pen(OS_PEN_DOWN, 60, 70);
-      app_test_pen(OS_PEN_UP, 60, 70);
+      app_test_tap(60, 70);
       tpoint o;
       paint_context_get_origin(app->_paint_context, &o);
       EXPECT_EQ(app_test_canvas_pixel(app, 60 - o.x, 70 - o.y), 0xFF0078F0u) << screen;
@@ -135,8 +120,7 @@ TEST(ToolsInTheProgram, ThePickerShowsItsSwatchAndLeavesTheScreenAsItWas) {
       paint_context *pc = app->_paint_context;
       use(app, SHAPE_ID_PAINT_BUCKET);
       paint_context_set_fore_color(pc, test_rgba(10, 200, 30, 255));
-      app_test_pen(OS_PEN_DOWN, 100, 150);
-      app_test_pen(OS_PEN_UP, 100, 150);
+      app_test_tap(100, 150);
       paint_context_set_fore_color(pc, test_rgba(0, 0, 0, 128));
       use(app, SHAPE_ID_COLOR_PICKER);
       trect swatch = shape_straw_popup_rect(100, 150, tscreen_get_width(tscreen_get()),
@@ -183,8 +167,7 @@ TEST(ToolsInTheProgram, TheTextBoxVanishesAtPenUpAndTheTextBarOpensOverIt) {
       EXPECT_EQ(app_test_canvas_bytes(app), before) << screen;
       EXPECT_EQ(count(app), 0);
       ASSERT_NE(app->_textbar, nullptr) << screen;
-      trect box;
-      tsurface_get_screen_rect(&app->_textbar->_edit->_control._surface, &box);
+      trect box = app_test_screen_rect(&app->_textbar->_edit->_control._surface);
       EXPECT_EQ(std::vector<int32_t>({box.x1, box.y1, box.x2, box.y2}), std::vector<int32_t>({20, 10, 120, 100}))
           << screen;
     });
@@ -208,8 +191,7 @@ TEST(ToolsInTheProgram, AnUndoWhileACurveIsEditedEndsTheCurveFirst) {
     // The curve was dropped: the next tap starts a new one (a dot), the one
     // after it, away from its handles, ends it.
     for (tpoint at : {tpoint{400, 500}, tpoint{100, 560}}) {
-      app_test_pen(OS_PEN_DOWN, at.x, at.y);
-      app_test_pen(OS_PEN_UP, at.x, at.y);
+      app_test_tap(at.x, at.y);
     }
     EXPECT_EQ(count(app), 2);
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));

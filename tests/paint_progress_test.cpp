@@ -64,8 +64,7 @@ TEST(ProgressPopup, SitsCentredWithTheSizeOfTheScreenClass) {
 }
 
 TEST(ProgressPopup, EverySetReachesTheScreenAndAPercentAboveAHundredFillsTheBar) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [](app_context *) {
         tscreen *screen = tscreen_get();
         paint_progress *pp = paint_progress_new(nullptr);
@@ -85,8 +84,7 @@ TEST(ProgressPopup, EverySetReachesTheScreenAndAPercentAboveAHundredFillsTheBar)
 }
 
 TEST(ProgressPopup, ShownOnRebuildsThatApplyARecordAndOnLongUndosOnly) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run([](app_context *app) {
+  ASSERT_TRUE(app_test_run_fresh([](app_context *app) {
     paint_history *history = app->_history;
     count_popups(history);
     EXPECT_EQ(popups_of([&] { paint_history_rebuild(history); }), 0) << "nothing to apply";

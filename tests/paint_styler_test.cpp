@@ -35,7 +35,6 @@
 #include "tmenu.h"
 #include "tmessagedialog.h"
 #include "topendialog.h"
-#include "tprogressbar.h"
 #include "tsavedialog.h"
 #include "tscreen.h"
 #include "ttdrawer.h"
@@ -55,11 +54,7 @@ int32_t width_of(void *control) { return tsurface_get_width(surface_of(control))
 int32_t height_of(void *control) { return tsurface_get_height(surface_of(control)); }
 // Top edge in the parent.
 int32_t top_of(void *control) { return tsurface_get_rect(surface_of(control))->y1; }
-trect screen_rect_of(void *control) {
-  trect r;
-  tsurface_get_screen_rect(surface_of(control), &r);
-  return r;
-}
+trect screen_rect_of(void *control) { return app_test_screen_rect(surface_of(control)); }
 
 // (r, g, b) as the 16-bit display shows it.
 uint32_t rgb565(int r, int g, int b) { return uint32_t(r >> 3) << 11 | uint32_t(g >> 2) << 5 | uint32_t(b >> 3); }
@@ -333,8 +328,7 @@ TEST(PaintStyler, HintsAreFramedInBlackOnLightBlue) {
     thint *hint = thint_new(&rect, u"Tip", 1, nullptr);
     ASSERT_NE(hint, nullptr);
     thint_show(hint, 50, 60);
-    trect r;
-    tsurface_get_screen_rect(&thint_get_label(hint)->_control._surface, &r);
+    trect r = app_test_screen_rect(&thint_get_label(hint)->_control._surface);
     EXPECT_EQ(screen_pixel(screen, r.x1, r.y1), 0u);
     EXPECT_EQ(screen_pixel(screen, r.x2 - 1, r.y2 - 1), rgb565(128, 128, 255));
     thint_free(hint);

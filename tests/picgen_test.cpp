@@ -97,16 +97,23 @@ const picture_group k_program_pictures[] = {
     {"upload masks", {15173, 15174, 15175, 15176}, mask_only, within(200, 60), within(200, 60)},
 };
 
-// Counts of clear and solid pixels of an 8-bit mask.
-std::pair<int, int> clear_and_solid(const tbitmap *mask) {
+// An 8-bit mask of width x height with clear and solid pixels (neither
+// empty nor full), and the 24-bit colour picture over it when there is one.
+void expect_picture(const tbitmap *colour, const tbitmap *mask, int32_t width, int32_t height) {
+  if (colour) {
+    EXPECT_EQ(test_shape(colour), (std::vector<int32_t>{width, height, 24, 0}));
+  }
+  if (!mask) return;
+  ASSERT_EQ(test_shape(mask), (std::vector<int32_t>{width, height, 8, 0}));
   int clear = 0, solid = 0;
-  for (int32_t y = 0; y < tbitmap_get_height(mask); y++)
-    for (int32_t x = 0; x < tbitmap_get_width(mask); x++) {
+  for (int32_t y = 0; y < height; y++)
+    for (int32_t x = 0; x < width; x++) {
       uint8_t alpha = *tbitmap_get_pixel_ptr(mask, x, y);
       clear += alpha == 0;
       solid += alpha == 255;
     }
-  return {clear, solid};
+  EXPECT_GT(clear, 0);
+  EXPECT_GT(solid, 0);
 }
 
 int run_picgen(const std::string &folder) {
@@ -141,11 +148,7 @@ TEST(BuiltPictures, BothToolkitFilesHoldEveryPictureWithItsMask) {
       const tbitmap *image = tresource_get_bitmap(pic.id);
       const tbitmap *mask = tresource_get_bitmap(pic.id + 1);
       ASSERT_TRUE(image && mask);
-      EXPECT_EQ(test_shape(image), (std::vector<int32_t>{side, side, 24, 0}));
-      ASSERT_EQ(test_shape(mask), (std::vector<int32_t>{side, side, 8, 0}));
-      auto [clear, solid] = clear_and_solid(mask);  // neither empty nor full
-      EXPECT_GT(clear, 0);
-      EXPECT_GT(solid, 0);
+      expect_picture(image, mask, side, side);
     }
     tresource_unload_all();
   }
@@ -178,14 +181,7 @@ TEST(BuiltPictures, BothProgramFilesHoldEveryPictureOfItsKindAndSize) {
           EXPECT_TRUE(width >= 4 && height >= 4 && width <= rule.width && height <= rule.height)
               << width << " x " << height << " in " << rule.width << " x " << rule.height;
         }
-        if (colour) {
-          EXPECT_EQ(test_shape(colour), (std::vector<int32_t>{width, height, 24, 0}));
-        }
-        if (!mask) continue;
-        ASSERT_EQ(test_shape(mask), (std::vector<int32_t>{width, height, 8, 0}));
-        auto [clear, solid] = clear_and_solid(mask);  // neither empty nor full
-        EXPECT_GT(clear, 0);
-        EXPECT_GT(solid, 0);
+        expect_picture(colour, mask, width, height);
       }
     }
     // The animation's masks fit its frame.

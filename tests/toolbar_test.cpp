@@ -35,21 +35,13 @@ namespace {
 
 // The app under a clock that stands still until the test moves it.
 void run(const char *screen, const std::function<void(app_context *)> &body) {
-  app_test_folders folders;
-  ASSERT_TRUE(app_test_run(
+  ASSERT_TRUE(app_test_run_fresh(
       [&](app_context *app) {
         os_clock_drive(1);
         body(app);
         os_clock_drive(0);
       },
       screen));
-}
-
-void run_for(uint32_t ms) {
-  for (uint32_t t = 0; t < ms; t += 10) {
-    os_clock_advance(10);
-    port_test_pump();
-  }
 }
 
 // The screen centre of the button carrying id.
@@ -63,8 +55,7 @@ tpoint centre_of(app_context *app, int32_t id) {
 
 void tap(app_context *app, int32_t id) {
   tpoint at = centre_of(app, id);
-  app_test_pen(OS_PEN_DOWN, at.x, at.y);
-  app_test_pen(OS_PEN_UP, at.x, at.y);
+  app_test_tap(at.x, at.y);
 }
 
 // Drags the bar's buttons along it by dx (a scroll: it runs nothing).
@@ -73,7 +64,7 @@ void scroll_bar(app_context *app, int dx) {
   app_test_pen(OS_PEN_DOWN, at.x, at.y);
   for (int step = 1; step <= 4; step++) app_test_pen(OS_PEN_MOVE, at.x + dx * step / 4, at.y);
   app_test_pen(OS_PEN_UP, at.x + dx, at.y);
-  run_for(500);
+  app_test_run_for(500);
 }
 
 int32_t current_id(app_context *app) { return shape_get_id(app->_current_tool); }
@@ -109,13 +100,10 @@ tmenu *open_menu() {
 // Taps a row of the open menu.
 void tap_row(tmenu *menu, int32_t row) {
   tlistbox *list = tmenu_get_listbox(menu);
-  trect at;
-  tsurface_get_screen_rect(&list->_control._surface, &at);
+  trect at = app_test_screen_rect(&list->_control._surface);
   const trect *r = tlistbox_get_item_rect(list, row);
   ASSERT_NE(r, nullptr);
-  int x = at.x1 + (r->x1 + r->x2) / 2, y = at.y1 + (r->y1 + r->y2) / 2;
-  app_test_pen(OS_PEN_DOWN, x, y);
-  app_test_pen(OS_PEN_UP, x, y);
+  app_test_tap(at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2);
 }
 
 // Fills the timer table; the handles are stopped by the destructor.
@@ -130,13 +118,6 @@ struct full_timer_table {
 };
 
 }  // namespace
-
-TEST(ToolbarGroups, EveryToolGoesToTheButtonOfItsFamily) {
-  const std::pair<int32_t, int32_t> cases[] = {{1, 1},     {12, 1},   {2, 2},    {101, 3},  {104, 3},
-                                               {201, 4},   {204, 4},  {301, 11}, {307, 11}, {310, 11},
-                                               {5, 5},     {8, 8},    {105, 105}, {300, 300}, {1002, 1002}};
-  for (auto c : cases) EXPECT_EQ(toolbar_button_group(c.first), c.second) << c.first;
-}
 
 TEST(ToolbarGroups, ASelectionKeepsThePreviousToolAndOneCheckedButton) {
   run("480x640", [](app_context *app) {
@@ -155,8 +136,7 @@ TEST(ToolbarGroups, ASelectionKeepsThePreviousToolAndOneCheckedButton) {
     // The picker returns to the tool before it.
     tap(app, SHAPE_ID_COLOR_PICKER);
     EXPECT_EQ(checked_buttons(app), std::vector<int32_t>{8});
-    app_test_pen(OS_PEN_DOWN, 300, 400);
-    app_test_pen(OS_PEN_UP, 300, 400);
+    app_test_tap(300, 400);
     EXPECT_EQ(current_id(app), SHAPE_ID_SPRAY);
     EXPECT_EQ(checked_buttons(app), std::vector<int32_t>{1});
   });
@@ -168,14 +148,9 @@ TEST(ToolbarGroups, ATapShowsWhatAWholeRepaintWould) {
     toolbar_hide(app->_toolbar);
     const int points[][2] = {{20, 20}, {240, 120}, {460, 40}};
     app_test_stroke(points, 3);
-    run_for(2000);
+    app_test_run_for(2000);
     trect area = dock_rect(app);
-    auto shown = [&] {
-      std::vector<uint32_t> pixels;
-      for (int32_t y = area.y1; y <= area.y2; y++)
-        for (int32_t x = area.x1; x <= area.x2; x++) pixels.push_back(os_headless_get_pixel(x, y));
-      return pixels;
-    };
+    auto shown = [&] { return app_test_shown(&area); };
     // Every part drawn again from scratch, then the whole screen.
     auto redrawn = [&] {
       toolbar *tb = app->_toolbar;
@@ -204,40 +179,35 @@ TEST(ToolbarGroups, ATapShowsWhatAWholeRepaintWould) {
 TEST(ToolbarLayout, OneToNineLinesAndTheirCaps) {
   // Flat bar on 480 x 640 (buttons 65): rows by height; upright bar on
   // 640 x 480: columns by width. The length follows the buttons, short of
-  // the screen by 10 at most.
-  struct {
-    const char *screen;
-    bool vertical;
-  } screens[] = {{"480x640", false}, {"640x480", true}};
-  for (const auto &s : screens) {
-    run(s.screen, [&](app_context *app) {
+  // the screen by 10 at most; where the last of the 18 buttons lands.
+  const struct {
+    int32_t lines, length, flat_last[2], upright_last[2];
+  } rows[] = {{1, 470, {1105, 0}, {0, 1105}},   {2, 470, {520, 65}, {65, 520}},  {3, 410, {325, 130}, {130, 325}},
+              {4, 345, {130, 195}, {65, 260}},  {5, 280, {65, 260}, {130, 195}}, {6, 215, {130, 325}, {325, 130}},
+              {7, 215, {130, 325}, {195, 130}}, {8, 215, {130, 325}, {65, 130}}, {9, 150, {65, 520}, {520, 65}}};
+  for (bool vertical : {false, true}) {
+    run(vertical ? "640x480" : "480x640", [&](app_context *app) {
       toolbar *tb = app->_toolbar;
-      EXPECT_EQ(tb->vertical, s.vertical ? 1 : 0);
+      EXPECT_EQ(tb->vertical, vertical ? 1 : 0);
       tdock *dock = tb->dock;
-      for (int32_t lines = 1; lines <= 10; lines++) {
-        SCOPED_TRACE(std::string(s.screen) + " lines " + std::to_string(lines));
-        int32_t across = lines * 65 + 20, along = 300;
-        int32_t width = s.vertical ? across : along, height = s.vertical ? along : across;
-        int32_t x = 0, y = 0;
-        int accepted = dock->_resize_check(dock, 8, &x, &y, &width, &height);
-        EXPECT_EQ(accepted, lines <= 9);
-        if (!accepted) continue;
-        tcontrol_set_size(&dock->_control, width, height);
-        EXPECT_EQ(tb->per_line, lines);
-        int32_t per_row = s.vertical ? lines : (18 + lines - 1) / lines;
-        int32_t rows = (18 + per_row - 1) / per_row;
-        trect r = dock_rect(app);
-        if (s.vertical)
-          EXPECT_EQ(r.y2 - r.y1 + 1, std::min(rows * 65 + 20, 480 - 10));
-        else
-          EXPECT_EQ(r.x2 - r.x1 + 1, std::min(per_row * 65 + 20, 480 - 10));
+      auto resize = [&](int32_t across) {
+        int32_t x = 0, y = 0, along = 300, *w = vertical ? &across : &along, *h = vertical ? &along : &across;
+        if (!dock->_resize_check(dock, 8, &x, &y, w, h)) return false;
+        tcontrol_set_size(&dock->_control, *w, *h);
+        return true;
+      };
+      for (const auto &r : rows) {
+        SCOPED_TRACE(std::to_string(r.lines) + (vertical ? " upright" : " flat"));
+        ASSERT_TRUE(resize(r.lines * 65 + 20));
+        EXPECT_EQ(tb->per_line, r.lines);
+        trect d = dock_rect(app);
+        EXPECT_EQ(vertical ? d.y2 - d.y1 + 1 : d.x2 - d.x1 + 1, r.length);
         const trect *last = tsurface_get_rect(&tb->buttons[17]->_control._surface);
-        EXPECT_EQ(last->x1, 17 % per_row * 65);
-        EXPECT_EQ(last->y1, 17 / per_row * 65);
+        const int32_t *at = vertical ? r.upright_last : r.flat_last;
+        EXPECT_EQ((std::vector<int32_t>{last->x1, last->y1}), (std::vector<int32_t>{at[0], at[1]}));
       }
-      int32_t x = 0, y = 0, thin = 65 + 19, length = 300;
-      EXPECT_FALSE(dock->_resize_check(dock, 8, &x, &y, s.vertical ? &thin : &length, s.vertical ? &length : &thin))
-          << "less than one button across";
+      EXPECT_FALSE(resize(10 * 65 + 20)) << "ten lines";
+      EXPECT_FALSE(resize(65 + 19)) << "less than one button across";
     });
   }
 }
@@ -288,13 +258,13 @@ TEST(ToolbarTap, APressMovedMoreThanTwentyFivePixelsAlongTheBarSelectsNothing) {
 TEST(ToolbarHold, HoldingUndoDragsTheBarAndRunsNothing) {
   run("480x640", [](app_context *app) {
     stroke_below(300);
-    run_for(2000);  // the bar comes back
+    app_test_run_for(2000);  // the bar comes back
     ASSERT_EQ(paint_history_get_position(app->_history), 0);
     std::string stroked = app_test_canvas_bytes(app);
     trect before = dock_rect(app);
     tpoint at = centre_of(app, TOOLBAR_UNDO);
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
-    run_for(200);
+    app_test_run_for(200);
     EXPECT_TRUE(tdock_is_dragging(app->_toolbar->dock));
     EXPECT_NE(app->_toolbar->drag_frame, nullptr);
     constexpr uint32_t blue_565 = (128u >> 3) << 11 | (128u >> 2) << 5 | (255u >> 3);
@@ -314,7 +284,7 @@ TEST(ToolbarHold, HoldingUndoDragsTheBarAndRunsNothing) {
     at = centre_of(app, SHAPE_ID_LINE);
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
     app_test_pen(OS_PEN_MOVE, at.x + 30, at.y);
-    run_for(300);
+    app_test_run_for(300);
     EXPECT_FALSE(tdock_is_dragging(app->_toolbar->dock));
     app_test_pen(OS_PEN_UP, at.x + 30, at.y);
     EXPECT_EQ(current_id(app), SHAPE_ID_PENCIL);
@@ -328,9 +298,9 @@ TEST(ToolbarHold, AFamilyButtonHeldOpensItsVariantsAndTheChoiceStays) {
     ASSERT_EQ(int32_t(tbutton_get_user_data(button)), 201) << "the button keeps its picture until a choice";
     tpoint at = centre_of(app, SHAPE_ID_ELLIPSE);
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
-    run_for(190);
+    app_test_run_for(190);
     EXPECT_EQ(open_menu(), nullptr);
-    run_for(10);
+    app_test_run_for(10);
     tmenu *menu = open_menu();
     ASSERT_NE(menu, nullptr);
     EXPECT_FALSE(tdock_is_dragging(app->_toolbar->dock)) << "a family button does not drag";
@@ -358,7 +328,7 @@ TEST(ToolbarHold, AFamilyButtonHeldOpensItsVariantsAndTheChoiceStays) {
     tap(app, SHAPE_ID_ELLIPSE);
     EXPECT_EQ(current_id(app), SHAPE_ID_FILLED_CIRCLE);
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
-    run_for(200);
+    app_test_run_for(200);
     app_test_pen(OS_PEN_UP, at.x, at.y);
     menu = open_menu();
     ASSERT_NE(menu, nullptr);
@@ -372,8 +342,7 @@ TEST(ToolbarOptions, TheGripArrowOpensTheOptions) {
     trect r = dock_rect(app);
     ASSERT_EQ(app->_tb_translucent, 1);
     for (int pass = 0; pass < 2; pass++) {
-      app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
-      app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+      app_test_tap(r.x1 + 5, r.y1 + 5);
       tmenu *menu = open_menu();
       ASSERT_NE(menu, nullptr);
       tlistbox *list = tmenu_get_listbox(menu);
@@ -385,8 +354,7 @@ TEST(ToolbarOptions, TheGripArrowOpensTheOptions) {
       EXPECT_EQ(app->_toolbar->dock->_control._surface._keyed, pass == 0 ? 0 : 1);
     }
     // Auto Hide turned off there: a stroke leaves the bar shown.
-    app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
-    app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+    app_test_tap(r.x1 + 5, r.y1 + 5);
     ASSERT_NE(open_menu(), nullptr);
     tap_row(open_menu(), 1);
     stroke_below(300);
@@ -398,20 +366,20 @@ TEST(ToolbarTooltip, TheNameAtOneHundredAndTheDescriptionAtElevenHundredMillisec
   run("480x640", [](app_context *app) {
     tpoint at = centre_of(app, SHAPE_ID_LINE);
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
-    run_for(90);
+    app_test_run_for(90);
     EXPECT_EQ(tooltip_text(app), "");
-    run_for(10);
+    app_test_run_for(10);
     EXPECT_EQ(tooltip_text(app), "Line");
-    run_for(990);
+    app_test_run_for(990);
     EXPECT_EQ(tooltip_text(app), "Line");
-    run_for(10);
+    app_test_run_for(10);
     EXPECT_EQ(tooltip_text(app), "Line\nDraw a straight line with the selected line width and color.");
     app_test_pen(OS_PEN_UP, at.x, at.y);
     EXPECT_EQ(tooltip_text(app), "") << "closed at the end of the drag";
     // A command's texts come from its own table.
     at = centre_of(app, TOOLBAR_REDO);
     app_test_pen(OS_PEN_DOWN, at.x, at.y);
-    run_for(1100);
+    app_test_run_for(1100);
     EXPECT_EQ(tooltip_text(app), "Redo\nRedo last action.");
     app_test_pen(OS_PEN_UP, at.x, at.y);
     EXPECT_EQ(tooltip_text(app), "");
@@ -423,9 +391,9 @@ TEST(ToolbarAutoHide, APenDownOnTheCanvasHidesTheBarForOneToTwoSeconds) {
     tsurface *dock = &app->_toolbar->dock->_control._surface;
     stroke_below(300);
     EXPECT_FALSE(tsurface_is_visible(dock));
-    run_for(1000);
+    app_test_run_for(1000);
     EXPECT_FALSE(tsurface_is_visible(dock)) << "the first tick only clears the skip";
-    run_for(1000);
+    app_test_run_for(1000);
     EXPECT_TRUE(tsurface_is_visible(dock));
     EXPECT_EQ(app->_toolbar->auto_hide_timer, 0u);
     // Never with the Pan.
@@ -456,7 +424,7 @@ TEST(ToolbarLifecycle, RotateFreeAndCreateInTheMiddleOfAPress) {
       app->_tb_y2 = 900;
       tpoint at = centre_of(app, SHAPE_ID_LINE);
       app_test_pen(OS_PEN_DOWN, at.x, at.y);
-      run_for(150);
+      app_test_run_for(150);
       EXPECT_EQ(tooltip_text(app), full ? "" : "Line");
       os_headless_set_size(640, 480);
       port_test_pump();
@@ -469,18 +437,18 @@ TEST(ToolbarLifecycle, RotateFreeAndCreateInTheMiddleOfAPress) {
       EXPECT_TRUE(r.x1 >= 0 && r.y1 >= 0 && r.x2 < 640 && r.y2 < 480) << r.x1 << "," << r.y1 << "," << r.x2 << ","
                                                                         << r.y2;
       app_test_pen(OS_PEN_UP, at.x, at.y);
-      run_for(300);
+      app_test_run_for(300);
       EXPECT_EQ(current_id(app), SHAPE_ID_PENCIL);
 
       // Freed while a button is held, then made again.
       at = centre_of(app, SHAPE_ID_ERASER);
       app_test_pen(OS_PEN_DOWN, at.x, at.y);
-      run_for(120);
+      app_test_run_for(120);
       toolbar_free(app->_toolbar);
       app->_toolbar = nullptr;
       app_test_pen(OS_PEN_MOVE, at.x + 5, at.y);
       app_test_pen(OS_PEN_UP, at.x + 5, at.y);
-      run_for(300);
+      app_test_run_for(300);
       trect place = toolbar_settings_rect(app, 1);
       app->_toolbar = toolbar_create(nullptr, &place, app);
       ASSERT_NE(app->_toolbar, nullptr);
@@ -488,7 +456,7 @@ TEST(ToolbarLifecycle, RotateFreeAndCreateInTheMiddleOfAPress) {
       EXPECT_EQ(checked_buttons(app), std::vector<int32_t>{1});
       at = centre_of(app, SHAPE_ID_ERASER);
       app_test_pen(OS_PEN_DOWN, at.x, at.y);
-      run_for(20);
+      app_test_run_for(20);
       app_test_pen(OS_PEN_UP, at.x, at.y);
       EXPECT_EQ(current_id(app), SHAPE_ID_ERASER);
       delete table;
@@ -508,7 +476,7 @@ TEST(ToolbarSession, RectangleUndoRedoClearAndUndo) {
     EXPECT_EQ(paint_history_get_record(app->_history, 0)->_operation, SHAPE_ID_RECT);
     std::string drawn = app_test_canvas_bytes(app);
     EXPECT_FALSE(drawn == blank);
-    run_for(2000);  // the bar comes back
+    app_test_run_for(2000);  // the bar comes back
     tap(app, TOOLBAR_UNDO);
     EXPECT_TRUE(app_test_canvas_bytes(app) == blank);
     tap(app, TOOLBAR_REDO);
@@ -567,8 +535,7 @@ TEST(ToolbarSession, ADraggedBarAndTranslucencyOffAreKeptInTheSettings) {
   ASSERT_TRUE(app_test_run([&](app_context *app) {
     os_clock_drive(1);
     trect r = dock_rect(app);
-    app_test_pen(OS_PEN_DOWN, r.x1 + 5, r.y1 + 5);
-    app_test_pen(OS_PEN_UP, r.x1 + 5, r.y1 + 5);
+    app_test_tap(r.x1 + 5, r.y1 + 5);
     ASSERT_NE(open_menu(), nullptr);
     tap_row(open_menu(), 0);
     EXPECT_FALSE(app->_toolbar->dock->_control._surface._keyed);

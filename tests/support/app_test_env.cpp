@@ -13,6 +13,8 @@
 #include "paint_main.h"
 #include "port_test_app.h"
 #include "test_env.h"
+#include "tdialog.h"
+#include "tmenu.h"
 #include "toolbar.h"
 #include "tcontrol.h"
 #include "tscreen.h"
@@ -124,4 +126,52 @@ std::string app_test_canvas_bytes(app_context *app) {
   tbitmap *canvas = paint_context_get_canvas(app->_paint_context);
   size_t bytes = size_t(tbitmap_get_stride(canvas)) * size_t(tbitmap_get_height(canvas));
   return std::string(reinterpret_cast<const char *>(canvas->_pixels), bytes);
+}
+
+int app_test_run_fresh(const std::function<void(app_context *)> &body, const char *screen) {
+  app_test_folders folders;
+  return app_test_run(body, screen);
+}
+
+trect app_test_screen_rect(tsurface *surface) {
+  trect r;
+  tsurface_get_screen_rect(surface, &r);
+  return r;
+}
+
+void app_test_tap(int x, int y) {
+  app_test_pen(OS_PEN_DOWN, x, y);
+  app_test_pen(OS_PEN_UP, x, y);
+}
+
+void app_test_tap_surface(tsurface *surface) {
+  trect r = app_test_screen_rect(surface);
+  app_test_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+}
+
+void app_test_run_for(uint32_t ms) {
+  for (uint32_t t = 0; t < ms; t += 10) {
+    os_clock_advance(10);
+    port_test_pump();
+  }
+}
+
+tlistbox *app_test_modal_list() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  return modal ? tmenu_get_listbox(reinterpret_cast<tmenu *>(modal)) : nullptr;
+}
+
+void app_test_close_modal() {
+  if (tsurface *modal = tscreen_get_modal(tscreen_get())) tdialog_close(reinterpret_cast<tdialog *>(modal), 0);
+  port_test_pump();
+}
+
+std::vector<uint32_t> app_test_shown(const trect *r) {
+  tscreen *screen = tscreen_get();
+  trect all = {0, 0, tscreen_get_width(screen) - 1, tscreen_get_height(screen) - 1};
+  if (!r) r = &all;
+  std::vector<uint32_t> pixels;
+  for (int32_t y = r->y1; y <= r->y2; y++)
+    for (int32_t x = r->x1; x <= r->x2; x++) pixels.push_back(os_headless_get_pixel(x, y));
+  return pixels;
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app_context.h"
+#include "tlistbox.h"
+#include "tsurface.h"
 
 // A user folder ("home") and a documents folder ("docs") under one temporary
 // folder, set as BRIVOLA_HOME and XDG_DOCUMENTS_DIR while the object lives.
@@ -47,3 +49,19 @@ void app_test_post_tap(void *control);
 // The canvas pixel (colour word) and the canvas as bytes.
 uint32_t app_test_canvas_pixel(app_context *app, int x, int y);
 std::string app_test_canvas_bytes(app_context *app);
+
+// A fresh pair of folders for one start of the application; 1 when it started.
+int app_test_run_fresh(const std::function<void(app_context *)> &body, const char *screen = "480x640");
+// A whole tap through the window system, at a point or on a surface's centre.
+void app_test_tap(int x, int y);
+void app_test_tap_surface(tsurface *surface);
+trect app_test_screen_rect(tsurface *surface);
+// Moves a driven clock (os_clock_drive) on in 10 ms steps, pumping each.
+void app_test_run_for(uint32_t ms);
+// The list of the menu that is the screen's modal surface now (null if none).
+tlistbox *app_test_modal_list();
+// Closes the modal dialog left open, before the tear-down.
+void app_test_close_modal();
+// The display's pixels over r (inclusive), row by row; the whole screen
+// when r is null.
+std::vector<uint32_t> app_test_shown(const trect *r = nullptr);
