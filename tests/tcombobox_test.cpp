@@ -52,8 +52,7 @@ tcombobox *combo_at(int32_t y, int32_t mode, int32_t selected = -1) {
 }  // namespace
 
 TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
     EXPECT_EQ(text_of(combox), u"none");
     widget_tap(100, 20);  // the button
@@ -92,8 +91,7 @@ TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
 }
 
 TEST(ComboBox, AnEditableFieldTakesTypingOnlyWhileTheComboHasTheFocus) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
     tcontrol_set_focus(&combox->_control, 1);
     widget_key('x');
@@ -107,8 +105,7 @@ TEST(ComboBox, AnEditableFieldTakesTypingOnlyWhileTheComboHasTheFocus) {
 }
 
 TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     tcombobox *combox = combo_at(250, TCOMBOBOX_LIST_ONLY, 2);
     EXPECT_EQ(text_of(combox), u"/");
     widget_tap(30, 260);  // on the field itself
@@ -130,8 +127,7 @@ TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
 // A list-only field cannot scroll: a text too wide for it shows cut with an
 // ellipsis, as some prefix and "..." show in a field wide enough for them.
 TEST(ComboBox, ListOnlyTextTooWideEndsWithAnEllipsis) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     const std::u16string text = u"All Image Files(*.bmp;*.jpg;*.png;*.gif)";
     tcombobox *cut = combo_at(10, TCOMBOBOX_LIST_ONLY);
     tcombobox_set_text(cut, text.c_str());

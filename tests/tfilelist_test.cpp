@@ -64,8 +64,7 @@ TEST_F(FileList, ShowsUpThenFoldersThenFilesAndAFilterHidesFilesOnly) {
   make_dir(path("Apple"));
   test_write_file(path("b.txt"), std::string("x"));
   test_write_file(path("a.png"), std::string("x"));
-  widget_env env;
-  run_on_styled_screen([&](tscreen *) {
+  run_widget_test([&](tscreen *) {
     list_fixture f(test_wide(dir));
     EXPECT_EQ(tlistbox_get_count(f.box()), 0) << "nothing until listed";
     ASSERT_EQ(tfilelist_reload(f.list), 1);
@@ -117,8 +116,7 @@ TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
   test_write_file(path(std::string(259 - dir.size(), 'f')), std::string("x"));
   std::string longest(258 - dir.size(), 'm');
   make_dir(path(longest));
-  widget_env env;
-  run_on_styled_screen([&](tscreen *) {
+  run_widget_test([&](tscreen *) {
     list_fixture f(test_wide(dir));
     tfilelist_reload(f.list);
     std::vector<std::u16string> before = f.rows();
@@ -157,8 +155,7 @@ TEST_F(FileList, NamesEndingInABackslashAreEnteredAndReportedAsListed) {
   make_dir(path("a\\"));
   test_write_file(path("a\\/inner"), std::string("x"));
   test_write_file(path("b\\"), std::string("x"));
-  widget_env env;
-  run_on_styled_screen([&](tscreen *) {
+  run_widget_test([&](tscreen *) {
     list_fixture f(test_wide(dir));
     tfilelist_reload(f.list);
     using rows = std::vector<std::u16string>;
@@ -175,8 +172,7 @@ TEST_F(FileList, NamesEndingInABackslashAreEnteredAndReportedAsListed) {
 // Up cuts at the last '/': "/a" gives "/", "/" stays; a path without one
 // gives the drive list, whose one row is the root and lists "/".
 TEST(FileListUp, CutsAtTheLastSlashAndTheDriveListHoldsTheRoot) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     list_fixture f(u"/tmp");
     ASSERT_EQ(tfilelist_reload(f.list), 1);
     tfilelist_go_up(f.list);

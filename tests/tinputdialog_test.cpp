@@ -42,8 +42,7 @@ tinputdialog *show_input(char16_t *buffer, int32_t size) {
 // Typing replaces the selected initial text; OK keeps the first size - 1
 // characters, Cancel leaves the buffer as it was.
 TEST(InputDialog, OkCutsToTheBufferAndCancelLeavesIt) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
+  run_widget_test([](tscreen *screen) {
     const std::u16string typed = u"abcdefghijklmnopqrst";  // 20
     struct row {
       uint32_t key;
@@ -66,8 +65,7 @@ TEST(InputDialog, OkCutsToTheBufferAndCancelLeavesIt) {
 
 // Kind 32 comes first and may change the layout; kind 31 follows the build.
 TEST(InputDialog, TheStylerSetsTheLayoutBeforeTheBuild) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     static std::vector<int32_t> kinds;
     kinds.clear();
     tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {

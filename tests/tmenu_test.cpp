@@ -86,55 +86,27 @@ void tap_row(const tmenu *menu, int32_t row) {
 
 }  // namespace
 
-TEST(Menu, SizeAndPlaceBesideTheBar) {
-  widget_env env;
-  const struct {
-    const char *screen;
-    bool empty;
-    std::vector<int32_t> rect;
-  } cases[] = {
-      // Nothing: 50 + margins 3 + 3 + the bar's 5 wide, margins + 1 high.
-      {"240x320", true, {0, 273, 60, 279}},
-      // "A longer item" is 65 pixels, the image column 10: 86 x 82 above the
-      // bar at x 0; against the right bar, centred in height.
-      {"240x320", false, {0, 198, 85, 279}},
-      {"320x240", false, {134, 79, 219, 160}},
-  };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.screen);
-    run_on_styled_screen([&](tscreen *) {
-      tmenu *menu = tmenu_new(nullptr);
-      if (!c.empty) {
-        tmenu_add_item(menu, u"Short", 1, 0, 0, nullptr);
-        tmenu_add_item(menu, u"A longer item", 2, 0, 0, nullptr);
-        tmenu_add_item(menu, u"Mid item", 3, 0, 0, nullptr);
-      }
-      tmenu_popup(menu, -1, -1);
-      EXPECT_EQ(fields(list_rect(menu)), c.rect);
-      EXPECT_EQ(tscreen_get_modal(tscreen_get()), &menu->_control._surface);
-      tmenu_close(menu);
-      EXPECT_TRUE(screen_empty());
-    }, c.screen);
-  }
-}
-
-TEST(Menu, ARotatedScreenMovesTheListBesideTheBar) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+TEST(Menu, SizeAndPlaceBesideTheBarAsTheScreenTurns) {
+  run_widget_test([](tscreen *) {
     tmenu *menu = tmenu_new(nullptr);
+    tmenu_popup(menu, -1, -1);
+    // Nothing: 50 + margins 3 + 3 + the bar's 5 wide, margins + 1 high.
+    EXPECT_EQ(fields(list_rect(menu)), (std::vector<int32_t>{0, 273, 60, 279}));
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), &menu->_control._surface);
+    tmenu_close(menu);
+    EXPECT_TRUE(screen_empty());
+    // "A longer item" is 65 pixels, the image column 10: 86 x 82 above the
+    // bar at x 0; against the right bar, centred in height.
+    menu = tmenu_new(nullptr);
     tmenu_add_item(menu, u"Short", 1, 0, 0, nullptr);
     tmenu_add_item(menu, u"A longer item", 2, 0, 0, nullptr);
     tmenu_add_item(menu, u"Mid item", 3, 0, 0, nullptr);
     tmenu_popup(menu, -1, -1);
+    EXPECT_EQ(fields(list_rect(menu)), (std::vector<int32_t>{0, 198, 85, 279}));
     const struct {
-      int32_t w, h;
-      int32_t bar;
+      int32_t w, h, bar;
       std::vector<int32_t> rect;
-    } turns[] = {
-        {320, 240, TCONTROLBAR_RIGHT, {134, 79, 219, 160}},
-        {240, 320, TCONTROLBAR_BOTTOM, {0, 198, 85, 279}},
-        {480, 640, TCONTROLBAR_BOTTOM, {0, 518, 85, 599}},
-    };
+    } turns[] = {{320, 240, TCONTROLBAR_RIGHT, {134, 79, 219, 160}}, {480, 640, TCONTROLBAR_BOTTOM, {0, 518, 85, 599}}};
     for (const auto &t : turns) {
       os_display_set_size(t.w, t.h);
       os_input_display_changed();
@@ -147,8 +119,7 @@ TEST(Menu, ARotatedScreenMovesTheListBesideTheBar) {
 }
 
 TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     tmenu *menu = tmenu_new(nullptr);
     for (uint32_t i = 0; i < 20; i++) tmenu_add_item(menu, u"Row", i, 0, 0, nullptr);
     tmenu_popup(menu, -1, -1);
@@ -163,8 +134,7 @@ TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {
 }
 
 TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     {
       // Cancel in a submenu closes it and its parent; nothing is chosen.
       tmenu *menu = root_menu();
@@ -247,8 +217,7 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
 }
 
 TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test([](tscreen *) {
     static tmenu *second;
     tmenu *menu = root_menu();
     tmenu_set_on_select(menu, [](uint32_t id, void *user_data) {
@@ -268,8 +237,7 @@ TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
 }
 
 TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
+  run_widget_test([](tscreen *screen) {
     tmenu *menu = root_menu();
     tlistbox_set_selected(tmenu_get_listbox(menu), 2);  // the row above stays white
     tmenu_popup(menu, -1, -1);
@@ -294,8 +262,7 @@ TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
 }
 
 TEST(Menu, ADimmedMenuDarkensWhatLiesBehindByAQuarter) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
+  run_widget_test([](tscreen *screen) {
     tcanvas *canvas = tscreen_get_canvas(screen);
     tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, 0xFFFFFFFF);
     tcanvas_clear(canvas);
@@ -320,9 +287,7 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
           tpoint quit = row_point(menu, 2);
           app_test_pen(OS_PEN_DOWN, quit.x, quit.y);
           app_test_pen(OS_PEN_UP, quit.x, quit.y);
-          ASSERT_EQ(g_chosen.size(), 1u);
-          EXPECT_EQ(g_chosen[0].id, 3u);
-          EXPECT_EQ(g_chosen[0].user_data, reinterpret_cast<void *>(103));
+          EXPECT_EQ(g_chosen, (std::vector<choice>{{3, reinterpret_cast<void *>(103), false}}));
           EXPECT_EQ(listed_surfaces(), panels);
           EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
           // The pen went to the menu, not through it to the painting.

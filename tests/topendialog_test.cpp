@@ -84,8 +84,7 @@ class OpenDialog : public TempDirTest {
  protected:
   void make_dir(const std::string &name) { ASSERT_EQ(mkdir(path(name).c_str(), 0755), 0); }
   void run(const std::function<void()> &body) {
-    widget_env env;
-    run_on_styled_screen([&](tscreen *) { body(); }, "240x320");
+    run_widget_test([&](tscreen *) { body(); }, "240x320");
   }
 };
 

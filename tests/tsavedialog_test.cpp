@@ -50,8 +50,7 @@ void soft_key(uint32_t key) {
 class SaveDialog : public TempDirTest {
  protected:
   void run(const std::function<void()> &body) {
-    widget_env env;
-    run_on_styled_screen([&](tscreen *) { body(); }, "240x320");
+    run_widget_test([&](tscreen *) { body(); }, "240x320");
   }
 };
 

@@ -1,6 +1,7 @@
 // Test clock, fixed metrics and screen input for the widget tests.
 #include "widget_fixture.h"
 
+#include "gui_fixture.h"
 #include "os_clock.h"
 #include "port_test_app.h"
 #include "wins_graphics.h"
@@ -33,4 +34,17 @@ int widget_key(uint32_t code) { return tscreen_dispatch_key(tscreen_get(), code,
 void widget_tap(int32_t x, int32_t y) {
   widget_pen(TSCREEN_PEN_DOWN, x, y);
   widget_pen(TSCREEN_PEN_UP, x, y);
+}
+
+void run_widget_test(const std::function<void(tscreen *)> &body, const char *size) {
+  widget_env env;
+  run_on_styled_screen(body, size);
+}
+
+void widget_flick(int32_t x, int32_t y, int32_t dy) {
+  widget_pen(TSCREEN_PEN_DOWN, x, y);
+  widget_run_for(10);
+  widget_pen(TSCREEN_PEN_MOVE, x, y + dy);
+  widget_run_for(10);
+  widget_pen(TSCREEN_PEN_UP, x, y + dy);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "tscreen.h"
 
@@ -21,3 +22,9 @@ int widget_pen(int type, int32_t x, int32_t y);
 int widget_key(uint32_t code);
 // A whole tap: down and up at one point.
 void widget_tap(int32_t x, int32_t y);
+
+// A widget_env and the styled screen together: the body of most widget tests.
+void run_widget_test(const std::function<void(tscreen *)> &body, const char *size = "64x64");
+// A pen pressed at (x, y), moved 10 ms later by dy and released 10 ms after
+// that: a flick fast enough to glide.
+void widget_flick(int32_t x, int32_t y, int32_t dy);
