@@ -53,9 +53,8 @@ std::u16string text_of(tedit *edit) { return tedit_get_text(edit); }
 // pen leaves the bar, a key steps the focused (first) bar by one per cent.
 // OK writes the colour, Cancel leaves the caller's word as it was.
 TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *) {
-        widget_env env;
         for (uint32_t close : {0xF821u, 0xF822u}) {
           tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
           EXPECT_EQ(ints({adv->_bars[RED]->_percent, adv->_bars[GREEN]->_percent, adv->_bars[BLUE]->_percent}),
@@ -83,9 +82,8 @@ TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
 // preview shows the colour. A bar at 0 per cent still shows its marker's
 // light triangle.
 TEST(RgbDialog, RampsPreviewAndMarkerFollowTheColour) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
         trect green = screen_rect_of(adv->_bars[GREEN]);
         uint32_t unmarked = screen_pixel(screen, green.x1 + 3, green.y1 + 2);

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "gui_fixture.h"
-#include "screen_fixture.h"
 #include "os_message.h"
+#include "screen_fixture.h"
 #include "widget_fixture.h"
 #include "wins_timer.h"
 
@@ -62,7 +62,9 @@ TEST(Button, PenRoadsClickOnlyWhenReleasedInside) {
   };
   const road roads[] = {
       {"down-out-up", {{1, 20, 20}, {3, 200, 20}, {2, 200, 20}}, false, {"press", "release"}},
-      {"down-out-in-up", {{1, 20, 20}, {3, 200, 20}, {3, 30, 30}, {2, 30, 30}}, false,
+      {"down-out-in-up",
+       {{1, 20, 20}, {3, 200, 20}, {3, 30, 30}, {2, 30, 30}},
+       false,
        {"press", "release", "press", "release", "click 7"}},
       // The right and bottom edges are outside.
       {"down on the right edge", {{1, 109, 20}, {2, 109, 20}}, false, {}},
@@ -71,9 +73,8 @@ TEST(Button, PenRoadsClickOnlyWhenReleasedInside) {
   };
   for (const road &r : roads) {
     SCOPED_TRACE(r.name);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *screen) {
-          widget_env env;
           tbutton *button = shown_button();
           tcontrol_set_enabled(&button->_control, !r.disabled);
           for (const std::vector<int> &e : r.events) widget_pen(e[0], e[1], e[2]);
@@ -87,9 +88,8 @@ TEST(Button, PenRoadsClickOnlyWhenReleasedInside) {
 }
 
 TEST(Button, KeyPressShowsThePressedLookFor100MsThenClicks) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *) {
-        widget_env env;
         tbutton *button = shown_button();
         tbutton_set_key(button, 0xF821);
         EXPECT_EQ(corner(), k_grey);
@@ -132,11 +132,12 @@ TEST(Button, KeyPressShowsThePressedLookFor100MsThenClicks) {
 }
 
 TEST(Button, ARefusedTimerClicksAtOnce) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *) {
-        widget_env env;
         std::vector<uint32_t> others;
-        for (int i = 0; i < WINS_TIMER_MAX; i++) others.push_back(wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr));
+        for (int i = 0; i < WINS_TIMER_MAX; i++)
+          others.push_back(wins_timer_start(
+              1000, 0, [](uint32_t, void *) {}, nullptr));
         tbutton *button = shown_button();
         tbutton_set_key(button, 0xF821);
         widget_key(0xF821);
@@ -153,9 +154,8 @@ TEST(Button, CallbacksMayFreeTheButton) {
   enum { PEN_CLICK, PEN_RELEASE, KEY_TIMER, KEY_AGAIN };
   for (int road : {PEN_CLICK, PEN_RELEASE, KEY_TIMER, KEY_AGAIN}) {
     SCOPED_TRACE(road);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *screen) {
-          widget_env env;
           tbutton *button = shown_button();
           tbutton_set_key(button, 0xF821);
           if (road == PEN_RELEASE) {
@@ -199,9 +199,8 @@ TEST(Button, EachStateDrawsItsOwnFrame) {
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.name);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *screen) {
-          widget_env env;
           tbutton *button = shown_button();
           tbutton_set_text(button, u"");
           tbdrawer_set_fill_color(tbutton_get_focused_box_drawer(button), tcolor_rgba(0, 0, 255));
@@ -232,10 +231,10 @@ TEST(Button, ImagePositionsSplitTheButton) {
   };
   // 100 x 41: odd height and even width.
   const row rows[] = {
-      {1, 0, {0, 0, 99, 20}, {0, 21, 99, 40}},  {2, 0, {0, 20, 99, 40}, {0, 0, 99, 19}},
-      {3, 0, {0, 0, 49, 40}, {50, 0, 99, 40}},  {4, 0, {50, 0, 99, 40}, {0, 0, 49, 40}},
-      {5, 30, {0, 0, 99, 11}, {0, 12, 99, 40}}, {6, 30, {0, 0, 29, 40}, {30, 0, 99, 40}},
-      {7, 30, {0, 12, 99, 40}, {0, 0, 99, 11}}, {8, 30, {30, 0, 99, 40}, {0, 0, 29, 40}},
+      {1, 0, {0, 0, 99, 20}, {0, 21, 99, 40}},   {2, 0, {0, 20, 99, 40}, {0, 0, 99, 19}},
+      {3, 0, {0, 0, 49, 40}, {50, 0, 99, 40}},   {4, 0, {50, 0, 99, 40}, {0, 0, 49, 40}},
+      {5, 30, {0, 0, 99, 11}, {0, 12, 99, 40}},  {6, 30, {0, 0, 29, 40}, {30, 0, 99, 40}},
+      {7, 30, {0, 12, 99, 40}, {0, 0, 99, 11}},  {8, 30, {30, 0, 99, 40}, {0, 0, 29, 40}},
       {5, 150, {0, 0, 99, 40}, {0, 41, 99, 40}}, {9, 50, {0, 0, 99, 40}, {0, 0, 99, 40}},
   };
   auto fields = [](const trect &r) { return std::vector<int32_t>{r.x1, r.y1, r.x2, r.y2}; };
@@ -260,9 +259,8 @@ TEST(Button, ImagePositionsSplitTheButton) {
 }
 
 TEST(Button, ACaptionKeepsItsFirstThirtyOneCharacters) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         trect rect = {0, 0, 219, 29};
         tbutton *button = tbutton_new(nullptr, &rect, u"", 0, nullptr);
         tcontrol_realize(&button->_control);
@@ -285,9 +283,8 @@ TEST(Button, ACaptionKeepsItsFirstThirtyOneCharacters) {
 TEST(Button, APressLeftToTheOwnerIsNotDrawnByTheButton) {
   for (bool left_to_owner : {false, true}) {
     SCOPED_TRACE(left_to_owner ? "left to the owner" : "drawn by the button");
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *screen) {
-          widget_env env;
           tbutton *button = shown_button();
           tbdrawer_set_fill_color(tbutton_get_pressed_box_drawer(button), tcolor_rgba(255, 0, 0));
           tbutton_set_no_redraw_on_press(button, left_to_owner);

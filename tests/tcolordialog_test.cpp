@@ -75,9 +75,8 @@ void tap(void *widget) { widget_tap(centre_of(widget).x, centre_of(widget).y); }
 // and write nothing. A pick writes the caller's words before its callback
 // runs, and the dialog is gone by then.
 TEST(ColourDialog, EmptyRecentSlotsAreWhiteAndDeafAndAPaletteTapPicks) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         for (bool outside : {false, true}) {
           tcolordialog *cd = open_dialog(0x010203, {}, 0);
           tdialog_set_close_on_outside_tap(cd->_dialog, 1);
@@ -133,9 +132,8 @@ TEST(ColourDialog, APickGoesToTheFrontOfTheRecentList) {
       {"match past the count is new", {a, b, c, k_orange}, 3, -1, {k_orange, a, b, c}, 4},
       {"negative count acts as 0", {a, b}, -2, -1, {k_orange}, 1},
   };
-  run_on_styled_screen(
+  run_widget_test(
       [&](tscreen *) {
-        widget_env env;
         for (const row &r : rows) {
           SCOPED_TRACE(r.what);
           tcolordialog *cd = open_dialog(0, r.recent, r.count);
@@ -195,9 +193,8 @@ TEST(ColourDialog, SwatchesAreSizedAndCentredForTheWidth) {
 // this one and where the hook puts it. Its Cancel leaves this dialog open
 // and answering; its OK closes both with 1 and the RGB dialog's colour.
 TEST(ColourDialog, TheRgbDialogCancelsBackAndPicksThrough) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         tcolordialog *cd = open_dialog(tcolor_key_rgb(128, 20, 30), {}, 0);
         tsurface *own = &reinterpret_cast<tcontrol *>(cd->_dialog)->_surface;
         tdialog_set_dimmed(cd->_dialog, 1);

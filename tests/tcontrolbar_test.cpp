@@ -39,9 +39,8 @@ std::vector<int32_t> fields(const tcontrol *c) {
 }  // namespace
 
 TEST(ControlBar, SoftKeysClickAfterThePressedLookWithTheirResults) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         tcontrolbar *bar = shown_bar();
         // The left soft key's top-left corner: grey raised, black pressed.
         uint32_t raised = screen_pixel(screen, 0, 280);
@@ -86,9 +85,8 @@ TEST(ControlBar, EachPositionDocksTheBarAndItsButtons) {
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.position);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *) {
-          widget_env env;
           tcontrolbar *bar = shown_bar();
           tcontrolbar_set_position(bar, r.position);
           EXPECT_EQ(fields(&bar->_control), r.bar);
@@ -121,9 +119,8 @@ std::vector<uint8_t> buffer_of(tbutton *button) {
 }
 
 TEST(ControlBar, AHiddenButtonIsNotDrawnAndCatchesUpWhenTheBarIsDrawnAgain) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *) {
-        widget_env env;
         tcontrolbar *bar = shown_bar();
         tbutton *middle = tcontrolbar_get_middle_button(bar);
         tsurface_set_visible(&middle->_control._surface, 0);
@@ -149,9 +146,8 @@ TEST(ControlBar, AClickMayFreeTheBar) {
   enum { TAP, KEY, KEY_TWICE };
   for (int road : {TAP, KEY, KEY_TWICE}) {
     SCOPED_TRACE(road);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *screen) {
-          widget_env env;
           shown_bar(free_on_click);
           if (road == TAP) {
             widget_tap(10, 300);

@@ -40,12 +40,7 @@ tdialog *shown_dialog(int32_t mode) {
 // Runs body on a styled 240 x 320 screen with the test clock.
 void on_dialog_screen(const std::function<void(tscreen *)> &body) {
   g_results.clear();
-  run_on_styled_screen(
-      [&](tscreen *screen) {
-        widget_env env;
-        body(screen);
-      },
-      "240x320");
+  run_widget_test([&](tscreen *screen) { body(screen); }, "240x320");
 }
 
 }  // namespace

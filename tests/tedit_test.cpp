@@ -116,8 +116,11 @@ TEST(Edit, KeysFollowTheTableAndMarkTheirSelection) {
         {u"abcd", 0, {{LEFT, 0}, {RIGHT, 0}, {RIGHT, 0}}, {1, 1, 1}, u"ab|cd"},
         {u"abcd", 4, {{RIGHT, 0}}, {1}, u"abcd|"},
         // Keys that are not the field's reach whoever is behind it.
-        {u"ab", 1, {{0xF809, 0}, {0xF80A, 0}, {0xF823, 0}, {0xF821, 0}, {0xF801, 0}, {13, 0}, {0x80, 0}, {0xFE, 0}},
-         {0, 0, 0, 0, 0, 0, 0, 0}, u"a|b"},
+        {u"ab",
+         1,
+         {{0xF809, 0}, {0xF80A, 0}, {0xF823, 0}, {0xF821, 0}, {0xF801, 0}, {13, 0}, {0x80, 0}, {0xFE, 0}},
+         {0, 0, 0, 0, 0, 0, 0, 0},
+         u"a|b"},
         {u"ab", 1, {{0xFF, 0}, {0x4E2D, 0}}, {1, 1}, u"a\u00FF\u4E2D|b"},
     };
     for (const row &r : rows) {
@@ -283,9 +286,8 @@ TEST(Edit, AnUnderlinedFieldCutsItsFontAndAPenUpShowsTheInputPanel) {
     tedit_set_ime(f.edit, 1);
     pen(OS_PEN_DOWN, 20, 20);
     pen(OS_PEN_UP, 20, 20);
-    tscreen_set_paint_hook(screen, [](tscreen *s, const trect *r) {
-      full_paints += r->x2 - r->x1 == s->_rect.x2 - s->_rect.x1;
-    });
+    tscreen_set_paint_hook(
+        screen, [](tscreen *s, const trect *r) { full_paints += r->x2 - r->x1 == s->_rect.x2 - s->_rect.x1; });
     wait_ms(1000);
     tscreen_set_paint_hook(screen, nullptr);
     EXPECT_GE(full_paints, 1);

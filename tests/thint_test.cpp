@@ -31,9 +31,8 @@ std::vector<int32_t> placed(thint *hint) {
 }  // namespace
 
 TEST(Hint, ShowCentresAndKeepsTheLabelOnTheScreen) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         thint *hint = hint_100();
         int32_t height = tsurface_get_height(&thint_get_label(hint)->_control._surface);
         struct row {
@@ -58,9 +57,8 @@ TEST(Hint, ShowCentresAndKeepsTheLabelOnTheScreen) {
 }
 
 TEST(Hint, ATimedHintFreesItselfAndClearsTheModalSlot) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         // The painting behind, as the application's paint hook draws it.
         tscreen_set_paint_hook(screen, [](tscreen *s, const trect *r) {
           tbitmap_fill_rect(tscreen_get_bitmap(s), r->x1, r->y1, r->x2, r->y2, 0xFF0000FFu);
@@ -82,11 +80,12 @@ TEST(Hint, ATimedHintFreesItselfAndClearsTheModalSlot) {
 }
 
 TEST(Hint, WithoutATimerATimedHintGoesAtOnce) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         std::vector<uint32_t> others;
-        for (int i = 0; i < WINS_TIMER_MAX; i++) others.push_back(wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr));
+        for (int i = 0; i < WINS_TIMER_MAX; i++)
+          others.push_back(wins_timer_start(
+              1000, 0, [](uint32_t, void *) {}, nullptr));
         thint_show_timed(hint_100(), -1, -1, 2000);
         EXPECT_EQ(tscreen_get_modal(screen), nullptr);
         for (uint32_t t : others) wins_timer_stop(t);

@@ -75,9 +75,8 @@ TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeeds) {
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.name);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *screen) {
-          widget_env env;
           tlabel *label = shown_label(r.text, TLABEL_WRAP_FIT, {10, 10, 10 + r.width - 1, 19});
           EXPECT_EQ(height_of(label), int32_t(r.lines.size()) * k_line);
           EXPECT_EQ(cells(screen, label, r.width / k_cell), r.lines);
@@ -99,14 +98,12 @@ TEST(Labels, ALineTooNarrowForOneCharacterStillTakesOne) {
       {u"II III I", 0, 6},  // a zero-width label: a character a line
       {u"II III I", 3, 6},  // narrower than one character
       {u" II", 0, 3},       // a line of a single space
-      {u"", 0, 1},
-      {u"\n\n", 0, 2},
+      {u"", 0, 1},         {u"\n\n", 0, 2},
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.lines);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *) {
-          widget_env env;
           tlabel *label = shown_label(r.text, TLABEL_WRAP_FIT, {10, 10, 10 + r.width - 1, 19});
           EXPECT_EQ(height_of(label), r.lines * k_line);
           tlabel_free(label);
@@ -116,9 +113,8 @@ TEST(Labels, ALineTooNarrowForOneCharacterStillTakesOne) {
 }
 
 TEST(Labels, SizingInsideTheDrawDrawsOnTheNewBuffer) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         // Mode 3 with offset x 5: the text's width and 10 more.
         trect small = {10, 10, 14, 14};
         tlabel *fit = tlabel_new(nullptr, &small, u"IIII", -1, TLABEL_FIT, nullptr);
@@ -149,9 +145,8 @@ TEST(Labels, SizingInsideTheDrawDrawsOnTheNewBuffer) {
 }
 
 TEST(Labels, ATransparentLabelDrawsOnItsParentWithoutBackground) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *screen) {
-        widget_env env;
         trect whole = {0, 0, 99, 49};
         tcontrol parent;
         ASSERT_EQ(tcontrol_init(&parent, nullptr, &whole, nullptr), 1);
@@ -160,8 +155,9 @@ TEST(Labels, ATransparentLabelDrawsOnItsParentWithoutBackground) {
         trect rect = {10, 10, 59, 29};
         tlabel *label = tlabel_new(&parent, &rect, u"II II II", -1, TLABEL_WRAP, nullptr);
         tlabel_set_transparent(label, 1);
-        tcontrol_set_children_fns(&parent, [](tcontrol *) { return int32_t(1); },
-                                  [](tcontrol *c, int32_t) { return static_cast<tcontrol *>(tsurface_get_owner(&c->_surface)); });
+        tcontrol_set_children_fns(
+            &parent, [](tcontrol *) { return int32_t(1); },
+            [](tcontrol *c, int32_t) { return static_cast<tcontrol *>(tsurface_get_owner(&c->_surface)); });
         parent._surface._owner = label;
         tcontrol_realize(&parent);
         tscreen_paint(screen, nullptr);
@@ -174,9 +170,8 @@ TEST(Labels, ATransparentLabelDrawsOnItsParentWithoutBackground) {
 }
 
 TEST(Labels, ALinkLabelTapsOnPenUpInside) {
-  run_on_styled_screen(
+  run_widget_test(
       [](tscreen *) {
-        widget_env env;
         static int taps;
         taps = 0;
         trect rect = {10, 10, 109, 29};

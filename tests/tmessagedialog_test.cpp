@@ -50,9 +50,8 @@ TEST(MessageDialog, EachButtonSetAnswersThroughTheKeysItShows) {
       {TMESSAGEDIALOG_CANCEL, 0xF822, 0xF821, "0 user"}, {TMESSAGEDIALOG_YES_NO, 0xF822, 0, "3 user"},
       {TMESSAGEDIALOG_OK, 0xF821, 0xF822, "1 user"},     {TMESSAGEDIALOG_NO_BUTTONS, 0, 0xF821, "4 user"},
   };
-  run_on_styled_screen(
+  run_widget_test(
       [&](tscreen *screen) {
-        widget_env env;
         for (const row &r : rows) {
           SCOPED_TRACE(r.set);
           g_results.clear();
