@@ -10,6 +10,7 @@
 
 #include "test_bitmap.h"
 #include "tidrawer.h"
+#include "widget_fixture.h"
 #include "wins_graphics.h"
 
 namespace {
@@ -17,17 +18,6 @@ namespace {
 constexpr uint32_t k_white = 0xFFFFFFFFu;
 // At 72 dpi a 16-point font is 16 pixels high: 8 pixels a character, a cell of 20.
 constexpr int k_size = 16, k_advance = 8;
-
-struct fixed_text {
-  fixed_text() {
-    wins_graphics_set_dpi(72);
-    wins_graphics_set_fixed_metrics(1);
-  }
-  ~fixed_text() {
-    wins_graphics_set_fixed_metrics(0);
-    wins_graphics_set_dpi(0);
-  }
-};
 
 struct canvas32 {
   tcanvas canvas{};
@@ -72,7 +62,7 @@ std::vector<uint8_t> drawn_at(int32_t x, int32_t y, const std::u16string &text, 
 }  // namespace
 
 TEST(TextDrawer, EachAlignmentCodePlacesTheCellByTheGrid) {
-  fixed_text metrics;
+  widget_env metrics;
   // 80 x 40 box; "ab" is 16 wide, its cell 20 high.
   const trect box = {10, 10, 89, 49};
   const int32_t left = 10, centre = 42, right = 89 - 16, top = 10, middle = 20, bottom = 49 - 20;
@@ -96,7 +86,7 @@ TEST(TextDrawer, EachAlignmentCodePlacesTheCellByTheGrid) {
 }
 
 TEST(TextDrawer, EndAndPathEllipsis) {
-  fixed_text metrics;
+  widget_env metrics;
   struct row {
     uint32_t truncation;
     int32_t width;
@@ -125,7 +115,7 @@ TEST(TextDrawer, EndAndPathEllipsis) {
 }
 
 TEST(TextDrawer, InAPassADrawerThatDiffersOnlyByFaceGetsItsFace) {
-  fixed_text metrics;
+  widget_env metrics;
   const char16_t serif[] = u"DejaVu Serif", sans[] = u"DejaVu Sans";
   text_drawer first(0), second(0);
   ttdrawer_set_font_face(first.d, serif);
@@ -191,7 +181,7 @@ TEST(ImageDrawer, EachAlignmentCodePlacesTheBitmapAndAlphaDecidesTheCopy) {
 // scripts stay whole unless wider than the line, and ideographs break
 // anywhere.
 TEST(TextDrawer, WrappedLines) {
-  fixed_text metrics;
+  widget_env metrics;
   struct row {
     std::u16string text;
     int32_t chars;  // the line's width
@@ -235,7 +225,7 @@ TEST(TextDrawer, WrappedLines) {
 
 // A path within both a character count and a width keeps the last name.
 TEST(TextDrawer, PathFittedToCharactersAndWidth) {
-  fixed_text metrics;
+  widget_env metrics;
   struct row {
     int32_t chars;  // the width
     std::u16string path, shown;
