@@ -4,6 +4,7 @@
 #include "gui_fixture.h"
 #include "os_clock.h"
 #include "port_test_app.h"
+#include "tcontrol.h"
 #include "wins_graphics.h"
 #include "wins_timer.h"
 
@@ -47,4 +48,20 @@ void widget_flick(int32_t x, int32_t y, int32_t dy) {
   widget_pen(TSCREEN_PEN_MOVE, x, y + dy);
   widget_run_for(10);
   widget_pen(TSCREEN_PEN_UP, x, y + dy);
+}
+
+void widget_tap_control(void *control) {
+  trect r;
+  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+}
+
+void widget_soft_key(uint32_t code) {
+  widget_key(code);
+  widget_run_for(100);
+}
+
+void *widget_modal_owner() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  return modal ? tsurface_get_owner(modal) : nullptr;
 }

@@ -28,3 +28,9 @@ void run_widget_test(const std::function<void(tscreen *)> &body, const char *siz
 // A pen pressed at (x, y), moved 10 ms later by dy and released 10 ms after
 // that: a flick fast enough to glide.
 void widget_flick(int32_t x, int32_t y, int32_t dy);
+// A tap in the middle of a control's screen rect.
+void widget_tap_control(void *control);
+// A key, then the 100 ms a soft key's pressed look lasts.
+void widget_soft_key(uint32_t code);
+// The owner of the surface in the modal slot, or null.
+void *widget_modal_owner();
