@@ -52,7 +52,7 @@ tcombobox *combo_at(int32_t y, int32_t mode, int32_t selected = -1) {
 }  // namespace
 
 TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
     EXPECT_EQ(text_of(combox), u"none");
     widget_tap(100, 20);  // the button
@@ -87,11 +87,11 @@ TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
     EXPECT_EQ(text_of(combox), u"/");
     EXPECT_EQ(tcombobox_get_selected(combox), 2);
     tcombobox_free(combox);
-  }, "240x320");
+  });
 }
 
 TEST(ComboBox, AnEditableFieldTakesTypingOnlyWhileTheComboHasTheFocus) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
     tcontrol_set_focus(&combox->_control, 1);
     widget_key('x');
@@ -101,11 +101,11 @@ TEST(ComboBox, AnEditableFieldTakesTypingOnlyWhileTheComboHasTheFocus) {
     widget_key('y');
     EXPECT_EQ(text_of(combox), typed);
     tcombobox_free(combox);
-  }, "240x320");
+  });
 }
 
 TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tcombobox *combox = combo_at(250, TCOMBOBOX_LIST_ONLY, 2);
     EXPECT_EQ(text_of(combox), u"/");
     widget_tap(30, 260);  // on the field itself
@@ -121,39 +121,41 @@ TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
     EXPECT_EQ(text_of(combox), u"/");
     EXPECT_EQ(g_changes, 0);
     tcombobox_free(combox);
-  }, "240x320");
+  });
 }
 
 // A list-only field cannot scroll: a text too wide for it shows cut with an
 // ellipsis, as some prefix and "..." show in a field wide enough for them.
 TEST(ComboBox, ListOnlyTextTooWideEndsWithAnEllipsis) {
-  run_widget_test([](tscreen *) {
-    const std::u16string text = u"All Image Files(*.bmp;*.jpg;*.png;*.gif)";
-    tcombobox *cut = combo_at(10, TCOMBOBOX_LIST_ONLY);
-    tcombobox_set_text(cut, text.c_str());
-    const trect wide_rect = {10, 50, 409, 69};
-    tcombobox *wide = tcombobox_new(nullptr, &wide_rect, TCOMBOBOX_LIST_ONLY, u"", nullptr, 0, -1, nullptr);
-    tcontrol_realize(&wide->_control);
-    // Inside the narrow field's frame the same, and the wide one's text ends
-    // there.
-    auto same_field = [] {
-      for (int32_t y = 2; y < 18; y++) {
-        for (int32_t x = 12; x < 87; x++)
-          if (os_headless_get_pixel(x, 10 + y) != os_headless_get_pixel(x, 50 + y)) return false;
-        for (int32_t x = 87; x < 200; x++)
-          if (os_headless_get_pixel(x, 50 + y) != os_headless_get_pixel(300, 50 + y)) return false;
-      }
-      return true;
-    };
-    bool shown = false;
-    for (size_t n = text.size(); n > 0 && !shown; n--) {
-      tcombobox_set_text(wide, (text.substr(0, n) + u"...").c_str());
-      shown = same_field();
-    }
-    EXPECT_TRUE(shown);
-    tcombobox_free(wide);
-    tcombobox_free(cut);
-  }, "480x640");
+  run_widget_test(
+      [](tscreen *) {
+        const std::u16string text = u"All Image Files(*.bmp;*.jpg;*.png;*.gif)";
+        tcombobox *cut = combo_at(10, TCOMBOBOX_LIST_ONLY);
+        tcombobox_set_text(cut, text.c_str());
+        const trect wide_rect = {10, 50, 409, 69};
+        tcombobox *wide = tcombobox_new(nullptr, &wide_rect, TCOMBOBOX_LIST_ONLY, u"", nullptr, 0, -1, nullptr);
+        tcontrol_realize(&wide->_control);
+        // Inside the narrow field's frame the same, and the wide one's text ends
+        // there.
+        auto same_field = [] {
+          for (int32_t y = 2; y < 18; y++) {
+            for (int32_t x = 12; x < 87; x++)
+              if (os_headless_get_pixel(x, 10 + y) != os_headless_get_pixel(x, 50 + y)) return false;
+            for (int32_t x = 87; x < 200; x++)
+              if (os_headless_get_pixel(x, 50 + y) != os_headless_get_pixel(300, 50 + y)) return false;
+          }
+          return true;
+        };
+        bool shown = false;
+        for (size_t n = text.size(); n > 0 && !shown; n--) {
+          tcombobox_set_text(wide, (text.substr(0, n) + u"...").c_str());
+          shown = same_field();
+        }
+        EXPECT_TRUE(shown);
+        tcombobox_free(wide);
+        tcombobox_free(cut);
+      },
+      "480x640");
 }
 
 TEST(ComboOverTheProgram, ADropDownPicksByPen) {

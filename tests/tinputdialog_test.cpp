@@ -42,7 +42,7 @@ tinputdialog *show_input(char16_t *buffer, int32_t size) {
 // Typing replaces the selected initial text; OK keeps the first size - 1
 // characters, Cancel leaves the buffer as it was.
 TEST(InputDialog, OkCutsToTheBufferAndCancelLeavesIt) {
-  run_widget_test([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     const std::u16string typed = u"abcdefghijklmnopqrst";  // 20
     struct row {
       uint32_t key;
@@ -60,12 +60,12 @@ TEST(InputDialog, OkCutsToTheBufferAndCancelLeavesIt) {
       EXPECT_EQ(std::u16string(buffer), r.after);
       EXPECT_EQ(tscreen_get_modal(screen), nullptr);
     }
-  }, "240x320");
+  });
 }
 
 // Kind 32 comes first and may change the layout; kind 31 follows the build.
 TEST(InputDialog, TheStylerSetsTheLayoutBeforeTheBuild) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     static std::vector<int32_t> kinds;
     kinds.clear();
     tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {
@@ -92,7 +92,7 @@ TEST(InputDialog, TheStylerSetsTheLayoutBeforeTheBuild) {
     EXPECT_EQ(tinputdialog_get_edit(input)->_ime_enabled, 1);
     tdialog_close(tinputdialog_get_dialog(input), 1);
     tstyler_set_default(tstyler_new_default());
-  }, "240x320");
+  });
 }
 
 // Over the program: keys and characters as the window system sends them

@@ -54,8 +54,7 @@ struct scene {
     }
   }
   void add(int rows, int32_t height) {
-    for (int i = 0; i < rows; i++)
-      tlistbox_add_item(list, test_row(i).c_str(), height, nullptr);
+    for (int i = 0; i < rows; i++) tlistbox_add_item(list, test_row(i).c_str(), height, nullptr);
   }
   static std::u16string test_row(int i) {
     std::u16string text = u"Row ";
@@ -83,7 +82,7 @@ void drag(int32_t x, int32_t y, int32_t dy, uint32_t ms_per_move = 0, bool held 
 }  // namespace
 
 TEST(ListBox, KeysWrapAtTheEndsAndAnEmptyListTakesNone) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     scene s(4);
     EXPECT_EQ(widget_key(KEY_UP), 1);
     EXPECT_EQ(tlistbox_get_selected(s.list), 3);
@@ -101,11 +100,11 @@ TEST(ListBox, KeysWrapAtTheEndsAndAnEmptyListTakesNone) {
     EXPECT_EQ(widget_pen(TSCREEN_PEN_DOWN, 50, row_y(0)), 1);  // a press is taken, nothing changes
     EXPECT_EQ(widget_pen(TSCREEN_PEN_UP, 50, row_y(0)), 0);
     EXPECT_TRUE(empty.log.empty());
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, ASelectionAClearLeftPastTheRowsWrapsAndReachesNoCallback) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     const struct {
       uint32_t key;
       int32_t selected;
@@ -126,11 +125,11 @@ TEST(ListBox, ASelectionAClearLeftPastTheRowsWrapsAndReachesNoCallback) {
       EXPECT_EQ(tlistbox_get_selected(s.list), c.selected);
       EXPECT_EQ(s.log, c.log);
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, TapsSelectThenActivateOrActivateAtOnce) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     {
       scene s(3);
       widget_tap(50, row_y(1));
@@ -161,11 +160,11 @@ TEST(ListBox, TapsSelectThenActivateOrActivateAtOnce) {
       EXPECT_EQ(s.list, nullptr);
       EXPECT_EQ(s.log, (log_t{{'s', 0}}));
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     for (bool smooth : {false, true}) {
       SCOPED_TRACE(smooth);
       // Pulled 30 pixels past the top: back at 0 on release.
@@ -212,11 +211,11 @@ TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
       widget_run_for(500);
       EXPECT_GE(s.row0_top(), -20);
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     {
       // Down to row 5 in a list of 20-pixel rows: an animated scroll of 20
       // pixels; a divisor of 100 rounds the share to 0, one pixel a tick.
@@ -244,7 +243,9 @@ TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
       // to their targets at once.
       scene s(10, 20, true);
       std::vector<uint32_t> taken;
-      while (uint32_t t = wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr)) taken.push_back(t);
+      while (uint32_t t = wins_timer_start(
+                 1000, 0, [](uint32_t, void *) {}, nullptr))
+        taken.push_back(t);
       for (int i = 0; i < 5; i++) widget_key(KEY_DOWN);
       EXPECT_EQ(s.row0_top(), -20);
       drag(50, row_y(2), 40);
@@ -261,11 +262,11 @@ TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
       widget_flick(50, row_y(4), -20);
       EXPECT_FALSE(s.animating());
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, TheHighlightStaysWhileAKeyScrollsTheRowsUnderIt) {
-  run_widget_test([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     scene s(10, 20, true);
     for (int i = 0; i < 4; i++) widget_key(KEY_DOWN);  // row 4 ends on the bottom edge: no scroll
     widget_run_for(100);
@@ -279,11 +280,11 @@ TEST(ListBox, TheHighlightStaysWhileAKeyScrollsTheRowsUnderIt) {
     EXPECT_EQ(s.row0_top(), -20);
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 82), BLUE_565);  // row 5 arrived there
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 78), WHITE_565);
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, ColumnsTakeTheFullWidthWhileTheBarIsHidden) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     // 100 pixels of rows: no bar; 120: the bar (5) and its gap (3) come off.
     for (const auto &c : {std::array<int32_t, 3>{5, 80, 80}, {6, 100 - 8 - 20, 72}}) {
       SCOPED_TRACE(c[0]);
@@ -297,11 +298,11 @@ TEST(ListBox, ColumnsTakeTheFullWidthWhileTheBarIsHidden) {
     scene s(1);
     for (int i = 1; i < TLISTBOX_MAX_COLUMNS; i++) EXPECT_NE(tlistbox_add_column(s.list, 1, u"c", 5), nullptr);
     EXPECT_EQ(tlistbox_add_column(s.list, 1, u"eleventh", 5), nullptr);
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, RowsOfVariedHeightsAreDrawnAtTheEnd) {
-  run_widget_test([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     // Five rows of 50 then one of 10: the row height (10) is no guide to
     // where the offset (160, the end) falls.
     scene s(5, 50);
@@ -317,7 +318,7 @@ TEST(ListBox, RowsOfVariedHeightsAreDrawnAtTheEnd) {
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 95), WHITE_565);
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 2), BLUE_565);
     EXPECT_EQ(s.row0_top(), -160);
-  }, "240x320");
+  });
 }
 
 namespace {
@@ -353,7 +354,7 @@ void expect_drawn_whole(tlistbox *list, int step) {
 }  // namespace
 
 TEST(ListBox, ScrollingMovesTheDrawnRowsAndDrawsWhatAWholeRepaintDraws) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     const struct {
       const char *name;
       int32_t margin, steps;
@@ -416,16 +417,16 @@ TEST(ListBox, ScrollingMovesTheDrawnRowsAndDrawsWhatAWholeRepaintDraws) {
         EXPECT_EQ(steps_drawing_less, 0);
     }
     g_separators = false;
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, ABarDragStopsAtTheLastRowAndAClearStartsAtTheTop) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     scene s(10);
     drag(LEFT + 97, TOP + 10, 80);  // the bar reaches its maximum, 200
     EXPECT_EQ(s.row0_top(), -100);
     tlistbox_clear(s.list);
     s.add(10, 20);
     EXPECT_EQ(s.row0_top(), 0);
-  }, "240x320");
+  });
 }

@@ -87,7 +87,7 @@ void tap_row(const tmenu *menu, int32_t row) {
 }  // namespace
 
 TEST(Menu, SizeAndPlaceBesideTheBarAsTheScreenTurns) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tmenu *menu = tmenu_new(nullptr);
     tmenu_popup(menu, -1, -1);
     // Nothing: 50 + margins 3 + 3 + the bar's 5 wide, margins + 1 high.
@@ -115,11 +115,11 @@ TEST(Menu, SizeAndPlaceBesideTheBarAsTheScreenTurns) {
       EXPECT_EQ(fields(list_rect(menu)), t.rect) << t.w << "x" << t.h;
     }
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tmenu *menu = tmenu_new(nullptr);
     for (uint32_t i = 0; i < 20; i++) tmenu_add_item(menu, u"Row", i, 0, 0, nullptr);
     tmenu_popup(menu, -1, -1);
@@ -130,11 +130,11 @@ TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {
     const trect *last = tlistbox_get_item_rect(list, 19);
     EXPECT_EQ(last->y2, 279 - 3);  // the last row ends on the client's bottom edge
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     {
       // Cancel in a submenu closes it and its parent; nothing is chosen.
       tmenu *menu = root_menu();
@@ -213,11 +213,11 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       tmenu_close(menu);
       EXPECT_TRUE(screen_empty());
     }
-  }, "240x320");
+  });
 }
 
 TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
-  run_widget_test([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     static tmenu *second;
     tmenu *menu = root_menu();
     tmenu_set_on_select(menu, [](uint32_t id, void *user_data) {
@@ -233,11 +233,11 @@ TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
     EXPECT_EQ(tscreen_get_modal(tscreen_get()), &second->_control._surface);
     tap_row(second, 0);
     EXPECT_EQ(g_chosen, (std::vector<choice>{{3, reinterpret_cast<void *>(103), true}, {9, nullptr, true}}));
-  }, "240x320");
+  });
 }
 
 TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
-  run_widget_test([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     tmenu *menu = root_menu();
     tlistbox_set_selected(tmenu_get_listbox(menu), 2);  // the row above stays white
     tmenu_popup(menu, -1, -1);
@@ -258,11 +258,11 @@ TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
     widget_key(KEY_UP);
     EXPECT_EQ(screen_pixel(screen, ax, ay), WHITE_565);
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(Menu, ADimmedMenuDarkensWhatLiesBehindByAQuarter) {
-  run_widget_test([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     tcanvas *canvas = tscreen_get_canvas(screen);
     tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, 0xFFFFFFFF);
     tcanvas_clear(canvas);
@@ -271,7 +271,7 @@ TEST(Menu, ADimmedMenuDarkensWhatLiesBehindByAQuarter) {
     tmenu_popup(menu, -1, -1);
     EXPECT_EQ(screen_pixel(screen, 1, 1) >> 11, 23u);  // 255 x 192 / 256 >> 3
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
@@ -346,23 +346,25 @@ TEST(Menu, ItsPartsShowAsTheKeyedBufferWouldShowThem) {
   for (const char *size : {"240x320", "320x240"}) {
     for (bool dim : {false, true}) {
       SCOPED_TRACE(std::string(size) + (dim ? " dimmed" : ""));
-      run_on_styled_screen([dim](tscreen *screen) {
-        tscreen_set_paint_hook(screen, paint_stripes);
-        tscreen_paint(screen, nullptr);
-        tmenu *menu = tmenu_new(nullptr);
-        for (uint32_t i = 0; i < 30; i++) tmenu_add_item(menu, u"Row", i, i % 4 == 1, i % 5 == 2, nullptr);
-        tmenu_set_dim_background(menu, dim);
-        tlistbox *list = tmenu_get_listbox(menu);
-        tlistbox_set_smooth_scroll(list, 1);
-        tmenu_popup(menu, 20, 10);
-        expect_as_keyed_buffer(screen, menu);
-        // Up from row 0 wraps to the last row: the list scrolls to the end.
-        widget_key(KEY_UP);
-        widget_run_for(300);
-        expect_as_keyed_buffer(screen, menu);
-        tmenu_close(menu);
-        tscreen_set_paint_hook(screen, nullptr);
-      }, size);
+      run_on_styled_screen(
+          [dim](tscreen *screen) {
+            tscreen_set_paint_hook(screen, paint_stripes);
+            tscreen_paint(screen, nullptr);
+            tmenu *menu = tmenu_new(nullptr);
+            for (uint32_t i = 0; i < 30; i++) tmenu_add_item(menu, u"Row", i, i % 4 == 1, i % 5 == 2, nullptr);
+            tmenu_set_dim_background(menu, dim);
+            tlistbox *list = tmenu_get_listbox(menu);
+            tlistbox_set_smooth_scroll(list, 1);
+            tmenu_popup(menu, 20, 10);
+            expect_as_keyed_buffer(screen, menu);
+            // Up from row 0 wraps to the last row: the list scrolls to the end.
+            widget_key(KEY_UP);
+            widget_run_for(300);
+            expect_as_keyed_buffer(screen, menu);
+            tmenu_close(menu);
+            tscreen_set_paint_hook(screen, nullptr);
+          },
+          size);
     }
   }
 }

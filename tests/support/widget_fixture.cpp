@@ -65,3 +65,5 @@ void *widget_modal_owner() {
   tsurface *modal = tscreen_get_modal(tscreen_get());
   return modal ? tsurface_get_owner(modal) : nullptr;
 }
+
+void run_widget_test_240x320(const std::function<void(tscreen *)> &body) { run_widget_test(body, "240x320"); }

@@ -34,3 +34,5 @@ void widget_tap_control(void *control);
 void widget_soft_key(uint32_t code);
 // The owner of the surface in the modal slot, or null.
 void *widget_modal_owner();
+// The same on a 240 x 320 screen, the size most widget tests use.
+void run_widget_test_240x320(const std::function<void(tscreen *)> &body);
