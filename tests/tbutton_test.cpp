@@ -129,17 +129,13 @@ TEST(Button, KeyPressShowsThePressedLookFor100MsThenClicks) {
 
 TEST(Button, ARefusedTimerClicksAtOnce) {
   run_widget_test_240x320([](tscreen *) {
-    std::vector<uint32_t> others;
-    for (int i = 0; i < WINS_TIMER_MAX; i++)
-      others.push_back(wins_timer_start(
-          1000, 0, [](uint32_t, void *) {}, nullptr));
+    widget_take_all_timers();
     tbutton *button = shown_button();
     tbutton_set_key(button, 0xF821);
     widget_key(0xF821);
     EXPECT_EQ(g_log, lines{"click 7"});
     EXPECT_EQ(corner(), k_grey);
     tbutton_free(button);
-    for (uint32_t t : others) wins_timer_stop(t);
   });
 }
 

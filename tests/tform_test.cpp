@@ -107,8 +107,7 @@ TEST(Form, AnimatedKeyScrollsMoveAQuarterATickAndArriveEvenOnePixelAway) {
       for (int i = 0; i < 5; i++, s.ticks(1)) seen.push_back(s.at()[1]);
       EXPECT_EQ(seen, (std::vector<int32_t>{0, -5, -10, -15, -20}));  // not before the first tick
       // Every timer taken: the scroll jumps to its target.
-      std::vector<uint32_t> taken;
-      for (int i = 0; i < WINS_TIMER_MAX; i++) taken.push_back(wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr));
+      widget_take_all_timers();
       key(screen, KEY_DOWN);
       EXPECT_EQ(s.at()[1], -40);
       EXPECT_EQ(s.form->_timer, 0u);

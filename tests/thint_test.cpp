@@ -77,13 +77,10 @@ TEST(Hint, ATimedHintFreesItselfAndClearsTheModalSlot) {
 
 TEST(Hint, WithoutATimerATimedHintGoesAtOnce) {
   run_widget_test_240x320([](tscreen *screen) {
-    std::vector<uint32_t> others;
-    for (int i = 0; i < WINS_TIMER_MAX; i++)
-      others.push_back(wins_timer_start(
-          1000, 0, [](uint32_t, void *) {}, nullptr));
+    widget_take_all_timers();
     thint_show_timed(hint_100(), -1, -1, 2000);
     EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-    for (uint32_t t : others) wins_timer_stop(t);
+    wins_timer_stop_all();
     // Time -1: shown until its owner frees it.
     thint *kept = hint_100();
     thint_show_timed(kept, -1, -1, -1);

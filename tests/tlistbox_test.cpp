@@ -242,10 +242,7 @@ TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
       // Every timer taken: the key scroll, the snap back and the flick go
       // to their targets at once.
       scene s(10, 20, true);
-      std::vector<uint32_t> taken;
-      while (uint32_t t = wins_timer_start(
-                 1000, 0, [](uint32_t, void *) {}, nullptr))
-        taken.push_back(t);
+      widget_take_all_timers();
       for (int i = 0; i < 5; i++) widget_key(KEY_DOWN);
       EXPECT_EQ(s.row0_top(), -20);
       drag(50, row_y(2), 40);
@@ -253,7 +250,6 @@ TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
       widget_flick(50, row_y(4), -20);
       EXPECT_EQ(s.row0_top(), -100);
       EXPECT_FALSE(s.animating());
-      for (uint32_t t : taken) wins_timer_stop(t);
     }
     {
       // Rows of height 0: a fast drag starts no timer that could never end.

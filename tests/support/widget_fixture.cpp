@@ -67,3 +67,8 @@ void *widget_modal_owner() {
 }
 
 void run_widget_test_240x320(const std::function<void(tscreen *)> &body) { run_widget_test(body, "240x320"); }
+
+void widget_take_all_timers() {
+  while (wins_timer_start(1000000, 0, [](uint32_t, void *) {}, nullptr)) {
+  }
+}

@@ -36,3 +36,6 @@ void widget_soft_key(uint32_t code);
 void *widget_modal_owner();
 // The same on a 240 x 320 screen, the size most widget tests use.
 void run_widget_test_240x320(const std::function<void(tscreen *)> &body);
+// Starts do-nothing timers until the table refuses one, so the next start a
+// widget makes fails; widget_env's end stops them.
+void widget_take_all_timers();
