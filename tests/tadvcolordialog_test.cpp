@@ -66,8 +66,7 @@ TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
       widget_pen(TSCREEN_PEN_UP, green.x1 + width / 2, y);
       EXPECT_EQ(text_of(adv->_edits[RED]) + u" " + text_of(adv->_edits[GREEN]), u"124 127");
       EXPECT_EQ(g_color, tcolor_key_rgb(128, 0, 255));
-      widget_key(close);
-      widget_run_for(100);
+      widget_soft_key(close);
       EXPECT_EQ(g_results, ints{close == 0xF821u ? 1 : 0});
       EXPECT_EQ(g_color, close == 0xF821u ? tcolor_key_rgb(124, 127, 255) : tcolor_key_rgb(128, 0, 255));
     }

@@ -117,8 +117,7 @@ TEST(Button, KeyPressShowsThePressedLookFor100MsThenClicks) {
     // Disabled, it still answers its keys; invisible, it does not.
     g_log.clear();
     tcontrol_set_enabled(&button->_control, 0);
-    widget_key(0xF821);
-    widget_run_for(100);
+    widget_soft_key(0xF821);
     tsurface_set_visible(&button->_control._surface, 0);
     EXPECT_EQ(widget_key(0xF821), 0);
     widget_run_for(100);

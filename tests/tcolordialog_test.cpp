@@ -65,8 +65,6 @@ tpoint centre_of(void *widget) {
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
-void tap(void *widget) { widget_tap(centre_of(widget).x, centre_of(widget).y); }
-
 }  // namespace
 
 // Slots beyond the count are white and take no tap; palette swatches show
@@ -79,21 +77,19 @@ TEST(ColourDialog, EmptyRecentSlotsAreWhiteAndDeafAndAPaletteTapPicks) {
     for (bool outside : {false, true}) {
       tcolordialog *cd = open_dialog(0x010203, {}, 0);
       tdialog_set_close_on_outside_tap(cd->_dialog, 1);
-      widget_key(0xF821);
-      widget_run_for(100);
+      widget_soft_key(0xF821);
       ASSERT_TRUE(g_results.empty());
       if (outside)
         widget_tap(1, tdialog_get_y(cd->_dialog) - 2);
       else
-        widget_key(0xF822);
-      widget_run_for(100);
+        widget_soft_key(0xF822);
       EXPECT_EQ(g_results, std::vector<std::string>{"0 user " + std::to_string(0x010203)});
       EXPECT_EQ(g_count, 0);
     }
     tcolordialog *cd = open_dialog(0x123456, {}, 0);
     for (tbutton *slot : cd->_recent) {
       EXPECT_EQ(screen_pixel(screen, centre_of(slot).x, centre_of(slot).y), rgb565(255, 255, 255));
-      tap(slot);
+      widget_tap_control(slot);
       ASSERT_TRUE(g_results.empty());
     }
     tbutton *orange = cd->_palette[k_orange_index];
@@ -101,7 +97,7 @@ TEST(ColourDialog, EmptyRecentSlotsAreWhiteAndDeafAndAPaletteTapPicks) {
     EXPECT_EQ(ints({int32_t(screen_pixel(screen, at.x, at.y)),
                     int32_t(screen_pixel(screen, screen_rect_of(orange).x1, at.y))}),
               ints({rgb565(255, 153, 0), rgb565(64, 64, 64)}));
-    tap(cd->_palette[k_magenta_index]);
+    widget_tap_control(cd->_palette[k_magenta_index]);
     const uint32_t magenta = tcolor_key_rgb(255, 1, 255);
     EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(magenta)});
     EXPECT_EQ(ints({int32_t(g_recent[0]), g_count}), ints({int32_t(magenta), 1}));
@@ -134,7 +130,7 @@ TEST(ColourDialog, APickGoesToTheFrontOfTheRecentList) {
     for (const row &r : rows) {
       SCOPED_TRACE(r.what);
       tcolordialog *cd = open_dialog(0, r.recent, r.count);
-      tap(r.recent_slot < 0 ? cd->_palette[k_orange_index] : cd->_recent[r.recent_slot]);
+      widget_tap_control(r.recent_slot < 0 ? cd->_palette[k_orange_index] : cd->_recent[r.recent_slot]);
       ASSERT_EQ(g_results.size(), 1u);
       words expected = r.recent;
       expected.resize(TCOLORDIALOG_RECENT);
@@ -198,19 +194,17 @@ TEST(ColourDialog, TheRgbDialogCancelsBackAndPicksThrough) {
       *y = 10;
       *mode = TDIALOG_PLACE_KEEP;
     });
-    tap(cd->_more);
+    widget_tap_control(cd->_more);
     tdialog *rgb = reinterpret_cast<tdialog *>(tscreen_get_modal(screen));
     EXPECT_EQ(ints({tdialog_get_x(rgb), tdialog_get_y(rgb), tdialog_is_dimmed(rgb)}), ints({0, 10, 1}));
     widget_key(0xF808);  // red up a step on the focused bar
-    widget_key(0xF822);  // Cancel
-    widget_run_for(100);
+    widget_soft_key(0xF822);  // Cancel
     EXPECT_TRUE(g_results.empty());
     EXPECT_EQ(tscreen_get_modal(screen), own);
 
-    tap(cd->_more);
+    widget_tap_control(cd->_more);
     widget_key(0xF808);
-    widget_key(0xF821);  // OK
-    widget_run_for(100);
+    widget_soft_key(0xF821);  // OK
     const uint32_t picked = tcolor_key_rgb(51 * 255 / 100, 20, 30);  // 128 starts at 50 per cent
     EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(picked)});
     EXPECT_EQ(g_recent[0], picked);

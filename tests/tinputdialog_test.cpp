@@ -54,8 +54,7 @@ TEST(InputDialog, OkCutsToTheBufferAndCancelLeavesIt) {
       char16_t buffer[16] = u"Folder";
       show_input(buffer, 16);
       for (char16_t c : typed) widget_key(c);
-      widget_key(r.key);
-      widget_run_for(100);
+      widget_soft_key(r.key);
       EXPECT_EQ(g_results, std::vector<int32_t>{r.result});
       EXPECT_EQ(std::u16string(buffer), r.after);
       EXPECT_EQ(tscreen_get_modal(screen), nullptr);

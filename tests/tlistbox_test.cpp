@@ -264,8 +264,7 @@ TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
 TEST(ListBox, TheHighlightStaysWhileAKeyScrollsTheRowsUnderIt) {
   run_widget_test_240x320([](tscreen *screen) {
     scene s(10, 20, true);
-    for (int i = 0; i < 4; i++) widget_key(KEY_DOWN);  // row 4 ends on the bottom edge: no scroll
-    widget_run_for(100);
+    for (int i = 0; i < 4; i++) widget_soft_key(KEY_DOWN);  // row 4 ends on the bottom edge: no scroll
     EXPECT_EQ(s.row0_top(), 0);
     widget_key(KEY_DOWN);  // row 5: the rows move up 20 pixels, 5 a tick
     widget_run_for(10);

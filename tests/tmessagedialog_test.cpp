@@ -56,12 +56,10 @@ TEST(MessageDialog, EachButtonSetAnswersThroughTheKeysItShows) {
       g_results.clear();
       tmessagedialog *box = new_box(r.set);
       tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
-      widget_key(r.hidden);
-      widget_run_for(100);
+      widget_soft_key(r.hidden);
       EXPECT_TRUE(g_results.empty());
       if (r.shown) {
-        widget_key(r.shown);
-        widget_run_for(100);
+        widget_soft_key(r.shown);
       } else {
         tdialog_close(tmessagedialog_get_dialog(box), 4);
       }
