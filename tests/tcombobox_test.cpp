@@ -29,15 +29,11 @@ tmenu *open_menu() {
   return reinterpret_cast<tmenu *>(modal);
 }
 
+using ints = std::vector<int32_t>;
 trect list_rect(const tmenu *menu) { return *tsurface_get_rect(&tmenu_get_listbox(menu)->_control._surface); }
 
 // The screen point in the middle of row `row` of the open drop-down.
-tpoint row_point(int32_t row) {
-  tmenu *menu = open_menu();
-  trect at = list_rect(menu);
-  const trect *r = tlistbox_get_item_rect(tmenu_get_listbox(menu), row);
-  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
-}
+tpoint row_point(int32_t row) { return widget_list_row_point(tmenu_get_listbox(open_menu()), row); }
 
 // A top-level combo box of 100 x 20 at (10, y) on screen.
 tcombobox *combo_at(int32_t y, int32_t mode, int32_t selected = -1) {
@@ -59,33 +55,25 @@ TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
     tmenu *menu = open_menu();
     ASSERT_NE(menu, nullptr);
     // Right below the control and exactly as wide; no image for field 1 = -1.
-    EXPECT_EQ(list_rect(menu).x1, 10);
-    EXPECT_EQ(list_rect(menu).x2, 109);
-    EXPECT_EQ(list_rect(menu).y1, 30);
-    tpoint e = row_point(1);
-    widget_tap(e.x, e.y);
-    EXPECT_EQ(open_menu(), nullptr);
-    EXPECT_EQ(text_of(combox), u"E:");
-    EXPECT_EQ(tcombobox_get_selected(combox), 1);
-    EXPECT_EQ(g_changes, 1);
-
+    EXPECT_EQ(ints({list_rect(menu).x1, list_rect(menu).x2, list_rect(menu).y1}), ints({10, 109, 30}));
+    widget_tap_list_row(tmenu_get_listbox(menu), 1);
+    auto expect_picked = [&](const char16_t *text, int32_t selected, int changes) {
+      EXPECT_EQ(open_menu(), nullptr);
+      EXPECT_EQ(text_of(combox), text);
+      EXPECT_EQ(ints({tcombobox_get_selected(combox), g_changes}), ints({selected, changes}));
+    };
+    expect_picked(u"E:", 1, 1);
     // Cancel: the text, the selection and the callback count stay.
     EXPECT_EQ(widget_key(KEY_ACTION), 1);
     ASSERT_NE(open_menu(), nullptr);
     EXPECT_EQ(tlistbox_get_selected(tmenu_get_listbox(open_menu())), 1);
     widget_key(SOFT_RIGHT);
     widget_run_for(200);
-    EXPECT_EQ(open_menu(), nullptr);
-    EXPECT_EQ(text_of(combox), u"E:");
-    EXPECT_EQ(tcombobox_get_selected(combox), 1);
-    EXPECT_EQ(g_changes, 1);
-
+    expect_picked(u"E:", 1, 1);
     // The root entry's "\/" is a slash: the field reads "/".
     widget_tap(100, 20);
-    tpoint root = row_point(2);
-    widget_tap(root.x, root.y);
-    EXPECT_EQ(text_of(combox), u"/");
-    EXPECT_EQ(tcombobox_get_selected(combox), 2);
+    widget_tap_list_row(tmenu_get_listbox(open_menu()), 2);
+    expect_picked(u"/", 2, 2);
     tcombobox_free(combox);
   });
 }
@@ -97,7 +85,7 @@ TEST(ComboBox, AnEditableFieldTakesTypingOnlyWhileTheComboHasTheFocus) {
     widget_key('x');
     std::u16string typed = text_of(combox);
     EXPECT_NE(typed.find(u'x'), std::u16string::npos);
-    tcontrol_set_focus(&combox->_control, 0);
+    tcontrol_set_focus(&combox->_control, 0);  // focus-out leaves the field
     widget_key('y');
     EXPECT_EQ(text_of(combox), typed);
     tcombobox_free(combox);
@@ -113,9 +101,7 @@ TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
     ASSERT_NE(menu, nullptr);
     // 82 pixels of list do not fit between the control and the bar (top
     // 280): moved up so that it ends on the bar.
-    EXPECT_EQ(list_rect(menu).y2, 279);
-    EXPECT_EQ(list_rect(menu).y1, 198);
-    EXPECT_EQ(list_rect(menu).x1, 10);
+    EXPECT_EQ(ints({list_rect(menu).x1, list_rect(menu).y1, list_rect(menu).y2}), ints({10, 198, 279}));
     widget_tap(200, 100);  // outside: closed, nothing chosen
     EXPECT_EQ(open_menu(), nullptr);
     EXPECT_EQ(text_of(combox), u"/");

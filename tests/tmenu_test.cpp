@@ -72,17 +72,8 @@ tmenu *root_menu() {
 trect list_rect(const tmenu *menu) { return *tsurface_get_rect(&tmenu_get_listbox(menu)->_control._surface); }
 std::vector<int32_t> fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
 
-// The screen point in the middle of row `row` of an open menu's list.
-tpoint row_point(const tmenu *menu, int32_t row) {
-  trect at = list_rect(menu);
-  const trect *r = tlistbox_get_item_rect(tmenu_get_listbox(menu), row);
-  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
-}
-
-void tap_row(const tmenu *menu, int32_t row) {
-  tpoint p = row_point(menu, row);
-  widget_tap(p.x, p.y);
-}
+tpoint row_point(const tmenu *menu, int32_t row) { return widget_list_row_point(tmenu_get_listbox(menu), row); }
+void tap_row(const tmenu *menu, int32_t row) { widget_tap_list_row(tmenu_get_listbox(menu), row); }
 
 }  // namespace
 

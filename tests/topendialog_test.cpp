@@ -74,40 +74,26 @@ class OpenDialog : public TempDirTest {
 
 }  // namespace
 
-TEST_F(OpenDialog, TheTypePatternsChooseTheFilesShown) {
-  for (const char *name : {"a.BMP", "b.jpg", "c.png", "d", "e.bmp.txt"}) test_write_file(path(name), std::string("x"));
+// A type matches whole extensions; selecting a folder row tells the owner.
+TEST_F(OpenDialog, TheTypePatternsChooseTheFilesShownAndAFolderRowIsReported) {
+  for (const char *name : {"a.BMP", "b.jpg", "c.png", "d", "e.bmp.txt", "f.bmpx", "g.jp"})
+    test_write_file(path(name), std::string("x"));
   make_dir("sub.png");
   run([&] {
     shown_dialog d(dir, 0);
     EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg"}));
-    // The type picked from its drop-down: every file.
-    tcombobox *types = topendialog_get_type_combobox(d.dialog);
-    widget_tap_control(types);
-    tmenu *menu = open_menu();
-    ASSERT_NE(menu, nullptr);
-    const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 1);
-    trect list;
-    tsurface_get_screen_rect(&tmenu_get_listbox(menu)->_control._surface, &list);
-    widget_tap(list.x1 + (row->x1 + row->x2) / 2, list.y1 + (row->y1 + row->y2) / 2);
-    EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg", u"c.png", u"d", u"e.bmp.txt"}));
-    widget_soft_key(SOFT_RIGHT);
-    EXPECT_EQ(g_results, std::vector<int32_t>{0});
-  });
-}
-
-// A type matches the whole extension; selecting a folder row tells the owner.
-TEST_F(OpenDialog, ATypeMatchesWholeExtensionsAndAFolderRowIsReported) {
-  for (const char *name : {"a.bmpx", "b.jp"}) test_write_file(path(name), std::string("x"));
-  make_dir("sub");
-  run([&] {
-    shown_dialog d(dir, 0);
-    EXPECT_EQ(d.names(), (names{u"sub"}));
     static std::u16string selected;
     topendialog_set_on_folder_selected(d.dialog, [](topendialog *, const char16_t *name) { selected = name; });
     tlistbox_set_selected(&d.list()->_listbox, 1);
     tlistbox_notify_select(&d.list()->_listbox, 1);
-    EXPECT_EQ(selected, u"sub");
+    EXPECT_EQ(selected, u"sub.png");
+    // The type picked from its drop-down: every file.
+    widget_tap_control(topendialog_get_type_combobox(d.dialog));
+    ASSERT_NE(open_menu(), nullptr);
+    widget_tap_list_row(tmenu_get_listbox(open_menu()), 1);
+    EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg", u"c.png", u"d", u"e.bmp.txt", u"f.bmpx", u"g.jp"}));
     widget_soft_key(SOFT_RIGHT);
+    EXPECT_EQ(g_results, std::vector<int32_t>{0});
   });
 }
 
@@ -116,30 +102,21 @@ TEST_F(OpenDialog, BackAndForwardWalkTheHistoryOf32Folders) {
   run([&] {
     shown_dialog d(dir, 1);
     tbutton *back = topendialog_get_tool_button(d.dialog, 0), *forward = topendialog_get_tool_button(d.dialog, 1);
-    d.go(path("f0"));
-    d.go(path("f1"));
-    d.go(path("f2"));
-    widget_tap_control(back);
-    EXPECT_EQ(d.path(), test_wide(path("f1")));
-    widget_tap_control(forward);
-    EXPECT_EQ(d.path(), test_wide(path("f2")));
-    widget_tap_control(forward);
-    EXPECT_EQ(d.path(), test_wide(path("f2"))) << "nothing past the end";
-    // A reload lists the same folder: Back still goes somewhere else.
-    tfilelist_reload(d.list());
-    widget_tap_control(back);
-    widget_tap_control(back);
-    EXPECT_EQ(d.path(), test_wide(path("f0")));
-    // A change after Back drops the forward paths.
-    d.go(path("f9"));
-    widget_tap_control(forward);
-    EXPECT_EQ(d.path(), test_wide(path("f9")));
-    widget_tap_control(back);
-    EXPECT_EQ(d.path(), test_wide(path("f0")));
-    widget_tap_control(back);
-    EXPECT_EQ(d.path(), test_wide(dir));
-    widget_tap_control(back);
-    EXPECT_EQ(d.path(), test_wide(dir)) << "nothing before the start";
+    // Back past the start and Forward past the end stay; a reload lists the
+    // same folder (Back still goes somewhere else); a change after Back
+    // drops the forward paths.
+    for (std::string step : {"go f0", "go f1", "go f2", "back f1", "forward f2", "forward f2", "reload -", "back f1",
+                             "back f0", "go f9", "forward f9", "back f0", "back .", "back ."}) {
+      std::string verb = step.substr(0, step.find(' ')), where = step.substr(step.find(' ') + 1);
+      if (verb == "go") {
+        d.go(path(where));
+      } else if (verb == "reload") {
+        tfilelist_reload(d.list());
+      } else {
+        widget_tap_control(verb == "back" ? back : forward);
+        EXPECT_EQ(d.path(), test_wide(where == "." ? dir : path(where))) << step;
+      }
+    }
 
     // 33 more folders: the oldest 2 of the 35 listed go, 32 stay.
     for (int i = 0; i < 33; i++) d.go(path("f" + std::to_string(i)));
@@ -248,16 +225,13 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
     widget_tap_control(location);
     tmenu *menu = open_menu();
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(tlistbox_get_count(tmenu_get_listbox(menu)), 1);
-    // The drive icon's column, as wide as the combo box's height + 4.
     tlistbox *drop_down = tmenu_get_listbox(menu);
+    ASSERT_EQ(tlistbox_get_count(drop_down), 1);
+    // The drive icon's column, as wide as the combo box's height + 4.
     tlistcolumn *icons = tlistbox_get_column(drop_down, tlistbox_get_column_count(drop_down) - 1);
     EXPECT_EQ(tlistcolumn_get_type(icons), TLISTCOLUMN_IMAGE);
     EXPECT_EQ(tlistcolumn_get_width(icons), tsurface_get_height(&reinterpret_cast<tcontrol *>(location)->_surface) + 4);
-    const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 0);
-    trect list;
-    tsurface_get_screen_rect(&tmenu_get_listbox(menu)->_control._surface, &list);
-    widget_tap(list.x1 + (row->x1 + row->x2) / 2, list.y1 + (row->y1 + row->y2) / 2);
+    widget_tap_list_row(drop_down, 0);
     EXPECT_EQ(root.path(), u"/");
     EXPECT_EQ(std::u16string(tcombobox_get_text(location)), u"/");
     // Activating a file closes with OK.

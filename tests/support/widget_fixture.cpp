@@ -72,3 +72,15 @@ void widget_take_all_timers() {
   while (wins_timer_start(1000000, 0, [](uint32_t, void *) {}, nullptr)) {
   }
 }
+
+tpoint widget_list_row_point(tlistbox *list, int32_t row) {
+  trect at;
+  tsurface_get_screen_rect(&list->_control._surface, &at);
+  const trect *r = tlistbox_get_item_rect(list, row);
+  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
+}
+
+void widget_tap_list_row(tlistbox *list, int32_t row) {
+  tpoint p = widget_list_row_point(list, row);
+  widget_tap(p.x, p.y);
+}

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "tlistbox.h"
 #include "tscreen.h"
 
 // While it lives: the clock stands still until run_for moves it, and text
@@ -39,3 +40,7 @@ void run_widget_test_240x320(const std::function<void(tscreen *)> &body);
 // Starts do-nothing timers until the table refuses one, so the next start a
 // widget makes fails; widget_env's end stops them.
 void widget_take_all_timers();
+// The screen point in the middle of row `row` of a shown list box, and a
+// tap there.
+tpoint widget_list_row_point(tlistbox *list, int32_t row);
+void widget_tap_list_row(tlistbox *list, int32_t row);
