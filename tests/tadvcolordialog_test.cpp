@@ -39,12 +39,6 @@ tadvcolordialog *open_rgb(uint32_t color) {
   return adv;
 }
 
-trect screen_rect_of(void *widget) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(widget)->_surface, &r);
-  return r;
-}
-
 std::u16string text_of(tedit *edit) { return tedit_get_text(edit); }
 
 }  // namespace
@@ -59,7 +53,7 @@ TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
       EXPECT_EQ(ints({adv->_bars[RED]->_percent, adv->_bars[GREEN]->_percent, adv->_bars[BLUE]->_percent}),
                 ints({50, 0, 100}));
       widget_key(0xF807);  // the red bar has the focus: 49 per cent
-      trect green = screen_rect_of(adv->_bars[GREEN]);
+      trect green = widget_screen_rect(adv->_bars[GREEN]);
       int32_t width = green.x2 - green.x1 + 1, y = (green.y1 + green.y2) / 2;
       widget_pen(TSCREEN_PEN_DOWN, green.x1 + width / 10, y);
       widget_pen(TSCREEN_PEN_MOVE, green.x1 + width / 2, y);
@@ -81,13 +75,13 @@ TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
 TEST(RgbDialog, RampsPreviewAndMarkerFollowTheColour) {
   run_widget_test_240x320([](tscreen *screen) {
     tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
-    trect green = screen_rect_of(adv->_bars[GREEN]);
+    trect green = widget_screen_rect(adv->_bars[GREEN]);
     uint32_t unmarked = screen_pixel(screen, green.x1 + 3, green.y1 + 2);
     EXPECT_NE(screen_pixel(screen, green.x1 + 3, (green.y1 + green.y2) / 2), unmarked);
 
-    trect red = screen_rect_of(adv->_bars[RED]);
+    trect red = widget_screen_rect(adv->_bars[RED]);
     widget_tap(red.x1 + (red.x2 - red.x1 + 1) / 4, (red.y1 + red.y2) / 2);
-    trect blue = screen_rect_of(adv->_bars[BLUE]), preview = screen_rect_of(adv->_preview);
+    trect blue = widget_screen_rect(adv->_bars[BLUE]), preview = widget_screen_rect(adv->_preview);
     struct sample {
       int32_t x, y;
       uint32_t expected;

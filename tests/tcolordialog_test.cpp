@@ -54,14 +54,8 @@ tcolordialog *open_dialog(uint32_t color, const words &recent, int32_t count) {
   return cd;
 }
 
-trect screen_rect_of(void *widget) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(widget)->_surface, &r);
-  return r;
-}
-
 tpoint centre_of(void *widget) {
-  trect r = screen_rect_of(widget);
+  trect r = widget_screen_rect(widget);
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
 
@@ -95,7 +89,7 @@ TEST(ColourDialog, EmptyRecentSlotsAreWhiteAndDeafAndAPaletteTapPicks) {
     tbutton *orange = cd->_palette[k_orange_index];
     tpoint at = centre_of(orange);
     EXPECT_EQ(ints({int32_t(screen_pixel(screen, at.x, at.y)),
-                    int32_t(screen_pixel(screen, screen_rect_of(orange).x1, at.y))}),
+                    int32_t(screen_pixel(screen, widget_screen_rect(orange).x1, at.y))}),
               ints({rgb565(255, 153, 0), rgb565(64, 64, 64)}));
     widget_tap_control(cd->_palette[k_magenta_index]);
     const uint32_t magenta = tcolor_key_rgb(255, 1, 255);
@@ -167,9 +161,9 @@ TEST(ColourDialog, SwatchesAreSizedAndCentredForTheWidth) {
               tcolordialog_set_layout(static_cast<tcolordialog *>(target), index, spaced);
           }));
           tcolordialog *cd = open_dialog(0, {}, 0);
-          trect form = screen_rect_of(tdialog_get_form(cd->_dialog)), more = screen_rect_of(cd->_more);
-          trect first = screen_rect_of(cd->_recent[0]), last = screen_rect_of(cd->_palette[39]);
-          trect palette = screen_rect_of(cd->_palette[0]);
+          trect form = widget_screen_rect(tdialog_get_form(cd->_dialog)), more = widget_screen_rect(cd->_more);
+          trect first = widget_screen_rect(cd->_recent[0]), last = widget_screen_rect(cd->_palette[39]);
+          trect palette = widget_screen_rect(cd->_palette[0]);
           EXPECT_EQ(ints({first.x2 - first.x1 + 1, first.y2 - first.y1 + 1, first.x1 - form.x1, form.x2 - last.x2,
                           first.y1 - form.y1, palette.y1 - form.y1}),
                     ints({r.cell, r.cell, 7, 8, r.recent_top, r.palette_top}));

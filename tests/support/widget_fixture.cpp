@@ -84,3 +84,9 @@ void widget_tap_list_row(tlistbox *list, int32_t row) {
   tpoint p = widget_list_row_point(list, row);
   widget_tap(p.x, p.y);
 }
+
+trect widget_screen_rect(void *control) {
+  trect r;
+  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  return r;
+}

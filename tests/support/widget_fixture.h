@@ -44,3 +44,5 @@ void widget_take_all_timers();
 // tap there.
 tpoint widget_list_row_point(tlistbox *list, int32_t row);
 void widget_tap_list_row(tlistbox *list, int32_t row);
+// A control's rect in screen coordinates.
+trect widget_screen_rect(void *control);
