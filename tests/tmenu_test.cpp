@@ -57,7 +57,9 @@ void fill_submenus(tmenu *menu, int32_t, int32_t) {
   tmenu_add_item(menu, u"Thick/-1", 22, 0, 0, menu);
 }
 
-tmenu *root_menu() {
+// Popped up at (x, y) unless x is NOT_SHOWN.
+constexpr int32_t NOT_SHOWN = -2;
+tmenu *root_menu(int32_t x = -1, int32_t y = -1) {
   g_chosen.clear();
   g_popups = 0;
   tmenu *menu = tmenu_new(nullptr);
@@ -66,6 +68,7 @@ tmenu *root_menu() {
   tmenu_add_item(menu, u"Quit/-1", 3, 0, 0, reinterpret_cast<void *>(103));
   tmenu_set_on_popup(menu, fill_submenus);
   tmenu_set_on_select(menu, record);
+  if (x != NOT_SHOWN) tmenu_popup(menu, x, y);
   return menu;
 }
 
@@ -129,7 +132,6 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
     {
       // Cancel in a submenu closes it and its parent; nothing is chosen.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tap_row(menu, 1);
       ASSERT_NE(menu->_submenu, nullptr);
       EXPECT_EQ(g_popups, 2);
@@ -143,7 +145,6 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       // A pen-up outside the submenu closes that one only; left in the root
       // does nothing; a second pen-up outside closes the root.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tap_row(menu, 1);
       widget_tap(230, 10);
       EXPECT_EQ(listed_surfaces(), 1);
@@ -158,7 +159,6 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       // Right opens the submenu, left closes it, right on a leaf of a
       // submenu chooses it: the whole chain is gone before the callback.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       widget_key(KEY_DOWN);
       widget_key(KEY_RIGHT);
       ASSERT_NE(menu->_submenu, nullptr);
@@ -180,7 +180,6 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       // release opens it again from the root, which first closes the open
       // one; the choice in it then closes the chain from its leaf.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tpoint p = row_point(menu, 1);
       widget_pen(TSCREEN_PEN_DOWN, p.x, p.y);
       widget_key(KEY_RIGHT);
@@ -194,12 +193,10 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
     {
       // Select on a root leaf; freeing a root with its submenu open closes both.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       widget_key(SOFT_LEFT);
       widget_run_for(200);
       EXPECT_EQ(g_chosen, (std::vector<choice>{{1, reinterpret_cast<void *>(101), true}}));
       menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tap_row(menu, 1);
       tmenu_close(menu);
       EXPECT_TRUE(screen_empty());
@@ -210,7 +207,7 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
 TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
   run_widget_test_240x320([](tscreen *) {
     static tmenu *second;
-    tmenu *menu = root_menu();
+    tmenu *menu = root_menu(NOT_SHOWN);
     tmenu_set_on_select(menu, [](uint32_t id, void *user_data) {
       record(id, user_data);
       second = tmenu_new(nullptr);
@@ -229,7 +226,7 @@ TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
 
 TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
   run_widget_test_240x320([](tscreen *screen) {
-    tmenu *menu = root_menu();
+    tmenu *menu = root_menu(NOT_SHOWN);
     tlistbox_set_selected(tmenu_get_listbox(menu), 2);  // the row above stays white
     tmenu_popup(menu, -1, -1);
     trect at = list_rect(menu);
@@ -257,7 +254,7 @@ TEST(Menu, ADimmedMenuDarkensWhatLiesBehindByAQuarter) {
     tcanvas *canvas = tscreen_get_canvas(screen);
     tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, 0xFFFFFFFF);
     tcanvas_clear(canvas);
-    tmenu *menu = root_menu();
+    tmenu *menu = root_menu(NOT_SHOWN);
     tmenu_set_dim_background(menu, 1);
     tmenu_popup(menu, -1, -1);
     EXPECT_EQ(screen_pixel(screen, 1, 1) >> 11, 23u);  // 255 x 192 / 256 >> 3
@@ -273,8 +270,7 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
         [](app_context *app) {
           std::string before = app_test_canvas_bytes(app);
           int panels = listed_surfaces();
-          tmenu *menu = root_menu();
-          tmenu_popup(menu, 30, 40);
+          tmenu *menu = root_menu(30, 40);
           tpoint quit = row_point(menu, 2);
           app_test_pen(OS_PEN_DOWN, quit.x, quit.y);
           app_test_pen(OS_PEN_UP, quit.x, quit.y);
@@ -284,8 +280,7 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
           // The pen went to the menu, not through it to the painting.
           EXPECT_EQ(app_test_canvas_bytes(app), before);
           // Quitting with a menu and its submenu open: the tear-down closes them.
-          menu = root_menu();
-          tmenu_popup(menu, 30, 40);
+          menu = root_menu(30, 40);
           tpoint more = row_point(menu, 1);
           app_test_pen(OS_PEN_DOWN, more.x, more.y);
           app_test_pen(OS_PEN_UP, more.x, more.y);
