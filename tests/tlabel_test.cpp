@@ -55,7 +55,7 @@ int32_t width_of(const tlabel *label) { return tsurface_get_width(&label->_contr
 
 }  // namespace
 
-TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeeds) {
+TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeedsAndTakeAtLeastACharacter) {
   struct row {
     const char *name;
     std::u16string text;
@@ -72,6 +72,12 @@ TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeeds) {
       {"CR LF between words", u"II\r\nIII", 50, {"##........", "###......."}},
       {"LF alone", u"I\nI", 50, {"#.........", "#........."}},
       {"a break on a non-word character", u"II-IIII", 25, {"###..", "####."}},
+      // Narrower than one character, or no width at all: a character a line.
+      {"zero width", u"II III I", 0, std::vector<std::string>(6)},
+      {"three pixels", u"II III I", 3, std::vector<std::string>(6)},
+      {"a line of a single space", u" II", 0, std::vector<std::string>(3)},
+      {"empty", u"", 0, std::vector<std::string>(1)},
+      {"line feeds only", u"\n\n", 0, std::vector<std::string>(2)},
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.name);
@@ -81,28 +87,6 @@ TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeeds) {
       EXPECT_EQ(cells(screen, label, r.width / k_cell), r.lines);
       // Drawing never leaves a change in the text.
       EXPECT_EQ(std::u16string(label->_text, size_t(label->_length)), r.text);
-      tlabel_free(label);
-    });
-  }
-}
-
-TEST(Labels, ALineTooNarrowForOneCharacterStillTakesOne) {
-  struct row {
-    std::u16string text;
-    int32_t width;
-    int32_t lines;
-  };
-  const row rows[] = {
-      {u"II III I", 0, 6},  // a zero-width label: a character a line
-      {u"II III I", 3, 6},  // narrower than one character
-      {u" II", 0, 3},       // a line of a single space
-      {u"", 0, 1},         {u"\n\n", 0, 2},
-  };
-  for (const row &r : rows) {
-    SCOPED_TRACE(r.lines);
-    run_widget_test_240x320([&](tscreen *) {
-      tlabel *label = shown_label(r.text, TLABEL_WRAP_FIT, {10, 10, 10 + r.width - 1, 19});
-      EXPECT_EQ(height_of(label), r.lines * k_line);
       tlabel_free(label);
     });
   }
