@@ -1,4 +1,5 @@
-// Test clock, fixed metrics and screen input for the widget tests.
+// Test clock, fixed metrics, screen input and the shared screens for the
+// widget tests.
 #include "widget_fixture.h"
 
 #include "gui_fixture.h"
@@ -42,6 +43,8 @@ void run_widget_test(const std::function<void(tscreen *)> &body, const char *siz
   run_on_styled_screen(body, size);
 }
 
+void run_widget_test_240x320(const std::function<void(tscreen *)> &body) { run_widget_test(body, "240x320"); }
+
 void widget_flick(int32_t x, int32_t y, int32_t dy) {
   widget_pen(TSCREEN_PEN_DOWN, x, y);
   widget_run_for(10);
@@ -50,9 +53,14 @@ void widget_flick(int32_t x, int32_t y, int32_t dy) {
   widget_pen(TSCREEN_PEN_UP, x, y + dy);
 }
 
-void widget_tap_control(void *control) {
+trect widget_screen_rect(void *control) {
   trect r;
   tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  return r;
+}
+
+void widget_tap_control(void *control) {
+  trect r = widget_screen_rect(control);
   widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
 }
 
@@ -65,8 +73,6 @@ void *widget_modal_owner() {
   tsurface *modal = tscreen_get_modal(tscreen_get());
   return modal ? tsurface_get_owner(modal) : nullptr;
 }
-
-void run_widget_test_240x320(const std::function<void(tscreen *)> &body) { run_widget_test(body, "240x320"); }
 
 void widget_take_all_timers() {
   while (wins_timer_start(1000000, 0, [](uint32_t, void *) {}, nullptr)) {
@@ -83,10 +89,4 @@ tpoint widget_list_row_point(tlistbox *list, int32_t row) {
 void widget_tap_list_row(tlistbox *list, int32_t row) {
   tpoint p = widget_list_row_point(list, row);
   widget_tap(p.x, p.y);
-}
-
-trect widget_screen_rect(void *control) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
-  return r;
 }

@@ -26,17 +26,18 @@ void widget_tap(int32_t x, int32_t y);
 
 // A widget_env and the styled screen together: the body of most widget tests.
 void run_widget_test(const std::function<void(tscreen *)> &body, const char *size = "64x64");
+// The same on a 240 x 320 screen, the size most widget tests use.
+void run_widget_test_240x320(const std::function<void(tscreen *)> &body);
 // A pen pressed at (x, y), moved 10 ms later by dy and released 10 ms after
 // that: a flick fast enough to glide.
 void widget_flick(int32_t x, int32_t y, int32_t dy);
-// A tap in the middle of a control's screen rect.
+// A control's rect in screen coordinates, and a tap in its middle.
+trect widget_screen_rect(void *control);
 void widget_tap_control(void *control);
 // A key, then the 100 ms a soft key's pressed look lasts.
 void widget_soft_key(uint32_t code);
 // The owner of the surface in the modal slot, or null.
 void *widget_modal_owner();
-// The same on a 240 x 320 screen, the size most widget tests use.
-void run_widget_test_240x320(const std::function<void(tscreen *)> &body);
 // Starts do-nothing timers until the table refuses one, so the next start a
 // widget makes fails; widget_env's end stops them.
 void widget_take_all_timers();
@@ -44,5 +45,3 @@ void widget_take_all_timers();
 // tap there.
 tpoint widget_list_row_point(tlistbox *list, int32_t row);
 void widget_tap_list_row(tlistbox *list, int32_t row);
-// A control's rect in screen coordinates.
-trect widget_screen_rect(void *control);
