@@ -121,7 +121,7 @@ TEST(ListItems, TopsFollowAddsAndRemoves) {
   tlistitems_free(items);
 }
 
-TEST(ListItems, The65thRowGrowsTheArrayAndKeepsTheOrder) {
+TEST(ListItems, RowsPastTheFirstArrayKeepTheirOrderDataAndTops) {
   tlistitems *items = tlistitems_new();
   std::vector<tlistitem *> added;
   for (intptr_t i = 0; i < 130; i++) {
