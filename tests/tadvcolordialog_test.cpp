@@ -39,12 +39,6 @@ tadvcolordialog *open_rgb(uint32_t color) {
   return adv;
 }
 
-trect screen_rect_of(void *widget) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(widget)->_surface, &r);
-  return r;
-}
-
 std::u16string text_of(tedit *edit) { return tedit_get_text(edit); }
 
 }  // namespace
@@ -53,28 +47,24 @@ std::u16string text_of(tedit *edit) { return tedit_get_text(edit); }
 // pen leaves the bar, a key steps the focused (first) bar by one per cent.
 // OK writes the colour, Cancel leaves the caller's word as it was.
 TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
-  run_on_styled_screen(
-      [](tscreen *) {
-        widget_env env;
-        for (uint32_t close : {0xF821u, 0xF822u}) {
-          tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
-          EXPECT_EQ(ints({adv->_bars[RED]->_percent, adv->_bars[GREEN]->_percent, adv->_bars[BLUE]->_percent}),
-                    ints({50, 0, 100}));
-          widget_key(0xF807);  // the red bar has the focus: 49 per cent
-          trect green = screen_rect_of(adv->_bars[GREEN]);
-          int32_t width = green.x2 - green.x1 + 1, y = (green.y1 + green.y2) / 2;
-          widget_pen(TSCREEN_PEN_DOWN, green.x1 + width / 10, y);
-          widget_pen(TSCREEN_PEN_MOVE, green.x1 + width / 2, y);
-          widget_pen(TSCREEN_PEN_UP, green.x1 + width / 2, y);
-          EXPECT_EQ(text_of(adv->_edits[RED]) + u" " + text_of(adv->_edits[GREEN]), u"124 127");
-          EXPECT_EQ(g_color, tcolor_key_rgb(128, 0, 255));
-          widget_key(close);
-          widget_run_for(100);
-          EXPECT_EQ(g_results, ints{close == 0xF821u ? 1 : 0});
-          EXPECT_EQ(g_color, close == 0xF821u ? tcolor_key_rgb(124, 127, 255) : tcolor_key_rgb(128, 0, 255));
-        }
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *) {
+    for (uint32_t close : {0xF821u, 0xF822u}) {
+      tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
+      EXPECT_EQ(ints({adv->_bars[RED]->_percent, adv->_bars[GREEN]->_percent, adv->_bars[BLUE]->_percent}),
+                ints({50, 0, 100}));
+      widget_key(0xF807);  // the red bar has the focus: 49 per cent
+      trect green = widget_screen_rect(adv->_bars[GREEN]);
+      int32_t width = green.x2 - green.x1 + 1, y = (green.y1 + green.y2) / 2;
+      widget_pen(TSCREEN_PEN_DOWN, green.x1 + width / 10, y);
+      widget_pen(TSCREEN_PEN_MOVE, green.x1 + width / 2, y);
+      widget_pen(TSCREEN_PEN_UP, green.x1 + width / 2, y);
+      EXPECT_EQ(text_of(adv->_edits[RED]) + u" " + text_of(adv->_edits[GREEN]), u"124 127");
+      EXPECT_EQ(g_color, tcolor_key_rgb(128, 0, 255));
+      widget_soft_key(close);
+      EXPECT_EQ(g_results, ints{close == 0xF821u ? 1 : 0});
+      EXPECT_EQ(g_color, close == 0xF821u ? tcolor_key_rgb(124, 127, 255) : tcolor_key_rgb(128, 0, 255));
+    }
+  });
 }
 
 // After a tap moves red to 25 per cent, 63 (the red bar has the focus
@@ -83,31 +73,28 @@ TEST(RgbDialog, BarsAndChannelsConvertBothWays) {
 // preview shows the colour. A bar at 0 per cent still shows its marker's
 // light triangle.
 TEST(RgbDialog, RampsPreviewAndMarkerFollowTheColour) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
-        trect green = screen_rect_of(adv->_bars[GREEN]);
-        uint32_t unmarked = screen_pixel(screen, green.x1 + 3, green.y1 + 2);
-        EXPECT_NE(screen_pixel(screen, green.x1 + 3, (green.y1 + green.y2) / 2), unmarked);
+  run_widget_test_240x320([](tscreen *screen) {
+    tadvcolordialog *adv = open_rgb(tcolor_key_rgb(128, 0, 255));
+    trect green = widget_screen_rect(adv->_bars[GREEN]);
+    uint32_t unmarked = screen_pixel(screen, green.x1 + 3, green.y1 + 2);
+    EXPECT_NE(screen_pixel(screen, green.x1 + 3, (green.y1 + green.y2) / 2), unmarked);
 
-        trect red = screen_rect_of(adv->_bars[RED]);
-        widget_tap(red.x1 + (red.x2 - red.x1 + 1) / 4, (red.y1 + red.y2) / 2);
-        trect blue = screen_rect_of(adv->_bars[BLUE]), preview = screen_rect_of(adv->_preview);
-        struct sample {
-          int32_t x, y;
-          uint32_t expected;
-        };
-        const sample samples[] = {
-            {green.x1 + 2, green.y1 + 2, rgb565(63, 2, 255)},
-            {green.x2 - 1, green.y1 + 2, rgb565(63, 255, 255)},
-            {blue.x1 + 2, blue.y1 + 2, rgb565(63, 0, 2)},
-            {(preview.x1 + preview.x2) / 2, (preview.y1 + preview.y2) / 2, rgb565(63, 0, 255)},
-        };
-        for (const sample &s : samples) EXPECT_EQ(screen_pixel(screen, s.x, s.y), s.expected) << s.x << "," << s.y;
-        tdialog_close(adv->_dialog, 0);
-      },
-      "240x320");
+    trect red = widget_screen_rect(adv->_bars[RED]);
+    widget_tap(red.x1 + (red.x2 - red.x1 + 1) / 4, (red.y1 + red.y2) / 2);
+    trect blue = widget_screen_rect(adv->_bars[BLUE]), preview = widget_screen_rect(adv->_preview);
+    struct sample {
+      int32_t x, y;
+      uint32_t expected;
+    };
+    const sample samples[] = {
+        {green.x1 + 2, green.y1 + 2, rgb565(63, 2, 255)},
+        {green.x2 - 1, green.y1 + 2, rgb565(63, 255, 255)},
+        {blue.x1 + 2, blue.y1 + 2, rgb565(63, 0, 2)},
+        {(preview.x1 + preview.x2) / 2, (preview.y1 + preview.y2) / 2, rgb565(63, 0, 255)},
+    };
+    for (const sample &s : samples) EXPECT_EQ(screen_pixel(screen, s.x, s.y), s.expected) << s.x << "," << s.y;
+    tdialog_close(adv->_dialog, 0);
+  });
 }
 
 // Bars across the form, then label and edit rows, and the preview from

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "gui_fixture.h"
-#include "screen_fixture.h"
 #include "os_message.h"
+#include "screen_fixture.h"
 #include "widget_fixture.h"
 #include "wins_timer.h"
 
@@ -62,7 +62,9 @@ TEST(Button, PenRoadsClickOnlyWhenReleasedInside) {
   };
   const road roads[] = {
       {"down-out-up", {{1, 20, 20}, {3, 200, 20}, {2, 200, 20}}, false, {"press", "release"}},
-      {"down-out-in-up", {{1, 20, 20}, {3, 200, 20}, {3, 30, 30}, {2, 30, 30}}, false,
+      {"down-out-in-up",
+       {{1, 20, 20}, {3, 200, 20}, {3, 30, 30}, {2, 30, 30}},
+       false,
        {"press", "release", "press", "release", "click 7"}},
       // The right and bottom edges are outside.
       {"down on the right edge", {{1, 109, 20}, {2, 109, 20}}, false, {}},
@@ -71,81 +73,69 @@ TEST(Button, PenRoadsClickOnlyWhenReleasedInside) {
   };
   for (const road &r : roads) {
     SCOPED_TRACE(r.name);
-    run_on_styled_screen(
-        [&](tscreen *screen) {
-          widget_env env;
-          tbutton *button = shown_button();
-          tcontrol_set_enabled(&button->_control, !r.disabled);
-          for (const std::vector<int> &e : r.events) widget_pen(e[0], e[1], e[2]);
-          EXPECT_EQ(g_log, r.log);
-          EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
-          EXPECT_EQ(tbutton_is_pressed(button), 0);
-          tbutton_free(button);
-        },
-        "240x320");
+    run_widget_test_240x320([&](tscreen *screen) {
+      tbutton *button = shown_button();
+      tcontrol_set_enabled(&button->_control, !r.disabled);
+      for (const std::vector<int> &e : r.events) widget_pen(e[0], e[1], e[2]);
+      EXPECT_EQ(g_log, r.log);
+      EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
+      EXPECT_EQ(tbutton_is_pressed(button), 0);
+      tbutton_free(button);
+    });
   }
 }
 
 TEST(Button, KeyPressShowsThePressedLookFor100MsThenClicks) {
-  run_on_styled_screen(
-      [](tscreen *) {
-        widget_env env;
-        tbutton *button = shown_button();
-        tbutton_set_key(button, 0xF821);
-        EXPECT_EQ(corner(), k_grey);
-        EXPECT_EQ(widget_key(0xF821), 1);
-        EXPECT_EQ(corner(), k_black);
-        widget_run_for(90);
-        EXPECT_EQ(g_log, lines{});
-        widget_run_for(10);
-        EXPECT_EQ(g_log, lines{"click 7"});
-        EXPECT_EQ(corner(), k_grey);
-        // Twice within 100 ms: the first press clicks as the second starts.
-        g_log.clear();
-        widget_key(0xF821);
-        widget_run_for(50);
-        widget_key(0xF821);
-        EXPECT_EQ(g_log, lines{"click 7"});
-        widget_run_for(100);
-        EXPECT_EQ(g_log, (lines{"click 7", "click 7"}));
-        // The action key only on a focused button, and twice is one click.
-        g_log.clear();
-        EXPECT_EQ(widget_key(TBUTTON_ACTION_KEY), 0);
-        tcontrol_set_focus(&button->_control, 1);
-        widget_key(TBUTTON_ACTION_KEY);
-        widget_run_for(50);
-        widget_key(TBUTTON_ACTION_KEY);
-        widget_run_for(200);
-        EXPECT_EQ(g_log, lines{"click 7"});
-        // Disabled, it still answers its keys; invisible, it does not.
-        g_log.clear();
-        tcontrol_set_enabled(&button->_control, 0);
-        widget_key(0xF821);
-        widget_run_for(100);
-        tsurface_set_visible(&button->_control._surface, 0);
-        EXPECT_EQ(widget_key(0xF821), 0);
-        widget_run_for(100);
-        EXPECT_EQ(g_log, lines{"click 7"});
-        tbutton_free(button);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *) {
+    tbutton *button = shown_button();
+    tbutton_set_key(button, 0xF821);
+    EXPECT_EQ(corner(), k_grey);
+    EXPECT_EQ(widget_key(0xF821), 1);
+    EXPECT_EQ(corner(), k_black);
+    widget_run_for(90);
+    EXPECT_EQ(g_log, lines{});
+    widget_run_for(10);
+    EXPECT_EQ(g_log, lines{"click 7"});
+    EXPECT_EQ(corner(), k_grey);
+    // Twice within 100 ms: the first press clicks as the second starts.
+    g_log.clear();
+    widget_key(0xF821);
+    widget_run_for(50);
+    widget_key(0xF821);
+    EXPECT_EQ(g_log, lines{"click 7"});
+    widget_run_for(100);
+    EXPECT_EQ(g_log, (lines{"click 7", "click 7"}));
+    // The action key only on a focused button, and twice is one click.
+    g_log.clear();
+    EXPECT_EQ(widget_key(TBUTTON_ACTION_KEY), 0);
+    tcontrol_set_focus(&button->_control, 1);
+    widget_key(TBUTTON_ACTION_KEY);
+    widget_run_for(50);
+    widget_key(TBUTTON_ACTION_KEY);
+    widget_run_for(200);
+    EXPECT_EQ(g_log, lines{"click 7"});
+    // Disabled, it still answers its keys; invisible, it does not.
+    g_log.clear();
+    tcontrol_set_enabled(&button->_control, 0);
+    widget_soft_key(0xF821);
+    tsurface_set_visible(&button->_control._surface, 0);
+    EXPECT_EQ(widget_key(0xF821), 0);
+    widget_run_for(100);
+    EXPECT_EQ(g_log, lines{"click 7"});
+    tbutton_free(button);
+  });
 }
 
 TEST(Button, ARefusedTimerClicksAtOnce) {
-  run_on_styled_screen(
-      [](tscreen *) {
-        widget_env env;
-        std::vector<uint32_t> others;
-        for (int i = 0; i < WINS_TIMER_MAX; i++) others.push_back(wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr));
-        tbutton *button = shown_button();
-        tbutton_set_key(button, 0xF821);
-        widget_key(0xF821);
-        EXPECT_EQ(g_log, lines{"click 7"});
-        EXPECT_EQ(corner(), k_grey);
-        tbutton_free(button);
-        for (uint32_t t : others) wins_timer_stop(t);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *) {
+    widget_take_all_timers();
+    tbutton *button = shown_button();
+    tbutton_set_key(button, 0xF821);
+    widget_key(0xF821);
+    EXPECT_EQ(g_log, lines{"click 7"});
+    EXPECT_EQ(corner(), k_grey);
+    tbutton_free(button);
+  });
 }
 
 // Each road ends in a callback that frees the button; ASan sees any later touch.
@@ -153,30 +143,27 @@ TEST(Button, CallbacksMayFreeTheButton) {
   enum { PEN_CLICK, PEN_RELEASE, KEY_TIMER, KEY_AGAIN };
   for (int road : {PEN_CLICK, PEN_RELEASE, KEY_TIMER, KEY_AGAIN}) {
     SCOPED_TRACE(road);
-    run_on_styled_screen(
-        [&](tscreen *screen) {
-          widget_env env;
-          tbutton *button = shown_button();
-          tbutton_set_key(button, 0xF821);
-          if (road == PEN_RELEASE) {
-            tbutton_set_on_release(button, free_on_release);
-          } else {
-            tbutton_set_on_click(button, free_on_click);
-          }
-          if (road == PEN_CLICK || road == PEN_RELEASE) {
-            widget_tap(20, 20);
-          } else {  // KEY_TIMER, KEY_AGAIN
-            widget_key(0xF821);
-            if (road == KEY_AGAIN) {
-              EXPECT_EQ(widget_key(0xF821), 1);
-            }
-            widget_run_for(200);
-          }
-          EXPECT_EQ(g_log.back(), "freed");
-          EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
-          EXPECT_EQ(os_next_timer_in(), -1);
-        },
-        "240x320");
+    run_widget_test_240x320([&](tscreen *screen) {
+      tbutton *button = shown_button();
+      tbutton_set_key(button, 0xF821);
+      if (road == PEN_RELEASE) {
+        tbutton_set_on_release(button, free_on_release);
+      } else {
+        tbutton_set_on_click(button, free_on_click);
+      }
+      if (road == PEN_CLICK || road == PEN_RELEASE) {
+        widget_tap(20, 20);
+      } else {  // KEY_TIMER, KEY_AGAIN
+        widget_key(0xF821);
+        if (road == KEY_AGAIN) {
+          EXPECT_EQ(widget_key(0xF821), 1);
+        }
+        widget_run_for(200);
+      }
+      EXPECT_EQ(g_log.back(), "freed");
+      EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
+      EXPECT_EQ(os_next_timer_in(), -1);
+    });
   }
 }
 
@@ -199,29 +186,26 @@ TEST(Button, EachStateDrawsItsOwnFrame) {
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.name);
-    run_on_styled_screen(
-        [&](tscreen *screen) {
-          widget_env env;
-          tbutton *button = shown_button();
-          tbutton_set_text(button, u"");
-          tbdrawer_set_fill_color(tbutton_get_focused_box_drawer(button), tcolor_rgba(0, 0, 255));
-          tbdrawer_set_fill_color(tbutton_get_disabled_box_drawer(button), tcolor_rgba(0, 255, 0));
-          tbdrawer_set_fill_color(tbutton_get_pressed_box_drawer(button), tcolor_rgba(255, 0, 0));
-          tcontrol_set_focus(&button->_control, r.focused);
-          tcontrol_set_enabled(&button->_control, !r.disabled);
-          tbutton_set_checked(button, r.checked);
-          if (r.pressed) widget_pen(TSCREEN_PEN_DOWN, 20, 20);
-          tsurface_update(&button->_control._surface, nullptr);
-          EXPECT_EQ(screen_pixel(screen, 50, 30), r.fill);
-          // A state frame without a routine falls back to the normal frame.
-          for (tbdrawer *frame : {tbutton_get_focused_box_drawer(button), tbutton_get_disabled_box_drawer(button),
-                                  tbutton_get_pressed_box_drawer(button)})
-            tbdrawer_set_draw_func(frame, nullptr);
-          tsurface_update(&button->_control._surface, nullptr);
-          EXPECT_EQ(screen_pixel(screen, 50, 30), normal);
-          tbutton_free(button);
-        },
-        "240x320");
+    run_widget_test_240x320([&](tscreen *screen) {
+      tbutton *button = shown_button();
+      tbutton_set_text(button, u"");
+      tbdrawer_set_fill_color(tbutton_get_focused_box_drawer(button), tcolor_rgba(0, 0, 255));
+      tbdrawer_set_fill_color(tbutton_get_disabled_box_drawer(button), tcolor_rgba(0, 255, 0));
+      tbdrawer_set_fill_color(tbutton_get_pressed_box_drawer(button), tcolor_rgba(255, 0, 0));
+      tcontrol_set_focus(&button->_control, r.focused);
+      tcontrol_set_enabled(&button->_control, !r.disabled);
+      tbutton_set_checked(button, r.checked);
+      if (r.pressed) widget_pen(TSCREEN_PEN_DOWN, 20, 20);
+      tsurface_update(&button->_control._surface, nullptr);
+      EXPECT_EQ(screen_pixel(screen, 50, 30), r.fill);
+      // A state frame without a routine falls back to the normal frame.
+      for (tbdrawer *frame : {tbutton_get_focused_box_drawer(button), tbutton_get_disabled_box_drawer(button),
+                              tbutton_get_pressed_box_drawer(button)})
+        tbdrawer_set_draw_func(frame, nullptr);
+      tsurface_update(&button->_control._surface, nullptr);
+      EXPECT_EQ(screen_pixel(screen, 50, 30), normal);
+      tbutton_free(button);
+    });
   }
 }
 
@@ -232,10 +216,10 @@ TEST(Button, ImagePositionsSplitTheButton) {
   };
   // 100 x 41: odd height and even width.
   const row rows[] = {
-      {1, 0, {0, 0, 99, 20}, {0, 21, 99, 40}},  {2, 0, {0, 20, 99, 40}, {0, 0, 99, 19}},
-      {3, 0, {0, 0, 49, 40}, {50, 0, 99, 40}},  {4, 0, {50, 0, 99, 40}, {0, 0, 49, 40}},
-      {5, 30, {0, 0, 99, 11}, {0, 12, 99, 40}}, {6, 30, {0, 0, 29, 40}, {30, 0, 99, 40}},
-      {7, 30, {0, 12, 99, 40}, {0, 0, 99, 11}}, {8, 30, {30, 0, 99, 40}, {0, 0, 29, 40}},
+      {1, 0, {0, 0, 99, 20}, {0, 21, 99, 40}},   {2, 0, {0, 20, 99, 40}, {0, 0, 99, 19}},
+      {3, 0, {0, 0, 49, 40}, {50, 0, 99, 40}},   {4, 0, {50, 0, 99, 40}, {0, 0, 49, 40}},
+      {5, 30, {0, 0, 99, 11}, {0, 12, 99, 40}},  {6, 30, {0, 0, 29, 40}, {30, 0, 99, 40}},
+      {7, 30, {0, 12, 99, 40}, {0, 0, 99, 11}},  {8, 30, {30, 0, 99, 40}, {0, 0, 29, 40}},
       {5, 150, {0, 0, 99, 40}, {0, 41, 99, 40}}, {9, 50, {0, 0, 99, 40}, {0, 0, 99, 40}},
   };
   auto fields = [](const trect &r) { return std::vector<int32_t>{r.x1, r.y1, r.x2, r.y2}; };
@@ -260,45 +244,39 @@ TEST(Button, ImagePositionsSplitTheButton) {
 }
 
 TEST(Button, ACaptionKeepsItsFirstThirtyOneCharacters) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        trect rect = {0, 0, 219, 29};
-        tbutton *button = tbutton_new(nullptr, &rect, u"", 0, nullptr);
-        tcontrol_realize(&button->_control);
-        auto drawn = [&](const char16_t *text) {
-          tbutton_set_text(button, text);
-          tsurface_update(&button->_control._surface, nullptr);
-          std::vector<uint32_t> pixels;
-          for (int32_t y = 0; y < 30; y++)
-            for (int32_t x = 0; x < 220; x++) pixels.push_back(screen_pixel(screen, x, y));
-          return pixels;
-        };
-        std::vector<uint32_t> cut = drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
-        EXPECT_EQ(cut, drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcde"));
-        EXPECT_NE(cut, drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"));
-        tbutton_free(button);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *screen) {
+    trect rect = {0, 0, 219, 29};
+    tbutton *button = tbutton_new(nullptr, &rect, u"", 0, nullptr);
+    tcontrol_realize(&button->_control);
+    auto drawn = [&](const char16_t *text) {
+      tbutton_set_text(button, text);
+      tsurface_update(&button->_control._surface, nullptr);
+      std::vector<uint32_t> pixels;
+      for (int32_t y = 0; y < 30; y++)
+        for (int32_t x = 0; x < 220; x++) pixels.push_back(screen_pixel(screen, x, y));
+      return pixels;
+    };
+    std::vector<uint32_t> cut = drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghij");
+    EXPECT_EQ(cut, drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcde"));
+    EXPECT_NE(cut, drawn(u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcd"));
+    tbutton_free(button);
+  });
 }
 
 TEST(Button, APressLeftToTheOwnerIsNotDrawnByTheButton) {
   for (bool left_to_owner : {false, true}) {
     SCOPED_TRACE(left_to_owner ? "left to the owner" : "drawn by the button");
-    run_on_styled_screen(
-        [&](tscreen *screen) {
-          widget_env env;
-          tbutton *button = shown_button();
-          tbdrawer_set_fill_color(tbutton_get_pressed_box_drawer(button), tcolor_rgba(255, 0, 0));
-          tbutton_set_no_redraw_on_press(button, left_to_owner);
-          uint32_t before = screen_pixel(screen, 50, 30);
-          widget_pen(TSCREEN_PEN_DOWN, 20, 20);
-          EXPECT_EQ(g_log, lines({"press"}));
-          EXPECT_EQ(screen_pixel(screen, 50, 30), left_to_owner ? before : rgb565(255, 0, 0));
-          widget_pen(TSCREEN_PEN_UP, 20, 20);
-          EXPECT_EQ(g_log, lines({"press", "release", "click 7"}));
-          tbutton_free(button);
-        },
-        "240x320");
+    run_widget_test_240x320([&](tscreen *screen) {
+      tbutton *button = shown_button();
+      tbdrawer_set_fill_color(tbutton_get_pressed_box_drawer(button), tcolor_rgba(255, 0, 0));
+      tbutton_set_no_redraw_on_press(button, left_to_owner);
+      uint32_t before = screen_pixel(screen, 50, 30);
+      widget_pen(TSCREEN_PEN_DOWN, 20, 20);
+      EXPECT_EQ(g_log, lines({"press"}));
+      EXPECT_EQ(screen_pixel(screen, 50, 30), left_to_owner ? before : rgb565(255, 0, 0));
+      widget_pen(TSCREEN_PEN_UP, 20, 20);
+      EXPECT_EQ(g_log, lines({"press", "release", "click 7"}));
+      tbutton_free(button);
+    });
   }
 }

@@ -54,18 +54,10 @@ tcolordialog *open_dialog(uint32_t color, const words &recent, int32_t count) {
   return cd;
 }
 
-trect screen_rect_of(void *widget) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(widget)->_surface, &r);
-  return r;
-}
-
 tpoint centre_of(void *widget) {
-  trect r = screen_rect_of(widget);
+  trect r = widget_screen_rect(widget);
   return {(r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2};
 }
-
-void tap(void *widget) { widget_tap(centre_of(widget).x, centre_of(widget).y); }
 
 }  // namespace
 
@@ -75,41 +67,36 @@ void tap(void *widget) { widget_tap(centre_of(widget).x, centre_of(widget).y); }
 // and write nothing. A pick writes the caller's words before its callback
 // runs, and the dialog is gone by then.
 TEST(ColourDialog, EmptyRecentSlotsAreWhiteAndDeafAndAPaletteTapPicks) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        for (bool outside : {false, true}) {
-          tcolordialog *cd = open_dialog(0x010203, {}, 0);
-          tdialog_set_close_on_outside_tap(cd->_dialog, 1);
-          widget_key(0xF821);
-          widget_run_for(100);
-          ASSERT_TRUE(g_results.empty());
-          if (outside)
-            widget_tap(1, tdialog_get_y(cd->_dialog) - 2);
-          else
-            widget_key(0xF822);
-          widget_run_for(100);
-          EXPECT_EQ(g_results, std::vector<std::string>{"0 user " + std::to_string(0x010203)});
-          EXPECT_EQ(g_count, 0);
-        }
-        tcolordialog *cd = open_dialog(0x123456, {}, 0);
-        for (tbutton *slot : cd->_recent) {
-          EXPECT_EQ(screen_pixel(screen, centre_of(slot).x, centre_of(slot).y), rgb565(255, 255, 255));
-          tap(slot);
-          ASSERT_TRUE(g_results.empty());
-        }
-        tbutton *orange = cd->_palette[k_orange_index];
-        tpoint at = centre_of(orange);
-        EXPECT_EQ(ints({int32_t(screen_pixel(screen, at.x, at.y)),
-                        int32_t(screen_pixel(screen, screen_rect_of(orange).x1, at.y))}),
-                  ints({rgb565(255, 153, 0), rgb565(64, 64, 64)}));
-        tap(cd->_palette[k_magenta_index]);
-        const uint32_t magenta = tcolor_key_rgb(255, 1, 255);
-        EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(magenta)});
-        EXPECT_EQ(ints({int32_t(g_recent[0]), g_count}), ints({int32_t(magenta), 1}));
-        EXPECT_FALSE(g_modal_when_called);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *screen) {
+    for (bool outside : {false, true}) {
+      tcolordialog *cd = open_dialog(0x010203, {}, 0);
+      tdialog_set_close_on_outside_tap(cd->_dialog, 1);
+      widget_soft_key(0xF821);
+      ASSERT_TRUE(g_results.empty());
+      if (outside)
+        widget_tap(1, tdialog_get_y(cd->_dialog) - 2);
+      else
+        widget_soft_key(0xF822);
+      EXPECT_EQ(g_results, std::vector<std::string>{"0 user " + std::to_string(0x010203)});
+      EXPECT_EQ(g_count, 0);
+    }
+    tcolordialog *cd = open_dialog(0x123456, {}, 0);
+    for (tbutton *slot : cd->_recent) {
+      EXPECT_EQ(screen_pixel(screen, centre_of(slot).x, centre_of(slot).y), rgb565(255, 255, 255));
+      widget_tap_control(slot);
+      ASSERT_TRUE(g_results.empty());
+    }
+    tbutton *orange = cd->_palette[k_orange_index];
+    tpoint at = centre_of(orange);
+    EXPECT_EQ(ints({int32_t(screen_pixel(screen, at.x, at.y)),
+                    int32_t(screen_pixel(screen, widget_screen_rect(orange).x1, at.y))}),
+              ints({rgb565(255, 153, 0), rgb565(64, 64, 64)}));
+    widget_tap_control(cd->_palette[k_magenta_index]);
+    const uint32_t magenta = tcolor_key_rgb(255, 1, 255);
+    EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(magenta)});
+    EXPECT_EQ(ints({int32_t(g_recent[0]), g_count}), ints({int32_t(magenta), 1}));
+    EXPECT_FALSE(g_modal_when_called);
+  });
 }
 
 // Picking reorders the recent list. The count comes from a settings file, so
@@ -133,22 +120,19 @@ TEST(ColourDialog, APickGoesToTheFrontOfTheRecentList) {
       {"match past the count is new", {a, b, c, k_orange}, 3, -1, {k_orange, a, b, c}, 4},
       {"negative count acts as 0", {a, b}, -2, -1, {k_orange}, 1},
   };
-  run_on_styled_screen(
-      [&](tscreen *) {
-        widget_env env;
-        for (const row &r : rows) {
-          SCOPED_TRACE(r.what);
-          tcolordialog *cd = open_dialog(0, r.recent, r.count);
-          tap(r.recent_slot < 0 ? cd->_palette[k_orange_index] : cd->_recent[r.recent_slot]);
-          ASSERT_EQ(g_results.size(), 1u);
-          words expected = r.recent;
-          expected.resize(TCOLORDIALOG_RECENT);
-          std::copy(r.expected.begin(), r.expected.end(), expected.begin());
-          EXPECT_EQ(g_recent, expected);
-          EXPECT_EQ(ints({g_count, int32_t(g_color)}), ints({r.expected_count, int32_t(r.expected[0])}));
-        }
-      },
-      "240x320");
+  run_widget_test_240x320([&](tscreen *) {
+    for (const row &r : rows) {
+      SCOPED_TRACE(r.what);
+      tcolordialog *cd = open_dialog(0, r.recent, r.count);
+      widget_tap_control(r.recent_slot < 0 ? cd->_palette[k_orange_index] : cd->_recent[r.recent_slot]);
+      ASSERT_EQ(g_results.size(), 1u);
+      words expected = r.recent;
+      expected.resize(TCOLORDIALOG_RECENT);
+      std::copy(r.expected.begin(), r.expected.end(), expected.begin());
+      EXPECT_EQ(g_recent, expected);
+      EXPECT_EQ(ints({g_count, int32_t(g_color)}), ints({r.expected_count, int32_t(r.expected[0])}));
+    }
+  });
 }
 
 // cell = (client width - 2 x 5) / 8 - 5 and the grid centred in the form:
@@ -177,9 +161,9 @@ TEST(ColourDialog, SwatchesAreSizedAndCentredForTheWidth) {
               tcolordialog_set_layout(static_cast<tcolordialog *>(target), index, spaced);
           }));
           tcolordialog *cd = open_dialog(0, {}, 0);
-          trect form = screen_rect_of(tdialog_get_form(cd->_dialog)), more = screen_rect_of(cd->_more);
-          trect first = screen_rect_of(cd->_recent[0]), last = screen_rect_of(cd->_palette[39]);
-          trect palette = screen_rect_of(cd->_palette[0]);
+          trect form = widget_screen_rect(tdialog_get_form(cd->_dialog)), more = widget_screen_rect(cd->_more);
+          trect first = widget_screen_rect(cd->_recent[0]), last = widget_screen_rect(cd->_palette[39]);
+          trect palette = widget_screen_rect(cd->_palette[0]);
           EXPECT_EQ(ints({first.x2 - first.x1 + 1, first.y2 - first.y1 + 1, first.x1 - form.x1, form.x2 - last.x2,
                           first.y1 - form.y1, palette.y1 - form.y1}),
                     ints({r.cell, r.cell, 7, 8, r.recent_top, r.palette_top}));
@@ -195,36 +179,31 @@ TEST(ColourDialog, SwatchesAreSizedAndCentredForTheWidth) {
 // this one and where the hook puts it. Its Cancel leaves this dialog open
 // and answering; its OK closes both with 1 and the RGB dialog's colour.
 TEST(ColourDialog, TheRgbDialogCancelsBackAndPicksThrough) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        tcolordialog *cd = open_dialog(tcolor_key_rgb(128, 20, 30), {}, 0);
-        tsurface *own = &reinterpret_cast<tcontrol *>(cd->_dialog)->_surface;
-        tdialog_set_dimmed(cd->_dialog, 1);
-        tcolordialog_set_on_more_colors(cd, [](tcolordialog *, int32_t *x, int32_t *y, int32_t *mode) {
-          *x = 0;
-          *y = 10;
-          *mode = TDIALOG_PLACE_KEEP;
-        });
-        tap(cd->_more);
-        tdialog *rgb = reinterpret_cast<tdialog *>(tscreen_get_modal(screen));
-        EXPECT_EQ(ints({tdialog_get_x(rgb), tdialog_get_y(rgb), tdialog_is_dimmed(rgb)}), ints({0, 10, 1}));
-        widget_key(0xF808);  // red up a step on the focused bar
-        widget_key(0xF822);  // Cancel
-        widget_run_for(100);
-        EXPECT_TRUE(g_results.empty());
-        EXPECT_EQ(tscreen_get_modal(screen), own);
+  run_widget_test_240x320([](tscreen *screen) {
+    tcolordialog *cd = open_dialog(tcolor_key_rgb(128, 20, 30), {}, 0);
+    tsurface *own = &reinterpret_cast<tcontrol *>(cd->_dialog)->_surface;
+    tdialog_set_dimmed(cd->_dialog, 1);
+    tcolordialog_set_on_more_colors(cd, [](tcolordialog *, int32_t *x, int32_t *y, int32_t *mode) {
+      *x = 0;
+      *y = 10;
+      *mode = TDIALOG_PLACE_KEEP;
+    });
+    widget_tap_control(cd->_more);
+    tdialog *rgb = reinterpret_cast<tdialog *>(tscreen_get_modal(screen));
+    EXPECT_EQ(ints({tdialog_get_x(rgb), tdialog_get_y(rgb), tdialog_is_dimmed(rgb)}), ints({0, 10, 1}));
+    widget_key(0xF808);  // red up a step on the focused bar
+    widget_soft_key(0xF822);  // Cancel
+    EXPECT_TRUE(g_results.empty());
+    EXPECT_EQ(tscreen_get_modal(screen), own);
 
-        tap(cd->_more);
-        widget_key(0xF808);
-        widget_key(0xF821);  // OK
-        widget_run_for(100);
-        const uint32_t picked = tcolor_key_rgb(51 * 255 / 100, 20, 30);  // 128 starts at 50 per cent
-        EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(picked)});
-        EXPECT_EQ(g_recent[0], picked);
-        EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-      },
-      "240x320");
+    widget_tap_control(cd->_more);
+    widget_key(0xF808);
+    widget_soft_key(0xF821);  // OK
+    const uint32_t picked = tcolor_key_rgb(51 * 255 / 100, 20, 30);  // 128 starts at 50 per cent
+    EXPECT_EQ(g_results, std::vector<std::string>{"1 user " + std::to_string(picked)});
+    EXPECT_EQ(g_recent[0], picked);
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+  });
 }
 
 // A part that cannot be made (the wide "More Colors..." button under a low

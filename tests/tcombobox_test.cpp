@@ -29,15 +29,11 @@ tmenu *open_menu() {
   return reinterpret_cast<tmenu *>(modal);
 }
 
+using ints = std::vector<int32_t>;
 trect list_rect(const tmenu *menu) { return *tsurface_get_rect(&tmenu_get_listbox(menu)->_control._surface); }
 
 // The screen point in the middle of row `row` of the open drop-down.
-tpoint row_point(int32_t row) {
-  tmenu *menu = open_menu();
-  trect at = list_rect(menu);
-  const trect *r = tlistbox_get_item_rect(tmenu_get_listbox(menu), row);
-  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
-}
+tpoint row_point(int32_t row) { return widget_list_row_point(tmenu_get_listbox(open_menu()), row); }
 
 // A top-level combo box of 100 x 20 at (10, y) on screen.
 tcombobox *combo_at(int32_t y, int32_t mode, int32_t selected = -1) {
@@ -52,63 +48,52 @@ tcombobox *combo_at(int32_t y, int32_t mode, int32_t selected = -1) {
 }  // namespace
 
 TEST(ComboBox, APickShowsTheEntryTextAndCancelChangesNothing) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
     EXPECT_EQ(text_of(combox), u"none");
     widget_tap(100, 20);  // the button
     tmenu *menu = open_menu();
     ASSERT_NE(menu, nullptr);
     // Right below the control and exactly as wide; no image for field 1 = -1.
-    EXPECT_EQ(list_rect(menu).x1, 10);
-    EXPECT_EQ(list_rect(menu).x2, 109);
-    EXPECT_EQ(list_rect(menu).y1, 30);
-    tpoint e = row_point(1);
-    widget_tap(e.x, e.y);
-    EXPECT_EQ(open_menu(), nullptr);
-    EXPECT_EQ(text_of(combox), u"E:");
-    EXPECT_EQ(tcombobox_get_selected(combox), 1);
-    EXPECT_EQ(g_changes, 1);
-
+    EXPECT_EQ(ints({list_rect(menu).x1, list_rect(menu).x2, list_rect(menu).y1}), ints({10, 109, 30}));
+    widget_tap_list_row(tmenu_get_listbox(menu), 1);
+    auto expect_picked = [&](const char16_t *text, int32_t selected, int changes) {
+      EXPECT_EQ(open_menu(), nullptr);
+      EXPECT_EQ(text_of(combox), text);
+      EXPECT_EQ(ints({tcombobox_get_selected(combox), g_changes}), ints({selected, changes}));
+    };
+    expect_picked(u"E:", 1, 1);
     // Cancel: the text, the selection and the callback count stay.
     EXPECT_EQ(widget_key(KEY_ACTION), 1);
     ASSERT_NE(open_menu(), nullptr);
     EXPECT_EQ(tlistbox_get_selected(tmenu_get_listbox(open_menu())), 1);
     widget_key(SOFT_RIGHT);
     widget_run_for(200);
-    EXPECT_EQ(open_menu(), nullptr);
-    EXPECT_EQ(text_of(combox), u"E:");
-    EXPECT_EQ(tcombobox_get_selected(combox), 1);
-    EXPECT_EQ(g_changes, 1);
-
+    expect_picked(u"E:", 1, 1);
     // The root entry's "\/" is a slash: the field reads "/".
     widget_tap(100, 20);
-    tpoint root = row_point(2);
-    widget_tap(root.x, root.y);
-    EXPECT_EQ(text_of(combox), u"/");
-    EXPECT_EQ(tcombobox_get_selected(combox), 2);
+    widget_tap_list_row(tmenu_get_listbox(open_menu()), 2);
+    expect_picked(u"/", 2, 2);
     tcombobox_free(combox);
-  }, "240x320");
+  });
 }
 
 TEST(ComboBox, AnEditableFieldTakesTypingOnlyWhileTheComboHasTheFocus) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tcombobox *combox = combo_at(10, TCOMBOBOX_EDITABLE);
     tcontrol_set_focus(&combox->_control, 1);
     widget_key('x');
     std::u16string typed = text_of(combox);
     EXPECT_NE(typed.find(u'x'), std::u16string::npos);
-    tcontrol_set_focus(&combox->_control, 0);
+    tcontrol_set_focus(&combox->_control, 0);  // focus-out leaves the field
     widget_key('y');
     EXPECT_EQ(text_of(combox), typed);
     tcombobox_free(combox);
-  }, "240x320");
+  });
 }
 
 TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tcombobox *combox = combo_at(250, TCOMBOBOX_LIST_ONLY, 2);
     EXPECT_EQ(text_of(combox), u"/");
     widget_tap(30, 260);  // on the field itself
@@ -116,48 +101,47 @@ TEST(ComboBox, ListOnlyOpensOnAPressAndKeepsTheReleaseFromTheMenu) {
     ASSERT_NE(menu, nullptr);
     // 82 pixels of list do not fit between the control and the bar (top
     // 280): moved up so that it ends on the bar.
-    EXPECT_EQ(list_rect(menu).y2, 279);
-    EXPECT_EQ(list_rect(menu).y1, 198);
-    EXPECT_EQ(list_rect(menu).x1, 10);
+    EXPECT_EQ(ints({list_rect(menu).x1, list_rect(menu).y1, list_rect(menu).y2}), ints({10, 198, 279}));
     widget_tap(200, 100);  // outside: closed, nothing chosen
     EXPECT_EQ(open_menu(), nullptr);
     EXPECT_EQ(text_of(combox), u"/");
     EXPECT_EQ(g_changes, 0);
     tcombobox_free(combox);
-  }, "240x320");
+  });
 }
 
 // A list-only field cannot scroll: a text too wide for it shows cut with an
 // ellipsis, as some prefix and "..." show in a field wide enough for them.
 TEST(ComboBox, ListOnlyTextTooWideEndsWithAnEllipsis) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
-    const std::u16string text = u"All Image Files(*.bmp;*.jpg;*.png;*.gif)";
-    tcombobox *cut = combo_at(10, TCOMBOBOX_LIST_ONLY);
-    tcombobox_set_text(cut, text.c_str());
-    const trect wide_rect = {10, 50, 409, 69};
-    tcombobox *wide = tcombobox_new(nullptr, &wide_rect, TCOMBOBOX_LIST_ONLY, u"", nullptr, 0, -1, nullptr);
-    tcontrol_realize(&wide->_control);
-    // Inside the narrow field's frame the same, and the wide one's text ends
-    // there.
-    auto same_field = [] {
-      for (int32_t y = 2; y < 18; y++) {
-        for (int32_t x = 12; x < 87; x++)
-          if (os_headless_get_pixel(x, 10 + y) != os_headless_get_pixel(x, 50 + y)) return false;
-        for (int32_t x = 87; x < 200; x++)
-          if (os_headless_get_pixel(x, 50 + y) != os_headless_get_pixel(300, 50 + y)) return false;
-      }
-      return true;
-    };
-    bool shown = false;
-    for (size_t n = text.size(); n > 0 && !shown; n--) {
-      tcombobox_set_text(wide, (text.substr(0, n) + u"...").c_str());
-      shown = same_field();
-    }
-    EXPECT_TRUE(shown);
-    tcombobox_free(wide);
-    tcombobox_free(cut);
-  }, "480x640");
+  run_widget_test(
+      [](tscreen *) {
+        const std::u16string text = u"All Image Files(*.bmp;*.jpg;*.png;*.gif)";
+        tcombobox *cut = combo_at(10, TCOMBOBOX_LIST_ONLY);
+        tcombobox_set_text(cut, text.c_str());
+        const trect wide_rect = {10, 50, 409, 69};
+        tcombobox *wide = tcombobox_new(nullptr, &wide_rect, TCOMBOBOX_LIST_ONLY, u"", nullptr, 0, -1, nullptr);
+        tcontrol_realize(&wide->_control);
+        // Inside the narrow field's frame the same, and the wide one's text ends
+        // there.
+        auto same_field = [] {
+          for (int32_t y = 2; y < 18; y++) {
+            for (int32_t x = 12; x < 87; x++)
+              if (os_headless_get_pixel(x, 10 + y) != os_headless_get_pixel(x, 50 + y)) return false;
+            for (int32_t x = 87; x < 200; x++)
+              if (os_headless_get_pixel(x, 50 + y) != os_headless_get_pixel(300, 50 + y)) return false;
+          }
+          return true;
+        };
+        bool shown = false;
+        for (size_t n = text.size(); n > 0 && !shown; n--) {
+          tcombobox_set_text(wide, (text.substr(0, n) + u"...").c_str());
+          shown = same_field();
+        }
+        EXPECT_TRUE(shown);
+        tcombobox_free(wide);
+        tcombobox_free(cut);
+      },
+      "480x640");
 }
 
 TEST(ComboOverTheProgram, ADropDownPicksByPen) {

@@ -30,7 +30,9 @@ tcontrol *child_at(tcontrol *c, int32_t i) { return reinterpret_cast<family *>(c
 
 }  // namespace
 
-TEST(Control, AlignmentPlacesInTheParentClientRectAndAnchorsLast) {
+// Docked in the parent's client rect, then sized to 20 x 30: only the
+// thickness changes and the far edge stays.
+TEST(Control, AlignmentPlacesInTheParentClientRectAndDockedSizingKeepsTheFarEdge) {
   run_on_styled_screen([](tscreen *) {
     trect whole = {0, 0, 119, 89};
     tcontrol parent;
@@ -38,21 +40,20 @@ TEST(Control, AlignmentPlacesInTheParentClientRectAndAnchorsLast) {
     trect client = {10, 5, 110, 84};  // 101 x 80
     tcontrol_set_client_rect(&parent, &client);
     trect small = {0, 0, 9, 9};
-    struct row {
+    const struct {
       int32_t align;
       std::vector<int32_t> rect;
       uint32_t anchors;
-      std::vector<int32_t> margins;
+      std::vector<int32_t> margins, sized;
+    } rows[] = {
+        {TCONTROL_ALIGN_LEFT, {10, 5, 59, 84}, 1 | 2 | 8, {0, 0, 51, 0}, {10, 5, 29, 84}},
+        {TCONTROL_ALIGN_TOP, {10, 5, 110, 44}, 1 | 2 | 4, {0, 0, 0, 40}, {10, 5, 110, 34}},
+        {TCONTROL_ALIGN_RIGHT, {60, 5, 110, 84}, 2 | 4 | 8, {50, 0, 0, 0}, {91, 5, 110, 84}},
+        {TCONTROL_ALIGN_BOTTOM, {10, 45, 110, 84}, 1 | 4 | 8, {0, 40, 0, 0}, {10, 55, 110, 84}},
+        {TCONTROL_ALIGN_FILL, {10, 5, 110, 84}, 15, {0, 0, 0, 0}, {10, 5, 110, 84}},
+        {9, {0, 0, 9, 9}, 0, {0, 0, 0, 0}, {0, 0, 19, 29}},  // stored, nothing more
     };
-    const row rows[] = {
-        {TCONTROL_ALIGN_LEFT, {10, 5, 59, 84}, 1 | 2 | 8, {0, 0, 51, 0}},
-        {TCONTROL_ALIGN_TOP, {10, 5, 110, 44}, 1 | 2 | 4, {0, 0, 0, 40}},
-        {TCONTROL_ALIGN_RIGHT, {60, 5, 110, 84}, 2 | 4 | 8, {50, 0, 0, 0}},  // x = P.x1 + 50, width 51
-        {TCONTROL_ALIGN_BOTTOM, {10, 45, 110, 84}, 1 | 4 | 8, {0, 40, 0, 0}},
-        {TCONTROL_ALIGN_FILL, {10, 5, 110, 84}, 15, {0, 0, 0, 0}},
-        {9, {0, 0, 9, 9}, 0, {0, 0, 0, 0}},  // stored, nothing more
-    };
-    for (const row &r : rows) {
+    for (const auto &r : rows) {
       SCOPED_TRACE(r.align);
       tcontrol child;
       ASSERT_EQ(tcontrol_init(&child, &parent, &small, nullptr), 1);
@@ -60,41 +61,12 @@ TEST(Control, AlignmentPlacesInTheParentClientRectAndAnchorsLast) {
       EXPECT_EQ(rect_of(child), r.rect);
       EXPECT_EQ(child._anchors, r.anchors);
       EXPECT_EQ(margins_of(child), r.margins);
+      tcontrol_set_size(&child, 20, 30);
+      EXPECT_EQ(rect_of(child), r.sized);
       // The client rect follows every rect change.
       const trect *own = tsurface_get_rect(&child._surface);
       EXPECT_EQ(fields(*tcontrol_get_client_rect(&child)),
                 (std::vector<int32_t>{0, 0, own->x2 - own->x1, own->y2 - own->y1}));
-      tcontrol_deinit(&child);
-    }
-    tcontrol_deinit(&parent);
-  });
-}
-
-TEST(Control, DockedSizingTakesOnlyTheThicknessAndKeepsTheFarEdge) {
-  run_on_styled_screen([](tscreen *) {
-    trect whole = {0, 0, 99, 79};
-    tcontrol parent;
-    ASSERT_EQ(tcontrol_init(&parent, nullptr, &whole, nullptr), 1);
-    trect small = {0, 0, 9, 9};
-    struct row {
-      int32_t align;
-      std::vector<int32_t> rect;
-    };
-    const row rows[] = {
-        {TCONTROL_ALIGN_LEFT, {0, 0, 19, 79}},
-        {TCONTROL_ALIGN_TOP, {0, 0, 99, 29}},
-        {TCONTROL_ALIGN_RIGHT, {80, 0, 99, 79}},
-        {TCONTROL_ALIGN_BOTTOM, {0, 50, 99, 79}},  // the bottom edge stays
-        {TCONTROL_ALIGN_FILL, {0, 0, 99, 79}},
-        {TCONTROL_ALIGN_NONE, {0, 0, 19, 29}},
-    };
-    for (const row &r : rows) {
-      SCOPED_TRACE(r.align);
-      tcontrol child;
-      ASSERT_EQ(tcontrol_init(&child, &parent, &small, nullptr), 1);
-      tcontrol_set_align(&child, r.align);
-      tcontrol_set_size(&child, 20, 30);
-      EXPECT_EQ(rect_of(child), r.rect);
       tcontrol_deinit(&child);
     }
     tcontrol_deinit(&parent);

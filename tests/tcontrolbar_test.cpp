@@ -39,34 +39,29 @@ std::vector<int32_t> fields(const tcontrol *c) {
 }  // namespace
 
 TEST(ControlBar, SoftKeysClickAfterThePressedLookWithTheirResults) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        tcontrolbar *bar = shown_bar();
-        // The left soft key's top-left corner: grey raised, black pressed.
-        uint32_t raised = screen_pixel(screen, 0, 280);
-        EXPECT_EQ(widget_key(0xF821), 1);
-        EXPECT_NE(screen_pixel(screen, 0, 280), raised);
-        widget_run_for(90);
-        EXPECT_EQ(g_clicks, std::vector<intptr_t>{});
-        widget_run_for(10);
-        EXPECT_EQ(screen_pixel(screen, 0, 280), raised);
-        widget_key(0xF822);
-        widget_run_for(100);
-        widget_key(0xF823);
-        widget_run_for(100);
-        EXPECT_EQ(widget_key('a'), 0);
-        EXPECT_EQ(g_clicks, (std::vector<intptr_t>{1, 0, 2}));
-        // The pen reaches every soft key, the middle one between the others.
-        g_clicks.clear();
-        widget_tap(10, 300);
-        widget_tap(230, 300);
-        widget_tap(120, 300);
-        widget_tap(120, 100);  // above the bar
-        EXPECT_EQ(g_clicks, (std::vector<intptr_t>{1, 0, 2}));
-        tcontrolbar_free(bar);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *screen) {
+    tcontrolbar *bar = shown_bar();
+    // The left soft key's top-left corner: grey raised, black pressed.
+    uint32_t raised = screen_pixel(screen, 0, 280);
+    EXPECT_EQ(widget_key(0xF821), 1);
+    EXPECT_NE(screen_pixel(screen, 0, 280), raised);
+    widget_run_for(90);
+    EXPECT_EQ(g_clicks, std::vector<intptr_t>{});
+    widget_run_for(10);
+    EXPECT_EQ(screen_pixel(screen, 0, 280), raised);
+    widget_soft_key(0xF822);
+    widget_soft_key(0xF823);
+    EXPECT_EQ(widget_key('a'), 0);
+    EXPECT_EQ(g_clicks, (std::vector<intptr_t>{1, 0, 2}));
+    // The pen reaches every soft key, the middle one between the others.
+    g_clicks.clear();
+    widget_tap(10, 300);
+    widget_tap(230, 300);
+    widget_tap(120, 300);
+    widget_tap(120, 100);  // above the bar
+    EXPECT_EQ(g_clicks, (std::vector<intptr_t>{1, 0, 2}));
+    tcontrolbar_free(bar);
+  });
 }
 
 TEST(ControlBar, EachPositionDocksTheBarAndItsButtons) {
@@ -86,9 +81,8 @@ TEST(ControlBar, EachPositionDocksTheBarAndItsButtons) {
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.position);
-    run_on_styled_screen(
+    run_widget_test(
         [&](tscreen *) {
-          widget_env env;
           tcontrolbar *bar = shown_bar();
           tcontrolbar_set_position(bar, r.position);
           EXPECT_EQ(fields(&bar->_control), r.bar);
@@ -121,27 +115,24 @@ std::vector<uint8_t> buffer_of(tbutton *button) {
 }
 
 TEST(ControlBar, AHiddenButtonIsNotDrawnAndCatchesUpWhenTheBarIsDrawnAgain) {
-  run_on_styled_screen(
-      [](tscreen *) {
-        widget_env env;
-        tcontrolbar *bar = shown_bar();
-        tbutton *middle = tcontrolbar_get_middle_button(bar);
-        tsurface_set_visible(&middle->_control._surface, 0);
-        tbutton_set_draw_hooks(middle, count_draw, nullptr, nullptr, nullptr);
-        g_middle_draws = 0;
-        tcontrolbar_set_position(bar, TCONTROLBAR_TOP);
-        tbutton_set_text(middle, u"Middle");
-        EXPECT_EQ(g_middle_draws, 0);
-        tsurface_set_visible(&middle->_control._surface, 1);
-        tsurface_update(&bar->_control._surface, nullptr);
-        EXPECT_EQ(g_middle_draws, 1);
-        // What it holds now is what drawing it afresh gives: its text.
-        std::vector<uint8_t> caught_up = buffer_of(middle);
-        tsurface_paint(&middle->_control._surface);
-        EXPECT_EQ(caught_up, buffer_of(middle));
-        tcontrolbar_free(bar);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *) {
+    tcontrolbar *bar = shown_bar();
+    tbutton *middle = tcontrolbar_get_middle_button(bar);
+    tsurface_set_visible(&middle->_control._surface, 0);
+    tbutton_set_draw_hooks(middle, count_draw, nullptr, nullptr, nullptr);
+    g_middle_draws = 0;
+    tcontrolbar_set_position(bar, TCONTROLBAR_TOP);
+    tbutton_set_text(middle, u"Middle");
+    EXPECT_EQ(g_middle_draws, 0);
+    tsurface_set_visible(&middle->_control._surface, 1);
+    tsurface_update(&bar->_control._surface, nullptr);
+    EXPECT_EQ(g_middle_draws, 1);
+    // What it holds now is what drawing it afresh gives: its text.
+    std::vector<uint8_t> caught_up = buffer_of(middle);
+    tsurface_paint(&middle->_control._surface);
+    EXPECT_EQ(caught_up, buffer_of(middle));
+    tcontrolbar_free(bar);
+  });
 }
 
 // Each road closes (frees) the bar in its click callback; ASan sees any later touch.
@@ -149,21 +140,18 @@ TEST(ControlBar, AClickMayFreeTheBar) {
   enum { TAP, KEY, KEY_TWICE };
   for (int road : {TAP, KEY, KEY_TWICE}) {
     SCOPED_TRACE(road);
-    run_on_styled_screen(
-        [&](tscreen *screen) {
-          widget_env env;
-          shown_bar(free_on_click);
-          if (road == TAP) {
-            widget_tap(10, 300);
-          } else {
-            widget_key(0xF821);
-            if (road == KEY_TWICE) widget_key(0xF821);
-            widget_run_for(200);
-          }
-          EXPECT_EQ(g_clicks, std::vector<intptr_t>{1});
-          EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
-          EXPECT_EQ(widget_key(0xF821), 0);
-        },
-        "240x320");
+    run_widget_test_240x320([&](tscreen *screen) {
+      shown_bar(free_on_click);
+      if (road == TAP) {
+        widget_tap(10, 300);
+      } else {
+        widget_key(0xF821);
+        if (road == KEY_TWICE) widget_key(0xF821);
+        widget_run_for(200);
+      }
+      EXPECT_EQ(g_clicks, std::vector<intptr_t>{1});
+      EXPECT_EQ(tscreen_get_pen_capture(screen), nullptr);
+      EXPECT_EQ(widget_key(0xF821), 0);
+    });
   }
 }

@@ -40,12 +40,7 @@ tdialog *shown_dialog(int32_t mode) {
 // Runs body on a styled 240 x 320 screen with the test clock.
 void on_dialog_screen(const std::function<void(tscreen *)> &body) {
   g_results.clear();
-  run_on_styled_screen(
-      [&](tscreen *screen) {
-        widget_env env;
-        body(screen);
-      },
-      "240x320");
+  run_widget_test([&](tscreen *screen) { body(screen); }, "240x320");
 }
 
 }  // namespace
@@ -54,8 +49,7 @@ TEST(Dialog, SoftKeysCloseAfterThePressedLookUnlessVetoed) {
   on_dialog_screen([](tscreen *screen) {
     tdialog *dialog = shown_dialog(TDIALOG_PLACE_KEEP);
     tdialog_set_on_closing(dialog, veto);
-    widget_key(TCONTROLBAR_RIGHT_KEY);
-    widget_run_for(100);
+    widget_soft_key(TCONTROLBAR_RIGHT_KEY);
     EXPECT_EQ(tscreen_get_modal(screen), surface_of(dialog)) << "vetoed";
     tdialog_set_on_closing(dialog, nullptr);
     EXPECT_EQ(widget_key(TCONTROLBAR_LEFT_KEY), 1);
@@ -155,12 +149,10 @@ TEST(Dialog, AResultCallbackMayOpenTheNextDialog) {
       record_result(result, owner);
       g_next = shown_dialog(TDIALOG_PLACE_CENTRE);
     });
-    widget_key(TCONTROLBAR_LEFT_KEY);
-    widget_run_for(100);
+    widget_soft_key(TCONTROLBAR_LEFT_KEY);
     ASSERT_NE(g_next, nullptr);
     EXPECT_EQ(tscreen_get_modal(screen), surface_of(g_next));
-    widget_key(TCONTROLBAR_RIGHT_KEY);
-    widget_run_for(100);
+    widget_soft_key(TCONTROLBAR_RIGHT_KEY);
     EXPECT_EQ(g_results, (std::vector<std::string>{"1 owner", "0 owner"}));
     EXPECT_EQ(tscreen_get_modal(screen), nullptr);
   });
@@ -245,8 +237,7 @@ TEST(Dialog, TheFormHearsKeysFirstAndAFilledPanelStaysPut) {
     tcontrol_set_on_key(taker, [](tcontrol *, uint32_t, uint32_t, uint32_t) { return 1; });
     tform_add_child(form, 9, taker);
     ASSERT_EQ(tform_set_focus(form, taker), 1);
-    widget_key(TCONTROLBAR_LEFT_KEY);
-    widget_run_for(100);
+    widget_soft_key(TCONTROLBAR_LEFT_KEY);
     EXPECT_TRUE(g_results.empty());
     const trect before = rect_of(tdialog_get_panel(dialog));
     widget_pen(TSCREEN_PEN_DOWN, 20, before.y1 + 10);

@@ -12,10 +12,12 @@
 #include "os_display.h"
 #include "port_test_app.h"
 #include "screen_fixture.h"
+#include "widget_fixture.h"
 
 namespace {
 
-std::vector<int32_t> rect_of(tdock *dock) {
+using ints = std::vector<int32_t>;
+ints rect_of(tdock *dock) {
   const trect *r = tsurface_get_rect(&dock->_control._surface);
   return {r->x1, r->y1, r->x2, r->y2};
 }
@@ -31,11 +33,11 @@ void drag(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   for (int32_t i = 1; i <= steps; i++) pen(OS_PEN_MOVE, x1 + (x2 - x1) * i / steps, y1 + (y2 - y1) * i / steps);
 }
 
-void wait_ms(uint32_t ms) {
-  for (uint32_t t = 0; t < ms; t += 10) {
-    os_clock_advance(10);
-    port_test_pump();
-  }
+// Down, the path, and up at its end.
+void stroke(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+  pen(OS_PEN_DOWN, x1, y1);
+  drag(x1, y1, x2, y2);
+  pen(OS_PEN_UP, x2, y2);
 }
 
 int refuse_drag(tdock *, int32_t, int32_t) { return 0; }
@@ -74,15 +76,13 @@ TEST(Dock, AHeldPressOnTheFrameEntersResizeModeAndAnEarlierReleaseDoesNot) {
 
     // Released after 990 ms: nothing happens, and a move then changes nothing.
     pen(OS_PEN_DOWN, 107, 80);
-    wait_ms(990);
+    widget_run_for(990);
     EXPECT_EQ(screen_pixel(screen, 52, 80), plain);
     pen(OS_PEN_UP, 107, 80);
-    wait_ms(100);
+    widget_run_for(100);
     EXPECT_EQ(screen_pixel(screen, 52, 80), plain);
-    pen(OS_PEN_DOWN, 107, 80);
-    drag(107, 80, 117, 80);
-    pen(OS_PEN_UP, 117, 80);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{50, 50, 109, 109}));
+    stroke(107, 80, 117, 80);
+    EXPECT_EQ(rect_of(dock), (ints{50, 50, 109, 109}));
 
     // A press inside the client rect that may not drag is not the dock's.
     EXPECT_EQ(tscreen_dispatch_pen(screen, 1, 80, 80, 0), 0);
@@ -90,27 +90,27 @@ TEST(Dock, AHeldPressOnTheFrameEntersResizeModeAndAnEarlierReleaseDoesNot) {
     // Held for the whole second: the frame overlay covers the dock, and the
     // zone is the middle band's right half, which changes the width only.
     pen(OS_PEN_DOWN, 107, 80);
-    wait_ms(1000);
+    widget_run_for(1000);
     EXPECT_NE(screen_pixel(screen, 52, 80), plain);
     drag(107, 80, 117, 87);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{50, 50, 119, 109}));
+    EXPECT_EQ(rect_of(dock), (ints{50, 50, 119, 109}));
     // A step that would leave no pixel inside the frame is refused; steps
     // count from the last point, refused or not.
     pen(OS_PEN_MOVE, 47, 87);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{50, 50, 119, 109}));
+    EXPECT_EQ(rect_of(dock), (ints{50, 50, 119, 109}));
     pen(OS_PEN_MOVE, -12, 87);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{50, 50, 60, 109}));  // 11 = 5 + 5 + 1
+    EXPECT_EQ(rect_of(dock), (ints{50, 50, 60, 109}));  // 11 = 5 + 5 + 1
     pen(OS_PEN_MOVE, -13, 87);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{50, 50, 60, 109}));
+    EXPECT_EQ(rect_of(dock), (ints{50, 50, 60, 109}));
     pen(OS_PEN_UP, -13, 87);
     EXPECT_EQ(screen_pixel(screen, 52, 80), plain);  // resize mode left
 
     // Zones by thirds: the top-left third moves both top-left edges.
     pen(OS_PEN_DOWN, 51, 51);
-    wait_ms(1000);
+    widget_run_for(1000);
     drag(51, 51, 45, 41);
     pen(OS_PEN_UP, 45, 41);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{44, 40, 60, 109}));
+    EXPECT_EQ(rect_of(dock), (ints{44, 40, 60, 109}));
     tdock_free(dock);
   });
 }
@@ -120,7 +120,7 @@ TEST(Dock, AHeldPressOnTheFrameEntersResizeModeAndAnEarlierReleaseDoesNot) {
 TEST(Dock, EveryResizeZoneMovesItsEdges) {
   const struct {
     int32_t zone, x, y;
-    std::vector<int32_t> rect;
+    ints rect;
   } rows[] = {{2, 80, 52, {50, 56, 109, 109}},  {3, 107, 52, {50, 56, 115, 109}}, {4, 52, 80, {56, 50, 109, 109}},
               {6, 52, 107, {56, 50, 109, 115}}, {7, 80, 107, {50, 50, 109, 115}}, {8, 107, 107, {50, 50, 115, 115}}};
   for (const auto &r : rows) {
@@ -129,7 +129,7 @@ TEST(Dock, EveryResizeZoneMovesItsEdges) {
       tdock *dock = shown_dock({50, 50, 109, 109});
       tdock_set_can_drag_func(dock, refuse_drag);
       pen(OS_PEN_DOWN, r.x, r.y);
-      wait_ms(1000);
+      widget_run_for(1000);
       drag(r.x, r.y, r.x + 6, r.y + 6);
       pen(OS_PEN_UP, r.x + 6, r.y + 6);
       EXPECT_EQ(rect_of(dock), r.rect);
@@ -153,7 +153,7 @@ TEST(Dock, DockingToASideRemembersTheThicknessItHadThere) {
     EXPECT_NE(screen_pixel(screen, 10, 100), background);
     EXPECT_EQ(g_drag_ends, 0);
     pen(OS_PEN_UP, 4, 60);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{0, 0, 99, 159}));
+    EXPECT_EQ(rect_of(dock), (ints{0, 0, 99, 159}));
     EXPECT_EQ(g_drag_ends, 1);
 
     // Moved while docked it stays put until the pen is 5 pixels off the edge,
@@ -162,12 +162,12 @@ TEST(Dock, DockingToASideRemembersTheThicknessItHadThere) {
     tcontrol_set_width(&dock->_control, 70);
     pen(OS_PEN_DOWN, 2, 80);
     pen(OS_PEN_MOVE, 4, 80);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{0, 0, 69, 159}));
+    EXPECT_EQ(rect_of(dock), (ints{0, 0, 69, 159}));
     pen(OS_PEN_MOVE, 5, 80);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{3, 40, 42, 79}));  // grab (2, 80 / 2)
+    EXPECT_EQ(rect_of(dock), (ints{3, 40, 42, 79}));  // grab (2, 80 / 2)
     drag(5, 80, 150, 80);
     pen(OS_PEN_UP, 150, 80);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{148, 40, 187, 79}));
+    EXPECT_EQ(rect_of(dock), (ints{148, 40, 187, 79}));
 
     // Back to the left: the preview and the dock take the 70 pixels it had.
     pen(OS_PEN_DOWN, 160, 60);
@@ -175,14 +175,12 @@ TEST(Dock, DockingToASideRemembersTheThicknessItHadThere) {
     EXPECT_NE(screen_pixel(screen, 65, 100), background);
     EXPECT_EQ(screen_pixel(screen, 75, 100), background);
     pen(OS_PEN_UP, 2, 60);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{0, 0, 69, 159}));
+    EXPECT_EQ(rect_of(dock), (ints{0, 0, 69, 159}));
     EXPECT_EQ(g_drag_ends, 3);
 
     // The right side is new: half of the screen from the right edge.
-    pen(OS_PEN_DOWN, 30, 60);
-    drag(30, 60, 197, 60);
-    pen(OS_PEN_UP, 197, 60);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{100, 0, 199, 159}));
+    stroke(30, 60, 197, 60);
+    EXPECT_EQ(rect_of(dock), (ints{100, 0, 199, 159}));
     tdock_free(dock);
   });
 }
@@ -192,19 +190,17 @@ TEST(Dock, ARefusedSideIsInertWhileTheOthersSnap) {
     tdock *dock = shown_dock({60, 40, 99, 79});
     tdock_set_can_dock_func(dock, refuse_top);
     EXPECT_EQ(tdock_set_side(dock, TDOCK_TOP), 0);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{60, 40, 99, 79}));
+    EXPECT_EQ(rect_of(dock), (ints{60, 40, 99, 79}));
     uint32_t background = screen_pixel(screen, 150, 10);
 
     pen(OS_PEN_DOWN, 80, 60);
     drag(80, 60, 80, 2);
     EXPECT_EQ(screen_pixel(screen, 150, 10), background);  // no preview
     pen(OS_PEN_UP, 80, 2);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{60, -18, 99, 21}));  // still floating
+    EXPECT_EQ(rect_of(dock), (ints{60, -18, 99, 21}));  // still floating
 
-    pen(OS_PEN_DOWN, 80, 2);
-    drag(80, 2, 80, 157);
-    pen(OS_PEN_UP, 80, 157);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{0, 80, 199, 159}));
+    stroke(80, 2, 80, 157);
+    EXPECT_EQ(rect_of(dock), (ints{0, 80, 199, 159}));
     EXPECT_EQ(tdock_set_side(dock, 5), 0);
     tdock_free(dock);
   });
@@ -236,14 +232,10 @@ TEST(Dock, ContentTakesThePenFirstAndADragCanStartFromOutside) {
     g_moves = 0;
 
     // On the content the dock does not move; beside it, it does.
-    pen(OS_PEN_DOWN, 70, 50);
-    drag(70, 50, 90, 50);
-    pen(OS_PEN_UP, 90, 50);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{60, 40, 99, 79}));
-    pen(OS_PEN_DOWN, 90, 70);
-    drag(90, 70, 100, 75);
-    pen(OS_PEN_UP, 100, 75);
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{70, 45, 109, 84}));
+    stroke(70, 50, 90, 50);
+    EXPECT_EQ(rect_of(dock), (ints{60, 40, 99, 79}));
+    stroke(90, 70, 100, 75);
+    EXPECT_EQ(rect_of(dock), (ints{70, 45, 109, 84}));
 
     // A drag begun by the owner (here after the content took the press)
     // follows the pen.
@@ -253,7 +245,7 @@ TEST(Dock, ContentTakesThePenFirstAndADragCanStartFromOutside) {
     pen(OS_PEN_MOVE, 85, 60);
     pen(OS_PEN_UP, 85, 60);
     EXPECT_FALSE(tdock_is_dragging(dock));
-    EXPECT_EQ(rect_of(dock), (std::vector<int32_t>{75, 55, 114, 94}));
+    EXPECT_EQ(rect_of(dock), (ints{75, 55, 114, 94}));
     EXPECT_EQ(g_moves, 4);
     tdock_free(dock);
     tcontrol_free(g_content);

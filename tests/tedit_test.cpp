@@ -18,6 +18,7 @@
 #include "port_test_app.h"
 #include "screen_fixture.h"
 #include "tstyler.h"
+#include "widget_fixture.h"
 #include "wins_graphics.h"
 
 namespace {
@@ -61,12 +62,6 @@ void type(const std::u16string &text) {
 void pen(int type, int32_t x, int32_t y) {
   os_input_pen(type, x, y, 0);
   port_test_pump();
-}
-void wait_ms(uint32_t ms) {
-  for (uint32_t t = 0; t < ms; t += 10) {
-    os_clock_advance(10);
-    port_test_pump();
-  }
 }
 
 void with_field_screen(const std::function<void(tscreen *)> &body) {
@@ -116,8 +111,11 @@ TEST(Edit, KeysFollowTheTableAndMarkTheirSelection) {
         {u"abcd", 0, {{LEFT, 0}, {RIGHT, 0}, {RIGHT, 0}}, {1, 1, 1}, u"ab|cd"},
         {u"abcd", 4, {{RIGHT, 0}}, {1}, u"abcd|"},
         // Keys that are not the field's reach whoever is behind it.
-        {u"ab", 1, {{0xF809, 0}, {0xF80A, 0}, {0xF823, 0}, {0xF821, 0}, {0xF801, 0}, {13, 0}, {0x80, 0}, {0xFE, 0}},
-         {0, 0, 0, 0, 0, 0, 0, 0}, u"a|b"},
+        {u"ab",
+         1,
+         {{0xF809, 0}, {0xF80A, 0}, {0xF823, 0}, {0xF821, 0}, {0xF801, 0}, {13, 0}, {0x80, 0}, {0xFE, 0}},
+         {0, 0, 0, 0, 0, 0, 0, 0},
+         u"a|b"},
         {u"ab", 1, {{0xFF, 0}, {0x4E2D, 0}}, {1, 1}, u"a\u00FF\u4E2D|b"},
     };
     for (const row &r : rows) {
@@ -147,13 +145,8 @@ TEST(Edit, DigitsModeSwallowsOtherCharacters) {
     field f(u"1");
     tedit_set_input_mode(f.edit, TEDIT_INPUT_DIGITS);
     f.focus_at(1);
-    EXPECT_EQ(key('a'), 1);
-    EXPECT_EQ(key('7'), 1);
-    EXPECT_EQ(key(' '), 1);
-    EXPECT_EQ(key(BACKSPACE), 1);  // editing keys still work
-    EXPECT_EQ(key('0'), 1);
-    EXPECT_EQ(f.text(), u"10");
-    key(u'9');
+    for (uint32_t code : {uint32_t('a'), uint32_t('7'), uint32_t(' '), uint32_t(BACKSPACE), uint32_t('0'), uint32_t('9')})
+      EXPECT_EQ(key(code), 1);  // editing keys still work
     EXPECT_EQ(f.text(), u"109");
   });
 }
@@ -220,19 +213,16 @@ TEST(Edit, TheCaretBlinksEvery500MsWhileFocused) {
   with_field_screen([](tscreen *screen) {
     field f(u"ab");
     f.focus_at(0);
-    EXPECT_TRUE(caret_at(screen, 3));
-    wait_ms(490);
-    EXPECT_TRUE(caret_at(screen, 3));
-    wait_ms(10);
-    EXPECT_FALSE(caret_at(screen, 3));
-    wait_ms(500);
-    EXPECT_TRUE(caret_at(screen, 3));
-    wait_ms(500);
+    for (auto [ms, shown] : {std::pair{0u, true}, {490u, true}, {10u, false}, {500u, true}}) {
+      widget_run_for(ms);
+      EXPECT_EQ(caret_at(screen, 3), shown) << ms;
+    }
+    widget_run_for(500);
     key(RIGHT);  // a handled key shows it at once
     EXPECT_TRUE(caret_at(screen, 3 + 8 - 1));
     tcontrol_set_focus(&f.edit->_control, 0);
     EXPECT_FALSE(caret_at(screen, 3 + 8 - 1));
-    wait_ms(1000);
+    widget_run_for(1000);
     EXPECT_FALSE(caret_at(screen, 3 + 8 - 1));
   });
 }
@@ -283,10 +273,9 @@ TEST(Edit, AnUnderlinedFieldCutsItsFontAndAPenUpShowsTheInputPanel) {
     tedit_set_ime(f.edit, 1);
     pen(OS_PEN_DOWN, 20, 20);
     pen(OS_PEN_UP, 20, 20);
-    tscreen_set_paint_hook(screen, [](tscreen *s, const trect *r) {
-      full_paints += r->x2 - r->x1 == s->_rect.x2 - s->_rect.x1;
-    });
-    wait_ms(1000);
+    tscreen_set_paint_hook(
+        screen, [](tscreen *s, const trect *r) { full_paints += r->x2 - r->x1 == s->_rect.x2 - s->_rect.x1; });
+    widget_run_for(1000);
     tscreen_set_paint_hook(screen, nullptr);
     EXPECT_GE(full_paints, 1);
   });

@@ -64,8 +64,7 @@ TEST_F(FileList, ShowsUpThenFoldersThenFilesAndAFilterHidesFilesOnly) {
   make_dir(path("Apple"));
   test_write_file(path("b.txt"), std::string("x"));
   test_write_file(path("a.png"), std::string("x"));
-  widget_env env;
-  run_on_styled_screen([&](tscreen *) {
+  run_widget_test_240x320([&](tscreen *) {
     list_fixture f(test_wide(dir));
     EXPECT_EQ(tlistbox_get_count(f.box()), 0) << "nothing until listed";
     ASSERT_EQ(tfilelist_reload(f.list), 1);
@@ -85,10 +84,12 @@ TEST_F(FileList, ShowsUpThenFoldersThenFilesAndAFilterHidesFilesOnly) {
     });
     tfilelist_reload(f.list);
     EXPECT_EQ(f.rows(), (rows{u"Up:2", u"Apple:2", u"zoo:2"}));
-    tfilelist_set_filter(f.list, [](tfilelist *, const char16_t *, int32_t kind, int32_t *icon, const void *, intptr_t) {
-      if (kind == TFILELIST_KIND_FILE) *icon = TFILELIST_ICON_DRIVE;  // a filter may change the icon
-      return 1;
-    });
+    tfilelist_set_filter(f.list,
+                         [](tfilelist *, const char16_t *, int32_t kind, int32_t *icon, const void *, intptr_t) {
+                           if (kind == TFILELIST_KIND_FILE)
+                             *icon = TFILELIST_ICON_DRIVE;  // a filter may change the icon
+                           return 1;
+                         });
     tfilelist_reload(f.list);
     tfilelist_get_kind(f.list, 3, &icon);
     EXPECT_EQ(icon, TFILELIST_ICON_DRIVE);
@@ -107,7 +108,7 @@ TEST_F(FileList, ShowsUpThenFoldersThenFilesAndAFilterHidesFilesOnly) {
     EXPECT_EQ(widget_key(KEY_LEFT), 1);
     EXPECT_EQ(f.path(), test_wide(dir));
     EXPECT_TRUE(g_errors.empty());
-  }, "240x320");
+  });
 }
 
 TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
@@ -117,8 +118,7 @@ TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
   test_write_file(path(std::string(259 - dir.size(), 'f')), std::string("x"));
   std::string longest(258 - dir.size(), 'm');
   make_dir(path(longest));
-  widget_env env;
-  run_on_styled_screen([&](tscreen *) {
+  run_widget_test_240x320([&](tscreen *) {
     list_fixture f(test_wide(dir));
     tfilelist_reload(f.list);
     std::vector<std::u16string> before = f.rows();
@@ -149,7 +149,7 @@ TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
     tlistbox_activate(f.box(), tfilelist_find(f.list, test_wide(std::string(259 - dir.size(), 'f')).c_str()));
     EXPECT_TRUE(g_files.empty());
     EXPECT_EQ(g_errors.size(), 4u);
-  }, "240x320");
+  });
 }
 
 // "a\" would read as "a/1" through the row string; the kept name opens it.
@@ -157,8 +157,7 @@ TEST_F(FileList, NamesEndingInABackslashAreEnteredAndReportedAsListed) {
   make_dir(path("a\\"));
   test_write_file(path("a\\/inner"), std::string("x"));
   test_write_file(path("b\\"), std::string("x"));
-  widget_env env;
-  run_on_styled_screen([&](tscreen *) {
+  run_widget_test_240x320([&](tscreen *) {
     list_fixture f(test_wide(dir));
     tfilelist_reload(f.list);
     using rows = std::vector<std::u16string>;
@@ -169,14 +168,13 @@ TEST_F(FileList, NamesEndingInABackslashAreEnteredAndReportedAsListed) {
     tlistbox_activate(f.box(), tfilelist_find(f.list, u"a\\"));
     EXPECT_EQ(f.path(), test_wide(dir + "/a\\"));
     EXPECT_EQ(f.rows(), (rows{u"Up:2", u"inner:1"}));
-  }, "240x320");
+  });
 }
 
 // Up cuts at the last '/': "/a" gives "/", "/" stays; a path without one
 // gives the drive list, whose one row is the root and lists "/".
 TEST(FileListUp, CutsAtTheLastSlashAndTheDriveListHoldsTheRoot) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     list_fixture f(u"/tmp");
     ASSERT_EQ(tfilelist_reload(f.list), 1);
     tfilelist_go_up(f.list);
@@ -201,5 +199,5 @@ TEST(FileListUp, CutsAtTheLastSlashAndTheDriveListHoldsTheRoot) {
     EXPECT_EQ(widget_key(KEY_LEFT), 0) << "passed on to the owner";
     tlistbox_activate(f.box(), 0);
     EXPECT_EQ(f.path(), u"/");
-  }, "240x320");
+  });
 }

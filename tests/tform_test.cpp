@@ -12,6 +12,7 @@
 #include "os_clock.h"
 #include "port_test_app.h"
 #include "screen_fixture.h"
+#include "widget_fixture.h"
 #include "wins_timer.h"
 
 namespace {
@@ -50,12 +51,7 @@ struct scene {
     const trect *r = tsurface_get_rect(&children[i]->_surface);
     return {r->x1, r->y1};
   }
-  void ticks(int n) {
-    for (int i = 0; i < n; i++) {
-      os_clock_advance(10);
-      port_test_pump();
-    }
-  }
+  void ticks(int n) { widget_run_for(uint32_t(n) * 10); }
 };
 
 int key(tscreen *screen, uint32_t code) { return tscreen_dispatch_key(screen, code, 0, 0); }
@@ -70,19 +66,13 @@ void drag(tscreen *screen, int32_t x, int32_t y, int32_t dx, int32_t dy) {
 
 }  // namespace
 
-TEST(Form, TheSeventeenthChildGrowsTheEntriesToThirtyTwo) {
+TEST(Form, ChildrenPastTheFirstEntriesAreKeptAndARemovalShiftsTheRest) {
   run_on_styled_screen([](tscreen *) {
     scene s;
-    for (int i = 0; i < 16; i++) s.add({0, i * 10, 9, i * 10 + 9});
-    EXPECT_EQ(s.form->_capacity, 16);
-    s.add({0, 160, 9, 169});
-    EXPECT_EQ(s.form->_capacity, 32);
-    EXPECT_EQ(tform_get_child_count(s.form), 17);
+    for (int i = 0; i < 33; i++) s.add({0, i * 10, 9, i * 10 + 9});
+    EXPECT_EQ(tform_get_child_count(s.form), 33);
     EXPECT_EQ(tform_get_child_by_id(s.form, 17), s.children[16]);
-    EXPECT_EQ(tform_get_child_at(s.form, 17), nullptr);
-    for (int i = 17; i < 33; i++) s.add({0, i * 10, 9, i * 10 + 9});
-    EXPECT_EQ(s.form->_capacity, 48);
-    // Removing shifts the later entries down.
+    EXPECT_EQ(tform_get_child_at(s.form, 33), nullptr);
     EXPECT_EQ(tform_remove_child(s.form, s.children[3]), 1);
     EXPECT_EQ(tform_get_child_index(s.form, s.children[32]), 31);
     EXPECT_EQ(tform_get_child_index(s.form, s.children[3]), -1);
@@ -106,48 +96,31 @@ TEST(Form, DownAndUpScrollByTheStepUpToTheEnds) {
   }, "240x320");
 }
 
-TEST(Form, AnimatedKeyScrollsArriveEvenOnePixelAway) {
+TEST(Form, AnimatedKeyScrollsMoveAQuarterATickAndArriveEvenOnePixelAway) {
   run_on_styled_screen([](tscreen *screen) {
+    {
+      scene s(true);
+      s.add({0, 0, 49, 299});
+      s.show();
+      key(screen, KEY_DOWN);
+      std::vector<int32_t> seen;
+      for (int i = 0; i < 5; i++, s.ticks(1)) seen.push_back(s.at()[1]);
+      EXPECT_EQ(seen, (std::vector<int32_t>{0, -5, -10, -15, -20}));  // not before the first tick
+      // Every timer taken: the scroll jumps to its target.
+      widget_take_all_timers();
+      key(screen, KEY_DOWN);
+      EXPECT_EQ(s.at()[1], -40);
+      EXPECT_EQ(s.form->_timer, 0u);
+    }
     scene s(true);
     s.add({0, 0, 49, 100});  // one pixel taller than the view
     s.show();
-    key(screen, KEY_DOWN);
-    EXPECT_EQ(s.at()[1], 0);  // not before the first tick
-    s.ticks(1);
-    EXPECT_EQ(s.at()[1], -1);
-    EXPECT_EQ(s.form->_timer, 0u);
-    key(screen, KEY_UP);  // a -1 pixel scroll ends too
-    s.ticks(1);
-    EXPECT_EQ(s.at()[1], 0);
-    EXPECT_EQ(s.form->_timer, 0u);
-  }, "240x320");
-}
-
-TEST(Form, AnimatedKeyScrollsMoveAQuarterATick) {
-  run_on_styled_screen([](tscreen *screen) {
-    scene s(true);
-    s.add({0, 0, 49, 299});
-    s.show();
-    key(screen, KEY_DOWN);
-    std::vector<int32_t> seen;
-    for (int i = 0; i < 5; i++) {
+    for (auto [code, y] : {std::pair{KEY_DOWN, -1}, {KEY_UP, 0}}) {  // -1 pixel scrolls end too
+      key(screen, code);
       s.ticks(1);
-      seen.push_back(s.at()[1]);
+      EXPECT_EQ(s.at()[1], y);
+      EXPECT_EQ(s.form->_timer, 0u);
     }
-    EXPECT_EQ(seen, (std::vector<int32_t>{-5, -10, -15, -20, -20}));
-  }, "240x320");
-}
-
-TEST(Form, ARefusedTimerJumpsToTheTarget) {
-  run_on_styled_screen([](tscreen *screen) {
-    scene s(true);
-    s.add({0, 0, 49, 299});
-    s.show();
-    std::vector<uint32_t> taken;
-    for (int i = 0; i < WINS_TIMER_MAX; i++) taken.push_back(wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr));
-    key(screen, KEY_DOWN);
-    EXPECT_EQ(s.at()[1], -20);
-    EXPECT_EQ(s.form->_timer, 0u);
   }, "240x320");
 }
 
@@ -284,12 +257,11 @@ TEST(Form, UpdateLockIsRestoredAsFound) {
     scene s;
     s.add({0, 0, 49, 299});
     s.show();
-    tscreen_set_update_lock(screen, 1);
-    key(screen, KEY_DOWN);
-    EXPECT_EQ(tscreen_get_update_lock(screen), 1u);
-    tscreen_set_update_lock(screen, 0);
-    key(screen, KEY_DOWN);
-    EXPECT_EQ(tscreen_get_update_lock(screen), 0u);
+    for (uint32_t lock : {1u, 0u}) {
+      tscreen_set_update_lock(screen, lock);
+      key(screen, KEY_DOWN);
+      EXPECT_EQ(tscreen_get_update_lock(screen), lock);
+    }
   }, "240x320");
 }
 

@@ -31,71 +31,61 @@ std::vector<int32_t> placed(thint *hint) {
 }  // namespace
 
 TEST(Hint, ShowCentresAndKeepsTheLabelOnTheScreen) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        thint *hint = hint_100();
-        int32_t height = tsurface_get_height(&thint_get_label(hint)->_control._surface);
-        struct row {
-          int32_t x, y;
-          std::vector<int32_t> at;
-        };
-        const row rows[] = {
-            {-1, -1, {70, (320 - height) / 2}},
-            {-5, -7, {0, 0}},
-            {200, 315, {240 - 100 - 2, 320 - height - 2}},
-            {140, 0, {140, 0}},  // right on the edge still fits
-        };
-        for (const row &r : rows) {
-          thint_show(hint, r.x, r.y);
-          EXPECT_EQ(placed(hint), r.at);
-          EXPECT_EQ(tscreen_get_modal(screen), &thint_get_label(hint)->_control._surface);
-        }
-        thint_free(hint);
-        EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *screen) {
+    thint *hint = hint_100();
+    int32_t height = tsurface_get_height(&thint_get_label(hint)->_control._surface);
+    struct row {
+      int32_t x, y;
+      std::vector<int32_t> at;
+    };
+    const row rows[] = {
+        {-1, -1, {70, (320 - height) / 2}},
+        {-5, -7, {0, 0}},
+        {200, 315, {240 - 100 - 2, 320 - height - 2}},
+        {140, 0, {140, 0}},  // right on the edge still fits
+    };
+    for (const row &r : rows) {
+      thint_show(hint, r.x, r.y);
+      EXPECT_EQ(placed(hint), r.at);
+      EXPECT_EQ(tscreen_get_modal(screen), &thint_get_label(hint)->_control._surface);
+    }
+    thint_free(hint);
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+  });
 }
 
 TEST(Hint, ATimedHintFreesItselfAndClearsTheModalSlot) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        // The painting behind, as the application's paint hook draws it.
-        tscreen_set_paint_hook(screen, [](tscreen *s, const trect *r) {
-          tbitmap_fill_rect(tscreen_get_bitmap(s), r->x1, r->y1, r->x2, r->y2, 0xFF0000FFu);
-        });
-        tscreen_paint(screen, nullptr);
-        uint32_t before = screen_pixel(screen, 72, 160);
-        thint *hint = hint_100();
-        tbdrawer_set_fill_color(thint_get_label(hint)->_control._bdrawer, tcolor_rgba(255, 0, 0));
-        thint_show_timed(hint, -1, -1, 2000);
-        EXPECT_EQ(screen_pixel(screen, 72, 160), 0xF800u);
-        widget_run_for(1990);
-        EXPECT_NE(tscreen_get_modal(screen), nullptr);
-        widget_run_for(10);
-        EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-        EXPECT_EQ(screen_pixel(screen, 72, 160), before);
-        EXPECT_EQ(os_next_timer_in(), -1);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *screen) {
+    // The painting behind, as the application's paint hook draws it.
+    tscreen_set_paint_hook(screen, [](tscreen *s, const trect *r) {
+      tbitmap_fill_rect(tscreen_get_bitmap(s), r->x1, r->y1, r->x2, r->y2, 0xFF0000FFu);
+    });
+    tscreen_paint(screen, nullptr);
+    uint32_t before = screen_pixel(screen, 72, 160);
+    thint *hint = hint_100();
+    tbdrawer_set_fill_color(thint_get_label(hint)->_control._bdrawer, tcolor_rgba(255, 0, 0));
+    thint_show_timed(hint, -1, -1, 2000);
+    EXPECT_EQ(screen_pixel(screen, 72, 160), 0xF800u);
+    widget_run_for(1990);
+    EXPECT_NE(tscreen_get_modal(screen), nullptr);
+    widget_run_for(10);
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+    EXPECT_EQ(screen_pixel(screen, 72, 160), before);
+    EXPECT_EQ(os_next_timer_in(), -1);
+  });
 }
 
 TEST(Hint, WithoutATimerATimedHintGoesAtOnce) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        std::vector<uint32_t> others;
-        for (int i = 0; i < WINS_TIMER_MAX; i++) others.push_back(wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr));
-        thint_show_timed(hint_100(), -1, -1, 2000);
-        EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-        for (uint32_t t : others) wins_timer_stop(t);
-        // Time -1: shown until its owner frees it.
-        thint *kept = hint_100();
-        thint_show_timed(kept, -1, -1, -1);
-        widget_run_for(3000);
-        EXPECT_EQ(tscreen_get_modal(screen), &thint_get_label(kept)->_control._surface);
-        thint_free(kept);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *screen) {
+    widget_take_all_timers();
+    thint_show_timed(hint_100(), -1, -1, 2000);
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+    wins_timer_stop_all();
+    // Time -1: shown until its owner frees it.
+    thint *kept = hint_100();
+    thint_show_timed(kept, -1, -1, -1);
+    widget_run_for(3000);
+    EXPECT_EQ(tscreen_get_modal(screen), &thint_get_label(kept)->_control._surface);
+    thint_free(kept);
+  });
 }

@@ -42,8 +42,7 @@ tinputdialog *show_input(char16_t *buffer, int32_t size) {
 // Typing replaces the selected initial text; OK keeps the first size - 1
 // characters, Cancel leaves the buffer as it was.
 TEST(InputDialog, OkCutsToTheBufferAndCancelLeavesIt) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     const std::u16string typed = u"abcdefghijklmnopqrst";  // 20
     struct row {
       uint32_t key;
@@ -55,19 +54,17 @@ TEST(InputDialog, OkCutsToTheBufferAndCancelLeavesIt) {
       char16_t buffer[16] = u"Folder";
       show_input(buffer, 16);
       for (char16_t c : typed) widget_key(c);
-      widget_key(r.key);
-      widget_run_for(100);
+      widget_soft_key(r.key);
       EXPECT_EQ(g_results, std::vector<int32_t>{r.result});
       EXPECT_EQ(std::u16string(buffer), r.after);
       EXPECT_EQ(tscreen_get_modal(screen), nullptr);
     }
-  }, "240x320");
+  });
 }
 
 // Kind 32 comes first and may change the layout; kind 31 follows the build.
 TEST(InputDialog, TheStylerSetsTheLayoutBeforeTheBuild) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     static std::vector<int32_t> kinds;
     kinds.clear();
     tstyler_set_default(tstyler_new([](tstyler *, void *target, int32_t kind, void *, intptr_t) {
@@ -85,16 +82,12 @@ TEST(InputDialog, TheStylerSetsTheLayoutBeforeTheBuild) {
     ASSERT_NE(input, nullptr);
     EXPECT_EQ(kinds, (std::vector<int32_t>{TSTYLE_INPUTDIALOG_BEFORE, TSTYLE_INPUTDIALOG}));
     const trect &label = rect_of(input->_label), &edit = rect_of(tinputdialog_get_edit(input));
-    EXPECT_EQ(label.x1, 10);
-    EXPECT_EQ(label.y1, 10);
-    EXPECT_EQ(label.y2, 34);
-    EXPECT_EQ(edit.y1, 42);
-    EXPECT_EQ(edit.y2 - edit.y1 + 1, 40);
-    EXPECT_EQ(edit.x1, 10);
-    EXPECT_EQ(tinputdialog_get_edit(input)->_ime_enabled, 1);
+    EXPECT_EQ(std::vector<int32_t>({label.x1, label.y1, label.y2, edit.x1, edit.y1, edit.y2 - edit.y1 + 1,
+                                    tinputdialog_get_edit(input)->_ime_enabled}),
+              std::vector<int32_t>({10, 10, 34, 10, 42, 40, 1}));
     tdialog_close(tinputdialog_get_dialog(input), 1);
     tstyler_set_default(tstyler_new_default());
-  }, "240x320");
+  });
 }
 
 // Over the program: keys and characters as the window system sends them
@@ -114,10 +107,8 @@ TEST(InputDialogOverTheProgram, TextTypedThroughTheWindowSystemArrivesOnOk) {
           app_test_char(u'y');
           EXPECT_EQ(std::u16string(tinputdialog_get_text(input)), u"skyx");
           EXPECT_EQ(std::u16string(buffer), u"Folder") << "written only on OK";
-          trect ok;
-          tsurface_get_screen_rect(
-              &tcontrolbar_get_left_button(tdialog_get_controlbar(tinputdialog_get_dialog(input)))->_control._surface,
-              &ok);
+          trect ok =
+              widget_screen_rect(tcontrolbar_get_left_button(tdialog_get_controlbar(tinputdialog_get_dialog(input))));
           app_test_pen(OS_PEN_DOWN, (ok.x1 + ok.x2) / 2, (ok.y1 + ok.y2) / 2);
           app_test_pen(OS_PEN_UP, (ok.x1 + ok.x2) / 2, (ok.y1 + ok.y2) / 2);
           EXPECT_EQ(g_results, std::vector<int32_t>{1});

@@ -55,7 +55,7 @@ int32_t width_of(const tlabel *label) { return tsurface_get_width(&label->_contr
 
 }  // namespace
 
-TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeeds) {
+TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeedsAndTakeAtLeastACharacter) {
   struct row {
     const char *name;
     std::u16string text;
@@ -72,129 +72,98 @@ TEST(Labels, WrappedLinesBreakBetweenWordsAndAtLineFeeds) {
       {"CR LF between words", u"II\r\nIII", 50, {"##........", "###......."}},
       {"LF alone", u"I\nI", 50, {"#.........", "#........."}},
       {"a break on a non-word character", u"II-IIII", 25, {"###..", "####."}},
+      // Narrower than one character, or no width at all: a character a line.
+      {"zero width", u"II III I", 0, std::vector<std::string>(6)},
+      {"three pixels", u"II III I", 3, std::vector<std::string>(6)},
+      {"a line of a single space", u" II", 0, std::vector<std::string>(3)},
+      {"empty", u"", 0, std::vector<std::string>(1)},
+      {"line feeds only", u"\n\n", 0, std::vector<std::string>(2)},
   };
   for (const row &r : rows) {
     SCOPED_TRACE(r.name);
-    run_on_styled_screen(
-        [&](tscreen *screen) {
-          widget_env env;
-          tlabel *label = shown_label(r.text, TLABEL_WRAP_FIT, {10, 10, 10 + r.width - 1, 19});
-          EXPECT_EQ(height_of(label), int32_t(r.lines.size()) * k_line);
-          EXPECT_EQ(cells(screen, label, r.width / k_cell), r.lines);
-          // Drawing never leaves a change in the text.
-          EXPECT_EQ(std::u16string(label->_text, size_t(label->_length)), r.text);
-          tlabel_free(label);
-        },
-        "240x320");
-  }
-}
-
-TEST(Labels, ALineTooNarrowForOneCharacterStillTakesOne) {
-  struct row {
-    std::u16string text;
-    int32_t width;
-    int32_t lines;
-  };
-  const row rows[] = {
-      {u"II III I", 0, 6},  // a zero-width label: a character a line
-      {u"II III I", 3, 6},  // narrower than one character
-      {u" II", 0, 3},       // a line of a single space
-      {u"", 0, 1},
-      {u"\n\n", 0, 2},
-  };
-  for (const row &r : rows) {
-    SCOPED_TRACE(r.lines);
-    run_on_styled_screen(
-        [&](tscreen *) {
-          widget_env env;
-          tlabel *label = shown_label(r.text, TLABEL_WRAP_FIT, {10, 10, 10 + r.width - 1, 19});
-          EXPECT_EQ(height_of(label), r.lines * k_line);
-          tlabel_free(label);
-        },
-        "240x320");
+    run_widget_test_240x320([&](tscreen *screen) {
+      tlabel *label = shown_label(r.text, TLABEL_WRAP_FIT, {10, 10, 10 + r.width - 1, 19});
+      EXPECT_EQ(height_of(label), int32_t(r.lines.size()) * k_line);
+      EXPECT_EQ(cells(screen, label, r.width / k_cell), r.lines);
+      // Drawing never leaves a change in the text.
+      EXPECT_EQ(std::u16string(label->_text, size_t(label->_length)), r.text);
+      tlabel_free(label);
+    });
   }
 }
 
 TEST(Labels, SizingInsideTheDrawDrawsOnTheNewBuffer) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        // Mode 3 with offset x 5: the text's width and 10 more.
-        trect small = {10, 10, 14, 14};
-        tlabel *fit = tlabel_new(nullptr, &small, u"IIII", -1, TLABEL_FIT, nullptr);
-        ttdrawer_set_offset_x(tlabel_get_tdrawer(fit), 5);
-        tbdrawer_set_fill_color(fit->_control._bdrawer, tcolor_rgba(255, 0, 0));
-        tcontrol_realize(&fit->_control);
-        tscreen_paint(screen, nullptr);
-        EXPECT_EQ(width_of(fit), 4 * k_cell + 10);
-        EXPECT_EQ(height_of(fit), k_line);
-        // Background and text both reached the grown buffer.
-        EXPECT_EQ(screen_pixel(screen, 10 + 2, 15), k_red);
-        EXPECT_EQ(screen_pixel(screen, 10 + 4 * k_cell + 10 - 1, 15), k_red);
-        EXPECT_EQ(cells(screen, fit, 6), (std::vector<std::string>{".####."}));
-        tlabel_free(fit);
+  run_widget_test_240x320([](tscreen *screen) {
+    // Mode 3 with offset x 5: the text's width and 10 more.
+    trect small = {10, 10, 14, 14};
+    tlabel *fit = tlabel_new(nullptr, &small, u"IIII", -1, TLABEL_FIT, nullptr);
+    ttdrawer_set_offset_x(tlabel_get_tdrawer(fit), 5);
+    tbdrawer_set_fill_color(fit->_control._bdrawer, tcolor_rgba(255, 0, 0));
+    tcontrol_realize(&fit->_control);
+    tscreen_paint(screen, nullptr);
+    EXPECT_EQ(width_of(fit), 4 * k_cell + 10);
+    EXPECT_EQ(height_of(fit), k_line);
+    // Background and text both reached the grown buffer.
+    EXPECT_EQ(screen_pixel(screen, 10 + 2, 15), k_red);
+    EXPECT_EQ(screen_pixel(screen, 10 + 4 * k_cell + 10 - 1, 15), k_red);
+    EXPECT_EQ(cells(screen, fit, 6), (std::vector<std::string>{".####."}));
+    tlabel_free(fit);
 
-        // Mode 5 grows from one line to three and draws the third.
-        trect one_line = {10, 50, 24, 54};
-        tlabel *wrapped = tlabel_new(nullptr, &one_line, u"II II II", -1, TLABEL_WRAP_FIT, nullptr);
-        tbdrawer_set_fill_color(wrapped->_control._bdrawer, tcolor_rgba(255, 0, 0));
-        tcontrol_realize(&wrapped->_control);
-        tscreen_paint(screen, nullptr);
-        EXPECT_EQ(height_of(wrapped), 3 * k_line);
-        EXPECT_EQ(cells(screen, wrapped, 3), (std::vector<std::string>{"##.", "##.", "##."}));
-        EXPECT_EQ(screen_pixel(screen, 24, 50 + 3 * k_line - 1), k_red);
-        tlabel_free(wrapped);
-      },
-      "240x320");
+    // Mode 5 grows from one line to three and draws the third.
+    trect one_line = {10, 50, 24, 54};
+    tlabel *wrapped = tlabel_new(nullptr, &one_line, u"II II II", -1, TLABEL_WRAP_FIT, nullptr);
+    tbdrawer_set_fill_color(wrapped->_control._bdrawer, tcolor_rgba(255, 0, 0));
+    tcontrol_realize(&wrapped->_control);
+    tscreen_paint(screen, nullptr);
+    EXPECT_EQ(height_of(wrapped), 3 * k_line);
+    EXPECT_EQ(cells(screen, wrapped, 3), (std::vector<std::string>{"##.", "##.", "##."}));
+    EXPECT_EQ(screen_pixel(screen, 24, 50 + 3 * k_line - 1), k_red);
+    tlabel_free(wrapped);
+  });
 }
 
 TEST(Labels, ATransparentLabelDrawsOnItsParentWithoutBackground) {
-  run_on_styled_screen(
-      [](tscreen *screen) {
-        widget_env env;
-        trect whole = {0, 0, 99, 49};
-        tcontrol parent;
-        ASSERT_EQ(tcontrol_init(&parent, nullptr, &whole, nullptr), 1);
-        tbdrawer_set_fill_color(parent._bdrawer, tcolor_rgba(255, 0, 0));
-        tbdrawer_set_no_border(parent._bdrawer);
-        trect rect = {10, 10, 59, 29};
-        tlabel *label = tlabel_new(&parent, &rect, u"II II II", -1, TLABEL_WRAP, nullptr);
-        tlabel_set_transparent(label, 1);
-        tcontrol_set_children_fns(&parent, [](tcontrol *) { return int32_t(1); },
-                                  [](tcontrol *c, int32_t) { return static_cast<tcontrol *>(tsurface_get_owner(&c->_surface)); });
-        parent._surface._owner = label;
-        tcontrol_realize(&parent);
-        tscreen_paint(screen, nullptr);
-        EXPECT_EQ(cells(screen, label, 10), (std::vector<std::string>{"##.##.##.."}));
-        EXPECT_EQ(screen_pixel(screen, 55, 25), k_red);
-        tlabel_free(label);
-        tcontrol_deinit(&parent);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *screen) {
+    trect whole = {0, 0, 99, 49};
+    tcontrol parent;
+    ASSERT_EQ(tcontrol_init(&parent, nullptr, &whole, nullptr), 1);
+    tbdrawer_set_fill_color(parent._bdrawer, tcolor_rgba(255, 0, 0));
+    tbdrawer_set_no_border(parent._bdrawer);
+    trect rect = {10, 10, 59, 29};
+    tlabel *label = tlabel_new(&parent, &rect, u"II II II", -1, TLABEL_WRAP, nullptr);
+    tlabel_set_transparent(label, 1);
+    tcontrol_set_children_fns(
+        &parent, [](tcontrol *) { return int32_t(1); },
+        [](tcontrol *c, int32_t) { return static_cast<tcontrol *>(tsurface_get_owner(&c->_surface)); });
+    parent._surface._owner = label;
+    tcontrol_realize(&parent);
+    tscreen_paint(screen, nullptr);
+    EXPECT_EQ(cells(screen, label, 10), (std::vector<std::string>{"##.##.##.."}));
+    EXPECT_EQ(screen_pixel(screen, 55, 25), k_red);
+    tlabel_free(label);
+    tcontrol_deinit(&parent);
+  });
 }
 
 TEST(Labels, ALinkLabelTapsOnPenUpInside) {
-  run_on_styled_screen(
-      [](tscreen *) {
-        widget_env env;
-        static int taps;
-        taps = 0;
-        trect rect = {10, 10, 109, 29};
-        tlinklabel *link = tlinklabel_new(nullptr, &rect, u"Gallery", -1, u"http://example.org/", TLABEL_LEFT, nullptr);
-        ASSERT_NE(link, nullptr);
-        tlinklabel_set_on_click(link, [](tlinklabel *) { taps++; });
-        tcontrol_realize(&link->_label._control);
-        EXPECT_EQ(widget_pen(TSCREEN_PEN_DOWN, 20, 20), 1);
-        EXPECT_EQ(widget_pen(TSCREEN_PEN_MOVE, 21, 20), 0);
-        EXPECT_EQ(taps, 0);
-        EXPECT_EQ(widget_pen(TSCREEN_PEN_UP, 21, 20), 1);
-        EXPECT_EQ(taps, 1);
-        EXPECT_EQ(widget_pen(TSCREEN_PEN_UP, 109, 20), 0);  // the right edge is outside
-        EXPECT_EQ(taps, 1);
-        EXPECT_EQ(test_utf8(tlinklabel_get_url(link)), "http://example.org/");
-        tlinklabel_free(link);
-      },
-      "240x320");
+  run_widget_test_240x320([](tscreen *) {
+    static int taps;
+    taps = 0;
+    trect rect = {10, 10, 109, 29};
+    tlinklabel *link = tlinklabel_new(nullptr, &rect, u"Gallery", -1, u"http://example.org/", TLABEL_LEFT, nullptr);
+    ASSERT_NE(link, nullptr);
+    tlinklabel_set_on_click(link, [](tlinklabel *) { taps++; });
+    tcontrol_realize(&link->_label._control);
+    EXPECT_EQ(widget_pen(TSCREEN_PEN_DOWN, 20, 20), 1);
+    EXPECT_EQ(widget_pen(TSCREEN_PEN_MOVE, 21, 20), 0);
+    EXPECT_EQ(taps, 0);
+    EXPECT_EQ(widget_pen(TSCREEN_PEN_UP, 21, 20), 1);
+    EXPECT_EQ(taps, 1);
+    EXPECT_EQ(widget_pen(TSCREEN_PEN_UP, 109, 20), 0);  // the right edge is outside
+    EXPECT_EQ(taps, 1);
+    EXPECT_EQ(test_utf8(tlinklabel_get_url(link)), "http://example.org/");
+    tlinklabel_free(link);
+  });
 }
 
 TEST(Labels, AnImageInMode1TakesItsBitmapsSize) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -23,11 +24,13 @@ constexpr uint32_t KEY_UP = 0xF809, KEY_DOWN = 0xF80A, KEY_ACTION = 0xF823;
 constexpr uint32_t BLUE_565 = 0x001F, WHITE_565 = 0xFFFF;
 constexpr int32_t LEFT = 10, TOP = 10;  // the list's place on the screen
 
+using log_t = std::vector<std::pair<char, int32_t>>;
+
 // A 100 x 100 list at (10, 10) with one text column and `rows` rows of
 // `height` pixels, on screen; the callbacks log ('s' or 'a', row).
 struct scene {
   tlistbox *list = nullptr;
-  std::vector<std::pair<char, int32_t>> log;
+  log_t log;
   bool free_on_select = false;
   explicit scene(int rows, int32_t height = 20, bool smooth = false) {
     trect rect = {LEFT, TOP, LEFT + 99, TOP + 99};
@@ -51,8 +54,7 @@ struct scene {
     }
   }
   void add(int rows, int32_t height) {
-    for (int i = 0; i < rows; i++)
-      tlistbox_add_item(list, test_row(i).c_str(), height, nullptr);
+    for (int i = 0; i < rows; i++) tlistbox_add_item(list, test_row(i).c_str(), height, nullptr);
   }
   static std::u16string test_row(int i) {
     std::u16string text = u"Row ";
@@ -67,20 +69,20 @@ struct scene {
 // The screen y of the middle of row `row` at offset 0.
 int32_t row_y(int32_t row, int32_t height = 20) { return TOP + row * height + height / 2; }
 
-void drag(int32_t x, int32_t y, int32_t dy, uint32_t ms_per_move = 0) {
+// A press moved a pixel at a time by dy, then released unless `held`.
+void drag(int32_t x, int32_t y, int32_t dy, uint32_t ms_per_move = 0, bool held = false) {
   widget_pen(TSCREEN_PEN_DOWN, x, y);
-  int32_t step = dy < 0 ? -1 : 1;
   for (int32_t i = 1; i <= std::abs(dy); i++) {
     if (ms_per_move) widget_run_for(ms_per_move);
-    widget_pen(TSCREEN_PEN_MOVE, x, y + i * step);
+    widget_pen(TSCREEN_PEN_MOVE, x, y + (dy < 0 ? -i : i));
   }
+  if (!held) widget_pen(TSCREEN_PEN_UP, x, y + dy);
 }
 
 }  // namespace
 
 TEST(ListBox, KeysWrapAtTheEndsAndAnEmptyListTakesNone) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     scene s(4);
     EXPECT_EQ(widget_key(KEY_UP), 1);
     EXPECT_EQ(tlistbox_get_selected(s.list), 3);
@@ -88,7 +90,7 @@ TEST(ListBox, KeysWrapAtTheEndsAndAnEmptyListTakesNone) {
     EXPECT_EQ(tlistbox_get_selected(s.list), 0);
     EXPECT_EQ(widget_key(KEY_ACTION), 1);
     EXPECT_EQ(widget_key('x'), 0);
-    EXPECT_EQ(s.log, (std::vector<std::pair<char, int32_t>>{{'s', 3}, {'s', 0}, {'a', 0}}));
+    EXPECT_EQ(s.log, (log_t{{'s', 3}, {'s', 0}, {'a', 0}}));
 
     scene empty(0);
     tsurface_set_visible(&s.list->_control._surface, 0);
@@ -98,16 +100,15 @@ TEST(ListBox, KeysWrapAtTheEndsAndAnEmptyListTakesNone) {
     EXPECT_EQ(widget_pen(TSCREEN_PEN_DOWN, 50, row_y(0)), 1);  // a press is taken, nothing changes
     EXPECT_EQ(widget_pen(TSCREEN_PEN_UP, 50, row_y(0)), 0);
     EXPECT_TRUE(empty.log.empty());
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, ASelectionAClearLeftPastTheRowsWrapsAndReachesNoCallback) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     const struct {
       uint32_t key;
       int32_t selected;
-      std::vector<std::pair<char, int32_t>> log;
+      log_t log;
     } cases[] = {
         {KEY_UP, 2, {{'s', 2}}},
         {KEY_DOWN, 0, {{'s', 0}}},
@@ -124,13 +125,11 @@ TEST(ListBox, ASelectionAClearLeftPastTheRowsWrapsAndReachesNoCallback) {
       EXPECT_EQ(tlistbox_get_selected(s.list), c.selected);
       EXPECT_EQ(s.log, c.log);
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, TapsSelectThenActivateOrActivateAtOnce) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
-    using log_t = std::vector<std::pair<char, int32_t>>;
+  run_widget_test_240x320([](tscreen *) {
     {
       scene s(3);
       widget_tap(50, row_y(1));
@@ -148,11 +147,9 @@ TEST(ListBox, TapsSelectThenActivateOrActivateAtOnce) {
       // A press that travels one row height before its release is a drag.
       scene s(10);
       drag(50, row_y(0), 20);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(0) + 20);
       EXPECT_EQ(s.log, (log_t{{'s', 0}}));
       // Nineteen pixels is still a tap.
       drag(50, row_y(0), 19);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(0) + 19);
       EXPECT_EQ(s.log, (log_t{{'s', 0}, {'s', 0}, {'a', 0}}));
     }
     {
@@ -163,17 +160,16 @@ TEST(ListBox, TapsSelectThenActivateOrActivateAtOnce) {
       EXPECT_EQ(s.list, nullptr);
       EXPECT_EQ(s.log, (log_t{{'s', 0}}));
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     for (bool smooth : {false, true}) {
       SCOPED_TRACE(smooth);
       // Pulled 30 pixels past the top: back at 0 on release.
       scene s(10, 20, smooth);
-      drag(50, row_y(1), 30);
+      drag(50, row_y(1), 30, 0, true);
       EXPECT_EQ(s.row0_top(), 30);
       widget_pen(TSCREEN_PEN_UP, 50, row_y(1) + 30);
       widget_run_for(200);
@@ -181,7 +177,6 @@ TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
       EXPECT_FALSE(s.animating());
       // Past the bottom end (200 - 100): back at 100.
       drag(50, row_y(4), -130);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(4) - 130);
       widget_run_for(200);
       EXPECT_EQ(s.row0_top(), -100);
     }
@@ -189,7 +184,6 @@ TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
       // 20 pixels over 100 ms is 80 pixels a second: no flick.
       scene s(10, 20, true);
       drag(50, row_y(4), -20, 5);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(4) - 20);
       EXPECT_FALSE(s.animating());
       EXPECT_EQ(s.row0_top(), -20);
     }
@@ -197,11 +191,7 @@ TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
       // The last move was 20 pixels in 10 ms: v = 800, aimed past the end,
       // so the flick slows down onto the end exactly.
       scene s(10, 20, true);
-      widget_pen(TSCREEN_PEN_DOWN, 50, row_y(4));
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_MOVE, 50, row_y(4) - 20);
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(4) - 20);
+      widget_flick(50, row_y(4), -20);
       EXPECT_TRUE(s.animating());
       std::vector<int32_t> tops;
       for (int i = 0; i < 30 && s.animating(); i++) {
@@ -215,22 +205,17 @@ TEST(ListBox, DragsSnapBackAndFlicksStopOnTheirTarget) {
       // does not carry the rows past the last one.
       s.list->_offset = 0;
       tlistbox_set_selected(s.list, 0);
-      widget_pen(TSCREEN_PEN_DOWN, 50, row_y(4));
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_MOVE, 50, row_y(4) - 20);
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(4) - 20);
+      widget_flick(50, row_y(4), -20);
       ASSERT_TRUE(s.animating());
       tcontrol_set_size(&s.list->_control, 100, 180);
       widget_run_for(500);
       EXPECT_GE(s.row0_top(), -20);
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     {
       // Down to row 5 in a list of 20-pixel rows: an animated scroll of 20
       // pixels; a divisor of 100 rounds the share to 0, one pixel a tick.
@@ -257,42 +242,29 @@ TEST(ListBox, AnimatedScrollsArriveAndRefusedTimersJump) {
       // Every timer taken: the key scroll, the snap back and the flick go
       // to their targets at once.
       scene s(10, 20, true);
-      std::vector<uint32_t> taken;
-      while (uint32_t t = wins_timer_start(1000, 0, [](uint32_t, void *) {}, nullptr)) taken.push_back(t);
+      widget_take_all_timers();
       for (int i = 0; i < 5; i++) widget_key(KEY_DOWN);
       EXPECT_EQ(s.row0_top(), -20);
       drag(50, row_y(2), 40);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(2) + 40);
       EXPECT_EQ(s.row0_top(), 0);
-      widget_pen(TSCREEN_PEN_DOWN, 50, row_y(4));
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_MOVE, 50, row_y(4) - 20);
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(4) - 20);
+      widget_flick(50, row_y(4), -20);
       EXPECT_EQ(s.row0_top(), -100);
       EXPECT_FALSE(s.animating());
-      for (uint32_t t : taken) wins_timer_stop(t);
     }
     {
       // Rows of height 0: a fast drag starts no timer that could never end.
       scene s(10, 20, true);
       s.add(1, 0);
-      widget_pen(TSCREEN_PEN_DOWN, 50, row_y(4));
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_MOVE, 50, row_y(4) - 20);
-      widget_run_for(10);
-      widget_pen(TSCREEN_PEN_UP, 50, row_y(4) - 20);
+      widget_flick(50, row_y(4), -20);
       EXPECT_FALSE(s.animating());
     }
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, TheHighlightStaysWhileAKeyScrollsTheRowsUnderIt) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     scene s(10, 20, true);
-    for (int i = 0; i < 4; i++) widget_key(KEY_DOWN);  // row 4 ends on the bottom edge: no scroll
-    widget_run_for(100);
+    for (int i = 0; i < 4; i++) widget_soft_key(KEY_DOWN);  // row 4 ends on the bottom edge: no scroll
     EXPECT_EQ(s.row0_top(), 0);
     widget_key(KEY_DOWN);  // row 5: the rows move up 20 pixels, 5 a tick
     widget_run_for(10);
@@ -303,37 +275,29 @@ TEST(ListBox, TheHighlightStaysWhileAKeyScrollsTheRowsUnderIt) {
     EXPECT_EQ(s.row0_top(), -20);
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 82), BLUE_565);  // row 5 arrived there
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 78), WHITE_565);
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, ColumnsTakeTheFullWidthWhileTheBarIsHidden) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
-    const struct {
-      int rows;
-      int32_t text_width, icon_x;
-    } cases[] = {
-        {5, 80, 80},            // 100 pixels of rows: no bar
-        {6, 100 - 8 - 20, 72},  // the bar (5) and its gap (3) come off
-    };
-    for (const auto &c : cases) {
-      SCOPED_TRACE(c.rows);
-      scene s(c.rows);
+  run_widget_test_240x320([](tscreen *) {
+    // 100 pixels of rows: no bar; 120: the bar (5) and its gap (3) come off.
+    for (const auto &c : {std::array<int32_t, 3>{5, 80, 80}, {6, 100 - 8 - 20, 72}}) {
+      SCOPED_TRACE(c[0]);
+      scene s(c[0]);
       tlistcolumn *icon = tlistbox_add_column(s.list, TLISTCOLUMN_IMAGE, u"icon", 20);
       tlistbox_set_column_from_right(s.list, 1, 1);
-      EXPECT_EQ(tlistcolumn_get_width(tlistbox_get_column(s.list, 0)), c.text_width);
-      EXPECT_EQ(tlistcolumn_get_x(icon), c.icon_x);
-      EXPECT_EQ(tsurface_is_visible(&tlistbox_get_scrollbar(s.list)->_control._surface), c.rows > 5);
+      EXPECT_EQ(tlistcolumn_get_width(tlistbox_get_column(s.list, 0)), c[1]);
+      EXPECT_EQ(tlistcolumn_get_x(icon), c[2]);
+      EXPECT_EQ(tsurface_is_visible(&tlistbox_get_scrollbar(s.list)->_control._surface), c[0] > 5);
     }
     scene s(1);
     for (int i = 1; i < TLISTBOX_MAX_COLUMNS; i++) EXPECT_NE(tlistbox_add_column(s.list, 1, u"c", 5), nullptr);
     EXPECT_EQ(tlistbox_add_column(s.list, 1, u"eleventh", 5), nullptr);
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, RowsOfVariedHeightsAreDrawnAtTheEnd) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     // Five rows of 50 then one of 10: the row height (10) is no guide to
     // where the offset (160, the end) falls.
     scene s(5, 50);
@@ -349,7 +313,7 @@ TEST(ListBox, RowsOfVariedHeightsAreDrawnAtTheEnd) {
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 95), WHITE_565);
     EXPECT_EQ(screen_pixel(screen, LEFT + 1, TOP + 2), BLUE_565);
     EXPECT_EQ(s.row0_top(), -160);
-  }, "240x320");
+  });
 }
 
 namespace {
@@ -385,8 +349,7 @@ void expect_drawn_whole(tlistbox *list, int step) {
 }  // namespace
 
 TEST(ListBox, ScrollingMovesTheDrawnRowsAndDrawsWhatAWholeRepaintDraws) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     const struct {
       const char *name;
       int32_t margin, steps;
@@ -449,18 +412,16 @@ TEST(ListBox, ScrollingMovesTheDrawnRowsAndDrawsWhatAWholeRepaintDraws) {
         EXPECT_EQ(steps_drawing_less, 0);
     }
     g_separators = false;
-  }, "240x320");
+  });
 }
 
 TEST(ListBox, ABarDragStopsAtTheLastRowAndAClearStartsAtTheTop) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     scene s(10);
     drag(LEFT + 97, TOP + 10, 80);  // the bar reaches its maximum, 200
-    widget_pen(TSCREEN_PEN_UP, LEFT + 97, TOP + 90);
     EXPECT_EQ(s.row0_top(), -100);
     tlistbox_clear(s.list);
     s.add(10, 20);
     EXPECT_EQ(s.row0_top(), 0);
-  }, "240x320");
+  });
 }

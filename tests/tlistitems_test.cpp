@@ -63,8 +63,6 @@ TEST(RowString, ReadsFieldsAsNumbers) {
   } cases[] = {
       {u"-1", -1},        {u"25", 25},          {u"x", 0},          {u"", 0},
       {u"  \t42z", 42},   {u"+7", 7},           {u"-", 0},          {u"- 3", 0},
-      {u"4294967295", -1}, {u"4294967296", 0},  {u"2147483648", INT32_MIN},
-      {u"99999999999", int32_t(uint32_t(99999999999ull))},
   };
   for (const number_case &c : cases) EXPECT_EQ(trowstr_number(c.field), c.value) << int(c.field[0]);
   EXPECT_EQ(trowstr_number(nullptr), -1);
@@ -123,14 +121,13 @@ TEST(ListItems, TopsFollowAddsAndRemoves) {
   tlistitems_free(items);
 }
 
-TEST(ListItems, The65thRowGrowsTheArrayAndKeepsTheOrder) {
+TEST(ListItems, RowsPastTheFirstArrayKeepTheirOrderDataAndTops) {
   tlistitems *items = tlistitems_new();
   std::vector<tlistitem *> added;
   for (intptr_t i = 0; i < 130; i++) {
     std::u16string text = u"row/" + std::u16string(1, char16_t(u'0' + i % 10));
     added.push_back(tlistitems_add(items, text.c_str(), 2, reinterpret_cast<void *>(i)));
   }
-  EXPECT_EQ(items->_capacity, 192);
   for (int32_t i = 0; i < 130; i++) {
     ASSERT_EQ(tlistitems_get(items, i), added[size_t(i)]) << i;
     EXPECT_EQ(tlistitems_get_user_data(items, i), reinterpret_cast<void *>(intptr_t(i)));

@@ -57,7 +57,9 @@ void fill_submenus(tmenu *menu, int32_t, int32_t) {
   tmenu_add_item(menu, u"Thick/-1", 22, 0, 0, menu);
 }
 
-tmenu *root_menu() {
+// Popped up at (x, y) unless x is NOT_SHOWN.
+constexpr int32_t NOT_SHOWN = -2;
+tmenu *root_menu(int32_t x = -1, int32_t y = -1) {
   g_chosen.clear();
   g_popups = 0;
   tmenu *menu = tmenu_new(nullptr);
@@ -66,75 +68,39 @@ tmenu *root_menu() {
   tmenu_add_item(menu, u"Quit/-1", 3, 0, 0, reinterpret_cast<void *>(103));
   tmenu_set_on_popup(menu, fill_submenus);
   tmenu_set_on_select(menu, record);
+  if (x != NOT_SHOWN) tmenu_popup(menu, x, y);
   return menu;
 }
 
 trect list_rect(const tmenu *menu) { return *tsurface_get_rect(&tmenu_get_listbox(menu)->_control._surface); }
 std::vector<int32_t> fields(const trect &r) { return {r.x1, r.y1, r.x2, r.y2}; }
 
-// The screen point in the middle of row `row` of an open menu's list.
-tpoint row_point(const tmenu *menu, int32_t row) {
-  trect at = list_rect(menu);
-  const trect *r = tlistbox_get_item_rect(tmenu_get_listbox(menu), row);
-  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
-}
-
-void tap_row(const tmenu *menu, int32_t row) {
-  tpoint p = row_point(menu, row);
-  widget_tap(p.x, p.y);
-}
+tpoint row_point(const tmenu *menu, int32_t row) { return widget_list_row_point(tmenu_get_listbox(menu), row); }
+void tap_row(const tmenu *menu, int32_t row) { widget_tap_list_row(tmenu_get_listbox(menu), row); }
 
 }  // namespace
 
-TEST(Menu, SizeAndPlaceBesideTheBar) {
-  widget_env env;
-  const struct {
-    const char *screen;
-    bool empty;
-    std::vector<int32_t> rect;
-  } cases[] = {
-      // Nothing: 50 + margins 3 + 3 + the bar's 5 wide, margins + 1 high.
-      {"240x320", true, {0, 273, 60, 279}},
-      // "A longer item" is 65 pixels, the image column 10: 86 x 82 above the
-      // bar at x 0; against the right bar, centred in height.
-      {"240x320", false, {0, 198, 85, 279}},
-      {"320x240", false, {134, 79, 219, 160}},
-  };
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.screen);
-    run_on_styled_screen([&](tscreen *) {
-      tmenu *menu = tmenu_new(nullptr);
-      if (!c.empty) {
-        tmenu_add_item(menu, u"Short", 1, 0, 0, nullptr);
-        tmenu_add_item(menu, u"A longer item", 2, 0, 0, nullptr);
-        tmenu_add_item(menu, u"Mid item", 3, 0, 0, nullptr);
-      }
-      tmenu_popup(menu, -1, -1);
-      EXPECT_EQ(fields(list_rect(menu)), c.rect);
-      EXPECT_EQ(tscreen_get_modal(tscreen_get()), &menu->_control._surface);
-      tmenu_close(menu);
-      EXPECT_TRUE(screen_empty());
-    }, c.screen);
-  }
-}
-
-TEST(Menu, ARotatedScreenMovesTheListBesideTheBar) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+TEST(Menu, SizeAndPlaceBesideTheBarAsTheScreenTurns) {
+  run_widget_test_240x320([](tscreen *) {
     tmenu *menu = tmenu_new(nullptr);
+    tmenu_popup(menu, -1, -1);
+    // Nothing: 50 + margins 3 + 3 + the bar's 5 wide, margins + 1 high.
+    EXPECT_EQ(fields(list_rect(menu)), (std::vector<int32_t>{0, 273, 60, 279}));
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), &menu->_control._surface);
+    tmenu_close(menu);
+    EXPECT_TRUE(screen_empty());
+    // "A longer item" is 65 pixels, the image column 10: 86 x 82 above the
+    // bar at x 0; against the right bar, centred in height.
+    menu = tmenu_new(nullptr);
     tmenu_add_item(menu, u"Short", 1, 0, 0, nullptr);
     tmenu_add_item(menu, u"A longer item", 2, 0, 0, nullptr);
     tmenu_add_item(menu, u"Mid item", 3, 0, 0, nullptr);
     tmenu_popup(menu, -1, -1);
+    EXPECT_EQ(fields(list_rect(menu)), (std::vector<int32_t>{0, 198, 85, 279}));
     const struct {
-      int32_t w, h;
-      int32_t bar;
+      int32_t w, h, bar;
       std::vector<int32_t> rect;
-    } turns[] = {
-        {320, 240, TCONTROLBAR_RIGHT, {134, 79, 219, 160}},
-        {240, 320, TCONTROLBAR_BOTTOM, {0, 198, 85, 279}},
-        {480, 640, TCONTROLBAR_BOTTOM, {0, 518, 85, 599}},
-    };
+    } turns[] = {{320, 240, TCONTROLBAR_RIGHT, {134, 79, 219, 160}}, {480, 640, TCONTROLBAR_BOTTOM, {0, 518, 85, 599}}};
     for (const auto &t : turns) {
       os_display_set_size(t.w, t.h);
       os_input_display_changed();
@@ -143,12 +109,11 @@ TEST(Menu, ARotatedScreenMovesTheListBesideTheBar) {
       EXPECT_EQ(fields(list_rect(menu)), t.rect) << t.w << "x" << t.h;
     }
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     tmenu *menu = tmenu_new(nullptr);
     for (uint32_t i = 0; i < 20; i++) tmenu_add_item(menu, u"Row", i, 0, 0, nullptr);
     tmenu_popup(menu, -1, -1);
@@ -159,16 +124,14 @@ TEST(Menu, ATallListIsCutToTheScreenAndScrolls) {
     const trect *last = tlistbox_get_item_rect(list, 19);
     EXPECT_EQ(last->y2, 279 - 3);  // the last row ends on the client's bottom edge
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     {
       // Cancel in a submenu closes it and its parent; nothing is chosen.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tap_row(menu, 1);
       ASSERT_NE(menu->_submenu, nullptr);
       EXPECT_EQ(g_popups, 2);
@@ -182,7 +145,6 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       // A pen-up outside the submenu closes that one only; left in the root
       // does nothing; a second pen-up outside closes the root.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tap_row(menu, 1);
       widget_tap(230, 10);
       EXPECT_EQ(listed_surfaces(), 1);
@@ -197,7 +159,6 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       // Right opens the submenu, left closes it, right on a leaf of a
       // submenu chooses it: the whole chain is gone before the callback.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       widget_key(KEY_DOWN);
       widget_key(KEY_RIGHT);
       ASSERT_NE(menu->_submenu, nullptr);
@@ -219,7 +180,6 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
       // release opens it again from the root, which first closes the open
       // one; the choice in it then closes the chain from its leaf.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tpoint p = row_point(menu, 1);
       widget_pen(TSCREEN_PEN_DOWN, p.x, p.y);
       widget_key(KEY_RIGHT);
@@ -233,24 +193,21 @@ TEST(Menu, SubmenusAndTheRoadsThatCloseThem) {
     {
       // Select on a root leaf; freeing a root with its submenu open closes both.
       tmenu *menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       widget_key(SOFT_LEFT);
       widget_run_for(200);
       EXPECT_EQ(g_chosen, (std::vector<choice>{{1, reinterpret_cast<void *>(101), true}}));
       menu = root_menu();
-      tmenu_popup(menu, -1, -1);
       tap_row(menu, 1);
       tmenu_close(menu);
       EXPECT_TRUE(screen_empty());
     }
-  }, "240x320");
+  });
 }
 
 TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *) {
+  run_widget_test_240x320([](tscreen *) {
     static tmenu *second;
-    tmenu *menu = root_menu();
+    tmenu *menu = root_menu(NOT_SHOWN);
     tmenu_set_on_select(menu, [](uint32_t id, void *user_data) {
       record(id, user_data);
       second = tmenu_new(nullptr);
@@ -264,13 +221,12 @@ TEST(Menu, TheSelectCallbackMayPopAnotherMenu) {
     EXPECT_EQ(tscreen_get_modal(tscreen_get()), &second->_control._surface);
     tap_row(second, 0);
     EXPECT_EQ(g_chosen, (std::vector<choice>{{3, reinterpret_cast<void *>(103), true}, {9, nullptr, true}}));
-  }, "240x320");
+  });
 }
 
 TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
-    tmenu *menu = root_menu();
+  run_widget_test_240x320([](tscreen *screen) {
+    tmenu *menu = root_menu(NOT_SHOWN);
     tlistbox_set_selected(tmenu_get_listbox(menu), 2);  // the row above stays white
     tmenu_popup(menu, -1, -1);
     trect at = list_rect(menu);
@@ -290,21 +246,20 @@ TEST(Menu, SeparatorAtHalfStrengthAndArrowInTheTextColour) {
     widget_key(KEY_UP);
     EXPECT_EQ(screen_pixel(screen, ax, ay), WHITE_565);
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(Menu, ADimmedMenuDarkensWhatLiesBehindByAQuarter) {
-  widget_env env;
-  run_on_styled_screen([](tscreen *screen) {
+  run_widget_test_240x320([](tscreen *screen) {
     tcanvas *canvas = tscreen_get_canvas(screen);
     tcanvas_set_brush(canvas, TCANVAS_BRUSH_SOLID, 0xFFFFFFFF);
     tcanvas_clear(canvas);
-    tmenu *menu = root_menu();
+    tmenu *menu = root_menu(NOT_SHOWN);
     tmenu_set_dim_background(menu, 1);
     tmenu_popup(menu, -1, -1);
     EXPECT_EQ(screen_pixel(screen, 1, 1) >> 11, 23u);  // 255 x 192 / 256 >> 3
     tmenu_close(menu);
-  }, "240x320");
+  });
 }
 
 TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
@@ -315,21 +270,17 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
         [](app_context *app) {
           std::string before = app_test_canvas_bytes(app);
           int panels = listed_surfaces();
-          tmenu *menu = root_menu();
-          tmenu_popup(menu, 30, 40);
+          tmenu *menu = root_menu(30, 40);
           tpoint quit = row_point(menu, 2);
           app_test_pen(OS_PEN_DOWN, quit.x, quit.y);
           app_test_pen(OS_PEN_UP, quit.x, quit.y);
-          ASSERT_EQ(g_chosen.size(), 1u);
-          EXPECT_EQ(g_chosen[0].id, 3u);
-          EXPECT_EQ(g_chosen[0].user_data, reinterpret_cast<void *>(103));
+          EXPECT_EQ(g_chosen, (std::vector<choice>{{3, reinterpret_cast<void *>(103), false}}));
           EXPECT_EQ(listed_surfaces(), panels);
           EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
           // The pen went to the menu, not through it to the painting.
           EXPECT_EQ(app_test_canvas_bytes(app), before);
           // Quitting with a menu and its submenu open: the tear-down closes them.
-          menu = root_menu();
-          tmenu_popup(menu, 30, 40);
+          menu = root_menu(30, 40);
           tpoint more = row_point(menu, 1);
           app_test_pen(OS_PEN_DOWN, more.x, more.y);
           app_test_pen(OS_PEN_UP, more.x, more.y);
@@ -381,23 +332,25 @@ TEST(Menu, ItsPartsShowAsTheKeyedBufferWouldShowThem) {
   for (const char *size : {"240x320", "320x240"}) {
     for (bool dim : {false, true}) {
       SCOPED_TRACE(std::string(size) + (dim ? " dimmed" : ""));
-      run_on_styled_screen([dim](tscreen *screen) {
-        tscreen_set_paint_hook(screen, paint_stripes);
-        tscreen_paint(screen, nullptr);
-        tmenu *menu = tmenu_new(nullptr);
-        for (uint32_t i = 0; i < 30; i++) tmenu_add_item(menu, u"Row", i, i % 4 == 1, i % 5 == 2, nullptr);
-        tmenu_set_dim_background(menu, dim);
-        tlistbox *list = tmenu_get_listbox(menu);
-        tlistbox_set_smooth_scroll(list, 1);
-        tmenu_popup(menu, 20, 10);
-        expect_as_keyed_buffer(screen, menu);
-        // Up from row 0 wraps to the last row: the list scrolls to the end.
-        widget_key(KEY_UP);
-        widget_run_for(300);
-        expect_as_keyed_buffer(screen, menu);
-        tmenu_close(menu);
-        tscreen_set_paint_hook(screen, nullptr);
-      }, size);
+      run_on_styled_screen(
+          [dim](tscreen *screen) {
+            tscreen_set_paint_hook(screen, paint_stripes);
+            tscreen_paint(screen, nullptr);
+            tmenu *menu = tmenu_new(nullptr);
+            for (uint32_t i = 0; i < 30; i++) tmenu_add_item(menu, u"Row", i, i % 4 == 1, i % 5 == 2, nullptr);
+            tmenu_set_dim_background(menu, dim);
+            tlistbox *list = tmenu_get_listbox(menu);
+            tlistbox_set_smooth_scroll(list, 1);
+            tmenu_popup(menu, 20, 10);
+            expect_as_keyed_buffer(screen, menu);
+            // Up from row 0 wraps to the last row: the list scrolls to the end.
+            widget_key(KEY_UP);
+            widget_run_for(300);
+            expect_as_keyed_buffer(screen, menu);
+            tmenu_close(menu);
+            tscreen_set_paint_hook(screen, nullptr);
+          },
+          size);
     }
   }
 }

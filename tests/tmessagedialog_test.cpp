@@ -50,28 +50,23 @@ TEST(MessageDialog, EachButtonSetAnswersThroughTheKeysItShows) {
       {TMESSAGEDIALOG_CANCEL, 0xF822, 0xF821, "0 user"}, {TMESSAGEDIALOG_YES_NO, 0xF822, 0, "3 user"},
       {TMESSAGEDIALOG_OK, 0xF821, 0xF822, "1 user"},     {TMESSAGEDIALOG_NO_BUTTONS, 0, 0xF821, "4 user"},
   };
-  run_on_styled_screen(
-      [&](tscreen *screen) {
-        widget_env env;
-        for (const row &r : rows) {
-          SCOPED_TRACE(r.set);
-          g_results.clear();
-          tmessagedialog *box = new_box(r.set);
-          tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
-          widget_key(r.hidden);
-          widget_run_for(100);
-          EXPECT_TRUE(g_results.empty());
-          if (r.shown) {
-            widget_key(r.shown);
-            widget_run_for(100);
-          } else {
-            tdialog_close(tmessagedialog_get_dialog(box), 4);
-          }
-          EXPECT_EQ(g_results, std::vector<std::string>{r.result});
-          EXPECT_EQ(tscreen_get_modal(screen), nullptr);
-        }
-      },
-      "240x320");
+  run_widget_test_240x320([&](tscreen *screen) {
+    for (const row &r : rows) {
+      SCOPED_TRACE(r.set);
+      g_results.clear();
+      tmessagedialog *box = new_box(r.set);
+      tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
+      widget_soft_key(r.hidden);
+      EXPECT_TRUE(g_results.empty());
+      if (r.shown) {
+        widget_soft_key(r.shown);
+      } else {
+        tdialog_close(tmessagedialog_get_dialog(box), 4);
+      }
+      EXPECT_EQ(g_results, std::vector<std::string>{r.result});
+      EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+    }
+  });
 }
 
 // Without an icon the text starts at 9, beside a 32-pixel one at

@@ -31,23 +31,7 @@ const char16_t *const k_types[] = {u"Pictures(*.bmp;*.jpg)/*.bmp;*.jpg", u"All F
 std::vector<int32_t> g_results;
 void record(int32_t result, void *) { g_results.push_back(result); }
 
-void *modal_owner() {
-  tsurface *modal = tscreen_get_modal(tscreen_get());
-  return modal ? tsurface_get_owner(modal) : nullptr;
-}
-
 tmenu *open_menu() { return reinterpret_cast<tmenu *>(tscreen_get_modal(tscreen_get())); }
-
-void tap(void *control) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
-  widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-}
-
-void soft_key(uint32_t key) {
-  widget_key(key);
-  widget_run_for(100);
-}
 
 struct shown_dialog {
   topendialog *dialog;
@@ -84,47 +68,32 @@ class OpenDialog : public TempDirTest {
  protected:
   void make_dir(const std::string &name) { ASSERT_EQ(mkdir(path(name).c_str(), 0755), 0); }
   void run(const std::function<void()> &body) {
-    widget_env env;
-    run_on_styled_screen([&](tscreen *) { body(); }, "240x320");
+    run_widget_test([&](tscreen *) { body(); }, "240x320");
   }
 };
 
 }  // namespace
 
-TEST_F(OpenDialog, TheTypePatternsChooseTheFilesShown) {
-  for (const char *name : {"a.BMP", "b.jpg", "c.png", "d", "e.bmp.txt"}) test_write_file(path(name), std::string("x"));
+// A type matches whole extensions; selecting a folder row tells the owner.
+TEST_F(OpenDialog, TheTypePatternsChooseTheFilesShownAndAFolderRowIsReported) {
+  for (const char *name : {"a.BMP", "b.jpg", "c.png", "d", "e.bmp.txt", "f.bmpx", "g.jp"})
+    test_write_file(path(name), std::string("x"));
   make_dir("sub.png");
   run([&] {
     shown_dialog d(dir, 0);
     EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg"}));
-    // The type picked from its drop-down: every file.
-    tcombobox *types = topendialog_get_type_combobox(d.dialog);
-    tap(types);
-    tmenu *menu = open_menu();
-    ASSERT_NE(menu, nullptr);
-    const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 1);
-    trect list;
-    tsurface_get_screen_rect(&tmenu_get_listbox(menu)->_control._surface, &list);
-    widget_tap(list.x1 + (row->x1 + row->x2) / 2, list.y1 + (row->y1 + row->y2) / 2);
-    EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg", u"c.png", u"d", u"e.bmp.txt"}));
-    soft_key(SOFT_RIGHT);
-    EXPECT_EQ(g_results, std::vector<int32_t>{0});
-  });
-}
-
-// A type matches the whole extension; selecting a folder row tells the owner.
-TEST_F(OpenDialog, ATypeMatchesWholeExtensionsAndAFolderRowIsReported) {
-  for (const char *name : {"a.bmpx", "b.jp"}) test_write_file(path(name), std::string("x"));
-  make_dir("sub");
-  run([&] {
-    shown_dialog d(dir, 0);
-    EXPECT_EQ(d.names(), (names{u"sub"}));
     static std::u16string selected;
     topendialog_set_on_folder_selected(d.dialog, [](topendialog *, const char16_t *name) { selected = name; });
     tlistbox_set_selected(&d.list()->_listbox, 1);
     tlistbox_notify_select(&d.list()->_listbox, 1);
-    EXPECT_EQ(selected, u"sub");
-    soft_key(SOFT_RIGHT);
+    EXPECT_EQ(selected, u"sub.png");
+    // The type picked from its drop-down: every file.
+    widget_tap_control(topendialog_get_type_combobox(d.dialog));
+    ASSERT_NE(open_menu(), nullptr);
+    widget_tap_list_row(tmenu_get_listbox(open_menu()), 1);
+    EXPECT_EQ(d.names(), (names{u"sub.png", u"a.BMP", u"b.jpg", u"c.png", u"d", u"e.bmp.txt", u"f.bmpx", u"g.jp"}));
+    widget_soft_key(SOFT_RIGHT);
+    EXPECT_EQ(g_results, std::vector<int32_t>{0});
   });
 }
 
@@ -133,36 +102,27 @@ TEST_F(OpenDialog, BackAndForwardWalkTheHistoryOf32Folders) {
   run([&] {
     shown_dialog d(dir, 1);
     tbutton *back = topendialog_get_tool_button(d.dialog, 0), *forward = topendialog_get_tool_button(d.dialog, 1);
-    d.go(path("f0"));
-    d.go(path("f1"));
-    d.go(path("f2"));
-    tap(back);
-    EXPECT_EQ(d.path(), test_wide(path("f1")));
-    tap(forward);
-    EXPECT_EQ(d.path(), test_wide(path("f2")));
-    tap(forward);
-    EXPECT_EQ(d.path(), test_wide(path("f2"))) << "nothing past the end";
-    // A reload lists the same folder: Back still goes somewhere else.
-    tfilelist_reload(d.list());
-    tap(back);
-    tap(back);
-    EXPECT_EQ(d.path(), test_wide(path("f0")));
-    // A change after Back drops the forward paths.
-    d.go(path("f9"));
-    tap(forward);
-    EXPECT_EQ(d.path(), test_wide(path("f9")));
-    tap(back);
-    EXPECT_EQ(d.path(), test_wide(path("f0")));
-    tap(back);
-    EXPECT_EQ(d.path(), test_wide(dir));
-    tap(back);
-    EXPECT_EQ(d.path(), test_wide(dir)) << "nothing before the start";
+    // Back past the start and Forward past the end stay; a reload lists the
+    // same folder (Back still goes somewhere else); a change after Back
+    // drops the forward paths.
+    for (std::string step : {"go f0", "go f1", "go f2", "back f1", "forward f2", "forward f2", "reload -", "back f1",
+                             "back f0", "go f9", "forward f9", "back f0", "back .", "back ."}) {
+      std::string verb = step.substr(0, step.find(' ')), where = step.substr(step.find(' ') + 1);
+      if (verb == "go") {
+        d.go(path(where));
+      } else if (verb == "reload") {
+        tfilelist_reload(d.list());
+      } else {
+        widget_tap_control(verb == "back" ? back : forward);
+        EXPECT_EQ(d.path(), test_wide(where == "." ? dir : path(where))) << step;
+      }
+    }
 
     // 33 more folders: the oldest 2 of the 35 listed go, 32 stay.
     for (int i = 0; i < 33; i++) d.go(path("f" + std::to_string(i)));
-    for (int i = 0; i < 40; i++) tap(back);
+    for (int i = 0; i < 40; i++) widget_tap_control(back);
     EXPECT_EQ(d.path(), test_wide(path("f1")));
-    soft_key(SOFT_RIGHT);
+    widget_soft_key(SOFT_RIGHT);
   });
 }
 
@@ -171,8 +131,8 @@ TEST_F(OpenDialog, NewFolderRefusesBadNamesAndMakesAGoodOne) {
   run([&] {
     shown_dialog d(path("here"), 1);
     tbutton *make = topendialog_get_tool_button(d.dialog, 3);
-    tap(make);
-    tinputdialog *input = static_cast<tinputdialog *>(modal_owner());
+    widget_tap_control(make);
+    tinputdialog *input = static_cast<tinputdialog *>(widget_modal_owner());
     ASSERT_NE(input, nullptr);
     EXPECT_EQ(std::u16string(tinputdialog_get_text(input)), u"Folder");
     EXPECT_EQ(tdialog_get_title(tinputdialog_get_dialog(input)), std::u16string(u"New Folder"));
@@ -183,17 +143,17 @@ TEST_F(OpenDialog, NewFolderRefusesBadNamesAndMakesAGoodOne) {
     for (const row &r : {row{u"a:b", u"Folder name contains invalid char such as /\\:*?\"<>|"},
                          row{u"", u"Folder name can not be empty."}}) {
       tedit_set_text(tinputdialog_get_edit(input), r.name, -1);
-      soft_key(SOFT_LEFT);
-      tmessagedialog *box = static_cast<tmessagedialog *>(modal_owner());
+      widget_soft_key(SOFT_LEFT);
+      tmessagedialog *box = static_cast<tmessagedialog *>(widget_modal_owner());
       ASSERT_NE(static_cast<void *>(box), static_cast<void *>(input));
       EXPECT_EQ(std::u16string(tmessagedialog_get_label(box)->_text), r.message);
       EXPECT_EQ(tdialog_get_title(tmessagedialog_get_dialog(box)), std::u16string(u"Error"));
-      soft_key(SOFT_RIGHT);  // Back: the input dialog is still there
+      widget_soft_key(SOFT_RIGHT);  // Back: the input dialog is still there
       EXPECT_EQ(std::u16string(tinputdialog_get_text(input)), r.name);
     }
     tedit_set_text(tinputdialog_get_edit(input), u"made", -1);
-    soft_key(SOFT_LEFT);
-    EXPECT_EQ(modal_owner(), d.dialog);
+    widget_soft_key(SOFT_LEFT);
+    EXPECT_EQ(widget_modal_owner(), d.dialog);
     struct stat info;
     EXPECT_EQ(stat(path("here/made").c_str(), &info), 0);
     char16_t selected[TFILELIST_PATH_MAX] = {0};
@@ -204,22 +164,22 @@ TEST_F(OpenDialog, NewFolderRefusesBadNamesAndMakesAGoodOne) {
     // A folder that cannot take a new one (gone here; read-only for a user
     // other than root) gives the failure.
     test_remove_tree(path("here"));
-    tap(make);
-    soft_key(SOFT_LEFT);
-    tmessagedialog *box = static_cast<tmessagedialog *>(modal_owner());
+    widget_tap_control(make);
+    widget_soft_key(SOFT_LEFT);
+    tmessagedialog *box = static_cast<tmessagedialog *>(widget_modal_owner());
     ASSERT_NE(static_cast<void *>(box), static_cast<void *>(d.dialog));
     EXPECT_EQ(std::u16string(tmessagedialog_get_label(box)->_text), u"Fail to create folder.");
-    soft_key(SOFT_RIGHT);
+    widget_soft_key(SOFT_RIGHT);
 
     // The drive list takes no new folder.
     tfilelist_set_dir(d.list(), u"");
-    tap(make);
-    EXPECT_EQ(modal_owner(), d.dialog);
+    widget_tap_control(make);
+    EXPECT_EQ(widget_modal_owner(), d.dialog);
 
     // An error box outliving the dialog under it gives it no input back.
     topendialog_show_error(d.dialog, u"Error", u"gone");
     tdialog_close(topendialog_get_dialog(d.dialog), TDIALOG_RESULT_CANCEL);
-    soft_key(SOFT_RIGHT);
+    widget_soft_key(SOFT_RIGHT);
     EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
   });
 }
@@ -237,7 +197,7 @@ TEST_F(OpenDialog, FolderModeHidesFilesAndTheNameField) {
     tlistbox_set_selected(&d.list()->_listbox, 1);
     tlistbox_notify_select(&d.list()->_listbox, 1);
     EXPECT_EQ(std::u16string(tedit_get_text(topendialog_get_name_edit(d.dialog))), u"") << "not updated";
-    soft_key(SOFT_RIGHT);
+    widget_soft_key(SOFT_RIGHT);
   });
 }
 
@@ -250,7 +210,7 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
     tlistbox_set_selected(&d.list()->_listbox, 1);
     tlistbox_notify_select(&d.list()->_listbox, 1);
     EXPECT_EQ(std::u16string(tedit_get_text(topendialog_get_name_edit(d.dialog))), u"a_long_file_name.jpg");
-    soft_key(SOFT_LEFT);
+    widget_soft_key(SOFT_LEFT);
     EXPECT_EQ(g_results, std::vector<int32_t>{1});
     EXPECT_EQ(std::u16string(d.name), u"a_lon");
     EXPECT_EQ(std::u16string(d.folder), test_wide(dir).substr(0, 7));
@@ -262,19 +222,16 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
     EXPECT_EQ(tcombobox_get_entry(location, 0), nullptr);
     topendialog_set_drive_filter(root.dialog, nullptr);
     EXPECT_EQ(std::u16string(tcombobox_get_text(location)), test_wide(dir));
-    tap(location);
+    widget_tap_control(location);
     tmenu *menu = open_menu();
     ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(tlistbox_get_count(tmenu_get_listbox(menu)), 1);
-    // The drive icon's column, as wide as the combo box's height + 4.
     tlistbox *drop_down = tmenu_get_listbox(menu);
+    ASSERT_EQ(tlistbox_get_count(drop_down), 1);
+    // The drive icon's column, as wide as the combo box's height + 4.
     tlistcolumn *icons = tlistbox_get_column(drop_down, tlistbox_get_column_count(drop_down) - 1);
     EXPECT_EQ(tlistcolumn_get_type(icons), TLISTCOLUMN_IMAGE);
     EXPECT_EQ(tlistcolumn_get_width(icons), tsurface_get_height(&reinterpret_cast<tcontrol *>(location)->_surface) + 4);
-    const trect *row = tlistbox_get_item_rect(tmenu_get_listbox(menu), 0);
-    trect list;
-    tsurface_get_screen_rect(&tmenu_get_listbox(menu)->_control._surface, &list);
-    widget_tap(list.x1 + (row->x1 + row->x2) / 2, list.y1 + (row->y1 + row->y2) / 2);
+    widget_tap_list_row(drop_down, 0);
     EXPECT_EQ(root.path(), u"/");
     EXPECT_EQ(std::u16string(tcombobox_get_text(location)), u"/");
     // Activating a file closes with OK.
@@ -287,7 +244,7 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
     for (const char16_t *typed : {u"/tmp/x/b.jpg", u"/b.jpg"}) {
       shown_dialog whole(dir, 0);
       tedit_set_text(topendialog_get_name_edit(whole.dialog), typed, -1);
-      soft_key(SOFT_LEFT);
+      widget_soft_key(SOFT_LEFT);
       EXPECT_EQ(std::u16string(whole.folder) + u"|" + whole.name, typed[2] == u'm' ? u"/tmp/x|b.jpg" : u"/|b.jpg");
     }
   });

@@ -30,28 +30,10 @@ const char16_t *const k_types[] = {u"Brivola(*.bvf)/*.bvf", u"JPEG(*.jpg)/*.jpg"
 std::vector<int32_t> g_results;
 void record(int32_t result, void *) { g_results.push_back(result); }
 
-void *modal_owner() {
-  tsurface *modal = tscreen_get_modal(tscreen_get());
-  return modal ? tsurface_get_owner(modal) : nullptr;
-}
-
-void tap(void *control) {
-  trect r;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
-  widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-  widget_run_for(100);
-}
-
-void soft_key(uint32_t key) {
-  widget_key(key);
-  widget_run_for(100);
-}
-
 class SaveDialog : public TempDirTest {
  protected:
   void run(const std::function<void()> &body) {
-    widget_env env;
-    run_on_styled_screen([&](tscreen *) { body(); }, "240x320");
+    run_widget_test([&](tscreen *) { body(); }, "240x320");
   }
 };
 
@@ -71,7 +53,7 @@ TEST_F(SaveDialog, OkWritesNameTypeAndFolderAndCancelNothing) {
       EXPECT_EQ(std::u16string(tsavedialog_get_location_button(dialog)->_caption), u"/old");
       tedit_set_text(tsavedialog_get_name_edit(dialog), u"a picture", -1);
       dialog->_type_combo->_selected = 1;
-      soft_key(key);
+      widget_soft_key(key);
       bool ok = key == SOFT_LEFT;
       EXPECT_EQ(g_results, std::vector<int32_t>{ok ? 1 : 0});
       EXPECT_EQ(std::u16string(name), ok ? u"a pictu" : u"old");
@@ -105,28 +87,28 @@ TEST_F(SaveDialog, SelectLocationRefusesTheDriveListAndCutsItsFolder) {
     ASSERT_LE(start.size(), 31u);
     EXPECT_EQ(std::u16string(tsavedialog_get_location_button(dialog)->_caption), start);
 
-    tap(tsavedialog_get_location_button(dialog));
-    topendialog *location = static_cast<topendialog *>(modal_owner());
+    widget_tap_control(tsavedialog_get_location_button(dialog)), widget_run_for(100);
+    topendialog *location = static_cast<topendialog *>(widget_modal_owner());
     ASSERT_NE(static_cast<void *>(location), static_cast<void *>(dialog));
     EXPECT_EQ(tdialog_get_title(topendialog_get_dialog(location)), std::u16string(u"Select Location"));
     EXPECT_TRUE(tdialog_is_dimmed(topendialog_get_dialog(location)));
     tfilelist_set_dir(topendialog_get_filelist(location), u"");
-    soft_key(SOFT_LEFT);
-    tmessagedialog *box = static_cast<tmessagedialog *>(modal_owner());
+    widget_soft_key(SOFT_LEFT);
+    tmessagedialog *box = static_cast<tmessagedialog *>(widget_modal_owner());
     ASSERT_NE(static_cast<void *>(box), static_cast<void *>(location));
     EXPECT_EQ(std::u16string(tmessagedialog_get_label(box)->_text), u"You must select a valid directory.");
     EXPECT_EQ(tdialog_get_title(tmessagedialog_get_dialog(box)), std::u16string(u"Error"));
-    soft_key(SOFT_RIGHT);
-    ASSERT_EQ(modal_owner(), location) << "still choosing";
+    widget_soft_key(SOFT_RIGHT);
+    ASSERT_EQ(widget_modal_owner(), location) << "still choosing";
 
     tfilelist_set_dir(topendialog_get_filelist(location), test_wide(deep).c_str());
-    soft_key(SOFT_LEFT);
-    ASSERT_EQ(modal_owner(), dialog);
+    widget_soft_key(SOFT_LEFT);
+    ASSERT_EQ(widget_modal_owner(), dialog);
     std::u16string caption = tsavedialog_get_location_button(dialog)->_caption;
     EXPECT_EQ(caption, u"..." + test_wide(deep).substr(259 - 28));
     EXPECT_TRUE(g_results.empty());
     EXPECT_EQ(std::u16string(folder.get()), start) << "written only on OK";
-    soft_key(SOFT_LEFT);
+    widget_soft_key(SOFT_LEFT);
     EXPECT_EQ(g_results, std::vector<int32_t>{1});
     EXPECT_EQ(std::u16string(folder.get()), test_wide(deep).substr(0, 255));
     EXPECT_EQ(std::u16string(name), u"sky");
@@ -157,6 +139,6 @@ TEST_F(SaveDialog, TheLocationButtonShowsTheFoldersEndWithinItsWidth) {
     tbutton_set_text(button, u"/home/u.../Brivola");
     tsurface_update(&button->_control._surface, nullptr);
     EXPECT_TRUE(pixels() == shown) << "the button does not show \"/home/u.../Brivola\"";
-    soft_key(SOFT_RIGHT);
+    widget_soft_key(SOFT_RIGHT);
   });
 }

@@ -153,22 +153,26 @@ TEST(ScreenDispatch, ThePortHandsTheViewsPenAndKeysToTheSurfaces) {
   });
 }
 
-TEST(ScreenList, InsertingTwiceLeavesOneEntryAndRemovingTwiceIsHarmless) {
+// Composed back to front after the hook, the modal once and last.
+TEST(ScreenList, InsertingTwiceLeavesOneEntryAndTheModalIsComposedOnceAndLast) {
   run_on_screen([](tscreen *screen) {
-    named_surface a("a", nullptr, {0, 0, 3, 3}), b("b", nullptr, {0, 0, 3, 3});
-    named_surface_log_compose(&a);
-    named_surface_log_compose(&b);
+    named_surface a("a", nullptr, {0, 0, 3, 3}), b("b", nullptr, {0, 0, 3, 3}), modal("modal", nullptr, {0, 0, 3, 3});
+    for (named_surface *s : {&a, &b, &modal}) named_surface_log_compose(s);
     EXPECT_EQ(tsurface_is_linked(&a.surface), 0);
     tscreen_remove_surface(screen, &a.surface);  // never listed
     tscreen_insert_surface(screen, &a.surface);
+    tscreen_insert_surface(screen, &modal.surface);
     tscreen_insert_surface(screen, &b.surface);
     tscreen_insert_surface(screen, &a.surface);
     tscreen_append_surface(screen, &b.surface);
     tscreen_append_surface(screen, &b.surface);
-    EXPECT_EQ(count_listed(screen), 2);
+    EXPECT_EQ(count_listed(screen), 3);
+    tscreen_set_modal(screen, &modal.surface);
+    tscreen_set_paint_hook(screen, hook_paint);
     tscreen_paint(screen, nullptr);
-    EXPECT_EQ(g_screen_log, (log_t{"b:compose", "a:compose"}));
-
+    EXPECT_EQ(g_screen_log, (log_t{"hook:paint", "b:compose", "a:compose", "modal:compose"}));
+    modal.deinit();
+    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
     tscreen_remove_surface(screen, &a.surface);
     tscreen_remove_surface(screen, &a.surface);
     EXPECT_EQ(count_listed(screen), 1);
@@ -203,23 +207,6 @@ TEST(ScreenPaint, LockStopsTheHookTheCompositionAndTheFlush) {
     tscreen_paint(screen, nullptr);
     EXPECT_EQ(os_headless_get_pixel(0, 0), rgb565(0xFFFF0000u));
     EXPECT_EQ(os_headless_get_pixel(4, 4), rgb565(0xFF0000FFu));
-  });
-}
-
-TEST(ScreenPaint, ModalIsComposedOnceAndLast) {
-  run_on_screen([](tscreen *screen) {
-    named_surface back("back", nullptr, {0, 0, 3, 3}), modal("modal", nullptr, {0, 0, 3, 3});
-    named_surface front("front", nullptr, {0, 0, 3, 3});
-    for (named_surface *s : {&back, &modal, &front}) {
-      named_surface_log_compose(s);
-      tscreen_insert_surface(screen, &s->surface);
-    }
-    tscreen_set_modal(screen, &modal.surface);
-    tscreen_set_paint_hook(screen, hook_paint);
-    tscreen_paint(screen, nullptr);
-    EXPECT_EQ(g_screen_log, (log_t{"hook:paint", "back:compose", "front:compose", "modal:compose"}));
-    modal.deinit();
-    EXPECT_EQ(tscreen_get_modal(screen), nullptr);
   });
 }
 

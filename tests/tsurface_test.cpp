@@ -118,38 +118,30 @@ TEST(Surface, SameSizeKeepsTheBufferButMarksTheOldArea) {
   });
 }
 
-TEST(Surface, EmptySidesAreValidAndComposeNothing) {
+// Empty surfaces and invisible ones compose nothing; an invisible one still
+// paints into its own buffer.
+TEST(Surface, EmptySidesAreValidAndInvisibleOnesStillPaintButComposeNothing) {
   run_on_screen([](tscreen *screen) {
     named_surface empty("empty", nullptr, {5, 5, 4, 14}, 0xFFFF0000u), flat("flat", nullptr, {0, 0, 9, 9}, 0xFFFF0000u);
+    named_surface hidden("hidden", nullptr, {20, 0, 27, 7}, 0xFFFF0000u);
     EXPECT_EQ(tsurface_get_width(&empty.surface), 0);
     EXPECT_EQ(tbitmap_get_width(buffer_of(empty)), 0);
-    tsurface_realize(&empty.surface);
-    tsurface_realize(&flat.surface);
+    for (named_surface *s : {&empty, &flat, &hidden}) {
+      tsurface_realize(&s->surface);
+      tscreen_insert_surface(screen, &s->surface);
+    }
     tsurface_set_rect(&flat.surface, 0, 0, 10, 0);
     tsurface_resize(&flat.surface, -4, 3);  // a negative side is an empty one
     EXPECT_EQ(tsurface_get_width(&flat.surface), 0);
-    tscreen_insert_surface(screen, &empty.surface);
-    tscreen_insert_surface(screen, &flat.surface);
+    tsurface_set_visible(&hidden.surface, 0);
+    tsurface_set_update_mode(&hidden.surface, 1, 0);
     tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, 0xFF000000u);
     tscreen_paint(screen, nullptr);
     EXPECT_EQ(tsurface_update(&empty.surface, nullptr), 1);
-    EXPECT_EQ(screen_pixel(screen, 5, 5), 0u);
-    EXPECT_EQ(screen_pixel(screen, 0, 0), 0u);
-  });
-}
-
-TEST(Surface, InvisibleStillPaintsIntoItsOwnBuffer) {
-  run_on_screen([](tscreen *screen) {
-    named_surface s("s", nullptr, {0, 0, 7, 7}, 0xFFFF0000u);
-    tsurface_realize(&s.surface);
-    tscreen_insert_surface(screen, &s.surface);
-    tsurface_set_visible(&s.surface, 0);
-    tsurface_set_update_mode(&s.surface, 1, 0);
-    tbitmap_fill_rect(tscreen_get_bitmap(screen), 0, 0, 63, 47, 0xFF000000u);
-    s.fill = 0xFF00FF00u;
-    EXPECT_EQ(tsurface_update(&s.surface, nullptr), 1);
-    EXPECT_EQ(tbitmap_get_pixel(buffer_of(s), 1, 1), 0x07E0u);
-    EXPECT_EQ(screen_pixel(screen, 1, 1), 0u);
+    hidden.fill = 0xFF00FF00u;
+    EXPECT_EQ(tsurface_update(&hidden.surface, nullptr), 1);
+    EXPECT_EQ(tbitmap_get_pixel(buffer_of(hidden), 1, 1), 0x07E0u);
+    for (auto [x, y] : {std::pair{5, 5}, {0, 0}, {21, 1}}) EXPECT_EQ(screen_pixel(screen, x, y), 0u) << x;
   });
 }
 

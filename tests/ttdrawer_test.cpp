@@ -10,6 +10,7 @@
 
 #include "test_bitmap.h"
 #include "tidrawer.h"
+#include "widget_fixture.h"
 #include "wins_graphics.h"
 
 namespace {
@@ -17,17 +18,6 @@ namespace {
 constexpr uint32_t k_white = 0xFFFFFFFFu;
 // At 72 dpi a 16-point font is 16 pixels high: 8 pixels a character, a cell of 20.
 constexpr int k_size = 16, k_advance = 8;
-
-struct fixed_text {
-  fixed_text() {
-    wins_graphics_set_dpi(72);
-    wins_graphics_set_fixed_metrics(1);
-  }
-  ~fixed_text() {
-    wins_graphics_set_fixed_metrics(0);
-    wins_graphics_set_dpi(0);
-  }
-};
 
 struct canvas32 {
   tcanvas canvas{};
@@ -72,11 +62,11 @@ std::vector<uint8_t> drawn_at(int32_t x, int32_t y, const std::u16string &text, 
 }  // namespace
 
 TEST(TextDrawer, EachAlignmentCodePlacesTheCellByTheGrid) {
-  fixed_text metrics;
+  widget_env metrics;
   // 80 x 40 box; "ab" is 16 wide, its cell 20 high.
   const trect box = {10, 10, 89, 49};
   const int32_t left = 10, centre = 42, right = 89 - 16, top = 10, middle = 20, bottom = 49 - 20;
-  const tpoint expected[9] = {{left, top},     {centre, top},    {right, top},   {right, middle}, {right, bottom},
+  const tpoint expected[9] = {{left, top},      {centre, top},  {right, top},   {right, middle}, {right, bottom},
                               {centre, bottom}, {left, bottom}, {left, middle}, {centre, middle}};
   std::vector<uint8_t> blank = canvas32().bytes();
   for (uint32_t code = 0; code < 9; code++) {
@@ -96,7 +86,7 @@ TEST(TextDrawer, EachAlignmentCodePlacesTheCellByTheGrid) {
 }
 
 TEST(TextDrawer, EndAndPathEllipsis) {
-  fixed_text metrics;
+  widget_env metrics;
   struct row {
     uint32_t truncation;
     int32_t width;
@@ -125,7 +115,7 @@ TEST(TextDrawer, EndAndPathEllipsis) {
 }
 
 TEST(TextDrawer, InAPassADrawerThatDiffersOnlyByFaceGetsItsFace) {
-  fixed_text metrics;
+  widget_env metrics;
   const char16_t serif[] = u"DejaVu Serif", sans[] = u"DejaVu Sans";
   text_drawer first(0), second(0);
   ttdrawer_set_font_face(first.d, serif);
@@ -155,7 +145,7 @@ TEST(ImageDrawer, EachAlignmentCodePlacesTheBitmapAndAlphaDecidesTheCopy) {
   // 20 x 20 box: centre x 10 + (19 - 4 + 1) / 2, middle y 10 + (19 - 6 + 1) / 2.
   const trect box = {10, 10, 29, 29};
   const int32_t left = 10, centre = 18, right = 25, top = 10, middle = 17, bottom = 23;
-  const tpoint expected[9] = {{left, top},     {centre, top},    {right, top},   {right, middle}, {right, bottom},
+  const tpoint expected[9] = {{left, top},      {centre, top},  {right, top},   {right, middle}, {right, bottom},
                               {centre, bottom}, {left, bottom}, {left, middle}, {centre, middle}};
   tidrawer *d = tidrawer_new_default();
   for (uint32_t code = 0; code < 9; code++) {
@@ -163,20 +153,18 @@ TEST(ImageDrawer, EachAlignmentCodePlacesTheBitmapAndAlphaDecidesTheCopy) {
     canvas32 c(40, 40);
     tidrawer_set_alignment(d, code);
     tidrawer_draw(d, &c.canvas, image.get(), nullptr, &box, 255);
-    const tpoint &at = expected[code];
-    EXPECT_EQ(test_rgb(c.canvas._bitmap, at.x, at.y), 0xFF0000u);
-    EXPECT_EQ(test_rgb(c.canvas._bitmap, at.x + 3, at.y + 5), 0xFF0000u);
-    EXPECT_EQ(test_rgb(c.canvas._bitmap, at.x - 1, at.y), 0xFFFFFFu);
-    EXPECT_EQ(test_rgb(c.canvas._bitmap, at.x + 4, at.y + 5), 0xFFFFFFu);
-    EXPECT_EQ(test_rgb(c.canvas._bitmap, at.x, at.y + 6), 0xFFFFFFu);
+    // Both inside corners red, the pixels just outside white.
+    std::vector<uint32_t> seen;
+    for (auto [dx, dy] : {std::pair{0, 0}, {3, 5}, {-1, 0}, {4, 5}, {0, 6}})
+      seen.push_back(test_rgb(c.canvas._bitmap, expected[code].x + dx, expected[code].y + dy));
+    EXPECT_EQ(seen, (std::vector<uint32_t>{0xFF0000u, 0xFF0000u, 0xFFFFFFu, 0xFFFFFFu, 0xFFFFFFu}));
   }
 
   tidrawer_set_alignment(d, 0);
   canvas32 blended(40, 40), masked(40, 40);
   tidrawer_draw(d, &blended.canvas, image.get(), nullptr, &box, 128);
   uint32_t half = test_rgb(blended.canvas._bitmap, 10, 10);
-  EXPECT_NE(half, 0xFF0000u);
-  EXPECT_NE(half, 0xFFFFFFu);
+  EXPECT_TRUE(half != 0xFF0000u && half != 0xFFFFFFu) << std::hex << half;
   bitmap_ptr mask = test_bitmap(4, 6, 8);
   for (int32_t y = 0; y < 6; y++)
     for (int32_t x = 0; x < 4; x++) *tbitmap_get_pixel_ptr(mask.get(), x, y) = x < 2 ? 255 : 0;  // the left half shows
@@ -191,7 +179,7 @@ TEST(ImageDrawer, EachAlignmentCodePlacesTheBitmapAndAlphaDecidesTheCopy) {
 // scripts stay whole unless wider than the line, and ideographs break
 // anywhere.
 TEST(TextDrawer, WrappedLines) {
-  fixed_text metrics;
+  widget_env metrics;
   struct row {
     std::u16string text;
     int32_t chars;  // the line's width
@@ -235,7 +223,7 @@ TEST(TextDrawer, WrappedLines) {
 
 // A path within both a character count and a width keeps the last name.
 TEST(TextDrawer, PathFittedToCharactersAndWidth) {
-  fixed_text metrics;
+  widget_env metrics;
   struct row {
     int32_t chars;  // the width
     std::u16string path, shown;
@@ -252,8 +240,8 @@ TEST(TextDrawer, PathFittedToCharactersAndWidth) {
   wins_graphics_pass *pass = wins_graphics_begin_text(&c.canvas);
   for (const row &r : rows) {
     char16_t out[32];
-    int32_t n = ttdrawer_fit_path(&c.canvas, pass, r.path.data(), int32_t(r.path.size()), r.chars * k_advance, 31,
-                                  out, 32);
+    int32_t n =
+        ttdrawer_fit_path(&c.canvas, pass, r.path.data(), int32_t(r.path.size()), r.chars * k_advance, 31, out, 32);
     EXPECT_EQ(std::u16string(out, size_t(n)), r.shown) << r.chars;
   }
   wins_graphics_end_text(&c.canvas, pass);

@@ -1,8 +1,11 @@
-// Test clock, fixed metrics and screen input for the widget tests.
+// Test clock, fixed metrics, screen input and the shared screens for the
+// widget tests.
 #include "widget_fixture.h"
 
+#include "gui_fixture.h"
 #include "os_clock.h"
 #include "port_test_app.h"
+#include "tcontrol.h"
 #include "wins_graphics.h"
 #include "wins_timer.h"
 
@@ -33,4 +36,57 @@ int widget_key(uint32_t code) { return tscreen_dispatch_key(tscreen_get(), code,
 void widget_tap(int32_t x, int32_t y) {
   widget_pen(TSCREEN_PEN_DOWN, x, y);
   widget_pen(TSCREEN_PEN_UP, x, y);
+}
+
+void run_widget_test(const std::function<void(tscreen *)> &body, const char *size) {
+  widget_env env;
+  run_on_styled_screen(body, size);
+}
+
+void run_widget_test_240x320(const std::function<void(tscreen *)> &body) { run_widget_test(body, "240x320"); }
+
+void widget_flick(int32_t x, int32_t y, int32_t dy) {
+  widget_pen(TSCREEN_PEN_DOWN, x, y);
+  widget_run_for(10);
+  widget_pen(TSCREEN_PEN_MOVE, x, y + dy);
+  widget_run_for(10);
+  widget_pen(TSCREEN_PEN_UP, x, y + dy);
+}
+
+trect widget_screen_rect(void *control) {
+  trect r;
+  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &r);
+  return r;
+}
+
+void widget_tap_control(void *control) {
+  trect r = widget_screen_rect(control);
+  widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
+}
+
+void widget_soft_key(uint32_t code) {
+  widget_key(code);
+  widget_run_for(100);
+}
+
+void *widget_modal_owner() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  return modal ? tsurface_get_owner(modal) : nullptr;
+}
+
+void widget_take_all_timers() {
+  while (wins_timer_start(1000000, 0, [](uint32_t, void *) {}, nullptr)) {
+  }
+}
+
+tpoint widget_list_row_point(tlistbox *list, int32_t row) {
+  trect at;
+  tsurface_get_screen_rect(&list->_control._surface, &at);
+  const trect *r = tlistbox_get_item_rect(list, row);
+  return {at.x1 + (r->x1 + r->x2) / 2, at.y1 + (r->y1 + r->y2) / 2};
+}
+
+void widget_tap_list_row(tlistbox *list, int32_t row) {
+  tpoint p = widget_list_row_point(list, row);
+  widget_tap(p.x, p.y);
 }
