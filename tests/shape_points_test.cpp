@@ -12,6 +12,7 @@
 
 #include "paint_fixture.h"
 #include "shape_brush1.h"
+#include "test_bitmap.h"
 
 namespace {
 
@@ -56,16 +57,6 @@ bool same(const std::vector<tpoint> &a, const std::vector<tpoint> &b) {
   for (size_t i = 0; i < a.size(); i++)
     if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
   return true;
-}
-
-// A picture whose every pixel is different from its neighbours.
-tbitmap *pattern_picture(int32_t w, int32_t h) {
-  tbitmap *b = tbitmap_new(w, -h, 32);
-  for (int32_t y = 0; y < h; y++)
-    for (int32_t x = 0; x < w; x++)
-      tbitmap_set_pixel(b, x, y, 0xFF000000u | uint32_t(x * 7 & 0xFF) << 16 | uint32_t(y * 5 & 0xFF) << 8 |
-                                     uint32_t((x + y) & 0xFF));
-  return b;
 }
 
 }  // namespace
@@ -131,9 +122,7 @@ TEST_F(FreeHandTest, ATranslucentStrokeOverItselfIsUniform) {
 }
 
 TEST_F(FreeHandTest, TheEraserPaintsTheOpenedPictureBack) {
-  tbitmap *picture = pattern_picture(200, 150);
-  ASSERT_EQ(paint_context_load_picture(pc, picture), 1);
-  tbitmap_free(picture);
+  ASSERT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(200, -150, 32).get()), 1);
   paint_context_clear(pc);
   paint_history_reset(history);
   auto opened = canvas_bytes();

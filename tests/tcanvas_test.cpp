@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "test_bitmap.h"
+
 namespace {
 
 constexpr uint32_t WHITE = 0xFFFFFFFF, BLACK = 0xFF000000, RED = 0xFFFF0000, BLUE = 0xFF0000FF;
@@ -32,32 +34,12 @@ struct canvas_fixture {
   }
 };
 
-bool same_pixels(const tbitmap *a, const tbitmap *b) {
-  return tbitmap_get_image_size(a) == tbitmap_get_image_size(b) &&
-         std::memcmp(a->_pixels, b->_pixels, tbitmap_get_image_size(a)) == 0;
-}
-
 tcolor color_at(const tbitmap *b, int32_t x, int32_t y) {
   tcolor c;
   tcolor_make(&c, 0, 0, 0, 255);
   tbitmap_get_pixel_color(b, x, y, &c);
   if (tbitmap_get_bpp(b) == 24) c.alpha = 255;  // formats without alpha count as opaque
   return c;
-}
-
-// A pixel's red, green and blue as levels of the bitmap's own depth.
-int level_at(const tbitmap *b, int32_t x, int32_t y, int k) {
-  const uint8_t *p = tbitmap_get_pixel_ptr(b, x, y);
-  if (tbitmap_get_bpp(b) != 16) return p[2 - k];
-  const uint32_t masks[3] = {b->_red_mask, b->_green_mask, b->_blue_mask};
-  const uint32_t shifts[3] = {b->_red_shift, b->_green_shift, b->_blue_shift};
-  return int(((p[0] | p[1] << 8) & masks[k]) >> shifts[k]);
-}
-
-// Levels per 8-bit channel value at the bitmap's depth (1 at 24 and 32 bits).
-double level_scale(const tbitmap *b, int k) {
-  const uint32_t losses[3] = {b->_red_loss, b->_green_loss, b->_blue_loss};
-  return tbitmap_get_bpp(b) == 16 ? 1.0 / double(1u << losses[k]) : 1.0;
 }
 
 // The painting a flood fill must leave, worked out independently in floating
@@ -108,14 +90,14 @@ std::vector<double> reference_flood(const tbitmap *b, const trect *clip, int32_t
     if (!in_clip(x, y)) return true;
     const double pixel[3] = {double(c.red), double(c.green), double(c.blue)};
     for (int ch = 0; ch < 3; ch++)
-      levels[3 * index(x, y) + ch] = (brush[ch] * (255 - k) + pixel[ch] * k) / 256 * level_scale(b, ch);
+      levels[3 * index(x, y) + ch] = (brush[ch] * (255 - k) + pixel[ch] * k) / 256 * test_level_scale(b, ch);
     return true;
   };
   auto fill = [&](int32_t x, int32_t y) {
     if (!in_clip(x, y)) return;
     for (int ch = 0; ch < 3; ch++) {
-      double colour = brush[ch] * level_scale(b, ch);
-      double source = std::floor(colour), old = level_at(b, x, y, ch);
+      double colour = brush[ch] * test_level_scale(b, ch);
+      double source = std::floor(colour), old = test_level(b, x, y, ch);
       levels[3 * index(x, y) + ch] = alpha == 255 ? source : (source * alpha + old * (256 - alpha)) / 256;
     }
   };
@@ -225,7 +207,7 @@ TEST(TcanvasRoundRect, RadiusIsClampedToHalfTheSmallerSide) {
   tcanvas_draw_round_rect(&a.canvas, 11, 22, 2, 3, 100);
   tpoint cut5[9] = {{2, 8}, {2, 17}, {7, 22}, {6, 22}, {11, 17}, {11, 8}, {6, 3}, {7, 3}, {2, 8}};
   tcanvas_draw_polygon(&b.canvas, cut5, 9);
-  EXPECT_TRUE(same_pixels(a.bitmap(), b.bitmap()));
+  EXPECT_EQ(test_pixel_bytes(a.bitmap()), test_pixel_bytes(b.bitmap()));
   EXPECT_EQ(a.at(2, 3), WHITE);
   // A negative radius draws square corners rather than corners turned outwards.
   tcanvas_draw_round_rect(&c.canvas, 2, 3, 11, 22, -7);
@@ -307,18 +289,16 @@ TEST(TcanvasFlood, ToleranceIsClampedToTheByteRange) {
   for (int32_t i = 0; i < 24 * 16; i++)
     tbitmap_blend_pixel(base.bitmap(), i % 24, i / 24, 0xFF000000u | (rng() & 0x030303u) * 60);
   auto filled = [&](int tolerance) {
-    tbitmap *copy = tbitmap_new_copy(base.bitmap());
+    bitmap_ptr copy(tbitmap_new_copy(base.bitmap()));
     tcanvas canvas;
-    tcanvas_init_on_bitmap(&canvas, copy);
+    tcanvas_init_on_bitmap(&canvas, copy.get());
     tcanvas_set_brush(&canvas, TCANVAS_BRUSH_SOLID, 0xFF123456);
     EXPECT_EQ(tcanvas_flood_fill(&canvas, 5, 5, tolerance), 1);
-    return copy;
+    return test_pixel_bytes(copy.get());
   };
-  tbitmap *t300 = filled(300), *t255 = filled(255), *tneg = filled(-3), *t0 = filled(0);
-  EXPECT_TRUE(same_pixels(t300, t255));
-  EXPECT_TRUE(same_pixels(tneg, t0));
-  EXPECT_FALSE(same_pixels(t255, t0));
-  for (tbitmap *b : {t300, t255, tneg, t0}) tbitmap_free(b);
+  EXPECT_EQ(filled(300), filled(255));
+  EXPECT_EQ(filled(-3), filled(0));
+  EXPECT_NE(filled(255), filled(0));
 }
 
 TEST(TcanvasFlood, NearSeedEndsAreBlendedByDistanceAndTheMiddleFilledSolid) {
@@ -375,7 +355,8 @@ TEST(TcanvasFlood, MatchesTheBreadthFirstReferenceOnRandomPictures) {
     std::mt19937 rng(seed);
     int bpp = depths[seed % 4];
     int32_t w = 1 + int32_t(rng() % 40), h = 1 + int32_t(rng() % 25);
-    tbitmap *picture = tbitmap_new(w, rng() % 2 ? h : -h, bpp);
+    bitmap_ptr owned = test_bitmap(w, rng() % 2 ? h : -h, bpp);
+    tbitmap *picture = owned.get();
     if (bpp == 16 && seed % 8 == 0) {  // 555 through bit fields
       const uint8_t masks[12] = {0x00, 0x7C, 0, 0, 0xE0, 0x03, 0, 0, 0x1F, 0, 0, 0};
       std::memcpy(picture->_info + 40, masks, sizeof masks);
@@ -383,7 +364,8 @@ TEST(TcanvasFlood, MatchesTheBreadthFirstReferenceOnRandomPictures) {
     }
     int colours = 2 + int(rng() % 5);
     for (int32_t i = 0; i < w * h; i++) tbitmap_blend_pixel(picture, i % w, i / w, palette[rng() % colours]);
-    tbitmap *before = tbitmap_new_copy(picture);
+    bitmap_ptr before_copy(tbitmap_new_copy(picture));
+    const tbitmap *before = before_copy.get();
     tcanvas canvas;
     tcanvas_init_on_bitmap(&canvas, picture);
     uint32_t brush = rng() % 3 ? 0xFF3366CC : 0x80CC6633;
@@ -403,9 +385,9 @@ TEST(TcanvasFlood, MatchesTheBreadthFirstReferenceOnRandomPictures) {
       int32_t x = i % w, y = i / w;
       for (int k = 0; k < 3; k++) {
         double expected = levels[3 * size_t(i) + size_t(k)];
-        int got = level_at(picture, x, y, k);
+        int got = test_level(picture, x, y, k);
         if (std::isnan(expected)) {
-          ASSERT_EQ(got, level_at(before, x, y, k)) << "seed " << seed << " unpainted " << x << "," << y;
+          ASSERT_EQ(got, test_level(before, x, y, k)) << "seed " << seed << " unpainted " << x << "," << y;
           continue;
         }
         ASSERT_TRUE(got > expected - 1 && got <= expected + 1e-9)
@@ -416,8 +398,6 @@ TEST(TcanvasFlood, MatchesTheBreadthFirstReferenceOnRandomPictures) {
         ASSERT_EQ(tbitmap_get_pixel_ptr(picture, x, y)[3], tbitmap_get_pixel_ptr(before, x, y)[3]) << x << "," << y;
       }
     }
-    tbitmap_free(before);
-    tbitmap_free(picture);
   }
 }
 
