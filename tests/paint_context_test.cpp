@@ -99,15 +99,12 @@ TEST_F(PaintContext, OriginIsCentredOnCreationAndBlankAndMovedOnRotation) {
 TEST_F(PaintContext, ToolTableHolds128AndFindsTheFirstOfAnId) {
   make(8, 8);
   std::vector<shape> tools(129);
-  for (int i = 0; i < 128; i++) {
+  for (int i = 0; i < 129; i++) {
     tools[i]._id = i < 2 ? 7 : 100 + i;
-    ASSERT_EQ(paint_context_add_tool(pc, &tools[i]), 1);
+    ASSERT_EQ(paint_context_add_tool(pc, &tools[i]), i < 128);
   }
-  tools[128]._id = 999;
-  EXPECT_EQ(paint_context_add_tool(pc, &tools[128]), 0);
-  EXPECT_EQ(pc->_tool_count, 128);
   EXPECT_EQ(paint_context_find_tool(pc, 7), &tools[0]);
-  EXPECT_EQ(paint_context_find_tool(pc, 999), nullptr);
+  EXPECT_EQ(paint_context_find_tool(pc, 228), nullptr);
 }
 
 // A screen whose paint hook records what it was asked to repaint, and
@@ -176,8 +173,7 @@ TEST_F(PaintContext, ALoweredBudgetShrinksTheZoomUntilTheCanvasFits) {
   double z = 0.9090909090909091 * 0.9090909090909091;
   EXPECT_DOUBLE_EQ(paint_context_get_zoom(pc), z);
   EXPECT_EQ(size(), (std::vector<int32_t>{int32_t(100 * z), int32_t(80 * z)}));
-  EXPECT_EQ(paint_context_get_picture_width(pc), 100);
-  EXPECT_EQ(paint_context_get_picture_height(pc), 80);
+  EXPECT_EQ(std::make_pair(paint_context_get_picture_width(pc), paint_context_get_picture_height(pc)), std::make_pair(100, 80));
   paint_context_clear(pc);
   EXPECT_TRUE(all_opaque(canvas()));
 }
@@ -255,8 +251,7 @@ TEST_F(PaintContext, VisiblePartIsCopiedOrNoneWhenOffScreen) {
   paint_context_set_origin(pc, -30, -25);
   bitmap_ptr copy(paint_context_copy_visible(pc));
   ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(std::vector<int32_t>({tbitmap_get_width(copy.get()), tbitmap_get_height(copy.get())}),
-            std::vector<int32_t>({20, 15}));
+  EXPECT_EQ(std::make_pair(tbitmap_get_width(copy.get()), tbitmap_get_height(copy.get())), std::make_pair(20, 15));
   EXPECT_EQ(tbitmap_get_pixel(copy.get(), 0, 0), 0xFFABCDEFu);
   paint_context_set_origin(pc, screen_w - 10, 0);
   copy.reset(paint_context_copy_visible(pc));
@@ -298,8 +293,7 @@ TEST_F(PaintContext, SnapshotAndRestoreCarryTheDrawingState) {
   EXPECT_EQ(state._zoom, 3.5);
   make(64, 48);
   paint_context_restore(pc, &state);
-  EXPECT_EQ(origin().x, 7);
-  EXPECT_EQ(origin().y, -9);
+  EXPECT_EQ(std::make_pair(origin().x, origin().y), std::make_pair(7, -9));
   EXPECT_EQ(std::vector<double>({paint_context_get_fore_r(pc), paint_context_get_fore_b(pc), paint_context_get_fore_a(pc),
                                  paint_context_get_back_g(pc)}),
             std::vector<double>({1.0, 51 / 255.0, 128 / 255.0, 102 / 255.0}));
