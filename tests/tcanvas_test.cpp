@@ -213,7 +213,8 @@ TEST(TcanvasRoundRect, RadiusIsClampedToHalfTheSmallerSide) {
 }
 
 TEST(TcanvasPattern, TilesFromNegativeOriginsAndKeepsPhaseThroughTheClip) {
-  tbitmap *pattern = tbitmap_new(3, 2, 32);
+  bitmap_ptr owned = test_bitmap(3, 2, 32);
+  tbitmap *pattern = owned.get();
   for (int32_t i = 0; i < 6; i++) tbitmap_set_pixel(pattern, i % 3, i / 3, 0xFF000000u | uint32_t(10 * (i + 1)));
   auto expected = [](int32_t x, int32_t y) {
     int32_t px = ((x + 4) % 3 + 3) % 3, py = ((y + 7) % 2 + 2) % 2;
@@ -233,7 +234,6 @@ TEST(TcanvasPattern, TilesFromNegativeOriginsAndKeepsPhaseThroughTheClip) {
         ASSERT_EQ(f.at(x, y), inside ? expected(x, y) : WHITE) << x << "," << y << " clipped " << clipped;
       }
   }
-  tbitmap_free(pattern);
 }
 
 TEST(TcanvasEllipse, SmallRadiiAndClippedRowsFillEachRowOnceAndOutlineEveryReport) {
@@ -428,12 +428,11 @@ TEST(TcanvasScroll, MovesTheAreaLikeAPixelByPixelCopy) {
     const int depths[] = {8, 16, 24, 32};
     int bpp = depths[rng() % 4];
     int32_t width = int32_t(1 + rng() % 40), height = int32_t(1 + rng() % 30);
-    tbitmap *bitmap = tbitmap_new(width, rng() % 2 ? height : -height, bpp);
-    ASSERT_NE(bitmap, nullptr);
+    bitmap_ptr owned = test_bitmap(width, rng() % 2 ? height : -height, bpp);
+    tbitmap *bitmap = owned.get();
     for (int32_t y = 0; y < height; y++)
       for (int32_t x = 0; x < width; x++) tbitmap_set_pixel(bitmap, x, y, rng());
-    tbitmap *before = tbitmap_new_copy(bitmap);
-    ASSERT_NE(before, nullptr);
+    bitmap_ptr before(tbitmap_new_copy(bitmap));
     auto coordinate = [&rng](int32_t side) { return int32_t(rng() % uint32_t(side + 8)) - 4; };
     trect area = {coordinate(width), coordinate(height), coordinate(width), coordinate(height)};
     int32_t dx = int32_t(rng() % 21) - 10, dy = int32_t(rng() % 21) - 10;
@@ -450,13 +449,11 @@ TEST(TcanvasScroll, MovesTheAreaLikeAPixelByPixelCopy) {
     for (int32_t y = 0; y < height; y++)
       for (int32_t x = 0; x < width; x++) {
         bool moved = in(x, y) && in(x - dx, y - dy);
-        uint32_t expected = tbitmap_get_pixel(before, moved ? x - dx : x, moved ? y - dy : y);
+        uint32_t expected = tbitmap_get_pixel(before.get(), moved ? x - dx : x, moved ? y - dy : y);
         ASSERT_EQ(tbitmap_get_pixel(bitmap, x, y), expected)
             << "seed " << seed << ": " << bpp << " bpp " << width << "x" << height << " at " << x << "," << y
             << " shift " << dx << "," << dy;
       }
     tcanvas_deinit(&canvas);
-    tbitmap_free(before);
-    tbitmap_free(bitmap);
   }
 }
