@@ -18,29 +18,22 @@ using parser_ptr = std::unique_ptr<ekhtml_parser, parser_deleter>;
 // name='value'), E[TAG]; own tag callbacks are marked with '*'.
 using events = std::vector<std::string>;
 
+std::string str(ekhtml_string s) { return std::string(s._str, s._len); }
+
 std::string attrs_text(const ekhtml_attr *attr) {
   std::string out;
   for (; attr; attr = attr->_next) {
-    out += " " + std::string(attr->_name._str, attr->_name._len);
-    if (attr->_no_value) continue;
     std::string quote = attr->_quote ? std::string(1, attr->_quote) : "";
-    out += "=" + quote + std::string(attr->_value._str, attr->_value._len) + quote;
+    out += " " + str(attr->_name) + (attr->_no_value ? "" : "=" + quote + str(attr->_value) + quote);
   }
   return out;
 }
 
-void on_data(void *user, ekhtml_string text) {
-  static_cast<events *>(user)->push_back("D[" + std::string(text._str, text._len) + "]");
-}
-void on_start(void *user, ekhtml_string tag, ekhtml_attr *attrs) {
-  static_cast<events *>(user)->push_back("S[" + std::string(tag._str, tag._len) + attrs_text(attrs) + "]");
-}
-void on_end(void *user, ekhtml_string tag) {
-  static_cast<events *>(user)->push_back("E[" + std::string(tag._str, tag._len) + "]");
-}
-void on_own_start(void *user, ekhtml_string tag, ekhtml_attr *attrs) {
-  static_cast<events *>(user)->push_back("S*[" + std::string(tag._str, tag._len) + attrs_text(attrs) + "]");
-}
+void push(void *user, const std::string &event) { static_cast<events *>(user)->push_back(event); }
+void on_data(void *user, ekhtml_string text) { push(user, "D[" + str(text) + "]"); }
+void on_start(void *user, ekhtml_string tag, ekhtml_attr *attrs) { push(user, "S[" + str(tag) + attrs_text(attrs) + "]"); }
+void on_end(void *user, ekhtml_string tag) { push(user, "E[" + str(tag) + "]"); }
+void on_own_start(void *user, ekhtml_string tag, ekhtml_attr *attrs) { push(user, "S*[" + str(tag) + attrs_text(attrs) + "]"); }
 
 parser_ptr make_parser(events *out) {
   parser_ptr parser(ekhtml_new(out));

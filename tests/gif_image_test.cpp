@@ -87,10 +87,7 @@ TEST_F(GifImage, PicturesOfAtMost256ColoursRoundTripExactlyFromAnyDepth) {
       }
     ASSERT_EQ(gif_image_save(src.get(), wpath("exact.gif").c_str()), 1);
     ASSERT_EQ(load("exact.gif"), 1);
-    ASSERT_EQ(tbitmap_get_bpp(image.get()), 24);
-    EXPECT_TRUE(tbitmap_is_top_down(image.get()));
-    ASSERT_EQ(tbitmap_get_width(image.get()), 23);
-    ASSERT_EQ(tbitmap_get_height(image.get()), 9);
+    ASSERT_EQ(test_shape(image.get()), (std::vector<int32_t>{23, 9, 24, 1}));
     for (int32_t y = 0; y < 9; y++)
       for (int32_t x = 0; x < 23; x++) ASSERT_EQ(test_rgb(image.get(), x, y), test_rgb(src.get(), x, y)) << x << "," << y;
     if (bpp == 24) test_keep_seed(path("exact.gif"), "gif", "exact.gif");

@@ -20,14 +20,13 @@ struct completion {
   std::vector<int> results;
   void *job = nullptr;
 };
-void on_loaded(image_job *job, int result, void *user) {
+template <class Job>
+void on_done(Job *job, int result, void *user) {
   static_cast<completion *>(user)->results.push_back(result);
   static_cast<completion *>(user)->job = job;
 }
-void on_saved(image_save_job *job, int result, void *user) {
-  static_cast<completion *>(user)->results.push_back(result);
-  static_cast<completion *>(user)->job = job;
-}
+const auto on_loaded = on_done<image_job>;
+const auto on_saved = on_done<image_save_job>;
 
 bitmap_ptr two_colours(int bpp) {
   bitmap_ptr b = test_bitmap(6, 4, bpp);

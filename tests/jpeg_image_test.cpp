@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -84,15 +83,11 @@ TEST_F(JpegImage, RoundTripIsCloseUprightAndLeavesTheSourceAlone) {
     for (int32_t height : {21, -21}) {
       SCOPED_TRACE("bpp " + std::to_string(bpp) + " height " + std::to_string(height));
       bitmap_ptr src = gradient(35, height, bpp);
-      test_bytes before(src->_pixels, src->_pixels + tbitmap_get_image_size(src.get()));
+      test_bytes before = test_pixel_bytes(src.get());
       ASSERT_EQ(jpeg_image_save(src.get(), wpath("round.jpg").c_str(), 100), 1);
-      EXPECT_EQ(std::memcmp(before.data(), src->_pixels, before.size()), 0);
-
+      EXPECT_EQ(test_pixel_bytes(src.get()), before);
       ASSERT_EQ(load("round.jpg"), 1);
-      EXPECT_EQ(tbitmap_get_bpp(image.get()), 24);
-      EXPECT_TRUE(tbitmap_is_top_down(image.get()));
-      ASSERT_EQ(tbitmap_get_width(image.get()), 35);
-      ASSERT_EQ(tbitmap_get_height(image.get()), 21);
+      ASSERT_EQ(test_shape(image.get()), (std::vector<int32_t>{35, 21, 24, 1}));
       EXPECT_LE(mean_difference(src.get(), image.get()), 4.0);
       EXPECT_GT(test_rgb(image.get(), 5, 1) >> 16, 200u);
       EXPECT_LT(test_rgb(image.get(), 5, 19) >> 16, 50u);
@@ -112,8 +107,7 @@ TEST_F(JpegImage, GreyGivesAnEightBitGreyBitmapAndCmykIsRefused) {
     for (int x = 0; x < 16; x++) grey.push_back(y < 4 ? 16 : 240);
   write_jpeg(path("grey.jpg"), 16, 8, 1, JCS_GRAYSCALE, grey);
   ASSERT_EQ(load("grey.jpg"), 1);
-  EXPECT_EQ(tbitmap_get_bpp(image.get()), 8);
-  EXPECT_TRUE(tbitmap_is_top_down(image.get()));
+  EXPECT_EQ(test_shape(image.get()), (std::vector<int32_t>{16, 8, 8, 1}));
   uint32_t top = test_rgb(image.get(), 3, 0), bottom = test_rgb(image.get(), 3, 7);
   EXPECT_NEAR(int(top >> 16), 16, 6);
   EXPECT_EQ(top >> 16, top & 0xFF) << "the palette is grey";

@@ -21,19 +21,6 @@ tcolor rgba(int r, int g, int b, int a) {
   return *tcolor_make(&c, r, g, b, a);
 }
 
-uint32_t pattern_at(int32_t x, int32_t y) {
-  return 0xFF000000u | uint32_t(x * 7 & 0xFF) << 16 | uint32_t(y * 5 & 0xFF) << 8 | uint32_t((x + y) & 0xFF);
-}
-
-// A picture whose every pixel tells where it came from.
-bitmap_ptr pattern_picture(int32_t w, int32_t h, int bpp, uint8_t fourth = 255) {
-  bitmap_ptr b = test_bitmap(w, h, bpp);
-  for (int32_t y = 0; y < tbitmap_get_height(b.get()); y++)
-    for (int32_t x = 0; x < w; x++)
-      tbitmap_set_pixel(b.get(), x, y, bpp == 32 ? (pattern_at(x, y) & 0xFFFFFF) | uint32_t(fourth) << 24 : pattern_at(x, y) & 0xFFFFFF);
-  return b;
-}
-
 bool all_opaque(const tbitmap *b) {
   for (int32_t y = 0; y < tbitmap_get_height(b); y++)
     for (int32_t x = 0; x < tbitmap_get_width(b); x++)
@@ -112,15 +99,12 @@ TEST_F(PaintContext, OriginIsCentredOnCreationAndBlankAndMovedOnRotation) {
 TEST_F(PaintContext, ToolTableHolds128AndFindsTheFirstOfAnId) {
   make(8, 8);
   std::vector<shape> tools(129);
-  for (int i = 0; i < 128; i++) {
+  for (int i = 0; i < 129; i++) {
     tools[i]._id = i < 2 ? 7 : 100 + i;
-    ASSERT_EQ(paint_context_add_tool(pc, &tools[i]), 1);
+    ASSERT_EQ(paint_context_add_tool(pc, &tools[i]), i < 128);
   }
-  tools[128]._id = 999;
-  EXPECT_EQ(paint_context_add_tool(pc, &tools[128]), 0);
-  EXPECT_EQ(pc->_tool_count, 128);
   EXPECT_EQ(paint_context_find_tool(pc, 7), &tools[0]);
-  EXPECT_EQ(paint_context_find_tool(pc, 999), nullptr);
+  EXPECT_EQ(paint_context_find_tool(pc, 228), nullptr);
 }
 
 // A screen whose paint hook records what it was asked to repaint, and
@@ -157,7 +141,7 @@ TEST_F(PaintContext, RefreshClipsToTheCanvasAndKeepsOnePixelAreas) {
 
 TEST_F(PaintContext, LoadingAPictureForcesOpaqueAndClearShowsItUpright) {
   make(8, 8);
-  bitmap_ptr picture = pattern_picture(20, -10, 32, 0);
+  bitmap_ptr picture = test_pattern_bitmap(20, -10, 32, 0);
   ASSERT_EQ(paint_context_load_picture(pc, picture.get()), 1);
   EXPECT_EQ(paint_context_get_picture_width(pc), 20);
   tcolor white;
@@ -165,12 +149,12 @@ TEST_F(PaintContext, LoadingAPictureForcesOpaqueAndClearShowsItUpright) {
   EXPECT_TRUE(all_opaque(paint_context_get_base_picture(pc)));
   paint_context_clear(pc);
   EXPECT_TRUE(all_opaque(canvas()));
-  EXPECT_EQ(at(13, 7), pattern_at(13, 7));
+  EXPECT_EQ(at(13, 7), test_pattern_at(13, 7));
 
   // A bottom-up 24-bit picture opens upright.
-  ASSERT_EQ(paint_context_load_picture(pc, pattern_picture(9, 6, 24).get()), 1);
+  ASSERT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(9, 6, 24).get()), 1);
   paint_context_clear(pc);
-  EXPECT_EQ(at(8, 0), pattern_at(8, 0));
+  EXPECT_EQ(at(8, 0), test_pattern_at(8, 0));
   EXPECT_TRUE(all_opaque(canvas()));
 
   // A blank painting: the new colour, opaque, and no base.
@@ -185,30 +169,29 @@ TEST_F(PaintContext, ALoweredBudgetShrinksTheZoomUntilTheCanvasFits) {
   make(8, 8);
   // Base 32000 bytes; 22400 left for the canvas: 100x80 and 90x72 do not fit, 82x66 does.
   tbitmap_set_budget(32000 + 22400);
-  ASSERT_EQ(paint_context_load_picture(pc, pattern_picture(100, 80, 24).get()), 1);
+  ASSERT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(100, 80, 24).get()), 1);
   double z = 0.9090909090909091 * 0.9090909090909091;
   EXPECT_DOUBLE_EQ(paint_context_get_zoom(pc), z);
   EXPECT_EQ(size(), (std::vector<int32_t>{int32_t(100 * z), int32_t(80 * z)}));
-  EXPECT_EQ(paint_context_get_picture_width(pc), 100);
-  EXPECT_EQ(paint_context_get_picture_height(pc), 80);
+  EXPECT_EQ(std::make_pair(paint_context_get_picture_width(pc), paint_context_get_picture_height(pc)), std::make_pair(100, 80));
   paint_context_clear(pc);
   EXPECT_TRUE(all_opaque(canvas()));
 }
 
 TEST_F(PaintContext, NotEnoughMemoryKeepsTheOldPainting) {
   make(30, 20);
-  ASSERT_EQ(paint_context_load_picture(pc, pattern_picture(30, 20, 24).get()), 1);
+  ASSERT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(30, 20, 24).get()), 1);
   paint_context_clear(pc);
   tbitmap *old_canvas = canvas(), *base = paint_context_get_base_picture(pc);
 
   tbitmap_set_budget(30 * 20 * 4);
-  EXPECT_EQ(paint_context_load_picture(pc, pattern_picture(40, 20, 24).get()), 0);  // the base copy does not fit
+  EXPECT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(40, 20, 24).get()), 0);  // the base copy does not fit
   EXPECT_EQ(paint_context_load_blank(pc, 31, 20, rgba(1, 1, 1, 255)), 0);
   EXPECT_EQ(paint_context_load_blank(pc, 0, 20, rgba(1, 1, 1, 255)), 0) << "a side of 0 is no painting either";
   EXPECT_EQ(canvas(), old_canvas);
   EXPECT_EQ(paint_context_get_base_picture(pc), base);
   EXPECT_EQ(paint_context_get_picture_width(pc), 30);
-  EXPECT_EQ(at(29, 19), pattern_at(29, 19));
+  EXPECT_EQ(at(29, 19), test_pattern_at(29, 19));
   ASSERT_NE(paint_context_get_cairo(pc), nullptr);
 }
 
@@ -225,40 +208,40 @@ TEST_F(PaintContext, GrowingLeftAddsTheNewColourAndKeepsAlphaOpaque) {
 
 TEST_F(PaintContext, BaseStaysUnderThePaintingAfterACropThatMovesIt) {
   make(8, 8);
-  ASSERT_EQ(paint_context_load_picture(pc, pattern_picture(40, 30, 24).get()), 1);
+  ASSERT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(40, 30, 24).get()), 1);
   paint_context_clear(pc);
 
   // Crop away 5 columns and 3 rows on the top-left: what was at (5, 3) is now (0, 0).
   ASSERT_EQ(paint_context_resize_canvas(pc, 5, 3, 35, 27), 1);
   paint_context_clear(pc);
-  EXPECT_EQ(at(0, 0), pattern_at(5, 3));
-  EXPECT_EQ(at(34, 26), pattern_at(39, 29));
+  EXPECT_EQ(at(0, 0), test_pattern_at(5, 3));
+  EXPECT_EQ(at(34, 26), test_pattern_at(39, 29));
   const tbitmap *zoomed = paint_context_get_zoomed_base(pc);
   ASSERT_NE(zoomed, nullptr);
-  EXPECT_EQ(tbitmap_get_pixel(zoomed, 10, 10), pattern_at(15, 13));
+  EXPECT_EQ(tbitmap_get_pixel(zoomed, 10, 10), test_pattern_at(15, 13));
 
   // Grow back on the left: the uncovered strip is the new colour, the photo
   // continues where it lies.
   ASSERT_EQ(paint_context_resize_canvas(pc, -7, 0, 42, 27), 1);
   paint_context_clear(pc);
   EXPECT_EQ(at(1, 0), 0xFFFFFFFFu);
-  EXPECT_EQ(at(2, 0), pattern_at(0, 3));
+  EXPECT_EQ(at(2, 0), test_pattern_at(0, 3));
   EXPECT_TRUE(all_opaque(canvas()));
 
   // A rebuild starts from the whole picture again.
   ASSERT_EQ(paint_context_apply_zoom(pc), 1);
   paint_context_clear(pc);
   EXPECT_EQ(size()[0], 40);
-  EXPECT_EQ(at(0, 0), pattern_at(0, 0));
+  EXPECT_EQ(at(0, 0), test_pattern_at(0, 0));
 
   // At another zoom the base is scaled to exactly the canvas clear fills.
   ASSERT_EQ(paint_context_set_zoom(pc, 2.0), 1);
   ASSERT_EQ(paint_context_apply_zoom(pc), 1);
   paint_context_clear(pc);
-  EXPECT_EQ(at(79, 59), pattern_at(39, 29));
+  EXPECT_EQ(at(79, 59), test_pattern_at(39, 29));
   ASSERT_EQ(paint_context_resize_canvas(pc, 10, 0, 70, 60), 1);
   paint_context_clear(pc);
-  EXPECT_EQ(at(0, 0), pattern_at(5, 0));
+  EXPECT_EQ(at(0, 0), test_pattern_at(5, 0));
 }
 
 TEST_F(PaintContext, VisiblePartIsCopiedOrNoneWhenOffScreen) {
@@ -268,8 +251,7 @@ TEST_F(PaintContext, VisiblePartIsCopiedOrNoneWhenOffScreen) {
   paint_context_set_origin(pc, -30, -25);
   bitmap_ptr copy(paint_context_copy_visible(pc));
   ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(std::vector<int32_t>({tbitmap_get_width(copy.get()), tbitmap_get_height(copy.get())}),
-            std::vector<int32_t>({20, 15}));
+  EXPECT_EQ(std::make_pair(tbitmap_get_width(copy.get()), tbitmap_get_height(copy.get())), std::make_pair(20, 15));
   EXPECT_EQ(tbitmap_get_pixel(copy.get(), 0, 0), 0xFFABCDEFu);
   paint_context_set_origin(pc, screen_w - 10, 0);
   copy.reset(paint_context_copy_visible(pc));
@@ -311,8 +293,7 @@ TEST_F(PaintContext, SnapshotAndRestoreCarryTheDrawingState) {
   EXPECT_EQ(state._zoom, 3.5);
   make(64, 48);
   paint_context_restore(pc, &state);
-  EXPECT_EQ(origin().x, 7);
-  EXPECT_EQ(origin().y, -9);
+  EXPECT_EQ(std::make_pair(origin().x, origin().y), std::make_pair(7, -9));
   EXPECT_EQ(std::vector<double>({paint_context_get_fore_r(pc), paint_context_get_fore_b(pc), paint_context_get_fore_a(pc),
                                  paint_context_get_back_g(pc)}),
             std::vector<double>({1.0, 51 / 255.0, 128 / 255.0, 102 / 255.0}));

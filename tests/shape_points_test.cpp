@@ -12,16 +12,19 @@
 
 #include "paint_fixture.h"
 #include "shape_brush1.h"
+#include "test_bitmap.h"
+
+static bool operator==(const tpoint &a, const tpoint &b) { return a.x == b.x && a.y == b.y; }
 
 namespace {
 
+// The stored points, little-endian x and y.
 std::vector<tpoint> stored_points(const paint_history_record *record) {
   std::vector<tpoint> points;
   for (int32_t i = 0; i + 8 <= record->_size; i += 8) {
     const uint8_t *at = record->_payload + i;
-    uint32_t x = uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-    uint32_t y = uint32_t(at[4]) | uint32_t(at[5]) << 8 | uint32_t(at[6]) << 16 | uint32_t(at[7]) << 24;
-    points.push_back({int32_t(x), int32_t(y)});
+    points.push_back({int32_t(at[0] | at[1] << 8 | at[2] << 16 | uint32_t(at[3]) << 24),
+                      int32_t(at[4] | at[5] << 8 | at[6] << 16 | uint32_t(at[7]) << 24)});
   }
   return points;
 }
@@ -51,23 +54,6 @@ std::vector<tpoint> line_points(tpoint a, tpoint b, int steps) {
   return points;
 }
 
-bool same(const std::vector<tpoint> &a, const std::vector<tpoint> &b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); i++)
-    if (a[i].x != b[i].x || a[i].y != b[i].y) return false;
-  return true;
-}
-
-// A picture whose every pixel is different from its neighbours.
-tbitmap *pattern_picture(int32_t w, int32_t h) {
-  tbitmap *b = tbitmap_new(w, -h, 32);
-  for (int32_t y = 0; y < h; y++)
-    for (int32_t x = 0; x < w; x++)
-      tbitmap_set_pixel(b, x, y, 0xFF000000u | uint32_t(x * 7 & 0xFF) << 16 | uint32_t(y * 5 & 0xFF) << 8 |
-                                     uint32_t((x + y) & 0xFF));
-  return b;
-}
-
 }  // namespace
 
 class FreeHandTest : public PaintTest {};
@@ -80,7 +66,7 @@ TEST_F(FreeHandTest, ATapRecordsTwoEqualPointsForEveryFreeHandTool) {
     ASSERT_EQ(paint_history_get_count(history), before + 1);
     const paint_history_record *record = paint_history_get_record(history, before);
     EXPECT_EQ(record->_operation, id);
-    EXPECT_TRUE(same(stored_points(record), {{50, 60}, {50, 60}})) << "tool " << id;
+    EXPECT_TRUE(stored_points(record) == std::vector<tpoint>({{50, 60}, {50, 60}})) << "tool " << id;
   }
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
@@ -96,7 +82,7 @@ TEST_F(FreeHandTest, ALongStrokeInManyBatchesStoresEveryPointWithTheBatchJoins) 
     const paint_history_record *record = paint_history_get_record(history, paint_history_get_count(history) - 1);
     auto want = expected_stroke(points, 7);
     EXPECT_GT(want.size(), 2048u);
-    EXPECT_TRUE(same(stored_points(record), want)) << "tool " << id;
+    EXPECT_TRUE(stored_points(record) == want) << "tool " << id;
     EXPECT_EQ(record->_size, int32_t(want.size() * 8));
   }
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
@@ -124,16 +110,13 @@ TEST_F(FreeHandTest, ATranslucentStrokeOverItselfIsUniform) {
   stroke(tool(SHAPE_ID_PENCIL), there_and_back, 3);
   // Once along y = 100 for comparison.
   stroke(tool(SHAPE_ID_PENCIL), line_points({20, 100}, {180, 100}, 16), 3);
-  EXPECT_EQ(pixel(100, 40), pixel(100, 100));
-  EXPECT_EQ(pixel(60, 40), pixel(60, 100));
+  EXPECT_EQ(std::make_pair(pixel(100, 40), pixel(60, 40)), std::make_pair(pixel(100, 100), pixel(60, 100)));
   EXPECT_NE(pixel(100, 40), 0xFFFFFFFFu);
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
 TEST_F(FreeHandTest, TheEraserPaintsTheOpenedPictureBack) {
-  tbitmap *picture = pattern_picture(200, 150);
-  ASSERT_EQ(paint_context_load_picture(pc, picture), 1);
-  tbitmap_free(picture);
+  ASSERT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(200, -150, 32).get()), 1);
   paint_context_clear(pc);
   paint_history_reset(history);
   auto opened = canvas_bytes();

@@ -32,3 +32,14 @@ test_bytes test_bmp_file(int32_t width, int32_t height, int bpp, size_t palette,
 
 // The pixel's colour as 0xRRGGBB, whatever the depth.
 uint32_t test_rgb(const tbitmap *b, int32_t x, int32_t y);
+// The pixel bytes, to compare a bitmap before and after.
+test_bytes test_pixel_bytes(const tbitmap *b);
+// Red (k 0), green (1) or blue (2) as a level of the bitmap's own depth: 5 or
+// 6 bits at 16 bits per pixel (through the channel masks), else 8.
+int test_level(const tbitmap *b, int32_t x, int32_t y, int k);
+// Levels per 8-bit channel value at the bitmap's depth (1 but at 16 bits).
+double test_level_scale(const tbitmap *b, int k);
+// A picture whose every pixel tells where it came from (opaque 0xAARRGGBB,
+// the fourth byte `fourth` at 32 bits, none below).
+uint32_t test_pattern_at(int32_t x, int32_t y);
+bitmap_ptr test_pattern_bitmap(int32_t width, int32_t height, int bpp, uint8_t fourth = 255);
