@@ -39,16 +39,6 @@ int record_launch(const std::vector<std::string> &argv) {
   return g_launch_answer;
 }
 
-trect screen_rect_of(void *control) {
-  trect out;
-  tsurface_get_screen_rect(&static_cast<tcontrol *>(control)->_surface, &out);
-  return out;
-}
-
-void tap_middle_of(void *control) {
-  trect r = screen_rect_of(control);
-  widget_tap((r.x1 + r.x2) / 2, (r.y1 + r.y2) / 2);
-}
 
 // A letter's colour and the ways its red, green and blue are moving.
 void set_letter(about_logo *logo, int i, uint32_t color, int red, int green, int blue) {
@@ -108,7 +98,7 @@ TEST(AboutDialog, ATickRepaintsOnlyTheLogo) {
     int presents = os_headless_get_present_count();
     widget_run_for(40);
     EXPECT_EQ(os_headless_get_present_count(), presents + 1);
-    trect logo = screen_rect_of(dialog->_logo);
+    trect logo = widget_screen_rect(dialog->_logo);
     trect flushed = os_headless_get_last_rect();
     EXPECT_TRUE(trect_is_equal(&flushed, &logo));
     int changed = 0;
@@ -164,13 +154,13 @@ TEST(AboutDialog, ColoursBounceAtTheirEnds) {
 TEST(AboutDialog, LinksReachTheBrowser) {
   with_about([] {
     about_dialog *dialog = show_about();
-    tap_middle_of(dialog->_web);
+    widget_tap_control(dialog->_web);
     EXPECT_TRUE(g_launched.empty()) << "not inside the tap";
     port_test_pump();
     ASSERT_TRUE(port_test_finish_launches());
     ASSERT_EQ(g_launched.size(), 1u);
     EXPECT_EQ(g_launched[0], "xdg-open " + test_utf8(about_dialog_get_web_address()));
-    tap_middle_of(dialog->_feedback);
+    widget_tap_control(dialog->_feedback);
     widget_run_for(200);
     ASSERT_TRUE(port_test_finish_launches());
     ASSERT_EQ(g_launched.size(), 2u);
@@ -179,7 +169,7 @@ TEST(AboutDialog, LinksReachTheBrowser) {
 
     g_launch_answer = 0;
     tsurface *about = &about_dialog_get_dialog(dialog)->_control._surface;
-    tap_middle_of(dialog->_web);
+    widget_tap_control(dialog->_web);
     port_test_pump();
     ASSERT_TRUE(port_test_finish_launches());
     tsurface *modal = tscreen_get_modal(tscreen_get());
