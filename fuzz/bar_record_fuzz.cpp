@@ -17,10 +17,10 @@
 #include <cstring>
 #include <limits>
 
-#include <filesystem>
 #include <string>
 
 #include "fuzz_canvas.h"
+#include "fuzz_file.h"
 #include "imagebar.h"
 #include "paint_context.h"
 #include "paint_history.h"
@@ -45,12 +45,7 @@ struct painting {
 // what it costs a user.
 painting *the_painting() {
   static painting *p = [] {
-    static std::string home = "/tmp/brivola-bar-fuzz-" + std::to_string(getpid());
-    setenv("BRIVOLA_HOME", home.c_str(), 1);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(home, ignored);
-    });
+    fuzz_use_own_home("bar_record");
     tcolor white = {255, 255, 255, 255}, black = {0, 0, 0, 255};
     painting *made = new painting();
     made->pc = paint_context_new(nullptr, 480, 640, black, white, white, 5, 0, 0, 0, 9);

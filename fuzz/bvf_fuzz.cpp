@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "fuzz_file.h"
@@ -35,12 +34,7 @@ struct painting {
 };
 
 painting *make_painting() {
-  static std::string home = "/tmp/bvf_fuzz_home_" + std::to_string(getpid());
-  setenv("BRIVOLA_HOME", home.c_str(), 1);
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
-  });
+  fuzz_use_own_home("bvf");
   os_clock_drive(1);  // the reader's pause before reading costs nothing
   painting *p = new painting();
   tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255};

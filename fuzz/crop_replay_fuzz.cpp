@@ -11,11 +11,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <string>
 
 #include "fuzz_canvas.h"
+#include "fuzz_file.h"
 #include "paint_context.h"
 #include "paint_history.h"
 #include "paint_main.h"
@@ -33,12 +33,7 @@ struct painting {
 
 painting *the_painting() {
   static painting *p = [] {
-    static std::string home = "/tmp/brivola-crop-fuzz-" + std::to_string(getpid());
-    setenv("BRIVOLA_HOME", home.c_str(), 1);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(home, ignored);
-    });
+    fuzz_use_own_home("crop_replay");
     painting *made = new painting();
     tcolor white = {255, 255, 255, 255}, black = {0, 0, 0, 255};
     made->pc = paint_context_new(nullptr, 64, 48, black, white, white, 5, 0, 0, 0, 9);

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "tbitmap.h"
@@ -38,6 +40,18 @@ struct fuzz_scratch {
   }
   const char16_t *path() const { return _path.c_str(); }
 };
+
+// A user folder of this process's own for targets whose painting writes
+// beneath it (the history's checkpoints), removed when the process ends.
+inline void fuzz_use_own_home(const char *target) {
+  static std::string home;
+  home = std::string("/tmp/") + target + "_home_" + std::to_string(getpid());
+  setenv("BRIVOLA_HOME", home.c_str(), 1);
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+  });
+}
 
 inline void fuzz_touch(const tbitmap *bitmap) {
   int32_t width = tbitmap_get_width(bitmap), height = tbitmap_get_height(bitmap);

@@ -19,11 +19,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <string>
 
 #include "fuzz_canvas.h"
+#include "fuzz_file.h"
 #include "imagebar.h"
 #include "paint_context.h"
 #include "paint_history.h"
@@ -63,12 +63,7 @@ struct painting {
 
 painting *the_painting() {
   static painting *p = [] {
-    static std::string home = "/tmp/brivola-fuzz-" + std::to_string(getpid());
-    setenv("BRIVOLA_HOME", home.c_str(), 1);
-    std::atexit([] {
-      std::error_code ignored;
-      std::filesystem::remove_all(home, ignored);
-    });
+    fuzz_use_own_home("history_replay");
     painting *made = new painting();
     tcolor black = {0, 0, 0, 255}, white = {255, 255, 255, 255}, yellow = {0, 255, 255, 255};
     made->pc = paint_context_new(nullptr, 96, 64, black, yellow, white, 5, 0, 0, 0, 9);
