@@ -97,9 +97,14 @@ int wins_window_main(int argc, char **argv, const wins_window_app *app) {
 
   // Before any thread starts, so that all of them leave the signals to the watcher.
   os_signal_watch();
-  if (!os_instance_claim(g_title)) {
+  std::string lock_reason;
+  int claim = os_instance_claim(g_title, &lock_reason);
+  if (claim != OS_INSTANCE_FIRST) {
     os_signal_unwatch();
-    return 0;
+    if (claim == OS_INSTANCE_OTHER) return 0;
+    std::fprintf(stderr, "brivola: cannot make sure no other copy runs on the user folder (%s); not starting\n",
+                 lock_reason.c_str());
+    return 1;
   }
   char reason[256] = "";
   if (!os_display_open(width, height, g_title, reason, sizeof reason)) {

@@ -58,8 +58,9 @@ struct wins_window_app {
 // rotating the device. --help prints the usage line on stdout and returns 0;
 // any other option is refused like a bad size. The other arguments form the
 // application's command line. A second start while one runs brings the
-// first to the front and returns 0; without a display it says why on stderr
-// and returns 1.
+// first to the front and returns 0; a start that cannot take the
+// single-instance lock (so cannot know it is alone on the user folder), or
+// finds no display, says why on stderr and returns 1.
 int wins_window_main(int argc, char **argv, const wins_window_app *app);
 wins_window_context *wins_window_get_context();
 // The frame and drawing windows (0 before start-up and after tear-down).

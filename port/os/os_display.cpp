@@ -23,6 +23,7 @@ const os_display_backend *g_selected = nullptr;
 std::atomic<const os_display_backend *> g_open{nullptr};
 int32_t g_asked_width = k_default_width, g_asked_height = k_default_height;
 std::atomic<os_hwnd> g_frame{0}, g_view{0};
+std::atomic<int> g_lost{0};
 
 os_hwnd pen_target() {
   os_hwnd view = g_view.load();
@@ -67,6 +68,7 @@ int os_display_open(int32_t width, int32_t height, const char16_t *title, char *
   if (title) port_str_wide_to_utf8(title, -1, title_utf8, int(sizeof title_utf8) - 1);
   g_asked_width = width;
   g_asked_height = height;
+  g_lost.store(0);
   if (!backend->open(width, height, title_utf8, error, error_size)) return 0;
   g_open.store(backend);
   return 1;
@@ -80,6 +82,20 @@ void os_display_close() {
 }
 
 int os_display_is_open() { return g_open.load() != nullptr; }
+
+// The backend has already dropped what it held without a call to the
+// window system; its close is not called again.
+void os_display_lost() {
+  if (!g_open.exchange(nullptr)) return;
+  g_lost.store(1);
+  os_hwnd frame = g_frame.load();
+  if (frame && os_window_is_alive(frame))
+    os_input_close();
+  else
+    os_post_quit_message(0);
+}
+
+int os_display_is_lost() { return g_lost.load(); }
 
 void os_display_get_size(int32_t *width, int32_t *height) {
   PORT_CHECK(width != nullptr && height != nullptr);
@@ -192,6 +208,12 @@ void os_headless_set_size(int32_t width, int32_t height) {
   // The mirror keeps only what the display can show.
   headless_set_size(std::min(width, OS_DISPLAY_MAX_SIDE), std::min(height, OS_DISPLAY_MAX_SIDE));
   os_input_display_changed();
+}
+
+void os_headless_lose() {
+  if (g_open.load() != &k_headless) return;
+  headless_close();
+  os_display_lost();
 }
 
 uint32_t os_headless_get_pixel(int32_t x, int32_t y) {

@@ -53,6 +53,13 @@ void os_display_select(const os_display_backend *backend);
 int os_display_open(int32_t width, int32_t height, const char16_t *title, char *error, int error_size);
 void os_display_close();
 int os_display_is_open();
+// The backend found its window system gone (the X server ended): the display
+// counts as closed, nothing waits on it or draws to it again, and the frame
+// hears WM_CLOSE as from a window close, so the program ends through its
+// exit hook (the quit when there is no frame yet).
+void os_display_lost();
+// 1 from a loss until the next open.
+int os_display_is_lost();
 // The display size, each side at most OS_DISPLAY_MAX_SIDE; before open, the
 // size an open would ask for (480x640).
 void os_display_get_size(int32_t *width, int32_t *height);
@@ -86,6 +93,8 @@ void os_input_expose();
 // The device rotates (or an input panel changes the work area): new size,
 // and the frame hears of it.
 void os_headless_set_size(int32_t width, int32_t height);
+// The window system goes away under the program.
+void os_headless_lose();
 // The RGB565 pixel the display shows at (x, y); 0 outside.
 uint32_t os_headless_get_pixel(int32_t x, int32_t y);
 int os_headless_get_present_count();

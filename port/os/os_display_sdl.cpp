@@ -8,7 +8,12 @@
 // (a new surface) gets the whole screen. With a GPU what was flushed is kept
 // in a mirror, a streaming texture that the renderer draws whole, which it
 // does on the GPU; an expose or a new window size draws the whole mirror.
+// On X11 a lost connection to the X server is not Xlib's exit but a loss
+// the display reports (os_display_lost): the program ends through its exit
+// hook, and SDL, whose every call would talk to a dead connection, is left
+// alone from then on.
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <dirent.h>
 #include <unistd.h>
 
@@ -41,6 +46,9 @@ sdl_state g_sdl;
 // already on its way (posts between two polls share one wake-up).
 std::atomic<uint32_t> g_wake_event{0};
 std::atomic<int> g_wake_pending{0};
+// Set (1) by Xlib's handler, inside whatever SDL call met the broken
+// connection; 2 once the display is dropped.
+std::atomic<int> g_x_lost{0};
 
 int sdl_open(int32_t width, int32_t height, const char *title, char *error, int error_size);
 void sdl_close();
@@ -53,6 +61,10 @@ void sdl_raise();
 void sdl_poll();
 void sdl_wait(uint32_t timeout_ms);
 void sdl_wake();
+void watch_x_connection();
+int on_x_io_error(Display *display);
+void on_x_connection_lost(Display *display, void *user_data);
+int dropped_if_lost();
 
 const os_display_backend k_sdl = {
     "sdl",      sdl_open, sdl_close, sdl_get_size, sdl_set_size, sdl_present,
@@ -80,6 +92,7 @@ namespace {
 int sdl_open(int32_t width, int32_t height, const char *title, char *error, int error_size) {
   // SIGTERM and SIGINT are the port's to take (as a close of the window).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  g_x_lost.store(0);
   if (!init_video(error, error_size)) return 0;
   const char *driver = SDL_GetCurrentVideoDriver();
   int offscreen = driver && (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy"));
@@ -114,6 +127,7 @@ int sdl_open(int32_t width, int32_t height, const char *title, char *error, int 
   uint32_t wake_event = SDL_RegisterEvents(1);
   g_wake_event.store(wake_event == uint32_t(-1) ? 0 : wake_event);
   g_wake_pending.store(0);
+  watch_x_connection();
   // Text input stays on: the canvas takes letters as commands.
   SDL_StartTextInput();
   // A box needs a window system; the offscreen drivers have none to show it.
@@ -146,10 +160,12 @@ void sdl_set_size(int32_t width, int32_t height) {
   if (w == width && h == height) return;
   SDL_SetWindowSize(g_sdl.window, width, height);
   g_sdl.whole_pending = 1;
+  dropped_if_lost();
 }
 
 int sdl_present(const tbitmap *screen, const trect *rect) {
   int shown = present_frame(screen, rect);
+  if (dropped_if_lost()) return 0;
   if (shown) signal_first_frame();
   return shown;
 }
@@ -184,10 +200,11 @@ void sdl_expose() {
     // A window surface made anew holds nothing yet: the repaint for the
     // new size presents the whole screen.
     if (!g_sdl.whole_pending) SDL_UpdateWindowSurface(g_sdl.window);
-    return;
+  } else {
+    g_sdl.whole_pending = 1;
+    if (g_sdl.texture) draw_mirror(nullptr);
   }
-  g_sdl.whole_pending = 1;
-  if (g_sdl.texture) draw_mirror(nullptr);
+  dropped_if_lost();
 }
 
 void sdl_show(int visible) {
@@ -195,20 +212,26 @@ void sdl_show(int visible) {
     SDL_ShowWindow(g_sdl.window);
   else
     SDL_HideWindow(g_sdl.window);
+  dropped_if_lost();
 }
 
 void sdl_raise() {
   SDL_ShowWindow(g_sdl.window);
   SDL_RaiseWindow(g_sdl.window);
+  dropped_if_lost();
 }
 
 void sdl_poll() {
   g_wake_pending.store(0);
   SDL_Event event;
-  while (SDL_PollEvent(&event)) translate(&event);
+  while (!g_x_lost.load() && SDL_PollEvent(&event)) translate(&event);
+  dropped_if_lost();
 }
 
-void sdl_wait(uint32_t timeout_ms) { SDL_WaitEventTimeout(nullptr, int(timeout_ms)); }
+void sdl_wait(uint32_t timeout_ms) {
+  SDL_WaitEventTimeout(nullptr, int(timeout_ms));
+  dropped_if_lost();
+}
 
 void sdl_wake() {
   uint32_t wake_event = g_wake_event.load();
@@ -217,6 +240,46 @@ void sdl_wake() {
   std::memset(&event, 0, sizeof event);
   event.type = wake_event;
   SDL_PushEvent(&event);
+}
+
+// Xlib's own answer to a broken connection is exit(), from inside whatever
+// call met it: no exit hook, nothing kept. Its default I/O error handler
+// exits at once; one that returns lets Xlib call the display's exit handler
+// (libX11 1.8), which is ours: it returns too, and from then on the
+// display's calls do nothing.
+void watch_x_connection() {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(g_sdl.window, &info) || info.subsystem != SDL_SYSWM_X11 || !info.info.x11.display) return;
+  XSetIOErrorHandler(on_x_io_error);
+  XSetIOErrorExitHandler(info.info.x11.display, on_x_connection_lost, nullptr);
+}
+
+// Any connection's: another one (a screen capture's) still ends in Xlib's
+// exit, through its own exit handler.
+int on_x_io_error(Display *display) {
+  (void)display;
+  return 0;
+}
+
+void on_x_connection_lost(Display *display, void *user_data) {
+  (void)display;
+  (void)user_data;
+  g_x_lost.store(1);
+}
+
+// After a loss SDL's window, renderer and video subsystem are forgotten, not
+// freed: freeing them talks to the X server. Returns 1 when the display was
+// dropped.
+int dropped_if_lost() {
+  int expected = 1;
+  if (!g_x_lost.compare_exchange_strong(expected, 2)) return 0;
+  port_log_set_box_hook(nullptr);
+  g_wake_event.store(0);
+  g_sdl = sdl_state();
+  std::fprintf(stderr, "brivola: the display went away; ending\n");
+  os_display_lost();
+  return 1;
 }
 
 // SDL falls back to its offscreen driver when no window system answers; for

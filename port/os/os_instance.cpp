@@ -2,6 +2,7 @@
 #include "os_instance.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -12,9 +13,9 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "os_paths.h"
 #include "port_log.h"
@@ -27,32 +28,40 @@ constexpr long k_connect_pause_ns = 50L * 1000 * 1000;
 
 int g_lock_fd = -1;
 int g_listen_fd = -1;
-std::thread g_listener;
+// A plain thread id, not a std::thread: an exit that comes before the release
+// (Xlib's, or any other exit()) must not find a joinable thread object to
+// destroy, which would abort the process.
+pthread_t g_listener;
+int g_listening = 0;
 std::atomic<int> g_stopping{0};
 std::atomic<os_hwnd> g_window{0};
 
 std::string lock_path_for(const char16_t *key);
 socklen_t socket_address(const std::string &lock_path, sockaddr_un *address);
 void ask_first_to_front(const std::string &lock_path);
-void listen_loop();
+void *listen_loop(void *);
+void release_at_exit();
+int unsure(std::string *reason, const std::string &path, int error);
 
 }  // namespace
 
-int os_instance_claim(const char16_t *key) {
+int os_instance_claim(const char16_t *key, std::string *reason) {
   os_instance_release();
   std::string dir = os_user_dir();
   std::string path = lock_path_for(key);
-  if (!os_make_dirs(dir)) return 1;
+  if (!os_make_dirs(dir)) return unsure(reason, dir, errno);
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return 1;
+  if (fd < 0) return unsure(reason, path, errno);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    int busy = errno == EWOULDBLOCK;
+    int error = errno;
     close(fd);
-    if (!busy) return 1;
+    if (error != EWOULDBLOCK) return unsure(reason, path, error);
     ask_first_to_front(path);
-    return 0;
+    return OS_INSTANCE_OTHER;
   }
   g_lock_fd = fd;
+  static const int at_exit_registered = std::atexit(release_at_exit);
+  (void)at_exit_registered;
   sockaddr_un address;
   socklen_t length = socket_address(path, &address);
   int listen_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -60,11 +69,16 @@ int os_instance_claim(const char16_t *key) {
       listen(listen_fd, 4) == 0) {
     g_listen_fd = listen_fd;
     g_stopping.store(0);
-    g_listener = std::thread(listen_loop);
+    g_listening = pthread_create(&g_listener, nullptr, listen_loop, nullptr) == 0;
+    // Without its listener a later start still finds the lock held and ends.
+    if (!g_listening) {
+      close(g_listen_fd);
+      g_listen_fd = -1;
+    }
   } else if (listen_fd >= 0) {
     close(listen_fd);
   }
-  return 1;
+  return OS_INSTANCE_FIRST;
 }
 
 void os_instance_set_window(os_hwnd frame) { g_window.store(frame); }
@@ -73,7 +87,8 @@ void os_instance_release() {
   if (g_listen_fd >= 0) {
     g_stopping.store(1);
     shutdown(g_listen_fd, SHUT_RDWR);
-    if (g_listener.joinable()) g_listener.join();
+    if (g_listening && !pthread_equal(g_listener, pthread_self())) pthread_join(g_listener, nullptr);
+    g_listening = 0;
     close(g_listen_fd);
     g_listen_fd = -1;
   }
@@ -131,13 +146,13 @@ void ask_first_to_front(const std::string &lock_path) {
   }
 }
 
-void listen_loop() {
+void *listen_loop(void *) {
   for (;;) {
     int fd = accept4(g_listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
-      if (g_stopping.load()) return;
+      if (g_stopping.load()) return nullptr;
       if (errno == EINTR || errno == ECONNABORTED) continue;
-      return;
+      return nullptr;
     }
     // A caller that connects and says nothing must not hold the listener.
     timeval timeout{1, 0};
@@ -149,6 +164,15 @@ void listen_loop() {
     if (got == ssize_t(sizeof k_request - 1) && !std::memcmp(request, k_request, sizeof k_request - 1) && window)
       os_post_message(window, OS_MSG_FOREGROUND, 0, 0);
   }
+}
+
+// Any exit() ends the listener before the static objects it posts into
+// (the message queue) are destroyed.
+void release_at_exit() { os_instance_release(); }
+
+int unsure(std::string *reason, const std::string &path, int error) {
+  if (reason) *reason = path + ": " + std::strerror(error);
+  return OS_INSTANCE_UNSURE;
 }
 
 }  // namespace

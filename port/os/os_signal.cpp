@@ -5,21 +5,25 @@
 #include <signal.h>
 
 #include <atomic>
-#include <thread>
+#include <cstdlib>
 
 namespace {
 
 sigset_t g_signals;
 sigset_t g_old_mask;
-std::thread g_watcher;
+// A plain thread id, not a std::thread: an exit() before the unwatch (Xlib's
+// when the display goes, or any other) must not destroy a joinable thread
+// object, which aborts the process.
+pthread_t g_watcher;
+int g_watching = 0;
 std::atomic<int> g_stopping{0};
 std::atomic<os_hwnd> g_target{0};
 
-void watch_loop() {
+void *watch_loop(void *) {
   for (;;) {
     int signal_number = 0;
     if (sigwait(&g_signals, &signal_number) != 0) continue;
-    if (g_stopping.load()) return;
+    if (g_stopping.load()) return nullptr;
     os_hwnd window = g_target.load();
     if (window && os_window_is_alive(window))
       os_post_message(window, WM_CLOSE, 0, 0);
@@ -28,26 +32,37 @@ void watch_loop() {
   }
 }
 
+// Any exit() ends the watcher before the static objects it posts into (the
+// message queue) are destroyed.
+void unwatch_at_exit() { os_signal_unwatch(); }
+
 }  // namespace
 
 int os_signal_watch() {
-  if (g_watcher.joinable()) return 1;
+  if (g_watching) return 1;
   sigemptyset(&g_signals);
   sigaddset(&g_signals, SIGTERM);
   sigaddset(&g_signals, SIGINT);
   if (pthread_sigmask(SIG_BLOCK, &g_signals, &g_old_mask) != 0) return 0;
   g_stopping.store(0);
-  g_watcher = std::thread(watch_loop);
+  if (pthread_create(&g_watcher, nullptr, watch_loop, nullptr) != 0) {
+    pthread_sigmask(SIG_SETMASK, &g_old_mask, nullptr);
+    return 0;
+  }
+  g_watching = 1;
+  static const int at_exit_registered = std::atexit(unwatch_at_exit);
+  (void)at_exit_registered;
   return 1;
 }
 
 void os_signal_set_target(os_hwnd window) { g_target.store(window); }
 
 void os_signal_unwatch() {
-  if (!g_watcher.joinable()) return;
+  if (!g_watching || pthread_equal(g_watcher, pthread_self())) return;
+  g_watching = 0;
   g_stopping.store(1);
-  pthread_kill(g_watcher.native_handle(), SIGTERM);
-  g_watcher.join();
+  pthread_kill(g_watcher, SIGTERM);
+  pthread_join(g_watcher, nullptr);
   g_target.store(0);
   pthread_sigmask(SIG_SETMASK, &g_old_mask, nullptr);
 }
