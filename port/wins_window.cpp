@@ -501,8 +501,10 @@ int translate_accelerator(const os_message *message) {
 
 // Every road out goes through the application's exit hook, which decides
 // what is kept; once it agrees the frame goes and its destruction quits.
+// After the display is lost no one could close the program again, so a veto
+// does not hold then.
 void close_frame(os_hwnd frame, int code) {
-  if (g_context && g_context->_exit_hook && g_context->_exit_hook(code) == 0) return;
+  if (g_context && g_context->_exit_hook && g_context->_exit_hook(code) == 0 && !os_display_is_lost()) return;
   os_window_destroy(frame);
 }
 

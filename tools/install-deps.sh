@@ -5,8 +5,8 @@ set -e
 PACKAGES="g++ make cmake pkg-config clang-14 libclang-rt-14-dev
  libgtest-dev libgmock-dev libbenchmark-dev
  libsdl2-dev libcairo2-dev libpixman-1-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libgif-dev
- libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
- xdg-utils"
+ libx11-dev libxtst-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-liberation2 fonts-wqy-microhei
+ xdg-utils xvfb"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,0 +1,223 @@
+// The program's roads out that the window system and the user folder force
+// on it: an X server that goes away under it, a single-instance lock that
+// cannot be had, an exit() while its own threads run.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "os_display.h"
+#include "os_instance.h"
+#include "os_signal.h"
+#include "port_test_app.h"
+#include "program_run.h"
+#include "test_env.h"
+#include "wins_timer.h"
+#include "wins_window.h"
+
+// Last: Xlib's macros (None, Bool) would rename what the headers above declare.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+extern char **environ;
+
+namespace {
+
+// An X server of its own: Xvfb picks a free display number and tells it
+// through -displayfd. Skipped where Xvfb is not installed.
+struct x_server {
+  pid_t pid = -1;
+  std::string name;  // ":N"
+
+  bool start(const char *size) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::string screen = std::string(size) + "x24";
+    const char *argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen.c_str(), nullptr};
+    if (posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char **>(argv), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    std::string number = pid > 0 ? program_read_all(fds[0]) : "";
+    close(fds[0]);
+    while (!number.empty() && number.back() == '\n') number.pop_back();
+    name = ":" + number;
+    return pid > 0 && !number.empty();
+  }
+
+  void stop() {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+};
+
+bool have_xvfb() {
+  const char *path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (size_t at = 0; at <= dirs.size();) {
+    size_t end = dirs.find(':', at);
+    if (end == std::string::npos) end = dirs.size();
+    if (access((dirs.substr(at, end - at) + "/Xvfb").c_str(), X_OK) == 0) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+unsigned long pixel_at(Display *display, int x, int y) {
+  XImage *image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+  if (!image) return 0;
+  unsigned long pixel = XGetPixel(image, 0, 0);
+  XDestroyImage(image);
+  return pixel;
+}
+
+// Polls up to timeout_ms for done().
+template <typename Done>
+bool wait_for(Done done, int timeout_ms) {
+  for (int waited = 0; waited <= timeout_ms; waited += 20) {
+    if (done()) return true;
+    program_pause_ms(20);
+  }
+  return false;
+}
+
+int32_t record_count_of(const std::string &document) {
+  test_bytes bytes = test_read_file(document);
+  return bytes.size() >= 44 ? int32_t(test_le32(bytes, 28)) : -1;
+}
+
+}  // namespace
+
+// The window fills the X screen, so screen and window points are one. A
+// stroke is drawn with the pen (the tool the program starts with), then the X
+// server ends: the program ends as on SIGTERM, with its painting kept.
+TEST(LostDisplay, KillingTheXServerKeepsThePaintingAndExitsCleanly) {
+  if (!have_xvfb()) GTEST_SKIP() << "Xvfb is not installed";
+  x_server server;
+  ASSERT_TRUE(server.start("240x320"));
+  std::string home = test_make_temp_dir("display");
+  pid_t pid = program_start({"--screen", "240x320"},
+                            program_environment({"DISPLAY=" + server.name, "BRIVOLA_HOME=" + home}));
+  ASSERT_GT(pid, 0);
+  Display *display = XOpenDisplay(server.name.c_str());
+  ASSERT_NE(display, nullptr);
+  const int points[][2] = {{60, 150}, {100, 170}, {140, 190}, {180, 200}};
+  unsigned long black = BlackPixel(display, DefaultScreen(display));
+  EXPECT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != black; }, 10000)) << "the canvas never showed";
+  program_pause_ms(500);  // the start-up restore runs on a timer
+  unsigned long before = pixel_at(display, 100, 170);
+  XTestFakeMotionEvent(display, -1, points[0][0], points[0][1], CurrentTime);
+  XTestFakeButtonEvent(display, 1, True, CurrentTime);
+  for (const auto &point : points) {
+    XTestFakeMotionEvent(display, -1, point[0], point[1], CurrentTime);
+    XSync(display, False);
+    program_pause_ms(30);
+  }
+  XTestFakeButtonEvent(display, 1, False, CurrentTime);
+  XSync(display, False);
+  EXPECT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != before; }, 5000)) << "no stroke on the screen";
+  // The pen's lift, which makes the stroke a record, shows nothing: time for
+  // the program to take it before its X server goes.
+  program_pause_ms(500);
+  XCloseDisplay(display);
+
+  server.stop();
+  int code = program_wait_exit(pid, 10000);
+  if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+  EXPECT_EQ(code, 0) << "128 + n: ended by signal n (134: an abort)";
+  EXPECT_GE(record_count_of(home + "/cache/paint.cache"), 1) << "the stroke was not kept";
+  test_remove_tree(home);
+}
+
+// The display goes while the exit hook would veto: with nothing left to
+// close the program later, it ends all the same, through the hook.
+TEST(LostDisplay, LossIsTheCloseRoadAndAVetoDoesNotHoldWithoutADisplay) {
+  static std::vector<int> codes;
+  codes.clear();
+  int result = port_test_run_app([] {
+    wins_timer_start(3000, 0, [](uint32_t, void *) { os_post_quit_message(99); }, nullptr);
+    wins_window_get_context()->_exit_hook = [](int code) {
+      codes.push_back(code);
+      return 0;
+    };
+    os_headless_lose();
+    int code = wins_window_run();
+    EXPECT_FALSE(os_display_is_open());
+    EXPECT_FALSE(os_window_is_alive(wins_window_get_frame()));
+    return code;
+  });
+  EXPECT_EQ(result, 0) << "99: the loss did not end the program";
+  EXPECT_EQ(codes, std::vector<int>{WINS_EXIT_CLOSE});
+}
+
+// exit() from anywhere (Xlib's own, a library's) while the signal watcher and
+// the instance listener run ends with its code, not an abort.
+TEST(ExitRoads, ExitWhileThePortThreadsRunEndsWithItsCode) {
+  port_test_user_dir();
+  EXPECT_EXIT(
+      {
+        os_signal_watch();
+        os_instance_claim(u"Brivola");
+        std::exit(3);
+      },
+      ::testing::ExitedWithCode(3), "");
+}
+
+// A start that cannot take the lock cannot know that it is alone on the
+// user folder: it says why and runs on nothing there, the kept painting
+// untouched. As root a read-only folder is still writable: that case is
+// left out there.
+TEST(InstanceLock, AStartThatCannotTakeTheLockRefusesToRun) {
+  struct lock_case {
+    const char *name;
+    void (*spoil)(const std::string &home);
+  };
+  const lock_case cases[] = {
+      {"lock file is a folder", [](const std::string &home) { mkdir((home + "/brivola.lock").c_str(), 0755); }},
+      {"user folder is read-only", [](const std::string &home) { chmod(home.c_str(), 0555); }},
+  };
+  const std::string kept = "a kept painting, byte for byte";
+  for (const lock_case &c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string home = test_make_temp_dir("lock");
+    std::filesystem::create_directory(home + "/cache");
+    ASSERT_TRUE(test_write_file(home + "/cache/paint.cache", kept));
+    c.spoil(home);
+    if (access(home.c_str(), W_OK) == 0 && !std::filesystem::is_directory(home + "/brivola.lock")) {
+      chmod(home.c_str(), 0755);
+      test_remove_tree(home);
+      continue;
+    }
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    pid_t pid = program_start({}, program_environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}), fds[1]);
+    close(fds[1]);
+    ASSERT_GT(pid, 0);
+    int code = program_wait_exit(pid, 10000);
+    if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+    std::string said = program_read_all(fds[0]);
+    close(fds[0]);
+    EXPECT_EQ(code, 1) << "-1: it ran";
+    EXPECT_NE(said.find("brivola: cannot make sure no other copy runs"), std::string::npos) << said;
+    EXPECT_NE(said.find(home), std::string::npos) << said;
+    EXPECT_EQ(test_read_text(home + "/cache/paint.cache"), kept);
+    EXPECT_FALSE(std::filesystem::exists(home + "/config.xml")) << "it ran on the folder";
+    chmod(home.c_str(), 0755);
+    test_remove_tree(home);
+  }
+}
