@@ -178,6 +178,34 @@ TEST(ExitRoads, ExitWhileThePortThreadsRunEndsWithItsCode) {
       ::testing::ExitedWithCode(3), "");
 }
 
+// A hang-up (the terminal or session the program was started from ended)
+// is a close like SIGTERM, the painting kept; one that nohup set aside stays
+// ignored.
+TEST(ExitRoads, HangUpIsAnOrderlyExitUnlessIgnored) {
+  for (bool ignored : {false, true}) {
+    SCOPED_TRACE(ignored ? "ignored" : "default");
+    std::string home = test_make_temp_dir("hangup");
+    void (*found)(int) = signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
+    pid_t pid = program_start({}, program_environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
+    signal(SIGHUP, found);
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(program_wait_until_locked(home, 10000));
+    program_pause_ms(300);  // the frame is made after the lock
+    kill(pid, SIGHUP);
+    int code = program_wait_exit(pid, ignored ? 500 : 10000);
+    if (ignored && code == -1) {
+      kill(pid, SIGTERM);
+      code = program_wait_exit(pid, 10000);
+    } else if (ignored) {
+      ADD_FAILURE() << "ended by an ignored hang-up";
+    }
+    if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+    EXPECT_EQ(code, 0) << "129: killed by the hang-up";
+    EXPECT_TRUE(std::filesystem::exists(home + "/cache/paint.cache"));
+    test_remove_tree(home);
+  }
+}
+
 // A start that cannot take the lock cannot know that it is alone on the
 // user folder: it says why and runs on nothing there, the kept painting
 // untouched. As root a read-only folder is still writable: that case is

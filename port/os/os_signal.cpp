@@ -43,6 +43,10 @@ int os_signal_watch() {
   sigemptyset(&g_signals);
   sigaddset(&g_signals, SIGTERM);
   sigaddset(&g_signals, SIGINT);
+  // A blocked signal is queued even when ignored: one that nohup set
+  // aside is left out, or sigwait would take it all the same.
+  struct sigaction hangup;
+  if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN) sigaddset(&g_signals, SIGHUP);
   if (pthread_sigmask(SIG_BLOCK, &g_signals, &g_old_mask) != 0) return 0;
   g_stopping.store(0);
   if (pthread_create(&g_watcher, nullptr, watch_loop, nullptr) != 0) {

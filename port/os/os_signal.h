@@ -1,9 +1,11 @@
 // Termination signals taken like a close of the program's window.
 //
-// SIGTERM and SIGINT are blocked in the GUI thread (and so in every thread it
-// starts later) and received by a watcher thread, which posts WM_CLOSE to the
-// target window, or a quit when there is no window yet. The program thus
-// ends through its ordinary, orderly road.
+// SIGTERM, SIGINT and SIGHUP (the terminal or session the program was
+// started from has ended) are blocked in the GUI thread (and so in every
+// thread it starts later) and received by a watcher thread, which posts
+// WM_CLOSE to the target window, or a quit when there is no window yet. The
+// program thus ends through its ordinary, orderly road. A SIGHUP ignored at
+// start (nohup) stays ignored.
 #pragma once
 
 #include "os_message.h"

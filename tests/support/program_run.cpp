@@ -1,7 +1,9 @@
 // Runs the real program as a child process.
 #include "program_run.h"
 
+#include <fcntl.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -59,6 +61,21 @@ int program_wait_exit(pid_t pid, int timeout_ms) {
     program_pause_ms(10);
   }
   return -1;
+}
+
+bool program_wait_until_locked(const std::string &home, int timeout_ms) {
+  std::string lock = home + "/brivola.lock";
+  for (int waited = 0; waited <= timeout_ms; waited += 10) {
+    int fd = open(lock.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+      bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
+      if (!held) flock(fd, LOCK_UN);
+      close(fd);
+      if (held) return true;
+    }
+    program_pause_ms(10);
+  }
+  return false;
 }
 
 std::string program_read_all(int fd) {

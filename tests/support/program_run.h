@@ -24,6 +24,10 @@ pid_t program_start(const std::vector<std::string> &args, const std::vector<std:
 // that ended it.
 int program_wait_exit(pid_t pid, int timeout_ms);
 
+// Waits until the program holds the single-instance lock of the user folder
+// home (its signal watcher runs from then on); true when it does.
+bool program_wait_until_locked(const std::string &home, int timeout_ms);
+
 // Everything readable on fd until its end (the write side closed).
 std::string program_read_all(int fd);
 
