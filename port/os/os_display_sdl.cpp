@@ -269,13 +269,15 @@ void on_x_connection_lost(Display *display, void *user_data) {
 }
 
 // After a loss SDL's window, renderer and video subsystem are forgotten, not
-// freed: freeing them talks to the X server. Returns 1 when the display was
-// dropped.
+// freed: freeing them talks to the X server (SDL keeps them reachable). The
+// view of the screen's pixels is SDL's memory only. Returns 1 when the
+// display was dropped.
 int dropped_if_lost() {
   int expected = 1;
   if (!g_x_lost.compare_exchange_strong(expected, 2)) return 0;
   port_log_set_box_hook(nullptr);
   g_wake_event.store(0);
+  if (g_sdl.source) SDL_FreeSurface(g_sdl.source);
   g_sdl = sdl_state();
   std::fprintf(stderr, "brivola: the display went away; ending\n");
   os_display_lost();
