@@ -213,11 +213,15 @@ TEST(ExitRoads, HangUpIsAnOrderlyExitUnlessIgnored) {
 TEST(InstanceLock, AStartThatCannotTakeTheLockRefusesToRun) {
   struct lock_case {
     const char *name;
-    void (*spoil)(const std::string &home);
+    std::string (*spoil)(const std::string &home);  // the user folder to start on, "" to leave out
   };
   const lock_case cases[] = {
-      {"lock file is a folder", [](const std::string &home) { mkdir((home + "/brivola.lock").c_str(), 0755); }},
-      {"user folder is read-only", [](const std::string &home) { chmod(home.c_str(), 0555); }},
+      {"lock file is a folder",
+       [](const std::string &home) { return mkdir((home + "/brivola.lock").c_str(), 0755) ? "" : home; }},
+      {"user folder is read-only",
+       [](const std::string &home) { return chmod(home.c_str(), 0555) || !access(home.c_str(), W_OK) ? "" : home; }},
+      {"user folder is a file",
+       [](const std::string &home) { return test_write_file(home + "/user", "") ? home + "/user" : ""; }},
   };
   const std::string kept = "a kept painting, byte for byte";
   for (const lock_case &c : cases) {
@@ -225,26 +229,24 @@ TEST(InstanceLock, AStartThatCannotTakeTheLockRefusesToRun) {
     std::string home = test_make_temp_dir("lock");
     std::filesystem::create_directory(home + "/cache");
     ASSERT_TRUE(test_write_file(home + "/cache/paint.cache", kept));
-    c.spoil(home);
-    if (access(home.c_str(), W_OK) == 0 && !std::filesystem::is_directory(home + "/brivola.lock")) {
-      chmod(home.c_str(), 0755);
-      test_remove_tree(home);
-      continue;
+    std::string user = c.spoil(home);
+    if (!user.empty()) {
+      int fds[2];
+      ASSERT_EQ(pipe(fds), 0);
+      pid_t pid =
+          program_start({}, program_environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + user}), fds[1]);
+      close(fds[1]);
+      ASSERT_GT(pid, 0);
+      int code = program_wait_exit(pid, 10000);
+      if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+      std::string said = program_read_all(fds[0]);
+      close(fds[0]);
+      EXPECT_EQ(code, 1) << "-1: it ran";
+      EXPECT_NE(said.find("brivola: cannot make sure no other copy runs"), std::string::npos) << said;
+      EXPECT_NE(said.find(user), std::string::npos) << said;
+      EXPECT_EQ(test_read_text(home + "/cache/paint.cache"), kept);
+      EXPECT_FALSE(std::filesystem::exists(home + "/config.xml")) << "it ran on the folder";
     }
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    pid_t pid = program_start({}, program_environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}), fds[1]);
-    close(fds[1]);
-    ASSERT_GT(pid, 0);
-    int code = program_wait_exit(pid, 10000);
-    if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
-    std::string said = program_read_all(fds[0]);
-    close(fds[0]);
-    EXPECT_EQ(code, 1) << "-1: it ran";
-    EXPECT_NE(said.find("brivola: cannot make sure no other copy runs"), std::string::npos) << said;
-    EXPECT_NE(said.find(home), std::string::npos) << said;
-    EXPECT_EQ(test_read_text(home + "/cache/paint.cache"), kept);
-    EXPECT_FALSE(std::filesystem::exists(home + "/config.xml")) << "it ran on the folder";
     chmod(home.c_str(), 0755);
     test_remove_tree(home);
   }

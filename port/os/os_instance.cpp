@@ -49,7 +49,9 @@ int os_instance_claim(const char16_t *key, std::string *reason) {
   os_instance_release();
   std::string dir = os_user_dir();
   std::string path = lock_path_for(key);
-  if (!os_make_dirs(dir)) return unsure(reason, dir, errno);
+  errno = 0;
+  // A file where the folder should be fails without an error of its own.
+  if (!os_make_dirs(dir)) return unsure(reason, dir, errno ? errno : ENOTDIR);
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) return unsure(reason, path, errno);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
