@@ -26,6 +26,13 @@ int on_x_error(Display *, XErrorEvent *) {
   return 0;
 }
 
+// So does a broken connection (the X server ended during the capture): the
+// capture then gives no picture, and the program ends by its own road when
+// its window's connection finds the server gone.
+int g_x_lost = 0;
+int on_x_io_error(Display *) { return 0; }
+void on_x_lost(Display *, void *) { g_x_lost = 1; }
+
 }  // namespace
 
 tbitmap *screen_capture() { return g_source ? g_source() : capture_x11(); }
@@ -69,14 +76,17 @@ tbitmap *capture_x11() {
   if (!display) return nullptr;
   tbitmap *out = nullptr;
   int (*old_handler)(Display *, XErrorEvent *) = XSetErrorHandler(on_x_error);
+  XIOErrorHandler old_io_handler = XSetIOErrorHandler(on_x_io_error);
+  XSetIOErrorExitHandler(display, on_x_lost, nullptr);
   g_x_error = 0;
+  g_x_lost = 0;
   Window root = DefaultRootWindow(display);
   XWindowAttributes attributes;
   if (XGetWindowAttributes(display, root, &attributes) && attributes.visual &&
       attributes.visual->c_class == TrueColor) {
     XImage *image = XGetImage(display, root, 0, 0, unsigned(attributes.width), unsigned(attributes.height),
                               AllPlanes, ZPixmap);
-    if (image && !g_x_error) {
+    if (image && !g_x_error && !g_x_lost) {
       screen_capture_image im = {image->width,
                                  image->height,
                                  image->bytes_per_line,
@@ -92,6 +102,7 @@ tbitmap *capture_x11() {
   }
   XSync(display, False);
   XSetErrorHandler(old_handler);
+  XSetIOErrorHandler(old_io_handler);
   XCloseDisplay(display);
   return out;
 }

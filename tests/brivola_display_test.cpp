@@ -2,19 +2,24 @@
 // on it: an X server that goes away under it, a single-instance lock that
 // cannot be had, an exit() while its own threads run.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "os_display.h"
@@ -22,6 +27,7 @@
 #include "os_signal.h"
 #include "port_test_app.h"
 #include "program_run.h"
+#include "screen_capture.h"
 #include "test_env.h"
 #include "wins_timer.h"
 #include "wins_window.h"
@@ -50,6 +56,9 @@ struct x_server {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+    // No stream of the test's: a server outliving a failed test holds no pipe open.
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     std::string screen = std::string(size) + "x24";
     const char *argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen.c_str(), nullptr};
@@ -69,6 +78,88 @@ struct x_server {
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     pid = -1;
+  }
+};
+
+// The abstract socket an X client tries first for display N.
+socklen_t x_address(int number, sockaddr_un *address) {
+  *address = sockaddr_un{};
+  address->sun_family = AF_UNIX;
+  int n = std::snprintf(address->sun_path + 1, sizeof address->sun_path - 1, "/tmp/.X11-unix/X%d", number);
+  return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(n));
+}
+
+// A display of its own that relays one client to a real server and ends
+// both connections when the client asks for an image (GetImage, opcode 73):
+// the X server goes away in the middle of a capture.
+struct cutting_relay {
+  int listen_fd = -1;
+  std::string name;  // ":N"
+  std::thread worker;
+  std::atomic<bool> cut{false};
+
+  ~cutting_relay() {
+    if (listen_fd >= 0) shutdown(listen_fd, SHUT_RDWR);
+    if (worker.joinable()) worker.join();
+    if (listen_fd >= 0) close(listen_fd);
+  }
+
+  bool start(const std::string &server) {
+    listen_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    for (int number = 500; listen_fd >= 0 && number < 600; number++) {
+      sockaddr_un address;
+      socklen_t length = x_address(number, &address);
+      if (bind(listen_fd, reinterpret_cast<sockaddr *>(&address), length) != 0) continue;
+      if (listen(listen_fd, 1) != 0) return false;
+      name = ":" + std::to_string(number);
+      worker = std::thread([this, server] { relay(std::atoi(server.c_str() + 1)); });
+      return true;
+    }
+    return false;
+  }
+
+  void relay(int server_number) {
+    int client = accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (client < 0) return;
+    int upstream = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address;
+    socklen_t length = x_address(server_number, &address);
+    std::vector<uint8_t> stream;  // what the client sent, for finding its requests
+    size_t next = 0;              // where its next request starts (0: the set-up first)
+    bool set_up = false;
+    if (connect(upstream, reinterpret_cast<sockaddr *>(&address), length) == 0) {
+      for (;;) {
+        pollfd fds[2] = {{client, POLLIN, 0}, {upstream, POLLIN, 0}};
+        if (poll(fds, 2, 10000) <= 0) break;
+        uint8_t buffer[65536];
+        if (fds[1].revents) {
+          ssize_t n = read(upstream, buffer, sizeof buffer);
+          if (n <= 0 || write(client, buffer, size_t(n)) != n) break;
+        }
+        if (!fds[0].revents) continue;
+        ssize_t n = read(client, buffer, sizeof buffer);
+        if (n <= 0) break;
+        stream.insert(stream.end(), buffer, buffer + n);
+        bool big = stream[0] == 'B';
+        auto u16 = [&](size_t at) { return big ? stream[at] << 8 | stream[at + 1] : stream[at + 1] << 8 | stream[at]; };
+        while (next + 4 <= stream.size()) {
+          if (!set_up) {
+            if (next + 12 > stream.size()) break;
+            next += 12 + (size_t(u16(6)) + 3) / 4 * 4 + (size_t(u16(8)) + 3) / 4 * 4;
+            set_up = true;
+            continue;
+          }
+          if (stream[next] == 73) cut = true;
+          size_t words = size_t(u16(next + 2));
+          if (!words && next + 8 <= stream.size())
+            words = size_t(u16(next + 4)) | size_t(u16(next + 6)) << 16;  // a big request
+          next += words ? words * 4 : 8;
+        }
+        if (cut || write(upstream, buffer, size_t(n)) != n) break;
+      }
+    }
+    close(upstream);
+    close(client);
   }
 };
 
@@ -142,6 +233,26 @@ TEST(LostDisplay, KillingTheXServerKeepsThePaintingAndExitsCleanly) {
   EXPECT_EQ(code, 0) << "128 + n: ended by signal n (134: an abort)";
   EXPECT_GE(record_count_of(home + "/cache/paint.cache"), 1) << "the stroke was not kept";
   test_remove_tree(home);
+}
+
+// A screen capture opens its own connection: the X server ending during it
+// gives no picture, not Xlib's exit of the whole program.
+TEST(LostDisplay, ACaptureWhoseServerGoesGivesNoPictureAndTheProgramGoesOn) {
+  x_server server;
+  int error = server.start("64x64");
+  if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
+  ASSERT_EQ(error, 0) << std::strerror(error);
+  cutting_relay relay;
+  ASSERT_TRUE(relay.start(server.name));
+  const char *found = std::getenv("DISPLAY");
+  std::string kept = found ? found : "";
+  setenv("DISPLAY", relay.name.c_str(), 1);
+  EXPECT_EQ(screen_capture(), nullptr);
+  EXPECT_TRUE(relay.cut) << "the capture never asked for its image";
+  if (found)
+    setenv("DISPLAY", kept.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
 }
 
 // The display goes while the exit hook would veto: with nothing left to
