@@ -1,6 +1,7 @@
-// The program's roads out that the window system and the user folder force
-// on it: an X server that goes away under it, a single-instance lock that
-// cannot be had, an exit() while its own threads run.
+// The program's roads out that the system forces on it: an X server that
+// goes away under the program or under a screen capture, a hang-up, an
+// exit() while the port's threads run, a single-instance lock that cannot
+// be had.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
