@@ -41,7 +41,7 @@ std::string painted_screen() {
 
 // The box whose dialog holds the modal slot (the dialog's owner), or null.
 tmessagedialog *shown_box() {
-  tsurface *modal = tscreen_get_modal(tscreen_get());
+  tsurface *modal = app_test_popup();
   return modal ? static_cast<tmessagedialog *>(tsurface_get_owner(modal)) : nullptr;
 }
 

@@ -73,7 +73,7 @@ void run(const std::function<void(app_context *)> &body, const char *screen = "4
 }
 
 tdialog *modal_dialog() {
-  tsurface *modal = tscreen_get_modal(tscreen_get());
+  tsurface *modal = app_test_popup();
   return modal ? reinterpret_cast<tdialog *>(modal) : nullptr;
 }
 

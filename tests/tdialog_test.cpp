@@ -1,6 +1,7 @@
 // Dialogs driven through the screen: soft keys after their pressed look, a
 // veto, outside taps, placement on portrait and landscape screens, a panel
-// made narrower, a result callback that opens the next dialog, dimming.
+// made narrower, a result callback that opens the next dialog, dimming, the
+// modal slot handed back on close, and closing all at the end.
 #include "tdialog.h"
 
 #include <gtest/gtest.h>
@@ -247,5 +248,88 @@ TEST(Dialog, TheFormHearsKeysFirstAndAFilledPanelStaysPut) {
     tform_remove_child(form, taker);
     tcontrol_free(taker);
     tdialog_close(dialog, 0);
+  });
+}
+
+namespace {
+
+// A top-level control that takes every key and counts them.
+struct key_taker {
+  tcontrol *control;
+  int keys = 0;
+};
+
+key_taker *new_key_taker(int32_t y) {
+  key_taker *taker = new key_taker;
+  trect r = {0, y, 9, y + 9};
+  taker->control = tcontrol_new(nullptr, &r, taker);
+  tcontrol_set_on_key(taker->control, [](tcontrol *control, uint32_t, uint32_t, uint32_t) {
+    static_cast<key_taker *>(tsurface_get_owner(&control->_surface))->keys++;
+    return 1;
+  });
+  tcontrol_realize(taker->control);
+  return taker;
+}
+
+void free_key_taker(key_taker *taker) {
+  tcontrol_free(taker->control);
+  delete taker;
+}
+
+}  // namespace
+
+// Closing gives the modal slot back to what the dialog covered, so keys go
+// there and not to a control that came to the front meanwhile (a bar, a
+// note): a box with no owner over a dialog, and a dialog closed while one
+// it lies under is still up, which passes what it covered on.
+TEST(Dialog, ClosingGivesTheInputBackToWhatItCovered) {
+  on_dialog_screen([](tscreen *screen) {
+    key_taker *main = new_key_taker(0);
+    tscreen_set_modal(screen, surface_of(main->control));
+    shown_dialog(TDIALOG_PLACE_CENTRE);
+    key_taker *front = new_key_taker(20);
+    tdialog *box = tdialog_new(u"Box", nullptr);
+    tdialog_show(box, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+    widget_soft_key(TCONTROLBAR_RIGHT_KEY);
+    EXPECT_TRUE(g_results.empty()) << "the box took the key and closed";
+    widget_soft_key(TCONTROLBAR_LEFT_KEY);
+    EXPECT_EQ(g_results, std::vector<std::string>{"1 owner"}) << "the dialog beneath took the next";
+    widget_key('x');
+    EXPECT_EQ(main->keys, 1);
+
+    tdialog *lower = shown_dialog(TDIALOG_PLACE_CENTRE);
+    shown_dialog(TDIALOG_PLACE_CENTRE);  // the upper one
+    tdialog_close(lower, TDIALOG_RESULT_CANCEL);
+    widget_soft_key(TCONTROLBAR_LEFT_KEY);
+    EXPECT_EQ(g_results, (std::vector<std::string>{"1 owner", "0 owner", "1 owner"}));
+    widget_key('x');
+    EXPECT_EQ(main->keys, 2) << "the upper dialog gave back what the lower one covered";
+    EXPECT_EQ(front->keys, 0);
+    free_key_taker(front);
+    free_key_taker(main);
+  });
+}
+
+// At the end every shown dialog closes, the last shown first, with Cancel
+// and whatever its closing callback says; one a result shows closes too.
+TEST(Dialog, CloseAllClosesEveryDialogLeafFirst) {
+  on_dialog_screen([](tscreen *screen) {
+    static char first[] = "first", second[] = "second", third[] = "third";
+    tdialog *lower = tdialog_new(u"Lower", first);
+    tdialog_set_on_result(lower, record_result);
+    tdialog_show(lower, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+    tdialog *upper = tdialog_new(u"Upper", second);
+    tdialog_set_on_closing(upper, veto);
+    tdialog_set_on_result(upper, [](int32_t result, void *owner) {
+      record_result(result, owner);
+      tdialog *next = tdialog_new(u"Next", third);
+      tdialog_set_on_result(next, record_result);
+      tdialog_show(next, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+    });
+    tdialog_show(upper, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+    tdialog_close_all();
+    EXPECT_EQ(g_results, (std::vector<std::string>{"0 second", "0 third", "0 first"}));
+    EXPECT_EQ(tdialog_get_top(), nullptr);
+    EXPECT_EQ(screen->_surfaces.next, &screen->_surfaces);
   });
 }

@@ -55,7 +55,7 @@ int record_launch(const std::vector<std::string> &argv) {
 }
 
 tsurface *surface_of(void *control) { return &static_cast<tcontrol *>(control)->_surface; }
-tsurface *modal() { return tscreen_get_modal(tscreen_get()); }
+tsurface *modal() { return app_test_popup(); }
 
 void tap(void *control) {
   trect r;
@@ -258,7 +258,7 @@ TEST(UploadPanel, AnEmptyTitleKeepsTheDialogAndStartsNothing) {
     tap(soft_key(tmessagedialog_get_dialog(shown_box()), 1));
     ASSERT_EQ(shown_info_dialog(), info) << "the dialog stays, and takes the keys again";
     tap(soft_key(upload_info_dialog_get_dialog(info), 1));
-    EXPECT_EQ(modal(), nullptr);
+    EXPECT_EQ(tdialog_get_top(), nullptr) << "the export's note is up again, no dialog";
     EXPECT_EQ(app->_upload->_active, 0u);
     EXPECT_EQ(app->_upload->_wait_dialog, nullptr);
   });

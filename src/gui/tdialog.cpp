@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "port_log.h"
 #include "tbutton.h"
@@ -31,6 +32,12 @@ constexpr tcolor k_see_through = tcolor_rgba(221, 0, 221);
 constexpr tcolor k_bar_fill = tcolor_rgba(64, 64, 64);
 // What lies behind a dimmed dialog is darkened by a quarter.
 constexpr uint32_t k_dim_word = 0x40000000;
+// tdialog_close_all closes what was open and at most this many more that
+// result callbacks show while it runs.
+constexpr size_t k_close_all_extra = 64;
+
+// The dialogs shown and not yet freed, oldest first (GUI thread only).
+std::vector<tdialog *> g_open;
 
 tdialog *dialog_of(tcontrol *control) { return reinterpret_cast<tdialog *>(control); }
 tsurface *surface_of(tcontrol *control) { return &control->_surface; }
@@ -47,6 +54,7 @@ int32_t form_content_height(const tdialog *dialog);
 void follow_screen_orientation(tdialog *dialog, const trect *rect);
 void place(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t height, int32_t mode);
 void fit(int32_t *position, int32_t *size, int32_t low, int32_t high, int32_t mode);
+tsurface *forget(tdialog *dialog);
 
 void on_layout(tcontrol *control, const trect *rect);
 void on_panel_layout(tcontrol *panel, const trect *rect);
@@ -130,7 +138,11 @@ void tdialog_deinit(tdialog *dialog) {
   dialog->_form = nullptr;
   dialog->_titlebar = nullptr;
   dialog->_panel = nullptr;
+  tscreen *screen = tscreen_get();
+  bool modal = screen && tscreen_get_modal(screen) == surface_of(&dialog->_control);
+  tsurface *covered = forget(dialog);
   tcontrol_deinit(&dialog->_control);
+  if (modal) tscreen_set_modal(screen, covered);
 }
 
 void tdialog_free(tdialog *dialog) {
@@ -150,6 +162,13 @@ int tdialog_show(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t h
   place(dialog, x, y, width, height, mode);
   tform_focus_first(dialog->_form);
   tcontrol_realize(&dialog->_control);
+  tsurface *own = surface_of(&dialog->_control);
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  if (modal != own) {
+    dialog->_covered = modal;
+    tsurface_watch(&dialog->_covered);
+  }
+  if (std::find(g_open.begin(), g_open.end(), dialog) == g_open.end()) g_open.push_back(dialog);
   tscreen_set_modal(tscreen_get(), surface_of(&dialog->_control));
   tscreen_note_popup(tscreen_get(), surface_of(&dialog->_control));
   tsurface_update(surface_of(&dialog->_control), nullptr);
@@ -168,6 +187,17 @@ void tdialog_close(tdialog *dialog, int32_t result) {
   tscreen_paint(tscreen_get(), nullptr);
   if (on_result) on_result(result, owner);
 }
+
+void tdialog_close_all() {
+  size_t closes = g_open.size() + k_close_all_extra;
+  while (!g_open.empty() && closes-- > 0) {
+    tdialog *dialog = g_open.back();
+    dialog->_on_closing = nullptr;
+    tdialog_close(dialog, TDIALOG_RESULT_CANCEL);
+  }
+}
+
+tdialog *tdialog_get_top() { return g_open.empty() ? nullptr : g_open.back(); }
 
 tdialog_result_fn tdialog_set_on_result(tdialog *dialog, tdialog_result_fn fn) {
   PORT_CHECK(dialog != nullptr);
@@ -453,6 +483,19 @@ void fit(int32_t *position, int32_t *size, int32_t low, int32_t high, int32_t mo
   if (*position + *size > end) *position = end - *size;
   *position = std::max(*position, low);
   if (*position + *size > end) *size = end - *position - (mode == TDIALOG_PLACE_CENTRE ? 6 : 0);
+}
+
+// Takes the dialog off the open list and returns what it covered; a dialog
+// shown over this one covers that from now on.
+tsurface *forget(tdialog *dialog) {
+  g_open.erase(std::remove(g_open.begin(), g_open.end(), dialog), g_open.end());
+  tsurface_unwatch(&dialog->_covered);
+  tsurface *covered = dialog->_covered;
+  tsurface *own = surface_of(&dialog->_control);
+  for (tdialog *above : g_open)
+    if (above->_covered == own) above->_covered = covered;
+  dialog->_covered = nullptr;
+  return covered;
 }
 
 void on_layout(tcontrol *control, const trect *rect) {

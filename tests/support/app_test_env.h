@@ -62,6 +62,9 @@ void app_test_run_for(uint32_t ms);
 tlistbox *app_test_modal_list();
 // Closes the modal dialog left open, before the tear-down.
 void app_test_close_modal();
+// What is up: the screen's modal surface unless it is the command panel's
+// tab, which holds the slot between commands (a closed dialog gives it back).
+tsurface *app_test_popup();
 // The display's pixels over r (inclusive), row by row; the whole screen
 // when r is null.
 std::vector<uint32_t> app_test_shown(const trect *r = nullptr);
