@@ -442,7 +442,7 @@ TEST(ThickMenu, APickWritesTheWidthOfTheToolInUse) {
           port_test_pump();
           EXPECT_EQ(paint_context_get_pen_size(pc), c.pen);
           EXPECT_TRUE(c.rubber < 0 || paint_context_get_rubber_size(pc) == c.rubber);
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+          EXPECT_EQ(app_test_popup(), nullptr);
         },
         c.screen));
   }

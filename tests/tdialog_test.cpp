@@ -251,43 +251,17 @@ TEST(Dialog, TheFormHearsKeysFirstAndAFilledPanelStaysPut) {
   });
 }
 
-namespace {
-
-// A top-level control that takes every key and counts them.
-struct key_taker {
-  tcontrol *control;
-  int keys = 0;
-};
-
-key_taker *new_key_taker(int32_t y) {
-  key_taker *taker = new key_taker;
-  trect r = {0, y, 9, y + 9};
-  taker->control = tcontrol_new(nullptr, &r, taker);
-  tcontrol_set_on_key(taker->control, [](tcontrol *control, uint32_t, uint32_t, uint32_t) {
-    static_cast<key_taker *>(tsurface_get_owner(&control->_surface))->keys++;
-    return 1;
-  });
-  tcontrol_realize(taker->control);
-  return taker;
-}
-
-void free_key_taker(key_taker *taker) {
-  tcontrol_free(taker->control);
-  delete taker;
-}
-
-}  // namespace
-
 // Closing gives the modal slot back to what the dialog covered, so keys go
 // there and not to a control that came to the front meanwhile (a bar, a
 // note): a box with no owner over a dialog, and a dialog closed while one
 // it lies under is still up, which passes what it covered on.
 TEST(Dialog, ClosingGivesTheInputBackToWhatItCovered) {
   on_dialog_screen([](tscreen *screen) {
-    key_taker *main = new_key_taker(0);
-    tscreen_set_modal(screen, surface_of(main->control));
+    int main_keys = 0, front_keys = 0;
+    tcontrol *main = widget_new_key_taker(0, &main_keys);
+    tscreen_set_modal(screen, surface_of(main));
     shown_dialog(TDIALOG_PLACE_CENTRE);
-    key_taker *front = new_key_taker(20);
+    tcontrol *front = widget_new_key_taker(20, &front_keys);
     tdialog *box = tdialog_new(u"Box", nullptr);
     tdialog_show(box, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
     widget_soft_key(TCONTROLBAR_RIGHT_KEY);
@@ -295,7 +269,7 @@ TEST(Dialog, ClosingGivesTheInputBackToWhatItCovered) {
     widget_soft_key(TCONTROLBAR_LEFT_KEY);
     EXPECT_EQ(g_results, std::vector<std::string>{"1 owner"}) << "the dialog beneath took the next";
     widget_key('x');
-    EXPECT_EQ(main->keys, 1);
+    EXPECT_EQ(main_keys, 1);
 
     tdialog *lower = shown_dialog(TDIALOG_PLACE_CENTRE);
     shown_dialog(TDIALOG_PLACE_CENTRE);  // the upper one
@@ -303,10 +277,10 @@ TEST(Dialog, ClosingGivesTheInputBackToWhatItCovered) {
     widget_soft_key(TCONTROLBAR_LEFT_KEY);
     EXPECT_EQ(g_results, (std::vector<std::string>{"1 owner", "0 owner", "1 owner"}));
     widget_key('x');
-    EXPECT_EQ(main->keys, 2) << "the upper dialog gave back what the lower one covered";
-    EXPECT_EQ(front->keys, 0);
-    free_key_taker(front);
-    free_key_taker(main);
+    EXPECT_EQ(main_keys, 2) << "the upper dialog gave back what the lower one covered";
+    EXPECT_EQ(front_keys, 0);
+    tcontrol_free(front);
+    tcontrol_free(main);
   });
 }
 

@@ -43,8 +43,12 @@ void thint_free(thint *hint) {
   PORT_CHECK(hint != nullptr);
   stop_timer(hint);
   g_timed.erase(std::remove(g_timed.begin(), g_timed.end(), hint), g_timed.end());
+  tsurface_unwatch(&hint->_covered);
+  tscreen *screen = tscreen_get();
+  bool modal = screen && tscreen_get_modal(screen) == &hint->_label->_control._surface;
   // Tearing the label down unlists it and empties the modal slot it held.
   tlabel_free(hint->_label);
+  if (modal) tscreen_set_modal(screen, hint->_covered);
   std::free(hint);
 }
 
@@ -97,6 +101,11 @@ tlabel *thint_get_label(const thint *hint) {
 static void show_at(thint *hint, int32_t x, int32_t y) {
   tcontrol *control = &hint->_label->_control;
   tcontrol_move_to(control, x, y, 0);
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  if (modal != &control->_surface) {
+    hint->_covered = modal;
+    tsurface_watch(&hint->_covered);
+  }
   tscreen_set_modal(tscreen_get(), &control->_surface);
   tsurface_update(&control->_surface, nullptr);
 }

@@ -143,7 +143,13 @@ void tmenu_deinit(tmenu *menu) {
   if (menu->_bar) tcontrolbar_free(menu->_bar);
   menu->_list = nullptr;
   menu->_bar = nullptr;
+  tsurface_unwatch(&menu->_covered);
+  tsurface *covered = menu->_covered;
+  menu->_covered = nullptr;
+  tscreen *screen = tscreen_get();
+  bool modal = screen && tscreen_get_modal(screen) == &menu->_control._surface;
   tcontrol_deinit(&menu->_control);
+  if (modal) tscreen_set_modal(screen, covered);
 }
 
 void tmenu_free(tmenu *menu) {
@@ -214,6 +220,11 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   bool fresh = !tsurface_is_realized(surface);
   if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  if (modal != surface) {
+    menu->_covered = modal;
+    tsurface_watch(&menu->_covered);
+  }
   tscreen_set_modal(tscreen_get(), surface);
   tscreen_note_popup(tscreen_get(), surface);
   if (std::find(g_open.begin(), g_open.end(), menu) == g_open.end()) g_open.push_back(menu);

@@ -164,9 +164,13 @@ tlistbox *app_test_modal_list() {
 }
 
 void app_test_close_modal() {
-  tdialog *top = tdialog_get_top();
-  if (top && tscreen_get_modal(tscreen_get()) == &top->_control._surface) tdialog_close(top, 0);
+  if (tdialog *dialog = app_test_dialog()) tdialog_close(dialog, 0);
   port_test_pump();
+}
+
+tdialog *app_test_dialog() {
+  tdialog *top = tdialog_get_top();
+  return top && tscreen_get_modal(tscreen_get()) == &top->_control._surface ? top : nullptr;
 }
 
 tsurface *app_test_popup() {
