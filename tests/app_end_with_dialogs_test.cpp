@@ -2,7 +2,8 @@
 // menu and note the user can leave open, each in a run of its own. The
 // fixture's check after the tear-down (nothing left on the screen) is what
 // fails when one of them outlives it; under the sanitizer build the leak
-// check at exit says the same.
+// check at exit says the same. Closing them all while a box's nested loop
+// runs ends that loop as a Cancel would.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -15,6 +16,7 @@
 #include "os_clock.h"
 #include "os_display.h"
 #include "os_message.h"
+#include "paint_file.h"
 #include "paint_main.h"
 #include "paint_new.h"
 #include "port_test_app.h"
@@ -124,4 +126,34 @@ TEST(AppEndWithDialogs, TheNoteOfSendIsFreedAtTheEnd) {
     app_test_pen(OS_PEN_UP, 300, 430);
     command(app, COMMANDPANEL_SEND);
   }));
+}
+
+// The dialogs closed from inside the nested loop that waits for one of them:
+// the loop ends at once, and its caller sees a cancel and touches nothing
+// freed; a quit a turn later would end it otherwise.
+TEST(AppEndWithDialogs, ClosingAllInsideANestedLoopEndsItAsACancel) {
+  struct waited {
+    const char *what;
+    std::function<int(app_context *)> wait;
+  };
+  const waited rows[] = {
+      {"a question", [](app_context *) { return app_common_ask_yes_no(u"Brivola", u"Save?", 0, 0); }},
+      {"Save As", [](app_context *app) { return paint_file_save_as(app->_file); }},
+  };
+  for (const waited &row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_TRUE(app_test_run_fresh([&](app_context *app) {
+      bool still_waiting = false;
+      app_test_script script;
+      script.steps = {[] { tdialog_close_all(); },
+                      [&] {
+                        still_waiting = true;
+                        os_post_quit_message(0);
+                      }};
+      app_test_script_start(&script);
+      EXPECT_EQ(row.wait(app), 0);
+      EXPECT_FALSE(still_waiting);
+      EXPECT_EQ(tdialog_get_top(), nullptr);
+    }));
+  }
 }
