@@ -162,13 +162,14 @@ int tdialog_show(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t h
   place(dialog, x, y, width, height, mode);
   tform_focus_first(dialog->_form);
   tcontrol_realize(&dialog->_control);
+  // Shown again while open, it keeps what it covered the first time.
   tsurface *own = surface_of(&dialog->_control);
   tsurface *modal = tscreen_get_modal(tscreen_get());
-  if (modal != own) {
-    dialog->_covered = modal;
+  if (std::find(g_open.begin(), g_open.end(), dialog) == g_open.end()) {
+    g_open.push_back(dialog);
+    dialog->_covered = modal != own ? modal : nullptr;
     tsurface_watch(&dialog->_covered);
   }
-  if (std::find(g_open.begin(), g_open.end(), dialog) == g_open.end()) g_open.push_back(dialog);
   tscreen_set_modal(tscreen_get(), surface_of(&dialog->_control));
   tscreen_note_popup(tscreen_get(), surface_of(&dialog->_control));
   tsurface_update(surface_of(&dialog->_control), nullptr);

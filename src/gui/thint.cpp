@@ -10,7 +10,7 @@
 #include "tstyler.h"
 #include "wins_timer.h"
 
-static void show_at(thint *hint, int32_t x, int32_t y);
+static void show_at(thint *hint, int32_t x, int32_t y, bool fresh);
 static void on_timer(uint32_t id, void *user_data);
 static void expire(thint *hint);
 static void stop_timer(thint *hint);
@@ -57,6 +57,7 @@ void thint_show(thint *hint, int32_t x, int32_t y) {
   tscreen *screen = tscreen_get();
   PORT_CHECK(screen != nullptr);
   tsurface *surface = &hint->_label->_control._surface;
+  bool fresh = !tsurface_is_linked(surface);
   tsurface_bring_to_front(surface);
   int32_t screen_width = tscreen_get_width(screen), screen_height = tscreen_get_height(screen);
   int32_t width = tsurface_get_width(surface), height = tsurface_get_height(surface);
@@ -66,7 +67,7 @@ void thint_show(thint *hint, int32_t x, int32_t y) {
   y = std::max(y, 0);
   if (int64_t(x) + width > screen_width) x = screen_width - width - 2;
   if (int64_t(y) + height > screen_height) y = screen_height - height - 2;
-  show_at(hint, x, y);
+  show_at(hint, x, y, fresh);
 }
 
 void thint_show_timed(thint *hint, int32_t x, int32_t y, int32_t ms) {
@@ -74,10 +75,11 @@ void thint_show_timed(thint *hint, int32_t x, int32_t y, int32_t ms) {
   tscreen *screen = tscreen_get();
   PORT_CHECK(screen != nullptr);
   tsurface *surface = &hint->_label->_control._surface;
+  bool fresh = !tsurface_is_linked(surface);
   tsurface_bring_to_front(surface);
   if (x == -1) x = (tscreen_get_width(screen) - tsurface_get_width(surface)) / 2;
   if (y == -1) y = (tscreen_get_height(screen) - tsurface_get_height(surface)) / 2;
-  show_at(hint, x, y);
+  show_at(hint, x, y, fresh);
   if (ms == -1) return;
   stop_timer(hint);
   hint->_timer = wins_timer_start(uint32_t(std::max(ms, 0)), 0, on_timer, hint);
@@ -98,12 +100,13 @@ tlabel *thint_get_label(const thint *hint) {
   return hint->_label;
 }
 
-static void show_at(thint *hint, int32_t x, int32_t y) {
+// A hint shown again while listed keeps what it covered the first time.
+static void show_at(thint *hint, int32_t x, int32_t y, bool fresh) {
   tcontrol *control = &hint->_label->_control;
   tcontrol_move_to(control, x, y, 0);
   tsurface *modal = tscreen_get_modal(tscreen_get());
-  if (modal != &control->_surface) {
-    hint->_covered = modal;
+  if (fresh) {
+    hint->_covered = modal != &control->_surface ? modal : nullptr;
     tsurface_watch(&hint->_covered);
   }
   tscreen_set_modal(tscreen_get(), &control->_surface);

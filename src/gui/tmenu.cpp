@@ -220,14 +220,15 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   bool fresh = !tsurface_is_realized(surface);
   if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
+  // Popped up again while open, it keeps what it covered the first time.
   tsurface *modal = tscreen_get_modal(tscreen_get());
-  if (modal != surface) {
-    menu->_covered = modal;
+  if (std::find(g_open.begin(), g_open.end(), menu) == g_open.end()) {
+    g_open.push_back(menu);
+    menu->_covered = modal != surface ? modal : nullptr;
     tsurface_watch(&menu->_covered);
   }
   tscreen_set_modal(tscreen_get(), surface);
   tscreen_note_popup(tscreen_get(), surface);
-  if (std::find(g_open.begin(), g_open.end(), menu) == g_open.end()) g_open.push_back(menu);
   if (fresh) show_parts(menu);
   return 1;
 }
