@@ -31,8 +31,8 @@ void record_result(int32_t result, void *owner) {
 }
 int veto(tdialog *, int32_t, void *) { return 0; }
 
-tdialog *shown_dialog(int32_t mode) {
-  tdialog *dialog = tdialog_new(u"Title", g_owner);
+tdialog *shown_dialog(int32_t mode, char *owner = g_owner) {
+  tdialog *dialog = tdialog_new(u"Title", owner);
   tdialog_set_on_result(dialog, record_result);
   tdialog_show(dialog, -1, -1, -1, -1, mode);
   return dialog;
@@ -288,22 +288,16 @@ TEST(Dialog, ClosingGivesTheInputBackToWhatItCovered) {
 // and whatever its closing callback says; one a result shows closes too.
 TEST(Dialog, CloseAllClosesEveryDialogLeafFirst) {
   on_dialog_screen([](tscreen *screen) {
-    static char first[] = "first", second[] = "second", third[] = "third";
-    tdialog *lower = tdialog_new(u"Lower", first);
-    tdialog_set_on_result(lower, record_result);
-    tdialog_show(lower, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
-    tdialog *upper = tdialog_new(u"Upper", second);
-    tdialog_set_on_closing(upper, veto);
-    tdialog_set_on_result(upper, [](int32_t result, void *owner) {
+    static char lower[] = "lower", upper[] = "upper", next[] = "next";
+    shown_dialog(TDIALOG_PLACE_CENTRE, lower);
+    tdialog *top = shown_dialog(TDIALOG_PLACE_CENTRE, upper);
+    tdialog_set_on_closing(top, veto);
+    tdialog_set_on_result(top, [](int32_t result, void *owner) {
       record_result(result, owner);
-      tdialog *next = tdialog_new(u"Next", third);
-      tdialog_set_on_result(next, record_result);
-      tdialog_show(next, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+      shown_dialog(TDIALOG_PLACE_CENTRE, next);
     });
-    tdialog_show(upper, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
     tdialog_close_all();
-    EXPECT_EQ(g_results, (std::vector<std::string>{"0 second", "0 third", "0 first"}));
-    EXPECT_EQ(tdialog_get_top(), nullptr);
+    EXPECT_EQ(g_results, (std::vector<std::string>{"0 upper", "0 next", "0 lower"}));
     EXPECT_EQ(screen->_surfaces.next, &screen->_surfaces);
   });
 }
