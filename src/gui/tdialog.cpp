@@ -54,7 +54,6 @@ int32_t form_content_height(const tdialog *dialog);
 void follow_screen_orientation(tdialog *dialog, const trect *rect);
 void place(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t height, int32_t mode);
 void fit(int32_t *position, int32_t *size, int32_t low, int32_t high, int32_t mode);
-tsurface *forget(tdialog *dialog);
 
 void on_layout(tcontrol *control, const trect *rect);
 void on_panel_layout(tcontrol *panel, const trect *rect);
@@ -138,11 +137,8 @@ void tdialog_deinit(tdialog *dialog) {
   dialog->_form = nullptr;
   dialog->_titlebar = nullptr;
   dialog->_panel = nullptr;
-  tscreen *screen = tscreen_get();
-  bool modal = screen && tscreen_get_modal(screen) == surface_of(&dialog->_control);
-  tsurface *covered = forget(dialog);
+  g_open.erase(std::remove(g_open.begin(), g_open.end(), dialog), g_open.end());
   tcontrol_deinit(&dialog->_control);
-  if (modal) tscreen_set_modal(screen, covered);
 }
 
 void tdialog_free(tdialog *dialog) {
@@ -162,15 +158,8 @@ int tdialog_show(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t h
   place(dialog, x, y, width, height, mode);
   tform_focus_first(dialog->_form);
   tcontrol_realize(&dialog->_control);
-  // Shown again while open, it keeps what it covered the first time.
-  tsurface *own = surface_of(&dialog->_control);
-  tsurface *modal = tscreen_get_modal(tscreen_get());
-  if (std::find(g_open.begin(), g_open.end(), dialog) == g_open.end()) {
-    g_open.push_back(dialog);
-    dialog->_covered = modal != own ? modal : nullptr;
-    tsurface_watch(&dialog->_covered);
-  }
-  tscreen_set_modal(tscreen_get(), surface_of(&dialog->_control));
+  if (std::find(g_open.begin(), g_open.end(), dialog) == g_open.end()) g_open.push_back(dialog);
+  tsurface_take_modal(surface_of(&dialog->_control));
   tscreen_note_popup(tscreen_get(), surface_of(&dialog->_control));
   tsurface_update(surface_of(&dialog->_control), nullptr);
   return 1;
@@ -484,19 +473,6 @@ void fit(int32_t *position, int32_t *size, int32_t low, int32_t high, int32_t mo
   if (*position + *size > end) *position = end - *size;
   *position = std::max(*position, low);
   if (*position + *size > end) *size = end - *position - (mode == TDIALOG_PLACE_CENTRE ? 6 : 0);
-}
-
-// Takes the dialog off the open list and returns what it covered; a dialog
-// shown over this one covers that from now on.
-tsurface *forget(tdialog *dialog) {
-  g_open.erase(std::remove(g_open.begin(), g_open.end(), dialog), g_open.end());
-  tsurface_unwatch(&dialog->_covered);
-  tsurface *covered = dialog->_covered;
-  tsurface *own = surface_of(&dialog->_control);
-  for (tdialog *above : g_open)
-    if (above->_covered == own) above->_covered = covered;
-  dialog->_covered = nullptr;
-  return covered;
 }
 
 void on_layout(tcontrol *control, const trect *rect) {

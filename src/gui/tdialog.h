@@ -11,11 +11,9 @@
 // it frees them in its free hook (tdialog_set_on_free), which runs first when
 // the dialog is torn down, so that no child outlives the form it sits in.
 //
-// Showing remembers what was modal before (another dialog, a menu, the
-// application's own modal surface) and freeing gives the slot back to it,
-// unless that surface has gone in the meantime. A dialog covered by one that
-// it outlives passes what it covered on, so a box over a dialog over the
-// screen unwinds to the screen whatever order they close in.
+// Showing takes the modal slot with tsurface_take_modal: freeing gives it
+// back to what the dialog covered (another dialog, a menu, the application's
+// own modal surface), so a box over a dialog hands the keys back to it.
 //
 // Invariants:
 // - the panel's client rect is its rect less the insets, and the stored title
@@ -67,7 +65,6 @@ struct tdialog {
   tdialog_result_fn _on_result;
   tdialog_closing_fn _on_closing;
   tdialog_free_fn _on_free;
-  tsurface *_covered;  // modal when shown, watched; given back when freed
 };
 
 static_assert(std::is_standard_layout_v<tdialog>, "a dialog is cast to its control");

@@ -10,7 +10,7 @@
 #include "tstyler.h"
 #include "wins_timer.h"
 
-static void show_at(thint *hint, int32_t x, int32_t y, bool fresh);
+static void show_at(thint *hint, int32_t x, int32_t y);
 static void on_timer(uint32_t id, void *user_data);
 static void expire(thint *hint);
 static void stop_timer(thint *hint);
@@ -43,12 +43,8 @@ void thint_free(thint *hint) {
   PORT_CHECK(hint != nullptr);
   stop_timer(hint);
   g_timed.erase(std::remove(g_timed.begin(), g_timed.end(), hint), g_timed.end());
-  tsurface_unwatch(&hint->_covered);
-  tscreen *screen = tscreen_get();
-  bool modal = screen && tscreen_get_modal(screen) == &hint->_label->_control._surface;
-  // Tearing the label down unlists it and empties the modal slot it held.
+  // Tearing the label down unlists it and gives the modal slot it held back.
   tlabel_free(hint->_label);
-  if (modal) tscreen_set_modal(screen, hint->_covered);
   std::free(hint);
 }
 
@@ -57,7 +53,6 @@ void thint_show(thint *hint, int32_t x, int32_t y) {
   tscreen *screen = tscreen_get();
   PORT_CHECK(screen != nullptr);
   tsurface *surface = &hint->_label->_control._surface;
-  bool fresh = !tsurface_is_linked(surface);
   tsurface_bring_to_front(surface);
   int32_t screen_width = tscreen_get_width(screen), screen_height = tscreen_get_height(screen);
   int32_t width = tsurface_get_width(surface), height = tsurface_get_height(surface);
@@ -67,7 +62,7 @@ void thint_show(thint *hint, int32_t x, int32_t y) {
   y = std::max(y, 0);
   if (int64_t(x) + width > screen_width) x = screen_width - width - 2;
   if (int64_t(y) + height > screen_height) y = screen_height - height - 2;
-  show_at(hint, x, y, fresh);
+  show_at(hint, x, y);
 }
 
 void thint_show_timed(thint *hint, int32_t x, int32_t y, int32_t ms) {
@@ -75,11 +70,10 @@ void thint_show_timed(thint *hint, int32_t x, int32_t y, int32_t ms) {
   tscreen *screen = tscreen_get();
   PORT_CHECK(screen != nullptr);
   tsurface *surface = &hint->_label->_control._surface;
-  bool fresh = !tsurface_is_linked(surface);
   tsurface_bring_to_front(surface);
   if (x == -1) x = (tscreen_get_width(screen) - tsurface_get_width(surface)) / 2;
   if (y == -1) y = (tscreen_get_height(screen) - tsurface_get_height(surface)) / 2;
-  show_at(hint, x, y, fresh);
+  show_at(hint, x, y);
   if (ms == -1) return;
   stop_timer(hint);
   hint->_timer = wins_timer_start(uint32_t(std::max(ms, 0)), 0, on_timer, hint);
@@ -100,16 +94,10 @@ tlabel *thint_get_label(const thint *hint) {
   return hint->_label;
 }
 
-// A hint shown again while listed keeps what it covered the first time.
-static void show_at(thint *hint, int32_t x, int32_t y, bool fresh) {
+static void show_at(thint *hint, int32_t x, int32_t y) {
   tcontrol *control = &hint->_label->_control;
   tcontrol_move_to(control, x, y, 0);
-  tsurface *modal = tscreen_get_modal(tscreen_get());
-  if (fresh) {
-    hint->_covered = modal != &control->_surface ? modal : nullptr;
-    tsurface_watch(&hint->_covered);
-  }
-  tscreen_set_modal(tscreen_get(), &control->_surface);
+  tsurface_take_modal(&control->_surface);
   tsurface_update(&control->_surface, nullptr);
 }
 

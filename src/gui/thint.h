@@ -3,9 +3,9 @@
 //
 // Owns its label (a top-level label, listed on the screen only while shown)
 // and its timer. A timed hint belongs to itself: its owner keeps no pointer
-// to it once thint_show_timed has been called with a time. What was modal
-// when it showed (a dialog, the application's surface) is modal again once
-// it has gone, unless that has gone first.
+// to it once thint_show_timed has been called with a time. Showing takes the
+// modal slot with tsurface_take_modal: what it covered has it again once the
+// hint has gone.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,6 @@ struct thint {
   tlabel *_label;
   uint32_t _timer;  // 0 when none runs
   void *_owner;
-  tsurface *_covered;  // modal when shown, watched; given back when freed
 };
 
 // wrap: the text is wrapped in the rect's width and the height follows it

@@ -143,13 +143,7 @@ void tmenu_deinit(tmenu *menu) {
   if (menu->_bar) tcontrolbar_free(menu->_bar);
   menu->_list = nullptr;
   menu->_bar = nullptr;
-  tsurface_unwatch(&menu->_covered);
-  tsurface *covered = menu->_covered;
-  menu->_covered = nullptr;
-  tscreen *screen = tscreen_get();
-  bool modal = screen && tscreen_get_modal(screen) == &menu->_control._surface;
   tcontrol_deinit(&menu->_control);
-  if (modal) tscreen_set_modal(screen, covered);
 }
 
 void tmenu_free(tmenu *menu) {
@@ -220,15 +214,9 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   bool fresh = !tsurface_is_realized(surface);
   if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
-  // Popped up again while open, it keeps what it covered the first time.
-  tsurface *modal = tscreen_get_modal(tscreen_get());
-  if (std::find(g_open.begin(), g_open.end(), menu) == g_open.end()) {
-    g_open.push_back(menu);
-    menu->_covered = modal != surface ? modal : nullptr;
-    tsurface_watch(&menu->_covered);
-  }
-  tscreen_set_modal(tscreen_get(), surface);
+  tsurface_take_modal(surface);
   tscreen_note_popup(tscreen_get(), surface);
+  if (std::find(g_open.begin(), g_open.end(), menu) == g_open.end()) g_open.push_back(menu);
   if (fresh) show_parts(menu);
   return 1;
 }

@@ -3,9 +3,9 @@
 // "Cancel". Items may open submenus, which chain to their parent. While open
 // a menu is the screen's modal surface and takes every key and pen event; it
 // frees itself when it closes and reports a chosen item through the select
-// callback, after every menu of the chain is gone. What was modal when it
-// popped up (a dialog, the parent menu) is modal again once it has gone,
-// unless that has gone first.
+// callback, after every menu of the chain is gone. Popping up takes the
+// modal slot with tsurface_take_modal: what it covered (a dialog, the parent
+// menu) has it again once the menu has gone.
 //
 // Owns its list, its bar and one tmenu_item per row (the row's user data).
 // The owner never frees a menu it popped up: closing does.
@@ -52,7 +52,6 @@ struct tmenu {
   tmenu_popup_fn _on_popup;
   tmenu_select_fn _on_select;
   int32_t _docked_width, _docked_height;  // the menu's size at the bar's last docking
-  tsurface *_covered;  // modal when it popped up, watched; given back when freed
 };
 
 static_assert(std::is_standard_layout_v<tmenu>, "a menu is cast to its control");
