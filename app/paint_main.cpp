@@ -53,6 +53,7 @@
 #include "tfile.h"
 #include "toolbar.h"
 #include "thick_menu.h"
+#include "thint.h"
 #include "thumbnail.h"
 #include "tmenu.h"
 #include "tresource.h"
@@ -377,6 +378,13 @@ app_context *paint_main_init() {
 
 void paint_main_deinit(app_context *app) {
   PORT_CHECK(app != nullptr);
+  // Whatever is still up goes first, the topmost first (a menu may lie over
+  // a dialog, a box over both), while the results still find the painting
+  // and the panels they were opened from; then the notes that wait for
+  // their time.
+  tmenu_close_all();
+  tdialog_close_all();
+  thint_close_timed();
   // A running upload stops before the active objects and connections go.
   upload_quit(app);
   release_painting(app);
@@ -1211,13 +1219,12 @@ int paint_ui_save_dialog(void *user, const paint_file_save_dialog *request) {
 
 // The document's check reads its own name: the typed name stands in for it
 // while the check runs, and a refusal (its box shown) keeps the dialog.
-int check_save_name(tdialog *dialog, int32_t result, void *owner) {
+int check_save_name(tdialog *, int32_t result, void *owner) {
   paint_file *file = static_cast<paint_file *>(tsavedialog_get_user_data(static_cast<tsavedialog *>(owner)));
   std::u16string kept = paint_file_get_name(file);
   paint_file_set_name(file, tsavedialog_get_name(static_cast<tsavedialog *>(owner)));
   int accepted = paint_file_check_name(file, result);
   paint_file_set_name(file, kept.c_str());
-  if (!accepted) tscreen_set_modal(tscreen_get(), &dialog->_control._surface);
   return accepted;
 }
 

@@ -41,12 +41,9 @@ picture_thumbnail *picture_thumbnail_new(tcontrol *parent, const trect *max_rect
   }
   tsurface_set_visible(surface_of(thumb), 0);
   tcontrol_realize(reinterpret_cast<tcontrol *>(thumb->image));
-  tscreen *screen = tscreen_get();
-  // The dialog under the preview may be gone by the time the preview goes
-  // (it frees itself before its result arrives): the watch forgets it then.
-  thumb->modal_before = tscreen_get_modal(screen);
-  tsurface_watch(&thumb->modal_before);
-  tscreen_set_modal(screen, surface_of(thumb));
+  // The dialog under the preview has the slot again when the preview goes,
+  // unless it has gone first.
+  tsurface_take_modal(surface_of(thumb));
   return thumb;
 }
 
@@ -76,9 +73,6 @@ void picture_thumbnail_hide(picture_thumbnail *thumb) {
 void picture_thumbnail_free(picture_thumbnail *thumb) {
   PORT_CHECK(thumb != nullptr);
   image_job_free(thumb->job);
-  tscreen *screen = tscreen_get();
-  tsurface_unwatch(&thumb->modal_before);
-  if (tscreen_get_modal(screen) == surface_of(thumb)) tscreen_set_modal(screen, thumb->modal_before);
   timage_free(thumb->image);
   free_picture(thumb);
   std::free(thumb);

@@ -31,7 +31,6 @@ struct picture_thumbnail {
   tbitmap *placeholder;             // borrowed
   trect max_rect;
   image_job *job;
-  tsurface *modal_before;
   void *user_data;
 };
 

@@ -40,7 +40,6 @@ int on_closing(tdialog *dialog, int32_t result, void *owner);
 void free_parts(tdialog *dialog, void *owner);
 void on_dialog_result(int32_t result, void *owner);
 void show_title_error(upload_info_dialog *dialog);
-void on_error_closed(int32_t result, void *user_data);
 
 }  // namespace
 
@@ -210,24 +209,16 @@ void on_dialog_result(int32_t result, void *owner) {
   if (on_result) on_result(result, user_data);
 }
 
-// The error box as app_common shows it, but the dialog takes the modal
-// slot back when the box has gone: it is still open and still the one
-// that keys and taps are for.
+// The error box as app_common shows it; the dialog it covers has the input
+// again when it closes.
 void show_title_error(upload_info_dialog *dialog) {
   tmessagedialog *box = tmessagedialog_new(
       tresource_get_string(APP_TEXT_ERROR, u"Error"), app_common_get_dialog_width(),
       tresource_get_string(UPLOAD_INFO_TEXT_TITLE_EMPTY, u"Title can not be empty."), APP_BUTTONS_BACK,
       APP_ICON_ERROR, dialog);
   if (!box) return;
-  tmessagedialog_set_on_result(box, on_error_closed);
   tdialog_set_dimmed(tmessagedialog_get_dialog(box), 1);
   tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
-}
-
-void on_error_closed(int32_t result, void *user_data) {
-  (void)result;
-  upload_info_dialog *dialog = static_cast<upload_info_dialog *>(user_data);
-  tscreen_set_modal(tscreen_get(), surface_of(dialog->_dialog));
 }
 
 }  // namespace

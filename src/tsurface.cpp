@@ -22,6 +22,9 @@ static void geometry_changed(tsurface *surface, const trect *old_rect, bool noti
 
 // The watched slots (GUI thread only).
 static std::vector<tsurface **> g_watched;
+// The surfaces that took the modal slot and remember what they covered (GUI
+// thread only).
+static std::vector<tsurface *> g_covering;
 
 int tsurface_init(tsurface *surface, tsurface *parent, const trect *rect, void *owner) {
   PORT_CHECK(surface != nullptr && rect != nullptr);
@@ -47,8 +50,12 @@ int tsurface_init(tsurface *surface, tsurface *parent, const trect *rect, void *
 void tsurface_deinit(tsurface *surface) {
   PORT_CHECK(surface != nullptr);
   tscreen *screen = tscreen_get();
+  tsurface *covered = surface->_covering ? surface->_covered : nullptr;
+  if (surface->_covering) g_covering.erase(std::remove(g_covering.begin(), g_covering.end(), surface), g_covering.end());
+  for (tsurface *above : g_covering)
+    if (above->_covered == surface) above->_covered = covered != above ? covered : nullptr;
   if (screen) {
-    if (tscreen_get_modal(screen) == surface) tscreen_set_modal(screen, nullptr);
+    if (tscreen_get_modal(screen) == surface) tscreen_set_modal(screen, covered);
     if (tscreen_get_pen_capture(screen) == surface) tscreen_set_pen_capture(screen, nullptr);
   }
   for (tsurface **slot : g_watched)
@@ -146,6 +153,19 @@ void tsurface_set_pen_capture(tsurface *surface, int flag) {
     tscreen_set_pen_capture(screen, surface);
   else if (tscreen_get_pen_capture(screen) == surface)
     tscreen_set_pen_capture(screen, nullptr);
+}
+
+void tsurface_take_modal(tsurface *surface) {
+  PORT_CHECK(surface != nullptr);
+  tscreen *screen = tscreen_get();
+  if (!screen) return;
+  if (!surface->_covering) {
+    tsurface *modal = tscreen_get_modal(screen);
+    surface->_covered = modal != surface ? modal : nullptr;
+    surface->_covering = 1;
+    g_covering.push_back(surface);
+  }
+  tscreen_set_modal(screen, surface);
 }
 
 void tsurface_watch(tsurface **slot) {

@@ -68,6 +68,8 @@ struct tsurface {
   tsurface_compose_fn _backdrop;
   void *_owner;
   tsurface_link _link;
+  tsurface *_covered;  // what was modal when it first took the slot
+  uint8_t _covering;   // it took the slot with tsurface_take_modal
 };
 
 static_assert(std::is_standard_layout_v<tsurface>, "controls are cast to their surface");
@@ -107,6 +109,12 @@ void tsurface_set_pen_capture(tsurface *surface, int flag);
 // A pointer to a surface kept past the call that read it (the modal surface
 // to give back later) is watched: tearing that surface down sets it to null.
 // A slot is watched until it is unwatched; watching it twice is harmless.
+// Makes the surface the screen's modal one (a dialog, menu or hint being
+// shown). The first time, it remembers what was modal then; tearing it down
+// gives the slot back to that, if it still holds the slot. A covered surface
+// torn down first passes what it covered on to the one over it, so pop-ups
+// unwind to what was there before them in whatever order they go.
+void tsurface_take_modal(tsurface *surface);
 void tsurface_watch(tsurface **slot);
 void tsurface_unwatch(tsurface **slot);
 void tsurface_set_color_key(tsurface *surface, tcolor key);

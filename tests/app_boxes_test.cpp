@@ -41,7 +41,7 @@ std::string painted_screen() {
 
 // The box whose dialog holds the modal slot (the dialog's owner), or null.
 tmessagedialog *shown_box() {
-  tsurface *modal = tscreen_get_modal(tscreen_get());
+  tsurface *modal = app_test_popup();
   return modal ? static_cast<tmessagedialog *>(tsurface_get_owner(modal)) : nullptr;
 }
 
@@ -169,10 +169,10 @@ TEST(AppBoxes, TheInformationNoteGoesAfterTwoSecondsTheWaitNoteWhenClosed) {
             EXPECT_EQ(tscreen_get_modal(screen), note);
             os_clock_advance(wait ? 10000 : 1);
             port_test_pump();
-            EXPECT_EQ(tscreen_get_modal(screen), wait ? note : nullptr);
+            EXPECT_EQ(app_test_popup(), wait ? note : nullptr);
             EXPECT_EQ(app_common_is_wait_note_shown(), wait ? 1 : 0);
             app_common_close_wait_note();
-            EXPECT_EQ(tscreen_get_modal(screen), nullptr);
+            EXPECT_EQ(app_test_popup(), nullptr);
             EXPECT_TRUE(screen_bytes() == before);
           }
           os_clock_drive(0);

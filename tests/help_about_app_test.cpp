@@ -60,7 +60,7 @@ TEST(HelpAboutApp, HelpShowsTheIndexOfTheProgramsLanguage) {
           EXPECT_NE(timage_get_bitmap(about->_icon), nullptr);
           EXPECT_EQ(tdialog_get_placement(about_dialog_get_dialog(about)), TDIALOG_PLACE_CENTRE);
           tdialog_close(about_dialog_get_dialog(about), 0);
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+          EXPECT_EQ(app_test_popup(), nullptr);
         },
         screen));
   }

@@ -392,7 +392,7 @@ TEST(ImageBar, InsertPictureAsksForAFileThenStampsOnTheSecondPress) {
     paint_main_insert_picture();
     EXPECT_EQ(app->_imagebar, nullptr);
     EXPECT_EQ(paint_history_get_count(app->_history), 1);
-    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr) << "no second dialog";
+    EXPECT_EQ(app_test_popup(), nullptr) << "no second dialog";
   }));
 }
 

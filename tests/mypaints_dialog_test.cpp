@@ -399,6 +399,6 @@ TEST(MyPaintsDialog, OfThreeSavedPaintingsOneIsDeletedAndOneOpened) {
         EXPECT_EQ(test_utf8(heard->path), mine + "/two.bvf");
         EXPECT_EQ(heard->opened, 1);
         EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(heard->app->_paint_context)), 140);
-        EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+        EXPECT_EQ(app_test_popup(), nullptr);
       });
 }

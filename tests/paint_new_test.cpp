@@ -73,7 +73,7 @@ void run(const std::function<void(app_context *)> &body, const char *screen = "4
 }
 
 tdialog *modal_dialog() {
-  tsurface *modal = tscreen_get_modal(tscreen_get());
+  tsurface *modal = app_test_popup();
   return modal ? reinterpret_cast<tdialog *>(modal) : nullptr;
 }
 
@@ -678,14 +678,15 @@ TEST(PaintNew, OpenPictureShowsOnlyTheLastOfQuickSelectionsASecondLater) {
     std::u16string folder = test_wide(dir);
     std::char_traits<char16_t>::copy(app->_open_dir, folder.c_str(), folder.size() + 1);
     // Cancel with the preview up: the dialog has freed itself before the
-    // preview goes, and the preview gives no one the freed dialog back.
+    // preview goes, and the preview gives the slot back to what the dialog
+    // covered (the command panel's tab), never to the freed dialog.
     open_picture_dialog *op = open_picture();
     ASSERT_NE(op, nullptr);
     select_row(op, u"a_small.bmp");
     run_for(OPEN_PICTURE_PREVIEW_MS + 10);
     ASSERT_TRUE(preview_shown(op));
     tdialog_close(topendialog_get_dialog(op->dialog), TDIALOG_RESULT_CANCEL);
-    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    EXPECT_EQ(tscreen_get_modal(tscreen_get()), &reinterpret_cast<tcontrol *>(app->_commandpanel->_tab)->_surface);
     tscreen_dispatch_pen(tscreen_get(), TSCREEN_PEN_UP, 240, 400, 0);
 
     op = open_picture();
@@ -713,7 +714,7 @@ TEST(PaintNew, OpenPictureShowsOnlyTheLastOfQuickSelectionsASecondLater) {
     // OK opens the selected picture into framing; the preview goes with the dialog.
     tdialog_close(topendialog_get_dialog(op->dialog), TDIALOG_RESULT_OK);
     run_for(10);
-    EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+    EXPECT_EQ(app_test_popup(), nullptr);
     EXPECT_EQ(std::make_pair(canvas_width(app), canvas_height(app)), std::make_pair(20, 10));
     EXPECT_TRUE(paint_new_get()->framing);
   });

@@ -25,7 +25,7 @@ int g_changes;
 std::u16string text_of(const tcombobox *combox) { return tcombobox_get_text(combox); }
 
 tmenu *open_menu() {
-  tsurface *modal = tscreen_get_modal(tscreen_get());
+  tsurface *modal = app_test_popup();
   return reinterpret_cast<tmenu *>(modal);
 }
 

@@ -1,6 +1,7 @@
 // Dialogs driven through the screen: soft keys after their pressed look, a
 // veto, outside taps, placement on portrait and landscape screens, a panel
-// made narrower, a result callback that opens the next dialog, dimming.
+// made narrower, a result callback that opens the next dialog, dimming, the
+// modal slot handed back on close, and closing all at the end.
 #include "tdialog.h"
 
 #include <gtest/gtest.h>
@@ -30,8 +31,8 @@ void record_result(int32_t result, void *owner) {
 }
 int veto(tdialog *, int32_t, void *) { return 0; }
 
-tdialog *shown_dialog(int32_t mode) {
-  tdialog *dialog = tdialog_new(u"Title", g_owner);
+tdialog *shown_dialog(int32_t mode, char *owner = g_owner) {
+  tdialog *dialog = tdialog_new(u"Title", owner);
   tdialog_set_on_result(dialog, record_result);
   tdialog_show(dialog, -1, -1, -1, -1, mode);
   return dialog;
@@ -247,5 +248,56 @@ TEST(Dialog, TheFormHearsKeysFirstAndAFilledPanelStaysPut) {
     tform_remove_child(form, taker);
     tcontrol_free(taker);
     tdialog_close(dialog, 0);
+  });
+}
+
+// Closing gives the modal slot back to what the dialog covered, so keys go
+// there and not to a control that came to the front meanwhile (a bar, a
+// note): a box with no owner over a dialog, and a dialog closed while one
+// it lies under is still up, which passes what it covered on.
+TEST(Dialog, ClosingGivesTheInputBackToWhatItCovered) {
+  on_dialog_screen([](tscreen *screen) {
+    int main_keys = 0, front_keys = 0;
+    tcontrol *main = widget_new_key_taker(0, &main_keys);
+    tscreen_set_modal(screen, surface_of(main));
+    shown_dialog(TDIALOG_PLACE_CENTRE);
+    tcontrol *front = widget_new_key_taker(20, &front_keys);
+    tdialog *box = tdialog_new(u"Box", nullptr);
+    tdialog_show(box, -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+    widget_soft_key(TCONTROLBAR_RIGHT_KEY);
+    EXPECT_TRUE(g_results.empty()) << "the box took the key and closed";
+    widget_soft_key(TCONTROLBAR_LEFT_KEY);
+    EXPECT_EQ(g_results, std::vector<std::string>{"1 owner"}) << "the dialog beneath took the next";
+    widget_key('x');
+    EXPECT_EQ(main_keys, 1);
+
+    tdialog *lower = shown_dialog(TDIALOG_PLACE_CENTRE);
+    shown_dialog(TDIALOG_PLACE_CENTRE);  // the upper one
+    tdialog_close(lower, TDIALOG_RESULT_CANCEL);
+    widget_soft_key(TCONTROLBAR_LEFT_KEY);
+    EXPECT_EQ(g_results, (std::vector<std::string>{"1 owner", "0 owner", "1 owner"}));
+    widget_key('x');
+    EXPECT_EQ(main_keys, 2) << "the upper dialog gave back what the lower one covered";
+    EXPECT_EQ(front_keys, 0);
+    tcontrol_free(front);
+    tcontrol_free(main);
+  });
+}
+
+// At the end every shown dialog closes, the last shown first, with Cancel
+// and whatever its closing callback says; one a result shows closes too.
+TEST(Dialog, CloseAllClosesEveryDialogLeafFirst) {
+  on_dialog_screen([](tscreen *screen) {
+    static char lower[] = "lower", upper[] = "upper", next[] = "next";
+    shown_dialog(TDIALOG_PLACE_CENTRE, lower);
+    tdialog *top = shown_dialog(TDIALOG_PLACE_CENTRE, upper);
+    tdialog_set_on_closing(top, veto);
+    tdialog_set_on_result(top, [](int32_t result, void *owner) {
+      record_result(result, owner);
+      shown_dialog(TDIALOG_PLACE_CENTRE, next);
+    });
+    tdialog_close_all();
+    EXPECT_EQ(g_results, (std::vector<std::string>{"0 upper", "0 next", "0 lower"}));
+    EXPECT_EQ(screen->_surfaces.next, &screen->_surfaces);
   });
 }

@@ -1,6 +1,6 @@
 // Hints: placement on the screen, and timed hints that free themselves (on
 // their timer, or at once when no timer can be had) and leave the modal slot
-// and the screen as they found them.
+// and the screen as they found them; the end frees the timed ones.
 #include "thint.h"
 
 #include <gtest/gtest.h>
@@ -87,5 +87,32 @@ TEST(Hint, WithoutATimerATimedHintGoesAtOnce) {
     widget_run_for(3000);
     EXPECT_EQ(tscreen_get_modal(screen), &thint_get_label(kept)->_control._surface);
     thint_free(kept);
+  });
+}
+
+// A hint over a dialog (or the application's own modal surface) gives the
+// keys back when it goes, also when a control has come to the front
+// meanwhile; the program's end frees the hints that wait for their time.
+TEST(Hint, GoingGivesTheModalSlotBackAndTheEndFreesTimedHints) {
+  run_widget_test_240x320([](tscreen *screen) {
+    int main_keys = 0, front_keys = 0;
+    tcontrol *main = widget_new_key_taker(0, &main_keys);
+    tscreen_set_modal(screen, &main->_surface);
+    thint_show_timed(hint_100(), -1, -1, 2000);
+    thint *kept = hint_100();
+    thint_show(kept, 0, 0);
+    tcontrol *front = widget_new_key_taker(20, &front_keys);
+    thint_free(kept);
+    widget_run_for(2000);
+    widget_key('x');
+    EXPECT_EQ(main_keys, 1);
+    EXPECT_EQ(front_keys, 0);
+    thint_show_timed(hint_100(), -1, -1, 2000);
+    thint_close_timed();
+    EXPECT_EQ(tscreen_get_modal(screen), &main->_surface);
+    tcontrol_free(front);
+    tcontrol_free(main);
+    EXPECT_EQ(screen->_surfaces.next, &screen->_surfaces) << "nothing of the hint is left";
+    EXPECT_EQ(os_next_timer_in(), -1);
   });
 }

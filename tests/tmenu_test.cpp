@@ -2,7 +2,8 @@
 // the screen that scrolls, submenus and the roads that close one menu or the
 // whole chain, the select callback after every menu is gone, the etched
 // separator and the submenu arrow; parts composed straight as the keyed
-// buffer would show them; and a menu over the running program.
+// buffer would show them; the modal slot given back; and a menu over the
+// running program.
 #include "tmenu.h"
 
 #include <gtest/gtest.h>
@@ -276,7 +277,7 @@ TEST(MenuOverTheProgram, AMenuOverTheCanvasIsChosenByPen) {
           app_test_pen(OS_PEN_UP, quit.x, quit.y);
           EXPECT_EQ(g_chosen, (std::vector<choice>{{3, reinterpret_cast<void *>(103), false}}));
           EXPECT_EQ(listed_surfaces(), panels);
-          EXPECT_EQ(tscreen_get_modal(tscreen_get()), nullptr);
+          EXPECT_EQ(app_test_popup(), nullptr) << "the command panel's tab has the slot again";
           // The pen went to the menu, not through it to the painting.
           EXPECT_EQ(app_test_canvas_bytes(app), before);
           // Quitting with a menu and its submenu open: the tear-down closes them.
@@ -353,4 +354,30 @@ TEST(Menu, ItsPartsShowAsTheKeyedBufferWouldShowThem) {
           size);
     }
   }
+}
+
+// A menu gives the modal slot back to what it covered (a dialog, the
+// application's surface; a submenu to its parent), also when a control has
+// come to the front meanwhile.
+TEST(Menu, ClosingGivesTheKeysBackToWhatItCovered) {
+  run_widget_test_240x320([](tscreen *screen) {
+    int main_keys = 0, front_keys = 0;
+    tcontrol *main = widget_new_key_taker(0, &main_keys);
+    tscreen_set_modal(screen, &main->_surface);
+    tmenu *menu = root_menu();
+    widget_key(KEY_DOWN);
+    widget_key(KEY_RIGHT);
+    ASSERT_NE(menu->_submenu, nullptr);
+    tcontrol *front = widget_new_key_taker(20, &front_keys);
+    widget_key(KEY_LEFT);
+    ASSERT_EQ(menu->_submenu, nullptr);
+    EXPECT_EQ(widget_key(KEY_RIGHT), 1);
+    EXPECT_NE(menu->_submenu, nullptr) << "the root took the key and opened it again";
+    tmenu_close(menu);
+    widget_key('x');
+    EXPECT_EQ(main_keys, 1);
+    EXPECT_EQ(front_keys, 0);
+    tcontrol_free(front);
+    tcontrol_free(main);
+  });
 }

@@ -309,15 +309,11 @@ void on_more_click(tbutton *button, intptr_t user_data) {
   tadvcolordialog_show(rgb, x, y, mode);
 }
 
-// OK in the RGB dialog picks its colour here too. After Cancel this dialog,
-// still listed below, takes the input again as the modal surface.
+// OK in the RGB dialog picks its colour here too; after Cancel this dialog
+// has the input again, as the one the RGB dialog covered.
 void on_more_result(int32_t result, void *owner) {
   tcolordialog *cd = static_cast<tcolordialog *>(owner);
-  if (result == TDIALOG_RESULT_OK) {
-    tdialog_close(cd->_dialog, TDIALOG_RESULT_OK);
-    return;
-  }
-  tscreen_set_modal(tscreen_get(), surface_of(cd->_dialog));
+  if (result == TDIALOG_RESULT_OK) tdialog_close(cd->_dialog, TDIALOG_RESULT_OK);
 }
 
 // The dialog is gone; the caller's words are written, the record goes next

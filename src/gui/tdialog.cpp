@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "port_log.h"
 #include "tbutton.h"
@@ -31,6 +32,12 @@ constexpr tcolor k_see_through = tcolor_rgba(221, 0, 221);
 constexpr tcolor k_bar_fill = tcolor_rgba(64, 64, 64);
 // What lies behind a dimmed dialog is darkened by a quarter.
 constexpr uint32_t k_dim_word = 0x40000000;
+// tdialog_close_all closes what was open and at most this many more that
+// result callbacks show while it runs.
+constexpr size_t k_close_all_extra = 64;
+
+// The dialogs shown and not yet freed, oldest first (GUI thread only).
+std::vector<tdialog *> g_open;
 
 tdialog *dialog_of(tcontrol *control) { return reinterpret_cast<tdialog *>(control); }
 tsurface *surface_of(tcontrol *control) { return &control->_surface; }
@@ -130,6 +137,7 @@ void tdialog_deinit(tdialog *dialog) {
   dialog->_form = nullptr;
   dialog->_titlebar = nullptr;
   dialog->_panel = nullptr;
+  g_open.erase(std::remove(g_open.begin(), g_open.end(), dialog), g_open.end());
   tcontrol_deinit(&dialog->_control);
 }
 
@@ -150,7 +158,8 @@ int tdialog_show(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t h
   place(dialog, x, y, width, height, mode);
   tform_focus_first(dialog->_form);
   tcontrol_realize(&dialog->_control);
-  tscreen_set_modal(tscreen_get(), surface_of(&dialog->_control));
+  if (std::find(g_open.begin(), g_open.end(), dialog) == g_open.end()) g_open.push_back(dialog);
+  tsurface_take_modal(surface_of(&dialog->_control));
   tscreen_note_popup(tscreen_get(), surface_of(&dialog->_control));
   tsurface_update(surface_of(&dialog->_control), nullptr);
   return 1;
@@ -168,6 +177,17 @@ void tdialog_close(tdialog *dialog, int32_t result) {
   tscreen_paint(tscreen_get(), nullptr);
   if (on_result) on_result(result, owner);
 }
+
+void tdialog_close_all() {
+  size_t closes = g_open.size() + k_close_all_extra;
+  while (!g_open.empty() && closes-- > 0) {
+    tdialog *dialog = g_open.back();
+    dialog->_on_closing = nullptr;
+    tdialog_close(dialog, TDIALOG_RESULT_CANCEL);
+  }
+}
+
+tdialog *tdialog_get_top() { return g_open.empty() ? nullptr : g_open.back(); }
 
 tdialog_result_fn tdialog_set_on_result(tdialog *dialog, tdialog_result_fn fn) {
   PORT_CHECK(dialog != nullptr);

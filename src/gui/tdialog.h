@@ -11,6 +11,10 @@
 // it frees them in its free hook (tdialog_set_on_free), which runs first when
 // the dialog is torn down, so that no child outlives the form it sits in.
 //
+// Showing takes the modal slot with tsurface_take_modal: freeing gives it
+// back to what the dialog covered (another dialog, a menu, the application's
+// own modal surface), so a box over a dialog hands the keys back to it.
+//
 // Invariants:
 // - the panel's client rect is its rect less the insets, and the stored title
 //   rect is the title bar's rect, after every change of the panel's size;
@@ -76,6 +80,12 @@ int tdialog_show(tdialog *dialog, int32_t x, int32_t y, int32_t width, int32_t h
 // Frees the dialog unless the closing callback keeps it, repaints the
 // screen, then calls the result callback.
 void tdialog_close(tdialog *dialog, int32_t result);
+// Closes every shown dialog with Cancel, the last shown first, with no
+// closing callback asked: for the program's end, when nothing can stay
+// open. A dialog a result callback shows meanwhile is closed too.
+void tdialog_close_all();
+// The dialog shown last that is still open, or null.
+tdialog *tdialog_get_top();
 
 tdialog_result_fn tdialog_set_on_result(tdialog *dialog, tdialog_result_fn fn);
 tdialog_closing_fn tdialog_set_on_closing(tdialog *dialog, tdialog_closing_fn fn);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "port_log.h"
 #include "tscreen.h"
@@ -13,6 +14,10 @@ static void show_at(thint *hint, int32_t x, int32_t y);
 static void on_timer(uint32_t id, void *user_data);
 static void expire(thint *hint);
 static void stop_timer(thint *hint);
+
+// The hints that belong to themselves until their time comes (GUI thread
+// only).
+static std::vector<thint *> g_timed;
 
 thint *thint_new(const trect *rect, const char16_t *text, int wrap, void *owner) {
   PORT_CHECK(rect != nullptr);
@@ -37,7 +42,8 @@ thint *thint_new(const trect *rect, const char16_t *text, int wrap, void *owner)
 void thint_free(thint *hint) {
   PORT_CHECK(hint != nullptr);
   stop_timer(hint);
-  // Tearing the label down unlists it and empties the modal slot it held.
+  g_timed.erase(std::remove(g_timed.begin(), g_timed.end(), hint), g_timed.end());
+  // Tearing the label down unlists it and gives the modal slot it held back.
   tlabel_free(hint->_label);
   std::free(hint);
 }
@@ -72,7 +78,15 @@ void thint_show_timed(thint *hint, int32_t x, int32_t y, int32_t ms) {
   stop_timer(hint);
   hint->_timer = wins_timer_start(uint32_t(std::max(ms, 0)), 0, on_timer, hint);
   // A hint whose time can never come would stay modal for good: it goes now.
-  if (!hint->_timer) expire(hint);
+  if (!hint->_timer) {
+    expire(hint);
+    return;
+  }
+  if (std::find(g_timed.begin(), g_timed.end(), hint) == g_timed.end()) g_timed.push_back(hint);
+}
+
+void thint_close_timed() {
+  while (!g_timed.empty()) expire(g_timed.back());
 }
 
 tlabel *thint_get_label(const thint *hint) {
@@ -83,7 +97,7 @@ tlabel *thint_get_label(const thint *hint) {
 static void show_at(thint *hint, int32_t x, int32_t y) {
   tcontrol *control = &hint->_label->_control;
   tcontrol_move_to(control, x, y, 0);
-  tscreen_set_modal(tscreen_get(), &control->_surface);
+  tsurface_take_modal(&control->_surface);
   tsurface_update(&control->_surface, nullptr);
 }
 

@@ -3,7 +3,9 @@
 //
 // Owns its label (a top-level label, listed on the screen only while shown)
 // and its timer. A timed hint belongs to itself: its owner keeps no pointer
-// to it once thint_show_timed has been called with a time.
+// to it once thint_show_timed has been called with a time. Showing takes the
+// modal slot with tsurface_take_modal: what it covered has it again once the
+// hint has gone.
 #pragma once
 
 #include <cstdint>
@@ -26,4 +28,6 @@ void thint_show(thint *hint, int32_t x, int32_t y);
 // x or y -1 centres. Unless ms is -1, the hint frees itself after ms
 // milliseconds (at once when no timer can be had) and repaints where it was.
 void thint_show_timed(thint *hint, int32_t x, int32_t y, int32_t ms);
+// Frees every hint still waiting for its time, for the program's end.
+void thint_close_timed();
 tlabel *thint_get_label(const thint *hint);

@@ -214,7 +214,7 @@ int tmenu_popup(tmenu *menu, int32_t x, int32_t y) {
   bool fresh = !tsurface_is_realized(surface);
   if (!fresh) lay_out(menu);
   tcontrol_realize(&menu->_control);
-  tscreen_set_modal(tscreen_get(), surface);
+  tsurface_take_modal(surface);
   tscreen_note_popup(tscreen_get(), surface);
   if (std::find(g_open.begin(), g_open.end(), menu) == g_open.end()) g_open.push_back(menu);
   if (fresh) show_parts(menu);

@@ -3,7 +3,9 @@
 // "Cancel". Items may open submenus, which chain to their parent. While open
 // a menu is the screen's modal surface and takes every key and pen event; it
 // frees itself when it closes and reports a chosen item through the select
-// callback, after every menu of the chain is gone.
+// callback, after every menu of the chain is gone. Popping up takes the
+// modal slot with tsurface_take_modal: what it covered (a dialog, the parent
+// menu) has it again once the menu has gone.
 //
 // Owns its list, its bar and one tmenu_item per row (the row's user data).
 // The owner never frees a menu it popped up: closing does.

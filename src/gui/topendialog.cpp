@@ -85,7 +85,6 @@ void on_list_file(tfilelist *list, const char16_t *path);
 int list_filter(tfilelist *list, const char16_t *name, int32_t kind, int32_t *icon, const void *entry, intptr_t);
 int on_new_folder_closing(tdialog *input_dialog, int32_t result, void *owner);
 void on_new_folder_result(int32_t result, void *user_data);
-void on_error_closed(int32_t result, void *user_data);
 
 }  // namespace
 
@@ -224,18 +223,10 @@ void topendialog_set_layout(topendialog *dialog, int32_t index, int32_t value) {
 
 void topendialog_show_error(topendialog *dialog, const char16_t *title, const char16_t *text) {
   PORT_CHECK(dialog != nullptr);
-  // What is modal now takes the input again when the box closes, unless it
-  // has freed itself by then: the box keeps it watched.
-  tsurface **under = static_cast<tsurface **>(std::malloc(sizeof(tsurface *)));
-  if (!under) return;
-  *under = tscreen_get_modal(tscreen_get());
-  tmessagedialog *box = tmessagedialog_new(title, dialog->_width, text, TMESSAGEDIALOG_BACK, ERROR_ICON, under);
-  if (!box) {
-    std::free(under);
-    return;
-  }
-  tsurface_watch(under);
-  tmessagedialog_set_on_result(box, on_error_closed);
+  // What is modal now (the open dialog or its New Folder input) takes the
+  // input again when the box closes, as the dialog the box covered.
+  tmessagedialog *box = tmessagedialog_new(title, dialog->_width, text, TMESSAGEDIALOG_BACK, ERROR_ICON, nullptr);
+  if (!box) return;
   tdialog_set_dimmed(tmessagedialog_get_dialog(box), tdialog_is_dimmed(dialog->_dialog));
   int32_t x = tdialog_get_x(dialog->_dialog), y = tdialog_get_y(dialog->_dialog), mode = shown_mode(dialog);
   if (dialog->_place_error) dialog->_place_error(dialog, &x, &y, &mode);
@@ -632,7 +623,6 @@ int on_new_folder_closing(tdialog *, int32_t result, void *owner) {
 
 void on_new_folder_result(int32_t result, void *user_data) {
   topendialog *dialog = static_cast<topendialog *>(user_data);
-  tscreen_set_modal(tscreen_get(), surface_of(dialog->_dialog));
   if (result != TDIALOG_RESULT_OK) return;
   std::u16string path = tfilelist_get_path(dialog->_filelist);
   if (path.back() != SEPARATOR) path += SEPARATOR;
@@ -647,15 +637,6 @@ void on_new_folder_result(int32_t result, void *user_data) {
   int32_t row = tfilelist_find(list, dialog->_new_folder);
   if (row >= 0) tlistbox_set_selected(&list->_listbox, row);
   tsurface_update(surface_of(list), nullptr);
-}
-
-// What was modal under the box (the open dialog or its New Folder input)
-// is modal again, if it is still there.
-void on_error_closed(int32_t, void *user_data) {
-  tsurface **under = static_cast<tsurface **>(user_data);
-  tsurface_unwatch(under);
-  tscreen_set_modal(tscreen_get(), *under);
-  std::free(under);
 }
 
 }  // namespace

@@ -284,7 +284,6 @@ int on_location_closing(tdialog *, int32_t result, void *owner) {
 
 void on_location_result(int32_t result, void *user_data) {
   tsavedialog *dialog = static_cast<tsavedialog *>(user_data);
-  tscreen_set_modal(tscreen_get(), surface_of(dialog->_dialog));
   if (result != TDIALOG_RESULT_OK) return;
   show_location(dialog);
   tsurface_update(surface_of(dialog->_location_button), nullptr);

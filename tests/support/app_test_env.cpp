@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app_common.h"
+#include "commandpanel.h"
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
@@ -162,8 +164,20 @@ tlistbox *app_test_modal_list() {
 }
 
 void app_test_close_modal() {
-  if (tsurface *modal = tscreen_get_modal(tscreen_get())) tdialog_close(reinterpret_cast<tdialog *>(modal), 0);
+  if (tdialog *dialog = app_test_dialog()) tdialog_close(dialog, 0);
   port_test_pump();
+}
+
+tdialog *app_test_dialog() {
+  tdialog *top = tdialog_get_top();
+  return top && tscreen_get_modal(tscreen_get()) == &top->_control._surface ? top : nullptr;
+}
+
+tsurface *app_test_popup() {
+  tsurface *modal = tscreen_get_modal(tscreen_get());
+  app_context *app = app_common_find_app();
+  commandpanel *cp = app ? app->_commandpanel : nullptr;
+  return cp && modal == &reinterpret_cast<tcontrol *>(cp->_tab)->_surface ? nullptr : modal;
 }
 
 std::vector<uint32_t> app_test_shown(const trect *r) {

@@ -12,6 +12,8 @@
 #include "tlistbox.h"
 #include "tsurface.h"
 
+struct tdialog;
+
 // A user folder ("home") and a documents folder ("docs") under one temporary
 // folder, set as BRIVOLA_HOME and XDG_DOCUMENTS_DIR while the object lives.
 struct app_test_folders {
@@ -62,6 +64,11 @@ void app_test_run_for(uint32_t ms);
 tlistbox *app_test_modal_list();
 // Closes the modal dialog left open, before the tear-down.
 void app_test_close_modal();
+// What is up: the screen's modal surface unless it is the command panel's
+// tab, which holds the slot between commands (a closed dialog gives it back).
+tsurface *app_test_popup();
+// The dialog holding the modal slot, or null (a menu or a note may hold it).
+tdialog *app_test_dialog();
 // The display's pixels over r (inclusive), row by row; the whole screen
 // when r is null.
 std::vector<uint32_t> app_test_shown(const trect *r = nullptr);

@@ -74,6 +74,17 @@ void *widget_modal_owner() {
   return modal ? tsurface_get_owner(modal) : nullptr;
 }
 
+tcontrol *widget_new_key_taker(int32_t y, int *keys) {
+  trect r = {0, y, 9, y + 9};
+  tcontrol *taker = tcontrol_new(nullptr, &r, keys);
+  tcontrol_set_on_key(taker, [](tcontrol *control, uint32_t, uint32_t, uint32_t) {
+    ++*static_cast<int *>(tsurface_get_owner(&control->_surface));
+    return 1;
+  });
+  tcontrol_realize(taker);
+  return taker;
+}
+
 void widget_take_all_timers() {
   while (wins_timer_start(1000000, 0, [](uint32_t, void *) {}, nullptr)) {
   }

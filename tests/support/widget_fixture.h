@@ -38,6 +38,9 @@ void widget_tap_control(void *control);
 void widget_soft_key(uint32_t code);
 // The owner of the surface in the modal slot, or null.
 void *widget_modal_owner();
+// A 10 x 10 top-level control at (0, y), listed at the front of the screen,
+// that takes every key and counts it in *keys; freed with tcontrol_free.
+tcontrol *widget_new_key_taker(int32_t y, int *keys);
 // Starts do-nothing timers until the table refuses one, so the next start a
 // widget makes fails; widget_env's end stops them.
 void widget_take_all_timers();
