@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -70,6 +71,49 @@ TEST_F(SaveFile, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse) {
   close(held);
   for (const auto &f : files) EXPECT_EQ(std::filesystem::exists(path(f.name)), f.stays) << f.name;
   EXPECT_TRUE(std::filesystem::is_directory(path("dir.~" + gone + "-2")));
+}
+
+// A name of 255 bytes, the most a folder takes, saves; a save of it killed
+// mid-write leaves a temporary file that fits the folder too, cut where a
+// character starts, and the next save there removes it as one of its own.
+TEST_F(SaveFile, NamesOfTheLongestLegalLengthSaveAndAKilledSaveOfThemIsCleanedUp) {
+  std::string ascii = std::string(251, 'n') + ".bvf", cyrillic;
+  for (int i = 0; i < 125; i++) cyrillic += "\xD0\xB6";
+  cyrillic += "a.png";
+  for (const std::string &name : {ascii, cyrillic}) {
+    ASSERT_EQ(name.size(), 255u);
+    ASSERT_EQ(write(name, "long"), 1) << name;
+    EXPECT_EQ(test_read_text(path(name)), "long");
+  }
+  EXPECT_EQ(test_count_entries(dir), 2u);
+
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    tsavefile saves[2];
+    FILE *a = tsavefile_open(&saves[0], wpath(ascii).c_str()), *c = tsavefile_open(&saves[1], wpath(cyrillic).c_str());
+    _exit(a && c && std::fputs("cut", a) >= 0 && std::fflush(a) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the killed save could open both";
+  std::vector<std::string> left;
+  for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    if (name != ascii && name != cyrillic) left.push_back(name);
+  }
+  ASSERT_EQ(left.size(), 2u);
+  for (const std::string &name : left) {
+    std::string own = ".~" + std::to_string(child) + "-";
+    size_t mark = name.rfind(own);
+    ASSERT_NE(mark, std::string::npos) << name;
+    EXPECT_LE(name.size(), 255u);
+    std::string kept = name.substr(0, mark);
+    EXPECT_TRUE(ascii.compare(0, kept.size(), kept) == 0 || (cyrillic.compare(0, kept.size(), kept) == 0 && kept.size() % 2 == 0))
+        << kept;
+  }
+  ASSERT_EQ(write("other.bin", "x"), 1);
+  EXPECT_EQ(test_count_entries(dir), 3u);
 }
 
 TEST_F(SaveFile, FoldersThatRefuseGiveNoStream) {
