@@ -12,6 +12,7 @@
 #include "app_common.h"
 #include "app_context.h"
 #include "os_paths.h"
+#include "port_fs.h"
 #include "port_log.h"
 #include "tsavefile.h"
 #include "txml.h"
@@ -149,12 +150,7 @@ int32_t paint_config_parse_int(const char *text) {
 
 namespace {
 
-std::u16string config_path() {
-  std::string path = os_user_dir() + k_file_name;
-  char16_t wide[APP_PATH_CHARS * 4];
-  app_common_utf8_to_wide_cut(path.c_str(), -1, wide, int(sizeof wide / sizeof wide[0]));
-  return wide;
-}
+std::u16string config_path() { return port_fs_wide_path(os_user_dir() + k_file_name); }
 
 int apply_tree(app_context *app, txml *parser) {
   txml_node *root = txml_get_root(parser);

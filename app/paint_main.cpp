@@ -156,7 +156,7 @@ shape *make_heart(const tool_entry &e, const char16_t *name, paint_context *pc, 
 app_context *start_failed(app_context *app, const char *what, const char16_t *path);
 void swap_variants(const char16_t *res_dir);
 int join_path(char16_t *out, const char16_t *folder, const char16_t *name);
-int set_folder(char16_t *field, const std::string &utf8);
+int set_folder(char16_t *field, const std::string &native);
 void set_defaults(app_context *app, int32_t width, int32_t height);
 void load_language_files();
 paint_context *make_painting(app_context *app, tscreen *screen);
@@ -813,11 +813,10 @@ int join_path(char16_t *out, const char16_t *folder, const char16_t *name) {
 }
 
 // 0 when the folder does not fit the field whole.
-int set_folder(char16_t *field, const std::string &utf8) {
-  char16_t wide[APP_PATH_CHARS * 4];
-  int chars = app_common_utf8_to_wide_cut(utf8.c_str(), -1, wide, APP_PATH_CHARS * 4);
-  if (chars >= APP_PATH_CHARS) return 0;
-  std::memcpy(field, wide, size_t(chars + 1) * sizeof(char16_t));
+int set_folder(char16_t *field, const std::string &native) {
+  std::u16string wide = port_fs_wide_path(native);
+  if (wide.size() >= size_t(APP_PATH_CHARS)) return 0;
+  std::memcpy(field, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
   return 1;
 }
 

@@ -10,6 +10,7 @@
 #include "app_common.h"
 #include "app_context.h"
 #include "os_paths.h"
+#include "port_fs.h"
 #include "port_log.h"
 #include "tfile.h"
 #include "tsavefile.h"
@@ -134,12 +135,7 @@ void save_dirs_load() {
 
 namespace {
 
-std::u16string list_path() {
-  std::string path = os_user_dir() + k_file_name;
-  char16_t wide[APP_PATH_CHARS * 4];
-  app_common_utf8_to_wide_cut(path.c_str(), -1, wide, int(sizeof wide / sizeof wide[0]));
-  return wide;
-}
+std::u16string list_path() { return port_fs_wide_path(os_user_dir() + k_file_name); }
 
 int32_t used_count(const app_context *app) {
   int32_t count = 0;

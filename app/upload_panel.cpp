@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "os_paths.h"
 #include "paint_file.h"
 #include "paint_send.h"
+#include "port_fs.h"
 #include "port_log.h"
 #include "tdialog.h"
 #include "tresource.h"
@@ -38,10 +40,9 @@ int upload_start_dialog(app_context *app) {
   if (!state || !app->_file) return 0;
   // One upload at a time: the box of a running one is still up.
   if (state->_wait_dialog) return 0;
-  std::string path = os_documents_dir() + k_upload_file;
-  if (app_common_utf8_to_wide_cut(path.c_str(), -1, state->_export_path, UPLOAD_PATH_CHARS) + 1 >=
-      UPLOAD_PATH_CHARS)
-    return 0;
+  std::u16string path = port_fs_wide_path(os_documents_dir() + k_upload_file);
+  if (path.size() + 1 >= size_t(UPLOAD_PATH_CHARS)) return 0;
+  std::memcpy(state->_export_path, path.c_str(), (path.size() + 1) * sizeof(char16_t));
   if (!paint_send_export(app, state->_export_path)) return 0;
   if (!state->_edit_title[0])
     twformat(state->_edit_title, UPLOAD_TITLE_CHARS, u"%s", paint_file_get_name(app->_file));

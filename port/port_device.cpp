@@ -17,6 +17,7 @@
 #include "os_display.h"
 #include "os_paths.h"
 #include "os_shell.h"
+#include "port_fs.h"
 #include "port_log.h"
 #include "win_ao.h"
 #include "wins_timer.h"
@@ -107,8 +108,9 @@ int port_device_capture_photo(char16_t *path) {
       if (real) absolute = real;
       std::free(real);
     }
-    int n = port_str_utf8_to_wide(absolute.c_str(), -1, path, PORT_DEVICE_PATH_CHARS);
-    result = n > 0 ? 1 : 0;
+    std::u16string wide = port_fs_wide_path(absolute);
+    result = wide.size() < size_t(PORT_DEVICE_PATH_CHARS);
+    if (result) std::memcpy(path, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
   }
   if (!result) path[0] = 0;
   // The screen takes the display size again once the camera is gone; one
@@ -156,7 +158,7 @@ void port_device_drop_launches() {
 
 int port_device_open_file(const char16_t *path) {
   PORT_CHECK(path != nullptr);
-  return port_device_launch(os_shell_open_command(utf8_of(path)), nullptr, nullptr);
+  return port_device_launch(os_shell_open_command(port_fs_native_path(path)), nullptr, nullptr);
 }
 
 int port_device_open_url(const char16_t *url, port_device_launch_fn on_end, void *user_data) {

@@ -1,7 +1,10 @@
 // port_fs: the file-system services over Linux.
 //
-// Paths arrive as UTF-16 and become UTF-8 here, at the boundary, and nowhere
-// else. The separator is '/'; the single "drive" is the root "/". Listings
+// Paths arrive as UTF-16 and become the system's bytes here, at the boundary,
+// and nowhere else. A name is any bytes but '/' and NUL, not always UTF-8
+// text: each byte of a name that is not text crosses as one private-use
+// character (U+F780..U+F7FF, the byte plus 0xF700) and goes back as that byte,
+// so that a name listed opens, and saves over, as itself. The separator is '/'; the single "drive" is the root "/". Listings
 // come sorted by name without regard to case, because the order in which
 // Linux returns folder entries is arbitrary.
 //
@@ -27,8 +30,14 @@ struct port_fs_drive_info {
   uint64_t free_bytes;  // available to this user
 };
 
-// The UTF-8 form of a UTF-16 path (empty for an empty or null path).
+// The system's bytes of a UTF-16 path (empty for an empty or null path): text
+// as UTF-8, a byte's character as that byte.
 std::string port_fs_native_path(const char16_t *path);
+// The UTF-16 form of the system's bytes of a path or name; its native path is
+// those bytes again, whatever they are.
+std::u16string port_fs_wide_path(const std::string &native);
+// 1 for the character a byte that is not text crosses as.
+int port_fs_is_byte_char(char16_t c);
 // fopen of a UTF-16 path; null when it cannot be opened.
 FILE *port_fs_open(const char16_t *path, const char *mode);
 // The whole of a regular file of at most limit bytes (-1: any size), NUL-ended

@@ -16,6 +16,7 @@
 #include "os_paths.h"
 #include "os_signal.h"
 #include "port_device.h"
+#include "port_fs.h"
 #include "port_log.h"
 #include "tscreen.h"
 #include "win_ao.h"
@@ -278,9 +279,10 @@ int wins_window_get_program_dir(char16_t *buffer, int n) {
   std::string dir = os_program_dir();
   if (dir.empty()) return 0;
   if (dir.back() != '/') dir += '/';
-  int need = port_str_utf8_to_wide(dir.c_str(), -1, nullptr, 0);
-  if (need <= 0 || need > n) return 0;
-  return port_str_utf8_to_wide(dir.c_str(), -1, buffer, n) > 0 ? 1 : 0;
+  std::u16string wide = port_fs_wide_path(dir);
+  if (wide.size() + 1 > size_t(n)) return 0;
+  std::memcpy(buffer, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+  return 1;
 }
 
 void wins_window_sleep(uint32_t ms) { os_sleep_ms(ms); }

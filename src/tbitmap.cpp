@@ -25,8 +25,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
+#include "port_fs.h"
 #include "port_log.h"
 #include "tblit.h"
 #include "tfile.h"
@@ -513,11 +513,7 @@ int tbitmap_blit_keyed(tbitmap *dst_bmp, const tpoint *dst, const tbitmap *src_b
 int tbitmap_load_bmp(tbitmap *bitmap, const char16_t *path) {
   PORT_CHECK(bitmap != nullptr);
   if (!path) return 0;
-  int need = port_str_wide_to_utf8(path, -1, nullptr, 0);
-  if (need <= 0) return 0;
-  std::string name(size_t(need), '\0');
-  if (port_str_wide_to_utf8(path, -1, name.data(), need) != need) return 0;
-  FILE *file = std::fopen(name.c_str(), "rb");
+  FILE *file = port_fs_open(path, "rb");
   if (!file) return 0;
   std::memset(bitmap, 0, sizeof *bitmap);
 

@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -30,6 +31,7 @@ static std::string follow_links(std::string path);
 static ssize_t stream_write(void *cookie, const char *data, size_t size);
 static int stream_seek(void *cookie, off64_t *offset, int whence);
 static int stream_close(void *cookie);
+static std::string temp_name(const std::string &target, size_t name_at, size_t name_max, unsigned serial);
 static char *copy_text(const std::string &text);
 static void release(tsavefile *save);
 static int remove_stale_in(const std::string &folder);
@@ -49,7 +51,9 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
   target = follow_links(target);
   if (target.empty()) return nullptr;
   size_t slash = target.rfind('/');
-  remove_stale_in(slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1));
+  std::string folder = slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1);
+  remove_stale_in(folder);
+  long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
 
   // A name no other writer uses: the process id and a serial number, made
   // with O_EXCL so that an existing file is never taken over.
@@ -57,7 +61,8 @@ FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < TEMP_ATTEMPTS && fd < 0; attempt++) {
-    temp = target + ".~" + std::to_string(getpid()) + "-" + std::to_string(serial++);
+    temp = temp_name(target, slash == std::string::npos ? 0 : slash + 1, name_max > 0 ? size_t(name_max) : NAME_MAX,
+                     serial++);
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) return nullptr;
   }
@@ -160,6 +165,19 @@ static int stream_seek(void *cookie, off64_t *offset, int whence) {
 }
 
 static int stream_close(void *cookie) { return g_calls->close(int(intptr_t(cookie))); }
+
+// "<target>.~<pid>-<serial>", with as much of the target's name as lets the
+// whole fit the folder's longest name (cut where a character starts, and
+// never to nothing, so that the cleanup knows the name for one of ours).
+static std::string temp_name(const std::string &target, size_t name_at, size_t name_max, unsigned serial) {
+  std::string mark = ".~" + std::to_string(getpid()) + "-" + std::to_string(serial);
+  size_t keep = target.size() - name_at;
+  if (keep + mark.size() > name_max) {
+    keep = name_max > mark.size() ? name_max - mark.size() : 1;
+    while (keep > 1 && (uint8_t(target[name_at + keep]) & 0xC0) == 0x80) keep--;
+  }
+  return target.substr(0, name_at + keep) + mark;
+}
 
 static char *copy_text(const std::string &text) {
   char *copy = static_cast<char *>(std::malloc(text.size() + 1));

@@ -7,6 +7,8 @@
 // it was. A temporary file is named after the target, the writing process
 // and a serial number, and held locked while written, so that the next save
 // to the folder can tell one left by a killed save from one being written.
+// Its name is never longer than the folder allows: a target whose name is
+// near the longest lends only the start of it.
 // A target reached through symbolic links is the file they lead to:
 // that file is replaced and the links stay. Owns the open stream, its
 // descriptor and the two names between open and commit/abort.
@@ -45,10 +47,11 @@ int tsavefile_commit(tsavefile *save, int failed);
 void tsavefile_abort(tsavefile *save);
 // Deletes from a folder the temporary files a save left behind when its
 // process died before commit or abort (killed mid-write): files named as
-// tsavefile_open names them ("<target>.~<pid>-<serial>") whose process no
-// longer runs on this machine and that no process holds locked (a writer
-// locks its file while it writes). Anything else stays. Every open runs it
-// on its target's folder. Returns how many were deleted.
+// tsavefile_open names them ("<target>.~<pid>-<serial>", the target's name
+// perhaps cut) whose process no longer runs on this machine and that no
+// process holds locked (a writer locks its file while it writes). Anything
+// else stays. Every open runs it on its target's folder. Returns how many
+// were deleted.
 int tsavefile_remove_stale(const char16_t *folder);
 
 // Tests: the calls every later save makes; null gives back the system's.

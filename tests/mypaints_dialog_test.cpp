@@ -20,6 +20,7 @@
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
+#include "port_fs.h"
 #include "port_test_app.h"
 #include "save_dirs.h"
 #include "screen_fixture.h"
@@ -401,4 +402,50 @@ TEST(MyPaintsDialog, OfThreeSavedPaintingsOneIsDeletedAndOneOpened) {
         EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(heard->app->_paint_context)), 140);
         EXPECT_EQ(app_test_popup(), nullptr);
       });
+}
+
+// A user whose folders and documents are named in bytes that are not text:
+// the document is found, opened and saved over as itself, and the folder
+// it was saved in comes back from the recent folders after a restart.
+TEST(MyPaintsDialog, NamesInBytesThatAreNotTextOpenAndSaveOverThemselves) {
+  app_test_folders folders;
+  std::string home = folders.home + "\xFF", docs = folders.docs + "/d\xE9j\xE0";
+  setenv("BRIVOLA_HOME", home.c_str(), 1);
+  setenv("XDG_DOCUMENTS_DIR", docs.c_str(), 1);
+  std::string document = docs + "/Brivola/bad\xFF\xFEname.bvf";
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    ASSERT_EQ(port_fs_native_path(app_common_get_my_paints_dir()), docs + "/Brivola");
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 140, 70, tcolor_rgba(20, 200, 40)));
+    ASSERT_EQ(paint_file_save_to(app->_file, port_fs_wide_path(document).c_str()), 1);
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 30, 30, tcolor_rgba(0, 0, 0)));
+    outcome heard;
+    heard.app = app;
+    my_paints_dialog *mp = my_paints_dialog_new(u"My Paints", app_common_get_dialog_width(),
+                                                app_common_get_my_paints_dir(), heard.path, &heard);
+    ASSERT_NE(mp, nullptr);
+    my_paints_dialog_set_on_result(mp, on_result);
+    my_paints_dialog_show(mp, -1, -1, TDIALOG_PLACE_FILL);
+    port_test_pump();
+    ASSERT_EQ(mp->_count, 1);
+    app_test_tap_surface(surface_of(mp->_items[0]));
+    tmenu *menu = shown_menu(mp);
+    ASSERT_NE(menu, nullptr);
+    tap_menu_row(menu, 0);
+    port_test_pump();
+    EXPECT_EQ(port_fs_native_path(heard.path), document);
+    EXPECT_EQ(heard.opened, 1);
+    EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(app->_paint_context)), 140);
+    ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 50, 50, tcolor_rgba(0, 0, 0)));
+    EXPECT_EQ(paint_file_save_to(app->_file, heard.path), 1);
+    save_dirs_add(heard.path);
+    save_dirs_save();
+  }));
+  EXPECT_EQ(test_count_entries(docs + "/Brivola"), 1u) << "the save went over the document";
+  if (HasFailure()) return;  // an open that fails waits on its box
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    ASSERT_EQ(paint_file_open(app->_file, port_fs_wide_path(document).c_str()), 1);
+    EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(app->_paint_context)), 50);
+    ASSERT_NE(save_dirs_get(0), nullptr);
+    EXPECT_EQ(port_fs_native_path(save_dirs_get(0)), docs + "/Brivola");
+  }));
 }

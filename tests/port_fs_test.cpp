@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "port_log.h"
+#include "tbitmap.h"
 #include "tdirfile.h"
 #include "test_env.h"
+#include "tsavefile.h"
 
 namespace {
 
@@ -101,6 +103,41 @@ TEST_F(PortFsTree, ExistsMakeDirAndDelete) {
   EXPECT_FALSE(port_fs_exists(file.c_str()));
   EXPECT_EQ(port_fs_delete_file(file.c_str()), 0);
   EXPECT_FALSE(port_fs_exists(u""));
+}
+
+// A name is bytes: whatever they are, the name listed opens and saves over
+// that file, never one of a name made up from it.
+TEST_F(PortFsTree, NamesThatAreNotTextListOpenAndSaveOverAsTheirBytes) {
+  const std::string named[] = {
+      "bad\xFF\xFEname.bmp", "cut\xE2\x82.bmp", "long\xC0\xAF.bmp", "half\xED\xA0\x80.bmp",
+      "\xEF\x9E\x80\xEF\x9F\xBF.bmp",  // text that reads as the characters bytes cross as
+      "ok\xF0\x9F\x98\x80\xD0\x81.bmp",
+  };
+  tbitmap picture;
+  ASSERT_TRUE(tbitmap_init(&picture, 3, 2, 16));
+  for (const std::string &name : named) ASSERT_TRUE(test_write_file(path(name), name));
+  tdirfile *folders = tdirfile_new(0), *files = tdirfile_new(0);
+  ASSERT_EQ(port_fs_list_dir(test_wide(dir).c_str(), folders, files), 6);
+  for (tdirfile_entry *e = tdirfile_first(files); e; e = tdirfile_next(files)) {
+    std::u16string full = port_fs_wide_path(dir) + u"/" + e->name;
+    std::string bytes = port_fs_native_path(e->name);
+    EXPECT_EQ(port_fs_native_path(full.c_str()), path(bytes));
+    int64_t size = 0;
+    uint8_t *data = port_fs_read_file(full.c_str(), -1, &size);
+    ASSERT_NE(data, nullptr) << bytes;
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(data), size_t(size)), bytes);
+    std::free(data);
+    EXPECT_EQ(tbitmap_save_bmp(&picture, full.c_str()), 1) << bytes;
+    tbitmap loaded;
+    EXPECT_EQ(tbitmap_load_bmp(&loaded, full.c_str()), 1) << bytes;
+    tbitmap_deinit(&loaded);
+  }
+  EXPECT_EQ(test_count_entries(dir), 6u) << "every save went over its own file";
+  std::u16string shown = tdirfile_first(files)->name;
+  EXPECT_EQ(shown, u"bad\uF7FF\uF7FEname.bmp");
+  tbitmap_deinit(&picture);
+  tdirfile_free(folders);
+  tdirfile_free(files);
 }
 
 TEST(PortFsDrives, OnlyTheRoot) {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -70,6 +71,41 @@ TEST_F(SaveFile, TheNextSaveRemovesWhatAKilledSaveLeftAndNothingElse) {
   close(held);
   for (const auto &f : files) EXPECT_EQ(std::filesystem::exists(path(f.name)), f.stays) << f.name;
   EXPECT_TRUE(std::filesystem::is_directory(path("dir.~" + gone + "-2")));
+}
+
+// A name of 255 bytes, the most a folder takes, saves; a save of it killed
+// mid-write leaves a temporary file that fits the folder too, cut where a
+// character starts, and the next save there removes it as one of its own.
+TEST_F(SaveFile, NamesOfTheLongestLegalLengthSaveAndAKilledSaveOfThemIsCleanedUp) {
+  std::string ascii = std::string(251, 'n') + ".bvf", cyrillic;
+  for (int i = 0; i < 125; i++) cyrillic += "\xD0\xB6";
+  cyrillic += "a.png";
+  for (const std::string &name : {ascii, cyrillic}) ASSERT_EQ(write(name, "long"), 1) << name.size();
+  EXPECT_EQ(test_read_text(path(cyrillic)), "long");
+
+  pid_t child = fork();
+  if (child == 0) {
+    tsavefile saves[2];
+    FILE *a = tsavefile_open(&saves[0], wpath(ascii).c_str()), *c = tsavefile_open(&saves[1], wpath(cyrillic).c_str());
+    _exit(a && c && std::fputs("cut", a) >= 0 && std::fflush(a) == 0 ? 0 : 1);
+  }
+  int status = 1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(status, 0) << "the killed save opened both";
+  int left = 0;
+  for (const auto &entry : std::filesystem::directory_iterator(dir)) {
+    std::string name = entry.path().filename().string();
+    size_t mark = name.rfind(".~" + std::to_string(child) + "-");
+    if (name == ascii || name == cyrillic || mark == std::string::npos) continue;
+    left++;
+    const std::string &target = name[0] == 'n' ? ascii : cyrillic;
+    EXPECT_LE(name.size(), 255u);
+    EXPECT_EQ(target.compare(0, mark, name, 0, mark), 0) << name;
+    EXPECT_TRUE(target == ascii || mark % 2 == 0) << "cut inside a character: " << name;
+  }
+  EXPECT_EQ(left, 2);
+  ASSERT_EQ(write("other.bin", "x"), 1);
+  EXPECT_EQ(test_count_entries(dir), 3u);
 }
 
 TEST_F(SaveFile, FoldersThatRefuseGiveNoStream) {
