@@ -618,6 +618,42 @@ TEST_F(PaintFile, AFailedSaveKeepsTheOldDocument) {
   EXPECT_EQ(test_read_file(path("keep.bvf")), old);
 }
 
+// The keep at exit and the start-up restore say nothing themselves: the
+// writer fails as Save does, with nothing shown; the reader gives its code
+// for the restore to set the file aside before the box says why.
+TEST_F(PaintFile, TheQuietWriterAndReaderShowNothing) {
+  draw_something();
+  ASSERT_EQ(save("keep.bvf"), 1);
+  const bytes old = test_read_file(path("keep.bvf"));
+  stroke(tool(SHAPE_ID_PENCIL), {{3, 3}, {150, 100}, {20, 140}}, 0);
+  ui.messages.clear();
+  EXPECT_EQ(test_with_file_limit(1000, [&] { return paint_file_write_silently(file, wpath("keep.bvf").c_str()); }),
+            PAINT_FILE_ERR_WRITE);
+  EXPECT_EQ(test_read_file(path("keep.bvf")), old);
+  EXPECT_EQ(test_count_entries(dir), 1u) << "no temporary file is left";
+
+  test_write_file(path("bad.bvf"), bytes(old.begin(), old.begin() + 60));
+  EXPECT_EQ(paint_file_open_quietly(file, wpath("bad.bvf").c_str()), PAINT_FILE_ERR_WRITE);
+  EXPECT_TRUE(ui.messages.empty()) << message();
+  paint_file_show_open_failure(file, PAINT_FILE_ERR_WRITE);
+  EXPECT_EQ(message(), k_damaged);
+}
+
+// An empty painting says "nothing applied" one way, in memory and in the
+// file, however often it is kept and read back.
+TEST_F(PaintFile, AnEmptyPaintingKeepsOnePositionThroughSavesAndOpens) {
+  EXPECT_EQ(paint_history_get_position(history), -1);
+  ASSERT_EQ(save("first.bvf"), 1);
+  EXPECT_EQ(int32_t(test_le32(test_read_file(path("first.bvf")), 32)), -1);
+  ASSERT_EQ(open("first.bvf"), 1);
+  EXPECT_EQ(paint_history_get_position(history), -1);
+  ASSERT_EQ(save("second.bvf"), 1);
+  EXPECT_EQ(int32_t(test_le32(test_read_file(path("second.bvf")), 32)), -1);
+  draw_something();
+  paint_history_reset(history);
+  EXPECT_EQ(paint_history_get_position(history), -1);
+}
+
 // --- Exports ------------------------------------------------------------
 
 TEST_F(PaintFile, EachOfTheNineTypesIsWrittenAndReadsBack) {
