@@ -344,10 +344,12 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
       std::filesystem::remove_all(cache_dir);
       test_write_file(cache_dir, older);
     }
-    run([&](app_context *app) {
+    ASSERT_TRUE(app_test_run([&](app_context *app) {
+      box_closer closer;  // from the restore on
+      os_clock_drive(1);
+      run_for(PAINT_MAIN_RESTORE_DELAY_MS);
       app_test_remove_toolbar(app);
       app_test_stroke(stroke, 2);
-      box_closer closer;
       auto leave = [] {
         os_input_close();
         wins_window_run();
@@ -357,8 +359,9 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
         test_with_file_limit(200, leave);
       else
         leave();
+      os_clock_drive(0);
       EXPECT_TRUE(g_box_texts.empty()) << test_utf8(g_box_texts[0]);
-    });
+    }));
     if (road == FULL_DISK) {
       EXPECT_EQ(test_read_file(kept), older);
     } else if (road == CACHE_A_FOLDER) {
