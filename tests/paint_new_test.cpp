@@ -372,50 +372,42 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
   }
 }
 
-// A close of the window while Quit's question waits keeps the painting; the
-// question, ended by that exit, then decides nothing more.
-TEST(PaintKeep, AnExitWhileQuitAsksKeepsThePainting) {
-  app_test_folders folders;
+// Quit's question decides what stays: No, or the painting saved, keeps
+// nothing, and the restored file goes too, so the next start does not bring
+// back what was let go; a window close while it asks keeps the painting, and
+// the question, ended by that exit, decides nothing more.
+TEST(PaintKeep, QuitKeepsThePaintingOnlyWhenItWasNotLetGo) {
+  enum { NO, SAVED, CLOSED_WHILE_ASKING };
   const int stroke[][2] = {{60, 450}, {420, 470}};
-  std::string painted;
-  run([&](app_context *app) {
-    app_test_remove_toolbar(app);
-    app_test_stroke(stroke, 2);
-    painted = app_test_canvas_bytes(app);
-    bool closed = false;
-    box_closer closer([&] {
-      if (!closed) os_input_close();
-      closed = true;
-    });
-    wins_window_exit(APP_EXIT_ASK_SAVE);
-    wins_window_run();
-    ASSERT_FALSE(g_box_texts.empty());
-    EXPECT_EQ(g_box_texts[0], u"Save paint changes to file?");
-  });
-  ASSERT_TRUE(exists(kept_file(folders)));
-  run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
-}
-
-// Quit answered No, or with the painting saved, keeps nothing: the restored
-// file goes too, so the next start does not bring back what was let go.
-TEST(PaintKeep, QuitThatKeepsNothingTakesTheRestoredFileAway) {
-  for (bool saved : {false, true}) {
-    SCOPED_TRACE(saved ? "saved" : "No");
+  for (int road : {NO, SAVED, CLOSED_WHILE_ASKING}) {
+    SCOPED_TRACE(road);
     app_test_folders folders;
     keep_two_strokes(folders);
+    std::string painted;
     run([&](app_context *app) {
-      ASSERT_TRUE(exists(kept_file(folders)));
-      if (saved) {
+      app_test_remove_toolbar(app);
+      app_test_stroke(stroke, 2);
+      painted = app_test_canvas_bytes(app);
+      if (road == SAVED) {
         paint_file_set_path(app->_file, test_wide(folders.root + "/saved.bvf").c_str());
         ASSERT_EQ(paint_file_save_current(app->_file), 1);
         run_for(2100);  // the "Saved Ok" note goes
       }
-      box_closer closer;  // "Save paint changes to file?": No
+      bool closed = false;
+      box_closer closer([&] {
+        if (road == NO)
+          tdialog_close(modal_dialog(), 0);
+        else if (!closed)
+          os_input_close();
+        closed = true;
+      });
       wins_window_exit(APP_EXIT_ASK_SAVE);
       wins_window_run();
-      EXPECT_EQ(g_box_texts.size(), saved ? 0u : 1u);
+      EXPECT_EQ(g_box_texts, road == SAVED ? std::vector<std::u16string>{}
+                                           : std::vector<std::u16string>{u"Save paint changes to file?"});
     });
-    EXPECT_FALSE(exists(kept_file(folders)));
+    ASSERT_EQ(exists(kept_file(folders)), road == CLOSED_WHILE_ASKING);
+    if (road == CLOSED_WHILE_ASKING) run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
   }
 }
 
