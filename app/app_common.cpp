@@ -66,6 +66,7 @@ void on_question_closed(int32_t result, void *user_data);
 void on_message_closed(int32_t result, void *user_data);
 void on_url_opened(int result, void *user_data);
 bool takes_one_text(const char16_t *format);
+bool cache_in_restore(const app_context *app, const char16_t *path);
 std::string utf8_of(const char16_t *text);
 
 }  // namespace
@@ -306,15 +307,28 @@ void app_common_open_feedback() {
 
 int app_common_on_exit(int code) {
   app_context *app = app_common_find_app();
-  if (!app || !app->_file || code == APP_EXIT_KEEP_NOTHING) return 1;
-  if (code == APP_EXIT_ASK_SAVE && paint_file_ask_save_changes(app->_file)) return 1;
-  char16_t path[APP_PATH_CHARS];
-  // Until the restore has read it, the cache file holds the painting of the
-  // last run: writing now would put the empty start-up one over it.
-  if (app_common_get_cache_file(path, APP_PATH_CHARS) && !(app->_restore_timer && port_fs_exists(path))) {
-    os_make_dirs(port_fs_native_path(app->_cache_dir));
-    paint_file_save_to(app->_file, path);
+  if (!app || !app->_file || app->_exit_decided) return 1;
+  if (code == APP_EXIT_ASK_SAVE) {
+    // The question, and the save a Yes leads to, wait in nested loops: a
+    // window close or a signal there comes back into this hook, keeps the
+    // painting and ends those loops, and is then all there is to do.
+    int settled = paint_file_ask_save_changes(app->_file);
+    if (app->_exit_decided) return 1;
+    // No, a save that wrote the painting, or nothing to save: nothing kept.
+    if (settled) code = APP_EXIT_KEEP_NOTHING;
   }
+  app->_exit_decided = 1;
+  char16_t path[APP_PATH_CHARS];
+  if (!app_common_get_cache_file(path, APP_PATH_CHARS) || cache_in_restore(app, path)) return 1;
+  if (code == APP_EXIT_KEEP_NOTHING) {
+    // Not restored at the next start.
+    port_fs_delete_file(path);
+    return 1;
+  }
+  // Silent, and never waiting on the user: a keep that fails leaves the
+  // older file as it was (the write goes to a temporary file first).
+  os_make_dirs(port_fs_native_path(app->_cache_dir));
+  paint_file_write_silently(app->_file, path);
   return 1;
 }
 
@@ -372,6 +386,13 @@ void on_message_closed(int32_t result, void *user_data) {
   (void)result;
   static_cast<box_wait *>(user_data)->closed = true;
   wins_window_end_wait();
+}
+
+// Until the restore has returned (its boxes included), the cache file holds
+// the painting of the last run, or has been set aside: the painting on the
+// screen is the empty start-up one or what was read so far.
+bool cache_in_restore(const app_context *app, const char16_t *path) {
+  return app->_restoring || (app->_restore_timer && port_fs_exists(path));
 }
 
 // The format comes from a language file: a conversion other than one %s

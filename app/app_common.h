@@ -121,9 +121,14 @@ int app_common_open_url(const char16_t *url);
 void app_common_open_feedback();
 // The exit hook: APP_EXIT_ASK_SAVE asks whether to save a changed painting
 // and, when Yes did not save it (Save As cancelled, a failed save), keeps it
-// as the other codes do; APP_EXIT_KEEP_NOTHING keeps nothing; any other code
-// writes it silently to "paint.cache" in the cache folder. A kept painting
-// not restored yet stays as it is. Always 1: the exit goes on.
+// as the other codes do; otherwise (No, saved, nothing changed) it keeps
+// nothing, as APP_EXIT_KEEP_NOTHING does, and removes "paint.cache" so that
+// the next start does not restore it. Any other code writes the painting
+// silently to "paint.cache" in the cache folder, never waiting on the user;
+// a failed write leaves the older file as it was. While the restore of the
+// kept painting has not returned, the file stays as it is. Only the first
+// request acts: a later one (from inside the question) does nothing. Always
+// 1: the exit goes on.
 int app_common_on_exit(int code);
 // The file the exit hook keeps the painting in (APP_PATH_CHARS chars).
 int app_common_get_cache_file(char16_t *buffer, int n);

@@ -99,6 +99,12 @@ struct app_context {
   tpoint _tap_point;  // pen-down of a tap that may commit the text or image bar
 
   uint32_t _restore_timer;  // the start-up restore timer while it runs, else 0
+  // 1 while the restore of "paint.cache" runs, its boxes included: the file
+  // is the last run's painting until then, and nothing may write over it.
+  uint8_t _restoring;
+  // 1 once the exit hook has dealt with the painting: a later exit request
+  // (one that reaches the hook from inside its own question) does nothing.
+  uint8_t _exit_decided;
 
   upload_state *_upload;  // the gallery upload (upload), made on first use
 };

@@ -1,6 +1,8 @@
 // paint_new: new paintings, picture framing and the restore of a kept one.
 #include "paint_new.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -107,6 +109,7 @@ int compose_through_mask(paint_new_state *st);
 void slide_panel_closed(commandpanel *cp);
 void bring_window_back();
 int keep_bad_cache(const char16_t *path);
+bool is_plain_file(const char16_t *path);
 int new_size_check(tdialog *dialog, int32_t result, void *owner);
 
 }  // namespace
@@ -412,20 +415,27 @@ void commandpanel_restore_cache() {
   app_context *app = app_common_find_app();
   if (!app || !app->_file || !app->_paint_context) return;
   char16_t path[APP_PATH_CHARS];
-  if (!app_common_get_cache_file(path, APP_PATH_CHARS) || !port_fs_exists(path)) return;
-  int whole = paint_file_open(app->_file, path);
+  // Only a file can be a kept painting: a folder of that name is left as it
+  // is, and a pipe would hold the reader for good.
+  if (!app_common_get_cache_file(path, APP_PATH_CHARS) || !is_plain_file(path)) return;
+  // Until this returns the exit keep leaves the file alone: the failure box
+  // below waits in a nested loop that a close or a signal can end.
+  app->_restoring = 1;
+  int code = paint_file_open_quietly(app->_file, path);
+  // A damaged file goes aside as it was before anything is shown. A whole
+  // one stays: it is the painting's only copy on disk until the next keep
+  // replaces it.
+  if (code != 1) keep_bad_cache(path);
   // Whatever the reader took in is rebuilt and shown, whole or not.
   rebuild_locked(app);
   paint_history_set_modified(app->_history, 0);
   centre_canvas(app);
   paint_main_after_rebuild();
   slide_panel_closed(app->_commandpanel);
-  if (whole)
-    port_fs_delete_file(path);
-  else
-    keep_bad_cache(path);
   paint_file_set_path(app->_file, u"");
   paint_history_set_modified(app->_history, 1);
+  paint_file_show_open_failure(app->_file, code);
+  app->_restoring = 0;
 }
 
 namespace {
@@ -585,6 +595,12 @@ int keep_bad_cache(const char16_t *path) {
   app_common_wide_to_utf8_cut(path, from, int(sizeof from));
   app_common_wide_to_utf8_cut(bad, to, int(sizeof to));
   return std::rename(from, to) == 0;
+}
+
+bool is_plain_file(const char16_t *path) {
+  struct stat st;
+  std::string native = port_fs_native_path(path);
+  return !native.empty() && stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 int new_size_check(tdialog *dialog, int32_t result, void *owner) {

@@ -18,9 +18,11 @@
 // - every road that replaced the painting ends in paint_main_after_rebuild,
 //   and only the new, open and restore roads clear the modified flag.
 //
-// A kept painting ("paint.cache") that does not open whole is renamed
-// "paint.cache.bad" (replacing an older one) rather than deleted: it may be
-// the user's only copy.
+// A kept painting ("paint.cache") that opens whole stays on disk after the
+// restore, until the exit keep replaces it or the user chooses to keep
+// nothing. One that does not open whole is renamed "paint.cache.bad"
+// (replacing an older one) as it was, before any box says why: it may be the
+// user's only copy.
 #pragma once
 
 #include <cstdint>
@@ -107,4 +109,5 @@ void commandpanel_on_my_paints_result(int32_t result, void *cp);
 // The buffer (APP_PATH_CHARS chars) the My Paints dialog writes its choice to.
 char16_t *commandpanel_get_path();
 // The start-up restore of "paint.cache"; nothing without an app_context.
+// app_context::_restoring is set while it runs.
 void commandpanel_restore_cache();

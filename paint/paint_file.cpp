@@ -188,6 +188,12 @@ void paint_file_clear_open_after_save(paint_file *file) {
 }
 
 int paint_file_open(paint_file *file, const char16_t *path) {
+  int code = paint_file_open_quietly(file, path);
+  if (code < 0) show_open_failure(file, code);
+  return code == 1;
+}
+
+int paint_file_open_quietly(paint_file *file, const char16_t *path) {
   PORT_CHECK(file != nullptr);
   show_wait_note(file, TEXT_LOADING, u"Loading paint...");
   wins_window_sleep(OPEN_PAUSE_MS);
@@ -202,8 +208,12 @@ int paint_file_open(paint_file *file, const char16_t *path) {
   if (code == 1) code = apply_document(file, path, &doc);
   free_document(&doc);
   close_wait_note(file);
+  return code;
+}
+
+void paint_file_show_open_failure(paint_file *file, int code) {
+  PORT_CHECK(file != nullptr);
   if (code < 0) show_open_failure(file, code);
-  return code == 1;
 }
 
 int paint_file_save_to(paint_file *file, const char16_t *path) {
@@ -211,6 +221,11 @@ int paint_file_save_to(paint_file *file, const char16_t *path) {
   int code = write_document(file, path);
   if (code != 1) show_save_failure(file, code);
   return code == 1;
+}
+
+int paint_file_write_silently(paint_file *file, const char16_t *path) {
+  PORT_CHECK(file != nullptr);
+  return write_document(file, path);
 }
 
 tbitmap *paint_file_read_thumbnail(const char16_t *path) { return paint_file_read_thumbnail_fitted(path, 0, 0); }

@@ -177,9 +177,18 @@ void paint_file_clear_open_after_save(paint_file *file);
 
 // The native document. Open reads path into the painting and its history
 // (the caller then rebuilds the canvas); 1 when every record was read, 0
-// otherwise, the reason shown. save_to is the silent writer (no notes).
+// otherwise, the reason shown. save_to is the writer without notes (a
+// failure is still shown).
 int paint_file_open(paint_file *file, const char16_t *path);
 int paint_file_save_to(paint_file *file, const char16_t *path);
+// Open without the failure box: 1 when every record was read, else the
+// reader's code (0: short of memory, nothing to say), for the caller to deal
+// with the file before paint_file_show_open_failure says why.
+int paint_file_open_quietly(paint_file *file, const char16_t *path);
+void paint_file_show_open_failure(paint_file *file, int code);
+// The writer that shows nothing at all, for the keep at exit, which must
+// never wait on the user: 1 or the failure code.
+int paint_file_write_silently(paint_file *file, const char16_t *path);
 // The thumbnail of a document, or null; shows nothing.
 tbitmap *paint_file_read_thumbnail(const char16_t *path);
 // The same thumbnail fitted inside max_width x max_height while it is read:

@@ -70,6 +70,7 @@ paint_history *paint_history_new(paint_context *context, const char *cache_dir) 
     return nullptr;
   }
   history->_capacity = RECORD_GROWTH;
+  history->_position = -1;
   history->_context = context;
   history->_use_checkpoints = 1;
   // A folder that does not fit is left empty rather than cut, which would
@@ -102,7 +103,8 @@ void paint_history_reset(paint_history *history) {
     history->_capacity = RECORD_GROWTH;
   }
   history->_count = 0;
-  history->_position = 0;
+  // Nothing applied, as after undoing every record and as a document stores it.
+  history->_position = -1;
   delete_all_checkpoints(history);
   forget_kept(history);
   if (history->_cache_dir[0]) delete_stale_files(history->_cache_dir);

@@ -11,7 +11,8 @@
 //
 // Invariants:
 // - records 0..position are applied to the canvas; after an add the new
-//   record is the last and the position points at it;
+//   record is the last and the position points at it; -1 is "nothing
+//   applied", whether the list is empty or every record was undone;
 // - checkpoint i of zoom percent z holds the canvas after the first
 //   25 x (i + 1) records of the current list, drawn at that zoom; a file
 //   that could be stale is deleted before it could be read;

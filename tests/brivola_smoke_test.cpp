@@ -184,3 +184,72 @@ TEST(Smoke, WithoutADisplayItSaysWhyAndFails) {
   }
   test_remove_tree(home);
 }
+
+namespace {
+
+// A run that is ended by a signal some time after it holds its lock; the exit
+// code (-1: still running after the generous wait, which only guards against
+// a hang; the process is then killed).
+int run_and_end(const std::string &home, int signal_number, int after_ms) {
+  pid_t pid = start(environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
+  if (pid <= 0 || !wait_until_locked(home, 10000)) return -2;
+  pause_ms(after_ms);
+  kill(pid, signal_number);
+  int code = wait_exit(pid, 20000);
+  if (code == -1) {
+    kill(pid, SIGKILL);
+    wait_exit(pid, 10000);
+  }
+  return code;
+}
+
+// A kept painting of an empty canvas, made by a run ended with SIGTERM.
+test_bytes keep_a_painting(const std::string &home) {
+  EXPECT_EQ(run_and_end(home, SIGTERM, 300), 0);
+  return test_read_file(home + "/cache/paint.cache");
+}
+
+}  // namespace
+
+// The restore leaves the kept painting on disk: a kill after it loses nothing.
+TEST(SmokeKeep, APaintingSurvivesAKillAfterItsRestore) {
+  std::string home = test_make_temp_dir("smoke");
+  test_bytes kept = keep_a_painting(home);
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(run_and_end(home, SIGKILL, 1000), 128 + SIGKILL);
+  EXPECT_EQ(test_read_file(home + "/cache/paint.cache"), kept);
+  test_remove_tree(home);
+}
+
+// The keep at exit never waits on a box: a cache that cannot be written
+// still lets SIGTERM end the program.
+TEST(SmokeKeep, TerminationEndsTheProgramWhenTheCacheCannotBeWritten) {
+  for (bool folder_a_file : {true, false}) {
+    SCOPED_TRACE(folder_a_file ? "the cache folder a file" : "paint.cache a folder");
+    std::string home = test_make_temp_dir("smoke");
+    if (folder_a_file) {
+      test_write_file(home + "/cache", std::string("not a folder"));
+    } else {
+      std::filesystem::create_directories(home + "/cache/paint.cache");
+    }
+    EXPECT_EQ(run_and_end(home, SIGTERM, 300), 0);
+    EXPECT_EQ(std::filesystem::is_directory(home + "/cache/paint.cache"), !folder_a_file);
+    test_remove_tree(home);
+  }
+}
+
+// SIGTERM while the box says why a damaged kept painting did not open: the
+// file is kept aside byte for byte.
+TEST(SmokeKeep, ADamagedPaintingSurvivesAnExitDuringItsBox) {
+  for (const test_bytes &damaged : {test_bytes(64, 0x5A), test_bytes()}) {
+    SCOPED_TRACE(damaged.size());
+    std::string home = test_make_temp_dir("smoke");
+    std::filesystem::create_directories(home + "/cache");
+    ASSERT_TRUE(test_write_file(home + "/cache/paint.cache", damaged));
+    EXPECT_EQ(run_and_end(home, SIGTERM, 1500), 0);
+    EXPECT_FALSE(std::filesystem::exists(home + "/cache/paint.cache"));
+    EXPECT_TRUE(std::filesystem::exists(home + "/cache/paint.cache.bad"));
+    EXPECT_EQ(test_read_file(home + "/cache/paint.cache.bad"), damaged);
+    test_remove_tree(home);
+  }
+}

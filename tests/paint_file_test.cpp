@@ -618,6 +618,35 @@ TEST_F(PaintFile, AFailedSaveKeepsTheOldDocument) {
   EXPECT_EQ(test_read_file(path("keep.bvf")), old);
 }
 
+// The start-up restore sets a damaged file aside before the box says why:
+// the reader gives its code and shows nothing itself.
+TEST_F(PaintFile, TheQuietReaderLeavesTheBoxToItsCaller) {
+  draw_something();
+  ASSERT_EQ(save("keep.bvf"), 1);
+  const bytes whole = test_read_file(path("keep.bvf"));
+  test_write_file(path("bad.bvf"), bytes(whole.begin(), whole.begin() + 60));
+  ui.messages.clear();
+  EXPECT_EQ(paint_file_open_quietly(file, wpath("bad.bvf").c_str()), PAINT_FILE_ERR_WRITE);
+  EXPECT_TRUE(ui.messages.empty()) << message();
+  paint_file_show_open_failure(file, PAINT_FILE_ERR_WRITE);
+  EXPECT_EQ(message(), k_damaged);
+}
+
+// An empty painting says "nothing applied" one way, in memory and in the
+// file, however often it is kept and read back.
+TEST_F(PaintFile, AnEmptyPaintingKeepsOnePositionThroughSavesAndOpens) {
+  EXPECT_EQ(paint_history_get_position(history), -1);
+  ASSERT_EQ(save("first.bvf"), 1);
+  EXPECT_EQ(int32_t(test_le32(test_read_file(path("first.bvf")), 32)), -1);
+  ASSERT_EQ(open("first.bvf"), 1);
+  EXPECT_EQ(paint_history_get_position(history), -1);
+  ASSERT_EQ(save("second.bvf"), 1);
+  EXPECT_EQ(int32_t(test_le32(test_read_file(path("second.bvf")), 32)), -1);
+  draw_something();
+  paint_history_reset(history);
+  EXPECT_EQ(paint_history_get_position(history), -1);
+}
+
 // --- Exports ------------------------------------------------------------
 
 TEST_F(PaintFile, EachOfTheNineTypesIsWrittenAndReadsBack) {

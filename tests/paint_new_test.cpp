@@ -91,7 +91,8 @@ void close_box() {
 }
 
 // The reader's message boxes wait in a nested loop; this closes each one
-// from inside it, as the user would, and keeps what it said. A second
+// from inside it, as the user would (or does what the test asks instead),
+// and keeps what it said. A second
 // thread posts to a window of ours, whose procedure runs on the GUI thread.
 // Only a surface made modal after the closer started is a box: the one
 // there before (the command panel's tab) is no dialog, and the poster's
@@ -99,11 +100,12 @@ void close_box() {
 constexpr uint32_t k_close_boxes = WM_USER + 7;
 std::vector<std::u16string> g_box_texts;
 tsurface *g_modal_before = nullptr;
+std::function<void()> g_on_box;
 intptr_t closer_proc(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   if (message != k_close_boxes) return os_def_window_proc(window, message, wparam, lparam);
   if (modal_dialog() && tscreen_get_modal(tscreen_get()) != g_modal_before) {
     g_box_texts.push_back(box_text());
-    tdialog_close(modal_dialog(), 0);
+    g_on_box();
   }
   return 0;
 }
@@ -116,9 +118,10 @@ struct box_closer {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }};
-  box_closer() {
+  explicit box_closer(std::function<void()> on_box = [] { tdialog_close(modal_dialog(), 0); }) {
     g_box_texts.clear();
     g_modal_before = tscreen_get_modal(tscreen_get());
+    g_on_box = std::move(on_box);
   }
   ~box_closer() {
     done = true;
@@ -173,9 +176,12 @@ std::string keep_two_strokes(const app_test_folders &folders) {
 
 }  // namespace
 
-TEST(PaintRestore, AKeptPaintingComesBackAfterFiftyMsAndItsFileIsGone) {
+// The file stays until a newer keep replaces it: a kill or a crash after the
+// restore loses nothing.
+TEST(PaintRestore, AKeptPaintingComesBackAfterFiftyMsAndItsFileStays) {
   app_test_folders folders;
   std::string kept = keep_two_strokes(folders);
+  test_bytes file = test_read_file(kept_file(folders));
   ASSERT_TRUE(app_test_run([&](app_context *app) {
     os_clock_drive(1);
     EXPECT_TRUE(exists(kept_file(folders))) << "nothing before the timer";
@@ -183,7 +189,7 @@ TEST(PaintRestore, AKeptPaintingComesBackAfterFiftyMsAndItsFileIsGone) {
     os_clock_drive(0);
     EXPECT_TRUE(app_test_canvas_bytes(app) == kept);
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
-    EXPECT_FALSE(exists(kept_file(folders)));
+    EXPECT_EQ(test_read_file(kept_file(folders)), file);
     EXPECT_FALSE(exists(kept_file(folders) + ".bad"));
     EXPECT_EQ(paint_history_get_count(app->_history), 2);
     EXPECT_TRUE(paint_history_is_modified(app->_history)) << "leaving asks to save";
@@ -277,6 +283,131 @@ TEST(PaintRestore, ADamagedKeptPaintingOpensAsFarAsItReadsAndIsKeptAside) {
       EXPECT_TRUE(paint_history_is_modified(app->_history));
       EXPECT_EQ(std::u16string(app->_file->_path), u"");
     }));
+  }
+}
+
+// A window close (SIGTERM and SIGINT arrive as one) while the restore's box
+// says why the kept painting did not open: the damaged file is already aside,
+// as it was, and the exit writes nothing in its place.
+TEST(PaintRestore, AnExitDuringTheDamagedPaintingsBoxKeepsItAsItWas) {
+  const struct {
+    const char *what;
+    void (*spoil)(test_bytes &bytes);
+  } cases[] = {
+      {"cut", [](test_bytes &b) { b.resize(test_le32(b, 36) - 9); }},
+      {"junk", [](test_bytes &b) { b.assign(64, 0x5A); }},
+      {"empty", [](test_bytes &b) { b.clear(); }},
+      {"a canvas over the bound", [](test_bytes &b) { test_put32(b, 8, 9000), test_put32(b, 12, 9000); }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.what);
+    app_test_folders folders;
+    keep_two_strokes(folders);
+    test_bytes bytes = test_read_file(kept_file(folders));
+    c.spoil(bytes);
+    ASSERT_TRUE(test_write_file(kept_file(folders), bytes));
+    ASSERT_TRUE(app_test_run([&](app_context *) {
+      bool closed = false;
+      box_closer closer([&] {
+        if (!closed) os_input_close();
+        closed = true;
+      });
+      os_clock_drive(1);
+      run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+      if (!closed) os_input_close();  // no box came
+      wins_window_run();
+      os_clock_drive(0);
+      ASSERT_FALSE(g_box_texts.empty());
+      EXPECT_EQ(g_box_texts[0].substr(0, 22), u"Fail to open paint (co");
+    }));
+    EXPECT_FALSE(exists(kept_file(folders)));
+    EXPECT_EQ(test_read_file(kept_file(folders) + ".bad"), bytes);
+  }
+}
+
+// The keep at exit shows nothing and waits on no one, whatever the disk
+// does; one that fails leaves the older kept painting as it was.
+TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
+  enum { FULL_DISK, CACHE_A_FOLDER, FOLDER_A_FILE };
+  const char *const names[] = {"a full disk", "paint.cache a folder", "the cache folder a file"};
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  for (int road : {FULL_DISK, CACHE_A_FOLDER, FOLDER_A_FILE}) {
+    SCOPED_TRACE(names[road]);
+    app_test_folders folders;
+    std::string kept = kept_file(folders), cache_dir = folders.home + "/cache";
+    keep_two_strokes(folders);
+    test_bytes older = test_read_file(kept);
+    if (road == CACHE_A_FOLDER) {
+      std::filesystem::remove(kept);
+      std::filesystem::create_directory(kept);
+    } else if (road == FOLDER_A_FILE) {
+      std::filesystem::remove_all(cache_dir);
+      test_write_file(cache_dir, older);
+    }
+    ASSERT_TRUE(app_test_run([&](app_context *app) {
+      box_closer closer;  // from the restore on
+      os_clock_drive(1);
+      run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+      app_test_remove_toolbar(app);
+      app_test_stroke(stroke, 2);
+      auto leave = [] {
+        os_input_close();
+        wins_window_run();
+        return 0;
+      };
+      if (road == FULL_DISK)
+        test_with_file_limit(200, leave);
+      else
+        leave();
+      os_clock_drive(0);
+      EXPECT_TRUE(g_box_texts.empty()) << test_utf8(g_box_texts[0]);
+    }));
+    if (road == FULL_DISK) {
+      EXPECT_EQ(test_read_file(kept), older);
+    } else if (road == CACHE_A_FOLDER) {
+      EXPECT_TRUE(std::filesystem::is_directory(kept));
+    } else {
+      EXPECT_EQ(test_read_file(cache_dir), older);
+    }
+  }
+}
+
+// Quit's question decides what stays: No, or the painting saved, keeps
+// nothing, and the restored file goes too, so the next start does not bring
+// back what was let go; a window close while it asks keeps the painting, and
+// the question, ended by that exit, decides nothing more.
+TEST(PaintKeep, QuitKeepsThePaintingOnlyWhenItWasNotLetGo) {
+  enum { NO, SAVED, CLOSED_WHILE_ASKING };
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  for (int road : {NO, SAVED, CLOSED_WHILE_ASKING}) {
+    SCOPED_TRACE(road);
+    app_test_folders folders;
+    keep_two_strokes(folders);
+    std::string painted;
+    run([&](app_context *app) {
+      app_test_remove_toolbar(app);
+      app_test_stroke(stroke, 2);
+      painted = app_test_canvas_bytes(app);
+      if (road == SAVED) {
+        paint_file_set_path(app->_file, test_wide(folders.root + "/saved.bvf").c_str());
+        ASSERT_EQ(paint_file_save_current(app->_file), 1);
+        run_for(2100);  // the "Saved Ok" note goes
+      }
+      bool closed = false;
+      box_closer closer([&] {
+        if (road == NO)
+          tdialog_close(modal_dialog(), 0);
+        else if (!closed)
+          os_input_close();
+        closed = true;
+      });
+      wins_window_exit(APP_EXIT_ASK_SAVE);
+      wins_window_run();
+      EXPECT_EQ(g_box_texts, road == SAVED ? std::vector<std::u16string>{}
+                                           : std::vector<std::u16string>{u"Save paint changes to file?"});
+    });
+    ASSERT_EQ(exists(kept_file(folders)), road == CLOSED_WHILE_ASKING);
+    if (road == CLOSED_WHILE_ASKING) run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
   }
 }
 
