@@ -591,10 +591,8 @@ void bring_window_back() { wins_window_show(); }
 int keep_bad_cache(const char16_t *path) {
   char16_t bad[APP_PATH_CHARS];
   if (twformat(bad, APP_PATH_CHARS, u"%s%s", path, k_bad_cache_suffix) >= APP_PATH_CHARS) return 0;
-  char from[4 * APP_PATH_CHARS], to[4 * APP_PATH_CHARS];
-  app_common_wide_to_utf8_cut(path, from, int(sizeof from));
-  app_common_wide_to_utf8_cut(bad, to, int(sizeof to));
-  return std::rename(from, to) == 0;
+  std::string from = port_fs_native_path(path), to = port_fs_native_path(bad);
+  return !from.empty() && !to.empty() && std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool is_plain_file(const char16_t *path) {

@@ -286,6 +286,26 @@ TEST(PaintRestore, ADamagedKeptPaintingOpensAsFarAsItReadsAndIsKeptAside) {
   }
 }
 
+// A user folder named in bytes that are not text: the damaged kept painting
+// is still set aside under its own name, not lost to a changed one.
+TEST(PaintRestore, ADamagedKeptPaintingInAFolderNamedInBytesIsKeptAside) {
+  app_test_folders folders;
+  keep_two_strokes(folders);
+  std::string home = folders.home + "\xFF\xFE";
+  ASSERT_EQ(std::rename(folders.home.c_str(), home.c_str()), 0);
+  setenv("BRIVOLA_HOME", home.c_str(), 1);
+  std::string kept = home + "/cache/paint.cache";
+  test_bytes junk(64, 0x5A);
+  ASSERT_TRUE(test_write_file(kept, junk));
+  ASSERT_TRUE(app_test_run([&](app_context *) {
+    box_closer closer;
+    os_clock_drive(1);
+    run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+    os_clock_drive(0);
+  }));
+  EXPECT_EQ(test_read_file(kept + ".bad"), junk);
+}
+
 // A window close (SIGTERM and SIGINT arrive as one) while the restore's box
 // says why the kept painting did not open: the damaged file is already aside,
 // as it was, and the exit writes nothing in its place.
