@@ -121,9 +121,9 @@ void shape_points_set_data(shape *tool, const void *payload, int32_t length);
 int shape_points_take_batch(shape_points *tool, const shape_points_walk *walk, int32_t box[4]);
 // Strokes the pending batch with cr's source, width, cap and join already
 // set, piece by piece (as the batches were drawn live, a piece longer than
-// SHAPE_POINTS_PIECE_POINTS, or 64 points on a cover, in parts). With a cover (cr's target an ARGB32
-// image) the pieces go into its mask and the batch's rectangle is painted
-// with cr's source through it. The scale wraps the path, not the width. Gives
+// SHAPE_POINTS_PIECE_POINTS, or 64 points on a cover, in parts). With a
+// cover (cr's target an ARGB32 image) the pieces go into its mask and the
+// batch's rectangle is painted with cr's source through it. The scale wraps the path, not the width. Gives
 // the dirty rectangle (the batch's box inflated by width + 1); 0 when nothing
 // was pending.
 int shape_points_stroke(shape_points *tool, cairo_t *cr, double scale, double width, shape_points_cover *cover,
