@@ -10,7 +10,6 @@ static void pencil_flush(shape_points *tool);
 static void pencil_up(shape_points *tool);
 static void pencil_draw(shape *tool, cairo_t *cr, const trect *rect, double scale);
 static void pencil_reset(shape *tool);
-static int keep_covered(shape_points *tool, const trect *dirty);
 
 static const shape_points_protocol PENCIL_PROTOCOL = {pencil_down, pencil_flush, pencil_up, 0};
 
@@ -30,7 +29,7 @@ shape *shape_pencil_new(int32_t id, const char16_t *name, paint_context *context
 void shape_pencil_free(shape *base) {
   PORT_CHECK(base != nullptr);
   shape_pencil *tool = reinterpret_cast<shape_pencil *>(base);
-  shape_backup_end(&tool->_backup);
+  shape_points_cover_end(&tool->_cover);
   shape_points_deinit(&tool->_points);
   std::free(tool);
 }
@@ -40,24 +39,18 @@ static void pencil_down(shape_points *points) {
   tcolor fore;
   paint_context_get_fore_color(points->_base._context, &fore);
   tool->_translucent = fore.alpha < 255;
-  shape_backup_begin(&tool->_backup);
+  shape_points_cover_begin(&tool->_cover, 1);
 }
 
 static void pencil_flush(shape_points *points) {
-  shape_pencil *tool = reinterpret_cast<shape_pencil *>(points);
-  paint_context *pc = points->_base._context;
-  if (tool->_translucent) {
-    trect restored;
-    shape_backup_restore(&tool->_backup, pc, &restored);
-  }
-  shape_draw(&points->_base, paint_context_get_cairo(pc), nullptr, 1.0);
+  shape_draw(&points->_base, paint_context_get_cairo(points->_base._context), nullptr, 1.0);
 }
 
 static void pencil_up(shape_points *points) {
   shape_pencil *tool = reinterpret_cast<shape_pencil *>(points);
   cairo_t *cr = paint_context_get_cairo(points->_base._context);
   if (cr) cairo_new_path(cr);
-  shape_backup_end(&tool->_backup);
+  shape_points_cover_end(&tool->_cover);
 }
 
 static void pencil_draw(shape *base, cairo_t *cr, const trect *, double scale) {
@@ -72,13 +65,21 @@ static void pencil_draw(shape *base, cairo_t *cr, const trect *, double scale) {
                         paint_context_get_fore_b(pc), alpha);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  // A translucent stroke is painted in one operation, live (the whole path
-  // again over the pen-down canvas) and in a replay alike.
-  int whole = alpha < 1.0;
-  int live = tool->_translucent && base->_active;
+  // A translucent stroke is painted through its coverage: live, the cover
+  // of the whole stroke; in a replay (all of it in one batch) a cover of its own.
   trect dirty;
-  if (shape_points_stroke(&tool->_points, cr, scale, width, whole, live, live ? keep_covered : nullptr, &dirty))
-    paint_context_refresh(pc, &dirty, 0);
+  int drawn;
+  if (alpha < 1.0 && tool->_translucent && base->_active) {
+    drawn = shape_points_stroke(&tool->_points, cr, scale, width, &tool->_cover, &dirty);
+  } else if (alpha < 1.0) {
+    shape_points_cover cover = {};
+    shape_points_cover_begin(&cover, 0);
+    drawn = shape_points_stroke(&tool->_points, cr, scale, width, &cover, &dirty);
+    shape_points_cover_end(&cover);
+  } else {
+    drawn = shape_points_stroke(&tool->_points, cr, scale, width, nullptr, &dirty);
+  }
+  if (drawn) paint_context_refresh(pc, &dirty, 0);
 }
 
 static void pencil_reset(shape *base) {
@@ -86,15 +87,4 @@ static void pencil_reset(shape *base) {
   shape_pencil *tool = reinterpret_cast<shape_pencil *>(base);
   shape_points_reset(&tool->_points);
   tool->_translucent = 0;
-}
-
-// The whole stroke is about to be painted again: the backup must hold the
-// pen-down pixels under the new batch too. When it cannot, the stroke waits
-// (its points stay in the path) for pen-up's flush, which needs no way back.
-static int keep_covered(shape_points *points, const trect *dirty) {
-  shape_pencil *tool = reinterpret_cast<shape_pencil *>(points);
-  paint_context *pc = points->_base._context;
-  if (shape_backup_extend(&tool->_backup, pc, dirty) || points->_finishing) return 1;
-  if (tool->_backup._pixels) paint_context_refresh(pc, &tool->_backup._area, 0);
-  return 0;
 }

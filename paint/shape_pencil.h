@@ -2,9 +2,9 @@
 // colour with round caps and joins.
 //
 // An opaque stroke is drawn batch by batch. A translucent one (alpha below
-// 255 at pen-down) is painted whole on every flush over the canvas as it was
-// at pen-down, so that where the stroke crosses itself it is not darker; the
-// pixels it covers are kept in a backup that grows with the stroke.
+// 255 at pen-down) is painted through its coverage (shape_points_cover), so
+// that where the stroke crosses itself it is not darker: each batch adds its
+// own pieces and repaints its own rectangle over the pen-down pixels.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,7 @@
 struct shape_pencil {
   shape_points _points;
   int32_t _translucent;
-  shape_backup _backup;
+  shape_points_cover _cover;
 };
 
 static_assert(std::is_standard_layout_v<shape_pencil>, "tools are cast to their base");

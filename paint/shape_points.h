@@ -8,6 +8,13 @@
 // then its new points, so consecutive batches join and a replay can draw the
 // stroke piece by piece exactly as it was drawn live.
 //
+// A translucent stroke is painted through its coverage (shape_points_cover):
+// every piece is stroked opaque into an 8-bit mask where overlaps keep the
+// larger coverage, so the stroke does not darken where it crosses itself, and
+// the colour is painted through the mask. A batch strokes only its own pieces
+// and repaints only its own rectangle, so a batch costs what its points cost
+// however long the stroke already is.
+//
 // Invariants:
 // - the stroke holds every point that was drawn, and nothing that was not: a
 //   point the arrays cannot take ends the stroke there (later points of the
@@ -23,11 +30,33 @@
 #include "shape.h"
 
 constexpr int32_t SHAPE_POINTS_GROWTH = 1024;
-// The most points an opaque stroke is drawn with in one go; a longer piece is
-// drawn as consecutive pieces of at most this many, each starting at the
-// last point of the one before. A live batch (the points of one loop turn)
-// is far shorter, so strokes drawn by hand are stroked exactly as before.
+// The most points a stroke is drawn with in one go; a longer piece is drawn
+// as consecutive pieces of at most this many, each starting at the last point
+// of the one before. A live batch (the points of one loop turn) is far
+// shorter, so strokes drawn by hand are stroked exactly as before.
 constexpr int32_t SHAPE_POINTS_PIECE_POINTS = 256;
+
+// The coverage of a translucent stroke over the part of the canvas it has
+// touched: an A8 mask of _area (device pixels, inside the canvas), and for a
+// live stroke the canvas pixels of _area as they were at pen-down, so that a
+// batch puts back and repaints its own rectangle only. The area grows by at
+// least half its size at a time, so growing costs in proportion to the final
+// area. When memory runs short the cover is given up (_failed) and the rest
+// of the stroke is stroked straight onto the canvas.
+struct shape_points_cover {
+  uint8_t *_mask;
+  int32_t _mask_stride;
+  uint32_t *_under;  // _area's width per row; only when _keep_under
+  trect _area;       // meaningful while _mask is set
+  uint8_t *_scratch;  // one piece's coverage
+  size_t _scratch_size;
+  int32_t _keep_under;
+  int32_t _failed;
+  // The canvas the cover belongs to: a new canvas (a zoom, an open) starts
+  // the cover afresh.
+  const uint8_t *_canvas_data;
+  int32_t _canvas_width, _canvas_height, _canvas_stride;
+};
 
 struct shape_points_protocol;
 
@@ -41,6 +70,7 @@ struct shape_points {
   int32_t _full;       // the arrays refused a point: the stroke ends where it is
   int32_t _replaying;  // the points came from set_data: no stroke is gathered
   int32_t _finishing;  // the flush running is pen-up's last one
+  int32_t _stroked;    // points the last shape_points_stroke handed to cairo (tests count them)
   const shape_points_protocol *_protocol;
 };
 
@@ -90,13 +120,17 @@ void shape_points_set_data(shape *tool, const void *payload, int32_t length);
 // left out); pending keeps only its last point. 0 when nothing was pending.
 int shape_points_take_batch(shape_points *tool, const shape_points_walk *walk, int32_t box[4]);
 // Strokes the pending batch with cr's source, width, cap and join already
-// set: as one path when `whole`, else piece by piece (as the batches were
-// drawn live, a piece longer than SHAPE_POINTS_PIECE_POINTS in parts); the path is kept for the next batch with `keep`. The scale
-// wraps the path, not the width. Before painting, `guard` (may be null) is
-// asked with the dirty rectangle of a whole stroke and may refuse the painting. Gives the dirty
-// rectangle (the batch's box inflated by width + 1); 0 when nothing was pending.
-int shape_points_stroke(shape_points *tool, cairo_t *cr, double scale, double width, int whole, int keep,
-                        int (*guard)(shape_points *tool, const trect *dirty), trect *dirty);
+// set, piece by piece (as the batches were drawn live, a piece longer than
+// SHAPE_POINTS_PIECE_POINTS, or 64 points on a cover, in parts). With a
+// cover (cr's target an ARGB32 image) the pieces go into its mask and the
+// batch's rectangle is painted with cr's source through it. The scale wraps the path, not the width. Gives
+// the dirty rectangle (the batch's box inflated by width + 1); 0 when nothing
+// was pending.
+int shape_points_stroke(shape_points *tool, cairo_t *cr, double scale, double width, shape_points_cover *cover,
+                        trect *dirty);
+// A cover starts empty; keep_under for a stroke painted in several batches.
+void shape_points_cover_begin(shape_points_cover *cover, int keep_under);
+void shape_points_cover_end(shape_points_cover *cover);
 // The stroke as its payload bytes (little-endian, in place); valid until the
 // next change of the stroke. The count of bytes goes to *size.
 const uint8_t *shape_points_payload(shape_points *tool, int32_t *size);

@@ -46,7 +46,7 @@ static void rubber_draw(shape *base, cairo_t *cr, const trect *, double scale) {
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_surface_t *background = set_background_source(pc, cr);
   trect dirty;
-  int drawn = shape_points_stroke(reinterpret_cast<shape_points *>(base), cr, scale, width, 0, 0, nullptr, &dirty);
+  int drawn = shape_points_stroke(reinterpret_cast<shape_points *>(base), cr, scale, width, nullptr, &dirty);
   // The source holds the temporary surface: cairo lets go of it before it
   // is destroyed, so no later draw can reach its pixels.
   if (background) {

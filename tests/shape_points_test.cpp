@@ -12,6 +12,7 @@
 
 #include "paint_fixture.h"
 #include "shape_brush1.h"
+#include "shape_pencil.h"
 #include "test_bitmap.h"
 
 static bool operator==(const tpoint &a, const tpoint &b) { return a.x == b.x && a.y == b.y; }
@@ -52,6 +53,26 @@ std::vector<tpoint> line_points(tpoint a, tpoint b, int steps) {
   for (int i = 0; i <= steps; i++)
     points.push_back({a.x + (b.x - a.x) * i / steps, a.y + (b.y - a.y) * i / steps});
   return points;
+}
+
+std::vector<tpoint> scribble(uint32_t seed, int count, tpoint at, int32_t side) {
+  std::mt19937 rng(seed);
+  std::vector<tpoint> points;
+  for (int i = 0; i < count; i++) points.push_back({at.x + int32_t(rng() % side), at.y + int32_t(rng() % side)});
+  return points;
+}
+
+// The largest difference of one colour byte between two canvases, and how
+// many pixels differ at all.
+std::pair<int, int> difference(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
+  int worst = 0, pixels = 0;
+  for (size_t i = 0; i + 4 <= a.size(); i += 4) {
+    int here = 0;
+    for (size_t c = 0; c < 4; c++) here = std::max(here, std::abs(int(a[i + c]) - int(b[i + c])));
+    worst = std::max(worst, here);
+    pixels += here > 0;
+  }
+  return {worst, pixels};
 }
 
 }  // namespace
@@ -223,4 +244,82 @@ TEST_F(PaintTest, ALongOpaquePieceIsStrokedAsItsShortPiecesAre) {
     return canvas_bytes();
   };
   EXPECT_EQ(replayed(piece), replayed(parts));
+}
+
+// A translucent batch strokes its own points only, however many the stroke
+// already holds, and the canvas drawn batch by batch is the one a replay of
+// the whole stroke gives.
+TEST_F(FreeHandTest, ATranslucentBatchStrokesOnlyItsOwnPoints) {
+  paint_context_set_fore_color(pc, test_rgba(200, 20, 30, 120));
+  pc->_pen_size = 9;
+  shape_points *pencil = reinterpret_cast<shape_points *>(tool(SHAPE_ID_PENCIL));
+  std::vector<tpoint> points = scribble(7, 3000, {60, 40}, 50);
+  pen(&pencil->_base, SHAPE_PEN_DOWN, points[0].x, points[0].y);
+  int32_t most = 0;
+  for (size_t i = 1; i < points.size(); i++) {
+    pen(&pencil->_base, SHAPE_PEN_MOVE, points[i].x, points[i].y);
+    if (i % 5 == 0) {
+      test_run_active_objects();
+      most = std::max(most, pencil->_stroked);
+    }
+  }
+  pen(&pencil->_base, SHAPE_PEN_UP, 100, 70);
+  EXPECT_EQ(most, 6) << "five new points and the joint";
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+// The coverage built in pieces gives the picture of one path stroked whole,
+// except where the antialiased rims of two pieces cross in one pixel: there
+// the larger of the two coverages is kept where the whole path's would be
+// their union. Along a stroke the pieces' round ends cover each other's rims
+// and nothing differs. Measured on these strokes: at most 44 levels of one
+// byte, on 62 and 128 pixels; over 60 random scribbles (pens 1 to 30, alpha
+// 1 to 254, black on white) at most 62 levels for pens of 5 and more, 88 for
+// pens of 2 to 4, where a crossing pixel is rim on both sides.
+TEST_F(FreeHandTest, ATranslucentStrokeInPiecesLooksAsOnePathStrokedWhole) {
+  auto whole_path = [&](const std::vector<tpoint> &points, tcolor colour, double width) {
+    paint_context_clear(pc);
+    cairo_t *cr = paint_context_get_cairo(pc);
+    cairo_new_path(cr);
+    bool start = true;
+    for (const tpoint &p : points) {
+      if (p.x == SHAPE_POINT_MARKER && p.y == SHAPE_POINT_MARKER) {
+        start = true;
+      } else {
+        if (start) cairo_move_to(cr, p.x, p.y);
+        else cairo_line_to(cr, p.x, p.y);
+        start = false;
+      }
+    }
+    cairo_set_source_rgba(cr, colour.red / 255.0, colour.green / 255.0, colour.blue / 255.0, colour.alpha / 255.0);
+    cairo_set_line_width(cr, width);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke(cr);
+    cairo_surface_flush(cairo_get_target(cr));
+    return canvas_bytes();
+  };
+  auto in_pieces = [&](const std::vector<tpoint> &points) {
+    paint_context_clear(pc);
+    shape_set_data(tool(SHAPE_ID_PENCIL), points.data(), int32_t(points.size() * 8));
+    shape_draw(tool(SHAPE_ID_PENCIL), paint_context_get_cairo(pc), nullptr, 1.0);
+    return canvas_bytes();
+  };
+  struct {
+    std::vector<tpoint> points;
+    tcolor colour;
+    uint8_t pen_size;
+    int worst, pixels;
+  } cases[] = {
+      {scribble(1, 1500, {30, 30}, 60), test_rgba(0, 0, 0, 200), 7, 48, 80},  // one long piece crossing itself
+      {expected_stroke(scribble(2, 400, {20, 20}, 160), 3), test_rgba(200, 20, 30, 100), 11, 32, 200},
+      {expected_stroke(line_points({10, 75}, {190, 75}, 60), 2), test_rgba(20, 20, 200, 254), 5, 0, 0},
+  };
+  for (auto &c : cases) {
+    pc->_pen_size = c.pen_size;
+    paint_context_set_fore_color(pc, c.colour);
+    auto [worst, pixels] = difference(whole_path(c.points, c.colour, shape_line_width(pc)), in_pieces(c.points));
+    EXPECT_LE(worst, c.worst) << "pen " << int(c.pen_size);
+    EXPECT_LE(pixels, c.pixels) << "pen " << int(c.pen_size);
+  }
 }
