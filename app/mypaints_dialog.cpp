@@ -357,7 +357,8 @@ void release_far(my_paints_dialog *mp) {
 void release_item(my_paints_item *item) {
   if (item->_thumbnail) {
     tbutton *button = &item->_button;
-    tbutton_set_image(button, tresource_get_bitmap(MY_PAINTS_PLACEHOLDER), tresource_get_bitmap(MY_PAINTS_PLACEHOLDER_MASK));
+    tbutton_set_image(button, tresource_get_bitmap(MY_PAINTS_PLACEHOLDER),
+                      tresource_get_bitmap(MY_PAINTS_PLACEHOLDER_MASK));
     tbutton_set_focused_image(button, nullptr, nullptr);
     tbutton_set_pressed_image(button, nullptr, nullptr);
     tbitmap_free(item->_thumbnail);
@@ -453,7 +454,7 @@ void show_item(my_paints_dialog *mp, my_paints_item *item) {
   tsurface *button = surface_of(item);
   if (!tsurface_paint(button)) return;
   trect area;
-  if (!trect_intersect(&area, tsurface_get_rect(button), &mp->_client)) return;
+  if (!trect_intersect(&area, tsurface_get_rect(button), &form_of(mp)->_view)) return;
   compose_up(button, &area);
   tscreen_paint(tscreen_get(), &area);
 }
