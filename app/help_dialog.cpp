@@ -53,6 +53,7 @@ bool keep(T ***array, int32_t *count, int32_t *capacity, T *item);
 void style_form(help_dialog *dialog);
 bool first_page(help_dialog *dialog, const char16_t *lang_code);
 void render_page(help_dialog *dialog);
+void lay_out_page(help_dialog *dialog);
 void free_page(help_dialog *dialog);
 void follow_link(help_dialog *dialog);
 void start_navigation(help_dialog *dialog);
@@ -79,6 +80,7 @@ help_dialog *help_dialog_new(const char16_t *title, int32_t width, const char16_
   if (!dialog) return nullptr;
   dialog->_user_data = user_data;
   dialog->_page_color = k_white;
+  dialog->_laid_out_width = dialog->_laid_out_height = -1;
   if (!keep<tlabel>(&dialog->_labels, &dialog->_label_count, &dialog->_label_capacity, nullptr) ||
       !keep<tlinklabel>(&dialog->_links, &dialog->_link_count, &dialog->_link_capacity, nullptr) ||
       !keep<tseperator>(&dialog->_seperators, &dialog->_seperator_count, &dialog->_seperator_capacity, nullptr) ||
@@ -115,7 +117,8 @@ help_dialog *help_dialog_new(const char16_t *title, int32_t width, const char16_
   html_render_set_on_add_seperator(render, on_add_seperator);
   html_render_set_on_add_image(render, on_add_image);
 
-  if (first_page(dialog, lang_code)) render_page(dialog);
+  // The page is laid out when the form has its size (lay_out_page).
+  if (!first_page(dialog, lang_code)) dialog->_page[0] = 0;
   tform *form = tdialog_get_form(base);
   tbdrawer_set_fill_color(tcontrol_get_box_drawer(control_of(form)), dialog->_page_color);
   tform_set_on_layout(form, on_form_layout);
@@ -125,6 +128,10 @@ help_dialog *help_dialog_new(const char16_t *title, int32_t width, const char16_
 
 void help_dialog_show(help_dialog *dialog, int32_t x, int32_t y, int32_t mode) {
   PORT_CHECK(dialog != nullptr);
+  // Filling the free area sets the size whatever the page holds: the page
+  // waits for it. Any other placement keeps the width and takes the height
+  // from the page, which is laid out for it now.
+  if (mode != TDIALOG_PLACE_FILL) lay_out_page(dialog);
   tdialog_show(dialog->_dialog, x, y, dialog->_width, -1, mode);
 }
 
@@ -210,7 +217,24 @@ bool first_page(help_dialog *dialog, const char16_t *lang_code) {
   return true;
 }
 
-void render_page(help_dialog *dialog) { html_render_load_file(dialog->_render, dialog->_page); }
+// The current page laid out at the form's present size.
+void render_page(help_dialog *dialog) {
+  const tsurface *form = surface_of(tdialog_get_form(dialog->_dialog));
+  dialog->_laid_out_width = tsurface_get_width(form);
+  dialog->_laid_out_height = tsurface_get_height(form);
+  dialog->_layouts++;
+  html_render_load_file(dialog->_render, dialog->_page);
+}
+
+// The page laid out again unless it already is at the form's size.
+void lay_out_page(help_dialog *dialog) {
+  if (!dialog->_page[0]) return;
+  const tsurface *form = surface_of(tdialog_get_form(dialog->_dialog));
+  if (tsurface_get_width(form) == dialog->_laid_out_width && tsurface_get_height(form) == dialog->_laid_out_height)
+    return;
+  free_page(dialog);
+  render_page(dialog);
+}
 
 // Takes every control of the page out of the form and frees it with the
 // page's bitmaps; the arrays stay for the next page.
@@ -372,14 +396,15 @@ void on_link_click(tlinklabel *link) {
   start_navigation(dialog);
 }
 
-// The form has a new size: the page is laid out again at its width.
+// The form was laid out: at a new size (the first placement, a rotation)
+// the page is laid out again at its width; at the same size (the form
+// realised, a placement that changed nothing) it stays as it is.
 void on_form_layout(tform *form, const trect *rect) {
   (void)rect;
   tdialog *base = static_cast<tdialog *>(tsurface_get_owner(surface_of(form)));
   help_dialog *dialog = base ? static_cast<help_dialog *>(tsurface_get_owner(surface_of(base))) : nullptr;
-  if (!dialog || !dialog->_render || !dialog->_page[0]) return;
-  free_page(dialog);
-  render_page(dialog);
+  if (!dialog || !dialog->_render) return;
+  lay_out_page(dialog);
 }
 
 // "Back" goes to the index and keeps the dialog; anything else closes it.

@@ -13,6 +13,10 @@
 // browser. While a page other than the index shows, the right soft key reads
 // "Back" and returns to index.htm instead of closing.
 //
+// The page is laid out once the form has the size it shows at (on the
+// first layout of the form, or at show for a placement whose height follows
+// the page), and again only when the page changes or the form's size does.
+//
 // The record owns itself from creation until its dialog closes: the page's
 // controls go first, then the dialog, then the record, and only then is the
 // owner's callback called.
@@ -66,6 +70,10 @@ struct help_dialog {
   tcolor _page_color;
   int32_t _width;
   uint8_t _back_mode;
+  // The form's size when the page was last laid out (-1 before the first
+  // layout), and the layouts made since creation (a count of work).
+  int32_t _laid_out_width, _laid_out_height;
+  int32_t _layouts;
   help_dialog_result_fn _on_result;
   void *_user_data;
 };
@@ -75,7 +83,8 @@ struct help_dialog {
 // but not more than its height. Null when out of memory.
 help_dialog *help_dialog_new(const char16_t *title, int32_t width, const char16_t *lang_code, void *user_data);
 // Shows it modally with its width and an automatic height (placement modes of
-// tdialog_show).
+// tdialog_show): a placement that keeps the width lays the page out first,
+// so the height fits it.
 void help_dialog_show(help_dialog *dialog, int32_t x, int32_t y, int32_t mode);
 tdialog *help_dialog_get_dialog(const help_dialog *dialog);
 help_dialog_result_fn help_dialog_set_on_result(help_dialog *dialog, help_dialog_result_fn fn);

@@ -54,6 +54,16 @@ int grow_items(my_paints_dialog *mp);
 void first_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y);
 void next_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y);
 void place_items(my_paints_dialog *mp);
+int32_t columns_of(const my_paints_dialog *mp);
+struct item_range {
+  int32_t first, last;  // last < first: none
+};
+item_range items_within(const my_paints_dialog *mp, int32_t top, int32_t bottom);
+item_range items_in_view(const my_paints_dialog *mp);
+item_range items_near(const my_paints_dialog *mp);
+void release_far(my_paints_dialog *mp);
+void release_item(my_paints_item *item);
+my_paints_item *next_to_read(const my_paints_dialog *mp);
 void style_item(my_paints_item *item);
 void repaint_form(my_paints_dialog *mp);
 bool in_view(const my_paints_dialog *mp, const my_paints_item *item);
@@ -253,6 +263,9 @@ int add_items(my_paints_dialog *mp, tdirfile *found) {
       my_paints_item_free(item);
       return 0;
     }
+    // No view yet: the buffer goes before the next button takes its own,
+    // and comes back when the button first shows.
+    release_item(item);
     mp->_items[mp->_count++] = item;
     next_cell(mp, &x, &y);
   }
@@ -284,7 +297,9 @@ void next_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y) {
   }
 }
 
-// Every item in its cell at scroll offset 0.
+// Every item in its cell at scroll offset 0; the bound on the items near
+// the view follows the form's size: the rows that can meet three client
+// heights, across every column.
 void place_items(my_paints_dialog *mp) {
   int32_t x, y;
   first_cell(mp, &x, &y);
@@ -292,6 +307,84 @@ void place_items(my_paints_dialog *mp) {
     tcontrol_move_to(control_of(mp->_items[i]), x, y, 0);
     next_cell(mp, &x, &y);
   }
+  int32_t pitch = std::max(1, mp->_layout[k_cell_height] + mp->_layout[k_gap]);
+  int32_t rows = 3 * (mp->_client.y2 - mp->_client.y1 + 1) / pitch + 2;
+  mp->_kept_bound = rows * columns_of(mp);
+}
+
+// The cells of a row: the first cell and those that follow before one
+// starts a new row.
+int32_t columns_of(const my_paints_dialog *mp) {
+  int32_t x, y;
+  first_cell(mp, &x, &y);
+  int32_t row = y, columns = 1;
+  for (next_cell(mp, &x, &y); y == row && columns < std::max(mp->_count, 1); next_cell(mp, &x, &y)) columns++;
+  return columns;
+}
+
+// The items that lie (or, while a scroll is under way, will lie) between
+// top and bottom of the form. The items go in grid order, so their tops
+// and bottoms only grow with the index.
+item_range items_within(const my_paints_dialog *mp, int32_t top, int32_t bottom) {
+  my_paints_item **begin = mp->_items, **end = mp->_items + mp->_count;
+  int32_t dy = mp->_ahead_dy;
+  auto rect = [](my_paints_item *item) { return tsurface_get_rect(surface_of(item)); };
+  my_paints_item **first =
+      std::partition_point(begin, end, [&](my_paints_item *item) { return int64_t(rect(item)->y2) + dy < top; });
+  my_paints_item **past =
+      std::partition_point(first, end, [&](my_paints_item *item) { return int64_t(rect(item)->y1) + dy <= bottom; });
+  return {int32_t(first - begin), int32_t(past - begin) - 1};
+}
+
+item_range items_in_view(const my_paints_dialog *mp) { return items_within(mp, mp->_client.y1, mp->_client.y2); }
+
+// Within one client height above or below the view.
+item_range items_near(const my_paints_dialog *mp) {
+  int32_t height = mp->_client.y2 - mp->_client.y1 + 1;
+  return items_within(mp, mp->_client.y1 - height, mp->_client.y2 + height);
+}
+
+// Items far from the view give back their thumbnails and buffers.
+void release_far(my_paints_dialog *mp) {
+  item_range near = items_near(mp);
+  for (int32_t i = 0; i < mp->_count; i++)
+    if (i < near.first || i > near.last) release_item(mp->_items[i]);
+}
+
+// Back to the look the item had before its thumbnail was read, with no
+// buffer: its button draws nothing until it comes into view, and then
+// takes a buffer again (on_item_frame).
+void release_item(my_paints_item *item) {
+  if (item->_thumbnail) {
+    tbutton *button = &item->_button;
+    tbutton_set_image(button, tresource_get_bitmap(MY_PAINTS_PLACEHOLDER),
+                      tresource_get_bitmap(MY_PAINTS_PLACEHOLDER_MASK));
+    tbutton_set_focused_image(button, nullptr, nullptr);
+    tbutton_set_pressed_image(button, nullptr, nullptr);
+    tbitmap_free(item->_thumbnail);
+    item->_thumbnail = nullptr;
+  }
+  tcanvas *canvas = &surface_of(item)->_canvas;
+  if (tcanvas_get_bitmap(canvas)) tcanvas_deinit(canvas);
+  item->_drawn = 0;
+}
+
+// The next item near the view whose thumbnail has not been read: those in
+// view in grid order, then those below the view going down, then those
+// above it going up. Null when none is left.
+my_paints_item *next_to_read(const my_paints_dialog *mp) {
+  item_range view = items_in_view(mp), near = items_near(mp);
+  auto wanted = [mp](int32_t i) {
+    const my_paints_item *item = mp->_items[i];
+    return !item->_thumbnail && !item->_unreadable;
+  };
+  for (int32_t i = std::max(view.first, 0); i <= view.last; i++)
+    if (wanted(i)) return mp->_items[i];
+  for (int32_t i = std::max(view.last + 1, near.first); i <= near.last; i++)
+    if (wanted(i)) return mp->_items[i];
+  for (int32_t i = std::min(view.first - 1, near.last); i >= near.first; i--)
+    if (wanted(i)) return mp->_items[i];
+  return nullptr;
 }
 
 // Light grey; pressed, a dark gradient. The caption ends in "..." when it is
@@ -331,12 +424,14 @@ void repaint_form(my_paints_dialog *mp) {
 }
 
 // Whether the item's button lies in the form's view, or will once the
-// scroll under way has moved it.
+// scroll under way has moved it. The view is taken as the client rect: the
+// form scrolls up and down only, and the client rect is current already
+// while the form's layout calls on_form_layout.
 bool in_view(const my_paints_dialog *mp, const my_paints_item *item) {
   trect rect = *tsurface_get_rect(surface_of(const_cast<my_paints_item *>(item)));
   rect.y1 += mp->_ahead_dy;
   rect.y2 += mp->_ahead_dy;
-  return trect_is_intersecting(&rect, &form_of(mp)->_view);
+  return trect_is_intersecting(&rect, &mp->_client);
 }
 
 // Buttons that came into view undrawn are drawn in their buffers, for the
@@ -388,11 +483,13 @@ void compose_up(tsurface *surface, trect *area) {
 }
 
 // The frame is drawn first: it settles whether the button is drawn at all.
+// A button drawn in view takes back the buffer it gave up far from it
+// (canvas is the surface's own, made anew in place).
 void on_item_frame(tbutton *button, tcanvas *canvas, const trect *rect, int *draw_default) {
-  (void)canvas;
   (void)rect;
   my_paints_item *item = static_cast<my_paints_item *>(tsurface_get_owner(surface_of(button)));
   item->_drawn = in_view(item->_dialog, item);
+  if (item->_drawn && !tcanvas_get_bitmap(canvas)) item->_drawn = uint8_t(tsurface_recreate_canvas(surface_of(button)));
   if (!item->_drawn) *draw_default = 0;
 }
 
@@ -422,15 +519,18 @@ void delete_selected(my_paints_dialog *mp) {
   }
   std::copy(mp->_items + index + 1, mp->_items + mp->_count, mp->_items + index);
   mp->_count--;
-  // The loader's next item moved back with the others: it keeps its turn.
-  if (index < mp->_next_thumbnail) mp->_next_thumbnail--;
   mp->_selected = nullptr;
   tform *form = form_of(mp);
-  tform_remove_child(form, control_of(item));
+  // The homes first, the removal after: the content shrinks to the cells
+  // still taken, and the bars follow.
   tform_save_child_rects(form);
+  tform_remove_child(form, control_of(item));
   my_paints_item_free(item);
+  // An item moved up near the view wants its thumbnail.
+  release_far(mp);
   draw_items_in_view(mp);
   tsurface_update(surface_of(form), nullptr);
+  win_ao_signal(mp->_loader);
 }
 
 // A tap opens the menu where the pen left the screen; the end of a drag that
@@ -490,32 +590,39 @@ void on_form_layout(tform *form, const trect *rect) {
   (void)rect;
   my_paints_dialog *mp = dialog_of(form);
   mp->_client = *tcontrol_get_client_rect(control_of(form));
-  place_items(mp);
   tform_reset_scroll_offsets(form);
+  place_items(mp);
+  release_far(mp);
   draw_items_in_view(mp);
   tsurface_set_update_mode(surface_of(form), 1, 1);
+  if (mp->_loader) win_ao_signal(mp->_loader);
 }
 
 // While it scrolls the form goes to the display alone. The items are about
-// to move by delta (the form scrolls up and down only): those that come
-// into view undrawn are drawn first.
+// to move by delta (the form scrolls up and down only): those that leave
+// the view's neighbourhood give back what they hold, those that come into
+// view undrawn are drawn first, and the loader looks again.
 void on_form_scroll(tform *form, int32_t delta) {
   tsurface_set_update_mode(surface_of(form), 1, 0);
   my_paints_dialog *mp = dialog_of(form);
   mp->_ahead_dy = delta;
+  release_far(mp);
   draw_items_in_view(mp);
   mp->_ahead_dy = 0;
+  win_ao_signal(mp->_loader);
 }
 
-// One thumbnail per turn of the loop; Open closes the dialog from here.
+// One thumbnail per turn of the loop, for the view's neighbourhood as it
+// stands; Open closes the dialog from here.
 void on_loader_run(win_ao *ao, void *user_data) {
   my_paints_dialog *mp = static_cast<my_paints_dialog *>(user_data);
   if (mp->_selected && mp->_open) {
     tdialog_close(mp->_dialog, TDIALOG_RESULT_OK);
     return;
   }
-  if (mp->_next_thumbnail >= mp->_count) return;
-  my_paints_item *item = mp->_items[mp->_next_thumbnail++];
+  release_far(mp);
+  my_paints_item *item = next_to_read(mp);
+  if (!item) return;
   // A stored thumbnail larger than the cell is fitted to it as it is read:
   // none is kept larger than what its button can show.
   if (tbitmap *thumbnail =
@@ -527,8 +634,10 @@ void on_loader_run(win_ao *ao, void *user_data) {
     tbutton_set_focused_image(button, thumbnail, nullptr);
     tbutton_set_pressed_image(button, thumbnail, nullptr);
     show_item(mp, item);
+  } else {
+    item->_unreadable = 1;
   }
-  if (mp->_next_thumbnail < mp->_count) win_ao_signal(ao);
+  if (next_to_read(mp)) win_ao_signal(ao);
 }
 
 // Only Open gives result 1, and only with an item chosen: its path is the

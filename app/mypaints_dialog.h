@@ -5,8 +5,14 @@
 // deletes the file after a question and closes the gap in the grid.
 //
 // The dialog opens at once with placeholder pictures; an active object reads
-// one thumbnail per turn of the loop, in grid order, until each has been
-// tried (a document whose thumbnail cannot be read keeps its placeholder).
+// one thumbnail per turn of the loop for the cells near the view: those in
+// view first, in grid order, then those below it, then those above (a
+// document whose thumbnail cannot be read keeps its placeholder). Near is
+// within one view's height above or below the view. A cell that is not near
+// holds neither its thumbnail nor its button's buffer: scrolled away, it
+// gives both back and shows the placeholder again; scrolled back near, its
+// thumbnail is read again in turn. So a folder of any size holds at most
+// the cells of three views' heights in pictures.
 //
 // Owns the items (button, path, thumbnail) and the active object until the
 // tdialog closes; then the dialog frees itself with the items, the record
@@ -16,9 +22,10 @@
 //
 // Invariants:
 // - items[0 .. count - 1] sit in the grid's cells in order;
-// - next_thumbnail <= count, and every item below it has had its turn: a
-//   deleted item below it moves it back with the items behind, so none is
-//   skipped;
+// - only items near the view (as the last scroll, layout or loader turn
+//   found it) hold a thumbnail or a button buffer, so at most kept_bound
+//   of each are held;
+// - an item in view that its button has drawn holds its buffer;
 // - selected is null or one of the items (a delete clears it).
 //
 // Layout values, by index (my_paints_dialog_set_layout, the styler's kind
@@ -72,11 +79,13 @@ typedef void (*my_paints_result_fn)(int32_t result, void *user_data);
 struct my_paints_item {
   tbutton _button;
   char16_t _path[APP_PATH_CHARS];
-  tbitmap *_thumbnail;  // owned; null until read
+  tbitmap *_thumbnail;  // owned; null until read and again once far from the view
   my_paints_dialog *_dialog;
   // The button's buffer shows its present look. A button outside the form's
-  // view is drawn when a scroll or a move brings it in, not before.
+  // view is drawn when a scroll or a move brings it in, not before; one far
+  // from it has no buffer until then.
   uint8_t _drawn;
+  uint8_t _unreadable;  // its thumbnail could not be read: not tried again
 };
 
 static_assert(std::is_standard_layout_v<my_paints_item>, "an item is its button's owner and cast from it");
@@ -91,7 +100,8 @@ struct my_paints_dialog {
   char16_t _folder[APP_PATH_CHARS];
   char16_t *_result_path;  // the caller's, APP_PATH_CHARS chars
   win_ao *_loader;
-  int32_t _next_thumbnail;
+  // The most items that can lie near the view at once, for the form's size.
+  int32_t _kept_bound;
   int32_t _layout[MY_PAINTS_LAYOUT_VALUES];
   trect _client;  // the form's client rect at its last layout
   int32_t _ahead_dy;  // while a scroll is about to move the items by this much

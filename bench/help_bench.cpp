@@ -1,11 +1,14 @@
 // The help viewer and the about box on the headless display at 480 x 640.
 // A 32 KB page (the English index repeated, 8 pictures) tokenized and laid
-// out into controls, as the viewer does on opening it; and one tick of the
-// about box's logo (colours, cairo, copy, direct update, flush) against a
-// full-screen repaint with the box open.
+// out into controls, as the viewer does on opening it; the viewer opened on
+// the longest English page and on that page repeated 64 times (the cost of
+// an open grows with the page, no faster); and one tick of the about box's
+// logo (colours, cairo, copy, direct update, flush) against a full-screen
+// repaint with the box open.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +29,7 @@
 #include "tseperator.h"
 #include "tstyler.h"
 #include "ttdrawer.h"
+#include "test_env.h"
 
 namespace {
 
@@ -129,6 +133,67 @@ void BM_help_page_32k_layout(benchmark::State &state) {
 }
 BENCHMARK(BM_help_page_32k_layout)->Unit(benchmark::kMillisecond);
 
+// A program folder whose help index is the longest English page repeated:
+// its pictures are the shipped ones, reached through a link to them.
+struct long_page_folder {
+  std::string root;
+  explicit long_page_folder(int repeats) {
+    namespace fs = std::filesystem;
+    std::string help = std::string(BRIVOLA_PROGRAM_DIR) + "/help";
+    std::string longest;
+    std::error_code error;
+    for (const fs::directory_entry &entry : fs::directory_iterator(help, error)) {
+      if (entry.path().extension() != ".htm") continue;
+      std::string text = read_all(entry.path().string());
+      if (text.size() > longest.size()) longest = text;
+    }
+    if (longest.empty()) return;
+    root = test_make_temp_dir("help-bench");
+    fs::create_directories(root + "/help");
+    fs::create_directory_symlink(help + "/pics", root + "/help/pics", error);
+    std::string page;
+    for (int i = 0; i < repeats; i++) page += longest;
+    test_write_file(root + "/help/index.htm", page);
+  }
+  ~long_page_folder() {
+    if (!root.empty()) test_remove_tree(root);
+  }
+};
+
+// From the viewer's creation until it shows on the screen with the page.
+void help_open(benchmark::State &state, int repeats) {
+  long_page_folder folder(repeats);
+  if (folder.root.empty()) {
+    state.SkipWithError("no English help page: build the brivola_help target");
+    return;
+  }
+  const char *previous = std::getenv("BRIVOLA_PROGRAM_DIR");
+  std::string old = previous ? previous : "";
+  setenv("BRIVOLA_PROGRAM_DIR", folder.root.c_str(), 1);
+  port_test_run_app(
+      [&] {
+        tstyler_load_defaults();
+        ttdrawer_set_font_size(tstyler_get_default_tdrawer(), 7);
+        for (auto _ : state) {
+          help_dialog *dialog = help_dialog_new(u"Help", -1, nullptr, nullptr);
+          tdialog_set_dimmed(help_dialog_get_dialog(dialog), 1);
+          help_dialog_show(dialog, -1, -1, TDIALOG_PLACE_FILL);
+          state.PauseTiming();
+          tdialog_close(help_dialog_get_dialog(dialog), 0);
+          state.ResumeTiming();
+        }
+        tstyler_free_defaults();
+        return 0;
+      },
+      "480x640");
+  setenv("BRIVOLA_PROGRAM_DIR", old.c_str(), 1);
+}
+
+void BM_help_page_1x(benchmark::State &state) { help_open(state, 1); }
+void BM_help_page_64x(benchmark::State &state) { help_open(state, 64); }
+BENCHMARK(BM_help_page_1x)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_help_page_64x)->Unit(benchmark::kMillisecond);
+
 void with_about_box(const std::function<void(tscreen *)> &body) {
   port_test_run_app(
       [&] {
@@ -168,4 +233,5 @@ BENCHMARK(BM_about_full_repaint);
 }  // namespace
 
 BENCH_MS("help_page_32k_layout_ms", "BM_help_page_32k_layout");
+BENCH_RATIO("help_page_64x_vs_1x", "BM_help_page_64x", "BM_help_page_1x", 96);
 BENCH_RATIO("about_logo_frame_vs_full_repaint", "BM_about_logo_frame", "BM_about_full_repaint", 0.3);

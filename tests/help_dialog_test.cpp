@@ -247,6 +247,42 @@ TEST(HelpDialog, RotationRendersThePageAgain) {
   });
 }
 
+// An open lays the page out once, when the form has the size it shows at;
+// realising the form or laying it out at the same size does not again, and
+// only a new size (a rotation) or a new page does. What the single layout
+// shows is what a full repaint shows, and what a layout afresh at that size
+// shows (the screen turned and back).
+TEST(HelpDialog, AnOpenLaysThePageOutOnceAndShowsItAsAFreshLayoutDoes) {
+  with_help([] {
+    help_dialog *dialog = open_help(nullptr);
+    tscreen *screen = tscreen_get();
+    EXPECT_EQ(dialog->_layouts, 1);
+    EXPECT_EQ(title_of(dialog), u"Help");
+    // Below the short page: its own colour (255, 255, 240) in 565.
+    tform *form = tdialog_get_form(help_dialog_get_dialog(dialog));
+    trect view;
+    tsurface_get_screen_rect(&form->_control._surface, &view);
+    EXPECT_EQ(screen_pixel(screen, view.x1 + 10, view.y2 - 10), 0xFFFEu);
+    std::vector<uint32_t> opened = screen_all_pixels(screen);
+    screen_repaint_all(screen);
+    EXPECT_TRUE(screen_all_pixels(screen) == opened) << "a full repaint differs";
+    tcontrol_layout(&form->_control, tsurface_get_rect(&form->_control._surface));
+    port_test_pump();
+    EXPECT_EQ(dialog->_layouts, 1);
+    os_headless_set_size(640, 480);
+    port_test_pump();
+    EXPECT_EQ(dialog->_layouts, 2);
+    os_headless_set_size(480, 640);
+    port_test_pump();
+    EXPECT_EQ(dialog->_layouts, 3);
+    EXPECT_TRUE(screen_all_pixels(screen) == opened) << "a layout afresh shows another page";
+    tap_link(dialog, u"two.htm");
+    widget_run_for(10);
+    EXPECT_EQ(dialog->_layouts, 4);
+    close_help(dialog);
+  });
+}
+
 // A page reached by a link, scrolled, and laid out again after a rotation
 // shows its pictures and page colour as a full repaint draws them, and the
 // dialog's buffers keep up with what the display shows.

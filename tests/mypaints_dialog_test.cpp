@@ -200,7 +200,8 @@ TEST(MyPaintsDialog, PlaceholdersGiveWayToThumbnailsOnePerTurn) {
         EXPECT_EQ(tbitmap_get_height(mp->_items[0]->_thumbnail), 50);
         EXPECT_EQ(mp->_items[2]->_thumbnail, nullptr) << "one thumbnail per turn";
         port_test_pump();
-        EXPECT_EQ(mp->_next_thumbnail, 3);
+        EXPECT_FALSE(win_ao_is_signalled(mp->_loader)) << "every document had its turn";
+        EXPECT_EQ(mp->_items[1]->_unreadable, 1);
         EXPECT_EQ(mp->_items[1]->_button._images[TBUTTON_NORMAL], placeholder);
         tbutton *button = &mp->_items[2]->_button;
         ASSERT_NE(mp->_items[2]->_thumbnail, nullptr);
@@ -274,7 +275,7 @@ TEST(MyPaintsDialog, TheScreenShowsWhatAFullRepaintShows) {
                   bool buffers_current;  // a scroll sends the form to the display alone
                 } stages[] = {
                     {"placeholders", [] {}, true},
-                    {"thumbnails read", [&] { while (mp->_next_thumbnail < mp->_count) port_test_pump(); }, true},
+                    {"thumbnails read", [&] { while (win_ao_is_signalled(mp->_loader)) port_test_pump(); }, true},
                     {"dragged", drag_down_the_grid, false},
                 };
                 for (const auto &stage : stages) {
@@ -291,10 +292,120 @@ TEST(MyPaintsDialog, TheScreenShowsWhatAFullRepaintShows) {
               "240x320");
 }
 
-// Deleting the first of five while the loader stands at the third: the
-// rest move one cell back, the file is gone, the selection is cleared, and
-// the loader's next item is still the one it had not read. No to the
-// question, or a file already gone, changes nothing.
+// 2,000 names for one small document, saved once and linked.
+void save_many(app_context *app, int count) {
+  std::string first = my_paints_dir() + "/p10000.bvf";
+  save_document(app, first, 60, 60);
+  for (int i = 1; i < count; i++)
+    ASSERT_EQ(link(first.c_str(), (my_paints_dir() + "/p" + std::to_string(10000 + i) + ".bvf").c_str()), 0);
+}
+
+// One pen drag down (dy > 0) or up the grid, in steps of 40 pixels with the
+// clock standing still (no fling); after each step, and each turn of the
+// loader that follows until it has read what is near the view, check runs.
+void drag_grid(my_paints_dialog *mp, int32_t dy, const std::function<void()> &check) {
+  tform *form = tdialog_get_form(my_paints_dialog_get_dialog(mp));
+  trect r = app_test_screen_rect(surface_of(form));
+  int32_t x = (r.x1 + r.x2) / 2, from = dy > 0 ? r.y1 + 20 : r.y2 - 20;
+  os_clock_drive(1);
+  app_test_pen(OS_PEN_DOWN, x, from);
+  for (int32_t moved = 0; moved != dy;) {
+    moved = dy > 0 ? std::min(dy, moved + 40) : std::max(dy, moved - 40);
+    app_test_pen(OS_PEN_MOVE, x, from + moved);
+    check();
+  }
+  app_test_pen(OS_PEN_UP, x, from + dy);
+  for (int tick = 0; tick < 100 && form->_timer; tick++) os_clock_advance(10), port_test_pump(), check();
+  os_clock_drive(0);
+  while (win_ao_is_signalled(mp->_loader)) port_test_pump(), check();
+}
+
+// Scrolling 2,000 documents from the first row to the last and back up: the
+// items holding a thumbnail, and those holding a button buffer, are never
+// more than the bound (three views' heights of cells), after every step of
+// the pen and every turn of the loader; each stop shows its thumbnails, the
+// last row's among them.
+TEST(MyPaintsDialog, ScrollingTwoThousandDocumentsHoldsNoMoreThanTheBound) {
+  with_dialog([](app_context *app) { save_many(app, 2000); },
+              [](my_paints_dialog *mp, outcome *) {
+                ASSERT_EQ(mp->_count, 2000);
+                tform *form = tdialog_get_form(my_paints_dialog_get_dialog(mp));
+                int32_t most = 0;  // thumbnails, or buffers, held at once
+                auto check = [&] {
+                  int32_t thumbnails = 0, buffers = 0;
+                  for (int32_t i = 0; i < mp->_count; i++) {
+                    thumbnails += mp->_items[i]->_thumbnail != nullptr;
+                    buffers += tcanvas_get_bitmap(&surface_of(mp->_items[i])->_canvas) != nullptr;
+                  }
+                  most = std::max({most, thumbnails, buffers});
+                };
+                // Drags to one end; at each stop every item in view shows its thumbnail.
+                auto drag_to_the_end = [&](int32_t dy) {
+                  int32_t stops = 0, missing = 0;
+                  for (int32_t before = -1; form->_scroll_y != before; stops++) {
+                    before = form->_scroll_y;
+                    drag_grid(mp, dy, check);
+                    for (int32_t i = 0; i < mp->_count; i++)
+                      missing += !mp->_items[i]->_thumbnail &&
+                                 trect_is_intersecting(tsurface_get_rect(surface_of(mp->_items[i])), &form->_view);
+                  }
+                  EXPECT_EQ(missing, 0);
+                  return stops;
+                };
+                while (win_ao_is_signalled(mp->_loader)) port_test_pump(), check();
+                int32_t view = form->_view.y2 - form->_view.y1 + 1;
+                EXPECT_GT(drag_to_the_end(-(view - 40)), 100);
+                EXPECT_NE(mp->_items[1999]->_thumbnail, nullptr);
+                EXPECT_EQ(mp->_items[0]->_thumbnail, nullptr) << "the first row gave its thumbnail back";
+                drag_to_the_end(3 * view);
+                EXPECT_NE(mp->_items[0]->_thumbnail, nullptr);
+                EXPECT_LE(most, mp->_kept_bound);
+                EXPECT_LE(mp->_kept_bound, 64) << "the bound is a few views' worth";
+              });
+}
+
+// The first button's look: its placeholder before the loader's first turn
+// and its thumbnail after. Dragged far down and back, it shows the
+// placeholder again until the loader's turn, then its thumbnail again; the
+// screen shows what a full repaint shows.
+TEST(MyPaintsDialog, ARowScrolledAwayAndBackShowsItsThumbnailAgain) {
+  with_dialog([](app_context *app) { save_many(app, 200); },
+              [](my_paints_dialog *mp, outcome *) {
+                tform *form = tdialog_get_form(my_paints_dialog_get_dialog(mp));
+                trect first = app_test_screen_rect(surface_of(mp->_items[0]));
+                std::vector<uint32_t> placeholder = app_test_shown(&first);
+                while (win_ao_is_signalled(mp->_loader)) port_test_pump();
+                std::vector<uint32_t> thumbnail = app_test_shown(&first);
+                ASSERT_NE(placeholder, thumbnail);
+                int32_t view = form->_view.y2 - form->_view.y1 + 1;
+                for (int i = 0; i < 4; i++) drag_grid(mp, -(view - 40), [] {});
+                ASSERT_EQ(mp->_items[0]->_thumbnail, nullptr) << "dragged far enough";
+                // Back to the top in one drag given to the screen straight,
+                // so that no turn of the loop runs before the look is taken:
+                // the first move only passes the slop, the rest scroll.
+                tscreen *screen = tscreen_get();
+                int32_t x = first.x2 + 3, y = first.y1, back = form->_scroll_y;
+                os_clock_drive(1);
+                tscreen_dispatch_pen(screen, OS_PEN_DOWN, x, y, 0);
+                tscreen_dispatch_pen(screen, OS_PEN_MOVE, x, y += 5, 0);
+                for (int32_t step; back > 0; back -= step)
+                  tscreen_dispatch_pen(screen, OS_PEN_MOVE, x, y += (step = std::min(back, 40)), 0);
+                tscreen_dispatch_pen(screen, OS_PEN_UP, x, y, 0);
+                os_clock_drive(0);
+                ASSERT_EQ(form->_scroll_y, 0);
+                EXPECT_EQ(app_test_shown(&first), placeholder) << "the placeholder until the loader's turn";
+                while (win_ao_is_signalled(mp->_loader)) port_test_pump();
+                EXPECT_EQ(app_test_shown(&first), thumbnail);
+                std::vector<uint32_t> shown = screen_pixels();
+                repaint_everything(mp);
+                EXPECT_TRUE(screen_pixels() == shown) << "a full repaint differs";
+              });
+}
+
+// Deleting the first of five while the loader has read two: the rest move
+// one cell back with their thumbnails, the file is gone, the selection is
+// cleared, and the loader goes on to read every one it had not read. No to
+// the question, or a file already gone, changes nothing.
 TEST(MyPaintsDialog, DeletingTheFirstMovesTheRestBackAndSkipsNoThumbnail) {
   with_dialog([](app_context *app) { save_documents(app, {"a.bvf", "b.bvf", "c.bvf", "d.bvf", "e.bvf"}); },
               [](my_paints_dialog *mp, outcome *) {
@@ -304,7 +415,12 @@ TEST(MyPaintsDialog, DeletingTheFirstMovesTheRestBackAndSkipsNoThumbnail) {
                 EXPECT_NE(cells[4].y1, cells[0].y1) << "the grid has a second row";
                 win_ao_run_signalled();
                 win_ao_run_signalled();
-                ASSERT_EQ(mp->_next_thumbnail, 2);
+                auto read = [mp] {
+                  std::vector<bool> read;
+                  for (int32_t i = 0; i < mp->_count; i++) read.push_back(mp->_items[i]->_thumbnail != nullptr);
+                  return read;
+                };
+                ASSERT_EQ(read(), (std::vector<bool>{true, true, false, false, false}));
                 win_ao_cancel(mp->_loader);  // held where it stands while the delete runs
 
                 delete_item(mp, 0, 1);
@@ -314,7 +430,7 @@ TEST(MyPaintsDialog, DeletingTheFirstMovesTheRestBackAndSkipsNoThumbnail) {
                 for (int32_t i = 0; i < 4; i++)
                   EXPECT_TRUE(trect_is_equal(tsurface_get_rect(surface_of(mp->_items[i])), &cells[i])) << i;
                 EXPECT_EQ(mp->_selected, nullptr);
-                EXPECT_EQ(mp->_next_thumbnail, 1);
+                EXPECT_TRUE(read()[0]) << "the second keeps the thumbnail it had";
                 EXPECT_EQ(tform_get_child_count(tdialog_get_form(my_paints_dialog_get_dialog(mp))), 4);
                 win_ao_signal(mp->_loader);
                 port_test_pump();

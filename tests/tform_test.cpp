@@ -79,6 +79,47 @@ TEST(Form, ChildrenPastTheFirstEntriesAreKeptAndARemovalShiftsTheRest) {
   }, "240x320");
 }
 
+// The content is the union of the children's home rects and (0, 0), plus
+// the right and bottom margins, whatever order children come and go in; a
+// child added costs one measurement, not one per child already there.
+TEST(Form, TheContentFollowsAddsRemovalsAndMarginsMeasuringEachNewChildOnce) {
+  run_on_styled_screen([](tscreen *) {
+    scene s;
+    auto content = [&s] {
+      const trect *c = tform_get_content_rect(s.form);
+      return std::vector<int32_t>{c->x1, c->y1, c->x2, c->y2};
+    };
+    tform_set_margins(s.form, 3, 4, 5, 6);
+    for (int i = 0; i < 200; i++) s.add({10 + i % 4, 10 + i * 2, 40 + i % 4, 12 + i * 2});
+    EXPECT_EQ(s.form->_measured, 200u) << "children measured again on each add";
+    EXPECT_EQ(content(), (std::vector<int32_t>{0, 0, 43 + 5, 410 + 6}));
+    tcontrol *wide = s.add({-20, 50, 300, 60});
+    EXPECT_EQ(content(), (std::vector<int32_t>{-20, 0, 305, 416}));
+    // Out of the middle: nothing moves.
+    tform_remove_child(s.form, s.children[100]);
+    EXPECT_EQ(content(), (std::vector<int32_t>{-20, 0, 305, 416}));
+    // The child that held the extent out on two sides, then the lowest.
+    tform_remove_child(s.form, wide);
+    EXPECT_EQ(content(), (std::vector<int32_t>{0, 0, 48, 416}));
+    tform_remove_child(s.form, s.children[199]);
+    EXPECT_EQ(content(), (std::vector<int32_t>{0, 0, 48, 414}));
+    tform_set_margins(s.form, 0, 0, 1, 1);
+    EXPECT_EQ(content(), (std::vector<int32_t>{0, 0, 44, 409}));
+    // Laid out twice and added to after: the margins counted once.
+    s.show();
+    tcontrol_layout(&s.form->_control, tsurface_get_rect(&s.form->_control._surface));
+    s.add({0, 0, 5, 5});
+    EXPECT_EQ(content(), (std::vector<int32_t>{0, 0, 44, 409}));
+    // The bars follow a removal: the vertical one goes with the last tall child.
+    EXPECT_TRUE(tsurface_is_visible(&tform_get_vscrollbar(s.form)->_control._surface));
+    for (size_t i = 0; i < 199; i++) tform_remove_child(s.form, s.children[i]);
+    EXPECT_EQ(content(), (std::vector<int32_t>{0, 0, 6, 6}));
+    EXPECT_FALSE(tsurface_is_visible(&tform_get_vscrollbar(s.form)->_control._surface));
+    tform_clear_children(s.form);
+    EXPECT_EQ(content(), (std::vector<int32_t>{0, 0, 1, 1}));
+  }, "240x320");
+}
+
 TEST(Form, DownAndUpScrollByTheStepUpToTheEnds) {
   run_on_styled_screen([](tscreen *screen) {
     scene s;

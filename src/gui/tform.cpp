@@ -37,6 +37,8 @@ static bool scroll_in_place(tform *form);
 static bool plain_background(const tform *form, int32_t dx, int32_t dy, trect *out);
 static void redraw_part(tform *form, const trect *part);
 static uint64_t drawn_signature(const tform *form);
+static void measure_extent(tform *form);
+static void widen_extent(tform *form, const trect *home);
 static void compute_content(tform *form);
 static void tform_update_scrollbar_visibility(tform *form);
 static void tform_update_scrollbar_ranges(tform *form);
@@ -72,6 +74,7 @@ int tform_init(tform *form, tcontrol *parent, const trect *rect, void *owner) {
   form->_step = 20;
   form->_focus = -1;
   form->_animation_steps = 4;
+  measure_extent(form);
   trect empty = {0, 0, -1, -1};
   form->_vbar = tscrollbar_new(control, &empty, 1, form);
   form->_hbar = tscrollbar_new(control, &empty, 0, form);
@@ -154,6 +157,7 @@ int tform_add_child(tform *form, int32_t id, tcontrol *control) {
   tsurface_set_parent(&control->_surface, &form->_control._surface);
   // A child joining a form already on screen needs a buffer with its look.
   if (tsurface_is_realized(&form->_control._surface)) tsurface_realize(&control->_surface);
+  widen_extent(form, &entry->_home);
   compute_content(form);
   tform_update_scrollbar_visibility(form);
   tform_update_scrollbar_ranges(form);
@@ -162,11 +166,23 @@ int tform_add_child(tform *form, int32_t id, tcontrol *control) {
 
 int tform_remove_child(tform *form, tcontrol *control) {
   PORT_CHECK(form != nullptr);
-  int32_t index = tform_get_child_index(form, control);
+  // From the end: the child taken out is most often the one added last.
+  int32_t index = form->_count - 1;
+  while (index >= 0 && form->_entries[index]->_control != control) index--;
   if (index < 0) return 0;
+  trect home = form->_entries[index]->_home;
   std::free(form->_entries[index]);
   std::copy(form->_entries + index + 1, form->_entries + form->_count, form->_entries + index);
   form->_count--;
+  // Only a child on an edge of the extent can have held it out there.
+  trect_normalize(&home);
+  const trect &extent = form->_extent;
+  if (home.x1 <= extent.x1 || home.y1 <= extent.y1 || home.x2 >= extent.x2 || home.y2 >= extent.y2) {
+    measure_extent(form);
+    compute_content(form);
+    tform_update_scrollbar_visibility(form);
+    tform_update_scrollbar_ranges(form);
+  }
   // The index follows its child; a focused child that goes takes the focus along.
   if (form->_focus == index) {
     form->_focus = -1;
@@ -186,6 +202,8 @@ void tform_clear_children(tform *form) {
   form->_count = 0;
   form->_focus = -1;
   form->_scroll_x = form->_scroll_y = 0;
+  measure_extent(form);
+  compute_content(form);
 }
 
 tcontrol *tform_get_child_by_id(const tform *form, int32_t id) {
@@ -300,6 +318,7 @@ void tform_set_margins(tform *form, int32_t left, int32_t top, int32_t right, in
   form->_margin_top = top;
   form->_margin_right = right;
   form->_margin_bottom = bottom;
+  compute_content(form);
 }
 
 void tform_reset_scroll_offsets(tform *form) {
@@ -317,6 +336,8 @@ void tform_save_child_rects(tform *form) {
     home.y2 += form->_scroll_y;
     form->_entries[i]->_home = home;
   }
+  measure_extent(form);
+  compute_content(form);
 }
 
 const trect *tform_get_content_rect(const tform *form) {
@@ -382,7 +403,6 @@ static void tform_on_layout(tcontrol *control, const trect *rect) {
   if (form->_on_layout) form->_on_layout(form, rect);
   if (form->_focus >= 0) tform_show_focus_frame(form);
   tform_save_child_rects(form);
-  compute_content(form);
   tform_update_scrollbar_visibility(form);
   tform_update_scrollbar_ranges(form);
   update(form);
@@ -681,10 +701,23 @@ static uint64_t drawn_signature(const tform *form) {
   return h;
 }
 
-// The home rects and (0, 0), widened by the right and bottom margins.
+// The extent measured afresh over every home rect: where the homes moved
+// together or a child on its edge went.
+static void measure_extent(tform *form) {
+  form->_extent = {0, 0, 0, 0};
+  for (int32_t i = 0; i < form->_count; i++) trect_union(&form->_extent, &form->_extent, &form->_entries[i]->_home);
+  form->_measured += uint64_t(form->_count);
+}
+
+// A new home rect only ever widens the extent.
+static void widen_extent(tform *form, const trect *home) {
+  trect_union(&form->_extent, &form->_extent, home);
+  form->_measured++;
+}
+
+// The extent, widened by the right and bottom margins as they are now.
 static void compute_content(tform *form) {
-  trect content = {0, 0, 0, 0};
-  for (int32_t i = 0; i < form->_count; i++) trect_union(&content, &content, &form->_entries[i]->_home);
+  trect content = form->_extent;
   content.x2 += form->_margin_right;
   content.y2 += form->_margin_bottom;
   form->_content = content;

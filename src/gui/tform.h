@@ -48,7 +48,8 @@ struct tform {
   uint8_t _always_show_h, _always_show_v, _hide_h, _hide_v;
   tcontrol *_focus_frame;
   uint8_t _focus_frame_hidden;
-  trect _content;
+  trect _content;  // the extent widened by the right and bottom margins
+  trect _extent;   // the union of the home rects and (0, 0)
   trect _view;
   int32_t _scroll_y, _scroll_x;
   int32_t _step;
@@ -75,6 +76,9 @@ struct tform {
   uint8_t _drawn;
   int32_t _drawn_scroll_x, _drawn_scroll_y;
   uint64_t _drawn_signature;
+  // Home rects measured into the extent so far: a count of work, which
+  // grows by one per child added and by the count on a full re-measure.
+  uint64_t _measured;
 };
 
 static_assert(std::is_standard_layout_v<tform>, "a form is cast to its control");
@@ -88,7 +92,8 @@ void tform_free(tform *form);
 // The child keeps its current rect as its home and is reparented to the form.
 // 0 (nothing changed) when the entry cannot be allocated.
 int tform_add_child(tform *form, int32_t id, tcontrol *control);
-// Frees the entry, not the control; no relayout. 0 when it is not a child.
+// Frees the entry, not the control; no relayout (the children stay where
+// they are), but the content and the bars follow. 0 when it is not a child.
 int tform_remove_child(tform *form, tcontrol *control);
 void tform_clear_children(tform *form);
 tcontrol *tform_get_child_by_id(const tform *form, int32_t id);
@@ -112,10 +117,10 @@ void tform_set_hdrag_locked(tform *form, int locked);
 void tform_set_drag_through_children(tform *form, int flag);
 void tform_set_animated_scroll(tform *form, int animated);
 // Insets of the client rect, applied at the next layout; right and bottom
-// also extend the content.
+// also extend the content, at once.
 void tform_set_margins(tform *form, int32_t left, int32_t top, int32_t right, int32_t bottom);
 void tform_reset_scroll_offsets(tform *form);
-// Home = current rect + offsets, for every child.
+// Home = current rect + offsets, for every child; the content follows.
 void tform_save_child_rects(tform *form);
 const trect *tform_get_content_rect(const tform *form);
 int32_t tform_get_drag_dx(const tform *form);
