@@ -20,15 +20,21 @@
 // Checkpoint file "<cache>/<index>_<zoom percent>.cache", one gzip stream
 // (level 1, default strategy) of:
 //
-//   | offset | size         | field                                       |
-//   |--------|--------------|---------------------------------------------|
-//   | 0      | 4            | magic "BVCP"                                |
-//   | 4      | 4            | canvas width (u32, little-endian)           |
-//   | 8      | 4            | canvas height (u32)                         |
-//   | 12     | 4            | row stride in bytes (u32)                   |
-//   | 16     | stride x h   | canvas rows, top-down, 32 bpp, as in memory |
+//   | offset | size       | field                                          |
+//   |--------|------------|------------------------------------------------|
+//   | 0      | 4          | magic "BVC2"                                   |
+//   | 4      | 4          | canvas width (u32, little-endian)              |
+//   | 8      | 4          | canvas height h (u32)                          |
+//   | 12     | 4          | row stride in bytes (u32), 4 x width           |
+//   | 16     | 8          | the base picture's place on the canvas (2 i32) |
+//   | 24     | 8          | the zoom it was drawn at (IEEE double)         |
+//   | 32     | h          | per row: 1 when it equals the row above, else 0|
+//   | 32 + h | stride x n | the n rows marked 0, top-down, 32 bpp          |
 //
-// A file whose header does not match the canvas counts as missing.
+// Loading one gives the canvas its size and the base picture its place, so a
+// replay draws only the records after it, crops included.
+// A file of another zoom, or whose header is not one we write, counts as
+// missing.
 #pragma once
 
 #include <cstdint>
@@ -77,6 +83,9 @@ struct paint_history_hooks {
   void *(*progress_new)(paint_history *history);
   void (*progress_set)(void *popup, int percent);
   void (*progress_free)(void *popup);
+  // Asked between the records of a replay: 1 stops it there (the program is
+  // about to end). Null: never.
+  int (*exit_requested)();
 };
 
 // The checkpoint read last, kept in memory while its file is the one it was
@@ -87,6 +96,8 @@ struct paint_history_kept {
   uint64_t bytes;
   int32_t index, zoom_percent;
   uint32_t width, height, stride;
+  tpoint base_offset;
+  double zoom;
   uint64_t inode, file_size;
   int64_t mtime_sec, mtime_nsec;
 };
