@@ -599,7 +599,12 @@ static int32_t start_from_checkpoint(paint_history *history, int32_t z) {
   k = std::min(k, history->_checkpoint_counts[z]);
   while (k > 0 && !paint_history_checkpoint_exists(history, k - 1, z)) k--;
   if (k == 0) return 0;
-  if (paint_history_load_checkpoint(history, k - 1, z)) return k * PAINT_HISTORY_CHECKPOINT_STEP;
+  if (paint_history_load_checkpoint(history, k - 1, z)) {
+    paint_context *pc = history->_context;
+    cairo_t *cr = paint_context_get_cairo(pc);
+    if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
+    return k * PAINT_HISTORY_CHECKPOINT_STEP;
+  }
   remove_checkpoint(history, k - 1, z);
   return 0;
 }

@@ -543,11 +543,14 @@ TEST_F(CropHistoryTest, ARunOfCropsMakesOneCanvasAndUndoStartsAtTheCheckpoint) {
   // The fresh canvas, then one per run: the runs end at the two checkpoints and at the end.
   EXPECT_LE(pc->_canvases_made - made, 4u);
   EXPECT_EQ(paint_history_get_checkpoint_count(history, 100), 2);
-  hook_calls_.app.clear();
-  made = pc->_canvases_made;
-  paint_history_undo(history);
-  EXPECT_EQ(hook_calls_.app.size(), 9u);  // records 50..58
-  EXPECT_LE(pc->_canvases_made - made, 2u);
+  // From 3 x 2 to the checkpoint's 3 x 2, then from 260 x 210 to it.
+  for (uint32_t replayed : {9u, 8u}) {
+    hook_calls_.app.clear();
+    made = pc->_canvases_made;
+    paint_history_undo(history);
+    EXPECT_EQ(hook_calls_.app.size(), replayed);  // records 50 on
+    EXPECT_LE(pc->_canvases_made - made, 2u);
+  }
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
