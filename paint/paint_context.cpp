@@ -37,7 +37,8 @@ static void copy_whole(tbitmap *dst, int32_t x, int32_t y, const tbitmap *src);
 static void force_opaque(tbitmap *bitmap);
 static int32_t clamp_i32(int64_t v);
 static void note_crop(paint_context *pc, int32_t x, int32_t y, int32_t width, int32_t height);
-static int make_cropped(paint_context *pc, int64_t x, int64_t y, int32_t width, int32_t height, const span &clip);
+static int make_cropped(paint_context *pc, int64_t x, int64_t y, int32_t width, int32_t height, const span &clip,
+                        const paint_context_crops &from);
 
 paint_context *paint_context_new(tscreen *screen, int32_t width, int32_t height, tcolor fore, tcolor back,
                                  tcolor new_color, uint8_t pen_size, int32_t pen_style, int32_t fill_style,
@@ -381,7 +382,7 @@ int paint_context_resize_canvas(paint_context *pc, int32_t x, int32_t y, int32_t
   } else {
     int64_t right = pc->_canvas ? tbitmap_get_width(pc->_canvas) : 0;
     int64_t bottom = pc->_canvas ? tbitmap_get_height(pc->_canvas) : 0;
-    if (!make_cropped(pc, x, y, width, height, {0, 0, right, bottom})) return 0;
+    if (make_cropped(pc, x, y, width, height, {0, 0, right, bottom}, paint_context_crops{}) != 1) return 0;
   }
   // The base picture moves with the painting, so the eraser and clear still
   // reveal it where it lies under the strokes.
@@ -401,9 +402,24 @@ int paint_context_defer_crops(paint_context *pc, int on) {
   }
   if (!crops.pending) return 1;
   span clip = {crops.clip_x1, crops.clip_y1, crops.clip_x2, crops.clip_y2};
-  if (make_cropped(pc, crops.x, crops.y, crops.width, crops.height, clip)) return 1;
-  pc->_base_offset = crops.base_offset;
-  return 0;
+  int made = make_cropped(pc, crops.x, crops.y, crops.width, crops.height, clip, crops);
+  if (made != 1) pc->_base_offset = crops.base_offset;
+  return made;
+}
+
+int paint_context_defer_crops_from(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset,
+                                   paint_context_pixels_fn source, void *user) {
+  PORT_CHECK(pc != nullptr && base_offset != nullptr && source != nullptr);
+  if (width < 1 || height < 1) return 0;
+  paint_context_defer_crops(pc, 1);
+  paint_context_crops &c = pc->_crops;
+  c.pending = 1;
+  c.source = source;
+  c.source_user = user;
+  c.width = width, c.height = height;
+  c.clip_x2 = width, c.clip_y2 = height;
+  pc->_base_offset = *base_offset;
+  return 1;
 }
 
 int paint_context_set_canvas_shape(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset) {
@@ -711,19 +727,28 @@ static void note_crop(paint_context *pc, int32_t x, int32_t y, int32_t width, in
   c.height = height;
 }
 
-// The canvas becomes width x height at x, y of the present one, filled with
-// the new colour where the clip (of the present canvas) shows nothing.
-static int make_cropped(paint_context *pc, int64_t x, int64_t y, int32_t width, int32_t height, const span &clip) {
+// The canvas becomes width x height at x, y of the present one (or of the
+// one the crops' source stands for), filled with the new colour where the
+// clip of it shows nothing. 1 done, 0 no memory, -1 the source failed.
+static int make_cropped(paint_context *pc, int64_t x, int64_t y, int32_t width, int32_t height, const span &clip,
+                        const paint_context_crops &crops) {
   tbitmap *canvas = new_canvas_bitmap(pc->_base, width, height);
   if (!canvas) return 0;
   tbitmap_fill_rect(canvas, 0, 0, width - 1, height - 1, tcolor_to_word(&pc->_new_color) | OPAQUE);
   span from = {std::max(clip.x1, x), std::max(clip.y1, y), std::min(clip.x2, x + width),
                std::min(clip.y2, y + height)};
-  if (pc->_canvas && from.x1 < from.x2 && from.y1 < from.y2) {
-    if (pc->_surface) cairo_surface_flush(pc->_surface);
+  if (from.x1 < from.x2 && from.y1 < from.y2) {
     tpoint dst = {int32_t(from.x1 - x), int32_t(from.y1 - y)};
     trect src = {int32_t(from.x1), int32_t(from.y1), int32_t(from.x2 - 1), int32_t(from.y2 - 1)};
-    tbitmap_blit_keyed(canvas, &dst, pc->_canvas, &src, NO_KEY, 255);
+    if (crops.source) {
+      if (!crops.source(crops.source_user, canvas, &src, &dst)) {
+        tbitmap_free(canvas);
+        return -1;
+      }
+    } else if (pc->_canvas) {
+      if (pc->_surface) cairo_surface_flush(pc->_surface);
+      tbitmap_blit_keyed(canvas, &dst, pc->_canvas, &src, NO_KEY, 255);
+    }
   }
   install_canvas(pc, canvas);
   return 1;

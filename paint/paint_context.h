@@ -33,8 +33,15 @@ constexpr int PAINT_CONTEXT_MAX_TOOLS = 128;
 // lead to, as a window on the canvas they started from. Coordinates are
 // pixels of that starting canvas; the clip is the part of it that still shows
 // through every crop so far (right and bottom exclusive).
+// The pixels of a starting canvas that is not there (see
+// paint_context_defer_crops_from): copies the rectangle from of it (inclusive
+// corners) to canvas at to; 0 when they cannot be had.
+typedef int (*paint_context_pixels_fn)(void *user, tbitmap *canvas, const trect *from, const tpoint *to);
+
 struct paint_context_crops {
   uint8_t deferring, pending;
+  paint_context_pixels_fn source;
+  void *source_user;
   int64_t x, y;
   int64_t clip_x1, clip_y1, clip_x2, clip_y2;
   int32_t width, height;
@@ -133,6 +140,13 @@ int paint_context_resize_canvas(paint_context *pc, int32_t x, int32_t y, int32_t
 // Ending gives 0 when that canvas finds no memory (the canvas and the base
 // picture's place are then as before the run), else 1.
 int paint_context_defer_crops(paint_context *pc, int on);
+// Deferring that starts from a canvas of width x height whose pixels source
+// gives when deferring ends (only the part the crops keep is asked for), with
+// the base picture at base_offset: a checkpoint that a run of crops follows
+// is never made whole. Ending then gives -1 when source fails (the canvas is
+// then the one from before this call, the base picture where it said).
+int paint_context_defer_crops_from(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset,
+                                   paint_context_pixels_fn source, void *user);
 // The canvas of a checkpoint: a canvas of this size (a new one, its pixels
 // undefined, only when the size differs) and the base picture at base_offset.
 // 0 when no such canvas can be made (the painting is then unchanged).

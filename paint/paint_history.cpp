@@ -32,6 +32,9 @@ constexpr double PROGRESS_ZOOM = 2.0;
 constexpr uint8_t CHECKPOINT_MAGIC[4] = {'B', 'V', 'C', '2'};
 constexpr int CHECKPOINT_HEADER = 32;
 constexpr unsigned CHECKPOINT_BUFFER = 256 * 1024;
+// The most one gzwrite takes (it counts in ints).
+constexpr uint64_t CHECKPOINT_PIECE = 1u << 30;
+constexpr int32_t CHECKPOINTS_NEAR = 4, CHECKPOINTS_SPACING = 8;
 // Scales a record may be replayed at: far beyond what zooms between a
 // shrunken huge picture and 10x give, and far from cairo's matrix limits.
 constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
@@ -51,17 +54,26 @@ static void call_app_record(paint_history_replay_fn fn, paint_context *pc, const
 static void *show_progress(paint_history *history);
 static void set_progress(paint_history *history, void *popup, int percent);
 static void start_canvas(paint_context *pc);
-static int32_t start_from_checkpoint(paint_history *history, int32_t z);
+struct checkpoint_shape {
+  int32_t width, height;
+  tpoint base_offset;
+};
+// A checkpoint a run of crops starts from, read only when the run ends.
+struct checkpoint_part {
+  paint_history *history;
+  int32_t index, zoom_percent;
+};
+static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part);
+static int defer_from_checkpoint(checkpoint_part *part);
+static int read_checkpoint_part(void *user, tbitmap *canvas, const trect *from, const tpoint *to);
+static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *form, std::string *repeats);
+static bool worth_writing(int32_t done, int32_t position);
 static bool is_crop(const paint_context *pc, const paint_history_record *record);
 static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
 static int file_identity(const char *path, paint_history_kept *kept);
 static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
                             const char *path);
 static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, const char *path);
-struct checkpoint_shape {
-  int32_t width, height;
-  tpoint base_offset;
-};
 static int read_shape(const paint_context *pc, const uint8_t *header, checkpoint_shape *form);
 static void forget_kept(paint_history *history);
 
@@ -218,12 +230,20 @@ void paint_history_replay(paint_history *history, int full) {
     popup = show_progress(history);
     popup_shown = true;
   }
-  int32_t start = history->_use_checkpoints ? start_from_checkpoint(history, z) : 0;
+  checkpoint_part part = {history, -1, z};
+  int32_t start = history->_use_checkpoints ? start_from_checkpoint(history, z, &part) : 0;
   if (start == 0) start_canvas(pc);
   if (!popup_shown && start == 0 && position >= PROGRESS_LONG_REPLAY) popup = show_progress(history);
 
   int32_t threshold = PROGRESS_STEP;
-  bool deferring = false;
+  bool deferring = part.index >= 0, unreadable = false;
+  // Ends a run of crops; a checkpoint that turns out unreadable at its end
+  // sends the replay back to the start.
+  auto end_run = [&]() {
+    deferring = false;
+    if (paint_context_defer_crops(pc, 0) == -1) unreadable = true;
+    return !unreadable;
+  };
   for (int32_t i = start; i <= position; i++) {
     // The records are all in memory: a replay cut short for an exit loses
     // nothing, and the program is gone before the canvas could be seen.
@@ -232,9 +252,11 @@ void paint_history_replay(paint_history *history, int full) {
     if (!record) break;
     // A run of crops makes one canvas, not one each.
     bool crop = is_crop(pc, record);
-    if (crop != deferring) {
-      paint_context_defer_crops(pc, crop);
-      deferring = crop;
+    if (crop && !deferring) {
+      paint_context_defer_crops(pc, 1);
+      deferring = true;
+    } else if (!crop && deferring && !end_run()) {
+      break;
     }
     paint_context_restore(pc, record);
     double scale;
@@ -243,11 +265,8 @@ void paint_history_replay(paint_history *history, int full) {
     // A context that went into an error state would draw nothing from now on.
     if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
     int32_t done = i + 1;
-    // Every checkpoint the replay passes is written (an existing file is
-    // left alone), so that undo after a rebuild starts near its position.
-    if (history->_use_checkpoints && done % PAINT_HISTORY_CHECKPOINT_STEP == 0) {
-      if (deferring) paint_context_defer_crops(pc, 0);
-      deferring = false;
+    if (history->_use_checkpoints && done % PAINT_HISTORY_CHECKPOINT_STEP == 0 && worth_writing(done, position)) {
+      if (deferring && !end_run()) break;
       paint_history_save_checkpoint(history, done / PAINT_HISTORY_CHECKPOINT_STEP - 1, z);
     }
     if (popup && position != 0) {
@@ -258,9 +277,13 @@ void paint_history_replay(paint_history *history, int full) {
       }
     }
   }
-  if (deferring) paint_context_defer_crops(pc, 0);
+  if (deferring) end_run();
   if (popup && history->_hooks.progress_free) history->_hooks.progress_free(popup);
   paint_context_restore(pc, &saved);
+  if (unreadable) {
+    remove_checkpoint(history, part.index, z);
+    paint_history_replay(history, full);
+  }
 }
 
 int32_t paint_history_get_count(const paint_history *history) {
@@ -380,8 +403,19 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
                              stride) == 0;
   bool ok = gzwrite(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
             gzwrite(file, repeats.data(), height) == int(height);
-  for (uint32_t y = 0; ok && y < height; y++)
-    if (!repeats[y]) ok = gzwrite(file, canvas->_pixels + uint64_t(y) * stride, stride) == int(stride);
+  // Rows in a row that do not repeat go in one piece, as large as gzwrite
+  // counts (the canvas stores them one after the other).
+  for (uint32_t y = 0; ok && y < height;) {
+    uint32_t end = y;
+    while (end < height && !repeats[end] && uint64_t(end - y + 1) * stride <= CHECKPOINT_PIECE) end++;
+    if (end == y) {
+      y++;
+      continue;
+    }
+    unsigned bytes = unsigned(uint64_t(end - y) * stride);
+    ok = gzwrite(file, canvas->_pixels + uint64_t(y) * stride, bytes) == int(bytes);
+    y = end;
+  }
   if (gzclose(file) != Z_OK) ok = false;
   if (!ok || std::rename(temp.c_str(), path) != 0) {
     unlink(temp.c_str());
@@ -399,22 +433,19 @@ int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
   if (!paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
   if (load_kept(history, index, zoom_percent, path)) return 1;
-  gzFile file = gzopen(path, "rb");
-  if (!file) return 0;
-  gzbuffer(file, CHECKPOINT_BUFFER);
-  uint8_t header[CHECKPOINT_HEADER];
+  checkpoint_part part = {history, index, zoom_percent};
   checkpoint_shape form = {};
-  bool ok = gzread(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER && read_shape(pc, header, &form) &&
-            paint_context_set_canvas_shape(pc, form.width, form.height, &form.base_offset);
+  std::string repeats;
+  gzFile file = open_checkpoint(&part, &form, &repeats);
+  if (!file) return 0;
+  bool ok = paint_context_set_canvas_shape(pc, form.width, form.height, &form.base_offset);
   tbitmap *canvas = paint_context_get_canvas(pc);
   cairo_t *cr = paint_context_get_cairo(pc);
   if (ok) cairo_surface_flush(cairo_get_target(cr));
-  uint32_t height = uint32_t(form.height), stride = uint32_t(form.width) * 4;
-  std::string repeats(ok ? height : 0, '\0');
-  ok = ok && gzread(file, repeats.data(), height) == int(height) && !repeats[0];
-  for (uint32_t y = 0; ok && y < height; y++) {
+  uint32_t stride = uint32_t(form.width) * 4;
+  for (int32_t y = 0; ok && y < form.height; y++) {
     uint8_t *row = canvas->_pixels + uint64_t(y) * stride;
-    if (repeats[y])
+    if (repeats[size_t(y)])
       std::memcpy(row, row - stride, stride);
     else
       ok = gzread(file, row, stride) == int(stride);
@@ -594,19 +625,91 @@ static void start_canvas(paint_context *pc) {
 // picture place included; the index of the first record still to draw, 0
 // when the replay starts from a fresh canvas. A checkpoint that fails to load
 // (cut short, not ours) is deleted, so that this replay writes a good one.
-static int32_t start_from_checkpoint(paint_history *history, int32_t z) {
+static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part) {
   int32_t k = (history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP;
   k = std::min(k, history->_checkpoint_counts[z]);
   while (k > 0 && !paint_history_checkpoint_exists(history, k - 1, z)) k--;
   if (k == 0) return 0;
-  if (paint_history_load_checkpoint(history, k - 1, z)) {
-    paint_context *pc = history->_context;
+  paint_context *pc = history->_context;
+  int32_t first_after = k * PAINT_HISTORY_CHECKPOINT_STEP;
+  const paint_history_kept &kept = history->_kept;
+  bool in_memory = kept.pixels && kept.index == k - 1 && kept.zoom_percent == z;
+  part->index = k - 1;
+  if (!in_memory && first_after <= history->_position && history->_records[first_after] &&
+      is_crop(pc, history->_records[first_after])) {
+    if (defer_from_checkpoint(part)) return first_after;
+  } else if (paint_history_load_checkpoint(history, k - 1, z)) {
+    part->index = -1;
     cairo_t *cr = paint_context_get_cairo(pc);
     if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
-    return k * PAINT_HISTORY_CHECKPOINT_STEP;
+    return first_after;
   }
   remove_checkpoint(history, k - 1, z);
+  part->index = -1;
   return 0;
+}
+
+// Crops follow the checkpoint: they start from a canvas of its size, and its
+// pixels are read when they end, only those the crops keep.
+static int defer_from_checkpoint(checkpoint_part *part) {
+  checkpoint_shape form = {};
+  std::string repeats;
+  gzFile file = open_checkpoint(part, &form, &repeats);
+  if (!file) return 0;
+  gzclose(file);
+  return paint_context_defer_crops_from(part->history->_context, form.width, form.height, &form.base_offset,
+                                        read_checkpoint_part, part);
+}
+
+static int read_checkpoint_part(void *user, tbitmap *canvas, const trect *from, const tpoint *to) {
+  const checkpoint_part *part = static_cast<const checkpoint_part *>(user);
+  checkpoint_shape form = {};
+  std::string repeats;
+  gzFile file = open_checkpoint(part, &form, &repeats);
+  if (!file) return 0;
+  bool ok = from->x1 >= 0 && from->y1 >= 0 && from->x2 < form.width && from->y2 < form.height;
+  uint32_t stride = uint32_t(form.width) * 4, out_stride = tbitmap_get_stride(canvas);
+  size_t bytes = size_t(from->x2 - from->x1 + 1) * 4;
+  std::string row(stride, '\0');
+  for (int32_t y = 0; ok && y <= from->y2; y++) {
+    if (!repeats[size_t(y)]) ok = gzread(file, row.data(), stride) == int(stride);
+    if (ok && y >= from->y1)
+      std::memcpy(canvas->_pixels + uint64_t(to->y + y - from->y1) * out_stride + uint64_t(to->x) * 4,
+                  row.data() + size_t(from->x1) * 4, bytes);
+  }
+  gzclose(file);
+  return ok;
+}
+
+// The checkpoint's file read up to its first row: its shape and which rows
+// repeat the one above; null when it is not one we can use.
+static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *form, std::string *repeats) {
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (!paint_history_checkpoint_path(part->history, part->index, part->zoom_percent, path, sizeof path)) return nullptr;
+  gzFile file = gzopen(path, "rb");
+  if (!file) return nullptr;
+  gzbuffer(file, CHECKPOINT_BUFFER);
+  uint8_t header[CHECKPOINT_HEADER];
+  bool ok = gzread(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
+            read_shape(part->history->_context, header, form);
+  if (ok) {
+    repeats->assign(size_t(form->height), '\0');
+    ok = gzread(file, repeats->data(), unsigned(form->height)) == form->height && !(*repeats)[0];
+  }
+  if (ok) return file;
+  gzclose(file);
+  return nullptr;
+}
+
+// The checkpoints a replay passes and writes (a file that exists is left
+// alone): each of the last few below the position, where undo goes first,
+// and every eighth before them, so that no undo after a rebuild from record 0
+// replays more than 200 records while the rebuild writes few files (each
+// costs about as much as drawing ten strokes). An undo between them writes
+// the ones it passes near its own position in turn.
+static bool worth_writing(int32_t done, int32_t position) {
+  int32_t index = done / PAINT_HISTORY_CHECKPOINT_STEP - 1, last = (position + 1) / PAINT_HISTORY_CHECKPOINT_STEP - 1;
+  return last - index < CHECKPOINTS_NEAR || (index + 1) % CHECKPOINTS_SPACING == 0;
 }
 
 // A crop the application makes (no tool has its number).
