@@ -34,7 +34,7 @@ constexpr int CHECKPOINT_HEADER = 32;
 constexpr unsigned CHECKPOINT_BUFFER = 256 * 1024;
 // The most one gzwrite takes (it counts in ints).
 constexpr uint64_t CHECKPOINT_PIECE = 1u << 30;
-constexpr int32_t CHECKPOINTS_NEAR = 4, CHECKPOINTS_SPACING = 8;
+constexpr int32_t CHECKPOINTS_NEAR = 8, CHECKPOINTS_SPACING = 8;
 // Scales a record may be replayed at: far beyond what zooms between a
 // shrunken huge picture and 10x give, and far from cairo's matrix limits.
 constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
@@ -702,11 +702,11 @@ static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *for
 }
 
 // The checkpoints a replay passes and writes (a file that exists is left
-// alone): each of the last few below the position, where undo goes first,
-// and every eighth before them, so that no undo after a rebuild from record 0
-// replays more than 200 records while the rebuild writes few files (each
-// costs about as much as drawing ten strokes). An undo between them writes
-// the ones it passes near its own position in turn.
+// alone): each of those in the 200 records below the position, where undo
+// goes first, and every eighth before them, so that no undo after a rebuild
+// from record 0 replays more than 200 records while the rebuild writes few
+// files (each costs about as much as drawing ten strokes). An undo between
+// them writes those it passes near its own position in turn.
 static bool worth_writing(int32_t done, int32_t position) {
   int32_t index = done / PAINT_HISTORY_CHECKPOINT_STEP - 1, last = (position + 1) / PAINT_HISTORY_CHECKPOINT_STEP - 1;
   return last - index < CHECKPOINTS_NEAR || (index + 1) % CHECKPOINTS_SPACING == 0;

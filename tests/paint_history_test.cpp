@@ -444,10 +444,10 @@ TEST_F(HistoryTest, TheRebuildAfterAnOpenWritesCheckpointsSoUndoStartsNearby) {
   }
   paint_history_set_position(history, 299);
   paint_history_rebuild(history);
-  // The four below the position, and every eighth.
-  for (int32_t i = 0; i < 12; i++) EXPECT_EQ(file_exists(checkpoint_path(i, 100)), i >= 7) << i;
-  // The undo at 150 starts from record 0 and writes those near it on its way.
-  for (auto [position, first] : {std::pair{290, 275}, {260, 250}, {215, 200}, {150, 0}, {148, 125}, {80, 75}}) {
+  // The eight below the position, and every eighth.
+  for (int32_t i = 0; i < 12; i++) EXPECT_EQ(file_exists(checkpoint_path(i, 100)), i >= 4) << i;
+  // The undo at 115 starts from record 0 and writes those near it on its way.
+  for (auto [position, first] : {std::pair{290, 275}, {260, 250}, {130, 125}, {115, 0}, {90, 75}, {60, 50}}) {
     log.clear();
     paint_history_set_position(history, position + 1);
     paint_history_undo(history);
