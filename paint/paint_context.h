@@ -29,15 +29,15 @@ struct paint_history_record;
 
 constexpr int PAINT_CONTEXT_MAX_TOOLS = 128;
 
-// Crops a replay puts off (see paint_context_defer_crops): the canvas they
-// lead to, as a window on the canvas they started from. Coordinates are
-// pixels of that starting canvas; the clip is the part of it that still shows
-// through every crop so far (right and bottom exclusive).
 // The pixels of a starting canvas that is not there (see
 // paint_context_defer_crops_from): copies the rectangle from of it (inclusive
 // corners) to canvas at to; 0 when they cannot be had.
 typedef int (*paint_context_pixels_fn)(void *user, tbitmap *canvas, const trect *from, const tpoint *to);
 
+// Crops a replay puts off (see paint_context_defer_crops): the canvas they
+// lead to, as a window on the canvas they started from. Coordinates are
+// pixels of that starting canvas; the clip is the part of it that still shows
+// through every crop so far (right and bottom exclusive).
 struct paint_context_crops {
   uint8_t deferring, pending;
   paint_context_pixels_fn source;
@@ -47,6 +47,7 @@ struct paint_context_crops {
   int32_t width, height;
   tpoint base_offset;  // the base picture's place when the crops began
 };
+
 constexpr double PAINT_CONTEXT_MAX_ZOOM = 10.0;
 
 struct paint_context {

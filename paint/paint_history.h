@@ -14,7 +14,8 @@
 //   record is the last and the position points at it;
 // - checkpoint i of zoom percent z holds the canvas after the first
 //   25 x (i + 1) records of the current list, drawn at that zoom; a file
-//   that could be stale is deleted before it could be read;
+//   that could be stale is deleted before it could be read; a replay writes
+//   those it passes in the 200 records below its position and every eighth;
 // - the live canvas equals a rebuild of it from the list.
 //
 // Checkpoint file "<cache>/<index>_<zoom percent>.cache", one gzip stream
