@@ -19,6 +19,7 @@
 #include "commandpanel.h"
 #include "imagebar.h"
 #include "open_picture_dialog.h"
+#include "os_clock.h"
 #include "os_paths.h"
 #include "paint_config.h"
 #include "paint_context.h"
@@ -68,6 +69,7 @@
 #include "win_ao.h"
 #include "wince_connection.h"
 #include "wins_timer.h"
+#include "wins_window.h"
 
 namespace {
 
@@ -75,6 +77,8 @@ namespace {
 constexpr uint8_t k_fore[4] = {128, 0, 0, 255};      // R, G, B, A
 constexpr uint8_t k_new[4] = {255, 255, 153, 255};   // canvas and second colour
 constexpr int32_t k_pen_style = 1;
+// How often a replay looks for a close of the program.
+constexpr uint64_t k_exit_look_ms = 100;
 constexpr int32_t k_picture_style = 1;
 constexpr int32_t k_pen_size = 7, k_rubber_size = 12, k_large_pen_size = 14;
 constexpr int32_t k_tb_margin = 5;
@@ -182,6 +186,7 @@ int paint_ui_save_dialog(void *user, const paint_file_save_dialog *request);
 int check_save_name(tdialog *dialog, int32_t result, void *owner);
 void on_save_dialog_result(int32_t result, void *user_data);
 void *progress_new(paint_history *history);
+int exit_requested();
 void progress_set(void *popup, int percent);
 void progress_free(void *popup);
 void on_insert_picture_result(int32_t result, void *user_data);
@@ -333,6 +338,7 @@ app_context *paint_main_init() {
     hooks.progress_new = progress_new;
     hooks.progress_set = progress_set;
     hooks.progress_free = progress_free;
+    hooks.exit_requested = exit_requested;
     paint_history_set_hooks(app->_history, &hooks);
     paint_file_ui ui = {app,           paint_ui_wait_note, paint_ui_close_wait_note, paint_ui_note,
                         paint_ui_message, paint_ui_ask,    paint_ui_save_dialog,     paint_ui_add_save_dir};
@@ -1231,6 +1237,16 @@ void on_save_dialog_result(int32_t result, void *user_data) {
   paint_file_on_save_as_result(static_cast<paint_file *>(user_data), result);
 }
 void *progress_new(paint_history *history) { return paint_progress_new(history); }
+
+// A long replay looks for a close now and then: its records are all read, so
+// the exit hook keeps the painting whole whatever the canvas shows.
+int exit_requested() {
+  static uint64_t next_look_ms = 0;
+  uint64_t now = os_clock_now_ms();
+  if (now < next_look_ms) return 0;
+  next_look_ms = now + k_exit_look_ms;
+  return wins_window_exit_pending();
+}
 
 void progress_set(void *popup, int percent) { paint_progress_set(static_cast<paint_progress *>(popup), percent); }
 

@@ -19,6 +19,11 @@ constexpr double ZOOM_SHRINK = 0.9090909090909091;  // 1 / 1.1 per refused alloc
 constexpr uint32_t NO_KEY = 0xFFFFFFFFu;
 constexpr uint32_t OPAQUE = 0xFF000000u;
 
+// A rectangle of the canvas in 64 bits, right and bottom exclusive.
+struct span {
+  int64_t x1, y1, x2, y2;
+};
+
 }  // namespace
 
 static void screen_size(int32_t *width, int32_t *height);
@@ -31,6 +36,9 @@ static void cache_components(const tcolor *color, double *out, int count);
 static void copy_whole(tbitmap *dst, int32_t x, int32_t y, const tbitmap *src);
 static void force_opaque(tbitmap *bitmap);
 static int32_t clamp_i32(int64_t v);
+static void note_crop(paint_context *pc, int32_t x, int32_t y, int32_t width, int32_t height);
+static int make_cropped(paint_context *pc, int64_t x, int64_t y, int32_t width, int32_t height, const span &clip,
+                        const paint_context_crops &from);
 
 paint_context *paint_context_new(tscreen *screen, int32_t width, int32_t height, tcolor fore, tcolor back,
                                  tcolor new_color, uint8_t pen_size, int32_t pen_style, int32_t fill_style,
@@ -277,6 +285,7 @@ int paint_context_load_blank(paint_context *pc, int32_t width, int32_t height, t
   if (pc->_base) tbitmap_free(pc->_base);
   pc->_base = nullptr;
   install_canvas(pc, canvas);
+  pc->_base_offset = {0, 0};
   paint_context_set_new_color(pc, color);
   pc->_zoom = 1.0;
   pc->_picture_width = width;
@@ -314,6 +323,9 @@ int paint_context_load_picture(paint_context *pc, const tbitmap *bitmap) {
   if (pc->_base) tbitmap_free(pc->_base);
   pc->_base = base;
   install_canvas(pc, canvas);
+  // The picture lies at the top-left of its fresh canvas, wherever crops had
+  // moved the one before.
+  pc->_base_offset = {0, 0};
   tcolor white = {255, 255, 255, 255};
   paint_context_set_new_color(pc, white);
   pc->_zoom = zoom;
@@ -365,22 +377,64 @@ int paint_context_resize_canvas(paint_context *pc, int32_t x, int32_t y, int32_t
   // program saves, it opens again.
   int64_t base_pixels = pc->_base ? int64_t(tbitmap_get_width(pc->_base)) * tbitmap_get_height(pc->_base) : 0;
   if (!paint_history_canvas_fits(width / pc->_zoom, height / pc->_zoom, base_pixels)) return 0;
-  tbitmap *canvas = new_canvas_bitmap(pc->_base, width, height);
-  if (!canvas) return 0;
-  tbitmap_fill_rect(canvas, 0, 0, width - 1, height - 1, tcolor_to_word(&pc->_new_color) | OPAQUE);
-  if (pc->_canvas) {
-    if (pc->_surface) cairo_surface_flush(pc->_surface);
-    tpoint dst = {std::max(0, -x), std::max(0, -y)};
-    int32_t left = std::max(0, x), top = std::max(0, y);
-    trect src = {left, top, clamp_i32(int64_t(left) + width - 1), clamp_i32(int64_t(top) + height - 1)};
-    tbitmap_blit_keyed(canvas, &dst, pc->_canvas, &src, NO_KEY, 255);
+  if (pc->_crops.deferring) {
+    note_crop(pc, x, y, width, height);
+  } else {
+    int64_t right = pc->_canvas ? tbitmap_get_width(pc->_canvas) : 0;
+    int64_t bottom = pc->_canvas ? tbitmap_get_height(pc->_canvas) : 0;
+    if (make_cropped(pc, x, y, width, height, {0, 0, right, bottom}, paint_context_crops{}) != 1) return 0;
   }
-  install_canvas(pc, canvas);
   // The base picture moves with the painting, so the eraser and clear still
   // reveal it where it lies under the strokes.
   pc->_base_offset.x = clamp_i32(int64_t(pc->_base_offset.x) - x);
   pc->_base_offset.y = clamp_i32(int64_t(pc->_base_offset.y) - y);
   return 1;
+}
+
+int paint_context_defer_crops(paint_context *pc, int on) {
+  PORT_CHECK(pc != nullptr);
+  paint_context_crops crops = pc->_crops;
+  pc->_crops = paint_context_crops{};
+  if (on) {
+    pc->_crops.deferring = 1;
+    pc->_crops.base_offset = pc->_base_offset;
+    return 1;
+  }
+  if (!crops.pending) return 1;
+  span clip = {crops.clip_x1, crops.clip_y1, crops.clip_x2, crops.clip_y2};
+  int made = make_cropped(pc, crops.x, crops.y, crops.width, crops.height, clip, crops);
+  if (made != 1) pc->_base_offset = crops.base_offset;
+  return made;
+}
+
+int paint_context_defer_crops_from(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset,
+                                   paint_context_pixels_fn source, void *user) {
+  PORT_CHECK(pc != nullptr && base_offset != nullptr && source != nullptr);
+  if (width < 1 || height < 1) return 0;
+  paint_context_defer_crops(pc, 1);
+  paint_context_crops &c = pc->_crops;
+  c.pending = 1;
+  c.source = source;
+  c.source_user = user;
+  c.width = width, c.height = height;
+  c.clip_x2 = width, c.clip_y2 = height;
+  pc->_base_offset = *base_offset;
+  return 1;
+}
+
+int paint_context_set_canvas_shape(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset) {
+  PORT_CHECK(pc != nullptr && base_offset != nullptr);
+  if (width < 1 || height < 1) return 0;
+  if (!pc->_canvas || tbitmap_get_width(pc->_canvas) != width || tbitmap_get_height(pc->_canvas) != height) {
+    tbitmap *canvas = new_canvas_bitmap(pc->_base, width, height);
+    if (!canvas) return 0;
+    install_canvas(pc, canvas);
+  }
+  if (pc->_base_offset.x != base_offset->x || pc->_base_offset.y != base_offset->y) {
+    pc->_base_offset = *base_offset;
+    drop_zoomed_base(pc);
+  }
+  return pc->_cairo != nullptr;
 }
 
 void paint_context_clear(paint_context *pc) {
@@ -617,6 +671,7 @@ static void install_canvas(paint_context *pc, tbitmap *canvas) {
   pc->_cairo = nullptr;
   if (pc->_canvas) tbitmap_free(pc->_canvas);
   pc->_canvas = canvas;
+  pc->_canvases_made++;
   drop_zoomed_base(pc);
   paint_context_rebuild_cairo(pc);
 }
@@ -648,3 +703,53 @@ static void force_opaque(tbitmap *bitmap) {
 }
 
 static int32_t clamp_i32(int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+// A deferred crop: the window moves by x, y on the canvas the run began with
+// and takes the new size; what showed of that canvas before is all that can
+// show after.
+static void note_crop(paint_context *pc, int32_t x, int32_t y, int32_t width, int32_t height) {
+  paint_context_crops &c = pc->_crops;
+  if (!c.pending) {
+    int64_t w = pc->_canvas ? tbitmap_get_width(pc->_canvas) : 0, h = pc->_canvas ? tbitmap_get_height(pc->_canvas) : 0;
+    c.pending = 1;
+    c.x = c.y = 0;
+    c.width = int32_t(w), c.height = int32_t(h);
+    c.clip_x1 = c.clip_y1 = 0;
+    c.clip_x2 = w, c.clip_y2 = h;
+  }
+  c.clip_x1 = std::max(c.clip_x1, c.x);
+  c.clip_y1 = std::max(c.clip_y1, c.y);
+  c.clip_x2 = std::min(c.clip_x2, c.x + c.width);
+  c.clip_y2 = std::min(c.clip_y2, c.y + c.height);
+  c.x += x;
+  c.y += y;
+  c.width = width;
+  c.height = height;
+}
+
+// The canvas becomes width x height at x, y of the present one (or of the
+// one the crops' source stands for), filled with the new colour where the
+// clip of it shows nothing. 1 done, 0 no memory, -1 the source failed.
+static int make_cropped(paint_context *pc, int64_t x, int64_t y, int32_t width, int32_t height, const span &clip,
+                        const paint_context_crops &crops) {
+  tbitmap *canvas = new_canvas_bitmap(pc->_base, width, height);
+  if (!canvas) return 0;
+  tbitmap_fill_rect(canvas, 0, 0, width - 1, height - 1, tcolor_to_word(&pc->_new_color) | OPAQUE);
+  span from = {std::max(clip.x1, x), std::max(clip.y1, y), std::min(clip.x2, x + width),
+               std::min(clip.y2, y + height)};
+  if (from.x1 < from.x2 && from.y1 < from.y2) {
+    tpoint dst = {int32_t(from.x1 - x), int32_t(from.y1 - y)};
+    trect src = {int32_t(from.x1), int32_t(from.y1), int32_t(from.x2 - 1), int32_t(from.y2 - 1)};
+    if (crops.source) {
+      if (!crops.source(crops.source_user, canvas, &src, &dst)) {
+        tbitmap_free(canvas);
+        return -1;
+      }
+    } else if (pc->_canvas) {
+      if (pc->_surface) cairo_surface_flush(pc->_surface);
+      tbitmap_blit_keyed(canvas, &dst, pc->_canvas, &src, NO_KEY, 255);
+    }
+  }
+  install_canvas(pc, canvas);
+  return 1;
+}

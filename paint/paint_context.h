@@ -28,6 +28,26 @@ struct shape;
 struct paint_history_record;
 
 constexpr int PAINT_CONTEXT_MAX_TOOLS = 128;
+
+// The pixels of a starting canvas that is not there (see
+// paint_context_defer_crops_from): copies the rectangle from of it (inclusive
+// corners) to canvas at to; 0 when they cannot be had.
+typedef int (*paint_context_pixels_fn)(void *user, tbitmap *canvas, const trect *from, const tpoint *to);
+
+// Crops a replay puts off (see paint_context_defer_crops): the canvas they
+// lead to, as a window on the canvas they started from. Coordinates are
+// pixels of that starting canvas; the clip is the part of it that still shows
+// through every crop so far (right and bottom exclusive).
+struct paint_context_crops {
+  uint8_t deferring, pending;
+  paint_context_pixels_fn source;
+  void *source_user;
+  int64_t x, y;
+  int64_t clip_x1, clip_y1, clip_x2, clip_y2;
+  int32_t width, height;
+  tpoint base_offset;  // the base picture's place when the crops began
+};
+
 constexpr double PAINT_CONTEXT_MAX_ZOOM = 10.0;
 
 struct paint_context {
@@ -57,6 +77,8 @@ struct paint_context {
   cairo_t *_cairo;
   uint8_t _partial_refresh;
   tpoint _base_offset;
+  paint_context_crops _crops;
+  uint32_t _canvases_made;  // canvas bitmaps installed so far
 };
 
 paint_context *paint_context_new(tscreen *screen, int32_t width, int32_t height, tcolor fore, tcolor back,
@@ -113,6 +135,23 @@ int paint_context_apply_zoom(paint_context *pc);
 int paint_context_set_zoom(paint_context *pc, double zoom);
 int paint_context_set_canvas_size(paint_context *pc, int32_t width, int32_t height);
 int paint_context_resize_canvas(paint_context *pc, int32_t x, int32_t y, int32_t width, int32_t height);
+// While crops are deferred, a resize that would succeed only notes its
+// rectangle (1), and the canvas is made once when deferring ends, with the
+// pixels the crops in turn would have left: a run of crops costs one canvas.
+// Ending gives 0 when that canvas finds no memory (the canvas and the base
+// picture's place are then as before the run), else 1.
+int paint_context_defer_crops(paint_context *pc, int on);
+// Deferring that starts from a canvas of width x height whose pixels source
+// gives when deferring ends (only the part the crops keep is asked for), with
+// the base picture at base_offset: a checkpoint that a run of crops follows
+// is never made whole. Ending then gives -1 when source fails (the canvas is
+// then the one from before this call, the base picture where it said).
+int paint_context_defer_crops_from(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset,
+                                   paint_context_pixels_fn source, void *user);
+// The canvas of a checkpoint: a canvas of this size (a new one, its pixels
+// undefined, only when the size differs) and the base picture at base_offset.
+// 0 when no such canvas can be made (the painting is then unchanged).
+int paint_context_set_canvas_shape(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset);
 void paint_context_clear(paint_context *pc);
 tbitmap *paint_context_get_zoomed_base(paint_context *pc);
 tbitmap *paint_context_copy_visible(const paint_context *pc);

@@ -23,17 +23,18 @@
 #include "tfile.h"
 #include "tscreen.h"
 
-constexpr int32_t RECORD_GROWTH = 64;
+constexpr int32_t RECORD_GROWTH = 64;  // the list's first capacity
 constexpr int32_t PROGRESS_STEP = 25;
 // A replay shows its popup from the start when it cannot begin at a
 // checkpoint and has more records than this to draw.
 constexpr int32_t PROGRESS_LONG_REPLAY = 76;
 constexpr double PROGRESS_ZOOM = 2.0;
-constexpr uint8_t CHECKPOINT_MAGIC[4] = {'B', 'V', 'C', 'P'};
-constexpr int CHECKPOINT_HEADER = 16;
+constexpr uint8_t CHECKPOINT_MAGIC[4] = {'B', 'V', 'C', '2'};
+constexpr int CHECKPOINT_HEADER = 32;
 constexpr unsigned CHECKPOINT_BUFFER = 256 * 1024;
-// gzread and gzwrite count in unsigned ints; larger canvases go in pieces.
-constexpr uint64_t CHECKPOINT_CHUNK = 1u << 30;
+// The most one gzwrite takes (it counts in ints).
+constexpr uint64_t CHECKPOINT_PIECE = 1u << 30;
+constexpr int32_t CHECKPOINTS_NEAR = 8, CHECKPOINTS_SPACING = 8;
 // Scales a record may be replayed at: far beyond what zooms between a
 // shrunken huge picture and 10x give, and far from cairo's matrix limits.
 constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
@@ -53,12 +54,27 @@ static void call_app_record(paint_history_replay_fn fn, paint_context *pc, const
 static void *show_progress(paint_history *history);
 static void set_progress(paint_history *history, void *popup, int percent);
 static void start_canvas(paint_context *pc);
-static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_t z);
+struct checkpoint_shape {
+  int32_t width, height;
+  tpoint base_offset;
+};
+// A checkpoint a run of crops starts from, read only when the run ends.
+struct checkpoint_part {
+  paint_history *history;
+  int32_t index, zoom_percent;
+};
+static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part);
+static int defer_from_checkpoint(checkpoint_part *part);
+static int read_checkpoint_part(void *user, tbitmap *canvas, const trect *from, const tpoint *to);
+static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *form, std::string *repeats);
+static bool worth_writing(int32_t done, int32_t position);
+static bool is_crop(const paint_context *pc, const paint_history_record *record);
 static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
 static int file_identity(const char *path, paint_history_kept *kept);
 static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
                             const char *path);
-static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path);
+static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, const char *path);
+static int read_shape(const paint_context *pc, const uint8_t *header, checkpoint_shape *form);
 static void forget_kept(paint_history *history);
 
 paint_history *paint_history_new(paint_context *context, const char *cache_dir) {
@@ -201,9 +217,11 @@ void paint_history_replay(paint_history *history, int full) {
   if (!pc) return;
   double zoom = paint_context_get_zoom(pc);
   int32_t z = zoom_percent(zoom);
-  start_canvas(pc);
   int32_t position = history->_position;
-  if (position < 0 || position >= history->_count) return;
+  if (position < 0 || position >= history->_count) {
+    start_canvas(pc);
+    return;
+  }
 
   paint_history_record saved = {};
   paint_context_snapshot(pc, &saved);
@@ -214,14 +232,34 @@ void paint_history_replay(paint_history *history, int full) {
     popup = show_progress(history);
     popup_shown = true;
   }
-  int32_t start = history->_use_checkpoints ? start_from_checkpoint(history, zoom, z) : 0;
+  checkpoint_part part = {history, -1, z};
+  int32_t start = history->_use_checkpoints ? start_from_checkpoint(history, z, &part) : 0;
+  if (start == 0) start_canvas(pc);
   if (!popup_shown && start == 0 && position >= PROGRESS_LONG_REPLAY) popup = show_progress(history);
 
   int32_t threshold = PROGRESS_STEP;
-  int32_t next_checkpoint = position / PAINT_HISTORY_CHECKPOINT_STEP;
+  bool deferring = part.index >= 0, unreadable = false;
+  // Ends a run of crops; a checkpoint that turns out unreadable at its end
+  // sends the replay back to the start.
+  auto end_run = [&]() {
+    deferring = false;
+    if (paint_context_defer_crops(pc, 0) == -1) unreadable = true;
+    return !unreadable;
+  };
   for (int32_t i = start; i <= position; i++) {
+    // The records are all in memory: a replay cut short for an exit loses
+    // nothing, and the program is gone before the canvas could be seen.
+    if (i > start && history->_hooks.exit_requested && history->_hooks.exit_requested()) break;
     const paint_history_record *record = history->_records[i];
     if (!record) break;
+    // A run of crops makes one canvas, not one each.
+    bool crop = is_crop(pc, record);
+    if (crop && !deferring) {
+      paint_context_defer_crops(pc, 1);
+      deferring = true;
+    } else if (!crop && deferring && !end_run()) {
+      break;
+    }
     paint_context_restore(pc, record);
     double scale;
     if (record_scale(record, zoom, &scale)) replay_record(history, record, scale);
@@ -229,10 +267,9 @@ void paint_history_replay(paint_history *history, int full) {
     // A context that went into an error state would draw nothing from now on.
     if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
     int32_t done = i + 1;
-    if (history->_use_checkpoints && done % PAINT_HISTORY_CHECKPOINT_STEP == 0 &&
-        done / PAINT_HISTORY_CHECKPOINT_STEP >= next_checkpoint) {
+    if (history->_use_checkpoints && done % PAINT_HISTORY_CHECKPOINT_STEP == 0 && worth_writing(done, position)) {
+      if (deferring && !end_run()) break;
       paint_history_save_checkpoint(history, done / PAINT_HISTORY_CHECKPOINT_STEP - 1, z);
-      next_checkpoint++;
     }
     if (popup && position != 0) {
       int percent = int(int64_t(i) * 100 / position);
@@ -242,8 +279,13 @@ void paint_history_replay(paint_history *history, int full) {
       }
     }
   }
+  if (deferring) end_run();
   if (popup && history->_hooks.progress_free) history->_hooks.progress_free(popup);
   paint_context_restore(pc, &saved);
+  if (unreadable) {
+    remove_checkpoint(history, part.index, z);
+    paint_history_replay(history, full);
+  }
 }
 
 int32_t paint_history_get_count(const paint_history *history) {
@@ -331,7 +373,8 @@ void paint_history_record_free(paint_history_record *item) {
 int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
   PORT_CHECK(history != nullptr);
   if (index < 0 || zoom_percent < 0 || zoom_percent >= PAINT_HISTORY_ZOOM_SLOTS || !history->_context) return 0;
-  tbitmap *canvas = paint_context_get_canvas(history->_context);
+  paint_context *pc = history->_context;
+  tbitmap *canvas = paint_context_get_canvas(pc);
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
   if (!canvas || !paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
   if (access(path, F_OK) == 0) return 0;
@@ -341,19 +384,39 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
   if (!file) return 0;
   gzbuffer(file, CHECKPOINT_BUFFER);
   gzsetparams(file, 1, Z_DEFAULT_STRATEGY);
-  cairo_t *cr = paint_context_get_cairo(history->_context);
+  cairo_t *cr = paint_context_get_cairo(pc);
   if (cr) cairo_surface_flush(cairo_get_target(cr));
+  uint32_t height = uint32_t(tbitmap_get_height(canvas)), stride = tbitmap_get_stride(canvas);
   uint8_t header[CHECKPOINT_HEADER];
   std::memcpy(header, CHECKPOINT_MAGIC, 4);
   tfile_put_u32(header + 4, uint32_t(tbitmap_get_width(canvas)));
-  tfile_put_u32(header + 8, uint32_t(tbitmap_get_height(canvas)));
-  tfile_put_u32(header + 12, tbitmap_get_stride(canvas));
-  bool ok = gzwrite(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER;
-  uint64_t total = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
-  for (uint64_t done = 0; ok && done < total;) {
-    unsigned piece = unsigned(std::min(total - done, CHECKPOINT_CHUNK));
-    ok = gzwrite(file, canvas->_pixels + done, piece) == int(piece);
-    done += piece;
+  tfile_put_u32(header + 8, height);
+  tfile_put_u32(header + 12, stride);
+  tfile_put_u32(header + 16, uint32_t(pc->_base_offset.x));
+  tfile_put_u32(header + 20, uint32_t(pc->_base_offset.y));
+  uint64_t zoom_bits;
+  double zoom = paint_context_get_zoom(pc);
+  std::memcpy(&zoom_bits, &zoom, 8);
+  tfile_put_u32(header + 24, uint32_t(zoom_bits));
+  tfile_put_u32(header + 28, uint32_t(zoom_bits >> 32));
+  std::string repeats(height, '\0');
+  for (uint32_t y = 1; y < height; y++)
+    repeats[y] = std::memcmp(canvas->_pixels + uint64_t(y) * stride, canvas->_pixels + uint64_t(y - 1) * stride,
+                             stride) == 0;
+  bool ok = gzwrite(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
+            gzwrite(file, repeats.data(), height) == int(height);
+  // Rows in a row that do not repeat go in one piece, as large as gzwrite
+  // counts (the canvas stores them one after the other).
+  for (uint32_t y = 0; ok && y < height;) {
+    uint32_t end = y;
+    while (end < height && !repeats[end] && uint64_t(end - y + 1) * stride <= CHECKPOINT_PIECE) end++;
+    if (end == y) {
+      y++;
+      continue;
+    }
+    unsigned bytes = unsigned(uint64_t(end - y) * stride);
+    ok = gzwrite(file, canvas->_pixels + uint64_t(y) * stride, bytes) == int(bytes);
+    y = end;
   }
   if (gzclose(file) != Z_OK) ok = false;
   if (!ok || std::rename(temp.c_str(), path) != 0) {
@@ -367,27 +430,27 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
 
 int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
   PORT_CHECK(history != nullptr);
-  if (!history->_context) return 0;
-  tbitmap *canvas = paint_context_get_canvas(history->_context);
+  paint_context *pc = history->_context;
+  if (!pc) return 0;
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
-  if (!canvas || !paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
-  if (load_kept(history, index, zoom_percent, canvas, path)) return 1;
-  gzFile file = gzopen(path, "rb");
+  if (!paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
+  if (load_kept(history, index, zoom_percent, path)) return 1;
+  checkpoint_part part = {history, index, zoom_percent};
+  checkpoint_shape form = {};
+  std::string repeats;
+  gzFile file = open_checkpoint(&part, &form, &repeats);
   if (!file) return 0;
-  gzbuffer(file, CHECKPOINT_BUFFER);
-  uint8_t header[CHECKPOINT_HEADER];
-  bool ok = gzread(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
-            std::memcmp(header, CHECKPOINT_MAGIC, 4) == 0 &&
-            tfile_get_u32(header + 4) == uint32_t(tbitmap_get_width(canvas)) &&
-            tfile_get_u32(header + 8) == uint32_t(tbitmap_get_height(canvas)) &&
-            tfile_get_u32(header + 12) == tbitmap_get_stride(canvas);
-  cairo_t *cr = paint_context_get_cairo(history->_context);
-  if (ok && cr) cairo_surface_flush(cairo_get_target(cr));
-  uint64_t total = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
-  for (uint64_t done = 0; ok && done < total;) {
-    unsigned piece = unsigned(std::min(total - done, CHECKPOINT_CHUNK));
-    ok = gzread(file, canvas->_pixels + done, piece) == int(piece);
-    done += piece;
+  bool ok = paint_context_set_canvas_shape(pc, form.width, form.height, &form.base_offset);
+  tbitmap *canvas = paint_context_get_canvas(pc);
+  cairo_t *cr = paint_context_get_cairo(pc);
+  if (ok) cairo_surface_flush(cairo_get_target(cr));
+  uint32_t stride = uint32_t(form.width) * 4;
+  for (int32_t y = 0; ok && y < form.height; y++) {
+    uint8_t *row = canvas->_pixels + uint64_t(y) * stride;
+    if (repeats[size_t(y)])
+      std::memcpy(row, row - stride, stride);
+    else
+      ok = gzread(file, row, stride) == int(stride);
   }
   gzclose(file);
   if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
@@ -438,10 +501,13 @@ static int32_t zoom_percent(double zoom) {
   return int32_t(std::min(percent, double(PAINT_HISTORY_ZOOM_SLOTS - 1)));
 }
 
+// The list doubles, so that reading n records moves each pointer a bounded
+// number of times.
 static int grow_records(paint_history *history, int32_t needed) {
   if (needed <= history->_capacity) return 1;
-  if (history->_capacity > INT32_MAX - RECORD_GROWTH) return 0;
-  int32_t capacity = history->_capacity + RECORD_GROWTH;
+  if (needed < 0) return 0;
+  int32_t capacity = history->_capacity > INT32_MAX / 2 ? INT32_MAX : std::max(history->_capacity * 2, RECORD_GROWTH);
+  capacity = std::max(capacity, needed);
   void *grown = std::realloc(history->_records, size_t(capacity) * sizeof(paint_history_record *));
   if (!grown) return 0;
   history->_records = static_cast<paint_history_record **>(grown);
@@ -557,29 +623,100 @@ static void start_canvas(paint_context *pc) {
   paint_context_clear(pc);
 }
 
-// Loads the latest checkpoint at or below the position, after giving the
-// canvas the size it had then (the crops before it); the index of the first
-// record still to draw. A checkpoint that fails to load (another canvas size,
-// cut short, not ours) leaves the canvas cleared and the replay starting at
-// record 0.
-static int32_t start_from_checkpoint(paint_history *history, double zoom, int32_t z) {
+// Loads the latest checkpoint at or below the position, canvas size and base
+// picture place included; the index of the first record still to draw, 0
+// when the replay starts from a fresh canvas. A checkpoint that fails to load
+// (cut short, not ours) is deleted, so that this replay writes a good one.
+static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part) {
   int32_t k = (history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP;
   k = std::min(k, history->_checkpoint_counts[z]);
   while (k > 0 && !paint_history_checkpoint_exists(history, k - 1, z)) k--;
   if (k == 0) return 0;
   paint_context *pc = history->_context;
   int32_t first_after = k * PAINT_HISTORY_CHECKPOINT_STEP;
-  for (int32_t i = 0; i < first_after; i++) {
-    const paint_history_record *record = history->_records[i];
-    double scale;
-    if (record && record->_operation == PAINT_HISTORY_OP_CROP && record_scale(record, zoom, &scale))
-      call_app_record(history->_hooks.apply_crop, pc, record, scale);
+  const paint_history_kept &kept = history->_kept;
+  bool in_memory = kept.pixels && kept.index == k - 1 && kept.zoom_percent == z;
+  part->index = k - 1;
+  if (!in_memory && first_after <= history->_position && history->_records[first_after] &&
+      is_crop(pc, history->_records[first_after])) {
+    if (defer_from_checkpoint(part)) return first_after;
+  } else if (paint_history_load_checkpoint(history, k - 1, z)) {
+    part->index = -1;
+    cairo_t *cr = paint_context_get_cairo(pc);
+    if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
+    return first_after;
   }
-  if (paint_history_load_checkpoint(history, k - 1, z)) return first_after;
-  // A file that cannot be used is deleted, so that this replay writes a good one.
   remove_checkpoint(history, k - 1, z);
-  start_canvas(pc);
+  part->index = -1;
   return 0;
+}
+
+// Crops follow the checkpoint: they start from a canvas of its size, and its
+// pixels are read when they end, only those the crops keep.
+static int defer_from_checkpoint(checkpoint_part *part) {
+  checkpoint_shape form = {};
+  std::string repeats;
+  gzFile file = open_checkpoint(part, &form, &repeats);
+  if (!file) return 0;
+  gzclose(file);
+  return paint_context_defer_crops_from(part->history->_context, form.width, form.height, &form.base_offset,
+                                        read_checkpoint_part, part);
+}
+
+static int read_checkpoint_part(void *user, tbitmap *canvas, const trect *from, const tpoint *to) {
+  const checkpoint_part *part = static_cast<const checkpoint_part *>(user);
+  checkpoint_shape form = {};
+  std::string repeats;
+  gzFile file = open_checkpoint(part, &form, &repeats);
+  if (!file) return 0;
+  bool ok = from->x1 >= 0 && from->y1 >= 0 && from->x2 < form.width && from->y2 < form.height;
+  uint32_t stride = uint32_t(form.width) * 4, out_stride = tbitmap_get_stride(canvas);
+  size_t bytes = size_t(from->x2 - from->x1 + 1) * 4;
+  std::string row(stride, '\0');
+  for (int32_t y = 0; ok && y <= from->y2; y++) {
+    if (!repeats[size_t(y)]) ok = gzread(file, row.data(), stride) == int(stride);
+    if (ok && y >= from->y1)
+      std::memcpy(canvas->_pixels + uint64_t(to->y + y - from->y1) * out_stride + uint64_t(to->x) * 4,
+                  row.data() + size_t(from->x1) * 4, bytes);
+  }
+  gzclose(file);
+  return ok;
+}
+
+// The checkpoint's file read up to its first row: its shape and which rows
+// repeat the one above; null when it is not one we can use.
+static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *form, std::string *repeats) {
+  char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  if (!paint_history_checkpoint_path(part->history, part->index, part->zoom_percent, path, sizeof path)) return nullptr;
+  gzFile file = gzopen(path, "rb");
+  if (!file) return nullptr;
+  gzbuffer(file, CHECKPOINT_BUFFER);
+  uint8_t header[CHECKPOINT_HEADER];
+  bool ok = gzread(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
+            read_shape(part->history->_context, header, form);
+  if (ok) {
+    repeats->assign(size_t(form->height), '\0');
+    ok = gzread(file, repeats->data(), unsigned(form->height)) == form->height && !(*repeats)[0];
+  }
+  if (ok) return file;
+  gzclose(file);
+  return nullptr;
+}
+
+// The checkpoints a replay passes and writes (a file that exists is left
+// alone): each of those in the 200 records below the position, where undo
+// goes first, and every eighth before them, so that no undo after a rebuild
+// from record 0 replays more than 200 records while the rebuild writes few
+// files (each costs about as much as drawing ten strokes). An undo between
+// them writes those it passes near its own position in turn.
+static bool worth_writing(int32_t done, int32_t position) {
+  int32_t index = done / PAINT_HISTORY_CHECKPOINT_STEP - 1, last = (position + 1) / PAINT_HISTORY_CHECKPOINT_STEP - 1;
+  return last - index < CHECKPOINTS_NEAR || (index + 1) % CHECKPOINTS_SPACING == 0;
+}
+
+// A crop the application makes (no tool has its number).
+static bool is_crop(const paint_context *pc, const paint_history_record *record) {
+  return record->_operation == PAINT_HISTORY_OP_CROP && !paint_context_find_tool(pc, record->_operation);
 }
 
 static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
@@ -623,22 +760,43 @@ static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_
   kept.width = uint32_t(tbitmap_get_width(canvas));
   kept.height = uint32_t(tbitmap_get_height(canvas));
   kept.stride = tbitmap_get_stride(canvas);
+  kept.base_offset = history->_context->_base_offset;
+  kept.zoom = paint_context_get_zoom(history->_context);
 }
 
-static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, tbitmap *canvas, const char *path) {
+static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, const char *path) {
   const paint_history_kept &kept = history->_kept;
+  paint_context *pc = history->_context;
   if (!kept.pixels || kept.index != index || kept.zoom_percent != zoom_percent) return 0;
-  if (kept.width != uint32_t(tbitmap_get_width(canvas)) || kept.height != uint32_t(tbitmap_get_height(canvas)) ||
-      kept.stride != tbitmap_get_stride(canvas))
-    return 0;
+  if (kept.zoom != paint_context_get_zoom(pc)) return 0;
   paint_history_kept now;
   if (!file_identity(path, &now) || now.inode != kept.inode || now.file_size != kept.file_size ||
       now.mtime_sec != kept.mtime_sec || now.mtime_nsec != kept.mtime_nsec)
     return 0;
-  cairo_t *cr = paint_context_get_cairo(history->_context);
-  if (cr) cairo_surface_flush(cairo_get_target(cr));
+  if (!paint_context_set_canvas_shape(pc, int32_t(kept.width), int32_t(kept.height), &kept.base_offset)) return 0;
+  tbitmap *canvas = paint_context_get_canvas(pc);
+  if (uint64_t(tbitmap_get_stride(canvas)) * tbitmap_get_height(canvas) != kept.bytes) return 0;
+  cairo_t *cr = paint_context_get_cairo(pc);
+  cairo_surface_flush(cairo_get_target(cr));
   std::memcpy(canvas->_pixels, kept.pixels, size_t(kept.bytes));
-  if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
+  cairo_surface_mark_dirty(cairo_get_target(cr));
+  return 1;
+}
+
+// A header this program wrote: the magic, a canvas of a size it can have
+// (32 bpp, rows without padding), drawn at the painting's zoom exactly.
+static int read_shape(const paint_context *pc, const uint8_t *header, checkpoint_shape *form) {
+  if (std::memcmp(header, CHECKPOINT_MAGIC, 4) != 0) return 0;
+  uint32_t width = tfile_get_u32(header + 4), height = tfile_get_u32(header + 8);
+  if (width < 1 || height < 1 || width > uint32_t(TBITMAP_MAX_SIDE) || height > uint32_t(TBITMAP_MAX_SIDE)) return 0;
+  if (tfile_get_u32(header + 12) != width * 4) return 0;
+  uint64_t zoom_bits = uint64_t(tfile_get_u32(header + 24)) | uint64_t(tfile_get_u32(header + 28)) << 32;
+  double zoom;
+  std::memcpy(&zoom, &zoom_bits, 8);
+  if (zoom != paint_context_get_zoom(pc)) return 0;
+  form->width = int32_t(width);
+  form->height = int32_t(height);
+  form->base_offset = {int32_t(tfile_get_u32(header + 16)), int32_t(tfile_get_u32(header + 20))};
   return 1;
 }
 

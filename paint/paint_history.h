@@ -15,21 +15,28 @@
 //   applied", whether the list is empty or every record was undone;
 // - checkpoint i of zoom percent z holds the canvas after the first
 //   25 x (i + 1) records of the current list, drawn at that zoom; a file
-//   that could be stale is deleted before it could be read;
+//   that could be stale is deleted before it could be read; a replay writes
+//   those it passes in the 200 records below its position and every eighth;
 // - the live canvas equals a rebuild of it from the list.
 //
 // Checkpoint file "<cache>/<index>_<zoom percent>.cache", one gzip stream
 // (level 1, default strategy) of:
 //
-//   | offset | size         | field                                       |
-//   |--------|--------------|---------------------------------------------|
-//   | 0      | 4            | magic "BVCP"                                |
-//   | 4      | 4            | canvas width (u32, little-endian)           |
-//   | 8      | 4            | canvas height (u32)                         |
-//   | 12     | 4            | row stride in bytes (u32)                   |
-//   | 16     | stride x h   | canvas rows, top-down, 32 bpp, as in memory |
+//   | offset | size       | field                                          |
+//   |--------|------------|------------------------------------------------|
+//   | 0      | 4          | magic "BVC2"                                   |
+//   | 4      | 4          | canvas width (u32, little-endian)              |
+//   | 8      | 4          | canvas height h (u32)                          |
+//   | 12     | 4          | row stride in bytes (u32), 4 x width           |
+//   | 16     | 8          | the base picture's place on the canvas (2 i32) |
+//   | 24     | 8          | the zoom it was drawn at (IEEE double)         |
+//   | 32     | h          | per row: 1 when it equals the row above, else 0|
+//   | 32 + h | stride x n | the n rows marked 0, top-down, 32 bpp          |
 //
-// A file whose header does not match the canvas counts as missing.
+// Loading one gives the canvas its size and the base picture its place, so a
+// replay draws only the records after it, crops included.
+// A file of another zoom, or whose header is not one we write, counts as
+// missing.
 #pragma once
 
 #include <cstdint>
@@ -78,6 +85,9 @@ struct paint_history_hooks {
   void *(*progress_new)(paint_history *history);
   void (*progress_set)(void *popup, int percent);
   void (*progress_free)(void *popup);
+  // Asked between the records of a replay: 1 stops it there (the program is
+  // about to end). Null: never.
+  int (*exit_requested)();
 };
 
 // The checkpoint read last, kept in memory while its file is the one it was
@@ -88,6 +98,8 @@ struct paint_history_kept {
   uint64_t bytes;
   int32_t index, zoom_percent;
   uint32_t width, height, stride;
+  tpoint base_offset;
+  double zoom;
   uint64_t inode, file_size;
   int64_t mtime_sec, mtime_nsec;
 };

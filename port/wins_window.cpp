@@ -195,6 +195,11 @@ void wins_window_exit(int code) {
   os_post_quit_message(code);
 }
 
+int wins_window_exit_pending() {
+  os_hwnd frame = g_frame.load();
+  return frame && os_close_pending(frame);
+}
+
 int wins_window_flush_screen(const trect *rect) { return wins_window_blit(rect); }
 
 int wins_window_blit(const trect *rect) {

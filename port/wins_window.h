@@ -80,6 +80,10 @@ int wins_window_run_wait();
 void wins_window_end_wait();
 // Asks the context's exit hook (0 vetoes), then posts the quit with code.
 void wins_window_exit(int code);
+// 1 when a close of the frame window (the window manager's close, SIGTERM,
+// SIGINT) or a quit waits to be taken: work that holds up the loop can stop,
+// so that the program ends promptly. Nothing is taken from the queue.
+int wins_window_exit_pending();
 // The codes the port itself ends the program with: a close of the frame
 // window (the window manager's close, SIGTERM, SIGINT) and Ctrl+Q. The hook
 // decides what each keeps; the application's own codes are other numbers.

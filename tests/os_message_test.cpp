@@ -58,6 +58,25 @@ TEST_F(Messages, PostedComeFirstThenQuitThenTimersAndGetEndsAtItsDeadline) {
   mover.join();
 }
 
+// What a long task asks to learn that the program is to end: a close of its
+// window, or a quit, waiting and left where it waits.
+TEST_F(Messages, AWaitingCloseOrQuitIsSeenWithoutBeingTaken) {
+  os_hwnd frame = os_window_create(u"frame", u"", recording_proc, 0, 0, 0, 10, 10);
+  os_hwnd other = os_window_create(u"other", u"", recording_proc, 0, 0, 0, 10, 10);
+  os_post_message(frame, WM_USER, 0, 0);
+  os_post_message(other, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(os_close_pending(frame));
+  os_post_message(frame, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(os_close_pending(frame));
+  os_message m;
+  std::vector<uint32_t> taken;
+  while (os_peek_message(&m)) taken.push_back(m.message);
+  EXPECT_EQ(taken, (std::vector<uint32_t>{WM_USER, WM_CLOSE, WM_CLOSE}));
+  EXPECT_FALSE(os_close_pending(frame));
+  os_post_quit_message(0);
+  EXPECT_TRUE(os_close_pending(frame));
+}
+
 TEST_F(Messages, PostsFromOtherThreadsWakeTheGetterAndAreNotLost) {
   constexpr int k_threads = 4, k_each = 2000;
   std::vector<std::thread> posters;

@@ -242,6 +242,15 @@ int os_peek_message(os_message *message) {
   return 1;
 }
 
+int os_close_pending(os_hwnd window) {
+  os_display_poll();
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_quit_pending) return 1;
+  for (const os_message &m : g_queue)
+    if (m.message == WM_CLOSE && m.window == window) return 1;
+  return 0;
+}
+
 intptr_t os_dispatch_message(const os_message *message) {
   if (!message) return 0;
   if (message->message == WM_TIMER && message->lparam) {

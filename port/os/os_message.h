@@ -124,6 +124,9 @@ int os_get_message(os_message *message, uint64_t deadline_ms);
 // The same without waiting: 1 when a message (or WM_QUIT) was taken.
 int os_peek_message(os_message *message);
 intptr_t os_dispatch_message(const os_message *message);
+// 1 when a close of window or a quit waits in the queue (the display's
+// events are taken in first); nothing is taken out. GUI thread.
+int os_close_pending(os_hwnd window);
 intptr_t os_def_window_proc(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 
 // Key state as of the last key message taken from the queue.
