@@ -39,7 +39,7 @@ namespace {
 
 constexpr int k_documents = 100;
 
-my_paints_dialog *open_dialog(char16_t *path);
+my_paints_dialog *open_dialog(const std::string &dir, char16_t *path);
 void wait_for_thumbnails(my_paints_dialog *mp);
 
 // The folder of 100 documents, made once in a run of the application, and
@@ -61,7 +61,7 @@ struct document_folder {
     });
     app_test_run([&](app_context *) {
       static char16_t path[APP_PATH_CHARS];
-      my_paints_dialog *mp = open_dialog(path);
+      my_paints_dialog *mp = open_dialog(dir, path);
       if (!mp) return;
       wait_for_thumbnails(mp);
       for (int32_t i = 0; i < mp->_count; i++)
@@ -81,8 +81,8 @@ void wait_for_thumbnails(my_paints_dialog *mp) {
   while (win_ao_is_signalled(mp->_loader)) port_test_pump();
 }
 
-my_paints_dialog *open_dialog(char16_t *path) {
-  std::u16string folder = test_wide(documents().dir);
+my_paints_dialog *open_dialog(const std::string &dir, char16_t *path) {
+  std::u16string folder = test_wide(dir);
   my_paints_dialog *mp =
       my_paints_dialog_new(u"My Paints", app_common_get_dialog_width(), folder.c_str(), path, nullptr);
   if (!mp) return nullptr;
@@ -100,7 +100,7 @@ void BM_my_paints_thumbnails_100(benchmark::State &state) {
   app_test_run([&](app_context *) {
     static char16_t path[APP_PATH_CHARS];
     for (auto _ : state) {
-      my_paints_dialog *mp = open_dialog(path);
+      my_paints_dialog *mp = open_dialog(documents().dir, path);
       if (!mp) {
         state.SkipWithError("no dialog");
         return;
@@ -144,7 +144,7 @@ void BM_my_paints_first_paint_100(benchmark::State &state) {
     static char16_t path[APP_PATH_CHARS];
     for (auto _ : state) {
       auto started = std::chrono::steady_clock::now();
-      my_paints_dialog *mp = open_dialog(path);
+      my_paints_dialog *mp = open_dialog(documents().dir, path);
       times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count());
       state.PauseTiming();
       if (mp) tdialog_close(my_paints_dialog_get_dialog(mp), TDIALOG_RESULT_CANCEL);
