@@ -66,7 +66,7 @@ class flood_marks {
   flood_marks(int64_t x1, int64_t width, int64_t height)
       : x1_(x1), words_(size_t((width + 63) / 64)), rows_(size_t(height), nullptr), spans_(size_t(height)) {}
   ~flood_marks() {
-    for (uint64_t *row : rows_) std::free(row);
+    for (uint64_t *block : blocks_) std::free(block);
   }
   flood_marks(const flood_marks &) = delete;
   flood_marks &operator=(const flood_marks &) = delete;
@@ -112,38 +112,56 @@ class flood_marks {
     }
     return to - 1;
   }
-  // Marks x1..x2; false when the row cannot be made.
-  bool mark(size_t r, int64_t x1, int64_t x2) {
+  // Marks x1..x2 (throws std::bad_alloc when the row cannot be made).
+  void mark(size_t r, int64_t x1, int64_t x2) {
     if (!rows_[r]) {
-      rows_[r] = static_cast<uint64_t *>(std::calloc(words_, sizeof(uint64_t)));
-      if (!rows_[r]) return false;
+      rows_[r] = new_row();
       spans_[r] = {x1, x2};
     }
     spans_[r].first = std::min(spans_[r].first, x1);
     spans_[r].last = std::max(spans_[r].last, x2);
     uint64_t *row = rows_[r];
     const uint64_t first = uint64_t(x1 - x1_), last = uint64_t(x2 - x1_);
+    const uint64_t head = ~0ull << (first & 63), tail = ~0ull >> (63 - (last & 63));
     if ((first >> 6) == (last >> 6)) {
-      row[first >> 6] |= (~0ull << (first & 63)) & (~0ull >> (63 - (last & 63)));
-      return true;
+      row[first >> 6] |= head & tail;
+      return;
     }
-    for (uint64_t i = first, end = last; i <= end;) {
-      uint64_t bits = ~0ull << (i & 63);
-      if ((end >> 6) == (i >> 6)) bits &= ~0ull >> (63 - (end & 63));
-      row[i >> 6] |= bits;
-      i = (i | 63) + 1;
-    }
-    return true;
+    row[first >> 6] |= head;
+    for (uint64_t w = (first >> 6) + 1; w < last >> 6; w++) row[w] = ~0ull;
+    row[last >> 6] |= tail;
   }
 
  private:
   struct span {
     int64_t first = 0, last = -1;
   };
+  // Narrow rows are carved out of blocks of several: an open region makes
+  // every row, and one allocation a row would cost more than marking it. A
+  // row of more than a block has one of its own, whose pages are only
+  // touched where marked.
+  uint64_t *new_row() {
+    if (block_left_ < words_) {
+      const size_t words = std::max<size_t>(words_, 4096 / words_ * words_);
+      blocks_.reserve(blocks_.size() + 1);
+      uint64_t *block = static_cast<uint64_t *>(std::calloc(words, sizeof(uint64_t)));
+      if (!block) throw std::bad_alloc();
+      blocks_.push_back(block);
+      block_next_ = block;
+      block_left_ = words;
+    }
+    uint64_t *row = block_next_;
+    block_next_ += words_, block_left_ -= words_;
+    return row;
+  }
+
   int64_t x1_;
   size_t words_;
   std::vector<uint64_t *> rows_;
   std::vector<span> spans_;
+  std::vector<uint64_t *> blocks_;
+  uint64_t *block_next_ = nullptr;
+  size_t block_left_ = 0;
 };
 
 // One pending scan: row y over x1..x2, a stretch of a recorded run on row
@@ -151,6 +169,23 @@ class flood_marks {
 struct flood_scan {
   int32_t y, x1, x2;
   int32_t dir;
+};
+
+// The marks of a fill whose painted pixels fail the test (a new colour at
+// tolerance 0 over the whole bitmap): a pixel it has painted stops any run,
+// so nothing needs remembering and every question has the answer "unmarked".
+class no_marks {
+ public:
+  no_marks(int64_t, int64_t, int64_t) {}
+  const uint64_t *row(size_t) const { return nullptr; }
+  void prefetch(size_t, int64_t) const {}
+  bool marked_in(const uint64_t *, int64_t) const { return false; }
+  int64_t next(size_t, int64_t from, int64_t to, bool want) const {
+    if (from > to) return to + 1;
+    return want ? to + 1 : from;
+  }
+  int64_t previous_marked(size_t, int64_t, int64_t to) const { return to - 1; }
+  void mark(size_t, int64_t, int64_t) {}
 };
 
 // The pending scans. The scan pushed last is mostly popped next, so an
@@ -175,12 +210,12 @@ class flood_stack {
 // to the marks and the caller's scan: a maze's runs are a few pixels long.
 constexpr int k_short_grow = 4;
 
-template <typename Test, typename Scan, typename Fill>
-int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
+template <typename Marks, typename Test, typename Scan, typename Fill>
+int fill_region_with(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
   const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
   if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
   try {
-    flood_marks marks(bx1, bx2 - bx1, by2 - by1);
+    Marks marks(bx1, bx2 - bx1, by2 - by1);
     flood_stack pending;
     pending.push(y, x, x, 0);
     while (!pending.empty()) {
@@ -259,7 +294,7 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&s
         more = false;
         run_x2 = grow_short(found, 1, &more);
         if (more) run_x2 = grow_far(run_x2, 1);
-        if (!marks.mark(r, run_x1, run_x2)) return 0;
+        marks.mark(r, run_x1, run_x2);
         fill(int32_t(run_x1), int32_t(run_x2), job.y);
         // Onwards the whole run is scanned; back towards the row the scan
         // came from only what reaches past the run it started from, which
@@ -290,6 +325,22 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&s
     return 0;
   }
   return 1;
+}
+
+// The fill for any test and fill: the reported runs are marked, so a fill
+// may paint a colour that still passes the test.
+template <typename Test, typename Scan, typename Fill>
+int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
+  return fill_region_with<flood_marks>(bounds, x, y, test, scan, fill);
+}
+
+// The fill for a caller whose fill paints every pixel of every reported run
+// with a colour that fails the test: nothing is marked, the painted pixels
+// themselves stop the runs. Any other caller must use fill_region, as a
+// pixel left passing would be found again.
+template <typename Test, typename Scan, typename Fill>
+int fill_region_unmarked(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
+  return fill_region_with<no_marks>(bounds, x, y, test, scan, fill);
 }
 
 }  // namespace traster_flood
