@@ -814,12 +814,19 @@ int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t
   auto scan = [flood](int32_t row, int32_t from, int32_t limit, int dir, int want) {
     return scan_32(flood, row, from, limit, dir, want);
   };
-  auto fill = [=](int32_t x1, int32_t x2, int32_t row) {
-    if (!store || x2 - x1 >= 64) return fill_run_32(flood, x1, x2, row);
+  const int64_t rows = flood->rows;
+  int32_t last_y = flood->last_y;
+  auto fill = [=, &last_y](int32_t x1, int32_t x2, int32_t row) {
+    if (!store || x2 - x1 >= 64) {
+      flood->last_y = last_y;
+      fill_run_32(flood, x1, x2, row);
+      last_y = row;
+      return;
+    }
     // Along a corridor the row after next is asked for now (see fill_run_32).
-    const int64_t ahead = int64_t(row) + 2 * (int64_t(row) - flood->last_y);
-    if (ahead >= 0 && ahead < flood->rows) __builtin_prefetch(first + ahead * step + 4 * int64_t(x1));
-    flood->last_y = row;
+    const int64_t ahead = int64_t(row) + 2 * (int64_t(row) - last_y);
+    if (ahead >= 0 && ahead < rows) __builtin_prefetch(first + ahead * step + 4 * int64_t(x1));
+    last_y = row;
     uint8_t *p = first + row * step;
     for (int64_t at = x1; at <= x2; at++) {
       uint32_t pixel;

@@ -171,23 +171,6 @@ struct flood_scan {
   int32_t dir;
 };
 
-// The marks of a fill whose painted pixels fail the test (a new colour at
-// tolerance 0 over the whole bitmap): a pixel it has painted stops any run,
-// so nothing needs remembering and every question has the answer "unmarked".
-class no_marks {
- public:
-  no_marks(int64_t, int64_t, int64_t) {}
-  const uint64_t *row(size_t) const { return nullptr; }
-  void prefetch(size_t, int64_t) const {}
-  bool marked_in(const uint64_t *, int64_t) const { return false; }
-  int64_t next(size_t, int64_t from, int64_t to, bool want) const {
-    if (from > to) return to + 1;
-    return want ? to + 1 : from;
-  }
-  int64_t previous_marked(size_t, int64_t, int64_t to) const { return to - 1; }
-  void mark(size_t, int64_t, int64_t) {}
-};
-
 // The pending scans. The scan pushed last is mostly popped next, so an
 // entry is written and read a field at a time: a whole-record copy would
 // wait on the four stores before it.
@@ -210,12 +193,14 @@ class flood_stack {
 // to the marks and the caller's scan: a maze's runs are a few pixels long.
 constexpr int k_short_grow = 4;
 
-template <typename Marks, typename Test, typename Scan, typename Fill>
-int fill_region_with(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
+// The fill for any test and fill: the reported runs are marked, so a fill
+// may paint a colour that still passes the test.
+template <typename Test, typename Scan, typename Fill>
+int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
   const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
   if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
   try {
-    Marks marks(bx1, bx2 - bx1, by2 - by1);
+    flood_marks marks(bx1, bx2 - bx1, by2 - by1);
     flood_stack pending;
     pending.push(y, x, x, 0);
     while (!pending.empty()) {
@@ -327,20 +312,69 @@ int fill_region_with(const trect &bounds, int32_t x, int32_t y, Test &&test, Sca
   return 1;
 }
 
-// The fill for any test and fill: the reported runs are marked, so a fill
-// may paint a colour that still passes the test.
-template <typename Test, typename Scan, typename Fill>
-int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
-  return fill_region_with<flood_marks>(bounds, x, y, test, scan, fill);
-}
-
 // The fill for a caller whose fill paints every pixel of every reported run
 // with a colour that fails the test: nothing is marked, the painted pixels
 // themselves stop the runs. Any other caller must use fill_region, as a
-// pixel left passing would be found again.
+// pixel left passing would be found again: should the runs reported come
+// to more pixels than the bounds hold, the fill stops and gives 0.
 template <typename Test, typename Scan, typename Fill>
 int fill_region_unmarked(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
-  return fill_region_with<no_marks>(bounds, x, y, test, scan, fill);
+  const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
+  if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
+  // A run is grown a pixel at a time first, then by the caller's scan.
+  auto grow = [&](int32_t row, int64_t edge, int dir) {
+    const int64_t end = dir > 0 ? bx2 - 1 : bx1;
+    for (int i = 0; i < k_short_grow; i++) {
+      if (edge == end || !test(row, int32_t(edge + dir))) return edge;
+      edge += dir;
+    }
+    return edge == end ? edge : scan(row, int32_t(edge + dir), int32_t(end), dir, 1) - dir;
+  };
+  uint64_t left = uint64_t(bx2 - bx1) * uint64_t(by2 - by1);
+  try {
+    flood_stack pending;
+    pending.push(y, x, x, 0);
+    while (!pending.empty()) {
+      const flood_scan &top = pending.pop();
+      const int32_t row = top.y, job_x1 = top.x1, job_x2 = top.x2, dir = top.dir;
+      for (int64_t at = job_x1; at <= job_x2;) {
+        if (!test(row, int32_t(at))) {
+          if (at == job_x2) break;
+          at = scan(row, int32_t(at + 1), job_x2, 1, 0);
+          if (at > job_x2) break;
+        }
+        const int64_t run_x1 = at == job_x1 ? grow(row, at, -1) : at, run_x2 = grow(row, at, 1);
+        if (uint64_t(run_x2 - run_x1 + 1) > left) return 0;
+        left -= uint64_t(run_x2 - run_x1 + 1);
+        fill(int32_t(run_x1), int32_t(run_x2), row);
+        // As in fill_region: onwards the whole run is scanned, back only
+        // what reaches past the run the scan came from.
+        const int32_t x1 = int32_t(run_x1), x2 = int32_t(run_x2);
+        if (row > by1) {
+          if (dir != 1)
+            pending.push(row - 1, x1, x2, -1);
+          else {
+            if (x1 < job_x1) pending.push(row - 1, x1, job_x1 - 1, -1);
+            if (x2 > job_x2) pending.push(row - 1, job_x2 + 1, x2, -1);
+          }
+        }
+        if (row + 1 < by2) {
+          if (dir != -1)
+            pending.push(row + 1, x1, x2, 1);
+          else {
+            if (x1 < job_x1) pending.push(row + 1, x1, job_x1 - 1, 1);
+            if (x2 > job_x2) pending.push(row + 1, job_x2 + 1, x2, 1);
+          }
+        }
+        at = run_x2 + 2;
+      }
+    }
+  } catch (const std::bad_alloc &) {
+    return 0;
+  } catch (const std::length_error &) {
+    return 0;
+  }
+  return 1;
 }
 
 }  // namespace traster_flood
