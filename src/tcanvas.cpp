@@ -801,7 +801,7 @@ bool paints_out_of_region(const flood_ctx *flood) {
 // short run of an opaque colour is stored on the spot, as in fill_run_32,
 // where anything else goes. What the loops read is copied here, so that the
 // compiler keeps it in registers across the stores to the pixels.
-int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t y) {
+__attribute__((noinline)) int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t y) {
   uint8_t *const first = flood->first_row;
   const int64_t step = flood->row_step;
   const uint32_t seed = flood->low_word, colour = flood->brush_word & 0xFFFFFFu;
@@ -814,7 +814,6 @@ int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t
   auto scan = [flood](int32_t row, int32_t from, int32_t limit, int dir, int want) {
     return scan_32(flood, row, from, limit, dir, want);
   };
-  const int64_t rows = flood->rows;
   int32_t last_y = flood->last_y;
   auto fill = [=, &last_y](int32_t x1, int32_t x2, int32_t row) {
     if (!store || x2 - x1 >= 64) {
@@ -823,9 +822,6 @@ int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t
       last_y = row;
       return;
     }
-    // Along a corridor the row after next is asked for now (see fill_run_32).
-    const int64_t ahead = int64_t(row) + 2 * (int64_t(row) - last_y);
-    if (ahead >= 0 && ahead < rows) __builtin_prefetch(first + ahead * step + 4 * int64_t(x1));
     last_y = row;
     uint8_t *p = first + row * step;
     for (int64_t at = x1; at <= x2; at++) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tbitmap.h"
+#include "tblit.h"
 #include "tcanvas.h"
 
 namespace {
@@ -250,12 +251,15 @@ TEST(TrasterFlood, UnmarkedFillTestsEachRegionPixelOnce) {
 // the same fill goes the general way. Random mazes of odd widths with open
 // rows (runs wider than the short-run path), near-seed colours, tolerances,
 // translucent brushes (one that leaves the seed colour as it was), clips and
-// canvases whose fourth bytes are kept at 255: both must paint the same.
+// canvases whose fourth bytes are kept at 255, with and without the 256-bit
+// loops: both must paint the same.
 TEST(TrasterFlood, CanvasFillsPaintWhatTheGeneralFillPaints) {
   const uint32_t seed_colour = 0xFF6080A0, near = 0xFF6484A0, wall = 0xFF000000;
   const uint32_t brushes[] = {0xFFC02040, 0x80C02040, 0x406080A0, 0xFF6080A0, 0x01FFFFFF};
+  const int wide_vectors = tblit_set_wide_vectors(1);
   for (uint32_t seed = 1; seed <= 200; seed++) {
     std::mt19937 rng(seed);
+    tblit_set_wide_vectors(seed % 4 != 1);
     const int32_t w = 1 + 2 * int32_t(rng() % 130), h = 1 + int32_t(rng() % 40);
     tcanvas canvas, general;
     ASSERT_EQ(tcanvas_init(&canvas, nullptr, 32, w, rng() % 2 ? h : -h), 1);
@@ -300,4 +304,5 @@ TEST(TrasterFlood, CanvasFillsPaintWhatTheGeneralFillPaints) {
     tcanvas_deinit(&canvas);
     tcanvas_deinit(&general);
   }
+  tblit_set_wide_vectors(wide_vectors);
 }
