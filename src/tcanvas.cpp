@@ -801,7 +801,7 @@ bool paints_out_of_region(const flood_ctx *flood) {
 // short run of an opaque colour is stored on the spot, as in fill_run_32,
 // where anything else goes. What the loops read is copied here, so that the
 // compiler keeps it in registers across the stores to the pixels.
-__attribute__((noinline)) int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t y) {
+int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t y) {
   uint8_t *const first = flood->first_row;
   const int64_t step = flood->row_step;
   const uint32_t seed = flood->low_word, colour = flood->brush_word & 0xFFFFFFu;

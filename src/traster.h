@@ -330,7 +330,8 @@ int fill_region_unmarked(const trect &bounds, int32_t x, int32_t y, Test &&test,
     }
     return edge == end ? edge : scan(row, int32_t(edge + dir), int32_t(end), dir, 1) - dir;
   };
-  uint64_t left = uint64_t(bx2 - bx1) * uint64_t(by2 - by1);
+  uint64_t left;
+  if (__builtin_mul_overflow(uint64_t(bx2 - bx1), uint64_t(by2 - by1), &left)) left = UINT64_MAX;
   try {
     flood_stack pending;
     pending.push(y, x, x, 0);
