@@ -1,5 +1,7 @@
 // Runs every registered Google Benchmark case (repeated, so medians are used)
-// and prints one line per figure: "bench NAME: VALUE (goal <= GOAL)".
+// and prints one line per figure: "bench NAME: VALUE (goal <= GOAL)". The run
+// ends with "bench missed: " and the figures above their goal or failed
+// ("none" when every one held), and exits non-zero when there is one.
 #include "bench_figures.h"
 
 #include <benchmark/benchmark.h>
@@ -129,9 +131,20 @@ int main(int argc, char **argv) {
     auto it = reporter.errors.find(bench);
     return it == reporter.errors.end() ? nullptr : &it->second;
   };
-  auto print_failed = [&failed](const std::string &name, const std::string &why) {
+  std::vector<std::string> missed;
+  auto print_failed = [&failed, &missed](const std::string &name, const std::string &why) {
     std::printf("bench %s: failed (%s)\n", name.c_str(), why.c_str());
     failed = 1;
+    missed.push_back(name);
+  };
+  // A figure with a goal; one without (goal 0) is only reported.
+  auto print_judged = [&missed](const std::string &name, double value, double goal) {
+    if (goal <= 0) {
+      std::printf("bench %s: %.3f\n", name.c_str(), value);
+      return;
+    }
+    std::printf("bench %s: %.3f (goal <= %g)\n", name.c_str(), value, goal);
+    if (value > goal) missed.push_back(name);
   };
   for (const ratio_figure &f : ratios()) {
     double worst = -1;
@@ -150,10 +163,8 @@ int main(int argc, char **argv) {
       print_failed(f.name, *error);
     else if (worst < 0)
       std::printf("bench %s: not measured\n", f.name.c_str());
-    else if (f.goal > 0)
-      std::printf("bench %s: %.3f (goal <= %g)\n", f.name.c_str(), worst, f.goal);
     else
-      std::printf("bench %s: %.3f\n", f.name.c_str(), worst);
+      print_judged(f.name, worst, f.goal);
   }
   for (const ms_figure &f : reported()) {
     double t = reporter.median(f.bench);
@@ -171,15 +182,16 @@ int main(int argc, char **argv) {
       print_failed(f.name, why->second);
     else if (it == value_store().end())
       std::printf("bench %s: not measured\n", f.name.c_str());
-    else if (f.goal > 0)
-      std::printf("bench %s: %.3f (goal <= %g)\n", f.name.c_str(), it->second, f.goal);
     else
-      std::printf("bench %s: %.3f\n", f.name.c_str(), it->second);
+      print_judged(f.name, it->second, f.goal);
   }
   for (const std::string &name : notes()) {
     auto it = note_store().find(name);
     std::printf("bench %s: %s\n", name.c_str(), it == note_store().end() ? "not measured" : it->second.c_str());
   }
+  std::string list;
+  for (const std::string &name : missed) list += (list.empty() ? "" : ", ") + name;
+  std::printf("bench missed: %s\n", list.empty() ? "none" : list.c_str());
   benchmark::Shutdown();
-  return failed;
+  return failed || !missed.empty() ? 1 : 0;
 }

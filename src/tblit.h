@@ -107,6 +107,11 @@ void tblit_fill_rect_32(uint8_t *start, uint32_t stride, int32_t columns, int32_
 void tblit_hline_32_opaque(uint8_t *start, int32_t count, uint32_t color);
 void tblit_fill_rect_32_opaque(uint8_t *start, uint32_t stride, int32_t columns, int32_t rows, uint32_t color,
                                bool top_down);
+// The flood fill's paint of a wide run: tblit_hline_32, or tblit_hline_32_opaque
+// when whole, that asks for the same span at ahead (the row the fill scans
+// next; nullptr for none) as it goes, so that the scan finds it in the cache
+// while the paint keeps the processor busy.
+void tblit_hline_32_ahead(uint8_t *start, int32_t count, uint32_t color, bool whole, const uint8_t *ahead);
 // Which stores the opaque fills above use on this processor (for the benchmarks).
 const char *tblit_opaque_fill_path();
 

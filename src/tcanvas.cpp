@@ -84,6 +84,8 @@ int64_t scan_32(const flood_ctx *flood, int32_t y, int32_t x, int32_t limit, int
 void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y);
 void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y);
 void flood_blend_edge(const flood_ctx *flood, int32_t x, int32_t y, rgba pixel);
+bool paints_out_of_region(const flood_ctx *flood);
+int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t y);
 
 }  // namespace
 
@@ -352,12 +354,13 @@ int tcanvas_flood_fill(tcanvas *canvas, int32_t x, int32_t y, int tolerance) {
   if (flood.reader == FLOOD_READ_32) {
     // The painting canvas: a maze's narrow runs cost little more than the
     // calls that find and paint them, so these are made directly.
-    return traster_flood::fill_region(
-        bounds, x, y, [&flood](int32_t row, int32_t at) { return passes_32(&flood, flood_row(&flood, row) + 4 * size_t(at)); },
-        [&flood](int32_t row, int32_t from, int32_t limit, int dir, int want) {
-          return scan_32(&flood, row, from, limit, dir, want);
-        },
-        [&flood](int32_t x1, int32_t x2, int32_t row) { fill_run_32(&flood, x1, x2, row); });
+    auto test = [&flood](int32_t row, int32_t at) { return passes_32(&flood, flood_row(&flood, row) + 4 * size_t(at)); };
+    auto scan = [&flood](int32_t row, int32_t from, int32_t limit, int dir, int want) {
+      return scan_32(&flood, row, from, limit, dir, want);
+    };
+    auto fill = [&flood](int32_t x1, int32_t x2, int32_t row) { fill_run_32(&flood, x1, x2, row); };
+    if (paints_out_of_region(&flood)) return fill_new_colour_32(&flood, bounds, x, y);
+    return traster_flood::fill_region(bounds, x, y, test, scan, fill);
   }
   return traster_flood_fill_runs(&flood, &bounds, x, y, flood_scan, flood_fill_run);
 }
@@ -726,10 +729,9 @@ void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y) {
   tcanvas_draw_line_color(canvas, left, y, right, y, tcolor_to_word(&canvas->_brush_color));
 }
 
-// flood_fill_run on the 32-bit canvas for the short runs of a maze: a solid
-// run whose two ends are exact seed pixels (every run at tolerance 0) is one
-// line of the brush colour, stored here when opaque. Anything else, and the
-// long runs (whose next row flood_fill_run asks for early), goes there.
+// flood_fill_run on the 32-bit canvas: a solid run whose two ends are exact
+// seed pixels (every run at tolerance 0) is one line of the brush colour,
+// stored here when opaque and short. Anything else goes there.
 void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y) {
   tcanvas *canvas = flood->canvas;
   uint8_t *row = flood->first_row + y * flood->row_step;
@@ -738,14 +740,17 @@ void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y) {
     const uint8_t *p = row + 4 * size_t(x);
     return p[2] == seed.r && p[1] == seed.g && p[0] == seed.b;
   };
-  if (x2 - x1 >= 64 || canvas->_brush_style != TCANVAS_BRUSH_SOLID ||
-      (!flood->exact_only && (!exact(x1) || !exact(x2))))
+  if (canvas->_brush_style != TCANVAS_BRUSH_SOLID || (!flood->exact_only && (!exact(x1) || !exact(x2))))
     return flood_fill_run(flood, x1, x2, y);
-  // Along a corridor the fill goes on a row at a time: the row after next
-  // is asked for now, as its pixels are a page away from these.
-  const int64_t ahead = int64_t(y) + 2 * (int64_t(y) - flood->last_y);
-  if (ahead >= 0 && ahead < flood->rows)
-    __builtin_prefetch(flood->first_row + ahead * flood->row_step + 4 * int64_t(x1));
+  const bool wide = x2 - x1 >= 64;
+  // The next row the fill scans is mostly the one beyond this in the
+  // direction it goes. Along a corridor the row after next is asked for
+  // now, as its pixels are a page away from these; a wide run asks for the
+  // next row's span as it paints, so that the scan finds it in the cache.
+  const int64_t next = int64_t(y) + (y >= flood->last_y ? 1 : -1);
+  const int64_t ahead = wide ? next : int64_t(y) + 2 * (int64_t(y) - flood->last_y);
+  const uint8_t *ahead_row = ahead >= 0 && ahead < flood->rows ? flood->first_row + ahead * flood->row_step : nullptr;
+  if (!wide && ahead_row) __builtin_prefetch(ahead_row + 4 * int64_t(x1));
   flood->last_y = y;
   if (canvas->_clip_on) {
     const trect &clip = canvas->_clip;
@@ -755,6 +760,11 @@ void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y) {
     if (x1 > x2) return;
   }
   const uint32_t color = flood->brush_word;
+  if (wide) {
+    tblit_hline_32_ahead(row + 4 * size_t(x1), x2 - x1 + 1, color, flood->bitmap->_opaque != 0,
+                         ahead_row ? ahead_row + 4 * size_t(x1) : nullptr);
+    return;
+  }
   if (color >> 24 != 255) {
     tbitmap_draw_hline(flood->bitmap, x1, x2, y, color);
     return;
@@ -766,6 +776,62 @@ void fill_run_32(flood_ctx *flood, int32_t x1, int32_t x2, int32_t y) {
     pixel = (pixel & 0xFF000000u) | (color & 0xFFFFFFu);
     std::memcpy(p, &pixel, 4);
   }
+}
+
+// Whether every pixel the fill paints on the 32-bit canvas leaves the
+// region, so that the fill need not remember where it has been: at
+// tolerance 0 every pixel of the region is the seed colour and a solid brush
+// paints it one colour, found here by painting one such pixel aside. A clip
+// that leaves part of the bitmap unpainted, or a brush that paints the seed
+// colour again, needs the marks.
+bool paints_out_of_region(const flood_ctx *flood) {
+  const tcanvas *canvas = flood->canvas;
+  if (!flood->exact_only || canvas->_brush_style != TCANVAS_BRUSH_SOLID) return false;
+  if (canvas->_clip_on) {
+    const trect &clip = canvas->_clip;
+    if (clip.x1 > 0 || clip.y1 > 0 || clip.x2 < tbitmap_get_width(flood->bitmap) - 1 || clip.y2 < flood->rows - 1)
+      return false;
+  }
+  uint8_t pixel[4] = {uint8_t(flood->seed.b), uint8_t(flood->seed.g), uint8_t(flood->seed.r), uint8_t(flood->seed.a)};
+  tblit_hline_32(pixel, 1, flood->brush_word);
+  return !passes_32(flood, pixel);
+}
+
+// The fill when paints_out_of_region holds: the test is one compare, and a
+// short run of an opaque colour is stored on the spot, as in fill_run_32,
+// where anything else goes. What the loops read is copied here, so that the
+// compiler keeps it in registers across the stores to the pixels.
+int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t y) {
+  uint8_t *const first = flood->first_row;
+  const int64_t step = flood->row_step;
+  const uint32_t seed = flood->low_word, colour = flood->brush_word & 0xFFFFFFu;
+  const bool store = flood->brush_word >> 24 == 255;
+  auto test = [first, step, seed](int32_t row, int32_t at) {
+    uint32_t pixel;
+    std::memcpy(&pixel, first + row * step + 4 * int64_t(at), 4);
+    return (pixel & 0xFFFFFFu) == seed;
+  };
+  auto scan = [flood](int32_t row, int32_t from, int32_t limit, int dir, int want) {
+    return scan_32(flood, row, from, limit, dir, want);
+  };
+  int32_t last_y = flood->last_y;
+  auto fill = [=, &last_y](int32_t x1, int32_t x2, int32_t row) {
+    if (!store || x2 - x1 >= 64) {
+      flood->last_y = last_y;
+      fill_run_32(flood, x1, x2, row);
+      last_y = row;
+      return;
+    }
+    last_y = row;
+    uint8_t *p = first + row * step;
+    for (int64_t at = x1; at <= x2; at++) {
+      uint32_t pixel;
+      std::memcpy(&pixel, p + 4 * at, 4);
+      pixel = (pixel & 0xFF000000u) | colour;
+      std::memcpy(p + 4 * at, &pixel, 4);
+    }
+  };
+  return traster_flood::fill_region_unmarked(bounds, x, y, test, scan, fill);
 }
 
 void flood_blend_edge(const flood_ctx *flood, int32_t x, int32_t y, rgba pixel) {

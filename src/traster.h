@@ -66,7 +66,7 @@ class flood_marks {
   flood_marks(int64_t x1, int64_t width, int64_t height)
       : x1_(x1), words_(size_t((width + 63) / 64)), rows_(size_t(height), nullptr), spans_(size_t(height)) {}
   ~flood_marks() {
-    for (uint64_t *row : rows_) std::free(row);
+    for (uint64_t *block : blocks_) std::free(block);
   }
   flood_marks(const flood_marks &) = delete;
   flood_marks &operator=(const flood_marks &) = delete;
@@ -112,38 +112,56 @@ class flood_marks {
     }
     return to - 1;
   }
-  // Marks x1..x2; false when the row cannot be made.
-  bool mark(size_t r, int64_t x1, int64_t x2) {
+  // Marks x1..x2 (throws std::bad_alloc when the row cannot be made).
+  void mark(size_t r, int64_t x1, int64_t x2) {
     if (!rows_[r]) {
-      rows_[r] = static_cast<uint64_t *>(std::calloc(words_, sizeof(uint64_t)));
-      if (!rows_[r]) return false;
+      rows_[r] = new_row();
       spans_[r] = {x1, x2};
     }
     spans_[r].first = std::min(spans_[r].first, x1);
     spans_[r].last = std::max(spans_[r].last, x2);
     uint64_t *row = rows_[r];
     const uint64_t first = uint64_t(x1 - x1_), last = uint64_t(x2 - x1_);
+    const uint64_t head = ~0ull << (first & 63), tail = ~0ull >> (63 - (last & 63));
     if ((first >> 6) == (last >> 6)) {
-      row[first >> 6] |= (~0ull << (first & 63)) & (~0ull >> (63 - (last & 63)));
-      return true;
+      row[first >> 6] |= head & tail;
+      return;
     }
-    for (uint64_t i = first, end = last; i <= end;) {
-      uint64_t bits = ~0ull << (i & 63);
-      if ((end >> 6) == (i >> 6)) bits &= ~0ull >> (63 - (end & 63));
-      row[i >> 6] |= bits;
-      i = (i | 63) + 1;
-    }
-    return true;
+    row[first >> 6] |= head;
+    for (uint64_t w = (first >> 6) + 1; w < last >> 6; w++) row[w] = ~0ull;
+    row[last >> 6] |= tail;
   }
 
  private:
   struct span {
     int64_t first = 0, last = -1;
   };
+  // Narrow rows are carved out of blocks of several: an open region makes
+  // every row, and one allocation a row would cost more than marking it. A
+  // row of more than a block has one of its own, whose pages are only
+  // touched where marked.
+  uint64_t *new_row() {
+    if (block_left_ < words_) {
+      const size_t words = std::max<size_t>(words_, 4096 / words_ * words_);
+      blocks_.reserve(blocks_.size() + 1);
+      uint64_t *block = static_cast<uint64_t *>(std::calloc(words, sizeof(uint64_t)));
+      if (!block) throw std::bad_alloc();
+      blocks_.push_back(block);
+      block_next_ = block;
+      block_left_ = words;
+    }
+    uint64_t *row = block_next_;
+    block_next_ += words_, block_left_ -= words_;
+    return row;
+  }
+
   int64_t x1_;
   size_t words_;
   std::vector<uint64_t *> rows_;
   std::vector<span> spans_;
+  std::vector<uint64_t *> blocks_;
+  uint64_t *block_next_ = nullptr;
+  size_t block_left_ = 0;
 };
 
 // One pending scan: row y over x1..x2, a stretch of a recorded run on row
@@ -175,6 +193,8 @@ class flood_stack {
 // to the marks and the caller's scan: a maze's runs are a few pixels long.
 constexpr int k_short_grow = 4;
 
+// The fill for any test and fill: the reported runs are marked, so a fill
+// may paint a colour that still passes the test.
 template <typename Test, typename Scan, typename Fill>
 int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
   const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
@@ -259,7 +279,7 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&s
         more = false;
         run_x2 = grow_short(found, 1, &more);
         if (more) run_x2 = grow_far(run_x2, 1);
-        if (!marks.mark(r, run_x1, run_x2)) return 0;
+        marks.mark(r, run_x1, run_x2);
         fill(int32_t(run_x1), int32_t(run_x2), job.y);
         // Onwards the whole run is scanned; back towards the row the scan
         // came from only what reaches past the run it started from, which
@@ -279,6 +299,72 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&s
           else {
             if (run_x1 < job.x1) pending.push(job.y + 1, x1, job.x1 - 1, 1);
             if (run_x2 > job.x2) pending.push(job.y + 1, job.x2 + 1, x2, 1);
+          }
+        }
+        at = run_x2 + 2;
+      }
+    }
+  } catch (const std::bad_alloc &) {
+    return 0;
+  } catch (const std::length_error &) {
+    return 0;
+  }
+  return 1;
+}
+
+// The fill for a caller whose fill paints every pixel of every reported run
+// with a colour that fails the test: nothing is marked, the painted pixels
+// themselves stop the runs. Any other caller must use fill_region, as a
+// pixel left passing would be found again: should the runs reported come
+// to more pixels than the bounds hold, the fill stops and gives 0.
+template <typename Test, typename Scan, typename Fill>
+int fill_region_unmarked(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
+  const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
+  if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
+  // A run is grown a pixel at a time first, then by the caller's scan.
+  auto grow = [&](int32_t row, int64_t edge, int dir) {
+    const int64_t end = dir > 0 ? bx2 - 1 : bx1;
+    for (int i = 0; i < k_short_grow; i++) {
+      if (edge == end || !test(row, int32_t(edge + dir))) return edge;
+      edge += dir;
+    }
+    return edge == end ? edge : scan(row, int32_t(edge + dir), int32_t(end), dir, 1) - dir;
+  };
+  uint64_t left;
+  if (__builtin_mul_overflow(uint64_t(bx2 - bx1), uint64_t(by2 - by1), &left)) left = UINT64_MAX;
+  try {
+    flood_stack pending;
+    pending.push(y, x, x, 0);
+    while (!pending.empty()) {
+      const flood_scan &top = pending.pop();
+      const int32_t row = top.y, job_x1 = top.x1, job_x2 = top.x2, dir = top.dir;
+      for (int64_t at = job_x1; at <= job_x2;) {
+        if (!test(row, int32_t(at))) {
+          if (at == job_x2) break;
+          at = scan(row, int32_t(at + 1), job_x2, 1, 0);
+          if (at > job_x2) break;
+        }
+        const int64_t run_x1 = at == job_x1 ? grow(row, at, -1) : at, run_x2 = grow(row, at, 1);
+        if (uint64_t(run_x2 - run_x1 + 1) > left) return 0;
+        left -= uint64_t(run_x2 - run_x1 + 1);
+        fill(int32_t(run_x1), int32_t(run_x2), row);
+        // As in fill_region: onwards the whole run is scanned, back only
+        // what reaches past the run the scan came from.
+        const int32_t x1 = int32_t(run_x1), x2 = int32_t(run_x2);
+        if (row > by1) {
+          if (dir != 1)
+            pending.push(row - 1, x1, x2, -1);
+          else {
+            if (x1 < job_x1) pending.push(row - 1, x1, job_x1 - 1, -1);
+            if (x2 > job_x2) pending.push(row - 1, job_x2 + 1, x2, -1);
+          }
+        }
+        if (row + 1 < by2) {
+          if (dir != -1)
+            pending.push(row + 1, x1, x2, 1);
+          else {
+            if (x1 < job_x1) pending.push(row + 1, x1, job_x1 - 1, 1);
+            if (x2 > job_x2) pending.push(row + 1, job_x2 + 1, x2, 1);
           }
         }
         at = run_x2 + 2;

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <random>
 #include <tuple>
 #include <vector>
+
+#include "tbitmap.h"
+#include "tblit.h"
+#include "tcanvas.h"
 
 namespace {
 
@@ -211,3 +216,131 @@ TEST(TrasterFlood, BoundsAtTheEdgesOfTheCoordinateRange) {
   EXPECT_EQ(traster_flood_fill(&runs, &bounds, HI - 1, 0, test, fill), 1);
   EXPECT_EQ(runs, (std::vector<std::pair<int32_t, int32_t>>{{HI - 3, HI - 1}, {HI - 3, HI - 1}}));
 }
+
+TEST(TrasterFlood, UnmarkedFillTestsEachRegionPixelOnce) {
+  // Without marks the painted pixels stop the runs: every pixel of the
+  // region is filled once and tested once, as by the marked fill.
+  for (uint32_t seed = 1; seed <= 300; seed++) {
+    std::mt19937 rng(seed);
+    bool open = seed % 4 == 0;
+    int32_t w = 1 + int32_t(rng() % (open ? 301 : 41)), h = 1 + int32_t(rng() % 30);
+    trect bounds = {-7, 3, w - 7, h + 3};
+    mask_field m(bounds);
+    int density = open ? 97 : 35 + int(rng() % 50);
+    for (int &p : m.pass) p = int(rng() % 100) < density;
+    int32_t sx = bounds.x1 + int32_t(rng() % w), sy = bounds.y1 + int32_t(rng() % h);
+    std::vector<int> expected = breadth_first(m, sx, sy);
+    int result = traster_flood::fill_region_unmarked(
+        bounds, sx, sy, [&m](int32_t y, int32_t x) { return mask_test(&m, x, y) != 0; },
+        [&m](int32_t y, int32_t x, int32_t limit, int dir, int want) { return mask_scan(&m, y, x, limit, dir, want); },
+        [&m](int32_t x1, int32_t x2, int32_t y) { mask_fill(&m, x1, x2, y); });
+    ASSERT_EQ(result, 1) << "seed " << seed;
+    ASSERT_FALSE(m.stray) << "seed " << seed;
+    // A pixel is tested when its run grows and, once painted, at most by
+    // one scan from the row above and one from below; any other pixel from
+    // those and from the runs beside it.
+    for (size_t i = 0; i < expected.size(); i++) {
+      ASSERT_EQ(m.fills[i], expected[i]) << "seed " << seed << " pixel " << i;
+      ASSERT_LE(m.tests[i], expected[i] ? 3 : 4) << "seed " << seed << " pixel " << i;
+    }
+  }
+}
+
+// The canvas's fill of a new colour at tolerance 0 keeps no marks and
+// paints wide runs through its own path; on a 24-bit copy of the picture
+// the same fill goes the general way. Random mazes of odd widths with open
+// rows (runs wider than the short-run path), near-seed colours, tolerances,
+// translucent brushes (one that leaves the seed colour as it was), clips and
+// canvases whose fourth bytes are kept at 255, with and without the 256-bit
+// loops: both must paint the same.
+TEST(TrasterFlood, CanvasFillsPaintWhatTheGeneralFillPaints) {
+  const uint32_t seed_colour = 0xFF6080A0, near = 0xFF6484A0, wall = 0xFF000000;
+  const uint32_t brushes[] = {0xFFC02040, 0x80C02040, 0x406080A0, 0xFF6080A0, 0x01FFFFFF};
+  const int wide_vectors = tblit_set_wide_vectors(1);
+  for (uint32_t seed = 1; seed <= 200; seed++) {
+    std::mt19937 rng(seed);
+    tblit_set_wide_vectors(seed % 4 != 1);
+    const int32_t w = 1 + 2 * int32_t(rng() % 130), h = 1 + int32_t(rng() % 40);
+    tcanvas canvas, general;
+    ASSERT_EQ(tcanvas_init(&canvas, nullptr, 32, w, rng() % 2 ? h : -h), 1);
+    ASSERT_EQ(tcanvas_init(&general, nullptr, 24, w, -h), 1);
+    tbitmap *picture = tcanvas_get_bitmap(&canvas), *copy = tcanvas_get_bitmap(&general);
+    const bool whole = seed % 3 == 0;
+    tbitmap_set_opaque(picture, whole);
+    // The fourth bytes vary where no run end is blended (by the pixel's own
+    // fourth byte): at tolerance 0.
+    const int tolerance = rng() % 3 ? 0 : int(rng() % 8);
+    const int density = int(rng() % 60);
+    for (int32_t y = 0; y < h; y++) {
+      const bool open_row = rng() % 3 == 0;
+      for (int32_t x = 0; x < w; x++) {
+        uint32_t pixel = open_row || int(rng() % 100) >= density ? seed_colour : wall;
+        if (pixel == seed_colour && rng() % 16 == 0) pixel = near;
+        if (!whole && tolerance == 0 && rng() % 8 == 0) pixel = (pixel & 0xFFFFFF) | uint32_t(rng() % 256) << 24;
+        tbitmap_set_pixel(picture, x, y, pixel);
+        tbitmap_set_pixel(copy, x, y, pixel | 0xFF000000u);
+      }
+    }
+    std::vector<uint8_t> alphas;
+    for (int32_t y = 0; y < h; y++)
+      for (int32_t x = 0; x < w; x++) alphas.push_back(tbitmap_get_pixel_ptr(picture, x, y)[3]);
+    const uint32_t brush = brushes[rng() % 5];
+    for (tcanvas *c : {&canvas, &general}) tcanvas_set_brush(c, TCANVAS_BRUSH_SOLID, brush);
+    if (rng() % 4 == 0) {
+      trect clip = {int32_t(rng() % w) - 1, int32_t(rng() % h) - 1, w - int32_t(rng() % 3), h};
+      for (tcanvas *c : {&canvas, &general}) tcanvas_set_clip(c, &clip);
+    }
+    const int32_t sx = int32_t(rng() % w), sy = int32_t(rng() % h);
+    ASSERT_EQ(tcanvas_flood_fill(&canvas, sx, sy, tolerance), 1) << "seed " << seed;
+    ASSERT_EQ(tcanvas_flood_fill(&general, sx, sy, tolerance), 1) << "seed " << seed;
+    for (int32_t y = 0; y < h; y++)
+      for (int32_t x = 0; x < w; x++) {
+        const uint8_t *got = tbitmap_get_pixel_ptr(picture, x, y), *want = tbitmap_get_pixel_ptr(copy, x, y);
+        ASSERT_TRUE(std::memcmp(got, want, 3) == 0)
+            << "seed " << seed << " at " << x << "," << y << " brush " << std::hex << brush << std::dec
+            << " tolerance " << tolerance;
+        ASSERT_EQ(got[3], alphas[size_t(y) * w + x]) << "seed " << seed << " at " << x << "," << y;
+      }
+    tcanvas_deinit(&canvas);
+    tcanvas_deinit(&general);
+  }
+  tblit_set_wide_vectors(wide_vectors);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Whether the upper halves of the 256-bit registers hold anything (the
+// processor's record of the state in use). Left so after the fill's 256-bit
+// loops, every 128-bit loop that follows, in this program or in the
+// libraries it draws with, runs several times slower.
+bool wide_state_in_use() {
+  uint32_t low, high;
+  asm volatile("xgetbv" : "=a"(low), "=d"(high) : "c"(1));
+  return low & 4;
+}
+
+TEST(TrasterFlood, CanvasFillsLeaveTheWideRegistersClean) {
+  uint32_t a, b, c, d;
+  asm volatile("cpuid" : "=a"(a), "=b"(b), "=c"(c), "=d"(d) : "a"(0xD), "c"(1));
+  if (!__builtin_cpu_supports("avx2") || !(a & 4)) GTEST_SKIP() << "no 256-bit loops or no way to see their state";
+  const int wide_vectors = tblit_set_wide_vectors(1);
+  // Runs of every length up to past a vector's, on 32- and 16-bit canvases,
+  // opaque and translucent, new colour and within a tolerance, the canvas
+  // keeping its fourth bytes or not.
+  for (int bpp : {32, 16})
+    for (uint32_t brush : {0xFFC02040u, 0x80C02040u})
+      for (int tolerance : {0, 8})
+        for (int whole : {0, 1}) {
+          tcanvas canvas;
+          ASSERT_EQ(tcanvas_init(&canvas, nullptr, bpp, 97, 40), 1);
+          tbitmap *picture = tcanvas_get_bitmap(&canvas);
+          tbitmap_set_opaque(picture, whole);
+          for (int32_t y = 0; y < 40; y++) tbitmap_set_pixel(picture, (y * 7) % 40 + y / 2, y, 0xFF000000);
+          tcanvas_set_brush(&canvas, TCANVAS_BRUSH_SOLID, brush);
+          ASSERT_EQ(tcanvas_flood_fill(&canvas, 96, 0, tolerance), 1);
+          EXPECT_FALSE(wide_state_in_use()) << "bpp " << bpp << " brush " << std::hex << brush << std::dec
+                                            << " tolerance " << tolerance << " whole " << whole;
+          tcanvas_deinit(&canvas);
+        }
+  tblit_set_wide_vectors(wide_vectors);
+}
+#endif
