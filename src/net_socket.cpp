@@ -38,6 +38,13 @@ constexpr int64_t k_longest_poll_ms = int64_t(1) << 30;
 constexpr uint32_t k_batch_from = 64u << 10;
 constexpr uint32_t k_batch_bytes = 256u << 10;
 
+// When an operation gives up: a connect's name lookup and the connect itself
+// share one, so the whole connect ends within the time-out it was given.
+struct deadline {
+  bool limited;
+  std::chrono::steady_clock::time_point end;
+};
+
 struct net_op {
   enum { CONNECT, SEND, RECV } kind;
   net_socket *socket;
@@ -86,9 +93,10 @@ void set_low_water(net_socket *socket, int bytes);
 ssize_t transfer(int fd, bool send, uint8_t *buffer, uint32_t length);
 void report(net_socket *socket, int send, int status, uint32_t count);
 int connect_now(net_op *op);
-int look_up(net_socket *socket, const char *host, uint32_t time_out_s, in_addr *address);
+deadline deadline_after(uint32_t time_out_s);
+int look_up(net_socket *socket, const char *host, deadline until, in_addr *address);
 void lookup_worker(std::shared_ptr<net_lookup> lookup);
-int wait_for(int fd, short events, uint32_t time_out_s);
+int wait_for(int fd, short events, deadline until);
 int callback_result(int status);
 void log_no_thread(int error);
 
@@ -298,7 +306,7 @@ void run_op(net_op *op) {
   if (op->length && batch == 1) n = transfer(socket->_fd, send, op->buffer, op->length);
   int ready = 1;
   if (n < 0 && (op->length == 0 || errno == EAGAIN || errno == EWOULDBLOCK)) {
-    ready = wait_for(socket->_fd, send ? POLLOUT : POLLIN, op->time_out_s);
+    ready = wait_for(socket->_fd, send ? POLLOUT : POLLIN, deadline_after(op->time_out_s));
     // A batch that did not fill by the time-out is reported with what came.
     if (ready > 0 || (ready == 0 && batch > 1)) n = transfer(socket->_fd, send, op->buffer, op->length);
     if (ready == 0 && n > 0) ready = 1;
@@ -337,12 +345,13 @@ void report(net_socket *socket, int send, int status, uint32_t count) {
 int connect_now(net_op *op) {
   net_socket *socket = op->socket;
   if (!op->host_fits || op->port > 0xFFFF || socket->_fd == -1) return 0;
+  const deadline until = deadline_after(op->time_out_s);
   sockaddr_in address = {};
   address.sin_family = AF_INET;
   address.sin_port = htons(uint16_t(op->port));
   // A dotted quad is the address itself; only names go to the resolver.
   if (inet_pton(AF_INET, op->host, &address.sin_addr) != 1 &&
-      !look_up(socket, op->host, op->time_out_s, &address.sin_addr))
+      !look_up(socket, op->host, until, &address.sin_addr))
     return 0;
   {
     std::lock_guard<std::mutex> lock(socket->_mutex);
@@ -352,7 +361,7 @@ int connect_now(net_op *op) {
     if (::connect(socket->_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return 1;
     if (errno != EINPROGRESS) return 0;
   }
-  if (wait_for(socket->_fd, POLLOUT, op->time_out_s) != 1) return 0;
+  if (wait_for(socket->_fd, POLLOUT, until) != 1) return 0;
   int error = 0;
   socklen_t size = sizeof error;
   if (getsockopt(socket->_fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) return 0;
@@ -363,7 +372,11 @@ int connect_now(net_op *op) {
 // The resolver may take many seconds and cannot be interrupted, so it runs
 // on a thread of its own and the connect waits for it only until a shutdown
 // or the time-out: whoever cancels is never held by a slow name server.
-int look_up(net_socket *socket, const char *host, uint32_t time_out_s, in_addr *address) {
+deadline deadline_after(uint32_t time_out_s) {
+  return {time_out_s != 0, std::chrono::steady_clock::now() + std::chrono::seconds(time_out_s)};
+}
+
+int look_up(net_socket *socket, const char *host, deadline until, in_addr *address) {
   auto lookup = std::make_shared<net_lookup>();
   std::strcpy(lookup->host, host);
   net_socket_resolver_fn resolver = g_resolver.load();
@@ -379,8 +392,8 @@ int look_up(net_socket *socket, const char *host, uint32_t time_out_s, in_addr *
     thread.detach();
     std::unique_lock<std::mutex> lock(lookup->mutex);
     auto ended = [&] { return lookup->done || lookup->abandoned; };
-    if (time_out_s)
-      lookup->cv.wait_until(lock, std::chrono::steady_clock::now() + std::chrono::seconds(time_out_s), ended);
+    if (until.limited)
+      lookup->cv.wait_until(lock, until.end, ended);
     else
       lookup->cv.wait(lock, ended);
     if (!lookup->abandoned && lookup->done && lookup->found) *address = lookup->address;
@@ -406,15 +419,13 @@ void lookup_worker(std::shared_ptr<net_lookup> lookup) {
 
 // 1 ready, 0 time-out, -1 error. A hang-up or error counts as ready: the
 // send or receive that follows tells which.
-int wait_for(int fd, short events, uint32_t time_out_s) {
+int wait_for(int fd, short events, deadline until) {
   using clock = std::chrono::steady_clock;
-  const bool limited = time_out_s != 0;
-  const clock::time_point end = clock::now() + std::chrono::seconds(time_out_s);
   for (;;) {
     int wait_ms = -1;
     bool last_piece = true;
-    if (limited) {
-      int64_t left = std::chrono::duration_cast<std::chrono::milliseconds>(end - clock::now()).count();
+    if (until.limited) {
+      int64_t left = std::chrono::duration_cast<std::chrono::milliseconds>(until.end - clock::now()).count();
       last_piece = left <= k_longest_poll_ms;
       wait_ms = int(std::max<int64_t>(0, std::min(left, k_longest_poll_ms)));
     }

@@ -169,6 +169,28 @@ TEST(Connect, AnUnansweredConnectEndsWithinItsTimeOut) {
   net_socket_destroy(socket);
 }
 
+// A name server that answers late: the connect that follows has only what
+// is left of the time-out, not the whole of it again.
+int slow_loopback_resolver(const char *, in_addr *address) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  address->s_addr = htonl(INADDR_LOOPBACK);
+  return 1;
+}
+
+TEST(Connect, TheLookupAndTheConnectShareOneTimeOut) {
+  unanswering_listener server;
+  outcome seen;
+  net_socket_resolver_fn old = net_socket_set_resolver(slow_loopback_resolver);
+  net_socket *socket = net_socket_create(0, 0);
+  net_socket_set_user(socket, &seen);
+  net_socket_connect(socket, "slow.example", server.full.port, 3, on_connect);
+  // Ends at 3 s; lookup and connect each given the whole time-out end at 5.5 s.
+  ASSERT_TRUE(seen.wait(1, 4500)) << "the connect waited its whole time-out after the lookup";
+  EXPECT_EQ(seen.result, 0);
+  net_socket_destroy(socket);
+  net_socket_set_resolver(old);
+}
+
 TEST(Connect, AShutdownEndsAWaitingConnectAtOnce) {
   unanswering_listener server;
   outcome seen;
