@@ -48,7 +48,7 @@ constexpr int32_t k_note_start_height = 20;
 constexpr int32_t k_language_russian = 16;
 constexpr int32_t k_language_belarusian = 40;
 constexpr int32_t k_language_chinese = 31;
-constexpr int32_t k_font_size_small_chinese = 10;
+constexpr int32_t k_font_size_chinese = 10;
 constexpr int32_t k_font_size = 7;
 
 void screen_size(int32_t *width, int32_t *height);
@@ -162,9 +162,11 @@ const char16_t *app_common_lang_code_of(int32_t language) {
 }
 
 // Start-up asks before _language is filled, so the platform's language is
-// read here.
+// read here. Chinese glyphs need 10 points wherever a point is 96 dpi (the
+// small and normal classes): at 7 they are too small to read, and a larger
+// screen must not show smaller text than a smaller one.
 int32_t app_common_get_default_font_size() {
-  return app_common_is_qvga() && port_fs_get_language() == k_language_chinese ? k_font_size_small_chinese
+  return !app_common_is_vga() && port_fs_get_language() == k_language_chinese ? k_font_size_chinese
                                                                               : k_font_size;
 }
 

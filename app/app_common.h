@@ -78,8 +78,9 @@ int32_t app_common_get_dialog_width();
 // language numbers 16 and 40, "zh_cn" for 31, "en_us" for any other.
 void app_common_init_language();
 const char16_t *app_common_lang_code_of(int32_t language);
-// Point size of the default text drawer: 10 for Chinese on the small screen
-// class (its glyphs need it), else 7.
+// Point size of the default text drawer, the text of every dialog: 10 for
+// Chinese on the small and normal screen classes (its glyphs need it), else
+// 7. Command captions are never drawn smaller.
 int32_t app_common_get_default_font_size();
 
 // UTF-8 text (length bytes, -1: NUL-ended) as UTF-16 in a buffer of n chars:

@@ -72,6 +72,9 @@ constexpr int32_t k_image_mode = 5;  // image on top, the caption below it
 constexpr int32_t k_text_lift = 3, k_text_lift_small_chinese = 2;
 constexpr int32_t k_chinese = 31;
 constexpr int32_t k_caption_margin = 1;  // a pixel clear on each side of a caption
+// From here on (the CJK radicals) a script is written without spaces: a
+// caption may break between two of its characters.
+constexpr char16_t k_first_unspaced = 0x2E80;
 constexpr int32_t k_tooltip_lift = 80, k_tooltip_lift_large = 170;
 constexpr int32_t k_tooltip_right_margin = 21;
 
@@ -94,6 +97,8 @@ struct cp_command {
   int32_t id;
   int32_t text_id, small_text_id;  // small_text_id 0: the same on every class
   const char16_t *text;
+  int32_t short_text_id;  // 0: no shorter wording
+  const char16_t *short_text;
   int32_t image, mask;
   int32_t tip_id;
   const char16_t *tip;
@@ -112,32 +117,33 @@ void quit(commandpanel *cp);
 void help(commandpanel *cp);
 void about(commandpanel *cp);
 
+// The small class's own built-in caption for My Paints (text 25144).
+const char16_t k_my_paints_small[] = u"MyPaints";
+
 // In creation order; the separator comes after the eighth.
 const cp_command k_commands[COMMANDPANEL_BUTTONS] = {
-    {COMMANDPANEL_NEW, 25140, 0, u"New", 15100, 15101, 25151, u"Show options for creating a new painting.", new_menu},
-    {COMMANDPANEL_SAVE, 25141, 0, u"Save", 15102, 15103, 25152,
+    {COMMANDPANEL_NEW, 25140, 0, u"New", 0, nullptr, 15100, 15101, 25151, u"Show options for creating a new painting.", new_menu},
+    {COMMANDPANEL_SAVE, 25141, 0, u"Save", 25260, u"Save", 15102, 15103, 25152,
      u"Save the current painting. Save current painting as Brivola Format (.bvf) file for continuing edit in the "
      u"next time.",
      save},
-    {COMMANDPANEL_SAVE_AS, 25142, 0, u"Save As", 15104, 15105, 25153,
+    {COMMANDPANEL_SAVE_AS, 25142, 0, u"Save As", 25261, u"Save As", 15104, 15105, 25153,
      u"Save the current painting as JPEG, PNG, GIF or BMP picture file.", save_as},
-    {COMMANDPANEL_SEND, 25143, 0, u"Send", 15108, 15109, 25154, u"Send current painting to anyone others as you wish.",
+    {COMMANDPANEL_SEND, 25143, 0, u"Send", 25262, u"Send", 15108, 15109, 25154, u"Send current painting to anyone others as you wish.",
      send_paint},
-    {COMMANDPANEL_MY_PAINTS, 25145, 25144, u"My Paints", 15106, 15107, 25155,
+    {COMMANDPANEL_MY_PAINTS, 25145, 25144, u"My Paints", 25144, k_my_paints_small, 15106, 15107, 25155,
      u"List all paintings that you saved before.", my_paints},
-    {COMMANDPANEL_UPLOAD, 25226, 0, u"Upload", 15120, 15121, 25229,
+    {COMMANDPANEL_UPLOAD, 25226, 0, u"Upload", 25263, u"Upload", 15120, 15121, 25229,
      u"Upload current painting onto Brivola Gallery. After uploaded, you can share your painting with your friends "
      u"via social networks such as Twitter, Facebook and Myspace.",
      upload_paint},
-    {COMMANDPANEL_MY_GALLERY, 25228, 25227, u"My Gallery", 15170, 15171, 25230,
+    {COMMANDPANEL_MY_GALLERY, 25228, 25227, u"My Gallery", 25227, u"Gallery", 15170, 15171, 25230,
      u"Goto online Brivola Gallery. To view all uploaded paintings of yours and others.", open_gallery},
-    {COMMANDPANEL_HELP, 25146, 0, u"Help", 15116, 15117, 25156, u"Show Brivola help document.", help},
-    {COMMANDPANEL_SHARE, 25148, 0, u"Share", 15110, 15111, 25158, u"Share Brivola with your contacts.", share_product},
-    {COMMANDPANEL_ABOUT, 25149, 0, u"About", 15112, 15113, 25159, u"Show about dialog for Brivola.", about},
-    {COMMANDPANEL_QUIT, 25150, 0, u"Quit", 15114, 15115, 25160, u"Ask saving and exit from Brivola.", quit},
+    {COMMANDPANEL_HELP, 25146, 0, u"Help", 0, nullptr, 15116, 15117, 25156, u"Show Brivola help document.", help},
+    {COMMANDPANEL_SHARE, 25148, 0, u"Share", 25264, u"Share", 15110, 15111, 25158, u"Share Brivola with your contacts.", share_product},
+    {COMMANDPANEL_ABOUT, 25149, 0, u"About", 25265, u"About", 15112, 15113, 25159, u"Show about dialog for Brivola.", about},
+    {COMMANDPANEL_QUIT, 25150, 0, u"Quit", 0, nullptr, 15114, 15115, 25160, u"Ask saving and exit from Brivola.", quit},
 };
-// The small class's own built-in caption for My Paints (text 25144).
-const char16_t k_my_paints_small[] = u"MyPaints";
 constexpr int k_send_button = 3;  // creation order, for the Send menu's place
 constexpr int k_first_group = 8;  // the buttons above the separator
 constexpr int32_t k_separator_height = 2;
@@ -152,6 +158,9 @@ int build_tab(commandpanel *cp, const trect &tab);
 int build_form(commandpanel *cp);
 int build_buttons(commandpanel *cp);
 void set_button_look(tbutton *button, const app_context *app);
+const char16_t *caption_of(const cp_command &c);
+const char16_t *short_caption_of(const cp_command &c);
+void fit_caption(tbutton *button, const cp_command &c);
 void draw_caption(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
                   const trect *rect);
 void set_orientation(commandpanel *cp);
@@ -410,7 +419,6 @@ int build_form(commandpanel *cp) {
 // by the layout, which the separator follows from the start.
 int build_buttons(commandpanel *cp) {
   tform *form = cp->_form;
-  bool small = app_common_is_qvga();
   const trect none = {0, 0, -1, -1};
   int32_t id = 1;
   for (int i = 0; i < COMMANDPANEL_BUTTONS; i++) {
@@ -419,9 +427,7 @@ int build_buttons(commandpanel *cp) {
       if (!cp->_separator || !tform_add_child(form, id++, control_of(cp->_separator))) return 0;
     }
     const cp_command &c = k_commands[i];
-    int32_t text_id = small && c.small_text_id ? c.small_text_id : c.text_id;
-    const char16_t *text = small && c.id == COMMANDPANEL_MY_PAINTS ? k_my_paints_small : c.text;
-    tbutton *button = tbutton_new(control_of(form), &none, tresource_get_string(text_id, text), c.id, cp);
+    tbutton *button = tbutton_new(control_of(form), &none, caption_of(c), c.id, cp);
     if (!button) return 0;
     cp->_buttons[i] = button;
     if (!tform_add_child(form, id++, control_of(button))) return 0;
@@ -455,19 +461,98 @@ void set_button_look(tbutton *button, const app_context *app) {
   tbutton_set_on_release(button, on_button_release);
 }
 
-// The caption in the drawer's font, or in a smaller one where that is too
-// wide for the button, so that it reads whole in every language on every
-// screen; the end ellipsis is left for a caption that no size makes fit.
+const char16_t *caption_of(const cp_command &c) {
+  bool small = app_common_is_qvga();
+  int32_t text_id = small && c.small_text_id ? c.small_text_id : c.text_id;
+  const char16_t *text = small && c.id == COMMANDPANEL_MY_PAINTS ? k_my_paints_small : c.text;
+  return tresource_get_string(text_id, text);
+}
+
+const char16_t *short_caption_of(const cp_command &c) {
+  return c.short_text_id ? tresource_get_string(c.short_text_id, c.short_text) : caption_of(c);
+}
+
+// Sets the caption the button shows at its present size, in the drawer's
+// font (never smaller: see draw_caption). The wording is shown whole on one
+// line when it fits, else broken in two where the wider line comes out
+// narrowest (between words, or between characters of a script written
+// without spaces), the picture moving up by a line to make room; a wording
+// that fits neither way gives way to the command's shorter one. Should that
+// not fit either, it stays on one line cut with an ellipsis.
+void fit_caption(tbutton *button, const cp_command &c) {
+  const trect *r = tsurface_get_rect(&button->_control._surface);
+  int32_t width = r->x2 - r->x1 + 1, height = r->y2 - r->y1 + 1;
+  int32_t room = width - 2 * k_caption_margin;
+  std::u16string shown = short_caption_of(c);
+  int32_t percent = k_image_percent;
+  const ttdrawer *drawer = tbutton_get_tdrawer(button);
+  tcanvas measure{};
+  if (room > 0 && height > 0 && tcanvas_init(&measure, nullptr, 32, 1, 1)) {
+    wins_graphics_set_font(&measure, drawer->_font_size, drawer->_font_face[0] ? drawer->_font_face : nullptr);
+    tcanvas_set_font_style(&measure, drawer->_font_style);
+    wins_graphics_pass *pass = wins_graphics_begin_text(&measure);
+    int32_t line_height = pass ? wins_graphics_get_text_height(&measure, pass) : 0;
+    int32_t picture_room = int32_t(int64_t(height) * k_image_percent / 100) - line_height;
+    const tbitmap *picture = button->_images[TBUTTON_NORMAL];
+    bool two_lines = picture_room >= (picture ? tbitmap_get_height(picture) : 0);
+    for (std::u16string text : {std::u16string(caption_of(c)), std::u16string(short_caption_of(c))}) {
+      if (!pass) break;
+      auto width_of = [&](size_t from, size_t count) {
+        return wins_graphics_get_text_width(&measure, pass, text.data() + from, int(count));
+      };
+      if (width_of(0, text.size()) <= room) {
+        shown = text;
+        break;
+      }
+      if (!two_lines) continue;
+      size_t best = 0, best_rest = 0;
+      int32_t best_width = room + 1;
+      for (size_t at = 1; at < text.size(); at++) {
+        size_t rest = at;
+        if (text[at] == u' ')
+          rest = at + 1;
+        else if (text[at - 1] < k_first_unspaced || text[at] < k_first_unspaced || (text[at] >= 0xDC00 && text[at] <= 0xDFFF))
+          continue;
+        int32_t wider = std::max(width_of(0, at), width_of(rest, text.size() - rest));
+        if (wider < best_width) {
+          best = at;
+          best_rest = rest;
+          best_width = wider;
+        }
+      }
+      if (best_width <= room) {
+        shown = text.substr(0, best) + u'\n' + text.substr(best_rest);
+        percent = int32_t(int64_t(picture_room) * 100 / height);
+        break;
+      }
+    }
+    wins_graphics_end_text(&measure, pass);
+    tcanvas_deinit(&measure);
+  }
+  tbutton_set_image_position(button, k_image_mode, percent);
+  if (shown != button->_caption) tbutton_set_text(button, shown.c_str());
+}
+
+// The caption in the drawer's font, which is the size of the dialogs' text:
+// a caption is never made smaller than what the program's dialogs show. One
+// too wide for its button comes broken in two by fit_caption, the second line
+// where a one-line caption sits and the first above it; the end ellipsis is
+// left for a line that is still too wide.
 void draw_caption(ttdrawer *drawer, tcanvas *canvas, wins_graphics_pass *pass, const char16_t *text, int32_t length,
                   const trect *rect) {
   if (length < 0) length = int32_t(std::char_traits<char16_t>::length(text));
   trect inner = {rect->x1 + k_caption_margin, rect->y1, rect->x2 - k_caption_margin, rect->y2};
-  int32_t room = inner.x2 - inner.x1 + 1;
-  const char16_t *face = drawer->_font_face[0] ? drawer->_font_face : nullptr;
-  for (int32_t size = drawer->_font_size;
-       size > 1 && wins_graphics_get_text_width(canvas, pass, text, length) > room;)
-    wins_graphics_select_font(canvas, pass, --size, face, tcolor_to_word(&drawer->_color), drawer->_font_style);
-  ttdrawer_draw_standard(drawer, canvas, pass, text, length, &inner);
+  const char16_t *end = text + length, *feed = std::find(text, end, u'\n');
+  if (feed == end) {
+    ttdrawer_draw_standard(drawer, canvas, pass, text, length, &inner);
+    return;
+  }
+  int32_t line_height = wins_graphics_get_text_height(canvas, pass);
+  trect first = inner, second = inner;
+  first.y2 -= line_height;
+  second.y1 += line_height;
+  ttdrawer_draw_standard(drawer, canvas, pass, text, int32_t(feed - text), &first);
+  ttdrawer_draw_standard(drawer, canvas, pass, feed + 1, int32_t(end - feed - 1), &second);
 }
 
 // What follows the orientation: the strip's side, the tab's pictures, the
@@ -731,6 +816,7 @@ void lay_out(tform *form, const trect *) {
       }
     }
     place_rect(control_of(cp->_buttons[i]), {x, y, x + g.button_width - 1, y + g.button_height - 1});
+    fit_caption(cp->_buttons[i], k_commands[i]);
   }
   tform_reset_scroll_offsets(form);
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -548,23 +549,103 @@ TEST(CommandPanelTab, PicturesFitTheTabScaledOnceWhereSizesDiffer) {
   }
 }
 
-// Every caption reads whole on the screen in each language and on each
-// screen: the open panel shows each button as it shows with the whole
-// caption drawn in some font size no wider than the button (those the
-// screen shows without scrolling).
-TEST(CommandPanelLabels, EveryCaptionReadsWholeInEveryLanguageAndScreen) {
+namespace {
+
+// Rows [first, last] of one run of caption ink and its columns.
+struct ink_run {
+  int32_t first, last, left, right;
+};
+
+// The runs of rows where two pictures of a w x h area differ, top down.
+std::vector<ink_run> ink_runs(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b, int32_t w, int32_t h) {
+  std::vector<ink_run> runs;
+  bool in_run = false;
+  for (int32_t y = 0; y < h; y++) {
+    int32_t left = w, right = -1;
+    for (int32_t x = 0; x < w; x++)
+      if (a[size_t(y) * w + x] != b[size_t(y) * w + x]) {
+        left = std::min(left, x);
+        right = x;
+      }
+    if (right < 0) {
+      in_run = false;
+      continue;
+    }
+    if (!in_run) runs.push_back({y, y, left, right});
+    in_run = true;
+    ink_run &run = runs.back();
+    run.last = y;
+    run.left = std::min(run.left, left);
+    run.right = std::max(run.right, right);
+  }
+  return runs;
+}
+
+// The height and width of the ink of one line of text drawn alone in the
+// caption's colours on a canvas of the screen's depth, in the given point
+// size: what a caption at that size shows at the least.
+ink_run reference_ink(const std::u16string &text, const ttdrawer *caption, int32_t size) {
+  constexpr int32_t w = 400, h = 120;
+  tcanvas canvas{};
+  EXPECT_EQ(tcanvas_init(&canvas, nullptr, 16, w, h), 1);
+  tcanvas_set_pen_style(&canvas, TCANVAS_PEN_NONE);
+  tcanvas_set_brush(&canvas, TCANVAS_BRUSH_SOLID, 0xFF404040);
+  tcanvas_fill_rect(&canvas, 0, 0, w - 1, h - 1);
+  std::vector<uint32_t> blank(size_t(w) * h), drawn(size_t(w) * h);
+  auto read = [&](std::vector<uint32_t> &out) {
+    for (int32_t y = 0; y < h; y++)
+      for (int32_t x = 0; x < w; x++) out[size_t(y) * w + x] = tbitmap_get_pixel(canvas._bitmap, x, y);
+  };
+  read(blank);
+  ttdrawer *drawer = ttdrawer_copy(caption);
+  ttdrawer_set_draw_func(drawer, ttdrawer_draw_standard);
+  ttdrawer_set_truncation(drawer, TTDRAWER_TRUNCATE_NONE);
+  ttdrawer_set_offset_y(drawer, 0);
+  ttdrawer_set_font_size(drawer, size);
+  ttdrawer_set_alignment(drawer, 0);
+  const trect all = {0, 0, w - 1, h - 1};
+  ttdrawer_draw(drawer, &canvas, text.c_str(), int32_t(text.size()), &all);
+  read(drawn);
+  ttdrawer_free(drawer);
+  tcanvas_deinit(&canvas);
+  std::vector<ink_run> runs = ink_runs(blank, drawn, w, h);
+  ink_run whole = {0, -1, 0, -1};
+  if (!runs.empty()) whole = {runs.front().first, runs.back().last, runs.front().left, runs.front().right};
+  for (const ink_run &run : runs) {
+    whole.left = std::min(whole.left, run.left);
+    whole.right = std::max(whole.right, run.right);
+  }
+  return whole;
+}
+
+void draw_nothing(ttdrawer *, tcanvas *, wins_graphics_pass *, const char16_t *, int32_t, const trect *) {}
+
+}  // namespace
+
+// Every caption reads at no less than the size of the dialogs' text, inside
+// its button, below its picture and whole, in each language on each screen;
+// and no screen shows its captions smaller than a smaller screen does.
+// The caption's ink is what the screen shows with it less what it shows
+// without it; each of its lines must be as tall as that line drawn alone at
+// the dialogs' size, and as wide as the button allows (a cut line is not).
+TEST(CommandPanelLabels, EveryCaptionReadsAtTheDialogSizeInsideItsButton) {
   std::string saved = getenv("LC_ALL") ? getenv("LC_ALL") : "";
-  for (const char *locale : {"C", "ru_RU.UTF-8", "zh_CN.UTF-8"})
-    for (const char *screen : {"240x320", "320x240", "480x640", "640x480", "480x800"}) {
+  for (const char *locale : {"C", "ru_RU.UTF-8", "zh_CN.UTF-8"}) {
+    std::map<std::string, int32_t> lowest;  // the lowest caption line of each screen, in rows
+    for (const char *screen : {"240x320", "320x240", "320x480", "480x640", "640x480", "480x800"}) {
       SCOPED_TRACE(std::string(locale) + " " + screen);
+      lowest[screen] = INT32_MAX;
       setenv("LC_ALL", locale, 1);
       run(screen, [&](app_context *app) {
         open_panel(app);
         tscreen *display = tscreen_get();
+        const int32_t floor = app_common_get_default_font_size();
+        int32_t checked = 0;
         for (tbutton *b : app->_commandpanel->_buttons) {
           trect r;
           tsurface_get_screen_rect(&b->_control._surface, &r);
           if (r.y2 >= tscreen_get_height(display) || r.x2 >= tscreen_get_width(display)) continue;  // scrolled off
+          const int32_t w = r.x2 - r.x1 + 1, h = r.y2 - r.y1 + 1;
           auto pixels = [&] {
             tscreen_paint(display, nullptr);
             std::vector<uint32_t> out;
@@ -573,28 +654,43 @@ TEST(CommandPanelLabels, EveryCaptionReadsWholeInEveryLanguageAndScreen) {
             return out;
           };
           std::vector<uint32_t> shown = pixels();
-          ttdrawer *drawer = tbutton_get_tdrawer(b), saved_drawer = *drawer;
-          int32_t whole_at = 0;
-          for (int32_t size = saved_drawer._font_size; size > 0 && !whole_at; size--) {
-            ttdrawer_set_draw_func(drawer, ttdrawer_draw_standard);
-            ttdrawer_set_truncation(drawer, TTDRAWER_TRUNCATE_NONE);
-            ttdrawer_set_font_size(drawer, size);
-            tsurface_update(&b->_control._surface, nullptr);
-            if (pixels() == shown) whole_at = size;
-          }
-          *drawer = saved_drawer;
+          ttdrawer *drawers[] = {tbutton_get_tdrawer(b), tbutton_get_focused_tdrawer(b), tbutton_get_pressed_tdrawer(b)};
+          ttdrawer_draw_fn draw = drawers[0]->_draw;
+          for (ttdrawer *drawer : drawers) ttdrawer_set_draw_func(drawer, draw_nothing);
           tsurface_update(&b->_control._surface, nullptr);
-          ASSERT_GT(whole_at, 0) << test_utf8(b->_caption) << " is not shown whole";
-          tcanvas measure{};
-          ASSERT_EQ(tcanvas_init(&measure, nullptr, 32, 8, 8), 1);
-          wins_graphics_set_font(&measure, whole_at, nullptr);
-          wins_graphics_pass *pass = wins_graphics_begin_text(&measure);
-          EXPECT_LE(wins_graphics_get_text_width(&measure, pass, b->_caption, int(std::u16string(b->_caption).size())), r.x2 - r.x1 + 1)
-              << test_utf8(b->_caption);
-          wins_graphics_end_text(&measure, pass);
-          tcanvas_deinit(&measure);
+          std::vector<uint32_t> bare = pixels();
+          for (ttdrawer *drawer : drawers) ttdrawer_set_draw_func(drawer, draw);
+          tsurface_update(&b->_control._surface, nullptr);
+          // The picture: what the bare button shows besides its fill.
+          std::vector<uint32_t> fill(bare.size(), bare[0]);
+          std::vector<ink_run> picture = ink_runs(fill, bare, w, h);
+          std::vector<ink_run> lines = ink_runs(bare, shown, w, h);
+          std::u16string caption = b->_caption, text;
+          std::vector<std::u16string> words;
+          for (size_t at = 0, feed; at <= caption.size(); at = feed + 1) {
+            feed = std::min(caption.find(u'\n', at), caption.size());
+            words.push_back(caption.substr(at, feed - at));
+          }
+          ASSERT_EQ(lines.size(), words.size()) << test_utf8(caption);
+          for (size_t i = 0; i < words.size(); i++) {
+            SCOPED_TRACE(test_utf8(words[i]));
+            lowest[screen] = std::min(lowest[screen], lines[i].last - lines[i].first + 1);
+            ink_run alone = reference_ink(words[i], drawers[0], floor);
+            EXPECT_GE(lines[i].last - lines[i].first, alone.last - alone.first) << "smaller than the dialogs' text";
+            EXPECT_GE(lines[i].right - lines[i].left, alone.right - alone.left) << "shown cut";
+            EXPECT_GT(lines[i].left, 0);
+            EXPECT_LT(lines[i].right, w - 1);
+            if (!picture.empty()) {
+              EXPECT_GT(lines[i].first, picture.back().last) << "over the picture";
+            }
+          }
+          checked++;
         }
+        EXPECT_GE(checked, 6);
       });
     }
+    for (const char *small : {"240x320", "320x240"}) EXPECT_GE(lowest["320x480"], lowest[small]) << locale;
+    for (const char *large : {"480x640", "640x480", "480x800"}) EXPECT_GE(lowest[large], lowest["320x480"]) << locale;
+  }
   setenv("LC_ALL", saved.c_str(), 1);
 }

@@ -12,6 +12,7 @@
 
 #include "app_common.h"
 #include "app_test_env.h"
+#include "screen_fixture.h"
 #include "os_clock.h"
 #include "os_display.h"
 #include "paint_file.h"
@@ -204,5 +205,31 @@ TEST(SaveAsInTheProgram, YesThenCancelKeepsThePainting) {
     if (c.road == QUIT) {
       EXPECT_EQ(std::filesystem::exists(cache), c.yes);
     }
+  }
+}
+
+// The type box reads in the dialog's text: its entry is as tall on the
+// screen as its words drawn alone in the font of the label above it.
+TEST(SaveAsInTheProgram, TheTypeBoxUsesTheDialogsText) {
+  for (const char *size : {"240x320", "480x640"}) {
+    SCOPED_TRACE(size);
+    app_test_folders folders;
+    ASSERT_TRUE(app_test_run(
+        [](app_context *app) {
+          app_test_script s;
+          s.steps = {[&] {
+                       tsavedialog *dialog = save_dialog();
+                       ASSERT_NE(dialog, nullptr);
+                       tcombobox *type = tsavedialog_get_type_combobox(dialog);
+                       int32_t label = text_ink_rows(tlabel_get_tdrawer(dialog->_type_label), tcombobox_get_text(type));
+                       int32_t box = surface_ink_rows(&tcombobox_get_edit(type)->_control._surface);
+                       EXPECT_GT(label, 4);
+                       EXPECT_EQ(box, label) << "the type box's words are not the dialog's size";
+                     },
+                     [&] { post_soft_key(1); }};
+          app_test_script_start(&s);
+          EXPECT_EQ(paint_file_save_as(app->_file), 0);
+        },
+        size));
   }
 }

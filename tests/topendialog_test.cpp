@@ -20,6 +20,8 @@
 #include "tlabel.h"
 #include "tmenu.h"
 #include "tmessagedialog.h"
+#include "screen_fixture.h"
+#include "tstyler.h"
 #include "test_env.h"
 #include "widget_fixture.h"
 
@@ -248,4 +250,23 @@ TEST_F(OpenDialog, ResultsAreCutToTheirCapacityAndTheRootEntryListsTheRoot) {
       EXPECT_EQ(std::u16string(whole.folder) + u"|" + whole.name, typed[2] == u'm' ? u"/tmp/x|b.jpg" : u"/|b.jpg");
     }
   });
+}
+
+// The type box reads in the dialog's text, not in a font fitted to the
+// field's height: its words are as tall on the screen as drawn alone in the
+// dialogs' font.
+TEST(OpenDialogLook, TheTypeBoxUsesTheDialogsText) {
+  run_widget_test(
+      [](tscreen *) {
+        char16_t name[16] = u"", folder[64] = u"/";
+        int32_t type = 0;
+        topendialog *dialog = topendialog_new(u"Open", -1, name, 16, folder, 64, k_types, 2, type, 0, nullptr);
+        ASSERT_NE(dialog, nullptr);
+        topendialog_show(dialog, -1, -1, TDIALOG_PLACE_CENTRE);
+        tcombobox *box = dialog->_type_combo;
+        EXPECT_EQ(surface_ink_rows(&tcombobox_get_edit(box)->_control._surface),
+                  text_ink_rows(tstyler_get_default_tdrawer(), tcombobox_get_text(box)));
+        widget_soft_key(0xF822);
+      },
+      "480x640");
 }

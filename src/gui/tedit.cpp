@@ -144,6 +144,13 @@ void tedit_set_padding(tedit *edit, int32_t left, int32_t right, int32_t top_bot
   tsurface_update(&edit->_control._surface, nullptr);
 }
 
+void tedit_set_font_size(tedit *edit, int32_t size) {
+  PORT_CHECK(edit != nullptr);
+  edit->_font_size = std::max(size, 0);
+  lay_out(edit);
+  tsurface_update(&edit->_control._surface, nullptr);
+}
+
 void tedit_set_caret(tedit *edit, int32_t position) {
   PORT_CHECK(edit != nullptr);
   edit->_caret = std::clamp(position, 0, length_of(edit));
@@ -415,7 +422,10 @@ static void lay_out(tedit *edit) {
                   r->y2 - r->y1 - edit->_margin_top_bottom};
   tcontrol_set_client_rect(control, &client);
   int32_t height = client.y2 - client.y1 + 1;
-  if (height > 0) {
+  if (edit->_font_size > 0) {
+    ttdrawer_set_font_size(edit->_tdrawer, edit->_font_size);
+    ttdrawer_set_font_size(edit->_selected_tdrawer, edit->_font_size);
+  } else if (height > 0) {
     int32_t size = port_device_pixels_to_points(height);
     if (ttdrawer_get_font_style(edit->_tdrawer) & TCANVAS_FONT_UNDERLINE) {
       static const int32_t cuts[] = {2, 3, 5, 7, 9, 11, 13};

@@ -48,6 +48,7 @@ struct tedit {
   int32_t _input_mode;
   uint8_t _ime_enabled;
   wins_ime _ime;
+  int32_t _font_size;  // points; 0: fitted to the client's height
 };
 
 static_assert(std::is_standard_layout_v<tedit>, "an edit is cast to its control");
@@ -66,6 +67,9 @@ void tedit_free(tedit *edit);
 int tedit_set_text(tedit *edit, const char16_t *text, int32_t length);
 const char16_t *tedit_get_text(const tedit *edit);
 void tedit_set_padding(tedit *edit, int32_t left, int32_t right, int32_t top_bottom);
+// Draws the text in a font of this many points, centred in the field; 0 (the
+// start) fits the font to the field's height again.
+void tedit_set_font_size(tedit *edit, int32_t size);
 void tedit_set_caret(tedit *edit, int32_t position);
 // Each end clamped to [0, length]; the caret moves to end.
 void tedit_set_selection(tedit *edit, int32_t start, int32_t end);

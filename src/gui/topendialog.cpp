@@ -318,6 +318,8 @@ int make_parts(topendialog *dialog, const char16_t *const *types, int32_t type_c
   dialog->_type_combo =
       tcombobox_new(control_of(form), &t, TCOMBOBOX_LIST_ONLY, u"", types, type_count, type, dialog);
   if (!dialog->_type_combo) return 0;
+  // A field fits its font to its height; this one reads in the dialog's text.
+  tedit_set_font_size(tcombobox_get_edit(dialog->_type_combo), ttdrawer_get_font_size(tstyler_get_default_tdrawer()));
   tcontrol_set_anchors(control_of(dialog->_type_combo), 1, 0, 1, 1);
   tcombobox_set_on_change(dialog->_type_combo, on_type_change);
   int32_t name_bottom = t.y1 - v[k_type_gap] - 1;

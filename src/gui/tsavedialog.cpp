@@ -184,6 +184,8 @@ int make_parts(tsavedialog *dialog, const char16_t *const *types, int32_t type_c
   int32_t selected = dialog->_type ? *dialog->_type : -1;
   dialog->_type_combo = tcombobox_new(control_of(form), &r, TCOMBOBOX_LIST_ONLY, u"", types, type_count, selected, dialog);
   if (!dialog->_type_combo) return 0;
+  // A field fits its font to its height; this one reads in the dialog's text.
+  tedit_set_font_size(tcombobox_get_edit(dialog->_type_combo), ttdrawer_get_font_size(tstyler_get_default_tdrawer()));
   tcontrol_set_anchors(control_of(dialog->_type_combo), 1, 1, 1, 0);
   tform_add_child(form, k_type_id, control_of(dialog->_type_combo));
   return 1;

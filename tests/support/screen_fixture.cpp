@@ -6,6 +6,8 @@
 #include <cstdlib>
 
 #include "port_test_app.h"
+#include "tcanvas.h"
+#include "ttdrawer.h"
 
 std::vector<std::string> g_screen_log;
 
@@ -95,3 +97,56 @@ size_t screen_count_unlike(const std::vector<uint32_t> &a, const std::vector<uin
     }
   return unlike;
 }
+
+// The rows of a control on the screen that hold something besides its most
+// common colour, two pixels in from each side (the frame left out).
+int32_t surface_ink_rows(tsurface *surface) {
+  trect r;
+  tsurface_get_screen_rect(surface, &r);
+  tscreen_paint(tscreen_get(), nullptr);
+  std::vector<uint32_t> all;
+  for (int32_t y = r.y1 + 2; y <= r.y2 - 2; y++)
+    for (int32_t x = r.x1 + 2; x <= r.x2 - 2; x++) all.push_back(screen_pixel(tscreen_get(), x, y));
+  std::vector<uint32_t> sorted = all;
+  std::sort(sorted.begin(), sorted.end());
+  uint32_t common = sorted.empty() ? 0 : sorted[0];
+  size_t best = 0;
+  for (size_t i = 0, j; i < sorted.size(); i = j) {
+    for (j = i; j < sorted.size() && sorted[j] == sorted[i];) j++;
+    if (j - i > best) best = j - i, common = sorted[i];
+  }
+  int32_t width = r.x2 - r.x1 - 3, first = -1, last = -1;
+  for (size_t i = 0; i < all.size(); i++)
+    if (all[i] != common) {
+      int32_t row = int32_t(i) / width;
+      if (first < 0) first = row;
+      last = row;
+    }
+  return first < 0 ? 0 : last - first + 1;
+}
+
+// The rows the words take drawn alone in the drawer's font on white.
+int32_t text_ink_rows(const ttdrawer *font, const char16_t *text) {
+  constexpr int32_t w = 600, h = 100;
+  tcanvas canvas{};
+  EXPECT_EQ(tcanvas_init(&canvas, nullptr, 16, w, h), 1);
+  ttdrawer *drawer = ttdrawer_copy(font);
+  ttdrawer_set_draw_func(drawer, ttdrawer_draw_standard);
+  ttdrawer_set_alignment(drawer, 0);
+  ttdrawer_set_offset_x(drawer, 0);
+  ttdrawer_set_offset_y(drawer, 0);
+  ttdrawer_set_color(drawer, tcolor_rgba(0, 0, 0));
+  const trect all = {0, 0, w - 1, h - 1};
+  ttdrawer_draw(drawer, &canvas, text, -1, &all);
+  ttdrawer_free(drawer);
+  int32_t first = -1, last = -1;
+  for (int32_t y = 0; y < h; y++)
+    for (int32_t x = 0; x < w; x++)
+      if (tbitmap_get_pixel(canvas._bitmap, x, y) != 0xFFFF) {
+        if (first < 0) first = y;
+        last = y;
+      }
+  tcanvas_deinit(&canvas);
+  return first < 0 ? 0 : last - first + 1;
+}
+

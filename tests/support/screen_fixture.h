@@ -61,3 +61,11 @@ void screen_repaint_all(tscreen *screen);
 // channel: an opaque pattern or mask blend keeps 1/256 of what lay beneath,
 // so a surface drawn again over other pixels may differ by that much.
 size_t screen_count_unlike(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b);
+
+// How many rows of a surface on the screen hold something besides its most
+// common colour, two pixels in from each side (a frame left out): the height
+// of the words it shows.
+int32_t surface_ink_rows(tsurface *surface);
+// How many rows the words take drawn alone in a drawer's font on white.
+struct ttdrawer;
+int32_t text_ink_rows(const ttdrawer *font, const char16_t *text);
