@@ -19,102 +19,25 @@
 #include "os_clock.h"
 #include "os_instance.h"
 #include "os_message.h"
+#include "program_run.h"
 #include "test_env.h"
-
-extern char **environ;
-
-namespace {
-
-std::string program() {
-  const char *dir = std::getenv("BRIVOLA_PROGRAM_DIR");
-  return std::string(dir && *dir ? dir : BRIVOLA_PROGRAM_DIR) + "/brivola";
-}
-
-void pause_ms(long ms) {
-  timespec pause{ms / 1000, (ms % 1000) * 1000000L};
-  nanosleep(&pause, nullptr);
-}
-
-// The environment of this process less the display variables, plus extras.
-std::vector<std::string> environment(const std::vector<std::string> &extra) {
-  std::vector<std::string> env;
-  for (char **e = environ; *e; e++) {
-    std::string entry = *e;
-    if (!entry.rfind("DISPLAY=", 0) || !entry.rfind("WAYLAND_DISPLAY=", 0) || !entry.rfind("SDL_VIDEODRIVER=", 0) ||
-        !entry.rfind("BRIVOLA_HOME=", 0) || !entry.rfind("XDG_RUNTIME_DIR=", 0) ||
-        !entry.rfind("XDG_DOCUMENTS_DIR=", 0))
-      continue;
-    env.push_back(entry);
-  }
-  env.insert(env.end(), extra.begin(), extra.end());
-  // The documents folder goes beside the user folder, never into the real home.
-  for (const std::string &e : extra)
-    if (!e.rfind("BRIVOLA_HOME=", 0)) env.push_back("XDG_DOCUMENTS_DIR=" + e.substr(13) + "/Documents");
-  return env;
-}
-
-pid_t start(const std::vector<std::string> &env, int stderr_fd = -1) {
-  std::string path = program();
-  std::vector<char *> argv = {path.data(), nullptr};
-  std::vector<char *> envp;
-  for (const std::string &e : env) envp.push_back(const_cast<char *>(e.c_str()));
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (stderr_fd >= 0) posix_spawn_file_actions_adddup2(&actions, stderr_fd, 2);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// The exit code, or -1 (still running after the wait), or 128 + signal.
-int wait_exit(pid_t pid, int timeout_ms) {
-  for (int waited = 0; waited <= timeout_ms; waited += 10) {
-    int status;
-    if (waitpid(pid, &status, WNOHANG) == pid) {
-      if (WIFEXITED(status)) return WEXITSTATUS(status);
-      return 128 + WTERMSIG(status);
-    }
-    pause_ms(10);
-  }
-  return -1;
-}
-
-// The program holds its lock once its signal watcher runs.
-bool wait_until_locked(const std::string &home, int timeout_ms) {
-  std::string lock = home + "/brivola.lock";
-  for (int waited = 0; waited <= timeout_ms; waited += 10) {
-    int fd = open(lock.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd >= 0) {
-      bool held = flock(fd, LOCK_EX | LOCK_NB) != 0;
-      if (!held) flock(fd, LOCK_UN);
-      close(fd);
-      if (held) return true;
-    }
-    pause_ms(10);
-  }
-  return false;
-}
-
-}  // namespace
 
 // A second start ends at once and leaves the first running; a termination
 // signal is then an orderly exit that writes the settings and keeps the
 // painting.
 TEST(Smoke, SecondStartEndsAtOnceAndTerminationIsAnOrderlyExit) {
   std::string home = test_make_temp_dir("smoke");
-  std::vector<std::string> env = environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home});
-  pid_t first = start(env);
+  std::vector<std::string> env = program_environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home});
+  pid_t first = program_start({}, env);
   ASSERT_GT(first, 0);
-  ASSERT_TRUE(wait_until_locked(home, 10000));
-  pid_t second = start(env);
+  ASSERT_TRUE(program_wait_until_locked(home, 10000));
+  pid_t second = program_start({}, env);
   ASSERT_GT(second, 0);
-  EXPECT_EQ(wait_exit(second, 10000), 0);
-  pause_ms(300);  // let the first reach its loop
-  EXPECT_EQ(wait_exit(first, 0), -1) << "it ended on its own";
+  EXPECT_EQ(program_wait_exit(second, 10000), 0);
+  program_pause_ms(300);  // let the first reach its loop
+  EXPECT_EQ(program_wait_exit(first, 0), -1) << "it ended on its own";
   kill(first, SIGTERM);
-  EXPECT_EQ(wait_exit(first, 10000), 0);
+  EXPECT_EQ(program_wait_exit(first, 10000), 0);
   for (const char *written : {"/config.xml", "/save_dirs.dat", "/Documents/Brivola", "/cache/paint.cache"})
     EXPECT_TRUE(std::filesystem::exists(home + written)) << written;
   test_remove_tree(home);
@@ -137,9 +60,9 @@ TEST(Smoke, SecondStartAsksTheFirstToComeToTheFront) {
   os_hwnd window = os_window_create(u"TesselFrame", u"Brivola", count_foreground, 0, 0, 0, 1, 1);
   os_instance_set_window(window);
   g_foreground = 0;
-  pid_t second = start(environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
+  pid_t second = program_start({}, program_environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
   ASSERT_GT(second, 0);
-  EXPECT_EQ(wait_exit(second, 10000), 0);
+  EXPECT_EQ(program_wait_exit(second, 10000), 0);
   os_message m;
   uint64_t deadline = os_clock_now_ms() + 5000;
   while (!g_foreground && os_get_message(&m, deadline) > 0) os_dispatch_message(&m);
@@ -166,10 +89,10 @@ TEST(Smoke, WithoutADisplayItSaysWhyAndFails) {
       extra.push_back(display);
       extra.push_back("LSAN_OPTIONS=print_suppressions=0:suppressions=" + home + "/lsan.supp");
     }
-    pid_t pid = start(environment(extra), fds[1]);
+    pid_t pid = program_start({}, program_environment(extra), fds[1]);
     close(fds[1]);
     ASSERT_GT(pid, 0);
-    int code = wait_exit(pid, 10000);
+    int code = program_wait_exit(pid, 10000);
     std::string said;
     char buffer[512];
     ssize_t n;
@@ -191,14 +114,14 @@ namespace {
 // code (-1: still running after the generous wait, which only guards against
 // a hang; the process is then killed).
 int run_and_end(const std::string &home, int signal_number, int after_ms) {
-  pid_t pid = start(environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
-  if (pid <= 0 || !wait_until_locked(home, 10000)) return -2;
-  pause_ms(after_ms);
+  pid_t pid = program_start({}, program_environment({"SDL_VIDEODRIVER=offscreen", "BRIVOLA_HOME=" + home}));
+  if (pid <= 0 || !program_wait_until_locked(home, 10000)) return -2;
+  program_pause_ms(after_ms);
   kill(pid, signal_number);
-  int code = wait_exit(pid, 20000);
+  int code = program_wait_exit(pid, 20000);
   if (code == -1) {
     kill(pid, SIGKILL);
-    wait_exit(pid, 10000);
+    program_wait_exit(pid, 10000);
   }
   return code;
 }
