@@ -40,6 +40,7 @@ static void end_piece(stroke_state *state);
 static void stroke_move(void *user, int32_t x, int32_t y);
 static void stroke_line(void *user, int32_t x, int32_t y);
 static int pending_box(const shape_points *tool, int32_t box[4]);
+static void add_to_box(int32_t box[4], tpoint point, int *found);
 static trect device_rect(const int32_t box[4], double scale, double width, const trect &canvas);
 static void cover_follow_canvas(shape_points_cover *cover, cairo_surface_t *target);
 static int cover_grow(shape_points_cover *cover, cairo_surface_t *target, const trect &want);
@@ -188,16 +189,7 @@ int shape_points_take_batch(shape_points *tool, const shape_points_walk *walk, i
       new_piece = true;
       continue;
     }
-    if (!found) {
-      box[0] = box[2] = point.x;
-      box[1] = box[3] = point.y;
-      found = 1;
-    } else {
-      box[0] = std::min(box[0], point.x);
-      box[1] = std::min(box[1], point.y);
-      box[2] = std::max(box[2], point.x);
-      box[3] = std::max(box[3], point.y);
-    }
+    add_to_box(box, point, &found);
     if (new_piece)
       walk->move(walk->user, point.x, point.y);
     else
@@ -367,6 +359,20 @@ static void stroke_line(void *user, int32_t x, int32_t y) {
   state->last = {x, y};
 }
 
+// Widens box to take point in; the first point (found 0) starts it.
+static void add_to_box(int32_t box[4], tpoint point, int *found) {
+  if (!*found) {
+    box[0] = box[2] = point.x;
+    box[1] = box[3] = point.y;
+    *found = 1;
+    return;
+  }
+  box[0] = std::min(box[0], point.x);
+  box[1] = std::min(box[1], point.y);
+  box[2] = std::max(box[2], point.x);
+  box[3] = std::max(box[3], point.y);
+}
+
 // The bounding box of the pending points, markers left out; 0 when there is
 // none.
 static int pending_box(const shape_points *tool, int32_t box[4]) {
@@ -374,16 +380,7 @@ static int pending_box(const shape_points *tool, int32_t box[4]) {
   for (int32_t i = 0; i < tool->_pending_count; i++) {
     tpoint point = tool->_pending[i];
     if (is_marker(point)) continue;
-    if (!found) {
-      box[0] = box[2] = point.x;
-      box[1] = box[3] = point.y;
-      found = 1;
-    } else {
-      box[0] = std::min(box[0], point.x);
-      box[1] = std::min(box[1], point.y);
-      box[2] = std::max(box[2], point.x);
-      box[3] = std::max(box[3], point.y);
-    }
+    add_to_box(box, point, &found);
   }
   return found;
 }
@@ -494,13 +491,9 @@ static void cover_drop(shape_points_cover *cover) {
 // (those inside the cover's area) and keeps the larger coverage in the mask.
 static void cover_add_piece(stroke_state *state) {
   shape_points_cover *cover = state->cover;
-  int32_t box[4] = {state->piece[0].x, state->piece[0].y, state->piece[0].x, state->piece[0].y};
-  for (int32_t i = 1; i < state->points; i++) {
-    box[0] = std::min(box[0], state->piece[i].x);
-    box[1] = std::min(box[1], state->piece[i].y);
-    box[2] = std::max(box[2], state->piece[i].x);
-    box[3] = std::max(box[3], state->piece[i].y);
-  }
+  int32_t box[4];
+  int found = 0;
+  for (int32_t i = 0; i < state->points; i++) add_to_box(box, state->piece[i], &found);
   trect r = device_rect(box, state->scale, state->width, state->within);
   if (r.x1 > r.x2 || r.y1 > r.y2) return;
   int32_t width = r.x2 - r.x1 + 1, height = r.y2 - r.y1 + 1;
