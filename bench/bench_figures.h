@@ -23,6 +23,9 @@ int bench_register_ms(const std::string &name, const std::string &bench);
 // NAME: a value computed by the benchmark file itself (set while it runs).
 int bench_register_value(const std::string &name, double goal);
 void bench_set_value(const std::string &name, double value);
+// Sets it to the middle of the values (the upper one of the two middle
+// ones for an even count); nothing when there are none.
+void bench_set_median(const std::string &name, std::vector<double> values);
 
 // NAME: a text the benchmark file sets while it runs (which path or which
 // display a figure was measured on).

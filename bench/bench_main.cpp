@@ -110,6 +110,12 @@ int bench_register_value(const std::string &name, double goal) {
 
 void bench_set_value(const std::string &name, double value) { value_store()[name] = value; }
 
+void bench_set_median(const std::string &name, std::vector<double> values) {
+  if (values.empty()) return;
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  bench_set_value(name, values[values.size() / 2]);
+}
+
 int bench_register_note(const std::string &name) {
   notes().push_back(name);
   return 0;

@@ -11,7 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -163,11 +162,7 @@ void BM_exec_to_first_frame(benchmark::State &state) {
   }
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
-  if (!times.empty()) {
-    std::vector<double> sorted = times;
-    std::sort(sorted.begin(), sorted.end());
-    bench_set_value("exec_to_first_frame_ms", sorted[sorted.size() / 2]);
-  }
+  bench_set_median("exec_to_first_frame_ms", times);
 }
 
 }  // namespace

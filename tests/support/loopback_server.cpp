@@ -86,6 +86,20 @@ loopback_server::~loopback_server() {
   if (listen_fd_ >= 0) close(listen_fd_);
 }
 
+int loopback_server::connect_client() const {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port_);
+  if (connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 std::string loopback_server::url(const std::string &path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }

@@ -40,6 +40,8 @@ class loopback_server {
   bool ok() const { return listen_fd_ >= 0; }
   uint16_t port() const { return port_; }
   std::string url(const std::string &path) const;
+  // A blocking client socket connected to this server, or -1.
+  int connect_client() const;
   // The kept requests, oldest first.
   std::vector<std::string> requests();
   size_t request_count();
