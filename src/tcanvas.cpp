@@ -692,7 +692,7 @@ int64_t flood_scan(void *ctx, int32_t y, int32_t x, int32_t limit, int dir, int 
 
 // Paints one run of the region. The pixels at either end that only
 // approximate the seed colour are blended towards the brush by their
-// distance; the stretch between the first and last exact seed pixels is
+// distance and the brush's alpha; the stretch between the first and last exact seed pixels is
 // filled solid.
 void flood_fill_run(void *ctx, int32_t x1, int32_t x2, int32_t y) {
   flood_ctx *flood = static_cast<flood_ctx *>(ctx);
@@ -834,16 +834,22 @@ int fill_new_colour_32(flood_ctx *flood, const trect &bounds, int32_t x, int32_t
   return traster_flood::fill_region_unmarked(bounds, x, y, test, scan, fill);
 }
 
+// An end pixel takes the brush by its nearness to the seed colour, and that
+// share is weighed by the brush's alpha too: stored with the pixel's own
+// alpha byte (255 on the canvas), a translucent fill would otherwise leave a
+// ring of the full brush colour along the antialiased edge it stops at. An
+// opaque brush keeps its share whole, so its fills paint as they always did.
 void flood_blend_edge(const flood_ctx *flood, int32_t x, int32_t y, rgba pixel) {
   const tcanvas *canvas = flood->canvas;
   if (!clip_has_point(canvas, x, y)) return;
   int distance = std::abs(pixel.r - flood->seed.r) + std::abs(pixel.g - flood->seed.g) +
                  std::abs(pixel.b - flood->seed.b);
-  int k = distance / 3;
   const tcolor &brush = canvas->_brush_color;
-  uint32_t r = uint32_t(brush.red * (255 - k) + pixel.r * k) >> 8;
-  uint32_t g = uint32_t(brush.green * (255 - k) + pixel.g * k) >> 8;
-  uint32_t b = uint32_t(brush.blue * (255 - k) + pixel.b * k) >> 8;
+  int share = ((255 - distance / 3) * brush.alpha + 127) / 255;
+  int k = 255 - share;
+  uint32_t r = uint32_t(brush.red * share + pixel.r * k) >> 8;
+  uint32_t g = uint32_t(brush.green * share + pixel.g * k) >> 8;
+  uint32_t b = uint32_t(brush.blue * share + pixel.b * k) >> 8;
   tbitmap_blend_pixel(flood->bitmap, x, y, uint32_t(pixel.a) << 24 | r << 16 | g << 8 | b);
 }
 

@@ -45,8 +45,9 @@ tcolor color_at(const tbitmap *b, int32_t x, int32_t y) {
 // The painting a flood fill must leave, worked out independently in floating
 // point: the region by a breadth-first search over the tolerance test, then
 // every maximal run of it painted by the run rule, cut to the clip. The
-// near-seed ends of a run are moved towards the brush by their distance
-// (k = summed channel distance / 3: brush * (255 - k) / 256 + pixel * k / 256)
+// near-seed ends of a run are moved towards the brush by their distance and
+// the brush's alpha (k = summed channel distance / 3, the brush's share
+// s = (255 - k) * alpha / 255 rounded: brush * s / 256 + pixel * (255 - s) / 256)
 // and stored opaque; the stretch from the first to the last exact seed pixel
 // takes the brush blended with weight alpha / 256 (stored when opaque).
 // The result is a level per channel and pixel, exact (not truncated), nan
@@ -89,8 +90,9 @@ std::vector<double> reference_flood(const tbitmap *b, const trect *clip, int32_t
     if (worst == 0) return false;
     if (!in_clip(x, y)) return true;
     const double pixel[3] = {double(c.red), double(c.green), double(c.blue)};
+    const double share = std::round((255 - k) * alpha / 255);
     for (int ch = 0; ch < 3; ch++)
-      levels[3 * index(x, y) + ch] = (brush[ch] * (255 - k) + pixel[ch] * k) / 256 * test_level_scale(b, ch);
+      levels[3 * index(x, y) + ch] = (brush[ch] * share + pixel[ch] * (255 - share)) / 256 * test_level_scale(b, ch);
     return true;
   };
   auto fill = [&](int32_t x, int32_t y) {
@@ -310,6 +312,59 @@ TEST(TcanvasFlood, NearSeedEndsAreBlendedByDistanceAndTheMiddleFilledSolid) {
       EXPECT_EQ(f.at(x, 0), x >= 2 && x <= 5 ? solid : edge) << bpp << " " << x;
       EXPECT_EQ(f.at(x, 1), edge) << bpp << " " << x;
     }
+  }
+}
+
+// A fill beside a stroke's antialiased edge: each row holds one edge shade
+// of a black pencil or a red spray over white, at both ends of a white
+// stretch, then the stroke's core; the last row is all edge shade, no exact
+// seed pixel. A translucent brush covers no pixel more than its alpha
+// allows; an opaque one paints the edges by distance alone, as it always did.
+TEST(TcanvasFlood, TranslucentBrushesCoverAntialiasedEdgesNoMoreThanTheirAlpha) {
+  const uint32_t shades[] = {0xFFFEFEFE, 0xFFFBFBFB, 0xFFF5F5F5, 0xFFEBEBEB, 0xFFDFDFDF, 0xFFFFFDFD, 0xFFFFF0F0};
+  const uint32_t cores[] = {BLACK, BLACK, BLACK, BLACK, BLACK, RED, RED};
+  struct fill_case {
+    uint32_t brush;
+    int bpp;
+  } cases[] = {{0x800000FF, 32}, {0x800000FF, 24}, {0x40C02040, 32}, {0x40C02040, 24}, {BLUE, 32}, {BLUE, 24}};
+  for (const fill_case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "brush " << std::hex << c.brush << std::dec << " bpp " << c.bpp);
+    canvas_fixture f(10, 8, c.bpp);
+    for (int32_t y = 0; y < 7; y++) {
+      for (int32_t x : {0, 7}) tbitmap_set_pixel(f.bitmap(), x, y, shades[y]);
+      tbitmap_set_pixel(f.bitmap(), 8, y, cores[y]);
+    }
+    tbitmap_draw_hline(f.bitmap(), 0, 7, 7, shades[2]);
+    tbitmap_set_pixel(f.bitmap(), 8, 7, BLACK);
+    bitmap_ptr before(tbitmap_new_copy(f.bitmap()));
+    tcanvas_set_brush(&f.canvas, TCANVAS_BRUSH_SOLID, c.brush);
+    ASSERT_EQ(tcanvas_flood_fill(&f.canvas, 3, 0, 32), 1);
+    const int alpha = int(c.brush >> 24);
+    const int brush[3] = {int(c.brush >> 16 & 255), int(c.brush >> 8 & 255), int(c.brush & 255)};
+    for (int32_t y = 0; y < 8; y++)
+      for (int32_t x = 0; x < 10; x++) {
+        tcolor was = color_at(before.get(), x, y), got = color_at(f.bitmap(), x, y);
+        const int old[3] = {was.red, was.green, was.blue}, now[3] = {got.red, got.green, got.blue};
+        const bool edge = x == 0 || x == 7 || y == 7;
+        const int k = (std::abs(old[0] - 255) + std::abs(old[1] - 255) + std::abs(old[2] - 255)) / 3;
+        for (int ch = 0; ch < 3; ch++) {
+          const std::string where = std::to_string(x) + "," + std::to_string(y) + " channel " + std::to_string(ch);
+          if (x >= 8) {
+            ASSERT_EQ(now[ch], old[ch]) << where;
+          } else if (alpha == 255) {
+            ASSERT_EQ(now[ch], edge ? (brush[ch] * (255 - k) + old[ch] * k) >> 8 : brush[ch]) << where;
+          } else {
+            // Between the pixel and the brush laid on it at its alpha, give
+            // or take the two levels that the blends' truncations lose.
+            double full = old[ch] + (brush[ch] - old[ch]) * alpha / 255.0;
+            ASSERT_GE(now[ch], std::min<double>(old[ch], full) - 2) << where;
+            ASSERT_LE(now[ch], std::max<double>(old[ch], full) + 2) << where;
+          }
+        }
+        if (c.bpp == 32) {
+          ASSERT_EQ(tbitmap_get_pixel_ptr(f.bitmap(), x, y)[3], 255) << x << "," << y;
+        }
+      }
   }
 }
 
