@@ -148,8 +148,13 @@ void textbar_commit(textbar *tb) {
   const int32_t corners[4] = {box.x1 - origin.x, box.y1 - origin.y, box.x2 - origin.x, box.y2 - origin.y};
 
   const ttdrawer *drawer = tedit_get_text_drawer(tb->_edit);
+  // The edit (no side padding) sets its text from its left edge less its
+  // scroll: the record keeps that shift, so the stamp shows the characters
+  // the bar showed, where it showed them, cut by the same box. Records
+  // written before kept the drawer's offset alone and replay as they did.
+  int64_t offset_x = int64_t(ttdrawer_get_offset_x(drawer)) - tedit_get_scroll(tb->_edit);
   tfile_put_u32(record + AT_ALIGNMENT, ttdrawer_get_alignment(drawer));
-  tfile_put_u32(record + AT_OFFSET_X, uint32_t(ttdrawer_get_offset_x(drawer)));
+  tfile_put_u32(record + AT_OFFSET_X, uint32_t(int32_t(std::clamp<int64_t>(offset_x, INT32_MIN, INT32_MAX))));
   tfile_put_u32(record + AT_OFFSET_Y, uint32_t(ttdrawer_get_offset_y(drawer)));
   tfile_put_u32(record + AT_FONT_SIZE, uint32_t(ttdrawer_get_font_size(drawer)));
   const char16_t *face = ttdrawer_get_font_face(drawer);

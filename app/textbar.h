@@ -17,7 +17,9 @@
 //   | offset | size          | field                                         |
 //   |--------|---------------|-----------------------------------------------|
 //   | 0      | 4             | alignment code of the text drawer (0 to 8)    |
-//   | 4      | 4             | horizontal text offset in pixels (i32)        |
+//   | 4      | 4             | horizontal text offset in pixels (i32): the   |
+//   |        |               | drawer's less the edit's scroll, so the stamp |
+//   |        |               | is what the bar showed                        |
 //   | 8      | 4             | vertical text offset (i32)                    |
 //   | 12     | 4             | font size in points (i32)                     |
 //   | 16     | 64            | font face: 32 UTF-16 units, NUL-ended, zeroed |

@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "app_test_env.h"
+#include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_fixture.h"
 #include "paint_history.h"
 #include "paint_main.h"
+#include "screen_fixture.h"
 #include "shape.h"
 #include "tcanvas.h"
 #include "tdock.h"
@@ -55,6 +57,8 @@ void tap(tpoint at, tpoint up) {
   app_test_pen(OS_PEN_DOWN, at.x, at.y);
   app_test_pen(OS_PEN_UP, up.x, up.y);
 }
+
+uint32_t rgb565(uint32_t word) { return (word >> 19 & 0x1F) << 11 | (word >> 10 & 0x3F) << 5 | (word >> 3 & 0x1F); }
 
 const paint_history_record *last_record(app_context *app) {
   return paint_history_get_record(app->_history, paint_history_get_count(app->_history) - 1);
@@ -182,6 +186,48 @@ TEST(TextBar, TypedTextIsStampedByATapAsAnExactRecord) {
     EXPECT_TRUE(app_test_canvas_bytes(app) != before) << "the text is on the canvas";
     EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
   }));
+}
+
+// A text longer than its box scrolls in the bar; the tap stamps what the bar
+// showed, the same glyphs in the same place, and the history rebuilds it.
+TEST(TextBar, TheStampIsWhatTheBarShowedLiveAndRebuilt) {
+  struct row {
+    const char16_t *text;
+    bool scrolls;
+  };
+  for (const row &r : {row{u"\u041f\u0440\u0438\u0432\u0435\u0442 \u043c\u0438\u0440", true},
+                       row{u"Wavy lines, quickly", true}, row{u"Hi", false}}) {
+    int started = app_test_run_fresh(
+        [&](app_context *app) {
+          // The caret blinks off on the test's clock: the bar then shows the text alone.
+          os_clock_drive(1);
+          textbar *tb = open_bar(app, {60, 100}, {170, 130});
+          ASSERT_NE(tb, nullptr);
+          trect box = app_test_screen_rect(&tb->_edit->_control._surface);
+          std::vector<uint32_t> ground = app_test_shown(&box);
+          type(r.text);
+          ASSERT_EQ(tedit_get_scroll(tb->_edit) > 0, r.scrolls);
+          app_test_run_for(500);
+          ASSERT_FALSE(tb->_edit->_caret_visible);
+          std::vector<uint32_t> shown = app_test_shown(&box);
+          ASSERT_GT(screen_count_unlike(shown, ground), 0u) << "the bar shows the text";
+          tap({200, 300}, {200, 300});
+          ASSERT_EQ(app->_textbar, nullptr);
+          tpoint origin;
+          paint_context_get_origin(app->_paint_context, &origin);
+          std::vector<uint32_t> stamped;
+          for (int32_t y = box.y1; y <= box.y2; y++)
+            for (int32_t x = box.x1; x <= box.x2; x++)
+              stamped.push_back(rgb565(app_test_canvas_pixel(app, x - origin.x, y - origin.y)));
+          // The bar blends the glyphs' edges on the 16-bit screen, the canvas
+          // at 8 bits a channel: an edge may round a step apart.
+          EXPECT_EQ(screen_count_unlike(stamped, shown), 0u);
+          EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+        },
+        "240x320");
+    os_clock_drive(0);
+    ASSERT_TRUE(started);
+  }
 }
 
 // A tap of at most ten pixels closes the bar; it records the text, and an

@@ -207,6 +207,11 @@ void tedit_set_ime(tedit *edit, int enabled) {
   edit->_ime_enabled = enabled != 0;
 }
 
+int32_t tedit_get_scroll(const tedit *edit) {
+  PORT_CHECK(edit != nullptr);
+  return edit->_scroll;
+}
+
 ttdrawer *tedit_get_text_drawer(const tedit *edit) {
   PORT_CHECK(edit != nullptr);
   return edit->_tdrawer;

@@ -83,5 +83,7 @@ int tedit_insert(tedit *edit, const char16_t *text);
 void tedit_set_input_mode(tedit *edit, int32_t mode);
 // Nonzero links the edit to the input panel from its next focus on.
 void tedit_set_ime(tedit *edit, int enabled);
+// Pixels the text is drawn shifted left to keep the caret in view.
+int32_t tedit_get_scroll(const tedit *edit);
 ttdrawer *tedit_get_text_drawer(const tedit *edit);
 ttdrawer *tedit_get_selected_text_drawer(const tedit *edit);
