@@ -434,8 +434,9 @@ intptr_t on_frame_message(os_hwnd window, uint32_t message, uintptr_t wparam, in
 intptr_t on_view_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   switch (message) {
     case WM_PAINT:
-      // Shows what the display's mirror holds; the screen bitmap is not copied again.
-      os_display_expose();
+      // Shows what the display's mirror holds; the screen bitmap is copied
+      // again only into a mirror that was lost (a new window surface, a GPU reset).
+      if (!os_display_expose()) wins_window_blit(nullptr);
       return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

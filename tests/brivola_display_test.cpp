@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -164,12 +166,35 @@ struct cutting_relay {
   }
 };
 
+// The program on server's display, with the screen as big as the X screen,
+// so that it fills it from the top left corner.
+pid_t start_on(const x_server &server, const char *size, const std::string &home) {
+  // SDL's X11 start connects to the session bus, whose buffers libdbus keeps
+  // for the life of the process.
+  test_write_file(home + "/lsan.supp", "leak:libdbus-1.so\n");
+  return program_start({"--screen", size},
+                       program_environment({"DISPLAY=" + server.name, "BRIVOLA_HOME=" + home,
+                                            "LSAN_OPTIONS=print_suppressions=0:suppressions=" + home + "/lsan.supp"}));
+}
+
 unsigned long pixel_at(Display *display, int x, int y) {
   XImage *image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
   if (!image) return 0;
   unsigned long pixel = XGetPixel(image, 0, 0);
   XDestroyImage(image);
   return pixel;
+}
+
+// The whole X screen, pixel by pixel (all 0 when it cannot be read).
+std::vector<unsigned long> screen_pixels(Display *display) {
+  int width = DisplayWidth(display, DefaultScreen(display)), height = DisplayHeight(display, DefaultScreen(display));
+  std::vector<unsigned long> pixels(size_t(width) * size_t(height));
+  XImage *image = XGetImage(display, DefaultRootWindow(display), 0, 0, unsigned(width), unsigned(height), AllPlanes,
+                            ZPixmap);
+  for (int y = 0; image && y < height; y++)
+    for (int x = 0; x < width; x++) pixels[size_t(y) * size_t(width) + size_t(x)] = XGetPixel(image, x, y);
+  if (image) XDestroyImage(image);
+  return pixels;
 }
 
 // Polls up to timeout_ms for done().
@@ -198,13 +223,7 @@ TEST(LostDisplay, KillingTheXServerKeepsThePaintingAndExitsCleanly) {
   if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
   ASSERT_EQ(error, 0) << std::strerror(error);
   std::string home = test_make_temp_dir("display");
-  // SDL's X11 start connects to the session bus, whose buffers libdbus keeps
-  // for the life of the process.
-  test_write_file(home + "/lsan.supp", "leak:libdbus-1.so\n");
-  pid_t pid = program_start({"--screen", "240x320"},
-                            program_environment({"DISPLAY=" + server.name, "BRIVOLA_HOME=" + home,
-                                                 "LSAN_OPTIONS=print_suppressions=0:suppressions=" + home +
-                                                     "/lsan.supp"}));
+  pid_t pid = start_on(server, "240x320", home);
   ASSERT_GT(pid, 0);
   Display *display = XOpenDisplay(server.name.c_str());
   ASSERT_NE(display, nullptr);
@@ -233,6 +252,76 @@ TEST(LostDisplay, KillingTheXServerKeepsThePaintingAndExitsCleanly) {
   if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
   EXPECT_EQ(code, 0) << "128 + n: ended by signal n (134: an abort)";
   EXPECT_GE(record_count_of(home + "/cache/paint.cache"), 1) << "the stroke was not kept";
+  test_remove_tree(home);
+}
+
+// With no compositor to keep a window's pixels, the X server leaves what
+// was over the program's window (or its own background) there until the
+// program shows its screen again, which it must do from the expose alone:
+// nothing of its own changes. Covered by another window that goes away, and
+// hidden and shown again (as on a minimise and a restore).
+TEST(UncoveredWindow, TheWindowShowsItsScreenAgainAfterBeingCoveredOrHidden) {
+  x_server server;
+  int error = server.start("240x320");
+  if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
+  ASSERT_EQ(error, 0) << std::strerror(error);
+  std::string home = test_make_temp_dir("expose");
+  pid_t pid = start_on(server, "240x320", home);
+  ASSERT_GT(pid, 0);
+  Display *display = XOpenDisplay(server.name.c_str());
+  ASSERT_NE(display, nullptr);
+  Window root = DefaultRootWindow(display);
+  unsigned long black = BlackPixel(display, DefaultScreen(display));
+  EXPECT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != black; }, 10000)) << "the canvas never showed";
+  // The start-up restore runs on a timer: the screen counts as settled when
+  // two looks a while apart agree.
+  std::vector<unsigned long> before, now = screen_pixels(display);
+  for (int looks = 0; looks < 50 && (looks == 0 || now != before); looks++) {
+    before = now;
+    program_pause_ms(300);
+    now = screen_pixels(display);
+  }
+  ASSERT_TRUE(now == before) << "the screen never settled";
+  Window program_window = 0;
+  int x, y;
+  XTranslateCoordinates(display, root, root, 100, 170, &x, &y, &program_window);
+  ASSERT_NE(program_window, Window(0));
+
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.background_pixel = 0xFF00FF;
+  Window cover = XCreateWindow(display, root, 20, 40, 200, 200, 0, CopyFromParent, InputOutput, CopyFromParent,
+                               CWOverrideRedirect | CWBackPixel, &attributes);
+  const struct {
+    const char *name;
+    Window window;
+    bool mapped_at_start;  // the program's goes and comes back; the cover comes and goes
+  } disturbances[] = {
+      {"covered by another window that goes away", cover, false},
+      {"hidden and shown again", program_window, true},
+  };
+  auto set_mapped = [&](Window window, bool mapped) {
+    if (mapped)
+      XMapRaised(display, window);
+    else
+      XUnmapWindow(display, window);
+    XSync(display, False);
+  };
+  for (const auto &d : disturbances) {
+    SCOPED_TRACE(d.name);
+    set_mapped(d.window, !d.mapped_at_start);
+    ASSERT_TRUE(wait_for([&] { return screen_pixels(display) != before; }, 10000)) << "nothing was disturbed";
+    set_mapped(d.window, d.mapped_at_start);
+    EXPECT_TRUE(wait_for([&] { return (now = screen_pixels(display)) == before; }, 10000))
+        << std::inner_product(before.begin(), before.end(), now.begin(), 0, std::plus<>(), std::not_equal_to<>())
+        << " pixels differ from what the program showed before";
+  }
+  XDestroyWindow(display, cover);
+  XCloseDisplay(display);
+  kill(pid, SIGTERM);
+  int code = program_wait_exit(pid, 10000);
+  if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+  EXPECT_EQ(code, 0);
   test_remove_tree(home);
 }
 

@@ -1,6 +1,7 @@
 // The SDL display under SDL's offscreen driver: a present shows its
 // rectangle only, an expose shows again what was presented, and the first
-// present into a new window surface shows the whole screen.
+// present into a new window surface shows the whole screen; an expose
+// before it asks for that present, having nothing to show.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -51,7 +52,7 @@ TEST(SdlDisplay, APresentShowsItsRectangleAndAnExposeWhatWasPresented) {
 
   // The expose gives back what was presented, not what the screen bitmap
   // holds now.
-  os_display_expose();
+  EXPECT_EQ(os_display_expose(), 1);
   EXPECT_EQ(shown(0, 0), 0xFF0000u);
   EXPECT_EQ(shown(12, 12), 0x0000FFu);
   EXPECT_EQ(shown(17, 17), 0xFF0000u);
@@ -63,9 +64,11 @@ TEST(SdlDisplay, APresentShowsItsRectangleAndAnExposeWhatWasPresented) {
   SDL_Surface *surface = SDL_GetWindowSurface(SDL_GetWindowFromID(1));
   ASSERT_NE(surface, nullptr);
   SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 255, 0));
+  EXPECT_EQ(os_display_expose(), 0);
   EXPECT_EQ(os_display_present(screen, &part), 1);
   EXPECT_EQ(shown(0, 0), 0xFF0000u);
   EXPECT_EQ(shown(17, 17), 0x0000FFu);
+  EXPECT_EQ(os_display_expose(), 1);
   tbitmap_free(screen);
   os_display_close();
   os_display_select(nullptr);

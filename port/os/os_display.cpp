@@ -45,7 +45,7 @@ void headless_close();
 void headless_get_size(int32_t *width, int32_t *height);
 void headless_set_size(int32_t width, int32_t height);
 int headless_present(const tbitmap *screen, const trect *rect);
-void headless_expose();
+int headless_expose();
 void headless_show(int visible);
 void headless_raise();
 void headless_poll();
@@ -128,9 +128,9 @@ int os_display_present(const tbitmap *screen, const trect *rect) {
   return backend->present(screen, &clipped);
 }
 
-void os_display_expose() {
+int os_display_expose() {
   const os_display_backend *backend = g_open.load();
-  if (backend) backend->expose();
+  return backend ? backend->expose() : 1;
 }
 
 void os_display_show(int visible) {
@@ -271,7 +271,10 @@ int headless_present(const tbitmap *screen, const trect *rect) {
   return 1;
 }
 
-void headless_expose() { g_headless.exposes++; }
+int headless_expose() {
+  g_headless.exposes++;
+  return 1;
+}
 
 void headless_show(int visible) { g_headless.visible = visible ? 1 : 0; }
 

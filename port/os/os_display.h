@@ -33,8 +33,9 @@ struct os_display_backend {
   void (*set_size)(int32_t width, int32_t height);
   // Copies rect (inclusive, inside the bitmap) of the 16-bit screen and shows it.
   int (*present)(const tbitmap *screen, const trect *rect);
-  // Shows again what was presented last.
-  void (*expose)();
+  // Shows again what was presented last; 0 when the display no longer holds
+  // it, and the whole screen is to be presented instead.
+  int (*expose)();
   void (*show)(int visible);
   void (*raise)();
   // Turns pending window-system events into messages.
@@ -65,7 +66,8 @@ int os_display_is_lost();
 void os_display_get_size(int32_t *width, int32_t *height);
 void os_display_set_size(int32_t width, int32_t height);
 int os_display_present(const tbitmap *screen, const trect *rect);
-void os_display_expose();
+// 0: present the whole screen, the display has nothing to show again.
+int os_display_expose();
 void os_display_show(int visible);
 void os_display_raise();
 // Where input goes: keys, closing and settings to the frame, pen to the view.

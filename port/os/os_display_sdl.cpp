@@ -7,7 +7,10 @@
 // time); an expose sends the window surface again, and a new window size
 // (a new surface) gets the whole screen. With a GPU what was flushed is kept
 // in a mirror, a streaming texture that the renderer draws whole, which it
-// does on the GPU; an expose or a new window size draws the whole mirror.
+// does on the GPU; an expose or a new window size draws the whole mirror, and
+// a reset of the GPU's targets or device (the texture's pixels undefined)
+// fills the mirror again from the whole screen. A window shown again or
+// restored counts as exposed: not every window system sends an expose then.
 // On X11 a lost connection to the X server is not Xlib's exit but a loss
 // the display reports (os_display_lost): the program ends through its exit
 // hook, and SDL, whose every call would talk to a dead connection, is left
@@ -36,8 +39,12 @@ struct sdl_state {
   SDL_Renderer *renderer = nullptr;
   SDL_Texture *texture = nullptr;  // with a GPU: the mirror
   int32_t texture_width = 0, texture_height = 0;
-  int keeps_target = 0;   // the render target keeps its pixels between presents
-  int whole_pending = 1;  // the next present draws the whole screen (or mirror)
+  int keeps_target = 0;  // the render target keeps its pixels between presents
+  // The mirror (the window surface, or the texture) does not hold the whole
+  // screen: the next present copies all of it, and an expose has nothing to show.
+  int mirror_lost = 1;
+  int target_lost = 1;  // with a GPU: the next present draws the whole mirror
+  int presented = 0;    // the program has shown its screen (before that an expose waits for it)
   int finger_down = 0;
   SDL_FingerID finger = 0;
 };
@@ -55,7 +62,7 @@ void sdl_close();
 void sdl_get_size(int32_t *width, int32_t *height);
 void sdl_set_size(int32_t width, int32_t height);
 int sdl_present(const tbitmap *screen, const trect *rect);
-void sdl_expose();
+int sdl_expose();
 void sdl_show(int visible);
 void sdl_raise();
 void sdl_poll();
@@ -79,6 +86,8 @@ void signal_first_frame();
 int present_surface(const tbitmap *screen, const trect *rect);
 int blit_screen(const tbitmap *screen, const SDL_Rect *area, SDL_Surface *target);
 int draw_mirror(const SDL_Rect *area);
+void lose_window_copy();
+void lose_texture(int destroy);
 void translate(const SDL_Event *event);
 uint32_t virtual_key_of(SDL_Keycode key);
 int control_char_of(SDL_Keycode key);
@@ -159,14 +168,17 @@ void sdl_set_size(int32_t width, int32_t height) {
   SDL_GetWindowSize(g_sdl.window, &w, &h);
   if (w == width && h == height) return;
   SDL_SetWindowSize(g_sdl.window, width, height);
-  g_sdl.whole_pending = 1;
+  lose_window_copy();
   dropped_if_lost();
 }
 
 int sdl_present(const tbitmap *screen, const trect *rect) {
   int shown = present_frame(screen, rect);
   if (dropped_if_lost()) return 0;
-  if (shown) signal_first_frame();
+  if (shown) {
+    g_sdl.presented = 1;
+    signal_first_frame();
+  }
   return shown;
 }
 
@@ -174,14 +186,15 @@ int present_frame(const tbitmap *screen, const trect *rect) {
   if (g_sdl.use_surface) return present_surface(screen, rect);
   int32_t width = tbitmap_get_width(screen), height = tbitmap_get_height(screen);
   if (!g_sdl.texture || g_sdl.texture_width != width || g_sdl.texture_height != height) {
-    if (g_sdl.texture) SDL_DestroyTexture(g_sdl.texture);
+    lose_texture(1);
     g_sdl.texture =
         SDL_CreateTexture(g_sdl.renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
     if (!g_sdl.texture) return 0;
     g_sdl.texture_width = width;
     g_sdl.texture_height = height;
-    g_sdl.whole_pending = 1;
   }
+  const trect all = {0, 0, width - 1, height - 1};
+  if (g_sdl.mirror_lost) rect = &all;
   SDL_Rect area = {rect->x1, rect->y1, rect->x2 - rect->x1 + 1, rect->y2 - rect->y1 + 1};
   int stride = int(tbitmap_get_stride(screen));
   if (tbitmap_is_top_down(screen)) {
@@ -192,19 +205,19 @@ int present_frame(const tbitmap *screen, const trect *rect) {
       SDL_UpdateTexture(g_sdl.texture, &row, tbitmap_get_pixel_ptr(screen, rect->x1, y), stride);
     }
   }
+  g_sdl.mirror_lost = 0;
   return draw_mirror(&area);
 }
 
-void sdl_expose() {
-  if (g_sdl.use_surface) {
-    // A window surface made anew holds nothing yet: the repaint for the
-    // new size presents the whole screen.
-    if (!g_sdl.whole_pending) SDL_UpdateWindowSurface(g_sdl.window);
-  } else {
-    g_sdl.whole_pending = 1;
-    if (g_sdl.texture) draw_mirror(nullptr);
-  }
-  dropped_if_lost();
+// A window surface that SDL has made anew (for a new window size) refuses
+// the update: that mirror is lost too.
+int sdl_expose() {
+  if (!g_sdl.presented) return 1;
+  int shown = !g_sdl.mirror_lost &&
+              (g_sdl.use_surface ? SDL_UpdateWindowSurface(g_sdl.window) == 0 : draw_mirror(nullptr));
+  if (dropped_if_lost()) return 1;
+  if (!shown) g_sdl.mirror_lost = 1;
+  return shown;
 }
 
 void sdl_show(int visible) {
@@ -357,13 +370,13 @@ int present_surface(const tbitmap *screen, const trect *rect) {
   if (!target) return 0;
   int32_t width = tbitmap_get_width(screen), height = tbitmap_get_height(screen);
   SDL_Rect area = {rect->x1, rect->y1, rect->x2 - rect->x1 + 1, rect->y2 - rect->y1 + 1};
-  const bool whole = g_sdl.whole_pending;
+  const bool whole = g_sdl.mirror_lost;
   if (whole) {
     SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
     area = {0, 0, width, height};
   }
   if (!blit_screen(screen, &area, target)) return 0;
-  g_sdl.whole_pending = 0;
+  g_sdl.mirror_lost = 0;
   return (whole ? SDL_UpdateWindowSurface(g_sdl.window) : SDL_UpdateWindowSurfaceRects(g_sdl.window, &area, 1)) == 0;
 }
 
@@ -397,17 +410,37 @@ int blit_screen(const tbitmap *screen, const SDL_Rect *area, SDL_Surface *target
 
 // Draws area of the mirror (null: all of it) at the same place and shows it.
 int draw_mirror(const SDL_Rect *area) {
-  if (g_sdl.whole_pending || !g_sdl.keeps_target || !area) {
+  if (g_sdl.target_lost || !g_sdl.keeps_target || !area) {
     SDL_SetRenderDrawColor(g_sdl.renderer, 0, 0, 0, 255);
     SDL_RenderClear(g_sdl.renderer);
     SDL_Rect whole = {0, 0, g_sdl.texture_width, g_sdl.texture_height};
     SDL_RenderCopy(g_sdl.renderer, g_sdl.texture, &whole, &whole);
-    g_sdl.whole_pending = 0;
+    g_sdl.target_lost = 0;
   } else {
     SDL_RenderCopy(g_sdl.renderer, g_sdl.texture, area, area);
   }
   SDL_RenderPresent(g_sdl.renderer);
   return 1;
+}
+
+// A new window size: a new window surface holds nothing, nor does a GPU's
+// back buffer (the texture keeps the screen).
+void lose_window_copy() {
+  if (g_sdl.use_surface)
+    g_sdl.mirror_lost = 1;
+  else
+    g_sdl.target_lost = 1;
+}
+
+// The texture's pixels are undefined (a reset of the render targets), or
+// the texture itself is gone with its device (destroy).
+void lose_texture(int destroy) {
+  g_sdl.mirror_lost = 1;
+  g_sdl.target_lost = 1;
+  if (!destroy || !g_sdl.texture) return;
+  SDL_DestroyTexture(g_sdl.texture);
+  g_sdl.texture = nullptr;
+  g_sdl.texture_width = g_sdl.texture_height = 0;
 }
 
 void translate(const SDL_Event *event) {
@@ -418,11 +451,12 @@ void translate(const SDL_Event *event) {
     case SDL_WINDOWEVENT:
       switch (event->window.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED:
-          g_sdl.whole_pending = 1;
+          lose_window_copy();
           os_input_display_changed();
           break;
         case SDL_WINDOWEVENT_EXPOSED:
-          g_sdl.whole_pending = 1;
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED:
           os_input_expose();
           break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
@@ -433,6 +467,13 @@ void translate(const SDL_Event *event) {
           break;
         default:
           break;
+      }
+      break;
+    case SDL_RENDER_TARGETS_RESET:
+    case SDL_RENDER_DEVICE_RESET:
+      if (g_sdl.renderer) {
+        lose_texture(event->type == SDL_RENDER_DEVICE_RESET);
+        os_input_expose();
       }
       break;
     // Touch is taken from the finger events; SDL's mouse copies of them are skipped.
