@@ -22,7 +22,10 @@ $(BUILD)/Makefile: CMakeLists.txt
 build: deps $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
 
-run: build
+# Only the program and what it reads at start (its target depends on them);
+# the tests and benchmarks are left to make test and make bench.
+run: deps $(BUILD)/Makefile
+	cmake --build $(BUILD) -j $(JOBS) --target brivola
 	./$(BUILD)/brivola $(ARGS)
 
 test: deps test-default test-asan fuzz-smoke

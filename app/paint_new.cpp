@@ -95,6 +95,7 @@ paint_new_state *g_state = nullptr;
 const char16_t *text(int32_t id, const char16_t *english) { return tresource_get_string(id, english); }
 void free_held(paint_new_state *st);
 void copy_cut(char16_t *dst, const char16_t *src);
+void make_untitled(app_context *app);
 void rebuild_locked(app_context *app);
 void replaced_follow_up(app_context *app);
 void centre_canvas(app_context *app);
@@ -214,8 +215,7 @@ void commandpanel_on_new_dialog_result(int32_t result, void *user) {
     return;
   }
   paint_history_reset(app->_history);
-  paint_file_set_name(app->_file, u"");
-  paint_file_set_path(app->_file, u"");
+  make_untitled(app);
   replaced_follow_up(app);
   slide_panel_closed(static_cast<commandpanel *>(user));
 }
@@ -313,8 +313,7 @@ int commandpanel_set_picture(commandpanel *cp) {
     return 0;
   }
   paint_history_reset(app->_history);
-  paint_file_set_name(app->_file, u"");
-  paint_file_set_path(app->_file, u"");
+  make_untitled(app);
   replaced_follow_up(app);
   return 1;
 }
@@ -432,7 +431,9 @@ void commandpanel_restore_cache() {
   centre_canvas(app);
   paint_main_after_rebuild();
   slide_panel_closed(app->_commandpanel);
-  paint_file_set_path(app->_file, u"");
+  // Read from the kept file, it would be named after it ("paint"): it is
+  // the painting of the last run, which has no name until Save gives one.
+  make_untitled(app);
   paint_history_set_modified(app->_history, 1);
   paint_file_show_open_failure(app->_file, code);
   app->_restoring = 0;
@@ -450,6 +451,13 @@ void copy_cut(char16_t *dst, const char16_t *src) {
   size_t length = std::min<size_t>(std::char_traits<char16_t>::length(src), APP_PATH_CHARS - 1);
   std::memmove(dst, src, length * sizeof(char16_t));
   dst[length] = 0;
+}
+
+// No name and no file: Save asks for both, and wherever the name shows the
+// painting reads as "Untitled".
+void make_untitled(app_context *app) {
+  paint_file_set_name(app->_file, u"");
+  paint_file_set_path(app->_file, u"");
 }
 
 void rebuild_locked(app_context *app) {

@@ -28,10 +28,17 @@
 namespace {
 
 constexpr int32_t k_button_small = 25, k_button_large = 65, k_button_normal = 50;
+constexpr int32_t k_margin_small = 10, k_margin_normal = 20;  // the dock's margins across the bar
 constexpr int32_t k_grip = 15;          // the grip band's depth
 constexpr int32_t k_layout_extra = 20;  // the dock's length beyond its buttons
 constexpr int32_t k_screen_gap = 10;    // the dock's length stops this short of the screen
 constexpr int32_t k_max_lines = 9;
+// The sides of the buttons and the dock's margins across the bar of each
+// screen class: what a rect kept on another screen was made of.
+const struct {
+  int32_t side, margin;
+} k_line_classes[] = {{k_button_small, k_margin_small}, {k_button_normal, k_margin_normal},
+                      {k_button_large, k_margin_normal}};
 constexpr int32_t k_snap = 10;
 constexpr int32_t k_resize_hold_ms = 100;
 constexpr int32_t k_tooltip_rise = 30, k_tooltip_rise_large = 100;
@@ -164,6 +171,8 @@ toolbar *toolbar_of_dock(tdock *dock);
 int32_t screen_width();
 int32_t screen_height();
 void set_orientation_look(toolbar *tb);
+int32_t across_margin();
+int32_t kept_lines(const toolbar *tb, int64_t depth);
 void fit_to_screen(const toolbar *tb, trect *rect);
 void repaint_button(tbutton *button);
 void repaint_dock(toolbar *tb);
@@ -567,14 +576,37 @@ void set_orientation_look(toolbar *tb) {
   tform_set_hdrag_locked(tb->form, tb->vertical ? 1 : 0);
 }
 
+int32_t across_margin() { return is_small() ? k_margin_small : k_margin_normal; }
+
+// The lines of buttons a depth across the bar stands for. The settings keep
+// it in pixels, perhaps from a run on another screen: whole lines of this
+// bar's buttons, or else of another screen class's (a rect kept there), give
+// their count; any other depth (a frame pulled to part of a line, a
+// hand-edited file) the nearest count of this bar's lines.
+int32_t kept_lines(const toolbar *tb, int64_t depth) {
+  auto whole_lines = [depth](int32_t side, int32_t margin) {
+    int64_t inside = depth - margin;
+    return inside >= side && inside % side == 0 && inside / side <= k_max_lines ? int32_t(inside / side) : 0;
+  };
+  int32_t side = tb->vertical ? tb->button_width : tb->button_height, margin = across_margin();
+  if (int32_t lines = whole_lines(side, margin)) return lines;
+  for (const auto &c : k_line_classes)
+    if (int32_t lines = whole_lines(c.side, c.margin)) return lines;
+  return int32_t(std::clamp<int64_t>((depth - margin + side / 2) / side, 1, k_max_lines));
+}
+
 // A rect from the settings may come from another screen or a hand-edited
-// file: it keeps at least one button and lies wholly on the screen.
+// file: across the bar it holds whole lines of this bar's buttons (no line
+// cut, no empty band), as many as the screen has room for; along it at
+// least one button; and it lies wholly on the screen.
 void fit_to_screen(const toolbar *tb, trect *rect) {
-  int32_t margin = is_small() ? 10 : 20;
+  int32_t margin = across_margin(), side = tb->vertical ? tb->button_width : tb->button_height;
   int64_t width = int64_t(rect->x2) - rect->x1 + 1, height = int64_t(rect->y2) - rect->y1 + 1;
   int64_t sw = screen_width(), sh = screen_height();
-  if (width < tb->button_width + margin) width = tb->button_width + margin;
-  if (height < tb->button_height + margin) height = tb->button_height + margin;
+  int64_t &depth = tb->vertical ? width : height, &length = tb->vertical ? height : width;
+  int64_t room = ((tb->vertical ? sw : sh) - margin) / side;
+  depth = std::min<int64_t>(kept_lines(tb, depth), std::max<int64_t>(room, 1)) * side + margin;
+  if (length < side + margin) length = side + margin;
   width = std::min(width, sw);
   height = std::min(height, sh);
   int64_t x = std::clamp<int64_t>(rect->x1, 0, sw - width), y = std::clamp<int64_t>(rect->y1, 0, sh - height);
@@ -845,7 +877,7 @@ int dock_can_dock(tdock *, int32_t) { return 0; }
 // One to nine columns (upright bar) or rows (flat bar) of buttons.
 int dock_resize_check(tdock *dock, int32_t, int32_t *, int32_t *, int32_t *width, int32_t *height) {
   toolbar *tb = toolbar_of_dock(dock);
-  int32_t m = is_small() ? 10 : 20;
+  int32_t m = across_margin();
   int32_t bw = tb->button_width, bh = tb->button_height;
   if (tb->vertical) return *width >= bw + m && *height >= bh + m && *width <= k_max_lines * bw + m;
   return *height >= bh + m && *width >= bw + m && *height <= k_max_lines * bh + m;

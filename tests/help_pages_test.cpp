@@ -1,15 +1,17 @@
 // The help pages as shipped in the program folder, checked for what the help
 // viewer relies on: only the tags and entities it knows, links to pages that
-// ship, the titles that decide its soft key, line breaks that its deletion of
-// CR and LF cannot glue into words, no text it would drop, and every tool and
-// command named as the program names it; and every page laid out as the
-// viewer lays it out on each screen class, within the page's width.
+// ship, every page reached from the index, the titles that decide its soft
+// key, line breaks that its deletion of CR and LF cannot glue into words, no
+// text it would drop, and every tool and command named as the program names
+// it; and every page laid out as the viewer lays it out on each screen
+// class, within the page's width.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -282,6 +284,7 @@ TEST(HelpPages, PagesKeepToWhatTheViewerKnows) {
     texts_in texts(lang);
     std::vector<std::string> pages = pages_in(dir);
     std::string shown;
+    std::map<std::string, std::vector<std::string>> links_of;
     for (const std::string &name : pages) {
       SCOPED_TRACE(dir + "/" + name);
       page_scan scan = scan_page(test_read_text(dir + "/" + name));
@@ -308,7 +311,19 @@ TEST(HelpPages, PagesKeepToWhatTheViewerKnows) {
         EXPECT_TRUE(fs::exists(dir + "/" + src)) << "a picture that does not ship: " << src;
       }
       shown += scan.shown;
+      links_of[name] = scan.links;
     }
+    // A page that ships is worth nothing unless links lead to it from the index.
+    std::set<std::string> reached = {"index.htm"};
+    std::vector<std::string> to_visit = {"index.htm"};
+    while (!to_visit.empty()) {
+      std::string page = to_visit.back();
+      to_visit.pop_back();
+      for (const std::string &link : links_of[page])
+        if (reached.insert(link).second) to_visit.push_back(link);
+    }
+    for (const std::string &name : pages)
+      EXPECT_TRUE(reached.count(name)) << "help/" << lang.folder << " " << name << ": no link leads to it";
     for (int id : k_name_ids) {
       std::string name = field0(texts[id]);
       ASSERT_NE(name, "?") << id;

@@ -35,6 +35,7 @@
 #include "tcombobox.h"
 #include "tcontrolbar.h"
 #include "tdialog.h"
+#include "tedit.h"
 #include "tfilelist.h"
 #include "tlistbox.h"
 #include "topendialog.h"
@@ -42,7 +43,10 @@
 #include "tmenu.h"
 #include "tmessagedialog.h"
 #include "toolbar.h"
+#include "tsavedialog.h"
 #include "upload.h"
+#include "upload_info_dialog.h"
+#include "upload_panel.h"
 #include "tscreen.h"
 #include "test_env.h"
 #include "wait_screenshot_dialog.h"
@@ -236,6 +240,108 @@ TEST(PaintRestore, EveryRoadOutButControlQKeepsTheRestoredPaintingAndItsNewStrok
     EXPECT_TRUE(exists(folders.home + "/config.xml"));
     ASSERT_EQ(exists(kept_file(folders)), c.keeps);
     if (c.keeps) run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+  }
+}
+
+namespace {
+
+// Where the document's name shows, read as the user meets it: the caption of
+// Save As and the name it offers, the caption of the dialog Save asks for a
+// name with ("" when Save wrote in place), and the title the upload offers.
+struct name_places {
+  std::u16string save_as_caption, save_as_name, save_caption, upload_title;
+  bool operator==(const name_places &o) const {
+    return save_as_caption == o.save_as_caption && save_as_name == o.save_as_name &&
+           save_caption == o.save_caption && upload_title == o.upload_title;
+  }
+};
+std::ostream &operator<<(std::ostream &out, const name_places &p) {
+  return out << "{" << test_utf8(p.save_as_caption) << " | " << test_utf8(p.save_as_name) << " | "
+             << test_utf8(p.save_caption) << " | " << test_utf8(p.upload_title) << "}";
+}
+
+// The save flows' dialog slot, passed on to the program's own: the dialog it
+// shows is read and then cancelled by its soft key, in its nested loop.
+int (*g_program_save_dialog)(void *, const paint_file_save_dialog *);
+std::u16string g_save_caption, g_save_name;
+int read_and_cancel(void *user, const paint_file_save_dialog *request) {
+  if (!g_program_save_dialog(user, request)) return 0;
+  tdialog *dialog = modal_dialog();
+  tsavedialog *save = static_cast<tsavedialog *>(tsurface_get_owner(&dialog->_control._surface));
+  g_save_caption = tdialog_get_title(dialog);
+  g_save_name = tsavedialog_get_name(save);
+  app_test_post_tap(tcontrolbar_get_right_button(tdialog_get_controlbar(dialog)));
+  return 1;
+}
+
+name_places read_name_places(app_context *app) {
+  name_places seen;
+  g_program_save_dialog = app->_file->_ui.show_save_dialog;
+  app->_file->_ui.show_save_dialog = read_and_cancel;
+  g_save_caption = g_save_name = u"";
+  paint_file_save_as(app->_file);
+  seen.save_as_caption = g_save_caption;
+  seen.save_as_name = g_save_name;
+  if (upload_start_dialog(app)) {
+    tdialog *dialog = modal_dialog();
+    upload_info_dialog *info = static_cast<upload_info_dialog *>(tsurface_get_owner(&dialog->_control._surface));
+    seen.upload_title = tedit_get_text(info->_title_edit);
+    tdialog_close(dialog, TDIALOG_RESULT_CANCEL);
+    port_test_pump();
+  }
+  g_save_caption = u"";
+  paint_file_save_current(app->_file);
+  seen.save_caption = g_save_caption;
+  run_for(2100);  // a save in place shows "Saved Ok" for two seconds
+  app->_file->_ui.show_save_dialog = g_program_save_dialog;
+  return seen;
+}
+
+// A document saved as "holiday.bvf" and opened again: named "holiday".
+void open_holiday(app_context *app, const app_test_folders &folders) {
+  std::u16string path = test_wide(folders.root + "/holiday.bvf");
+  ASSERT_TRUE(paint_file_save_to(app->_file, path.c_str()));
+  ASSERT_TRUE(paint_file_open(app->_file, path.c_str()));
+}
+
+}  // namespace
+
+// A restored painting has no name, as a new one has none: wherever a new
+// painting reads "Untitled" or offers no name, so does a restored one, and
+// Save asks for a name first. The holiday painting shows that each place
+// reads the name.
+TEST(PaintRestore, ARestoredPaintingIsUntitledWhereverANewOneIs) {
+  const name_places untitled = {u"Save Untitled As", u"", u"Save Untitled As", u""};
+  const name_places holiday = {u"Save holiday As", u"holiday", u"", u"holiday"};
+  enum { START_UP, NEW_EMPTY, RESTORED, OPENED };
+  const struct {
+    const char *painting;
+    int kind;
+    const name_places &expected;
+  } rows[] = {
+      {"the painting of a start without a kept one", START_UP, untitled},
+      {"New Empty Paint after a named painting", NEW_EMPTY, untitled},
+      {"a named painting changed, kept by Q and restored", RESTORED, untitled},
+      {"a named painting opened", OPENED, holiday},
+  };
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  for (const auto &row : rows) {
+    SCOPED_TRACE(row.painting);
+    app_test_folders folders;
+    if (row.kind == RESTORED) {
+      ASSERT_TRUE(app_test_run([&](app_context *app) {
+        open_holiday(app, folders);
+        app_test_remove_toolbar(app);
+        app_test_stroke(stroke, 2);
+        app_test_char(u'Q');
+      }));
+    }
+    run([&](app_context *app) {
+      EXPECT_EQ(exists(kept_file(folders)), row.kind == RESTORED);
+      if (row.kind == NEW_EMPTY || row.kind == OPENED) open_holiday(app, folders);
+      if (row.kind == NEW_EMPTY) commandpanel_on_new_dialog_result(TDIALOG_RESULT_OK, nullptr);
+      EXPECT_EQ(read_name_places(app), row.expected);
+    });
   }
 }
 

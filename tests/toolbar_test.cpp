@@ -5,6 +5,8 @@
 // canvas always equals a rebuild from the history.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -230,6 +232,126 @@ TEST(ToolbarLayout, EachScreenClassStartsWithTwoLinesOfItsButtons) {
       EXPECT_EQ((std::vector<int32_t>{r.x1, r.y1, r.x2, r.y2}), c.rect);
       tap(app, SHAPE_ID_CURVE);
       EXPECT_EQ(current_id(app), SHAPE_ID_CURVE);
+    });
+  }
+}
+
+namespace {
+
+// What the bar shows, read from where its buttons lie on the screen: the
+// count of lines, and what is wrong: a line cut by the form's edge, a band
+// beside the last line, a bar off the screen, a button that no drag along
+// the bar brings wholly into view.
+struct bar_view {
+  int32_t lines = 0;
+  std::vector<std::string> faults;
+};
+
+bar_view look_at_bar(app_context *app) {
+  bar_view view;
+  toolbar *tb = app->_toolbar;
+  tscreen *screen = tscreen_get();
+  bool upright = tscreen_get_width(screen) > tscreen_get_height(screen);
+  // Across the bar and along it: the lines stack across, the buttons of a
+  // line follow each other along.
+  auto across = [&](const trect &r) { return upright ? std::make_pair(r.x1, r.x2) : std::make_pair(r.y1, r.y2); };
+  auto along = [&](const trect &r) { return upright ? std::make_pair(r.y1, r.y2) : std::make_pair(r.x1, r.x2); };
+  trect dock = app_test_screen_rect(&tb->dock->_control._surface);
+  if (dock.x1 < 0 || dock.y1 < 0 || dock.x2 >= tscreen_get_width(screen) || dock.y2 >= tscreen_get_height(screen))
+    view.faults.push_back("the bar passes the screen's edge");
+  trect form = app_test_screen_rect(&tb->form->_control._surface);
+  std::set<int32_t> line_starts;
+  int32_t side = 0;
+  for (int32_t i = 0; i < tb->button_count; i++) {
+    auto [first, last] = across(app_test_screen_rect(&tb->buttons[i]->_control._surface));
+    line_starts.insert(first);
+    side = last - first + 1;
+    if (first < across(form).first || last > across(form).second)
+      view.faults.push_back("button " + std::to_string(i) + " is cut across the bar");
+  }
+  view.lines = int32_t(line_starts.size());
+  int32_t band = across(form).second - across(form).first + 1 - view.lines * side;
+  if (band != 0) view.faults.push_back("a band of " + std::to_string(band) + " px beside the lines");
+  // Dragged along the bar half a form at a time, as far as it goes.
+  std::set<int32_t> seen;
+  int32_t reach = (along(form).second - along(form).first) / 2;
+  for (int drag = 0; drag < 2 * tb->button_count && int32_t(seen.size()) < tb->button_count; drag++) {
+    for (int32_t i = 0; i < tb->button_count; i++) {
+      trect r = app_test_screen_rect(&tb->buttons[i]->_control._surface);
+      if (along(r).first >= along(form).first && along(r).second <= along(form).second) seen.insert(i);
+    }
+    int x = (form.x1 + form.x2) / 2, y = (form.y1 + form.y2) / 2;
+    app_test_pen(OS_PEN_DOWN, x, y);
+    for (int step = 1; step <= 4; step++)
+      app_test_pen(OS_PEN_MOVE, x - (upright ? 0 : reach * step / 4), y - (upright ? reach * step / 4 : 0));
+    app_test_pen(OS_PEN_UP, x - (upright ? 0 : reach), y - (upright ? reach : 0));
+    app_test_run_for(500);
+  }
+  for (int32_t i = 0; i < tb->button_count; i++)
+    if (!seen.count(i)) view.faults.push_back("button " + std::to_string(i) + " never comes into view");
+  return view;
+}
+
+// The settings as a run on another screen leaves them: the bar's depth
+// across, in pixels, for both orientations.
+void keep_bar_depth(const app_test_folders &folders, int32_t depth) {
+  std::filesystem::create_directories(folders.home);
+  std::string d = std::to_string(depth);
+  ASSERT_TRUE(test_write_file(folders.home + "/config.xml",
+                              "<Brivola>\n<TBHeight1>" + d + "</TBHeight1>\n<TBWidth2>" + d + "</TBWidth2>\n</Brivola>\n"));
+}
+
+}  // namespace
+
+// The settings keep the bar's size in pixels, and a run on another screen
+// class may have kept it: whatever was kept, the bar shows whole lines of
+// this screen's buttons and every button can be brought into view; lines
+// kept whole on any screen stay as many (as far as the screen has room).
+TEST(ToolbarLayout, AKeptSizeFromAnotherScreenGivesWholeLinesOfThisOnesButtons) {
+  const struct {
+    const char *kept_on;
+    int32_t depth, lines;  // lines 0: whole ones, however many
+  } kept[] = {
+      {"two lines of 240x320", 2 * 25 + 10, 2},  {"two lines of 320x480", 2 * 50 + 20, 2},
+      {"two lines of 480x640", 2 * 65 + 20, 2},  {"four lines of 240x320", 4 * 25 + 10, 4},
+      {"a line and a half pulled on 480x640", 20 + 97, 0},
+  };
+  for (const char *screen : {"240x320", "320x240", "320x480", "480x640", "640x480", "480x800"}) {
+    for (const auto &k : kept) {
+      SCOPED_TRACE(std::string(screen) + ", " + k.kept_on);
+      app_test_folders folders;
+      keep_bar_depth(folders, k.depth);
+      ASSERT_TRUE(app_test_run(
+          [&](app_context *app) {
+            os_clock_drive(1);
+            bar_view view = look_at_bar(app);
+            for (const std::string &fault : view.faults) ADD_FAILURE() << fault;
+            if (k.lines) {
+              EXPECT_EQ(view.lines, k.lines);
+            }
+            os_clock_drive(0);
+          },
+          screen));
+    }
+  }
+}
+
+// The window resized (the device turned, or another screen class): the bar
+// takes the size kept for the new orientation in whole lines of its buttons.
+TEST(ToolbarLayout, AResizedWindowShowsWholeLines) {
+  const struct {
+    const char *from;
+    int32_t width, height;
+  } resizes[] = {{"480x640", 320, 240}, {"240x320", 480, 640}, {"320x480", 640, 480},
+                 {"640x480", 480, 800}, {"480x640", 240, 320}, {"320x240", 320, 480}};
+  for (const auto &r : resizes) {
+    SCOPED_TRACE(std::string(r.from) + " to " + std::to_string(r.width) + "x" + std::to_string(r.height));
+    run(r.from, [&](app_context *app) {
+      os_headless_set_size(r.width, r.height);
+      port_test_pump();
+      bar_view view = look_at_bar(app);
+      for (const std::string &fault : view.faults) ADD_FAILURE() << fault;
+      EXPECT_EQ(view.lines, 2) << "the two lines every screen starts with";
     });
   }
 }
