@@ -21,6 +21,7 @@ static void link_front(tscreen *screen, tsurface *surface);
 static void link_back(tscreen *screen, tsurface *surface);
 static int init_canvas(tscreen *screen, int32_t width, int32_t height);
 static int clip_to_screen(const tscreen *screen, const trect *rect, trect *out);
+static int to_hook(tscreen *screen, int type, int32_t x, int32_t y, uint32_t modifiers);
 static const tsurface *opaque_cover(const tscreen *screen, const trect *area);
 
 int tscreen_init(tscreen *screen, int32_t width, int32_t height) {
@@ -164,8 +165,16 @@ int tscreen_dispatch_key(tscreen *screen, uint32_t code, uint32_t repeat, uint32
 
 int tscreen_dispatch_pen(tscreen *screen, int type, int32_t x, int32_t y, uint32_t modifiers) {
   PORT_CHECK(screen != nullptr);
+  int32_t last_x = screen->_last_pen_x, last_y = screen->_last_pen_y;
   screen->_last_pen_x = x;
   screen->_last_pen_y = y;
+  if (screen->_hook_holds_pen) {
+    // The hook's stroke goes on over surfaces and pop-ups, and off the window.
+    if (type != TSCREEN_PEN_DOWN) return to_hook(screen, type, x, y, modifiers);
+    // Its pen-up never came (the display lost it): it ends where the pen was
+    // last seen, before anyone sees the new stroke.
+    to_hook(screen, TSCREEN_PEN_UP, last_x, last_y, modifiers);
+  }
   tsurface *capture = screen->_capture;
   if (capture && capture->_pen_fn) {
     // The capture gets the point in its parent's coordinates, as every pen slot.
@@ -194,7 +203,13 @@ int tscreen_dispatch_pen(tscreen *screen, int type, int32_t x, int32_t y, uint32
     if (surface->_visible && surface->_pen_fn && surface->_pen_fn(surface, type, x, y, modifiers)) return 1;
     link = next;
   }
-  return screen->_pen_hook ? screen->_pen_hook(type, x, y, modifiers) : 0;
+  if (type != TSCREEN_PEN_DOWN || !screen->_pen_hook) return to_hook(screen, type, x, y, modifiers);
+  // Held while the hook handles its pen-down too: a box it shows waits in a
+  // nested loop, which hands the rest of the stroke back to it.
+  screen->_hook_holds_pen = 1;
+  int taken = screen->_pen_hook(type, x, y, modifiers);
+  if (!taken) screen->_hook_holds_pen = 0;
+  return taken;
 }
 
 void tscreen_set_paint_hook(tscreen *screen, tscreen_paint_hook hook) {
@@ -215,6 +230,7 @@ void tscreen_set_key_hook(tscreen *screen, tscreen_key_hook hook) {
 void tscreen_set_pen_hook(tscreen *screen, tscreen_pen_hook hook) {
   PORT_CHECK(screen != nullptr);
   screen->_pen_hook = hook;
+  screen->_hook_holds_pen = 0;
 }
 
 int tscreen_resize(tscreen *screen, int32_t width, int32_t height) {
@@ -349,6 +365,13 @@ static int clip_to_screen(const tscreen *screen, const trect *rect, trect *out) 
   out->x2 = std::min(r.x2, screen->_rect.x2);
   out->y2 = std::min(r.y2, screen->_rect.y2);
   return out->x1 <= out->x2 && out->y1 <= out->y2;
+}
+
+// A pen-up ends the hook's hold before the hook sees it: what it does then
+// (a text bar opened, a box shown) starts afresh.
+static int to_hook(tscreen *screen, int type, int32_t x, int32_t y, uint32_t modifiers) {
+  if (type == TSCREEN_PEN_UP) screen->_hook_holds_pen = 0;
+  return screen->_pen_hook ? screen->_pen_hook(type, x, y, modifiers) : 0;
 }
 
 // The frontmost listed surface (not the modal one) that is shown, plain (no

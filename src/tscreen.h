@@ -8,6 +8,9 @@
 // hooks. It owns the frame buffer; it owns none of the surfaces.
 //
 // Invariants:
+// - a stroke whose pen-down the pen hook took is the hook's until its own
+//   pen-up: every move and the pen-up go to the hook before any surface,
+//   modal or capture sees them;
 // - a surface is in the list at most once (inserting a listed surface moves it);
 // - a paint composes and flushes only the area asked for, so the frame buffer
 //   always holds, inside any flushed area, what was composed for it.
@@ -45,6 +48,7 @@ struct tscreen {
   tsurface *_modal;
   uint32_t _popups;  // pop-ups shown so far (dialogs and menus)
   uint32_t _capture_sets;  // times the capture was set, so a dispatch sees it taken again
+  uint8_t _hook_holds_pen;  // the pen hook took the pen-down of the stroke under way
 };
 
 static_assert(std::is_standard_layout_v<tscreen>, "the screen is its own canvas");

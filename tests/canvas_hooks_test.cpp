@@ -10,13 +10,18 @@
 
 #include "app_test_env.h"
 #include "test_env.h"
+#include "os_clock.h"
 #include "os_display.h"
 #include "paint_context.h"
 #include "paint_fixture.h"
 #include "paint_history.h"
 #include "paint_main.h"
 #include "port_test_app.h"
+#include "screen_fixture.h"
+#include "shape.h"
 #include "tbitmap.h"
+#include "tdock.h"
+#include "toolbar.h"
 #include "tscreen.h"
 
 namespace {
@@ -69,6 +74,12 @@ std::vector<int32_t> origin_of(app_context *app) {
   return {o.x, o.y};
 }
 std::vector<int32_t> handle(app_context *app, int i) { return {app->_handle_points[i].x, app->_handle_points[i].y}; }
+
+// A pen slot that takes every event landing on its surface, whatever came before.
+int takes_what_lands_on_it(tsurface *surface, int, int32_t x, int32_t y, uint32_t) {
+  const trect *r = tsurface_get_rect(surface);
+  return x >= r->x1 && x <= r->x2 && y >= r->y1 && y <= r->y2;
+}
 
 }  // namespace
 
@@ -270,4 +281,80 @@ TEST(CanvasHooks, ARotationMovesTheCanvasAndTheFrameFollows) {
     port_test_pump();
     EXPECT_EQ(origin_of(app), (std::vector<int32_t>{140, 270 - 220}));
   });
+}
+
+// Each tool that holds the pen is pressed on the canvas and lifted over a
+// surface that takes every pen event it is offered (as the side bar's slider
+// or a tool bar button does); then the pen gets another width and colour and
+// draws elsewhere. The gesture ends where it was lifted, with its own
+// settings: the canvas equals a rebuild from the history, and undoing the
+// second drawing gives back the canvas as the first gesture left it.
+TEST(CanvasPen, AGestureLiftedOverASurfaceEndsThereWithItsOwnSettings) {
+  enum gesture { STROKE, CURVE, PAN, RESIZE };
+  struct row {
+    const char *name;
+    int32_t tool;
+    gesture kind;
+  } rows[] = {{"pencil", SHAPE_ID_PENCIL, STROKE}, {"spray", SHAPE_ID_SPRAY, STROKE},
+              {"line", SHAPE_ID_LINE, STROKE},     {"filled heart", SHAPE_ID_FILLED_HEART, STROKE},
+              {"curve", SHAPE_ID_CURVE, CURVE},    {"pan", SHAPE_ID_PAN, PAN},
+              {"resize frame", SHAPE_ID_PENCIL, RESIZE}};
+  for (const char *screen : {"240x320", "480x640"}) {
+    for (const row &r : rows) {
+      SCOPED_TRACE(std::string(screen) + " " + r.name);
+      ASSERT_TRUE(app_test_run_fresh(
+          [&](app_context *app) {
+            os_clock_drive(1);
+            paint_context *pc = app->_paint_context;
+            trect all = *tscreen_get_rect(tscreen_get());
+            int32_t w = all.x2 + 1, h = all.y2 + 1;
+            auto at = [&](int x_percent, int y_percent) { return tpoint{w * x_percent / 100, h * y_percent / 100}; };
+            named_surface over("over", nullptr, {w * 35 / 100, h * 55 / 100, w * 70 / 100, h * 62 / 100});
+            tsurface_set_on_pen(&over.surface, takes_what_lands_on_it);
+            tscreen_insert_surface(tscreen_get(), &over.surface);
+            app->_current_tool = paint_context_find_tool(pc, r.tool);
+            pc->_pen_size = 2;
+            paint_context_set_fore_color(pc, tcolor_rgba(200, 30, 30));
+            tpoint down = at(30, 45), lift = at(50, 58), tap = at(20, 80), origin;
+            if (r.kind == RESIZE) {
+              app->_resizing = 1;
+              paint_main_update_frame();
+              down = app->_handle_points[3];
+            }
+            paint_context_get_origin(pc, &origin);
+            app_test_pen(OS_PEN_DOWN, down.x, down.y);
+            app_test_pen(OS_PEN_MOVE, at(40, 50).x, at(40, 50).y);
+            app_test_pen(OS_PEN_MOVE, lift.x, lift.y);
+            app_test_pen(OS_PEN_UP, lift.x, lift.y);
+            if (r.kind == CURVE) app_test_tap(tap.x, tap.y);
+            if (r.kind == PAN) {
+              tpoint moved;
+              paint_context_get_origin(pc, &moved);
+              EXPECT_EQ(std::make_pair(moved.x, moved.y),
+                        std::make_pair(origin.x + lift.x - down.x, origin.y + lift.y - down.y));
+            }
+            if (r.kind == RESIZE) {
+              EXPECT_EQ(canvas_width(app), lift.x - origin.x + 1);
+            }
+
+            app_test_run_for(2000);
+            EXPECT_TRUE(tsurface_is_visible(&app->_toolbar->dock->_control._surface)) << "the tool bar is back";
+            std::string drawn = app_test_canvas_bytes(app);
+
+            pc->_pen_size = 20;
+            paint_context_set_fore_color(pc, tcolor_rgba(30, 30, 200));
+            tpoint from = at(25, 35), to = at(45, 42);
+            app_test_pen(OS_PEN_DOWN, from.x, from.y);
+            app_test_pen(OS_PEN_MOVE, to.x, to.y);
+            app_test_pen(OS_PEN_UP, to.x, to.y);
+            if (r.kind == CURVE) app_test_tap(tap.x, tap.y);
+            EXPECT_TRUE(canvas_matches_rebuild(pc, app->_history));
+            app_test_char(u'b');
+            EXPECT_TRUE(app_test_canvas_bytes(app) == drawn) << "the first gesture is kept as it was drawn";
+            tscreen_remove_surface(tscreen_get(), &over.surface);
+            os_clock_drive(0);
+          },
+          screen));
+    }
+  }
 }

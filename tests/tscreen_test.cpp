@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "os_display.h"
 #include "port_test_app.h"
 #include "screen_fixture.h"
@@ -151,6 +153,66 @@ TEST(ScreenDispatch, ThePortHandsTheViewsPenAndKeysToTheSurfaces) {
     port_test_pump();
     EXPECT_EQ(g_screen_log, (log_t{"panel:pen 1 12 7", "panel:pen 2 12 7", "panel:key 113"}));
   });
+}
+
+namespace {
+int32_t g_hook_answer;
+bool g_hook_lifts_inside;  // the hook's pen-down runs a loop that brings the pen-up
+int32_t holding_hook(int type, int32_t x, int32_t y, uint32_t modifiers) {
+  hook_pen(type, x, y, modifiers);
+  if (type == TSCREEN_PEN_DOWN && g_hook_lifts_inside) {
+    g_hook_lifts_inside = false;
+    tscreen_dispatch_pen(tscreen_get(), TSCREEN_PEN_UP, x, y, 0);
+  }
+  return g_hook_answer;
+}
+}  // namespace
+
+// A stroke whose pen-down only the hook took is the hook's to its pen-up:
+// a surface, a modal or a capture that turns up on its way sees none of it.
+TEST(ScreenDispatch, TheHookKeepsThePenFromItsPenDownToItsPenUp) {
+  const log_t after_them = {"cap:pen 3 9 9", "modal:pen 3 9 9", "over:pen 3 9 9", "hook:pen 3 9 9"};
+  struct row {
+    const char *name;
+    int32_t hook_answer;
+    bool lifts_inside, new_hook;
+    std::vector<std::array<int, 3>> steps;  // type, x, y
+    log_t expected;                         // then after_them
+  } rows[] = {
+      {"held over everything", 1, false, false, {{1, 1, 2}, {3, 5, 6}, {2, 7, 8}},
+       {"hook:pen 1 1 2", "hook:pen 3 5 6", "hook:pen 2 7 8"}},
+      {"a lost pen-up ends the stroke where the pen was", 1, false, false, {{1, 1, 2}, {3, 5, 6}, {1, 9, 9}, {2, 9, 9}},
+       {"hook:pen 1 1 2", "hook:pen 3 5 6", "hook:pen 2 5 6", "cap:pen 1 9 9", "modal:pen 1 9 9", "over:pen 1 9 9",
+        "hook:pen 1 9 9", "hook:pen 2 9 9"}},
+      {"a pen-down the hook refuses holds nothing", 0, false, false, {{1, 1, 2}}, {"hook:pen 1 1 2"}},
+      {"a pen-up from a loop inside the pen-down", 1, true, false, {{1, 1, 2}}, {"hook:pen 1 1 2", "hook:pen 2 1 2"}},
+      {"a new hook holds nothing of the old one's stroke", 1, false, true, {{1, 1, 2}}, {"hook:pen 1 1 2"}},
+  };
+  for (const row &r : rows) {
+    run_on_screen([&](tscreen *screen) {
+      SCOPED_TRACE(r.name);
+      g_hook_answer = r.hook_answer;
+      g_hook_lifts_inside = r.lifts_inside;
+      tscreen_set_pen_hook(screen, holding_hook);
+      named_surface over("over", nullptr, {0, 0, 9, 9}), modal("modal", nullptr, {0, 0, 9, 9});
+      named_surface cap("cap", nullptr, {0, 0, 9, 9});
+      for (named_surface *s : {&over, &modal, &cap}) named_surface_log_input(s);
+      // They come after the pen-down, which they would otherwise all see.
+      for (size_t i = 0; i < r.steps.size(); i++) {
+        tscreen_dispatch_pen(screen, r.steps[i][0], r.steps[i][1], r.steps[i][2], 0);
+        if (i > 0) continue;
+        tscreen_insert_surface(screen, &over.surface);
+        tscreen_set_modal(screen, &modal.surface);
+        tsurface_set_pen_capture(&cap.surface, 1);
+        if (r.new_hook) tscreen_set_pen_hook(screen, hook_pen);
+      }
+      tscreen_dispatch_pen(screen, 3, 9, 9, 0);
+      log_t expected = r.expected;
+      expected.insert(expected.end(), after_them.begin(), after_them.end());
+      EXPECT_EQ(g_screen_log, expected);
+      tscreen_remove_surface(screen, &over.surface);
+    });
+  }
 }
 
 // Composed back to front after the hook, the modal once and last.
