@@ -255,6 +255,14 @@ const tool_entry k_tools[] = {
 
 const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate};
 
+// A free-hand stroke still under way when the program is told to end (Q,
+// or a signal, while the pen is down) is ended as its pen-up would end it:
+// it shows on the canvas, so the painting that is kept holds it.
+int on_exit(int code) {
+  if (code != APP_EXIT_KEEP_NOTHING) paint_main_end_tool_operation();
+  return app_common_on_exit(code);
+}
+
 }  // namespace
 
 const wins_window_app *paint_main_get_app() { return &k_app; }
@@ -282,7 +290,7 @@ app_context *paint_main_init() {
   int32_t width, height;
   tscreen_get_size(screen, &width, &height);
 
-  context->_exit_hook = app_common_on_exit;
+  context->_exit_hook = on_exit;
   app_context *app = static_cast<app_context *>(std::calloc(1, sizeof(app_context)));
   if (!app) {
     context->_exit_hook = nullptr;

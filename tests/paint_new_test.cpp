@@ -213,16 +213,18 @@ TEST(PaintRestore, AKeptPaintingComesBackAfterFiftyMsAndItsFileStays) {
 }
 
 // A restored painting and one more stroke: every road out but Ctrl+Q keeps
-// both for the next start.
+// both for the next start, also when the stroke's pen is still down.
 TEST(PaintRestore, EveryRoadOutButControlQKeepsTheRestoredPaintingAndItsNewStroke) {
   const struct {
     const char *road;
     void (*take)();
-    bool keeps;
+    bool keeps, pen_down;
   } cases[] = {
-      {"Q", [] { os_input_char(u'Q'); }, true},
-      {"window close (also SIGTERM, SIGINT)", os_input_close, true},
-      {"Ctrl+Q", [] { os_input_key(VK_CONTROL, 1, 1), os_input_key('Q', 1, 1); }, false},
+      {"Q", [] { os_input_char(u'Q'); }, true, false},
+      {"window close (also SIGTERM, SIGINT)", os_input_close, true, false},
+      {"Ctrl+Q", [] { os_input_key(VK_CONTROL, 1, 1), os_input_key('Q', 1, 1); }, false, false},
+      {"Q while drawing", [] { os_input_char(u'Q'); }, true, true},
+      {"window close while drawing", os_input_close, true, true},
   };
   const int stroke[][2] = {{60, 450}, {420, 470}};
   for (const auto &c : cases) {
@@ -232,7 +234,12 @@ TEST(PaintRestore, EveryRoadOutButControlQKeepsTheRestoredPaintingAndItsNewStrok
     std::string painted;
     run([&](app_context *app) {
       app_test_remove_toolbar(app);
-      app_test_stroke(stroke, 2);
+      if (c.pen_down) {
+        app_test_pen(OS_PEN_DOWN, stroke[0][0], stroke[0][1]);
+        app_test_pen(OS_PEN_MOVE, stroke[1][0], stroke[1][1]);
+      } else {
+        app_test_stroke(stroke, 2);
+      }
       painted = app_test_canvas_bytes(app);
       c.take();
       wins_window_run();
