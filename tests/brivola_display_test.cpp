@@ -207,6 +207,18 @@ bool wait_for(Done done, int timeout_ms) {
   return false;
 }
 
+// The program started at 240x320 on the server, and a connection of the
+// test's own once the canvas shows; null (and a failure) when either fails.
+Display *start_showing(const x_server &server, const std::string &home, pid_t *pid) {
+  *pid = start_on(server, "240x320", home);
+  EXPECT_GT(*pid, 0);
+  Display *display = *pid > 0 ? XOpenDisplay(server.name.c_str()) : nullptr;
+  if (!display) return nullptr;
+  unsigned long black = BlackPixel(display, DefaultScreen(display));
+  EXPECT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != black; }, 10000)) << "the canvas never showed";
+  return display;
+}
+
 int32_t record_count_of(const std::string &document) {
   test_bytes bytes = test_read_file(document);
   return bytes.size() >= 44 ? int32_t(test_le32(bytes, 28)) : -1;
@@ -223,13 +235,10 @@ TEST(LostDisplay, KillingTheXServerKeepsThePaintingAndExitsCleanly) {
   if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
   ASSERT_EQ(error, 0) << std::strerror(error);
   std::string home = test_make_temp_dir("display");
-  pid_t pid = start_on(server, "240x320", home);
-  ASSERT_GT(pid, 0);
-  Display *display = XOpenDisplay(server.name.c_str());
+  pid_t pid = -1;
+  Display *display = start_showing(server, home, &pid);
   ASSERT_NE(display, nullptr);
   const int points[][2] = {{60, 150}, {100, 170}, {140, 190}, {180, 200}};
-  unsigned long black = BlackPixel(display, DefaultScreen(display));
-  EXPECT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != black; }, 10000)) << "the canvas never showed";
   program_pause_ms(500);  // the start-up restore runs on a timer
   unsigned long before = pixel_at(display, 100, 170);
   XTestFakeMotionEvent(display, -1, points[0][0], points[0][1], CurrentTime);
@@ -266,13 +275,10 @@ TEST(UncoveredWindow, TheWindowShowsItsScreenAgainAfterBeingCoveredOrHidden) {
   if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
   ASSERT_EQ(error, 0) << std::strerror(error);
   std::string home = test_make_temp_dir("expose");
-  pid_t pid = start_on(server, "240x320", home);
-  ASSERT_GT(pid, 0);
-  Display *display = XOpenDisplay(server.name.c_str());
+  pid_t pid = -1;
+  Display *display = start_showing(server, home, &pid);
   ASSERT_NE(display, nullptr);
   Window root = DefaultRootWindow(display);
-  unsigned long black = BlackPixel(display, DefaultScreen(display));
-  EXPECT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != black; }, 10000)) << "the canvas never showed";
   // The start-up restore runs on a timer: the screen counts as settled when
   // two looks a while apart agree.
   std::vector<unsigned long> before, now = screen_pixels(display);
