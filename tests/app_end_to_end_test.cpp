@@ -20,6 +20,7 @@
 #include "paint_history.h"
 #include "paint_new.h"
 #include "port_test_app.h"
+#include "screen_fixture.h"
 #include "shape.h"
 #include "tbutton.h"
 #include "tcombobox.h"
@@ -99,8 +100,6 @@ void run_command(app_context *app, intptr_t id, app_test_script *script = nullpt
 
 int32_t tool_id(app_context *app) { return app->_current_tool ? shape_get_id(app->_current_tool) : 0; }
 
-uint32_t rgb565(uint32_t word) { return (word >> 19 & 0x1F) << 11 | (word >> 10 & 0x3F) << 5 | (word >> 3 & 0x1F); }
-
 // Screen points where the canvas lies under no other surface, and how many
 // of them the display shows as the canvas has them.
 struct screen_check {
@@ -128,7 +127,7 @@ screen_check compare_screen_with_canvas(app_context *app) {
       for (const trect &r : covered) hidden |= x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2;
       if (hidden) continue;
       out.points++;
-      out.same += os_headless_get_pixel(x, y) == rgb565(app_test_canvas_pixel(app, cx, cy));
+      out.same += os_headless_get_pixel(x, y) == screen_rgb565(app_test_canvas_pixel(app, cx, cy));
     }
   return out;
 }

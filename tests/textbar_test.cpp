@@ -58,8 +58,6 @@ void tap(tpoint at, tpoint up) {
   app_test_pen(OS_PEN_UP, up.x, up.y);
 }
 
-uint32_t rgb565(uint32_t word) { return (word >> 19 & 0x1F) << 11 | (word >> 10 & 0x3F) << 5 | (word >> 3 & 0x1F); }
-
 const paint_history_record *last_record(app_context *app) {
   return paint_history_get_record(app->_history, paint_history_get_count(app->_history) - 1);
 }
@@ -218,7 +216,7 @@ TEST(TextBar, TheStampIsWhatTheBarShowedLiveAndRebuilt) {
           std::vector<uint32_t> stamped;
           for (int32_t y = box.y1; y <= box.y2; y++)
             for (int32_t x = box.x1; x <= box.x2; x++)
-              stamped.push_back(rgb565(app_test_canvas_pixel(app, x - origin.x, y - origin.y)));
+              stamped.push_back(screen_rgb565(app_test_canvas_pixel(app, x - origin.x, y - origin.y)));
           // The bar blends the glyphs' edges on the 16-bit screen, the canvas
           // at 8 bits a channel: an edge may round a step apart.
           EXPECT_EQ(screen_count_unlike(stamped, shown), 0u);

@@ -84,6 +84,10 @@ void screen_repaint_all(tscreen *screen) {
   tscreen_paint(screen, nullptr);
 }
 
+uint32_t screen_rgb565(uint32_t word) {
+  return (word >> 19 & 0x1F) << 11 | (word >> 10 & 0x3F) << 5 | (word >> 3 & 0x1F);
+}
+
 size_t screen_count_unlike(const std::vector<uint32_t> &a, const std::vector<uint32_t> &b) {
   if (a.size() != b.size()) return std::max(a.size(), b.size());
   size_t unlike = 0;

@@ -57,6 +57,8 @@ std::vector<uint32_t> screen_all_pixels(tscreen *screen);
 // What a full repaint shows: every listed surface drawn again from its
 // deepest children up, then the whole screen composed.
 void screen_repaint_all(tscreen *screen);
+// A canvas colour word (0xAARRGGBB) as the 565 screen shows it.
+uint32_t screen_rgb565(uint32_t word);
 // How many 565 pixels of two screens differ by more than one step in a
 // channel: an opaque pattern or mask blend keeps 1/256 of what lay beneath,
 // so a surface drawn again over other pixels may differ by that much.
