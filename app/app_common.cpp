@@ -90,6 +90,26 @@ char16_t *app_common_get_app_name(char16_t *buffer) {
 
 const char16_t *app_common_get_product_name() { return tresource_get_string(APP_TEXT_PRODUCT, u"Brivola"); }
 
+void app_common_get_refusal_text(int why, char16_t *buffer, int n) {
+  PORT_CHECK(buffer != nullptr && n > 0);
+  char16_t program[APP_PATH_CHARS];
+  int file = 0;
+  if (app_common_get_program_dir(program, APP_PATH_CHARS)) {
+    std::u16string path = std::u16string(program) + app_common_lang_code_of(port_fs_get_language()) + u".lang";
+    file = tresource_load(path.c_str());
+  }
+  const char16_t *text =
+      why == WINS_REFUSED_UNANSWERED
+          ? tresource_get_string(APP_TEXT_REFUSED_UNANSWERED,
+                                 u"Another copy of Brivola is running but does not answer. Close it, then start "
+                                 u"Brivola again.")
+          : tresource_get_string(APP_TEXT_REFUSED_FOLDER, u"Brivola cannot start: it cannot use its folder.");
+  size_t length = std::min(std::char_traits<char16_t>::length(text), size_t(n - 1));
+  std::memcpy(buffer, text, length * sizeof(char16_t));
+  buffer[length] = 0;
+  if (file) tresource_unload(file);
+}
+
 void app_common_on_activate() {
   app_context *app = app_common_find_app();
   if (app && app->_paint_context) paint_context_refresh(app->_paint_context, nullptr, 1);

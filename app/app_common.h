@@ -29,6 +29,8 @@ enum {
   APP_TEXT_ERROR = 25002,
   APP_TEXT_STOP = 25003,
   APP_TEXT_OPEN_URL_FAILED = 25005,
+  APP_TEXT_REFUSED_UNANSWERED = 25266,
+  APP_TEXT_REFUSED_FOLDER = 25267,
 };
 
 // Button sets and icon kinds of the message boxes.
@@ -53,6 +55,10 @@ app_context *app_common_find_app();
 // Copies "Brivola" into a buffer of APP_NAME_CHARS chars and returns it.
 char16_t *app_common_get_app_name(char16_t *buffer);
 const char16_t *app_common_get_product_name();
+// Why the port refused to start (WINS_REFUSED_*), in the user's language,
+// into a buffer of n chars. Runs before the application: its language file
+// is loaded for the one text and unloaded again.
+void app_common_get_refusal_text(int why, char16_t *buffer, int n);
 // The main window became active: the painting is shown again, background
 // included.
 void app_common_on_activate();

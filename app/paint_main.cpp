@@ -253,7 +253,8 @@ const tool_entry k_tools[] = {
      shape_heart_free, shape_two_point_cancel, 2, 0, 0},
 };
 
-const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate};
+const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate,
+                               app_common_get_refusal_text};
 
 // A free-hand stroke still under way when the program is told to end (Q,
 // or a signal, while the pen is down) is ended as its pen-up would end it:

@@ -93,7 +93,7 @@ char16_t *bench_app_name(char16_t *buffer) {
 // Runs the application's start-up, body and tear-down; 0 when it started.
 int run_app(const std::function<void(app_context *)> &body) {
   static bench_folders folders;
-  static const wins_window_app app = {bench_app_name, bench_main, nullptr};
+  static const wins_window_app app = {bench_app_name, bench_main, nullptr, nullptr};
   os_display_select(os_display_headless_backend());
   g_body = body;
   char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "480x640";

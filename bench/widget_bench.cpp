@@ -68,7 +68,7 @@ int run_on_screen(const std::function<void(tscreen *)> &body) {
   static std::string home = (std::filesystem::temp_directory_path() / ("brivola-widget-bench-" + std::to_string(getpid()))).string();
   setenv("BRIVOLA_HOME", home.c_str(), 1);
   setenv("BRIVOLA_PROGRAM_DIR", BRIVOLA_PROGRAM_DIR, 1);
-  static const wins_window_app app = {bench_app_name, bench_main, nullptr};
+  static const wins_window_app app = {bench_app_name, bench_main, nullptr, nullptr};
   os_display_select(os_display_headless_backend());
   g_body = body;
   char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "480x640";

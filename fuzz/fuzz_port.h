@@ -83,7 +83,7 @@ inline int fuzz_port_run(int (*main)(void *instance, const char16_t *command_lin
     std::copy(k_name, k_name + sizeof k_name / sizeof k_name[0], buffer);
     return buffer;
   };
-  const wins_window_app app = {name, main, nullptr};
+  const wins_window_app app = {name, main, nullptr, nullptr};
   std::string size = screen;
   char arg0[] = "brivola", arg1[] = "--screen";
   char *argv[] = {arg0, arg1, size.data(), nullptr};

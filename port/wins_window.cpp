@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int k_title_chars = 128;
+constexpr int k_refusal_chars = 512;
 constexpr int k_options_start = -1;  // parse_options: no exit code, go on
 constexpr uint32_t k_command_quit = 10001;  // the Ctrl+Q accelerator
 constexpr uint32_t k_panel_repaint_ms = 500;
@@ -62,6 +63,7 @@ uint32_t g_panel_timer = 0;  // the one input-panel repaint timer, 0 when none
 
 int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u16string *command_line);
 void print_usage(FILE *stream);
+void refuse_start(int claim, const std::string &reason);
 int parse_size(const char *value, int32_t *width, int32_t *height);
 int create_view(const char16_t *title, int32_t x, int32_t y, int32_t width, int32_t height);
 void tear_down();
@@ -100,11 +102,13 @@ int wins_window_main(int argc, char **argv, const wins_window_app *app) {
   os_signal_watch();
   std::string lock_reason;
   int claim = os_instance_claim(g_title, &lock_reason);
-  if (claim != OS_INSTANCE_FIRST) {
+  if (claim == OS_INSTANCE_UNLOCKED) {
+    std::fprintf(stderr, "brivola: the user folder offers no file locks (%s); running without making sure "
+                 "no other copy runs on it\n", lock_reason.c_str());
+  } else if (claim != OS_INSTANCE_FIRST) {
     os_signal_unwatch();
     if (claim == OS_INSTANCE_OTHER) return 0;
-    std::fprintf(stderr, "brivola: cannot make sure no other copy runs on the user folder (%s); not starting\n",
-                 lock_reason.c_str());
+    refuse_start(claim, lock_reason);
     return 1;
   }
   char reason[256] = "";
@@ -332,6 +336,28 @@ int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u
 }
 
 void print_usage(FILE *stream) { std::fprintf(stream, "usage: brivola [--screen WIDTHxHEIGHT] [--help]\n"); }
+
+// A desktop user never sees stderr: the refusal is told in a box as well,
+// in the application's words and with the same reason.
+void refuse_start(int claim, const std::string &reason) {
+  bool unanswered = claim == OS_INSTANCE_UNREACHED;
+  char line[1024];
+  if (unanswered)
+    std::snprintf(line, sizeof line, "%s; not starting", reason.c_str());
+  else
+    std::snprintf(line, sizeof line, "cannot make sure no other copy runs on the user folder (%s); not starting",
+                  reason.c_str());
+  std::fprintf(stderr, "brivola: %s\n", line);
+  char16_t text[k_refusal_chars] = u"";
+  if (g_app->get_refusal_text)
+    g_app->get_refusal_text(unanswered ? WINS_REFUSED_UNANSWERED : WINS_REFUSED_FOLDER, text, k_refusal_chars);
+  text[k_refusal_chars - 1] = 0;
+  char caption[k_title_chars * 4] = "", said[k_refusal_chars * 4] = "";
+  port_str_wide_to_utf8(g_title, -1, caption, int(sizeof caption) - 1);
+  port_str_wide_to_utf8(text, -1, said, int(sizeof said) - 1);
+  std::string message = said[0] ? std::string(said) + "\n\n" + reason : std::string(line);
+  os_display_alert(caption, message.c_str());
+}
 
 // Two sides of decimal digits joined by 'x', each one a window can have.
 int parse_size(const char *value, int32_t *width, int32_t *height) {

@@ -41,14 +41,23 @@ enum {
 // Modifier bits of pen and key events.
 enum { WINS_MOD_ALT = 1, WINS_MOD_SHIFT = 2, WINS_MOD_CTRL = 4 };
 
+// Why a start was refused (what the application's refusal text is chosen by).
+enum {
+  WINS_REFUSED_FOLDER = 1,      // the user folder cannot be used
+  WINS_REFUSED_UNANSWERED = 2,  // another copy runs on it but does not come to the front
+};
+
 // What start-up needs of the application: its name (the window title and
 // the single-instance key, into a buffer of 128 chars), its main (run once
-// the windows, context and screen exist; its result is the exit code) and its
-// reaction to the window becoming active (may be null).
+// the windows, context and screen exist; its result is the exit code), its
+// reaction to the window becoming active (may be null) and the text of a
+// refused start in the user's language, into a buffer of n chars (may be
+// null: the user reads the one line stderr gets).
 struct wins_window_app {
   char16_t *(*get_app_name)(char16_t *buffer);
   int (*main)(void *instance, const char16_t *command_line);
   void (*on_activate)();
+  void (*get_refusal_text)(int why, char16_t *buffer, int n);
 };
 
 // Process entry: start-up, the application main, tear-down; the exit code.
@@ -58,9 +67,11 @@ struct wins_window_app {
 // rotating the device. --help prints the usage line on stdout and returns 0;
 // any other option is refused like a bad size. The other arguments form the
 // application's command line. A second start while one runs brings the
-// first to the front and returns 0; a start that cannot take the
-// single-instance lock (so cannot know it is alone on the user folder), or
-// finds no display, says why on stderr and returns 1.
+// first to the front and returns 0; where the user folder offers no file
+// locks it says so on stderr and runs. A start on a user folder it cannot
+// use, or while another copy runs there that does not come to the front,
+// says why on stderr and in a box (os_display_alert) and returns 1; one that
+// finds no display says why on stderr and returns 1.
 int wins_window_main(int argc, char **argv, const wins_window_app *app);
 wins_window_context *wins_window_get_context();
 // The frame and drawing windows (0 before start-up and after tear-down).

@@ -349,7 +349,7 @@ TEST(StartUp, BadOptionsAreRefusedInOneLineAndHelpPrintsTheUsage) {
   port_test_user_dir();
   os_display_select(os_display_headless_backend());
   static const wins_window_app app = {[](char16_t *b) { return b; }, [](void *, const char16_t *) { return 0; },
-                                      nullptr};
+                                      nullptr, nullptr};
   std::vector<std::vector<std::string>> refused;
   for (const char *size : {"12x", "4294967776x640", "480x4294967936", "16x16", "63x640", "480x8193", "-480x640",
                            "480x640x", "480 x640", "+480x640"})

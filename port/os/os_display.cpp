@@ -24,6 +24,7 @@ std::atomic<const os_display_backend *> g_open{nullptr};
 int32_t g_asked_width = k_default_width, g_asked_height = k_default_height;
 std::atomic<os_hwnd> g_frame{0}, g_view{0};
 std::atomic<int> g_lost{0};
+os_display_alert_fn g_alert_hook = nullptr;
 
 os_hwnd pen_target() {
   os_hwnd view = g_view.load();
@@ -96,6 +97,19 @@ void os_display_lost() {
 }
 
 int os_display_is_lost() { return g_lost.load(); }
+
+void os_display_alert(const char *caption, const char *text) {
+  if (g_alert_hook)
+    g_alert_hook(caption, text);
+  else if (!g_selected || g_selected == os_display_sdl_backend())
+    os_display_sdl_alert(caption, text);
+}
+
+os_display_alert_fn os_display_set_alert_hook(os_display_alert_fn hook) {
+  os_display_alert_fn old = g_alert_hook;
+  g_alert_hook = hook;
+  return old;
+}
 
 void os_display_get_size(int32_t *width, int32_t *height) {
   PORT_CHECK(width != nullptr && height != nullptr);

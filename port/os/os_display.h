@@ -48,6 +48,8 @@ struct os_display_backend {
 
 const os_display_backend *os_display_sdl_backend();
 const os_display_backend *os_display_headless_backend();
+// The window system's own box (none without a window system); returns when it is closed.
+void os_display_sdl_alert(const char *caption, const char *text);
 
 // The backend the next open uses (SDL unless a test chose headless).
 void os_display_select(const os_display_backend *backend);
@@ -61,6 +63,13 @@ int os_display_is_open();
 void os_display_lost();
 // 1 from a loss until the next open.
 int os_display_is_lost();
+// Tells the user why the program cannot go on when it has no window to say
+// it in (a start that is refused): the SDL backend's box, shown without an
+// open display, or nothing with the headless backend chosen. A test takes
+// the box in its place with a hook (null: none); the old hook is returned.
+typedef void (*os_display_alert_fn)(const char *caption, const char *text);
+void os_display_alert(const char *caption, const char *text);
+os_display_alert_fn os_display_set_alert_hook(os_display_alert_fn hook);
 // The display size, each side at most OS_DISPLAY_MAX_SIDE; before open, the
 // size an open would ask for (480x640).
 void os_display_get_size(int32_t *width, int32_t *height);

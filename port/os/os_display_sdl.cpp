@@ -96,6 +96,8 @@ int control_char_of(SDL_Keycode key);
 
 const os_display_backend *os_display_sdl_backend() { return &k_sdl; }
 
+void os_display_sdl_alert(const char *caption, const char *text) { show_fatal_box(caption, text); }
+
 namespace {
 
 int sdl_open(int32_t width, int32_t height, const char *title, char *error, int error_size) {

@@ -1,4 +1,5 @@
-// Single instance: a lock file in the user folder and a local socket.
+// Single instance: locks on the user folder and its lock file, and a local
+// socket.
 #include "os_instance.h"
 
 #include <fcntl.h>
@@ -25,7 +26,21 @@ namespace {
 constexpr char k_request[] = "front\n";
 constexpr int k_connect_tries = 20;
 constexpr long k_connect_pause_ns = 50L * 1000 * 1000;
+// The first reads the request and closes; one that hangs is not waited on longer.
+constexpr time_t k_answer_wait_s = 2;
 
+// One lock taken: the descriptor that holds it, or why there is none.
+struct lock_try {
+  int fd;
+  int error;
+  bool in_lock;  // the lock call failed (the file system offers none), not the open
+};
+
+int system_open(const char *path, int flags, int mode) { return open(path, flags, mode); }
+
+os_instance_open_fn g_open = system_open;
+os_instance_lock_fn g_lock = flock;
+int g_dir_fd = -1;
 int g_lock_fd = -1;
 int g_listen_fd = -1;
 // A plain thread id, not a std::thread: an exit that comes before the release
@@ -38,10 +53,14 @@ std::atomic<os_hwnd> g_window{0};
 
 std::string lock_path_for(const char16_t *key);
 socklen_t socket_address(const std::string &lock_path, sockaddr_un *address);
-void ask_first_to_front(const std::string &lock_path);
+lock_try take_lock(const std::string &path, int flags);
+lock_try take_file_lock(const std::string &path);
+int other_copy(std::string *reason, const std::string &dir, const std::string &lock_path);
+int ask_first_to_front(const std::string &lock_path);
 void *listen_loop(void *);
 void release_at_exit();
 int unsure(std::string *reason, const std::string &path, int error);
+int explain(std::string *reason, const std::string &path, const char *why, int result);
 
 }  // namespace
 
@@ -52,16 +71,22 @@ int os_instance_claim(const char16_t *key, std::string *reason) {
   errno = 0;
   // A file where the folder should be fails without an error of its own.
   if (!os_make_dirs(dir)) return unsure(reason, dir, errno ? errno : ENOTDIR);
-  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return unsure(reason, path, errno);
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    int error = errno;
-    close(fd);
-    if (error != EWOULDBLOCK) return unsure(reason, path, error);
-    ask_first_to_front(path);
-    return OS_INSTANCE_OTHER;
+  lock_try on_dir = take_lock(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (on_dir.error == EWOULDBLOCK) return other_copy(reason, dir, path);
+  lock_try on_file = take_file_lock(path);
+  if (on_file.error == EWOULDBLOCK) {
+    if (on_dir.fd >= 0) close(on_dir.fd);
+    return other_copy(reason, dir, path);
   }
-  g_lock_fd = fd;
+  int result = OS_INSTANCE_FIRST;
+  if (on_dir.fd < 0 && on_file.fd < 0) {
+    // Refusing where there are no locks to take would lock the user out for good.
+    if (!on_dir.in_lock && !on_file.in_lock) return unsure(reason, dir, on_dir.error);
+    result = OS_INSTANCE_UNLOCKED;
+    unsure(reason, dir, on_dir.in_lock ? on_dir.error : on_file.error);
+  }
+  g_dir_fd = on_dir.fd;
+  g_lock_fd = on_file.fd;
   static const int at_exit_registered = std::atexit(release_at_exit);
   (void)at_exit_registered;
   sockaddr_un address;
@@ -72,7 +97,7 @@ int os_instance_claim(const char16_t *key, std::string *reason) {
     g_listen_fd = listen_fd;
     g_stopping.store(0);
     g_listening = pthread_create(&g_listener, nullptr, listen_loop, nullptr) == 0;
-    // Without its listener a later start still finds the lock held and ends.
+    // Without its listener a later start still finds the lock held, and says so.
     if (!g_listening) {
       close(g_listen_fd);
       g_listen_fd = -1;
@@ -80,7 +105,7 @@ int os_instance_claim(const char16_t *key, std::string *reason) {
   } else if (listen_fd >= 0) {
     close(listen_fd);
   }
-  return OS_INSTANCE_FIRST;
+  return result;
 }
 
 void os_instance_set_window(os_hwnd frame) { g_window.store(frame); }
@@ -94,12 +119,18 @@ void os_instance_release() {
     close(g_listen_fd);
     g_listen_fd = -1;
   }
-  if (g_lock_fd >= 0) {
-    flock(g_lock_fd, LOCK_UN);
-    close(g_lock_fd);
-    g_lock_fd = -1;
+  for (int *fd : {&g_lock_fd, &g_dir_fd}) {
+    if (*fd < 0) continue;
+    flock(*fd, LOCK_UN);
+    close(*fd);
+    *fd = -1;
   }
   g_window.store(0);
+}
+
+void os_instance_set_calls(os_instance_open_fn open_call, os_instance_lock_fn lock_call) {
+  g_open = open_call ? open_call : system_open;
+  g_lock = lock_call ? lock_call : flock;
 }
 
 namespace {
@@ -129,23 +160,52 @@ socklen_t socket_address(const std::string &lock_path, sockaddr_un *address) {
   return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(n));
 }
 
-// The first instance may hold the lock a moment before it listens.
-void ask_first_to_front(const std::string &lock_path) {
+lock_try take_lock(const std::string &path, int flags) {
+  int fd = g_open(path.c_str(), flags, 0644);
+  if (fd < 0) return {-1, errno, false};
+  if (g_lock(fd, LOCK_EX | LOCK_NB) == 0) return {fd, 0, false};
+  int error = errno;
+  close(fd);
+  return {-1, error, error != EWOULDBLOCK};
+}
+
+// The lock file is the program's own: never through a link, never an open
+// that waits (a FIFO put there). One it may not write is locked read-only.
+lock_try take_file_lock(const std::string &path) {
+  const int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  lock_try taken = take_lock(path, O_RDWR | O_CREAT | flags);
+  if (taken.fd < 0 && !taken.in_lock && (taken.error == EACCES || taken.error == EROFS || taken.error == EPERM))
+    taken = take_lock(path, O_RDONLY | flags);
+  return taken;
+}
+
+int other_copy(std::string *reason, const std::string &dir, const std::string &lock_path) {
+  if (ask_first_to_front(lock_path)) return OS_INSTANCE_OTHER;
+  return explain(reason, dir, "another copy holds its lock but does not answer", OS_INSTANCE_UNREACHED);
+}
+
+// 1 when the first read the request (it closes the connection then). It may
+// hold the lock a moment before it listens.
+int ask_first_to_front(const std::string &lock_path) {
   sockaddr_un address;
   socklen_t length = socket_address(lock_path, &address);
   for (int attempt = 0; attempt < k_connect_tries; attempt++) {
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return;
+    if (fd < 0) return 0;
     if (connect(fd, reinterpret_cast<sockaddr *>(&address), length) == 0) {
-      ssize_t written = send(fd, k_request, sizeof k_request - 1, MSG_NOSIGNAL);
-      (void)written;
+      timeval timeout{k_answer_wait_s, 0};
+      setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+      char answer;
+      int answered = send(fd, k_request, sizeof k_request - 1, MSG_NOSIGNAL) == ssize_t(sizeof k_request - 1) &&
+                     recv(fd, &answer, 1, 0) >= 0;
       close(fd);
-      return;
+      return answered;
     }
     close(fd);
     timespec pause{0, k_connect_pause_ns};
     nanosleep(&pause, nullptr);
   }
+  return 0;
 }
 
 void *listen_loop(void *) {
@@ -173,8 +233,12 @@ void *listen_loop(void *) {
 void release_at_exit() { os_instance_release(); }
 
 int unsure(std::string *reason, const std::string &path, int error) {
-  if (reason) *reason = path + ": " + std::strerror(error);
-  return OS_INSTANCE_UNSURE;
+  return explain(reason, path, std::strerror(error), OS_INSTANCE_UNSURE);
+}
+
+int explain(std::string *reason, const std::string &path, const char *why, int result) {
+  if (reason) *reason = path + ": " + why;
+  return result;
 }
 
 }  // namespace

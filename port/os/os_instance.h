@@ -1,14 +1,18 @@
 // Single instance: one running program per user folder.
 //
-// The first start holds an advisory lock on "<key>.lock" in the user folder
-// and listens on a local socket named after that file; a second start finds
-// the lock held, asks the first (through the socket) to come to the front and
-// is told to end. The first posts OS_MSG_FOREGROUND to its frame window.
-// The lock dies with the process, so a crash leaves nothing stale behind.
-// A start that cannot take the lock at all (the lock file is a folder, the
-// user folder is read-only or cannot be made) cannot know it is alone and
-// must not run on that folder: two copies would overwrite each other's kept
-// painting.
+// The first start holds an advisory lock on the user folder itself (no write
+// access needed, and nothing there to delete) and on "<key>.lock" in it, and
+// listens on a local socket named after that file; a second start finds
+// either lock held, asks the first (through the socket) to come to the front
+// and is told to end. The first posts OS_MSG_FOREGROUND to its frame window.
+// Older copies lock only the file, so it is still taken where it can be; it
+// is also the lock where the folder takes none (NFS emulates flock with
+// byte-range locks, which want a file open for writing).
+// The locks die with the process, so a crash leaves nothing stale behind.
+// A start never locks the user out by itself: where the file system offers
+// no locks at all it runs without the check (OS_INSTANCE_UNLOCKED); it
+// refuses only when the folder cannot be used or another copy surely runs
+// but does not answer.
 #pragma once
 
 #include <string>
@@ -16,14 +20,23 @@
 #include "os_message.h"
 
 enum {
-  OS_INSTANCE_OTHER = 0,      // another instance runs and was asked to come to the front
-  OS_INSTANCE_FIRST = 1,      // this is the only instance on the user folder
-  OS_INSTANCE_UNSURE = -1,    // the lock could not be had: run on nothing
+  OS_INSTANCE_OTHER = 0,       // another instance runs and was asked to come to the front
+  OS_INSTANCE_FIRST = 1,       // this is the only instance on the user folder
+  OS_INSTANCE_UNSURE = -1,     // the user folder cannot be used: run on nothing
+  OS_INSTANCE_UNREACHED = -2,  // another instance holds the lock but did not answer
+  OS_INSTANCE_UNLOCKED = 2,    // the file system offers no locks: nothing is known
 };
 
-// One of the values above; for OS_INSTANCE_UNSURE, why (one line naming the
-// lock file) in *reason when reason is not null.
+// One of the values above; for every value but OS_INSTANCE_FIRST and
+// OS_INSTANCE_OTHER, why (one line naming the folder or lock file) in
+// *reason when reason is not null.
 int os_instance_claim(const char16_t *key, std::string *reason = nullptr);
 // The window that a later start brings to the front (0: none yet).
 void os_instance_set_window(os_hwnd frame);
 void os_instance_release();
+
+// Test seams: the calls that open the folder and lock file and that lock
+// them, in place of open(2) and flock(2); null restores the system's own.
+typedef int (*os_instance_open_fn)(const char *path, int flags, int mode);
+typedef int (*os_instance_lock_fn)(int fd, int operation);
+void os_instance_set_calls(os_instance_open_fn open_call, os_instance_lock_fn lock_call);

@@ -61,7 +61,7 @@ int port_test_run_app(const std::function<int()> &body, const char *screen) {
   port_test_user_dir();
   os_display_select(os_display_headless_backend());
   g_body = body;
-  static const wins_window_app app = {test_app_name, test_app_main, test_app_on_activate};
+  static const wins_window_app app = {test_app_name, test_app_main, test_app_on_activate, nullptr};
   std::string size = screen ? screen : "480x640";
   char arg0[] = "brivola", arg1[] = "--screen";
   std::string arg2 = size;
