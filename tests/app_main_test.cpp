@@ -131,6 +131,27 @@ TEST(AppStart, LanguageFilesAndTheSmallScreenChineseFontSize) {
   setenv("LC_ALL", saved.c_str(), 1);
 }
 
+// A refused start comes before the application loads its texts: the user's
+// language file is loaded for the one text and let go again.
+TEST(AppStart, RefusalTextIsInTheUserLanguage) {
+  std::string saved = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "C";
+  const struct {
+    const char *locale;
+    int why;
+    const char *text;
+  } cases[] = {{"ru_RU.UTF-8", WINS_REFUSED_FOLDER, "Brivola не может запуститься: её папка недоступна."},
+               {"C", WINS_REFUSED_UNANSWERED,
+                "Another copy of Brivola is running but does not answer. Close it, then start Brivola again."}};
+  for (const auto &c : cases) {
+    setenv("LC_ALL", c.locale, 1);
+    char16_t text[512];
+    app_common_get_refusal_text(c.why, text, 512);
+    EXPECT_EQ(utf8(text), c.text);
+    EXPECT_EQ(tresource_get_table(), nullptr) << c.locale;
+  }
+  setenv("LC_ALL", saved.c_str(), 1);
+}
+
 TEST(AppStart, AWaitingResourceFileReplacesTheOldOnceAndOnlyOnLargerScreens) {
   program_copy program;
   app_test_folders folders;

@@ -1,5 +1,9 @@
 #include "wins_window.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,6 +12,7 @@
 #include "os_clock.h"
 #include "os_display.h"
 #include "port_test_app.h"
+#include "test_env.h"
 #include "tscreen.h"
 #include "win_ao.h"
 #include "wins_timer.h"
@@ -398,4 +403,45 @@ TEST(StartUp, ScreenOptionAndCommandLineReachTheApplication) {
       },
       "240x320");
   EXPECT_EQ(result, 42);
+}
+
+// A refused start is told in a box as well as on stderr, in the
+// application's words and with the same reason: a user folder that cannot be
+// used, and one whose lock another copy holds without answering.
+TEST(StartUp, ARefusedStartIsToldInABox) {
+  static std::vector<std::string> boxes;
+  os_display_alert_fn old_hook = os_display_set_alert_hook(
+      [](const char *caption, const char *text) { boxes.push_back(std::string(caption) + "|" + text); });
+  os_display_select(os_display_headless_backend());
+  static const wins_window_app app = {
+      [](char16_t *b) { return std::char_traits<char16_t>::copy(b, u"Brivola", 8); },
+      [](void *, const char16_t *) { return 0; }, nullptr, [](int why, char16_t *b, int n) {
+        ASSERT_GE(n, 8);
+        std::char_traits<char16_t>::copy(b, why == WINS_REFUSED_FOLDER ? u"folder" : u"unanswered", 11);
+      }};
+  std::string own = port_test_user_dir(), home = test_make_temp_dir("refused");
+  ASSERT_TRUE(test_write_file(home + "/file", std::string()));
+  int holder = open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // a copy that does not answer
+  const struct {
+    std::string user_dir;
+    const char *said;
+  } cases[] = {{home + "/file", "folder"}, {home, "unanswered"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.said);
+    setenv("BRIVOLA_HOME", c.user_dir.c_str(), 1);
+    boxes.clear();
+    char arg0[] = "brivola";
+    char *argv[] = {arg0, nullptr};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(wins_window_main(1, argv, &app), 1);
+    std::string line = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(boxes.size(), 1u) << line;
+    EXPECT_EQ(boxes[0].find(std::string("Brivola|") + c.said + "\n\n" + c.user_dir + ": "), 0u) << boxes[0];
+    EXPECT_NE(line.find(boxes[0].substr(boxes[0].find("\n\n") + 2)), std::string::npos) << line;
+  }
+  close(holder);
+  setenv("BRIVOLA_HOME", own.c_str(), 1);
+  os_display_set_alert_hook(old_hook);
+  test_remove_tree(home);
 }

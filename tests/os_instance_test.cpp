@@ -1,0 +1,136 @@
+// The single-instance claim never locks the user out: file systems without
+// locks or without write access, a lock file deleted under the first copy,
+// and an older copy that locks only the file.
+#include "os_instance.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "test_env.h"
+
+namespace {
+
+int g_lock_error;
+int refuse_every_lock(int, int) {
+  errno = g_lock_error;
+  return -1;
+}
+
+// A read-only file system (root ignores mode bits, so chmod cannot make one).
+int open_read_only(const char *path, int flags, int mode) {
+  if ((flags & O_ACCMODE) != O_RDONLY || (flags & O_CREAT)) {
+    errno = EROFS;
+    return -1;
+  }
+  return open(path, flags, mode);
+}
+
+// NFS emulates flock with byte-range locks, which a folder cannot take.
+int lock_files_only(int fd, int operation) {
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EBADF;
+    return -1;
+  }
+  return flock(fd, operation);
+}
+
+// 1 when someone else holds an exclusive lock on path.
+bool held(const std::string &path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool busy = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  close(fd);
+  return busy;
+}
+
+struct user_folder {
+  std::string dir = test_make_temp_dir("instance");
+  user_folder() { setenv("BRIVOLA_HOME", dir.c_str(), 1); }
+  ~user_folder() {
+    os_instance_release();
+    os_instance_set_calls(nullptr, nullptr);
+    unsetenv("BRIVOLA_HOME");
+    test_remove_tree(dir);
+  }
+};
+
+}  // namespace
+
+TEST(Instance, RunsWhereTheFileSystemOffersNoLocksOrNoWriting) {
+  const struct {
+    const char *name;
+    os_instance_open_fn open_call;
+    os_instance_lock_fn lock_call;
+    int lock_error;
+    int result;
+    const char *locked;  // what another process then finds held ("" nothing)
+  } cases[] = {
+      {"no lock manager", nullptr, refuse_every_lock, ENOLCK, OS_INSTANCE_UNLOCKED, ""},
+      {"locks not supported", nullptr, refuse_every_lock, EOPNOTSUPP, OS_INSTANCE_UNLOCKED, ""},
+      {"lock call invalid here", nullptr, refuse_every_lock, EINVAL, OS_INSTANCE_UNLOCKED, ""},
+      {"read-only file system", open_read_only, nullptr, 0, OS_INSTANCE_FIRST, "."},
+      {"folder takes no lock", nullptr, lock_files_only, 0, OS_INSTANCE_FIRST, "brivola.lock"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    user_folder folder;
+    g_lock_error = c.lock_error;
+    os_instance_set_calls(c.open_call, c.lock_call);
+    std::string reason;
+    EXPECT_EQ(os_instance_claim(u"Brivola", &reason), c.result) << reason;
+    if (c.lock_error) {
+      EXPECT_EQ(reason, folder.dir + ": " + std::strerror(c.lock_error));
+    }
+    if (*c.locked) {
+      EXPECT_TRUE(held(folder.dir + "/" + c.locked));
+    }
+  }
+}
+
+// The first copy runs in a child; the second claim is this process's.
+TEST(Instance, ASecondStartFindsTheFirstWhateverHappenedToTheLockFile) {
+  const struct {
+    const char *name;
+    os_instance_lock_fn first_lock;  // an older copy locks only the file
+    bool delete_lock_file;
+  } cases[] = {{"lock file deleted", nullptr, true}, {"older first copy", lock_files_only, false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    user_folder folder;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t first = fork();
+    if (first == 0) {
+      os_instance_set_calls(nullptr, c.first_lock);
+      char claimed = char(os_instance_claim(u"Brivola"));
+      if (write(ready[1], &claimed, 1) != 1) _exit(1);
+      pause();
+      _exit(0);
+    }
+    ASSERT_GT(first, 0);
+    char claimed = 0;
+    EXPECT_EQ(read(ready[0], &claimed, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(claimed, OS_INSTANCE_FIRST);
+    if (c.delete_lock_file) {
+      EXPECT_EQ(unlink((folder.dir + "/brivola.lock").c_str()), 0);
+    }
+    EXPECT_EQ(os_instance_claim(u"Brivola"), OS_INSTANCE_OTHER);
+    kill(first, SIGKILL);
+    waitpid(first, nullptr, 0);
+    EXPECT_EQ(os_instance_claim(u"Brivola"), OS_INSTANCE_FIRST) << "the lock outlived its holder";
+  }
+}
