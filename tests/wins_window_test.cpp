@@ -416,8 +416,9 @@ TEST(StartUp, ARefusedStartIsToldInABox) {
   static const wins_window_app app = {
       [](char16_t *b) { return std::char_traits<char16_t>::copy(b, u"Brivola", 8); },
       [](void *, const char16_t *) { return 0; }, nullptr, [](int why, char16_t *b, int n) {
-        ASSERT_GE(n, 8);
-        std::char_traits<char16_t>::copy(b, why == WINS_REFUSED_FOLDER ? u"folder" : u"unanswered", 11);
+        std::u16string said = why == WINS_REFUSED_FOLDER ? u"folder" : u"unanswered";
+        ASSERT_GT(n, int(said.size()));
+        std::char_traits<char16_t>::copy(b, said.c_str(), said.size() + 1);
       }};
   std::string own = port_test_user_dir(), home = test_make_temp_dir("refused");
   ASSERT_TRUE(test_write_file(home + "/file", std::string()));
