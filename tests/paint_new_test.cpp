@@ -526,109 +526,95 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
 
 namespace {
 
-// What a start can find where the painting is kept, and how to make it.
+// What can be found where the painting is kept; made before a start, or
+// (links only) after the restore, in the keep's way.
 enum kept_thing { A_FOLDER, A_PIPE, A_SOCKET, A_LINK_TO_A_DOCUMENT, A_DANGLING_LINK };
+const char *const k_things[] = {"a folder", "a pipe", "a socket", "a link to a document", "a dangling link"};
 
-void make_kept_thing(kept_thing thing, const std::string &kept, const std::string &document,
-                     const std::string &nowhere) {
-  std::filesystem::create_directories(std::filesystem::path(kept).parent_path());
-  switch (thing) {
-    case A_FOLDER:
-      std::filesystem::create_directory(kept);
-      test_write_file(kept + "/note", std::string("mine"));
-      break;
-    case A_PIPE:
-      ASSERT_EQ(mkfifo(kept.c_str(), 0600), 0);
-      break;
-    case A_SOCKET: {
-      sockaddr_un address = {};
-      address.sun_family = AF_UNIX;
-      ASSERT_LT(kept.size(), sizeof address.sun_path);
-      std::memcpy(address.sun_path, kept.c_str(), kept.size());
-      int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-      ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
-      close(fd);
-      break;
+struct kept_place {
+  std::string kept, document, nowhere;  // nowhere: where the dangling link points
+  void make(kept_thing thing) const {
+    sockaddr_un address = {AF_UNIX, {}};
+    std::memcpy(address.sun_path, kept.c_str(), std::min(kept.size(), sizeof address.sun_path - 1));
+    int fd = thing == A_SOCKET ? socket(AF_UNIX, SOCK_STREAM, 0) : -1;
+    bool made = thing == A_FOLDER     ? std::filesystem::create_directory(kept) && test_write_file(kept + "/note", std::string("mine"))
+                : thing == A_PIPE     ? mkfifo(kept.c_str(), 0600) == 0
+                : thing == A_SOCKET   ? bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+                                      : symlink((thing == A_DANGLING_LINK ? nowhere : document).c_str(), kept.c_str()) == 0;
+    if (fd >= 0) close(fd);
+    ASSERT_TRUE(made) << std::strerror(errno);
+  }
+  // The thing at path, as it was made.
+  bool is(kept_thing thing, const std::string &path) const {
+    std::filesystem::file_status status = std::filesystem::symlink_status(path);
+    switch (thing) {
+      case A_FOLDER: return std::filesystem::is_directory(status) && test_read_file(path + "/note").size() == 4;
+      case A_PIPE: return std::filesystem::is_fifo(status);
+      case A_SOCKET: return std::filesystem::is_socket(status);
+      default:
+        return std::filesystem::is_symlink(status) &&
+               std::filesystem::read_symlink(path) == (thing == A_DANGLING_LINK ? nowhere : document);
     }
-    case A_LINK_TO_A_DOCUMENT:
-      std::filesystem::create_symlink(document, kept);
-      break;
-    case A_DANGLING_LINK:
-      std::filesystem::create_symlink(nowhere, kept);
-      break;
   }
-}
-
-// The thing, set aside as it was.
-bool set_aside_as_it_was(kept_thing thing, const std::string &bad, const std::string &document,
-                         const std::string &nowhere) {
-  std::filesystem::file_status status = std::filesystem::symlink_status(bad);
-  switch (thing) {
-    case A_FOLDER: return std::filesystem::is_directory(status) && test_read_file(bad + "/note") == test_bytes{'m', 'i', 'n', 'e'};
-    case A_PIPE: return std::filesystem::is_fifo(status);
-    case A_SOCKET: return std::filesystem::is_socket(status);
-    case A_LINK_TO_A_DOCUMENT:
-      return std::filesystem::is_symlink(status) && std::filesystem::read_symlink(bad) == document;
-    case A_DANGLING_LINK:
-      return std::filesystem::is_symlink(status) && std::filesystem::read_symlink(bad) == nowhere;
-  }
-  return false;
-}
+};
 
 }  // namespace
 
 // Only a plain file in the cache folder is a kept painting. Anything else of
-// its name goes aside unopened (a pipe would hold the reader) and unfollowed,
-// so the next keep, by any road, writes a plain file that the next start
-// restores; a link's target is never read, changed or made.
+// its name goes aside unopened (a pipe would hold the reader) and
+// unfollowed, and a link in the keep's way is replaced: the next keep, by
+// any road, is a plain file that the next start restores, and a link's
+// target is never read, changed or made.
 TEST(PaintRestore, WhatIsNoPlainFileIsSetAsideAndTheNextKeepIsOne) {
-  const char *const things[] = {"a folder", "a pipe", "a socket", "a link to a document", "a dangling link"};
   const struct {
     const char *name;
     void (*take)();
   } roads[] = {{"window close (as SIGTERM)", os_input_close}, {"Q", [] { os_input_char(u'Q'); }}};
   const int stroke[][2] = {{60, 450}, {420, 470}};
   for (kept_thing thing : {A_FOLDER, A_PIPE, A_SOCKET, A_LINK_TO_A_DOCUMENT, A_DANGLING_LINK}) {
-    for (const auto &road : roads) {
-      SCOPED_TRACE(std::string(things[thing]) + ", " + road.name);
-      app_test_folders folders;
-      std::string kept = kept_file(folders), document = folders.root + "/holiday.bvf",
-                  nowhere = folders.root + "/nowhere.bvf";
-      keep_two_strokes(folders);
-      std::filesystem::rename(kept, document);
-      test_bytes document_bytes = test_read_file(document);
-      make_kept_thing(thing, kept, document, nowhere);
-      // A reader held by the pipe is let go after a while, and told.
-      std::atomic<bool> restored{false}, held{false};
-      std::thread guard([&] {
-        for (int tick = 0; tick < 1000 && !restored; tick++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (restored) return;
-        held = true;
-        int fd = open(kept.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd >= 0) close(fd);
-      });
-      std::string painted;
-      EXPECT_TRUE(app_test_run([&](app_context *app) {
-        box_closer closer;
-        os_clock_drive(1);
-        run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+    for (bool late : {false, true}) {
+      if (late && thing < A_LINK_TO_A_DOCUMENT) continue;
+      for (const auto &road : roads) {
+        SCOPED_TRACE(std::string(k_things[thing]) + (late ? " after the restore, " : ", ") + road.name);
+        app_test_folders folders;
+        const kept_place place = {kept_file(folders), folders.root + "/holiday.bvf", folders.root + "/nowhere.bvf"};
+        keep_two_strokes(folders);
+        std::filesystem::rename(place.kept, place.document);
+        test_bytes document = test_read_file(place.document);
+        if (!late) place.make(thing);
+        // A reader held by the pipe is let go after a while, and told.
+        std::atomic<bool> restored{false}, held{false};
+        std::thread guard([&] {
+          for (int tick = 0; tick < 1000 && !restored; tick++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          if (restored) return;
+          held = true;
+          int fd = open(place.kept.c_str(), O_WRONLY | O_NONBLOCK);
+          if (fd >= 0) close(fd);
+        });
+        std::string painted;
+        EXPECT_TRUE(app_test_run([&](app_context *app) {
+          box_closer closer;
+          os_clock_drive(1);
+          run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+          restored = true;
+          if (late) place.make(thing);
+          app_test_remove_toolbar(app);
+          app_test_stroke(stroke, 2);
+          painted = app_test_canvas_bytes(app);
+          road.take();
+          wins_window_run();
+          os_clock_drive(0);
+          EXPECT_TRUE(g_box_texts.empty()) << test_utf8(g_box_texts[0]);
+        }));
         restored = true;
-        app_test_remove_toolbar(app);
-        app_test_stroke(stroke, 2);
-        painted = app_test_canvas_bytes(app);
-        road.take();
-        wins_window_run();
-        os_clock_drive(0);
-        EXPECT_TRUE(g_box_texts.empty()) << test_utf8(g_box_texts[0]);
-      }));
-      restored = true;
-      guard.join();
-      EXPECT_FALSE(held) << "the restore opened the pipe";
-      EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(kept)));
-      EXPECT_TRUE(set_aside_as_it_was(thing, kept + ".bad", document, nowhere));
-      EXPECT_EQ(test_read_file(document), document_bytes);
-      EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(nowhere)));
-      run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+        guard.join();
+        EXPECT_FALSE(held) << "the restore opened the pipe";
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(place.kept)));
+        EXPECT_EQ(place.is(thing, place.kept + ".bad"), !late);
+        EXPECT_EQ(test_read_file(place.document), document);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(place.nowhere)));
+        run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+      }
     }
   }
 }
