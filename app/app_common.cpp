@@ -330,6 +330,10 @@ void app_common_open_feedback() {
 int app_common_on_exit(int code) {
   app_context *app = app_common_find_app();
   if (!app || !app->_file || app->_exit_decided) return 1;
+  // Quit and the canvas 'Q' come from the user while the screen is up: a
+  // keep that fails is said there, as a failed save is. The other roads (a
+  // close of the window, a signal, a lost display) end where no one answers.
+  bool told = code == APP_EXIT_ASK_SAVE || code == APP_EXIT_QUIT_KEEP;
   if (code == APP_EXIT_ASK_SAVE) {
     // The question, and the save a Yes leads to, wait in nested loops: a
     // window close or a signal there comes back into this hook, keeps the
@@ -347,10 +351,11 @@ int app_common_on_exit(int code) {
     port_fs_delete_file(path);
     return 1;
   }
-  // Silent, and never waiting on the user: a keep that fails leaves the
-  // older file as it was (the write goes to a temporary file first).
+  // A keep that fails leaves the older file as it was (the write goes to a
+  // temporary file first).
   os_make_dirs(port_fs_native_path(app->_cache_dir));
-  paint_file_write_silently(app->_file, path);
+  int kept = paint_file_write_silently(app->_file, path);
+  if (told) paint_file_show_save_failure(app->_file, kept);
   return 1;
 }
 
@@ -412,9 +417,10 @@ void on_message_closed(int32_t result, void *user_data) {
 
 // Until the restore has returned (its boxes included), the cache file holds
 // the painting of the last run, or has been set aside: the painting on the
-// screen is the empty start-up one or what was read so far.
+// screen is the empty start-up one or what was read so far. One the restore
+// had no memory to read holds it still.
 bool cache_in_restore(const app_context *app, const char16_t *path) {
-  return app->_restoring || (app->_restore_timer && port_fs_exists(path));
+  return app->_restoring || app->_kept_unread || (app->_restore_timer && port_fs_exists(path));
 }
 
 // The format comes from a language file: a conversion other than one %s

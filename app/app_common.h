@@ -45,7 +45,12 @@ enum {
 // Exit codes the exit hook knows: the command panel's Quit asks to save;
 // Ctrl+Q keeps nothing; any other (the canvas 'Q' key, a close of the window,
 // a termination signal) keeps the painting in "paint.cache".
-enum { APP_EXIT_KEEP_CACHE = WINS_EXIT_CLOSE, APP_EXIT_ASK_SAVE = 1, APP_EXIT_KEEP_NOTHING = WINS_EXIT_DISCARD };
+enum {
+  APP_EXIT_KEEP_CACHE = WINS_EXIT_CLOSE,
+  APP_EXIT_ASK_SAVE = 1,
+  APP_EXIT_KEEP_NOTHING = WINS_EXIT_DISCARD,
+  APP_EXIT_QUIT_KEEP = 3,  // the canvas 'Q' key
+};
 
 // The application's state (fatal when there is none).
 app_context *app_common_get_app();
@@ -131,9 +136,11 @@ void app_common_open_feedback();
 // as the other codes do; otherwise (No, saved, nothing changed) it keeps
 // nothing, as APP_EXIT_KEEP_NOTHING does, and removes "paint.cache" so that
 // the next start does not restore it. Any other code writes the painting
-// silently to "paint.cache" in the cache folder, never waiting on the user;
-// a failed write leaves the older file as it was. While the restore of the
-// kept painting has not returned, the file stays as it is. Only the first
+// to "paint.cache" in the cache folder (a plain file, never through a link);
+// a failed write leaves the older file as it was, and is said in a box after
+// Quit and 'Q' (APP_EXIT_QUIT_KEEP) only: the other roads never wait on the
+// user. While the restore of the kept painting has not returned, or when it
+// had no memory to read it, the file stays as it is. Only the first
 // request acts: a later one (from inside the question) does nothing. Always
 // 1: the exit goes on.
 int app_common_on_exit(int code);

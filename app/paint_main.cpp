@@ -496,7 +496,7 @@ int32_t paint_main_key(uint32_t code, uint32_t repeat, uint32_t modifiers) {
   switch (code) {
     case 'Q':
     case 'q':
-      wins_window_exit(APP_EXIT_KEEP_CACHE);
+      wins_window_exit(APP_EXIT_QUIT_KEEP);
       return 1;
     case 'B':
     case 'b':

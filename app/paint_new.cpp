@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,7 +111,8 @@ int compose_through_mask(paint_new_state *st);
 void slide_panel_closed(commandpanel *cp);
 void bring_window_back();
 int keep_bad_cache(const char16_t *path);
-bool is_plain_file(const char16_t *path);
+enum { KEPT_NONE, KEPT_PLAIN, KEPT_OTHER };
+int kept_kind(const char16_t *path);
 int new_size_check(tdialog *dialog, int32_t result, void *owner);
 
 }  // namespace
@@ -414,17 +416,29 @@ void commandpanel_restore_cache() {
   app_context *app = app_common_find_app();
   if (!app || !app->_file || !app->_paint_context) return;
   char16_t path[APP_PATH_CHARS];
-  // Only a file can be a kept painting: a folder of that name is left as it
-  // is, and a pipe would hold the reader for good.
-  if (!app_common_get_cache_file(path, APP_PATH_CHARS) || !is_plain_file(path)) return;
+  if (!app_common_get_cache_file(path, APP_PATH_CHARS)) return;
+  int kind = kept_kind(path);
+  if (kind == KEPT_NONE) return;
+  // Only a plain file can be a kept painting. Anything else of that name (a
+  // folder, a pipe, a socket, a link) goes aside unopened, as it is, so the
+  // next keep writes a plain file in its place and never through a link.
+  if (kind == KEPT_OTHER) {
+    keep_bad_cache(path);
+    return;
+  }
   // Until this returns the exit keep leaves the file alone: the failure box
   // below waits in a nested loop that a close or a signal can end.
   app->_restoring = 1;
   int code = paint_file_open_quietly(app->_file, path);
   // A damaged file goes aside as it was before anything is shown. A whole
   // one stays: it is the painting's only copy on disk until the next keep
-  // replaces it.
-  if (code != 1) keep_bad_cache(path);
+  // replaces it. So does one there was no memory to read: it is no newer
+  // painting that would replace it, and no keep of this run does.
+  bool short_of_memory = code == 0 || code == PAINT_FILE_ERR_ALLOCATION;
+  if (short_of_memory)
+    app->_kept_unread = 1;
+  else if (code != 1)
+    keep_bad_cache(path);
   // Whatever the reader took in is rebuilt and shown, whole or not.
   rebuild_locked(app);
   paint_history_set_modified(app->_history, 0);
@@ -435,7 +449,7 @@ void commandpanel_restore_cache() {
   // the painting of the last run, which has no name until Save gives one.
   make_untitled(app);
   paint_history_set_modified(app->_history, 1);
-  paint_file_show_open_failure(app->_file, code);
+  paint_file_show_open_failure(app->_file, short_of_memory ? PAINT_FILE_ERR_ALLOCATION : code);
   app->_restoring = 0;
 }
 
@@ -593,20 +607,27 @@ void slide_panel_closed(commandpanel *cp) {
 
 void bring_window_back() { wins_window_show(); }
 
-// The kept painting did not open whole: it stays beside the cache as
-// "paint.cache.bad" (an older one is replaced), so the next start neither
-// trips on it again nor loses it.
+// The kept painting did not open whole, or is no plain file: it stays beside
+// the cache as "paint.cache.bad" (an older one is replaced), so the next
+// start neither trips on it again nor loses it. A link moves as the link.
 int keep_bad_cache(const char16_t *path) {
   char16_t bad[APP_PATH_CHARS];
   if (twformat(bad, APP_PATH_CHARS, u"%s%s", path, k_bad_cache_suffix) >= APP_PATH_CHARS) return 0;
   std::string from = port_fs_native_path(path), to = port_fs_native_path(bad);
-  return !from.empty() && !to.empty() && std::rename(from.c_str(), to.c_str()) == 0;
+  if (from.empty() || to.empty()) return 0;
+  if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
+  // A folder cannot replace a file, nor a file a folder: the older one goes
+  // (unless it is a folder with entries), as a rename would take it.
+  if (errno != EISDIR && errno != ENOTDIR && errno != ENOTEMPTY && errno != EEXIST) return 0;
+  return std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool is_plain_file(const char16_t *path) {
+// What is at path, links not followed.
+int kept_kind(const char16_t *path) {
   struct stat st;
   std::string native = port_fs_native_path(path);
-  return !native.empty() && stat(native.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (native.empty() || lstat(native.c_str(), &st) != 0) return KEPT_NONE;
+  return S_ISREG(st.st_mode) ? KEPT_PLAIN : KEPT_OTHER;
 }
 
 int new_size_check(tdialog *dialog, int32_t result, void *owner) {

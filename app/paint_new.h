@@ -22,7 +22,9 @@
 // restore, until the exit keep replaces it or the user chooses to keep
 // nothing. One that does not open whole is renamed "paint.cache.bad"
 // (replacing an older one) as it was, before any box says why: it may be the
-// user's only copy.
+// user's only copy. So is anything of that name that is no plain file (a
+// folder, a pipe, a link: moved as it is, never opened or followed). One
+// there was no memory to read stays where it is for a later start.
 #pragma once
 
 #include <cstdint>

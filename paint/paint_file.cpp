@@ -2,7 +2,9 @@
 #include "paint_file.h"
 
 #include <cairo.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -85,7 +87,9 @@ struct writer {
   int ok;
 };
 
-static int write_document(paint_file *file, const char16_t *path);
+static int open_document(paint_file *file, const char16_t *path, bool kept);
+static FILE *open_plain(const char16_t *path);
+static int write_document(paint_file *file, const char16_t *path, bool kept);
 static void write_bytes(writer *w, const void *bytes, size_t count);
 static void put_f64(uint8_t *at, double value);
 static double get_f64(const uint8_t *at);
@@ -188,27 +192,15 @@ void paint_file_clear_open_after_save(paint_file *file) {
 }
 
 int paint_file_open(paint_file *file, const char16_t *path) {
-  int code = paint_file_open_quietly(file, path);
+  PORT_CHECK(file != nullptr);
+  int code = open_document(file, path, false);
   if (code < 0) show_open_failure(file, code);
   return code == 1;
 }
 
 int paint_file_open_quietly(paint_file *file, const char16_t *path) {
   PORT_CHECK(file != nullptr);
-  show_wait_note(file, TEXT_LOADING, u"Loading paint...");
-  wins_window_sleep(OPEN_PAUSE_MS);
-  FILE *stream = path ? port_fs_open(path, "rb") : nullptr;
-  int code = PAINT_FILE_ERR_OPEN;
-  document doc = {};
-  if (stream) {
-    struct stat st;
-    code = fstat(fileno(stream), &st) == 0 ? read_document(stream, uint64_t(st.st_size), &doc) : PAINT_FILE_ERR_WRITE;
-    std::fclose(stream);
-  }
-  if (code == 1) code = apply_document(file, path, &doc);
-  free_document(&doc);
-  close_wait_note(file);
-  return code;
+  return open_document(file, path, true);
 }
 
 void paint_file_show_open_failure(paint_file *file, int code) {
@@ -218,14 +210,19 @@ void paint_file_show_open_failure(paint_file *file, int code) {
 
 int paint_file_save_to(paint_file *file, const char16_t *path) {
   PORT_CHECK(file != nullptr);
-  int code = write_document(file, path);
+  int code = write_document(file, path, false);
   if (code != 1) show_save_failure(file, code);
   return code == 1;
 }
 
 int paint_file_write_silently(paint_file *file, const char16_t *path) {
   PORT_CHECK(file != nullptr);
-  return write_document(file, path);
+  return write_document(file, path, true);
+}
+
+void paint_file_show_save_failure(paint_file *file, int code) {
+  PORT_CHECK(file != nullptr);
+  if (code != 1) show_save_failure(file, code);
 }
 
 tbitmap *paint_file_read_thumbnail(const char16_t *path) { return paint_file_read_thumbnail_fitted(path, 0, 0); }
@@ -247,7 +244,7 @@ int paint_file_save_current(paint_file *file) {
   if (!file->_path[0]) return paint_file_save_as(file);
   if (!replace_text(&file->_target_path, file->_path)) return file->_last_result = PAINT_FILE_ERR_MEMORY;
   show_wait_note(file, TEXT_SAVING, u"Saving file...");
-  int code = write_document(file, file->_path);
+  int code = write_document(file, file->_path, false);
   if (code == 1) {
     show_note(file, text(TEXT_SAVED, u"Saved Ok"));
     if (file->_ui.add_save_dir) {
@@ -503,13 +500,47 @@ int paint_file_quantize_256(const tbitmap *source, uint8_t *palette, uint8_t *pi
   return 1;
 }
 
+// Reading, as a whole: the wait note, the document read and checked, then
+// handed to the painting. kept: the program's own file, which is only ever
+// a plain file at path.
+static int open_document(paint_file *file, const char16_t *path, bool kept) {
+  show_wait_note(file, TEXT_LOADING, u"Loading paint...");
+  wins_window_sleep(OPEN_PAUSE_MS);
+  FILE *stream = !path ? nullptr : kept ? open_plain(path) : port_fs_open(path, "rb");
+  int code = PAINT_FILE_ERR_OPEN;
+  document doc = {};
+  if (stream) {
+    struct stat st;
+    code = fstat(fileno(stream), &st) == 0 ? read_document(stream, uint64_t(st.st_size), &doc) : PAINT_FILE_ERR_WRITE;
+    std::fclose(stream);
+  }
+  if (code == 1) code = apply_document(file, path, &doc);
+  free_document(&doc);
+  close_wait_note(file);
+  return code;
+}
+
+// A plain file, not reached through a link, opened so that a pipe put in its
+// place cannot hold the reader; null for anything else.
+static FILE *open_plain(const char16_t *path) {
+  std::string native = port_fs_native_path(path);
+  int fd = native.empty() ? -1 : open(native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  FILE *stream = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? fdopen(fd, "rb") : nullptr;
+  if (!stream) close(fd);
+  return stream;
+}
+
 // Writing: the header with a zero thumbnail offset, the base block, the
 // records, the thumbnail, then the offset patched in. Gives 1 or the code.
-static int write_document(paint_file *file, const char16_t *path) {
+// kept: the program's own file, written in place of whatever is at path (a
+// link is replaced, never written through).
+static int write_document(paint_file *file, const char16_t *path, bool kept) {
   paint_context *pc = file->_context;
   paint_history *history = file->_history;
   tsavefile save;
-  writer w = {tsavefile_open(&save, path), 1};
+  writer w = {kept ? tsavefile_open_in_place(&save, path) : tsavefile_open(&save, path), 1};
   if (!w.file) return PAINT_FILE_ERR_OPEN;
   int32_t count = paint_history_get_count(history);
   for (int32_t i = 0; i < count; i++)
@@ -714,16 +745,16 @@ static int read_base(FILE *file, uint32_t size, document *doc) {
       height < -TBITMAP_MAX_SIDE || height > TBITMAP_MAX_SIDE || stride != stride_of(width, 32))
     return PAINT_FILE_ERR_WRITE;
   tbitmap *base = static_cast<tbitmap *>(std::calloc(1, sizeof(tbitmap)));
-  if (!base) return PAINT_FILE_ERR_MEMORY;
+  if (!base) return PAINT_FILE_ERR_ALLOCATION;
   doc->base = base;
-  if (!tbitmap_init_info(base, width, height, 32)) return PAINT_FILE_ERR_MEMORY;
+  if (!tbitmap_init_info(base, width, height, 32)) return PAINT_FILE_ERR_ALLOCATION;
   uLong expected = uLong(stride) * uLong(tbitmap_get_height(base));
   base->_pixels = tbitmap_alloc_pixels(expected);
   uLong length = size - BASE_PREFIX;
   Bytef *compressed = static_cast<Bytef *>(std::malloc(length ? length : 1));
   if (!base->_pixels || !compressed) {
     std::free(compressed);
-    return PAINT_FILE_ERR_MEMORY;
+    return PAINT_FILE_ERR_ALLOCATION;
   }
   if (std::fread(compressed, 1, length, file) != length) {
     std::free(compressed);
@@ -732,7 +763,7 @@ static int read_base(FILE *file, uint32_t size, document *doc) {
   uLong produced = expected;
   int z = uncompress(base->_pixels, &produced, compressed, length);
   std::free(compressed);
-  if (z != Z_OK) return PAINT_FILE_ERR_MEMORY;
+  if (z != Z_OK) return z == Z_MEM_ERROR ? PAINT_FILE_ERR_ALLOCATION : PAINT_FILE_ERR_MEMORY;
   return produced == expected ? 1 : PAINT_FILE_ERR_WRITE;
 }
 
@@ -821,7 +852,7 @@ static int apply_document(paint_file *file, const char16_t *path, document *doc)
   paint_history *history = file->_history;
   int loaded = doc->base ? paint_context_load_picture(pc, doc->base)
                          : paint_context_load_blank(pc, doc->width, doc->height, doc->color);
-  if (!loaded) return PAINT_FILE_ERR_MEMORY;
+  if (!loaded) return PAINT_FILE_ERR_ALLOCATION;
   paint_history_reset(history);
   name_from_path(file->_name, path);
   if (!paint_file_set_path(file, path)) file->_path[0] = 0;
@@ -1053,6 +1084,7 @@ static void show_save_failure(paint_file *file, int code) {
 }
 
 static void show_open_failure(paint_file *file, int code) {
+  if (code == PAINT_FILE_ERR_ALLOCATION) code = PAINT_FILE_ERR_MEMORY;
   const char16_t *reason;
   switch (code) {
     case PAINT_FILE_ERR_OPEN: reason = text(TEXT_CANNOT_OPEN, u"Fail to open this file."); break;

@@ -105,6 +105,10 @@ enum {
   PAINT_FILE_ERR_JPEG = -8,
   PAINT_FILE_ERR_GIF = -9,
   PAINT_FILE_ERR_PNG = -10,
+  // Reading: an allocation was refused. Said as PAINT_FILE_ERR_MEMORY is;
+  // unlike a document that asks for more than any painting may have, or
+  // whose compressed rows are damaged, the same file may open another time.
+  PAINT_FILE_ERR_ALLOCATION = -11,
 };
 
 // What the Save As dialog is built with. On OK the dialog writes the name,
@@ -181,14 +185,21 @@ void paint_file_clear_open_after_save(paint_file *file);
 // failure is still shown).
 int paint_file_open(paint_file *file, const char16_t *path);
 int paint_file_save_to(paint_file *file, const char16_t *path);
+// The kept painting's reader and writer. It is only ever a plain file at
+// path: the reader takes nothing else (a link, a pipe: code
+// PAINT_FILE_ERR_OPEN) and never waits on a pipe; the writer replaces
+// whatever is at path (a link, never its target) by a plain file.
 // Open without the failure box: 1 when every record was read, else the
-// reader's code (0: short of memory, nothing to say), for the caller to deal
-// with the file before paint_file_show_open_failure says why.
+// reader's code (0 or PAINT_FILE_ERR_ALLOCATION: short of memory; 0 says
+// nothing), for the caller to deal with the file before
+// paint_file_show_open_failure says why.
 int paint_file_open_quietly(paint_file *file, const char16_t *path);
 void paint_file_show_open_failure(paint_file *file, int code);
 // The writer that shows nothing at all, for the keep at exit, which must
-// never wait on the user: 1 or the failure code.
+// never wait on the user: 1 or the failure code, which
+// paint_file_show_save_failure says where the user can still be told.
 int paint_file_write_silently(paint_file *file, const char16_t *path);
+void paint_file_show_save_failure(paint_file *file, int code);
 // The thumbnail of a document, or null; shows nothing.
 tbitmap *paint_file_read_thumbnail(const char16_t *path);
 // The same thumbnail fitted inside max_width x max_height while it is read:

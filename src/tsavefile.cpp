@@ -27,6 +27,7 @@ constexpr int MAX_LINKS = 40;  // as the kernel follows them
 
 static ssize_t system_write(int fd, const void *data, size_t size);
 static int system_rename(const char *from, const char *to);
+static FILE *open_target(tsavefile *save, const char16_t *path, bool through_links);
 static std::string follow_links(std::string path);
 static ssize_t stream_write(void *cookie, const char *data, size_t size);
 static int stream_seek(void *cookie, off64_t *offset, int whence);
@@ -43,12 +44,23 @@ static const tsavefile_calls *g_calls = &k_system_calls;
 
 FILE *tsavefile_open(tsavefile *save, const char16_t *path) {
   PORT_CHECK(save != nullptr);
+  return open_target(save, path, true);
+}
+
+FILE *tsavefile_open_in_place(tsavefile *save, const char16_t *path) {
+  PORT_CHECK(save != nullptr);
+  return open_target(save, path, false);
+}
+
+// Both opens; through_links: the target is the file the links at path lead
+// to.
+static FILE *open_target(tsavefile *save, const char16_t *path, bool through_links) {
   std::memset(save, 0, sizeof *save);
   save->_fd = -1;
   if (!path || !path[0]) return nullptr;
   std::string target = port_fs_native_path(path);
   if (target.empty() || target.back() == '/') return nullptr;
-  target = follow_links(target);
+  if (through_links) target = follow_links(target);
   if (target.empty()) return nullptr;
   size_t slash = target.rfind('/');
   std::string folder = slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1);

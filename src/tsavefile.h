@@ -10,8 +10,12 @@
 // Its name is never longer than the folder allows: a target whose name is
 // near the longest lends only the start of it.
 // A target reached through symbolic links is the file they lead to:
-// that file is replaced and the links stay. Owns the open stream, its
-// descriptor and the two names between open and commit/abort.
+// that file is replaced and the links stay (a user's save over a linked
+// document writes the document). A file the program keeps for itself is
+// opened in place instead: whatever is at its name (a link included) is
+// replaced by the new plain file, and nothing is written through a link.
+// Owns the open stream, its descriptor and the two names between open and
+// commit/abort.
 #pragma once
 
 #include <sys/types.h>
@@ -39,6 +43,9 @@ struct tsavefile_calls {
 // missing or refuses a new file. On success the caller writes through the
 // stream and ends with tsavefile_commit or tsavefile_abort.
 FILE *tsavefile_open(tsavefile *save, const char16_t *path);
+// As tsavefile_open, with path itself as the target: a link there is
+// replaced by the new file, its target left as it was.
+FILE *tsavefile_open_in_place(tsavefile *save, const char16_t *path);
 // Closes the stream and renames the temporary file over the target; 1 on
 // success. failed nonzero means the caller saw a write fail: the file is
 // dropped and 0 returned. Either way the record is released.

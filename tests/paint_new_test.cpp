@@ -3,9 +3,15 @@
 // damaged), picture loads and the framing mode, the camera, the screenshot,
 // a large My Paints document, and the New Empty Paint dialog.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -470,7 +476,8 @@ TEST(PaintRestore, AnExitDuringTheDamagedPaintingsBoxKeepsItAsItWas) {
 }
 
 // The keep at exit shows nothing and waits on no one, whatever the disk
-// does; one that fails leaves the older kept painting as it was.
+// does; one that fails leaves the older kept painting as it was. (A folder
+// found at start-up is set aside; this one comes after the restore.)
 TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
   enum { FULL_DISK, CACHE_A_FOLDER, FOLDER_A_FILE };
   const char *const names[] = {"a full disk", "paint.cache a folder", "the cache folder a file"};
@@ -481,10 +488,7 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
     std::string kept = kept_file(folders), cache_dir = folders.home + "/cache";
     keep_two_strokes(folders);
     test_bytes older = test_read_file(kept);
-    if (road == CACHE_A_FOLDER) {
-      std::filesystem::remove(kept);
-      std::filesystem::create_directory(kept);
-    } else if (road == FOLDER_A_FILE) {
+    if (road == FOLDER_A_FILE) {
       std::filesystem::remove_all(cache_dir);
       test_write_file(cache_dir, older);
     }
@@ -492,6 +496,10 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
       box_closer closer;  // from the restore on
       os_clock_drive(1);
       run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+      if (road == CACHE_A_FOLDER) {
+        std::filesystem::remove(kept);
+        std::filesystem::create_directory(kept);
+      }
       app_test_remove_toolbar(app);
       app_test_stroke(stroke, 2);
       auto leave = [] {
@@ -513,6 +521,174 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
     } else {
       EXPECT_EQ(test_read_file(cache_dir), older);
     }
+  }
+}
+
+namespace {
+
+// What can be found where the painting is kept; made before a start, or
+// (links only) after the restore, in the keep's way.
+enum kept_thing { A_FOLDER, A_PIPE, A_SOCKET, A_LINK_TO_A_DOCUMENT, A_DANGLING_LINK };
+const char *const k_things[] = {"a folder", "a pipe", "a socket", "a link to a document", "a dangling link"};
+
+struct kept_place {
+  std::string kept, document, nowhere;  // nowhere: where the dangling link points
+  void make(kept_thing thing) const {
+    sockaddr_un address = {AF_UNIX, {}};
+    std::memcpy(address.sun_path, kept.c_str(), std::min(kept.size(), sizeof address.sun_path - 1));
+    int fd = thing == A_SOCKET ? socket(AF_UNIX, SOCK_STREAM, 0) : -1;
+    const std::string &target = thing == A_DANGLING_LINK ? nowhere : document;
+    bool made = thing == A_FOLDER ? std::filesystem::create_directory(kept) &&
+                                        test_write_file(kept + "/note", std::string("mine"))
+                : thing == A_PIPE ? mkfifo(kept.c_str(), 0600) == 0
+                : thing == A_SOCKET ? bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+                                    : symlink(target.c_str(), kept.c_str()) == 0;
+    if (fd >= 0) close(fd);
+    ASSERT_TRUE(made) << std::strerror(errno);
+  }
+  // The thing at path, as it was made.
+  bool is(kept_thing thing, const std::string &path) const {
+    std::filesystem::file_status status = std::filesystem::symlink_status(path);
+    switch (thing) {
+      case A_FOLDER: return std::filesystem::is_directory(status) && test_read_file(path + "/note").size() == 4;
+      case A_PIPE: return std::filesystem::is_fifo(status);
+      case A_SOCKET: return std::filesystem::is_socket(status);
+      default:
+        return std::filesystem::is_symlink(status) &&
+               std::filesystem::read_symlink(path) == (thing == A_DANGLING_LINK ? nowhere : document);
+    }
+  }
+};
+
+}  // namespace
+
+// Only a plain file in the cache folder is a kept painting. Anything else of
+// its name goes aside unopened (a pipe would hold the reader) and
+// unfollowed, and a link in the keep's way is replaced: the next keep, by
+// any road, is a plain file that the next start restores, and a link's
+// target is never read, changed or made.
+TEST(PaintRestore, WhatIsNoPlainFileIsSetAsideAndTheNextKeepIsOne) {
+  const struct {
+    const char *name;
+    void (*take)();
+  } roads[] = {{"window close (as SIGTERM)", os_input_close}, {"Q", [] { os_input_char(u'Q'); }}};
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  for (kept_thing thing : {A_FOLDER, A_PIPE, A_SOCKET, A_LINK_TO_A_DOCUMENT, A_DANGLING_LINK}) {
+    for (bool late : {false, true}) {
+      if (late && thing < A_LINK_TO_A_DOCUMENT) continue;
+      for (const auto &road : roads) {
+        SCOPED_TRACE(std::string(k_things[thing]) + (late ? " after the restore, " : ", ") + road.name);
+        app_test_folders folders;
+        const kept_place place = {kept_file(folders), folders.root + "/holiday.bvf", folders.root + "/nowhere.bvf"};
+        keep_two_strokes(folders);
+        std::filesystem::rename(place.kept, place.document);
+        test_bytes document = test_read_file(place.document);
+        if (!late) place.make(thing);
+        // A reader held by the pipe is let go after a while, and told.
+        std::atomic<bool> restored{false}, held{false};
+        std::thread guard([&] {
+          for (int tick = 0; tick < 1000 && !restored; tick++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          if (restored) return;
+          held = true;
+          int fd = open(place.kept.c_str(), O_WRONLY | O_NONBLOCK);
+          if (fd >= 0) close(fd);
+        });
+        std::string painted;
+        EXPECT_TRUE(app_test_run([&](app_context *app) {
+          box_closer closer;
+          os_clock_drive(1);
+          run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+          restored = true;
+          if (late) place.make(thing);
+          app_test_remove_toolbar(app);
+          app_test_stroke(stroke, 2);
+          painted = app_test_canvas_bytes(app);
+          road.take();
+          wins_window_run();
+          os_clock_drive(0);
+          EXPECT_TRUE(g_box_texts.empty()) << test_utf8(g_box_texts[0]);
+        }));
+        restored = true;
+        guard.join();
+        EXPECT_FALSE(held) << "the restore opened the pipe";
+        EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(place.kept)));
+        EXPECT_EQ(place.is(thing, place.kept + ".bad"), !late);
+        EXPECT_EQ(test_read_file(place.document), document);
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(place.nowhere)));
+        run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+      }
+    }
+  }
+}
+
+// Quit and 'Q' come from the user while the screen is up: a keep that cannot
+// be written is said, as a failed save is, before the program ends.
+TEST(PaintKeep, AQuitOrQWhoseKeepCannotBeWrittenSaysSo) {
+  const std::u16string failed = u"Fail to save file (code: -1).";
+  const struct {
+    const char *road;
+    bool quit;
+    std::vector<std::u16string> boxes;
+  } roads[] = {
+      {"Q", false, {failed}},
+      {"Quit, Yes, and no Save As to name it", true, {u"Save paint changes to file?", failed}},
+  };
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  for (const auto &road : roads) {
+    SCOPED_TRACE(road.road);
+    app_test_folders folders;
+    std::filesystem::create_directories(folders.home);
+    ASSERT_TRUE(test_write_file(folders.home + "/cache", std::string("not a folder")));
+    run([&](app_context *app) {
+      app->_file->_ui.show_save_dialog = [](void *, const paint_file_save_dialog *) { return 0; };
+      app_test_remove_toolbar(app);
+      app_test_stroke(stroke, 2);
+      box_closer closer([] {
+        bool question = g_box_texts.back() == u"Save paint changes to file?";
+        tdialog_close(modal_dialog(), question ? TMESSAGEDIALOG_RESULT_YES : 0);
+      });
+      if (road.quit)
+        wins_window_exit(APP_EXIT_ASK_SAVE);
+      else
+        os_input_char(u'Q');
+      wins_window_run();
+      EXPECT_EQ(g_box_texts, road.boxes);
+    });
+  }
+}
+
+// Short of memory is no damage: the kept painting stays where it is, the
+// user is told, no keep of that run writes over it or removes it, and a
+// start with the memory restores it.
+TEST(PaintRestore, AKeptPaintingThereWasNoMemoryToReadStaysForALaterStart) {
+  const struct {
+    const char *road;
+    int code;
+  } roads[] = {{"window close", APP_EXIT_KEEP_CACHE}, {"Quit, No", APP_EXIT_ASK_SAVE}};
+  for (const auto &road : roads) {
+    SCOPED_TRACE(road.road);
+    app_test_folders folders;
+    std::string kept_canvas = keep_two_strokes(folders);
+    test_bytes kept = test_read_file(kept_file(folders));
+    ASSERT_TRUE(app_test_run([&](app_context *) {
+      int32_t width = 0, height = 0;
+      tscreen_get_size(tscreen_get(), &width, &height);
+      box_closer closer;
+      // Below what the canvas needs, above what the box does.
+      uint64_t budget = tbitmap_set_budget(uint64_t(width) * uint64_t(height) * 2);
+      os_clock_drive(1);
+      run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+      tbitmap_set_budget(budget);
+      EXPECT_EQ(g_box_texts, std::vector<std::u16string>{u"Fail to open paint (code: -6)\nNo enough memory.."});
+      EXPECT_EQ(test_read_file(kept_file(folders)), kept);
+      EXPECT_FALSE(exists(kept_file(folders) + ".bad"));
+      wins_window_exit(road.code);
+      wins_window_run();
+      os_clock_drive(0);
+    }));
+    EXPECT_EQ(test_read_file(kept_file(folders)), kept);
+    run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == kept_canvas); });
   }
 }
 
