@@ -615,12 +615,11 @@ void paint_main_undo_redo(int redo) {
   tscreen *screen = tscreen_get();
   uint32_t lock_found = tscreen_get_update_lock(screen);
   tscreen_set_update_lock(screen, 1);
-  if (redo)
-    paint_history_redo(app->_history);
-  else
-    paint_history_undo(app->_history);
+  int moved = redo ? paint_history_redo(app->_history) : paint_history_undo(app->_history);
   tscreen_set_update_lock(screen, lock_found);
   paint_main_after_rebuild();
+  // The painting stays as it was: the step can be tried again once memory is back.
+  if (moved < 0) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
 }
 
 void paint_main_restore_timer(uint32_t timer, void *user_data) {

@@ -478,8 +478,10 @@ void rebuild_locked(app_context *app) {
   tscreen *screen = tscreen_get();
   uint32_t lock_found = tscreen_get_update_lock(screen);
   tscreen_set_update_lock(screen, 1);
-  paint_history_rebuild(app->_history);
+  int whole = paint_history_rebuild(app->_history);
   tscreen_set_update_lock(screen, lock_found);
+  // The painting shows as far as memory allows; its later records stay for redo.
+  if (!whole) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
 }
 
 // After the painting was replaced: the canvas rebuilt from the (fresh)

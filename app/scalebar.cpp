@@ -173,16 +173,35 @@ void scalebar_zoom_to(scalebar *sb, double zoom, int centre) {
   trect before = paint_main_canvas_rect();
   int32_t w0 = before.x2 - before.x1 + 1, h0 = before.y2 - before.y1 + 1;
   paint_main_end_tool_operation();
+  // The canvas at the old zoom is held until the new one is drawn whole:
+  // without memory for it, or for a canvas its crops make, the painting
+  // stays as it was.
+  int held = paint_context_hold_canvas(pc);
   int result = paint_context_set_zoom(pc, zoom);
   if (result == 0) {
+    if (held) paint_context_release_canvas(pc, 0);
     app_common_show_error(tresource_get_string(25044, u"Fail to complete this task."));
     return;
   }
   tscreen *screen = tscreen_get();
   uint32_t lock_found = tscreen_get_update_lock(screen);
   tscreen_set_update_lock(screen, 1);
-  if (app->_history) paint_history_rebuild(app->_history);
+  if (result == 1 && app->_history) {
+    int32_t position = paint_history_get_position(app->_history);
+    int modified = paint_history_is_modified(app->_history);
+    if (!paint_history_rebuild(app->_history)) {
+      paint_history_set_position(app->_history, position);
+      paint_history_set_modified(app->_history, modified);
+      result = -1;
+    }
+  }
+  if (held) paint_context_release_canvas(pc, result == 1);
   tscreen_set_update_lock(screen, lock_found);
+  if (result != 1) {
+    paint_main_after_rebuild();
+    app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+    return;
+  }
   tbitmap *canvas = paint_context_get_canvas(pc);
   int32_t w1 = tbitmap_get_width(canvas), h1 = tbitmap_get_height(canvas);
   int32_t width = tscreen_get_width(screen), height = tscreen_get_height(screen);
@@ -197,7 +216,6 @@ void scalebar_zoom_to(scalebar *sb, double zoom, int centre) {
   }
   paint_context_set_origin(pc, int32_t(x), int32_t(y));
   paint_main_after_rebuild();
-  if (result == -1) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
 }
 
 void scalebar_on_click(tbutton *button, intptr_t user_data) {

@@ -123,7 +123,7 @@ struct replay_painting {
     if (paint_file_open(&file, path.c_str())) paint_history_rebuild(history);
     return ms_since(start);
   }
-  double step(void (*move)(paint_history *)) {
+  double step(int (*move)(paint_history *)) {
     auto start = std::chrono::steady_clock::now();
     move(history);
     return ms_since(start);

@@ -30,6 +30,7 @@ static void screen_size(int32_t *width, int32_t *height);
 static tbitmap *ensure_view(paint_context *pc);
 static int32_t zoomed_side(int32_t side, double zoom);
 static tbitmap *new_canvas_bitmap(const tbitmap *base, int32_t width, int32_t height);
+static bool reusable(const paint_context *pc, int32_t width, int32_t height);
 static void install_canvas(paint_context *pc, tbitmap *canvas);
 static void drop_zoomed_base(paint_context *pc);
 static void cache_components(const tcolor *color, double *out, int count);
@@ -81,6 +82,7 @@ void paint_context_free(paint_context *pc) {
   if (pc->_cairo) cairo_destroy(pc->_cairo);
   drop_zoomed_base(pc);
   if (pc->_base) tbitmap_free(pc->_base);
+  if (pc->_held.canvas && pc->_held.canvas != pc->_canvas) tbitmap_free(pc->_held.canvas);
   if (pc->_canvas) tbitmap_free(pc->_canvas);
   if (pc->_view) tbitmap_free(pc->_view);
   std::free(pc);
@@ -340,13 +342,19 @@ int paint_context_load_picture(paint_context *pc, const tbitmap *bitmap) {
 
 int paint_context_apply_zoom(paint_context *pc) {
   PORT_CHECK(pc != nullptr);
+  drop_zoomed_base(pc);
+  int32_t w = zoomed_side(pc->_picture_width, pc->_zoom), h = zoomed_side(pc->_picture_height, pc->_zoom);
+  if (!reusable(pc, w, h)) {
+    // Without memory the old canvas would have to stand for the new one, of
+    // another size or still held: nothing changes instead.
+    tbitmap *canvas = new_canvas_bitmap(pc->_base, w, h);
+    if (!canvas) return 0;
+    install_canvas(pc, canvas);
+  }
   // A canvas of the picture size is the start of every rebuild: the base lies
   // at its top-left again, and recorded crops move both once more.
   pc->_base_offset = {0, 0};
-  drop_zoomed_base(pc);
-  int32_t w = zoomed_side(pc->_picture_width, pc->_zoom), h = zoomed_side(pc->_picture_height, pc->_zoom);
-  if (pc->_canvas && tbitmap_get_width(pc->_canvas) == w && tbitmap_get_height(pc->_canvas) == h) return 1;
-  return paint_context_set_canvas_size(pc, w, h);
+  return 1;
 }
 
 int paint_context_set_zoom(paint_context *pc, double zoom) {
@@ -425,7 +433,7 @@ int paint_context_defer_crops_from(paint_context *pc, int32_t width, int32_t hei
 int paint_context_set_canvas_shape(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset) {
   PORT_CHECK(pc != nullptr && base_offset != nullptr);
   if (width < 1 || height < 1) return 0;
-  if (!pc->_canvas || tbitmap_get_width(pc->_canvas) != width || tbitmap_get_height(pc->_canvas) != height) {
+  if (!reusable(pc, width, height)) {
     tbitmap *canvas = new_canvas_bitmap(pc->_base, width, height);
     if (!canvas) return 0;
     install_canvas(pc, canvas);
@@ -435,6 +443,28 @@ int paint_context_set_canvas_shape(paint_context *pc, int32_t width, int32_t hei
     drop_zoomed_base(pc);
   }
   return pc->_cairo != nullptr;
+}
+
+int paint_context_hold_canvas(paint_context *pc) {
+  PORT_CHECK(pc != nullptr);
+  if (pc->_held.canvas || !pc->_canvas) return 0;
+  pc->_held = {pc->_canvas, pc->_zoom, pc->_base_offset};
+  return 1;
+}
+
+void paint_context_release_canvas(paint_context *pc, int keep_new) {
+  PORT_CHECK(pc != nullptr);
+  paint_context_held held = pc->_held;
+  pc->_held = paint_context_held{};
+  if (!held.canvas) return;
+  if (keep_new) {
+    if (held.canvas != pc->_canvas) tbitmap_free(held.canvas);
+    return;
+  }
+  if (held.canvas != pc->_canvas) install_canvas(pc, held.canvas);
+  pc->_zoom = held.zoom;
+  pc->_base_offset = held.base_offset;
+  drop_zoomed_base(pc);
 }
 
 void paint_context_clear(paint_context *pc) {
@@ -664,12 +694,18 @@ static tbitmap *new_canvas_bitmap(const tbitmap *base, int32_t width, int32_t he
   return canvas;
 }
 
+// The canvas is already of that size and may be written.
+static bool reusable(const paint_context *pc, int32_t width, int32_t height) {
+  return pc->_canvas && pc->_canvas != pc->_held.canvas && tbitmap_get_width(pc->_canvas) == width &&
+         tbitmap_get_height(pc->_canvas) == height;
+}
+
 static void install_canvas(paint_context *pc, tbitmap *canvas) {
   if (pc->_surface) cairo_surface_destroy(pc->_surface);
   if (pc->_cairo) cairo_destroy(pc->_cairo);
   pc->_surface = nullptr;
   pc->_cairo = nullptr;
-  if (pc->_canvas) tbitmap_free(pc->_canvas);
+  if (pc->_canvas && pc->_canvas != pc->_held.canvas) tbitmap_free(pc->_canvas);
   pc->_canvas = canvas;
   pc->_canvases_made++;
   drop_zoomed_base(pc);

@@ -48,6 +48,14 @@ struct paint_context_crops {
   tpoint base_offset;  // the base picture's place when the crops began
 };
 
+// The canvas a step that may run short of memory halfway started from (see
+// paint_context_hold_canvas), with what goes with it.
+struct paint_context_held {
+  tbitmap *canvas;
+  double zoom;
+  tpoint base_offset;
+};
+
 constexpr double PAINT_CONTEXT_MAX_ZOOM = 10.0;
 
 struct paint_context {
@@ -78,6 +86,7 @@ struct paint_context {
   uint8_t _partial_refresh;
   tpoint _base_offset;
   paint_context_crops _crops;
+  paint_context_held _held;
   uint32_t _canvases_made;  // canvas bitmaps installed so far
 };
 
@@ -129,6 +138,8 @@ shape *paint_context_find_tool(const paint_context *pc, int32_t id);
 // leaves the painting as it was.
 int paint_context_load_blank(paint_context *pc, int32_t width, int32_t height, tcolor color);
 int paint_context_load_picture(paint_context *pc, const tbitmap *bitmap);
+// A canvas of the picture size at the zoom, the base picture at its top-left;
+// 0 when it cannot be made (the painting is then as it was).
 int paint_context_apply_zoom(paint_context *pc);
 // 1 done, 0 refused (zoom not above 0, or no canvas), -1 the canvas kept its old
 // size for lack of memory (the zoom is unchanged in both failures).
@@ -152,6 +163,17 @@ int paint_context_defer_crops_from(paint_context *pc, int32_t width, int32_t hei
 // undefined, only when the size differs) and the base picture at base_offset.
 // 0 when no such canvas can be made (the painting is then unchanged).
 int paint_context_set_canvas_shape(paint_context *pc, int32_t width, int32_t height, const tpoint *base_offset);
+// A step that may find no memory halfway (a replay that crops, a zoom change
+// and its rebuild) holds the canvas it starts from, to go back to: from then
+// on that canvas is never freed when another replaces it, and the operations
+// that give the canvas a size make a new one rather than reuse it, so the
+// holder, drawing only after one of them, never writes into it. 0 (nothing
+// changes) when a canvas is held already: the step holding it decides.
+int paint_context_hold_canvas(paint_context *pc);
+// Ends holding: keep_new 1 frees the held canvas (the step succeeded); 0
+// makes it the canvas again, with its zoom and the base picture's place, and
+// frees what was made since.
+void paint_context_release_canvas(paint_context *pc, int keep_new);
 void paint_context_clear(paint_context *pc);
 tbitmap *paint_context_get_zoomed_base(paint_context *pc);
 tbitmap *paint_context_copy_visible(const paint_context *pc);

@@ -53,7 +53,21 @@ static void call_app_record(paint_history_replay_fn fn, paint_context *pc, const
                             double scale);
 static void *show_progress(paint_history *history);
 static void set_progress(paint_history *history, void *popup, int percent);
-static void start_canvas(paint_context *pc);
+static int start_canvas(paint_context *pc);
+static int step_to(paint_history *history, int32_t position);
+// Where a replay that found no memory for a canvas stopped: the first record
+// that canvas was for, and whether the canvas shows the records before it
+// (else it is as before the replay).
+struct replay_stop {
+  int32_t record;
+  bool drawn_before;
+};
+enum replay_end { REPLAY_DRAWN, REPLAY_NO_CANVAS, REPLAY_UNREADABLE };
+struct checkpoint_part;
+static int replay(paint_history *history, int full, bool hold, replay_stop *stop);
+static replay_end replay_once(paint_history *history, int full, bool *held, checkpoint_part *part,
+                              replay_stop *stop);
+static void hold_for_crops(paint_history *history, int32_t from, bool *held);
 struct checkpoint_shape {
   int32_t width, height;
   tpoint base_offset;
@@ -63,7 +77,7 @@ struct checkpoint_part {
   paint_history *history;
   int32_t index, zoom_percent;
 };
-static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part);
+static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part, bool *held);
 static int defer_from_checkpoint(checkpoint_part *part);
 static int read_checkpoint_part(void *user, tbitmap *canvas, const trect *from, const tpoint *to);
 static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *form, std::string *repeats);
@@ -189,103 +203,40 @@ int paint_history_can_redo(const paint_history *history) {
   return history->_count >= 1 && history->_position < history->_count - 1;
 }
 
-void paint_history_undo(paint_history *history) {
+int paint_history_undo(paint_history *history) {
   PORT_CHECK(history != nullptr);
-  if (!paint_history_can_undo(history)) return;
-  history->_position--;
-  paint_history_replay(history, 0);
-  history->_modified = 1;
+  if (!paint_history_can_undo(history)) return 0;
+  return step_to(history, history->_position - 1);
 }
 
-void paint_history_redo(paint_history *history) {
+int paint_history_redo(paint_history *history) {
   PORT_CHECK(history != nullptr);
-  if (!paint_history_can_redo(history)) return;
-  history->_position++;
-  paint_history_replay(history, 0);
-  history->_modified = 1;
+  if (!paint_history_can_redo(history)) return 0;
+  return step_to(history, history->_position + 1);
 }
 
-void paint_history_rebuild(paint_history *history) {
+int paint_history_rebuild(paint_history *history) {
   PORT_CHECK(history != nullptr);
-  paint_history_replay(history, 1);
+  int32_t wanted = history->_position;
+  replay_stop stop = {};
+  // There is no painting before a rebuild to go back to: without memory for
+  // a canvas the painting stops at the record before the one that needs it,
+  // and the records from there on wait for a redo.
+  while (!replay(history, 1, false, &stop)) {
+    if (history->_position < 0) {
+      history->_position = wanted;
+      return 0;
+    }
+    history->_position = std::min(stop.record, history->_position) - 1;
+    if (stop.drawn_before) break;
+  }
   history->_modified = 1;
+  return history->_position == wanted;
 }
 
-void paint_history_replay(paint_history *history, int full) {
+int paint_history_replay(paint_history *history, int full) {
   PORT_CHECK(history != nullptr);
-  paint_context *pc = history->_context;
-  if (!pc) return;
-  double zoom = paint_context_get_zoom(pc);
-  int32_t z = zoom_percent(zoom);
-  int32_t position = history->_position;
-  if (position < 0 || position >= history->_count) {
-    start_canvas(pc);
-    return;
-  }
-
-  paint_history_record saved = {};
-  paint_context_snapshot(pc, &saved);
-  void *popup = nullptr;
-  bool popup_shown = false;
-  if (full || (position > PAINT_HISTORY_CHECKPOINT_STEP &&
-               (history->_checkpoint_counts[z] == 0 || zoom >= PROGRESS_ZOOM))) {
-    popup = show_progress(history);
-    popup_shown = true;
-  }
-  checkpoint_part part = {history, -1, z};
-  int32_t start = history->_use_checkpoints ? start_from_checkpoint(history, z, &part) : 0;
-  if (start == 0) start_canvas(pc);
-  if (!popup_shown && start == 0 && position >= PROGRESS_LONG_REPLAY) popup = show_progress(history);
-
-  int32_t threshold = PROGRESS_STEP;
-  bool deferring = part.index >= 0, unreadable = false;
-  // Ends a run of crops; a checkpoint that turns out unreadable at its end
-  // sends the replay back to the start.
-  auto end_run = [&]() {
-    deferring = false;
-    if (paint_context_defer_crops(pc, 0) == -1) unreadable = true;
-    return !unreadable;
-  };
-  for (int32_t i = start; i <= position; i++) {
-    // The records are all in memory: a replay cut short for an exit loses
-    // nothing, and the program is gone before the canvas could be seen.
-    if (i > start && history->_hooks.exit_requested && history->_hooks.exit_requested()) break;
-    const paint_history_record *record = history->_records[i];
-    if (!record) break;
-    // A run of crops makes one canvas, not one each.
-    bool crop = is_crop(pc, record);
-    if (crop && !deferring) {
-      paint_context_defer_crops(pc, 1);
-      deferring = true;
-    } else if (!crop && deferring && !end_run()) {
-      break;
-    }
-    paint_context_restore(pc, record);
-    double scale;
-    if (record_scale(record, zoom, &scale)) replay_record(history, record, scale);
-    cairo_t *cr = paint_context_get_cairo(pc);
-    // A context that went into an error state would draw nothing from now on.
-    if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
-    int32_t done = i + 1;
-    if (history->_use_checkpoints && done % PAINT_HISTORY_CHECKPOINT_STEP == 0 && worth_writing(done, position)) {
-      if (deferring && !end_run()) break;
-      paint_history_save_checkpoint(history, done / PAINT_HISTORY_CHECKPOINT_STEP - 1, z);
-    }
-    if (popup && position != 0) {
-      int percent = int(int64_t(i) * 100 / position);
-      if (percent >= threshold) {
-        set_progress(history, popup, percent);
-        threshold += PROGRESS_STEP;
-      }
-    }
-  }
-  if (deferring) end_run();
-  if (popup && history->_hooks.progress_free) history->_hooks.progress_free(popup);
-  paint_context_restore(pc, &saved);
-  if (unreadable) {
-    remove_checkpoint(history, part.index, z);
-    paint_history_replay(history, full);
-  }
+  return replay(history, full, true, nullptr);
 }
 
 int32_t paint_history_get_count(const paint_history *history) {
@@ -616,18 +567,148 @@ static void set_progress(paint_history *history, void *popup, int percent) {
   if (screen) tscreen_set_update_lock(screen, lock);
 }
 
-static void start_canvas(paint_context *pc) {
-  paint_context_apply_zoom(pc);
+// A cleared canvas of the picture size at the zoom; 0 when it cannot be made
+// (the canvas is then untouched).
+static int start_canvas(paint_context *pc) {
+  if (!paint_context_apply_zoom(pc)) return 0;
   cairo_t *cr = paint_context_get_cairo(pc);
   if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
   paint_context_clear(pc);
+  return 1;
+}
+
+static int step_to(paint_history *history, int32_t position) {
+  int32_t from = history->_position;
+  history->_position = position;
+  if (!paint_history_replay(history, 0)) {
+    history->_position = from;
+    return -1;
+  }
+  history->_modified = 1;
+  return 1;
+}
+
+// A checkpoint found unreadable only when its crops end sends the replay back
+// to the start; the held canvas stays held across.
+static int replay(paint_history *history, int full, bool hold, replay_stop *stop) {
+  paint_context *pc = history->_context;
+  if (!pc) return 1;
+  replay_stop ignored = {};
+  checkpoint_part part = {history, -1, zoom_percent(paint_context_get_zoom(pc))};
+  bool held = false;
+  replay_end end;
+  while ((end = replay_once(history, full, hold ? &held : nullptr, &part, stop ? stop : &ignored)) ==
+         REPLAY_UNREADABLE)
+    remove_checkpoint(history, part.index, part.zoom_percent);
+  if (held) paint_context_release_canvas(pc, end == REPLAY_DRAWN);
+  return end == REPLAY_DRAWN;
+}
+
+static replay_end replay_once(paint_history *history, int full, bool *held, checkpoint_part *part,
+                              replay_stop *stop) {
+  paint_context *pc = history->_context;
+  double zoom = paint_context_get_zoom(pc);
+  int32_t z = part->zoom_percent;
+  int32_t position = history->_position;
+  *stop = {0, false};
+  if (position < 0 || position >= history->_count) return start_canvas(pc) ? REPLAY_DRAWN : REPLAY_NO_CANVAS;
+
+  paint_history_record saved = {};
+  paint_context_snapshot(pc, &saved);
+  void *popup = nullptr;
+  bool popup_shown = false;
+  if (full || (position > PAINT_HISTORY_CHECKPOINT_STEP &&
+               (history->_checkpoint_counts[z] == 0 || zoom >= PROGRESS_ZOOM))) {
+    popup = show_progress(history);
+    popup_shown = true;
+  }
+  part->index = -1;
+  int32_t start = history->_use_checkpoints ? start_from_checkpoint(history, z, part, held) : 0;
+  // Past a loaded checkpoint or a fresh canvas, the canvas shows the records
+  // before the one drawn next; a checkpoint that crops follow is read only
+  // when they end.
+  bool made = start > 0 && part->index < 0;
+  if (start == 0) {
+    hold_for_crops(history, 0, held);
+    made = start_canvas(pc);
+  }
+  if (!popup_shown && made && start == 0 && position >= PROGRESS_LONG_REPLAY) popup = show_progress(history);
+
+  int32_t threshold = PROGRESS_STEP;
+  bool deferring = part->index >= 0;
+  int32_t run = start;
+  replay_end end = made || deferring ? REPLAY_DRAWN : REPLAY_NO_CANVAS;
+  // Ends a run of crops with the canvas it makes.
+  auto end_run = [&]() {
+    deferring = false;
+    int result = paint_context_defer_crops(pc, 0);
+    if (result == 1) {
+      made = true;
+      return true;
+    }
+    end = result == -1 ? REPLAY_UNREADABLE : REPLAY_NO_CANVAS;
+    *stop = {run, made};
+    return false;
+  };
+  for (int32_t i = start; end == REPLAY_DRAWN && i <= position; i++) {
+    // The records are all in memory: a replay cut short for an exit loses
+    // nothing, and the program is gone before the canvas could be seen.
+    if (i > start && history->_hooks.exit_requested && history->_hooks.exit_requested()) break;
+    const paint_history_record *record = history->_records[i];
+    if (!record) break;
+    // A run of crops makes one canvas, not one each.
+    bool crop = is_crop(pc, record);
+    if (crop && !deferring) {
+      paint_context_defer_crops(pc, 1);
+      deferring = true;
+      run = i;
+    } else if (!crop && deferring && !end_run()) {
+      break;
+    }
+    paint_context_restore(pc, record);
+    double scale;
+    if (record_scale(record, zoom, &scale)) replay_record(history, record, scale);
+    cairo_t *cr = paint_context_get_cairo(pc);
+    // A context that went into an error state would draw nothing from now on.
+    if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
+    int32_t done = i + 1;
+    if (history->_use_checkpoints && done % PAINT_HISTORY_CHECKPOINT_STEP == 0 && worth_writing(done, position)) {
+      if (deferring && !end_run()) break;
+      paint_history_save_checkpoint(history, done / PAINT_HISTORY_CHECKPOINT_STEP - 1, z);
+    }
+    if (popup && position != 0) {
+      int percent = int(int64_t(i) * 100 / position);
+      if (percent >= threshold) {
+        set_progress(history, popup, percent);
+        threshold += PROGRESS_STEP;
+      }
+    }
+  }
+  if (deferring) end_run();
+  if (popup && history->_hooks.progress_free) history->_hooks.progress_free(popup);
+  paint_context_restore(pc, &saved);
+  return end;
+}
+
+// A replay that makes a canvas after drawing holds the one it starts from, so
+// that the painting can go back to it when that canvas finds no memory. One
+// that makes none draws where it stands: it can fail only before drawing.
+// held is null when nothing is to be held.
+static void hold_for_crops(paint_history *history, int32_t from, bool *held) {
+  if (!held || *held) return;
+  for (int32_t i = from; i <= history->_position && history->_records[i]; i++) {
+    if (is_crop(history->_context, history->_records[i])) {
+      *held = paint_context_hold_canvas(history->_context);
+      return;
+    }
+  }
 }
 
 // Loads the latest checkpoint at or below the position, canvas size and base
 // picture place included; the index of the first record still to draw, 0
 // when the replay starts from a fresh canvas. A checkpoint that fails to load
 // (cut short, not ours) is deleted, so that this replay writes a good one.
-static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part) {
+static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part, bool *held) {
   int32_t k = (history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP;
   k = std::min(k, history->_checkpoint_counts[z]);
   while (k > 0 && !paint_history_checkpoint_exists(history, k - 1, z)) k--;
@@ -637,6 +718,7 @@ static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoi
   const paint_history_kept &kept = history->_kept;
   bool in_memory = kept.pixels && kept.index == k - 1 && kept.zoom_percent == z;
   part->index = k - 1;
+  hold_for_crops(history, first_after, held);
   if (!in_memory && first_after <= history->_position && history->_records[first_after] &&
       is_crop(pc, history->_records[first_after])) {
     if (defer_from_checkpoint(part)) return first_after;

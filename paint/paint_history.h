@@ -140,12 +140,20 @@ int paint_history_append_record(paint_history *history, paint_history_record *re
 
 int paint_history_can_undo(const paint_history *history);
 int paint_history_can_redo(const paint_history *history);
-void paint_history_undo(paint_history *history);
-void paint_history_redo(paint_history *history);
-void paint_history_rebuild(paint_history *history);
+// 1 moved and drawn, 0 nothing to undo or redo, -1 no memory for a canvas
+// the replay needs: the position and the canvas are then as they were.
+int paint_history_undo(paint_history *history);
+int paint_history_redo(paint_history *history);
+// Draws the painting at its position from nothing (after an open, a new
+// picture, a zoom change). 0 when memory for a canvas is lacking: the
+// position then moves back to the last record before the one that needs it,
+// the canvas showing that, and the later records stay for redo; when not even
+// a cleared canvas can be made, position and canvas stay as they were.
+int paint_history_rebuild(paint_history *history);
 // Draws the canvas for the current position: from a cleared canvas, or from
-// the nearest checkpoint at or below the position.
-void paint_history_replay(paint_history *history, int full);
+// the nearest checkpoint at or below the position. 0 when a canvas it needs
+// cannot be made: the canvas is then as it was.
+int paint_history_replay(paint_history *history, int full);
 
 int32_t paint_history_get_count(const paint_history *history);
 paint_history_record *paint_history_get_record(const paint_history *history, int32_t index);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app_test_env.h"
@@ -16,11 +17,15 @@
 #include "paint_fixture.h"
 #include "paint_history.h"
 #include "paint_main.h"
+#include "scalebar.h"
 #include "port_test_app.h"
 #include "screen_fixture.h"
 #include "shape.h"
 #include "tbitmap.h"
+#include "tdialog.h"
 #include "tdock.h"
+#include "tlabel.h"
+#include "tmessagedialog.h"
 #include "toolbar.h"
 #include "tscreen.h"
 
@@ -197,6 +202,41 @@ TEST(ResizeFrame, ACropWithoutMemoryChangesAndRecordsNothing) {
     EXPECT_EQ(canvas_width(app), 200);
     EXPECT_EQ(origin_of(app), (std::vector<int32_t>{140, 270}));
     EXPECT_EQ(app->_handle_points[0].x, 140) << "the frame returns to the canvas";
+  });
+}
+
+// Undo, redo and a zoom step over a grown canvas that memory cannot hold
+// again: the painting stays as it was, the stop box says why, and the step
+// is taken once memory is back.
+TEST(ResizeFrame, AStepWithoutMemoryForTheGrownCanvasKeepsThePaintingAndSaysSo) {
+  with_canvas(200, 101, [](app_context *app) {
+    const int first[][2] = {{170, 300}, {320, 350}}, second[][2] = {{150, 280}, {260, 330}};
+    app_test_stroke(first, 2);
+    drag({140, 270}, {120, 250});  // 220 x 121
+    app_test_stroke(second, 2);
+    ASSERT_EQ(paint_main_toggle_zoom_bar(), 1);
+    app_test_char(u'b');
+    const std::function<void()> steps[] = {[] { app_test_char(u'f'); }, [] { app_test_char(u'b'); },
+                                           [app] { scalebar_run(app->_scalebar, SCALEBAR_ZOOM_IN); }};
+    for (const auto &step : steps) {
+      std::string before = app_test_canvas_bytes(app);
+      int32_t position = paint_history_get_position(app->_history);
+      uint64_t budget = tbitmap_set_budget(220 * 121 * 4 - 1);
+      step();
+      tbitmap_set_budget(budget);
+      EXPECT_TRUE(app_test_canvas_bytes(app) == before) << "the canvas as it was";
+      EXPECT_EQ(paint_history_get_position(app->_history), position);
+      EXPECT_EQ(paint_context_get_zoom(app->_paint_context), 1.0);
+      tdialog *box = app_test_dialog();
+      ASSERT_NE(box, nullptr) << "the stop box";
+      tlabel *label = tmessagedialog_get_label(static_cast<tmessagedialog *>(tsurface_get_owner(app_test_popup())));
+      EXPECT_EQ(std::u16string(label->_text, size_t(label->_length)), u"Not enough memory to complete this task.");
+      tdialog_close(box, TMESSAGEDIALOG_RESULT_BACK);
+      step();
+      EXPECT_EQ(app_test_dialog(), nullptr);
+      EXPECT_FALSE(app_test_canvas_bytes(app) == before) << "the step taken";
+      EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+    }
   });
 }
 

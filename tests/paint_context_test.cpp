@@ -301,3 +301,41 @@ TEST_F(PaintContext, SnapshotAndRestoreCarryTheDrawingState) {
                               paint_context_get_pen_style(pc)}),
             std::vector<int>({9, 20, 2}));
 }
+
+// ---- Canvases that cannot be made, and the canvas a step holds ------------
+
+// A canvas of the picture size that finds no memory leaves the cropped one
+// and the base picture's place as they were; a held canvas is never reused,
+// and letting go of it brings back its pixels, zoom and base place.
+TEST_F(PaintContext, ACanvasWithoutMemoryChangesNothingAndAHeldCanvasComesBackWhole) {
+  make(30, 20);
+  ASSERT_EQ(paint_context_load_picture(pc, test_pattern_bitmap(30, 20, 24).get()), 1);
+  paint_context_clear(pc);
+  ASSERT_EQ(paint_context_resize_canvas(pc, 5, 3, 20, 12), 1);
+  tbitmap *cropped = canvas();
+  uint32_t corner = at(0, 0);
+  tbitmap_set_budget(30 * 20 * 4 - 1);
+  EXPECT_EQ(paint_context_apply_zoom(pc), 0);
+  EXPECT_EQ(canvas(), cropped);
+  EXPECT_EQ(std::make_pair(pc->_base_offset.x, pc->_base_offset.y), std::make_pair(-5, -3));
+  tbitmap_set_budget(saved_budget);
+
+  for (int keep_new : {0, 1}) {
+    tbitmap *before = canvas();
+    ASSERT_EQ(paint_context_hold_canvas(pc), 1);
+    EXPECT_EQ(paint_context_hold_canvas(pc), 0) << "one holder at a time";
+    tpoint moved = {1, 1};
+    ASSERT_EQ(paint_context_set_canvas_shape(pc, 20, 12, &moved), 1);
+    EXPECT_NE(canvas(), before) << "the held canvas is not written, though of that size";
+    paint_context_clear(pc);
+    ASSERT_EQ(paint_context_set_zoom(pc, 2.0), 1);
+    tbitmap *made = canvas();
+    paint_context_release_canvas(pc, keep_new);
+    EXPECT_EQ(canvas(), keep_new ? made : before);
+    EXPECT_EQ(paint_context_get_zoom(pc), keep_new ? 2.0 : 1.0);
+    if (!keep_new) {
+      EXPECT_EQ(at(0, 0), corner);
+      EXPECT_EQ(std::make_pair(pc->_base_offset.x, pc->_base_offset.y), std::make_pair(-5, -3));
+    }
+  }
+}

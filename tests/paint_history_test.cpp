@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <random>
 #include <vector>
@@ -584,6 +585,87 @@ TEST_F(HistoryTest, AReplayStopsBetweenRecordsWhenTheProgramIsToEnd) {
   stops_after = 1000;
   paint_history_rebuild(history);
   EXPECT_EQ(canvas_bytes(), drawn);
+}
+
+// ---- A replay without memory for a canvas ----------------------------------
+
+namespace {
+
+// Pixels of a that b does not equal; every one when the sizes differ.
+int64_t differing_pixels(const picture &a, const picture &b) {
+  if (a.width != b.width || a.height != b.height) return int64_t(a.width) * a.height;
+  int64_t count = 0;
+  for (size_t i = 0; i + 4 <= a.bytes.size(); i += 4) count += std::memcmp(&a.bytes[i], &b.bytes[i], 4) != 0;
+  return count;
+}
+
+}  // namespace
+
+// A budget that refuses the one large canvas a step needs (the 260 x 210 of
+// the enlarging crops, or the 200 x 150 of the picture under a cut-down
+// canvas): undo and redo are refused with the position and every pixel as
+// they were, and taken once memory is back.
+TEST_F(CropHistoryTest, AStepWithoutMemoryForItsCanvasLeavesThePaintingAsItWas) {
+  constexpr uint64_t refuse_enlarged = 260 * 210 * 4 - 1, refuse_picture = 200 * 150 * 4 - 1;
+  auto small_cut = [&] { crop(10, 10, 59, 49); };  // 50 x 40
+  struct step_case {
+    const char *what;
+    std::function<void()> paint;
+    int redo;
+    uint64_t budget;
+  };
+  const step_case cases[] = {
+      {"undo over a run of crops from record 0", [&] { add_marks(0, 5), crop_chain(1), add_marks(5, 1); }, 0,
+       refuse_enlarged},
+      {"undo over crops that follow a checkpoint", [&] { add_marks(0, 25), crop_chain(1), add_marks(26, 2); }, 0,
+       refuse_enlarged},
+      {"redo over a run of crops", [&] { add_marks(0, 5), crop_chain(1), add_marks(5, 1), paint_history_undo(history); },
+       1, refuse_enlarged},
+      {"undo over crops that end at the picture size",
+       [&] { add_marks(0, 3), crop_chain(1), add_marks(3, 1), crop(20, 10, 219, 159), add_marks(4, 1); }, 0,
+       refuse_enlarged},
+      {"undo to a fresh canvas of the picture size",
+       [&] { add_marks(0, 3), small_cut(), add_marks(4, 1), paint_history_undo(history); }, 0, refuse_picture},
+      {"undo to a checkpoint of another size",
+       [&] { add_marks(0, 25), small_cut(), add_marks(26, 1), paint_history_undo(history); }, 0, refuse_picture},
+  };
+  for (const step_case &c : cases) {
+    paint_history_reset(history);
+    ASSERT_EQ(paint_context_load_blank(pc, 200, 150, test_rgba(255, 255, 255, 255)), 1);
+    paint_context_clear(pc);
+    c.paint();
+    picture before = shown();
+    int32_t position = paint_history_get_position(history);
+    auto step = [&] { return c.redo ? paint_history_redo(history) : paint_history_undo(history); };
+    uint64_t budget = tbitmap_set_budget(c.budget);
+    int refused = step();
+    tbitmap_set_budget(budget);
+    EXPECT_EQ(refused, -1) << c.what;
+    EXPECT_EQ(paint_history_get_position(history), position) << c.what;
+    picture after = shown();
+    EXPECT_TRUE(after == before) << c.what << ": " << after.width << " x " << after.height << ", "
+                                 << differing_pixels(before, after) << " pixels differ";
+    EXPECT_EQ(step(), 1) << c.what;
+    EXPECT_EQ(paint_history_get_position(history), position + (c.redo ? 1 : -1)) << c.what;
+    EXPECT_TRUE(canvas_matches_rebuild(pc, history)) << c.what;
+  }
+}
+
+// A rebuild has no painting to go back to: it shows the records before the
+// crop whose canvas does not fit, and the rest wait for a redo.
+TEST_F(CropHistoryTest, ARebuildWithoutMemoryStopsBeforeTheCropThatNeedsIt) {
+  add_marks(0, 5);
+  crop_chain(1);
+  add_marks(5, 2);
+  uint64_t budget = tbitmap_set_budget(260 * 210 * 4 - 1);
+  EXPECT_EQ(paint_history_rebuild(history), 0);
+  EXPECT_EQ(paint_history_get_position(history), 4);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+  EXPECT_EQ(paint_history_redo(history), -1);
+  tbitmap_set_budget(budget);
+  EXPECT_EQ(paint_history_redo(history), 1);
+  EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(pc)), 260);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
 int main(int argc, char **argv) { return paint_test_main(argc, argv); }
