@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "os_paths.h"
 #include "paint_context.h"
 #include "paint_file.h"
+#include "paint_history.h"
 #include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
@@ -31,6 +33,7 @@ const char16_t k_app_name[] = u"Brivola";
 const char16_t k_res_small[] = u"resqvga";
 const char16_t k_res_other[] = u"resvga";
 const char16_t k_cache_file[] = u"paint.cache";
+const char16_t k_bad_cache_suffix[] = u".bad";
 
 // The feedback page and what it is told about this build (the host and the
 // distributor are build settings).
@@ -346,6 +349,13 @@ int app_common_on_exit(int code) {
   app->_exit_decided = 1;
   char16_t path[APP_PATH_CHARS];
   if (!app_common_get_cache_file(path, APP_PATH_CHARS) || cache_in_restore(app, path)) return 1;
+  if (app->_kept_unread) {
+    // The kept painting this run had no memory to read is whole on disk and
+    // is no painting of this run: it stays for a later start. A painting
+    // made in this run is kept all the same, with that one set aside first.
+    if (code == APP_EXIT_KEEP_NOTHING || !paint_history_is_modified(app->_history)) return 1;
+    if (port_fs_exists(path) && !app_common_set_cache_aside(path)) return 1;
+  }
   if (code == APP_EXIT_KEEP_NOTHING) {
     // Not restored at the next start.
     port_fs_delete_file(path);
@@ -357,6 +367,22 @@ int app_common_on_exit(int code) {
   int kept = paint_file_write_silently(app->_file, path);
   if (told) paint_file_show_save_failure(app->_file, kept);
   return 1;
+}
+
+// The kept painting did not open whole, or is no plain file: it stays beside
+// the cache as "paint.cache.bad" (an older one is replaced), so the next
+// start neither trips on it again nor loses it. A link moves as the link.
+int app_common_set_cache_aside(const char16_t *path) {
+  PORT_CHECK(path != nullptr);
+  char16_t bad[APP_PATH_CHARS];
+  if (twformat(bad, APP_PATH_CHARS, u"%s%s", path, k_bad_cache_suffix) >= APP_PATH_CHARS) return 0;
+  std::string from = port_fs_native_path(path), to = port_fs_native_path(bad);
+  if (from.empty() || to.empty()) return 0;
+  if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
+  // A folder cannot replace a file, nor a file a folder: the older one goes
+  // (unless it is a folder with entries), as a rename would take it.
+  if (errno != EISDIR && errno != ENOTDIR && errno != ENOTEMPTY && errno != EEXIST) return 0;
+  return std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 int app_common_get_cache_file(char16_t *buffer, int n) {
@@ -417,10 +443,9 @@ void on_message_closed(int32_t result, void *user_data) {
 
 // Until the restore has returned (its boxes included), the cache file holds
 // the painting of the last run, or has been set aside: the painting on the
-// screen is the empty start-up one or what was read so far. One the restore
-// had no memory to read holds it still.
+// screen is the empty start-up one or what was read so far.
 bool cache_in_restore(const app_context *app, const char16_t *path) {
-  return app->_restoring || app->_kept_unread || (app->_restore_timer && port_fs_exists(path));
+  return app->_restoring || (app->_restore_timer && port_fs_exists(path));
 }
 
 // The format comes from a language file: a conversion other than one %s

@@ -139,10 +139,14 @@ void app_common_open_feedback();
 // to "paint.cache" in the cache folder (a plain file, never through a link);
 // a failed write leaves the older file as it was, and is said in a box after
 // Quit and 'Q' (APP_EXIT_QUIT_KEEP) only: the other roads never wait on the
-// user. While the restore of the kept painting has not returned, or when it
-// had no memory to read it, the file stays as it is. Only the first
+// user. While the restore of the kept painting has not returned the file
+// stays as it is; one the restore had no memory to read stays unless this
+// run changed the painting, and is then set aside as "paint.cache.bad". Only the first
 // request acts: a later one (from inside the question) does nothing. Always
 // 1: the exit goes on.
 int app_common_on_exit(int code);
 // The file the exit hook keeps the painting in (APP_PATH_CHARS chars).
 int app_common_get_cache_file(char16_t *buffer, int n);
+// Moves what is at path (never followed, never opened) to path + ".bad",
+// replacing an older one: 1 when it moved.
+int app_common_set_cache_aside(const char16_t *path);

@@ -103,8 +103,8 @@ struct app_context {
   // is the last run's painting until then, and nothing may write over it.
   uint8_t _restoring;
   // 1 when the restore found the kept painting but had no memory to read it:
-  // the file stays as it is for a later start, and no keep of this run
-  // writes over it or removes it.
+  // the file stays as it is for a later start; the keep of this run sets it
+  // aside first when the painting changed after the restore.
   uint8_t _kept_unread;
   // 1 once the exit hook has dealt with the painting: a later exit request
   // (one that reaches the hook from inside its own question) does nothing.

@@ -87,7 +87,6 @@ const menu_entry k_menu[] = {
     {25164, u"Take a Screenshot/-1/3", PAINT_NEW_TAKE_SCREENSHOT, 15128, 15129},
 };
 
-const char16_t k_bad_cache_suffix[] = u".bad";
 
 static_assert(PAINT_NEW_TYPE_COUNT == OPEN_PICTURE_TYPE_COUNT, "the panel keeps every picture type");
 
@@ -110,7 +109,6 @@ int start_load(paint_new_state *st, const char16_t *path);
 int compose_through_mask(paint_new_state *st);
 void slide_panel_closed(commandpanel *cp);
 void bring_window_back();
-int keep_bad_cache(const char16_t *path);
 enum { KEPT_NONE, KEPT_PLAIN, KEPT_OTHER };
 int kept_kind(const char16_t *path);
 int new_size_check(tdialog *dialog, int32_t result, void *owner);
@@ -423,7 +421,7 @@ void commandpanel_restore_cache() {
   // folder, a pipe, a socket, a link) goes aside unopened, as it is, so the
   // next keep writes a plain file in its place and never through a link.
   if (kind == KEPT_OTHER) {
-    keep_bad_cache(path);
+    app_common_set_cache_aside(path);
     return;
   }
   // Until this returns the exit keep leaves the file alone: the failure box
@@ -432,13 +430,14 @@ void commandpanel_restore_cache() {
   int code = paint_file_open_quietly(app->_file, path);
   // A damaged file goes aside as it was before anything is shown. A whole
   // one stays: it is the painting's only copy on disk until the next keep
-  // replaces it. So does one there was no memory to read: it is no newer
-  // painting that would replace it, and no keep of this run does.
+  // replaces it. So does one there was no memory to read: the keep of this
+  // run leaves it in place, or sets it aside first when there is a painting
+  // of this run to keep.
   bool short_of_memory = code == 0 || code == PAINT_FILE_ERR_ALLOCATION;
   if (short_of_memory)
     app->_kept_unread = 1;
   else if (code != 1)
-    keep_bad_cache(path);
+    app_common_set_cache_aside(path);
   // Whatever the reader took in is rebuilt and shown, whole or not.
   rebuild_locked(app);
   paint_history_set_modified(app->_history, 0);
@@ -448,7 +447,9 @@ void commandpanel_restore_cache() {
   // Read from the kept file, it would be named after it ("paint"): it is
   // the painting of the last run, which has no name until Save gives one.
   make_untitled(app);
-  paint_history_set_modified(app->_history, 1);
+  // What memory allowed to read is no change of this run: only a change
+  // made after it lets the exit keep take the file's place.
+  paint_history_set_modified(app->_history, short_of_memory ? 0 : 1);
   paint_file_show_open_failure(app->_file, short_of_memory ? PAINT_FILE_ERR_ALLOCATION : code);
   app->_restoring = 0;
 }
@@ -608,21 +609,6 @@ void slide_panel_closed(commandpanel *cp) {
 }
 
 void bring_window_back() { wins_window_show(); }
-
-// The kept painting did not open whole, or is no plain file: it stays beside
-// the cache as "paint.cache.bad" (an older one is replaced), so the next
-// start neither trips on it again nor loses it. A link moves as the link.
-int keep_bad_cache(const char16_t *path) {
-  char16_t bad[APP_PATH_CHARS];
-  if (twformat(bad, APP_PATH_CHARS, u"%s%s", path, k_bad_cache_suffix) >= APP_PATH_CHARS) return 0;
-  std::string from = port_fs_native_path(path), to = port_fs_native_path(bad);
-  if (from.empty() || to.empty()) return 0;
-  if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
-  // A folder cannot replace a file, nor a file a folder: the older one goes
-  // (unless it is a folder with entries), as a rename would take it.
-  if (errno != EISDIR && errno != ENOTDIR && errno != ENOTEMPTY && errno != EEXIST) return 0;
-  return std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0;
-}
 
 // What is at path, links not followed.
 int kept_kind(const char16_t *path) {

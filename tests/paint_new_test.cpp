@@ -659,19 +659,25 @@ TEST(PaintKeep, AQuitOrQWhoseKeepCannotBeWrittenSaysSo) {
 }
 
 // Short of memory is no damage: the kept painting stays where it is, the
-// user is told, no keep of that run writes over it or removes it, and a
-// start with the memory restores it.
+// user is told, a keep of that run neither writes over it nor removes it,
+// and a start with the memory restores it. A stroke drawn in that run is
+// kept all the same, the unread painting set aside whole.
 TEST(PaintRestore, AKeptPaintingThereWasNoMemoryToReadStaysForALaterStart) {
   const struct {
     const char *road;
     int code;
-  } roads[] = {{"window close", APP_EXIT_KEEP_CACHE}, {"Quit, No", APP_EXIT_ASK_SAVE}};
+    bool draws;
+  } roads[] = {{"window close", APP_EXIT_KEEP_CACHE, false},
+               {"Quit, No", APP_EXIT_ASK_SAVE, false},
+               {"a stroke, then window close", APP_EXIT_KEEP_CACHE, true}};
+  const int stroke[][2] = {{60, 450}, {420, 470}};
   for (const auto &road : roads) {
     SCOPED_TRACE(road.road);
     app_test_folders folders;
     std::string kept_canvas = keep_two_strokes(folders);
     test_bytes kept = test_read_file(kept_file(folders));
-    ASSERT_TRUE(app_test_run([&](app_context *) {
+    std::string painted;
+    ASSERT_TRUE(app_test_run([&](app_context *app) {
       int32_t width = 0, height = 0;
       tscreen_get_size(tscreen_get(), &width, &height);
       box_closer closer;
@@ -683,10 +689,20 @@ TEST(PaintRestore, AKeptPaintingThereWasNoMemoryToReadStaysForALaterStart) {
       EXPECT_EQ(g_box_texts, std::vector<std::u16string>{u"Fail to open paint (code: -6)\nNo enough memory.."});
       EXPECT_EQ(test_read_file(kept_file(folders)), kept);
       EXPECT_FALSE(exists(kept_file(folders) + ".bad"));
+      if (road.draws) {
+        app_test_remove_toolbar(app);
+        app_test_stroke(stroke, 2);
+        painted = app_test_canvas_bytes(app);
+      }
       wins_window_exit(road.code);
       wins_window_run();
       os_clock_drive(0);
     }));
+    if (road.draws) {
+      EXPECT_EQ(test_read_file(kept_file(folders) + ".bad"), kept);
+      run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+      continue;
+    }
     EXPECT_EQ(test_read_file(kept_file(folders)), kept);
     run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == kept_canvas); });
   }
