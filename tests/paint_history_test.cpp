@@ -11,15 +11,18 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <limits>
 #include <random>
 #include <vector>
 
 #include "paint_fixture.h"
+#include "test_env.h"
 
 namespace {
 
@@ -92,15 +95,30 @@ void write_gz(const std::string &path, const std::vector<uint8_t> &bytes) {
   gzclose(file);
 }
 
-// A checkpoint header: size, stride, the base picture at 0, 0, the zoom.
-std::vector<uint8_t> header(uint32_t w, uint32_t h, uint32_t stride, double zoom = 1.0) {
-  std::vector<uint8_t> bytes = {'B', 'V', 'C', '2'};
-  uint64_t zoom_bits;
-  std::memcpy(&zoom_bits, &zoom, 8);
-  for (uint32_t v : {w, h, stride, 0u, 0u, uint32_t(zoom_bits), uint32_t(zoom_bits >> 32)})
-    for (int i = 0; i < 4; i++) bytes.push_back(uint8_t(v >> (8 * i)));
+// What a checkpoint file holds, unpacked.
+std::vector<uint8_t> read_gz(const std::string &path) {
+  std::vector<uint8_t> bytes;
+  gzFile file = gzopen(path.c_str(), "rb");
+  if (!file) return bytes;
+  uint8_t piece[4096];
+  for (int got; (got = gzread(file, piece, sizeof piece)) > 0;) bytes.insert(bytes.end(), piece, piece + got);
+  gzclose(file);
   return bytes;
 }
+
+std::vector<uint8_t> read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char *>(bytes.data()),
+                                                                  std::streamsize(bytes.size()));
+}
+
+// The header of a checkpoint file: the stride at 12, the zoom at 24, the
+// row marks at 48.
+constexpr size_t STRIDE_AT = 12, ZOOM_AT = 24, MARKS_AT = 48;
 
 // The canvas as it shows: its size and pixels.
 struct picture {
@@ -305,22 +323,113 @@ TEST_F(HistoryTest, FilesAnEarlierRunLeftAreDeletedWhenAPaintingStarts) {
 
 TEST_F(HistoryTest, ACheckpointOfAnotherCanvasOrCutShortIsNotUsed) {
   add_marks(0, 30);
-  tbitmap *canvas = paint_context_get_canvas(pc);
   // Another zoom's; the right header, then too few pixel bytes (the part
   // read is thrown away); not a gzip stream at all; rows padded as we never
   // write them.
-  auto cut = header(tbitmap_get_width(canvas), tbitmap_get_height(canvas), tbitmap_get_stride(canvas));
-  cut.resize(cut.size() + tbitmap_get_height(canvas), 0);
-  cut.resize(cut.size() + 5000, 0x55);
+  auto real = read_gz(checkpoint_path(0, 100));
+  ASSERT_GT(real.size(), MARKS_AT);
+  auto other_zoom = real, cut = real, padded = real;
+  double zoom = 1.5;
+  std::memcpy(other_zoom.data() + ZOOM_AT, &zoom, 8);
+  cut.resize(MARKS_AT + size_t(tbitmap_get_height(paint_context_get_canvas(pc))) + 5000);
+  padded[STRIDE_AT] += 4;
   for (int32_t last : {28, 27, 26, 25}) {
-    if (last == 28) write_gz(checkpoint_path(0, 100), header(100, 100, 400, 1.5));
+    if (last == 28) write_gz(checkpoint_path(0, 100), other_zoom);
     if (last == 27) write_gz(checkpoint_path(0, 100), cut);
-    if (last == 25) write_gz(checkpoint_path(0, 100), header(100, 100, 404));
+    if (last == 25) write_gz(checkpoint_path(0, 100), padded);
     if (last == 26) std::ofstream(checkpoint_path(0, 100), std::ios::trunc) << "garbage";
     log.clear();
     paint_history_undo(history);
     EXPECT_EQ(log, range(0, last));
     EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+  }
+}
+
+// A replay stuck opening or writing a FIFO is let go: its other end is
+// opened, and what goes into it is read away until the replay returns.
+void let_go(const std::string &fifo, std::future<void> &replay) {
+  int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  if (writer >= 0) close(writer);
+  int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  char sink[4096];
+  while (replay.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+    while (reader >= 0 && read(reader, sink, sizeof sink) > 0) {
+    }
+  if (reader >= 0) close(reader);
+}
+
+// Whatever sits at a checkpoint's name, or at the name it is written under
+// first, instead of the file a replay wrote: undo and redo show what a replay
+// from record 0 shows, in time, and the odd entry is gone (a folder with files
+// in it stays), a good checkpoint written in its place.
+TEST_F(HistoryTest, AnOddOrForeignFileAtACheckpointNameIsNeverReadNorWrittenThrough) {
+  const std::string zero = checkpoint_path(0, 100), one = checkpoint_path(1, 100), temporary = one + ".tmp";
+  const std::string elsewhere = home + "/elsewhere";
+  std::vector<uint8_t> good_zero, good_one;
+  // Each takes the good checkpoint 1 away (or spoils it) and puts something in its place.
+  auto fifo = [&](const std::string &at) {
+    unlink(one.c_str());
+    EXPECT_EQ(mkfifo(at.c_str(), 0600), 0);
+  };
+  auto link_to = [&](const std::string &at, const std::vector<uint8_t> &target) {
+    unlink(one.c_str());
+    write_file(elsewhere, target);
+    EXPECT_EQ(symlink(elsewhere.c_str(), at.c_str()), 0);
+  };
+  auto folder = [&](bool with_file) {
+    unlink(one.c_str());
+    EXPECT_EQ(mkdir(one.c_str(), 0700), 0);
+    if (with_file) write_file(one + "/x", {1});
+  };
+  auto changed_pixels = [&] {
+    auto bytes = read_gz(one);
+    size_t first_row = MARKS_AT + size_t(tbitmap_get_height(paint_context_get_canvas(pc)));
+    for (size_t i = 0; i < 400; i++) bytes[first_row + 4 * 90 + i] ^= 0x5A;
+    write_gz(one, bytes);
+  };
+  struct odd_case {
+    const char *name;
+    std::string at;  // the odd entry
+    std::function<void()> plant;
+    bool stays;
+  } cases[] = {
+      {"a FIFO", one, [&] { fifo(one); }, false},
+      // The link leads to a good checkpoint: only reading through it would use it.
+      {"a link", one, [&] { link_to(one, good_one); }, false},
+      {"an empty folder", one, [&] { folder(false); }, false},
+      {"a folder with a file", one, [&] { folder(true); }, true},
+      {"the two swapped", one, [&] { write_file(one, good_zero), write_file(zero, good_one); }, false},
+      {"pixels changed", one, changed_pixels, false},
+      {"cut in half", one, [&] { write_file(one, {good_one.begin(), good_one.begin() + good_one.size() / 2}); }, false},
+      {"a FIFO at the temporary", temporary, [&] { fifo(temporary); }, false},
+      {"a link at the temporary", temporary, [&] { link_to(temporary, {7}); }, false},
+  };
+  for (const odd_case &c : cases) {
+    SCOPED_TRACE(c.name);
+    paint_history_reset(history);
+    paint_context_clear(pc);
+    add_marks(0, 60);
+    good_zero = read_file(zero);
+    good_one = read_file(one);
+    c.plant();
+    auto elsewhere_before = read_file(elsewhere);
+    std::future<void> undo = std::async(std::launch::async, [&] { paint_history_undo(history); });
+    if (undo.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+      ADD_FAILURE() << "the undo hangs";
+      let_go(c.at, undo);
+    }
+    EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+    struct stat info;
+    EXPECT_EQ(lstat(c.at.c_str(), &info) == 0 && !S_ISREG(info.st_mode), c.stays);
+    EXPECT_EQ(read_file(elsewhere), elsewhere_before);
+    EXPECT_EQ(read_file(zero), good_zero);
+    if (!c.stays) {
+      EXPECT_EQ(read_file(one), good_one);
+    }
+    EXPECT_NE(lstat(temporary.c_str(), &info), 0);
+    paint_history_redo(history);
+    EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+    if (c.stays) test_remove_tree(one);
   }
 }
 
@@ -557,8 +666,8 @@ TEST_F(CropHistoryTest, ARunOfCropsMakesOneCanvasAndUndoStartsAtTheCheckpoint) {
   }
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
   // A checkpoint found cut short only when the crops end: the replay starts again from record 0.
-  std::vector<uint8_t> cut = header(3, 2, 12);
-  cut.resize(cut.size() + 2 + 5, 0);
+  std::vector<uint8_t> cut = read_gz(checkpoint_path(1, 100));
+  cut.resize(MARKS_AT + 2 + 5);
   write_gz(checkpoint_path(1, 100), cut);
   paint_history_set_position(history, 51);
   paint_history_undo(history);  // record 50 keeps all of the checkpoint
