@@ -32,9 +32,9 @@ constexpr int32_t PROGRESS_STEP = 25;
 constexpr int32_t PROGRESS_LONG_REPLAY = 76;
 constexpr double PROGRESS_ZOOM = 2.0;
 constexpr uint8_t CHECKPOINT_MAGIC[4] = {'B', 'V', 'C', '3'};
-constexpr int CHECKPOINT_HEADER = 48;
-// The header bytes the checkpoint's own hash covers: all but that hash.
-constexpr int CHECKPOINT_HASHED = 40;
+constexpr int CHECKPOINT_HEADER = 56;
+// Where the hash of the header before it lies, and the hash of the rest.
+constexpr int CHECKPOINT_HEADER_SUM = 40, CHECKPOINT_ROWS_SUM = 48;
 constexpr unsigned CHECKPOINT_BUFFER = 256 * 1024;
 // The most one gzwrite takes (it counts in ints).
 constexpr uint64_t CHECKPOINT_PIECE = 1u << 30;
@@ -81,7 +81,8 @@ struct checkpoint_shape {
   int32_t width, height;
   tpoint base_offset;
   uint64_t key;
-  // The hash its header gives, which its rows continue; the one it must end at.
+  // The hash of its header, which its row marks and rows continue; the one
+  // it must end at.
   uint64_t sum, stored_sum;
   struct stat file;
 };
@@ -381,10 +382,12 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
   for (uint32_t y = 1; y < height; y++)
     repeats[y] = std::memcmp(canvas->_pixels + uint64_t(y) * stride, canvas->_pixels + uint64_t(y - 1) * stride,
                              stride) == 0;
-  uint64_t sum = hash_bytes(hash_bytes(HASH_SEED, header, CHECKPOINT_HASHED), repeats.data(), height);
+  uint64_t sum = hash_bytes(HASH_SEED, header, CHECKPOINT_HEADER_SUM);
+  put_u64(header + CHECKPOINT_HEADER_SUM, sum);
+  sum = hash_bytes(sum, repeats.data(), height);
   for (uint32_t y = 0; y < height; y++)
     if (!repeats[y]) sum = hash_bytes(sum, canvas->_pixels + uint64_t(y) * stride, stride);
-  put_u64(header + CHECKPOINT_HASHED, sum);
+  put_u64(header + CHECKPOINT_ROWS_SUM, sum);
   bool ok = gzwrite(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
             gzwrite(file, repeats.data(), height) == int(height);
   // Rows in a row that do not repeat go in one piece, as large as gzwrite
@@ -949,9 +952,12 @@ static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent
 
 // A header this program wrote: the magic, a canvas of a size it can have
 // (32 bpp, rows without padding), drawn at the painting's zoom exactly, for
-// the records it is to stand for.
+// the records it is to stand for, and whole, so that no canvas is made for a
+// size that was never written.
 static int read_shape(const paint_context *pc, const uint8_t *header, uint64_t key, checkpoint_shape *form) {
   if (std::memcmp(header, CHECKPOINT_MAGIC, 4) != 0) return 0;
+  uint64_t header_sum = hash_bytes(HASH_SEED, header, CHECKPOINT_HEADER_SUM);
+  if (get_u64(header + CHECKPOINT_HEADER_SUM) != header_sum) return 0;
   uint32_t width = tfile_get_u32(header + 4), height = tfile_get_u32(header + 8);
   if (width < 1 || height < 1 || width > uint32_t(TBITMAP_MAX_SIDE) || height > uint32_t(TBITMAP_MAX_SIDE)) return 0;
   if (tfile_get_u32(header + 12) != width * 4) return 0;
@@ -963,8 +969,8 @@ static int read_shape(const paint_context *pc, const uint8_t *header, uint64_t k
   form->height = int32_t(height);
   form->base_offset = {int32_t(tfile_get_u32(header + 16)), int32_t(tfile_get_u32(header + 20))};
   form->key = key;
-  form->sum = hash_bytes(HASH_SEED, header, CHECKPOINT_HASHED);
-  form->stored_sum = get_u64(header + CHECKPOINT_HASHED);
+  form->sum = header_sum;
+  form->stored_sum = get_u64(header + CHECKPOINT_ROWS_SUM);
   return 1;
 }
 

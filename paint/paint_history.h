@@ -33,18 +33,20 @@
 //   | 32     | 8          | key: hash of the painting's start (picture     |
 //   |        |            | size, new colour, base picture) and of every   |
 //   |        |            | record before it (u64)                         |
-//   | 40     | 8          | hash of bytes 0..39, the row marks and the     |
+//   | 40     | 8          | hash of bytes 0..39 (u64)                      |
+//   | 48     | 8          | that hash continued over the row marks and the |
 //   |        |            | rows stored, in file order (u64)               |
-//   | 48     | h          | per row: 1 when it equals the row above, else 0|
-//   | 48 + h | stride x n | the n rows marked 0, top-down, 32 bpp          |
+//   | 56     | h          | per row: 1 when it equals the row above, else 0|
+//   | 56 + h | stride x n | the n rows marked 0, top-down, 32 bpp          |
 //
 // Loading one gives the canvas its size and the base picture its place, so a
 // replay draws only the records after it, crops included.
 // Checkpoints are the program's own files: only a plain file is read, never
-// through a link and never with a read that could wait (a FIFO); a file of
+// through a link and never with a read that could wait (a FIFO). A file of
 // another zoom, whose header is not one we write, whose key is not that of
-// the records it would stand for or whose rows do not give its hash is
-// deleted (an empty folder too), and the replay starts from an earlier one.
+// the records it would stand for, or whose header or rows do not give their
+// hash, is deleted (an empty folder too), and the replay starts from an
+// earlier one.
 #pragma once
 
 #include <cstdint>

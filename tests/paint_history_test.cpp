@@ -122,8 +122,8 @@ void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
 }
 
 // The header of a checkpoint file: the stride at 12, the zoom at 24, the
-// row marks at 48.
-constexpr size_t STRIDE_AT = 12, ZOOM_AT = 24, MARKS_AT = 48;
+// row marks at 56.
+constexpr size_t STRIDE_AT = 12, ZOOM_AT = 24, MARKS_AT = 56;
 
 // The canvas as it shows: its size and pixels.
 struct picture {
