@@ -23,6 +23,7 @@
 
 #include "paint_fixture.h"
 #include "test_env.h"
+#include "tfile.h"
 
 namespace {
 
@@ -121,9 +122,9 @@ void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
                                                                   std::streamsize(bytes.size()));
 }
 
-// The header of a checkpoint file: the stride at 12, the zoom at 24, the
+// The header of a checkpoint file: the width at 4, the stride at 12, the zoom at 24, the
 // row marks at 56.
-constexpr size_t STRIDE_AT = 12, ZOOM_AT = 24, MARKS_AT = 56;
+constexpr size_t WIDTH_AT = 4, STRIDE_AT = 12, ZOOM_AT = 24, MARKS_AT = 56;
 
 // The canvas as it shows: its size and pixels.
 struct picture {
@@ -348,6 +349,16 @@ TEST_F(HistoryTest, ACheckpointOfAnotherCanvasOrCutShortIsNotUsed) {
     EXPECT_EQ(log, range(0, last));
     EXPECT_TRUE(canvas_matches_rebuild(pc, history));
   }
+  // A header changed to state a wider canvas (and rows to match) is refused
+  // before a canvas is made for it.
+  auto wider = real;
+  tfile_put_u32(wider.data() + WIDTH_AT, 4096 + 200);
+  tfile_put_u32(wider.data() + STRIDE_AT, 4 * (4096 + 200));
+  write_gz(checkpoint_path(0, 100), wider);
+  uint32_t made = pc->_canvases_made;
+  paint_history_undo(history);
+  EXPECT_EQ(pc->_canvases_made, made);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
 // A replay stuck opening or writing a FIFO is let go: its other end is
