@@ -1076,4 +1076,6 @@ static void put_u64(uint8_t *at, uint64_t value) {
   tfile_put_u32(at + 4, uint32_t(value >> 32));
 }
 
-static uint64_t get_u64(const uint8_t *at) { return uint64_t(tfile_get_u32(at)) | uint64_t(tfile_get_u32(at + 4)) << 32; }
+static uint64_t get_u64(const uint8_t *at) {
+  return uint64_t(tfile_get_u32(at)) | uint64_t(tfile_get_u32(at + 4)) << 32;
+}

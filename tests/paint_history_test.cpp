@@ -112,7 +112,8 @@ std::vector<uint8_t> read_file(const std::string &path) {
   std::vector<uint8_t> bytes;
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
   uint8_t piece[4096];
-  for (ssize_t got; fd >= 0 && (got = read(fd, piece, sizeof piece)) > 0;) bytes.insert(bytes.end(), piece, piece + got);
+  for (ssize_t got; fd >= 0 && (got = read(fd, piece, sizeof piece)) > 0;)
+    bytes.insert(bytes.end(), piece, piece + got);
   if (fd >= 0) close(fd);
   return bytes;
 }
