@@ -450,6 +450,27 @@ TEST_F(HistoryTest, AnOddOrForeignFileAtACheckpointNameIsNeverReadNorWrittenThro
   }
 }
 
+// The same records drawn on another picture make another canvas: that
+// painting's checkpoint is not this one's.
+TEST_F(HistoryTest, ACheckpointOfTheSameRecordsOnAnotherPictureIsNotUsed) {
+  std::vector<uint8_t> other;
+  for (uint32_t colour : {0xFF102030u, 0xFF405060u}) {
+    tbitmap *photo = tbitmap_new(200, -150, 32);
+    ASSERT_NE(photo, nullptr);
+    tbitmap_fill_rect(photo, 0, 0, 199, 149, colour);
+    ASSERT_EQ(paint_context_load_picture(pc, photo), 1);
+    tbitmap_free(photo);
+    paint_history_reset(history);
+    paint_context_clear(pc);
+    add_marks(0, 30);
+    if (other.empty()) other = read_file(checkpoint_path(0, 100));
+  }
+  write_file(checkpoint_path(0, 100), other);
+  paint_history_undo(history);
+  EXPECT_EQ(log, range(0, 28));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
 TEST_F(HistoryTest, ApplicationRecordsGoThroughItsHooksOrAreSkipped) {
   uint8_t text[6] = {1, 2, 3, 4, 5, 6};
   add_marks(0, 3);
