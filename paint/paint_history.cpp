@@ -3,11 +3,13 @@
 
 #include <cairo.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -29,8 +31,10 @@ constexpr int32_t PROGRESS_STEP = 25;
 // checkpoint and has more records than this to draw.
 constexpr int32_t PROGRESS_LONG_REPLAY = 76;
 constexpr double PROGRESS_ZOOM = 2.0;
-constexpr uint8_t CHECKPOINT_MAGIC[4] = {'B', 'V', 'C', '2'};
-constexpr int CHECKPOINT_HEADER = 32;
+constexpr uint8_t CHECKPOINT_MAGIC[4] = {'B', 'V', 'C', '3'};
+constexpr int CHECKPOINT_HEADER = 56;
+// Where the hash of the header before it lies, and the hash of the rest.
+constexpr int CHECKPOINT_HEADER_SUM = 40, CHECKPOINT_ROWS_SUM = 48;
 constexpr unsigned CHECKPOINT_BUFFER = 256 * 1024;
 // The most one gzwrite takes (it counts in ints).
 constexpr uint64_t CHECKPOINT_PIECE = 1u << 30;
@@ -40,6 +44,11 @@ constexpr int32_t CHECKPOINTS_NEAR = 8, CHECKPOINTS_SPACING = 8;
 constexpr double MIN_SCALE = 1.0 / 65536, MAX_SCALE = 65536;
 // The largest checkpoint kept in memory after it was read.
 constexpr uint64_t KEEP_LIMIT = 64ull << 20;
+// The checkpoint hash: 64-bit multiply-rotate rounds on four lanes of
+// 8-byte words, so that a canvas hashes at about the speed memory is read.
+// It tells this painting's checkpoints from any other's, not from a forgery.
+constexpr uint64_t HASH_PRIME_1 = 0x9E3779B185EBCA87ull, HASH_PRIME_2 = 0xC2B2AE3D27D4EB4Full;
+constexpr uint64_t HASH_SEED = 0x27D4EB2F165667C5ull;
 
 static int32_t zoom_percent(double zoom);
 static int grow_records(paint_history *history, int32_t needed);
@@ -71,6 +80,11 @@ static void hold_for_crops(paint_history *history, int32_t from, bool *held);
 struct checkpoint_shape {
   int32_t width, height;
   tpoint base_offset;
+  uint64_t key;
+  // The hash of its header, which its row marks and rows continue; the one
+  // it must end at.
+  uint64_t sum, stored_sum;
+  struct stat file;
 };
 // A checkpoint a run of crops starts from, read only when the run ends.
 struct checkpoint_part {
@@ -84,12 +98,21 @@ static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *for
 static bool worth_writing(int32_t done, int32_t position);
 static bool is_crop(const paint_context *pc, const paint_history_record *record);
 static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent);
-static int file_identity(const char *path, paint_history_kept *kept);
+static void remove_entry(const char *path);
+static gzFile open_plain_file(const char *path, struct stat *info);
+static gzFile create_temporary(const char *path);
+static void file_identity(const struct stat &info, paint_history_kept *kept);
 static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
-                            const char *path);
+                            const checkpoint_shape *form);
 static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent, const char *path);
-static int read_shape(const paint_context *pc, const uint8_t *header, checkpoint_shape *form);
+static int read_shape(const paint_context *pc, const uint8_t *header, uint64_t key, checkpoint_shape *form);
 static void forget_kept(paint_history *history);
+static int checkpoint_key(paint_history *history, int32_t index, uint64_t *key);
+static uint64_t start_sum(paint_history *history);
+static uint64_t record_sum(uint64_t sum, const paint_history_record *record);
+static uint64_t hash_bytes(uint64_t sum, const void *data, size_t size);
+static void put_u64(uint8_t *at, uint64_t value);
+static uint64_t get_u64(const uint8_t *at);
 
 paint_history *paint_history_new(paint_context *context, const char *cache_dir) {
   paint_history *history = static_cast<paint_history *>(std::calloc(1, sizeof(paint_history)));
@@ -119,6 +142,7 @@ void paint_history_free(paint_history *history) {
   forget_kept(history);
   free_records(history, 0);
   std::free(history->_records);
+  std::free(history->_record_sums);
   std::free(history);
 }
 
@@ -138,6 +162,8 @@ void paint_history_reset(paint_history *history) {
   delete_all_checkpoints(history);
   forget_kept(history);
   if (history->_cache_dir[0]) delete_stale_files(history->_cache_dir);
+  // A new painting: its base picture may sit where the last one did.
+  history->_base_summed = 0;
   history->_modified = 0;
 }
 
@@ -327,11 +353,13 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
   paint_context *pc = history->_context;
   tbitmap *canvas = paint_context_get_canvas(pc);
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
+  uint64_t key;
   if (!canvas || !paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
-  if (access(path, F_OK) == 0) return 0;
-  // Written aside and renamed: a file under the real name is always whole.
+  if (paint_history_checkpoint_exists(history, index, zoom_percent) || !checkpoint_key(history, index, &key)) return 0;
+  // Written aside and renamed: a file under the real name is always whole,
+  // and a link there is replaced, not followed.
   std::string temp = std::string(path) + ".tmp";
-  gzFile file = gzopen(temp.c_str(), "wb");
+  gzFile file = create_temporary(temp.c_str());
   if (!file) return 0;
   gzbuffer(file, CHECKPOINT_BUFFER);
   gzsetparams(file, 1, Z_DEFAULT_STRATEGY);
@@ -345,15 +373,21 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
   tfile_put_u32(header + 12, stride);
   tfile_put_u32(header + 16, uint32_t(pc->_base_offset.x));
   tfile_put_u32(header + 20, uint32_t(pc->_base_offset.y));
-  uint64_t zoom_bits;
   double zoom = paint_context_get_zoom(pc);
+  uint64_t zoom_bits;
   std::memcpy(&zoom_bits, &zoom, 8);
-  tfile_put_u32(header + 24, uint32_t(zoom_bits));
-  tfile_put_u32(header + 28, uint32_t(zoom_bits >> 32));
+  put_u64(header + 24, zoom_bits);
+  put_u64(header + 32, key);
   std::string repeats(height, '\0');
   for (uint32_t y = 1; y < height; y++)
     repeats[y] = std::memcmp(canvas->_pixels + uint64_t(y) * stride, canvas->_pixels + uint64_t(y - 1) * stride,
                              stride) == 0;
+  uint64_t sum = hash_bytes(HASH_SEED, header, CHECKPOINT_HEADER_SUM);
+  put_u64(header + CHECKPOINT_HEADER_SUM, sum);
+  sum = hash_bytes(sum, repeats.data(), height);
+  for (uint32_t y = 0; y < height; y++)
+    if (!repeats[y]) sum = hash_bytes(sum, canvas->_pixels + uint64_t(y) * stride, stride);
+  put_u64(header + CHECKPOINT_ROWS_SUM, sum);
   bool ok = gzwrite(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
             gzwrite(file, repeats.data(), height) == int(height);
   // Rows in a row that do not repeat go in one piece, as large as gzwrite
@@ -398,15 +432,17 @@ int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t
   uint32_t stride = uint32_t(form.width) * 4;
   for (int32_t y = 0; ok && y < form.height; y++) {
     uint8_t *row = canvas->_pixels + uint64_t(y) * stride;
-    if (repeats[size_t(y)])
+    if (repeats[size_t(y)]) {
       std::memcpy(row, row - stride, stride);
-    else
+    } else {
       ok = gzread(file, row, stride) == int(stride);
+      form.sum = hash_bytes(form.sum, row, stride);
+    }
   }
   gzclose(file);
   if (cr) cairo_surface_mark_dirty(cairo_get_target(cr));
-  if (!ok) return 0;
-  keep_checkpoint(history, index, zoom_percent, canvas, path);
+  if (!ok || form.sum != form.stored_sum) return 0;
+  keep_checkpoint(history, index, zoom_percent, canvas, &form);
   return 1;
 }
 
@@ -414,7 +450,10 @@ int paint_history_checkpoint_exists(const paint_history *history, int32_t index,
   PORT_CHECK(history != nullptr);
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
   if (!paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
-  return access(path, F_OK) == 0;
+  // Whatever sits at the name, a link that leads nowhere too: it is never
+  // written through, and reading it deletes it.
+  struct stat info;
+  return lstat(path, &info) == 0;
 }
 
 void paint_history_delete_zoom_checkpoints(paint_history *history, int32_t zoom_percent) {
@@ -473,6 +512,7 @@ static void free_records(paint_history *history, int32_t from) {
     history->_records[i] = nullptr;
   }
   history->_count = std::min(history->_count, from);
+  history->_sums_known = std::min(history->_sums_known, from / PAINT_HISTORY_CHECKPOINT_STEP + 1);
 }
 
 static void delete_all_checkpoints(paint_history *history) {
@@ -488,7 +528,7 @@ static void delete_stale_files(const char *dir) {
   while (struct dirent *entry = readdir(folder)) {
     if (!is_checkpoint_name(entry->d_name)) continue;
     std::string path = std::string(dir) + "/" + entry->d_name;
-    unlink(path.c_str());
+    remove_entry(path.c_str());
   }
   closedir(folder);
 }
@@ -707,28 +747,29 @@ static void hold_for_crops(paint_history *history, int32_t from, bool *held) {
 // Loads the latest checkpoint at or below the position, canvas size and base
 // picture place included; the index of the first record still to draw, 0
 // when the replay starts from a fresh canvas. A checkpoint that fails to load
-// (cut short, not ours) is deleted, so that this replay writes a good one.
+// (not a plain file, cut short, not ours) is deleted, so that this replay
+// writes a good one, and the one before it is tried.
 static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part, bool *held) {
-  int32_t k = (history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP;
-  k = std::min(k, history->_checkpoint_counts[z]);
-  while (k > 0 && !paint_history_checkpoint_exists(history, k - 1, z)) k--;
-  if (k == 0) return 0;
   paint_context *pc = history->_context;
-  int32_t first_after = k * PAINT_HISTORY_CHECKPOINT_STEP;
   const paint_history_kept &kept = history->_kept;
-  bool in_memory = kept.pixels && kept.index == k - 1 && kept.zoom_percent == z;
-  part->index = k - 1;
-  hold_for_crops(history, first_after, held);
-  if (!in_memory && first_after <= history->_position && history->_records[first_after] &&
-      is_crop(pc, history->_records[first_after])) {
-    if (defer_from_checkpoint(part)) return first_after;
-  } else if (paint_history_load_checkpoint(history, k - 1, z)) {
-    part->index = -1;
-    cairo_t *cr = paint_context_get_cairo(pc);
-    if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
-    return first_after;
+  int32_t k = std::min((history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP, history->_checkpoint_counts[z]);
+  for (; k > 0; k--) {
+    if (!paint_history_checkpoint_exists(history, k - 1, z)) continue;
+    int32_t first_after = k * PAINT_HISTORY_CHECKPOINT_STEP;
+    bool in_memory = kept.pixels && kept.index == k - 1 && kept.zoom_percent == z;
+    part->index = k - 1;
+    hold_for_crops(history, first_after, held);
+    if (!in_memory && first_after <= history->_position && history->_records[first_after] &&
+        is_crop(pc, history->_records[first_after])) {
+      if (defer_from_checkpoint(part)) return first_after;
+    } else if (paint_history_load_checkpoint(history, k - 1, z)) {
+      part->index = -1;
+      cairo_t *cr = paint_context_get_cairo(pc);
+      if (cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS) paint_context_rebuild_cairo(pc);
+      return first_after;
+    }
+    remove_checkpoint(history, k - 1, z);
   }
-  remove_checkpoint(history, k - 1, z);
   part->index = -1;
   return 0;
 }
@@ -755,30 +796,39 @@ static int read_checkpoint_part(void *user, tbitmap *canvas, const trect *from, 
   uint32_t stride = uint32_t(form.width) * 4, out_stride = tbitmap_get_stride(canvas);
   size_t bytes = size_t(from->x2 - from->x1 + 1) * 4;
   std::string row(stride, '\0');
-  for (int32_t y = 0; ok && y <= from->y2; y++) {
-    if (!repeats[size_t(y)]) ok = gzread(file, row.data(), stride) == int(stride);
-    if (ok && y >= from->y1)
+  // Every row is read, those the crops keep or not: only the whole file
+  // gives the hash that tells whether the kept ones are right.
+  for (int32_t y = 0; ok && y < form.height; y++) {
+    if (!repeats[size_t(y)]) {
+      ok = gzread(file, row.data(), stride) == int(stride);
+      form.sum = hash_bytes(form.sum, row.data(), stride);
+    }
+    if (ok && y >= from->y1 && y <= from->y2)
       std::memcpy(canvas->_pixels + uint64_t(to->y + y - from->y1) * out_stride + uint64_t(to->x) * 4,
                   row.data() + size_t(from->x1) * 4, bytes);
   }
   gzclose(file);
-  return ok;
+  return ok && form.sum == form.stored_sum;
 }
 
 // The checkpoint's file read up to its first row: its shape and which rows
 // repeat the one above; null when it is not one we can use.
 static gzFile open_checkpoint(const checkpoint_part *part, checkpoint_shape *form, std::string *repeats) {
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
-  if (!paint_history_checkpoint_path(part->history, part->index, part->zoom_percent, path, sizeof path)) return nullptr;
-  gzFile file = gzopen(path, "rb");
+  uint64_t key;
+  if (!paint_history_checkpoint_path(part->history, part->index, part->zoom_percent, path, sizeof path) ||
+      !checkpoint_key(part->history, part->index, &key))
+    return nullptr;
+  gzFile file = open_plain_file(path, &form->file);
   if (!file) return nullptr;
   gzbuffer(file, CHECKPOINT_BUFFER);
   uint8_t header[CHECKPOINT_HEADER];
   bool ok = gzread(file, header, CHECKPOINT_HEADER) == CHECKPOINT_HEADER &&
-            read_shape(part->history->_context, header, form);
+            read_shape(part->history->_context, header, key, form);
   if (ok) {
     repeats->assign(size_t(form->height), '\0');
     ok = gzread(file, repeats->data(), unsigned(form->height)) == form->height && !(*repeats)[0];
+    form->sum = hash_bytes(form->sum, repeats->data(), repeats->size());
   }
   if (ok) return file;
   gzclose(file);
@@ -803,26 +853,54 @@ static bool is_crop(const paint_context *pc, const paint_history_record *record)
 
 static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent) {
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
-  if (paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) unlink(path);
+  if (paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) remove_entry(path);
   const paint_history_kept &kept = history->_kept;
   if (kept.pixels && kept.index == index && kept.zoom_percent == zoom_percent) forget_kept(history);
 }
 
-static int file_identity(const char *path, paint_history_kept *kept) {
-  struct stat info;
-  if (stat(path, &info) != 0) return 0;
+// A folder under a checkpoint's name goes only when empty; one with files
+// stays, and the painting goes on without that checkpoint.
+static void remove_entry(const char *path) {
+  if (unlink(path) != 0 && errno == EISDIR) rmdir(path);
+}
+
+// Never through a link, and never a FIFO or device, whose open or read
+// could wait for ever.
+static gzFile open_plain_file(const char *path, struct stat *info) {
+  int fd = open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  gzFile file = nullptr;
+  if (fstat(fd, info) == 0 && S_ISREG(info->st_mode)) file = gzdopen(fd, "rb");
+  if (!file) close(fd);
+  return file;
+}
+
+// A fresh file at the temporary name, whatever sat there before (a link, a
+// FIFO, a half-written file of a run that ended).
+static gzFile create_temporary(const char *path) {
+  remove_entry(path);
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  gzFile file = gzdopen(fd, "wb");
+  if (!file) {
+    close(fd);
+    unlink(path);
+  }
+  return file;
+}
+
+static void file_identity(const struct stat &info, paint_history_kept *kept) {
   kept->inode = uint64_t(info.st_ino);
   kept->file_size = uint64_t(info.st_size);
   kept->mtime_sec = int64_t(info.st_mtim.tv_sec);
   kept->mtime_nsec = int64_t(info.st_mtim.tv_nsec);
-  return 1;
 }
 
 static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_percent, const tbitmap *canvas,
-                            const char *path) {
+                            const checkpoint_shape *form) {
   paint_history_kept &kept = history->_kept;
   uint64_t bytes = uint64_t(tbitmap_get_stride(canvas)) * uint64_t(tbitmap_get_height(canvas));
-  if (bytes > KEEP_LIMIT || !file_identity(path, &kept)) {
+  if (bytes > KEEP_LIMIT) {
     forget_kept(history);
     return;
   }
@@ -836,6 +914,8 @@ static void keep_checkpoint(paint_history *history, int32_t index, int32_t zoom_
     return;
   }
   std::memcpy(kept.pixels, canvas->_pixels, size_t(bytes));
+  file_identity(form->file, &kept);
+  kept.key = form->key;
   kept.bytes = bytes;
   kept.index = index;
   kept.zoom_percent = zoom_percent;
@@ -851,9 +931,14 @@ static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent
   paint_context *pc = history->_context;
   if (!kept.pixels || kept.index != index || kept.zoom_percent != zoom_percent) return 0;
   if (kept.zoom != paint_context_get_zoom(pc)) return 0;
+  uint64_t key;
+  if (!checkpoint_key(history, index, &key) || key != kept.key) return 0;
+  struct stat info;
   paint_history_kept now;
-  if (!file_identity(path, &now) || now.inode != kept.inode || now.file_size != kept.file_size ||
-      now.mtime_sec != kept.mtime_sec || now.mtime_nsec != kept.mtime_nsec)
+  if (lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+  file_identity(info, &now);
+  if (now.inode != kept.inode || now.file_size != kept.file_size || now.mtime_sec != kept.mtime_sec ||
+      now.mtime_nsec != kept.mtime_nsec)
     return 0;
   if (!paint_context_set_canvas_shape(pc, int32_t(kept.width), int32_t(kept.height), &kept.base_offset)) return 0;
   tbitmap *canvas = paint_context_get_canvas(pc);
@@ -866,23 +951,131 @@ static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent
 }
 
 // A header this program wrote: the magic, a canvas of a size it can have
-// (32 bpp, rows without padding), drawn at the painting's zoom exactly.
-static int read_shape(const paint_context *pc, const uint8_t *header, checkpoint_shape *form) {
+// (32 bpp, rows without padding), drawn at the painting's zoom exactly, for
+// the records it is to stand for, and whole, so that no canvas is made for a
+// size that was never written.
+static int read_shape(const paint_context *pc, const uint8_t *header, uint64_t key, checkpoint_shape *form) {
   if (std::memcmp(header, CHECKPOINT_MAGIC, 4) != 0) return 0;
+  uint64_t header_sum = hash_bytes(HASH_SEED, header, CHECKPOINT_HEADER_SUM);
+  if (get_u64(header + CHECKPOINT_HEADER_SUM) != header_sum) return 0;
   uint32_t width = tfile_get_u32(header + 4), height = tfile_get_u32(header + 8);
   if (width < 1 || height < 1 || width > uint32_t(TBITMAP_MAX_SIDE) || height > uint32_t(TBITMAP_MAX_SIDE)) return 0;
   if (tfile_get_u32(header + 12) != width * 4) return 0;
-  uint64_t zoom_bits = uint64_t(tfile_get_u32(header + 24)) | uint64_t(tfile_get_u32(header + 28)) << 32;
+  uint64_t zoom_bits = get_u64(header + 24);
   double zoom;
   std::memcpy(&zoom, &zoom_bits, 8);
-  if (zoom != paint_context_get_zoom(pc)) return 0;
+  if (zoom != paint_context_get_zoom(pc) || get_u64(header + 32) != key) return 0;
   form->width = int32_t(width);
   form->height = int32_t(height);
   form->base_offset = {int32_t(tfile_get_u32(header + 16)), int32_t(tfile_get_u32(header + 20))};
+  form->key = key;
+  form->sum = header_sum;
+  form->stored_sum = get_u64(header + CHECKPOINT_ROWS_SUM);
   return 1;
 }
 
 static void forget_kept(paint_history *history) {
   if (history->_kept.pixels) tbitmap_free_pixels(history->_kept.pixels);
   history->_kept = paint_history_kept{};
+}
+
+// The key of checkpoint index: the painting's start and the records it holds.
+// Their hashes are made once, a step of 25 records at a time, when a
+// checkpoint first needs them; 0 when those records are not all there or the
+// list of hashes cannot grow.
+static int checkpoint_key(paint_history *history, int32_t index, uint64_t *key) {
+  if (index < 0 || index >= history->_count / PAINT_HISTORY_CHECKPOINT_STEP) return 0;
+  int32_t needed = index + 2;
+  if (needed > history->_sums_capacity) {
+    int32_t capacity = std::max(needed, history->_sums_capacity * 2);
+    void *grown = std::realloc(history->_record_sums, size_t(capacity) * sizeof(uint64_t));
+    if (!grown) return 0;
+    history->_record_sums = static_cast<uint64_t *>(grown);
+    history->_sums_capacity = capacity;
+  }
+  uint64_t *sums = history->_record_sums;
+  if (history->_sums_known == 0) {
+    sums[0] = HASH_SEED;
+    history->_sums_known = 1;
+  }
+  for (int32_t j = history->_sums_known; j < needed; j++) {
+    uint64_t sum = sums[j - 1];
+    for (int32_t i = (j - 1) * PAINT_HISTORY_CHECKPOINT_STEP; i < j * PAINT_HISTORY_CHECKPOINT_STEP; i++) {
+      if (!history->_records[i]) return 0;
+      sum = record_sum(sum, history->_records[i]);
+    }
+    sums[j] = sum;
+    history->_sums_known = j + 1;
+  }
+  *key = hash_bytes(start_sum(history), &sums[needed - 1], sizeof(uint64_t));
+  return 1;
+}
+
+// What the canvas is before the first record: the picture size, the new
+// colour and the base picture, whose pixels are hashed once per painting.
+static uint64_t start_sum(paint_history *history) {
+  const paint_context *pc = history->_context;
+  const tbitmap *base = paint_context_get_base_picture(pc);
+  if (!history->_base_summed || history->_summed_base != base) {
+    uint64_t sum = HASH_SEED;
+    if (base) {
+      int32_t width = tbitmap_get_width(base), height = tbitmap_get_height(base);
+      int32_t size[2] = {width, height};
+      sum = hash_bytes(sum, size, sizeof size);
+      size_t row_bytes = size_t(width) * uint32_t(tbitmap_get_bpp(base)) / 8;
+      for (int32_t y = 0; y < height; y++) sum = hash_bytes(sum, tbitmap_get_row(base, y), row_bytes);
+    }
+    history->_base_sum = sum;
+    history->_summed_base = base;
+    history->_base_summed = 1;
+  }
+  tcolor new_color;
+  paint_context_get_new_color(pc, &new_color);
+  uint32_t fields[4] = {uint32_t(paint_context_get_picture_width(pc)), uint32_t(paint_context_get_picture_height(pc)),
+                        0, 0};
+  std::memcpy(&fields[2], &new_color, 4);
+  return hash_bytes(history->_base_sum, fields, sizeof fields);
+}
+
+// Everything of a record that decides what its replay draws.
+static uint64_t record_sum(uint64_t sum, const paint_history_record *record) {
+  uint32_t fields[10] = {uint32_t(record->_operation), uint32_t(record->_size), uint32_t(record->_view_x),
+                         uint32_t(record->_view_y), 0, 0, record->_pen_size, record->_rubber_size,
+                         uint32_t(record->_pen_style), record->_payload ? 1u : 0u};
+  std::memcpy(&fields[4], &record->_fore_color, 4);
+  std::memcpy(&fields[5], &record->_back_color, 4);
+  sum = hash_bytes(sum, fields, sizeof fields);
+  sum = hash_bytes(sum, &record->_zoom, sizeof record->_zoom);
+  if (record->_payload && record->_size > 0) sum = hash_bytes(sum, record->_payload, size_t(record->_size));
+  return sum;
+}
+
+static uint64_t hash_round(uint64_t lane, uint64_t word) {
+  lane += word * HASH_PRIME_2;
+  lane = lane << 31 | lane >> 33;
+  return lane * HASH_PRIME_1;
+}
+
+static uint64_t hash_bytes(uint64_t sum, const void *data, size_t size) {
+  const uint8_t *bytes = static_cast<const uint8_t *>(data);
+  uint64_t lanes[4] = {sum, sum + HASH_PRIME_1, sum + HASH_PRIME_2, sum - HASH_PRIME_1};
+  size_t at = 0;
+  for (; at + 32 <= size; at += 32)
+    for (int k = 0; k < 4; k++) lanes[k] = hash_round(lanes[k], get_u64(bytes + at + 8 * k));
+  uint64_t tail[4] = {};
+  std::memcpy(tail, bytes + at, size - at);
+  uint64_t mixed = uint64_t(size);
+  for (int k = 0; k < 4; k++) mixed = hash_round(mixed ^ hash_round(lanes[k], tail[k]), HASH_PRIME_1);
+  mixed ^= mixed >> 29;
+  mixed *= HASH_PRIME_2;
+  return mixed ^ mixed >> 32;
+}
+
+static void put_u64(uint8_t *at, uint64_t value) {
+  tfile_put_u32(at, uint32_t(value));
+  tfile_put_u32(at + 4, uint32_t(value >> 32));
+}
+
+static uint64_t get_u64(const uint8_t *at) {
+  return uint64_t(tfile_get_u32(at)) | uint64_t(tfile_get_u32(at + 4)) << 32;
 }

@@ -24,19 +24,29 @@
 //
 //   | offset | size       | field                                          |
 //   |--------|------------|------------------------------------------------|
-//   | 0      | 4          | magic "BVC2"                                   |
+//   | 0      | 4          | magic "BVC3"                                   |
 //   | 4      | 4          | canvas width (u32, little-endian)              |
 //   | 8      | 4          | canvas height h (u32)                          |
 //   | 12     | 4          | row stride in bytes (u32), 4 x width           |
 //   | 16     | 8          | the base picture's place on the canvas (2 i32) |
 //   | 24     | 8          | the zoom it was drawn at (IEEE double)         |
-//   | 32     | h          | per row: 1 when it equals the row above, else 0|
-//   | 32 + h | stride x n | the n rows marked 0, top-down, 32 bpp          |
+//   | 32     | 8          | key: hash of the painting's start (picture     |
+//   |        |            | size, new colour, base picture) and of every   |
+//   |        |            | record before it (u64)                         |
+//   | 40     | 8          | hash of bytes 0..39 (u64)                      |
+//   | 48     | 8          | that hash continued over the row marks and the |
+//   |        |            | rows stored, in file order (u64)               |
+//   | 56     | h          | per row: 1 when it equals the row above, else 0|
+//   | 56 + h | stride x n | the n rows marked 0, top-down, 32 bpp          |
 //
 // Loading one gives the canvas its size and the base picture its place, so a
 // replay draws only the records after it, crops included.
-// A file of another zoom, or whose header is not one we write, counts as
-// missing.
+// Checkpoints are the program's own files: only a plain file is read, never
+// through a link and never with a read that could wait (a FIFO). A file of
+// another zoom, whose header is not one we write, whose key is not that of
+// the records it would stand for, or whose header or rows do not give their
+// hash, is deleted (an empty folder too), and the replay starts from an
+// earlier one.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +55,7 @@
 
 struct paint_context;
 struct paint_history;
+struct tbitmap;
 
 // Operations that are not tools.
 enum {
@@ -91,8 +102,9 @@ struct paint_history_hooks {
 };
 
 // The checkpoint read last, kept in memory while its file is the one it was
-// read from (same inode, size and modification time), so that undoing step by
-// step within 25 records does not decompress it again and again.
+// read from (same inode, size and modification time) and its key that of the
+// records, so that undoing step by step within 25 records does not
+// decompress it again and again.
 struct paint_history_kept {
   uint8_t *pixels;
   uint64_t bytes;
@@ -100,6 +112,7 @@ struct paint_history_kept {
   uint32_t width, height, stride;
   tpoint base_offset;
   double zoom;
+  uint64_t key;
   uint64_t inode, file_size;
   int64_t mtime_sec, mtime_nsec;
 };
@@ -116,6 +129,15 @@ struct paint_history {
   uint8_t _use_checkpoints;
   paint_history_hooks _hooks;
   paint_history_kept _kept;
+  // What a checkpoint's key is made of: _record_sums[j] is the hash of
+  // records 0..25 j - 1, known for j < _sums_known (dropping records drops
+  // theirs); the base picture's hash, known since the last reset for
+  // _summed_base when _base_summed is 1.
+  uint64_t *_record_sums;
+  int32_t _sums_known, _sums_capacity;
+  uint64_t _base_sum;
+  const tbitmap *_summed_base;
+  uint8_t _base_summed;
 };
 
 // cache_dir is the application's cache folder (UTF-8; null: no checkpoints);

@@ -11,15 +11,19 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <limits>
 #include <random>
 #include <vector>
 
 #include "paint_fixture.h"
+#include "test_env.h"
+#include "tfile.h"
 
 namespace {
 
@@ -92,15 +96,36 @@ void write_gz(const std::string &path, const std::vector<uint8_t> &bytes) {
   gzclose(file);
 }
 
-// A checkpoint header: size, stride, the base picture at 0, 0, the zoom.
-std::vector<uint8_t> header(uint32_t w, uint32_t h, uint32_t stride, double zoom = 1.0) {
-  std::vector<uint8_t> bytes = {'B', 'V', 'C', '2'};
-  uint64_t zoom_bits;
-  std::memcpy(&zoom_bits, &zoom, 8);
-  for (uint32_t v : {w, h, stride, 0u, 0u, uint32_t(zoom_bits), uint32_t(zoom_bits >> 32)})
-    for (int i = 0; i < 4; i++) bytes.push_back(uint8_t(v >> (8 * i)));
+// What a checkpoint file holds, unpacked.
+std::vector<uint8_t> read_gz(const std::string &path) {
+  std::vector<uint8_t> bytes;
+  gzFile file = gzopen(path.c_str(), "rb");
+  if (!file) return bytes;
+  uint8_t piece[4096];
+  for (int got; (got = gzread(file, piece, sizeof piece)) > 0;) bytes.insert(bytes.end(), piece, piece + got);
+  gzclose(file);
   return bytes;
 }
+
+// Never waits: a FIFO left where a file should be reads as empty.
+std::vector<uint8_t> read_file(const std::string &path) {
+  std::vector<uint8_t> bytes;
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  uint8_t piece[4096];
+  for (ssize_t got; fd >= 0 && (got = read(fd, piece, sizeof piece)) > 0;)
+    bytes.insert(bytes.end(), piece, piece + got);
+  if (fd >= 0) close(fd);
+  return bytes;
+}
+
+void write_file(const std::string &path, const std::vector<uint8_t> &bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char *>(bytes.data()),
+                                                                  std::streamsize(bytes.size()));
+}
+
+// The header of a checkpoint file: the width at 4, the stride at 12, the zoom at 24, the
+// row marks at 56.
+constexpr size_t WIDTH_AT = 4, STRIDE_AT = 12, ZOOM_AT = 24, MARKS_AT = 56;
 
 // The canvas as it shows: its size and pixels.
 struct picture {
@@ -305,23 +330,145 @@ TEST_F(HistoryTest, FilesAnEarlierRunLeftAreDeletedWhenAPaintingStarts) {
 
 TEST_F(HistoryTest, ACheckpointOfAnotherCanvasOrCutShortIsNotUsed) {
   add_marks(0, 30);
-  tbitmap *canvas = paint_context_get_canvas(pc);
   // Another zoom's; the right header, then too few pixel bytes (the part
   // read is thrown away); not a gzip stream at all; rows padded as we never
   // write them.
-  auto cut = header(tbitmap_get_width(canvas), tbitmap_get_height(canvas), tbitmap_get_stride(canvas));
-  cut.resize(cut.size() + tbitmap_get_height(canvas), 0);
-  cut.resize(cut.size() + 5000, 0x55);
+  auto real = read_gz(checkpoint_path(0, 100));
+  ASSERT_GT(real.size(), MARKS_AT);
+  auto other_zoom = real, cut = real, padded = real;
+  double zoom = 1.5;
+  std::memcpy(other_zoom.data() + ZOOM_AT, &zoom, 8);
+  cut.resize(MARKS_AT + size_t(tbitmap_get_height(paint_context_get_canvas(pc))) + 5000);
+  padded[STRIDE_AT] += 4;
   for (int32_t last : {28, 27, 26, 25}) {
-    if (last == 28) write_gz(checkpoint_path(0, 100), header(100, 100, 400, 1.5));
+    if (last == 28) write_gz(checkpoint_path(0, 100), other_zoom);
     if (last == 27) write_gz(checkpoint_path(0, 100), cut);
-    if (last == 25) write_gz(checkpoint_path(0, 100), header(100, 100, 404));
+    if (last == 25) write_gz(checkpoint_path(0, 100), padded);
     if (last == 26) std::ofstream(checkpoint_path(0, 100), std::ios::trunc) << "garbage";
     log.clear();
     paint_history_undo(history);
     EXPECT_EQ(log, range(0, last));
     EXPECT_TRUE(canvas_matches_rebuild(pc, history));
   }
+  // A header changed to state a wider canvas (and rows to match) is refused
+  // before a canvas is made for it.
+  auto wider = real;
+  tfile_put_u32(wider.data() + WIDTH_AT, 4096 + 200);
+  tfile_put_u32(wider.data() + STRIDE_AT, 4 * (4096 + 200));
+  write_gz(checkpoint_path(0, 100), wider);
+  uint32_t made = pc->_canvases_made;
+  paint_history_undo(history);
+  EXPECT_EQ(pc->_canvases_made, made);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+}
+
+// A replay stuck opening or writing a FIFO is let go: its other end is
+// opened, and what goes into it is read away until the replay returns.
+void let_go(const std::string &fifo, std::future<void> &replay) {
+  int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  if (writer >= 0) close(writer);
+  int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  char sink[4096];
+  while (replay.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+    while (reader >= 0 && read(reader, sink, sizeof sink) > 0) {
+    }
+  if (reader >= 0) close(reader);
+}
+
+// Whatever sits at a checkpoint's name, or at the name it is written under
+// first, instead of the file a replay wrote: undo and redo show what a replay
+// from record 0 shows, in time, and the odd entry is gone (a folder with files
+// in it stays), a good checkpoint written in its place.
+TEST_F(HistoryTest, AnOddOrForeignFileAtACheckpointNameIsNeverReadNorWrittenThrough) {
+  const std::string zero = checkpoint_path(0, 100), one = checkpoint_path(1, 100), temporary = one + ".tmp";
+  const std::string elsewhere = home + "/elsewhere";
+  std::vector<uint8_t> good_zero, good_one;
+  // Each takes the good checkpoint 1 away (or spoils it) and puts something in its place.
+  auto fifo = [&](const std::string &at) {
+    unlink(one.c_str());
+    EXPECT_EQ(mkfifo(at.c_str(), 0600), 0);
+  };
+  auto link_to = [&](const std::string &at, const std::vector<uint8_t> &target) {
+    unlink(one.c_str());
+    write_file(elsewhere, target);
+    EXPECT_EQ(symlink(elsewhere.c_str(), at.c_str()), 0);
+  };
+  auto folder = [&](bool with_file) {
+    unlink(one.c_str());
+    EXPECT_EQ(mkdir(one.c_str(), 0700), 0);
+    if (with_file) write_file(one + "/x", {1});
+  };
+  auto changed_pixels = [&] {
+    auto bytes = read_gz(one);
+    size_t first_row = MARKS_AT + size_t(tbitmap_get_height(paint_context_get_canvas(pc)));
+    for (size_t i = 0; i < 400; i++) bytes[first_row + 4 * 90 + i] ^= 0x5A;
+    write_gz(one, bytes);
+  };
+  struct odd_case {
+    const char *name;
+    std::string at;  // the odd entry
+    std::function<void()> plant;
+    bool stays;
+  } cases[] = {
+      {"a FIFO", one, [&] { fifo(one); }, false},
+      // The link leads to a good checkpoint: only reading through it would use it.
+      {"a link", one, [&] { link_to(one, good_one); }, false},
+      {"an empty folder", one, [&] { folder(false); }, false},
+      {"a folder with a file", one, [&] { folder(true); }, true},
+      {"the two swapped", one, [&] { write_file(one, good_zero), write_file(zero, good_one); }, false},
+      {"pixels changed", one, changed_pixels, false},
+      {"cut in half", one, [&] { write_file(one, {good_one.begin(), good_one.begin() + good_one.size() / 2}); }, false},
+      {"a FIFO at the temporary", temporary, [&] { fifo(temporary); }, false},
+      {"a link at the temporary", temporary, [&] { link_to(temporary, {7}); }, false},
+  };
+  for (const odd_case &c : cases) {
+    SCOPED_TRACE(c.name);
+    paint_history_reset(history);
+    paint_context_clear(pc);
+    add_marks(0, 60);
+    good_zero = read_file(zero);
+    good_one = read_file(one);
+    c.plant();
+    auto elsewhere_before = read_file(elsewhere);
+    std::future<void> undo = std::async(std::launch::async, [&] { paint_history_undo(history); });
+    if (undo.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+      ADD_FAILURE() << "the undo hangs";
+      let_go(c.at, undo);
+    }
+    EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+    struct stat info;
+    EXPECT_EQ(lstat(c.at.c_str(), &info) == 0 && !S_ISREG(info.st_mode), c.stays);
+    EXPECT_EQ(read_file(elsewhere), elsewhere_before);
+    EXPECT_EQ(read_file(zero), good_zero);
+    if (!c.stays) {
+      EXPECT_EQ(read_file(one), good_one);
+    }
+    EXPECT_NE(lstat(temporary.c_str(), &info), 0);
+    paint_history_redo(history);
+    EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+    if (c.stays) test_remove_tree(one);
+  }
+}
+
+// The same records drawn on another picture make another canvas: that
+// painting's checkpoint is not this one's.
+TEST_F(HistoryTest, ACheckpointOfTheSameRecordsOnAnotherPictureIsNotUsed) {
+  std::vector<uint8_t> other;
+  for (uint32_t colour : {0xFF102030u, 0xFF405060u}) {
+    tbitmap *photo = tbitmap_new(200, -150, 32);
+    ASSERT_NE(photo, nullptr);
+    tbitmap_fill_rect(photo, 0, 0, 199, 149, colour);
+    ASSERT_EQ(paint_context_load_picture(pc, photo), 1);
+    tbitmap_free(photo);
+    paint_history_reset(history);
+    paint_context_clear(pc);
+    add_marks(0, 30);
+    if (other.empty()) other = read_file(checkpoint_path(0, 100));
+  }
+  write_file(checkpoint_path(0, 100), other);
+  paint_history_undo(history);
+  EXPECT_EQ(log, range(0, 28));
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
 TEST_F(HistoryTest, ApplicationRecordsGoThroughItsHooksOrAreSkipped) {
@@ -557,12 +704,20 @@ TEST_F(CropHistoryTest, ARunOfCropsMakesOneCanvasAndUndoStartsAtTheCheckpoint) {
   }
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
   // A checkpoint found cut short only when the crops end: the replay starts again from record 0.
-  std::vector<uint8_t> cut = header(3, 2, 12);
-  cut.resize(cut.size() + 2 + 5, 0);
+  std::vector<uint8_t> cut = read_gz(checkpoint_path(1, 100));
+  cut.resize(MARKS_AT + 2 + 5);
   write_gz(checkpoint_path(1, 100), cut);
   paint_history_set_position(history, 51);
   paint_history_undo(history);  // record 50 keeps all of the checkpoint
   EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(pc)), 260);
+  EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+  // One whose pixels were changed is found out when the crops end, too.
+  std::vector<uint8_t> changed = read_gz(checkpoint_path(1, 100));
+  ASSERT_EQ(changed.size(), MARKS_AT + 2 + 12);  // 3 x 2, the second row repeats the first
+  changed[MARKS_AT + 2 + 4] ^= 0x5A;
+  write_gz(checkpoint_path(1, 100), changed);
+  paint_history_set_position(history, 51);
+  paint_history_undo(history);
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
