@@ -21,6 +21,7 @@
 #include "tresource.h"
 #include "tscreen.h"
 #include "tscrollbar.h"
+#include "tstring.h"
 #include "tstyler.h"
 #include "win_ao.h"
 
@@ -47,6 +48,8 @@ tcontrol *control_of(void *widget) { return static_cast<tcontrol *>(widget); }
 tsurface *surface_of(void *widget) { return &control_of(widget)->_surface; }
 tform *form_of(const my_paints_dialog *mp) { return tdialog_get_form(mp->_dialog); }
 
+char16_t *copy_text(const char16_t *text);
+void free_record(my_paints_dialog *mp);
 void style_form(my_paints_dialog *mp);
 void search_folders(my_paints_dialog *mp, tdirfile *found, int32_t *count);
 int add_items(my_paints_dialog *mp, tdirfile *found);
@@ -99,8 +102,11 @@ my_paints_dialog *my_paints_dialog_new(const char16_t *title, int32_t width, con
   mp->_capacity = MY_PAINTS_ITEMS_STEP;
   mp->_result_path = result_path;
   mp->_user_data = user_data;
-  size_t folder_length = std::min(std::char_traits<char16_t>::length(folder), size_t(APP_PATH_CHARS - 1));
-  std::copy(folder, folder + folder_length, mp->_folder);
+  mp->_folder = copy_text(folder);
+  if (!mp->_folder) {
+    free_record(mp);
+    return nullptr;
+  }
   int32_t screen_width, screen_height;
   tscreen_get_size(tscreen_get(), &screen_width, &screen_height);
   mp->_width = width == -1 ? std::min(screen_width, screen_height) : width;
@@ -109,8 +115,7 @@ my_paints_dialog *my_paints_dialog_new(const char16_t *title, int32_t width, con
 
   mp->_dialog = tdialog_new(title, mp);
   if (!mp->_dialog) {
-    std::free(mp->_items);
-    std::free(mp);
+    free_record(mp);
     return nullptr;
   }
   tdialog *dialog = mp->_dialog;
@@ -130,8 +135,7 @@ my_paints_dialog *my_paints_dialog_new(const char16_t *title, int32_t width, con
   if (built) mp->_loader = win_ao_new(0);
   if (!mp->_loader) {
     tdialog_free(dialog);
-    std::free(mp->_items);
-    std::free(mp);
+    free_record(mp);
     return nullptr;
   }
   win_ao_set_run(mp->_loader, on_loader_run);
@@ -168,12 +172,13 @@ my_paints_item *my_paints_item_new(my_paints_dialog *dialog, const char16_t *pat
   PORT_CHECK(dialog != nullptr && path != nullptr);
   my_paints_item *item = static_cast<my_paints_item *>(std::calloc(1, sizeof(my_paints_item)));
   if (!item) return nullptr;
-  size_t length = std::min(std::char_traits<char16_t>::length(path), size_t(APP_PATH_CHARS - 1));
-  std::copy(path, path + length, item->_path);
+  item->_path = copy_text(path);
   item->_dialog = dialog;
   const int32_t *layout = dialog->_layout;
   trect rect = {x, y, x + layout[k_cell_width] - 1, y + layout[k_cell_height] - 1};
-  if (!tbutton_init(&item->_button, control_of(form_of(dialog)), &rect, tfile_get_name(item->_path), 0, item)) {
+  if (!item->_path ||
+      !tbutton_init(&item->_button, control_of(form_of(dialog)), &rect, tfile_get_name(item->_path), 0, item)) {
+    std::free(item->_path);
     std::free(item);
     return nullptr;
   }
@@ -185,6 +190,7 @@ void my_paints_item_free(my_paints_item *item) {
   PORT_CHECK(item != nullptr);
   tbutton_deinit(&item->_button);
   if (item->_thumbnail) tbitmap_free(item->_thumbnail);
+  std::free(item->_path);
   std::free(item);
 }
 
@@ -199,6 +205,18 @@ const char16_t *my_paints_item_get_path(const my_paints_item *item) {
 }
 
 namespace {
+
+// Null when memory is lacking; the caller frees the copy.
+char16_t *copy_text(const char16_t *text) {
+  tstring *copy = tstring_new(text);
+  return copy ? tstring_free(copy, 0) : nullptr;
+}
+
+void free_record(my_paints_dialog *mp) {
+  std::free(mp->_folder);
+  std::free(mp->_items);
+  std::free(mp);
+}
 
 // A grey sheet that scrolls up and down only, with a thin see-through bar.
 void style_form(my_paints_dialog *mp) {
@@ -646,7 +664,10 @@ int on_closing(tdialog *dialog, int32_t result, void *owner) {
   (void)dialog;
   my_paints_dialog *mp = static_cast<my_paints_dialog *>(owner);
   if (result == TDIALOG_RESULT_OK && mp->_selected && mp->_result_path) {
-    std::memcpy(mp->_result_path, mp->_selected->_path, sizeof mp->_selected->_path);
+    const char16_t *path = mp->_selected->_path;
+    size_t length = std::min(std::char_traits<char16_t>::length(path), size_t(MY_PAINTS_PATH_CHARS - 1));
+    std::copy(path, path + length, mp->_result_path);
+    mp->_result_path[length] = 0;
   }
   return 1;
 }
@@ -667,8 +688,7 @@ void on_dialog_result(int32_t result, void *owner) {
   my_paints_dialog *mp = static_cast<my_paints_dialog *>(owner);
   my_paints_result_fn on_result = mp->_on_result;
   void *user_data = mp->_user_data;
-  std::free(mp->_items);
-  std::free(mp);
+  free_record(mp);
   if (on_result) on_result(result, user_data);
 }
 

@@ -17,8 +17,9 @@
 // Owns the items (button, path, thumbnail) and the active object until the
 // tdialog closes; then the dialog frees itself with the items, the record
 // goes, and only then is the owner's callback called with (result, user
-// data). The caller's path buffer (APP_PATH_CHARS chars) is written only on
-// result 1.
+// data). The caller's path buffer (MY_PAINTS_PATH_CHARS chars) is written
+// only on result 1. Paths are as long as the file system lets them be: a
+// name of 255 bytes deep in a folder is listed, opened and deleted as itself.
 //
 // Invariants:
 // - items[0 .. count - 1] sit in the grid's cells in order;
@@ -44,6 +45,7 @@
 #include <type_traits>
 
 #include "app_context.h"
+#include "port_fs.h"
 #include "tbitmap.h"
 #include "tbutton.h"
 #include "trect.h"
@@ -53,6 +55,8 @@ struct win_ao;
 struct my_paints_dialog;
 
 constexpr int MY_PAINTS_LAYOUT_VALUES = 5;
+// The caller's result buffer: any path the system takes, terminator included.
+constexpr int MY_PAINTS_PATH_CHARS = PORT_FS_PATH_CHARS;
 constexpr int32_t MY_PAINTS_ITEMS_STEP = 64;
 // A drag that moved the pen more than this up or down was a scroll, not a tap.
 constexpr int32_t MY_PAINTS_TAP_SLOP = 25;
@@ -78,7 +82,7 @@ typedef void (*my_paints_result_fn)(int32_t result, void *user_data);
 
 struct my_paints_item {
   tbutton _button;
-  char16_t _path[APP_PATH_CHARS];
+  char16_t *_path;      // owned: the document's full path
   tbitmap *_thumbnail;  // owned; null until read and again once far from the view
   my_paints_dialog *_dialog;
   // The button's buffer shows its present look. A button outside the form's
@@ -97,8 +101,8 @@ struct my_paints_dialog {
   my_paints_item *_selected;
   uint8_t _open;
   int32_t _width;
-  char16_t _folder[APP_PATH_CHARS];
-  char16_t *_result_path;  // the caller's, APP_PATH_CHARS chars
+  char16_t *_folder;       // owned
+  char16_t *_result_path;  // the caller's, MY_PAINTS_PATH_CHARS chars
   win_ao *_loader;
   // The most items that can lie near the view at once, for the form's size.
   int32_t _kept_bound;

@@ -30,6 +30,7 @@
 #include <cstdint>
 
 #include "app_context.h"
+#include "port_fs.h"
 #include "tbitmap.h"
 
 struct commandpanel;
@@ -54,7 +55,7 @@ constexpr int PAINT_NEW_TYPE_COUNT = 5;
 
 struct paint_new_state {
   char16_t picked_name[APP_PATH_CHARS];  // the file chosen in the Open Picture dialog
-  char16_t path[APP_PATH_CHARS];         // the camera photo or the My Paints document
+  char16_t path[PORT_FS_PATH_CHARS];     // the camera photo or the My Paints document
   tbitmap *picture, *picture_mask;       // owned while a load or a screenshot is under way
   image_job *job;                         // the picture load, made on first use
   int32_t zoom_bar_was_open;
@@ -108,7 +109,7 @@ void commandpanel_leave_framing(tcontrolbar *bar, intptr_t id);
 // The My Paints result: with 1 the document in commandpanel_get_path() is
 // opened (asking to save changes first).
 void commandpanel_on_my_paints_result(int32_t result, void *cp);
-// The buffer (APP_PATH_CHARS chars) the My Paints dialog writes its choice to.
+// The buffer (MY_PAINTS_PATH_CHARS chars) the My Paints dialog writes its choice to.
 char16_t *commandpanel_get_path();
 // The start-up restore of "paint.cache"; nothing without an app_context.
 // app_context::_restoring is set while it runs.

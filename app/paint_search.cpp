@@ -16,7 +16,7 @@ constexpr char16_t k_extension[] = u"bvf";
 
 int is_document(const tdirfile_entry *entry);
 // folder, a separator when it has none at its end, name; empty when the
-// whole does not fit a listing entry.
+// whole is longer than any path the system takes.
 std::u16string join(const char16_t *folder, const char16_t *name);
 
 }  // namespace
@@ -31,7 +31,7 @@ int paint_search(const char16_t *folder, tdirfile *result, int32_t *count, int r
       if (!is_document(entry)) continue;
       std::u16string path = join(folder, entry->name);
       if (path.empty()) continue;
-      tdirfile_entry *found = tdirfile_append(result);
+      tdirfile_entry *found = tdirfile_append_sized(result, int32_t(path.size() + 1));
       if (!found) break;
       found->flags = entry->flags;
       found->last_write_time = entry->last_write_time;
@@ -66,7 +66,7 @@ std::u16string join(const char16_t *folder, const char16_t *name) {
   std::u16string path(folder);
   if (path.empty() || !tfile_is_separator(path.back())) path += TFILE_SEPARATOR;
   path += name;
-  if (path.size() >= size_t(TDIRFILE_NAME_MAX)) return std::u16string();
+  if (path.size() >= size_t(PORT_FS_PATH_CHARS)) return std::u16string();
   return path;
 }
 

@@ -13,8 +13,8 @@ struct tdirfile;
 
 // Lists folder (and, when recursive is nonzero, every folder below it) into
 // result in listing order, raising *count by one per document. A document
-// whose full path would not fit an entry is left out (a cut path would name
-// another file); a subfolder whose path would not fit is not entered. When
+// whose full path is longer than the system takes is left out (a cut path
+// would name another file); such a subfolder is not entered. When
 // result cannot take another entry the scan of that folder stops. 1 when the
 // folder could be listed, 0 when it could not (nothing is added then).
 int paint_search(const char16_t *folder, tdirfile *result, int32_t *count, int recursive);

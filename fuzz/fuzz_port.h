@@ -66,7 +66,7 @@ inline int run_input(const uint8_t *data, size_t size) {
 
 inline int fuzz(void *, const char16_t *) {
   // libFuzzer's own handlers take the signals (a stop, a timeout) from here.
-  os_signal_unwatch();
+  os_signal_give_back();
   std::atexit(stop_port);
   remove_home();
   if (!g_target->start()) return 1;

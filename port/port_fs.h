@@ -23,6 +23,9 @@ constexpr int PORT_FS_DRIVE_COUNT = 27;  // A..Z and the root
 constexpr int PORT_FS_ROOT_DRIVE = 26;
 constexpr int PORT_FS_DRIVE_FIXED = 3;
 constexpr int PORT_FS_LANGUAGE_OTHER = 99;
+// Room for the longest path the system takes (PATH_MAX bytes with the NUL), in
+// UTF-16 characters: no byte of a path crosses as more than one of them.
+constexpr int PORT_FS_PATH_CHARS = 4096;
 
 struct port_fs_drive_info {
   uint32_t type;

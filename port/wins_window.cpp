@@ -391,6 +391,8 @@ int create_view(const char16_t *title, int32_t x, int32_t y, int32_t width, int3
   return g_view != 0;
 }
 
+// From its first step the exit signals are absorbed: whatever comes, the rest
+// runs to its end and the program ends with its own status.
 void tear_down() {
   os_signal_unwatch();
   if (g_panel_timer) wins_timer_stop(g_panel_timer);

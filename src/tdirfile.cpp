@@ -26,10 +26,14 @@ void tdirfile_free(tdirfile *dfd) {
   std::free(dfd);
 }
 
-tdirfile_entry *tdirfile_append(tdirfile *dfd) {
-  PORT_CHECK(dfd != nullptr);
-  tdirfile_entry *entry = static_cast<tdirfile_entry *>(std::calloc(1, sizeof(tdirfile_entry)));
+tdirfile_entry *tdirfile_append(tdirfile *dfd) { return tdirfile_append_sized(dfd, TDIRFILE_NAME_MAX); }
+
+tdirfile_entry *tdirfile_append_sized(tdirfile *dfd, int32_t name_chars) {
+  PORT_CHECK(dfd != nullptr && name_chars > 0);
+  size_t bytes = sizeof(tdirfile_entry) + size_t(name_chars) * sizeof(char16_t);
+  tdirfile_entry *entry = static_cast<tdirfile_entry *>(std::calloc(1, bytes));
   if (!entry) return nullptr;
+  entry->name = reinterpret_cast<char16_t *>(entry + 1);
   entry->prev = dfd->head.prev;
   entry->next = &dfd->head;
   dfd->head.prev->next = entry;

@@ -52,7 +52,7 @@ void save_document(app_context *app, const std::string &path, int32_t width, int
 
 // What the owner heard; on 1 it opens the chosen document as the program does.
 struct outcome {
-  char16_t path[APP_PATH_CHARS] = u"untouched";
+  char16_t path[MY_PAINTS_PATH_CHARS] = u"untouched";
   app_context *app = nullptr;
   int calls = 0, opened = 0;
   int32_t result = -1;
@@ -564,4 +564,54 @@ TEST(MyPaintsDialog, NamesInBytesThatAreNotTextOpenAndSaveOverThemselves) {
     ASSERT_NE(save_dirs_get(0), nullptr);
     EXPECT_EQ(port_fs_native_path(save_dirs_get(0)), docs + "/Brivola");
   }));
+}
+
+// Names as long as the file system allows (255 bytes), in ASCII and in
+// three-byte characters, in the documents folder: both are listed whole and
+// captioned with their names; the second is deleted, the first (the longer
+// path in UTF-16) opened and saved over as itself.
+TEST(MyPaintsDialog, TheLongestNamesAreListedDeletedOpenedAndSavedOver) {
+  std::string wide_name;
+  for (int i = 0; i < 83; i++) wide_name += "\xE6\x97\xA5";
+  const std::string names[] = {std::string(251, 'a') + ".bvf", wide_name + "xy.bvf"};
+  ASSERT_EQ(names[1].size(), 255u);
+  std::string mine;
+  with_dialog(
+      [&](app_context *app) {
+        mine = my_paints_dir();
+        save_document(app, mine + "/" + names[0], 100, 80);
+        save_document(app, mine + "/" + names[1], 140, 70);
+        ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 30, 30, tcolor_rgba(0, 0, 0)));
+      },
+      [&](my_paints_dialog *mp, outcome *heard) {
+        port_test_pump();
+        ASSERT_EQ(item_paths(mp), (std::vector<std::string>{mine + "/" + names[0], mine + "/" + names[1]}));
+        for (int i = 0; i < 2; i++) {  // the caption is the name's start; its drawer ends it in "..."
+          std::u16string caption = mp->_items[i]->_button._caption;
+          EXPECT_TRUE(!caption.empty() && test_wide(names[i]).rfind(caption, 0) == 0) << i;
+        }
+        delete_item(mp, 1, 1);
+        EXPECT_EQ(access((mine + "/" + names[1]).c_str(), F_OK), -1);
+        ASSERT_EQ(item_paths(mp), std::vector<std::string>{mine + "/" + names[0]});
+        // Opened here, once the path is known whole: a cut one would wait on the error box.
+        my_paints_dialog_set_on_result(mp, [](int32_t result, void *user_data) {
+          static_cast<outcome *>(user_data)->result = result;
+          static_cast<outcome *>(user_data)->calls++;
+        });
+        app_test_tap_surface(surface_of(mp->_items[0]));
+        tmenu *menu = shown_menu(mp);
+        ASSERT_NE(menu, nullptr);
+        tap_menu_row(menu, 0);
+        port_test_pump();
+        ASSERT_EQ(test_utf8(heard->path), mine + "/" + names[0]);
+        app_context *app = heard->app;
+        ASSERT_EQ(paint_file_open(app->_file, heard->path), 1);
+        EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(app->_paint_context)), 100);
+        ASSERT_TRUE(paint_context_load_blank(app->_paint_context, 50, 50, tcolor_rgba(0, 0, 0)));
+        EXPECT_EQ(paint_file_save_current(app->_file), 1);
+        app_common_close_wait_note();
+        EXPECT_EQ(test_count_entries(mine), 1u) << "the save went over the document";
+        ASSERT_EQ(paint_file_open(app->_file, heard->path), 1);
+        EXPECT_EQ(tbitmap_get_width(paint_context_get_canvas(app->_paint_context)), 50);
+      });
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "port_fs.h"
 #include "tdirfile.h"
 #include "test_env.h"
 
@@ -65,16 +66,19 @@ TEST_F(PaintSearchTest, AFolderThatCannotBeListedAddsNothing) {
   }
 }
 
-// A path that does not fit an entry would name another file once cut.
-TEST_F(PaintSearchTest, ADocumentWhosePathWouldBeCutIsLeftOut) {
+// The longest name (255 bytes) and the longest path the system takes are
+// found whole: a cut path would name another file.
+TEST_F(PaintSearchTest, TheLongestNamesAndPathsAreFoundWhole) {
+  std::string named = path(std::string(251, 'n') + ".bvf");
+  ASSERT_TRUE(test_write_file(named, std::string("x")));
+  EXPECT_EQ(search(dir, 0), (std::vector<std::string>{path("a.bvf"), path("e.bvf"), named}));
   std::string deep = dir;
-  while (deep.size() + 11 <= 250) {
-    deep += "/dddddddddd";
-    mkdir(deep.c_str(), 0700);
+  while (deep.size() + 101 <= size_t(PORT_FS_PATH_CHARS) - 102) {
+    deep += "/" + std::string(100, 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
   }
-  std::string fits = deep + "/a.bvf";  // at most 256 chars
-  std::string too_long = deep + "/" + std::string(257 - deep.size(), 'n') + ".bvf";  // 262 chars
-  ASSERT_TRUE(test_write_file(fits, std::string("x")));
-  ASSERT_TRUE(test_write_file(too_long, std::string("x")));
-  EXPECT_EQ(search(deep, 0), std::vector<std::string>{fits});
+  std::string longest = deep + "/" + std::string(PORT_FS_PATH_CHARS - 6 - deep.size(), 'n') + ".bvf";
+  ASSERT_EQ(longest.size(), size_t(PORT_FS_PATH_CHARS - 1));
+  ASSERT_TRUE(test_write_file(longest, std::string("x")));
+  EXPECT_EQ(search(deep, 0), std::vector<std::string>{longest});
 }

@@ -1,6 +1,7 @@
 // File list on a temporary folder: Up, folders, files in that order with
 // their icons; a filter that hides files only; a failed listing that keeps
-// rows and path; joined paths over 259 characters refused; names ending in
+// rows and path; names and paths as long as the system takes whole, longer
+// paths refused; names ending in
 // '\' entered and reported as listed; going up to "/" and the drive list.
 #include "tfilelist.h"
 
@@ -112,17 +113,20 @@ TEST_F(FileList, ShowsUpThenFoldersThenFilesAndAFilterHidesFilesOnly) {
 }
 
 TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
-  // A name that makes the joined path 260 characters, one past the limit.
-  std::string long_name(259 - dir.size(), 'n');
-  make_dir(path(long_name));
-  test_write_file(path(std::string(259 - dir.size(), 'f')), std::string("x"));
-  std::string longest(258 - dir.size(), 'm');
-  make_dir(path(longest));
+  // A file with the longest name (255 bytes); folders down to where one more
+  // name makes the longest path the system takes, a folder and a file there.
+  std::string long_name(255, 'n');
+  test_write_file(path(long_name), std::string("x"));
+  std::string deep = dir;
+  while (deep.size() + 101 <= size_t(TFILELIST_PATH_MAX) - 102) make_dir(deep += "/" + std::string(100, 'd'));
+  std::string longest(TFILELIST_PATH_MAX - 2 - deep.size(), 'm'), longest_file(longest.size(), 'f');
+  make_dir(deep + "/" + longest);
+  test_write_file(deep + "/" + longest_file, std::string("x"));
   run_widget_test_240x320([&](tscreen *) {
     list_fixture f(test_wide(dir));
     tfilelist_reload(f.list);
     std::vector<std::u16string> before = f.rows();
-    ASSERT_EQ(before.size(), 4u);
+    ASSERT_EQ(before.size(), 3u);
     int changes = g_changes;
 
     std::u16string missing = test_wide(dir + "/missing");
@@ -133,22 +137,24 @@ TEST_F(FileList, AFailedListingKeepsRowsAndPathAndLongPathsAreRefused) {
     EXPECT_EQ(f.path(), test_wide(dir));
     EXPECT_EQ(g_changes, changes);
 
-    // 259 characters are entered, 260 refused through the error callback.
+    // Names and paths as long as the system takes are whole: reported,
+    // entered; one character more is refused through the error callback.
     tlistbox_activate(f.box(), tfilelist_find(f.list, test_wide(long_name).c_str()));
-    ASSERT_EQ(g_errors.size(), 2u);
-    EXPECT_EQ(g_errors[1].size(), 260u);
-    EXPECT_EQ(f.path(), test_wide(dir));
+    ASSERT_EQ(g_files.size(), 1u);
+    EXPECT_EQ(g_files[0], test_wide(path(long_name)));
+    ASSERT_EQ(tfilelist_set_dir(f.list, test_wide(deep).c_str()), 1);
+    tlistbox_activate(f.box(), tfilelist_find(f.list, test_wide(longest_file).c_str()));
+    ASSERT_EQ(g_files.size(), 2u);
+    EXPECT_EQ(g_files[1], test_wide(deep + "/" + longest_file));
     tlistbox_activate(f.box(), tfilelist_find(f.list, test_wide(longest).c_str()));
-    EXPECT_EQ(f.path().size(), 259u);
-    EXPECT_EQ(g_errors.size(), 2u);
-    std::u16string too_long = test_wide(path(long_name));
+    EXPECT_EQ(f.path(), test_wide(deep + "/" + longest));
+    EXPECT_EQ(f.path().size(), size_t(TFILELIST_PATH_MAX - 1));
+    EXPECT_EQ(g_errors.size(), 1u);
+    std::u16string too_long = f.path() + u"x";
     EXPECT_EQ(tfilelist_set_dir(f.list, too_long.c_str()), 0);
-    EXPECT_EQ(f.path().size(), 259u);
-    // A file is refused the same way, never reported with a cut path.
-    tfilelist_set_dir(f.list, test_wide(dir).c_str());
-    tlistbox_activate(f.box(), tfilelist_find(f.list, test_wide(std::string(259 - dir.size(), 'f')).c_str()));
-    EXPECT_TRUE(g_files.empty());
-    EXPECT_EQ(g_errors.size(), 4u);
+    ASSERT_EQ(g_errors.size(), 2u);
+    EXPECT_EQ(g_errors[1], too_long);
+    EXPECT_EQ(f.path().size(), size_t(TFILELIST_PATH_MAX - 1));
   });
 }
 

@@ -9,7 +9,9 @@
 // there ("a\" + "/1" reads "a/1").
 // Invariants:
 // - the path is the folder the rows show ("" = the drive list) and changes
-//   only when a listing succeeds; a joined path is at most 259 characters;
+//   only when a listing succeeds; a joined path is at most
+//   TFILELIST_PATH_MAX - 1 characters, the longest the system takes (a
+//   name of 255 bytes is found, entered and chosen wherever it lies);
 // - row i of the list box was listed as kept row i.
 //
 // Icons (field 1 of a row; the image table): 0 drive, 1 file, 2 folder, 3 up.
@@ -20,9 +22,10 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "port_fs.h"
 #include "tlistbox.h"
 
-constexpr int TFILELIST_PATH_MAX = 260;  // characters with the terminator
+constexpr int TFILELIST_PATH_MAX = PORT_FS_PATH_CHARS;  // characters with the terminator
 
 enum { TFILELIST_ICON_DRIVE = 0, TFILELIST_ICON_FILE = 1, TFILELIST_ICON_FOLDER = 2, TFILELIST_ICON_UP = 3 };
 enum { TFILELIST_KIND_NONE = 0, TFILELIST_KIND_FILE = 1, TFILELIST_KIND_FOLDER = 2, TFILELIST_KIND_DRIVE = 3 };

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "os_display.h"
+#include "os_signal.h"
 #include "port_device.h"
 #include "test_env.h"
 #include "win_ao.h"
@@ -68,6 +69,9 @@ int port_test_run_app(const std::function<int()> &body, const char *screen) {
   char *argv[] = {arg0, arg1, arg2.data(), nullptr};
   g_body_ran = false;
   int result = wins_window_main(3, argv, &app);
+  // The program keeps the termination signals blocked to the end of its
+  // process; this one goes on, and what it starts must be able to end.
+  os_signal_give_back();
   g_body = nullptr;
   // A port that refuses to start would otherwise pass every test body unrun.
   if (!g_body_ran) ADD_FAILURE() << "the port did not start at --screen " << size;
