@@ -19,6 +19,7 @@ static bool is_shown(const tsurface *surface);
 static int32_t side_of(int32_t v1, int32_t v2);
 static bool clip_to(const trect *bounds, trect *r);
 static void geometry_changed(tsurface *surface, const trect *old_rect, bool notify_same_size);
+static tsurface *top_popup(const tscreen *screen);
 
 // The watched slots (GUI thread only).
 static std::vector<tsurface **> g_watched;
@@ -55,7 +56,10 @@ void tsurface_deinit(tsurface *surface) {
   for (tsurface *above : g_covering)
     if (above->_covered == surface) above->_covered = covered != above ? covered : nullptr;
   if (screen) {
-    if (tscreen_get_modal(screen) == surface) tscreen_set_modal(screen, covered);
+    if (tscreen_get_modal(screen) == surface) {
+      tsurface *top = top_popup(screen);
+      tscreen_set_modal(screen, top ? top : covered);
+    }
     if (tscreen_get_pen_capture(screen) == surface) tscreen_set_pen_capture(screen, nullptr);
   }
   for (tsurface **slot : g_watched)
@@ -530,4 +534,14 @@ static void geometry_changed(tsurface *surface, const trect *old_rect, bool noti
   tsurface_recreate_canvas(surface);
   if (surface->_rect_changed) surface->_rect_changed(surface, &surface->_rect);
   tsurface_notify_children_resized(surface);
+}
+
+// The pop-up still up nearest the front of the screen's list, or null. Both
+// lists hold a handful of surfaces.
+static tsurface *top_popup(const tscreen *screen) {
+  const tsurface_link *head = &screen->_surfaces;
+  for (const tsurface_link *link = head->next; link != head; link = link->next)
+    for (tsurface *popup : g_covering)
+      if (&popup->_link == link) return popup;
+  return nullptr;
 }

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gui_fixture.h"
@@ -14,6 +17,7 @@
 #include "tcontrolbar.h"
 #include "tform.h"
 #include "thint.h"
+#include "tmessagedialog.h"
 #include "widget_fixture.h"
 
 namespace {
@@ -280,6 +284,52 @@ TEST(Dialog, ClosingGivesTheInputBackToWhatItCovered) {
     EXPECT_EQ(main_keys, 2) << "the upper dialog gave back what the lower one covered";
     EXPECT_EQ(front_keys, 0);
     tcontrol_free(front);
+    tcontrol_free(main);
+  });
+}
+
+// The modal slot after every step of a run of shows and closes: the pop-up
+// still up nearest the front, else the main surface the first one covered.
+// A step is an item and + (show, again if up) or - (close); item 4 is a
+// message box, 0-3 are dialogs.
+TEST(Dialog, TheSlotGoesToTheFrontPopupStillUp) {
+  on_dialog_screen([](tscreen *screen) {
+    int keys = 0;
+    tcontrol *main = widget_new_key_taker(0, &keys);
+    tscreen_set_modal(screen, surface_of(main));
+    std::mt19937 random(41);
+    std::string steps;
+    for (int i = 0; i < 3000; ++i) steps += std::to_string(random() % 5) + (random() % 3 ? '+' : '-');
+    const std::pair<const char *, std::string> runs[] = {
+        {"a box over a dialog", "0+4+4-0-"},
+        {"a dialog shown again over the one over it", "0+1+0+0-1-"},
+        {"3,000 steps from seed 41", steps},
+    };
+    for (const auto &[name, run] : runs) {
+      tdialog *up[5] = {};
+      tmessagedialog *box = nullptr;  // while up[4] is up
+      std::vector<int> front_last;
+      for (size_t at = 0; at < run.size(); at += 2) {
+        int item = run[at] - '0';
+        front_last.erase(std::remove(front_last.begin(), front_last.end(), item), front_last.end());
+        if (run[at + 1] == '-') {
+          if (up[item]) tdialog_close(up[item], TDIALOG_RESULT_CANCEL);
+          up[item] = nullptr;
+        } else if (item == 4) {
+          if (!up[4]) box = tmessagedialog_new(u"Box", -1, u"Text", TMESSAGEDIALOG_OK, 0, nullptr);
+          up[4] = tmessagedialog_get_dialog(box);
+          tmessagedialog_show(box, -1, -1, TDIALOG_PLACE_CENTRE);
+        } else {
+          if (!up[item]) up[item] = tdialog_new(u"Dialog", nullptr);
+          tdialog_show(up[item], -1, -1, -1, -1, TDIALOG_PLACE_CENTRE);
+        }
+        if (up[item]) front_last.push_back(item);
+        tsurface *expected = front_last.empty() ? surface_of(main) : surface_of(up[front_last.back()]);
+        ASSERT_EQ(tscreen_get_modal(screen), expected) << name << ", after " << run.substr(0, at + 2);
+      }
+      for (tdialog *dialog : up)
+        if (dialog) tdialog_close(dialog, TDIALOG_RESULT_CANCEL);
+    }
     tcontrol_free(main);
   });
 }

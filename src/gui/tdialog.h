@@ -11,9 +11,10 @@
 // it frees them in its free hook (tdialog_set_on_free), which runs first when
 // the dialog is torn down, so that no child outlives the form it sits in.
 //
-// Showing takes the modal slot with tsurface_take_modal: freeing gives it
-// back to what the dialog covered (another dialog, a menu, the application's
-// own modal surface), so a box over a dialog hands the keys back to it.
+// Showing takes the modal slot with tsurface_take_modal: freeing gives it to
+// the pop-up still up in front, else back to what the dialog covered (another
+// dialog, a menu, the application's own modal surface), so a box over a
+// dialog hands the keys back to it.
 //
 // Invariants:
 // - the panel's client rect is its rect less the insets, and the stored title
