@@ -106,15 +106,17 @@ int tsurface_has_pen_capture(const tsurface *surface);
 int tsurface_is_linked(const tsurface *surface);
 
 void tsurface_set_pen_capture(tsurface *surface, int flag);
-// A pointer to a surface kept past the call that read it (the modal surface
-// to give back later) is watched: tearing that surface down sets it to null.
-// A slot is watched until it is unwatched; watching it twice is harmless.
 // Makes the surface the screen's modal one (a dialog, menu or hint being
-// shown). The first time, it remembers what was modal then; tearing it down
-// gives the slot back to that, if it still holds the slot. A covered surface
-// torn down first passes what it covered on to the one over it, so pop-ups
-// unwind to what was there before them in whatever order they go.
+// shown). The first time, it remembers what was modal then. Torn down while
+// it holds the slot, it gives the slot to the pop-up still up nearest the
+// front of the screen's list, or, with none left, to what it covered. A
+// covered surface torn down first passes what it covered on to the one over
+// it, so pop-ups unwind to what was there before them in whatever order they
+// are shown again or go.
 void tsurface_take_modal(tsurface *surface);
+// A pointer to a surface kept past the call that read it is watched: tearing
+// that surface down sets it to null. A slot is watched until it is
+// unwatched; watching it twice is harmless.
 void tsurface_watch(tsurface **slot);
 void tsurface_unwatch(tsurface **slot);
 void tsurface_set_color_key(tsurface *surface, tcolor key);
