@@ -248,6 +248,8 @@ TEST(HelpDialog, RotationRendersThePageAgain) {
   });
 }
 
+namespace {
+
 // Labels made since the styler was last wrapped: a page laid out makes one
 // per piece of its text, link labels included.
 int32_t g_labels_made;
@@ -256,6 +258,8 @@ void count_labels(tstyler *styler, void *target, int32_t kind, void *owner, intp
   g_labels_made += kind == TSTYLE_LABEL;
   if (g_apply) g_apply(styler, target, kind, owner, extra);
 }
+
+}  // namespace
 
 // An open lays the page out once, when the form has the size it shows at;
 // realising the form or laying it out at the same size does not again, and
@@ -303,6 +307,8 @@ TEST(HelpDialog, AnOpenLaysThePageOutOnceAndShowsItAsAFreshLayoutDoes) {
   });
 }
 
+namespace {
+
 // Where the page's pieces lie in the form, and the width its lines were
 // wrapped to.
 std::vector<int32_t> laid_out(help_dialog *dialog) {
@@ -314,6 +320,8 @@ std::vector<int32_t> laid_out(help_dialog *dialog) {
   }
   return at;
 }
+
+}  // namespace
 
 // A page whose lines wrap to the width is laid out again when the form's
 // width changes alone, or its height alone (it then starts again from the
@@ -356,8 +364,9 @@ TEST(HelpDialog, APageIsLaidOutAgainForEachNewSizeOfTheForm) {
       tform *form = tdialog_get_form(help_dialog_get_dialog(dialog));
       const trect *client = tcontrol_get_client_rect(&form->_control);
       EXPECT_EQ(resized[0], client->x2 - client->x1 - 19) << r.name;
-      if (r.mode == TDIALOG_PLACE_CENTRE)
+      if (r.mode == TDIALOG_PLACE_CENTRE) {
         EXPECT_LE(resized.back(), form->_view.y2) << r.name << ": the dialog's height does not fit the page";
+      }
       tdialog_close(help_dialog_get_dialog(dialog), 0);
 
       dialog = help_dialog_new(u"Help", 480, nullptr, nullptr);

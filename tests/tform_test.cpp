@@ -121,8 +121,10 @@ TEST(Form, TheContentFollowsAddsRemovalsAndMargins) {
   }, "240x320");
 }
 
+namespace {
 uint64_t g_measured;
 void count_measure(const tform *, const trect *) { g_measured++; }
+}  // namespace
 
 // Ten times the children cost about ten times the measuring, not a hundred:
 // each one added is measured into the content once, and taking children out
