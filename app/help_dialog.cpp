@@ -222,7 +222,6 @@ void render_page(help_dialog *dialog) {
   const tsurface *form = surface_of(tdialog_get_form(dialog->_dialog));
   dialog->_laid_out_width = tsurface_get_width(form);
   dialog->_laid_out_height = tsurface_get_height(form);
-  dialog->_layouts++;
   html_render_load_file(dialog->_render, dialog->_page);
 }
 

@@ -70,10 +70,8 @@ struct help_dialog {
   tcolor _page_color;
   int32_t _width;
   uint8_t _back_mode;
-  // The form's size when the page was last laid out (-1 before the first
-  // layout), and the layouts made since creation (a count of work).
+  // The form's size when the page was last laid out (-1 before the first layout).
   int32_t _laid_out_width, _laid_out_height;
-  int32_t _layouts;
   help_dialog_result_fn _on_result;
   void *_user_data;
 };

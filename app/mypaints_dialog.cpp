@@ -57,7 +57,6 @@ int grow_items(my_paints_dialog *mp);
 void first_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y);
 void next_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y);
 void place_items(my_paints_dialog *mp);
-int32_t columns_of(const my_paints_dialog *mp);
 struct item_range {
   int32_t first, last;  // last < first: none
 };
@@ -315,9 +314,7 @@ void next_cell(const my_paints_dialog *mp, int32_t *x, int32_t *y) {
   }
 }
 
-// Every item in its cell at scroll offset 0; the bound on the items near
-// the view follows the form's size: the rows that can meet three client
-// heights, across every column.
+// Every item in its cell at scroll offset 0.
 void place_items(my_paints_dialog *mp) {
   int32_t x, y;
   first_cell(mp, &x, &y);
@@ -325,19 +322,6 @@ void place_items(my_paints_dialog *mp) {
     tcontrol_move_to(control_of(mp->_items[i]), x, y, 0);
     next_cell(mp, &x, &y);
   }
-  int32_t pitch = std::max(1, mp->_layout[k_cell_height] + mp->_layout[k_gap]);
-  int32_t rows = 3 * (mp->_client.y2 - mp->_client.y1 + 1) / pitch + 2;
-  mp->_kept_bound = rows * columns_of(mp);
-}
-
-// The cells of a row: the first cell and those that follow before one
-// starts a new row.
-int32_t columns_of(const my_paints_dialog *mp) {
-  int32_t x, y;
-  first_cell(mp, &x, &y);
-  int32_t row = y, columns = 1;
-  for (next_cell(mp, &x, &y); y == row && columns < std::max(mp->_count, 1); next_cell(mp, &x, &y)) columns++;
-  return columns;
 }
 
 // The items that lie (or, while a scroll is under way, will lie) between

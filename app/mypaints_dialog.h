@@ -104,8 +104,6 @@ struct my_paints_dialog {
   char16_t *_folder;       // owned
   char16_t *_result_path;  // the caller's, MY_PAINTS_PATH_CHARS chars
   win_ao *_loader;
-  // The most items that can lie near the view at once, for the form's size.
-  int32_t _kept_bound;
   int32_t _layout[MY_PAINTS_LAYOUT_VALUES];
   trect _client;  // the form's client rect at its last layout
   int32_t _ahead_dy;  // while a scroll is about to move the items by this much

@@ -707,7 +707,6 @@ static void install_canvas(paint_context *pc, tbitmap *canvas) {
   pc->_cairo = nullptr;
   if (pc->_canvas && pc->_canvas != pc->_held.canvas) tbitmap_free(pc->_canvas);
   pc->_canvas = canvas;
-  pc->_canvases_made++;
   drop_zoomed_base(pc);
   paint_context_rebuild_cairo(pc);
 }

@@ -87,7 +87,6 @@ struct paint_context {
   tpoint _base_offset;
   paint_context_crops _crops;
   paint_context_held _held;
-  uint32_t _canvases_made;  // canvas bitmaps installed so far
 };
 
 paint_context *paint_context_new(tscreen *screen, int32_t width, int32_t height, tcolor fore, tcolor back,

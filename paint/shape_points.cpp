@@ -26,7 +26,6 @@ struct stroke_state {
   bool open;
   int32_t points;  // in the piece so far
   tpoint last;
-  int32_t stroked;
   tpoint piece[COVER_PIECE];  // the piece so far, when it goes into a cover
 };
 
@@ -204,7 +203,6 @@ int shape_points_take_batch(shape_points *tool, const shape_points_walk *walk, i
 int shape_points_stroke(shape_points *tool, cairo_t *cr, double scale, double width, shape_points_cover *cover,
                         trect *dirty) {
   PORT_CHECK(tool != nullptr && cr != nullptr && dirty != nullptr);
-  tool->_stroked = 0;
   int32_t box[4];
   if (!pending_box(tool, box)) {
     int32_t ignored[4];
@@ -226,7 +224,7 @@ int shape_points_stroke(shape_points *tool, cairo_t *cr, double scale, double wi
       cover->_failed = 1;
     }
   }
-  stroke_state state = {cr, scale, width, cover && !cover->_failed ? cover : nullptr, painted, false, 0, {0, 0}, 0, {}};
+  stroke_state state = {cr, scale, width, cover && !cover->_failed ? cover : nullptr, painted, false, 0, {0, 0}, {}};
   shape_points_walk walk = {stroke_move, stroke_line, &state};
   if (!state.cover) {
     cairo_new_path(cr);
@@ -235,7 +233,6 @@ int shape_points_stroke(shape_points *tool, cairo_t *cr, double scale, double wi
   int found = shape_points_take_batch(tool, &walk, box);
   end_piece(&state);
   if (!state.cover) end_scale(&state);
-  tool->_stroked = state.stroked;
   bool covered = state.cover != nullptr;
   if (!found) return 0;
   *dirty = shape_dirty_rect(box[0] * scale, box[1] * scale, box[2] * scale, box[3] * scale, width);
@@ -324,7 +321,6 @@ static void end_scale(const stroke_state *state) {
 // cover, the larger coverage of the two is kept).
 static void end_piece(stroke_state *state) {
   if (!state->open) return;
-  state->stroked += state->points;
   if (state->cover) {
     cover_add_piece(state);
   } else {

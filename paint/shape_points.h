@@ -70,7 +70,6 @@ struct shape_points {
   int32_t _full;       // the arrays refused a point: the stroke ends where it is
   int32_t _replaying;  // the points came from set_data: no stroke is gathered
   int32_t _finishing;  // the flush running is pen-up's last one
-  int32_t _stroked;    // points the last shape_points_stroke handed to cairo (tests count them)
   const shape_points_protocol *_protocol;
 };
 

@@ -628,6 +628,8 @@ void draw_nothing(ttdrawer *, tcanvas *, wins_graphics_pass *, const char16_t *,
 // The caption's ink is what the screen shows with it less what it shows
 // without it; each of its lines must be as tall as that line drawn alone at
 // the dialogs' size, and as wide as the button allows (a cut line is not).
+// A caption broken in two at a space shows the second word at the start of
+// its second line, without the space before it.
 TEST(CommandPanelLabels, EveryCaptionReadsAtTheDialogSizeInsideItsButton) {
   std::string saved = getenv("LC_ALL") ? getenv("LC_ALL") : "";
   for (const char *locale : {"C", "ru_RU.UTF-8", "zh_CN.UTF-8"}) {
@@ -674,6 +676,8 @@ TEST(CommandPanelLabels, EveryCaptionReadsAtTheDialogSizeInsideItsButton) {
           ASSERT_EQ(lines.size(), words.size()) << test_utf8(caption);
           for (size_t i = 0; i < words.size(); i++) {
             SCOPED_TRACE(test_utf8(words[i]));
+            EXPECT_TRUE(words[i].empty() || (words[i].front() != u' ' && words[i].back() != u' '))
+                << "a line of the caption starts or ends with the space it was broken at";
             lowest[screen] = std::min(lowest[screen], lines[i].last - lines[i].first + 1);
             ink_run alone = reference_ink(words[i], drawers[0], floor);
             EXPECT_GE(lines[i].last - lines[i].first, alone.last - alone.first) << "smaller than the dialogs' text";

@@ -25,6 +25,7 @@
 #include "tlabel.h"
 #include "tlinklabel.h"
 #include "tscreen.h"
+#include "tstyler.h"
 #include "tsurface.h"
 #include "test_env.h"
 #include "widget_fixture.h"
@@ -247,6 +248,19 @@ TEST(HelpDialog, RotationRendersThePageAgain) {
   });
 }
 
+namespace {
+
+// Labels made since the styler was last wrapped: a page laid out makes one
+// per piece of its text, link labels included.
+int32_t g_labels_made;
+tstyler_apply_fn g_apply;
+void count_labels(tstyler *styler, void *target, int32_t kind, void *owner, intptr_t extra) {
+  g_labels_made += kind == TSTYLE_LABEL;
+  if (g_apply) g_apply(styler, target, kind, owner, extra);
+}
+
+}  // namespace
+
 // An open lays the page out once, when the form has the size it shows at;
 // realising the form or laying it out at the same size does not again, and
 // only a new size (a rotation) or a new page does. What the single layout
@@ -254,12 +268,20 @@ TEST(HelpDialog, RotationRendersThePageAgain) {
 // shows (the screen turned and back).
 TEST(HelpDialog, AnOpenLaysThePageOutOnceAndShowsItAsAFreshLayoutDoes) {
   with_help([] {
+    tstyler *styler = tstyler_get_default();
+    g_apply = styler->_apply;
+    styler->_apply = count_labels;
+    g_labels_made = 0;
     help_dialog *dialog = open_help(nullptr);
     tscreen *screen = tscreen_get();
-    EXPECT_EQ(dialog->_layouts, 1);
+    tform *form = tdialog_get_form(help_dialog_get_dialog(dialog));
+    const int32_t page = tform_get_child_count(form);
+    ASSERT_GT(page, 0);
+    auto layouts = [page] { return g_labels_made / page; };
+    EXPECT_EQ(g_labels_made % page, 0);
+    EXPECT_EQ(layouts(), 1);
     EXPECT_EQ(title_of(dialog), u"Help");
     // Below the short page: its own colour (255, 255, 240) in 565.
-    tform *form = tdialog_get_form(help_dialog_get_dialog(dialog));
     trect view;
     tsurface_get_screen_rect(&form->_control._surface, &view);
     EXPECT_EQ(screen_pixel(screen, view.x1 + 10, view.y2 - 10), 0xFFFEu);
@@ -268,18 +290,92 @@ TEST(HelpDialog, AnOpenLaysThePageOutOnceAndShowsItAsAFreshLayoutDoes) {
     EXPECT_TRUE(screen_all_pixels(screen) == opened) << "a full repaint differs";
     tcontrol_layout(&form->_control, tsurface_get_rect(&form->_control._surface));
     port_test_pump();
-    EXPECT_EQ(dialog->_layouts, 1);
+    EXPECT_EQ(layouts(), 1);
     os_headless_set_size(640, 480);
     port_test_pump();
-    EXPECT_EQ(dialog->_layouts, 2);
+    EXPECT_EQ(layouts(), 2);
     os_headless_set_size(480, 640);
     port_test_pump();
-    EXPECT_EQ(dialog->_layouts, 3);
+    EXPECT_EQ(layouts(), 3);
     EXPECT_TRUE(screen_all_pixels(screen) == opened) << "a layout afresh shows another page";
+    int32_t before = g_labels_made;
     tap_link(dialog, u"two.htm");
     widget_run_for(10);
-    EXPECT_EQ(dialog->_layouts, 4);
+    EXPECT_EQ(g_labels_made - before, tform_get_child_count(form)) << "the new page laid out once";
+    styler->_apply = g_apply;
     close_help(dialog);
+  });
+}
+
+namespace {
+
+// Where the page's pieces lie in the form, and the width its lines were
+// wrapped to.
+std::vector<int32_t> laid_out(help_dialog *dialog) {
+  tform *form = tdialog_get_form(help_dialog_get_dialog(dialog));
+  std::vector<int32_t> at = {html_render_get_width(dialog->_render)};
+  for (int32_t i = 0; i < tform_get_child_count(form); i++) {
+    const trect *r = tsurface_get_rect(&tform_get_child_at(form, i)->_surface);
+    at.insert(at.end(), {r->x1, r->y1, r->x2, r->y2});
+  }
+  return at;
+}
+
+}  // namespace
+
+// A page whose lines wrap to the width is laid out again when the form's
+// width changes alone, or its height alone (it then starts again from the
+// top, as a page opened at that size does). A placement that takes the
+// height from the page lays it out before the dialog is placed, but wraps it
+// to the width the form is shown at (here cut to the screen), and is as tall
+// as the page.
+TEST(HelpDialog, APageIsLaidOutAgainForEachNewSizeOfTheForm) {
+  with_help([] {
+    struct row {
+      const char *name;
+      int32_t mode;
+      int words;
+      int32_t open_width, open_height, width, height;  // the screen's size at the open and after it
+    };
+    const row rows[] = {
+        {"width alone", TDIALOG_PLACE_FILL, 400, 480, 640, 400, 640},
+        {"height alone", TDIALOG_PLACE_FILL, 400, 480, 640, 480, 560},
+        {"centred, narrower than asked", TDIALOG_PLACE_CENTRE, 60, 400, 640, 400, 640},
+    };
+    tscreen *screen = tscreen_get();
+    for (const row &r : rows) {
+      std::string words;
+      for (int i = 0; i < r.words; i++) words += "word" + std::to_string(i) + " ";
+      test_write_file(std::string(std::getenv("BRIVOLA_PROGRAM_DIR")) + "/help/index.htm",
+                      "<TITLE>Help</TITLE><P>" + words + "</P>");
+      os_headless_set_size(r.open_width, r.open_height);
+      port_test_pump();
+      help_dialog *dialog = help_dialog_new(u"Help", 480, nullptr, nullptr);
+      help_dialog_show(dialog, -1, -1, r.mode);
+      if (r.width != r.open_width || r.height != r.open_height) {
+        const int stroke[][2] = {{1, 400}, {3, 390}, {3, 200}, {2, 200}};
+        for (const auto &step : stroke) widget_pen(step[0], 240, step[1]);
+        widget_run_for(1000);
+        os_headless_set_size(r.width, r.height);
+        port_test_pump();
+      }
+      std::vector<int32_t> resized = laid_out(dialog);
+      std::vector<uint32_t> shown = screen_all_pixels(screen);
+      tform *form = tdialog_get_form(help_dialog_get_dialog(dialog));
+      const trect *client = tcontrol_get_client_rect(&form->_control);
+      EXPECT_EQ(resized[0], client->x2 - client->x1 - 19) << r.name;
+      if (r.mode == TDIALOG_PLACE_CENTRE) {
+        EXPECT_LE(resized.back(), form->_view.y2) << r.name << ": the dialog's height does not fit the page";
+      }
+      tdialog_close(help_dialog_get_dialog(dialog), 0);
+
+      dialog = help_dialog_new(u"Help", 480, nullptr, nullptr);
+      help_dialog_show(dialog, -1, -1, r.mode);
+      port_test_pump();
+      EXPECT_TRUE(laid_out(dialog) == resized) << r.name << ": not laid out as a page opened at that size";
+      EXPECT_TRUE(screen_all_pixels(screen) == shown) << r.name << ": not shown as a page opened at that size";
+      tdialog_close(help_dialog_get_dialog(dialog), 0);
+    }
   });
 }
 

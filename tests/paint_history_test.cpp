@@ -21,6 +21,7 @@
 #include <random>
 #include <vector>
 
+#include "cairo_calls.h"
 #include "paint_fixture.h"
 #include "test_env.h"
 #include "tfile.h"
@@ -356,9 +357,9 @@ TEST_F(HistoryTest, ACheckpointOfAnotherCanvasOrCutShortIsNotUsed) {
   tfile_put_u32(wider.data() + WIDTH_AT, 4096 + 200);
   tfile_put_u32(wider.data() + STRIDE_AT, 4 * (4096 + 200));
   write_gz(checkpoint_path(0, 100), wider);
-  uint32_t made = pc->_canvases_made;
+  uint64_t made = test_cairo_argb_surfaces();
   paint_history_undo(history);
-  EXPECT_EQ(pc->_canvases_made, made);
+  EXPECT_EQ(test_cairo_argb_surfaces(), made);
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
@@ -688,19 +689,19 @@ TEST_F(CropHistoryTest, UndoAndRedoShowWhatWasDrawnLiveAcrossCropsAndCheckpoints
 TEST_F(CropHistoryTest, ARunOfCropsMakesOneCanvasAndUndoStartsAtTheCheckpoint) {
   crop_chain(60);
   paint_history_set_position(history, 59);
-  uint32_t made = pc->_canvases_made;
+  uint64_t made = test_cairo_argb_surfaces();
   paint_history_rebuild(history);
   // The fresh canvas, then one per run: the runs end at the two checkpoints and at the end.
-  EXPECT_LE(pc->_canvases_made - made, 4u);
+  EXPECT_LE(test_cairo_argb_surfaces() - made, 4u);
   EXPECT_EQ(paint_history_get_checkpoint_count(history, 100), 2);
   // From 3 x 2 to the checkpoint's 3 x 2, then from 260 x 210 to it: the
   // checkpoint is read into the canvas the crops after it make, not whole.
   for (uint32_t replayed : {9u, 8u}) {
     hook_calls_.app.clear();
-    made = pc->_canvases_made;
+    made = test_cairo_argb_surfaces();
     paint_history_undo(history);
     EXPECT_EQ(hook_calls_.app.size(), replayed);  // records 50 on
-    EXPECT_EQ(pc->_canvases_made - made, 1u);
+    EXPECT_EQ(test_cairo_argb_surfaces() - made, 1u);
   }
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
   // A checkpoint found cut short only when the crops end: the replay starts again from record 0.

@@ -63,6 +63,8 @@ static const trect *rect_of(const tcontrol *control);
 static int32_t width_of(const trect *r);
 static int32_t height_of(const trect *r);
 
+static tform_measure_fn g_measure_hook = nullptr;
+
 int tform_init(tform *form, tcontrol *parent, const trect *rect, void *owner) {
   PORT_CHECK(form != nullptr);
   std::memset(form, 0, sizeof *form);
@@ -380,6 +382,12 @@ tform_notify_fn tform_set_on_pen_up(tform *form, tform_notify_fn on_pen_up) {
   PORT_CHECK(form != nullptr);
   tform_notify_fn previous = form->_on_pen_up;
   form->_on_pen_up = on_pen_up;
+  return previous;
+}
+
+tform_measure_fn tform_set_measure_hook(tform_measure_fn hook) {
+  tform_measure_fn previous = g_measure_hook;
+  g_measure_hook = hook;
   return previous;
 }
 
@@ -705,14 +713,13 @@ static uint64_t drawn_signature(const tform *form) {
 // together or a child on its edge went.
 static void measure_extent(tform *form) {
   form->_extent = {0, 0, 0, 0};
-  for (int32_t i = 0; i < form->_count; i++) trect_union(&form->_extent, &form->_extent, &form->_entries[i]->_home);
-  form->_measured += uint64_t(form->_count);
+  for (int32_t i = 0; i < form->_count; i++) widen_extent(form, &form->_entries[i]->_home);
 }
 
 // A new home rect only ever widens the extent.
 static void widen_extent(tform *form, const trect *home) {
+  if (g_measure_hook) g_measure_hook(form, home);
   trect_union(&form->_extent, &form->_extent, home);
-  form->_measured++;
 }
 
 // The extent, widened by the right and bottom margins as they are now.

@@ -76,9 +76,6 @@ struct tform {
   uint8_t _drawn;
   int32_t _drawn_scroll_x, _drawn_scroll_y;
   uint64_t _drawn_signature;
-  // Home rects measured into the extent so far: a count of work, which
-  // grows by one per child added and by the count on a full re-measure.
-  uint64_t _measured;
 };
 
 static_assert(std::is_standard_layout_v<tform>, "a form is cast to its control");
@@ -131,3 +128,9 @@ tform_layout_fn tform_set_on_layout(tform *form, tform_layout_fn on_layout);
 tform_scroll_fn tform_set_on_scroll(tform *form, tform_scroll_fn on_scroll);
 tform_notify_fn tform_set_on_pen_down(tform *form, tform_notify_fn on_pen_down);
 tform_notify_fn tform_set_on_pen_up(tform *form, tform_notify_fn on_pen_up);
+
+// Sees every home rect any form measures into its extent, the work that keeps
+// the content rect (a test installs it to weigh adds and removals; null:
+// none). Returns the hook it replaces.
+typedef void (*tform_measure_fn)(const tform *form, const trect *home);
+tform_measure_fn tform_set_measure_hook(tform_measure_fn hook);
