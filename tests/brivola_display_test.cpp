@@ -289,14 +289,16 @@ TEST(LostDisplay, KillingTheXServerMidStrokeKeepsTheStroke) {
     } else {
       program_pause_ms(500);  // the start-up restore runs on a timer
       blank = pixel_at(display, 100, 170);
-      // To and fro along a line through (100, 170), far more than the
-      // program takes in at once; the pen never lifts.
-      XTestFakeMotionEvent(display, -1, 60, 150, CurrentTime);
+      // Along a line through (100, 170) until the stroke shows there, then
+      // to and fro on it far more than the program takes in at once; the
+      // pen never lifts.
+      auto move_to = [&](int x) { XTestFakeMotionEvent(display, -1, x, 150 + (x - 60) / 2, CurrentTime); };
+      move_to(60);
       XTestFakeButtonEvent(display, 1, True, CurrentTime);
-      for (int i = 0; i < 4000; i++) {
-        int x = 60 + std::abs(i % 240 - 120);
-        XTestFakeMotionEvent(display, -1, x, 150 + (x - 60) / 2, CurrentTime);
-      }
+      for (int x = 60; x <= 120; x++) move_to(x);
+      XSync(display, False);
+      ASSERT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != blank; }, 10000)) << "no stroke on the screen";
+      for (int i = 0; i < 4000; i++) move_to(60 + std::abs(i % 240 - 120));
       XSync(display, False);
       XCloseDisplay(display);
       kill(server.pid, SIGKILL);
