@@ -17,6 +17,7 @@
 #include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "port_utf8.h"
 #include "tcontrol.h"
 #include "tdialog.h"
 #include "tfile.h"
@@ -70,7 +71,6 @@ void on_message_closed(int32_t result, void *user_data);
 void on_url_opened(int result, void *user_data);
 bool takes_one_text(const char16_t *format);
 bool cache_in_restore(const app_context *app, const char16_t *path);
-std::string utf8_of(const char16_t *text);
 
 }  // namespace
 
@@ -212,7 +212,7 @@ int app_common_utf8_to_wide_cut(const char *text, int length, char16_t *buffer, 
 
 int app_common_wide_to_utf8_cut(const char16_t *text, char *buffer, int n) {
   PORT_CHECK(text != nullptr && buffer != nullptr && n > 0);
-  std::string utf8 = utf8_of(text);
+  std::string utf8 = port_utf8_of(text);
   size_t bytes = utf8.size();
   if (bytes > size_t(n - 1)) {
     bytes = size_t(n - 1);
@@ -465,15 +465,6 @@ bool takes_one_text(const char16_t *format) {
     }
   }
   return texts <= 1;
-}
-
-std::string utf8_of(const char16_t *text) {
-  int bytes = port_str_wide_to_utf8(text, -1, nullptr, 0);
-  if (bytes <= 0) return std::string();
-  std::string out(size_t(bytes), '\0');
-  port_str_wide_to_utf8(text, -1, out.data(), bytes);
-  out.pop_back();
-  return out;
 }
 
 void on_url_opened(int result, void *user_data) {

@@ -19,6 +19,7 @@
 #include "os_shell.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "port_utf8.h"
 #include "win_ao.h"
 #include "wins_timer.h"
 #include "wins_window.h"
@@ -49,7 +50,6 @@ void run_launch(std::shared_ptr<launch> started, os_launcher_fn launcher, std::v
 void on_launch_end(win_ao *ao, void *user_data);
 int next_random_locked();
 void restore_display_tick(uint32_t id, void *user_data);
-std::string utf8_of(const char16_t *text);
 int read_serial(const std::string &path, char *digits);
 void make_serial(char *digits);
 void write_serial(const std::string &path, const char *digits);
@@ -163,7 +163,7 @@ int port_device_open_file(const char16_t *path) {
 
 int port_device_open_url(const char16_t *url, port_device_launch_fn on_end, void *user_data) {
   PORT_CHECK(url != nullptr);
-  return port_device_launch(os_shell_open_command(utf8_of(url)), on_end, user_data);
+  return port_device_launch(os_shell_open_command(port_utf8_of(url)), on_end, user_data);
 }
 
 int port_device_get_serial(char16_t *out) {
@@ -193,15 +193,6 @@ void restore_display_tick(uint32_t id, void *user_data) {
   wins_timer_stop(id);
   if (g_restore_timer == id) g_restore_timer = 0;
   wins_window_post_to_frame(WM_SETTINGCHANGE, OS_SETTING_DISPLAY, 0);
-}
-
-std::string utf8_of(const char16_t *text) {
-  int bytes = port_str_wide_to_utf8(text, -1, nullptr, 0);
-  if (bytes <= 0) return std::string();
-  std::string out(size_t(bytes), '\0');
-  port_str_wide_to_utf8(text, -1, &out[0], bytes);
-  out.resize(size_t(bytes - 1));
-  return out;
 }
 
 // 1 with 15 digits read; a missing, short or non-digit file counts as absent.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "port_log.h"
+#include "port_utf8.h"
 #include "tdirfile.h"
 #include "tstring.h"
 
@@ -26,7 +27,6 @@ constexpr uint64_t k_filetime_unix_epoch = 116444736000000000ull;
 constexpr uint16_t k_lang_id_c_locale = 0x0409;
 // A byte 0x80..0xFF that is not part of UTF-8 text is this plus the byte.
 constexpr char16_t k_byte_char_base = 0xF700;
-constexpr char32_t k_replacement = 0xFFFD;
 
 struct listed_entry {
   uint32_t flags;
@@ -44,8 +44,6 @@ struct language_row {
   const char *locale;
 };
 
-int utf8_sequence(const unsigned char *s, size_t avail, char32_t *c);
-void append_utf8(std::string *out, char32_t c);
 char16_t fold_case(char16_t c);
 bool name_before(const listed_entry &a, const listed_entry &b);
 bool read_entry(const std::string &folder, const char *name, listed_entry *out);
@@ -111,18 +109,16 @@ const language_row k_languages[] = {
 std::string port_fs_native_path(const char16_t *path) {
   std::string native;
   if (!path) return native;
-  for (const char16_t *at = path; *at; at++) {
-    char32_t c = *at;
-    if (port_fs_is_byte_char(char16_t(c))) {
-      native += char(c - k_byte_char_base);
+  size_t length = std::char_traits<char16_t>::length(path);
+  for (size_t at = 0; at < length;) {
+    if (port_fs_is_byte_char(path[at])) {
+      native += char(path[at++] - k_byte_char_base);
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && at[1] >= 0xDC00 && at[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (*++at - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = k_replacement;  // half a pair names nothing
-    }
-    append_utf8(&native, c);
+    int used;
+    char bytes[4];
+    native.append(bytes, size_t(port_utf8_encode(port_utf8_decode_wide(path + at, length - at, &used), bytes)));
+    at += size_t(used);
   }
   return native;
 }
@@ -131,21 +127,17 @@ std::u16string port_fs_wide_path(const std::string &native) {
   std::u16string wide;
   const unsigned char *bytes = reinterpret_cast<const unsigned char *>(native.data());
   for (size_t at = 0; at < native.size();) {
-    char32_t c;
-    int used = utf8_sequence(bytes + at, native.size() - at, &c);
+    int used;
+    char32_t c = port_utf8_decode(bytes + at, native.size() - at, &used);
     // A byte character's own UTF-8 is taken byte by byte, or it would come
     // back as one byte.
-    if (used == 0 || (c < 0x10000 && port_fs_is_byte_char(char16_t(c)))) {
+    if (c == PORT_UTF8_NOT_TEXT || (c < 0x10000 && port_fs_is_byte_char(char16_t(c)))) {
       wide += char16_t(k_byte_char_base + bytes[at++]);
       continue;
     }
     at += size_t(used);
-    if (c >= 0x10000) {
-      wide += char16_t(0xD800 + ((c - 0x10000) >> 10));
-      wide += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      wide += char16_t(c);
-    }
+    char16_t units[2];
+    wide.append(units, size_t(port_utf8_encode_wide(c, units)));
   }
   return wide;
 }
@@ -315,53 +307,6 @@ int port_fs_language_of_lang_id(uint16_t lang_id) {
 }
 
 namespace {
-
-// The length of the well-formed UTF-8 sequence at s and its code point
-// through c; 0 when the bytes there are not text (a stray or cut sequence,
-// an overlong form, a surrogate, past U+10FFFF).
-int utf8_sequence(const unsigned char *s, size_t avail, char32_t *c) {
-  unsigned char lead = s[0];
-  if (lead < 0x80) {
-    *c = lead;
-    return 1;
-  }
-  int extra;
-  char32_t least;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    extra = 1, least = 0x80, *c = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    extra = 2, least = 0x800, *c = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    extra = 3, least = 0x10000, *c = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (size_t(extra) >= avail) return 0;
-  for (int i = 1; i <= extra; i++) {
-    if ((s[i] & 0xC0) != 0x80) return 0;
-    *c = (*c << 6) | (s[i] & 0x3F);
-  }
-  if (*c < least || *c > 0x10FFFF || (*c >= 0xD800 && *c <= 0xDFFF)) return 0;
-  return extra + 1;
-}
-
-void append_utf8(std::string *out, char32_t c) {
-  if (c < 0x80) {
-    *out += char(c);
-  } else if (c < 0x800) {
-    *out += char(0xC0 | (c >> 6));
-    *out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *out += char(0xE0 | (c >> 12));
-    *out += char(0x80 | ((c >> 6) & 0x3F));
-    *out += char(0x80 | (c & 0x3F));
-  } else {
-    *out += char(0xF0 | (c >> 18));
-    *out += char(0x80 | ((c >> 12) & 0x3F));
-    *out += char(0x80 | ((c >> 6) & 0x3F));
-    *out += char(0x80 | (c & 0x3F));
-  }
-}
 
 // Case folding for the sort: Latin, Latin-1, Greek and Cyrillic capitals.
 char16_t fold_case(char16_t c) {

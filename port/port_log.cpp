@@ -1,4 +1,4 @@
-// Fatal reporter, debug log writers and the character-set conversions.
+// Fatal reporter and debug log writers.
 #include "port_log.h"
 
 #include <unistd.h>
@@ -15,39 +15,10 @@ constexpr int k_module_name_max = 63;
 constexpr int k_fatal_text_max = 1024;
 constexpr int k_log_buffer_bytes = 8192;
 constexpr int k_log_buffer_chars = k_log_buffer_bytes / 2;
-constexpr char32_t k_replacement = 0xFFFD;
 
 port_log_box_fn g_box_hook = nullptr;
 
 char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-// Decodes one UTF-8 sequence at s[0..avail); sets *used to the bytes taken.
-char32_t decode_utf8(const unsigned char *s, int avail, int *used) {
-  unsigned char c = s[0];
-  *used = 1;
-  if (c < 0x80) return c;
-  int extra;
-  char32_t cp, min;
-  if ((c & 0xE0) == 0xC0) {
-    extra = 1, cp = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    extra = 2, cp = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    extra = 3, cp = c & 0x07, min = 0x10000;
-  } else {
-    return k_replacement;
-  }
-  for (int i = 1; i <= extra; i++) {
-    if (i >= avail || (s[i] & 0xC0) != 0x80) {
-      *used = i;
-      return k_replacement;
-    }
-    cp = (cp << 6) | (s[i] & 0x3F);
-  }
-  *used = extra + 1;
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return k_replacement;
-  return cp;
-}
 
 }  // namespace
 
@@ -122,75 +93,6 @@ void port_log_printf_wide(FILE *stream, const char16_t *format, ...) {
   port_str_wide_to_utf8(buffer, -1, text.data(), bytes);
   std::fwrite(text.data(), 1, size_t(bytes - 1), stream);
   std::fflush(stream);
-}
-
-int port_str_utf8_to_wide(const char *text, int length, char16_t *buffer, int n) {
-  if (!text) return 0;
-  int avail = length < 0 ? int(std::strlen(text)) + 1 : length;
-  const unsigned char *s = reinterpret_cast<const unsigned char *>(text);
-  int out = 0;
-  for (int i = 0; i < avail;) {
-    int used;
-    char32_t cp = decode_utf8(s + i, avail - i, &used);
-    i += used;
-    int units = cp >= 0x10000 ? 2 : 1;
-    if (buffer) {
-      if (out + units > n) return 0;
-      if (units == 2) {
-        cp -= 0x10000;
-        buffer[out] = char16_t(0xD800 + (cp >> 10));
-        buffer[out + 1] = char16_t(0xDC00 + (cp & 0x3FF));
-      } else {
-        buffer[out] = char16_t(cp);
-      }
-    }
-    out += units;
-  }
-  return out;
-}
-
-int port_str_wide_to_utf8(const char16_t *text, int length, char *buffer, int n) {
-  if (!text) return 0;
-  int avail = length;
-  if (avail < 0) {
-    avail = 0;
-    while (text[avail]) avail++;
-    avail++;
-  }
-  int out = 0;
-  for (int i = 0; i < avail;) {
-    char32_t cp = text[i++];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i < avail && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i] - 0xDC00);
-      i++;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = k_replacement;
-    }
-    unsigned char bytes[4];
-    int count;
-    if (cp < 0x80) {
-      bytes[0] = (unsigned char)cp, count = 1;
-    } else if (cp < 0x800) {
-      bytes[0] = (unsigned char)(0xC0 | (cp >> 6)), bytes[1] = (unsigned char)(0x80 | (cp & 0x3F)), count = 2;
-    } else if (cp < 0x10000) {
-      bytes[0] = (unsigned char)(0xE0 | (cp >> 12)), bytes[1] = (unsigned char)(0x80 | ((cp >> 6) & 0x3F));
-      bytes[2] = (unsigned char)(0x80 | (cp & 0x3F)), count = 3;
-    } else {
-      bytes[0] = (unsigned char)(0xF0 | (cp >> 18)), bytes[1] = (unsigned char)(0x80 | ((cp >> 12) & 0x3F));
-      bytes[2] = (unsigned char)(0x80 | ((cp >> 6) & 0x3F)), bytes[3] = (unsigned char)(0x80 | (cp & 0x3F));
-      count = 4;
-    }
-    if (buffer) {
-      if (out + count > n) return 0;
-      std::memcpy(buffer + out, bytes, size_t(count));
-    }
-    out += count;
-  }
-  return out;
-}
-
-int port_str_ansi_to_wide(const char *text, int length, char16_t *buffer, int n) {
-  return port_str_utf8_to_wide(text, length, buffer, n);
 }
 
 int port_str_nicmp(const char *a, const char *b, int n) {

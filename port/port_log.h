@@ -1,4 +1,6 @@
-// Fatal reporter, debug log writers and the character-set conversions.
+// Fatal reporter, debug log writers and the byte-string compare. The
+// character-set conversions (port_utf8) come with it: most modules that
+// check also convert.
 //
 // Every public operation of the system checks its object and arguments with
 // PORT_CHECK; a failed check is never survived: port_log_fatal shows one
@@ -10,6 +12,8 @@
 
 #include <cstdarg>
 #include <cstdio>
+
+#include "port_utf8.h"
 
 #define PORT_CHECK(expr)                                   \
   do {                                                     \
@@ -31,15 +35,6 @@ port_log_box_fn port_log_set_box_hook(port_log_box_fn hook);
 void port_log_write(FILE *stream, const char *text);
 void port_log_printf(FILE *stream, const char *format, ...) __attribute__((format(printf, 2, 3)));
 void port_log_printf_wide(FILE *stream, const char16_t *format, ...);
-
-// UTF-8 <-> UTF-16. length -1 means NUL-ended (the terminator is converted
-// too). With a null buffer the size needed is returned; otherwise at most n
-// units are written and their count returned, 0 when they do not fit.
-// Malformed input becomes U+FFFD.
-int port_str_utf8_to_wide(const char *text, int length, char16_t *buffer, int n);
-int port_str_wide_to_utf8(const char16_t *text, int length, char *buffer, int n);
-// The system code page is UTF-8 here.
-int port_str_ansi_to_wide(const char *text, int length, char16_t *buffer, int n);
 
 // Compares at most n bytes with 'A'..'Z' folded to lower case.
 int port_str_nicmp(const char *a, const char *b, int n);

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -33,6 +34,8 @@
 #include "screen_capture.h"
 #include "test_env.h"
 #include "wins_timer.h"
+#include "tbitmap.h"
+#include "trect.h"
 #include "wins_window.h"
 
 // Last: Xlib's macros (None, Bool) would rename what the headers above declare.
@@ -264,6 +267,52 @@ TEST(LostDisplay, KillingTheXServerKeepsThePaintingAndExitsCleanly) {
   test_remove_tree(home);
 }
 
+// The X server ends in the middle of a drag, the program still behind on the
+// events it sent: the program ends as on SIGTERM, the stroke in progress
+// kept, and the next start shows it again.
+TEST(LostDisplay, KillingTheXServerMidStrokeKeepsTheStroke) {
+  std::string home = test_make_temp_dir("midstroke");
+  unsigned long blank = 0;
+  for (int run = 0; run < 2; run++) {
+    SCOPED_TRACE(run == 0 ? "drawing" : "the next start");
+    x_server server;
+    int error = server.start("240x320");
+    if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_EQ(error, 0) << std::strerror(error);
+    pid_t pid = -1;
+    Display *display = start_showing(server, home, &pid);
+    ASSERT_NE(display, nullptr);
+    if (run == 1) {
+      EXPECT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != blank; }, 10000)) << "the stroke was lost";
+      XCloseDisplay(display);
+      kill(pid, SIGTERM);
+    } else {
+      program_pause_ms(500);  // the start-up restore runs on a timer
+      blank = pixel_at(display, 100, 170);
+      // Along a line through (100, 170) until the stroke shows there, then
+      // to and fro on it far more than the program takes in at once; the
+      // pen never lifts.
+      auto move_to = [&](int x) { XTestFakeMotionEvent(display, -1, x, 150 + (x - 60) / 2, CurrentTime); };
+      move_to(60);
+      XTestFakeButtonEvent(display, 1, True, CurrentTime);
+      for (int x = 60; x <= 120; x++) move_to(x);
+      XSync(display, False);
+      ASSERT_TRUE(wait_for([&] { return pixel_at(display, 100, 170) != blank; }, 10000)) << "no stroke on the screen";
+      for (int i = 0; i < 4000; i++) move_to(60 + std::abs(i % 240 - 120));
+      XSync(display, False);
+      XCloseDisplay(display);
+      kill(server.pid, SIGKILL);
+      waitpid(server.pid, nullptr, 0);
+      server.pid = -1;
+    }
+    int code = program_wait_exit(pid, 10000);
+    if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+    EXPECT_EQ(code, 0) << "128 + n: ended by signal n; -1: did not end";
+  }
+  EXPECT_GE(record_count_of(home + "/cache/paint.cache"), 1) << "the stroke was not kept";
+  test_remove_tree(home);
+}
+
 // With no compositor to keep a window's pixels, the X server leaves what
 // was over the program's window (or its own background) there until the
 // program shows its screen again, which it must do from the expose alone:
@@ -349,6 +398,64 @@ TEST(LostDisplay, ACaptureWhoseServerGoesGivesNoPictureAndTheProgramGoesOn) {
     setenv("DISPLAY", kept.c_str(), 1);
   else
     unsetenv("DISPLAY");
+}
+
+namespace {
+
+// Opens the SDL display on server, presents, has SDL hold five events and
+// kills the server; then one present (or one poll) meets the loss. Writes
+// what the display said and how many of the held events were taken, and
+// ends the process:
+// SDL is left as the loss leaves it.
+[[noreturn]] void meet_the_loss(const x_server *server, bool in_poll) {
+  setenv("DISPLAY", server->name.c_str(), 1);
+  unsetenv("SDL_VIDEODRIVER");
+  os_display_select(os_display_sdl_backend());
+  char why[256] = "";
+  tbitmap *screen = tbitmap_new(64, -48, 16);
+  trect whole = {0, 0, 63, 47};
+  if (!screen || !os_display_open(64, 48, u"lost", why, sizeof why) || !os_display_present(screen, &whole))
+    std::_Exit(2);
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  for (int i = 0; i < 5; i++) SDL_PushEvent(&motion);
+  kill(server->pid, SIGKILL);
+  sockaddr_un address;
+  socklen_t length = x_address(std::atoi(server->name.c_str() + 1), &address);
+  wait_for(
+      [&] {
+        int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        bool gone = connect(probe, reinterpret_cast<sockaddr *>(&address), length) != 0;
+        close(probe);
+        return gone;
+      },
+      10000);
+  int held = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION);
+  if (in_poll) os_display_poll();
+  int shown = in_poll ? 0 : os_display_present(screen, &whole);
+  int taken = held - SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION);
+  std::fprintf(stderr, "lost %d shown %d taken %d\n", os_display_is_lost(), shown, taken < 0 ? 0 : taken);
+  std::_Exit(0);
+}
+
+}  // namespace
+
+// A present or a poll meets the X server's end: the present does not say
+// it showed the frame, and the poll takes nothing more from SDL, not even
+// the events SDL already holds (the one it was taking when it met the loss
+// aside).
+TEST(LostDisplay, NothingIsShownOrTakenAfterTheLoss) {
+  for (bool in_poll : {false, true}) {
+    SCOPED_TRACE(in_poll ? "a poll meets the loss" : "a present meets the loss");
+    x_server server;
+    int error = server.start("64x64");
+    if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_EQ(error, 0) << std::strerror(error);
+    EXPECT_EXIT(meet_the_loss(&server, in_poll), ::testing::ExitedWithCode(0),
+                in_poll ? "lost 1 shown 0 taken [01]\n" : "lost 1 shown 0 taken 0\n");
+    waitpid(server.pid, nullptr, 0);
+    server.pid = -1;
+  }
 }
 
 // The display goes while the exit hook would veto: with nothing left to

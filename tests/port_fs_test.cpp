@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <tuple>
 #include <string>
@@ -109,7 +110,9 @@ TEST_F(PortFsTree, ExistsMakeDirAndDelete) {
 // that file, never one of a name made up from it.
 TEST_F(PortFsTree, NamesThatAreNotTextListOpenAndSaveOverAsTheirBytes) {
   const std::string named[] = {
-      "bad\xFF\xFEname.bmp", "cut\xE2\x82.bmp", "long\xC0\xAF.bmp", "half\xED\xA0\x80.bmp",
+      "bad\xFF\xFEname.bmp", "cut\xE2\x82.bmp", "half\xED\xA0\x80.bmp",
+      // overlong forms of '/': as text they would name a file in a folder "long"
+      "long\xC0\xAF.bmp", "long\xE0\x80\xAF.bmp", "long\xF0\x80\x80\xAF.bmp",
       "\xEF\x9E\x80\xEF\x9F\xBF.bmp",  // text that reads as the characters bytes cross as
       "ok\xF0\x9F\x98\x80\xD0\x81.bmp",
   };
@@ -117,10 +120,12 @@ TEST_F(PortFsTree, NamesThatAreNotTextListOpenAndSaveOverAsTheirBytes) {
   ASSERT_TRUE(tbitmap_init(&picture, 3, 2, 16));
   for (const std::string &name : named) ASSERT_TRUE(test_write_file(path(name), name));
   tdirfile *folders = tdirfile_new(0), *files = tdirfile_new(0);
-  ASSERT_EQ(port_fs_list_dir(test_wide(dir).c_str(), folders, files), 6);
+  ASSERT_EQ(port_fs_list_dir(test_wide(dir).c_str(), folders, files), 8);
+  std::vector<std::string> listed_bytes;
   for (tdirfile_entry *e = tdirfile_first(files); e; e = tdirfile_next(files)) {
     std::u16string full = port_fs_wide_path(dir) + u"/" + e->name;
     std::string bytes = port_fs_native_path(e->name);
+    listed_bytes.push_back(bytes);
     EXPECT_EQ(port_fs_native_path(full.c_str()), path(bytes));
     int64_t size = 0;
     uint8_t *data = port_fs_read_file(full.c_str(), -1, &size);
@@ -132,7 +137,11 @@ TEST_F(PortFsTree, NamesThatAreNotTextListOpenAndSaveOverAsTheirBytes) {
     EXPECT_EQ(tbitmap_load_bmp(&loaded, full.c_str()), 1) << bytes;
     tbitmap_deinit(&loaded);
   }
-  EXPECT_EQ(test_count_entries(dir), 6u) << "every save went over its own file";
+  std::vector<std::string> made(std::begin(named), std::end(named));
+  std::sort(listed_bytes.begin(), listed_bytes.end());
+  std::sort(made.begin(), made.end());
+  EXPECT_EQ(listed_bytes, made) << "a listed name is not the bytes it was made with";
+  EXPECT_EQ(test_count_entries(dir), 8u) << "every save went over its own file";
   std::u16string shown = tdirfile_first(files)->name;
   EXPECT_EQ(shown, u"bad\uF7FF\uF7FEname.bmp");
   tbitmap_deinit(&picture);

@@ -60,6 +60,8 @@ TEST(Conversions, MalformedInputBecomesReplacementAndNicmpFoldsAsciiOnly) {
   char16_t wide[8] = {};
   EXPECT_EQ(port_str_utf8_to_wide("\xC3(", 2, wide, 8), 2);
   EXPECT_EQ(std::u16string(wide, 2), u"\uFFFD(");
+  EXPECT_EQ(port_str_utf8_to_wide("\xE0\x80\xAF/", 4, wide, 8), 2) << "an overlong '/' is one bad sequence";
+  EXPECT_EQ(std::u16string(wide, 2), u"\uFFFD/");
   const char16_t lone[] = {0xD800, u'x', 0};
   char out[8] = {};
   EXPECT_EQ(port_str_wide_to_utf8(lone, -1, out, 8), 5);

@@ -270,8 +270,9 @@ void watch_x_connection() {
   XSetIOErrorExitHandler(info.info.x11.display, on_x_connection_lost, nullptr);
 }
 
-// Any connection's: another one (a screen capture's) still ends in Xlib's
-// exit, through its own exit handler.
+// Any connection's. The only other one, a screen capture's, sets an exit
+// handler of its own that returns too: the capture gives no picture, and the
+// program ends when its window's connection meets the loss.
 int on_x_io_error(Display *display) {
   (void)display;
   return 0;
