@@ -20,6 +20,7 @@
 #include "app_test_env.h"
 #include "os_display.h"
 #include "paint_main.h"
+#include "port_test_app.h"
 #include "wins_window.h"
 
 namespace {
@@ -138,4 +139,16 @@ TEST(Signals, TheWatcherHasEndedWhenTheUnwatchReturns) {
         std::exit(g_watcher_ended ? 0 : 3);
       },
       ::testing::ExitedWithCode(0), "");
+}
+
+// A test body runs the program in the test's own process: a SIGTERM from
+// outside (a time-out) ends that process, and is no window close the body
+// would not heed. The sleep only bounds the wait when it is one.
+TEST(Signals, ASignalFromOutsideEndsATestThatRunsTheProgram) {
+  EXPECT_EXIT(port_test_run_app([] {
+                kill(getpid(), SIGTERM);
+                sleep(10);
+                return 0;
+              }),
+              ::testing::KilledBySignal(SIGTERM), "");
 }
