@@ -68,6 +68,14 @@ outcome *of(net_socket *s) { return static_cast<outcome *>(net_socket_get_user(s
 void on_connect(net_socket *s, int connected) { of(s)->set(connected, 0, 0); }
 void on_io(net_socket *s, int result, uint32_t count) { of(s)->set(result, count, s->_peer_closed); }
 
+// The resolver a case installs, put back however the case ends: a failed
+// assertion returns from the case at once.
+struct resolver_for_case {
+  net_socket_resolver_fn old;
+  explicit resolver_for_case(net_socket_resolver_fn resolver) : old(net_socket_set_resolver(resolver)) {}
+  ~resolver_for_case() { net_socket_set_resolver(old); }
+};
+
 std::atomic<int> g_resolved{0};
 int loopback_resolver(const char *, in_addr *address) {
   g_resolved++;
@@ -101,7 +109,7 @@ TEST(Connect, DottedQuadsAreAddressesAndOnlyNamesAreResolved) {
     int resolved, connected;
   };
   listener server;
-  net_socket_resolver_fn old = net_socket_set_resolver(loopback_resolver);
+  resolver_for_case loopback(loopback_resolver);
   for (const row &c : {row{"127.0.0.1", 0, 1}, row{"gallery.test", 1, 1}, row{std::string(64, 'a'), 0, 0},
                        row{std::string(63, 'a'), 1, 1}}) {
     SCOPED_TRACE(c.host);
@@ -126,7 +134,6 @@ TEST(Connect, DottedQuadsAreAddressesAndOnlyNamesAreResolved) {
   ASSERT_TRUE(seen.wait());
   EXPECT_EQ(seen.result, 0);
   net_socket_destroy(socket);
-  net_socket_set_resolver(old);
 }
 
 namespace {
@@ -180,7 +187,7 @@ int slow_loopback_resolver(const char *, in_addr *address) {
 TEST(Connect, TheLookupAndTheConnectShareOneTimeOut) {
   unanswering_listener server;
   outcome seen;
-  net_socket_resolver_fn old = net_socket_set_resolver(slow_loopback_resolver);
+  resolver_for_case slow(slow_loopback_resolver);
   net_socket *socket = net_socket_create(0, 0);
   net_socket_set_user(socket, &seen);
   net_socket_connect(socket, "slow.example", server.full.port, 3, on_connect);
@@ -188,7 +195,6 @@ TEST(Connect, TheLookupAndTheConnectShareOneTimeOut) {
   ASSERT_TRUE(seen.wait(1, 4500)) << "the connect waited its whole time-out after the lookup";
   EXPECT_EQ(seen.result, 0);
   net_socket_destroy(socket);
-  net_socket_set_resolver(old);
 }
 
 TEST(Connect, AShutdownEndsAWaitingConnectAtOnce) {

@@ -1,20 +1,26 @@
 // Termination signals: the program, started in a child process on the
-// headless display, ends through its orderly road however many of them come.
+// headless display, ends through its orderly road however many of them come,
+// and the signal watcher has ended when its unwatch returns.
 #include "os_signal.h"
 
 #include <signal.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "app_test_env.h"
 #include "os_display.h"
 #include "paint_main.h"
+#include "port_test_app.h"
 #include "wins_window.h"
 
 namespace {
@@ -69,6 +75,38 @@ int run_under_burst(int signal_number) {
   return code;
 }
 
+pid_t g_main_tid;
+std::atomic<bool> g_watcher_waits{false}, g_watcher_ended{false};
+
+struct watcher_end {
+  ~watcher_end() { g_watcher_ended = true; }
+};
+
+// The scheduling state of a thread of this process ('S' while it sleeps).
+char thread_state(pid_t tid) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  size_t end_of_name = text.rfind(')');
+  return end_of_name != std::string::npos && end_of_name + 2 < text.size() ? text[end_of_name + 2] : '?';
+}
+
+// The watcher, telling of a signal, is held here until the stop has been
+// sent to it and the thread that sent it sleeps, as it does only in the wait
+// for the watcher to end: if that thread went on instead, the watcher is
+// still here when it looks.
+void wake_once_the_stopper_waits() {
+  if (pid_t(syscall(SYS_gettid)) == g_main_tid) return;
+  static thread_local watcher_end end;
+  (void)end;
+  g_watcher_waits = true;
+  for (;;) {
+    sigset_t pending;
+    if (sigpending(&pending) == 0 && sigismember(&pending, SIGTERM) && thread_state(g_main_tid) == 'S') break;
+    usleep(1000);
+  }
+  g_watcher_waits = false;
+}
+
 }  // namespace
 
 // Ten signals 10 ms apart, the first ending the program and the rest coming
@@ -82,4 +120,35 @@ TEST(Signals, ABurstDuringTheExitEndsTheProgramWithItsOwnStatus) {
     EXPECT_TRUE(std::filesystem::exists(folders.home + "/cache/paint.cache"));
     EXPECT_TRUE(std::filesystem::exists(folders.home + "/config.xml"));
   }
+}
+
+// The watcher has ended when the unwatch returns, even one that was telling
+// of a signal at that moment: nothing of it outlives the program.
+TEST(Signals, TheWatcherHasEndedWhenTheUnwatchReturns) {
+  EXPECT_EXIT(
+      {
+        g_main_tid = pid_t(syscall(SYS_gettid));
+        static os_display_backend held = *os_display_headless_backend();
+        held.wake = wake_once_the_stopper_waits;
+        os_display_select(&held);
+        char reason[128];
+        if (!os_display_open(240, 320, u"signals", reason, sizeof reason) || !os_signal_watch()) std::exit(2);
+        kill(getpid(), SIGINT);
+        while (!g_watcher_waits) usleep(1000);
+        os_signal_unwatch();
+        std::exit(g_watcher_ended ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// A test body runs the program in the test's own process: a SIGTERM from
+// outside (a time-out) ends that process, and is no window close the body
+// would not heed. The sleep only bounds the wait when it is one.
+TEST(Signals, ASignalFromOutsideEndsATestThatRunsTheProgram) {
+  EXPECT_EXIT(port_test_run_app([] {
+                kill(getpid(), SIGTERM);
+                sleep(10);
+                return 0;
+              }),
+              ::testing::KilledBySignal(SIGTERM), "");
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,9 +67,19 @@ TEST_F(SaveDialog, OkWritesNameTypeAndFolderAndCancelNothing) {
 
 // The button keeps a path ellipsis of 31 characters with the last folder's
 // name; "Select Location" picks a 259-character folder, which reaches a
-// 256-character buffer as 255.
+// 256-character buffer as 255. The start folder is short enough to show whole
+// whatever TMPDIR is.
 TEST_F(SaveDialog, SelectLocationRefusesTheDriveListAndCutsItsFolder) {
-  std::string deep = dir;
+  struct short_folder {
+    std::string path;
+    ~short_folder() {
+      if (!path.empty()) test_remove_tree(path);
+    }
+  } top;
+  char made[] = "/tmp/bvsave-XXXXXX";
+  ASSERT_NE(mkdtemp(made), nullptr) << std::strerror(errno);
+  top.path = made;
+  std::string deep = top.path;
   while (deep.size() < 259) {
     deep += "/" + std::string(std::min<size_t>(100, 259 - deep.size() - 1), 'd');
     ASSERT_EQ(mkdir(deep.c_str(), 0755), 0) << deep;
@@ -76,7 +88,7 @@ TEST_F(SaveDialog, SelectLocationRefusesTheDriveListAndCutsItsFolder) {
   run([&] {
     g_results.clear();
     std::unique_ptr<char16_t[]> folder(new char16_t[256]);
-    std::u16string start = test_wide(dir);
+    std::u16string start = test_wide(top.path);
     std::char_traits<char16_t>::copy(folder.get(), start.c_str(), start.size() + 1);
     char16_t name[64] = u"sky";
     int32_t type = 1;

@@ -32,6 +32,11 @@ int test_app_main(void *instance, const char16_t *command_line) {
   (void)instance;
   (void)command_line;
   g_body_ran = true;
+  // A SIGTERM or SIGINT from outside (a time-out, Ctrl+C) ends the test
+  // process: taken by the program's watcher it would be a window close that
+  // the body does not expect, and a body waiting for what the close stopped
+  // would wait for ever.
+  os_signal_give_back();
   tregistry_init_active_objects();
   int result = g_body();
   port_device_drop_launches();
