@@ -17,15 +17,22 @@ int bench_register_ratio(const std::string &name, const std::string &numerator,
 int bench_register_worst_ratio(const std::string &name,
                                const std::vector<std::pair<std::string, std::string>> &pairs, double goal);
 
-// NAME: the median real time of one case in milliseconds, printed as is.
-int bench_register_ms(const std::string &name, const std::string &bench);
+// NAME: the median real time of one case in milliseconds: printed as is
+// when goal_ms is 0, else at most goal_ms, plus the median of the case
+// `beside` when one is named (a budget over work measured in the same run).
+int bench_register_ms(const std::string &name, const std::string &bench, double goal_ms = 0,
+                      const std::string &beside = "");
 
 // NAME: a value computed by the benchmark file itself (set while it runs).
 int bench_register_value(const std::string &name, double goal);
 void bench_set_value(const std::string &name, double value);
-// Sets it to the middle of the values (the upper one of the two middle
-// ones for an even count); nothing when there are none.
+// Sets it to the middle of the values (bench_median); nothing when there
+// are none. A benchmark keeps its values over every repetition (in a
+// static), so the figure is the median of the whole run.
 void bench_set_median(const std::string &name, std::vector<double> values);
+// The middle of values (the upper one of the two middle ones for an even
+// count); values must not be empty.
+double bench_median(std::vector<double> values);
 
 // NAME: a text the benchmark file sets while it runs (which path or which
 // display a figure was measured on).
@@ -45,3 +52,10 @@ void bench_fail_value(const std::string &name, const std::string &why);
   static int BENCH_CONCAT(bench_worst_, __LINE__) = bench_register_worst_ratio(name, pairs, goal)
 #define BENCH_MS(name, bench) \
   static int BENCH_CONCAT(bench_ms_, __LINE__) = bench_register_ms(name, bench)
+// A step whose ratio compares with our own work (a full repaint, our own
+// fill) is reported only, as that reference moves with our own speed-ups;
+// its time is held by an absolute budget a user feels instead.
+#define BENCH_MS_GOAL(name, bench, goal_ms) \
+  static int BENCH_CONCAT(bench_ms_, __LINE__) = bench_register_ms(name, bench, goal_ms)
+#define BENCH_MS_BESIDE(name, bench, beside, extra_ms) \
+  static int BENCH_CONCAT(bench_ms_, __LINE__) = bench_register_ms(name, bench, extra_ms, beside)

@@ -1,7 +1,7 @@
 // Runs every registered Google Benchmark case (repeated, so medians are used)
 // and prints one line per figure: "bench NAME: VALUE (goal <= GOAL)". The run
-// ends with "bench missed: " and the figures above their goal or failed
-// ("none" when every one held), and exits non-zero when there is one.
+// ends with "bench missed: " and the figures that missed (bench_verdict;
+// "none" when every one held), and exits non-zero when there is one.
 #include "bench_figures.h"
 
 #include <benchmark/benchmark.h>
@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "bench_verdict.h"
 
 namespace {
 
@@ -21,6 +24,8 @@ struct ratio_figure {
 };
 struct ms_figure {
   std::string name, bench;
+  double goal;         // 0: only reported
+  std::string beside;  // a case whose median the goal adds to, or none
 };
 struct value_figure {
   std::string name;
@@ -98,8 +103,8 @@ int bench_register_worst_ratio(const std::string &name,
   return 0;
 }
 
-int bench_register_ms(const std::string &name, const std::string &bench) {
-  reported().push_back({name, bench});
+int bench_register_ms(const std::string &name, const std::string &bench, double goal_ms, const std::string &beside) {
+  reported().push_back({name, bench, goal_ms, beside});
   return 0;
 }
 
@@ -111,9 +116,12 @@ int bench_register_value(const std::string &name, double goal) {
 void bench_set_value(const std::string &name, double value) { value_store()[name] = value; }
 
 void bench_set_median(const std::string &name, std::vector<double> values) {
-  if (values.empty()) return;
+  if (!values.empty()) bench_set_value(name, bench_median(std::move(values)));
+}
+
+double bench_median(std::vector<double> values) {
   std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  bench_set_value(name, values[values.size() / 2]);
+  return values[values.size() / 2];
 }
 
 int bench_register_note(const std::string &name) {
@@ -131,26 +139,29 @@ int main(int argc, char **argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   std::printf("\n");
-  int failed = 0;
   // A figure whose case stopped with an error prints why instead of a number.
   auto error_of = [&reporter](const std::string &bench) -> const std::string * {
     auto it = reporter.errors.find(bench);
     return it == reporter.errors.end() ? nullptr : &it->second;
   };
-  std::vector<std::string> missed;
-  auto print_failed = [&failed, &missed](const std::string &name, const std::string &why) {
+  std::vector<bench_outcome> outcomes;
+  auto print_failed = [&outcomes](const std::string &name, double goal, const std::string &why) {
     std::printf("bench %s: failed (%s)\n", name.c_str(), why.c_str());
-    failed = 1;
-    missed.push_back(name);
+    outcomes.push_back({name, goal, false, 0, true});
+  };
+  auto print_unmeasured = [&outcomes](const std::string &name, double goal) {
+    std::printf("bench %s: not measured\n", name.c_str());
+    outcomes.push_back({name, goal, false, 0, false});
   };
   // A figure with a goal; one without (goal 0) is only reported.
-  auto print_judged = [&missed](const std::string &name, double value, double goal) {
-    if (goal <= 0) {
+  auto print_judged = [&outcomes](const std::string &name, double value, double goal, const std::string &how = "") {
+    if (goal <= 0)
       std::printf("bench %s: %.3f\n", name.c_str(), value);
-      return;
-    }
-    std::printf("bench %s: %.3f (goal <= %g)\n", name.c_str(), value, goal);
-    if (value > goal) missed.push_back(name);
+    else if (how.empty())
+      std::printf("bench %s: %.3f (goal <= %g)\n", name.c_str(), value, goal);
+    else
+      std::printf("bench %s: %.3f (goal <= %.3f = %s)\n", name.c_str(), value, goal, how.c_str());
+    outcomes.push_back({name, goal, true, value, false});
   };
   for (const ratio_figure &f : ratios()) {
     double worst = -1;
@@ -166,28 +177,32 @@ int main(int argc, char **argv) {
       worst = std::max(worst, num / den);
     }
     if (error)
-      print_failed(f.name, *error);
+      print_failed(f.name, f.goal, *error);
     else if (worst < 0)
-      std::printf("bench %s: not measured\n", f.name.c_str());
+      print_unmeasured(f.name, f.goal);
     else
       print_judged(f.name, worst, f.goal);
   }
   for (const ms_figure &f : reported()) {
-    double t = reporter.median(f.bench);
-    if (const std::string *error = error_of(f.bench))
-      print_failed(f.name, *error);
-    else if (t < 0)
-      std::printf("bench %s: not measured\n", f.name.c_str());
+    const std::string *error = error_of(f.bench);
+    if (!error && !f.beside.empty()) error = error_of(f.beside);
+    double t = reporter.median(f.bench), beside = f.beside.empty() ? 0 : reporter.median(f.beside);
+    char how[160] = "";
+    if (!f.beside.empty()) std::snprintf(how, sizeof how, "%s + %g", f.beside.c_str(), f.goal);
+    if (error)
+      print_failed(f.name, f.goal, *error);
+    else if (t < 0 || beside < 0)
+      print_unmeasured(f.name, f.goal);
     else
-      std::printf("bench %s: %.3f\n", f.name.c_str(), t / 1e6);
+      print_judged(f.name, t / 1e6, f.goal > 0 ? f.goal + beside / 1e6 : 0, how);
   }
   for (const value_figure &f : values()) {
     auto it = value_store().find(f.name);
     auto why = value_failures().find(f.name);
     if (why != value_failures().end())
-      print_failed(f.name, why->second);
+      print_failed(f.name, f.goal, why->second);
     else if (it == value_store().end())
-      std::printf("bench %s: not measured\n", f.name.c_str());
+      print_unmeasured(f.name, f.goal);
     else
       print_judged(f.name, it->second, f.goal);
   }
@@ -196,8 +211,9 @@ int main(int argc, char **argv) {
     std::printf("bench %s: %s\n", name.c_str(), it == note_store().end() ? "not measured" : it->second.c_str());
   }
   std::string list;
-  for (const std::string &name : missed) list += (list.empty() ? "" : ", ") + name;
+  for (const std::string &name : bench_missed(outcomes, bench_whole_run(benchmark::GetBenchmarkFilter())))
+    list += (list.empty() ? "" : ", ") + name;
   std::printf("bench missed: %s\n", list.empty() ? "none" : list.c_str());
   benchmark::Shutdown();
-  return failed || !missed.empty() ? 1 : 0;
+  return list.empty() ? 0 : 1;
 }

@@ -202,10 +202,7 @@ void BM_crafted_open_worst(benchmark::State &state) {
     for (const auto &[name, path] : p.paths)
       if (name != "drawn") samples[name].push_back(p.open_ms(path));
   double worst = 0;
-  for (auto &[name, times] : samples) {
-    std::sort(times.begin(), times.end());
-    worst = std::max(worst, times[times.size() / 2]);
-  }
+  for (const auto &[name, times] : samples) worst = std::max(worst, bench_median(times));
   bench_set_value("crafted_open_worst_ms", worst);
 }
 BENCHMARK(BM_crafted_open_worst)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -135,11 +135,6 @@ replay_painting &painting() {
   return p;
 }
 
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 // One open per run; the figures are the medians over every repetition.
 void BM_undo_after_open(benchmark::State &state) {
   replay_painting &p = painting();
@@ -149,7 +144,7 @@ void BM_undo_after_open(benchmark::State &state) {
     for (int i = 0; i < UNDOS; i++) worst = std::max(worst, p.step(paint_history_undo));
     ratios.push_back(worst / rebuild);
   }
-  bench_set_value("undo_after_open_worst_vs_rebuild", median(ratios));
+  bench_set_median("undo_after_open_worst_vs_rebuild", ratios);
 }
 BENCHMARK(BM_undo_after_open)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -163,8 +158,8 @@ void BM_crop_chain(benchmark::State &state) {
     for (int i = 0; i < CROP_REDOS; i++) worst = std::max(worst, p.step(paint_history_redo));
     worsts.push_back(worst);
   }
-  bench_set_value("crop_chain_200_open_ms", median(opens));
-  bench_set_value("crop_chain_200_undo_worst_ms", median(worsts));
+  bench_set_median("crop_chain_200_open_ms", opens);
+  bench_set_median("crop_chain_200_undo_worst_ms", worsts);
 }
 BENCHMARK(BM_crop_chain)->Unit(benchmark::kMillisecond)->Iterations(1);
 

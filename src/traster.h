@@ -112,8 +112,9 @@ class flood_marks {
     }
     return to - 1;
   }
-  // Marks x1..x2 (throws std::bad_alloc when the row cannot be made).
-  void mark(size_t r, int64_t x1, int64_t x2) {
+  // Marks x1..x2 (throws std::bad_alloc when the row cannot be made); the
+  // fill goes on (true).
+  bool mark(size_t r, int64_t x1, int64_t x2) {
     if (!rows_[r]) {
       rows_[r] = new_row();
       spans_[r] = {x1, x2};
@@ -125,11 +126,12 @@ class flood_marks {
     const uint64_t head = ~0ull << (first & 63), tail = ~0ull >> (63 - (last & 63));
     if ((first >> 6) == (last >> 6)) {
       row[first >> 6] |= head & tail;
-      return;
+      return true;
     }
     row[first >> 6] |= head;
     for (uint64_t w = (first >> 6) + 1; w < last >> 6; w++) row[w] = ~0ull;
     row[last >> 6] |= tail;
+    return true;
   }
 
  private:
@@ -164,6 +166,32 @@ class flood_marks {
   size_t block_left_ = 0;
 };
 
+// The marks of a fill whose fill paints every pixel of every reported run
+// with a colour that fails the test: none are kept, the painted pixels
+// themselves stop the runs. It counts the pixels reported instead, as a
+// pixel left passing would be found again: should the runs come to more
+// pixels than the bounds hold, mark refuses and the fill gives 0.
+class flood_no_marks {
+ public:
+  flood_no_marks(int64_t, int64_t width, int64_t height) {
+    if (__builtin_mul_overflow(uint64_t(width), uint64_t(height), &left_)) left_ = UINT64_MAX;
+  }
+  const uint64_t *row(size_t) const { return nullptr; }
+  void prefetch(size_t, int64_t) const {}
+  bool marked_in(const uint64_t *, int64_t) const { return false; }
+  int64_t next(size_t, int64_t from, int64_t to, bool want) const { return want || from > to ? to + 1 : from; }
+  int64_t previous_marked(size_t, int64_t, int64_t to) const { return to - 1; }
+  bool mark(size_t, int64_t x1, int64_t x2) {
+    const uint64_t pixels = uint64_t(x2 - x1 + 1);
+    if (pixels > left_) return false;
+    left_ -= pixels;
+    return true;
+  }
+
+ private:
+  uint64_t left_;
+};
+
 // One pending scan: row y over x1..x2, a stretch of a recorded run on row
 // y - dir (dir 0 for the seed).
 struct flood_scan {
@@ -193,14 +221,15 @@ class flood_stack {
 // to the marks and the caller's scan: a maze's runs are a few pixels long.
 constexpr int k_short_grow = 4;
 
-// The fill for any test and fill: the reported runs are marked, so a fill
-// may paint a colour that still passes the test.
-template <typename Test, typename Scan, typename Fill>
-int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
+// The walk, for either kind of marks (flood_marks or flood_no_marks): the
+// marks are asked only through calls that the compiler makes inline, so a
+// walk without them is left with none of their work.
+template <typename Marks, typename Test, typename Scan, typename Fill>
+int fill_walk(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
   const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
   if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
   try {
-    flood_marks marks(bx1, bx2 - bx1, by2 - by1);
+    Marks marks(bx1, bx2 - bx1, by2 - by1);
     flood_stack pending;
     pending.push(y, x, x, 0);
     while (!pending.empty()) {
@@ -279,7 +308,7 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&s
         more = false;
         run_x2 = grow_short(found, 1, &more);
         if (more) run_x2 = grow_far(run_x2, 1);
-        marks.mark(r, run_x1, run_x2);
+        if (!marks.mark(r, run_x1, run_x2)) return 0;
         fill(int32_t(run_x1), int32_t(run_x2), job.y);
         // Onwards the whole run is scanned; back towards the row the scan
         // came from only what reaches past the run it started from, which
@@ -312,70 +341,19 @@ int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&s
   return 1;
 }
 
+// The fill for any test and fill: the reported runs are marked, so a fill
+// may paint a colour that still passes the test.
+template <typename Test, typename Scan, typename Fill>
+int fill_region(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
+  return fill_walk<flood_marks>(bounds, x, y, test, scan, fill);
+}
+
 // The fill for a caller whose fill paints every pixel of every reported run
-// with a colour that fails the test: nothing is marked, the painted pixels
-// themselves stop the runs. Any other caller must use fill_region, as a
-// pixel left passing would be found again: should the runs reported come
-// to more pixels than the bounds hold, the fill stops and gives 0.
+// with a colour that fails the test (flood_no_marks). Any other caller must
+// use fill_region.
 template <typename Test, typename Scan, typename Fill>
 int fill_region_unmarked(const trect &bounds, int32_t x, int32_t y, Test &&test, Scan &&scan, Fill &&fill) {
-  const int64_t bx1 = bounds.x1, by1 = bounds.y1, bx2 = bounds.x2, by2 = bounds.y2;
-  if (x < bx1 || x >= bx2 || y < by1 || y >= by2) return 1;
-  // A run is grown a pixel at a time first, then by the caller's scan.
-  auto grow = [&](int32_t row, int64_t edge, int dir) {
-    const int64_t end = dir > 0 ? bx2 - 1 : bx1;
-    for (int i = 0; i < k_short_grow; i++) {
-      if (edge == end || !test(row, int32_t(edge + dir))) return edge;
-      edge += dir;
-    }
-    return edge == end ? edge : scan(row, int32_t(edge + dir), int32_t(end), dir, 1) - dir;
-  };
-  uint64_t left;
-  if (__builtin_mul_overflow(uint64_t(bx2 - bx1), uint64_t(by2 - by1), &left)) left = UINT64_MAX;
-  try {
-    flood_stack pending;
-    pending.push(y, x, x, 0);
-    while (!pending.empty()) {
-      const flood_scan &top = pending.pop();
-      const int32_t row = top.y, job_x1 = top.x1, job_x2 = top.x2, dir = top.dir;
-      for (int64_t at = job_x1; at <= job_x2;) {
-        if (!test(row, int32_t(at))) {
-          if (at == job_x2) break;
-          at = scan(row, int32_t(at + 1), job_x2, 1, 0);
-          if (at > job_x2) break;
-        }
-        const int64_t run_x1 = at == job_x1 ? grow(row, at, -1) : at, run_x2 = grow(row, at, 1);
-        if (uint64_t(run_x2 - run_x1 + 1) > left) return 0;
-        left -= uint64_t(run_x2 - run_x1 + 1);
-        fill(int32_t(run_x1), int32_t(run_x2), row);
-        // As in fill_region: onwards the whole run is scanned, back only
-        // what reaches past the run the scan came from.
-        const int32_t x1 = int32_t(run_x1), x2 = int32_t(run_x2);
-        if (row > by1) {
-          if (dir != 1)
-            pending.push(row - 1, x1, x2, -1);
-          else {
-            if (x1 < job_x1) pending.push(row - 1, x1, job_x1 - 1, -1);
-            if (x2 > job_x2) pending.push(row - 1, job_x2 + 1, x2, -1);
-          }
-        }
-        if (row + 1 < by2) {
-          if (dir != -1)
-            pending.push(row + 1, x1, x2, 1);
-          else {
-            if (x1 < job_x1) pending.push(row + 1, x1, job_x1 - 1, 1);
-            if (x2 > job_x2) pending.push(row + 1, job_x2 + 1, x2, 1);
-          }
-        }
-        at = run_x2 + 2;
-      }
-    }
-  } catch (const std::bad_alloc &) {
-    return 0;
-  } catch (const std::length_error &) {
-    return 0;
-  }
-  return 1;
+  return fill_walk<flood_no_marks>(bounds, x, y, test, scan, fill);
 }
 
 }  // namespace traster_flood

@@ -244,6 +244,22 @@ TEST(TrasterFlood, UnmarkedFillTestsEachRegionPixelOnce) {
       ASSERT_LE(m.tests[i], expected[i] ? 3 : 4) << "seed " << seed << " pixel " << i;
     }
   }
+  // A fill that leaves its pixels passing would find them again without
+  // end around a hole: the walk stops once the runs come to more pixels
+  // than the bounds hold, and gives 0. (Past 1000 pixels nothing passes,
+  // so a walk without that stop ends too, giving 1.)
+  int64_t reported = 0;
+  auto passing = [&reported](int32_t x, int32_t y) { return reported < 1000 && !(x == 2 && y == 1); };
+  int result = traster_flood::fill_region_unmarked(
+      trect{0, 0, 5, 4}, 0, 1, [&](int32_t y, int32_t x) { return passing(x, y); },
+      [&](int32_t y, int32_t x, int32_t limit, int dir, int want) {
+        for (int64_t at = x; at != int64_t(limit) + dir; at += dir)
+          if (passing(int32_t(at), y) != (want != 0)) return at;
+        return int64_t(limit) + dir;
+      },
+      [&reported](int32_t x1, int32_t x2, int32_t) { reported += x2 - x1 + 1; });
+  EXPECT_EQ(result, 0);
+  EXPECT_LE(reported, 20);
 }
 
 // The canvas's fill of a new colour at tolerance 0 keeps no marks and
