@@ -33,6 +33,7 @@
 #include "commandpanel.h"
 #include "os_clock.h"
 #include "os_display.h"
+#include "os_signal.h"
 #include "os_message.h"
 #include "paint_context.h"
 #include "paint_history.h"
@@ -100,6 +101,9 @@ int run_app(const std::function<void(app_context *)> &body) {
   char *argv[] = {arg0, arg1, arg2, nullptr};
   g_started = clock_type::now();
   int result = wins_window_main(3, argv, &app);
+  // The program's end leaves its exit signals blocked for good; the bench
+  // goes on, and the processes it starts must take a SIGTERM.
+  os_signal_give_back();
   os_display_select(os_display_sdl_backend());
   return result;
 }

@@ -134,9 +134,18 @@ void bench_set_note(const std::string &name, const std::string &text) { note_sto
 void bench_fail_value(const std::string &name, const std::string &why) { value_failures()[name] = why; }
 
 int main(int argc, char **argv) {
+  // Listing the cases measures nothing and misses nothing.
+  bool listing = false;
+  for (int i = 1; i < argc; i++)
+    listing = listing || (std::string(argv[i]).rfind("--benchmark_list_tests", 0) == 0 &&
+                          std::string(argv[i]) != "--benchmark_list_tests=false");
   benchmark::Initialize(&argc, argv);
   figure_reporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (listing) {
+    benchmark::Shutdown();
+    return 0;
+  }
 
   std::printf("\n");
   // A figure whose case stopped with an error prints why instead of a number.

@@ -16,6 +16,7 @@
 
 #include "bench_figures.h"
 #include "os_display.h"
+#include "os_signal.h"
 #include "tbitmap.h"
 #include "tcontrolbar.h"
 #include "tscreen.h"
@@ -74,6 +75,9 @@ int run_on_screen(const std::function<void(tscreen *)> &body) {
   char arg0[] = "brivola", arg1[] = "--screen", arg2[] = "480x640";
   char *argv[] = {arg0, arg1, arg2, nullptr};
   int result = wins_window_main(3, argv, &app);
+  // The program's end leaves its exit signals blocked for good; the bench
+  // goes on, and the processes it starts must take a SIGTERM.
+  os_signal_give_back();
   os_display_select(os_display_sdl_backend());
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
