@@ -212,6 +212,14 @@ bool wait_for(Done done, int timeout_ms) {
 
 // The program started at 240x320 on the server, and a connection of the
 // test's own once the canvas shows; null (and a failure) when either fails.
+// The program's exit status once it ends within ms; -1 when it did not, and
+// it is killed then, so no test leaves it behind.
+int exit_code_within(pid_t pid, int ms) {
+  int code = program_wait_exit(pid, ms);
+  if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+  return code;
+}
+
 Display *start_showing(const x_server &server, const std::string &home, pid_t *pid) {
   *pid = start_on(server, "240x320", home);
   EXPECT_GT(*pid, 0);
@@ -260,8 +268,7 @@ TEST(LostDisplay, KillingTheXServerKeepsThePaintingAndExitsCleanly) {
   XCloseDisplay(display);
 
   server.stop();
-  int code = program_wait_exit(pid, 10000);
-  if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+  int code = exit_code_within(pid, 10000);
   EXPECT_EQ(code, 0) << "128 + n: ended by signal n (134: an abort)";
   EXPECT_GE(record_count_of(home + "/cache/paint.cache"), 1) << "the stroke was not kept";
   test_remove_tree(home);
@@ -305,8 +312,7 @@ TEST(LostDisplay, KillingTheXServerMidStrokeKeepsTheStroke) {
       waitpid(server.pid, nullptr, 0);
       server.pid = -1;
     }
-    int code = program_wait_exit(pid, 10000);
-    if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+    int code = exit_code_within(pid, 10000);
     EXPECT_EQ(code, 0) << "128 + n: ended by signal n; -1: did not end";
   }
   EXPECT_GE(record_count_of(home + "/cache/paint.cache"), 1) << "the stroke was not kept";
@@ -374,8 +380,7 @@ TEST(UncoveredWindow, TheWindowShowsItsScreenAgainAfterBeingCoveredOrHidden) {
   XDestroyWindow(display, cover);
   XCloseDisplay(display);
   kill(pid, SIGTERM);
-  int code = program_wait_exit(pid, 10000);
-  if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+  int code = exit_code_within(pid, 10000);
   EXPECT_EQ(code, 0);
   test_remove_tree(home);
 }
@@ -557,8 +562,7 @@ TEST(InstanceLock, OnlyAFolderThatCannotBeUsedStopsAStart) {
       bool ran = code == -1;
       if (ran) {
         kill(pid, SIGTERM);
-        code = program_wait_exit(pid, 10000);
-        if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
+        code = exit_code_within(pid, 10000);
       }
       std::string said = program_read_all(fds[0]);
       close(fds[0]);
