@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -24,6 +25,7 @@
 #include "shape.h"
 #include "tbitmap.h"
 #include "tdialog.h"
+#include "test_bitmap.h"
 #include "tdock.h"
 #include "tlabel.h"
 #include "tmessagedialog.h"
@@ -87,10 +89,9 @@ int takes_what_lands_on_it(tsurface *surface, int, int32_t x, int32_t y, uint32_
   return x >= r->x1 && x <= r->x2 && y >= r->y1 && y <= r->y2;
 }
 
-int list_refusals = 0;
+int refusals = 0;
 void *refusing_grow(void *block, size_t bytes) {
-  if (list_refusals > 0 && list_refusals--) return nullptr;
-  return std::realloc(block, bytes);
+  return refusals > 0 && refusals-- ? nullptr : std::realloc(block, bytes);
 }
 
 // The stop box's text, the box closed; empty when none is up.
@@ -105,105 +106,74 @@ std::u16string close_box() {
 
 }  // namespace
 
-// Each kind of step, on a kept painting of 64 records (62 clears, a crop
-// that grows the canvas, a stroke) restored at start, whose record list is
-// refused one growth: the canvas and the screen stay as before, the stop box
-// says so, B takes the stroke before and F brings it back, the canvas is
-// what the history keeps, and the step works once memory is back. When the
-// replay that would take it back finds no memory for the crop's canvas
-// either, the step is recorded at a second try, unless it was put back
-// without a replay.
+// Each kind of step on a restored painting of 64 records (62 clears, a crop
+// that grows the canvas, a stroke) whose list is refused one growth. Without
+// memory for a replay over the crop either, a step not put back otherwise is
+// recorded at a second try.
 TEST(RefusedRecord, AStepTheHistoryCannotTakeLeavesNothingOnTheScreenAndSaysSo) {
   test_bytes kept;
   std::string picture;
-  {
-    app_test_folders folders;
-    mkdir(folders.home.c_str(), 0755);
-    test_write_file(folders.home + "/config.xml",
-                    "<Brivola><NewWidth>200</NewWidth><NewHeight>101</NewHeight></Brivola>");
-    ASSERT_TRUE(app_test_run([&](app_context *app) {
-      app_test_remove_toolbar(app);
-      for (int i = 0; i < 62; i++) paint_history_add(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0);
-      app->_resizing = 1;
-      paint_main_update_frame();
-      drag({140, 270}, {120, 250});
-      app->_resizing = 0;
-      const int first[][2] = {{170, 300}, {320, 350}};
-      app_test_stroke(first, 2);
-      app_test_char(u'Q');
-    }));
-    kept = test_read_file(folders.home + "/cache/paint.cache");
-  }
-  auto use = [](app_context *app, int32_t id) {
-    app->_current_tool = paint_context_find_tool(app->_paint_context, id);
-  };
-  auto shape = [](const trect &c) { drag({c.x1 + 30, c.y1 + 30}, {c.x1 + 140, c.y1 + 80}); };
-  auto tap_away = [](app_context *, const trect &) { app_test_tap(60, 100); };
+  with_canvas(200, 101, [&](app_context *app) {
+    for (int i = 0; i < 62; i++) paint_history_add(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0);
+    drag({140, 270}, {120, 250});
+    app->_resizing = 0;
+    drag({170, 300}, {320, 350});
+    app_test_char(u'Q');
+    kept = test_read_file(std::string(getenv("BRIVOLA_HOME")) + "/cache/paint.cache");
+  });
   typedef std::function<void(app_context *, const trect &)> action;
-  const struct {
-    const char *name;
-    bool puts_back;
-    action prepare, step;
-  } rows[] = {
-      {"pencil", false, [&](app_context *app, const trect &) { use(app, SHAPE_ID_PENCIL); },
-       [&](app_context *, const trect &c) { shape(c); }},
-      {"line", true, [&](app_context *app, const trect &) { use(app, SHAPE_ID_LINE); },
-       [&](app_context *, const trect &c) { shape(c); }},
-      {"curve", true, [&](app_context *app, const trect &) { use(app, SHAPE_ID_CURVE); },
-       [&](app_context *app, const trect &c) { shape(c), tap_away(app, c); }},
-      {"bucket", false, [&](app_context *app, const trect &) { use(app, SHAPE_ID_PAINT_BUCKET); },
-       [](app_context *, const trect &c) { app_test_tap(c.x1 + 5, c.y2 - 5); }},
-      {"text", false, [&](app_context *app, const trect &c) { use(app, SHAPE_ID_TEXT), shape(c), app_test_char(u'H'); },
+  auto use = [](int32_t id) {
+    return [id](app_context *app, const trect &) {
+      app->_current_tool = paint_context_find_tool(app->_paint_context, id);
+    };
+  };
+  action shape = [](app_context *, const trect &c) { drag({c.x1 + 30, c.y1 + 30}, {c.x1 + 140, c.y1 + 80}); };
+  action tap_away = [](app_context *, const trect &) { app_test_tap(60, 100); };
+  action frame = [](app_context *app, const trect &) { toolbar_select(app->_toolbar, TOOLBAR_RESIZE_CANVAS); };
+  const struct { const char *name; bool puts_back; action prepare, step; } rows[] = {
+      {"pencil", false, use(SHAPE_ID_PENCIL), shape},
+      {"line", true, use(SHAPE_ID_LINE), shape},
+      {"curve", true, use(SHAPE_ID_CURVE), [&](app_context *app, const trect &c) { shape(app, c), tap_away(app, c); }},
+      {"bucket", false, use(SHAPE_ID_PAINT_BUCKET), [](app_context *, const trect &c) { app_test_tap(c.x1, c.y2); }},
+      {"text", false,
+       [&](app_context *app, const trect &c) { use(SHAPE_ID_TEXT)(app, c), shape(app, c), app_test_char(u'H'); },
        tap_away},
-      {"picture", false,
-       [&](app_context *, const trect &) { paint_main_open_imagebar(test_wide(picture).c_str()), port_test_pump(); },
+      {"picture", false, [&](app_context *, const trect &) { paint_main_open_imagebar(test_wide(picture).c_str()); },
        tap_away},
-      {"crop", true, [](app_context *app, const trect &) { toolbar_select(app->_toolbar, TOOLBAR_RESIZE_CANVAS); },
-       [](app_context *app, const trect &c) {
-         drag({c.x2, c.y2}, {c.x2 - 40, c.y2 - 30}), toolbar_select(app->_toolbar, TOOLBAR_RESIZE_CANVAS);
-       }},
-      {"clear", false, [](app_context *, const trect &) {},
+      {"crop", true, frame,
+       [&](app_context *app, const trect &c) { drag({c.x2, c.y2}, {c.x2 - 40, c.y2}), frame(app, c); }},
+      {"clear", false, use(SHAPE_ID_PENCIL),
        [](app_context *app, const trect &) { toolbar_select(app->_toolbar, TOOLBAR_CLEAR); }},
   };
   for (bool replay_short : {false, true})
     for (const auto &r : rows) {
       SCOPED_TRACE(std::string(r.name) + (replay_short ? ", no memory to replay" : ""));
       app_test_folders folders;
-      mkdir(folders.home.c_str(), 0755);
-      mkdir((folders.home + "/cache").c_str(), 0755);
+      std::filesystem::create_directories(folders.home + "/cache");
       test_write_file(folders.home + "/cache/paint.cache", kept);
-      picture = folders.root + "/red.bmp";
-      tbitmap *red = tbitmap_new(100, 100, 24);
-      tbitmap_fill_rect(red, 0, 0, 99, 99, 0xFFFF0000u);
-      tbitmap_save_bmp(red, test_wide(picture).c_str());
-      tbitmap_free(red);
+      tbitmap_save_bmp(test_pattern_bitmap(100, 100, 24).get(), test_wide(picture = folders.root + "/p.bmp").c_str());
       ASSERT_TRUE(app_test_run([&](app_context *app) {
         os_clock_drive(1);
         app_test_run_for(PAINT_MAIN_RESTORE_DELAY_MS);
-        ASSERT_EQ(paint_history_get_count(app->_history), 64);
         toolbar_hide(app->_toolbar);
         std::string before = app_test_canvas_bytes(app);
         trect area = paint_main_canvas_rect();
         std::vector<uint32_t> shown = app_test_shown(&area);
-        r.prepare(app, area);
-        list_refusals = 1;
+        r.prepare(app, area), port_test_pump();
+        refusals = 1;
         paint_history_grow_fn grow = paint_history_set_list_grow(refusing_grow);
         uint64_t budget = tbitmap_set_budget(replay_short ? 220 * 121 * 4 - 1 : tbitmap_get_budget());
         r.step(app, area);
-        tbitmap_set_budget(budget);
-        paint_history_set_list_grow(grow);
+        tbitmap_set_budget(budget), paint_history_set_list_grow(grow);
         EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
         if (!replay_short || r.puts_back) {
-          EXPECT_EQ(paint_history_get_count(app->_history), 64);
           EXPECT_EQ(close_box(), u"Not enough memory to complete this task.");
-          EXPECT_TRUE(app_test_canvas_bytes(app) == before);
-          EXPECT_TRUE(app_test_shown(&area) == shown);
+          EXPECT_TRUE(app_test_canvas_bytes(app) == before && app_test_shown(&area) == shown);
           app_test_char(u'b');
           EXPECT_EQ(paint_history_get_position(app->_history), 62);
           app_test_char(u'f');
           EXPECT_TRUE(app_test_shown(&area) == shown);
-          r.prepare(app, area);
-          r.step(app, area);
+          r.prepare(app, area), port_test_pump(), r.step(app, area);
         }
         EXPECT_EQ(close_box(), u"");
         EXPECT_EQ(paint_history_get_count(app->_history), 65);

@@ -183,10 +183,8 @@ TEST(ToolsInTheProgram, AnUndoDuringAShapeTakesThatShapeAlone) {
     const char *name;
     int32_t tool;
     bool lifted, placed;
-  } rows[] = {{"line", SHAPE_ID_LINE, false, true},
-              {"rectangle", SHAPE_ID_RECT, false, true},
-              {"curve with handles", SHAPE_ID_CURVE, true, true},
-              {"curve still a line", SHAPE_ID_CURVE, false, false}};
+  } rows[] = {{"line", SHAPE_ID_LINE, false, true}, {"rectangle", SHAPE_ID_RECT, false, true},
+              {"curve with handles", SHAPE_ID_CURVE, true, true}, {"curve, a line yet", SHAPE_ID_CURVE, false, false}};
   for (const char *screen : SCREENS)
     for (const auto &r : rows)
       run(screen, [&](app_context *app) {
@@ -199,8 +197,7 @@ TEST(ToolsInTheProgram, AnUndoDuringAShapeTakesThatShapeAlone) {
         app_test_pen(OS_PEN_MOVE, 150, 200);
         if (r.lifted) app_test_pen(OS_PEN_UP, 150, 200);
         app_test_char(u'B');
-        app_test_pen(OS_PEN_MOVE, 200, 260);
-        app_test_pen(OS_PEN_UP, 200, 260);
+        app_test_pen(OS_PEN_MOVE, 200, 260), app_test_pen(OS_PEN_UP, 200, 260);
         EXPECT_TRUE(app_test_shown() == stroked) << "no shape, no handle; the stroke kept";
         EXPECT_EQ(paint_history_get_position(app->_history), 0);
         EXPECT_EQ(tscreen_get_pen_capture(tscreen_get()), nullptr);
