@@ -16,6 +16,7 @@
 #include "paint_history.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "shape.h"
 #include "tbitmap.h"
 #include "tcanvas.h"
 #include "tfile.h"
@@ -188,11 +189,13 @@ void imagebar_commit(imagebar *ib) {
   if (ib->_shown_mask) imagebar_store_blob(record + IMAGEBAR_RECORD_HEAD + image_size, ib->_shown_mask);
 
   imagebar_draw_image_record(pc, record, int32_t(size), 1.0);
-  // A record the history cannot take is taken off the canvas again.
+  // A record the history cannot take is taken off the canvas again, and
+  // the stop box says so.
   paint_history *history = ib->_app->_history;
-  if (history && !paint_history_add(history, PAINT_HISTORY_OP_IMAGE, record, int32_t(size)))
-    paint_history_replay(history, 0);
+  bool refused =
+      history && !shape_record_step(history, PAINT_HISTORY_OP_IMAGE, record, int32_t(size), nullptr, nullptr);
   std::free(record);
+  if (refused) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
 }
 
 void imagebar_show_option_menu(imagebar *ib, int32_t x, int32_t y) {

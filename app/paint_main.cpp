@@ -131,13 +131,21 @@ struct tool_entry {
   const char16_t *description;
   tool_maker make;
   void (*free)(shape *tool);
-  // Ends an operation under way: a drag or a curve unrecorded, a free-hand
-  // stroke recorded as far as it was drawn; null: none.
-  void (*cancel)(shape *tool);
+  // Ends an operation under way, placed as its own ending would place it
+  // (pen-up, a tap away from a curve's handles) or dropped; a free-hand
+  // stroke is always recorded as far as it was drawn, a text box always
+  // dropped. 1 when one was under way. Null: the tool has none.
+  int (*end)(shape *tool, int place);
   int32_t mode, sides, rotate;
 };
 
 shape *make_pencil(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
+int end_stroke(shape *tool, int place);
+int end_drag(shape *tool, int place);
+int end_text_box(shape *tool, int place);
+int end_curve(shape *tool, int place);
+int end_tool_operations(int place);
+void on_step_refused(shape *tool);
 shape *make_line(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
 shape *make_rect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h, app_context *app);
 shape *make_roundrect(const tool_entry &e, const char16_t *name, paint_context *pc, paint_history *h,
@@ -175,6 +183,7 @@ tcolor color_of(const uint8_t rgba[4]);
 void draw_frame(tcanvas *canvas, const app_context *app);
 int32_t handle_at(const app_context *app, int32_t x, int32_t y);
 void drag_handle_to(app_context *app, int32_t x, int32_t y);
+int put_back_crop(void *user);
 void commit_resize(app_context *app);
 void paint_ui_wait_note(void *user, const char16_t *text);
 void paint_ui_close_wait_note(void *user);
@@ -193,64 +202,64 @@ void on_insert_picture_result(int32_t result, void *user_data);
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
-     shape_pencil_free, shape_points_finish, 0, 0, 0},
+     shape_pencil_free, end_stroke, 0, 0, 0},
     {SHAPE_ID_LINE, 25048, u"Line", u"Draw a straight line with the selected line width and color.", make_line,
-     shape_line_free, shape_two_point_cancel, 0, 0, 0},
+     shape_line_free, end_drag, 0, 0, 0},
     {SHAPE_ID_RECT, 25050, u"Rectangle Outline", u"Draw a rectangle outline with the selected line width and color.",
-     make_rect, shape_rect_free, shape_two_point_cancel, 1, 0, 0},
+     make_rect, shape_rect_free, end_drag, 1, 0, 0},
     {SHAPE_ID_FILLED_RECT, 25052, u"Filled Rectangle", u"Draw a filled rectangle with the selected color.", make_rect,
-     shape_rect_free, shape_two_point_cancel, 2, 0, 0},
+     shape_rect_free, end_drag, 2, 0, 0},
     {SHAPE_ID_ROUNDRECT, 25054, u"Round Rectangle Outline",
      u"Draw a round rectangle outline with the selected line width and color.", make_roundrect,
-     shape_roundrect_free, shape_two_point_cancel, 1, 0, 0},
+     shape_roundrect_free, end_drag, 1, 0, 0},
     {SHAPE_ID_FILLED_ROUNDRECT, 25056, u"Filled Round Rectangle",
      u"Draw a filled round rectangle with the selected color.", make_roundrect, shape_roundrect_free,
-     shape_two_point_cancel, 2, 0, 0},
+     end_drag, 2, 0, 0},
     {SHAPE_ID_ELLIPSE, 25058, u"Ellipse Outline", u"Draw a ellipse outline with the selected line width and color.",
-     make_circle, shape_circle_free, shape_two_point_cancel, 1, 0, 0},
+     make_circle, shape_circle_free, end_drag, 1, 0, 0},
     {SHAPE_ID_FILLED_ELLIPSE, 25060, u"Filled Ellipse", u"Draw a filled ellipse with the selected color.",
-     make_circle, shape_circle_free, shape_two_point_cancel, 2, 0, 0},
+     make_circle, shape_circle_free, end_drag, 2, 0, 0},
     {SHAPE_ID_CIRCLE, 25062, u"Circle Outline", u"Draw a circle outline with the selected line width and color.",
-     make_circle, shape_circle_free, shape_two_point_cancel, 3, 0, 0},
+     make_circle, shape_circle_free, end_drag, 3, 0, 0},
     {SHAPE_ID_FILLED_CIRCLE, 25064, u"Filled Circle", u"Draw a filled circle with the selected color.", make_circle,
-     shape_circle_free, shape_two_point_cancel, 4, 0, 0},
+     shape_circle_free, end_drag, 4, 0, 0},
     {SHAPE_ID_ERASER, 25066, u"Eraser",
      u"Erase part of the painting and replace it with the selected line width and canvas background color.",
-     make_rubber, shape_rubber_free, shape_points_finish, 0, 0, 0},
+     make_rubber, shape_rubber_free, end_stroke, 0, 0, 0},
     {SHAPE_ID_SPRAY, 25221, u"Spray Brush",
      u"Draw a free-form spray effect line with the selected line width and color.", make_brush1, shape_brush1_free,
-     shape_points_finish, 0, 0, 0},
+     end_stroke, 0, 0, 0},
     {SHAPE_ID_PAN, 25068, u"Pan", u"Click the canvas and move it. Thumbnail window will be displayed.", make_position,
      shape_position_free, nullptr, 0, 0, 0},
-    {SHAPE_ID_TEXT, 25070, u"Text", u"Insert text into painting.", make_text, shape_text_free, shape_two_point_cancel,
+    {SHAPE_ID_TEXT, 25070, u"Text", u"Insert text into painting.", make_text, shape_text_free, end_text_box,
      0, 0, 0},
     {SHAPE_ID_COLOR_PICKER, 25072, u"Color Picker", u"Pick a color from the painting and use it for drawing.",
      make_straw, shape_straw_free, nullptr, 0, 0, 0},
     {SHAPE_ID_PAINT_BUCKET, 25074, u"Paint Bucket", u"Click an area on the canvas to fill it with the selected color.",
      make_flood, shape_flood_free, nullptr, 0, 0, 0},
     {SHAPE_ID_CURVE, 25076, u"Curve", u"Draw a smooth, curved line with the selected line width and color.",
-     make_curve, shape_curve_free, shape_curve_cancel, 0, 0, 0},
+     make_curve, shape_curve_free, end_curve, 0, 0, 0},
     {SHAPE_ID_TRIANGLE, 25078, u"Triangle Outline", u"Draw a triangle outline with the selected line width and color.",
-     make_polygon, shape_polygon_free, shape_two_point_cancel, 1, 3, 0},
+     make_polygon, shape_polygon_free, end_drag, 1, 3, 0},
     {SHAPE_ID_FILLED_TRIANGLE, 25080, u"Filled Triangle", u"Draw a filled triangle with the selected color.",
-     make_polygon, shape_polygon_free, shape_two_point_cancel, 2, 3, 0},
+     make_polygon, shape_polygon_free, end_drag, 2, 3, 0},
     {SHAPE_ID_RHOMBUS, 25082, u"Rhombus Outline", u"Draw a rhombus outline with the selected line width and color.",
-     make_polygon, shape_polygon_free, shape_two_point_cancel, 1, 4, 1},
+     make_polygon, shape_polygon_free, end_drag, 1, 4, 1},
     {SHAPE_ID_FILLED_RHOMBUS, 25084, u"Filled Rhombus", u"Draw a filled rhombus with the selected color.",
-     make_polygon, shape_polygon_free, shape_two_point_cancel, 2, 4, 1},
+     make_polygon, shape_polygon_free, end_drag, 2, 4, 1},
     {SHAPE_ID_PENTAGON, 25086, u"Pentagon Outline", u"Draw a pentagon outline with the selected line width and color.",
-     make_polygon, shape_polygon_free, shape_two_point_cancel, 1, 5, 0},
+     make_polygon, shape_polygon_free, end_drag, 1, 5, 0},
     {SHAPE_ID_FILLED_PENTAGON, 25088, u"Filled Pentagon", u"Draw a filled pentagon with the selected color.",
-     make_polygon, shape_polygon_free, shape_two_point_cancel, 2, 5, 0},
+     make_polygon, shape_polygon_free, end_drag, 2, 5, 0},
     {SHAPE_ID_PENTAGRAM, 25090, u"Pentagram Outline",
      u"Draw a pentagram outline with the selected line width and color.", make_pentagram, shape_pentagram_free,
-     shape_two_point_cancel, 1, 0, 0},
+     end_drag, 1, 0, 0},
     {SHAPE_ID_FILLED_PENTAGRAM, 25092, u"Filled Pentagram", u"Draw a filled pentagram with the selected color.",
-     make_pentagram, shape_pentagram_free, shape_two_point_cancel, 2, 0, 0},
+     make_pentagram, shape_pentagram_free, end_drag, 2, 0, 0},
     {SHAPE_ID_HEART, 25094, u"Heart Outline", u"Draw a heart outline with the selected line width and color.",
-     make_heart, shape_heart_free, shape_two_point_cancel, 1, 0, 0},
+     make_heart, shape_heart_free, end_drag, 1, 0, 0},
     {SHAPE_ID_FILLED_HEART, 25096, u"Filled Heart", u"Draw a filled heart with the selected color.", make_heart,
-     shape_heart_free, shape_two_point_cancel, 2, 0, 0},
+     shape_heart_free, end_drag, 2, 0, 0},
 };
 
 const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate,
@@ -599,19 +608,19 @@ void paint_main_set_color(shape *tool, uint32_t color) {
   if (app->_prev_tool_id >= 1 && app->_toolbar) toolbar_select(app->_toolbar, app->_prev_tool_id);
 }
 
-void paint_main_end_tool_operation() {
-  app_context *app = app_common_find_app();
-  if (!app || !app->_paint_context) return;
-  for (const tool_entry &entry : k_tools) {
-    shape *tool = entry.cancel ? paint_context_find_tool(app->_paint_context, entry.id) : nullptr;
-    if (tool) entry.cancel(tool);
-  }
-}
+void paint_main_end_tool_operation() { end_tool_operations(0); }
 
+// One key, one step: a shape under way is placed first, so that the undo
+// takes it (and a redo finds it); one that leaves no step (a tap, a curve
+// still a line, a record refused) is all the key does.
 void paint_main_undo_redo(int redo) {
   app_context *app = app_common_find_app();
   if (!app || !app->_history) return;
-  paint_main_end_tool_operation();
+  int32_t position = paint_history_get_position(app->_history);
+  if (end_tool_operations(1) && paint_history_get_position(app->_history) == position) {
+    paint_main_after_rebuild();
+    return;
+  }
   tscreen *screen = tscreen_get();
   uint32_t lock_found = tscreen_get_update_lock(screen);
   tscreen_set_update_lock(screen, 1);
@@ -908,6 +917,7 @@ int make_tools(app_context *app) {
     }
   }
   app->_current_tool = paint_context_find_tool(pc, SHAPE_ID_PENCIL);
+  shape_set_on_refused(on_step_refused);
   return 1;
 }
 
@@ -984,6 +994,7 @@ void release_painting(app_context *app) {
   }
   paint_context *pc = app->_paint_context;
   app->_current_tool = nullptr;
+  shape_set_on_refused(nullptr);
   if (pc) {
     // Every tool is found before any is freed: the search reads them all.
     constexpr size_t count = sizeof k_tools / sizeof k_tools[0];
@@ -1153,10 +1164,25 @@ void drag_handle_to(app_context *app, int32_t x, int32_t y) {
   tscreen_paint(tscreen_get(), nullptr);
 }
 
+// The canvas before a crop, to go back to when the history refuses it.
+struct crop_undo {
+  paint_context *pc;
+  int held;
+};
+
+int put_back_crop(void *user) {
+  crop_undo *undo = static_cast<crop_undo *>(user);
+  if (!undo->held) return 0;
+  paint_context_release_canvas(undo->pc, 0);
+  undo->held = 0;
+  return 1;
+}
+
 // The canvas becomes the dragged rectangle, recorded as operation 1010. A
 // resize that finds no memory leaves the canvas and the view where they were
-// and records nothing; a record the history cannot take is undone by a
-// rebuild, so the canvas never shows what the history lacks.
+// and records nothing; one the history refuses is taken back (the canvas it
+// replaced is held meanwhile), so the canvas never shows what the history
+// lacks, and the stop box says so.
 void commit_resize(app_context *app) {
   paint_context *pc = app->_paint_context;
   tbitmap *canvas = paint_context_get_canvas(pc);
@@ -1175,13 +1201,15 @@ void commit_resize(app_context *app) {
   tfile_put_u32(record + 20, 0);
   tfile_put_u32(record + 24, uint32_t(old_width - 1));
   tfile_put_u32(record + 28, uint32_t(old_height - 1));
-  if (!paint_main_apply_crop(pc, record, PAINT_MAIN_CROP_RECORD_SIZE, 1.0)) {
-    paint_context_set_origin(pc, origin.x, origin.y);
-  } else if (!paint_history_add(app->_history, PAINT_HISTORY_OP_CROP, record, PAINT_MAIN_CROP_RECORD_SIZE)) {
-    paint_context_set_origin(pc, origin.x, origin.y);
-    paint_history_replay(app->_history, 0);
-  }
+  crop_undo undo = {pc, paint_context_hold_canvas(pc)};
+  int applied = paint_main_apply_crop(pc, record, PAINT_MAIN_CROP_RECORD_SIZE, 1.0);
+  int recorded = applied && shape_record_step(app->_history, PAINT_HISTORY_OP_CROP, record,
+                                              PAINT_MAIN_CROP_RECORD_SIZE, put_back_crop, &undo);
+  if (undo.held) paint_context_release_canvas(pc, recorded);
+  if (!recorded) paint_context_set_origin(pc, origin.x, origin.y);
   paint_main_after_rebuild();
+  if (applied && !recorded)
+    app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
 }
 
 void paint_ui_wait_note(void *user, const char16_t *text) {
@@ -1272,5 +1300,51 @@ void on_insert_picture_result(int32_t result, void *user_data) {
   paint_main_open_imagebar(path);
 }
 
+
+int end_stroke(shape *tool, int place) {
+  (void)place;
+  return shape_points_finish(tool);
+}
+
+int end_drag(shape *tool, int place) {
+  if (place) return shape_two_point_finish(tool);
+  int under_way = shape_is_active(tool);
+  shape_two_point_cancel(tool);
+  return under_way;
+}
+
+// A text box is no step: its pen-up opens the text bar.
+int end_text_box(shape *tool, int place) {
+  (void)place;
+  int under_way = shape_is_active(tool);
+  shape_two_point_cancel(tool);
+  return under_way;
+}
+
+int end_curve(shape *tool, int place) {
+  if (place) return shape_curve_finish(tool);
+  int under_way = shape_is_active(tool) || reinterpret_cast<shape_curve *>(tool)->_editing;
+  shape_curve_cancel(tool);
+  return under_way;
+}
+
+// 1 when any tool had an operation under way.
+int end_tool_operations(int place) {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_paint_context) return 0;
+  int under_way = 0;
+  for (const tool_entry &entry : k_tools) {
+    shape *tool = entry.end ? paint_context_find_tool(app->_paint_context, entry.id) : nullptr;
+    if (tool && entry.end(tool, place)) under_way = 1;
+  }
+  return under_way;
+}
+
+// The step is off the canvas again: the screen and the thumbnail show that.
+void on_step_refused(shape *tool) {
+  (void)tool;
+  paint_main_after_rebuild();
+  app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+}
 
 }  // namespace

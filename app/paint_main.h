@@ -83,15 +83,18 @@ void paint_main_on_view_moved();
 // colour becomes it, with the alpha the drawing colour had, and the tool
 // used before the picker is selected again through the tool bar.
 void paint_main_set_color(shape *tool, uint32_t color);
-// Before the canvas is rebuilt from the history (undo, redo) or cleared: a
+// Before the canvas is rebuilt from the history (a zoom) or cleared: a
 // tool in the middle of an operation (a drag, a curve being edited) ends it
 // unrecorded and puts back the canvas it previewed on, and a free-hand
 // stroke under way is recorded as far as it was drawn, so neither the
 // rebuild nor a later pen-up works with a stale picture or foreign points.
 void paint_main_end_tool_operation();
 // Undo (redo when redo is set) as the 'B' and 'F' keys and the tool bar run
-// it: an operation under way ends first, the canvas is rebuilt with the
-// screen locked and everything that shows it follows.
+// it, one step a key: a shape under way is placed as its pen-up (a curve's
+// tap away) would place it and is the step the undo takes; one that leaves
+// no step (a tap, a curve still a line, a refused record) is only ended.
+// The canvas is rebuilt with the screen locked and everything that shows it
+// follows.
 void paint_main_undo_redo(int redo);
 // The start-up timer: runs once, then restores a kept painting.
 void paint_main_restore_timer(uint32_t timer, void *user_data);

@@ -9,11 +9,13 @@
 #include <cstring>
 #include <string>
 
+#include "app_common.h"
 #include "app_context.h"
 #include "imagebar.h"
 #include "paint_context.h"
 #include "paint_history.h"
 #include "port_log.h"
+#include "shape.h"
 #include "tbitmap.h"
 #include "tcanvas.h"
 #include "tdock.h"
@@ -171,11 +173,13 @@ void textbar_commit(textbar *tb) {
   for (size_t i = 0; i < n; i++) tfile_put_u16(record + TEXTBAR_RECORD_HEAD + 2 * i, text[i]);
 
   textbar_draw_text_record(pc, record, int32_t(size), 1.0);
-  // A record the history cannot take is taken off the canvas again.
+  // A record the history cannot take is taken off the canvas again, and
+  // the stop box says so.
   paint_history *history = tb->_app->_history;
-  if (history && !paint_history_add(history, PAINT_HISTORY_OP_TEXT, record, int32_t(size)))
-    paint_history_replay(history, 0);
+  bool refused =
+      history && !shape_record_step(history, PAINT_HISTORY_OP_TEXT, record, int32_t(size), nullptr, nullptr);
   std::free(record);
+  if (refused) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
 }
 
 void textbar_show_style_menu(textbar *tb, int32_t x, int32_t y) {

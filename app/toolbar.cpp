@@ -714,14 +714,15 @@ void select_tool(toolbar *tb, int32_t id, tbutton *button, bool shows_pressed) {
 // An open text is committed first, so that it is not cleared unrecorded; an
 // operation under way ends first, so that it cannot draw back what was
 // cleared. The clear is one step of the history; one it cannot take is
-// undone by a rebuild.
+// taken back, and the stop box says so.
 void clear_painting(toolbar *tb) {
   app_context *app = tb->app;
   paint_main_end_tool_operation();
   paint_main_commit_textbar();
   paint_context_clear(app->_paint_context);
-  if (!paint_history_add(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0)) paint_history_replay(app->_history, 0);
+  int recorded = shape_record_step(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0, nullptr, nullptr);
   paint_main_after_rebuild();
+  if (!recorded) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
 }
 
 void free_drag_frame(toolbar *tb) {

@@ -114,6 +114,8 @@ static uint64_t hash_bytes(uint64_t sum, const void *data, size_t size);
 static void put_u64(uint8_t *at, uint64_t value);
 static uint64_t get_u64(const uint8_t *at);
 
+static paint_history_grow_fn list_grow = std::realloc;
+
 paint_history *paint_history_new(paint_context *context, const char *cache_dir) {
   paint_history *history = static_cast<paint_history *>(std::calloc(1, sizeof(paint_history)));
   if (!history) return nullptr;
@@ -304,6 +306,12 @@ const char *paint_history_get_cache_dir(const paint_history *history) {
 void paint_history_set_use_checkpoints(paint_history *history, int on) {
   PORT_CHECK(history != nullptr);
   history->_use_checkpoints = on ? 1 : 0;
+}
+
+paint_history_grow_fn paint_history_set_list_grow(paint_history_grow_fn fn) {
+  paint_history_grow_fn replaced = list_grow;
+  list_grow = fn ? fn : std::realloc;
+  return replaced;
 }
 
 int paint_history_canvas_fits(double width, double height, int64_t base_pixels) {
@@ -498,7 +506,7 @@ static int grow_records(paint_history *history, int32_t needed) {
   if (needed < 0) return 0;
   int32_t capacity = history->_capacity > INT32_MAX / 2 ? INT32_MAX : std::max(history->_capacity * 2, RECORD_GROWTH);
   capacity = std::max(capacity, needed);
-  void *grown = std::realloc(history->_records, size_t(capacity) * sizeof(paint_history_record *));
+  void *grown = list_grow(history->_records, size_t(capacity) * sizeof(paint_history_record *));
   if (!grown) return 0;
   history->_records = static_cast<paint_history_record **>(grown);
   std::fill(history->_records + history->_capacity, history->_records + capacity, nullptr);

@@ -49,6 +49,7 @@
 // earlier one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "trect.h"
@@ -188,6 +189,10 @@ const char *paint_history_get_cache_dir(const paint_history *history);
 // Checkpoints can be switched off, so that a replay starts from record 0
 // and writes nothing (a check that the canvas equals a rebuild from scratch).
 void paint_history_set_use_checkpoints(paint_history *history, int on);
+// What the record list grows through (realloc's contract): a test puts in
+// one that refuses. Null puts back std::realloc; gives the one it replaces.
+typedef void *(*paint_history_grow_fn)(void *block, size_t bytes);
+paint_history_grow_fn paint_history_set_list_grow(paint_history_grow_fn fn);
 
 paint_history_record *paint_history_record_new(int32_t operation, const void *payload, int32_t size);
 void paint_history_record_free(paint_history_record *item);

@@ -8,6 +8,7 @@
 
 #include "paint_context.h"
 #include "paint_history.h"
+#include "tscreen.h"
 #include "win_ao.h"
 
 // What a draw of a two-point tool does about the backup: nothing (a replay),
@@ -24,6 +25,10 @@ static void preview_run(win_ao *ao, void *user_data);
 static void preview_draw(shape_two_point *tool, int final);
 static void refresh_with_remembered(shape_two_point *tool, const trect *dirty);
 static void abandon_drag(shape_two_point *tool);
+static void end_drag(shape_two_point *tool);
+static int put_back_drag(void *user);
+
+static shape_refused_fn on_refused = nullptr;
 
 int shape_init(shape *tool, int32_t id, const char16_t *name, paint_context *context, paint_history *history,
                void *extra) {
@@ -131,6 +136,34 @@ void shape_reset(shape *tool) {
 void shape_set_data(shape *tool, const void *payload, int32_t length) {
   PORT_CHECK(tool != nullptr);
   if (tool->_set_data) tool->_set_data(tool, payload, length);
+}
+
+shape_refused_fn shape_set_on_refused(shape_refused_fn fn) {
+  shape_refused_fn replaced = on_refused;
+  on_refused = fn;
+  return replaced;
+}
+
+void shape_report_refused(shape *tool) {
+  PORT_CHECK(tool != nullptr);
+  if (on_refused) on_refused(tool);
+}
+
+int shape_record_step(paint_history *history, int32_t operation, const void *payload, int32_t size,
+                      int (*put_back)(void *user), void *user) {
+  PORT_CHECK(history != nullptr);
+  if (paint_history_add(history, operation, payload, size)) return 1;
+  if (put_back && put_back(user)) return 0;
+  paint_context *pc = history->_context;
+  tscreen *screen = pc ? paint_context_get_screen(pc) : nullptr;
+  uint32_t lock_found = screen ? tscreen_get_update_lock(screen) : 0;
+  if (screen) tscreen_set_update_lock(screen, 1);
+  int replayed = paint_history_replay(history, 0);
+  if (screen) tscreen_set_update_lock(screen, lock_found);
+  if (pc) paint_context_refresh(pc, nullptr, 1);
+  // A canvas that cannot lose the step had better be the history's: the
+  // memory the replay looked for may have let the list grow.
+  return !replayed && paint_history_add(history, operation, payload, size);
 }
 
 int32_t shape_query_none(shape *tool) {
@@ -291,6 +324,7 @@ int32_t shape_two_point_input(shape *base, int32_t type, int32_t x, int32_t y, i
     tool->_y0 = tool->_y1 = p.y;
     tool->_has_points = 1;
     shape_backup_begin(&tool->_backup);
+    tool->_backup_short = 0;
     tool->_remembered_set = 0;
     tool->_preview_shown = 1;
     return 1;
@@ -311,22 +345,7 @@ int32_t shape_two_point_input(shape *base, int32_t type, int32_t x, int32_t y, i
     return 1;
   }
   if (type == SHAPE_PEN_UP) {
-    // What the record says must be what the canvas shows: a preview still
-    // waiting for the loop, or one that could not draw, is run here.
-    if (tool->_preview && win_ao_is_signalled(tool->_preview)) win_ao_cancel(tool->_preview);
-    if (!tool->_preview_shown) preview_draw(tool, 1);
-    if (tool->_x0 != tool->_x1 || tool->_y0 != tool->_y1) {
-      uint8_t payload[SHAPE_TWO_POINT_PAYLOAD];
-      int32_t points[4] = {tool->_x0, tool->_y0, tool->_x1, tool->_y1};
-      for (int i = 0; i < 4; i++) {
-        uint32_t v = uint32_t(points[i]);
-        for (int b = 0; b < 4; b++) payload[i * 4 + b] = uint8_t(v >> (8 * b));
-      }
-      if (base->_history) paint_history_add(base->_history, base->_id, payload, SHAPE_TWO_POINT_PAYLOAD);
-    }
-    shape_backup_end(&tool->_backup);
-    base->_active = 0;
-    shape_reset(base);
+    end_drag(tool);
     return 1;
   }
   return 0;
@@ -369,6 +388,13 @@ void shape_two_point_cancel(shape *base) {
   shape_reset(base);
 }
 
+int shape_two_point_finish(shape *base) {
+  PORT_CHECK(base != nullptr);
+  if (!base->_active) return 0;
+  end_drag(reinterpret_cast<shape_two_point *>(base));
+  return 1;
+}
+
 shape_paint shape_paint_of_mode(int32_t mode) {
   if (mode == SHAPE_MODE_OUTLINE || mode == SHAPE_MODE_CIRCLE_OUTLINE) return SHAPE_PAINT_STROKE;
   if (mode == SHAPE_MODE_FILLED || mode == SHAPE_MODE_CIRCLE_FILLED) return SHAPE_PAINT_FILL;
@@ -401,11 +427,16 @@ void shape_two_point_render(shape_two_point *tool, cairo_t *cr, double scale, ca
   }
   trect dirty = shape_dirty_rect(box[0] * scale, box[1] * scale, box[2] * scale, box[3] * scale, width);
   // A preview keeps the pixels it is about to cover; when it cannot, only the
-  // final drawing at pen-up (which needs no way back) goes ahead.
-  if (tool->_backup_mode == BACKUP_PREVIEW && !shape_backup_extend(&tool->_backup, pc, &dirty)) {
-    cairo_new_path(cr);
-    tool->_preview_shown = 0;
-    return;
+  // final drawing at pen-up goes ahead, which a refused record then takes
+  // back by a replay.
+  if (tool->_backup_mode != BACKUP_NONE && !shape_backup_extend(&tool->_backup, pc, &dirty)) {
+    if (tool->_backup_mode == BACKUP_FINAL) {
+      tool->_backup_short = 1;
+    } else {
+      cairo_new_path(cr);
+      tool->_preview_shown = 0;
+      return;
+    }
   }
   if (paint == SHAPE_PAINT_STROKE)
     cairo_stroke(cr);
@@ -481,6 +512,41 @@ static void abandon_drag(shape_two_point *tool) {
   if (shape_backup_restore(&tool->_backup, tool->_base._context, &restored))
     refresh_with_remembered(tool, &restored);
   shape_backup_end(&tool->_backup);
+}
+
+// Pen-up: what the record says must be what the canvas shows, so a preview
+// still waiting for the loop, or one that could not draw, is run here. A
+// record the history refuses takes the shape off the canvas again.
+static void end_drag(shape_two_point *tool) {
+  shape *base = &tool->_base;
+  if (tool->_preview && win_ao_is_signalled(tool->_preview)) win_ao_cancel(tool->_preview);
+  if (!tool->_preview_shown) preview_draw(tool, 1);
+  bool refused = false;
+  if (base->_history && (tool->_x0 != tool->_x1 || tool->_y0 != tool->_y1)) {
+    uint8_t payload[SHAPE_TWO_POINT_PAYLOAD];
+    int32_t points[4] = {tool->_x0, tool->_y0, tool->_x1, tool->_y1};
+    for (int i = 0; i < 4; i++) {
+      uint32_t v = uint32_t(points[i]);
+      for (int b = 0; b < 4; b++) payload[i * 4 + b] = uint8_t(v >> (8 * b));
+    }
+    refused = !shape_record_step(base->_history, base->_id, payload, SHAPE_TWO_POINT_PAYLOAD, put_back_drag, tool);
+  }
+  shape_backup_end(&tool->_backup);
+  base->_active = 0;
+  shape_reset(base);
+  if (refused) shape_report_refused(base);
+}
+
+// The canvas of pen-down, when the backup holds every pixel the shape drew
+// (none held: the shape lay off the canvas).
+static int put_back_drag(void *user) {
+  shape_two_point *tool = static_cast<shape_two_point *>(user);
+  if (tool->_backup_short) return 0;
+  if (!tool->_backup._pixels) return 1;
+  trect restored;
+  if (!shape_backup_restore(&tool->_backup, tool->_base._context, &restored)) return 0;
+  refresh_with_remembered(tool, &restored);
+  return 1;
 }
 
 static void refresh_with_remembered(shape_two_point *tool, const trect *dirty) {

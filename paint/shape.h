@@ -134,6 +134,7 @@ struct shape_two_point {
   int32_t _backup_mode;    // set by the preview around its draw (shape.cpp)
   int32_t _has_points;     // the points came from the pen or a whole payload
   shape_backup _backup;
+  int32_t _backup_short;   // the pen-up drawing went beyond what the backup holds
   int32_t _mode;
   int32_t _sides;
   int32_t _rotate;
@@ -168,6 +169,21 @@ int32_t shape_input(shape *tool, int32_t type, int32_t x, int32_t y, int32_t mod
 void shape_draw(shape *tool, cairo_t *cr, const trect *rect, double scale);
 void shape_reset(shape *tool);
 void shape_set_data(shape *tool, const void *payload, int32_t length);
+
+// A step a tool drew and the history refused (memory short) is told to the
+// owner through one hook for every tool, after the step left the canvas;
+// the tool calls it as the last thing it does. Gives the hook it replaces.
+typedef void (*shape_refused_fn)(shape *tool);
+shape_refused_fn shape_set_on_refused(shape_refused_fn fn);
+void shape_report_refused(shape *tool);
+
+// Records a step the canvas already shows. A step the history refuses does
+// not stay on the canvas: put_back(user) takes it off when given and able
+// (answers 1), else the history is replayed; when the replay finds no
+// memory either, the canvas still shows the step and the history is offered
+// it once more. 1 when the step is recorded.
+int shape_record_step(paint_history *history, int32_t operation, const void *payload, int32_t size,
+                      int (*put_back)(void *user), void *user);
 
 // The callbacks every tool may install in the reserved slots.
 int32_t shape_query_none(shape *tool);
@@ -223,6 +239,9 @@ void shape_two_point_reset(shape *tool);
 // Ends a drag without recording it: a pending preview is dropped and the
 // canvas of pen-down put back. Does nothing while no drag runs.
 void shape_two_point_cancel(shape *tool);
+// Ends a drag as its pen-up would: the shape shown is recorded. 1 when a
+// drag was under way.
+int shape_two_point_finish(shape *tool);
 
 // How a two-point draw paints its path.
 enum shape_paint { SHAPE_PAINT_NONE, SHAPE_PAINT_STROKE, SHAPE_PAINT_FILL };

@@ -29,7 +29,8 @@ static void curve_reset(shape *tool);
 static void curve_set_data(shape *tool, const void *payload, int32_t length);
 static void pen_down(shape_curve *tool, int32_t x, int32_t y, const double p[2]);
 static void pen_up(shape_curve *tool, int32_t x, int32_t y);
-static void record(shape_curve *tool);
+static int record(shape_curve *tool);
+static int put_back_curve(void *user);
 static void place_controls(shape_curve *tool);
 static void compute_handles(shape_curve *tool);
 static int32_t handle_at(const shape_curve *tool, int32_t x, int32_t y);
@@ -87,16 +88,19 @@ void shape_curve_cancel(shape *base) {
   base->_active = 0;
 }
 
-void shape_curve_finish(shape *base) {
+int shape_curve_finish(shape *base) {
   PORT_CHECK(base != nullptr);
   shape_curve *tool = reinterpret_cast<shape_curve *>(base);
   if (!tool->_editing) {
+    int under_way = base->_active;
     shape_curve_cancel(base);
-    return;
+    return under_way;
   }
-  record(tool);
+  int recorded = record(tool);
   tool->_selected = -1;
   base->_active = 0;
+  if (!recorded) shape_report_refused(base);
+  return 1;
 }
 
 static int32_t curve_input(shape *base, int32_t type, int32_t x, int32_t y, int32_t) {
@@ -147,10 +151,12 @@ static void pen_down(shape_curve *tool, int32_t x, int32_t y, const double p[2])
   tool->_has_points = 1;
   tool->_remembered_set = 0;
   shape_backup_begin(&tool->_backup);
+  tool->_backup_short = 0;
 }
 
 static void pen_up(shape_curve *tool, int32_t x, int32_t y) {
   shape *base = &tool->_base;
+  bool refused = false;
   if (!tool->_editing) {
     tool->_editing = 1;
     compute_handles(tool);
@@ -160,21 +166,22 @@ static void pen_up(shape_curve *tool, int32_t x, int32_t y) {
     compute_handles(tool);
   } else if (std::abs(int64_t(x) - tool->_down_x) <= tool->_handle_size &&
              std::abs(int64_t(y) - tool->_down_y) <= tool->_handle_size) {
-    record(tool);
+    refused = !record(tool);
   }
   base->_active = 0;
   shape_reset(base);
   // The screen ends the capture with this pen-up: the editing keeps the pen.
   if (tool->_editing && tool->_overlay) tsurface_set_pen_capture(&tool->_overlay->_surface, 1);
+  if (refused) shape_report_refused(base);
 }
 
-// Ends the editing: the curve without handles is what gets recorded.
-static void record(shape_curve *tool) {
+// Ends the editing: the curve without handles is what gets recorded. One the
+// history refuses leaves the canvas of the first pen-down. 1 unless refused.
+static int record(shape_curve *tool) {
   shape *base = &tool->_base;
   tool->_editing = 0;
   if (tool->_preview) win_ao_cancel(tool->_preview);
   preview(tool, PREVIEW_FINAL);
-  shape_backup_end(&tool->_backup);
   close_overlay(tool);
   uint8_t payload[SHAPE_CURVE_PAYLOAD];
   for (int i = 0; i < 2 * SHAPE_CURVE_POINTS; i++) {
@@ -183,7 +190,22 @@ static void record(shape_curve *tool) {
     tfile_put_u32(payload + 8 * i, uint32_t(bits));
     tfile_put_u32(payload + 8 * i + 4, uint32_t(bits >> 32));
   }
-  if (base->_history) paint_history_add(base->_history, base->_id, payload, SHAPE_CURVE_PAYLOAD);
+  int recorded = !base->_history || shape_record_step(base->_history, base->_id, payload, SHAPE_CURVE_PAYLOAD,
+                                                      put_back_curve, tool);
+  shape_backup_end(&tool->_backup);
+  return recorded;
+}
+
+// The canvas of the first pen-down, when the backup holds every pixel drawn
+// since (none held: the curve lay off the canvas).
+static int put_back_curve(void *user) {
+  shape_curve *tool = static_cast<shape_curve *>(user);
+  if (tool->_backup_short) return 0;
+  if (!tool->_backup._pixels) return 1;
+  trect restored;
+  if (!shape_backup_restore(&tool->_backup, tool->_base._context, &restored)) return 0;
+  show_put_back(tool, &restored);
+  return 1;
 }
 
 // The controls on the straight line from the start to the end, at a third
@@ -258,10 +280,14 @@ static void curve_draw(shape *base, cairo_t *cr, const trect *, double scale) {
   }
   trect dirty = shape_dirty_rect(box[0] * scale, box[1] * scale, box[2] * scale, box[3] * scale, reach);
   // A live preview keeps the pixels it is about to cover; when it cannot,
-  // only the final drawing (which needs no way back) goes ahead.
-  if (tool->_previewing == PREVIEW_LIVE && !shape_backup_extend(&tool->_backup, pc, &dirty)) {
-    cairo_new_path(cr);
-    return;
+  // only the final drawing goes ahead, which a refused record then takes
+  // back by a replay.
+  if (tool->_previewing && !shape_backup_extend(&tool->_backup, pc, &dirty)) {
+    if (tool->_previewing == PREVIEW_LIVE) {
+      cairo_new_path(cr);
+      return;
+    }
+    tool->_backup_short = 1;
   }
   // A live preview lasts until the next pen move: it is stroked with cairo's
   // faster shading; the final drawing (and every replay) with the usual one,

@@ -58,6 +58,7 @@ struct shape_curve {
   int32_t _previewing;       // set by the preview around its draw
   int32_t _drawn;            // the last draw reached the canvas
   shape_backup _backup;
+  int32_t _backup_short;     // the final drawing went beyond what the backup holds
   // One handle drawn once for its radius: its colours and their coverage.
   tbitmap *_stamp_color, *_stamp_mask;
   int32_t _stamp_radius;
@@ -74,5 +75,5 @@ void shape_curve_free(shape *tool);
 void shape_curve_cancel(shape *tool);
 // Ends the editing as a tap away from the handles would: the curve as shown
 // is recorded, drawn without handles. A line drag still under way is
-// cancelled instead; nothing happens while idle.
-void shape_curve_finish(shape *tool);
+// cancelled instead; nothing happens while idle. 1 when either was under way.
+int shape_curve_finish(shape *tool);

@@ -62,7 +62,8 @@ static int32_t flood_input(shape *base, int32_t type, int32_t x, int32_t y, int3
     uint8_t payload[SHAPE_FLOOD_PAYLOAD];
     tfile_put_u32(payload, uint32_t(tool->_seed_x));
     tfile_put_u32(payload + 4, uint32_t(tool->_seed_y));
-    if (base->_history) paint_history_add(base->_history, base->_id, payload, SHAPE_FLOOD_PAYLOAD);
+    if (base->_history && !shape_record_step(base->_history, base->_id, payload, SHAPE_FLOOD_PAYLOAD, nullptr, nullptr))
+      shape_report_refused(base);
     return 1;
   }
   if (!base->_active) return 0;

@@ -125,9 +125,11 @@ int32_t shape_points_input(shape *base, int32_t type, int32_t x, int32_t y, int3
   return 0;
 }
 
-void shape_points_finish(shape *base) {
+int shape_points_finish(shape *base) {
   PORT_CHECK(base != nullptr);
-  if (base->_active) finish_stroke(reinterpret_cast<shape_points *>(base));
+  if (!base->_active) return 0;
+  finish_stroke(reinterpret_cast<shape_points *>(base));
+  return 1;
 }
 
 void shape_points_reset(shape_points *tool) {
@@ -292,6 +294,8 @@ static void flush_run(win_ao *, void *user_data) {
 
 // Pen-up: a flush still waiting for the loop is cancelled (it would run on
 // the emptied arrays), the last batch is drawn here and the stroke recorded.
+// The tool is idle before: a refused record is taken back by a replay, which
+// draws strokes through this tool (the stroke's array stays as it is).
 static void finish_stroke(shape_points *tool) {
   shape *base = &tool->_base;
   if (tool->_flush) win_ao_cancel(tool->_flush);
@@ -300,10 +304,12 @@ static void finish_stroke(shape_points *tool) {
   tool->_finishing = 0;
   int32_t size = 0;
   const uint8_t *payload = shape_points_payload(tool, &size);
-  if (base->_history && size > 0) paint_history_add(base->_history, base->_id, payload, size);
   base->_active = 0;
   if (tool->_protocol->on_up) tool->_protocol->on_up(tool);
+  bool refused =
+      base->_history && size > 0 && !shape_record_step(base->_history, base->_id, payload, size, nullptr, nullptr);
   shape_reset(base);
+  if (refused) shape_report_refused(base);
 }
 
 static void begin_scale(const stroke_state *state) {

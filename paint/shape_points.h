@@ -86,8 +86,8 @@ struct shape_points_walk {
 
 // The pen protocol's tool-specific steps: on_down runs at pen-down after the
 // first point is taken (may be null); flush draws what is pending (the active
-// object's run, and the last batch at pen-up); on_up runs after the stroke
-// was recorded (may be null). signal_always chooses cancel-and-signal
+// object's run, and the last batch at pen-up); on_up runs once the stroke has
+// ended, before it is recorded (may be null). signal_always chooses cancel-and-signal
 // (eraser, spray) over signalling only when no flush is pending (pencil).
 struct shape_points_protocol {
   void (*on_down)(shape_points *tool);
@@ -106,7 +106,8 @@ int32_t shape_points_input(shape *tool, int32_t type, int32_t x, int32_t y, int3
 // A stroke under way ends as its pen-up would, what was drawn recorded, so
 // that something else (an undo) may work on the canvas; later moves and the
 // pen-up of that stroke find the tool idle. Nothing happens between strokes.
-void shape_points_finish(shape *tool);
+// 1 when a stroke was under way.
+int shape_points_finish(shape *tool);
 
 // reset: both counts to 0 (the tools add their own fields).
 void shape_points_reset(shape_points *tool);

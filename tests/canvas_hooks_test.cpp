@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -23,6 +25,7 @@
 #include "shape.h"
 #include "tbitmap.h"
 #include "tdialog.h"
+#include "test_bitmap.h"
 #include "tdock.h"
 #include "tlabel.h"
 #include "tmessagedialog.h"
@@ -86,7 +89,100 @@ int takes_what_lands_on_it(tsurface *surface, int, int32_t x, int32_t y, uint32_
   return x >= r->x1 && x <= r->x2 && y >= r->y1 && y <= r->y2;
 }
 
+int refusals = 0;
+void *refusing_grow(void *block, size_t bytes) {
+  return refusals > 0 && refusals-- ? nullptr : std::realloc(block, bytes);
+}
+
+// The stop box's text, the box closed; empty when none is up.
+std::u16string close_box() {
+  tdialog *box = app_test_dialog();
+  if (!box) return u"";
+  tlabel *label = tmessagedialog_get_label(static_cast<tmessagedialog *>(tsurface_get_owner(app_test_popup())));
+  std::u16string text(label->_text, size_t(label->_length));
+  tdialog_close(box, TMESSAGEDIALOG_RESULT_BACK);
+  return text;
+}
+
 }  // namespace
+
+// Each kind of step on a restored painting of 64 records (62 clears, a crop
+// that grows the canvas, a stroke) whose list is refused one growth. Without
+// memory for a replay over the crop either, a step not put back otherwise is
+// recorded at a second try.
+TEST(RefusedRecord, AStepTheHistoryCannotTakeLeavesNothingOnTheScreenAndSaysSo) {
+  test_bytes kept;
+  std::string picture;
+  with_canvas(200, 101, [&](app_context *app) {
+    for (int i = 0; i < 62; i++) paint_history_add(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0);
+    drag({140, 270}, {120, 250});
+    app->_resizing = 0;
+    drag({170, 300}, {320, 350});
+    app_test_char(u'Q');
+    kept = test_read_file(std::string(getenv("BRIVOLA_HOME")) + "/cache/paint.cache");
+  });
+  typedef std::function<void(app_context *, const trect &)> action;
+  auto use = [](int32_t id) {
+    return [id](app_context *app, const trect &) {
+      app->_current_tool = paint_context_find_tool(app->_paint_context, id);
+    };
+  };
+  action shape = [](app_context *, const trect &c) { drag({c.x1 + 30, c.y1 + 30}, {c.x1 + 140, c.y1 + 80}); };
+  action tap_away = [](app_context *, const trect &) { app_test_tap(60, 100); };
+  action frame = [](app_context *app, const trect &) { toolbar_select(app->_toolbar, TOOLBAR_RESIZE_CANVAS); };
+  const struct { const char *name; bool puts_back; action prepare, step; } rows[] = {
+      {"pencil", false, use(SHAPE_ID_PENCIL), shape},
+      {"line", true, use(SHAPE_ID_LINE), shape},
+      {"curve", true, use(SHAPE_ID_CURVE), [&](app_context *app, const trect &c) { shape(app, c), tap_away(app, c); }},
+      {"bucket", false, use(SHAPE_ID_PAINT_BUCKET), [](app_context *, const trect &c) { app_test_tap(c.x1, c.y2); }},
+      {"text", false,
+       [&](app_context *app, const trect &c) { use(SHAPE_ID_TEXT)(app, c), shape(app, c), app_test_char(u'H'); },
+       tap_away},
+      {"picture", false, [&](app_context *, const trect &) { paint_main_open_imagebar(test_wide(picture).c_str()); },
+       tap_away},
+      {"crop", true, frame,
+       [&](app_context *app, const trect &c) { drag({c.x2, c.y2}, {c.x2 - 40, c.y2}), frame(app, c); }},
+      {"clear", false, use(SHAPE_ID_PENCIL),
+       [](app_context *app, const trect &) { toolbar_select(app->_toolbar, TOOLBAR_CLEAR); }},
+  };
+  for (bool replay_short : {false, true})
+    for (const auto &r : rows) {
+      SCOPED_TRACE(std::string(r.name) + (replay_short ? ", no memory to replay" : ""));
+      app_test_folders folders;
+      std::filesystem::create_directories(folders.home + "/cache");
+      test_write_file(folders.home + "/cache/paint.cache", kept);
+      tbitmap_save_bmp(test_pattern_bitmap(100, 100, 24).get(), test_wide(picture = folders.root + "/p.bmp").c_str());
+      ASSERT_TRUE(app_test_run([&](app_context *app) {
+        os_clock_drive(1);
+        app_test_run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+        toolbar_hide(app->_toolbar);
+        std::string before = app_test_canvas_bytes(app);
+        trect area = paint_main_canvas_rect();
+        std::vector<uint32_t> shown = app_test_shown(&area);
+        r.prepare(app, area), port_test_pump();
+        refusals = 1;
+        paint_history_grow_fn grow = paint_history_set_list_grow(refusing_grow);
+        uint64_t budget = tbitmap_set_budget(replay_short ? 220 * 121 * 4 - 1 : tbitmap_get_budget());
+        r.step(app, area);
+        tbitmap_set_budget(budget), paint_history_set_list_grow(grow);
+        EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+        if (!replay_short || r.puts_back) {
+          EXPECT_EQ(close_box(), u"Not enough memory to complete this task.");
+          EXPECT_TRUE(app_test_canvas_bytes(app) == before && app_test_shown(&area) == shown);
+          app_test_char(u'b');
+          EXPECT_EQ(paint_history_get_position(app->_history), 62);
+          app_test_char(u'f');
+          EXPECT_TRUE(app_test_shown(&area) == shown);
+          r.prepare(app, area), port_test_pump(), r.step(app, area);
+        }
+        EXPECT_EQ(close_box(), u"");
+        EXPECT_EQ(paint_history_get_count(app->_history), 65);
+        EXPECT_FALSE(app_test_canvas_bytes(app) == before) << "the step shows";
+        EXPECT_TRUE(canvas_matches_rebuild(app->_paint_context, app->_history));
+        os_clock_drive(0);
+      }));
+    }
+}
 
 TEST(ResizeFrame, HandlesSitOnTheCanvasCornersAndEdgeMiddles) {
   // A 200 x 101 canvas centred on 480 x 640: (140, 270) to (339, 370).
