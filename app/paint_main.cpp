@@ -199,6 +199,7 @@ int exit_requested();
 void progress_set(void *popup, int percent);
 void progress_free(void *popup);
 void on_insert_picture_result(int32_t result, void *user_data);
+void place_open_work();
 
 const tool_entry k_tools[] = {
     {SHAPE_ID_PENCIL, 25046, u"Pencil", u"Draw a free-form line with the selected line width and color.", make_pencil,
@@ -265,11 +266,11 @@ const tool_entry k_tools[] = {
 const wins_window_app k_app = {app_common_get_app_name, paint_main_start, app_common_on_activate,
                                app_common_get_refusal_text};
 
-// A free-hand stroke still under way when the program is told to end (Q,
-// or a signal, while the pen is down) is ended as its pen-up would end it:
-// it shows on the canvas, so the painting that is kept holds it.
+// Every road out that may keep the painting (Quit, Q, a close of the
+// window, a signal, a lost display) first places what shows on the screen
+// but is not in it yet, so that what is kept is what the user saw.
 int on_exit(int code) {
-  if (code != APP_EXIT_KEEP_NOTHING) paint_main_end_tool_operation();
+  if (code != APP_EXIT_KEEP_NOTHING) place_open_work();
   return app_common_on_exit(code);
 }
 
@@ -1298,6 +1299,20 @@ void on_insert_picture_result(int32_t result, void *user_data) {
     return;
   if (tscreen *screen = tscreen_get()) tscreen_paint(screen, nullptr);
   paint_main_open_imagebar(path);
+}
+
+// What shows but is not yet in the painting goes into it: the curve being
+// edited is recorded as a tap away from it records it, a free-hand stroke
+// under way as far as it was drawn, the open bars are stamped; a drag under
+// way ends unrecorded. No box that waits is opened.
+void place_open_work() {
+  app_context *app = app_common_find_app();
+  if (!app || !app->_paint_context) return;
+  if (shape *curve = paint_context_find_tool(app->_paint_context, SHAPE_ID_CURVE)) shape_curve_finish(curve);
+  paint_main_end_tool_operation();
+  // A bar's menu calls back into the bar: no menu outlives it.
+  if (app->_textbar || app->_imagebar) tmenu_close_all();
+  paint_main_commit_bars();
 }
 
 

@@ -3,7 +3,9 @@
 // first stroke to the settings a second start reads back.
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -13,8 +15,10 @@
 
 #include "app_common.h"
 #include "app_test_env.h"
+#include "os_clock.h"
 #include "os_display.h"
 #include "os_shell.h"
+#include "os_signal.h"
 #include "paint_context.h"
 #include "paint_file.h"
 #include "paint_history.h"
@@ -23,7 +27,12 @@
 #include "port_test_app.h"
 #include "save_dirs.h"
 #include "shape.h"
+#include "tdock.h"
+#include "tedit.h"
+#include "test_bitmap.h"
 #include "test_env.h"
+#include "textbar.h"
+#include "toolbar.h"
 #include "tresource.h"
 #include "tscreen.h"
 #include "tstyler.h"
@@ -278,6 +287,82 @@ TEST(AppSession, ControlQQuitsWithoutKeepingThePainting) {
   }));
   EXPECT_FALSE(exists(folders.home + "/cache/paint.cache"));
   EXPECT_TRUE(exists(folders.home + "/config.xml"));
+}
+
+namespace {
+
+// As from a desktop: the program's own watcher takes the signal.
+void terminate() {
+  os_signal_watch();
+  os_signal_set_target(wins_window_get_frame());
+  kill(getpid(), SIGTERM);
+}
+
+}  // namespace
+
+// Text typed in the text bar (where Q and q are letters), also under its
+// style menu, a picture in the image bar and a curve whose handles show are
+// on the screen but not yet in the painting: every road out that keeps the
+// painting places them first, and the next start shows them so.
+TEST(AppSession, EveryRoadThatKeepsThePaintingPlacesWhatTheScreenShowsFirst) {
+  enum { TEXT, TEXT_MENU, PICTURE, CURVE };
+  const char *works[] = {"text bar", "text bar under its style menu", "image bar", "curve"};
+  const struct {
+    const char *name;
+    void (*take)();
+  } roads[] = {{"Q", [] { os_input_char(u'Q'); }},
+               {"window close", os_input_close},
+               {"SIGTERM", terminate},
+               {"lost display", os_headless_lose}};
+  const int box[][2] = {{100, 300}, {200, 330}, {300, 360}}, line[][2] = {{60, 450}, {240, 450}, {420, 450}},
+            bend[][2] = {{180, 450}, {180, 485}, {180, 520}};
+  for (int work = TEXT; work <= CURVE; work++)
+    for (const auto &road : roads) {
+      SCOPED_TRACE(std::string(works[work]) + ", " + road.name);
+      app_test_folders folders;
+      bitmap_ptr picture = test_bitmap(60, 40, 24);
+      tbitmap_fill_rect(picture.get(), 0, 0, 59, 39, 0xFF20C040u);
+      std::u16string path = test_wide(folders.root + "/picture.bmp");
+      ASSERT_TRUE(tbitmap_save_bmp(picture.get(), path.c_str()));
+      std::string blank, placed;
+      ASSERT_TRUE(app_test_run([&](app_context *app) {
+        blank = app_test_canvas_bytes(app);
+        if (work == PICTURE) {
+          paint_main_open_imagebar(path.c_str());
+        } else {
+          toolbar_select(app->_toolbar, work == CURVE ? SHAPE_ID_CURVE : SHAPE_ID_TEXT);
+          app_test_stroke(work == CURVE ? line : box, 3);
+          if (work == CURVE) app_test_stroke(bend, 3);
+          for (char16_t c : std::u16string(work == CURVE ? u"" : u"Quiq")) app_test_char(c);
+        }
+        if (work == TEXT_MENU) {  // Bold checked, and the menu up again
+          trect dock = app_test_screen_rect(&app->_textbar->_dock->_control._surface);
+          app_test_tap(dock.x1 + 5, dock.y1 + 5);
+          tlistbox_activate(app_test_modal_list(), 0);
+          app_test_tap(dock.x1 + 5, dock.y1 + 5);
+        }
+        port_test_pump();
+        road.take();
+        if (work <= TEXT_MENU && road.take == roads[0].take) {
+          // No quit: the bar, or its menu, takes the key. A close ends the run.
+          port_test_pump();
+          ASSERT_NE(app->_textbar, nullptr) << "Q quit";
+          EXPECT_EQ(std::u16string(tedit_get_text(app->_textbar->_edit)), work == TEXT ? u"QuiqQ" : u"Quiq");
+          os_input_close();
+        }
+        wins_window_run();
+        os_signal_give_back();
+        EXPECT_EQ(app_test_popup(), nullptr) << "a menu outlived its bar";
+        placed = app_test_canvas_bytes(app);
+      }));
+      EXPECT_FALSE(placed == blank) << "nothing placed";
+      ASSERT_TRUE(app_test_run([&](app_context *app) {
+        os_clock_drive(1);
+        app_test_run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+        os_clock_drive(0);
+        EXPECT_TRUE(app_test_canvas_bytes(app) == placed) << "the next start shows something else";
+      }));
+    }
 }
 
 namespace {
