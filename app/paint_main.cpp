@@ -1301,20 +1301,18 @@ void on_insert_picture_result(int32_t result, void *user_data) {
   paint_main_open_imagebar(path);
 }
 
-// What shows but is not yet in the painting goes into it: the curve being
-// edited is recorded as a tap away from it records it, a free-hand stroke
-// under way as far as it was drawn, the open bars are stamped; a drag under
-// way ends unrecorded. No box that waits is opened.
+// What shows but is not yet in the painting goes into it: a shape under way
+// as its pen-up (a curve's tap away) would place it, a free-hand stroke as
+// far as it was drawn, and the open bars are stamped. No box that waits is
+// opened.
 void place_open_work() {
   app_context *app = app_common_find_app();
   if (!app || !app->_paint_context) return;
-  if (shape *curve = paint_context_find_tool(app->_paint_context, SHAPE_ID_CURVE)) shape_curve_finish(curve);
-  paint_main_end_tool_operation();
+  end_tool_operations(1);
   // A bar's menu calls back into the bar: no menu outlives it.
   if (app->_textbar || app->_imagebar) tmenu_close_all();
   paint_main_commit_bars();
 }
-
 
 int end_stroke(shape *tool, int place) {
   (void)place;

@@ -301,12 +301,12 @@ void terminate() {
 }  // namespace
 
 // Text typed in the text bar (where Q and q are letters), also under its
-// style menu, a picture in the image bar and a curve whose handles show are
-// on the screen but not yet in the painting: every road out that keeps the
+// style menu, a picture in the image bar, a curve whose handles show and a
+// line still being dragged are on the screen but not yet in the painting: every road out that keeps the
 // painting places them first, and the next start shows them so.
 TEST(AppSession, EveryRoadThatKeepsThePaintingPlacesWhatTheScreenShowsFirst) {
-  enum { TEXT, TEXT_MENU, PICTURE, CURVE };
-  const char *works[] = {"text bar", "text bar under its style menu", "image bar", "curve"};
+  enum { TEXT, TEXT_MENU, PICTURE, CURVE, LINE };
+  const char *works[] = {"text bar", "text bar under its style menu", "image bar", "curve", "line drag"};
   const struct {
     const char *name;
     void (*take)();
@@ -316,7 +316,7 @@ TEST(AppSession, EveryRoadThatKeepsThePaintingPlacesWhatTheScreenShowsFirst) {
                {"lost display", os_headless_lose}};
   const int box[][2] = {{100, 300}, {200, 330}, {300, 360}}, line[][2] = {{60, 450}, {240, 450}, {420, 450}},
             bend[][2] = {{180, 450}, {180, 485}, {180, 520}};
-  for (int work = TEXT; work <= CURVE; work++)
+  for (int work = TEXT; work <= LINE; work++)
     for (const auto &road : roads) {
       SCOPED_TRACE(std::string(works[work]) + ", " + road.name);
       app_test_folders folders;
@@ -329,6 +329,10 @@ TEST(AppSession, EveryRoadThatKeepsThePaintingPlacesWhatTheScreenShowsFirst) {
         blank = app_test_canvas_bytes(app);
         if (work == PICTURE) {
           paint_main_open_imagebar(path.c_str());
+        } else if (work == LINE) {
+          toolbar_select(app->_toolbar, SHAPE_ID_LINE);
+          app_test_pen(OS_PEN_DOWN, 60, 450);
+          app_test_pen(OS_PEN_MOVE, 420, 520);
         } else {
           toolbar_select(app->_toolbar, work == CURVE ? SHAPE_ID_CURVE : SHAPE_ID_TEXT);
           app_test_stroke(work == CURVE ? line : box, 3);
