@@ -644,44 +644,30 @@ TEST(PaintRestore, WhatIsNoPlainFileIsSetAsideAndTheNextKeepIsOne) {
   }
 }
 
-// A set-aside never replaces one made before: when "paint.cache.bad" is
-// taken (a folder of the user's, an older damaged painting) the first free
-// numbered name takes what is in the way, and the painting is kept again.
+// A set-aside never replaces one made before: with "paint.cache.bad" taken
+// by a folder of the user's and ".bad.1" by an older damaged painting, the
+// folder in the way takes ".bad.2", and the painting is kept again.
 TEST(PaintRestore, ASetAsideTakesTheFirstFreeNameAndTheKeepGoesOn) {
-  const struct {
-    const char *what;
-    bool folder;  // in the way: a folder, else a damaged file; so are the names taken
-    int taken;    // .bad, .bad.1, ...
-  } cases[] = {{"paint.cache a folder beside a paint.cache.bad folder with a file", true, 1},
-               {"a damaged paint.cache beside paint.cache.bad and paint.cache.bad.1", false, 2}};
-  const int stroke[][2] = {{60, 450}, {420, 470}};
-  for (const auto &c : cases) {
-    SCOPED_TRACE(c.what);
-    app_test_folders folders;
-    const std::string kept = kept_file(folders);
-    auto name = [&](int n) { return kept + ".bad" + (n ? "." + std::to_string(n) : ""); };
-    auto make = [&](const std::string &path, const std::string &mark) {
-      if (c.folder) std::filesystem::create_directories(path);
-      ASSERT_TRUE(test_write_file(c.folder ? path + "/note" : path, mark));
-    };
-    auto holds = [&](const std::string &path) { return test_read_text(c.folder ? path + "/note" : path); };
-    std::filesystem::create_directories(folders.home + "/cache");
-    for (int n = 0; n <= c.taken; n++) make(n < c.taken ? name(n) : kept, "set aside " + std::to_string(n));
-    std::string painted;
-    ASSERT_TRUE(app_test_run([&](app_context *app) {
-      box_closer closer;
-      os_clock_drive(1);
-      run_for(PAINT_MAIN_RESTORE_DELAY_MS);
-      app_test_remove_toolbar(app);
-      app_test_stroke(stroke, 2);
-      painted = app_test_canvas_bytes(app);
-      os_input_close();
-      wins_window_run();
-      os_clock_drive(0);
-    }));
-    for (int n = 0; n <= c.taken; n++) EXPECT_EQ(holds(name(n)), "set aside " + std::to_string(n)) << n;
-    run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+  app_test_folders folders;
+  const std::string kept = kept_file(folders);
+  for (const std::string &folder : {kept, kept + ".bad"}) {
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(test_write_file(folder + "/note", folder));
   }
+  ASSERT_TRUE(test_write_file(kept + ".bad.1", std::string("older")));
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  std::string painted;
+  run([&](app_context *app) {
+    app_test_remove_toolbar(app);
+    app_test_stroke(stroke, 2);
+    painted = app_test_canvas_bytes(app);
+    os_input_close();
+    wins_window_run();
+  });
+  EXPECT_EQ(test_read_text(kept + ".bad/note"), kept + ".bad");
+  EXPECT_EQ(test_read_text(kept + ".bad.1"), "older");
+  EXPECT_EQ(test_read_text(kept + ".bad.2/note"), kept);
+  run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
 }
 
 // Quit and 'Q' come from the user while the screen is up: a keep that fails
