@@ -1,7 +1,9 @@
 // app_common: the application's shared services.
 #include "app_common.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,7 +36,10 @@ const char16_t k_app_name[] = u"Brivola";
 const char16_t k_res_small[] = u"resqvga";
 const char16_t k_res_other[] = u"resvga";
 const char16_t k_cache_file[] = u"paint.cache";
-const char16_t k_bad_cache_suffix[] = u".bad";
+const char k_bad_cache_suffix[] = ".bad";
+// How many numbered names a set-aside tries after ".bad": far more than
+// damaged paintings a user lets gather.
+constexpr int k_aside_names = 1000;
 
 // The feedback page and what it is told about this build (the host and the
 // distributor are build settings).
@@ -71,6 +76,9 @@ void on_message_closed(int32_t result, void *user_data);
 void on_url_opened(int result, void *user_data);
 bool takes_one_text(const char16_t *format);
 bool cache_in_restore(const app_context *app, const char16_t *path);
+int keep_failed(app_context *app, bool told, int code, int error);
+const char16_t *folder_failure_text(int error);
+std::u16string with_one_text(const char16_t *format, const char16_t *argument);
 
 }  // namespace
 
@@ -334,8 +342,9 @@ int app_common_on_exit(int code) {
   app_context *app = app_common_find_app();
   if (!app || !app->_file || app->_exit_decided) return 1;
   // Quit and the canvas 'Q' come from the user while the screen is up: a
-  // keep that fails is said there, as a failed save is. The other roads (a
-  // close of the window, a signal, a lost display) end where no one answers.
+  // keep that fails is said there, as a failed save is, and the program
+  // stays. The other roads (a close of the window, a signal, a lost display)
+  // end where no one answers.
   bool told = code == APP_EXIT_ASK_SAVE || code == APP_EXIT_QUIT_KEEP;
   if (code == APP_EXIT_ASK_SAVE) {
     // The question, and the save a Yes leads to, wait in nested loops: a
@@ -348,13 +357,18 @@ int app_common_on_exit(int code) {
   }
   app->_exit_decided = 1;
   char16_t path[APP_PATH_CHARS];
-  if (!app_common_get_cache_file(path, APP_PATH_CHARS) || cache_in_restore(app, path)) return 1;
+  if (!app_common_get_cache_file(path, APP_PATH_CHARS))
+    return keep_failed(app, told, PAINT_FILE_ERR_OPEN, ENAMETOOLONG);
+  if (cache_in_restore(app, path)) return 1;
   if (app->_kept_unread) {
-    // The kept painting this run had no memory to read is whole on disk and
-    // is no painting of this run: it stays for a later start. A painting
-    // made in this run is kept all the same, with that one set aside first.
+    // The kept painting the restore left in place (no memory to read it, or
+    // damaged and not movable) is no painting of this run: it stays for a
+    // later start. A painting made in this run is kept all the same, with
+    // that one set aside first; never written over.
     if (code == APP_EXIT_KEEP_NOTHING || !paint_history_is_modified(app->_history)) return 1;
-    if (port_fs_exists(path) && !app_common_set_cache_aside(path)) return 1;
+    if (port_fs_exists(path) && !app_common_set_cache_aside(path))
+      return keep_failed(app, told, PAINT_FILE_ERR_OPEN, errno);
+    app->_kept_unread = 0;
   }
   if (code == APP_EXIT_KEEP_NOTHING) {
     // Not restored at the next start.
@@ -364,25 +378,52 @@ int app_common_on_exit(int code) {
   // A keep that fails leaves the older file as it was (the write goes to a
   // temporary file first).
   os_make_dirs(port_fs_native_path(app->_cache_dir));
-  int kept = paint_file_write_silently(app->_file, path);
-  if (told) paint_file_show_save_failure(app->_file, kept);
-  return 1;
+  int error = 0;
+  int kept = paint_file_write_silently(app->_file, path, &error);
+  return kept == 1 ? 1 : keep_failed(app, told, kept, error);
 }
 
 // The kept painting did not open whole, or is no plain file: it stays beside
-// the cache as "paint.cache.bad" (an older one is replaced), so the next
-// start neither trips on it again nor loses it. A link moves as the link.
+// the cache under a name of its own, so the next start neither trips on it
+// again nor loses it, nor one set aside before. A link moves as the link.
+// One instance runs on the folder: a name found free stays free.
 int app_common_set_cache_aside(const char16_t *path) {
   PORT_CHECK(path != nullptr);
-  char16_t bad[APP_PATH_CHARS];
-  if (twformat(bad, APP_PATH_CHARS, u"%s%s", path, k_bad_cache_suffix) >= APP_PATH_CHARS) return 0;
-  std::string from = port_fs_native_path(path), to = port_fs_native_path(bad);
-  if (from.empty() || to.empty()) return 0;
-  if (std::rename(from.c_str(), to.c_str()) == 0) return 1;
-  // A folder cannot replace a file, nor a file a folder: the older one goes
-  // (unless it is a folder with entries), as a rename would take it.
-  if (errno != EISDIR && errno != ENOTDIR && errno != ENOTEMPTY && errno != EEXIST) return 0;
-  return std::remove(to.c_str()) == 0 && std::rename(from.c_str(), to.c_str()) == 0;
+  std::string from = port_fs_native_path(path);
+  if (from.empty()) {
+    errno = ENOENT;
+    return 0;
+  }
+  for (int number = 0; number < k_aside_names; number++) {
+    std::string to = from + k_bad_cache_suffix + (number ? "." + std::to_string(number) : std::string());
+    struct stat st;
+    if (lstat(to.c_str(), &st) == 0) continue;
+    if (errno != ENOENT) return 0;
+    return std::rename(from.c_str(), to.c_str()) == 0;
+  }
+  errno = EEXIST;
+  return 0;
+}
+
+int app_common_check_cache_dir() {
+  app_context *app = app_common_get_app();
+  std::string folder = port_fs_native_path(app->_cache_dir);
+  struct stat st;
+  int error = 0;
+  if (folder.empty())
+    error = ENOENT;
+  else if (stat(folder.c_str(), &st) != 0)
+    error = errno;
+  else if (!S_ISDIR(st.st_mode))
+    error = ENOTDIR;
+  else if (access(folder.c_str(), W_OK | X_OK) != 0)
+    error = errno;
+  if (!error) return 1;
+  std::u16string text = with_one_text(
+      tresource_get_string(APP_TEXT_CANNOT_KEEP, u"Brivola cannot keep the painting in \"%s\"."), app->_cache_dir);
+  if (const char16_t *reason = folder_failure_text(error)) text += std::u16string(u"\n") + reason;
+  app_common_show_error(text.c_str());
+  return 0;
 }
 
 int app_common_get_cache_file(char16_t *buffer, int n) {
@@ -446,6 +487,54 @@ void on_message_closed(int32_t result, void *user_data) {
 // screen is the empty start-up one or what was read so far.
 bool cache_in_restore(const app_context *app, const char16_t *path) {
   return app->_restoring || (app->_restore_timer && port_fs_exists(path));
+}
+
+// A keep that failed is said on stderr on every road. After Quit and 'Q' a
+// box also says why, and the exit is refused: the painting stays on the
+// screen for the user to make room or save it elsewhere. A close or a signal
+// while the box is up is a new request, which may end the program.
+int keep_failed(app_context *app, bool told, int code, int error) {
+  std::string why = error ? std::strerror(error) : "code " + std::to_string(code);
+  std::fprintf(stderr, "brivola: the painting could not be kept in %s: %s\n",
+               port_fs_native_path(app->_cache_dir).c_str(), why.c_str());
+  if (!told) return 1;
+  app->_exit_decided = 0;
+  std::u16string reason;
+  if (const char16_t *folder = folder_failure_text(error)) reason = std::u16string(folder) + u"\n";
+  reason += tresource_get_string(APP_TEXT_STAYS_OPEN,
+                                 u"Brivola stays open: make room or save the painting elsewhere, then quit again.");
+  paint_file_show_save_failure(app->_file, code, reason.c_str());
+  return app->_exit_decided;
+}
+
+// Why a folder refused the kept painting, as the user can act on it; null
+// for a failure no one can (memory).
+const char16_t *folder_failure_text(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return tresource_get_string(APP_TEXT_NO_SPACE, u"No space is left on the disk.");
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return tresource_get_string(APP_TEXT_NOT_WRITABLE, u"The folder cannot be written to.");
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+      return tresource_get_string(APP_TEXT_NO_FOLDER, u"The folder cannot be found.");
+    default:
+      return nullptr;
+  }
+}
+
+std::u16string with_one_text(const char16_t *format, const char16_t *argument) {
+  if (!takes_one_text(format)) return format;
+  std::u16string text(std::char_traits<char16_t>::length(format) + std::char_traits<char16_t>::length(argument) + 16,
+                      u'\0');
+  twformat(text.data(), text.size(), format, argument);
+  text.resize(std::char_traits<char16_t>::length(text.c_str()));
+  return text;
 }
 
 // The format comes from a language file: a conversion other than one %s

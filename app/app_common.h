@@ -31,6 +31,11 @@ enum {
   APP_TEXT_OPEN_URL_FAILED = 25005,
   APP_TEXT_REFUSED_UNANSWERED = 25266,
   APP_TEXT_REFUSED_FOLDER = 25267,
+  APP_TEXT_NO_SPACE = 25269,
+  APP_TEXT_NOT_WRITABLE = 25270,
+  APP_TEXT_NO_FOLDER = 25271,
+  APP_TEXT_CANNOT_KEEP = 25272,
+  APP_TEXT_STAYS_OPEN = 25273,
 };
 
 // Button sets and icon kinds of the message boxes.
@@ -137,16 +142,23 @@ void app_common_open_feedback();
 // nothing, as APP_EXIT_KEEP_NOTHING does, and removes "paint.cache" so that
 // the next start does not restore it. Any other code writes the painting
 // to "paint.cache" in the cache folder (a plain file, never through a link);
-// a failed write leaves the older file as it was, and is said in a box after
-// Quit and 'Q' (APP_EXIT_QUIT_KEEP) only: the other roads never wait on the
-// user. While the restore of the kept painting has not returned the file
-// stays as it is; one the restore had no memory to read stays unless this
-// run changed the painting, and is then set aside as "paint.cache.bad". Only the first
-// request acts: a later one (from inside the question) does nothing. Always
-// 1: the exit goes on.
+// a failed write leaves the older file as it was and is said on stderr.
+// After Quit and 'Q' (APP_EXIT_QUIT_KEEP) a box says it too, with why, and
+// the program stays (0: the exit is refused) with the painting on the
+// screen; the other roads never wait on the user and end. Until the restore
+// has dealt with the kept painting the file stays as it is; one it left in
+// place (no memory to read it, or damaged and not movable) stays unless
+// this run changed the painting, and is then set aside first. Only the
+// first request acts: a later one (from inside the question or the box)
+// does nothing, unless a refused exit let it go.
 int app_common_on_exit(int code);
 // The file the exit hook keeps the painting in (APP_PATH_CHARS chars).
 int app_common_get_cache_file(char16_t *buffer, int n);
-// Moves what is at path (never followed, never opened) to path + ".bad",
-// replacing an older one: 1 when it moved.
+// Moves what is at path (never followed, never opened) to path + ".bad", or
+// when that name is taken to the first free of path + ".bad.1", ".bad.2"...:
+// nothing is replaced. 1 when it moved; else 0 with errno saying why.
 int app_common_set_cache_aside(const char16_t *path);
+// Whether the cache folder can take the kept painting (a folder, reached
+// however, that may be written); when not, an error box says so and why.
+// 1 when it can.
+int app_common_check_cache_dir();

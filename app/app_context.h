@@ -99,12 +99,14 @@ struct app_context {
   tpoint _tap_point;  // pen-down of a tap that may commit the text or image bar
 
   uint32_t _restore_timer;  // the start-up restore timer while it runs, else 0
-  // 1 while the restore of "paint.cache" runs, its boxes included: the file
-  // is the last run's painting until then, and nothing may write over it.
+  // 1 while the restore of "paint.cache" runs, until it has dealt with the
+  // file: the file is the last run's painting until then, and nothing may
+  // write over it.
   uint8_t _restoring;
-  // 1 when the restore found the kept painting but had no memory to read it:
-  // the file stays as it is for a later start; the keep of this run sets it
-  // aside first when the painting changed after the restore.
+  // 1 when the restore left the kept painting in place (no memory to read
+  // it, or damaged and not movable): the file stays as it is for a later
+  // start; the keep of this run sets it aside first when the painting
+  // changed after the restore.
   uint8_t _kept_unread;
   // 1 once the exit hook has dealt with the painting: a later exit request
   // (one that reaches the hook from inside its own question) does nothing.

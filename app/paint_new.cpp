@@ -413,30 +413,33 @@ void commandpanel_restore_cache() {
   app_context *app = app_common_find_app();
   if (!app || !app->_file || !app->_paint_context) return;
   char16_t path[APP_PATH_CHARS];
+  // A folder that cannot take the painting is said now, while the user can
+  // still save it elsewhere, not found at exit when no one is told.
+  app_common_check_cache_dir();
   if (!app_common_get_cache_file(path, APP_PATH_CHARS)) return;
   int kind = kept_kind(path);
   if (kind == KEPT_NONE) return;
   // Only a plain file can be a kept painting. Anything else of that name (a
   // folder, a pipe, a socket, a link) goes aside unopened, as it is, so the
   // next keep writes a plain file in its place and never through a link.
+  // One that cannot move holds nothing of the user's that a keep could
+  // lose: a link or a pipe is replaced, a folder makes the keep fail, and a
+  // failed keep is said.
   if (kind == KEPT_OTHER) {
     app_common_set_cache_aside(path);
     return;
   }
-  // Until this returns the exit keep leaves the file alone: the failure box
-  // below waits in a nested loop that a close or a signal can end.
+  // Until the file is dealt with, an exit that reaches the hook (from any
+  // loop a step below may run) leaves it alone.
   app->_restoring = 1;
   int code = paint_file_open_quietly(app->_file, path);
   // A damaged file goes aside as it was before anything is shown. A whole
   // one stays: it is the painting's only copy on disk until the next keep
-  // replaces it. So does one there was no memory to read: the keep of this
-  // run leaves it in place, or sets it aside first when there is a painting
-  // of this run to keep.
+  // replaces it. So does one there was no memory to read, or a damaged one
+  // that could not move: the keep of this run leaves it in place, or sets it
+  // aside first when there is a painting of this run to keep.
   bool short_of_memory = code == 0 || code == PAINT_FILE_ERR_ALLOCATION;
-  if (short_of_memory)
-    app->_kept_unread = 1;
-  else if (code != 1)
-    app_common_set_cache_aside(path);
+  if (short_of_memory || (code != 1 && !app_common_set_cache_aside(path))) app->_kept_unread = 1;
   // Whatever the reader took in is rebuilt and shown, whole or not.
   rebuild_locked(app);
   paint_history_set_modified(app->_history, 0);
@@ -449,8 +452,10 @@ void commandpanel_restore_cache() {
   // What memory allowed to read is no change of this run: only a change
   // made after it lets the exit keep take the file's place.
   paint_history_set_modified(app->_history, short_of_memory ? 0 : 1);
-  paint_file_show_open_failure(app->_file, short_of_memory ? PAINT_FILE_ERR_ALLOCATION : code);
+  // The file is dealt with: from here a close or a signal, also while the
+  // box below is up, keeps what the screen shows, as after the box.
   app->_restoring = 0;
+  paint_file_show_open_failure(app->_file, short_of_memory ? PAINT_FILE_ERR_ALLOCATION : code);
 }
 
 namespace {

@@ -20,11 +20,15 @@
 //
 // A kept painting ("paint.cache") that opens whole stays on disk after the
 // restore, until the exit keep replaces it or the user chooses to keep
-// nothing. One that does not open whole is renamed "paint.cache.bad"
-// (replacing an older one) as it was, before any box says why: it may be the
-// user's only copy. So is anything of that name that is no plain file (a
-// folder, a pipe, a link: moved as it is, never opened or followed). One
-// there was no memory to read stays where it is for a later start.
+// nothing. One that does not open whole is renamed "paint.cache.bad" (or
+// the first free of "paint.cache.bad.1", ".bad.2"... when that is taken) as
+// it was, before any box says why: it may be the user's only copy. So is
+// anything of that name that is no plain file (a folder, a pipe, a link:
+// moved as it is, never opened or followed). One there was no memory to
+// read, or that could not be moved, stays where it is for a later start.
+// What the restore took in is on the screen before its box, and from then
+// on every road out keeps it. A cache folder that cannot take the painting
+// is said at the restore.
 #pragma once
 
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,7 @@ enum {
   TEXT_INVALID_FORMAT = 25040,
   TEXT_CANNOT_OPEN = 25041,
   TEXT_ASK_SAVE = 25042,
+  TEXT_TOO_LARGE = 25268,
   TEXT_SAVE_AS_TITLE = 25170,
   TEXT_UNTITLED = 25171,
   TEXT_FIRST_TYPE = 25186,
@@ -85,11 +87,12 @@ struct document {
 struct writer {
   FILE *file;
   int ok;
+  int error;  // errno of the first call that failed; 0 when none said
 };
 
 static int open_document(paint_file *file, const char16_t *path, bool kept);
 static FILE *open_plain(const char16_t *path);
-static int write_document(paint_file *file, const char16_t *path, bool kept);
+static int write_document(paint_file *file, const char16_t *path, bool kept, int *error);
 static void write_bytes(writer *w, const void *bytes, size_t count);
 static void put_f64(uint8_t *at, double value);
 static double get_f64(const uint8_t *at);
@@ -105,6 +108,7 @@ static int keep_record(document *doc, paint_history_record *record);
 static void free_document(document *doc);
 static int apply_document(paint_file *file, const char16_t *path, document *doc);
 static uint64_t stride_of(int64_t width, int bpp);
+static bool never_fits(uint64_t pixel_bytes);
 static tbitmap *read_thumbnail_block(FILE *file, uint64_t file_size, int32_t max_width, int32_t max_height);
 static const char16_t *text(int id, const char16_t *english);
 static char16_t *format_text(const char16_t *format, ...);
@@ -210,19 +214,31 @@ void paint_file_show_open_failure(paint_file *file, int code) {
 
 int paint_file_save_to(paint_file *file, const char16_t *path) {
   PORT_CHECK(file != nullptr);
-  int code = write_document(file, path, false);
+  int code = write_document(file, path, false, nullptr);
   if (code != 1) show_save_failure(file, code);
   return code == 1;
 }
 
-int paint_file_write_silently(paint_file *file, const char16_t *path) {
+int paint_file_write_silently(paint_file *file, const char16_t *path, int *error) {
   PORT_CHECK(file != nullptr);
-  return write_document(file, path, true);
+  int why = 0;
+  int code = write_document(file, path, true, &why);
+  if (error) *error = code == 1 ? 0 : why;
+  return code;
 }
 
-void paint_file_show_save_failure(paint_file *file, int code) {
+void paint_file_show_save_failure(paint_file *file, int code, const char16_t *reason) {
   PORT_CHECK(file != nullptr);
-  if (code != 1) show_save_failure(file, code);
+  if (code == 1) return;
+  if (!reason || !*reason) {
+    show_save_failure(file, code);
+    return;
+  }
+  char16_t *failure = format_text(text(TEXT_SAVE_FAILED, u"Fail to save file (code: %d)."), code);
+  char16_t *message = failure ? format_text(u"%s\n%s", failure, reason) : nullptr;
+  if (message) show_message(file, message);
+  std::free(message);
+  std::free(failure);
 }
 
 tbitmap *paint_file_read_thumbnail(const char16_t *path) { return paint_file_read_thumbnail_fitted(path, 0, 0); }
@@ -244,7 +260,7 @@ int paint_file_save_current(paint_file *file) {
   if (!file->_path[0]) return paint_file_save_as(file);
   if (!replace_text(&file->_target_path, file->_path)) return file->_last_result = PAINT_FILE_ERR_MEMORY;
   show_wait_note(file, TEXT_SAVING, u"Saving file...");
-  int code = write_document(file, file->_path, false);
+  int code = write_document(file, file->_path, false, nullptr);
   if (code == 1) {
     show_note(file, text(TEXT_SAVED, u"Saved Ok"));
     if (file->_ui.add_save_dir) {
@@ -535,13 +551,21 @@ static FILE *open_plain(const char16_t *path) {
 // Writing: the header with a zero thumbnail offset, the base block, the
 // records, the thumbnail, then the offset patched in. Gives 1 or the code.
 // kept: the program's own file, written in place of whatever is at path (a
-// link is replaced, never written through).
-static int write_document(paint_file *file, const char16_t *path, bool kept) {
+// link is replaced, never written through). error (may be null) gets the
+// errno of the call that failed, 0 for a failure no call reported (memory).
+static int write_document(paint_file *file, const char16_t *path, bool kept, int *error) {
   paint_context *pc = file->_context;
   paint_history *history = file->_history;
+  int ignored = 0;
+  if (!error) error = &ignored;
+  *error = 0;
   tsavefile save;
-  writer w = {kept ? tsavefile_open_in_place(&save, path) : tsavefile_open(&save, path), 1};
-  if (!w.file) return PAINT_FILE_ERR_OPEN;
+  errno = 0;
+  writer w = {kept ? tsavefile_open_in_place(&save, path) : tsavefile_open(&save, path), 1, 0};
+  if (!w.file) {
+    *error = errno;
+    return PAINT_FILE_ERR_OPEN;
+  }
   int32_t count = paint_history_get_count(history);
   for (int32_t i = 0; i < count; i++)
     if (!paint_history_get_record(history, i)) {
@@ -577,22 +601,27 @@ static int write_document(paint_file *file, const char16_t *path, bool kept) {
   if (code == 1) {
     uint8_t offset[4];
     tfile_put_u32(offset, uint32_t(thumbnail_offset));
-    if (std::fseek(w.file, THUMBNAIL_OFFSET_AT, SEEK_SET) != 0) w.ok = 0;
+    if (std::fseek(w.file, THUMBNAIL_OFFSET_AT, SEEK_SET) != 0) w.ok = 0, w.error = errno;
     write_bytes(&w, offset, 4);
   }
   if (code == 1 && !w.ok) code = PAINT_FILE_ERR_WRITE;
   if (code != 1) {
+    *error = w.error;
     tsavefile_abort(&save);
     return code;
   }
-  if (!tsavefile_commit(&save, 0)) return PAINT_FILE_ERR_WRITE;
+  errno = 0;
+  if (!tsavefile_commit(&save, 0)) {
+    *error = errno;
+    return PAINT_FILE_ERR_WRITE;
+  }
   paint_history_set_modified(history, 0);
   file->_open_after_save = 0;
   return 1;
 }
 
 static void write_bytes(writer *w, const void *bytes, size_t count) {
-  if (w->ok && std::fwrite(bytes, 1, count, w->file) != count) w->ok = 0;
+  if (w->ok && std::fwrite(bytes, 1, count, w->file) != count) w->ok = 0, w->error = errno;
 }
 
 static void put_f64(uint8_t *at, double value) {
@@ -721,14 +750,14 @@ static int read_document(FILE *file, uint64_t file_size, document *doc) {
   if (doc->width < 1 || doc->height < 1 || doc->width > TBITMAP_MAX_SIDE || doc->height > TBITMAP_MAX_SIDE ||
       int32_t(thumbnail_offset) < 1 || doc->count < 0)
     return PAINT_FILE_ERR_WRITE;
-  if (base_size == 0 && !paint_history_canvas_fits(doc->width, doc->height, 0)) return PAINT_FILE_ERR_MEMORY;
+  if (base_size == 0 && !paint_history_canvas_fits(doc->width, doc->height, 0)) return PAINT_FILE_ERR_TOO_LARGE;
   if (base_size > 0) {
     if (base_size < BASE_PREFIX || base_size > file_size - HEADER_SIZE) return PAINT_FILE_ERR_WRITE;
     int code = read_base(file, base_size, doc);
     if (code != 1) return code;
   }
   read_records(file, file_size - HEADER_SIZE - base_size, doc);
-  return doc->records_code == PAINT_FILE_ERR_MEMORY ? PAINT_FILE_ERR_MEMORY : 1;
+  return doc->records_code == PAINT_FILE_ERR_TOO_LARGE ? PAINT_FILE_ERR_TOO_LARGE : 1;
 }
 
 static int read_base(FILE *file, uint32_t size, document *doc) {
@@ -744,6 +773,8 @@ static int read_base(FILE *file, uint32_t size, document *doc) {
       tfile_get_u32(info + TBITMAP_INFO_COMPRESSION) != 0 || width < 1 || width > TBITMAP_MAX_SIDE || height == 0 ||
       height < -TBITMAP_MAX_SIDE || height > TBITMAP_MAX_SIDE || stride != stride_of(width, 32))
     return PAINT_FILE_ERR_WRITE;
+  if (never_fits(uint64_t(stride) * uint64_t(height < 0 ? -int64_t(height) : int64_t(height))))
+    return PAINT_FILE_ERR_TOO_LARGE;
   tbitmap *base = static_cast<tbitmap *>(std::calloc(1, sizeof(tbitmap)));
   if (!base) return PAINT_FILE_ERR_ALLOCATION;
   doc->base = base;
@@ -814,7 +845,7 @@ static void read_records(FILE *file, uint64_t remaining, document *doc) {
     int64_t base_pixels = doc->base ? int64_t(tbitmap_get_width(doc->base)) * tbitmap_get_height(doc->base) : 0;
     if (!paint_history_record_fits(record, base_pixels)) {
       paint_history_record_free(record);
-      doc->records_code = PAINT_FILE_ERR_MEMORY;
+      doc->records_code = PAINT_FILE_ERR_TOO_LARGE;
       return;
     }
     if (!keep_record(doc, record)) {
@@ -872,6 +903,13 @@ static int apply_document(paint_file *file, const char16_t *path, document *doc)
 }
 
 static uint64_t stride_of(int64_t width, int bpp) { return uint64_t((bpp * width + 31) >> 5) * 4; }
+
+// Pixels no bitmap may ever have: more than the budget allows a bitmap where
+// memory is plenty. Where the budget is set lower (memory running short) a
+// picture between the two is a shortage that may pass, not a lie.
+static bool never_fits(uint64_t pixel_bytes) {
+  return pixel_bytes > std::max(TBITMAP_DEFAULT_BUDGET, tbitmap_get_budget());
+}
 
 // The thumbnail block; its info region is 44 bytes from 9 bpp up, else the
 // header, 2^bpp palette entries and 4 zero bytes. Pictures of 1 and 4 bpp
@@ -1084,14 +1122,18 @@ static void show_save_failure(paint_file *file, int code) {
 }
 
 static void show_open_failure(paint_file *file, int code) {
-  if (code == PAINT_FILE_ERR_ALLOCATION) code = PAINT_FILE_ERR_MEMORY;
   const char16_t *reason;
   switch (code) {
+    case PAINT_FILE_ERR_TOO_LARGE:
+      reason = text(TEXT_TOO_LARGE, u"The painting is too large to open");
+      code = PAINT_FILE_ERR_MEMORY;
+      break;
     case PAINT_FILE_ERR_OPEN: reason = text(TEXT_CANNOT_OPEN, u"Fail to open this file."); break;
     case PAINT_FILE_ERR_RECORD: reason = text(TEXT_INVALID_FORMAT, u"Invalid file format."); break;
     case PAINT_FILE_ERR_THUMBNAIL:
       reason = text(TEXT_HIGHER_VERSION, u"Can not open higher version of paint file.");
       break;
+    case PAINT_FILE_ERR_ALLOCATION: code = PAINT_FILE_ERR_MEMORY; [[fallthrough]];
     case PAINT_FILE_ERR_MEMORY: reason = text(TEXT_NO_MEMORY, u"No enough memory."); break;
     default: reason = text(TEXT_DAMAGED, u"Damaged file."); break;
   }

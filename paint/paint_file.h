@@ -106,9 +106,13 @@ enum {
   PAINT_FILE_ERR_GIF = -9,
   PAINT_FILE_ERR_PNG = -10,
   // Reading: an allocation was refused. Said as PAINT_FILE_ERR_MEMORY is;
-  // unlike a document that asks for more than any painting may have, or
-  // whose compressed rows are damaged, the same file may open another time.
+  // unlike a document whose compressed rows are damaged, or one too large
+  // (PAINT_FILE_ERR_TOO_LARGE), the same file may open another time.
   PAINT_FILE_ERR_ALLOCATION = -11,
+  // Reading: the document asks for a canvas or a picture beyond what any
+  // painting may have (no memory that could come back would let it open).
+  // Said with the code of PAINT_FILE_ERR_MEMORY and a reason of its own.
+  PAINT_FILE_ERR_TOO_LARGE = -12,
 };
 
 // What the Save As dialog is built with. On OK the dialog writes the name,
@@ -198,8 +202,11 @@ void paint_file_show_open_failure(paint_file *file, int code);
 // The writer that shows nothing at all, for the keep at exit, which must
 // never wait on the user: 1 or the failure code, which
 // paint_file_show_save_failure says where the user can still be told.
-int paint_file_write_silently(paint_file *file, const char16_t *path);
-void paint_file_show_save_failure(paint_file *file, int code);
+// error (may be null) gets the errno of the call that failed (0: none did,
+// as when memory ran short). The failure box carries reason (may be null)
+// on the lines below the code.
+int paint_file_write_silently(paint_file *file, const char16_t *path, int *error = nullptr);
+void paint_file_show_save_failure(paint_file *file, int code, const char16_t *reason = nullptr);
 // The thumbnail of a document, or null; shows nothing.
 tbitmap *paint_file_read_thumbnail(const char16_t *path);
 // The same thumbnail fitted inside max_width x max_height while it is read:

@@ -340,8 +340,9 @@ TEST_F(PaintFile, RefusedDocumentsLeaveThePaintingAndHistoryAlone) {
 
 // A document asking for a canvas beyond 8192 x 8192 picture pixels, in its
 // header or through a crop (its rectangle at its own zoom), is refused before
-// any of it is made; one within opens, and no resize goes beyond.
-TEST_F(PaintFile, CanvasesBeyondTheBoundAreRefusedAsLackOfMemory) {
+// any of it is made, as too large (no memory could let it open); one within
+// opens, and no resize goes beyond.
+TEST_F(PaintFile, CanvasesBeyondTheBoundAreRefusedAsTooLarge) {
   ASSERT_EQ(save("good.bvf"), 1);
   const bytes good = test_read_file(path("good.bvf"));
   const painting_state before = state();
@@ -364,7 +365,7 @@ TEST_F(PaintFile, CanvasesBeyondTheBoundAreRefusedAsLackOfMemory) {
   test_put32(over, 8, 8193), test_put32(over, 12, 8192);
   for (const bytes &doc : {huge, over, with_crop(8999, 8999, 1.0), with_crop(2499, 2499, 0.25)}) {
     EXPECT_EQ(open_bytes(doc), 0);
-    EXPECT_EQ(message(), "Fail to open paint (code: -6)\nNo enough memory..");
+    EXPECT_EQ(message(), "Fail to open paint (code: -6)\nThe painting is too large to open.");
     EXPECT_EQ(state(), before);
   }
   EXPECT_EQ(open_bytes(with_crop(2047, 1023, 0.25)), 1);

@@ -438,16 +438,31 @@ TEST(PaintRestore, ADamagedKeptPaintingInAFolderNamedInBytesIsKeptAside) {
 
 // A window close (SIGTERM and SIGINT arrive as one) while the restore's box
 // says why the kept painting did not open: the damaged file is already aside,
-// as it was, and the exit writes nothing in its place.
+// as it was, and what the box stands over (the strokes read before the cut,
+// else the empty start-up painting) is kept for the next start. A painting
+// no budget could ever hold is damage with a reason of its own, not a
+// shortage left in place to fail every start.
 TEST(PaintRestore, AnExitDuringTheDamagedPaintingsBoxKeepsItAsItWas) {
+  const std::u16string too_large = u"Fail to open paint (code: -6)\nThe painting is too large to open.";
   const struct {
     const char *what;
     void (*spoil)(test_bytes &bytes);
+    std::u16string said;
   } cases[] = {
-      {"cut", [](test_bytes &b) { b.resize(test_le32(b, 36) - 9); }},
-      {"junk", [](test_bytes &b) { b.assign(64, 0x5A); }},
-      {"empty", [](test_bytes &b) { b.clear(); }},
-      {"a canvas over the bound", [](test_bytes &b) { test_put32(b, 8, 9000), test_put32(b, 12, 9000); }},
+      {"cut", [](test_bytes &b) { b.resize(test_le32(b, 36) - 9); }, u"Fail to open paint (code: -2)\nDamaged file.."},
+      {"junk", [](test_bytes &b) { b.assign(64, 0x5A); }, u"Fail to open paint (code: -3)\nInvalid file format.."},
+      {"empty", [](test_bytes &b) { b.clear(); }, u"Fail to open paint (code: -3)\nInvalid file format.."},
+      {"a canvas over the bound", [](test_bytes &b) { test_put32(b, 8, 9000), test_put32(b, 12, 9000); }, too_large},
+      {"a base picture of 32767 x 32767",
+       [](test_bytes &b) {
+         test_bytes block(96 + 16, 0);
+         test_put32(block, 8, 32767 * 4);  // the stride
+         test_put32(block, 52, 40), test_put32(block, 56, 32767), test_put32(block, 60, uint32_t(-32767));
+         test_put16(block, 66, 32);
+         b.insert(b.begin() + 44, block.begin(), block.end());
+         test_put32(b, 36, test_le32(b, 36) + uint32_t(block.size())), test_put32(b, 40, uint32_t(block.size()));
+       },
+       too_large},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.what);
@@ -456,28 +471,29 @@ TEST(PaintRestore, AnExitDuringTheDamagedPaintingsBoxKeepsItAsItWas) {
     test_bytes bytes = test_read_file(kept_file(folders));
     c.spoil(bytes);
     ASSERT_TRUE(test_write_file(kept_file(folders), bytes));
-    ASSERT_TRUE(app_test_run([&](app_context *) {
-      bool closed = false;
+    std::string shown;
+    ASSERT_TRUE(app_test_run([&](app_context *app) {
       box_closer closer([&] {
-        if (!closed) os_input_close();
-        closed = true;
+        if (shown.empty()) os_input_close();
+        shown = app_test_canvas_bytes(app);
       });
       os_clock_drive(1);
       run_for(PAINT_MAIN_RESTORE_DELAY_MS);
-      if (!closed) os_input_close();  // no box came
+      if (shown.empty()) os_input_close();  // no box came
       wins_window_run();
       os_clock_drive(0);
-      ASSERT_FALSE(g_box_texts.empty());
-      EXPECT_EQ(g_box_texts[0].substr(0, 22), u"Fail to open paint (co");
+      EXPECT_EQ(g_box_texts, std::vector<std::u16string>{c.said});
     }));
-    EXPECT_FALSE(exists(kept_file(folders)));
     EXPECT_EQ(test_read_file(kept_file(folders) + ".bad"), bytes);
+    ASSERT_TRUE(exists(kept_file(folders)));
+    run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == shown); });
   }
 }
 
 // The keep at exit shows nothing and waits on no one, whatever the disk
-// does; one that fails leaves the older kept painting as it was. (A folder
-// found at start-up is set aside; this one comes after the restore.)
+// does; one that fails leaves the older kept painting as it was, and says
+// so on stderr. (A folder found at start-up is set aside; this one comes
+// after the restore. A cache folder that is a file is said at the start.)
 TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
   enum { FULL_DISK, CACHE_A_FOLDER, FOLDER_A_FILE };
   const char *const names[] = {"a full disk", "paint.cache a folder", "the cache folder a file"};
@@ -493,9 +509,11 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
       test_write_file(cache_dir, older);
     }
     ASSERT_TRUE(app_test_run([&](app_context *app) {
-      box_closer closer;  // from the restore on
       os_clock_drive(1);
       run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+      EXPECT_EQ(box_text().substr(0, 36), road == FOLDER_A_FILE ? u"Brivola cannot keep the painting in " : u"");
+      close_box();
+      box_closer closer;
       if (road == CACHE_A_FOLDER) {
         std::filesystem::remove(kept);
         std::filesystem::create_directory(kept);
@@ -507,12 +525,16 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
         wins_window_run();
         return 0;
       };
+      testing::internal::CaptureStderr();
       if (road == FULL_DISK)
         test_with_file_limit(200, leave);
       else
         leave();
+      std::string said = testing::internal::GetCapturedStderr();
       os_clock_drive(0);
       EXPECT_TRUE(g_box_texts.empty()) << test_utf8(g_box_texts[0]);
+      EXPECT_NE(said.find("brivola: the painting could not be kept in " + cache_dir + ": "), std::string::npos)
+          << said;
     }));
     if (road == FULL_DISK) {
       EXPECT_EQ(test_read_file(kept), older);
@@ -622,39 +644,88 @@ TEST(PaintRestore, WhatIsNoPlainFileIsSetAsideAndTheNextKeepIsOne) {
   }
 }
 
-// Quit and 'Q' come from the user while the screen is up: a keep that cannot
-// be written is said, as a failed save is, before the program ends.
-TEST(PaintKeep, AQuitOrQWhoseKeepCannotBeWrittenSaysSo) {
-  const std::u16string failed = u"Fail to save file (code: -1).";
+// A set-aside never replaces one made before: with "paint.cache.bad" taken
+// by a folder of the user's and ".bad.1" by an older damaged painting, the
+// folder in the way takes ".bad.2", and the painting is kept again.
+TEST(PaintRestore, ASetAsideTakesTheFirstFreeNameAndTheKeepGoesOn) {
+  app_test_folders folders;
+  const std::string kept = kept_file(folders);
+  for (const std::string &folder : {kept, kept + ".bad"}) {
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(test_write_file(folder + "/note", folder));
+  }
+  ASSERT_TRUE(test_write_file(kept + ".bad.1", std::string("older")));
+  const int stroke[][2] = {{60, 450}, {420, 470}};
+  std::string painted;
+  run([&](app_context *app) {
+    app_test_remove_toolbar(app);
+    app_test_stroke(stroke, 2);
+    painted = app_test_canvas_bytes(app);
+    os_input_close();
+    wins_window_run();
+  });
+  EXPECT_EQ(test_read_text(kept + ".bad/note"), kept + ".bad");
+  EXPECT_EQ(test_read_text(kept + ".bad.1"), "older");
+  EXPECT_EQ(test_read_text(kept + ".bad.2/note"), kept);
+  run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
+}
+
+// Quit and 'Q' come from the user while the screen is up: a keep that fails
+// says why beside the code, and the program stays with the painting so that
+// the user can make room or save it elsewhere; once the disk takes it, Q
+// keeps it. A cache folder that cannot take it (a link to a drive that is
+// not mounted) is said at the start already.
+TEST(PaintKeep, AQuitOrQWhoseKeepFailsSaysWhyAndTheProgramStays) {
+  const std::u16string stays = u"\nBrivola stays open: make room or save the painting elsewhere, then quit again.";
+  const std::u16string question = u"Save paint changes to file?";
   const struct {
     const char *road;
-    bool quit;
-    std::vector<std::u16string> boxes;
+    bool quit, full_disk;  // else the cache folder is a link to a missing folder
+    std::u16string failed;
   } roads[] = {
-      {"Q", false, {failed}},
-      {"Quit, Yes, and no Save As to name it", true, {u"Save paint changes to file?", failed}},
+      {"Q on a full disk", false, true, u"Fail to save file (code: -2).\nNo space is left on the disk." + stays},
+      {"Quit, Yes, no Save As to name it, the cache folder a dangling link", true, false,
+       u"Fail to save file (code: -1).\nThe folder cannot be found." + stays},
   };
   const int stroke[][2] = {{60, 450}, {420, 470}};
   for (const auto &road : roads) {
     SCOPED_TRACE(road.road);
     app_test_folders folders;
+    const std::string cache_dir = folders.home + "/cache", drive = folders.root + "/drive";
     std::filesystem::create_directories(folders.home);
-    ASSERT_TRUE(test_write_file(folders.home + "/cache", std::string("not a folder")));
+    if (!road.full_disk) {
+      ASSERT_EQ(symlink(drive.c_str(), cache_dir.c_str()), 0);
+    }
+    std::string painted;
     run([&](app_context *app) {
+      if (!road.full_disk) {
+        EXPECT_EQ(box_text(), u"Brivola cannot keep the painting in \"" + test_wide(cache_dir) +
+                                  u"\".\nThe folder cannot be found.");
+        close_box();
+      }
       app->_file->_ui.show_save_dialog = [](void *, const paint_file_save_dialog *) { return 0; };
       app_test_remove_toolbar(app);
       app_test_stroke(stroke, 2);
-      box_closer closer([] {
-        bool question = g_box_texts.back() == u"Save paint changes to file?";
-        tdialog_close(modal_dialog(), question ? TMESSAGEDIALOG_RESULT_YES : 0);
-      });
-      if (road.quit)
-        wins_window_exit(APP_EXIT_ASK_SAVE);
-      else
-        os_input_char(u'Q');
+      painted = app_test_canvas_bytes(app);
+      {
+        box_closer closer(
+            [&] { tdialog_close(modal_dialog(), g_box_texts.back() == question ? TMESSAGEDIALOG_RESULT_YES : 0); });
+        auto leave = [&] {
+          road.quit ? wins_window_exit(APP_EXIT_ASK_SAVE) : app_test_char(u'Q');
+          return 0;
+        };
+        road.full_disk ? test_with_file_limit(200, leave) : leave();
+        std::vector<std::u16string> boxes = {road.failed};
+        if (road.quit) boxes.insert(boxes.begin(), question);
+        EXPECT_EQ(g_box_texts, boxes);
+      }
+      EXPECT_FALSE(wins_window_exit_pending());
+      EXPECT_TRUE(app_test_canvas_bytes(app) == painted);
+      std::filesystem::create_directories(drive);
+      os_input_char(u'Q');
       wins_window_run();
-      EXPECT_EQ(g_box_texts, road.boxes);
     });
+    run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
   }
 }
 
