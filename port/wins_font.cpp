@@ -243,13 +243,6 @@ int wins_font_get_fixed_metrics() { return g_fixed_metrics; }
 
 size_t wins_font_get_cache_bytes() { return g_cache_bytes; }
 
-// fontconfig keeps a few hundred bytes of its start-up for the life of the
-// process and never frees them, FcFini or not; the leak checker of the
-// sanitizer builds is told not to count them.
-extern "C" __attribute__((used, visibility("default"))) const char *__lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
-
 int wins_font_trim_cache(size_t limit) {
   if (g_cache_bytes <= limit) return 0;
   for (auto &entry : g_fonts) {
