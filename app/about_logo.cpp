@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "app_common.h"
 #include "port_device.h"
 #include "port_log.h"
+#include "port_utf8.h"
 #include "tbitmap.h"
 #include "tcanvas.h"
 #include "tsurface.h"
@@ -101,9 +103,12 @@ void on_paint(tcontrol *control, tcanvas *canvas, const trect *rect) {
   cairo_text_extents(cr, name, &extents);
   double x = int32_t((width - extents.width) / 2);
   int letter = 0;
-  for (const char *at = name; *at; letter++) {
-    const char *next = at + 1;
-    while ((uint8_t(*next) & 0xC0) == 0x80) next++;
+  size_t left = std::strlen(name);
+  for (const char *at = name; left > 0; letter++) {
+    int used;
+    port_utf8_decode(reinterpret_cast<const unsigned char *>(at), left, &used);
+    const char *next = at + used;
+    left -= size_t(used);
     std::string glyph(at, next);
     cairo_text_extents(cr, glyph.c_str(), &extents);
     double next_x = int32_t(x + font.gap + extents.width);

@@ -208,11 +208,7 @@ int app_common_utf8_to_wide_cut(const char *text, int length, char16_t *buffer, 
   if (need <= 0) return 0;
   std::u16string wide(size_t(need), u'\0');
   port_str_utf8_to_wide(text, length, wide.data(), need);
-  size_t chars = std::char_traits<char16_t>::length(wide.c_str());
-  if (chars > size_t(n - 1)) {
-    chars = size_t(n - 1);
-    if (chars > 0 && wide[chars - 1] >= 0xD800 && wide[chars - 1] <= 0xDBFF) chars--;
-  }
+  size_t chars = port_utf8_cut_wide(wide.data(), std::char_traits<char16_t>::length(wide.c_str()), size_t(n - 1));
   std::memcpy(buffer, wide.data(), chars * sizeof(char16_t));
   buffer[chars] = 0;
   return int(chars);
@@ -221,12 +217,7 @@ int app_common_utf8_to_wide_cut(const char *text, int length, char16_t *buffer, 
 int app_common_wide_to_utf8_cut(const char16_t *text, char *buffer, int n) {
   PORT_CHECK(text != nullptr && buffer != nullptr && n > 0);
   std::string utf8 = port_utf8_of(text);
-  size_t bytes = utf8.size();
-  if (bytes > size_t(n - 1)) {
-    bytes = size_t(n - 1);
-    // Back to the first byte of the character the cut would split.
-    while (bytes > 0 && (uint8_t(utf8[bytes]) & 0xC0) == 0x80) bytes--;
-  }
+  size_t bytes = port_utf8_cut(utf8.data(), utf8.size(), size_t(n - 1));
   std::memcpy(buffer, utf8.data(), bytes);
   buffer[bytes] = 0;
   return int(bytes);

@@ -14,6 +14,7 @@
 #include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "port_utf8.h"
 #include "twformat.h"
 #include "wait_upload_dialog.h"
 #include "wince_connection.h"
@@ -268,18 +269,17 @@ int param_percent_encode(const char *text, char *out, int n, int all) {
 int html_entity_encode(const char16_t *text, char *out, int n) {
   PORT_CHECK(text != nullptr && out != nullptr && n > 0);
   int used = 0;
-  for (const char16_t *at = text; *at; at++) {
-    uint32_t code = *at;
+  for (const char16_t *at = text; *at;) {
+    // Two units are there to read: the second is at least the terminator.
+    int units;
+    uint32_t code = port_utf8_decode_wide(at, 2, &units);
+    at += units;
     char piece[16];
     int length;
     if (code <= 255) {
       piece[0] = char(code);
       length = 1;
     } else {
-      if (code >= 0xD800 && code <= 0xDBFF && at[1] >= 0xDC00 && at[1] <= 0xDFFF) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (uint32_t(at[1]) - 0xDC00);
-        at++;
-      }
       length = std::snprintf(piece, sizeof piece, "&#%u;", code);
     }
     if (used + length > n - 1) {
@@ -313,10 +313,9 @@ int upload_make_auth(const char *serial, char *out, int n) {
 
 void upload_copy_text(char16_t *out, int n, const char16_t *text) {
   PORT_CHECK(out != nullptr && n > 0 && text != nullptr);
-  int length = 0;
-  while (length < n - 1 && text[length]) length++;
-  if (length > 0 && length == n - 1 && text[length] && text[length - 1] >= 0xD800 && text[length - 1] <= 0xDBFF)
-    length--;
+  size_t length = 0;
+  while (length < size_t(n) && text[length]) length++;
+  length = port_utf8_cut_wide(text, length, size_t(n - 1));
   std::memcpy(out, text, size_t(length) * sizeof(char16_t));
   out[length] = 0;
 }

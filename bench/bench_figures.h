@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "bench_verdict.h"
+
 // NAME: time(numerator) / time(denominator), printed with its goal (none
 // when the goal is 0: a figure that is only reported).
 int bench_register_ratio(const std::string &name, const std::string &numerator,
@@ -30,9 +32,6 @@ void bench_set_value(const std::string &name, double value);
 // are none. A benchmark keeps its values over every repetition (in a
 // static), so the figure is the median of the whole run.
 void bench_set_median(const std::string &name, std::vector<double> values);
-// The middle of values (the upper one of the two middle ones for an even
-// count); values must not be empty.
-double bench_median(std::vector<double> values);
 
 // NAME: a text the benchmark file sets while it runs (which path or which
 // display a figure was measured on).

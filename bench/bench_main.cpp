@@ -79,13 +79,10 @@ class figure_reporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
   }
 
+  // The case's median time (bench_median), or -1 when it has none.
   double median(const std::string &name) const {
     auto it = times.find(name);
-    if (it == times.end() || it->second.empty()) return -1;
-    std::vector<double> v = it->second;
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    return it == times.end() || it->second.empty() ? -1 : bench_median(it->second);
   }
 };
 
@@ -117,11 +114,6 @@ void bench_set_value(const std::string &name, double value) { value_store()[name
 
 void bench_set_median(const std::string &name, std::vector<double> values) {
   if (!values.empty()) bench_set_value(name, bench_median(std::move(values)));
-}
-
-double bench_median(std::vector<double> values) {
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
 }
 
 int bench_register_note(const std::string &name) {

@@ -1,5 +1,12 @@
 #include "bench_verdict.h"
 
+#include <algorithm>
+
+double bench_median(std::vector<double> values) {
+  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+  return values[values.size() / 2];
+}
+
 bool bench_whole_run(const std::string &filter) { return filter.empty() || filter == "." || filter == "all"; }
 
 std::vector<std::string> bench_missed(const std::vector<bench_outcome> &outcomes, bool whole_run) {

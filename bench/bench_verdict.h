@@ -14,6 +14,11 @@ struct bench_outcome {
   bool failed;    // its cases stopped with an error
 };
 
+// The middle of values (the upper one of the two middle ones for an even
+// count); values must not be empty. Every figure of a case's times or of a
+// benchmark's own values is this median.
+double bench_median(std::vector<double> values);
+
 // Whether a run with this benchmark filter runs every case (an empty
 // filter, "." and "all" do).
 bool bench_whole_run(const std::string &filter);

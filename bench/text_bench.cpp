@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench_figures.h"
+#include "port_utf8.h"
 #include "tcanvas.h"
 #include "tfont_sizes.h"
 #include "wins_graphics.h"
@@ -39,21 +40,6 @@ std::vector<std::u16string> row_texts(const char16_t *const (&texts)[N]) {
   std::vector<std::u16string> rows;
   for (int i = 0; i < k_rows; i++) rows.emplace_back(texts[size_t(i) % N]);
   return rows;
-}
-
-std::string to_utf8(const std::u16string &text) {
-  std::string out;
-  for (char16_t unit : text) {
-    uint32_t c = unit;
-    if (c < 0x80) {
-      out += char(c);
-    } else if (c < 0x800) {
-      out += char(0xC0 | c >> 6), out += char(0x80 | (c & 0x3F));
-    } else {
-      out += char(0xE0 | c >> 12), out += char(0x80 | ((c >> 6) & 0x3F)), out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
 }
 
 void draw_rows(benchmark::State &state, int bpp, const std::vector<std::u16string> &rows, uint32_t pen) {
@@ -91,7 +77,7 @@ void cairo_rows(benchmark::State &state, const std::vector<std::u16string> &text
   cairo_font_extents_t extents;
   cairo_font_extents(cr, &extents);
   std::vector<std::string> rows;
-  for (const std::u16string &text : texts) rows.push_back(to_utf8(text));
+  for (const std::u16string &text : texts) rows.push_back(port_utf8_of(text.c_str()));
   for (auto _ : state) {
     for (int i = 0; i < k_rows; i++) {
       cairo_move_to(cr, 8, i * k_row_pitch + extents.ascent);

@@ -28,6 +28,20 @@ int convert_text(const From *text, int avail, To *buffer, int n, Convert convert
   return out;
 }
 
+// The units of text up to limit that end at a sequence's end, stepping
+// through decode.
+template <typename Unit, typename Decode>
+size_t cut_text(const Unit *text, size_t length, size_t limit, Decode decode) {
+  if (length <= limit) return length;
+  size_t at = 0;
+  for (;;) {
+    int used;
+    decode(text + at, length - at, &used);
+    if (at + size_t(used) > limit) return at;
+    at += size_t(used);
+  }
+}
+
 }  // namespace
 
 char32_t port_utf8_decode(const unsigned char *s, size_t avail, int *used) {
@@ -92,6 +106,16 @@ int port_utf8_encode_wide(char32_t c, char16_t *out) {
   out[0] = char16_t(0xD800 + (c >> 10));
   out[1] = char16_t(0xDC00 + (c & 0x3FF));
   return 2;
+}
+
+size_t port_utf8_cut(const char *text, size_t length, size_t limit) {
+  PORT_CHECK(text != nullptr || length == 0);
+  return cut_text(reinterpret_cast<const unsigned char *>(text), length, limit, port_utf8_decode);
+}
+
+size_t port_utf8_cut_wide(const char16_t *text, size_t length, size_t limit) {
+  PORT_CHECK(text != nullptr || length == 0);
+  return cut_text(text, length, limit, port_utf8_decode_wide);
 }
 
 int port_str_utf8_to_wide(const char *text, int length, char16_t *buffer, int n) {

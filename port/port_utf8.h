@@ -29,6 +29,13 @@ char32_t port_utf8_decode_wide(const char16_t *s, size_t avail, int *used);
 // Writes c (at most U+10FFFF) as one or two UTF-16 units; returns the count.
 int port_utf8_encode_wide(char32_t c, char16_t *out);
 
+// How much of text (length units) fits in limit units without cutting a
+// character in two: the longest run of whole sequences as the decoders above
+// take them (a surrogate pair, a UTF-8 sequence with its continuation bytes),
+// so 0 when the first one is longer than limit.
+size_t port_utf8_cut(const char *text, size_t length, size_t limit);
+size_t port_utf8_cut_wide(const char16_t *text, size_t length, size_t limit);
+
 // UTF-8 <-> UTF-16. length -1 means NUL-ended (the terminator is converted
 // too). With a null buffer the size needed is returned; otherwise at most n
 // units are written and their count returned, 0 when they do not fit.

@@ -18,12 +18,12 @@
 #include <vector>
 
 #include "port_log.h"
+#include "port_utf8.h"
 
 namespace {
 
 constexpr char16_t k_default_face[] = u"tahoma";
 constexpr char k_generic_family[] = "sans-serif";
-constexpr uint32_t k_replacement = 0xFFFD;
 constexpr int k_latin_count = 256;
 // Light hinting keeps the shapes of the faces and still snaps stems to rows;
 // outlines only, so every face scales to any height.
@@ -185,15 +185,10 @@ const wins_glyph *wins_font_get_glyph(wins_font *font, uint32_t code_point) {
 
 uint32_t wins_font_next_char(const char16_t *text, int len, int *i) {
   PORT_CHECK(text != nullptr && i != nullptr && *i < len);
-  uint32_t unit = text[*i];
-  (*i)++;
-  if (unit < 0xD800 || unit > 0xDFFF) return unit;
-  if (unit <= 0xDBFF && *i < len && text[*i] >= 0xDC00 && text[*i] <= 0xDFFF) {
-    uint32_t low = text[*i];
-    (*i)++;
-    return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-  }
-  return k_replacement;
+  int used;
+  char32_t code_point = port_utf8_decode_wide(text + *i, size_t(len - *i), &used);
+  *i += used;
+  return code_point;
 }
 
 int wins_font_get_advance(wins_font *font, uint32_t code_point) {
@@ -247,13 +242,6 @@ void wins_font_set_fixed_metrics(int on) { g_fixed_metrics = on != 0; }
 int wins_font_get_fixed_metrics() { return g_fixed_metrics; }
 
 size_t wins_font_get_cache_bytes() { return g_cache_bytes; }
-
-// fontconfig keeps a few hundred bytes of its start-up for the life of the
-// process and never frees them, FcFini or not; the leak checker of the
-// sanitizer builds is told not to count them.
-extern "C" __attribute__((used, visibility("default"))) const char *__lsan_default_suppressions() {
-  return "leak:libfontconfig.so\n";
-}
 
 int wins_font_trim_cache(size_t limit) {
   if (g_cache_bytes <= limit) return 0;

@@ -21,6 +21,7 @@
 
 #include "port_fs.h"
 #include "port_log.h"
+#include "port_utf8.h"
 
 constexpr int TEMP_ATTEMPTS = 100;
 constexpr int MAX_LINKS = 40;  // as the kernel follows them
@@ -185,8 +186,9 @@ static std::string temp_name(const std::string &target, size_t name_at, size_t n
   std::string mark = ".~" + std::to_string(getpid()) + "-" + std::to_string(serial);
   size_t keep = target.size() - name_at;
   if (keep + mark.size() > name_max) {
-    keep = name_max > mark.size() ? name_max - mark.size() : 1;
-    while (keep > 1 && (uint8_t(target[name_at + keep]) & 0xC0) == 0x80) keep--;
+    keep = port_utf8_cut(target.data() + name_at, target.size() - name_at,
+                         name_max > mark.size() ? name_max - mark.size() : 1);
+    if (keep == 0) keep = 1;
   }
   return target.substr(0, name_at + keep) + mark;
 }

@@ -25,6 +25,22 @@ TEST(BenchVerdict, WholeRunsCountFiguresTheyDidNotMeasure) {
   EXPECT_TRUE(bench_missed({{"held", 1.0, true, 0.5, false}}, true).empty());
 }
 
+// Every figure is judged on this median of a case's repetitions: not their
+// mean (one slow repetition moves it), not the first or the least.
+TEST(BenchVerdict, AFigureIsTheMiddleOfItsRepetitions) {
+  const struct {
+    std::vector<double> values;
+    double median;
+  } cases[] = {
+      {{7}, 7},
+      {{9, 1, 5}, 5},
+      {{3, 100, 2, 4, 1, 2, 3}, 3},  // a stray slow one
+      {{4, 1, 3, 2}, 3},            // even: the upper middle one
+      {{2, 2, 1, 2}, 2},
+  };
+  for (const auto &c : cases) EXPECT_EQ(bench_median(c.values), c.median) << c.values.size();
+}
+
 TEST(BenchVerdict, OnlyTheFiltersThatRunEveryCaseMakeAWholeRun) {
   for (const char *filter : {"", ".", "all"}) EXPECT_TRUE(bench_whole_run(filter)) << filter;
   for (const char *filter : {"spiral", "BM_flood_fill_spiral_1000", ".*fill", "-"})

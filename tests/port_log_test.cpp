@@ -56,6 +56,36 @@ TEST(Conversions, SurrogatePairsRoundTripAndSizing) {
   EXPECT_EQ(std::string(part, 2), "ax");
 }
 
+// A cut keeps whole characters: never half a pair or of a UTF-8 sequence,
+// while a lone half or a stray byte is a unit of its own.
+TEST(Conversions, CutsEndWhereACharacterEnds) {
+  const struct {
+    std::u16string wide;
+    size_t limit, wide_cut;
+  } wide_cases[] = {
+      {u"ab", 5, 2},                        // fits whole
+      {u"a\U0001F3A8b", 2, 1},              // the pair would be split
+      {u"a\U0001F3A8b", 3, 3},              // the pair ends at the limit
+      {u"\U0001F3A8", 1, 0},                // n = 1: a pair does not fit at all
+      {u"x\xD800" u"yz", 2, 2},             // a lone high half is one unit
+      {u"\xDC00" u"yz", 1, 1},              // and so is a lone low one
+  };
+  for (const auto &c : wide_cases)
+    EXPECT_EQ(port_utf8_cut_wide(c.wide.data(), c.wide.size(), c.limit), c.wide_cut) << c.limit;
+  const struct {
+    std::string utf8;
+    size_t limit, cut;
+  } utf8_cases[] = {
+      {"ab", 2, 2},
+      {"a\xF0\x9F\x8E\xA8", 4, 1},  // in the middle of a 4-byte character
+      {"a\xF0\x9F\x8E\xA8", 5, 5},
+      {"\xC3\xA9", 1, 0},               // n = 1 before a 2-byte character
+      {"a\xE4\xB8\xAD" "b", 3, 1},
+      {"\x80\x80\x80", 2, 2},           // stray continuation bytes, one each
+  };
+  for (const auto &c : utf8_cases) EXPECT_EQ(port_utf8_cut(c.utf8.data(), c.utf8.size(), c.limit), c.cut) << c.limit;
+}
+
 TEST(Conversions, MalformedInputBecomesReplacementAndNicmpFoldsAsciiOnly) {
   char16_t wide[8] = {};
   EXPECT_EQ(port_str_utf8_to_wide("\xC3(", 2, wide, 8), 2);
