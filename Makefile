@@ -8,6 +8,10 @@ FUZZ_SECONDS ?= 5
 # slowest document the crafted-document figure allows costs in the fuzz build
 # on a loaded machine.
 FUZZ_TIMEOUT ?= 30
+# ctest's limit on each test program, above the largest a program sets itself
+# (150 s, tests/CMakeLists.txt): the program's own watchdog ends a hung test
+# first, with all it started; this one ends ctest's wait whatever happens.
+CTEST_TIMEOUT ?= 200
 
 .PHONY: all deps build run test test-default test-asan fuzz-smoke bench clean
 
@@ -32,13 +36,13 @@ test: deps test-default test-asan fuzz-smoke
 
 test-default: $(BUILD)/Makefile
 	cmake --build $(BUILD) -j $(JOBS)
-	cd $(BUILD) && ctest -j $(JOBS) --output-on-failure
+	cd $(BUILD) && ctest -j $(JOBS) --timeout $(CTEST_TIMEOUT) --output-on-failure
 
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DBRIVOLA_SANITIZE=ON -DBRIVOLA_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-		ctest -j $(JOBS) --output-on-failure
+		ctest -j $(JOBS) --timeout $(CTEST_TIMEOUT) --output-on-failure
 
 # Every fuzz target runs a few seconds on its seeds (copied, so the seeds stay as committed).
 fuzz-smoke:

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -43,8 +42,6 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-extern char **environ;
-
 namespace {
 
 // An X server of its own: Xvfb picks a free display number and tells it
@@ -59,18 +56,10 @@ struct x_server {
   int start(const char *size) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return errno;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
     // No stream of the test's: a server outliving a failed test holds no pipe open.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    std::string screen = std::string(size) + "x24";
-    const char *argv[] = {"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen.c_str(), nullptr};
-    int error = posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char **>(argv), environ);
-    if (error) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
+    int error = 0;
+    pid = program_spawn({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", std::string(size) + "x24"},
+                        nullptr, {{0, -1}, {1, -1}, {2, -1}, {3, fds[1]}}, &error);
     close(fds[1]);
     std::string number = error ? "" : program_read_all(fds[0]);
     close(fds[0]);
@@ -212,11 +201,7 @@ bool wait_for(Done done, int timeout_ms) {
 // test's own once the canvas shows; null (and a failure) when either fails.
 // The program's exit status once it ends within ms; -1 when it did not, and
 // it is killed then, so no test leaves it behind.
-int exit_code_within(pid_t pid, int ms) {
-  int code = program_wait_exit(pid, ms);
-  if (code == -1) kill(pid, SIGKILL), waitpid(pid, nullptr, 0);
-  return code;
-}
+int exit_code_within(pid_t pid, int ms) { return program_end_within(pid, ms); }
 
 Display *start_showing(const x_server &server, const std::string &home, pid_t *pid) {
   *pid = start_on(server, "240x320", home);

@@ -1,15 +1,20 @@
 #include "paint_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <deque>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -962,4 +967,37 @@ TEST_F(PaintFile, AThumbnailReadForACellIsFittedToItWhileItIsRead) {
   bitmap_ptr fitted(paint_file_read_thumbnail_fitted(wpath("thumb.bvf").c_str(), 110, 130));
   ASSERT_NE(fitted, nullptr);
   EXPECT_LE(tbitmap_get_image_size(fitted.get()), 110u * 130u * 4u);
+}
+
+// The kept painting is only ever a plain file: a link in its place, here to
+// a whole document, is not followed, and a FIFO is not waited on (a writer
+// that never comes would hold the start for good). Either is a file that
+// cannot be opened, and the painting stays as it was. The restore sets such
+// things aside before it reads; this holds when one comes in between.
+TEST_F(PaintFile, TheKeptPaintingsReaderFollowsNoLinkAndWaitsOnNoPipe) {
+  draw_something();
+  ASSERT_EQ(save("whole.bvf"), 1);
+  ASSERT_EQ(symlink(path("whole.bvf").c_str(), path("link.bvf").c_str()), 0);
+  ASSERT_EQ(mkfifo(path("pipe.bvf").c_str(), 0600), 0);
+  paint_history_reset(history);
+  paint_context_clear(pc);
+  for (const char *name : {"link.bvf", "pipe.bvf"}) {
+    SCOPED_TRACE(name);
+    const painting_state before = state();
+    // A reader held by the pipe is let go after a while, and told.
+    std::atomic<bool> returned{false}, held{false};
+    std::thread guard([&] {
+      for (int tick = 0; tick < 1000 && !returned; tick++) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (returned) return;
+      held = true;
+      int fd = ::open(path(name).c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) close(fd);
+    });
+    EXPECT_EQ(paint_file_open_quietly(file, wpath(name).c_str()), PAINT_FILE_ERR_OPEN);
+    returned = true;
+    guard.join();
+    EXPECT_FALSE(held) << "the reader waited on the pipe";
+    EXPECT_TRUE(state() == before);
+  }
+  EXPECT_EQ(paint_file_open_quietly(file, wpath("whole.bvf").c_str()), 1) << "what the link leads to opens";
 }

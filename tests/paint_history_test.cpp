@@ -828,3 +828,46 @@ TEST_F(CropHistoryTest, ARebuildWithoutMemoryStopsBeforeTheCropThatNeedsIt) {
 }
 
 int main(int argc, char **argv) { return paint_test_main(argc, argv); }
+
+// A checkpoint file that outlived the records it was drawn from, put back
+// under its name, stands for another painting: the same marks at other
+// places (only each record's payload differs), or records an undo dropped
+// with others in their place. The replay does not use it.
+TEST_F(HistoryTest, ACheckpointLeftFromRecordsThePaintingNoLongerHasIsNotUsed) {
+  // Record i in the colour of i, its mark at the place of v.
+  auto mark_at = [&](int32_t i, int32_t v) {
+    paint_context_set_fore_color(pc, test_rgba(i * 41 % 256, i * 13 % 256, 90, 150));
+    shape_set_data(&mark_.base, &v, 4);
+    shape_draw(&mark_.base, paint_context_get_cairo(pc), nullptr, 1.0);
+    ASSERT_NE(paint_history_add(history, MARK_ID, &v, 4), nullptr);
+  };
+  const struct {
+    const char *name;
+    int32_t index;  // of the checkpoint left behind
+    std::function<void()> before, after;
+  } cases[] = {
+      {"the same marks at other places", 0, [&] { for (int32_t i = 0; i < 30; i++) mark_at(i, i); },
+       [&] {
+         paint_history_reset(history);
+         paint_context_clear(pc);
+         for (int32_t i = 0; i < 30; i++) mark_at(i, i + 7);
+       }},
+      {"records an undo dropped, others in their place", 1, [&] { add_marks(0, 60); },
+       [&] {
+         while (paint_history_get_position(history) > 30) paint_history_undo(history);
+         add_marks(1031, 29);
+       }},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    paint_history_reset(history);
+    paint_context_clear(pc);
+    c.before();
+    const std::vector<uint8_t> left = read_file(checkpoint_path(c.index, 100));
+    ASSERT_FALSE(left.empty());
+    c.after();
+    write_file(checkpoint_path(c.index, 100), left);
+    paint_history_undo(history);
+    EXPECT_TRUE(canvas_matches_rebuild(pc, history));
+  }
+}

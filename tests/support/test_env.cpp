@@ -60,13 +60,25 @@ std::string test_utf8(const std::u16string &text) {
   return out;
 }
 
+// A field past the end of the bytes (a file shorter than the test thinks)
+// fails the test instead of reading or writing beyond them.
+static bool field_fits(const test_bytes &b, size_t at, size_t size) {
+  bool fits = at <= b.size() && b.size() - at >= size;
+  if (!fits) ADD_FAILURE() << "a " << size << "-byte field at " << at << " lies beyond the " << b.size() << " bytes";
+  return fits;
+}
+
 uint32_t test_le32(const test_bytes &b, size_t at) {
+  if (!field_fits(b, at, 4)) return 0;
   return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
 }
 
-void test_put16(test_bytes &b, size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); }
+void test_put16(test_bytes &b, size_t at, uint32_t v) {
+  if (field_fits(b, at, 2)) b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8);
+}
 
 void test_put32(test_bytes &b, size_t at, uint32_t v) {
+  if (!field_fits(b, at, 4)) return;
   for (int i = 0; i < 4; i++) b[at + i] = uint8_t(v >> (8 * i));
 }
 

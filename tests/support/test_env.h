@@ -30,6 +30,8 @@ inline bool test_write_file(const std::string &path, const std::string &text) {
 std::u16string test_wide(const std::string &utf8);
 std::string test_utf8(const std::u16string &text);
 
+// Little-endian fields of b at byte at; one that does not fit in b fails
+// the test (and reads as 0, or is not written).
 uint32_t test_le32(const test_bytes &b, size_t at);
 void test_put16(test_bytes &b, size_t at, uint32_t v);
 void test_put32(test_bytes &b, size_t at, uint32_t v);
