@@ -23,6 +23,7 @@
 #include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "port_utf8.h"
 #include "screen_capture.h"
 #include "shape.h"
 #include "tbdrawer.h"
@@ -93,7 +94,6 @@ paint_new_state *g_state = nullptr;
 
 const char16_t *text(int32_t id, const char16_t *english) { return tresource_get_string(id, english); }
 void free_held(paint_new_state *st);
-void copy_cut(char16_t *dst, const char16_t *src);
 void make_untitled(app_context *app);
 void rebuild_locked(app_context *app);
 void replaced_follow_up(app_context *app);
@@ -293,7 +293,7 @@ int commandpanel_load_picture(commandpanel *cp, const char16_t *path) {
   st->panel = cp;
   if (port_fs_exists(path)) return start_load(st, path);
   // The camera may still be writing it: one more look in a moment.
-  if (path != st->path) copy_cut(st->path, path);
+  if (path != st->path) port_utf8_copy_cut_wide(st->path, APP_PATH_CHARS, path);
   if (st->second_look_timer) wins_timer_stop(st->second_look_timer);
   st->second_look_timer = wins_timer_start(PAINT_NEW_SECOND_LOOK_MS, 0, second_look, st);
   if (!st->second_look_timer) {
@@ -464,12 +464,6 @@ void free_held(paint_new_state *st) {
   if (st->picture) tbitmap_free(st->picture);
   if (st->picture_mask) tbitmap_free(st->picture_mask);
   st->picture = st->picture_mask = nullptr;
-}
-
-void copy_cut(char16_t *dst, const char16_t *src) {
-  size_t length = std::min<size_t>(std::char_traits<char16_t>::length(src), APP_PATH_CHARS - 1);
-  std::memmove(dst, src, length * sizeof(char16_t));
-  dst[length] = 0;
 }
 
 // No name and no file: Save asks for both, and wherever the name shows the

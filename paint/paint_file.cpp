@@ -20,6 +20,7 @@
 #include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "port_utf8.h"
 #include "tblit.h"
 #include "tfile.h"
 #include "tresource.h"
@@ -114,7 +115,6 @@ static const char16_t *text(int id, const char16_t *english);
 static char16_t *format_text(const char16_t *format, ...);
 static char16_t *copy_text(const char16_t *source);
 static int replace_text(char16_t **field, const char16_t *value);
-static void copy_cut(char16_t *dst, const char16_t *src, int capacity);
 static int same_text_ignoring_case(const char16_t *a, const char16_t *b);
 static void name_from_path(char16_t *name, const char16_t *path);
 static char16_t *folder_of(const char16_t *path);
@@ -155,7 +155,7 @@ paint_file *paint_file_new(paint_context *context, paint_history *history, char1
     paint_file_free(file);
     return nullptr;
   }
-  if (last_dir) copy_cut(file->_save_dir, last_dir, PAINT_FILE_DIR_CHARS);
+  if (last_dir) port_utf8_copy_cut_wide(file->_save_dir, PAINT_FILE_DIR_CHARS, last_dir);
   for (int i = 0; i < PAINT_FILE_TYPE_COUNT; i++) file->_type_names[i] = text(TEXT_FIRST_TYPE + i, SAVE_TYPES[i].name);
   file->_type_count = PAINT_FILE_TYPE_COUNT;
   return file;
@@ -163,7 +163,7 @@ paint_file *paint_file_new(paint_context *context, paint_history *history, char1
 
 void paint_file_free(paint_file *file) {
   PORT_CHECK(file != nullptr);
-  if (file->_last_dir) copy_cut(file->_last_dir, file->_save_dir, PAINT_FILE_DIR_CHARS);
+  if (file->_last_dir) port_utf8_copy_cut_wide(file->_last_dir, PAINT_FILE_DIR_CHARS, file->_save_dir);
   image_job_save_free(file->_save_job);
   std::free(file->_path);
   std::free(file->_target_path);
@@ -172,7 +172,7 @@ void paint_file_free(paint_file *file) {
 
 void paint_file_set_name(paint_file *file, const char16_t *name) {
   PORT_CHECK(file != nullptr);
-  copy_cut(file->_name, name ? name : u"", PAINT_FILE_NAME_CHARS);
+  port_utf8_copy_cut_wide(file->_name, PAINT_FILE_NAME_CHARS, name ? name : u"");
 }
 
 const char16_t *paint_file_get_name(const paint_file *file) {
@@ -1042,12 +1042,6 @@ static int replace_text(char16_t **field, const char16_t *value) {
   std::free(*field);
   *field = copy;
   return 1;
-}
-
-static void copy_cut(char16_t *dst, const char16_t *src, int capacity) {
-  int i = 0;
-  for (; i < capacity - 1 && src[i]; i++) dst[i] = src[i];
-  dst[i] = 0;
 }
 
 static int same_text_ignoring_case(const char16_t *a, const char16_t *b) {

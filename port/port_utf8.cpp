@@ -118,6 +118,16 @@ size_t port_utf8_cut_wide(const char16_t *text, size_t length, size_t limit) {
   return cut_text(text, length, limit, port_utf8_decode_wide);
 }
 
+size_t port_utf8_copy_cut_wide(char16_t *out, int64_t capacity, const char16_t *text) {
+  if (!out || capacity < 1) return 0;
+  if (!text) text = u"";
+  size_t length = std::char_traits<char16_t>::length(text);
+  size_t units = port_utf8_cut_wide(text, length, size_t(capacity - 1));
+  std::memmove(out, text, units * sizeof(char16_t));
+  out[units] = 0;
+  return units;
+}
+
 int port_str_utf8_to_wide(const char *text, int length, char16_t *buffer, int n) {
   if (!text) return 0;
   int avail = length < 0 ? int(std::strlen(text)) + 1 : length;

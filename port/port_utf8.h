@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 constexpr char32_t PORT_UTF8_REPLACEMENT = 0xFFFD;
@@ -35,6 +36,11 @@ int port_utf8_encode_wide(char32_t c, char16_t *out);
 // so 0 when the first one is longer than limit.
 size_t port_utf8_cut(const char *text, size_t length, size_t limit);
 size_t port_utf8_cut_wide(const char16_t *text, size_t length, size_t limit);
+// Copies as much of the NUL-ended text (null reads as empty) as fits in
+// capacity units with its terminator, ended where a character ends; out and
+// text may overlap. Returns the units copied; nothing happens for a null out
+// or a capacity below 1.
+size_t port_utf8_copy_cut_wide(char16_t *out, int64_t capacity, const char16_t *text);
 
 // UTF-8 <-> UTF-16. length -1 means NUL-ended (the terminator is converted
 // too). With a null buffer the size needed is returned; otherwise at most n

@@ -70,8 +70,16 @@ TEST(Conversions, CutsEndWhereACharacterEnds) {
       {u"x\xD800" u"yz", 2, 2},             // a lone high half is one unit
       {u"\xDC00" u"yz", 1, 1},              // and so is a lone low one
   };
-  for (const auto &c : wide_cases)
+  for (const auto &c : wide_cases) {
     EXPECT_EQ(port_utf8_cut_wide(c.wide.data(), c.wide.size(), c.limit), c.wide_cut) << c.limit;
+    // A copy into limit units and a terminator ends at the same place.
+    std::u16string copy(c.limit + 2, u'#');
+    EXPECT_EQ(port_utf8_copy_cut_wide(copy.data(), int64_t(c.limit + 1), c.wide.c_str()), c.wide_cut) << c.limit;
+    EXPECT_EQ(copy.substr(0, c.wide_cut + 2), c.wide.substr(0, c.wide_cut) + u'\0' + u'#') << c.limit;
+  }
+  char16_t unit = u'#';
+  EXPECT_EQ(port_utf8_copy_cut_wide(&unit, 0, u"ab"), 0u) << "no room at all: nothing written";
+  EXPECT_EQ(unit, u'#');
   const struct {
     std::string utf8;
     size_t limit, cut;

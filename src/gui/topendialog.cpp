@@ -8,6 +8,7 @@
 #include <string>
 
 #include "port_log.h"
+#include "port_utf8.h"
 #include "tbutton.h"
 #include "tcombobox.h"
 #include "tdialog.h"
@@ -66,7 +67,6 @@ void add_history(topendialog *dialog, const char16_t *path);
 void move_history(topendialog *dialog, int32_t step);
 void new_folder(topendialog *dialog);
 int32_t shown_mode(const topendialog *dialog);
-void copy_cut(char16_t *out, int32_t capacity, const char16_t *text);
 char16_t *duplicate(const char16_t *text);
 void take_whole_path(topendialog *dialog);
 bool has_invalid_char(const char16_t *name);
@@ -376,7 +376,7 @@ void parse_type(topendialog *dialog, const char16_t *type) {
     }
     pattern.erase(std::remove(pattern.begin(), pattern.end(), u'*'), pattern.end());
     if (pattern.empty() || dialog->_pattern_count >= TOPENDIALOG_PATTERNS) continue;
-    copy_cut(dialog->_patterns[dialog->_pattern_count++], TOPENDIALOG_PATTERN_CHARS, pattern.c_str());
+    port_utf8_copy_cut_wide(dialog->_patterns[dialog->_pattern_count++], TOPENDIALOG_PATTERN_CHARS, pattern.c_str());
   }
 }
 
@@ -387,7 +387,7 @@ void add_history(topendialog *dialog, const char16_t *path) {
     std::memmove(dialog->_history[0], dialog->_history[1], sizeof dialog->_history[0] * (TOPENDIALOG_HISTORY - 1));
     dialog->_history_count--;
   }
-  copy_cut(dialog->_history[dialog->_history_count], TFILELIST_PATH_MAX, path);
+  port_utf8_copy_cut_wide(dialog->_history[dialog->_history_count], TFILELIST_PATH_MAX, path);
   dialog->_history_index = dialog->_history_count++;
 }
 
@@ -407,7 +407,8 @@ void move_history(topendialog *dialog, int32_t step) {
 // The input dialog for a new folder's name, placed and dimmed like this one.
 void new_folder(topendialog *dialog) {
   if (!tfilelist_get_path(dialog->_filelist)[0]) return;
-  copy_cut(dialog->_new_folder, TOPENDIALOG_NEW_FOLDER_CHARS, tresource_get_string(TEXT_NEW_FOLDER_NAME, u"Folder"));
+  port_utf8_copy_cut_wide(dialog->_new_folder, TOPENDIALOG_NEW_FOLDER_CHARS,
+                          tresource_get_string(TEXT_NEW_FOLDER_NAME, u"Folder"));
   tinputdialog *input = tinputdialog_new(tresource_get_string(TEXT_NEW_FOLDER, u"New Folder"), dialog->_width,
                                          tresource_get_string(TEXT_FOLDER_NAME, u"Folder Name:"), dialog->_new_folder,
                                          TOPENDIALOG_NEW_FOLDER_CHARS, dialog);
@@ -426,13 +427,6 @@ void new_folder(topendialog *dialog) {
 int32_t shown_mode(const topendialog *dialog) {
   int32_t mode = tdialog_get_placement(dialog->_dialog);
   return mode == TDIALOG_PLACE_FILL ? TDIALOG_PLACE_KEEP : mode;
-}
-
-void copy_cut(char16_t *out, int32_t capacity, const char16_t *text) {
-  if (!out || capacity <= 0) return;
-  size_t n = std::min(std::char_traits<char16_t>::length(text ? text : u""), size_t(capacity - 1));
-  if (n) std::char_traits<char16_t>::copy(out, text, n);
-  out[n] = 0;
 }
 
 char16_t *duplicate(const char16_t *text) {
@@ -506,8 +500,10 @@ void free_parts(tdialog *shown, void *owner) {
 void on_dialog_result(int32_t result, void *owner) {
   topendialog *dialog = static_cast<topendialog *>(owner);
   if (result == TDIALOG_RESULT_OK) {
-    if (dialog->_closing_folder) copy_cut(dialog->_folder, dialog->_folder_capacity, dialog->_closing_folder);
-    if (dialog->_closing_name) copy_cut(dialog->_file_name, dialog->_file_name_capacity, dialog->_closing_name);
+    if (dialog->_closing_folder)
+      port_utf8_copy_cut_wide(dialog->_folder, dialog->_folder_capacity, dialog->_closing_folder);
+    if (dialog->_closing_name)
+      port_utf8_copy_cut_wide(dialog->_file_name, dialog->_file_name_capacity, dialog->_closing_name);
   }
   topendialog_result_fn on_result = dialog->_on_result;
   void *user_data = dialog->_user_data;

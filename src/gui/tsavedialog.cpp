@@ -7,6 +7,7 @@
 #include <string>
 
 #include "port_log.h"
+#include "port_utf8.h"
 #include "tbutton.h"
 #include "tcombobox.h"
 #include "tdialog.h"
@@ -38,7 +39,6 @@ tsurface *surface_of(void *widget) { return &control_of(widget)->_surface; }
 
 int make_parts(tsavedialog *dialog, const char16_t *const *types, int32_t type_count);
 tlabel *make_label(tsavedialog *dialog, int32_t top, int32_t id, int32_t text_id, const char16_t *text);
-void copy_cut(char16_t *out, int32_t capacity, const char16_t *text);
 void free_parts(tdialog *dialog, void *owner);
 void on_dialog_result(int32_t result, void *owner);
 void on_location_click(tbutton *button, intptr_t id);
@@ -61,7 +61,7 @@ tsavedialog *tsavedialog_new(const char16_t *title, int32_t width, char16_t *nam
   dialog->_folder_capacity = folder ? folder_capacity : 0;
   dialog->_type = type;
   dialog->_user_data = user_data;
-  copy_cut(dialog->_location_folder, TFILELIST_PATH_MAX, folder);
+  port_utf8_copy_cut_wide(dialog->_location_folder, TFILELIST_PATH_MAX, folder);
   int32_t screen_width, screen_height;
   tscreen_get_size(tscreen_get(), &screen_width, &screen_height);
   dialog->_width = width == -1 ? std::min(screen_width, screen_height) : width;
@@ -204,13 +204,6 @@ tlabel *make_label(tsavedialog *dialog, int32_t top, int32_t id, int32_t text_id
   return label;
 }
 
-void copy_cut(char16_t *out, int32_t capacity, const char16_t *text) {
-  if (!out || capacity <= 0) return;
-  size_t n = std::min(std::char_traits<char16_t>::length(text ? text : u""), size_t(capacity - 1));
-  if (n) std::char_traits<char16_t>::copy(out, text, n);
-  out[n] = 0;
-}
-
 // The dialog is being freed: what a result of OK hands over is kept first.
 void free_parts(tdialog *shown, void *owner) {
   tsavedialog *dialog = static_cast<tsavedialog *>(owner);
@@ -243,9 +236,9 @@ void free_parts(tdialog *shown, void *owner) {
 void on_dialog_result(int32_t result, void *owner) {
   tsavedialog *dialog = static_cast<tsavedialog *>(owner);
   if (result == TDIALOG_RESULT_OK) {
-    if (dialog->_closing_name) copy_cut(dialog->_name, dialog->_name_capacity, dialog->_closing_name);
+    if (dialog->_closing_name) port_utf8_copy_cut_wide(dialog->_name, dialog->_name_capacity, dialog->_closing_name);
     if (dialog->_type) *dialog->_type = dialog->_closing_type;
-    copy_cut(dialog->_folder, dialog->_folder_capacity, dialog->_location_folder);
+    port_utf8_copy_cut_wide(dialog->_folder, dialog->_folder_capacity, dialog->_location_folder);
   }
   tsavedialog_result_fn on_result = dialog->_on_result;
   void *user_data = dialog->_user_data;
