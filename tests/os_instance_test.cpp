@@ -55,6 +55,24 @@ bool held(const std::string &path) {
   return busy;
 }
 
+// The claim's result in a child process, or -1 when it had not come after
+// timeout_ms (the child is killed then): a claim that hangs fails the test
+// instead of holding it.
+int claim_in_child(os_instance_open_fn open_call, int timeout_ms) {
+  pid_t child = fork();
+  if (child == 0) {
+    os_instance_set_calls(open_call, nullptr);
+    _exit(os_instance_claim(u"Brivola") + 8);
+  }
+  for (int waited = 0; child > 0 && waited < timeout_ms; waited += 10) {
+    int status;
+    if (waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) - 8 : -100;
+    usleep(10000);
+  }
+  if (child > 0) kill(child, SIGKILL), waitpid(child, nullptr, 0);
+  return -1;
+}
+
 struct user_folder {
   std::string dir = test_make_temp_dir("instance");
   user_folder() { setenv("BRIVOLA_HOME", dir.c_str(), 1); }
@@ -132,5 +150,24 @@ TEST(Instance, ASecondStartFindsTheFirstWhateverHappenedToTheLockFile) {
     kill(first, SIGKILL);
     waitpid(first, nullptr, 0);
     EXPECT_EQ(os_instance_claim(u"Brivola"), OS_INSTANCE_FIRST) << "the lock outlived its holder";
+  }
+}
+
+// Whatever sits where the lock file goes, the claim neither follows a link
+// (creating or locking its target) nor waits on a FIFO (opened read-only, as
+// on a read-only file system): the folder's lock makes it the first.
+TEST(Instance, TheLockFileIsNeverALinksTargetNorAFifoThatWaits) {
+  const struct {
+    const char *name;
+    bool fifo;
+    os_instance_open_fn open_call;
+  } cases[] = {{"a link to a file elsewhere", false, nullptr}, {"a FIFO", true, open_read_only}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    user_folder folder;
+    std::string lock = folder.dir + "/brivola.lock", target = folder.dir + "/elsewhere";
+    ASSERT_EQ(c.fifo ? mkfifo(lock.c_str(), 0644) : symlink(target.c_str(), lock.c_str()), 0);
+    EXPECT_EQ(claim_in_child(c.open_call, 10000), OS_INSTANCE_FIRST) << "-1: the claim hung";
+    EXPECT_NE(access(target.c_str(), F_OK), 0) << "the link was followed";
   }
 }
