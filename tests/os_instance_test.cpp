@@ -73,6 +73,28 @@ int claim_in_child(os_instance_open_fn open_call, int timeout_ms) {
   return -1;
 }
 
+// A first copy in a child process that has made its claim (killed by the
+// caller), or -1.
+pid_t start_first_copy(os_instance_lock_fn lock_call) {
+  int ready[2];
+  if (pipe(ready) != 0) return -1;
+  pid_t first = fork();
+  if (first == 0) {
+    os_instance_set_calls(nullptr, lock_call);
+    char claimed = char(os_instance_claim(u"Brivola"));
+    if (write(ready[1], &claimed, 1) != 1) _exit(1);
+    pause();
+    _exit(0);
+  }
+  char claimed = 0;
+  bool told = first > 0 && read(ready[0], &claimed, 1) == 1;
+  close(ready[0]);
+  close(ready[1]);
+  EXPECT_EQ(claimed, OS_INSTANCE_FIRST);
+  if (first > 0 && !told) kill(first, SIGKILL), waitpid(first, nullptr, 0);
+  return told ? first : -1;
+}
+
 struct user_folder {
   std::string dir = test_make_temp_dir("instance");
   user_folder() { setenv("BRIVOLA_HOME", dir.c_str(), 1); }
@@ -127,22 +149,8 @@ TEST(Instance, ASecondStartFindsTheFirstWhateverHappenedToTheLockFile) {
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     user_folder folder;
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t first = fork();
-    if (first == 0) {
-      os_instance_set_calls(nullptr, c.first_lock);
-      char claimed = char(os_instance_claim(u"Brivola"));
-      if (write(ready[1], &claimed, 1) != 1) _exit(1);
-      pause();
-      _exit(0);
-    }
+    pid_t first = start_first_copy(c.first_lock);
     ASSERT_GT(first, 0);
-    char claimed = 0;
-    EXPECT_EQ(read(ready[0], &claimed, 1), 1);
-    close(ready[0]);
-    close(ready[1]);
-    EXPECT_EQ(claimed, OS_INSTANCE_FIRST);
     if (c.delete_lock_file) {
       EXPECT_EQ(unlink((folder.dir + "/brivola.lock").c_str()), 0);
     }
@@ -170,4 +178,17 @@ TEST(Instance, TheLockFileIsNeverALinksTargetNorAFifoThatWaits) {
     EXPECT_EQ(claim_in_child(c.open_call, 10000), OS_INSTANCE_FIRST) << "-1: the claim hung";
     EXPECT_NE(access(target.c_str(), F_OK), 0) << "the link was followed";
   }
+}
+
+// A first copy that takes the request and never answers (stopped here, its
+// socket still taking connections) is given up on: the second start is
+// refused in its own time instead of waiting for good.
+TEST(Instance, ASecondStartGivesUpOnAFirstCopyThatNeverAnswers) {
+  user_folder folder;
+  pid_t first = start_first_copy(nullptr);
+  ASSERT_GT(first, 0);
+  kill(first, SIGSTOP);
+  EXPECT_EQ(claim_in_child(nullptr, 20000), OS_INSTANCE_UNREACHED) << "-1: the second start waited for good";
+  kill(first, SIGKILL);
+  waitpid(first, nullptr, 0);
 }
