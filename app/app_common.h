@@ -31,6 +31,7 @@ enum {
   APP_TEXT_OPEN_URL_FAILED = 25005,
   APP_TEXT_REFUSED_UNANSWERED = 25266,
   APP_TEXT_REFUSED_FOLDER = 25267,
+  APP_TEXT_WARNED_UNLOCKED = 25268,
 };
 
 // Button sets and icon kinds of the message boxes.
@@ -60,7 +61,8 @@ app_context *app_common_find_app();
 // Copies "Brivola" into a buffer of APP_NAME_CHARS chars and returns it.
 char16_t *app_common_get_app_name(char16_t *buffer);
 const char16_t *app_common_get_product_name();
-// Why the port refused to start (WINS_REFUSED_*), in the user's language,
+// Why the port refused to start (WINS_REFUSED_*) or warns that it starts
+// unchecked (WINS_WARNED_UNLOCKED), in the user's language,
 // into a buffer of n chars. Runs before the application: its language file
 // is loaded for the one text and unloaded again.
 void app_common_get_refusal_text(int why, char16_t *buffer, int n);
