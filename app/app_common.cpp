@@ -114,6 +114,10 @@ void app_common_get_refusal_text(int why, char16_t *buffer, int n) {
           ? tresource_get_string(APP_TEXT_REFUSED_UNANSWERED,
                                  u"Another copy of Brivola is running but does not answer. Close it, then start "
                                  u"Brivola again.")
+      : why == WINS_WARNED_UNLOCKED
+          ? tresource_get_string(APP_TEXT_WARNED_UNLOCKED,
+                                 u"Brivola cannot make sure that only one copy of it uses its folder. Do not start a "
+                                 u"second copy of Brivola while this one runs.")
           : tresource_get_string(APP_TEXT_REFUSED_FOLDER, u"Brivola cannot start: it cannot use its folder.");
   size_t length = std::min(std::char_traits<char16_t>::length(text), size_t(n - 1));
   std::memcpy(buffer, text, length * sizeof(char16_t));

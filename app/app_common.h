@@ -36,6 +36,7 @@ enum {
   APP_TEXT_NO_FOLDER = 25271,
   APP_TEXT_CANNOT_KEEP = 25272,
   APP_TEXT_STAYS_OPEN = 25273,
+  APP_TEXT_WARNED_UNLOCKED = 25274,
 };
 
 // Button sets and icon kinds of the message boxes.
@@ -65,7 +66,8 @@ app_context *app_common_find_app();
 // Copies "Brivola" into a buffer of APP_NAME_CHARS chars and returns it.
 char16_t *app_common_get_app_name(char16_t *buffer);
 const char16_t *app_common_get_product_name();
-// Why the port refused to start (WINS_REFUSED_*), in the user's language,
+// Why the port refused to start (WINS_REFUSED_*) or warns that it starts
+// unchecked (WINS_WARNED_UNLOCKED), in the user's language,
 // into a buffer of n chars. Runs before the application: its language file
 // is loaded for the one text and unloaded again.
 void app_common_get_refusal_text(int why, char16_t *buffer, int n);

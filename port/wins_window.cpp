@@ -3,12 +3,18 @@
 // the input panel.
 #include "wins_window.h"
 
+#include <pthread.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "os_clock.h"
 #include "os_display.h"
@@ -18,8 +24,11 @@
 #include "port_device.h"
 #include "port_fs.h"
 #include "port_log.h"
+#include "port_utf8.h"
+#include "tbitmap.h"
 #include "tscreen.h"
 #include "win_ao.h"
+#include "wins_font.h"
 #include "wins_timer.h"
 
 namespace {
@@ -32,6 +41,12 @@ constexpr uint32_t k_panel_repaint_ms = 500;
 const char16_t k_frame_class[] = u"TesselFrame";
 const char16_t k_view_class[] = u"TesselWin";
 const char16_t k_view_title[] = u"Tessel";
+// The note that tells a refused start where the window system's box cannot.
+const char16_t k_note_class[] = u"TesselNote";
+constexpr int32_t k_note_width = 360;
+constexpr int32_t k_note_margin = 16;
+constexpr int k_note_font_pixels = 16;
+constexpr size_t k_note_max_lines = 24;
 
 // Pen and key events of the toolkit.
 enum { PEN_DOWN = 1, PEN_UP = 2, PEN_MOVE = 3 };
@@ -60,10 +75,20 @@ int g_run_wait = 0;
 int g_quitting = 0;  // a quit ended the loops: no level is left to end
 uint8_t g_pen_down = 0;
 uint32_t g_panel_timer = 0;  // the one input-panel repaint timer, 0 when none
+tbitmap *g_note = nullptr;    // the note's picture while it shows
+std::atomic<pid_t> g_box_parent{0};  // this process while a box of the window system shows
 
 int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u16string *command_line);
 void print_usage(FILE *stream);
 void refuse_start(int claim, const std::string &reason);
+void warn_unlocked(const std::string &reason);
+void tell_user(int why, const std::string &reason, const std::string &line);
+void show_box(const std::string &caption, const std::string &message);
+void box_child_ends_with_parent();
+void show_note(const std::string &message);
+std::vector<std::u16string> wrap_note(wins_font *font, const std::u16string &text, int32_t width);
+void draw_note(wins_font *font, const std::vector<std::u16string> &lines, int32_t line_height);
+intptr_t on_note_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 int parse_size(const char *value, int32_t *width, int32_t *height);
 int create_view(const char16_t *title, int32_t x, int32_t y, int32_t width, int32_t height);
 void tear_down();
@@ -103,11 +128,11 @@ int wins_window_main(int argc, char **argv, const wins_window_app *app) {
   std::string lock_reason;
   int claim = os_instance_claim(g_title, &lock_reason);
   if (claim == OS_INSTANCE_UNLOCKED) {
-    std::fprintf(stderr, "brivola: the user folder offers no file locks (%s); running without making sure "
-                 "no other copy runs on it\n", lock_reason.c_str());
-  } else if (claim != OS_INSTANCE_FIRST) {
+    warn_unlocked(lock_reason);
+  } else if (claim == OS_INSTANCE_OTHER) {
     os_signal_unwatch();
-    if (claim == OS_INSTANCE_OTHER) return 0;
+    return 0;
+  } else if (claim != OS_INSTANCE_FIRST) {
     refuse_start(claim, lock_reason);
     return 1;
   }
@@ -337,8 +362,6 @@ int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u
 
 void print_usage(FILE *stream) { std::fprintf(stream, "usage: brivola [--screen WIDTHxHEIGHT] [--help]\n"); }
 
-// A desktop user never sees stderr: the refusal is told in a box as well,
-// in the application's words and with the same reason.
 void refuse_start(int claim, const std::string &reason) {
   bool unanswered = claim == OS_INSTANCE_UNREACHED;
   char line[1024];
@@ -348,15 +371,165 @@ void refuse_start(int claim, const std::string &reason) {
     std::snprintf(line, sizeof line, "cannot make sure no other copy runs on the user folder (%s); not starting",
                   reason.c_str());
   std::fprintf(stderr, "brivola: %s\n", line);
-  char16_t text[k_refusal_chars] = u"";
-  if (g_app->get_refusal_text)
-    g_app->get_refusal_text(unanswered ? WINS_REFUSED_UNANSWERED : WINS_REFUSED_FOLDER, text, k_refusal_chars);
-  text[k_refusal_chars - 1] = 0;
-  char caption[k_title_chars * 4] = "", said[k_refusal_chars * 4] = "";
-  port_str_wide_to_utf8(g_title, -1, caption, int(sizeof caption) - 1);
-  port_str_wide_to_utf8(text, -1, said, int(sizeof said) - 1);
-  std::string message = said[0] ? std::string(said) + "\n\n" + reason : std::string(line);
-  os_display_alert(caption, message.c_str());
+  tell_user(unanswered ? WINS_REFUSED_UNANSWERED : WINS_REFUSED_FOLDER, reason, line);
+}
+
+// The start goes on once the user has read the warning; the signals are
+// watched again (the threads started since the first watch, the instance
+// listener, were started with them blocked).
+void warn_unlocked(const std::string &reason) {
+  char line[1024];
+  std::snprintf(line, sizeof line,
+                "the user folder offers no file locks and no other way to tell (%s); running without making sure "
+                "no other copy runs on it",
+                reason.c_str());
+  std::fprintf(stderr, "brivola: %s\n", line);
+  tell_user(WINS_WARNED_UNLOCKED, reason, line);
+  os_signal_watch();
+}
+
+// A desktop user never sees stderr: what stops or troubles a start is told
+// in a box as well, in the application's words with the same reason (the
+// one line alone without them). The box waits for the user, and whatever
+// shows it inherits this thread's signal mask: the termination signals are
+// given back first, so that Ctrl+C, SIGTERM and SIGHUP end the start at once.
+// Where the window system's box cannot show, a note of the program's own
+// says it.
+void tell_user(int why, const std::string &reason, const std::string &line) {
+  os_signal_give_back();
+  char16_t said[k_refusal_chars] = u"";
+  if (g_app->get_refusal_text) g_app->get_refusal_text(why, said, k_refusal_chars);
+  said[k_refusal_chars - 1] = 0;
+  std::string message = said[0] ? port_utf8_of(said) + "\n\n" + reason : line;
+  show_box(port_utf8_of(g_title), message);
+}
+
+void show_box(const std::string &caption, const std::string &message) {
+  static const int fork_watched = pthread_atfork(nullptr, nullptr, box_child_ends_with_parent);
+  (void)fork_watched;
+  g_box_parent.store(getpid());
+  int shown = os_display_alert(caption.c_str(), message.c_str());
+  g_box_parent.store(0);
+  if (!shown) show_note(message);
+}
+
+// SDL shows its box from a child process, or runs a helper program: one
+// that outlived a start ended by a signal would leave the box on the screen.
+void box_child_ends_with_parent() {
+  pid_t parent = g_box_parent.load();
+  if (!parent) return;
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(1);
+}
+
+// A window of the program's own on the display: the text in the program's
+// font, black on white, wrapped to the note's width. It stays until the user
+// closes it or presses Enter, Escape or Space.
+void show_note(const std::string &message) {
+  wins_font *font = wins_font_get(nullptr, k_note_font_pixels, 0);
+  int units = port_str_utf8_to_wide(message.c_str(), -1, nullptr, 0);
+  if (!font || units <= 0) return;
+  std::u16string text(size_t(units), u'\0');
+  port_str_utf8_to_wide(message.c_str(), -1, text.data(), units);
+  text.resize(size_t(units) - 1);
+  std::vector<std::u16string> lines = wrap_note(font, text, k_note_width - 2 * k_note_margin);
+  int32_t line_height = wins_font_get_ascent(font) + wins_font_get_descent(font) + 2;
+  int32_t height = std::max(OS_DISPLAY_MIN_SIDE, 2 * k_note_margin + int32_t(lines.size()) * line_height);
+  char reason[256] = "";
+  g_note = tbitmap_new(k_note_width, -height, 16);
+  if (!g_note || !os_display_open(k_note_width, height, g_title, reason, sizeof reason)) {
+    tbitmap_free(g_note);
+    g_note = nullptr;
+    return;
+  }
+  draw_note(font, lines, line_height);
+  os_hwnd note = os_window_create(k_note_class, g_title, on_note_message, 0, 0, 0, k_note_width, height);
+  os_display_set_windows(note, 0);
+  trect whole = {0, 0, k_note_width - 1, height - 1};
+  os_display_present(g_note, &whole);
+  os_message taken;
+  while (os_get_message(&taken, OS_WAIT_FOREVER) > 0) os_dispatch_message(&taken);
+  if (os_window_is_alive(note)) os_window_destroy(note);
+  os_display_close();
+  os_message_reset();
+  tbitmap_free(g_note);
+  g_note = nullptr;
+}
+
+// Lines no wider than width, broken at the text's own line ends and at the
+// last space that fits (anywhere in a run without one).
+std::vector<std::u16string> wrap_note(wins_font *font, const std::u16string &text, int32_t width) {
+  std::vector<std::u16string> lines;
+  size_t start = 0;
+  while (start <= text.size() && lines.size() < k_note_max_lines) {
+    size_t end = std::min(text.find(u'\n', start), text.size());
+    std::u16string rest = text.substr(start, end - start);
+    do {
+      int fit = wins_font_get_fit_chars(font, rest.data(), int(rest.size()), width);
+      if (size_t(fit) >= rest.size()) {
+        lines.push_back(rest);
+        break;
+      }
+      size_t cut = rest.rfind(u' ', size_t(fit));
+      if (cut == std::u16string::npos || cut == 0) {
+        int one = 0;
+        wins_font_next_char(rest.data(), int(rest.size()), &one);
+        cut = size_t(std::max(fit, one));
+      }
+      lines.push_back(rest.substr(0, cut));
+      rest.erase(0, rest[cut] == u' ' ? cut + 1 : cut);
+    } while (!rest.empty());
+    start = end + 1;
+  }
+  if (lines.size() > k_note_max_lines) lines.resize(k_note_max_lines);
+  return lines;
+}
+
+void draw_note(wins_font *font, const std::vector<std::u16string> &lines, int32_t line_height) {
+  int32_t width = tbitmap_get_width(g_note), height = tbitmap_get_height(g_note);
+  for (int32_t y = 0; y < height; y++) std::memset(tbitmap_get_row(g_note, y), 0xFF, size_t(width) * 2);
+  int32_t baseline = k_note_margin + wins_font_get_ascent(font);
+  for (const std::u16string &line : lines) {
+    int32_t pen_x = k_note_margin;
+    for (int i = 0; i < int(line.size());) {
+      uint32_t code_point = wins_font_next_char(line.data(), int(line.size()), &i);
+      const wins_glyph *glyph = wins_font_get_glyph(font, code_point);
+      for (int32_t row = 0; glyph && row < glyph->rows; row++) {
+        int32_t y = baseline - glyph->top + row;
+        for (int32_t column = 0; column < glyph->width && y >= 0 && y < height; column++) {
+          int32_t x = pen_x + glyph->left + column;
+          if (x < 0 || x >= width) continue;
+          uint16_t grey = uint16_t(255 - glyph->coverage[row * glyph->stride + column]);
+          uint16_t pixel = uint16_t((grey >> 3) << 11 | (grey >> 2) << 5 | grey >> 3);
+          std::memcpy(tbitmap_get_pixel_ptr(g_note, x, y), &pixel, 2);
+        }
+      }
+      pen_x += wins_font_get_advance(font, code_point);
+    }
+    baseline += line_height;
+  }
+}
+
+intptr_t on_note_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  switch (message) {
+    case WM_PAINT: {
+      trect whole = {0, 0, tbitmap_get_width(g_note) - 1, tbitmap_get_height(g_note) - 1};
+      if (!os_display_expose()) os_display_present(g_note, &whole);
+      return 0;
+    }
+    case WM_KEYDOWN:
+      if (wparam != VK_RETURN && wparam != VK_ESCAPE && wparam != VK_SPACE) return 0;
+      os_window_destroy(window);
+      return 0;
+    case WM_CLOSE:
+      os_window_destroy(window);
+      return 0;
+    case WM_DESTROY:
+      os_post_quit_message(0);
+      return 0;
+    default:
+      return os_def_window_proc(window, message, wparam, lparam);
+  }
 }
 
 // Two sides of decimal digits joined by 'x', each one a window can have.

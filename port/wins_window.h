@@ -41,18 +41,20 @@ enum {
 // Modifier bits of pen and key events.
 enum { WINS_MOD_ALT = 1, WINS_MOD_SHIFT = 2, WINS_MOD_CTRL = 4 };
 
-// Why a start was refused (what the application's refusal text is chosen by).
+// Why a start was refused, or warned (what the application's text for it
+// is chosen by).
 enum {
   WINS_REFUSED_FOLDER = 1,      // the user folder cannot be used
   WINS_REFUSED_UNANSWERED = 2,  // another copy runs on it but does not come to the front
+  WINS_WARNED_UNLOCKED = 3,     // nothing can tell whether another copy runs on it; the start goes on
 };
 
 // What start-up needs of the application: its name (the window title and
 // the single-instance key, into a buffer of 128 chars), its main (run once
 // the windows, context and screen exist; its result is the exit code), its
 // reaction to the window becoming active (may be null) and the text of a
-// refused start in the user's language, into a buffer of n chars (may be
-// null: the user reads the one line stderr gets).
+// refused or warned start in the user's language, into a buffer of n chars
+// (may be null: the user reads the one line stderr gets).
 struct wins_window_app {
   char16_t *(*get_app_name)(char16_t *buffer);
   int (*main)(void *instance, const char16_t *command_line);
@@ -67,11 +69,15 @@ struct wins_window_app {
 // rotating the device. --help prints the usage line on stdout and returns 0;
 // any other option is refused like a bad size. The other arguments form the
 // application's command line. A second start while one runs brings the
-// first to the front and returns 0; where the user folder offers no file
-// locks it says so on stderr and runs. A start on a user folder it cannot
+// first to the front and returns 0; where nothing can tell whether another
+// copy runs (no file locks, no local socket) it says so on stderr and in a
+// box, and runs once the box is closed. A start on a user folder it cannot
 // use, or while another copy runs there that does not come to the front,
-// says why on stderr and in a box (os_display_alert) and returns 1; one that
-// finds no display says why on stderr and returns 1.
+// says why on stderr and in a box and returns 1 once it is closed; one that
+// finds no display says why on stderr and returns 1. A box is the window
+// system's (os_display_alert) or, where that cannot show, a note window of
+// the program's own on the display; SIGINT, SIGTERM and SIGHUP end the
+// process at once while it shows.
 int wins_window_main(int argc, char **argv, const wins_window_app *app);
 wins_window_context *wins_window_get_context();
 // The frame and drawing windows (0 before start-up and after tear-down).

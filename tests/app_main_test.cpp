@@ -149,6 +149,8 @@ TEST(AppStart, RefusalTextIsInTheUserLanguage) {
     int why;
     const char *text;
   } cases[] = {{"ru_RU.UTF-8", WINS_REFUSED_FOLDER, "Brivola не может запуститься: её папка недоступна."},
+               {"zh_CN.UTF-8", WINS_WARNED_UNLOCKED,
+                "Brivola 无法确认只有一个副本在使用它的文件夹。在此副本运行期间，请不要再启动第二个 Brivola。"},
                {"C", WINS_REFUSED_UNANSWERED,
                 "Another copy of Brivola is running but does not answer. Close it, then start Brivola again."}};
   for (const auto &c : cases) {

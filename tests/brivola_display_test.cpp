@@ -565,3 +565,36 @@ TEST(InstanceLock, OnlyAFolderThatCannotBeUsedStopsAStart) {
     test_remove_tree(home);
   }
 }
+
+// A refused start waits on its box for the user; SIGINT (Ctrl+C), SIGTERM
+// and SIGHUP end it at once all the same, and the box goes with it (the
+// window system's box may be shown by a process of its own).
+TEST(RefusedStart, EachTerminationSignalEndsItAndTakesItsBoxAway) {
+  x_server server;
+  int error = server.start("320x240");
+  if (error == ENOENT) GTEST_SKIP() << "Xvfb is not installed";
+  ASSERT_EQ(error, 0) << std::strerror(error);
+  Display *display = XOpenDisplay(server.name.c_str());
+  ASSERT_NE(display, nullptr);
+  std::string home = test_make_temp_dir("refused");
+  ASSERT_TRUE(test_write_file(home + "/user", ""));  // a user folder that is a file
+  test_write_file(home + "/lsan.supp", "leak:libdbus-1.so\n");
+  std::vector<std::string> env = program_environment(
+      {"DISPLAY=" + server.name, "BRIVOLA_HOME=" + home + "/user",
+       "LSAN_OPTIONS=print_suppressions=0:suppressions=" + home + "/lsan.supp"});
+  const std::vector<unsigned long> empty = screen_pixels(display);
+  for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    void (*found)(int) = signal(SIGHUP, SIG_DFL);
+    pid_t pid = program_start({}, env);
+    signal(SIGHUP, found);
+    ASSERT_GT(pid, 0);
+    bool boxed = wait_for([&] { return screen_pixels(display) != empty; }, 10000);
+    EXPECT_TRUE(boxed) << "no box showed";
+    kill(pid, signal_number);
+    EXPECT_EQ(exit_code_within(pid, 5000), 128 + signal_number) << "-1: the signal did not end it";
+    EXPECT_TRUE(wait_for([&] { return screen_pixels(display) == empty; }, 5000)) << "the box stayed";
+  }
+  XCloseDisplay(display);
+  test_remove_tree(home);
+}

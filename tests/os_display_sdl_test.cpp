@@ -1,7 +1,8 @@
 // The SDL display under SDL's offscreen driver: a present shows its
 // rectangle only, an expose shows again what was presented, and the first
 // present into a new window surface shows the whole screen; an expose
-// before it asks for that present, having nothing to show.
+// before it asks for that present, having nothing to show, as does one that
+// finds the window surface gone.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -69,6 +70,15 @@ TEST(SdlDisplay, APresentShowsItsRectangleAndAnExposeWhatWasPresented) {
   EXPECT_EQ(shown(0, 0), 0xFF0000u);
   EXPECT_EQ(shown(17, 17), 0x0000FFu);
   EXPECT_EQ(os_display_expose(), 1);
+
+  // The window system gives the window a new size before the display hears
+  // of it: the surface SDL makes anew refuses the expose, and that asks for
+  // the whole screen again.
+  SDL_SetWindowSize(SDL_GetWindowFromID(1), 80, 80);
+  EXPECT_EQ(os_display_expose(), 0);
+  EXPECT_EQ(os_display_present(screen, &part), 1);
+  EXPECT_EQ(shown(0, 0), 0xFF0000u);
+  EXPECT_EQ(shown(17, 17), 0x0000FFu);
   tbitmap_free(screen);
   os_display_close();
   os_display_select(nullptr);

@@ -141,6 +141,21 @@ TEST(Signals, TheWatcherHasEndedWhenTheUnwatchReturns) {
       ::testing::ExitedWithCode(0), "");
 }
 
+// A watch asked for while one runs starts no second watcher: the one
+// unwatch leaves no thread behind.
+TEST(Signals, AWatchWhileWatchingStartsNoSecondWatcher) {
+  EXPECT_EXIT(
+      {
+        size_t threads = thread_count();
+        if (!os_signal_watch() || !os_signal_watch()) std::exit(2);
+        os_signal_unwatch();
+        // A joined thread may linger in /proc a moment.
+        for (int waited = 0; thread_count() != threads && waited < 5000; waited++) usleep(1000);
+        std::exit(thread_count() == threads ? 0 : 3);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
 // A test body runs the program in the test's own process: a SIGTERM from
 // outside (a time-out) ends that process, and is no window close the body
 // would not heed. The sleep only bounds the wait when it is one.

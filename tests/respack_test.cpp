@@ -185,7 +185,7 @@ TEST(BuiltResources, EveryFileLoadsWithItsTexts) {
     int gui = load(std::string(screen) + "/gui.tres");
     int tmbm = load(std::string(screen) + "/gui.tmbm");
     ASSERT_TRUE(brivo && gui && tmbm) << screen;
-    EXPECT_EQ(texts_of(brivo).size(), 229u);
+    EXPECT_EQ(texts_of(brivo).size(), 230u);
     EXPECT_EQ(texts_of(gui).size(), 26u);
     EXPECT_EQ(std::u16string(tresource_get_string(25029, u"")), u"Fail to save file (code: %d).");
     EXPECT_EQ(std::u16string(tresource_get_string(2, u"")), u"OK");

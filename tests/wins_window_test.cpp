@@ -1,18 +1,24 @@
 #include "wins_window.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
 #include "os_clock.h"
 #include "os_display.h"
+#include "os_instance.h"
 #include "port_test_app.h"
 #include "test_env.h"
+#include "tbitmap.h"
 #include "tscreen.h"
 #include "win_ao.h"
 #include "wins_timer.h"
@@ -405,44 +411,132 @@ TEST(StartUp, ScreenOptionAndCommandLineReachTheApplication) {
   EXPECT_EQ(result, 42);
 }
 
-// A refused start is told in a box as well as on stderr, in the
-// application's words and with the same reason: a user folder that cannot be
-// used, and one whose lock another copy holds without answering.
-TEST(StartUp, ARefusedStartIsToldInABox) {
+namespace {
+
+int sigterm_blocked() {
+  sigset_t mask;
+  pthread_sigmask(SIG_BLOCK, nullptr, &mask);
+  return sigismember(&mask, SIGTERM);
+}
+
+int refuse_lock(int, int) {
+  errno = ENOLCK;
+  return -1;
+}
+
+int refuse_bind(int, const sockaddr *, socklen_t) {
+  errno = EACCES;
+  return -1;
+}
+
+}  // namespace
+
+// A refused start, and one that goes on unchecked, is told in a box as well
+// as on stderr, in the application's words and with the same reason: a user
+// folder that cannot be used, one whose lock another copy holds without
+// answering, and one where neither locks nor a socket can tell. While the
+// box waits the termination signals are the process's own again (the box
+// inherits them); a start that goes on watches them again.
+TEST(StartUp, ARefusedOrUncheckedStartIsToldInABox) {
   static std::vector<std::string> boxes;
-  os_display_alert_fn old_hook = os_display_set_alert_hook(
-      [](const char *caption, const char *text) { boxes.push_back(std::string(caption) + "|" + text); });
+  static int blocked_in_box, blocked_in_main;
+  os_display_alert_fn old_hook = os_display_set_alert_hook([](const char *caption, const char *text) {
+    boxes.push_back(std::string(caption) + "|" + text);
+    blocked_in_box = sigterm_blocked();
+    return 1;
+  });
   os_display_select(os_display_headless_backend());
   static const wins_window_app app = {
       [](char16_t *b) { return std::char_traits<char16_t>::copy(b, u"Brivola", 8); },
-      [](void *, const char16_t *) { return 0; }, nullptr, [](int why, char16_t *b, int n) {
-        std::u16string said = why == WINS_REFUSED_FOLDER ? u"folder" : u"unanswered";
+      [](void *, const char16_t *) {
+        blocked_in_main = sigterm_blocked();
+        return 0;
+      },
+      nullptr, [](int why, char16_t *b, int n) {
+        std::u16string said = why == WINS_REFUSED_FOLDER       ? u"folder"
+                              : why == WINS_REFUSED_UNANSWERED ? u"unanswered"
+                                                               : u"warned";
         ASSERT_GT(n, int(said.size()));
         std::char_traits<char16_t>::copy(b, said.c_str(), said.size() + 1);
       }};
-  std::string own = port_test_user_dir(), home = test_make_temp_dir("refused");
+  std::string own = port_test_user_dir(), home = test_make_temp_dir("refused"), unlocked = home + "/unlocked";
   ASSERT_TRUE(test_write_file(home + "/file", std::string()));
+  ASSERT_EQ(mkdir(unlocked.c_str(), 0755), 0);
   int holder = open(home.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);  // a copy that does not answer
   const struct {
     std::string user_dir;
     const char *said;
-  } cases[] = {{home + "/file", "folder"}, {home, "unanswered"}};
+    int code;
+  } cases[] = {{home + "/file", "folder", 1}, {home, "unanswered", 1}, {unlocked, "warned", 0}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.said);
     setenv("BRIVOLA_HOME", c.user_dir.c_str(), 1);
+    if (c.code == 0) os_instance_set_calls(nullptr, refuse_lock, refuse_bind);
     boxes.clear();
+    blocked_in_box = blocked_in_main = -1;
     char arg0[] = "brivola";
     char *argv[] = {arg0, nullptr};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(wins_window_main(1, argv, &app), 1);
+    EXPECT_EQ(wins_window_main(1, argv, &app), c.code);
     std::string line = testing::internal::GetCapturedStderr();
+    os_instance_set_calls(nullptr, nullptr);
     ASSERT_EQ(boxes.size(), 1u) << line;
     EXPECT_EQ(boxes[0].find(std::string("Brivola|") + c.said + "\n\n" + c.user_dir + ": "), 0u) << boxes[0];
     EXPECT_NE(line.find(boxes[0].substr(boxes[0].find("\n\n") + 2)), std::string::npos) << line;
+    EXPECT_EQ(blocked_in_box, 0) << "the box holds the signals back";
+    EXPECT_EQ(blocked_in_main, c.code == 0 ? 1 : -1) << "the start went on without its signal watcher";
   }
   close(holder);
   setenv("BRIVOLA_HOME", own.c_str(), 1);
   os_display_set_alert_hook(old_hook);
+  test_remove_tree(home);
+}
+
+// Where the window system's box cannot show, the refusal is drawn in a note
+// window of the program's own, dark on white and wrapped inside its margins;
+// the start ends once the user closes the note (Escape here).
+TEST(StartUp, ARefusalTheBoxCannotShowIsDrawnInANoteOfItsOwn) {
+  static std::vector<uint16_t> shown;
+  static int32_t width, height;
+  os_display_alert_fn old_hook = os_display_set_alert_hook([](const char *, const char *) { return 0; });
+  static os_display_backend seen;
+  seen = *os_display_headless_backend();
+  seen.present = [](const tbitmap *screen, const trect *rect) {
+    int done = os_display_headless_backend()->present(screen, rect);
+    os_display_get_size(&width, &height);
+    shown.clear();
+    for (int32_t y = 0; y < height; y++)
+      for (int32_t x = 0; x < width; x++) shown.push_back(uint16_t(os_headless_get_pixel(x, y)));
+    os_input_key(VK_ESCAPE, 1, 1);
+    return done;
+  };
+  os_display_select(&seen);
+  static const wins_window_app app = {[](char16_t *b) { return std::char_traits<char16_t>::copy(b, u"Brivola", 8); },
+                                      [](void *, const char16_t *) { return 0; }, nullptr, nullptr};
+  std::string own = port_test_user_dir(), home = test_make_temp_dir("refused-note");
+  ASSERT_TRUE(test_write_file(home + "/file", std::string()));
+  setenv("BRIVOLA_HOME", (home + "/file").c_str(), 1);
+  shown.clear();
+  char arg0[] = "brivola";
+  char *argv[] = {arg0, nullptr};
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(wins_window_main(1, argv, &app), 1);
+  testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(os_display_is_open());
+  ASSERT_EQ(shown.size(), size_t(width) * size_t(height)) << "nothing was shown";
+  int ink = 0, ink_in_margins = 0;
+  for (int32_t y = 0; y < height; y++)
+    for (int32_t x = 0; x < width; x++) {
+      bool inked = shown[size_t(y) * size_t(width) + size_t(x)] != 0xFFFF;
+      bool margin = x < 8 || y < 8 || x >= width - 8 || y >= height - 8;
+      ink += inked;
+      ink_in_margins += inked && margin;
+    }
+  EXPECT_GT(ink, 300) << "no text";
+  EXPECT_EQ(ink_in_margins, 0) << "text past the note's edges";
+  setenv("BRIVOLA_HOME", own.c_str(), 1);
+  os_display_set_alert_hook(old_hook);
+  os_display_select(os_display_headless_backend());
   test_remove_tree(home);
 }

@@ -98,11 +98,10 @@ void os_display_lost() {
 
 int os_display_is_lost() { return g_lost.load(); }
 
-void os_display_alert(const char *caption, const char *text) {
-  if (g_alert_hook)
-    g_alert_hook(caption, text);
-  else if (!g_selected || g_selected == os_display_sdl_backend())
-    os_display_sdl_alert(caption, text);
+int os_display_alert(const char *caption, const char *text) {
+  if (g_alert_hook) return g_alert_hook(caption, text);
+  if (!g_selected || g_selected == os_display_sdl_backend()) return os_display_sdl_alert(caption, text);
+  return 1;
 }
 
 os_display_alert_fn os_display_set_alert_hook(os_display_alert_fn hook) {

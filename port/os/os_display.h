@@ -48,8 +48,10 @@ struct os_display_backend {
 
 const os_display_backend *os_display_sdl_backend();
 const os_display_backend *os_display_headless_backend();
-// The window system's own box (none without a window system); returns when it is closed.
-void os_display_sdl_alert(const char *caption, const char *text);
+// The window system's own box; returns when it is closed: 1, or 0 when it
+// could not show (1 under SDL's drivers without a window system, where
+// nothing can show).
+int os_display_sdl_alert(const char *caption, const char *text);
 
 // The backend the next open uses (SDL unless a test chose headless).
 void os_display_select(const os_display_backend *backend);
@@ -65,10 +67,12 @@ void os_display_lost();
 int os_display_is_lost();
 // Tells the user why the program cannot go on when it has no window to say
 // it in (a start that is refused): the SDL backend's box, shown without an
-// open display, or nothing with the headless backend chosen. A test takes
-// the box in its place with a hook (null: none); the old hook is returned.
-typedef void (*os_display_alert_fn)(const char *caption, const char *text);
-void os_display_alert(const char *caption, const char *text);
+// open display, or nothing with the headless backend chosen. Returns when
+// the box is closed: 1, or 0 when it could not show and the caller is to
+// say it another way. A test takes the box in its place with a hook (null:
+// none), whose answer is returned; the old hook is returned.
+typedef int (*os_display_alert_fn)(const char *caption, const char *text);
+int os_display_alert(const char *caption, const char *text);
 os_display_alert_fn os_display_set_alert_hook(os_display_alert_fn hook);
 // The display size, each side at most OS_DISPLAY_MAX_SIDE; before open, the
 // size an open would ask for (480x640).

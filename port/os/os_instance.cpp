@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
@@ -36,10 +37,17 @@ struct lock_try {
   bool in_lock;  // the lock call failed (the file system offers none), not the open
 };
 
+// Where the first copy listens, named after the folder; none when length is 0.
+struct socket_name {
+  sockaddr_un address;
+  socklen_t length;
+};
+
 int system_open(const char *path, int flags, int mode) { return open(path, flags, mode); }
 
 os_instance_open_fn g_open = system_open;
 os_instance_lock_fn g_lock = flock;
+os_instance_bind_fn g_bind = bind;
 int g_dir_fd = -1;
 int g_lock_fd = -1;
 int g_listen_fd = -1;
@@ -51,12 +59,13 @@ int g_listening = 0;
 std::atomic<int> g_stopping{0};
 std::atomic<os_hwnd> g_window{0};
 
-std::string lock_path_for(const char16_t *key);
-socklen_t socket_address(const std::string &lock_path, sockaddr_un *address);
+std::string lock_file_for(const char16_t *key);
+socket_name socket_name_for(const std::string &dir, const std::string &lock_file);
 lock_try take_lock(const std::string &path, int flags);
 lock_try take_file_lock(const std::string &path);
-int other_copy(std::string *reason, const std::string &dir, const std::string &lock_path);
-int ask_first_to_front(const std::string &lock_path);
+int listen_as_first(const socket_name &name);
+int other_copy(std::string *reason, const std::string &dir, const socket_name &name);
+int ask_first_to_front(const socket_name &name);
 void *listen_loop(void *);
 void release_at_exit();
 int unsure(std::string *reason, const std::string &path, int error);
@@ -67,21 +76,27 @@ int explain(std::string *reason, const std::string &path, const char *why, int r
 int os_instance_claim(const char16_t *key, std::string *reason) {
   os_instance_release();
   std::string dir = os_user_dir();
-  std::string path = lock_path_for(key);
+  std::string lock_file = lock_file_for(key), path = dir + "/" + lock_file;
   errno = 0;
   // A file where the folder should be fails without an error of its own.
   if (!os_make_dirs(dir)) return unsure(reason, dir, errno ? errno : ENOTDIR);
+  socket_name name = socket_name_for(dir, lock_file);
   lock_try on_dir = take_lock(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (on_dir.error == EWOULDBLOCK) return other_copy(reason, dir, path);
+  if (on_dir.error == EWOULDBLOCK) return other_copy(reason, dir, name);
   lock_try on_file = take_file_lock(path);
   if (on_file.error == EWOULDBLOCK) {
     if (on_dir.fd >= 0) close(on_dir.fd);
-    return other_copy(reason, dir, path);
+    return other_copy(reason, dir, name);
   }
+  bool locked = on_dir.fd >= 0 || on_file.fd >= 0;
+  if (!locked && !on_dir.in_lock && !on_file.in_lock) return unsure(reason, dir, on_dir.error);
+  int listen_error = listen_as_first(name);
   int result = OS_INSTANCE_FIRST;
-  if (on_dir.fd < 0 && on_file.fd < 0) {
-    // Refusing where there are no locks to take would lock the user out for good.
-    if (!on_dir.in_lock && !on_file.in_lock) return unsure(reason, dir, on_dir.error);
+  if (!locked && listen_error) {
+    // Without locks the socket decides: its name taken is another copy on
+    // this machine. Where neither can tell, refusing would lock the user
+    // out for good.
+    if (listen_error == EADDRINUSE) return other_copy(reason, dir, name);
     result = OS_INSTANCE_UNLOCKED;
     unsure(reason, dir, on_dir.in_lock ? on_dir.error : on_file.error);
   }
@@ -89,22 +104,6 @@ int os_instance_claim(const char16_t *key, std::string *reason) {
   g_lock_fd = on_file.fd;
   static const int at_exit_registered = std::atexit(release_at_exit);
   (void)at_exit_registered;
-  sockaddr_un address;
-  socklen_t length = socket_address(path, &address);
-  int listen_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_fd >= 0 && bind(listen_fd, reinterpret_cast<sockaddr *>(&address), length) == 0 &&
-      listen(listen_fd, 4) == 0) {
-    g_listen_fd = listen_fd;
-    g_stopping.store(0);
-    g_listening = pthread_create(&g_listener, nullptr, listen_loop, nullptr) == 0;
-    // Without its listener a later start still finds the lock held, and says so.
-    if (!g_listening) {
-      close(g_listen_fd);
-      g_listen_fd = -1;
-    }
-  } else if (listen_fd >= 0) {
-    close(listen_fd);
-  }
   return result;
 }
 
@@ -128,14 +127,16 @@ void os_instance_release() {
   g_window.store(0);
 }
 
-void os_instance_set_calls(os_instance_open_fn open_call, os_instance_lock_fn lock_call) {
+void os_instance_set_calls(os_instance_open_fn open_call, os_instance_lock_fn lock_call,
+                           os_instance_bind_fn bind_call) {
   g_open = open_call ? open_call : system_open;
   g_lock = lock_call ? lock_call : flock;
+  g_bind = bind_call ? bind_call : bind;
 }
 
 namespace {
 
-std::string lock_path_for(const char16_t *key) {
+std::string lock_file_for(const char16_t *key) {
   char name[256] = "";
   if (key) port_str_wide_to_utf8(key, -1, name, int(sizeof name) - 1);
   std::string file;
@@ -145,19 +146,29 @@ std::string lock_path_for(const char16_t *key) {
     file += (c == '/' || c == '\\' || c == '.') ? '_' : c;
   }
   if (file.empty()) file = "brivola";
-  return os_user_dir() + "/" + file + ".lock";
+  return file + ".lock";
 }
 
-// An abstract socket (no file) named after the lock file, so that every user
-// folder has its own and nothing is left on disk.
-socklen_t socket_address(const std::string &lock_path, sockaddr_un *address) {
+// An abstract socket (no file) named after the folder itself, its device and
+// inode, where the locks sit too: every user folder has its own however its
+// path is spelt, and nothing is left on disk.
+socket_name socket_name_for(const std::string &dir, const std::string &lock_file) {
+  socket_name name;
+  std::memset(&name, 0, sizeof name);
+  struct stat folder;
+  if (stat(dir.c_str(), &folder) != 0) return name;
   uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : lock_path) hash = (hash ^ c) * 1099511628211ull;
-  std::memset(address, 0, sizeof *address);
-  address->sun_family = AF_UNIX;
-  int n = std::snprintf(address->sun_path + 1, sizeof address->sun_path - 1, "brivola-instance-%016llx",
+  auto mix = [&hash](const void *bytes, size_t size) {
+    for (size_t i = 0; i < size; i++) hash = (hash ^ static_cast<const unsigned char *>(bytes)[i]) * 1099511628211ull;
+  };
+  mix(&folder.st_dev, sizeof folder.st_dev);
+  mix(&folder.st_ino, sizeof folder.st_ino);
+  mix(lock_file.data(), lock_file.size());
+  name.address.sun_family = AF_UNIX;
+  int n = std::snprintf(name.address.sun_path + 1, sizeof name.address.sun_path - 1, "brivola-instance-%016llx",
                         static_cast<unsigned long long>(hash));
-  return socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(n));
+  name.length = socklen_t(offsetof(sockaddr_un, sun_path) + 1 + size_t(n));
+  return name;
 }
 
 lock_try take_lock(const std::string &path, int flags) {
@@ -179,20 +190,39 @@ lock_try take_file_lock(const std::string &path) {
   return taken;
 }
 
-int other_copy(std::string *reason, const std::string &dir, const std::string &lock_path) {
-  if (ask_first_to_front(lock_path)) return OS_INSTANCE_OTHER;
+// Binds and listens on the socket and starts its listener: 0, or why not
+// (EADDRINUSE: another copy listens on this machine). Without its listener
+// the socket stays: a later start still finds this copy, and says that it
+// does not answer.
+int listen_as_first(const socket_name &name) {
+  if (!name.length) return ENOENT;
+  int listen_fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listen_fd < 0) return errno;
+  if (g_bind(listen_fd, reinterpret_cast<const sockaddr *>(&name.address), name.length) != 0 ||
+      listen(listen_fd, 4) != 0) {
+    int error = errno;
+    close(listen_fd);
+    return error;
+  }
+  g_listen_fd = listen_fd;
+  g_stopping.store(0);
+  g_listening = pthread_create(&g_listener, nullptr, listen_loop, nullptr) == 0;
+  return 0;
+}
+
+int other_copy(std::string *reason, const std::string &dir, const socket_name &name) {
+  if (ask_first_to_front(name)) return OS_INSTANCE_OTHER;
   return explain(reason, dir, "another copy holds its lock but does not answer", OS_INSTANCE_UNREACHED);
 }
 
 // 1 when the first read the request (it closes the connection then). It may
 // hold the lock a moment before it listens.
-int ask_first_to_front(const std::string &lock_path) {
-  sockaddr_un address;
-  socklen_t length = socket_address(lock_path, &address);
+int ask_first_to_front(const socket_name &name) {
+  if (!name.length) return 0;
   for (int attempt = 0; attempt < k_connect_tries; attempt++) {
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return 0;
-    if (connect(fd, reinterpret_cast<sockaddr *>(&address), length) == 0) {
+    if (connect(fd, reinterpret_cast<const sockaddr *>(&name.address), name.length) == 0) {
       timeval timeout{k_answer_wait_s, 0};
       setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
       char answer;

@@ -16,11 +16,14 @@
 
 #include "os_message.h"
 
-// Call before any other thread is started; 1 when watching.
+// Call before any other thread is started, or only ones that were started
+// with the signals blocked (under an earlier watch); 1 when watching. A watch
+// while one runs keeps that one.
 int os_signal_watch();
 void os_signal_set_target(os_hwnd window);
 // Stops and joins the watcher; the signals stay blocked (absorbed).
 void os_signal_unwatch();
 // Stops and joins the watcher and gives the signals back to the handling
-// they had before the watch (for a driver whose own handlers take them).
+// they had before the watch (for a driver whose own handlers take them, and
+// before a box that waits for the user, which inherits the mask).
 void os_signal_give_back();
