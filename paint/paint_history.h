@@ -96,8 +96,9 @@ struct paint_history_hooks {
   void *(*progress_new)(paint_history *history);
   void (*progress_set)(void *popup, int percent);
   void (*progress_free)(void *popup);
-  // Asked between the records of a replay: 1 stops it there (the program is
-  // about to end). Null: never.
+  // Asked between the records of a replay: 1 ends it there, however far it
+  // got and whatever it would try again (the program is about to end; the
+  // position stays, the canvas may show less). Null: never.
   int (*exit_requested)();
 };
 
@@ -215,3 +216,8 @@ int32_t paint_history_get_checkpoint_count(const paint_history *history, int32_t
 // The file name of a checkpoint; writes at most n bytes with the terminator.
 int paint_history_checkpoint_path(const paint_history *history, int32_t index, int32_t zoom_percent, char *out,
                                   int n);
+// The call that deletes a checkpoint's file (null: unlink), for a test that
+// makes a file system refuse it as one gone read-only does (root ignores
+// modes). It answers as unlink does, errno included.
+typedef int (*paint_history_unlink_fn)(const char *path);
+void paint_history_set_unlink_call(paint_history_unlink_fn call);
