@@ -51,7 +51,6 @@ constexpr uint64_t HASH_PRIME_1 = 0x9E3779B185EBCA87ull, HASH_PRIME_2 = 0xC2B2AE
 constexpr uint64_t HASH_SEED = 0x27D4EB2F165667C5ull;
 
 static int32_t zoom_percent(double zoom);
-static int real_unlink(const char *path);
 static int grow_records(paint_history *history, int32_t needed);
 static void free_records(paint_history *history, int32_t from);
 static void delete_all_checkpoints(paint_history *history);
@@ -120,7 +119,7 @@ static uint64_t hash_bytes(uint64_t sum, const void *data, size_t size);
 static void put_u64(uint8_t *at, uint64_t value);
 static uint64_t get_u64(const uint8_t *at);
 
-static paint_history_unlink_fn g_unlink = real_unlink;
+static paint_history_unlink_fn entry_unlink = unlink;
 
 paint_history *paint_history_new(paint_context *context, const char *cache_dir) {
   paint_history *history = static_cast<paint_history *>(std::calloc(1, sizeof(paint_history)));
@@ -493,15 +492,17 @@ int paint_history_checkpoint_path(const paint_history *history, int32_t index, i
   return length > 0 && length < n;
 }
 
-void paint_history_set_unlink_call(paint_history_unlink_fn call) { g_unlink = call ? call : real_unlink; }
+paint_history_unlink_fn paint_history_set_unlink(paint_history_unlink_fn fn) {
+  paint_history_unlink_fn replaced = entry_unlink;
+  entry_unlink = fn ? fn : unlink;
+  return replaced;
+}
 
 static int32_t zoom_percent(double zoom) {
   double percent = zoom * 100;
   if (!(percent >= 0)) return 0;
   return int32_t(std::min(percent, double(PAINT_HISTORY_ZOOM_SLOTS - 1)));
 }
-
-static int real_unlink(const char *path) { return unlink(path); }
 
 // The list doubles, so that reading n records moves each pointer a bounded
 // number of times.
@@ -886,7 +887,7 @@ static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoo
 // A folder under a checkpoint's name goes only when empty; one with files
 // stays, and the painting goes on without that checkpoint.
 static void remove_entry(const char *path) {
-  if (g_unlink(path) != 0 && errno == EISDIR) rmdir(path);
+  if (entry_unlink(path) != 0 && errno == EISDIR) rmdir(path);
 }
 
 // Never through a link, and never a FIFO or device, whose open or read

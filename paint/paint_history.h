@@ -216,8 +216,8 @@ int32_t paint_history_get_checkpoint_count(const paint_history *history, int32_t
 // The file name of a checkpoint; writes at most n bytes with the terminator.
 int paint_history_checkpoint_path(const paint_history *history, int32_t index, int32_t zoom_percent, char *out,
                                   int n);
-// The call that deletes a checkpoint's file (null: unlink), for a test that
-// makes a file system refuse it as one gone read-only does (root ignores
-// modes). It answers as unlink does, errno included.
+// What a checkpoint's file is deleted through (unlink's contract, errno
+// included): a test puts in one that refuses as a file system gone read-only
+// does (root ignores modes). Null puts back unlink; gives the one it replaces.
 typedef int (*paint_history_unlink_fn)(const char *path);
-void paint_history_set_unlink_call(paint_history_unlink_fn call);
+paint_history_unlink_fn paint_history_set_unlink(paint_history_unlink_fn fn);

@@ -845,7 +845,7 @@ int close_seen_once() { return exit_looks++ == 0; }
 // by a file system gone read-only: the undo ends, showing what a replay from
 // record 0 shows. An exit asked for on the way ends it, nothing tried again.
 TEST_F(CropHistoryTest, AnUndoEndsWhenABadCheckpointStaysOrTheProgramIsToEnd) {
-  paint_history_set_unlink_call(unlink_unless_read_only);
+  paint_history_unlink_fn before = paint_history_set_unlink(unlink_unless_read_only);
   for (bool exit : {false, true}) {
     paint_history_reset(history);
     crop_chain(51);  // record 50 enlarges the 3 x 2 of checkpoint 1
@@ -869,5 +869,5 @@ TEST_F(CropHistoryTest, AnUndoEndsWhenABadCheckpointStaysOrTheProgramIsToEnd) {
     EXPECT_EQ(hook_calls_.app.size() == 1, exit);  // record 50, then the exit
     EXPECT_TRUE(exit || canvas_matches_rebuild(pc, history));
   }
-  paint_history_set_unlink_call(nullptr);
+  paint_history_set_unlink(before);
 }
