@@ -231,8 +231,11 @@ void scalebar_run(scalebar *sb, int32_t id) {
   if (!pc) return;
   tscreen *screen = tscreen_get();
   double width = tscreen_get_width(screen), height = tscreen_get_height(screen);
-  double picture_width = std::max(paint_context_get_picture_width(pc), 1);
-  double picture_height = std::max(paint_context_get_picture_height(pc), 1);
+  // The painting as it is: a crop or resize since it began changed its size.
+  double picture_width = 1, picture_height = 1;
+  paint_context_get_painting_size(pc, &picture_width, &picture_height);
+  picture_width = std::max(picture_width, 1.0);
+  picture_height = std::max(picture_height, 1.0);
   double zoom = paint_context_get_zoom(pc);
   switch (id) {
     case SCALEBAR_ZOOM_IN:

@@ -253,6 +253,19 @@ int32_t paint_context_get_picture_height(const paint_context *pc) {
   return pc->_picture_height;
 }
 
+void paint_context_get_painting_size(const paint_context *pc, double *width, double *height) {
+  PORT_CHECK(pc != nullptr && width != nullptr && height != nullptr);
+  *width = pc->_picture_width;
+  *height = pc->_picture_height;
+  if (!pc->_canvas) return;
+  // A canvas of the picture's size at this zoom is the picture itself: its
+  // sides were cut to whole pixels, which would make every fit a little off.
+  int32_t cw = tbitmap_get_width(pc->_canvas), ch = tbitmap_get_height(pc->_canvas);
+  if (cw == zoomed_side(pc->_picture_width, pc->_zoom) && ch == zoomed_side(pc->_picture_height, pc->_zoom)) return;
+  *width = cw / pc->_zoom;
+  *height = ch / pc->_zoom;
+}
+
 cairo_t *paint_context_get_cairo(const paint_context *pc) {
   PORT_CHECK(pc != nullptr);
   return pc->_cairo;

@@ -7,7 +7,11 @@
 // tool draws through. Borrows the screen (null: no refreshes) and the tools.
 //
 // Invariants:
-// - canvas side = trunc(picture side x zoom), never below 1 pixel;
+// - the picture size is the painting's start: a canvas made for the painting
+//   as a whole (a new picture, a zoom, the start of a replay) has side =
+//   trunc(picture side x zoom), never below 1 pixel; crops and resizes then
+//   give the canvas any size, and the picture size stays (a document stores
+//   it, a replay starts from it);
 // - the cairo surface always wraps the current canvas pixels, and every canvas
 //   pixel keeps its fourth byte at 255 (cairo reads ARGB32, we show RGB);
 // - a canvas point is a screen point minus the view origin;
@@ -126,6 +130,9 @@ tbitmap *paint_context_get_canvas(const paint_context *pc);
 tbitmap *paint_context_get_base_picture(const paint_context *pc);
 int32_t paint_context_get_picture_width(const paint_context *pc);
 int32_t paint_context_get_picture_height(const paint_context *pc);
+// The painting's size at zoom 1.0 as the canvas is now, crops and resizes
+// included: what a zoom that fits the painting to the screen divides by.
+void paint_context_get_painting_size(const paint_context *pc, double *width, double *height);
 cairo_t *paint_context_get_cairo(const paint_context *pc);
 int paint_context_is_partial_refresh(const paint_context *pc);
 

@@ -66,10 +66,11 @@ static int start_canvas(paint_context *pc);
 static int step_to(paint_history *history, int32_t position);
 // Where a replay that found no memory for a canvas stopped: the first record
 // that canvas was for, and whether the canvas shows the records before it
-// (else it is as before the replay).
+// (else it is as before the replay); and whether an exit cut it short.
 struct replay_stop {
   int32_t record;
   bool drawn_before;
+  bool exiting;
 };
 enum replay_end { REPLAY_DRAWN, REPLAY_NO_CANVAS, REPLAY_UNREADABLE };
 struct checkpoint_part;
@@ -90,6 +91,10 @@ struct checkpoint_shape {
 struct checkpoint_part {
   paint_history *history;
   int32_t index, zoom_percent;
+  // Only checkpoints below this index are tried: those from it on were found
+  // bad in this replay, whether or not their files could be deleted (a file
+  // system gone read-only keeps them).
+  int32_t below;
 };
 static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part, bool *held);
 static int defer_from_checkpoint(checkpoint_part *part);
@@ -115,6 +120,7 @@ static void put_u64(uint8_t *at, uint64_t value);
 static uint64_t get_u64(const uint8_t *at);
 
 static paint_history_grow_fn list_grow = std::realloc;
+static paint_history_unlink_fn entry_unlink = unlink;
 
 paint_history *paint_history_new(paint_context *context, const char *cache_dir) {
   paint_history *history = static_cast<paint_history *>(std::calloc(1, sizeof(paint_history)));
@@ -428,7 +434,7 @@ int paint_history_load_checkpoint(paint_history *history, int32_t index, int32_t
   char path[PAINT_HISTORY_CACHE_DIR_BYTES + 32];
   if (!paint_history_checkpoint_path(history, index, zoom_percent, path, sizeof path)) return 0;
   if (load_kept(history, index, zoom_percent, path)) return 1;
-  checkpoint_part part = {history, index, zoom_percent};
+  checkpoint_part part = {history, index, zoom_percent, INT32_MAX};
   checkpoint_shape form = {};
   std::string repeats;
   gzFile file = open_checkpoint(&part, &form, &repeats);
@@ -491,6 +497,12 @@ int paint_history_checkpoint_path(const paint_history *history, int32_t index, i
   int length = std::snprintf(out, size_t(n), "%s%c%d_%d.cache", history->_cache_dir, '/', int(index),
                              int(zoom_percent));
   return length > 0 && length < n;
+}
+
+paint_history_unlink_fn paint_history_set_unlink(paint_history_unlink_fn fn) {
+  paint_history_unlink_fn replaced = entry_unlink;
+  entry_unlink = fn ? fn : unlink;
+  return replaced;
 }
 
 static int32_t zoom_percent(double zoom) {
@@ -637,17 +649,27 @@ static int step_to(paint_history *history, int32_t position) {
 }
 
 // A checkpoint found unreadable only when its crops end sends the replay back
-// to the start; the held canvas stays held across.
+// to an earlier one, or to the start; the held canvas stays held across. Each
+// try starts below the one before, so the replay ends even when the bad file
+// stays where it is.
 static int replay(paint_history *history, int full, bool hold, replay_stop *stop) {
   paint_context *pc = history->_context;
   if (!pc) return 1;
   replay_stop ignored = {};
-  checkpoint_part part = {history, -1, zoom_percent(paint_context_get_zoom(pc))};
+  if (!stop) stop = &ignored;
+  checkpoint_part part = {history, -1, zoom_percent(paint_context_get_zoom(pc)), INT32_MAX};
   bool held = false;
   replay_end end;
-  while ((end = replay_once(history, full, hold ? &held : nullptr, &part, stop ? stop : &ignored)) ==
-         REPLAY_UNREADABLE)
+  while ((end = replay_once(history, full, hold ? &held : nullptr, &part, stop)) == REPLAY_UNREADABLE) {
     remove_checkpoint(history, part.index, part.zoom_percent);
+    part.below = part.index;
+    if (stop->exiting) break;
+  }
+  // Cut short for an exit: the records are all in memory and the position
+  // stays, so what the exit keeps is the whole painting; the canvas, which no
+  // one will see again, is drawn from them at the next start. No shortage is
+  // told either.
+  if (stop->exiting) end = REPLAY_DRAWN;
   if (held) paint_context_release_canvas(pc, end == REPLAY_DRAWN);
   return end == REPLAY_DRAWN;
 }
@@ -658,7 +680,7 @@ static replay_end replay_once(paint_history *history, int full, bool *held, chec
   double zoom = paint_context_get_zoom(pc);
   int32_t z = part->zoom_percent;
   int32_t position = history->_position;
-  *stop = {0, false};
+  *stop = {0, false, false};
   if (position < 0 || position >= history->_count) return start_canvas(pc) ? REPLAY_DRAWN : REPLAY_NO_CANVAS;
 
   paint_history_record saved = {};
@@ -695,13 +717,15 @@ static replay_end replay_once(paint_history *history, int full, bool *held, chec
       return true;
     }
     end = result == -1 ? REPLAY_UNREADABLE : REPLAY_NO_CANVAS;
-    *stop = {run, made};
+    stop->record = run;
+    stop->drawn_before = made;
     return false;
   };
   for (int32_t i = start; end == REPLAY_DRAWN && i <= position; i++) {
-    // The records are all in memory: a replay cut short for an exit loses
-    // nothing, and the program is gone before the canvas could be seen.
-    if (i > start && history->_hooks.exit_requested && history->_hooks.exit_requested()) break;
+    if (i > start && history->_hooks.exit_requested && history->_hooks.exit_requested()) {
+      stop->exiting = true;
+      break;
+    }
     const paint_history_record *record = history->_records[i];
     if (!record) break;
     // A run of crops makes one canvas, not one each.
@@ -760,7 +784,8 @@ static void hold_for_crops(paint_history *history, int32_t from, bool *held) {
 static int32_t start_from_checkpoint(paint_history *history, int32_t z, checkpoint_part *part, bool *held) {
   paint_context *pc = history->_context;
   const paint_history_kept &kept = history->_kept;
-  int32_t k = std::min((history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP, history->_checkpoint_counts[z]);
+  int32_t k = std::min({(history->_position + 1) / PAINT_HISTORY_CHECKPOINT_STEP, history->_checkpoint_counts[z],
+                        part->below});
   for (; k > 0; k--) {
     if (!paint_history_checkpoint_exists(history, k - 1, z)) continue;
     int32_t first_after = k * PAINT_HISTORY_CHECKPOINT_STEP;
@@ -869,7 +894,7 @@ static void remove_checkpoint(paint_history *history, int32_t index, int32_t zoo
 // A folder under a checkpoint's name goes only when empty; one with files
 // stays, and the painting goes on without that checkpoint.
 static void remove_entry(const char *path) {
-  if (unlink(path) != 0 && errno == EISDIR) rmdir(path);
+  if (entry_unlink(path) != 0 && errno == EISDIR) rmdir(path);
 }
 
 // Never through a link, and never a FIFO or device, whose open or read

@@ -97,8 +97,9 @@ struct paint_history_hooks {
   void *(*progress_new)(paint_history *history);
   void (*progress_set)(void *popup, int percent);
   void (*progress_free)(void *popup);
-  // Asked between the records of a replay: 1 stops it there (the program is
-  // about to end). Null: never.
+  // Asked between the records of a replay: 1 ends it there, however far it
+  // got and whatever it would try again (the program is about to end; the
+  // position stays, the canvas may show less). Null: never.
   int (*exit_requested)();
 };
 
@@ -220,3 +221,8 @@ int32_t paint_history_get_checkpoint_count(const paint_history *history, int32_t
 // The file name of a checkpoint; writes at most n bytes with the terminator.
 int paint_history_checkpoint_path(const paint_history *history, int32_t index, int32_t zoom_percent, char *out,
                                   int n);
+// What a checkpoint's file is deleted through (unlink's contract, errno
+// included): a test puts in one that refuses as a file system gone read-only
+// does (root ignores modes). Null puts back unlink; gives the one it replaces.
+typedef int (*paint_history_unlink_fn)(const char *path);
+paint_history_unlink_fn paint_history_set_unlink(paint_history_unlink_fn fn);

@@ -523,3 +523,37 @@ TEST(ScaleBar, WholeCanvasFitsTheTallPictureAndRedrawsIt) {
     EXPECT_TRUE(shown == app_test_canvas_bytes(app));
   }));
 }
+
+// The 480 x 640 painting cut to 160 x 320: Whole Canvas fits its height and
+// Canvas Width its width, live, after an undo and a redo, and after a restart.
+TEST(ScaleBar, TheFitsMeasureThePaintingAsACropLeftIt) {
+  app_test_folders folders;
+  auto fits = [](app_context *app) {
+    if (!app->_scalebar) paint_main_toggle_zoom_bar();
+    std::string labels;
+    for (int32_t id : {SCALEBAR_WHOLE_CANVAS, SCALEBAR_CANVAS_WIDTH, SCALEBAR_ZOOM_100}) {
+      scalebar_run(app->_scalebar, id);
+      labels += label_text(app->_scalebar) + " ";
+    }
+    return labels;
+  };
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    app_test_remove_toolbar(app);
+    app->_resizing = 1;
+    paint_main_update_frame();
+    app_test_pen(OS_PEN_DOWN, 479, 0);  // the top-right handle
+    app_test_pen(OS_PEN_MOVE, 159, 320);
+    app_test_pen(OS_PEN_UP, 159, 320);
+    app->_resizing = 0;
+    EXPECT_EQ(fits(app), "200% 300% 100% ") << "live";
+    app_test_char(u'b');
+    app_test_char(u'f');
+    EXPECT_EQ(fits(app), "200% 300% 100% ") << "after an undo and a redo";
+    app_test_char(u'Q');
+  }));
+  ASSERT_TRUE(app_test_run([&](app_context *app) {
+    driven_clock clock;
+    app_test_run_for(PAINT_MAIN_RESTORE_DELAY_MS);
+    EXPECT_EQ(fits(app), "200% 300% 100% ") << "after a restart";
+  }));
+}

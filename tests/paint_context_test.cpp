@@ -339,3 +339,17 @@ TEST_F(PaintContext, ACanvasWithoutMemoryChangesNothingAndAHeldCanvasComesBackWh
     }
   }
 }
+
+// A crop at any zoom gives the painting the canvas's size at zoom 1.0; an
+// uncropped canvas is the picture's own (1 / 1.1 cuts 480 to 436, not 479.6).
+TEST_F(PaintContext, ThePaintingSizeIsThatOfTheCanvasAsItIs) {
+  for (double zoom : {1 / 1.1, 2.0}) {
+    make(480, 640);
+    ASSERT_EQ(paint_context_set_zoom(pc, zoom), 1);
+    double size[4];
+    paint_context_get_painting_size(pc, &size[0], &size[1]);
+    ASSERT_EQ(paint_context_resize_canvas(pc, -5, 7, 300, 1400), 1);
+    paint_context_get_painting_size(pc, &size[2], &size[3]);
+    EXPECT_EQ(std::vector<double>(size, size + 4), std::vector<double>({480, 640, 300 / zoom, 1400 / zoom})) << zoom;
+  }
+}

@@ -827,8 +827,6 @@ TEST_F(CropHistoryTest, ARebuildWithoutMemoryStopsBeforeTheCropThatNeedsIt) {
   EXPECT_TRUE(canvas_matches_rebuild(pc, history));
 }
 
-int main(int argc, char **argv) { return paint_test_main(argc, argv); }
-
 // A checkpoint file that outlived the records it was drawn from, put back
 // under its name, stands for another painting: the same marks at other
 // places (only each record's payload differs), or records an undo dropped
@@ -871,3 +869,48 @@ TEST_F(HistoryTest, ACheckpointLeftFromRecordsThePaintingNoLongerHasIsNotUsed) {
     EXPECT_TRUE(canvas_matches_rebuild(pc, history));
   }
 }
+
+// ---- A checkpoint that cannot be deleted; an exit --------------------------
+
+namespace {
+
+bool read_only = false;
+int unlink_unless_read_only(const char *path) { return read_only ? (errno = EROFS, -1) : unlink(path); }
+// The application looks for a close now and then: yes once, then no.
+int exit_looks = 0;
+int close_seen_once() { return exit_looks++ == 0; }
+
+}  // namespace
+
+// Checkpoint 1 found changed only when the crop after it ends, its file kept
+// by a file system gone read-only: the undo ends, showing what a replay from
+// record 0 shows. An exit asked for on the way ends it, nothing tried again.
+TEST_F(CropHistoryTest, AnUndoEndsWhenABadCheckpointStaysOrTheProgramIsToEnd) {
+  paint_history_unlink_fn before = paint_history_set_unlink(unlink_unless_read_only);
+  for (bool exit : {false, true}) {
+    paint_history_reset(history);
+    crop_chain(51);  // record 50 enlarges the 3 x 2 of checkpoint 1
+    add_marks(51, 6);
+    paint_history_rebuild(history);
+    std::vector<uint8_t> changed = read_gz(checkpoint_path(1, 100));
+    changed[MARKS_AT + 2 + 4] ^= 0x5A;
+    write_gz(checkpoint_path(1, 100), changed);
+    paint_history_hooks hooks = {};
+    hooks.apply_crop = apply_crop;
+    hooks.exit_requested = exit ? close_seen_once : nullptr;
+    paint_history_set_hooks(history, &hooks);
+    read_only = !exit;
+    exit_looks = 0;
+    hook_calls_.app.clear();
+    std::future<int> undo = std::async(std::launch::async, [&] { return paint_history_undo(history); });
+    if (undo.wait_for(std::chrono::seconds(30)) != std::future_status::ready) ADD_FAILURE() << "the undo never ends";
+    read_only = false;  // lets a hung undo go
+    EXPECT_EQ(undo.get(), 1);
+    EXPECT_EQ(paint_history_get_position(history), 55);
+    EXPECT_EQ(hook_calls_.app.size() == 1, exit);  // record 50, then the exit
+    EXPECT_TRUE(exit || canvas_matches_rebuild(pc, history));
+  }
+  paint_history_set_unlink(before);
+}
+
+int main(int argc, char **argv) { return paint_test_main(argc, argv); }
