@@ -49,10 +49,6 @@ constexpr int32_t RECORDS = 60, WIDTH = 96, HEIGHT = 64;
 constexpr int32_t ZOOM_PERCENT = 100;
 // The checkpoint header: the hash of bytes 0..39 at 40, that of the rest at 48.
 constexpr size_t HEADER_SUM_AT = 40, ROWS_SUM_AT = 48;
-// The reader's hash (paint_history.cpp); the painting's start checks that
-// both agree on the good files.
-constexpr uint64_t HASH_PRIME_1 = 0x9E3779B185EBCA87ull, HASH_PRIME_2 = 0xC2B2AE3D27D4EB4Full;
-constexpr uint64_t HASH_SEED = 0x27D4EB2F165667C5ull;
 
 struct picture {
   int32_t width = 0, height = 0;
@@ -89,32 +85,12 @@ void put_u64(uint8_t *at, uint64_t value) {
   for (int i = 0; i < 8; i++) at[i] = uint8_t(value >> (8 * i));
 }
 
-uint64_t hash_round(uint64_t lane, uint64_t word) {
-  lane += word * HASH_PRIME_2;
-  lane = lane << 31 | lane >> 33;
-  return lane * HASH_PRIME_1;
-}
-
-uint64_t hash_bytes(uint64_t sum, const uint8_t *bytes, size_t size) {
-  uint64_t lanes[4] = {sum, sum + HASH_PRIME_1, sum + HASH_PRIME_2, sum - HASH_PRIME_1};
-  size_t at = 0;
-  for (; at + 32 <= size; at += 32)
-    for (int k = 0; k < 4; k++) lanes[k] = hash_round(lanes[k], get_u64(bytes + at + 8 * k));
-  uint8_t tail[32] = {};
-  std::memcpy(tail, bytes + at, size - at);
-  uint64_t mixed = uint64_t(size);
-  for (int k = 0; k < 4; k++) mixed = hash_round(mixed ^ hash_round(lanes[k], get_u64(tail + 8 * k)), HASH_PRIME_1);
-  mixed ^= mixed >> 29;
-  mixed *= HASH_PRIME_2;
-  return mixed ^ mixed >> 32;
-}
-
 // Content sealed as the input comment says, rows_sum the hash of the rest
 // of the good checkpoint it stands in for; one too short for a header is
 // left as it is.
 void seal(std::vector<uint8_t> &content, uint64_t rows_sum) {
   if (content.size() < ROWS_SUM_AT + 8) return;
-  put_u64(content.data() + HEADER_SUM_AT, hash_bytes(HASH_SEED, content.data(), HEADER_SUM_AT));
+  put_u64(content.data() + HEADER_SUM_AT, paint_history_checkpoint_header_sum(content.data()));
   put_u64(content.data() + ROWS_SUM_AT, rows_sum);
 }
 
@@ -226,7 +202,7 @@ painting *the_painting() {
       made->rows_sum[index] = get_u64(content.data() + ROWS_SUM_AT);
       seal(sealed, made->rows_sum[index]);
       if (sealed != content) {
-        std::fprintf(stderr, "checkpoint_fuzz: its hash is no longer the reader's (paint_history.cpp)\n");
+        std::fprintf(stderr, "checkpoint_fuzz: a good checkpoint sealed again is not as written\n");
         std::abort();
       }
       if (!seeds) continue;

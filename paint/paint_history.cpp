@@ -396,7 +396,7 @@ int paint_history_save_checkpoint(paint_history *history, int32_t index, int32_t
   for (uint32_t y = 1; y < height; y++)
     repeats[y] = std::memcmp(canvas->_pixels + uint64_t(y) * stride, canvas->_pixels + uint64_t(y - 1) * stride,
                              stride) == 0;
-  uint64_t sum = hash_bytes(HASH_SEED, header, CHECKPOINT_HEADER_SUM);
+  uint64_t sum = paint_history_checkpoint_header_sum(header);
   put_u64(header + CHECKPOINT_HEADER_SUM, sum);
   sum = hash_bytes(sum, repeats.data(), height);
   for (uint32_t y = 0; y < height; y++)
@@ -488,6 +488,11 @@ int32_t paint_history_get_checkpoint_count(const paint_history *history, int32_t
   PORT_CHECK(history != nullptr);
   if (zoom_percent < 0 || zoom_percent >= PAINT_HISTORY_ZOOM_SLOTS) return 0;
   return history->_checkpoint_counts[zoom_percent];
+}
+
+uint64_t paint_history_checkpoint_header_sum(const uint8_t *header) {
+  PORT_CHECK(header != nullptr);
+  return hash_bytes(HASH_SEED, header, CHECKPOINT_HEADER_SUM);
 }
 
 int paint_history_checkpoint_path(const paint_history *history, int32_t index, int32_t zoom_percent, char *out,
@@ -989,7 +994,7 @@ static int load_kept(paint_history *history, int32_t index, int32_t zoom_percent
 // size that was never written.
 static int read_shape(const paint_context *pc, const uint8_t *header, uint64_t key, checkpoint_shape *form) {
   if (std::memcmp(header, CHECKPOINT_MAGIC, 4) != 0) return 0;
-  uint64_t header_sum = hash_bytes(HASH_SEED, header, CHECKPOINT_HEADER_SUM);
+  uint64_t header_sum = paint_history_checkpoint_header_sum(header);
   if (get_u64(header + CHECKPOINT_HEADER_SUM) != header_sum) return 0;
   uint32_t width = tfile_get_u32(header + 4), height = tfile_get_u32(header + 8);
   if (width < 1 || height < 1 || width > uint32_t(TBITMAP_MAX_SIDE) || height > uint32_t(TBITMAP_MAX_SIDE)) return 0;

@@ -218,6 +218,10 @@ int paint_history_checkpoint_exists(const paint_history *history, int32_t index,
 void paint_history_delete_zoom_checkpoints(paint_history *history, int32_t zoom_percent);
 void paint_history_delete_checkpoint_index(paint_history *history, int32_t index);
 int32_t paint_history_get_checkpoint_count(const paint_history *history, int32_t zoom_percent);
+// The hash a checkpoint's header carries over its first 40 bytes (its
+// header is 56 bytes; the hash sits at byte 40), as the writer seals it and
+// the reader checks it.
+uint64_t paint_history_checkpoint_header_sum(const uint8_t *header);
 // The file name of a checkpoint; writes at most n bytes with the terminator.
 int paint_history_checkpoint_path(const paint_history *history, int32_t index, int32_t zoom_percent, char *out,
                                   int n);
