@@ -373,6 +373,13 @@ int app_common_on_exit(int code) {
   // A keep that fails leaves the older file as it was (the write goes to a
   // temporary file first).
   os_make_dirs(port_fs_native_path(app->_cache_dir));
+  // The written file takes the place of whatever is at the name, but for a
+  // folder, which a rename cannot replace: one put there since the restore
+  // goes aside as the restore sets one aside.
+  struct stat st;
+  std::string native = port_fs_native_path(path);
+  if (lstat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && !app_common_set_cache_aside(path))
+    return keep_failed(app, told, PAINT_FILE_ERR_OPEN, errno);
   int error = 0;
   int kept = paint_file_write_silently(app->_file, path, &error);
   return kept == 1 ? 1 : keep_failed(app, told, kept, error);

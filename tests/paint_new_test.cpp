@@ -492,13 +492,13 @@ TEST(PaintRestore, AnExitDuringTheDamagedPaintingsBoxKeepsItAsItWas) {
 
 // The keep at exit shows nothing and waits on no one, whatever the disk
 // does; one that fails leaves the older kept painting as it was, and says
-// so on stderr. (A folder found at start-up is set aside; this one comes
-// after the restore. A cache folder that is a file is said at the start.)
+// so on stderr. (A folder at the kept painting's name is set aside, at
+// start-up and at exit. A cache folder that is a file is said at the start.)
 TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
-  enum { FULL_DISK, CACHE_A_FOLDER, FOLDER_A_FILE };
-  const char *const names[] = {"a full disk", "paint.cache a folder", "the cache folder a file"};
+  enum { FULL_DISK, FOLDER_A_FILE };
+  const char *const names[] = {"a full disk", "the cache folder a file"};
   const int stroke[][2] = {{60, 450}, {420, 470}};
-  for (int road : {FULL_DISK, CACHE_A_FOLDER, FOLDER_A_FILE}) {
+  for (int road : {FULL_DISK, FOLDER_A_FILE}) {
     SCOPED_TRACE(names[road]);
     app_test_folders folders;
     std::string kept = kept_file(folders), cache_dir = folders.home + "/cache";
@@ -514,10 +514,6 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
       EXPECT_EQ(box_text().substr(0, 36), road == FOLDER_A_FILE ? u"Brivola cannot keep the painting in " : u"");
       close_box();
       box_closer closer;
-      if (road == CACHE_A_FOLDER) {
-        std::filesystem::remove(kept);
-        std::filesystem::create_directory(kept);
-      }
       app_test_remove_toolbar(app);
       app_test_stroke(stroke, 2);
       auto leave = [] {
@@ -536,13 +532,7 @@ TEST(PaintKeep, AKeepThatCannotBeWrittenShowsNoBoxAndLeavesTheOlderFile) {
       EXPECT_NE(said.find("brivola: the painting could not be kept in " + cache_dir + ": "), std::string::npos)
           << said;
     }));
-    if (road == FULL_DISK) {
-      EXPECT_EQ(test_read_file(kept), older);
-    } else if (road == CACHE_A_FOLDER) {
-      EXPECT_TRUE(std::filesystem::is_directory(kept));
-    } else {
-      EXPECT_EQ(test_read_file(cache_dir), older);
-    }
+    EXPECT_EQ(test_read_file(road == FULL_DISK ? kept : cache_dir), older);
   }
 }
 
@@ -646,7 +636,8 @@ TEST(PaintRestore, WhatIsNoPlainFileIsSetAsideAndTheNextKeepIsOne) {
 
 // A set-aside never replaces one made before: with "paint.cache.bad" taken
 // by a folder of the user's and ".bad.1" by an older damaged painting, the
-// folder in the way takes ".bad.2", and the painting is kept again.
+// folder in the way takes ".bad.2", and the painting is kept again; a folder
+// put in the way after the restore goes aside at exit.
 TEST(PaintRestore, ASetAsideTakesTheFirstFreeNameAndTheKeepGoesOn) {
   app_test_folders folders;
   const std::string kept = kept_file(folders);
@@ -667,6 +658,17 @@ TEST(PaintRestore, ASetAsideTakesTheFirstFreeNameAndTheKeepGoesOn) {
   EXPECT_EQ(test_read_text(kept + ".bad/note"), kept + ".bad");
   EXPECT_EQ(test_read_text(kept + ".bad.1"), "older");
   EXPECT_EQ(test_read_text(kept + ".bad.2/note"), kept);
+  // A folder put at the name after the restore goes aside at exit as well.
+  run([&](app_context *app) {
+    EXPECT_TRUE(app_test_canvas_bytes(app) == painted);
+    std::filesystem::remove(kept);
+    std::filesystem::create_directories(kept + "/late");
+    app_test_stroke(stroke, 2);
+    painted = app_test_canvas_bytes(app);
+    os_input_close();
+    wins_window_run();
+  });
+  EXPECT_TRUE(std::filesystem::is_directory(kept + ".bad.3/late"));
   run([&](app_context *app) { EXPECT_TRUE(app_test_canvas_bytes(app) == painted); });
 }
 
