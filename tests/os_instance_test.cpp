@@ -208,7 +208,11 @@ TEST(Instance, ASecondStartGivesUpOnAFirstCopyThatNeverAnswers) {
   user_folder folder;
   pid_t first = start_first_copy(nullptr);
   ASSERT_GT(first, 0);
-  kill(first, SIGSTOP);
+  // A stop sent is not yet a stop: its listener could still answer.
+  int status = 0;
+  ASSERT_EQ(kill(first, SIGSTOP), 0);
+  ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
+  ASSERT_TRUE(WIFSTOPPED(status));
   EXPECT_EQ(claim_in_child(nullptr, 20000), OS_INSTANCE_UNREACHED) << "-1: the second start waited for good";
   kill(first, SIGKILL);
   waitpid(first, nullptr, 0);
