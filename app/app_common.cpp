@@ -285,6 +285,10 @@ void app_common_show_stop(const char16_t *text) {
   show_alert(tresource_get_string(APP_TEXT_STOP, u"Stop"), text, APP_ICON_STOP);
 }
 
+void app_common_show_memory_stop() {
+  app_common_show_stop(tresource_get_string(APP_TEXT_NO_MEMORY_FOR_TASK, u"Not enough memory to complete this task."));
+}
+
 void app_common_show_info(const char16_t *text) {
   PORT_CHECK(text != nullptr);
   app_common_close_wait_note();

@@ -29,6 +29,7 @@ enum {
   APP_TEXT_ERROR = 25002,
   APP_TEXT_STOP = 25003,
   APP_TEXT_OPEN_URL_FAILED = 25005,
+  APP_TEXT_NO_MEMORY_FOR_TASK = 25020,
   APP_TEXT_REFUSED_UNANSWERED = 25266,
   APP_TEXT_REFUSED_FOLDER = 25267,
   APP_TEXT_NO_SPACE = 25269,
@@ -125,6 +126,9 @@ void app_common_show_error(const char16_t *text);
 // format holds one %s, replaced by argument.
 void app_common_show_error_fmt(const char16_t *format, const char16_t *argument);
 void app_common_show_stop(const char16_t *text);
+// The stop box of a step refused for want of memory: "Not enough memory to
+// complete this task.".
+void app_common_show_memory_stop();
 // Closes the wait note and shows the text for 2 s.
 void app_common_show_info(const char16_t *text);
 // A note that stays until app_common_close_wait_note.

@@ -706,7 +706,7 @@ void commit_open_bars(commandpanel *cp) {
 
 // What Save, Save As, Send and Upload write out holds the curve being
 // edited, recorded as a tap away from it would; every other command drops
-// the tool's operation under way, as undo does.
+// the tool's operation under way.
 void end_tool_operation(commandpanel *cp, intptr_t command) {
   bool keeps = command == COMMANDPANEL_SAVE || command == COMMANDPANEL_SAVE_AS || command == COMMANDPANEL_SEND ||
                command == COMMANDPANEL_UPLOAD;

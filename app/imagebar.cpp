@@ -171,7 +171,7 @@ void imagebar_commit(imagebar *ib) {
                         ? static_cast<uint8_t *>(std::calloc(1, size_t(size)))
                         : nullptr;
   if (!record) {
-    app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+    app_common_show_memory_stop();
     return;
   }
   paint_context *pc = ib->_app->_paint_context;
@@ -195,7 +195,7 @@ void imagebar_commit(imagebar *ib) {
   bool refused =
       history && !shape_record_step(history, PAINT_HISTORY_OP_IMAGE, record, int32_t(size), nullptr, nullptr);
   std::free(record);
-  if (refused) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+  if (refused) app_common_show_memory_stop();
 }
 
 void imagebar_show_option_menu(imagebar *ib, int32_t x, int32_t y) {

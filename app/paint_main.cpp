@@ -629,7 +629,7 @@ void paint_main_undo_redo(int redo) {
   tscreen_set_update_lock(screen, lock_found);
   paint_main_after_rebuild();
   // The painting stays as it was: the step can be tried again once memory is back.
-  if (moved < 0) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+  if (moved < 0) app_common_show_memory_stop();
 }
 
 void paint_main_restore_timer(uint32_t timer, void *user_data) {
@@ -1209,8 +1209,7 @@ void commit_resize(app_context *app) {
   if (undo.held) paint_context_release_canvas(pc, recorded);
   if (!recorded) paint_context_set_origin(pc, origin.x, origin.y);
   paint_main_after_rebuild();
-  if (applied && !recorded)
-    app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+  if (applied && !recorded) app_common_show_memory_stop();
 }
 
 void paint_ui_wait_note(void *user, const char16_t *text) {
@@ -1357,7 +1356,7 @@ int end_tool_operations(int place) {
 void on_step_refused(shape *tool) {
   (void)tool;
   paint_main_after_rebuild();
-  app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+  app_common_show_memory_stop();
 }
 
 }  // namespace

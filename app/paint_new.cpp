@@ -480,7 +480,7 @@ void rebuild_locked(app_context *app) {
   int whole = paint_history_rebuild(app->_history);
   tscreen_set_update_lock(screen, lock_found);
   // The painting shows as far as memory allows; its later records stay for redo.
-  if (!whole) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+  if (!whole) app_common_show_memory_stop();
 }
 
 // After the painting was replaced: the canvas rebuilt from the (fresh)

@@ -199,7 +199,7 @@ void scalebar_zoom_to(scalebar *sb, double zoom, int centre) {
   tscreen_set_update_lock(screen, lock_found);
   if (result != 1) {
     paint_main_after_rebuild();
-    app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+    app_common_show_memory_stop();
     return;
   }
   tbitmap *canvas = paint_context_get_canvas(pc);

@@ -179,7 +179,7 @@ void textbar_commit(textbar *tb) {
   bool refused =
       history && !shape_record_step(history, PAINT_HISTORY_OP_TEXT, record, int32_t(size), nullptr, nullptr);
   std::free(record);
-  if (refused) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+  if (refused) app_common_show_memory_stop();
 }
 
 void textbar_show_style_menu(textbar *tb, int32_t x, int32_t y) {

@@ -722,7 +722,7 @@ void clear_painting(toolbar *tb) {
   paint_context_clear(app->_paint_context);
   int recorded = shape_record_step(app->_history, PAINT_HISTORY_OP_CLEAR, nullptr, 0, nullptr, nullptr);
   paint_main_after_rebuild();
-  if (!recorded) app_common_show_stop(tresource_get_string(25020, u"Not enough memory to complete this task."));
+  if (!recorded) app_common_show_memory_stop();
 }
 
 void free_drag_frame(toolbar *tb) {

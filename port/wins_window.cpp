@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "os_clock.h"
 #include "os_display.h"
@@ -26,9 +25,11 @@
 #include "port_log.h"
 #include "port_utf8.h"
 #include "tbitmap.h"
+#include "tcanvas.h"
 #include "tscreen.h"
+#include "ttdrawer.h"
 #include "win_ao.h"
-#include "wins_font.h"
+#include "wins_graphics.h"
 #include "wins_timer.h"
 
 namespace {
@@ -45,8 +46,9 @@ const char16_t k_view_title[] = u"Tessel";
 const char16_t k_note_class[] = u"TesselNote";
 constexpr int32_t k_note_width = 360;
 constexpr int32_t k_note_margin = 16;
-constexpr int k_note_font_pixels = 16;
-constexpr size_t k_note_max_lines = 24;
+constexpr int32_t k_note_font_points = 12;
+constexpr uint32_t k_note_ink = 0xFF000000u;  // opaque black, as a colour word
+constexpr int32_t k_note_max_lines = 24;
 
 // Pen and key events of the toolkit.
 enum { PEN_DOWN = 1, PEN_UP = 2, PEN_MOVE = 3 };
@@ -75,7 +77,7 @@ int g_run_wait = 0;
 int g_quitting = 0;  // a quit ended the loops: no level is left to end
 uint8_t g_pen_down = 0;
 uint32_t g_panel_timer = 0;  // the one input-panel repaint timer, 0 when none
-tbitmap *g_note = nullptr;    // the note's picture while it shows
+tbitmap *g_note = nullptr;    // the note's picture while it shows (its canvas owns it)
 std::atomic<pid_t> g_box_parent{0};  // this process while a box of the window system shows
 
 int parse_options(int argc, char **argv, int32_t *width, int32_t *height, std::u16string *command_line);
@@ -86,8 +88,7 @@ void tell_user(int why, const std::string &reason, const std::string &line);
 void show_box(const std::string &caption, const std::string &message);
 void box_child_ends_with_parent();
 void show_note(const std::string &message);
-std::vector<std::u16string> wrap_note(wins_font *font, const std::u16string &text, int32_t width);
-void draw_note(wins_font *font, const std::vector<std::u16string> &lines, int32_t line_height);
+int32_t note_lines(tcanvas *canvas, const std::u16string &text, bool draw, int32_t *line_height);
 intptr_t on_note_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 int parse_size(const char *value, int32_t *width, int32_t *height);
 int create_view(const char16_t *title, int32_t x, int32_t y, int32_t width, int32_t height);
@@ -422,27 +423,34 @@ void box_child_ends_with_parent() {
   if (getppid() != parent) _exit(1);
 }
 
-// A window of the program's own on the display: the text in the program's
-// font, black on white, wrapped to the note's width. It stays until the user
-// closes it or presses Enter, Escape or Space.
+// A window of the program's own on the display: the text in the toolkit's
+// default face, dark on white, wrapped as a label wraps it. It stays until
+// the user closes it or presses Enter, Escape or Space.
 void show_note(const std::string &message) {
-  wins_font *font = wins_font_get(nullptr, k_note_font_pixels, 0);
   int units = port_str_utf8_to_wide(message.c_str(), -1, nullptr, 0);
-  if (!font || units <= 0) return;
+  if (units <= 0) return;
   std::u16string text(size_t(units), u'\0');
   port_str_utf8_to_wide(message.c_str(), -1, text.data(), units);
   text.resize(size_t(units) - 1);
-  std::vector<std::u16string> lines = wrap_note(font, text, k_note_width - 2 * k_note_margin);
-  int32_t line_height = wins_font_get_ascent(font) + wins_font_get_descent(font) + 2;
-  int32_t height = std::max(OS_DISPLAY_MIN_SIDE, 2 * k_note_margin + int32_t(lines.size()) * line_height);
+  // The display opens first: the text's size follows the display's class,
+  // which the note's own width sets. The lines are counted on a canvas one
+  // row high, then drawn on one as high as they need.
   char reason[256] = "";
-  g_note = tbitmap_new(k_note_width, -height, 16);
-  if (!g_note || !os_display_open(k_note_width, height, g_title, reason, sizeof reason)) {
-    tbitmap_free(g_note);
-    g_note = nullptr;
+  if (!os_display_open(k_note_width, OS_DISPLAY_MIN_SIDE, g_title, reason, sizeof reason)) return;
+  tcanvas canvas;
+  int32_t line_height = 0, lines = 0;
+  if (tcanvas_init(&canvas, nullptr, 16, k_note_width, -1)) {
+    lines = note_lines(&canvas, text, false, &line_height);
+    tcanvas_deinit(&canvas);
+  }
+  int32_t height = std::max(OS_DISPLAY_MIN_SIDE, 2 * k_note_margin + lines * line_height);
+  if (!lines || !tcanvas_init(&canvas, nullptr, 16, k_note_width, -height)) {
+    os_display_close();
     return;
   }
-  draw_note(font, lines, line_height);
+  os_display_set_size(k_note_width, height);
+  note_lines(&canvas, text, true, &line_height);
+  g_note = tcanvas_get_bitmap(&canvas);
   os_hwnd note = os_window_create(k_note_class, g_title, on_note_message, 0, 0, 0, k_note_width, height);
   os_display_set_windows(note, 0);
   trect whole = {0, 0, k_note_width - 1, height - 1};
@@ -452,62 +460,40 @@ void show_note(const std::string &message) {
   if (os_window_is_alive(note)) os_window_destroy(note);
   os_display_close();
   os_message_reset();
-  tbitmap_free(g_note);
   g_note = nullptr;
+  tcanvas_deinit(&canvas);
 }
 
-// Lines no wider than width, broken at the text's own line ends and at the
-// last space that fits (anywhere in a run without one).
-std::vector<std::u16string> wrap_note(wins_font *font, const std::u16string &text, int32_t width) {
-  std::vector<std::u16string> lines;
-  size_t start = 0;
-  while (start <= text.size() && lines.size() < k_note_max_lines) {
-    size_t end = std::min(text.find(u'\n', start), text.size());
-    std::u16string rest = text.substr(start, end - start);
-    do {
-      int fit = wins_font_get_fit_chars(font, rest.data(), int(rest.size()), width);
-      if (size_t(fit) >= rest.size()) {
-        lines.push_back(rest);
-        break;
-      }
-      size_t cut = rest.rfind(u' ', size_t(fit));
-      if (cut == std::u16string::npos || cut == 0) {
-        int one = 0;
-        wins_font_next_char(rest.data(), int(rest.size()), &one);
-        cut = size_t(std::max(fit, one));
-      }
-      lines.push_back(rest.substr(0, cut));
-      rest.erase(0, rest[cut] == u' ' ? cut + 1 : cut);
-    } while (!rest.empty());
-    start = end + 1;
-  }
-  if (lines.size() > k_note_max_lines) lines.resize(k_note_max_lines);
-  return lines;
-}
-
-void draw_note(wins_font *font, const std::vector<std::u16string> &lines, int32_t line_height) {
-  int32_t width = tbitmap_get_width(g_note), height = tbitmap_get_height(g_note);
-  for (int32_t y = 0; y < height; y++) std::memset(tbitmap_get_row(g_note, y), 0xFF, size_t(width) * 2);
-  int32_t baseline = k_note_margin + wins_font_get_ascent(font);
-  for (const std::u16string &line : lines) {
-    int32_t pen_x = k_note_margin;
-    for (int i = 0; i < int(line.size());) {
-      uint32_t code_point = wins_font_next_char(line.data(), int(line.size()), &i);
-      const wins_glyph *glyph = wins_font_get_glyph(font, code_point);
-      for (int32_t row = 0; glyph && row < glyph->rows; row++) {
-        int32_t y = baseline - glyph->top + row;
-        for (int32_t column = 0; column < glyph->width && y >= 0 && y < height; column++) {
-          int32_t x = pen_x + glyph->left + column;
-          if (x < 0 || x >= width) continue;
-          uint16_t grey = uint16_t(255 - glyph->coverage[row * glyph->stride + column]);
-          uint16_t pixel = uint16_t((grey >> 3) << 11 | (grey >> 2) << 5 | grey >> 3);
-          std::memcpy(tbitmap_get_pixel_ptr(g_note, x, y), &pixel, 2);
-        }
-      }
-      pen_x += wins_font_get_advance(font, code_point);
+// Walks the note's lines inside its margins, broken at the text's own line
+// ends and where a label's break, drawing them when asked; the number of
+// lines (at most k_note_max_lines) and their height.
+int32_t note_lines(tcanvas *canvas, const std::u16string &text, bool draw, int32_t *line_height) {
+  wins_graphics_set_font(canvas, k_note_font_points, nullptr);
+  tcanvas_set_pen(canvas, TCANVAS_PEN_SOLID, 1, k_note_ink);
+  wins_graphics_pass *pass = wins_graphics_begin_text(canvas);
+  if (!pass) return 0;
+  *line_height = wins_graphics_get_text_height(canvas, pass) + 2;
+  const int32_t length = int32_t(text.size()), max_width = k_note_width - 2 * k_note_margin;
+  int32_t lines = 0;
+  for (int32_t start = 0; lines < k_note_max_lines;) {
+    if (lines > 0)
+      while (start < length && text[size_t(start)] == u' ') start++;
+    int32_t feed = start;
+    while (feed < length && text[size_t(feed)] != u'\n') feed++;
+    int32_t next = 0;
+    int32_t shown = ttdrawer_wrap_line(canvas, pass, text.data() + start, feed - start, max_width, 1, &next);
+    if (draw && shown > 0) {
+      tpoint at = {k_note_margin, k_note_margin + lines * *line_height};
+      wins_graphics_draw_text(canvas, pass, &at, text.data() + start, shown);
     }
-    baseline += line_height;
+    lines++;
+    next += start;
+    if (next == feed && feed < length) next++;
+    if (next >= length) break;
+    start = next;
   }
+  wins_graphics_end_text(canvas, pass);
+  return lines;
 }
 
 intptr_t on_note_message(os_hwnd window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
